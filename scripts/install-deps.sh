@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Quorvel needs on Debian 12, only when it is missing.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-base-dev-tools libssl-dev
+    sharutils uudeview          # GNU uuencode/uudecode and uudeview: encoder peers
+    inn2                        # the news server the tests post to
+    dbus python3-dbusmock       # a private bus with a fake NetworkManager
+    xvfb xauth                  # a display for ./run on a headless machine
+    time                        # /usr/bin/time -v for the benchmarks' peak memory
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=()
+elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+    sudo=(sudo)
+else
+    echo "Quorvel needs these Debian packages: ${missing[*]}" >&2
+    echo "Install them as root (apt-get install ${missing[*]}) and run this again." >&2
+    exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+echo "Installing: ${missing[*]}" >&2
+"${sudo[@]}" apt-get update -qq
+
+# inn2's post-install step refuses a host name without a domain; give it one first.
+if printf '%s\n' "${missing[@]}" | grep -qx inn2; then
+    "${sudo[@]}" mkdir -p /etc/news
+    if ! grep -qs '^domain:' /etc/news/inn.conf; then
+        echo 'domain: localdomain' | "${sudo[@]}" tee -a /etc/news/inn.conf >/dev/null
+    fi
+fi
+"${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null || {
+    # A half-configured inn2 is finished once the domain is in place.
+    grep -qs '^domain:' /etc/news/inn.conf || echo 'domain: localdomain' | "${sudo[@]}" tee -a /etc/news/inn.conf >/dev/null
+    "${sudo[@]}" dpkg --configure -a
+    "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/ProfileSettings.h"
+
+#include <QString>
+
+// The program-wide state: where the data files live, the current profile and its settings,
+// and the name of the operation that ran last (logged when something fails unexpectedly).
+struct TAppState
+{
+    QString ProgramDir; // with a trailing separator
+    QString ProfileName = QStringLiteral("Default");
+    QString ProfileKey;
+    QString NewsrcPath;
+    QString CurrentProcName;
+    QString VersionText;
+    ProfileSettings Settings;
+
+    void SetProfile(const QString& name);
+    QString DataFile(const QString& fileName) const { return ProgramDir + fileName; }
+    QString TaskFilePath() const { return DataFile(QStringLiteral("qvtasks.qv")); }
+};
+
+// The program folder: QUORVEL_HOME when set, else the executable's folder when writable,
+// else the per-user data folder. Always ends with a separator; created when missing.
+QString ResolveProgramDir();
+QString BuildVersionText();

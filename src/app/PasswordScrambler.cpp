@@ -1,0 +1,70 @@
+#include "app/PasswordScrambler.h"
+
+#include <QByteArray>
+
+namespace {
+
+constexpr int kOffset = 21379;
+constexpr int kMaxLength = 255;
+
+QByteArray toBytes(const QString& text) { return text.toLatin1(); }
+
+} // namespace
+
+namespace PasswordScrambler {
+
+QString Scramble(const QString& password, quint64 tickCount)
+{
+    QByteArray chars = toBytes(password).left(kMaxLength);
+    const int n = int(chars.size());
+
+    QByteArray buf;
+    buf.append(char(n));
+    if (n == 0) {
+        buf.append(QByteArray::number(tickCount));
+    } else if (n < 10) {
+        QByteArray filled = chars;
+        while (filled.size() < 10)
+            filled += filled;
+        buf.append(filled);
+    } else {
+        buf.append(chars);
+    }
+
+    int w = (n + 1 + 1) / 2 * 2;
+    if (w < 10)
+        w = 10;
+    while (buf.size() < w)
+        buf.append('\0');
+
+    QString out;
+    out.reserve(w / 2 * 5);
+    for (int i = 0; i < w; i += 2) {
+        const int word = quint8(buf[i]) | (quint8(buf[i + 1]) << 8);
+        out += QStringLiteral("%1").arg(word + kOffset, 5, 10, QLatin1Char('0'));
+    }
+    return out;
+}
+
+QString Unscramble(const QString& stored)
+{
+    // The reader's buffer starts as a length of 35 followed by 35 blanks.
+    QByteArray buf(36, ' ');
+    buf[0] = char(35);
+    int pos = 0;
+    for (qsizetype i = 0; i < stored.size(); i += 5, pos += 2) {
+        bool ok = false;
+        const int value = stored.mid(i, 5).toInt(&ok);
+        if (!ok)
+            return stored;
+        const int word = (value - kOffset) & 0xFFFF;
+        if (buf.size() < pos + 2)
+            buf.resize(pos + 2, ' ');
+        buf[pos] = char(word & 0xFF);
+        buf[pos + 1] = char(word >> 8);
+    }
+    const int n = quint8(buf[0]);
+    return QString::fromLatin1(buf.mid(1, n));
+}
+
+} // namespace PasswordScrambler

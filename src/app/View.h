@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QList>
+#include <optional>
+
+// The controls the program's logic acts on, and the lists the view shows.
+enum class TViewAction
+{
+    Abort,      // toolbar "Abort"
+    Disconnect, // toolbar "Disconnect"
+    FindAgain,  // Groups > "Find Again"
+};
+
+struct TLoginAnswer
+{
+    QString UserName;
+    QString Password;
+};
+
+// Everything the core asks of the user interface. The main window implements it with
+// widgets, the command-line front end with a terminal, and the tests with a scripted fake
+// that answers from a queue and records every call. No logic class touches a widget.
+class TView
+{
+public:
+    virtual ~TView() = default;
+
+    // Messages and questions.
+    virtual void ShowWarning(const QString& text) = 0;                 // warning box, OK
+    virtual bool AskYesNo(const QString& text) = 0;                    // true on Yes
+    virtual std::optional<QString> InputBox(const QString& caption, const QString& prompt,
+                                            const QString& initial) = 0;
+    // The login dialog ("News server login", "Dial-up login"); nullopt on Cancel.
+    virtual std::optional<TLoginAnswer> AskLogin(const QString& caption, const QString& user,
+                                                 const QString& password) = 0;
+    // The include-text window; nullopt on Cancel, else its lines.
+    virtual std::optional<QStringList> AskIncludeText() = 0;
+    // A file-open dialog with the given caption and filter ("Name|*.ext"); empty on Cancel.
+    virtual QString AskOpenFile(const QString& caption, const QString& filter) = 0;
+    // The setup dialog for the current profile (a new profile opens it at once).
+    virtual void OpenSetup() = 0;
+
+    // Status and progress.
+    virtual void SetStatusText(const QString& text) = 0; // the "What's happening" field
+    virtual void SetProgress(int percent) = 0;           // 0..100
+    virtual void SetBusy(bool busy) = 0;                 // hourglass cursor
+    virtual void SetActionEnabled(TViewAction action, bool enabled) = 0;
+    virtual void ShowSplashStatus(const QString& text) = 0;
+    virtual void CloseSplash() = 0;
+
+    // Window title, profile selector, entry fields, folder tree.
+    virtual void SetWindowTitle(const QString& title) = 0;
+    virtual void ShowProfiles(const QStringList& names, int selected) = 0;
+    virtual QString FromText() const = 0;
+    virtual void SetFromText(const QString& text) = 0;
+    virtual QString SubjectText() const = 0;
+    virtual void SetSubjectText(const QString& text) = 0;
+    virtual QString FolderPath() const = 0;
+    virtual void SetFolderPath(const QString& path) = 0;
+
+    // The file pane: selected files, top to bottom, with full paths.
+    virtual QStringList SelectedFiles() const = 0;
+    virtual void ClearFileSelection() = 0;
+
+    // The task view: one top-level node per task, with child lines.
+    virtual void TaskViewAdd(const QString& caption, const QStringList& children) = 0;
+    virtual void TaskViewRemoveFirst() = 0;
+    virtual void TaskViewClear() = 0;
+
+    // The group pane is a virtual list over the shown group list: the view asks the core
+    // for rows; the core sets the count, the caption and the selection.
+    virtual void GroupPaneSetCount(int count) = 0;
+    virtual void GroupPaneSetCaption(const QString& caption) = 0;
+    virtual QList<int> GroupPaneSelectedRows() const = 0; // ascending
+    virtual void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) = 0;
+    virtual void GroupPaneRepaint() = 0;
+
+    // Ends the program after an unexpected error.
+    virtual void CloseMainWindow() = 0;
+};

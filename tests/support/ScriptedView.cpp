@@ -1,0 +1,133 @@
+#include "ScriptedView.h"
+
+#include <QTest>
+#include <algorithm>
+
+namespace {
+
+template <typename T> T takeAnswer(QQueue<T>& queue, const QString& what)
+{
+    if (queue.isEmpty()) {
+        // A question the test did not expect: fail the test rather than guess.
+        QTest::qFail(qPrintable(QStringLiteral("Unexpected question: ") + what), __FILE__,
+                     __LINE__);
+        return T{};
+    }
+    return queue.dequeue();
+}
+
+} // namespace
+
+void TScriptedView::ShowWarning(const QString& text)
+{
+    Warnings << text;
+    Calls << QStringLiteral("Warning: ") + text;
+}
+
+bool TScriptedView::AskYesNo(const QString& text)
+{
+    Questions << text;
+    Calls << QStringLiteral("Question: ") + text;
+    return takeAnswer(YesNoAnswers, text);
+}
+
+std::optional<QString> TScriptedView::InputBox(const QString& caption, const QString& prompt,
+                                               const QString& initial)
+{
+    Calls << QStringLiteral("Input: %1|%2|%3").arg(caption, prompt, initial);
+    return takeAnswer(InputAnswers, caption);
+}
+
+std::optional<TLoginAnswer> TScriptedView::AskLogin(const QString& caption, const QString& user,
+                                                    const QString& password)
+{
+    Calls << QStringLiteral("Login: %1|%2|%3").arg(caption, user, password);
+    return takeAnswer(LoginAnswers, caption);
+}
+
+std::optional<QStringList> TScriptedView::AskIncludeText()
+{
+    Calls << QStringLiteral("IncludeText");
+    return takeAnswer(IncludeTextAnswers, QStringLiteral("include text"));
+}
+
+QString TScriptedView::AskOpenFile(const QString& caption, const QString& filter)
+{
+    Calls << QStringLiteral("OpenFile: %1|%2").arg(caption, filter);
+    return takeAnswer(OpenFileAnswers, caption);
+}
+
+void TScriptedView::OpenSetup()
+{
+    ++SetupOpened;
+    Calls << QStringLiteral("Setup");
+}
+
+void TScriptedView::SetStatusText(const QString& text)
+{
+    StatusTexts << text;
+    Calls << QStringLiteral("Status: ") + text;
+}
+
+void TScriptedView::SetProgress(int percent) { Progress << percent; }
+
+void TScriptedView::SetBusy(bool busy) { Busy = busy; }
+
+void TScriptedView::SetActionEnabled(TViewAction action, bool enabled)
+{
+    Actions[action] = enabled;
+}
+
+void TScriptedView::ShowSplashStatus(const QString& text)
+{
+    Calls << QStringLiteral("Splash: ") + text;
+}
+
+void TScriptedView::CloseSplash() { Calls << QStringLiteral("SplashClosed"); }
+
+void TScriptedView::SetWindowTitle(const QString& title) { WindowTitle = title; }
+
+void TScriptedView::ShowProfiles(const QStringList& names, int selected)
+{
+    Profiles = names;
+    SelectedProfile = selected;
+}
+
+void TScriptedView::ClearFileSelection() { Files.clear(); }
+
+void TScriptedView::TaskViewAdd(const QString& caption, const QStringList& children)
+{
+    TaskNodes.append({caption, children});
+}
+
+void TScriptedView::TaskViewRemoveFirst()
+{
+    if (!TaskNodes.isEmpty())
+        TaskNodes.removeFirst();
+}
+
+void TScriptedView::TaskViewClear() { TaskNodes.clear(); }
+
+void TScriptedView::GroupPaneSetCount(int count)
+{
+    GroupCount = count;
+    GroupSelection.clear();
+}
+
+void TScriptedView::GroupPaneSetCaption(const QString& caption) { GroupCaption = caption; }
+
+void TScriptedView::GroupPaneSelectRows(const QList<int>& rows, bool clearOthers)
+{
+    if (clearOthers)
+        GroupSelection.clear();
+    for (int r : rows)
+        if (!GroupSelection.contains(r))
+            GroupSelection << r;
+    std::sort(GroupSelection.begin(), GroupSelection.end());
+}
+
+void TScriptedView::CloseMainWindow()
+{
+    Closed = true;
+    Calls << QStringLiteral("Close");
+}

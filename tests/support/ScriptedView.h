@@ -1,0 +1,93 @@
+#pragma once
+
+#include "app/View.h"
+
+#include <QList>
+#include <QMap>
+#include <QQueue>
+#include <QStringList>
+
+// A view for tests: questions are answered from queues filled in advance, and every call
+// is recorded as a line ("Warning: ...", "Status: ...") so a test can check what the
+// user would have seen, in order. An unanswered question fails loudly.
+class TScriptedView : public TView
+{
+public:
+    // Answers, consumed in order.
+    QQueue<bool> YesNoAnswers;
+    QQueue<std::optional<QString>> InputAnswers;
+    QQueue<std::optional<TLoginAnswer>> LoginAnswers;
+    QQueue<std::optional<QStringList>> IncludeTextAnswers;
+    QQueue<QString> OpenFileAnswers;
+
+    // What was asked and shown.
+    QStringList Calls;
+    QStringList Warnings;
+    QStringList Questions;
+    QStringList StatusTexts;
+    QList<int> Progress;
+    int SetupOpened = 0;
+    bool Closed = false;
+    bool Busy = false;
+    QMap<TViewAction, bool> Actions;
+
+    // Controls' contents.
+    QString WindowTitle;
+    QStringList Profiles;
+    int SelectedProfile = -1;
+    QString From;
+    QString Subject;
+    QString Folder;
+    QStringList Files;
+    struct TaskNode
+    {
+        QString Caption;
+        QStringList Children;
+    };
+    QList<TaskNode> TaskNodes;
+    int GroupCount = 0;
+    QString GroupCaption;
+    QList<int> GroupSelection;
+    int GroupRepaints = 0;
+
+    void ShowWarning(const QString& text) override;
+    bool AskYesNo(const QString& text) override;
+    std::optional<QString> InputBox(const QString& caption, const QString& prompt,
+                                    const QString& initial) override;
+    std::optional<TLoginAnswer> AskLogin(const QString& caption, const QString& user,
+                                         const QString& password) override;
+    std::optional<QStringList> AskIncludeText() override;
+    QString AskOpenFile(const QString& caption, const QString& filter) override;
+    void OpenSetup() override;
+
+    void SetStatusText(const QString& text) override;
+    void SetProgress(int percent) override;
+    void SetBusy(bool busy) override;
+    void SetActionEnabled(TViewAction action, bool enabled) override;
+    void ShowSplashStatus(const QString& text) override;
+    void CloseSplash() override;
+
+    void SetWindowTitle(const QString& title) override;
+    void ShowProfiles(const QStringList& names, int selected) override;
+    QString FromText() const override { return From; }
+    void SetFromText(const QString& text) override { From = text; }
+    QString SubjectText() const override { return Subject; }
+    void SetSubjectText(const QString& text) override { Subject = text; }
+    QString FolderPath() const override { return Folder; }
+    void SetFolderPath(const QString& path) override { Folder = path; }
+
+    QStringList SelectedFiles() const override { return Files; }
+    void ClearFileSelection() override;
+
+    void TaskViewAdd(const QString& caption, const QStringList& children) override;
+    void TaskViewRemoveFirst() override;
+    void TaskViewClear() override;
+
+    void GroupPaneSetCount(int count) override;
+    void GroupPaneSetCaption(const QString& caption) override;
+    QList<int> GroupPaneSelectedRows() const override { return GroupSelection; }
+    void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
+    void GroupPaneRepaint() override { ++GroupRepaints; }
+
+    void CloseMainWindow() override;
+};
