@@ -1,0 +1,41 @@
+#pragma once
+
+#include "cli/CliRequest.h"
+
+#include <QObject>
+#include <memory>
+#include <optional>
+
+class TQuorvelApp;
+class TSettingsStore;
+class TSignalPipe;
+class TTerminal;
+class TTerminalView;
+
+// One run of the command-line program: starts the application object as the window
+// does (profile, settings, profile list, groups), runs one command, and shuts down as
+// the window's close does, so settings, profile list and logs end up the same.
+class TCliSession : public QObject
+{
+    Q_OBJECT
+public:
+    TCliSession(const TCliRequest& request, const TTerminal& terminal, QObject* parent = nullptr);
+    ~TCliSession() override;
+
+    int Run();
+    // An exception escaped an event handler.
+    void OnException(const QString& message);
+
+private:
+    std::optional<QString> storedProfileName() const;
+    int dispatch();
+    void shutdown();
+
+    TCliRequest m_request;
+    const TTerminal& m_terminal;
+    std::unique_ptr<TSettingsStore> m_store;
+    std::unique_ptr<TTerminalView> m_view;
+    std::unique_ptr<TQuorvelApp> m_app;
+    std::unique_ptr<TSignalPipe> m_signals;
+    bool m_unexpectedError = false;
+};

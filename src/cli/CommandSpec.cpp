@@ -1,0 +1,88 @@
+#include "cli/CommandSpec.h"
+
+const TOptionSpec* TCommandSpec::FindOption(const QString& name) const
+{
+    for (const TOptionSpec& option : Options)
+        if (option.Name == name)
+            return &option;
+    return nullptr;
+}
+
+namespace {
+
+TOptionSpec opt(const char* name, const char* valueName, const char* help)
+{
+    return {QLatin1String(name), QLatin1String(valueName), QLatin1String(help)};
+}
+
+QList<TOptionSpec> postOptions()
+{
+    return {
+        opt("group", "GROUP", "newsgroup to post to; repeat for several"),
+        opt("subject", "TEXT", "subject text (default: the profile's last subject)"),
+        opt("template", "TEMPLATE", "subject template, e.g. \"%s - %f (%p/%t) %b Bytes\""),
+        opt("lines", "N", "lines per article part; 0 posts each file whole"),
+        opt("crosspost", "", "post each file once to all groups"),
+        opt("no-crosspost", "", "post each file once per group"),
+        opt("include-text", "FILE", "text to put before each file"),
+        opt("signature", "FILE", "signature file appended to each article"),
+        opt("from", "TEXT", "From line, e.g. \"me@example.com (Me)\""),
+        opt("server", "HOST[:PORT]", "news server"),
+        opt("user", "NAME", "log in to the server with this user name"),
+        opt("timeout", "SECONDS", "reply time-out; 0 for none"),
+        opt("post-timeout", "SECONDS", "time-out while an article is sent; 0 for none"),
+        opt("catalog", "FILE", "post the files a files.bbs catalog lists, with its descriptions"),
+    };
+}
+
+QList<TCommandSpec> buildSpecs()
+{
+    const auto cmd = [](const char* name, const char* args, const char* help, int min, int max,
+                        QList<TOptionSpec> options = {}) {
+        return TCommandSpec{QLatin1String(name), QLatin1String(args), QLatin1String(help), min, max,
+                            std::move(options)};
+    };
+    return {
+        cmd("post", "FILE...", "queue and post files to newsgroups", 0, -1, postOptions()),
+        cmd("groups download", "", "download the server's full group list (replaces the newsrc)", 0,
+            0),
+        cmd("groups new", "", "fetch the groups created since the last download", 0, 0),
+        cmd("groups list", "", "list the profile's groups", 0, 0,
+            {opt("subscribed", "", "only subscribed groups"),
+             opt("unsubscribed", "", "only unsubscribed groups"),
+             opt("new", "", "only new groups")}),
+        cmd("groups subscribe", "GROUP...", "subscribe to groups", 1, -1),
+        cmd("groups unsubscribe", "GROUP...", "unsubscribe from groups", 1, -1),
+        cmd("groups import", "FILE", "import a newsrc text file", 1, 1),
+        cmd("tasks show", "", "show the tasks left in the task file by an earlier run", 0, 0),
+        cmd("tasks run", "", "reload the task file and run its tasks", 0, 0),
+        cmd("profile show", "", "show the profile's settings", 0, 0),
+        cmd("profile set", "KEY VALUE", "change one setting of the profile", 2, 2),
+        cmd("profile set-password", "",
+            "store the news server password (from the terminal or QUORVEL_PASSWORD)", 0, 0,
+            {opt("dialup", "", "the dial-up password instead (QUORVEL_DIALUP_PASSWORD)")}),
+        cmd("profile create", "NAME", "create a profile with default settings", 1, 1),
+        cmd("profile delete", "NAME", "delete a profile's settings", 1, 1),
+        cmd("profile list", "", "list the profiles", 0, 0),
+    };
+}
+
+} // namespace
+
+const QList<TCommandSpec>& CommandSpecs()
+{
+    static const QList<TCommandSpec> specs = buildSpecs();
+    return specs;
+}
+
+const QList<TOptionSpec>& GlobalOptions()
+{
+    static const QList<TOptionSpec> options = {
+        opt("profile", "NAME", "profile to use (default: Default)"),
+        opt("yes", "", "answer yes to every question"),
+        opt("verbose", "", "also print every log line"),
+        opt("help", "", "show this help"),
+        opt("version", "", "show the version"),
+    };
+    return options;
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+// What the program's exit status tells a script.
+enum ExitStatus : int
+{
+    ExitOk = 0,           // every command and queued task ended well
+    ExitFailed = 1,       // a task or the command failed; the reason was printed
+    ExitUsage = 2,        // the command line was not understood
+    ExitInterrupted = 130 // Ctrl+C or SIGTERM aborted the run (the queue was saved)
+};

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "app/View.h"
+#include "cli/ProgressDisplay.h"
+
+#include <QObject>
+#include <QStringList>
+
+class TTerminal;
+
+// The view for a terminal or a script. Status texts become lines on standard error,
+// article progress a bar (or plain lines when standard error is not a terminal), warnings
+// "quorvel-cli: warning: ..." lines. Questions are answered by --yes, by the person at the
+// terminal, or refused when there is nobody to ask: the program never waits for input
+// that cannot come. The controls of the window are plain values here, set by the command
+// being run (files, subject, selected groups) or by the core (From text, task view).
+class TTerminalView : public QObject, public TView
+{
+    Q_OBJECT
+public:
+    TTerminalView(const TTerminal& terminal, bool assumeYes, QObject* parent = nullptr);
+
+    // Answers prepared by the command for the dialogs the core will open.
+    void SetNextInput(const QString& text) { m_nextInput = text; }
+    void SetNextOpenFile(const QString& path) { m_nextOpenFile = path; }
+    void SetIncludeText(const QStringList& lines) { m_includeText = lines; }
+    void AnswerNextQuestionYes() { m_yesOnce = true; }
+    void SetSelectedFiles(const QStringList& paths) { m_files = paths; }
+
+    // What happened that a script must learn from the exit status.
+    const QStringList& Warnings() const { return m_warnings; }
+    bool QuestionRefused() const { return m_refused; }
+    // The task list was emptied while tasks remained: the run was cut short.
+    bool BatchCut() const { return m_batchCut; }
+    int TaskCount() const { return int(m_tasks.size()); }
+    struct TTaskNode
+    {
+        QString Caption;
+        QStringList Children;
+    };
+    const QList<TTaskNode>& Tasks() const { return m_tasks; }
+    const QStringList& ProfileNames() const { return m_profiles; }
+    const TIdleState& LastIdle() const { return m_idle; }
+
+    // Prints a line of its own on standard error, after any progress bar.
+    void Note(const QString& text);
+
+    void ShowWarning(const QString& text) override;
+    bool AskYesNo(const QString& text) override;
+    std::optional<QString> InputBox(const QString& caption, const QString& prompt,
+                                    const QString& initial) override;
+    std::optional<TLoginAnswer> AskLogin(const QString& caption, const QString& user,
+                                         const QString& password) override;
+    std::optional<QStringList> AskIncludeText() override;
+    QString AskOpenFile(const QString& caption, const QString& filter) override;
+    void OpenSetup() override;
+
+    void SetStatusText(const QString& text) override;
+    void SetProgress(int percent) override;
+    void SetBusy(bool) override {}
+    void SetActionEnabled(TViewAction, bool) override {}
+    void ShowSplashStatus(const QString&) override {}
+    void RefreshControls(const TIdleState& state) override { m_idle = state; }
+    void CloseSplash() override {}
+
+    void SetWindowTitle(const QString&) override {}
+    void ShowProfiles(const QStringList& names, int) override { m_profiles = names; }
+    QString FromText() const override { return m_from; }
+    void SetFromText(const QString& text) override { m_from = text; }
+    QString SubjectText() const override { return m_subject; }
+    void SetSubjectText(const QString& text) override { m_subject = text; }
+    QString FolderPath() const override { return m_folder; }
+    void SetFolderPath(const QString& path) override { m_folder = path; }
+
+    QStringList SelectedFiles() const override { return m_files; }
+    void ClearFileSelection() override { m_files.clear(); }
+
+    void TaskViewAdd(const QString& caption, const QStringList& children) override;
+    void TaskViewRemoveFirst() override;
+    void TaskViewClear() override;
+
+    void GroupPaneSetCount(int count) override { m_groupCount = count; }
+    void GroupPaneSetCaption(const QString&) override {}
+    QList<int> GroupPaneSelectedRows() const override { return m_groupSelection; }
+    void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
+    void GroupPaneRepaint() override {}
+    int GroupPaneCount() const { return m_groupCount; }
+
+    void CloseMainWindow() override;
+
+signals:
+    // The last queued task has gone, whether it ended well or the list was cleared.
+    void QueueEmptied();
+    // The core wants the program to end (after an unexpected error).
+    void CloseRequested();
+
+private:
+    std::optional<QString> ask(const QString& prompt, bool echo);
+    void refuse(const QString& what);
+
+    const TTerminal& m_terminal;
+    TProgressDisplay m_progress;
+    bool m_assumeYes = false;
+    bool m_yesOnce = false;
+    bool m_refused = false;
+    bool m_batchCut = false;
+    std::optional<QString> m_nextInput;
+    QString m_nextOpenFile;
+    std::optional<QStringList> m_includeText;
+    QStringList m_warnings;
+    QString m_lastStatus;
+
+    QString m_from;
+    QString m_subject;
+    QString m_folder;
+    QStringList m_files;
+    QStringList m_profiles;
+    TIdleState m_idle;
+    QList<TTaskNode> m_tasks;
+    int m_groupCount = 0;
+    QList<int> m_groupSelection;
+};

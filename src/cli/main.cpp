@@ -1,0 +1,38 @@
+#include <QCoreApplication> // the guarded application template needs its base declared
+
+#include "app/AppState.h"
+#include "app/GuardedApplication.h"
+#include "cli/CliSession.h"
+#include "cli/CommandLine.h"
+#include "cli/ExitStatus.h"
+#include "cli/Terminal.h"
+
+#include <csignal>
+
+int main(int argc, char* argv[])
+{
+    // A reader that goes away (quorvel-cli ... | head) must not kill a running upload.
+    std::signal(SIGPIPE, SIG_IGN);
+    TGuardedApplication<QCoreApplication> app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
+
+    const TTerminal terminal;
+    const TParseOutcome parsed = TCommandLine::Parse(QCoreApplication::arguments().mid(1));
+    switch (parsed.What) {
+    case TParseOutcome::Help:
+        terminal.Out(TCommandLine::Usage());
+        return ExitOk;
+    case TParseOutcome::Version:
+        terminal.Out(QStringLiteral("quorvel-cli %1\n").arg(BuildVersionText()));
+        return ExitOk;
+    case TParseOutcome::Error:
+        terminal.Err(
+            QStringLiteral("quorvel-cli: %1\nTry 'quorvel-cli --help'.\n").arg(parsed.ErrorText));
+        return ExitUsage;
+    case TParseOutcome::Run:
+        break;
+    }
+    TCliSession session(parsed.Request, terminal);
+    app.SetExceptionHandler([&session](const QString& message) { session.OnException(message); });
+    return session.Run();
+}
