@@ -5,11 +5,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
-TSettingsStore::TSettingsStore(const QString& requestedName)
+TSettingsStore::TSettingsStore(const QString& fileName)
 {
-    // QUORVEL_SETTINGS moves the store for both front ends alike (tests, portable setups).
-    const QString fileName =
-        requestedName.isEmpty() ? qEnvironmentVariable("QUORVEL_SETTINGS") : requestedName;
     if (fileName.isEmpty())
         m_settings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                                  QStringLiteral("Brindlecove Software"),

@@ -11,8 +11,7 @@ class QSettings;
 class TSettingsStore
 {
 public:
-    // fileName empty: the file named by QUORVEL_SETTINGS when set, else the user's standard
-    // configuration file for the program.
+    // fileName empty: the user's standard configuration file for the program.
     explicit TSettingsStore(const QString& fileName = QString());
     ~TSettingsStore();
 
