@@ -86,7 +86,9 @@ TParseOutcome TCommandLine::Parse(const QStringList& args)
 
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (optionsEnded || a == u'-' || !a.startsWith(u'-')) {
+        // "-1" is a value ("profile set PostTimeout -1"), not an option.
+        const bool negativeNumber = a.size() > 1 && a[0] == u'-' && a[1].isDigit();
+        if (optionsEnded || a == u'-' || !a.startsWith(u'-') || negativeNumber) {
             words << a;
             continue;
         }

@@ -75,7 +75,7 @@ int TProfileCommands::set(const QString& key, const QString& value)
     if (!field)
         return fail(QStringLiteral("no setting named '%1' ('profile show' lists them)").arg(key));
     if (field->Secret)
-        return fail(QStringLiteral("%1 is set with 'profile set-password'%2")
+        return fail(QStringLiteral("%1 is set with 'profile set-password%2'")
                         .arg(field->Name, field->Name == QLatin1String("RASPassword")
                                               ? QStringLiteral(" --dialup")
                                               : QString()));

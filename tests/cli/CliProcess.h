@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// Runs the real quorvel-cli in a home and settings file of its own, with no terminal on
+// its standard input, as a script would.
+class TCliProcess
+{
+public:
+    TCliProcess();
+
+    struct TResult
+    {
+        int ExitCode = -1;
+        QString Out;
+        QString Err;
+    };
+
+    // Extra environment for the following runs (passwords, for instance).
+    void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
+    void UnsetEnv(const QString& name) { m_env.remove(name); }
+
+    TResult Run(const QStringList& args, int timeoutMs = 60000) const;
+
+    QString Home() const { return m_dir.path() + QStringLiteral("/home"); }
+    QString SettingsFile() const { return m_dir.path() + QStringLiteral("/quorvel.ini"); }
+    QString TaskFile() const { return Home() + QStringLiteral("/qvtasks.qv"); }
+    QString Dir() const { return m_dir.path(); }
+    static QString Binary();
+
+private:
+    QTemporaryDir m_dir;
+    QProcessEnvironment m_env;
+};

@@ -1,0 +1,282 @@
+#include "CliProcess.h"
+
+#include <QSettings>
+#include <QTest>
+
+// The command line itself and the profile commands, run through the real executable.
+class TestCliProfiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void helpListsEveryCommand();
+    void badCommandLines_data();
+    void badCommandLines();
+    void setAndShowRoundTrip_data();
+    void setAndShowRoundTrip();
+    void rejectedValuesChangeNothing_data();
+    void rejectedValuesChangeNothing();
+    void profileNamesRegardlessOfCase();
+    void passwordFromEnvironmentIsStoredScrambled();
+    void passwordWithoutTerminalOrEnvironmentFails();
+    void createAndDeleteProfiles();
+
+private:
+    static QString shown(const QString& showOutput, const QString& key);
+};
+
+QString TestCliProfiles::shown(const QString& showOutput, const QString& key)
+{
+    for (const QString& line : showOutput.split(u'\n'))
+        if (line.startsWith(key + QStringLiteral(" = ")))
+            return line.mid(key.size() + 3);
+    return QStringLiteral("<missing>");
+}
+
+void TestCliProfiles::helpListsEveryCommand()
+{
+    TCliProcess cli;
+    const auto r = cli.Run({QStringLiteral("--help")});
+    QCOMPARE(r.ExitCode, 0);
+    const char* commands[] = {
+        "post FILE...",
+        "groups download",
+        "groups new",
+        "groups list",
+        "groups subscribe",
+        "groups unsubscribe",
+        "groups import FILE",
+        "tasks show",
+        "tasks run",
+        "profile show",
+        "profile set KEY VALUE",
+        "profile set-password",
+        "profile create NAME",
+        "profile delete NAME",
+        "profile list",
+    };
+    for (const char* c : commands)
+        QVERIFY2(r.Out.contains(QLatin1String(c)), c);
+    for (const char* o : {"--group", "--subject", "--lines", "--no-crosspost", "--catalog",
+                          "--server", "--profile", "--yes", "--dialup"})
+        QVERIFY2(r.Out.contains(QLatin1String(o)), o);
+
+    const auto v = cli.Run({QStringLiteral("--version")});
+    QCOMPARE(v.ExitCode, 0);
+    QVERIFY(v.Out.startsWith(QLatin1String("quorvel-cli ")));
+}
+
+void TestCliProfiles::badCommandLines_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("nothing") << QStringList{} << "no command given";
+    QTest::newRow("unknown command") << QStringList{"frobnicate"} << "unknown command";
+    QTest::newRow("unknown sub-command") << QStringList{"groups", "eat"} << "unknown command";
+    QTest::newRow("unknown option")
+        << QStringList{"profile", "show", "--colour"} << "unknown option '--colour'";
+    QTest::newRow("option of another command")
+        << QStringList{"profile", "show", "--group", "alt.test"} << "has no option '--group'";
+    QTest::newRow("value missing") << QStringList{"post", "f", "--group"} << "needs a value";
+    QTest::newRow("switch with value")
+        << QStringList{"groups", "list", "--new=1"} << "takes no value";
+    QTest::newRow("argument missing")
+        << QStringList{"profile", "set", "MaxLines"} << "needs KEY VALUE";
+    QTest::newRow("argument too many")
+        << QStringList{"profile", "list", "extra"} << "takes no arguments";
+    // A password never comes from the command line, where every user can read it.
+    QTest::newRow("password as argument")
+        << QStringList{"profile", "set-password", "secret"} << "takes no arguments";
+}
+
+void TestCliProfiles::badCommandLines()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    TCliProcess cli;
+    const auto r = cli.Run(args);
+    QCOMPARE(r.ExitCode, 2);
+    QVERIFY2(r.Err.contains(message), qPrintable(r.Err));
+    QVERIFY(r.Err.contains(QLatin1String("--help")));
+    QVERIFY(!QFile::exists(cli.SettingsFile())); // nothing started
+}
+
+void TestCliProfiles::setAndShowRoundTrip_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("shownAs");
+    QTest::addColumn<QString>("storedAs");
+    QTest::newRow("string") << "Host"
+                            << "news.example.org:1119"
+                            << "news.example.org:1119"
+                            << "news.example.org:1119";
+    QTest::newRow("string with blanks") << "FullName"
+                                        << "Ann O. Nymous"
+                                        << "Ann O. Nymous"
+                                        << "Ann O. Nymous";
+    QTest::newRow("key in other case") << "maxlines"
+                                       << "5000"
+                                       << "5000"
+                                       << "5000";
+    QTest::newRow("bool word") << "CrossPost"
+                               << "no"
+                               << "0"
+                               << "0";
+    QTest::newRow("bool digit") << "IncludeText"
+                                << "1"
+                                << "1"
+                                << "1";
+    QTest::newRow("16-bit edge") << "Timeout"
+                                 << "32767"
+                                 << "32767"
+                                 << "32767";
+    QTest::newRow("negative") << "PostTimeout"
+                              << "-1"
+                              << "-1"
+                              << "-1";
+    QTest::newRow("subject field") << "LastSubject"
+                                   << "Holiday pictures"
+                                   << "Holiday pictures"
+                                   << "Holiday pictures";
+    QTest::newRow("folder field") << "LastDir"
+                                  << "/srv/upload/"
+                                  << "/srv/upload/"
+                                  << "/srv/upload/";
+}
+
+void TestCliProfiles::setAndShowRoundTrip()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, shownAs);
+    QFETCH(QString, storedAs);
+    TCliProcess cli;
+    QCOMPARE(cli.Run({"profile", "set", key, value}).ExitCode, 0);
+    const auto r = cli.Run({"profile", "show"});
+    QCOMPARE(r.ExitCode, 0);
+    QVERIFY(r.Out.startsWith(QLatin1String("Profile: Default\n")));
+    const QString canonical = QString(key).replace(QLatin1String("maxlines"), "MaxLines");
+    QCOMPARE(shown(r.Out, canonical), shownAs);
+    // The window reads the same store.
+    QSettings ini(cli.SettingsFile(), QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("Default/") + canonical).toString(), storedAs);
+}
+
+void TestCliProfiles::rejectedValuesChangeNothing_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown key") << "Colour"
+                                 << "red"
+                                 << "no setting named 'Colour'";
+    QTest::newRow("not a number") << "MaxLines"
+                                  << "many"
+                                  << "whole number";
+    QTest::newRow("16-bit overflow") << "Timeout"
+                                     << "32768"
+                                     << "whole number";
+    QTest::newRow("not a bool") << "CrossPost"
+                                << "perhaps"
+                                << "takes 1 or 0";
+    QTest::newRow("password") << "Password"
+                              << "secret"
+                              << "profile set-password";
+    QTest::newRow("dial-up password") << "RASPassword"
+                                      << "secret"
+                                      << "set-password --dialup";
+}
+
+void TestCliProfiles::rejectedValuesChangeNothing()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    TCliProcess cli;
+    const auto before = cli.Run({"profile", "show"});
+    const auto r = cli.Run({"profile", "set", key, value});
+    QCOMPARE(r.ExitCode, 1);
+    QVERIFY2(r.Err.contains(message), qPrintable(r.Err));
+    QCOMPARE(cli.Run({"profile", "show"}).Out, before.Out);
+}
+
+void TestCliProfiles::profileNamesRegardlessOfCase()
+{
+    TCliProcess cli;
+    const auto typo = cli.Run({"--profile", "Wrok", "profile", "show"});
+    QCOMPARE(typo.ExitCode, 1);
+    QVERIFY(typo.Err.contains(QLatin1String("no profile named 'Wrok'")));
+
+    QCOMPARE(cli.Run({"profile", "create", "Work"}).ExitCode, 0);
+    QCOMPARE(cli.Run({"--profile", "work", "profile", "set", "Host", "news.work"}).ExitCode, 0);
+    const auto r = cli.Run({"--profile", "WORK", "profile", "show"});
+    QCOMPARE(r.ExitCode, 0);
+    QVERIFY(r.Out.startsWith(QLatin1String("Profile: Work\n")));
+    QCOMPARE(shown(r.Out, "Host"), QStringLiteral("news.work"));
+    QSettings ini(cli.SettingsFile(), QSettings::IniFormat);
+    QVERIFY(!ini.childGroups().contains(QStringLiteral("work")));
+    QVERIFY(!ini.childGroups().contains(QStringLiteral("WORK")));
+}
+
+void TestCliProfiles::passwordFromEnvironmentIsStoredScrambled()
+{
+    TCliProcess cli;
+    // The user name is kept only while the server wants a login.
+    const auto dropped = cli.Run({"profile", "set", "UserID", "ann"});
+    QVERIFY(dropped.Err.contains(QLatin1String("kept only while LoginRequired is 1")));
+    QCOMPARE(shown(cli.Run({"profile", "show"}).Out, "UserID"), QString());
+    cli.Run({"profile", "set", "LoginRequired", "on"});
+    cli.Run({"profile", "set", "UserID", "ann"});
+    cli.SetEnv("QUORVEL_PASSWORD", "s3cret pass");
+    QCOMPARE(cli.Run({"profile", "set-password"}).ExitCode, 0);
+    cli.SetEnv("QUORVEL_DIALUP_PASSWORD", "dial-pw");
+    QCOMPARE(cli.Run({"profile", "set-password", "--dialup"}).ExitCode, 0);
+
+    const auto r = cli.Run({"profile", "show"});
+    QCOMPARE(shown(r.Out, "Password"), QStringLiteral("(set)"));
+    QCOMPARE(shown(r.Out, "RASPassword"), QStringLiteral("(set)"));
+    QCOMPARE(shown(r.Out, "LoginRequired"), QStringLiteral("1"));
+    QCOMPARE(shown(r.Out, "RememberPassword"), QStringLiteral("1"));
+    QVERIFY(!r.Out.contains(QLatin1String("s3cret")));
+
+    QFile ini(cli.SettingsFile());
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    const QByteArray stored = ini.readAll();
+    QVERIFY(!stored.contains("s3cret"));
+    QVERIFY(!stored.contains("dial-pw"));
+    QVERIFY(stored.contains("UserID=ann"));
+    QCOMPARE(ini.permissions() & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
+}
+
+void TestCliProfiles::passwordWithoutTerminalOrEnvironmentFails()
+{
+    TCliProcess cli;
+    const auto r = cli.Run({"profile", "set-password"});
+    QCOMPARE(r.ExitCode, 1);
+    QVERIFY2(r.Err.contains(QLatin1String("QUORVEL_PASSWORD")), qPrintable(r.Err));
+    QCOMPARE(shown(cli.Run({"profile", "show"}).Out, "Password"), QStringLiteral("(not set)"));
+}
+
+void TestCliProfiles::createAndDeleteProfiles()
+{
+    TCliProcess cli;
+    QCOMPARE(cli.Run({"profile", "create", "Home Server"}).ExitCode, 0);
+    QCOMPARE(cli.Run({"profile", "create", "home server"}).ExitCode, 1);
+    QCOMPARE(cli.Run({"profile", "list"}).Out, QStringLiteral("* Default\n  Home Server\n"));
+
+    // Deleting asks first: a script without --yes is refused and nothing goes.
+    const auto refused = cli.Run({"profile", "delete", "Home Server"});
+    QCOMPARE(refused.ExitCode, 1);
+    QVERIFY(refused.Err.contains(QLatin1String("--yes")));
+    QVERIFY(cli.Run({"profile", "list"}).Out.contains(QLatin1String("Home Server")));
+
+    QCOMPARE(cli.Run({"--yes", "profile", "delete", "home server"}).ExitCode, 0);
+    QCOMPARE(cli.Run({"profile", "list"}).Out, QStringLiteral("* Default\n"));
+    QSettings ini(cli.SettingsFile(), QSettings::IniFormat);
+    QVERIFY(!ini.childGroups().contains(QStringLiteral("Home Server")));
+    QCOMPARE(cli.Run({"profile", "delete", "Home Server"}).ExitCode, 1);
+}
+
+QTEST_GUILESS_MAIN(TestCliProfiles)
+#include "tst_cli_profiles.moc"
