@@ -57,6 +57,7 @@ void TTerminalView::refuse(const QString& what)
     m_refused = true;
     for (const QString& line : messageLines(what))
         Note(Prefix + line);
+    emit Refused();
 }
 
 bool TTerminalView::AskYesNo(const QString& text)

@@ -93,6 +93,8 @@ signals:
     void QueueEmptied();
     // The core wants the program to end (after an unexpected error).
     void CloseRequested();
+    // A question had to be refused because nobody can answer it.
+    void Refused();
 
 private:
     std::optional<QString> ask(const QString& prompt, bool echo);

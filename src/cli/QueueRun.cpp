@@ -1,0 +1,119 @@
+#include "cli/QueueRun.h"
+
+#include "cli/ExitStatus.h"
+#include "cli/SignalPipe.h"
+#include "cli/TerminalView.h"
+
+#include <QCoreApplication>
+
+namespace {
+// How long a polite QUIT may take before the program leaves anyway.
+constexpr int QuitGraceMs = 5000;
+} // namespace
+
+TQueueRun::TQueueRun(TTerminalView& view, TSignalPipe& signalPipe, THooks hooks, QObject* parent)
+    : QObject(parent), m_view(view), m_hooks(std::move(hooks))
+{
+    // Queued: the view reports from inside the core's handlers, which must finish first.
+    connect(&view, &TTerminalView::QueueEmptied, this, &TQueueRun::queueEmptied,
+            Qt::QueuedConnection);
+    connect(&view, &TTerminalView::Refused, this, &TQueueRun::questionRefused,
+            Qt::QueuedConnection);
+    connect(&view, &TTerminalView::CloseRequested, this, [this] {
+        m_aborted = true;
+        if (m_running && !m_finishing)
+            finish();
+    });
+    connect(&signalPipe, &TSignalPipe::Interrupted, this, &TQueueRun::interrupted);
+    m_quitGrace.setSingleShot(true);
+    connect(&m_quitGrace, &QTimer::timeout, this, [this] { QCoreApplication::exit(outcome()); });
+}
+
+int TQueueRun::Exec()
+{
+    m_queued = m_view.TaskCount();
+    if (m_queued == 0)
+        return m_view.QuestionRefused() ? ExitFailed : ExitOk;
+    m_running = true;
+    if (m_hooks.Start)
+        m_hooks.Start();
+    const int status = QCoreApplication::exec();
+    m_running = false;
+    return status;
+}
+
+int TQueueRun::outcome() const
+{
+    if (m_interrupted)
+        return ExitInterrupted;
+    if (m_aborted || m_view.BatchCut())
+        return ExitFailed;
+    return ExitOk;
+}
+
+void TQueueRun::queueEmptied()
+{
+    if (!m_running || m_finishing || m_view.TaskCount() > 0)
+        return;
+    finish();
+}
+
+void TQueueRun::finish()
+{
+    m_finishing = true;
+    const int status = outcome();
+    const QString taskFile = m_hooks.TaskFile ? m_hooks.TaskFile() : QString();
+    if (status == ExitOk)
+        m_view.Note(QStringLiteral("quorvel-cli: done: %1 task(s) ended well").arg(m_queued));
+    else
+        m_view.Note(QStringLiteral("quorvel-cli: the run did not complete; the remaining tasks "
+                                   "are kept in %1 ('quorvel-cli tasks run' resumes them)")
+                        .arg(taskFile));
+    if (m_hooks.Connected && m_hooks.Connected() && m_hooks.Disconnect) {
+        m_quitGrace.start(QuitGraceMs);
+        m_hooks.Disconnect();
+        return;
+    }
+    QCoreApplication::exit(status);
+}
+
+void TQueueRun::Disconnected()
+{
+    if (m_finishing && m_quitGrace.isActive()) {
+        m_quitGrace.stop();
+        QCoreApplication::exit(outcome());
+    }
+}
+
+void TQueueRun::interrupted()
+{
+    if (!m_running)
+        return;
+    if (m_interrupted || m_finishing) {
+        m_interrupted = true;
+        m_view.Note(QStringLiteral("quorvel-cli: interrupted again: leaving now"));
+        QCoreApplication::exit(outcome());
+        return;
+    }
+    m_interrupted = true;
+    abortRun(QStringLiteral("interrupted"));
+}
+
+void TQueueRun::questionRefused()
+{
+    if (m_running && !m_finishing)
+        abortRun(QStringLiteral("a question needs an answer and nobody can give it"));
+}
+
+void TQueueRun::abortRun(const QString& reason)
+{
+    m_aborted = true;
+    m_view.Note(QStringLiteral("quorvel-cli: %1: cancelling all tasks").arg(reason));
+    m_view.AnswerNextQuestionYes();
+    if (m_hooks.Abort)
+        m_hooks.Abort();
+    // The abort empties the list, and the emptied queue finishes the run; a list that was
+    // empty already has nothing left to report.
+    if (m_view.TaskCount() == 0 && !m_finishing)
+        finish();
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+class TSignalPipe;
+class TTerminalView;
+
+// Runs the queued tasks to their end on the application's event loop and turns the outcome
+// into the exit status: 0 when every task ended well, 1 when the run was cut short (the
+// core saved what was left to the task file), 130 after Ctrl+C, which aborts like the
+// window's Abort button. A question that nobody can answer while tasks run also aborts,
+// since nothing else would ever move the queue on.
+class TQueueRun : public QObject
+{
+    Q_OBJECT
+public:
+    struct THooks
+    {
+        std::function<void()> Start;      // releases a queue held by Auto Start being off
+        std::function<void()> Abort;      // the Abort button; its question is answered yes
+        std::function<bool()> Connected;  // the news server connection is open
+        std::function<void()> Disconnect; // closes it politely (QUIT)
+        std::function<QString()> TaskFile;
+    };
+
+    TQueueRun(TTerminalView& view, TSignalPipe& signalPipe, THooks hooks,
+              QObject* parent = nullptr);
+
+    // Returns when the queue has run out.
+    int Exec();
+    // The news server connection has closed.
+    void Disconnected();
+
+private:
+    void queueEmptied();
+    void interrupted();
+    void questionRefused();
+    void abortRun(const QString& reason);
+    void finish();
+    int outcome() const;
+
+    TTerminalView& m_view;
+    THooks m_hooks;
+    QTimer m_quitGrace;
+    bool m_running = false;
+    bool m_finishing = false;
+    bool m_interrupted = false;
+    bool m_aborted = false;
+    int m_queued = 0;
+};
