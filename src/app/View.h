@@ -41,8 +41,8 @@ public:
     virtual ~TView() = default;
 
     // Messages and questions.
-    virtual void ShowWarning(const QString& text) = 0; // warning box, OK
-    virtual bool AskYesNo(const QString& text) = 0;    // true on Yes
+    virtual void ShowWarning(const QString& text) = 0;                 // warning box, OK
+    virtual bool AskYesNo(const QString& text) = 0;                    // true on Yes
     virtual std::optional<QString> InputBox(const QString& caption, const QString& prompt,
                                             const QString& initial) = 0;
     // The login dialog ("News server login", "Dial-up login"); nullopt on Cancel.

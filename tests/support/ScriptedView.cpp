@@ -59,7 +59,8 @@ QString TScriptedView::AskOpenFile(const QString& caption, const QString& filter
 
 std::optional<TFindAnswer> TScriptedView::AskFindGroup(const QString& text, TFindMode mode)
 {
-    Calls << QStringLiteral("Find: %1|%2").arg(text, mode == TFindMode::All ? "All" : "First");
+    const QString modeText = mode == TFindMode::All ? QStringLiteral("All") : QStringLiteral("First");
+    Calls << QStringLiteral("Find: %1|%2").arg(text, modeText);
     return takeAnswer(FindAnswers, QStringLiteral("find group"));
 }
 
@@ -75,15 +76,9 @@ void TScriptedView::SetStatusText(const QString& text)
     Calls << QStringLiteral("Status: ") + text;
 }
 
-void TScriptedView::SetProgress(int percent)
-{
-    Progress << percent;
-}
+void TScriptedView::SetProgress(int percent) { Progress << percent; }
 
-void TScriptedView::SetBusy(bool busy)
-{
-    Busy = busy;
-}
+void TScriptedView::SetBusy(bool busy) { Busy = busy; }
 
 void TScriptedView::SetActionEnabled(TViewAction action, bool enabled)
 {
@@ -95,15 +90,9 @@ void TScriptedView::ShowSplashStatus(const QString& text)
     Calls << QStringLiteral("Splash: ") + text;
 }
 
-void TScriptedView::CloseSplash()
-{
-    Calls << QStringLiteral("SplashClosed");
-}
+void TScriptedView::CloseSplash() { Calls << QStringLiteral("SplashClosed"); }
 
-void TScriptedView::SetWindowTitle(const QString& title)
-{
-    WindowTitle = title;
-}
+void TScriptedView::SetWindowTitle(const QString& title) { WindowTitle = title; }
 
 void TScriptedView::ShowProfiles(const QStringList& names, int selected)
 {
@@ -111,10 +100,7 @@ void TScriptedView::ShowProfiles(const QStringList& names, int selected)
     SelectedProfile = selected;
 }
 
-void TScriptedView::ClearFileSelection()
-{
-    Files.clear();
-}
+void TScriptedView::ClearFileSelection() { Files.clear(); }
 
 void TScriptedView::TaskViewAdd(const QString& caption, const QStringList& children)
 {
@@ -127,10 +113,7 @@ void TScriptedView::TaskViewRemoveFirst()
         TaskNodes.removeFirst();
 }
 
-void TScriptedView::TaskViewClear()
-{
-    TaskNodes.clear();
-}
+void TScriptedView::TaskViewClear() { TaskNodes.clear(); }
 
 void TScriptedView::GroupPaneSetCount(int count)
 {
@@ -138,10 +121,7 @@ void TScriptedView::GroupPaneSetCount(int count)
     GroupSelection.clear();
 }
 
-void TScriptedView::GroupPaneSetCaption(const QString& caption)
-{
-    GroupCaption = caption;
-}
+void TScriptedView::GroupPaneSetCaption(const QString& caption) { GroupCaption = caption; }
 
 void TScriptedView::GroupPaneSelectRows(const QList<int>& rows, bool clearOthers)
 {
