@@ -11,7 +11,7 @@
 
 class TNewsArticle;
 class TTextClient;
-class TLineSocketBase;
+class TLineSocket;
 class TPhaseTimer;
 class THostResolver;
 struct TAsyncHostInfo;
@@ -104,37 +104,43 @@ private:
         None,
         Headers,
         Body,
-        Done,
+        Dot,
     };
 
     void makeConnection();
     void dropConnection();
+    TLineSocket* openSocket() const;
     void sendPending();
     void startPost(bool compose);
     void connectTo(const QString& address);
     void sendPendingCommand();
     void sendCommand(const QString& line, bool log, bool awaitReply);
-    void login(const QString& refusal);
+    void login();
 
     void asyncComplete(const TAsyncHostInfo& info);
     void connectedToServer();
     void disconnectedByServer();
     void socketFailed(const QString& message);
+    void badReply(const QString& line);
     void writeBufferEmpty();
     void writeProgress();
     void lineReceived(const QByteArray& line);
 
     bool parseReply(const QString& line);
-    void handleGreeting();
+    void handleGreeting(const QString& line);
     void handleGroupLine(const QByteArray& line);
     void handleReply();
 
     void startArticle();
     void pump();
     bool nextArticleLine();
-    void finishArticle();
+    bool nextBodyLine();
+    void reportProgress();
+    void abortArticle(const QString& message);
+    void checkWritten();
 
     void setState(TClientStatus state, bool report = true);
+    QString timeoutText() const;
     void armTimer(int seconds);
     void stopTimer();
     void timerFired();
@@ -142,7 +148,7 @@ private:
     void log(const QString& text);
 
     std::unique_ptr<TPhaseTimer> m_timer;
-    std::unique_ptr<TTextClient> m_connection;
+    TTextClient* m_connection = nullptr; // a child; replaced after every drop
     THostResolver* m_resolver = nullptr;
     std::unique_ptr<THostResolver> m_systemResolver;
     int m_lookupHandle = -1;
