@@ -94,7 +94,10 @@ QString TSettingsStore::Sync()
     return QString();
 }
 
-QString TSettingsStore::FileName() const { return m_settings->fileName(); }
+QString TSettingsStore::FileName() const
+{
+    return m_settings->fileName();
+}
 
 void TSettingsStore::restrictPermissions()
 {

@@ -11,6 +11,17 @@ enum class TViewAction
     Abort,      // toolbar "Abort"
     Disconnect, // toolbar "Disconnect"
     FindAgain,  // Groups > "Find Again"
+    TasksClear, // Tasks > "&Clear"
+};
+
+// What the idle refresh of the window's commands needs from the core; the view adds its
+// own selections (groups, files) and the file list's view style.
+struct TIdleState
+{
+    int TaskCount = 0;
+    bool AutoStart = true;
+    bool TaskFileExists = false;
+    bool Connected = false;
 };
 
 // The group search window's two modes: stop at the first match, or select every match.
@@ -41,8 +52,8 @@ public:
     virtual ~TView() = default;
 
     // Messages and questions.
-    virtual void ShowWarning(const QString& text) = 0;                 // warning box, OK
-    virtual bool AskYesNo(const QString& text) = 0;                    // true on Yes
+    virtual void ShowWarning(const QString& text) = 0; // warning box, OK
+    virtual bool AskYesNo(const QString& text) = 0;    // true on Yes
     virtual std::optional<QString> InputBox(const QString& caption, const QString& prompt,
                                             const QString& initial) = 0;
     // The login dialog ("News server login", "Dial-up login"); nullopt on Cancel.
@@ -65,6 +76,9 @@ public:
     virtual void SetBusy(bool busy) = 0;                 // hourglass cursor
     virtual void SetActionEnabled(TViewAction action, bool enabled) = 0;
     virtual void ShowSplashStatus(const QString& text) = 0;
+    // Called at every idle moment: enables commands and fills the status bar panels
+    // ("Tasks: %d" and the folder path).
+    virtual void RefreshControls(const TIdleState& state) = 0;
     virtual void CloseSplash() = 0;
 
     // Window title, profile selector, entry fields, folder tree.
@@ -85,6 +99,7 @@ public:
     virtual void TaskViewAdd(const QString& caption, const QStringList& children) = 0;
     virtual void TaskViewRemoveFirst() = 0;
     virtual void TaskViewClear() = 0;
+    virtual void ShowTaskWindow() = 0; // the task list window
 
     // The group pane is a virtual list over the shown group list: the view asks the core
     // for rows; the core sets the count, the caption and the selection.

@@ -31,6 +31,9 @@ public:
     bool Closed = false;
     bool Busy = false;
     QMap<TViewAction, bool> Actions;
+    int TaskWindowShown = 0;
+    TIdleState LastIdle;
+    int IdleRefreshes = 0;
 
     // Controls' contents.
     QString WindowTitle;
@@ -68,6 +71,7 @@ public:
     void SetBusy(bool busy) override;
     void SetActionEnabled(TViewAction action, bool enabled) override;
     void ShowSplashStatus(const QString& text) override;
+    void RefreshControls(const TIdleState& state) override;
     void CloseSplash() override;
 
     void SetWindowTitle(const QString& title) override;
@@ -85,6 +89,7 @@ public:
     void TaskViewAdd(const QString& caption, const QStringList& children) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
+    void ShowTaskWindow() override { ++TaskWindowShown; }
 
     void GroupPaneSetCount(int count) override;
     void GroupPaneSetCaption(const QString& caption) override;
