@@ -72,7 +72,9 @@ public:
 
     // Total number of body lines, known before the first is read.
     qint64 BodyLineCount() const;
-    // (Re)starts reading the body from its first line; false with ErrorText on failure.
+    // (Re)starts reading the body from its first line and clears ErrorText, so that after a
+    // false from NextBodyLine an empty ErrorText means the end; false with ErrorText set
+    // when the body cannot be read.
     bool OpenBody();
     // The next body line without line end. False at the end of the body, or on a read
     // failure (a file that vanished or changed size) with ErrorText set: check ErrorText.
@@ -83,6 +85,7 @@ private:
     bool composeSignature();
 
     std::vector<std::unique_ptr<TBodySegment>> m_segments;
+    qsizetype m_placed = 0;
     std::size_t m_current = 0;
     bool m_open = false;
 };
