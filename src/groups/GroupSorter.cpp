@@ -22,12 +22,14 @@ void TGroupSorter::SortByName(TGroupList& list, bool descending)
 {
     // Collation keys are built once per name: comparing keys is a byte comparison, where
     // comparing names would run the collation algorithm again at every comparison.
+    // The names are case-folded first: the collator ignores case only for real locales,
+    // and in the C locale it compares plain code points.
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::vector<QCollatorSortKey> keys;
     keys.reserve(list.size());
     for (const TGroupIndex& entry : list)
-        keys.push_back(collator.sortKey(entry.Name));
+        keys.push_back(collator.sortKey(entry.Name.toCaseFolded()));
 
     std::vector<size_t> order(list.size());
     std::iota(order.begin(), order.end(), size_t(0));
