@@ -114,6 +114,7 @@ void TUUCode::run()
             QStringLiteral("Cannot open input file %1: %2").arg(m_inputFile, input.errorString()));
     const qint64 size = input.size();
     m_lastPercent = -1;
+    m_nextProgress = 0;
     if (m_algorithm == filecopy)
         copy(input, size);
     else if (isDecoder(m_algorithm))
@@ -125,8 +126,10 @@ void TUUCode::run()
 
 void TUUCode::progress(qint64 done, qint64 total)
 {
-    // Only changes are reported: a line-by-line event would cost more than the encoding.
+    // Only changes are reported: an event for every line would cost more than the encoding.
     const int percent = int(std::lround(double(done) * 100.0 / double(total)));
+    // The first count that rounds to the next percentage.
+    m_nextProgress = qint64(std::ceil((percent + 0.5) * double(total) / 100.0));
     if (percent == m_lastPercent)
         return;
     m_lastPercent = percent;
@@ -182,6 +185,7 @@ void TUUCode::encode(QIODevice& input, qint64 size)
             std::memcpy(to, eol.constData(), size_t(eol.size()));
             to += eol.size();
             from += count;
+            step(written + (to - out.data()), expected);
         };
         qint64 left = got;
         for (; left >= lineBytes; left -= lineBytes)
@@ -275,6 +279,7 @@ void TUUCode::decode(QIODevice& input, qint64 size)
                 break;
             if (!skipping)
                 takeLine(p, stop - p);
+            step(consumed - got - held + (stop - buffer.data()), size + 3);
             skipping = false;
             p = stop + 1;
             if (cr && p < end && *p == '\n')
