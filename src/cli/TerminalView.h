@@ -53,9 +53,14 @@ public:
                                          const QString& password) override;
     std::optional<QStringList> AskIncludeText() override;
     QString AskOpenFile(const QString& caption, const QString& filter) override;
+    std::optional<TFindAnswer> AskFindGroup(const QString&, TFindMode) override
+    {
+        return std::nullopt; // the command line names its groups
+    }
     void OpenSetup() override;
 
     void SetStatusText(const QString& text) override;
+    QString StatusText() const override { return m_lastStatus; }
     void SetProgress(int percent) override;
     void SetBusy(bool) override {}
     void SetActionEnabled(TViewAction, bool) override {}
@@ -78,11 +83,13 @@ public:
     void TaskViewAdd(const QString& caption, const QStringList& children) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
+    void ShowTaskWindow() override {}
 
     void GroupPaneSetCount(int count) override { m_groupCount = count; }
     void GroupPaneSetCaption(const QString&) override {}
     QList<int> GroupPaneSelectedRows() const override { return m_groupSelection; }
     void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
+    void GroupPaneMakeVisible(int) override {}
     void GroupPaneRepaint() override {}
     int GroupPaneCount() const { return m_groupCount; }
 
