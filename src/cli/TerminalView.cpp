@@ -32,6 +32,11 @@ TTerminalView::TTerminalView(const TTerminal& terminal, bool assumeYes, QObject*
 {
 }
 
+bool TTerminalView::CanAsk() const
+{
+    return m_terminal.InputIsTerminal();
+}
+
 void TTerminalView::Note(const QString& text)
 {
     m_progress.Break();
@@ -167,7 +172,8 @@ void TTerminalView::SetStatusText(const QString& text)
     if (text == m_lastStatus)
         return;
     m_lastStatus = text;
-    Note(text);
+    if (!text.isEmpty())
+        Note(text);
     m_progress.SetLabel(text);
 }
 

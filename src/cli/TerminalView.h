@@ -27,6 +27,9 @@ public:
     void AnswerNextQuestionYes() { m_yesOnce = true; }
     void SetSelectedFiles(const QStringList& paths) { m_files = paths; }
 
+    // Whether a person can answer questions at the terminal.
+    bool CanAsk() const;
+
     // What happened that a script must learn from the exit status.
     const QStringList& Warnings() const { return m_warnings; }
     bool QuestionRefused() const { return m_refused; }

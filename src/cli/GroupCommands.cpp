@@ -1,0 +1,128 @@
+#include "cli/GroupCommands.h"
+
+#include "cli/CliRequest.h"
+#include "cli/ExitStatus.h"
+#include "cli/GroupSelection.h"
+#include "cli/Terminal.h"
+#include "cli/TerminalView.h"
+#include "groups/GroupDownload.h"
+#include "groups/GroupListOperations.h"
+#include "groups/NewsrcStore.h"
+
+#include <QFileInfo>
+#include <QMap>
+
+TGroupCommands::TGroupCommands(TParts parts, TTerminalView& view, const TTerminal& terminal)
+    : m_parts(parts), m_view(view), m_terminal(terminal)
+{
+}
+
+int TGroupCommands::fail(const QString& text)
+{
+    m_view.Note(QStringLiteral("quorvel-cli: ") + text);
+    return ExitFailed;
+}
+
+int TGroupCommands::Run(const TCliRequest& request)
+{
+    const QString sub = request.Command.section(u' ', 1);
+    if (sub == QLatin1String("list"))
+        return list(request);
+    if (sub == QLatin1String("subscribe"))
+        return move(request.Arguments, true);
+    if (sub == QLatin1String("unsubscribe"))
+        return move(request.Arguments, false);
+    if (sub == QLatin1String("import"))
+        return import(request.Arguments.value(0));
+    if (sub == QLatin1String("download"))
+        return download();
+    if (sub == QLatin1String("new"))
+        return newGroups();
+    return fail(QStringLiteral("unknown groups command '%1'").arg(sub));
+}
+
+int TGroupCommands::list(const TCliRequest& request)
+{
+    QList<int> lists;
+    if (request.Has(QStringLiteral("subscribed")))
+        lists << TNewsrcStore::ViewSubscribed;
+    if (request.Has(QStringLiteral("unsubscribed")))
+        lists << TNewsrcStore::ViewUnsubscribed;
+    if (request.Has(QStringLiteral("new")))
+        lists << TNewsrcStore::ViewNew;
+    if (lists.isEmpty())
+        lists = {TNewsrcStore::ViewSubscribed, TNewsrcStore::ViewUnsubscribed,
+                 TNewsrcStore::ViewNew};
+    QString text;
+    for (int l : lists)
+        for (const TGroupIndex& g : m_parts.Store.List(l))
+            text += QStringLiteral("%1\t%2\t%3\n")
+                        .arg(g.Name, TGroupSelection::ListName(l))
+                        .arg(g.Count);
+    m_terminal.Out(text);
+    return ExitOk;
+}
+
+int TGroupCommands::move(const QStringList& names, bool subscribe)
+{
+    // Every name is checked before anything moves, so a typo changes nothing.
+    QMap<int, QList<int>> rowsByList;
+    for (const QString& name : names) {
+        const TGroupSelection::TPlace place = m_parts.Selection.Locate(name);
+        if (place.List < 0)
+            return fail(QStringLiteral("'%1' is not in the profile's group list").arg(name));
+        const bool there = (place.List == TNewsrcStore::ViewSubscribed) == subscribe;
+        if (there) {
+            m_view.Note(QStringLiteral("%1 is %2 already")
+                            .arg(place.Name, TGroupSelection::ListName(place.List)));
+            continue;
+        }
+        if (!rowsByList[place.List].contains(place.Row))
+            rowsByList[place.List] << place.Row;
+    }
+    for (auto it = rowsByList.cbegin(); it != rowsByList.cend(); ++it) {
+        m_parts.Selection.Select(it.key(), it.value());
+        m_parts.Operations.GroupsSubscribeItemClick();
+    }
+    // The store tells the user itself when the newsrc file cannot be written.
+    return m_view.Warnings().isEmpty() ? int(ExitOk) : int(ExitFailed);
+}
+
+int TGroupCommands::import(const QString& file)
+{
+    const QFileInfo info(file);
+    if (!info.isFile() || !info.isReadable())
+        return fail(QStringLiteral("%1: cannot read the file").arg(file));
+    m_view.SetNextOpenFile(info.absoluteFilePath());
+    m_parts.Operations.GroupsImportClick();
+    if (!m_view.Warnings().isEmpty() || m_view.QuestionRefused())
+        return ExitFailed;
+    return ExitOk;
+}
+
+int TGroupCommands::download()
+{
+    m_parts.Download.GroupsDownloadItemClick();
+    if (m_view.TaskCount() == 0)
+        return fail(QStringLiteral("nothing queued"));
+    return ExitOk;
+}
+
+int TGroupCommands::newGroups()
+{
+    // The window offers "New since" only once a full download has recorded its time.
+    if (!m_parts.Download.GroupsMenuClick().NewEnabled)
+        return fail(QStringLiteral("no complete group list yet: run 'groups download' first"));
+    m_parts.Download.GroupsNewItemClick();
+    if (m_view.TaskCount() == 0)
+        return fail(QStringLiteral("nothing queued"));
+    return ExitOk;
+}
+
+void TGroupCommands::PrintNewGroups() const
+{
+    QString text;
+    for (const TGroupIndex& g : m_parts.Store.NewList)
+        text += g.Name + u'\n';
+    m_terminal.Out(text);
+}

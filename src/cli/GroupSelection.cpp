@@ -1,0 +1,58 @@
+#include "cli/GroupSelection.h"
+
+#include "app/View.h"
+#include "groups/GroupListOperations.h"
+#include "groups/NewsrcStore.h"
+
+TGroupSelection::TGroupSelection(TNewsrcStore& store, TGroupListOperations& operations, TView& view)
+    : m_store(store), m_operations(operations), m_view(view)
+{
+}
+
+TGroupSelection::TPlace TGroupSelection::Locate(const QString& name) const
+{
+    TPlace loose;
+    for (int list = 0; list < 3; ++list) {
+        const TGroupList& groups = m_store.List(list);
+        for (size_t row = 0; row < groups.size(); ++row) {
+            const QString& stored = groups[row].Name;
+            if (stored == name)
+                return {stored, list, int(row)};
+            if (loose.List < 0 && stored.compare(name, Qt::CaseInsensitive) == 0)
+                loose = {stored, list, int(row)};
+        }
+    }
+    if (loose.List < 0)
+        loose.Name = name;
+    return loose;
+}
+
+void TGroupSelection::Select(int list, const QList<int>& rows)
+{
+    switch (list) {
+    case TNewsrcStore::ViewSubscribed:
+        m_operations.Subscribed1Click();
+        break;
+    case TNewsrcStore::ViewUnsubscribed:
+        m_operations.Unsubscribed1Click();
+        break;
+    default:
+        m_operations.New1Click();
+        break;
+    }
+    m_view.GroupPaneSelectRows(rows, true);
+}
+
+QString TGroupSelection::ListName(int list)
+{
+    switch (list) {
+    case 0:
+        return QStringLiteral("subscribed");
+    case 1:
+        return QStringLiteral("unsubscribed");
+    case 2:
+        return QStringLiteral("new");
+    default:
+        return QStringLiteral("none");
+    }
+}
