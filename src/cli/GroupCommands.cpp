@@ -5,7 +5,6 @@
 #include "cli/GroupSelection.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalView.h"
-#include "groups/GroupDownload.h"
 #include "groups/GroupListOperations.h"
 #include "groups/NewsrcStore.h"
 
@@ -34,10 +33,6 @@ int TGroupCommands::Run(const TCliRequest& request)
         return move(request.Arguments, false);
     if (sub == QLatin1String("import"))
         return import(request.Arguments.value(0));
-    if (sub == QLatin1String("download"))
-        return download();
-    if (sub == QLatin1String("new"))
-        return newGroups();
     return fail(QStringLiteral("unknown groups command '%1'").arg(sub));
 }
 
@@ -98,31 +93,4 @@ int TGroupCommands::import(const QString& file)
     if (!m_view.Warnings().isEmpty() || m_view.QuestionRefused())
         return ExitFailed;
     return ExitOk;
-}
-
-int TGroupCommands::download()
-{
-    m_parts.Download.GroupsDownloadItemClick();
-    if (m_view.TaskCount() == 0)
-        return fail(QStringLiteral("nothing queued"));
-    return ExitOk;
-}
-
-int TGroupCommands::newGroups()
-{
-    // The window offers "New since" only once a full download has recorded its time.
-    if (!m_parts.Download.GroupsMenuClick().NewEnabled)
-        return fail(QStringLiteral("no complete group list yet: run 'groups download' first"));
-    m_parts.Download.GroupsNewItemClick();
-    if (m_view.TaskCount() == 0)
-        return fail(QStringLiteral("nothing queued"));
-    return ExitOk;
-}
-
-void TGroupCommands::PrintNewGroups() const
-{
-    QString text;
-    for (const TGroupIndex& g : m_parts.Store.NewList)
-        text += g.Name + u'\n';
-    m_terminal.Out(text);
 }

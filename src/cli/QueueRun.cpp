@@ -72,7 +72,9 @@ void TQueueRun::finish()
     if (m_hooks.Connected && m_hooks.Connected() && m_hooks.Disconnect) {
         m_quitGrace.start(QuitGraceMs);
         m_hooks.Disconnect();
-        return;
+        if (m_hooks.Connected())
+            return; // Disconnected() follows
+        m_quitGrace.stop();
     }
     QCoreApplication::exit(status);
 }

@@ -1,6 +1,8 @@
 #include "CliProcess.h"
 
+#include <QEventLoop>
 #include <QProcess>
+#include <QTimer>
 
 TCliProcess::TCliProcess() : m_env(QProcessEnvironment::systemEnvironment())
 {
@@ -15,14 +17,36 @@ QString TCliProcess::Binary()
     return qEnvironmentVariable("QUORVEL_BINARY_DIR") + QStringLiteral("/src/cli/quorvel-cli");
 }
 
+std::unique_ptr<QProcess> TCliProcess::Start(const QStringList& args) const
+{
+    auto p = std::make_unique<QProcess>();
+    p->setProcessEnvironment(m_env);
+    p->setStandardInputFile(QProcess::nullDevice());
+    p->start(Binary(), args);
+    p->waitForStarted();
+    return p;
+}
+
 TCliProcess::TResult TCliProcess::Run(const QStringList& args, int timeoutMs) const
 {
-    QProcess p;
-    p.setProcessEnvironment(m_env);
-    p.setStandardInputFile(QProcess::nullDevice());
-    p.start(Binary(), args);
+    const std::unique_ptr<QProcess> p = Start(args);
+    return Finish(*p, timeoutMs);
+}
+
+TCliProcess::TResult TCliProcess::Finish(QProcess& p, int timeoutMs)
+{
     TResult r;
-    if (!p.waitForStarted() || !p.waitForFinished(timeoutMs)) {
+    if (p.error() == QProcess::FailedToStart) {
+        r.Err = QStringLiteral("quorvel-cli did not start: ") + p.errorString();
+        return r;
+    }
+    if (p.state() != QProcess::NotRunning) {
+        QEventLoop loop;
+        QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (p.state() != QProcess::NotRunning) {
         p.kill();
         p.waitForFinished();
         r.Err = QStringLiteral("quorvel-cli did not finish: ") + p.errorString();

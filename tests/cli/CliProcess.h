@@ -4,6 +4,9 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <memory>
+
+class QProcess;
 
 // Runs the real quorvel-cli in a home and settings file of its own, with no terminal on
 // its standard input, as a script would.
@@ -23,7 +26,11 @@ public:
     void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
     void UnsetEnv(const QString& name) { m_env.remove(name); }
 
+    // Runs to the end while the test's event loop keeps turning (a fake server may live on it).
     TResult Run(const QStringList& args, int timeoutMs = 60000) const;
+    // Starts a run and leaves it to the caller (to interrupt it, for instance).
+    std::unique_ptr<QProcess> Start(const QStringList& args) const;
+    static TResult Finish(QProcess& process, int timeoutMs = 60000);
 
     QString Home() const { return m_dir.path() + QStringLiteral("/home"); }
     QString SettingsFile() const { return m_dir.path() + QStringLiteral("/quorvel.ini"); }
