@@ -91,24 +91,25 @@ bool TTaskFile::fail(const QString& message)
 
 bool TTaskFile::SaveTasks()
 {
-    // Whatever happens to the file, the tasks leave the list next: a later batch needs a
-    // dial-up task of its own.
-    m_list.DialUpQueued = false;
     QString text = m_state.ProfileName + CrLf;
     for (int i = 0; i < m_list.Count(); ++i)
         text += TaskLine::Write(m_list.At(i)) + CrLf;
 
     const QString fileName = FileName();
     QSaveFile file(fileName);
+    const QByteArray bytes = text.toUtf8();
     const bool written = file.open(QIODevice::WriteOnly) &&
                          file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-                         file.write(text.toUtf8()) >= 0 && file.commit();
+                         file.write(bytes) == bytes.size() && file.commit();
     if (!written) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        return fail(QStringLiteral("The tasks could not be saved to %1: %2").arg(fileName, reason));
+        return fail(QStringLiteral("The tasks could not be saved to %1: %2\nThey stay in the task "
+                                   "list until they are saved or cleared.")
+                        .arg(fileName, reason));
     }
     m_logger.LogIt(QStringLiteral("Info: Tasks saved to ") + fileName);
+    m_list.DialUpQueued = false;
     return true;
 }
 

@@ -248,7 +248,9 @@ void TestTaskFile::saveFailureReported()
     TaskFixture f;
     f.state.ProgramDir = f.dir.filePath("missing/folder") + "/";
     f.list.Add(makeTask(tkDisconnect, "news"));
+    f.list.DialUpQueued = true;
     QVERIFY(!f.file.SaveTasks());
+    QVERIFY(f.list.DialUpQueued); // the tasks were not saved away
     QCOMPARE(f.view.Warnings.size(), 1);
     QVERIFY(f.view.Warnings[0].contains(f.file.FileName()));
     QVERIFY(!f.logged("Info: Tasks saved to " + f.file.FileName()));
