@@ -28,8 +28,8 @@ TGroupsMenuState TGroupDownload::GroupsMenuClick() const
     TGroupsMenuState menu;
     const QString& lastUpdate = m_store.State().Settings.LastUpdate;
     menu.NewEnabled = lastUpdate.size() == 17;
-    menu.NewCaption = menu.NewEnabled ? QStringLiteral("&New since ") + lastUpdate
-                                      : QStringLiteral("&New");
+    menu.NewCaption =
+        menu.NewEnabled ? QStringLiteral("&New since ") + lastUpdate : QStringLiteral("&New");
     menu.SubscribeCaption = m_store.GroupView == TNewsrcStore::ViewSubscribed
                                 ? QStringLiteral("&Unsubscribe")
                                 : QStringLiteral("&Subscribe");
@@ -42,8 +42,8 @@ bool TGroupDownload::queueTask(TTaskKind kind)
 {
     if (m_hooks.CheckAuth && !m_hooks.CheckAuth())
         return false;
-    if (kind == tkGroupDownload
-        && !m_store.View().AskYesNo(
+    if (kind == tkGroupDownload &&
+        !m_store.View().AskYesNo(
             QStringLiteral("This will completely overwrite your newsrc file. Continue?")))
         return false;
     if (m_hooks.CheckRas)
@@ -120,8 +120,8 @@ QString TGroupDownload::SinceDate(const QString& lastUpdate)
     const QTime time(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
     if (!date.isValid() || !time.isValid())
         return QString();
-    return m.captured(3) + m.captured(1) + m.captured(2) + u' ' + m.captured(4) + m.captured(5)
-           + m.captured(6);
+    return m.captured(3) + m.captured(1) + m.captured(2) + u' ' + m.captured(4) + m.captured(5) +
+           m.captured(6);
 }
 
 QString TGroupDownload::LastUpdateText(const QDateTime& when)

@@ -170,8 +170,7 @@ qint32 TNewsrcStore::GetGroupCount(qint32 index)
     return size_t(index) < list.size() ? list[size_t(index)].Count : 0;
 }
 
-bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& targetPath,
-                                qint32* saved)
+bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& targetPath, qint32* saved)
 {
     m_view.SetStatusText(QStringLiteral("Saving received groups"));
     const bool current = IsCurrentFile(targetPath);
