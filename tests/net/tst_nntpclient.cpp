@@ -82,7 +82,9 @@ private slots:
     void malformedInput();
     void reuseAndServerChange();
     void lookups();
-    void connectRefused();
+    void connectFailures_data();
+    void connectFailures();
+    void postsChainedFromPosted();
     void cancelStopsTransmission();
     void logFileWrittenOnDestruction();
 };
@@ -568,21 +570,54 @@ void TestNntpClient::lookups()
     QCOMPARE(rig.Events.Take().last(), "groups done");
 }
 
-void TestNntpClient::connectRefused()
+void TestNntpClient::connectFailures_data()
 {
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("error");
     quint16 port = 0;
     {
         TFakeNntpServer closed;
         QVERIFY(closed.Start());
         port = closed.Port();
     }
+    QTest::newRow("refused") << QString("127.0.0.1:%1").arg(port)
+                             << "Error 10061 (Connection refused) connecting";
+    QTest::newRow("no server") << QString() << "No address specified";
+}
+
+void TestNntpClient::connectFailures()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, error);
     TbcsNNTP client;
     TNntpEventLog events(client);
-    client.SetServer(QString("127.0.0.1:%1").arg(port));
+    client.SetServer(server);
     client.ListGroups();
     QVERIFY(events.WaitFor({"error"}));
-    QCOMPARE(events.Events.last(), "error Error 10061 (Connection refused) connecting");
-    QVERIFY(events.LogLines.contains("Error: Error 10061 (Connection refused) connecting"));
+    QCOMPARE(events.Events.last(), "error " + error);
+    QVERIFY(events.LogLines.contains("Error: " + error));
+    QVERIFY(!client.Connected());
+}
+
+void TestNntpClient::postsChainedFromPosted()
+{
+    // The next part is posted from the handler of the previous part's 240.
+    TRig rig;
+    rig.Server.OnPost();
+    int posted = 0;
+    connect(&rig.Client, &TbcsNNTP::OnPosted, this, [&] {
+        if (++posted >= 3)
+            return;
+        rig.FillArticle({QString("part %1").arg(posted + 1)});
+        rig.Client.PostComposed();
+    });
+    rig.FillArticle({"part 1"});
+    rig.Client.PostComposed();
+    QTRY_COMPARE(posted, 3);
+    QCOMPARE(rig.Server.Articles(), TList({expectedArticle({"part 1"}), expectedArticle({"part 2"}),
+                                           expectedArticle({"part 3"})}));
+    QCOMPARE(rig.Server.Connections(), 1);
+    QVERIFY(!rig.Events.Has("error"));
 }
 
 void TestNntpClient::cancelStopsTransmission()
