@@ -17,7 +17,7 @@ namespace {
 
 // Whole lines of every encoding (45 and 57 bytes), about 1 MB: big enough for speed, small
 // enough that a run of any file size stays within a few MB.
-constexpr qint64 BlockSize = 45 * 57 * 400;
+constexpr qint64 BlockSize = 45 * 57 * 24;
 // Encoded lines are short; a longer "line" (a binary file given to a decoder) is cut here so
 // that memory stays bounded.
 constexpr qint64 MaxLine = 64 * 1024;
@@ -161,9 +161,9 @@ void TUUCode::encode(QIODevice& input, qint64 size)
     const qint64 expected = (size + 3) + (size + 3) / 3 + (size + 3) / 15 + 32;
 
     TOutputFile output(m_outputFile);
-    std::vector<char> in(BlockSize);
+    std::vector<char> in(BlockSize + 16);
     const qint64 linesPerBlock = BlockSize / lineBytes + 1;
-    std::vector<char> out(linesPerBlock * (LineCodec::MaxLineChars(kind) + 2));
+    std::vector<char> out(linesPerBlock * (LineCodec::MaxLineChars(kind) + 2) + 16);
     qint64 written = 0;
     const auto put = [&](const QByteArray& text) {
         output.Write(text.constData(), text.size());
@@ -187,9 +187,17 @@ void TUUCode::encode(QIODevice& input, qint64 size)
             from += count;
             step(written + (to - out.data()), expected);
         };
+        // Stretches of lines between progress checks: fine steps at full speed.
+        constexpr qint64 Stretch = 256;
         qint64 left = got;
-        for (; left >= lineBytes; left -= lineBytes)
-            line(lineBytes);
+        while (left >= lineBytes) {
+            const qint64 lines = std::min(left / lineBytes, Stretch);
+            to +=
+                LineCodec::EncodeFullLines(kind, from, lines, to, eol.constData(), int(eol.size()));
+            from += lines * lineBytes;
+            left -= lines * lineBytes;
+            step(written + (to - out.data()), expected);
+        }
         // A short block is the last: its remainder, even of 0 bytes, makes the last line.
         const bool last = got < BlockSize;
         if (last) {
@@ -219,7 +227,7 @@ void TUUCode::decode(QIODevice& input, qint64 size)
     if (!m_headers)
         output = std::make_unique<TOutputFile>(m_outputFile);
 
-    std::vector<uchar> out(BlockSize + MaxLine);
+    std::vector<uchar> out(BlockSize + MaxLine + 16);
     qint64 outUsed = 0;
     bool done = false;
 
@@ -251,14 +259,18 @@ void TUUCode::decode(QIODevice& input, qint64 size)
             done = true;
             return;
         }
-        outUsed += LineCodec::DecodeLine(kind, line, int(length), out.data() + outUsed);
+        if (kind == LineCodec::Kind::uu &&
+            LineCodec::DecodeFullUULine(line, int(length), out.data() + outUsed))
+            outUsed += 45;
+        else
+            outUsed += LineCodec::DecodeLine(kind, line, int(length), out.data() + outUsed);
         if (outUsed >= BlockSize) {
             output->Write(reinterpret_cast<const char*>(out.data()), outUsed);
             outUsed = 0;
         }
     };
 
-    std::vector<char> buffer(BlockSize + MaxLine);
+    std::vector<char> buffer(BlockSize + MaxLine + 16);
     qint64 held = 0;       // bytes of an unfinished line kept at the front of the buffer
     bool skipping = false; // dropping the rest of an over-long line
     qint64 consumed = 0;
@@ -270,6 +282,20 @@ void TUUCode::decode(QIODevice& input, qint64 size)
         const char* p = buffer.data();
         const char* end = p + held + got;
         while (!done && p < end) {
+            // The common case first: a full uu line, decoded without looking for its end.
+            if (kind == LineCodec::Kind::uu && output && end - p > 62 && p[0] == 'M' &&
+                (p[61] == '\n' || p[61] == '\r') && !skipping &&
+                LineCodec::DecodeFullUULine(p, 61, out.data() + outUsed)) {
+                outUsed += 45;
+                if (outUsed >= BlockSize) {
+                    output->Write(reinterpret_cast<const char*>(out.data()), outUsed);
+                    outUsed = 0;
+                }
+                p += 62;
+                if (p[-1] == '\r' && p < end && *p == '\n')
+                    ++p;
+                continue;
+            }
             const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
             const char* stop = lf ? lf : end;
             const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(stop - p)));

@@ -170,7 +170,7 @@ qint32 TNewsrcStore::GetGroupCount(qint32 index)
     return size_t(index) < list.size() ? list[size_t(index)].Count : 0;
 }
 
-bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& targetPath)
+bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& targetPath, qint32* saved)
 {
     m_view.SetStatusText(QStringLiteral("Saving received groups"));
     const bool current = IsCurrentFile(targetPath);
@@ -203,6 +203,8 @@ bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& target
         ClearNewList();
         UnsubList = std::move(received);
     }
+    if (saved)
+        *saved = qint32(records.size() / TNewsrcFile::RecordSize);
     m_view.SetStatusText(QStringLiteral("Finished"));
     return true;
 }
@@ -241,8 +243,11 @@ bool TNewsrcStore::markNewAsUnsubscribed(const QString& targetPath, bool current
     return true;
 }
 
-bool TNewsrcStore::SaveNewGroups(const QStringList& groups, const QString& targetPath)
+bool TNewsrcStore::SaveNewGroups(const QStringList& groups, const QString& targetPath,
+                                 qint32* saved)
 {
+    if (saved)
+        *saved = 0;
     const bool current = IsCurrentFile(targetPath);
     if (!markNewAsUnsubscribed(targetPath, current))
         return false;
@@ -274,6 +279,8 @@ bool TNewsrcStore::SaveNewGroups(const QStringList& groups, const QString& targe
         for (qsizetype i = 0; i < kept.size(); ++i)
             NewList.push_back({kept[i], first + qint32(i), 0});
     }
+    if (saved)
+        *saved = qint32(kept.size());
     m_view.SetStatusText(QStringLiteral("Finished"));
     return true;
 }

@@ -60,10 +60,13 @@ public:
     // A full group list received into the task's target file: it becomes the whole store,
     // all unsubscribed, in the order received. The lists change only when the target is
     // the current profile's file.
-    bool SaveFullList(const QStringList& groups, const QString& targetPath);
+    // saved, when given, receives the number of groups written.
+    bool SaveFullList(const QStringList& groups, const QString& targetPath,
+                      qint32* saved = nullptr);
     // Groups created since the last query: the former new groups become unsubscribed and
     // the received ones are appended as new.
-    bool SaveNewGroups(const QStringList& groups, const QString& targetPath);
+    bool SaveNewGroups(const QStringList& groups, const QString& targetPath,
+                       qint32* saved = nullptr);
 
     // Rewrites the whole file in the lists' present order (subscribed, unsubscribed, new)
     // and renumbers the entries; the numbers change only when the file was written.

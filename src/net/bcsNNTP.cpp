@@ -232,7 +232,8 @@ void TbcsNNTP::sendPending()
         quint16 port = DefaultPort;
         splitServer(m_server, &host, &port);
         m_connection->SetPort(QString::number(port));
-        if (isDottedDecimal(host)) {
+        // No name to look up: the connection itself says "No address specified".
+        if (host.isEmpty() || isDottedDecimal(host)) {
             connectTo(host);
             return;
         }

@@ -76,7 +76,9 @@ void TTaskRunner::dropUnknownHead(const TTask& task)
 
 void TTaskRunner::DoNextTask()
 {
-    if (m_list.IsEmpty())
+    // After a failed save the list stands for tasks that should have been cleared: the
+    // operation that ends now must not take one of them away.
+    if (m_list.IsEmpty() || m_keptAfterFailedSave)
         return;
     m_list.RemoveHead();
     m_list.RunnerBusy = false;
@@ -90,8 +92,12 @@ void TTaskRunner::SetStatus(const QString& text)
 
 void TTaskRunner::ClearTaskList(bool save)
 {
-    if (save && !m_list.IsEmpty())
-        m_file.SaveTasks();
+    if (save && !m_list.IsEmpty() && !m_file.SaveTasks()) {
+        m_keptAfterFailedSave = true;
+        m_list.RunnerBusy = true;
+        return;
+    }
+    m_keptAfterFailedSave = false;
     m_list.Clear();
 }
 

@@ -22,7 +22,7 @@ private slots:
     void statusTexts();
     void abort_data();
     void abort();
-    void canceledStopsPart();
+    void failedSaveKeepsTasks();
     void clearMenu_data();
     void clearMenu();
     void viewMenu();
@@ -252,19 +252,33 @@ void TestTaskRunner::abort()
     QVERIFY(f.list.IsEmpty());
 }
 
-void TestTaskRunner::canceledStopsPart()
+void TestTaskRunner::failedSaveKeepsTasks()
 {
     RunnerFixture f;
-    QSignalSpy stopped(&f.runner, &TTaskRunner::PartStopped);
+    f.handleUploadsWaiting();
+    const QString programDir = f.state.ProgramDir;
+    f.state.ProgramDir = f.dir.filePath("gone") + "/"; // nowhere to write
     f.list.Add(makeUpload("a"));
-    f.runner.PartInFlight = true;
-    emit f.client.OnCanceled();
-    QVERIFY(!f.runner.PartInFlight);
-    QCOMPARE(stopped.count(), 1);
-    QCOMPARE(f.view.StatusTexts, QStringList{"Canceled"});
-    QCOMPARE(f.list.Count(), 1); // the abort that cancels has already dealt with the list
-    emit f.client.OnCanceled();
-    QCOMPARE(stopped.count(), 1); // nothing was in flight the second time
+    f.list.Add(makeUpload("b"));
+    f.idle();
+    QCOMPARE(f.started, QStringList{"a"});
+
+    emit f.client.OnError(QStringLiteral("Timeout while sending article"));
+    QCOMPARE(f.view.Warnings.size(), 2);
+    QVERIFY(f.view.Warnings[0].startsWith("The tasks could not be saved to " + f.file.FileName()));
+    QCOMPARE(f.view.Warnings[1], QStringLiteral("Timeout while sending article"));
+    QCOMPARE(f.list.Count(), 2); // the failed upload too: nothing was lost
+    f.runner.DoNextTask();       // a late end of the failed operation takes nothing away
+    QCOMPARE(f.list.Count(), 2);
+    f.idle();
+    f.idle();
+    QCOMPARE(f.started, QStringList{"a"}); // held, not restarted behind the user's back
+
+    f.state.ProgramDir = programDir;
+    f.view.YesNoAnswers.enqueue(true);
+    f.menu.TasksClearClick();
+    QVERIFY(f.list.IsEmpty());
+    QCOMPARE(f.savedTasks(), (QStringList{"Upload a", "Upload b"}));
 }
 
 void TestTaskRunner::clearMenu_data()
