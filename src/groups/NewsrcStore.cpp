@@ -74,6 +74,11 @@ bool TNewsrcStore::CreateNewsrc()
     return true;
 }
 
+bool TNewsrcStore::CreateNewsrcIfMissing()
+{
+    return TNewsrcFile(m_state.NewsrcPath).Exists() || CreateNewsrc();
+}
+
 bool TNewsrcStore::ReadNewsrc()
 {
     m_state.CurrentProcName = QStringLiteral("ReadNewsrc");

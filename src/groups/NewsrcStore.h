@@ -44,6 +44,8 @@ public:
     bool ReadNewsrc();
     // Makes NewsrcPath hold the single subscribed group "alt.test".
     bool CreateNewsrc();
+    // What reading a profile's settings does: CreateNewsrc when the file is missing.
+    bool CreateNewsrcIfMissing();
     void ClearSubList() { SubList.clear(); }
     void ClearUnsubList() { UnsubList.clear(); }
     void ClearNewList() { NewList.clear(); }

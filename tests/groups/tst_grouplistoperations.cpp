@@ -30,6 +30,7 @@ private slots:
     void headerClicks();
     void sortCommandAfterStartUp();
     void sortCommandDeclined();
+    void sortCommandKeepsFullWidthName();
     void shortcutMenu_data();
     void shortcutMenu();
     void findFirstThenAgainToTheEnd();
@@ -168,6 +169,17 @@ void TestGroupListOperations::sortCommandDeclined()
     QCOMPARE(f->ReadFile(), sampleFile());
     QCOMPARE(f->Store->SubList.front().Name, QStringLiteral("comp.lang.c"));
     QVERIFY(f->View.StatusTexts.isEmpty());
+}
+
+void TestGroupListOperations::sortCommandKeepsFullWidthName()
+{
+    // A record whose name fills all 76 bytes (no NUL) comes back unchanged.
+    const QByteArray full = QByteArray(76, 'x') + QByteArray("\x04\x00\x00\x00\x00", 5);
+    f->WriteFile(Record("a.short", 0, 0) + full);
+    QVERIFY(f->Store->ReadNewsrc());
+    f->View.YesNoAnswers << true;
+    ops->Sort1Click();
+    QCOMPARE(f->ReadFile(), full + Record("a.short", 0, 0));
 }
 
 void TestGroupListOperations::shortcutMenu_data()
