@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -52,6 +53,14 @@ TSignalPipe::~TSignalPipe()
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
     g_pipe[0] = g_pipe[1] = -1;
+}
+
+bool TSignalPipe::HasPending() const
+{
+    if (!m_notifier)
+        return false;
+    pollfd entry{g_pipe[0], POLLIN, 0};
+    return ::poll(&entry, 1, 0) == 1 && (entry.revents & POLLIN) != 0;
 }
 
 void TSignalPipe::readPending()

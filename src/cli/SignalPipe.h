@@ -17,6 +17,9 @@ public:
 
     // False when the pipe could not be made; the default handlers then stay.
     bool IsActive() const { return m_notifier != nullptr; }
+    // A signal arrived that the event loop has not delivered yet (a command that never ran
+    // the loop, or a prompt that Ctrl+C cut short).
+    bool HasPending() const;
 
 signals:
     void Interrupted(int signalNumber);
