@@ -60,7 +60,9 @@ int TGroupCommands::list(const TCliRequest& request)
 
 int TGroupCommands::move(const QStringList& names, bool subscribe)
 {
-    // Every name is checked before anything moves, so a typo changes nothing.
+    // Every name is checked before anything moves, so a typo changes nothing. Groups move
+    // list by list, in the order the command line first names each list.
+    QList<int> order;
     QMap<int, QList<int>> rowsByList;
     for (const QString& name : names) {
         const TGroupSelection::TPlace place = m_parts.Selection.Locate(name);
@@ -72,11 +74,13 @@ int TGroupCommands::move(const QStringList& names, bool subscribe)
                             .arg(place.Name, TGroupSelection::ListName(place.List)));
             continue;
         }
+        if (!order.contains(place.List))
+            order << place.List;
         if (!rowsByList[place.List].contains(place.Row))
             rowsByList[place.List] << place.Row;
     }
-    for (auto it = rowsByList.cbegin(); it != rowsByList.cend(); ++it) {
-        m_parts.Selection.Select(it.key(), it.value());
+    for (int list : order) {
+        m_parts.Selection.Select(list, rowsByList.value(list));
         m_parts.Operations.GroupsSubscribeItemClick();
     }
     // The store tells the user itself when the newsrc file cannot be written.
