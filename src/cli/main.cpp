@@ -14,7 +14,9 @@ int main(int argc, char* argv[])
     // A reader that goes away (quorvel-cli ... | head) must not kill a running upload.
     std::signal(SIGPIPE, SIG_IGN);
     TGuardedApplication<QCoreApplication> app(argc, argv);
+    // The same names as the window, so both find the same per-user folders.
     QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Brindlecove Software"));
 
     const TTerminal terminal;
     const TParseOutcome parsed = TCommandLine::Parse(QCoreApplication::arguments().mid(1));
