@@ -14,8 +14,8 @@ TProgressDisplay::TProgressDisplay(const TTerminal& terminal) : m_terminal(termi
 void TProgressDisplay::Set(int percent)
 {
     percent = std::clamp(percent, 0, 100);
-    if (percent < m_lastShown || (percent == 0 && m_lastShown > 0)) {
-        // A new article starts over (the client reports 0 when one is through).
+    // The client reports 0 when an article is through: the next one starts a bar of its own.
+    if (percent == 0 || percent < m_lastShown) {
         Break();
         m_lastShown = -1;
         if (percent == 0)
@@ -24,9 +24,8 @@ void TProgressDisplay::Set(int percent)
     if (m_terminal.ErrorIsTerminal()) {
         if (percent != m_lastShown)
             drawBar(percent);
-    } else if (percent / 10 > m_lastShown / 10 || m_lastShown < 0) {
-        if (percent > 0)
-            m_terminal.Err(QStringLiteral("progress: %1%\n").arg(percent));
+    } else if (m_lastShown < 0 || percent / 10 > m_lastShown / 10) {
+        m_terminal.Err(QStringLiteral("progress: %1%\n").arg(percent));
     }
     m_lastShown = percent;
 }
