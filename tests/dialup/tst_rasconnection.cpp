@@ -96,6 +96,10 @@ private slots:
     void ownConnectionOpen();
     void dialAndHangUp_data();
     void dialAndHangUp();
+    void abortBeforeTheLineOpens();
+    void hangUpAfterOwnDialClosesUsedLine();
+    void destruction_data();
+    void destruction();
     void storesCredentials_data();
     void storesCredentials();
     void failedDial_data();
@@ -375,6 +379,65 @@ void TestRasConnection::dialAndHangUp()
     // Our own hang-up is not reported as a dropped line.
     Settle(*ras);
     QCOMPARE(StatesOf(spy).count(8193), 0);
+}
+
+void TestRasConnection::abortBeforeTheLineOpens()
+{
+    auto ras = Make();
+    QSignalSpy spy(ras.get(), &TRasConnection::OnStateChange);
+    ras->SetConnection("Provider");
+    Settle(*ras);
+    ras->Dial();
+    ras->Abort();
+    Settle(*ras);
+    QVERIFY(spy.isEmpty());
+    QVERIFY(!ras->Connected());
+    QVERIFY(ras->Aborted());
+    QCOMPARE(m_fixture.OpenNames(), QStringList());
+}
+
+void TestRasConnection::hangUpAfterOwnDialClosesUsedLine()
+{
+    auto ras = Make();
+    QSignalSpy spy(ras.get(), &TRasConnection::OnStateChange);
+    ras->SetConnection("Provider");
+    ras->Dial();
+    QVERIFY(WaitForState(spy, 8192));
+    ras->HangUp();
+    QTRY_COMPARE_WITH_TIMEOUT(m_fixture.OpenNames(), QStringList(), 5000);
+
+    // The component has dialled before, so the line it merely uses is its to close.
+    m_fixture.OpenConnection(m_fixture.AddProfile("Other", "pppoe"));
+    spy.clear();
+    ras->Dial();
+    QVERIFY(WaitForState(spy, 8192));
+    QCOMPARE(StatesOf(spy), QList<int>{8192});
+    ras->HangUp();
+    QTRY_COMPARE_WITH_TIMEOUT(m_fixture.OpenNames(), QStringList(), 5000);
+}
+
+void TestRasConnection::destruction_data()
+{
+    QTest::addColumn<bool>("leaveOpen");
+    QTest::addColumn<QStringList>("openAfter");
+    QTest::newRow("left open") << true << QStringList{"Provider"};
+    QTest::newRow("hung up") << false << QStringList();
+}
+
+void TestRasConnection::destruction()
+{
+    QFETCH(bool, leaveOpen);
+    QFETCH(QStringList, openAfter);
+    {
+        auto ras = Make();
+        QSignalSpy spy(ras.get(), &TRasConnection::OnStateChange);
+        ras->SetLeaveOpen(leaveOpen);
+        ras->SetConnection("Provider");
+        ras->Dial();
+        QVERIFY(WaitForState(spy, 8192));
+    }
+    // The hang-up is sent by the destructor; this call reaches the mock after it.
+    QCOMPARE(m_fixture.OpenNames(), openAfter);
 }
 
 void TestRasConnection::storesCredentials_data()
