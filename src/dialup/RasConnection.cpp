@@ -106,7 +106,12 @@ void TRasConnection::Dial()
 
 void TRasConnection::HangUp()
 {
-    ++m_hangUps;
+    ++m_hangUps; // a dial still being started must not go on
+    CloseLine();
+}
+
+void TRasConnection::CloseLine()
+{
     if (!m_ownsConnection || m_handle == 0)
         return;
     // Our own hang-up is no news: the closing connection is no longer reported.
@@ -348,7 +353,7 @@ void TRasConnection::Activate(quint64 ticket, const TRasEntry& entry, std::funct
 // up instead of waiting for a notification that never comes.
 void TRasConnection::FailDial(const TRasFailure& failure)
 {
-    HangUp();
+    CloseLine(); // not HangUp: a dial asked for after this one still runs
     m_disconnectText = failure.Text;
     Report(RasTexts::StateDisconnected, failure.Code);
 }

@@ -103,6 +103,7 @@ private:
     void StartDial(quint64 ticket, std::function<void()> next);
     void Activate(quint64 ticket, const TRasEntry& entry, std::function<void()> next);
     void FailDial(const TRasFailure& failure);
+    void CloseLine();
 
     void OnBackendState(quint32 handle, int state, int reason);
     void OnServiceLost();

@@ -5,7 +5,10 @@
 #include "dialup/Waiter.h"
 
 #include <QDBusConnection>
+#include <QDBusArgument>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QSignalSpy>
@@ -488,6 +491,22 @@ void TestRasConnection::storesCredentials()
     QCOMPARE(stored.value(0).toString(), storedUser);
     QCOMPARE(stored.value(1).toString(), storedPassword);
     QCOMPARE(stored.value(2).toUInt(), flags);
+
+    // Writing the profile back keeps its other settings and their D-Bus types.
+    auto value = [&](const QString& setting, const QString& key) {
+        const QDBusMessage reply = m_fixture.CallMock(
+            "SettingValue", {QVariant::fromValue(QDBusObjectPath(m_provider)), setting, key});
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    };
+    QCOMPARE(qdbus_cast<QList<uint>>(value("ipv4", "dns")), QList<uint>{0x08080808u});
+    QCOMPARE(qdbus_cast<QStringList>(value("ipv4", "dns-search")), QStringList{"example.net"});
+    const QList<QVariantMap> addresses =
+        qdbus_cast<QList<QVariantMap>>(value("ipv4", "address-data"));
+    QCOMPARE(addresses.size(), 1);
+    QCOMPARE(addresses.first().value("address").toString(), QString("10.0.0.2"));
+    QCOMPARE(addresses.first().value("prefix").toUInt(), 24u);
+    QCOMPARE(value("802-3-ethernet", "mac-address").toByteArray(),
+             QByteArray::fromHex("020000000001"));
 }
 
 void TestRasConnection::failedDial_data()

@@ -158,8 +158,16 @@ def load(mock, parameters):
 @dbus.service.method(MOCK_IFACE, in_signature='sssss', out_signature='o')
 def AddDialProfile(self, name, kind, user, password, number):
     '''A profile of kind pppoe, gsm, vpn or anything else (which keeps no credentials).'''
+    # Nested values as NetworkManager sends them, so a client that writes a profile back
+    # has to return them intact.
     settings = {'connection': {'id': name, 'type': kind, 'uuid': str(uuid.uuid4()),
-                               'autoconnect': False}}
+                               'autoconnect': False},
+                'ipv4': {'method': 'auto',
+                         'dns': dbus.Array([dbus.UInt32(0x08080808)], signature='u'),
+                         'dns-search': dbus.Array(['example.net'], signature='s'),
+                         'address-data': dbus.Array([{'address': '10.0.0.2', 'prefix': dbus.UInt32(24)}],
+                                                    signature='a{sv}')},
+                '802-3-ethernet': {'mac-address': dbus.ByteArray(b'\x02\x00\x00\x00\x00\x01')}}
     secrets = {}
     if kind == 'pppoe':
         settings['pppoe'] = {'username': user}
@@ -191,6 +199,12 @@ def StoredCredentials(_self, profile):
     user = obj.settings.get(kind, {}).get(user_key, '')
     password = obj.secrets.get(kind, {}).get('password', '')
     return (user, password, dbus.UInt32(obj.update_flags))
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='oss', out_signature='v')
+def SettingValue(_self, profile, setting, key):
+    '''One stored value of a profile, as it is now.'''
+    return dbusmock.get_object(profile).settings[setting][key]
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='suu', out_signature='')
