@@ -43,9 +43,9 @@ void TRasConnection::SetConnected(bool value)
         HangUp();
 }
 
+// Takes effect in turn, so an operation asked for earlier still sees the old entry.
 void TRasConnection::SetConnection(const QString& value)
 {
-    m_connection = value;
     Enqueue([this, value](std::function<void()> next) {
         GetEntries([this, value, next](const QStringList& names) {
             m_connection = names.contains(value, Qt::CaseInsensitive) ? value : QString();
@@ -117,10 +117,7 @@ void TRasConnection::CloseLine()
     // Our own hang-up is no news: the closing connection is no longer reported.
     if (m_dialHandle == m_handle)
         m_dialHandle = 0;
-    m_backend->Deactivate(m_handle, [this](const TRasFailure& failure) {
-        if (failure.Failed())
-            m_lastError = failure.Text;
-    });
+    m_backend->Deactivate(m_handle, KeepFailure());
     m_handle = 0;
 }
 
@@ -255,10 +252,7 @@ void TRasConnection::NeedDialStep(std::function<void(bool)> done)
         }
         if (m_dialHandle == m_handle)
             m_dialHandle = 0;
-        m_backend->Deactivate(m_handle, [this](const TRasFailure& failure) {
-            if (failure.Failed())
-                m_lastError = failure.Text;
-        });
+        m_backend->Deactivate(m_handle, KeepFailure());
         m_waiter.After(ForcedHangUpWaitMs, this, [this, done] {
             m_handle = 0;
             done(true);
@@ -284,8 +278,6 @@ void TRasConnection::DialStep(quint64 ticket, std::function<void()> next)
     });
 }
 
-// The user name and password given here replace the stored ones for this dial; an empty
-// one keeps what NetworkManager has. The profile is only written when something changed.
 void TRasConnection::StartDial(quint64 ticket, std::function<void()> next)
 {
     FindEntry(m_connection, [this, ticket, next](const TRasFailure& failure,
@@ -304,25 +296,33 @@ void TRasConnection::StartDial(quint64 ticket, std::function<void()> next)
                 FailDial(failure);
                 return next();
             }
-            TRasEntryParams wanted = stored;
-            if (!m_userID.isEmpty())
-                wanted.UserName = m_userID;
-            if (!m_password.isEmpty())
-                wanted.Password = m_password;
-            if (wanted.UserName == stored.UserName && wanted.Password == stored.Password)
-                return Activate(ticket, *entry, next);
-            m_backend->StoreParams(*entry, wanted, !m_removePassword,
-                                   [this, ticket, next, entry](const TRasFailure& failure) {
-                                       if (ticket != m_hangUps)
-                                           return next();
-                                       if (failure.Failed()) {
-                                           FailDial(failure);
-                                           return next();
-                                       }
-                                       Activate(ticket, *entry, next);
-                                   });
+            StoreCredentials(ticket, *entry, stored, next);
         });
     });
+}
+
+// The user name and password given here replace the stored ones for this dial; an empty
+// one keeps what NetworkManager has. The profile is only written when something changed.
+void TRasConnection::StoreCredentials(quint64 ticket, const TRasEntry& entry,
+                                      const TRasEntryParams& stored, std::function<void()> next)
+{
+    TRasEntryParams wanted = stored;
+    if (!m_userID.isEmpty())
+        wanted.UserName = m_userID;
+    if (!m_password.isEmpty())
+        wanted.Password = m_password;
+    if (wanted.UserName == stored.UserName && wanted.Password == stored.Password)
+        return Activate(ticket, entry, next);
+    m_backend->StoreParams(entry, wanted, !m_removePassword,
+                           [this, ticket, next, entry](const TRasFailure& failure) {
+                               if (ticket != m_hangUps)
+                                   return next();
+                               if (failure.Failed()) {
+                                   FailDial(failure);
+                                   return next();
+                               }
+                               Activate(ticket, entry, next);
+                           });
 }
 
 void TRasConnection::Activate(quint64 ticket, const TRasEntry& entry, std::function<void()> next)
@@ -333,7 +333,7 @@ void TRasConnection::Activate(quint64 ticket, const TRasEntry& entry, std::funct
             if (ticket != m_hangUps) {
                 // Hung up while NetworkManager was taking the dial: close what it opened.
                 if (!failure.Failed())
-                    m_backend->Deactivate(handle, [](const TRasFailure&) {});
+                    m_backend->Deactivate(handle, KeepFailure());
                 return next();
             }
             if (failure.Failed()) {
@@ -403,6 +403,14 @@ void TRasConnection::OnServiceLost()
         m_handle = 0;
     m_disconnectText = QStringLiteral("NetworkManager left the system bus during the dial");
     Report(RasTexts::StateDisconnected, RasError::ServiceGone);
+}
+
+TRasBackend::Done TRasConnection::KeepFailure()
+{
+    return [this](const TRasFailure& failure) {
+        if (failure.Failed())
+            m_lastError = failure.Text;
+    };
 }
 
 void TRasConnection::Report(int state, int error)

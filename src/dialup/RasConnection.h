@@ -52,7 +52,8 @@ public:
     void SetPassword(const QString& value) { m_password = value; }
     QString Connection() const { return m_connection; }
     // Kept as given when it names an entry (in any letter case), else emptied; then the
-    // entry's stored parameters are read. ConnectionChecked follows.
+    // entry's stored parameters are read. ConnectionChecked follows; until then Connection
+    // keeps its old value.
     void SetConnection(const QString& value);
     QString PhoneBook() const { return m_phoneBook; }
     // Only an empty text or the path of an existing file is taken.
@@ -101,6 +102,8 @@ private:
     void NeedDialStep(std::function<void(bool)> done);
     void DialStep(quint64 ticket, std::function<void()> next);
     void StartDial(quint64 ticket, std::function<void()> next);
+    void StoreCredentials(quint64 ticket, const TRasEntry& entry, const TRasEntryParams& stored,
+                          std::function<void()> next);
     void Activate(quint64 ticket, const TRasEntry& entry, std::function<void()> next);
     void FailDial(const TRasFailure& failure);
     void CloseLine();
@@ -108,6 +111,8 @@ private:
     void OnBackendState(quint32 handle, int state, int reason);
     void OnServiceLost();
     void Report(int state, int error);
+    // A callback for calls whose failure has no notification of its own.
+    TRasBackend::Done KeepFailure();
 
     std::unique_ptr<TRasBackend> m_backend;
     TWaiter& m_waiter;
