@@ -58,13 +58,54 @@ QString UserKey(const QString& setting)
     return setting == "vpn" ? QStringLiteral("user-name") : QStringLiteral("username");
 }
 
-// Gathers the answers of several calls made side by side, keeping their order.
-template <typename T> struct TGather
+bool IsBusFailure(const TRasFailure& failure)
 {
-    QList<std::optional<T>> Items;
-    int Left = 0;
-    TRasFailure Failure;
-};
+    return failure.Code == RasError::NoAnswer || failure.Code == RasError::ServiceGone;
+}
+
+// Makes one call per path side by side and hands the answers over in path order. An item
+// whose call fails is left out (its object went away meanwhile), unless the service
+// itself stopped answering: then the whole list fails.
+template <typename T>
+void GatherEach(const QList<QDBusObjectPath>& paths,
+                const std::function<void(const QString&, std::function<void(const T&)>,
+                                         TRasBackend::Done)>& call,
+                std::function<void(const TRasFailure&, const QList<T>&)> done)
+{
+    if (paths.isEmpty())
+        return done({}, {});
+    struct TState
+    {
+        QList<std::optional<T>> Items;
+        qsizetype Left = 0;
+        TRasFailure Failure;
+    };
+    auto state = std::make_shared<TState>();
+    state->Items.resize(paths.size());
+    state->Left = paths.size();
+    auto finishOne = [state, done] {
+        if (--state->Left > 0)
+            return;
+        QList<T> items;
+        for (const auto& item : state->Items)
+            if (item && !state->Failure.Failed())
+                items << *item;
+        done(state->Failure, items);
+    };
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        call(
+            paths[i].path(),
+            [state, finishOne, i](const T& item) {
+                state->Items[i] = item;
+                finishOne();
+            },
+            [state, finishOne](const TRasFailure& failure) {
+                if (IsBusFailure(failure))
+                    state->Failure = failure;
+                finishOne();
+            });
+    }
+}
 } // namespace
 
 TNmBackend::TNmBackend(const QDBusConnection& bus, int callTimeoutMs, QObject* parent)
@@ -133,44 +174,20 @@ void TNmBackend::GetSettings(const QString& path, std::function<void(const Setti
 
 void TNmBackend::ListEntries(EntriesDone done)
 {
+    auto readOne = [this](const QString& path, std::function<void(const TRasEntry&)> ok,
+                          Done fail) {
+        GetSettings(
+            path,
+            [ok, path](const Settings& settings) {
+                const QVariantMap c = settings.value("connection");
+                ok(TRasEntry{c.value("id").toString(), c.value("type").toString(), path});
+            },
+            fail);
+    };
     Call(
         SettingsPath, SettingsIface, "ListConnections", {},
-        [this, done](const QDBusMessage& reply) {
-            const QList<QDBusObjectPath> paths = PathsOf(reply.arguments().value(0));
-            if (paths.isEmpty()) {
-                done({}, {});
-                return;
-            }
-            auto gather = std::make_shared<TGather<TRasEntry>>();
-            gather->Items.resize(paths.size());
-            gather->Left = int(paths.size());
-            auto finishOne = [gather, done] {
-                if (--gather->Left > 0)
-                    return;
-                QList<TRasEntry> entries;
-                for (const auto& item : gather->Items)
-                    if (item)
-                        entries << *item;
-                done(gather->Failure, gather->Failure.Failed() ? QList<TRasEntry>() : entries);
-            };
-            for (qsizetype i = 0; i < paths.size(); ++i) {
-                const QString path = paths[i].path();
-                GetSettings(
-                    path,
-                    [gather, finishOne, i, path](const Settings& settings) {
-                        const QVariantMap c = settings.value("connection");
-                        gather->Items[i] =
-                            TRasEntry{c.value("id").toString(), c.value("type").toString(), path};
-                        finishOne();
-                    },
-                    [gather, finishOne](const TRasFailure& failure) {
-                        // A profile removed or hidden meanwhile is left out; a service that
-                        // stopped answering fails the whole list.
-                        if (IsBusFailure(failure))
-                            gather->Failure = failure;
-                        finishOne();
-                    });
-            }
+        [done, readOne](const QDBusMessage& reply) {
+            GatherEach<TRasEntry>(PathsOf(reply.arguments().value(0)), readOne, done);
         },
         [done](const TRasFailure& failure) { done(failure, {}); });
 }
@@ -257,45 +274,22 @@ void TNmBackend::StoreParams(const TRasEntry& entry, const TRasEntryParams& para
 
 void TNmBackend::ListActive(ActiveDone done)
 {
+    auto readOne = [this](const QString& path, std::function<void(const TRasActive&)> ok,
+                          Done fail) {
+        const quint32 handle = HandleOf(path);
+        Call(
+            path, PropertiesIface, "GetAll", {ActiveIface},
+            [ok, handle](const QDBusMessage& reply) {
+                const QVariantMap p = MapOf(reply.arguments().value(0));
+                ok(TRasActive{handle, p.value("Id").toString(), p.value("Type").toString(),
+                              int(p.value("State").toUInt())});
+            },
+            fail);
+    };
     GetProperty(
         NmPath, NmIface, "ActiveConnections",
-        [this, done](const QVariant& value) {
-            const QList<QDBusObjectPath> paths = PathsOf(value);
-            if (paths.isEmpty()) {
-                done({}, {});
-                return;
-            }
-            auto gather = std::make_shared<TGather<TRasActive>>();
-            gather->Items.resize(paths.size());
-            gather->Left = int(paths.size());
-            auto finishOne = [gather, done] {
-                if (--gather->Left > 0)
-                    return;
-                QList<TRasActive> active;
-                for (const auto& item : gather->Items)
-                    if (item)
-                        active << *item;
-                done(gather->Failure, gather->Failure.Failed() ? QList<TRasActive>() : active);
-            };
-            for (qsizetype i = 0; i < paths.size(); ++i) {
-                const QString path = paths[i].path();
-                const quint32 handle = HandleOf(path);
-                Call(
-                    path, PropertiesIface, "GetAll", {ActiveIface},
-                    [gather, finishOne, i, handle](const QDBusMessage& reply) {
-                        const QVariantMap p = MapOf(reply.arguments().value(0));
-                        gather->Items[i] =
-                            TRasActive{handle, p.value("Id").toString(), p.value("Type").toString(),
-                                       int(p.value("State").toUInt())};
-                        finishOne();
-                    },
-                    [gather, finishOne](const TRasFailure& failure) {
-                        // A connection that closed meanwhile is simply no longer open.
-                        if (IsBusFailure(failure))
-                            gather->Failure = failure;
-                        finishOne();
-                    });
-            }
+        [done, readOne](const QVariant& value) {
+            GatherEach<TRasActive>(PathsOf(value), readOne, done);
         },
         [done](const TRasFailure& failure) { done(failure, {}); });
 }
@@ -382,9 +376,4 @@ TRasFailure TNmBackend::FailureOf(const QDBusError& error)
         return {RasError::UnknownEntry,
                 QStringLiteral("NetworkManager does not know this connection: %1").arg(detail)};
     return {RasError::Refused, QStringLiteral("NetworkManager refused: %1").arg(detail)};
-}
-
-bool TNmBackend::IsBusFailure(const TRasFailure& failure)
-{
-    return failure.Code == RasError::NoAnswer || failure.Code == RasError::ServiceGone;
 }

@@ -50,7 +50,6 @@ private:
     quint32 HandleOf(const QString& path);
 
     static TRasFailure FailureOf(const QDBusError& error);
-    static bool IsBusFailure(const TRasFailure& failure);
 
     QDBusConnection m_bus;
     int m_timeoutMs;
