@@ -2,8 +2,8 @@
 
 #include "dialup/RasBackend.h"
 
-// Stands in when there is no system bus or no NetworkManager on it: every call fails at
-// once with the same text, so nothing waits for a service that is not there.
+// Stands in when there is no system bus or no NetworkManager on it: every call fails
+// straight away with the same text, so nothing waits for a service that is not there.
 class TUnavailableBackend : public TRasBackend
 {
     Q_OBJECT
@@ -20,4 +20,7 @@ public:
     void Deactivate(quint32 handle, Done done) override;
 
     static TRasFailure Failure();
+
+private:
+    void Later(std::function<void()> answer);
 };

@@ -182,6 +182,13 @@ void TestRasConnection::unavailable()
     }));
     QCOMPARE(names, QStringList{"kept"});
 
+    // Answers still come on the event loop, after the call returned.
+    QSignalSpy checked(&ras, &TRasConnection::ConnectionChecked);
+    ras.SetConnection("Provider");
+    QCOMPARE(checked.count(), 0);
+    QVERIFY(checked.wait(5000));
+    QCOMPARE(ras.Connection(), QString());
+
     // A dial is a failed attempt, reported, not a silent wait.
     QSignalSpy spy(&ras, &TRasConnection::OnStateChange);
     ras.Dial();
