@@ -11,6 +11,7 @@ enum class TViewAction
     Abort,      // toolbar "Abort"
     Disconnect, // toolbar "Disconnect"
     FindAgain,  // Groups > "Find Again"
+    TasksClear, // Tasks > "&Clear"
 };
 
 // What the idle refresh of the window's commands needs from the core; the view adds its
@@ -81,6 +82,7 @@ public:
     virtual void TaskViewAdd(const QString& caption, const QStringList& children) = 0;
     virtual void TaskViewRemoveFirst() = 0;
     virtual void TaskViewClear() = 0;
+    virtual void ShowTaskWindow() = 0; // the task list window
 
     // The group pane is a virtual list over the shown group list: the view asks the core
     // for rows; the core sets the count, the caption and the selection.

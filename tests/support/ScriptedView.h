@@ -30,6 +30,7 @@ public:
     bool Closed = false;
     bool Busy = false;
     QMap<TViewAction, bool> Actions;
+    int TaskWindowShown = 0;
     TIdleState LastIdle;
     int IdleRefreshes = 0;
 
@@ -85,6 +86,7 @@ public:
     void TaskViewAdd(const QString& caption, const QStringList& children) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
+    void ShowTaskWindow() override { ++TaskWindowShown; }
 
     void GroupPaneSetCount(int count) override;
     void GroupPaneSetCaption(const QString& caption) override;
