@@ -64,6 +64,7 @@ struct TDialRig
         state.SetProfile(QStringLiteral("Default"));
         ProfileSettings& s = state.Settings;
         s.AutoStart = true;
+        s.Host = QStringLiteral("news.example.com");
         s.RASOpenBefore = true;
         s.RASCloseConnectionAfter = true;
         s.RASConnection = QStringLiteral("Provider");
@@ -143,6 +144,10 @@ struct TDialRig
                                                runner.IdleStep();
                                                if (done())
                                                    loop.quit();
+                                               // A task that ended inside the step leaves
+                                               // the next one ready: come back for it.
+                                               else if (!list.RunnerBusy && !list.IsEmpty())
+                                                   QTimer::singleShot(0, &loop, [] {});
                                            });
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);
         if (!done())

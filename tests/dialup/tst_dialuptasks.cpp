@@ -70,11 +70,10 @@ void TestDialupTasks::checkRasQueuesOneDialUp_data()
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QStringList>("tasks");
 
-    QTest::newRow("dial before work") << true << "Provider"
-                                      << QStringList{"Dial-up Provider", "Hangup Provider",
-                                                     "Dial-up Provider"};
-    QTest::newRow("no dial before work") << false << "Provider"
-                                         << QStringList{"Hangup Provider"};
+    QTest::newRow("dial before work")
+        << true << "Provider"
+        << QStringList{"Dial-up Provider", "Hangup Provider", "Dial-up Provider"};
+    QTest::newRow("no dial before work") << false << "Provider" << QStringList{"Hangup Provider"};
     QTest::newRow("no entry chosen") << true << "" << QStringList{"Hangup "};
 }
 
@@ -131,8 +130,7 @@ void TestDialupTasks::dialUpLogin_data()
                                  << "hunter2";
     QTest::newRow("login cancelled")
         << false << "" << true << TLogin{}
-        << QStringList{"Upload a.bin", "Disconnect news.example.com", "Hangup Provider"}
-        << "alice"
+        << QStringList{"Upload a.bin", "Disconnect news.example.com", "Hangup Provider"} << "alice"
         << "";
 }
 
@@ -175,8 +173,8 @@ void TestDialupTasks::dialAndHangUp_data()
     QTest::newRow("program dials") << "" << false << true << QStringList{};
     QTest::newRow("other line used") << "Other" << true << false << QStringList{"Other"};
     QTest::newRow("other line replaced") << "Other" << false << true << QStringList{};
-    QTest::newRow("own line already open") << "Provider" << false << false
-                                           << QStringList{"Provider"};
+    QTest::newRow("own line already open")
+        << "Provider" << false << false << QStringList{"Provider"};
 }
 
 // A whole batch: the dial-up task dials (or finds a line it may use), the upload runs, and
@@ -206,8 +204,8 @@ void TestDialupTasks::dialAndHangUp()
         // Every dial state reaches the log, in order.
         const QStringList log = rig.logTexts();
         const qsizetype from = log.indexOf("Dialing Provider");
-        QCOMPARE(log.mid(from, 4),
-                 (QStringList{"Dialing Provider", "Open Port", "Connect device", "Done / Connected"}));
+        QCOMPARE(log.mid(from, 4), (QStringList{"Dialing Provider", "Open Port", "Connect device",
+                                                "Done / Connected"}));
         QCOMPARE(rig.dial.RasTimerInterval(), TDialupTasks::ConnectedWaitMs);
     }
     QTRY_COMPARE(m_fixture.OpenNames(), openAfter);
@@ -222,13 +220,13 @@ void TestDialupTasks::failingDialsGiveUp_data()
     QTest::newRow("dial fails") << "fail"
                                 << "Provider"
                                 << "Login failed";
-    QTest::newRow("NetworkManager refuses")
-        << "refuse"
-        << "Provider"
-        << "NetworkManager refused: Activation refused";
-    QTest::newRow("unknown profile") << "connect"
-                                     << "Nowhere"
-                                     << "Dial-up connection \"Nowhere\" is unknown to NetworkManager";
+    QTest::newRow("NetworkManager refuses") << "refuse"
+                                            << "Provider"
+                                            << "NetworkManager refused: Activation refused";
+    QTest::newRow("unknown profile")
+        << "connect"
+        << "Nowhere"
+        << "Dial-up connection \"Nowhere\" is unknown to NetworkManager";
 }
 
 // Five failed attempts in a row, with a redial wait between each two, then the batch is
@@ -294,8 +292,7 @@ void TestDialupTasks::lineLostEndsBatch_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<QStringList>("saved");
 
-    const QStringList afterDial{"Upload a.bin", "Disconnect news.example.com",
-                                "Hangup Provider"};
+    const QStringList afterDial{"Upload a.bin", "Disconnect news.example.com", "Hangup Provider"};
     QTest::newRow("drop after the news client worked")
         << false << true << 3u << QStringList{Unexpected} << "Connecting to " << afterDial;
     QTest::newRow("drop before the news client reported")
