@@ -28,6 +28,7 @@ private slots:
     void checkRasQueuesOneDialUp();
     void dialUpLogin_data();
     void dialUpLogin();
+    void loginAtDialTime();
     void dialAndHangUp_data();
     void dialAndHangUp();
     void failingDialsGiveUp_data();
@@ -35,6 +36,7 @@ private slots:
     void connectionResetsAttempts();
     void lineLostEndsBatch_data();
     void lineLostEndsBatch();
+    void networkManagerLeavesMidDial();
     void abortDuringRedialWait();
     void usedLineClosedThenDial();
 
@@ -161,6 +163,33 @@ void TestDialupTasks::dialUpLogin()
         QCOMPARE(rig.list.At(0).Text2, userAfter);
         QCOMPARE(rig.list.At(0).Text3, passwordAfter);
     }
+}
+
+// A dial-up task without a password asks when it runs. Cancel holds the queue with the task
+// at its head; Start asks again, and the login given is what the dial stores and uses.
+void TestDialupTasks::loginAtDialTime()
+{
+    TDialRig& rig = *m_rig;
+    rig.state.Settings.RASPassword.clear();
+    rig.view.LoginAnswers << TLogin{} << TLogin{TLoginAnswer{"bob", "pw2"}};
+    rig.queueBatch({"a.bin"});
+    QCOMPARE(rig.view.Calls.count("Login: Dial-up login|alice|"), 0);
+
+    const QString asked = "Login: Dial-up login|alice|";
+    QVERIFY(rig.runUntil([&] { return rig.view.Calls.contains(asked); }));
+    QTest::qWait(50);
+    QVERIFY(rig.list.RunnerBusy);
+    QCOMPARE(rig.captions().first(), QString("Dial-up Provider"));
+    QCOMPARE(rig.logged("Dialing Provider"), 0);
+
+    rig.runner.TasksStartClick();
+    QVERIFY(rig.runUntil([&] { return rig.list.IsEmpty(); }));
+    QCOMPARE(rig.view.Calls.count(asked), 2);
+    QCOMPARE(rig.started, QStringList{"a.bin"});
+    const QDBusMessage stored =
+        m_fixture.CallMock("StoredCredentials", {QVariant::fromValue(QDBusObjectPath(m_provider))});
+    QCOMPARE(stored.arguments().value(0).toString(), QString("bob"));
+    QCOMPARE(stored.arguments().value(1).toString(), QString("pw2"));
 }
 
 void TestDialupTasks::dialAndHangUp_data()
@@ -339,6 +368,24 @@ void TestDialupTasks::lineLostEndsBatch()
     QCOMPARE(rig.savedTasks(), saved);
     QVERIFY(!rig.list.DialUpQueued);
     QVERIFY(!rig.dial.DialUpOpen());
+}
+
+// NetworkManager leaving during a dial fails that attempt; the attempts after it cannot
+// reach it either, so the batch ends saved instead of waiting for news that never comes.
+void TestDialupTasks::networkManagerLeavesMidDial()
+{
+    m_fixture.SetDialOutcome("hold");
+    TDialRig& rig = *m_rig;
+    rig.queueBatch({"a.bin"});
+    QVERIFY(rig.runUntil([&] { return rig.logged("Connect device") == 1; }));
+    m_fixture.StopNetworkManager();
+    QVERIFY(rig.runUntil([&] { return !rig.view.Warnings.isEmpty(); }));
+
+    QCOMPARE(rig.view.Warnings, QStringList{Exceeded});
+    QCOMPARE(rig.logged("NetworkManager left the system bus during the dial"), 1);
+    QCOMPARE(rig.logged(Waiting), 4);
+    QCOMPARE(rig.savedTasks().first(), QString("Dial-up Provider"));
+    QVERIFY(rig.started.isEmpty());
 }
 
 // Abort while waiting to redial stops the wait: a batch queued after it and held for Start
