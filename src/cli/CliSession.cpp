@@ -6,11 +6,23 @@
 #include "app/QuorvelApp.h"
 #include "app/SessionLog.h"
 #include "app/SettingsStore.h"
+#include "cli/CoreParts.h"
 #include "cli/ExitStatus.h"
+#include "cli/GroupCommands.h"
+#include "cli/GroupFetchCommands.h"
+#include "cli/GroupSelection.h"
+#include "cli/PostCommand.h"
 #include "cli/ProfileCommands.h"
+#include "cli/QueueRun.h"
 #include "cli/SignalPipe.h"
+#include "cli/TaskCommands.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalView.h"
+#include "net/bcsNNTP.h"
+#include "tasks/TaskFile.h"
+#include "tasks/TaskRunner.h"
+
+#include <exception>
 
 TCliSession::TCliSession(const TCliRequest& request, const TTerminal& terminal, QObject* parent)
     : QObject(parent), m_request(request), m_terminal(terminal)
@@ -49,6 +61,7 @@ int TCliSession::Run()
     }
     m_view = std::make_unique<TTerminalView>(m_terminal, m_request.AssumeYes);
     m_app = std::make_unique<TQuorvelApp>(*m_view, *m_store, TClock::System());
+    m_parts = std::make_unique<TCoreParts>(*m_app, *m_view, *m_store);
     if (m_request.Verbose)
         connect(&m_app->SessionLog(), &TSessionLog::LineAdded, this,
                 [this](const QString& line) { m_view->Note(line); });
@@ -56,11 +69,22 @@ int TCliSession::Run()
             [this] { m_unexpectedError = true; });
     m_signals = std::make_unique<TSignalPipe>();
 
-    m_app->FormCreate({*profile});
-    m_app->FormShow();
-    int status = dispatch();
+    int status = ExitOk;
+    // Commands run outside the event loop, where the guarded application cannot catch.
+    try {
+        m_app->FormCreate({*profile});
+        m_parts->LoadGroups();
+        m_app->FormShow();
+        status = dispatch();
+    } catch (const std::exception& e) {
+        OnException(QString::fromUtf8(e.what()));
+    }
     if (m_unexpectedError)
         status = ExitFailed;
+    if (m_signals->HasPending()) {
+        m_view->Note(QStringLiteral("quorvel-cli: interrupted"));
+        status = ExitInterrupted;
+    }
     shutdown();
     return status;
 }
@@ -70,9 +94,70 @@ int TCliSession::dispatch()
     const QString area = m_request.Command.section(u' ', 0, 0);
     if (area == QLatin1String("profile"))
         return TProfileCommands(*m_app, *m_view, m_terminal).Run(m_request);
-    m_view->Note(
-        QStringLiteral("quorvel-cli: '%1' is not available in this build").arg(m_request.Command));
-    return ExitFailed;
+    if (area == QLatin1String("post"))
+        return post();
+    if (area == QLatin1String("groups"))
+        return groups();
+    return tasks();
+}
+
+int TCliSession::post()
+{
+    TGroupSelection groups(m_parts->Newsrc(), m_parts->GroupOperations(), *m_view);
+    TPostCommand post(m_app->State(), *m_view, m_parts->UploadBuilder(), groups);
+    const int queued = post.Queue(m_request);
+    return queued == ExitOk ? runQueue() : queued;
+}
+
+int TCliSession::groups()
+{
+    const bool download = m_request.Command == QLatin1String("groups download");
+    const bool newGroups = m_request.Command == QLatin1String("groups new");
+    if (!download && !newGroups) {
+        TGroupSelection selection(m_parts->Newsrc(), m_parts->GroupOperations(), *m_view);
+        return TGroupCommands({m_parts->Newsrc(), m_parts->GroupOperations(), selection}, *m_view,
+                              m_terminal)
+            .Run(m_request);
+    }
+    TGroupFetchCommands fetch(m_parts->GroupDownload(), m_parts->Newsrc(), *m_view, m_terminal);
+    const int queued = fetch.Queue(m_request);
+    if (queued != ExitOk)
+        return queued;
+    const int status = runQueue();
+    if (status == ExitOk && newGroups)
+        fetch.PrintNewGroups();
+    return status;
+}
+
+int TCliSession::tasks()
+{
+    const int status =
+        TTaskCommands(m_app->TaskFile(), m_app->TaskMenu(), *m_view, m_terminal).Run(m_request);
+    if (status != ExitOk || m_request.Command != QLatin1String("tasks run"))
+        return status;
+    return runQueue();
+}
+
+int TCliSession::runQueue()
+{
+    TTaskRunner& runner = m_app->Runner();
+    TbcsNNTP& client = m_app->Nntp();
+    TTaskFile& taskFile = m_app->TaskFile();
+    TQueueRun run(*m_view, *m_signals,
+                  {
+                      .Start =
+                          [&runner] {
+                              if (!runner.AutoStart())
+                                  runner.TasksStartClick();
+                          },
+                      .Abort = [&runner] { runner.AbortButtonClick(); },
+                      .Connected = [&client] { return client.Connected(); },
+                      .Disconnect = [&client] { client.Quit(); },
+                      .TaskFile = [&taskFile] { return taskFile.FileName(); },
+                  });
+    connect(&client, &TbcsNNTP::OnDisconnected, &run, &TQueueRun::Disconnected);
+    m_app->InstallIdleHook();
+    return run.Exec();
 }
 
 void TCliSession::shutdown()

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+class TCoreParts;
 class TQuorvelApp;
 class TSettingsStore;
 class TSignalPipe;
@@ -29,6 +30,10 @@ public:
 private:
     std::optional<QString> storedProfileName() const;
     int dispatch();
+    int post();
+    int groups();
+    int tasks();
+    int runQueue();
     void shutdown();
 
     TCliRequest m_request;
@@ -36,6 +41,7 @@ private:
     std::unique_ptr<TSettingsStore> m_store;
     std::unique_ptr<TTerminalView> m_view;
     std::unique_ptr<TQuorvelApp> m_app;
+    std::unique_ptr<TCoreParts> m_parts;
     std::unique_ptr<TSignalPipe> m_signals;
     bool m_unexpectedError = false;
 };

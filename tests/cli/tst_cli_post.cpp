@@ -1,0 +1,466 @@
+#include "CliProcess.h"
+#include "FakeNntpServer.h"
+#include "InnServer.h"
+#include "NntpReader.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTest>
+#include <csignal>
+
+// Posting, resuming and logging in through the real executable against a private INN
+// server (and the scripted fake server where INN cannot misbehave on demand).
+class TestCliPost : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void postAndReadBack_data();
+    void postAndReadBack();
+    void optionsLeaveTheProfileAlone();
+    void optionsReachTheArticle_data();
+    void optionsReachTheArticle();
+    void refusedInputQueuesNothing_data();
+    void refusedInputQueuesNothing();
+    void refusedPostIsResumedLater();
+    void damagedTaskFileIsKept_data();
+    void damagedTaskFileIsKept();
+    void login_data();
+    void login();
+    void interruptSavesTheQueue();
+    void downloadAndNewGroups();
+
+private:
+    static QByteArray makeFile(const QString& path, int size);
+    static void prepare(const TCliProcess& cli, const QString& server, const QStringList& groups);
+    // The file the articles carry, put together from their parts and decoded by GNU uudecode.
+    static QByteArray decode(QList<TNntpReader::TArticle> parts, const QString& dir);
+    QList<TNntpReader::TArticle> articlesWith(const QString& group, const QString& subject);
+
+    TInnServer m_inn;
+    TInnServer m_guarded; // posting needs a login
+};
+
+void TestCliPost::initTestCase()
+{
+    QUORVEL_REQUIRE_INN();
+    QString error;
+    QVERIFY2(m_inn.Start(&error), qPrintable(error));
+    QVERIFY2(m_inn.NewGroup(QStringLiteral("alt.test"), &error), qPrintable(error));
+    QVERIFY2(m_guarded.Start({.Auth = QStringLiteral("ann:open sesame")}, &error),
+             qPrintable(error));
+}
+
+void TestCliPost::cleanupTestCase()
+{
+    m_inn.Stop();
+    m_guarded.Stop();
+}
+
+QByteArray TestCliPost::makeFile(const QString& path, int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& b : bytes)
+        b = char(QRandomGenerator::global()->bounded(256));
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return bytes;
+}
+
+void TestCliPost::prepare(const TCliProcess& cli, const QString& server, const QStringList& groups)
+{
+    const QString newsrc = cli.Dir() + QStringLiteral("/groups.newsrc");
+    QFile f(newsrc);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    for (const QString& g : groups)
+        f.write(g.toUtf8() + ": 1-10\n");
+    f.close();
+    QCOMPARE(cli.Run({"profile", "set", "Host", server}).ExitCode, 0);
+    QCOMPARE(cli.Run({"groups", "import", newsrc}).ExitCode, 0);
+}
+
+QList<TNntpReader::TArticle> TestCliPost::articlesWith(const QString& group, const QString& subject)
+{
+    QList<TNntpReader::TArticle> all;
+    QList<TNntpReader::TArticle> matching;
+    QString error;
+    if (!TNntpReader(m_inn.Port()).Read(group, &all, &error))
+        qWarning() << "reading" << group << "failed:" << error;
+    for (const auto& a : all)
+        if (QString::fromUtf8(a.Header("Subject")).startsWith(subject))
+            matching << a;
+    return matching;
+}
+
+QByteArray TestCliPost::decode(QList<TNntpReader::TArticle> parts, const QString& dir)
+{
+    static const QRegularExpression partNumber(QStringLiteral("\\((\\d+)/(\\d+)\\)"));
+    auto number = [](const TNntpReader::TArticle& a) {
+        return partNumber.match(QString::fromUtf8(a.Header("Subject"))).captured(1).toInt();
+    };
+    std::sort(parts.begin(), parts.end(),
+              [&](const auto& a, const auto& b) { return number(a) < number(b); });
+    QFile encoded(dir + QStringLiteral("/encoded.uue"));
+    if (!encoded.open(QIODevice::WriteOnly))
+        return QByteArray();
+    for (const auto& part : parts)
+        for (const QByteArray& line : part.BodyLines)
+            encoded.write(line + '\n');
+    encoded.close();
+    const QString out = dir + QStringLiteral("/decoded.bin");
+    QFile::remove(out);
+    QProcess uudecode;
+    uudecode.start(QStringLiteral("uudecode"), {QStringLiteral("-o"), out, encoded.fileName()});
+    uudecode.waitForFinished();
+    QFile decoded(out);
+    return decoded.open(QIODevice::ReadOnly) ? decoded.readAll() : QByteArray();
+}
+
+void TestCliPost::postAndReadBack_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("groups");
+    QTest::addColumn<int>("articlesPerGroup");
+    QTest::addColumn<bool>("crossPosted");
+    QTest::newRow("whole file") << QStringList{} << QStringList{"quorvel.test"} << 1 << true;
+    QTest::newRow("in parts") << QStringList{"--lines", "500"} << QStringList{"quorvel.test"} << 5
+                              << true;
+    QTest::newRow("cross-posted") << QStringList{} << QStringList{"quorvel.test", "alt.test"} << 1
+                                  << true;
+    QTest::newRow("once per group")
+        << QStringList{"--no-crosspost"} << QStringList{"quorvel.test", "alt.test"} << 1 << false;
+}
+
+void TestCliPost::postAndReadBack()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, groups);
+    QFETCH(int, articlesPerGroup);
+    QFETCH(bool, crossPosted);
+    TCliProcess cli;
+    prepare(cli, m_inn.Server(), {"quorvel.test", "alt.test"});
+    const QString subject = QStringLiteral("cli %1").arg(QTest::currentDataTag());
+    const QString path = cli.Dir() + QStringLiteral("/Holiday Pics/Beach 01.jpg");
+    const QByteArray original = makeFile(path, 100000);
+
+    QStringList args{"post", path, "--subject", subject, "--from", "ann@example.org (Ann)"};
+    for (const QString& g : groups)
+        args << "--group" << g;
+    const auto r = cli.Run(args + options);
+    QVERIFY2(r.ExitCode == 0, qPrintable(r.Err));
+    QVERIFY(r.Err.contains(QLatin1String("task(s) ended well")));
+    QVERIFY(!QFile::exists(cli.TaskFile()));
+
+    for (const QString& group : groups) {
+        const auto articles = articlesWith(group, subject);
+        QCOMPARE(articles.size(), articlesPerGroup);
+        for (const auto& a : articles) {
+            QCOMPARE(a.Header("From"), QByteArray("ann@example.org (Ann)"));
+            QVERIFY(a.Header("Subject").contains("Beach 01.jpg"));
+            QCOMPARE(a.Header("Newsgroups"),
+                     crossPosted ? groups.join(u',').toUtf8() : group.toUtf8());
+        }
+        QCOMPARE(decode(articles, cli.Dir()), original);
+    }
+}
+
+void TestCliPost::optionsLeaveTheProfileAlone()
+{
+    TCliProcess cli;
+    prepare(cli, m_inn.Server(), {"quorvel.test"});
+    const QString before = cli.Run({"profile", "show"}).Out;
+    const QString a = cli.Dir() + QStringLiteral("/one/a.bin");
+    const QString b = cli.Dir() + QStringLiteral("/two/b.bin");
+    makeFile(a, 3000);
+    makeFile(b, 3000);
+    const auto r = cli.Run({"post", a, b, "--group", "quorvel.test", "--subject", "two folders",
+                            "--lines", "20", "--template", "%s [%p/%t] %f", "--no-crosspost",
+                            "--timeout", "20", "--post-timeout", "20"});
+    QVERIFY2(r.ExitCode == 0, qPrintable(r.Err));
+    QCOMPARE(cli.Run({"profile", "show"}).Out, before);
+
+    const auto posted = articlesWith("quorvel.test", "two folders [");
+    QStringList subjects;
+    for (const auto& p : posted)
+        subjects << QString::fromUtf8(p.Header("Subject"));
+    QVERIFY2(subjects.filter("a.bin").size() >= 2, qPrintable(subjects.join('\n')));
+    QVERIFY2(subjects.filter("b.bin").size() >= 2, qPrintable(subjects.join('\n')));
+}
+
+void TestCliPost::optionsReachTheArticle_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("expected"); // in this order in the article
+    QTest::newRow("include text and signature")
+        << QStringList{"@dir/note.txt", "--include-text", "@dir/intro.txt", "--signature",
+                       "@dir/sig.txt",  "--subject",      "with extras"}
+        << QStringList{"Subject: with extras - note.txt (1/1)", "Opening words", "the note itself",
+                       "Signed, Ann"};
+    QTest::newRow("catalog descriptions")
+        << QStringList{"--catalog", "@dir/files.bbs"}
+        << QStringList{"Subject: A fine note - my note.txt (1/1)", "the note itself"};
+    QTest::newRow("identity and server options")
+        << QStringList{"@dir/note.txt", "--from", "bob@example.net (Bob)", "--subject", "ids"}
+        << QStringList{"From: bob@example.net (Bob)", "Subject: ids - note.txt (1/1)"};
+}
+
+void TestCliPost::optionsReachTheArticle()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, expected);
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    TCliProcess cli;
+    prepare(cli, QStringLiteral("127.0.0.1:1"), {"quorvel.test"});
+    const auto write = [&](const QString& name, const QByteArray& text) {
+        QFile f(cli.Dir() + u'/' + name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    write("note.txt", "the note itself\n");
+    write("my note.txt", "the note itself\n");
+    write("intro.txt", "Opening words\n");
+    write("sig.txt", "Signed, Ann\n");
+    write("files.bbs", "my note.txt   A fine note\n  more about it\nmissing.bin nothing\n");
+    options.replaceInStrings(QStringLiteral("@dir"), cli.Dir());
+
+    // --server overrides the profile's (unreachable) server for this run only.
+    const auto r = cli.Run(
+        QStringList{"post", "--group", "quorvel.test", "--server", server.Server()} + options);
+    QVERIFY2(r.ExitCode == 0, qPrintable(r.Err));
+    QCOMPARE(server.Articles().size(), 1);
+    const QList<QByteArray> lines = server.Articles().first().split('\n');
+    int at = 0;
+    for (const QString& want : expected) {
+        while (at < lines.size() && !lines[at].trimmed().startsWith(want.toUtf8()))
+            ++at;
+        QVERIFY2(at < lines.size(),
+                 qPrintable(want + " missing or out of order in:\n" + server.Articles().first()));
+    }
+    QVERIFY(cli.Run({"profile", "show"}).Out.contains(QLatin1String("Host = 127.0.0.1:1\n")));
+}
+
+void TestCliPost::refusedInputQueuesNothing_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing file") << QStringList{"post", "/no/such/file", "--group", "quorvel.test"}
+                                  << "/no/such/file: no such file";
+    QTest::newRow("folder") << QStringList{"post", "/tmp", "--group", "quorvel.test"}
+                            << "not a regular file";
+    QTest::newRow("no group") << QStringList{"post", "/etc/hostname"} << "at least one --group";
+    QTest::newRow("group not in the list")
+        << QStringList{"post", "/etc/hostname", "--group", "alt.nowhere"}
+        << "'alt.nowhere' is not in the profile's group list";
+    QTest::newRow("bad number") << QStringList{"post",         "/etc/hostname", "--group",
+                                               "quorvel.test", "--lines",       "lots"}
+                                << "--lines: MaxLines takes a whole number";
+    QTest::newRow("negative lines")
+        << QStringList{"post", "/etc/hostname", "--group", "quorvel.test", "--lines", "-5"}
+        << "0 or more lines";
+    QTest::newRow("missing include text")
+        << QStringList{"post",         "/etc/hostname",  "--group",
+                       "quorvel.test", "--include-text", "/no/such/intro"}
+        << "cannot read /no/such/intro";
+    QTest::newRow("missing catalog")
+        << QStringList{"post", "--catalog", "/no/files.bbs", "--group", "quorvel.test"}
+        << "/no/files.bbs: no such file";
+}
+
+void TestCliPost::refusedInputQueuesNothing()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    TCliProcess cli;
+    prepare(cli, m_inn.Server(), {"quorvel.test"});
+    const auto r = cli.Run(args);
+    QCOMPARE(r.ExitCode, 1);
+    QVERIFY2(r.Err.contains(message), qPrintable(r.Err));
+    QVERIFY(!r.Err.contains(QLatin1String("Connecting")));
+    QVERIFY(!QFile::exists(cli.TaskFile()));
+}
+
+void TestCliPost::refusedPostIsResumedLater()
+{
+    TCliProcess cli;
+    prepare(cli, m_inn.Server(), {"quorvel.later"});
+    const QString path = cli.Dir() + QStringLiteral("/later.bin");
+    const QByteArray original = makeFile(path, 20000);
+
+    // The server does not carry the group yet: it refuses, and the queue is kept.
+    const auto refused =
+        cli.Run({"post", path, "--group", "quorvel.later", "--subject", "resumed post"});
+    QCOMPARE(refused.ExitCode, 1);
+    QVERIFY2(refused.Err.contains(QLatin1String("quorvel-cli: warning: ")),
+             qPrintable(refused.Err));
+    QVERIFY(refused.Err.contains(QLatin1String("tasks run")));
+    QVERIFY(QFile::exists(cli.TaskFile()));
+
+    const auto shown = cli.Run({"tasks", "show"});
+    QCOMPARE(shown.ExitCode, 0);
+    QVERIFY(shown.Out.startsWith(QLatin1String("Profile: Default\n1. Upload\n")));
+    QVERIFY(shown.Out.contains(path));
+    QVERIFY(shown.Out.contains(QLatin1String("2. Disconnect")));
+    QVERIFY(!shown.Out.contains(QLatin1String("3.")));
+    QVERIFY(QFile::exists(cli.TaskFile())); // showing does not consume the file
+
+    QString error;
+    QVERIFY2(m_inn.NewGroup(QStringLiteral("quorvel.later"), &error), qPrintable(error));
+    const auto resumed = cli.Run({"tasks", "run"});
+    QVERIFY2(resumed.ExitCode == 0, qPrintable(resumed.Err));
+    QVERIFY(!QFile::exists(cli.TaskFile()));
+    const auto posted = articlesWith("quorvel.later", "resumed post");
+    QCOMPARE(posted.size(), 1);
+    QCOMPARE(decode(posted, cli.Dir()), original);
+
+    const auto nothing = cli.Run({"tasks", "run"});
+    QCOMPARE(nothing.ExitCode, 1);
+    QVERIFY(nothing.Err.contains(QLatin1String("no tasks to resume")));
+}
+
+void TestCliPost::damagedTaskFileIsKept_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("too few fields") << QByteArray("Default\r\n1,/tmp/a,b\r\n") << "line 2";
+    QTest::newRow("kind not a number")
+        << QByteArray("Default\r\nx,,,,,,,,,,,60,30,0,n,n\r\n") << "line 2";
+    QTest::newRow("open quote") << QByteArray("Default\r\n4,\"127.0.0.1,,,,,,,,,,60,30,0,n,n\r\n")
+                                << "line 2";
+}
+
+void TestCliPost::damagedTaskFileIsKept()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    TCliProcess cli;
+    QDir().mkpath(cli.Home());
+    QFile file(cli.TaskFile());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+
+    const auto shown = cli.Run({"tasks", "show"});
+    QCOMPARE(shown.ExitCode, 1);
+    QVERIFY2(shown.Err.contains(message), qPrintable(shown.Err));
+    const auto run = cli.Run({"tasks", "run"});
+    QCOMPARE(run.ExitCode, 1);
+    QVERIFY(!run.Err.contains(QLatin1String("Connecting")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), content); // nothing lost: the user can mend it by hand
+}
+
+void TestCliPost::login_data()
+{
+    QTest::addColumn<QString>("password"); // empty: none given
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("right password") << "open sesame" << 0 << "task(s) ended well";
+    QTest::newRow("wrong password") << "guess" << 1 << "quorvel-cli: warning: ";
+    QTest::newRow("no password in a script") << "" << 1 << "QUORVEL_PASSWORD";
+}
+
+void TestCliPost::login()
+{
+    QFETCH(QString, password);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    TCliProcess cli;
+    prepare(cli, m_guarded.Server(), {"quorvel.test"});
+    if (!password.isEmpty())
+        cli.SetEnv("QUORVEL_PASSWORD", password);
+    const QString path = cli.Dir() + QStringLiteral("/guarded.bin");
+    makeFile(path, 5000);
+    const auto r =
+        cli.Run({"post", path, "--group", "quorvel.test", "--user", "ann", "--subject", "guarded"});
+    QCOMPARE(r.ExitCode, exitCode);
+    QVERIFY2(r.Err.contains(message), qPrintable(r.Err));
+    QVERIFY(!r.Err.contains(password.isEmpty() ? QStringLiteral("\x01") : password));
+    // Nothing was queued without a password; a refused login keeps the queue.
+    QCOMPARE(QFile::exists(cli.TaskFile()), exitCode != 0 && !password.isEmpty());
+}
+
+void TestCliPost::interruptSavesTheQueue()
+{
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    TFakeNntpServer::TRule post;
+    post.Command = "POST";
+    post.TakesArticle = true;
+    post.Lines = {"340 send article"};
+    post.StallAfterLines = 5;
+    server.Add(post);
+    TCliProcess cli;
+    prepare(cli, server.Server(), {"quorvel.test"});
+    const QString path = cli.Dir() + QStringLiteral("/stalled.bin");
+    makeFile(path, 200000);
+
+    const auto process = cli.Start({"post", path, "--group", "quorvel.test"});
+    QTRY_VERIFY_WITH_TIMEOUT(server.ArticleLinesSoFar() >= 5, 20000);
+    ::kill(pid_t(process->processId()), SIGINT);
+    const auto r = TCliProcess::Finish(*process);
+    QCOMPARE(r.ExitCode, 130);
+    QVERIFY2(r.Err.contains(QLatin1String("interrupted")), qPrintable(r.Err));
+    QVERIFY(QFile::exists(cli.TaskFile()));
+    QVERIFY(cli.Run({"tasks", "show"}).Out.contains(path));
+}
+
+void TestCliPost::downloadAndNewGroups()
+{
+    TCliProcess cli;
+    QCOMPARE(cli.Run({"profile", "set", "Host", m_inn.Server()}).ExitCode, 0);
+    const QString before = cli.Run({"groups", "list"}).Out;
+
+    // Without a terminal the overwrite question cannot be answered: nothing changes.
+    const auto refused = cli.Run({"groups", "download"});
+    QCOMPARE(refused.ExitCode, 1);
+    QVERIFY(refused.Err.contains(QLatin1String("overwrite your newsrc")));
+    QVERIFY(refused.Err.contains(QLatin1String("--yes")));
+    QCOMPARE(cli.Run({"groups", "list"}).Out, before);
+    const auto tooEarly = cli.Run({"groups", "new"});
+    QCOMPARE(tooEarly.ExitCode, 1);
+    QVERIFY(tooEarly.Err.contains(QLatin1String("groups download")));
+
+    const auto downloaded = cli.Run({"--yes", "groups", "download"});
+    QVERIFY2(downloaded.ExitCode == 0, qPrintable(downloaded.Err));
+    QStringList onServer;
+    QString error;
+    QVERIFY2(TNntpReader(m_inn.Port()).Groups(&onServer, &error), qPrintable(error));
+    QStringList expected;
+    for (const QString& g : onServer)
+        expected << g + QStringLiteral("\tunsubscribed\t0");
+    QCOMPARE(cli.Run({"groups", "list"}).Out.trimmed().split(u'\n'), expected);
+    const QString lastUpdate = cli.Run({"profile", "show"}).Out;
+    QVERIFY(QRegularExpression(QStringLiteral("LastUpdate = \\d\\d/\\d\\d/\\d\\d \\d\\d:"))
+                .match(lastUpdate)
+                .hasMatch());
+
+    QVERIFY2(m_inn.NewGroup(QStringLiteral("quorvel.fresh"), &error), qPrintable(error));
+    const auto fresh = cli.Run({"groups", "new"});
+    QVERIFY2(fresh.ExitCode == 0, qPrintable(fresh.Err));
+    QCOMPARE(fresh.Out, QStringLiteral("quorvel.fresh\n"));
+    QCOMPARE(cli.Run({"groups", "list", "--new"}).Out, QStringLiteral("quorvel.fresh\tnew\t0\n"));
+
+    // Both move, from two lists; the next start reads them in the newsrc file's order.
+    QCOMPARE(cli.Run({"groups", "subscribe", "quorvel.fresh", "quorvel.test"}).ExitCode, 0);
+    QCOMPARE(cli.Run({"groups", "list", "--subscribed"}).Out,
+             QStringLiteral("quorvel.test\tsubscribed\t0\nquorvel.fresh\tsubscribed\t0\n"));
+    QCOMPARE(cli.Run({"groups", "unsubscribe", "quorvel.test"}).ExitCode, 0);
+    QCOMPARE(cli.Run({"groups", "list", "--subscribed"}).Out,
+             QStringLiteral("quorvel.fresh\tsubscribed\t0\n"));
+    const auto typo = cli.Run({"groups", "unsubscribe", "quorvel.fresh", "quorvel.tset"});
+    QCOMPARE(typo.ExitCode, 1);
+    QVERIFY(typo.Err.contains(QLatin1String("'quorvel.tset' is not in the profile's group list")));
+    QCOMPARE(cli.Run({"groups", "list", "--subscribed"}).Out,
+             QStringLiteral("quorvel.fresh\tsubscribed\t0\n"));
+}
+
+QTEST_GUILESS_MAIN(TestCliPost)
+#include "tst_cli_post.moc"

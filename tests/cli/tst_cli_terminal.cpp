@@ -1,0 +1,140 @@
+#include "CliProcess.h"
+#include "FakeNntpServer.h"
+
+#include <QProcess>
+#include <QTest>
+
+// What a person at a terminal sees and types: questions asked and answered, a password
+// read without echo, the progress bar drawn in place. The program runs under script(1),
+// which gives it a terminal of its own.
+class TestCliTerminal : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void questionAnsweredAtTheTerminal_data();
+    void questionAnsweredAtTheTerminal();
+    void passwordIsNotEchoed();
+    void progressShowsAsBarOrLines_data();
+    void progressShowsAsBarOrLines();
+
+private:
+    // Starts quorvel-cli inside a terminal; everything it shows lands in the transcript.
+    static std::unique_ptr<QProcess> startAtTerminal(const TCliProcess& cli,
+                                                     const QStringList& args);
+    static bool waitFor(QProcess& p, QByteArray& transcript, const QByteArray& text);
+    static int finish(QProcess& p, QByteArray& transcript);
+};
+
+std::unique_ptr<QProcess> TestCliTerminal::startAtTerminal(const TCliProcess& cli,
+                                                           const QStringList& args)
+{
+    QStringList quoted{TCliProcess::Binary()};
+    quoted += args;
+    for (QString& a : quoted)
+        a = u'\'' + a.replace(u'\'', QLatin1String("'\\''")) + u'\'';
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUORVEL_HOME"), cli.Home());
+    env.insert(QStringLiteral("QUORVEL_SETTINGS"), cli.SettingsFile());
+    env.remove(QStringLiteral("QUORVEL_PASSWORD"));
+    auto p = std::make_unique<QProcess>();
+    p->setProcessEnvironment(env);
+    p->start(QStringLiteral("script"), {"-qefc", quoted.join(u' '), QStringLiteral("/dev/null")});
+    p->waitForStarted();
+    return p;
+}
+
+bool TestCliTerminal::waitFor(QProcess& p, QByteArray& transcript, const QByteArray& text)
+{
+    return QTest::qWaitFor([&] { return (transcript += p.readAll()).contains(text); }, 20000);
+}
+
+int TestCliTerminal::finish(QProcess& p, QByteArray& transcript)
+{
+    const auto r = TCliProcess::Finish(p);
+    transcript += r.Out.toLocal8Bit();
+    return r.ExitCode;
+}
+
+void TestCliTerminal::questionAnsweredAtTheTerminal_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("yes") << QByteArray("y") << true;
+    QTest::newRow("no") << QByteArray("n") << false;
+    QTest::newRow("just Enter") << QByteArray("") << false;
+}
+
+void TestCliTerminal::questionAnsweredAtTheTerminal()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, deleted);
+    TCliProcess cli;
+    QCOMPARE(cli.Run({"profile", "create", "Work"}).ExitCode, 0);
+    QByteArray transcript;
+    const auto p = startAtTerminal(cli, {"profile", "delete", "Work"});
+    QVERIFY(waitFor(*p, transcript, "delete your Work profile? [y/N]"));
+    p->write(answer + "\n");
+    QCOMPARE(finish(*p, transcript), deleted ? 0 : 1);
+    QCOMPARE(cli.Run({"profile", "list"}).Out.contains(QLatin1String("Work")), !deleted);
+}
+
+void TestCliTerminal::passwordIsNotEchoed()
+{
+    TCliProcess cli;
+    QByteArray transcript;
+    const auto p = startAtTerminal(cli, {"profile", "set-password"});
+    QVERIFY(waitFor(*p, transcript, "User name: "));
+    p->write("ann\n");
+    QVERIFY(waitFor(*p, transcript, "Password: "));
+    p->write("s3cret-at-tty\n");
+    QCOMPARE(finish(*p, transcript), 0);
+    QVERIFY(transcript.contains("ann")); // the user name is echoed as typed
+    QVERIFY2(!transcript.contains("s3cret-at-tty"), transcript.constData());
+    const QString shown = cli.Run({"profile", "show"}).Out;
+    QVERIFY(shown.contains(QLatin1String("UserID = ann\n")));
+    QVERIFY(shown.contains(QLatin1String("Password = (set)\n")));
+}
+
+void TestCliTerminal::progressShowsAsBarOrLines_data()
+{
+    QTest::addColumn<bool>("atTerminal");
+    QTest::newRow("terminal") << true;
+    QTest::newRow("script") << false;
+}
+
+void TestCliTerminal::progressShowsAsBarOrLines()
+{
+    QFETCH(bool, atTerminal);
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    TCliProcess cli;
+    QCOMPARE(cli.Run({"profile", "set", "Host", server.Server()}).ExitCode, 0);
+    const QString path = cli.Dir() + QStringLiteral("/file.txt");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 2000; ++i)
+        f.write(QByteArray::number(i) + " some text for the progress bar\n");
+    f.close();
+    const QStringList args{"post", path, "--group", "alt.test", "--subject", "progress"};
+
+    QByteArray transcript;
+    int exitCode = -1;
+    if (atTerminal) {
+        const auto p = startAtTerminal(cli, args);
+        exitCode = finish(*p, transcript);
+    } else {
+        const auto r = cli.Run(args);
+        exitCode = r.ExitCode;
+        transcript = r.Err.toLocal8Bit();
+    }
+    QVERIFY2(exitCode == 0, transcript.constData());
+    QCOMPARE(server.Articles().size(), 1);
+    QCOMPARE(transcript.contains("] 100%"), atTerminal);
+    QCOMPARE(transcript.contains('\r' + QByteArray("progress")), atTerminal);
+    QCOMPARE(transcript.contains("progress: 100%\n"), !atTerminal);
+}
+
+QTEST_GUILESS_MAIN(TestCliTerminal)
+#include "tst_cli_terminal.moc"
