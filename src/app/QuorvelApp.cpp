@@ -7,6 +7,8 @@
 #include "app/SettingsStore.h"
 #include "app/View.h"
 #include "article/NewsArticle.h"
+#include "dialup/DialupTasks.h"
+#include "dialup/RasConnection.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskList.h"
@@ -27,7 +29,10 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
       m_taskFile(std::make_unique<TTaskFile>(m_state, *m_taskList, *m_logger, view)),
       m_runner(std::make_unique<TTaskRunner>(*m_taskList, *m_taskFile, *m_nntp, view, *m_logger,
                                              m_state)),
-      m_taskMenu(std::make_unique<TTaskMenu>(*m_taskList, *m_taskFile, *m_runner, view))
+      m_taskMenu(std::make_unique<TTaskMenu>(*m_taskList, *m_taskFile, *m_runner, view)),
+      m_ras(std::make_unique<TRasConnection>()),
+      m_dialup(
+          std::make_unique<TDialupTasks>(m_state, *m_taskList, *m_runner, *m_ras, view, *m_logger))
 {
     connect(m_logger.get(), &TLogger::LogFileFailed, this, &TQuorvelApp::reportLogFailure);
     m_profiles->SetHooks({
@@ -45,8 +50,14 @@ void TQuorvelApp::wireTasks()
     // cancel events.
     m_taskFile->SetHooks({
         .SwitchProfile = [this](const QString& name) { m_profiles->SwitchWithoutSaving(name); },
-        .CheckRas = {},
+        .CheckRas = [this] { m_dialup->CheckRas(); },
     });
+    m_runner->SetHooks({
+        .AddHangupTask = [this] { m_dialup->AddHangupTask(); },
+        .AbortDialUp = [this] { m_dialup->AbortDialUp(); },
+    });
+    m_runner->SetHandler(tkDialUp, [this](TTask& task) { m_dialup->DoRASDial(task); });
+    m_runner->SetHandler(tkHangup, [this](TTask& task) { m_dialup->DoRasHangup(task); });
 }
 
 void TQuorvelApp::NNTPLogEvent(const QString& logText)
@@ -105,6 +116,10 @@ void TQuorvelApp::OnIdle()
 {
     m_view.RefreshControls(m_runner->IdleState());
     m_runner->IdleStep();
+    // The event loop announces only once that it is about to wait: when a task ended inside
+    // this step and the next one is ready, wake it so the next idle step starts that task.
+    if (!m_taskList->RunnerBusy && !m_taskList->IsEmpty())
+        QTimer::singleShot(0, this, [] {});
 }
 
 void TQuorvelApp::FormCloseQuery()

@@ -8,6 +8,8 @@
 
 class TbcsNNTP;
 class TClock;
+class TDialupTasks;
+class TRasConnection;
 class TLogger;
 class TNewsArticle;
 class TTaskFile;
@@ -56,6 +58,8 @@ public:
     TTaskFile& TaskFile() { return *m_taskFile; }
     TTaskRunner& Runner() { return *m_runner; }
     TTaskMenu& TaskMenu() { return *m_taskMenu; }
+    TRasConnection& Ras() { return *m_ras; }
+    TDialupTasks& Dialup() { return *m_dialup; }
 
     void LogIt(const QString& text);
     void NNTPLogEvent(const QString& logText);
@@ -80,5 +84,7 @@ private:
     std::unique_ptr<TTaskFile> m_taskFile;
     std::unique_ptr<TTaskRunner> m_runner;
     std::unique_ptr<TTaskMenu> m_taskMenu;
+    std::unique_ptr<TRasConnection> m_ras;
+    std::unique_ptr<TDialupTasks> m_dialup;
     bool m_logFailureShown = false;
 };
