@@ -56,6 +56,15 @@ void trimRight(QByteArray& line)
     line.truncate(end);
 }
 
+// A line break inside one line would split it on the wire, and a "." after it would end the
+// article early: such breaks go out as blanks.
+QByteArray oneLine(QByteArray line)
+{
+    if (line.contains('\r') || line.contains('\n'))
+        line.replace('\r', ' ').replace('\n', ' ');
+    return line;
+}
+
 } // namespace
 
 TbcsNNTP::TbcsNNTP(QObject* parent)
@@ -309,7 +318,7 @@ void TbcsNNTP::sendCommand(const QString& line, bool logIt, bool awaitReply)
 {
     if (logIt)
         log(line);
-    m_out += line.toUtf8() + CrLf;
+    m_out += oneLine(line.toUtf8()) + CrLf;
     m_awaitReply = awaitReply;
     m_written = false;
     armTimer(m_postTimeout);
@@ -416,11 +425,11 @@ bool TbcsNNTP::nextArticleLine()
         return false;
     case TSendPhase::Headers:
         if (m_headerIndex < m_article->HeaderCount()) {
-            m_out = m_article->GetHeader(m_headerIndex++).toUtf8() + CrLf;
+            m_out = oneLine(m_article->GetHeader(m_headerIndex++).toUtf8()) + CrLf;
             return true;
         }
         // The Newsgroups header always goes last, then the empty line before the body.
-        m_out = "Newsgroups: " + m_article->Newsgroups.toUtf8() + CrLf + CrLf;
+        m_out = "Newsgroups: " + oneLine(m_article->Newsgroups.toUtf8()) + CrLf + CrLf;
         m_phase = TSendPhase::Body;
         return true;
     case TSendPhase::Body:
@@ -439,7 +448,7 @@ bool TbcsNNTP::nextBodyLine()
     if (m_article->NextBodyLine(line)) {
         trimRight(line);
         ++m_bodyLine;
-        m_out = line + CrLf;
+        m_out = oneLine(line) + CrLf;
         return true;
     }
     if (!m_article->ErrorText.isEmpty()) {
@@ -459,7 +468,9 @@ void TbcsNNTP::reportProgress()
 {
     if (m_bodyLine == 0 || m_bodyCount <= 0)
         return;
-    const int percent = int((m_bodyLine * 200 + m_bodyCount) / (m_bodyCount * 2));
+    // An article that yields more lines than it announced still stops at 100.
+    const int percent =
+        int(qMin<qint64>(100, (m_bodyLine * 200 + m_bodyCount) / (m_bodyCount * 2)));
     if (percent > m_lastProgress) {
         m_lastProgress = percent;
         emit OnProgress(percent);

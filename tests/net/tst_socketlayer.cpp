@@ -10,7 +10,6 @@
 #include <QTcpSocket>
 #include <QTest>
 
-
 class TestSocketLayer : public QObject
 {
     Q_OBJECT
