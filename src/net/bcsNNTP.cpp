@@ -71,7 +71,7 @@ TbcsNNTP::TbcsNNTP(QObject* parent)
     : QObject(parent), m_timer(std::make_unique<TPhaseTimer>()),
       m_systemResolver(std::make_unique<THostResolver>())
 {
-    m_resolver = m_systemResolver.get();
+    qRegisterMetaType<TClientStatus>();
     connect(m_timer.get(), &TPhaseTimer::Fired, this, &TbcsNNTP::timerFired);
     makeConnection();
 }
@@ -92,8 +92,8 @@ TbcsNNTP::~TbcsNNTP()
 
 void TbcsNNTP::SetHostResolver(THostResolver* resolver)
 {
-    m_resolver = resolver ? resolver : m_systemResolver.get();
-    m_connection->SetResolver(m_resolver);
+    m_resolver = resolver;
+    m_connection->SetResolver(m_resolver ? m_resolver.data() : m_systemResolver.get());
 }
 
 void TbcsNNTP::SetSecondLength(int milliseconds)
@@ -110,7 +110,7 @@ void TbcsNNTP::makeConnection()
     m_connection->SetTimeOut(0);
     m_connection->SetLineOptions(lsoAutoFlushAfterWrite | lsoLineReceivedEvents);
     m_connection->SetLineType(lstCRLF);
-    m_connection->SetResolver(m_resolver);
+    m_connection->SetResolver(m_resolver ? m_resolver.data() : m_systemResolver.get());
     connect(m_connection, &TSockCtrl::OnAsyncComplete, this, &TbcsNNTP::asyncComplete);
     connect(m_connection, &TSockCtrl::OnConnect, this, &TbcsNNTP::connectedToServer);
     connect(m_connection, &TSockCtrl::OnDisconnect, this, &TbcsNNTP::disconnectedByServer);
