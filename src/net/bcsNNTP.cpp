@@ -16,6 +16,7 @@ const QByteArray CrLf("\r\n");
 constexpr int DefaultPort = 119;
 // Seconds allowed between two lines of a group list.
 constexpr int GroupLineTimeout = 60;
+constexpr qint64 ArticleWriteBuffer = 64 * 1024;
 
 // "host:port" (port digits) or a bare host, which gets the NNTP port.
 void splitServer(const QString& server, QString* host, quint16* port)
@@ -110,6 +111,9 @@ void TbcsNNTP::makeConnection()
     m_connection->SetTimeOut(0);
     m_connection->SetLineOptions(lsoAutoFlushAfterWrite | lsoLineReceivedEvents);
     m_connection->SetLineType(lstCRLF);
+    // Larger than the default so an article goes out in few large sends instead of one
+    // per kilobyte; received lines keep the default read buffer and its line limit.
+    m_connection->SetWriteBufferSize(ArticleWriteBuffer);
     m_connection->SetResolver(m_resolver ? m_resolver.data() : m_systemResolver.get());
     connect(m_connection, &TSockCtrl::OnAsyncComplete, this, &TbcsNNTP::asyncComplete);
     connect(m_connection, &TSockCtrl::OnConnect, this, &TbcsNNTP::connectedToServer);
