@@ -106,6 +106,7 @@ void TbcsNNTP::SetSecondLength(int milliseconds)
 
 void TbcsNNTP::makeConnection()
 {
+    ++m_connectionSerial;
     m_connection = new TTextClient(this);
     m_connection->SetPort(QString::number(DefaultPort));
     m_connection->SetTimeOut(0);
@@ -320,8 +321,12 @@ void TbcsNNTP::sendPendingCommand()
 
 void TbcsNNTP::sendCommand(const QString& line, bool logIt, bool awaitReply)
 {
+    const quint64 serial = m_connectionSerial;
     if (logIt)
         log(line);
+    if (serial != m_connectionSerial)
+        return; // dropped by a log handler
+    claimOutput();
     m_out += oneLine(line.toUtf8()) + CrLf;
     m_awaitReply = awaitReply;
     m_written = false;
@@ -331,7 +336,7 @@ void TbcsNNTP::sendCommand(const QString& line, bool logIt, bool awaitReply)
 
 void TbcsNNTP::pump()
 {
-    if (m_pumping)
+    if (m_pumping || !stillSending())
         return;
     m_pumping = true;
     TTextClient* connection = m_connection;
@@ -371,6 +376,16 @@ void TbcsNNTP::pump()
         checkWritten();
 }
 
+void TbcsNNTP::claimOutput()
+{
+    if (stillSending())
+        return;
+    m_out.clear();
+    m_outPos = 0;
+    m_phase = TSendPhase::None;
+    m_outSerial = m_connectionSerial;
+}
+
 void TbcsNNTP::checkWritten()
 {
     TLineSocket* socket = openSocket();
@@ -400,7 +415,11 @@ void TbcsNNTP::writeProgress()
 
 void TbcsNNTP::startArticle()
 {
+    const quint64 serial = m_connectionSerial;
     log(m_article->Subject);
+    if (serial != m_connectionSerial)
+        return;
+    claimOutput();
     m_canceled = false;
     m_headerIndex = 0;
     m_bodyLine = 0;
@@ -420,7 +439,7 @@ void TbcsNNTP::startArticle()
 
 bool TbcsNNTP::nextArticleLine()
 {
-    if (m_canceled) {
+    if (m_canceled || !stillSending()) {
         m_phase = TSendPhase::None;
         return false;
     }
@@ -448,6 +467,8 @@ bool TbcsNNTP::nextArticleLine()
 bool TbcsNNTP::nextBodyLine()
 {
     reportProgress();
+    if (!stillSending())
+        return false; // a progress handler dropped the connection
     QByteArray line;
     if (m_article->NextBodyLine(line)) {
         trimRight(line);
@@ -462,6 +483,8 @@ bool TbcsNNTP::nextBodyLine()
     emit OnProgress(0);
     setState(csArticleSent);
     log(".");
+    if (!stillSending())
+        return false;
     m_out = "." + CrLf;
     m_phase = TSendPhase::Dot;
     m_awaitReply = true;

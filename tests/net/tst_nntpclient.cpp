@@ -87,6 +87,7 @@ private slots:
     void connectFailures();
     void postsChainedFromPosted();
     void cancelStopsTransmission();
+    void cancelFromProgressHandler();
     void logFileWrittenOnDestruction();
 };
 
@@ -665,6 +666,31 @@ void TestNntpClient::cancelStopsTransmission()
     QCOMPARE(rig.Events.Take(), QStringList({"status 2", "connected", "status 5", "status 6",
                                              "group alt.test", "group comp.misc", "groups done"}));
     QCOMPARE(rig.Server.Connections(), 2);
+}
+
+void TestNntpClient::cancelFromProgressHandler()
+{
+    // Abort pressed while progress is shown: nothing of the article reaches the next connection.
+    TRig rig;
+    rig.Server.OnPost();
+    rig.Server.On("LIST", ListAnswer);
+    QStringList body;
+    for (int i = 0; i < 100; ++i)
+        body << QString("line %1").arg(i);
+    rig.FillArticle(body);
+    connect(&rig.Client, &TbcsNNTP::OnProgress, this, [&](int percent) {
+        if (percent == 50)
+            rig.Client.Cancel();
+    });
+    rig.Client.PostComposed();
+    QVERIFY(rig.Events.WaitFor({"canceled"}));
+    QVERIFY(!rig.Events.Has("progress 51"));
+    rig.Client.ListGroups();
+    QVERIFY(rig.Events.WaitFor({"groups done", "error"}));
+    QCOMPARE(rig.Events.Events.last(), "groups done");
+    QCOMPARE(rig.Server.Commands(), TList({"POST", "LIST"}));
+    QCOMPARE(rig.Server.Connections(), 2);
+    QVERIFY(rig.Server.Articles().isEmpty());
 }
 
 void TestNntpClient::logFileWrittenOnDestruction()
