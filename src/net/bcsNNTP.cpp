@@ -324,8 +324,9 @@ void TbcsNNTP::sendCommand(const QString& line, bool logIt, bool awaitReply)
     const quint64 serial = m_connectionSerial;
     if (logIt)
         log(line);
-    if (serial != m_connectionSerial)
-        return; // dropped by a log handler
+    // A handler of the state or log event may have dropped the connection meanwhile.
+    if (serial != m_connectionSerial || !openSocket())
+        return;
     claimOutput();
     m_out += oneLine(line.toUtf8()) + CrLf;
     m_awaitReply = awaitReply;
@@ -417,7 +418,8 @@ void TbcsNNTP::startArticle()
 {
     const quint64 serial = m_connectionSerial;
     log(m_article->Subject);
-    if (serial != m_connectionSerial)
+    // A handler of the state or log event may have dropped the connection meanwhile.
+    if (serial != m_connectionSerial || !openSocket())
         return;
     claimOutput();
     m_canceled = false;

@@ -87,7 +87,8 @@ private slots:
     void connectFailures();
     void postsChainedFromPosted();
     void cancelStopsTransmission();
-    void cancelFromProgressHandler();
+    void cancelFromHandlers_data();
+    void cancelFromHandlers();
     void logFileWrittenOnDestruction();
 };
 
@@ -668,9 +669,20 @@ void TestNntpClient::cancelStopsTransmission()
     QCOMPARE(rig.Server.Connections(), 2);
 }
 
-void TestNntpClient::cancelFromProgressHandler()
+void TestNntpClient::cancelFromHandlers_data()
 {
-    // Abort pressed while progress is shown: nothing of the article reaches the next connection.
+    QTest::addColumn<QString>("event");
+    QTest::newRow("progress 50") << "progress 50";
+    QTest::newRow("status 14") << "status 14";
+    QTest::newRow("status 15") << "status 15";
+    QTest::newRow("status 13") << "status 13";
+}
+
+void TestNntpClient::cancelFromHandlers()
+{
+    // Abort pressed while an event is handled: nothing of the article reaches the next
+    // connection.
+    QFETCH(QString, event);
     TRig rig;
     rig.Server.OnPost();
     rig.Server.On("LIST", ListAnswer);
@@ -679,18 +691,26 @@ void TestNntpClient::cancelFromProgressHandler()
         body << QString("line %1").arg(i);
     rig.FillArticle(body);
     connect(&rig.Client, &TbcsNNTP::OnProgress, this, [&](int percent) {
-        if (percent == 50)
+        if (event == QString("progress %1").arg(percent))
+            rig.Client.Cancel();
+    });
+    connect(&rig.Client, &TbcsNNTP::OnNewStatus, this, [&](TClientStatus status) {
+        if (event == QString("status %1").arg(int(status)))
             rig.Client.Cancel();
     });
     rig.Client.PostComposed();
     QVERIFY(rig.Events.WaitFor({"canceled"}));
-    QVERIFY(!rig.Events.Has("progress 51"));
+    QCOMPARE(rig.Events.Events.last(), "canceled");
+    rig.Events.Take();
+    event.clear();
     rig.Client.ListGroups();
     QVERIFY(rig.Events.WaitFor({"groups done", "error"}));
     QCOMPARE(rig.Events.Events.last(), "groups done");
-    QCOMPARE(rig.Server.Commands(), TList({"POST", "LIST"}));
+    QCOMPARE(rig.Server.Commands().last(), "LIST");
+    QCOMPARE(rig.Server.Commands().count("LIST"), 1);
     QCOMPARE(rig.Server.Connections(), 2);
     QVERIFY(rig.Server.Articles().isEmpty());
+    QVERIFY(!rig.Events.Has("posted"));
 }
 
 void TestNntpClient::logFileWrittenOnDestruction()
