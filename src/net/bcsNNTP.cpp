@@ -225,8 +225,8 @@ void TbcsNNTP::Cancel()
 {
     m_canceled = true;
     stopTimer();
-    emit OnCanceled();
     dropConnection();
+    emit OnCanceled();
 }
 
 // ---- connecting
@@ -288,24 +288,21 @@ void TbcsNNTP::connectedToServer()
     emit OnConnected();
 }
 
+// The failure paths below replace the connection before they raise their event, so a
+// handler that starts the next operation at once gets a fresh connection that stays.
 void TbcsNNTP::disconnectedByServer()
 {
-    TTextClient* connection = m_connection;
-    m_connected = false;
-    emit OnDisconnected();
     stopTimer();
-    if (connection == m_connection)
-        dropConnection();
+    dropConnection();
+    emit OnDisconnected();
 }
 
 void TbcsNNTP::socketFailed(const QString& message)
 {
-    TTextClient* connection = m_connection;
     stopTimer();
+    dropConnection();
     log("Error: " + message);
     emit OnError(message);
-    if (connection == m_connection)
-        dropConnection();
 }
 
 // ---- sending
@@ -366,10 +363,10 @@ void TbcsNNTP::pump()
             openSocket()->Flush();
     } catch (const std::exception& e) {
         m_pumping = false;
-        log("Error: " + QString::fromUtf8(e.what()));
-        fail(QString::fromUtf8(e.what()));
         if (connection == m_connection)
             dropConnection();
+        log("Error: " + QString::fromUtf8(e.what()));
+        fail(QString::fromUtf8(e.what()));
         return;
     }
     m_pumping = false;
@@ -509,10 +506,10 @@ void TbcsNNTP::reportProgress()
 void TbcsNNTP::abortArticle(const QString& message)
 {
     // Ending the article with "." would post it cut short: drop the connection instead.
-    m_phase = TSendPhase::None;
+    stopTimer();
+    dropConnection();
     log("Error: " + message);
     fail(message);
-    dropConnection();
 }
 
 // ---- receiving
@@ -557,8 +554,9 @@ void TbcsNNTP::handleGreeting(const QString& line)
         return;
     }
     // 201 (no posting) as well: every operation here may need to post.
-    fail(m_replyText);
+    const QString refusal = m_replyText;
     Quit();
+    fail(refusal);
 }
 
 bool TbcsNNTP::parseReply(const QString& line)
@@ -579,12 +577,9 @@ bool TbcsNNTP::parseReply(const QString& line)
 
 void TbcsNNTP::badReply(const QString& line)
 {
-    const QString message = "Bad reply from server: " + line;
-    TTextClient* connection = m_connection;
-    m_connected = false;
-    fail(message);
-    if (connection == m_connection)
-        dropConnection();
+    stopTimer();
+    dropConnection();
+    fail("Bad reply from server: " + line);
 }
 
 void TbcsNNTP::handleReply()
@@ -645,8 +640,9 @@ void TbcsNNTP::login()
 {
     // RFC 4643: a 480 asks for AUTHINFO USER, then PASS after 381.
     if (!m_authenticate || m_userName.isEmpty() || m_password.isEmpty()) {
-        fail(m_replyText);
+        const QString refusal = m_replyText;
         Quit();
+        fail(refusal);
         return;
     }
     setState(csUserSent, false);
@@ -720,12 +716,11 @@ QString TbcsNNTP::timeoutText() const
 
 void TbcsNNTP::timerFired()
 {
-    TTextClient* connection = m_connection;
-    emit OnError("Timeout while " + timeoutText());
+    const QString text = "Timeout while " + timeoutText();
     m_canceled = true;
     m_lookupHandle = -1;
-    if (connection == m_connection)
-        dropConnection();
+    dropConnection();
+    emit OnError(text);
 }
 
 void TbcsNNTP::fail(const QString& text)

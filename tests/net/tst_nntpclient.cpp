@@ -89,6 +89,8 @@ private slots:
     void cancelStopsTransmission();
     void cancelFromHandlers_data();
     void cancelFromHandlers();
+    void nextOperationFromFailureHandler_data();
+    void nextOperationFromFailureHandler();
     void logFileWrittenOnDestruction();
 };
 
@@ -711,6 +713,50 @@ void TestNntpClient::cancelFromHandlers()
     QCOMPARE(rig.Server.Connections(), 2);
     QVERIFY(rig.Server.Articles().isEmpty());
     QVERIFY(!rig.Events.Has("posted"));
+}
+
+void TestNntpClient::nextOperationFromFailureHandler_data()
+{
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QString>("failure");
+    using A = TFakeNntpServer::TAction;
+    QTest::newRow("drop") << int(A::Drop) << QByteArray() << "disconnected";
+    QTest::newRow("bad reply") << int(A::Raw) << QByteArray("oops\r\n") << "error Bad reply";
+    QTest::newRow("time-out") << int(A::Stall) << QByteArray() << "error Timeout";
+    QTest::newRow("refusal") << int(A::Raw) << QByteArray("502 not now\r\n") << "error not now";
+}
+
+void TestNntpClient::nextOperationFromFailureHandler()
+{
+    // A caller that starts the next operation right from the failure event gets a
+    // connection that is not torn down behind it.
+    QFETCH(int, action);
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, failure);
+    TRig rig;
+    rig.Client.SetSecondLength(20);
+    rig.Client.SetTimeout(5);
+    TFakeNntpServer::TRule rule;
+    rule.Command = "LIST";
+    rule.Action = TFakeNntpServer::TAction(action);
+    rule.Raw = raw;
+    rule.Once = true;
+    rig.Server.Add(rule);
+    rig.Server.On("LIST", ListAnswer);
+    bool retried = false;
+    auto retry = [&] {
+        if (!retried) {
+            retried = true;
+            rig.Client.ListGroups();
+        }
+    };
+    connect(&rig.Client, &TbcsNNTP::OnError, this, retry);
+    connect(&rig.Client, &TbcsNNTP::OnDisconnected, this, retry);
+    rig.Client.ListGroups();
+    QVERIFY(rig.Events.WaitFor({"groups done"}));
+    QVERIFY2(rig.Events.Has(failure), qPrintable(rig.Events.Events.join(" | ")));
+    QCOMPARE(rig.Client.Groups(), QStringList({"alt.test", "comp.misc"}));
 }
 
 void TestNntpClient::logFileWrittenOnDestruction()
