@@ -26,6 +26,8 @@ struct TAsyncHostInfo;
 //
 // Writing never waits inside a handler: lines go into the connection's write buffer until it
 // is full, and sending continues when the connection reports its write buffer empty.
+// A failure that ends the connection (drop, time-out, bad reply, socket error, Cancel)
+// replaces it before the event is raised, so a handler may start the next operation at once.
 class TbcsNNTP : public QObject
 {
     Q_OBJECT
