@@ -236,6 +236,18 @@ void TestNewsrcStore::failuresNameTheFileAndKeepIt()
     QCOMPARE(f.View.Warnings.size(), 3);
     QVERIFY(f.View.Warnings[2].startsWith("Cannot open the newsrc file " + nowhere));
     QVERIFY(!f.View.Busy);
+    // Nothing of the file read before may stay in the lists: it is not this path's.
+    QVERIFY(f.Store->SubList.empty());
+
+    // A missing file that cannot be created either.
+    f.State.NewsrcPath = f.State.DataFile("newsrc.Default");
+    QVERIFY(f.Store->ReadNewsrc());
+    QCOMPARE(f.Store->SubList.size(), size_t(1));
+    f.State.NewsrcPath = f.State.DataFile("missing/also/newsrc.X");
+    QVERIFY(!f.Store->ReadNewsrc());
+    QVERIFY(f.Store->SubList.empty());
+    QCOMPARE(f.View.Warnings.size(), 4);
+    QVERIFY(f.View.Warnings[3].contains("missing/also/newsrc.X"));
 }
 
 void TestNewsrcStore::modelServesRowsOnDemand()
