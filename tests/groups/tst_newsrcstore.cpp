@@ -19,8 +19,6 @@ private slots:
     void getGroupBounds();
     void failuresNameTheFileAndKeepIt();
     void modelServesRowsOnDemand();
-    void columnWidthRule_data();
-    void columnWidthRule();
 };
 
 void TestNewsrcStore::missingFileCreatesDefaultGroup()
@@ -270,24 +268,6 @@ void TestNewsrcStore::modelServesRowsOnDemand()
     f.Store->GroupView = TNewsrcStore::ViewUnsubscribed;
     QCOMPARE(model.GroupListData(0).Name, QStringLiteral("b.two"));
     QCOMPARE(model.GroupListData(0).Count, QStringLiteral("0"));
-}
-
-void TestNewsrcStore::columnWidthRule_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("visible");
-    QTest::addColumn<int>("width");
-    QTest::newRow("all rows fit") << 5 << 10 << 500 - 100 - 4;
-    QTest::newRow("exactly the visible rows") << 10 << 10 << 500 - 100 - 25;
-    QTest::newRow("more rows than fit") << 100000 << 10 << 500 - 100 - 25;
-}
-
-void TestNewsrcStore::columnWidthRule()
-{
-    QFETCH(int, rows);
-    QFETCH(int, visible);
-    QFETCH(int, width);
-    QCOMPARE(TGroupListModel::FirstColumnWidth(rows, visible, 500, 100), width);
 }
 
 QTEST_GUILESS_MAIN(TestNewsrcStore)
