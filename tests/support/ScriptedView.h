@@ -19,6 +19,7 @@ public:
     QQueue<std::optional<TLoginAnswer>> LoginAnswers;
     QQueue<std::optional<QStringList>> IncludeTextAnswers;
     QQueue<QString> OpenFileAnswers;
+    QQueue<std::optional<TFindAnswer>> FindAnswers;
 
     // What was asked and shown.
     QStringList Calls;
@@ -52,6 +53,7 @@ public:
     QString GroupCaption;
     QList<int> GroupSelection;
     int GroupRepaints = 0;
+    int GroupVisibleRow = -1;
 
     void ShowWarning(const QString& text) override;
     bool AskYesNo(const QString& text) override;
@@ -61,6 +63,7 @@ public:
                                          const QString& password) override;
     std::optional<QStringList> AskIncludeText() override;
     QString AskOpenFile(const QString& caption, const QString& filter) override;
+    std::optional<TFindAnswer> AskFindGroup(const QString& text, TFindMode mode) override;
     void OpenSetup() override;
 
     void SetStatusText(const QString& text) override;
@@ -93,6 +96,7 @@ public:
     QList<int> GroupPaneSelectedRows() const override { return GroupSelection; }
     void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
     void GroupPaneRepaint() override { ++GroupRepaints; }
+    void GroupPaneMakeVisible(int row) override { GroupVisibleRow = row; }
 
     void CloseMainWindow() override;
 };
