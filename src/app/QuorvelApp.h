@@ -8,6 +8,12 @@
 
 class TbcsNNTP;
 class TClock;
+class TDialupTasks;
+class TGroupDownload;
+class TGroupListModel;
+class TGroupListOperations;
+class TNewsrcStore;
+class TRasConnection;
 class TLogger;
 class TNewsArticle;
 class TTaskFile;
@@ -56,6 +62,15 @@ public:
     TTaskFile& TaskFile() { return *m_taskFile; }
     TTaskRunner& Runner() { return *m_runner; }
     TTaskMenu& TaskMenu() { return *m_taskMenu; }
+    TRasConnection& Ras() { return *m_ras; }
+    TDialupTasks& Dialup() { return *m_dialup; }
+    TNewsrcStore& Newsrc() { return *m_newsrc; }
+    TGroupListModel& GroupModel() { return *m_groupModel; }
+    TGroupListOperations& GroupOperations() { return *m_groupOps; }
+    TGroupDownload& GroupDownload() { return *m_groupDownload; }
+
+    // Asks for the news server password when it is needed and not known.
+    bool CheckAuth();
 
     void LogIt(const QString& text);
     void NNTPLogEvent(const QString& logText);
@@ -64,6 +79,7 @@ public:
 
 private:
     void wireTasks();
+    void wireGroups();
     void reportLogFailure(const QString& message);
     void profileLoaded();
 
@@ -80,5 +96,11 @@ private:
     std::unique_ptr<TTaskFile> m_taskFile;
     std::unique_ptr<TTaskRunner> m_runner;
     std::unique_ptr<TTaskMenu> m_taskMenu;
+    std::unique_ptr<TRasConnection> m_ras;
+    std::unique_ptr<TDialupTasks> m_dialup;
+    std::unique_ptr<TNewsrcStore> m_newsrc;
+    std::unique_ptr<TGroupListModel> m_groupModel;
+    std::unique_ptr<TGroupListOperations> m_groupOps;
+    std::unique_ptr<TGroupDownload> m_groupDownload;
     bool m_logFailureShown = false;
 };

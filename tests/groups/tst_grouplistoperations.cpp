@@ -31,8 +31,6 @@ private slots:
     void sortCommandAfterStartUp();
     void sortCommandDeclined();
     void sortCommandKeepsFullWidthName();
-    void shortcutMenu_data();
-    void shortcutMenu();
     void findFirstThenAgainToTheEnd();
     void findAll();
     void findNothing();
@@ -180,37 +178,6 @@ void TestGroupListOperations::sortCommandKeepsFullWidthName()
     f->View.YesNoAnswers << true;
     ops->Sort1Click();
     QCOMPARE(f->ReadFile(), full + Record("a.short", 0, 0));
-}
-
-void TestGroupListOperations::shortcutMenu_data()
-{
-    QTest::addColumn<int>("view");
-    QTest::addColumn<bool>("sub");
-    QTest::addColumn<bool>("unsub");
-    QTest::addColumn<bool>("fresh");
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("subscribed") << 0 << false << true << true << "Subscribed Groups: 7";
-    QTest::newRow("unsubscribed") << 1 << true << false << true << "Unsubscribed Groups: 1";
-    QTest::newRow("new") << 2 << true << true << false << "New Groups: 2";
-}
-
-void TestGroupListOperations::shortcutMenu()
-{
-    QFETCH(int, view);
-    QFETCH(bool, sub);
-    QFETCH(bool, unsub);
-    QFETCH(bool, fresh);
-    QFETCH(QString, caption);
-    const std::function<void()> choose[] = {[&] { ops->Subscribed1Click(); },
-                                            [&] { ops->Unsubscribed1Click(); },
-                                            [&] { ops->New1Click(); }};
-    choose[view]();
-    QCOMPARE(f->Store->GroupView, view);
-    QCOMPARE(f->View.GroupCaption, caption);
-    const TShortcutMenuState menu = ops->PopupMenu1Popup();
-    QCOMPARE(menu.SubscribedEnabled, sub);
-    QCOMPARE(menu.UnsubscribedEnabled, unsub);
-    QCOMPARE(menu.NewEnabled, fresh);
 }
 
 void TestGroupListOperations::findFirstThenAgainToTheEnd()
