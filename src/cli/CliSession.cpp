@@ -61,7 +61,7 @@ int TCliSession::Run()
     }
     m_view = std::make_unique<TTerminalView>(m_terminal, m_request.AssumeYes);
     m_app = std::make_unique<TQuorvelApp>(*m_view, *m_store, TClock::System());
-    m_parts = std::make_unique<TCoreParts>(*m_app, *m_view, *m_store);
+    m_parts = std::make_unique<TCoreParts>(*m_app, *m_view);
     if (m_request.Verbose)
         connect(&m_app->SessionLog(), &TSessionLog::LineAdded, this,
                 [this](const QString& line) { m_view->Note(line); });
@@ -73,7 +73,6 @@ int TCliSession::Run()
     // Commands run outside the event loop, where the guarded application cannot catch.
     try {
         m_app->FormCreate({*profile});
-        m_parts->LoadGroups();
         m_app->FormShow();
         status = dispatch();
     } catch (const std::exception& e) {
@@ -103,7 +102,7 @@ int TCliSession::dispatch()
 
 int TCliSession::post()
 {
-    TGroupSelection groups(m_parts->Newsrc(), m_parts->GroupOperations(), *m_view);
+    TGroupSelection groups(m_app->Newsrc(), m_app->GroupOperations(), *m_view);
     TPostCommand post(m_app->State(), *m_view, m_parts->UploadBuilder(), groups);
     const int queued = post.Queue(m_request);
     return queued == ExitOk ? runQueue() : queued;
@@ -114,12 +113,12 @@ int TCliSession::groups()
     const bool download = m_request.Command == QLatin1String("groups download");
     const bool newGroups = m_request.Command == QLatin1String("groups new");
     if (!download && !newGroups) {
-        TGroupSelection selection(m_parts->Newsrc(), m_parts->GroupOperations(), *m_view);
-        return TGroupCommands({m_parts->Newsrc(), m_parts->GroupOperations(), selection}, *m_view,
+        TGroupSelection selection(m_app->Newsrc(), m_app->GroupOperations(), *m_view);
+        return TGroupCommands({m_app->Newsrc(), m_app->GroupOperations(), selection}, *m_view,
                               m_terminal)
             .Run(m_request);
     }
-    TGroupFetchCommands fetch(m_parts->GroupDownload(), m_parts->Newsrc(), *m_view, m_terminal);
+    TGroupFetchCommands fetch(m_app->GroupDownload(), m_app->Newsrc(), *m_view, m_terminal);
     const int queued = fetch.Queue(m_request);
     if (queued != ExitOk)
         return queued;

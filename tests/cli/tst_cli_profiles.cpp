@@ -264,6 +264,7 @@ void TestCliProfiles::createAndDeleteProfiles()
     QCOMPARE(cli.Run({"profile", "create", "Home Server"}).ExitCode, 0);
     QCOMPARE(cli.Run({"profile", "create", "home server"}).ExitCode, 1);
     QCOMPARE(cli.Run({"profile", "list"}).Out, QStringLiteral("* Default\n  Home Server\n"));
+    QVERIFY(QFile::exists(cli.Home() + QStringLiteral("/newsrc.Home Server")));
 
     // Deleting asks first: a script without --yes is refused and nothing goes.
     const auto refused = cli.Run({"profile", "delete", "Home Server"});
