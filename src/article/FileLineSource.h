@@ -20,6 +20,7 @@ public:
     // The next line; false at the end, or on a failure with ErrorText set.
     bool Next(QByteArray& line);
     const QString& ErrorText() const { return m_errorText; }
+    qint64 LinesGiven() const { return m_index; }
 
     // Lines of the uuencoded form of a file of that many bytes: the begin line, one line
     // per 45 bytes, the shorter last line (a lone grave accent when nothing is left over),

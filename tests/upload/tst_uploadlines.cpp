@@ -25,6 +25,7 @@ private slots:
     void textLineEndAcrossBlocks();
     void seriesOrderAndCount();
     void vanishedFileIsReported();
+    void textMustBeUtf8();
     void catalogLine_data();
     void catalogLine();
     void catalogFile();
@@ -194,6 +195,20 @@ void TestUploadLines::vanishedFileIsReported()
     ended = lines.Remaining() > 0;
     QVERIFY(ended);
     QVERIFY2(lines.ErrorText().contains(path), qPrintable(lines.ErrorText()));
+}
+
+void TestUploadLines::textMustBeUtf8()
+{
+    // UTF-8 passes through; a Latin-1 byte would be replaced on the wire, so it stops.
+    const QString path = write("mixed.txt", "ok\r\ncaf\xC3\xA9\r\ncaf\xE9\r\n");
+    TUploadLines lines;
+    QVERIFY(lines.Open({}, path, false, QString()));
+    QString line;
+    QVERIFY(lines.Next(line));
+    QVERIFY(lines.Next(line));
+    QCOMPARE(line, QStringLiteral("caf\u00E9"));
+    QVERIFY(!lines.Next(line));
+    QVERIFY2(lines.ErrorText().startsWith("Line 3 of " + path), qPrintable(lines.ErrorText()));
 }
 
 void TestUploadLines::catalogLine_data()
