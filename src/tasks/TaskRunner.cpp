@@ -29,8 +29,9 @@ TTaskRunner::TTaskRunner(TTaskList& list, TTaskFile& file, TbcsNNTP& client, TVi
 
 void TTaskRunner::SetHandler(TTaskKind kind, THandler handler)
 {
-    Q_ASSERT(IsKnownTaskKind(kind));
-    m_handlers[kind] = std::move(handler);
+    // Kinds beyond the known ones have no action by design: the runner drops them.
+    if (IsKnownTaskKind(kind))
+        m_handlers[kind] = std::move(handler);
 }
 
 void TTaskRunner::IdleStep()
