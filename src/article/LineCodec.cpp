@@ -123,7 +123,9 @@ __attribute__((target("ssse3"))) qint64 encodeUULinesSsse3(const uchar* in, qint
                                                            const char* eol, int eolLength)
 {
     char* start = out;
-    for (qint64 i = 0; i < count; ++i, in += 45) {
+    // The vector steps read 7 bytes past a line: the last line goes the careful way so that
+    // nothing past the input is touched (it may end a memory-mapped window).
+    for (qint64 i = 0; i + 1 < count; ++i, in += 45) {
         *out++ = 'M';
         // 45 bytes: three steps of 12 and a fourth whose last 4 characters are overwritten.
         storeUU(out, sixBitValues(in));
@@ -131,6 +133,11 @@ __attribute__((target("ssse3"))) qint64 encodeUULinesSsse3(const uchar* in, qint
         storeUU(out + 32, sixBitValues(in + 24));
         storeUU(out + 48, sixBitValues(in + 36));
         out += 60;
+        std::memcpy(out, eol, size_t(eolLength));
+        out += eolLength;
+    }
+    if (count > 0) {
+        out += EncodeLine(Kind::uu, in, 45, out);
         std::memcpy(out, eol, size_t(eolLength));
         out += eolLength;
     }

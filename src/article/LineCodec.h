@@ -26,8 +26,8 @@ char Char(Kind kind, int value);
 int EncodeLine(Kind kind, const uchar* in, int count, char* out);
 
 // Encodes count full lines (BytesPerLine bytes each) with a line end after each and returns
-// the number of characters written. Reads up to 16 bytes past the input and writes up to 16
-// characters past the output it reports: both buffers need that slack. Uses the processor's
+// the number of characters written. Writes up to 16 characters past the output it reports
+// (the output needs that slack) and reads no byte past the input. Uses the processor's
 // vector instructions for uu where it has them.
 qint64 EncodeFullLines(Kind kind, const uchar* in, qint64 count, char* out, const char* eol,
                        int eolLength);

@@ -17,7 +17,7 @@ namespace {
 
 // Whole lines of every encoding (45 and 57 bytes), about 1 MB: big enough for speed, small
 // enough that a run of any file size stays within a few MB.
-constexpr qint64 BlockSize = 45 * 57 * 24;
+constexpr qint64 BlockSize = 45 * 57 * 32;
 // Encoded lines are short; a longer "line" (a binary file given to a decoder) is cut here so
 // that memory stays bounded.
 constexpr qint64 MaxLine = 64 * 1024;

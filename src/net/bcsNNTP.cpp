@@ -16,6 +16,7 @@ const QByteArray CrLf("\r\n");
 constexpr int DefaultPort = 119;
 // Seconds allowed between two lines of a group list.
 constexpr int GroupLineTimeout = 60;
+constexpr qint64 ArticleWriteBuffer = 64 * 1024;
 
 // "host:port" (port digits) or a bare host, which gets the NNTP port.
 void splitServer(const QString& server, QString* host, quint16* port)
@@ -56,13 +57,22 @@ void trimRight(QByteArray& line)
     line.truncate(end);
 }
 
+// A line break inside one line would split it on the wire, and a "." after it would end the
+// article early: such breaks go out as blanks.
+QByteArray oneLine(QByteArray line)
+{
+    if (line.contains('\r') || line.contains('\n'))
+        line.replace('\r', ' ').replace('\n', ' ');
+    return line;
+}
+
 } // namespace
 
 TbcsNNTP::TbcsNNTP(QObject* parent)
     : QObject(parent), m_timer(std::make_unique<TPhaseTimer>()),
       m_systemResolver(std::make_unique<THostResolver>())
 {
-    m_resolver = m_systemResolver.get();
+    qRegisterMetaType<TClientStatus>();
     connect(m_timer.get(), &TPhaseTimer::Fired, this, &TbcsNNTP::timerFired);
     makeConnection();
 }
@@ -83,8 +93,8 @@ TbcsNNTP::~TbcsNNTP()
 
 void TbcsNNTP::SetHostResolver(THostResolver* resolver)
 {
-    m_resolver = resolver ? resolver : m_systemResolver.get();
-    m_connection->SetResolver(m_resolver);
+    m_resolver = resolver;
+    m_connection->SetResolver(m_resolver ? m_resolver.data() : m_systemResolver.get());
 }
 
 void TbcsNNTP::SetSecondLength(int milliseconds)
@@ -101,7 +111,10 @@ void TbcsNNTP::makeConnection()
     m_connection->SetTimeOut(0);
     m_connection->SetLineOptions(lsoAutoFlushAfterWrite | lsoLineReceivedEvents);
     m_connection->SetLineType(lstCRLF);
-    m_connection->SetResolver(m_resolver);
+    // Larger than the default so an article goes out in few large sends instead of one
+    // per kilobyte; received lines keep the default read buffer and its line limit.
+    m_connection->SetWriteBufferSize(ArticleWriteBuffer);
+    m_connection->SetResolver(m_resolver ? m_resolver.data() : m_systemResolver.get());
     connect(m_connection, &TSockCtrl::OnAsyncComplete, this, &TbcsNNTP::asyncComplete);
     connect(m_connection, &TSockCtrl::OnConnect, this, &TbcsNNTP::connectedToServer);
     connect(m_connection, &TSockCtrl::OnDisconnect, this, &TbcsNNTP::disconnectedByServer);
@@ -309,7 +322,7 @@ void TbcsNNTP::sendCommand(const QString& line, bool logIt, bool awaitReply)
 {
     if (logIt)
         log(line);
-    m_out += line.toUtf8() + CrLf;
+    m_out += oneLine(line.toUtf8()) + CrLf;
     m_awaitReply = awaitReply;
     m_written = false;
     armTimer(m_postTimeout);
@@ -416,11 +429,11 @@ bool TbcsNNTP::nextArticleLine()
         return false;
     case TSendPhase::Headers:
         if (m_headerIndex < m_article->HeaderCount()) {
-            m_out = m_article->GetHeader(m_headerIndex++).toUtf8() + CrLf;
+            m_out = oneLine(m_article->GetHeader(m_headerIndex++).toUtf8()) + CrLf;
             return true;
         }
         // The Newsgroups header always goes last, then the empty line before the body.
-        m_out = "Newsgroups: " + m_article->Newsgroups.toUtf8() + CrLf + CrLf;
+        m_out = "Newsgroups: " + oneLine(m_article->Newsgroups.toUtf8()) + CrLf + CrLf;
         m_phase = TSendPhase::Body;
         return true;
     case TSendPhase::Body:
@@ -439,7 +452,7 @@ bool TbcsNNTP::nextBodyLine()
     if (m_article->NextBodyLine(line)) {
         trimRight(line);
         ++m_bodyLine;
-        m_out = line + CrLf;
+        m_out = oneLine(line) + CrLf;
         return true;
     }
     if (!m_article->ErrorText.isEmpty()) {
@@ -459,7 +472,9 @@ void TbcsNNTP::reportProgress()
 {
     if (m_bodyLine == 0 || m_bodyCount <= 0)
         return;
-    const int percent = int((m_bodyLine * 200 + m_bodyCount) / (m_bodyCount * 2));
+    // An article that yields more lines than it announced still stops at 100.
+    const int percent =
+        int(qMin<qint64>(100, (m_bodyLine * 200 + m_bodyCount) / (m_bodyCount * 2)));
     if (percent > m_lastProgress) {
         m_lastProgress = percent;
         emit OnProgress(percent);

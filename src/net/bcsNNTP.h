@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -149,7 +150,7 @@ private:
 
     std::unique_ptr<TPhaseTimer> m_timer;
     TTextClient* m_connection = nullptr; // a child; replaced after every drop
-    THostResolver* m_resolver = nullptr;
+    QPointer<THostResolver> m_resolver;  // a test's lookup, when set
     std::unique_ptr<THostResolver> m_systemResolver;
     int m_lookupHandle = -1;
     TClientStatus m_state = csIdle;

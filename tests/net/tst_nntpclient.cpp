@@ -71,6 +71,7 @@ private slots:
     void loginRefused_data();
     void loginRefused();
     void postSendsArticleInOrder();
+    void lineBreaksInsideLines();
     void postRefused();
     void postWithoutArticle();
     void postComposesFirst();
@@ -269,6 +270,21 @@ void TestNntpClient::postSendsArticleInOrder()
              QStringList({"POST", "340 send article to be posted. End with <CR-LF>.<CR-LF>",
                           "test article", ".", "240 article posted ok"}));
     QCOMPARE(rig.Client.ReplyCode(), 240);
+}
+
+void TestNntpClient::lineBreaksInsideLines()
+{
+    TRig rig;
+    rig.FillArticle({"body\r\n.\r\nmore", "end"});
+    rig.Article.HeaderLines[1] = "Subject: two\nlines";
+    rig.Article.Newsgroups = "alt.test,\r\nalt.test.two";
+    rig.Server.OnPost();
+    rig.Client.PostComposed();
+    QVERIFY(rig.Events.WaitFor({"posted", "post failed", "error", "disconnected"}));
+    QCOMPARE(rig.Events.Events.last(), "posted");
+    QCOMPARE(rig.Server.Articles(),
+             TList({"From: poster@example.com\r\nSubject: two lines\r\n"
+                    "Newsgroups: alt.test,  alt.test.two\r\n\r\nbody  .  more\r\nend"}));
 }
 
 void TestNntpClient::postRefused()
