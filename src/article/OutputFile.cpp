@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +28,18 @@ TOutputFile::TOutputFile(const QString& path) : m_path(path)
 {
     const QFileInfo info(path);
     m_direct = isSystemPath(path) || (info.exists() && !info.isFile());
+    if (path == QLatin1String("/dev/stdout")) {
+        // The descriptor the caller was given: opening the path anew would truncate a file
+        // that standard output appends to.
+        auto out = std::make_unique<QFile>();
+        const bool opened =
+            out->open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
+        m_file = std::move(out);
+        m_direct = true;
+        if (!opened)
+            fail(QStringLiteral("Cannot create output file %1: %2"));
+        return;
+    }
     if (m_direct) {
         m_file = std::make_unique<QFile>(path);
     } else {

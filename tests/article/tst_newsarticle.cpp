@@ -169,6 +169,11 @@ void TestNewsArticle::composedBody_data()
     QTest::newRow("any line end, bytes unchanged, last line unterminated")
         << QStringList() << TFiles{{"mixed.txt", "a\rb\nc\r\n\r\n\xff\xfe caf\xc3\xa9\rz"}}
         << QByteArray() << QList<QByteArray>{"a", "b", "c", "", "\xff\xfe caf\xc3\xa9", "z"};
+    // The reader takes 256 KiB at a time: a CR LF pair split between two reads is one end.
+    const QByteArray longLine(256 * 1024 - 1, 'x');
+    QTest::newRow("CR LF split between reads")
+        << QStringList() << TFiles{{"long.txt", longLine + "\r\ny\r\n"}} << QByteArray()
+        << QList<QByteArray>{longLine, "y"};
     QTest::newRow("two attachments separated")
         << QStringList() << TFiles{{"a.txt", "first\n"}, {"b.ini", "[second]\n"}} << QByteArray()
         << QList<QByteArray>{"first", "", "[second]"};
@@ -386,10 +391,7 @@ void TestNewsArticle::filesAndHeaders()
     QCOMPARE(article.AddFile(m_dir->path()), 1);
     QCOMPARE(article.AddFile(path("one.bin")), 2);
     article.AddHeader(QString());
-    article.AddHeader(QStringLiteral("X-One: 1"));
-    article.AddHeader(QStringLiteral("X-Two: 2"));
-    QCOMPARE(article.HeaderCount(), 2);
-    QCOMPARE(article.GetHeader(1), QStringLiteral("X-Two: 2"));
+    QCOMPARE(article.HeaderCount(), 0);
 }
 
 void TestNewsArticle::tempFileNames()
