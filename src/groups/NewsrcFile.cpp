@@ -17,7 +17,8 @@ void TNewsrcFile::AppendRecord(QByteArray& buffer, const QByteArray& name, qint3
     const qsizetype start = buffer.size();
     buffer.resize(start + RecordSize, '\0');
     char* record = buffer.data() + start;
-    memcpy(record, name.constData(), size_t(qMin<qsizetype>(name.size(), NameSize - 1)));
+    // A name read from a record that filled the whole field is written back as it was.
+    memcpy(record, name.constData(), size_t(qMin<qsizetype>(name.size(), NameSize)));
     qToLittleEndian<qint32>(count, record + CountOffset);
     record[FlagOffset] = char(flag);
 }

@@ -42,7 +42,8 @@ public:
     bool Exists() const;
 
     static bool NameFits(const QByteArray& name) { return name.size() < NameLimit; }
-    // Adds one encoded record to buffer; the name must fit.
+    // Adds one encoded record to buffer. New names are checked with NameFits first; a name
+    // read back from a file is kept whole, up to the field's 76 bytes.
     static void AppendRecord(QByteArray& buffer, const QByteArray& name, qint32 count, quint8 flag);
     static TNewsrcRecord DecodeRecord(const char* data);
 

@@ -74,22 +74,29 @@ bool TNewsrcStore::CreateNewsrc()
     return true;
 }
 
+bool TNewsrcStore::CreateNewsrcIfMissing()
+{
+    return TNewsrcFile(m_state.NewsrcPath).Exists() || CreateNewsrc();
+}
+
 bool TNewsrcStore::ReadNewsrc()
 {
     m_state.CurrentProcName = QStringLiteral("ReadNewsrc");
     if (m_state.NewsrcPath.isEmpty())
         m_state.NewsrcPath = m_state.ProgramDir + QStringLiteral("newsrc");
-    const TNewsrcFile file(m_state.NewsrcPath);
-    if (!file.Exists() && !CreateNewsrc())
-        return false;
-
-    m_view.SetBusy(true);
+    // The lists go first, whatever happens next: after a change of profile they belong to
+    // the profile left, and changes made to them would land in the wrong file.
     m_view.GroupPaneSetCaption(QStringLiteral("Reading newsrc file"));
     m_view.GroupPaneSetCount(0);
     m_view.GroupPaneRepaint();
     ClearSubList();
     ClearUnsubList();
     ClearNewList();
+    const TNewsrcFile file(m_state.NewsrcPath);
+    if (!file.Exists() && !CreateNewsrc())
+        return false;
+
+    m_view.SetBusy(true);
 
     std::vector<TNewsrcRecord> records;
     qint64 trailing = 0;
