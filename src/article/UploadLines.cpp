@@ -49,15 +49,19 @@ bool TUploadLines::Next(QString& line)
             m_errorText = source.ErrorText();
             return false;
         }
-        line = QString::fromUtf8(bytes);
-        // Article lines travel as UTF-8: a text line in another encoding would arrive with
-        // its bytes replaced. Stop instead of posting a corrupted file.
-        if (!isAscii(bytes) && line.toUtf8() != bytes) {
-            m_errorText = QStringLiteral("Line %1 of %2 is not UTF-8 text; post the file as "
-                                         "one article (MaxLines 0) to send it unchanged")
-                              .arg(source.LinesGiven())
-                              .arg(&source == &m_file ? m_path : m_signaturePath);
-            return false;
+        if (isAscii(bytes)) {
+            line = QString::fromLatin1(bytes);
+        } else {
+            line = QString::fromUtf8(bytes);
+            // Article lines travel as UTF-8: a text line in another encoding would arrive
+            // with its bytes replaced. Stop instead of posting a corrupted file.
+            if (line.toUtf8() != bytes) {
+                m_errorText = QStringLiteral("Line %1 of %2 is not UTF-8 text; post the file as "
+                                             "one article (MaxLines 0) to send it unchanged")
+                                  .arg(source.LinesGiven())
+                                  .arg(&source == &m_file ? m_path : m_signaturePath);
+                return false;
+            }
         }
     }
     ++m_given;
