@@ -195,7 +195,7 @@ void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
     ApplyToClient(m_task, m_client);
 }
 
-void TMultiPartPoster::failTask(const QString& text)
+void TMultiPartPoster::failTask(QString text)
 {
     m_active = false;
     m_lines.reset();

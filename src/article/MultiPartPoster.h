@@ -61,7 +61,8 @@ private:
     void dropReadAhead();
     void prepareArticle(qint64 part, qint64 total);
     bool stillHeadTask() const;
-    void failTask(const QString& text);
+    // Takes a copy: the text may belong to the line source that failing frees.
+    void failTask(QString text);
 
     TNewsArticle& m_article;
     TbcsNNTP& m_client;
