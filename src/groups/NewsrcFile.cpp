@@ -23,6 +23,22 @@ void TNewsrcFile::AppendRecord(QByteArray& buffer, const QByteArray& name, qint3
     record[FlagOffset] = char(flag);
 }
 
+void TNewsrcFile::AppendRecord(QByteArray& buffer, QStringView name, qint32 count, quint8 flag)
+{
+    // Straight into the buffer: a temporary byte array per name would cost more than the
+    // rest of saving a long list.
+    const qsizetype start = buffer.size();
+    buffer.resize(start + RecordSize, '\0');
+    char* record = buffer.data() + start;
+    const qsizetype length = qMin<qsizetype>(name.size(), NameSize);
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = name[i].unicode();
+        record[i] = c < 0x100 ? char(c) : '?';
+    }
+    qToLittleEndian<qint32>(count, record + CountOffset);
+    record[FlagOffset] = char(flag);
+}
+
 TNewsrcRecord TNewsrcFile::DecodeRecord(const char* data)
 {
     TNewsrcRecord record;

@@ -106,6 +106,7 @@ void TbcsNNTP::SetSecondLength(int milliseconds)
 
 void TbcsNNTP::makeConnection()
 {
+    ++m_connectionSerial;
     m_connection = new TTextClient(this);
     m_connection->SetPort(QString::number(DefaultPort));
     m_connection->SetTimeOut(0);
@@ -224,8 +225,8 @@ void TbcsNNTP::Cancel()
 {
     m_canceled = true;
     stopTimer();
-    emit OnCanceled();
     dropConnection();
+    emit OnCanceled();
 }
 
 // ---- connecting
@@ -287,24 +288,21 @@ void TbcsNNTP::connectedToServer()
     emit OnConnected();
 }
 
+// The failure paths below replace the connection before they raise their event, so a
+// handler that starts the next operation at once gets a fresh connection that stays.
 void TbcsNNTP::disconnectedByServer()
 {
-    TTextClient* connection = m_connection;
-    m_connected = false;
-    emit OnDisconnected();
     stopTimer();
-    if (connection == m_connection)
-        dropConnection();
+    dropConnection();
+    emit OnDisconnected();
 }
 
 void TbcsNNTP::socketFailed(const QString& message)
 {
-    TTextClient* connection = m_connection;
     stopTimer();
+    dropConnection();
     log("Error: " + message);
     emit OnError(message);
-    if (connection == m_connection)
-        dropConnection();
 }
 
 // ---- sending
@@ -320,8 +318,13 @@ void TbcsNNTP::sendPendingCommand()
 
 void TbcsNNTP::sendCommand(const QString& line, bool logIt, bool awaitReply)
 {
+    const quint64 serial = m_connectionSerial;
     if (logIt)
         log(line);
+    // A handler of the state or log event may have dropped the connection meanwhile.
+    if (serial != m_connectionSerial || !openSocket())
+        return;
+    claimOutput();
     m_out += oneLine(line.toUtf8()) + CrLf;
     m_awaitReply = awaitReply;
     m_written = false;
@@ -331,7 +334,7 @@ void TbcsNNTP::sendCommand(const QString& line, bool logIt, bool awaitReply)
 
 void TbcsNNTP::pump()
 {
-    if (m_pumping)
+    if (m_pumping || !stillSending())
         return;
     m_pumping = true;
     TTextClient* connection = m_connection;
@@ -360,15 +363,25 @@ void TbcsNNTP::pump()
             openSocket()->Flush();
     } catch (const std::exception& e) {
         m_pumping = false;
-        log("Error: " + QString::fromUtf8(e.what()));
-        fail(QString::fromUtf8(e.what()));
         if (connection == m_connection)
             dropConnection();
+        log("Error: " + QString::fromUtf8(e.what()));
+        fail(QString::fromUtf8(e.what()));
         return;
     }
     m_pumping = false;
     if (connection == m_connection)
         checkWritten();
+}
+
+void TbcsNNTP::claimOutput()
+{
+    if (stillSending())
+        return;
+    m_out.clear();
+    m_outPos = 0;
+    m_phase = TSendPhase::None;
+    m_outSerial = m_connectionSerial;
 }
 
 void TbcsNNTP::checkWritten()
@@ -400,7 +413,12 @@ void TbcsNNTP::writeProgress()
 
 void TbcsNNTP::startArticle()
 {
+    const quint64 serial = m_connectionSerial;
     log(m_article->Subject);
+    // A handler of the state or log event may have dropped the connection meanwhile.
+    if (serial != m_connectionSerial || !openSocket())
+        return;
+    claimOutput();
     m_canceled = false;
     m_headerIndex = 0;
     m_bodyLine = 0;
@@ -420,7 +438,7 @@ void TbcsNNTP::startArticle()
 
 bool TbcsNNTP::nextArticleLine()
 {
-    if (m_canceled) {
+    if (m_canceled || !stillSending()) {
         m_phase = TSendPhase::None;
         return false;
     }
@@ -448,6 +466,8 @@ bool TbcsNNTP::nextArticleLine()
 bool TbcsNNTP::nextBodyLine()
 {
     reportProgress();
+    if (!stillSending())
+        return false; // a progress handler dropped the connection
     QByteArray line;
     if (m_article->NextBodyLine(line)) {
         trimRight(line);
@@ -462,6 +482,8 @@ bool TbcsNNTP::nextBodyLine()
     emit OnProgress(0);
     setState(csArticleSent);
     log(".");
+    if (!stillSending())
+        return false;
     m_out = "." + CrLf;
     m_phase = TSendPhase::Dot;
     m_awaitReply = true;
@@ -484,10 +506,10 @@ void TbcsNNTP::reportProgress()
 void TbcsNNTP::abortArticle(const QString& message)
 {
     // Ending the article with "." would post it cut short: drop the connection instead.
-    m_phase = TSendPhase::None;
+    stopTimer();
+    dropConnection();
     log("Error: " + message);
     fail(message);
-    dropConnection();
 }
 
 // ---- receiving
@@ -532,8 +554,9 @@ void TbcsNNTP::handleGreeting(const QString& line)
         return;
     }
     // 201 (no posting) as well: every operation here may need to post.
-    fail(m_replyText);
+    const QString refusal = m_replyText;
     Quit();
+    fail(refusal);
 }
 
 bool TbcsNNTP::parseReply(const QString& line)
@@ -554,12 +577,9 @@ bool TbcsNNTP::parseReply(const QString& line)
 
 void TbcsNNTP::badReply(const QString& line)
 {
-    const QString message = "Bad reply from server: " + line;
-    TTextClient* connection = m_connection;
-    m_connected = false;
-    fail(message);
-    if (connection == m_connection)
-        dropConnection();
+    stopTimer();
+    dropConnection();
+    fail("Bad reply from server: " + line);
 }
 
 void TbcsNNTP::handleReply()
@@ -620,8 +640,9 @@ void TbcsNNTP::login()
 {
     // RFC 4643: a 480 asks for AUTHINFO USER, then PASS after 381.
     if (!m_authenticate || m_userName.isEmpty() || m_password.isEmpty()) {
-        fail(m_replyText);
+        const QString refusal = m_replyText;
         Quit();
+        fail(refusal);
         return;
     }
     setState(csUserSent, false);
@@ -695,12 +716,11 @@ QString TbcsNNTP::timeoutText() const
 
 void TbcsNNTP::timerFired()
 {
-    TTextClient* connection = m_connection;
-    emit OnError("Timeout while " + timeoutText());
+    const QString text = "Timeout while " + timeoutText();
     m_canceled = true;
     m_lookupHandle = -1;
-    if (connection == m_connection)
-        dropConnection();
+    dropConnection();
+    emit OnError(text);
 }
 
 void TbcsNNTP::fail(const QString& text)

@@ -87,6 +87,10 @@ private slots:
     void connectFailures();
     void postsChainedFromPosted();
     void cancelStopsTransmission();
+    void cancelFromHandlers_data();
+    void cancelFromHandlers();
+    void nextOperationFromFailureHandler_data();
+    void nextOperationFromFailureHandler();
     void logFileWrittenOnDestruction();
 };
 
@@ -665,6 +669,94 @@ void TestNntpClient::cancelStopsTransmission()
     QCOMPARE(rig.Events.Take(), QStringList({"status 2", "connected", "status 5", "status 6",
                                              "group alt.test", "group comp.misc", "groups done"}));
     QCOMPARE(rig.Server.Connections(), 2);
+}
+
+void TestNntpClient::cancelFromHandlers_data()
+{
+    QTest::addColumn<QString>("event");
+    QTest::newRow("progress 50") << "progress 50";
+    QTest::newRow("status 14") << "status 14";
+    QTest::newRow("status 15") << "status 15";
+    QTest::newRow("status 13") << "status 13";
+}
+
+void TestNntpClient::cancelFromHandlers()
+{
+    // Abort pressed while an event is handled: nothing of the article reaches the next
+    // connection.
+    QFETCH(QString, event);
+    TRig rig;
+    rig.Server.OnPost();
+    rig.Server.On("LIST", ListAnswer);
+    QStringList body;
+    for (int i = 0; i < 100; ++i)
+        body << QString("line %1").arg(i);
+    rig.FillArticle(body);
+    connect(&rig.Client, &TbcsNNTP::OnProgress, this, [&](int percent) {
+        if (event == QString("progress %1").arg(percent))
+            rig.Client.Cancel();
+    });
+    connect(&rig.Client, &TbcsNNTP::OnNewStatus, this, [&](TClientStatus status) {
+        if (event == QString("status %1").arg(int(status)))
+            rig.Client.Cancel();
+    });
+    rig.Client.PostComposed();
+    QVERIFY(rig.Events.WaitFor({"canceled"}));
+    QCOMPARE(rig.Events.Events.last(), "canceled");
+    rig.Events.Take();
+    event.clear();
+    rig.Client.ListGroups();
+    QVERIFY(rig.Events.WaitFor({"groups done", "error"}));
+    QCOMPARE(rig.Events.Events.last(), "groups done");
+    QCOMPARE(rig.Server.Commands().last(), "LIST");
+    QCOMPARE(rig.Server.Commands().count("LIST"), 1);
+    QCOMPARE(rig.Server.Connections(), 2);
+    QVERIFY(rig.Server.Articles().isEmpty());
+    QVERIFY(!rig.Events.Has("posted"));
+}
+
+void TestNntpClient::nextOperationFromFailureHandler_data()
+{
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QString>("failure");
+    using A = TFakeNntpServer::TAction;
+    QTest::newRow("drop") << int(A::Drop) << QByteArray() << "disconnected";
+    QTest::newRow("bad reply") << int(A::Raw) << QByteArray("oops\r\n") << "error Bad reply";
+    QTest::newRow("time-out") << int(A::Stall) << QByteArray() << "error Timeout";
+    QTest::newRow("refusal") << int(A::Raw) << QByteArray("502 not now\r\n") << "error not now";
+}
+
+void TestNntpClient::nextOperationFromFailureHandler()
+{
+    // A caller that starts the next operation right from the failure event gets a
+    // connection that is not torn down behind it.
+    QFETCH(int, action);
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, failure);
+    TRig rig;
+    rig.Client.SetSecondLength(20);
+    rig.Client.SetTimeout(5);
+    TFakeNntpServer::TRule rule;
+    rule.Command = "LIST";
+    rule.Action = TFakeNntpServer::TAction(action);
+    rule.Raw = raw;
+    rule.Once = true;
+    rig.Server.Add(rule);
+    rig.Server.On("LIST", ListAnswer);
+    bool retried = false;
+    auto retry = [&] {
+        if (!retried) {
+            retried = true;
+            rig.Client.ListGroups();
+        }
+    };
+    connect(&rig.Client, &TbcsNNTP::OnError, this, retry);
+    connect(&rig.Client, &TbcsNNTP::OnDisconnected, this, retry);
+    rig.Client.ListGroups();
+    QVERIFY(rig.Events.WaitFor({"groups done"}));
+    QVERIFY2(rig.Events.Has(failure), qPrintable(rig.Events.Events.join(" | ")));
+    QCOMPARE(rig.Client.Groups(), QStringList({"alt.test", "comp.misc"}));
 }
 
 void TestNntpClient::logFileWrittenOnDestruction()
