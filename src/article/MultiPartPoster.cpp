@@ -20,8 +20,8 @@ TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTas
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_state(state)
 {
-    // An error, a lost connection or a cancel leaves the part unanswered; the runner's own
-    // handler has already ended the task.
+    // An error, a lost connection or a cancel leaves the part unanswered; the runner's
+    // handler that reports it also ends the task.
     connect(&runner, &TTaskRunner::PartStopped, this, [this] {
         if (m_active)
             finish(false);
