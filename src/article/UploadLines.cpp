@@ -44,6 +44,14 @@ bool TUploadLines::Next(QString& line)
     } else {
         TFileLineSource& source =
             m_given < includeCount + m_file.LineCount() ? m_file : m_signature;
+        if (source.Encoded()) {
+            if (!source.NextString(line)) {
+                m_errorText = source.ErrorText();
+                return false;
+            }
+            ++m_given;
+            return true;
+        }
         QByteArray bytes;
         if (!source.Next(bytes)) {
             m_errorText = source.ErrorText();
