@@ -4,9 +4,12 @@
 
 #include <QFileInfo>
 
+#include <cstring>
+
 namespace {
 
 constexpr int LineBytes = 45;
+constexpr int LineChars = 64; // room for the longest encoded line (61 characters)
 constexpr qint64 BlockBytes = LineBytes * 4096;
 
 void addDot(QByteArray& line)
@@ -90,26 +93,63 @@ bool TFileLineSource::readBlock()
 
 bool TFileLineSource::nextEncoded(QByteArray& line)
 {
-    const qint64 fullLines = m_size / LineBytes;
     if (m_index == 0) {
         line = "begin 644 " + QFileInfo(m_path).fileName().toUtf8();
         return true;
     }
+    char out[LineChars];
+    int chars = 0;
+    if (!encodedLine(out, chars))
+        return false;
+    line = QByteArray(out, chars);
+    return true;
+}
+
+bool TFileLineSource::encodedLine(char* out, int& chars)
+{
+    const qint64 fullLines = m_size / LineBytes;
     if (m_index <= fullLines + 1) {
         // A full line, or the last, shorter one (possibly of no bytes at all).
         const int count = int(qMin<qint64>(LineBytes, m_size - m_consumed));
         if (count > 0 && m_blockPos >= m_block.size() && !readBlock())
             return false;
-        char out[LineBytes * 2];
         const auto* in = reinterpret_cast<const uchar*>(m_block.constData() + m_blockPos);
-        const int chars = LineCodec::EncodeLine(LineCodec::Kind::uu, in, count, out);
-        line = QByteArray(out, chars);
+        chars = LineCodec::EncodeLine(LineCodec::Kind::uu, in, count, out);
         m_blockPos += count;
         m_consumed += count;
         if (m_index == fullLines + 1)
             m_file.close();
         return true;
     }
-    line = m_index == fullLines + 2 ? QByteArray("`") : QByteArray("end");
+    const char* text = m_index == fullLines + 2 ? "`" : "end";
+    chars = int(qstrlen(text));
+    memcpy(out, text, size_t(chars));
+    return true;
+}
+
+bool TFileLineSource::NextString(QString& line)
+{
+    if (!m_encode || m_index == 0) {
+        QByteArray bytes;
+        if (!Next(bytes))
+            return false;
+        line = QString::fromUtf8(bytes);
+        return true;
+    }
+    if (!m_errorText.isEmpty() || m_index >= m_lineCount)
+        return false;
+    // Encoded lines are ASCII: they go into the string without a byte array in between.
+    char out[LineChars + 1];
+    int chars = 0;
+    if (!encodedLine(out + 1, chars))
+        return false;
+    const char* start = out + 1;
+    if (out[1] == '.') {
+        out[0] = '.';
+        start = out;
+        ++chars;
+    }
+    line = QString::fromLatin1(start, chars);
+    ++m_index;
     return true;
 }

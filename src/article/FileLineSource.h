@@ -19,7 +19,12 @@ public:
     qint64 LineCount() const { return m_lineCount; }
     // The next line; false at the end, or on a failure with ErrorText set.
     bool Next(QByteArray& line);
+    // The same line as a string: for an encoded file without the byte copy; a text file's
+    // line is taken as UTF-8.
+    bool NextString(QString& line);
     const QString& ErrorText() const { return m_errorText; }
+    bool Encoded() const { return m_encode; }
+    qint64 LinesGiven() const { return m_index; }
 
     // Lines of the uuencoded form of a file of that many bytes: the begin line, one line
     // per 45 bytes, the shorter last line (a lone grave accent when nothing is left over),
@@ -28,6 +33,7 @@ public:
 
 private:
     bool nextEncoded(QByteArray& line);
+    bool encodedLine(char* out, int& chars);
     bool readBlock();
     bool fail(const QString& text);
 

@@ -20,11 +20,16 @@ TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTas
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_state(state)
 {
-    // An error, a lost connection or a cancel leaves the part unanswered; the runner's own
-    // handler has already ended the task.
+    // An error, a lost connection or a cancel leaves the part unanswered; the runner's
+    // handler that reports it also ends the task.
     connect(&runner, &TTaskRunner::PartStopped, this, [this] {
         if (m_active)
             finish(false);
+    });
+    // The end of a part is on its way: read the next part's lines while the server works.
+    connect(&client, &TbcsNNTP::OnNewStatus, this, [this](TClientStatus status) {
+        if (m_active && status == csArticleSent && m_part < m_total && !m_readAhead)
+            QTimer::singleShot(0, this, &TMultiPartPoster::readAhead);
     });
 }
 
@@ -37,6 +42,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     m_active = false;
     m_part = 0;
     m_total = 0;
+    dropReadAhead();
     m_runner.SetStatus(QStringLiteral("Composing article"));
 
     const TSubjectSpec spec = SubjectSpec(task);
@@ -73,8 +79,17 @@ void TMultiPartPoster::postPart()
 {
     ++m_part;
     prepareArticle(m_part, m_total);
-    if (!fillBody(qMin(m_maxLines, m_lines->Remaining())))
+    if (m_readAhead) {
+        const QString error = m_readAheadError;
+        m_article.BodyLines = std::move(m_nextBody);
+        dropReadAhead();
+        if (!error.isEmpty()) {
+            failTask(error);
+            return;
+        }
+    } else if (!fillBody(qMin(m_maxLines, m_lines->Remaining()))) {
         return;
+    }
     m_runner.PartInFlight = true;
     // Each part's posted event turns Abort off; the series is still running.
     m_view.SetActionEnabled(TViewAction::Abort, true);
@@ -101,6 +116,7 @@ void TMultiPartPoster::continueSeries()
         // The queue was saved and cleared meanwhile (an abort, a dropped connection).
         m_active = false;
         m_lines.reset();
+        dropReadAhead();
         return;
     }
     postPart();
@@ -110,6 +126,7 @@ void TMultiPartPoster::finish(bool nextTask)
 {
     m_active = false;
     m_lines.reset();
+    dropReadAhead();
     m_runner.PartInFlight = false;
     if (nextTask && stillHeadTask())
         m_runner.DoNextTask();
@@ -122,17 +139,40 @@ bool TMultiPartPoster::stillHeadTask() const
 
 bool TMultiPartPoster::fillBody(qint64 lines)
 {
-    QStringList& body = m_article.BodyLines;
+    if (readLines(lines, m_article.BodyLines))
+        return true;
+    failTask(m_lines->ErrorText());
+    return false;
+}
+
+bool TMultiPartPoster::readLines(qint64 lines, QStringList& body)
+{
     body.reserve(lines);
     QString line;
     for (qint64 i = 0; i < lines; ++i) {
-        if (!m_lines->Next(line)) {
-            failTask(m_lines->ErrorText());
+        if (!m_lines->Next(line))
             return false;
-        }
         body.append(line);
     }
     return true;
+}
+
+void TMultiPartPoster::readAhead()
+{
+    if (!m_active || m_readAhead || !m_lines || m_part >= m_total)
+        return;
+    m_readAhead = true;
+    m_nextBody.clear();
+    // A failure is reported only if the series gets that far.
+    if (!readLines(qMin(m_maxLines, m_lines->Remaining()), m_nextBody))
+        m_readAheadError = m_lines->ErrorText();
+}
+
+void TMultiPartPoster::dropReadAhead()
+{
+    m_nextBody.clear();
+    m_readAhead = false;
+    m_readAheadError.clear();
 }
 
 void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
@@ -155,10 +195,11 @@ void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
     ApplyToClient(m_task, m_client);
 }
 
-void TMultiPartPoster::failTask(const QString& text)
+void TMultiPartPoster::failTask(QString text)
 {
     m_active = false;
     m_lines.reset();
+    dropReadAhead();
     m_runner.PartInFlight = false;
     if (m_fail)
         m_fail(text);

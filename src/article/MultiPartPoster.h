@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -20,7 +21,8 @@ class TView;
 // whose result the posting handlers settle; more make a series in which part k + 1 is
 // composed only when the server has answered 240 to part k, and which stops at the first
 // part that is not accepted. Nothing waits inside a handler: the series continues from the
-// posted event. The file is read as the parts are built, so only one part is in memory.
+// posted event. The file is read as the parts are built: while the server stores part k,
+// the lines of part k + 1 are read ahead, so at most two parts are in memory.
 //
 // The include text opens the first article and the signature closes the last; the counts
 // in the subject lines cover them.
@@ -54,9 +56,13 @@ private:
     void continueSeries();
     void finish(bool nextTask);
     bool fillBody(qint64 lines);
+    bool readLines(qint64 lines, QStringList& body);
+    void readAhead();
+    void dropReadAhead();
     void prepareArticle(qint64 part, qint64 total);
     bool stillHeadTask() const;
-    void failTask(const QString& text);
+    // Takes a copy: the text may belong to the line source that failing frees.
+    void failTask(QString text);
 
     TNewsArticle& m_article;
     TbcsNNTP& m_client;
@@ -69,6 +75,9 @@ private:
     TTask m_task;
     std::unique_ptr<TUploadLines> m_lines;
     qint64 m_maxLines = 0;
+    QStringList m_nextBody; // the next part's lines, read while the server stores this one
+    bool m_readAhead = false;
+    QString m_readAheadError;
     qint64 m_part = 0;
     qint64 m_total = 0;
     bool m_active = false;

@@ -1,5 +1,17 @@
 #include "article/UploadLines.h"
 
+namespace {
+
+bool isAscii(const QByteArray& bytes)
+{
+    for (char c : bytes)
+        if (uchar(c) >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
 bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bool encode,
                         const QString& signaturePath)
 {
@@ -9,6 +21,8 @@ bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bo
     m_given = 0;
     m_errorText.clear();
     m_hasSignature = !signaturePath.isEmpty();
+    m_path = path;
+    m_signaturePath = signaturePath;
     if (!m_file.Open(path, encode)) {
         m_errorText = m_file.ErrorText();
         return false;
@@ -30,12 +44,33 @@ bool TUploadLines::Next(QString& line)
     } else {
         TFileLineSource& source =
             m_given < includeCount + m_file.LineCount() ? m_file : m_signature;
+        if (source.Encoded()) {
+            if (!source.NextString(line)) {
+                m_errorText = source.ErrorText();
+                return false;
+            }
+            ++m_given;
+            return true;
+        }
         QByteArray bytes;
         if (!source.Next(bytes)) {
             m_errorText = source.ErrorText();
             return false;
         }
-        line = QString::fromUtf8(bytes);
+        if (isAscii(bytes)) {
+            line = QString::fromLatin1(bytes);
+        } else {
+            line = QString::fromUtf8(bytes);
+            // Article lines travel as UTF-8: a text line in another encoding would arrive
+            // with its bytes replaced. Stop instead of posting a corrupted file.
+            if (line.toUtf8() != bytes) {
+                m_errorText = QStringLiteral("Line %1 of %2 is not UTF-8 text; post the file as "
+                                             "one article (MaxLines 0) to send it unchanged")
+                                  .arg(source.LinesGiven())
+                                  .arg(&source == &m_file ? m_path : m_signaturePath);
+                return false;
+            }
+        }
     }
     ++m_given;
     return true;

@@ -27,6 +27,8 @@ private:
     TFileLineSource m_file;
     TFileLineSource m_signature;
     bool m_hasSignature = false;
+    QString m_path;
+    QString m_signaturePath;
     qint64 m_given = 0;
     QString m_errorText;
 };

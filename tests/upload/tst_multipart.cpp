@@ -19,6 +19,7 @@ private slots:
     void includeTextOpensSignatureClosesTheSeries();
     void refusedPartStopsSeriesAndSavesQueue();
     void droppedConnectionStopsSeries();
+    void abortDuringSeries();
     void missingFile_data();
     void missingFile();
     void fileShrinksDuringSeries();
@@ -71,6 +72,8 @@ void TestMultiPart::splitting()
     QCOMPARE(all.last(), QStringLiteral("line %1").arg(lines));
     QCOMPARE(server.Connections(), 1);
     QCOMPARE(f.view.StatusTexts.last(), QStringLiteral("Posted OK"));
+    QVERIFY(f.view.Progress.contains(100));
+    QCOMPARE(f.view.Progress.last(), 0);
     QVERIFY(f.view.Warnings.isEmpty());
     QVERIFY(!f.runner.PartInFlight);
     QVERIFY(!f.file.Exists());
@@ -201,6 +204,35 @@ void TestMultiPart::droppedConnectionStopsSeries()
     QCOMPARE(f.view.Warnings.size(), 1);
     QVERIFY(f.view.Warnings.first().contains("unexpectedly closed"));
     QVERIFY(!f.poster.MultiPart().Active());
+}
+
+void TestMultiPart::abortDuringSeries()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost({"240 article posted ok"}, true);
+    TFakeNntpServer::TRule stall;
+    stall.Command = "POST";
+    stall.TakesArticle = true;
+    stall.Lines = {"340 send article"};
+    stall.StallAfterLines = 1;
+    server.Add(stall);
+    const QString path = f.writeLines("big.txt", 2500);
+    f.list.Add(f.upload(path, server.Server(), 1000));
+    QVERIFY(f.runUntil([&] { return server.Articles().size() == 1 && f.runner.PartInFlight; }));
+    QVERIFY(f.runUntil([&] { return server.Commands().size() == 2; }));
+
+    f.view.YesNoAnswers.enqueue(true);
+    f.runner.AbortButtonClick();
+    QVERIFY(f.runUntil([&] { return !f.poster.MultiPart().Active(); }));
+    QTest::qWait(50); // a wrongly continued series would post again now
+
+    QCOMPARE(server.Commands(), (QList<QByteArray>{"POST", "POST"}));
+    QVERIFY(f.list.IsEmpty());
+    QVERIFY(!f.runner.PartInFlight);
+    QCOMPARE(f.view.StatusTexts.last(), QStringLiteral("Canceled"));
+    QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
 }
 
 void TestMultiPart::missingFile_data()

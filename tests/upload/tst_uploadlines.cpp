@@ -23,12 +23,10 @@ private slots:
     void textLines_data();
     void textLines();
     void textLineEndAcrossBlocks();
-    void seriesOrderAndCount();
-    void vanishedFileIsReported();
+    void textMustBeUtf8();
     void catalogLine_data();
     void catalogLine();
     void catalogFile();
-    void unreadableCatalog();
 
 private:
     QString write(const QString& name, const QByteArray& bytes);
@@ -160,40 +158,18 @@ void TestUploadLines::textLineEndAcrossBlocks()
     QVERIFY(!source.Next(line));
 }
 
-void TestUploadLines::seriesOrderAndCount()
+void TestUploadLines::textMustBeUtf8()
 {
-    const QString file = write("body.txt", "one\r\n.two\r\n");
-    const QString signature = write("sig.txt", "-- \r\n.me\r\n");
+    // UTF-8 passes through; a Latin-1 byte would be replaced on the wire, so it stops.
+    const QString path = write("mixed.txt", "ok\r\ncaf\xC3\xA9\r\ncaf\xE9\r\n");
     TUploadLines lines;
-    QVERIFY(lines.Open({"hello", ".dot"}, file, false, signature));
-    QCOMPARE(lines.Count(), 6);
-    QStringList got;
-    QString line;
-    while (lines.Next(line))
-        got << line;
-    QCOMPARE(got, (QStringList{"hello", "..dot", "one", "..two", "-- ", "..me"}));
-    QCOMPARE(lines.Remaining(), 0);
-}
-
-void TestUploadLines::vanishedFileIsReported()
-{
-    const QString missing = m_dir.filePath("gone.bin");
-    TUploadLines lines;
-    QVERIFY(!lines.Open({}, missing, true, QString()));
-    QVERIFY2(lines.ErrorText().contains(missing), qPrintable(lines.ErrorText()));
-
-    // A file cut short after its lines were counted.
-    const QString path = write("shrinks.bin", QByteArray(45 * 10, 'z'));
-    QVERIFY(lines.Open({}, path, true, QString()));
+    QVERIFY(lines.Open({}, path, false, QString()));
     QString line;
     QVERIFY(lines.Next(line));
-    QFile::resize(path, 45);
-    bool ended = false;
-    while (lines.Next(line))
-        ;
-    ended = lines.Remaining() > 0;
-    QVERIFY(ended);
-    QVERIFY2(lines.ErrorText().contains(path), qPrintable(lines.ErrorText()));
+    QVERIFY(lines.Next(line));
+    QCOMPARE(line, QStringLiteral("caf\u00E9"));
+    QVERIFY(!lines.Next(line));
+    QVERIFY2(lines.ErrorText().startsWith("Line 3 of " + path), qPrintable(lines.ErrorText()));
 }
 
 void TestUploadLines::catalogLine_data()
@@ -273,16 +249,6 @@ void TestUploadLines::catalogFile()
     QCOMPARE(entries[1].Description, "Absolute");
     QCOMPARE(entries[2].File, m_dir.filePath("cat/../plain.zip"));
     QCOMPARE(entries[2].Description, "Up one");
-}
-
-void TestUploadLines::unreadableCatalog()
-{
-    QList<TFilesBbsCatalog::TEntry> entries;
-    QString error;
-    const QString path = m_dir.filePath("none/files.bbs");
-    QVERIFY(!TFilesBbsCatalog::Read(path, entries, &error));
-    QVERIFY2(error.contains(path), qPrintable(error));
-    QVERIFY(entries.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestUploadLines)
