@@ -6,7 +6,6 @@
 #include "app/QuorvelApp.h"
 #include "app/SessionLog.h"
 #include "app/SettingsStore.h"
-#include "cli/CoreParts.h"
 #include "cli/ExitStatus.h"
 #include "cli/GroupCommands.h"
 #include "cli/GroupFetchCommands.h"
@@ -61,7 +60,6 @@ int TCliSession::Run()
     }
     m_view = std::make_unique<TTerminalView>(m_terminal, m_request.AssumeYes);
     m_app = std::make_unique<TQuorvelApp>(*m_view, *m_store, TClock::System());
-    m_parts = std::make_unique<TCoreParts>(*m_app, *m_view);
     if (m_request.Verbose)
         connect(&m_app->SessionLog(), &TSessionLog::LineAdded, this,
                 [this](const QString& line) { m_view->Note(line); });
@@ -103,7 +101,7 @@ int TCliSession::dispatch()
 int TCliSession::post()
 {
     TGroupSelection groups(m_app->Newsrc(), m_app->GroupOperations(), *m_view);
-    TPostCommand post(m_app->State(), *m_view, m_parts->UploadBuilder(), groups);
+    TPostCommand post(m_app->State(), *m_view, m_app->UploadTasks(), groups);
     const int queued = post.Queue(m_request);
     return queued == ExitOk ? runQueue() : queued;
 }

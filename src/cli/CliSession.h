@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 
-class TCoreParts;
 class TQuorvelApp;
 class TSettingsStore;
 class TSignalPipe;
@@ -41,7 +40,6 @@ private:
     std::unique_ptr<TSettingsStore> m_store;
     std::unique_ptr<TTerminalView> m_view;
     std::unique_ptr<TQuorvelApp> m_app;
-    std::unique_ptr<TCoreParts> m_parts;
     std::unique_ptr<TSignalPipe> m_signals;
     bool m_unexpectedError = false;
 };

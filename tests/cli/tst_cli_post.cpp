@@ -445,8 +445,15 @@ void TestCliPost::downloadAndNewGroups()
     QVERIFY2(m_inn.NewGroup(QStringLiteral("quorvel.fresh"), &error), qPrintable(error));
     const auto fresh = cli.Run({"groups", "new"});
     QVERIFY2(fresh.ExitCode == 0, qPrintable(fresh.Err));
-    QCOMPARE(fresh.Out, QStringLiteral("quorvel.fresh\n"));
-    QCOMPARE(cli.Run({"groups", "list", "--new"}).Out, QStringLiteral("quorvel.fresh\tnew\t0\n"));
+    // The server counts in whole seconds, so a group made in the second of the download may
+    // come again; the one made since must be there, and what is printed is the new list.
+    const QStringList printed = fresh.Out.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(printed.contains(QStringLiteral("quorvel.fresh")), qPrintable(fresh.Out));
+    QStringList listed;
+    for (const QString& line :
+         cli.Run({"groups", "list", "--new"}).Out.split(u'\n', Qt::SkipEmptyParts))
+        listed << line.section(u'\t', 0, 0);
+    QCOMPARE(listed, printed);
 
     // Both move, from two lists; the next start reads them in the newsrc file's order.
     QCOMPARE(cli.Run({"groups", "subscribe", "quorvel.fresh", "quorvel.test"}).ExitCode, 0);
