@@ -125,6 +125,12 @@ int TProfileCommands::create(const QString& name)
 {
     if (name.trimmed().isEmpty())
         return fail(QStringLiteral("a profile needs a name"));
+    // The name becomes part of a file name (newsrc.NAME) and a settings group: a slash would
+    // point into another folder or nest the group, a control character breaks both.
+    for (const QChar c : name)
+        if (c == u'/' || c == u'\\' || c.unicode() < 32)
+            return fail(QStringLiteral("a profile name cannot hold '/', '\\' or control "
+                                       "characters"));
     if (existingIndex(name) >= 0)
         return fail(QStringLiteral("a profile named '%1' exists already").arg(name));
     m_view.SetNextInput(name);

@@ -263,6 +263,11 @@ void TestCliProfiles::createAndDeleteProfiles()
     TCliProcess cli;
     QCOMPARE(cli.Run({"profile", "create", "Home Server"}).ExitCode, 0);
     QCOMPARE(cli.Run({"profile", "create", "home server"}).ExitCode, 1);
+    for (const char* unsafe : {"../outside", "a\\b", "tab\there", " "}) {
+        const auto r = cli.Run({"profile", "create", unsafe});
+        QCOMPARE(r.ExitCode, 1);
+        QVERIFY2(r.Err.contains(QLatin1String("profile")), qPrintable(r.Err));
+    }
     QCOMPARE(cli.Run({"profile", "list"}).Out, QStringLiteral("* Default\n  Home Server\n"));
     QVERIFY(QFile::exists(cli.Home() + QStringLiteral("/newsrc.Home Server")));
 
