@@ -15,6 +15,7 @@ private slots:
     void questionAnsweredAtTheTerminal_data();
     void questionAnsweredAtTheTerminal();
     void passwordIsNotEchoed();
+    void ctrlCAtAPromptChangesNothing();
     void progressShowsAsBarOrLines_data();
     void progressShowsAsBarOrLines();
 
@@ -94,6 +95,20 @@ void TestCliTerminal::passwordIsNotEchoed()
     const QString shown = cli.Run({"profile", "show"}).Out;
     QVERIFY(shown.contains(QLatin1String("UserID = ann\n")));
     QVERIFY(shown.contains(QLatin1String("Password = (set)\n")));
+}
+
+void TestCliTerminal::ctrlCAtAPromptChangesNothing()
+{
+    TCliProcess cli;
+    QCOMPARE(cli.Run({"profile", "set", "LoginRequired", "1"}).ExitCode, 0);
+    QCOMPARE(cli.Run({"profile", "set", "UserID", "ann"}).ExitCode, 0);
+    QByteArray transcript;
+    const auto p = startAtTerminal(cli, {"profile", "set-password"});
+    QVERIFY(waitFor(*p, transcript, "Password: "));
+    p->write("\x03"); // the terminal turns it into SIGINT
+    QCOMPARE(finish(*p, transcript), 130);
+    QVERIFY(transcript.contains("interrupted"));
+    QVERIFY(cli.Run({"profile", "show"}).Out.contains(QLatin1String("Password = (not set)\n")));
 }
 
 void TestCliTerminal::progressShowsAsBarOrLines_data()
