@@ -1,0 +1,60 @@
+#include "ui/ScreenshotTour.h"
+
+#include "ui/AboutBox.h"
+#include "ui/MainForm.h"
+#include "ui/SetupForm2.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+
+namespace {
+
+bool Save(QWidget* widget, const QString& folder, const QString& name)
+{
+    QApplication::sendPostedEvents();
+    return TMainForm::SaveScreenshot(widget, QDir(folder).filePath(name));
+}
+
+} // namespace
+
+int TakeScreenshots(TMainForm& form, const QString& folder)
+{
+    QDir().mkpath(folder);
+    static const QStringList groups = {
+        QStringLiteral("alt.binaries.test"), QStringLiteral("alt.binaries.pictures.nature"),
+        QStringLiteral("alt.test"),          QStringLiteral("comp.os.linux.announce"),
+        QStringLiteral("misc.test"),         QStringLiteral("news.announce.newusers")};
+    form.SetGroupRowSource(
+        [](int row) { return qMakePair(groups.value(row), QString::number(row * 3 % 7)); });
+    form.GroupPaneSetCaption(QStringLiteral("Subscribed Groups"));
+    form.GroupPaneSetCount(groups.size());
+    form.GroupPaneSelectRows({0}, true);
+    form.IdleStep();
+    int saved = Save(&form, folder, QStringLiteral("main-window.png")) ? 1 : 0;
+
+    ProfileSettings settings;
+    settings.RASOpenBefore = true;
+    settings.RASConnection = QStringLiteral("Provider DSL");
+    TSetupForm2 setup(
+        settings,
+        [] {
+            return QStringList{QStringLiteral("Provider DSL"), QStringLiteral("Mobile")};
+        },
+        &form);
+    setup.show();
+    auto* pages = setup.findChild<QTabWidget*>();
+    const QStringList names = {QStringLiteral("setup-user.png"), QStringLiteral("setup-system.png"),
+                               QStringLiteral("setup-articles.png"),
+                               QStringLiteral("setup-dialup.png")};
+    for (int i = 0; pages && i < pages->count() && i < names.size(); ++i) {
+        pages->setCurrentIndex(i);
+        saved += Save(&setup, folder, names.at(i)) ? 1 : 0;
+    }
+    setup.hide();
+
+    TAboutBox about(QStringLiteral("2.0.0.1"), &form);
+    about.show();
+    saved += Save(&about, folder, QStringLiteral("about.png")) ? 1 : 0;
+    return saved;
+}
