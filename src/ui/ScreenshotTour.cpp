@@ -1,6 +1,7 @@
 #include "ui/ScreenshotTour.h"
 
 #include "ui/AboutBox.h"
+#include "ui/HelpWindow.h"
 #include "ui/MainForm.h"
 #include "ui/SetupForm2.h"
 
@@ -56,5 +57,9 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     TAboutBox about(QStringLiteral("2.0.0.1"), &form);
     about.show();
     saved += Save(&about, folder, QStringLiteral("about.png")) ? 1 : 0;
+
+    form.ShowHelp(425);
+    if (THelpWindow* help = form.HelpWindow(); help && help->isVisible())
+        saved += Save(help, folder, QStringLiteral("help.png")) ? 1 : 0;
     return saved;
 }

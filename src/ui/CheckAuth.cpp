@@ -1,0 +1,19 @@
+#include "ui/CheckAuth.h"
+
+#include "app/AppState.h"
+#include "app/View.h"
+
+bool CheckAuth(TAppState& state, TView& view)
+{
+    state.CurrentProcName = QStringLiteral("CheckLogin");
+    ProfileSettings& s = state.Settings;
+    if (!s.LoginRequired || s.RememberPassword || !s.Password.isEmpty())
+        return true;
+    const std::optional<TLoginAnswer> answer =
+        view.AskLogin(QStringLiteral("News server login"), s.UserID, s.Password);
+    if (!answer)
+        return false;
+    s.UserID = answer->UserName;
+    s.Password = answer->Password;
+    return true;
+}
