@@ -2,7 +2,10 @@
 
 #include <QElapsedTimer>
 
-QDateTime TClock::Now() const { return QDateTime::currentDateTime(); }
+QDateTime TClock::Now() const
+{
+    return QDateTime::currentDateTime();
+}
 
 quint64 TClock::TickCount() const
 {

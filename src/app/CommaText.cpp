@@ -25,7 +25,10 @@ QString quoted(const QString& value)
     return out;
 }
 
-bool isSkippable(QChar c) { return c.unicode() >= 1 && c.unicode() <= 32; }
+bool isSkippable(QChar c)
+{
+    return c.unicode() >= 1 && c.unicode() <= 32;
+}
 
 } // namespace
 

@@ -55,12 +55,14 @@ bool TLogger::appendToFile(const QString& line, QString* error) const
 {
     QFile f(m_fileName);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        *error = QStringLiteral("Cannot write the log file %1: %2").arg(m_fileName, f.errorString());
+        *error =
+            QStringLiteral("Cannot write the log file %1: %2").arg(m_fileName, f.errorString());
         return false;
     }
     const QByteArray bytes = line.toUtf8() + "\r\n";
     if (f.write(bytes) != bytes.size() || !f.flush()) {
-        *error = QStringLiteral("Cannot write the log file %1: %2").arg(m_fileName, f.errorString());
+        *error =
+            QStringLiteral("Cannot write the log file %1: %2").arg(m_fileName, f.errorString());
         return false;
     }
     return true;

@@ -7,7 +7,10 @@ namespace {
 constexpr int kOffset = 21379;
 constexpr int kMaxLength = 255;
 
-QByteArray toBytes(const QString& text) { return text.toLatin1(); }
+QByteArray toBytes(const QString& text)
+{
+    return text.toLatin1();
+}
 
 } // namespace
 

@@ -5,10 +5,7 @@
 
 #include <QSaveFile>
 
-TSessionLog::TSessionLog(const TClock& clock, QObject* parent)
-    : QObject(parent), m_clock(clock)
-{
-}
+TSessionLog::TSessionLog(const TClock& clock, QObject* parent) : QObject(parent), m_clock(clock) {}
 
 void TSessionLog::AddLine(const QString& text)
 {

@@ -7,7 +7,11 @@
 
 TSettingsStore::TSettingsStore(const QString& fileName)
 {
-    if (fileName.isEmpty())
+    // QUORVEL_SETTINGS points a run (a test, a second installation) at a file of its own.
+    const QString overridden = qEnvironmentVariable("QUORVEL_SETTINGS");
+    if (fileName.isEmpty() && !overridden.isEmpty())
+        m_settings = std::make_unique<QSettings>(overridden, QSettings::IniFormat);
+    else if (fileName.isEmpty())
         m_settings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                                  QStringLiteral("Brindlecove Software"),
                                                  QStringLiteral("Quorvel"));
@@ -94,7 +98,10 @@ QString TSettingsStore::Sync()
     return QString();
 }
 
-QString TSettingsStore::FileName() const { return m_settings->fileName(); }
+QString TSettingsStore::FileName() const
+{
+    return m_settings->fileName();
+}
 
 void TSettingsStore::restrictPermissions()
 {

@@ -11,7 +11,8 @@ class QSettings;
 class TSettingsStore
 {
 public:
-    // fileName empty: the user's standard configuration file for the program.
+    // fileName empty: the file named by QUORVEL_SETTINGS, else the user's standard
+    // configuration file for the program.
     explicit TSettingsStore(const QString& fileName = QString());
     ~TSettingsStore();
 

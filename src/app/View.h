@@ -13,6 +13,16 @@ enum class TViewAction
     FindAgain,  // Groups > "Find Again"
 };
 
+// What the idle refresh of the window's commands needs from the core; the view adds its
+// own selections (groups, files) and the file list's view style.
+struct TIdleState
+{
+    int TaskCount = 0;
+    bool AutoStart = true;
+    bool TaskFileExists = false;
+    bool Connected = false;
+};
+
 struct TLoginAnswer
 {
     QString UserName;
@@ -28,8 +38,8 @@ public:
     virtual ~TView() = default;
 
     // Messages and questions.
-    virtual void ShowWarning(const QString& text) = 0;                 // warning box, OK
-    virtual bool AskYesNo(const QString& text) = 0;                    // true on Yes
+    virtual void ShowWarning(const QString& text) = 0; // warning box, OK
+    virtual bool AskYesNo(const QString& text) = 0;    // true on Yes
     virtual std::optional<QString> InputBox(const QString& caption, const QString& prompt,
                                             const QString& initial) = 0;
     // The login dialog ("News server login", "Dial-up login"); nullopt on Cancel.
@@ -48,6 +58,9 @@ public:
     virtual void SetBusy(bool busy) = 0;                 // hourglass cursor
     virtual void SetActionEnabled(TViewAction action, bool enabled) = 0;
     virtual void ShowSplashStatus(const QString& text) = 0;
+    // Called at every idle moment: enables commands and fills the status bar panels
+    // ("Tasks: %d" and the folder path).
+    virtual void RefreshControls(const TIdleState& state) = 0;
     virtual void CloseSplash() = 0;
 
     // Window title, profile selector, entry fields, folder tree.

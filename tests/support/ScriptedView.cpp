@@ -69,9 +69,15 @@ void TScriptedView::SetStatusText(const QString& text)
     Calls << QStringLiteral("Status: ") + text;
 }
 
-void TScriptedView::SetProgress(int percent) { Progress << percent; }
+void TScriptedView::SetProgress(int percent)
+{
+    Progress << percent;
+}
 
-void TScriptedView::SetBusy(bool busy) { Busy = busy; }
+void TScriptedView::SetBusy(bool busy)
+{
+    Busy = busy;
+}
 
 void TScriptedView::SetActionEnabled(TViewAction action, bool enabled)
 {
@@ -83,9 +89,21 @@ void TScriptedView::ShowSplashStatus(const QString& text)
     Calls << QStringLiteral("Splash: ") + text;
 }
 
-void TScriptedView::CloseSplash() { Calls << QStringLiteral("SplashClosed"); }
+void TScriptedView::RefreshControls(const TIdleState& state)
+{
+    LastIdle = state;
+    ++IdleRefreshes;
+}
 
-void TScriptedView::SetWindowTitle(const QString& title) { WindowTitle = title; }
+void TScriptedView::CloseSplash()
+{
+    Calls << QStringLiteral("SplashClosed");
+}
+
+void TScriptedView::SetWindowTitle(const QString& title)
+{
+    WindowTitle = title;
+}
 
 void TScriptedView::ShowProfiles(const QStringList& names, int selected)
 {
@@ -93,7 +111,10 @@ void TScriptedView::ShowProfiles(const QStringList& names, int selected)
     SelectedProfile = selected;
 }
 
-void TScriptedView::ClearFileSelection() { Files.clear(); }
+void TScriptedView::ClearFileSelection()
+{
+    Files.clear();
+}
 
 void TScriptedView::TaskViewAdd(const QString& caption, const QStringList& children)
 {
@@ -106,7 +127,10 @@ void TScriptedView::TaskViewRemoveFirst()
         TaskNodes.removeFirst();
 }
 
-void TScriptedView::TaskViewClear() { TaskNodes.clear(); }
+void TScriptedView::TaskViewClear()
+{
+    TaskNodes.clear();
+}
 
 void TScriptedView::GroupPaneSetCount(int count)
 {
@@ -114,7 +138,10 @@ void TScriptedView::GroupPaneSetCount(int count)
     GroupSelection.clear();
 }
 
-void TScriptedView::GroupPaneSetCaption(const QString& caption) { GroupCaption = caption; }
+void TScriptedView::GroupPaneSetCaption(const QString& caption)
+{
+    GroupCaption = caption;
+}
 
 void TScriptedView::GroupPaneSelectRows(const QList<int>& rows, bool clearOthers)
 {

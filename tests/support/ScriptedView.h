@@ -30,6 +30,8 @@ public:
     bool Closed = false;
     bool Busy = false;
     QMap<TViewAction, bool> Actions;
+    TIdleState LastIdle;
+    int IdleRefreshes = 0;
 
     // Controls' contents.
     QString WindowTitle;
@@ -65,6 +67,7 @@ public:
     void SetBusy(bool busy) override;
     void SetActionEnabled(TViewAction action, bool enabled) override;
     void ShowSplashStatus(const QString& text) override;
+    void RefreshControls(const TIdleState& state) override;
     void CloseSplash() override;
 
     void SetWindowTitle(const QString& title) override;

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "app/AppState.h"
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+class TClock;
+class TLogger;
+class TProfiles;
+class TSessionLog;
+class TSettingsStore;
+class TView;
+
+// The application object: owns the program's state and its subsystems for the whole run,
+// wires their events together, and carries the life cycle - start-up, the idle step,
+// the close request, shutdown and the last-resort error handler.
+class TQuorvelApp : public QObject
+{
+    Q_OBJECT
+public:
+    TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock, QObject* parent = nullptr);
+    ~TQuorvelApp() override;
+
+    void FormCreate(const QStringList& args);
+    void FormShow();
+    void OnIdle();
+    void FormCloseQuery();
+    void FormDestroy();
+    void OnException(const QString& message);
+    void ExitButtonClick();
+
+    // Runs OnIdle whenever the event loop is about to wait for new events.
+    void InstallIdleHook();
+
+    void SetCaption();
+
+    void ProfilesComboBoxChange(const QString& name);
+    void NewProfileClick();
+    void DeleteProfileClick();
+
+    TAppState& State() { return m_state; }
+    TProfiles& Profiles() { return *m_profiles; }
+    TSessionLog& SessionLog() { return *m_sessionLog; }
+    TLogger& Logger() { return *m_logger; }
+    void LogIt(const QString& text);
+
+    QString HelpFile() const { return m_state.ProgramDir + QStringLiteral("Quorvel.html"); }
+
+private:
+    void reportLogFailure(const QString& message);
+    void profileLoaded();
+
+    TView& m_view;
+    TSettingsStore& m_store;
+    const TClock& m_clock;
+    TAppState m_state;
+    std::unique_ptr<TSessionLog> m_sessionLog;
+    std::unique_ptr<TLogger> m_logger;
+    std::unique_ptr<TProfiles> m_profiles;
+    bool m_logFailureShown = false;
+};

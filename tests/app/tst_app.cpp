@@ -1,0 +1,144 @@
+#include "FakeClock.h"
+#include "ScriptedView.h"
+#include "app/QuorvelApp.h"
+#include "app/SessionLog.h"
+#include "app/SettingsStore.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+// One run of the program against a private program folder and settings file.
+struct AppRun
+{
+    TFakeClock clock;
+    TScriptedView view;
+    TSettingsStore store;
+    TQuorvelApp app;
+
+    explicit AppRun(const QString& ini) : store(ini), app(view, store, clock) {}
+};
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void startupOrder();
+    void startWithProfileArgument();
+    void closeWritesSessionLogAndSettings();
+    void twoRunsAppendToLog();
+    void unexpectedErrorIsLoggedAndCloses();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_home;
+    QString ini() const { return m_home->filePath("settings.ini"); }
+    QString file(const QString& name) const { return m_home->filePath(name); }
+};
+
+void TestApp::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    qputenv("QUORVEL_HOME", m_home->path().toUtf8());
+}
+
+void TestApp::startupOrder()
+{
+    AppRun run(ini());
+    run.app.FormCreate({});
+    QCOMPARE(run.view.Calls.filter("Splash"),
+             (QStringList{"Splash: Loading", "Splash: Reading profile settings",
+                          "Splash: Reading newsrc file", "SplashClosed"}));
+    QCOMPARE(run.app.State().ProfileName, QStringLiteral("Default"));
+    QCOMPARE(run.app.State().ProgramDir, m_home->path() + "/");
+    QCOMPARE(run.app.State().VersionText.count('.'), 3);
+    QCOMPARE(run.view.Profiles, QStringList{"Default"});
+    QVERIFY(run.app.SessionLog().Lines().last().endsWith("   Startup"));
+    run.app.FormShow();
+    QCOMPARE(run.view.WindowTitle, QStringLiteral("Quorvel v2: Default Profile"));
+    QCOMPARE(run.view.From, QStringLiteral("poster@example.com (Quorvel User)"));
+    QCOMPARE(run.view.Subject, QStringLiteral("Type Subject Here"));
+}
+
+void TestApp::startWithProfileArgument()
+{
+    AppRun run(ini());
+    run.app.FormCreate({"Work"});
+    QCOMPARE(run.app.State().ProfileName, QStringLiteral("Work"));
+    QCOMPARE(run.app.State().NewsrcPath, file("newsrc.Work"));
+    QCOMPARE(run.view.Profiles, (QStringList{"Default", "Work"}));
+    run.app.FormShow();
+    QCOMPARE(run.view.WindowTitle, QStringLiteral("Quorvel v2: Work Profile"));
+    run.app.FormCloseQuery();
+    run.app.FormDestroy();
+    QSettings s(ini(), QSettings::IniFormat);
+    QVERIFY(s.childGroups().contains("Work"));
+    QCOMPARE(s.value("Common/Profiles").toString(), QStringLiteral("Default,Work"));
+}
+
+void TestApp::closeWritesSessionLogAndSettings()
+{
+    {
+        // A session log of an earlier run stays when this run logged nothing.
+        QFile old(file("qvsession.log"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("earlier\r\n");
+    }
+    {
+        AppRun quiet(ini());
+        quiet.app.FormCloseQuery();
+        QCOMPARE(readFile(file("qvsession.log")), QByteArray("earlier\r\n"));
+    }
+    AppRun run(ini());
+    run.app.FormCreate({});
+    run.view.Subject = "Holiday pictures";
+    run.app.FormCloseQuery();
+    run.app.FormDestroy();
+    QCOMPARE(readFile(file("qvsession.log")), QByteArray("03/04/26 05:06:07   Startup\r\n"));
+    QVERIFY(run.app.SessionLog().Lines().last().endsWith("Shutdown"));
+    QSettings s(ini(), QSettings::IniFormat);
+    QCOMPARE(s.value("Default/LastSubject").toString(), QStringLiteral("Holiday pictures"));
+}
+
+void TestApp::twoRunsAppendToLog()
+{
+    for (int i = 0; i < 2; ++i) {
+        AppRun run(ini());
+        run.app.FormCreate({});
+        run.app.FormCloseQuery();
+        run.app.FormDestroy();
+    }
+    QCOMPARE(readFile(file("quorvel.log")), QByteArray("03/04/26 05:06:07   Startup\r\n"
+                                                       "03/04/26 05:06:07   Shutdown\r\n"
+                                                       "03/04/26 05:06:07   Startup\r\n"
+                                                       "03/04/26 05:06:07   Shutdown\r\n"));
+}
+
+void TestApp::unexpectedErrorIsLoggedAndCloses()
+{
+    AppRun run(ini());
+    run.app.FormCreate({});
+    run.app.State().CurrentProcName = "PostFile";
+    run.app.OnException("Disk full");
+    const QStringList lines = run.app.SessionLog().Lines();
+    QVERIFY(lines[lines.size() - 2].endsWith("   Error: Disk full"));
+    QVERIFY(lines.last().endsWith("   PostFile"));
+    QCOMPARE(run.view.Warnings,
+             QStringList{"An unexpected error has occured: Disk full \r\nAll remaining tasks have "
+                         "been saved.\r\nQuorvel will now close."});
+    QVERIFY(run.view.Closed);
+}
+
+QTEST_GUILESS_MAIN(TestApp)
+#include "tst_app.moc"

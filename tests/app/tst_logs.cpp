@@ -1,0 +1,99 @@
+#include "FakeClock.h"
+#include "app/Logger.h"
+#include "app/SessionLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestLogs : public QObject
+{
+    Q_OBJECT
+private slots:
+    void lineFormat_data();
+    void lineFormat();
+    void appendsAcrossRuns();
+    void sessionLogFile();
+    void unwritableLogToldOnce();
+};
+
+void TestLogs::lineFormat_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("plain") << "Startup"
+                           << "03/04/26 05:06:07   Startup";
+    QTest::newRow("leading blanks") << "   200 ready"
+                                    << "03/04/26 05:06:07   200 ready";
+    QTest::newRow("trailing CR LF") << "Posted OK\r\n"
+                                    << "03/04/26 05:06:07   Posted OK";
+    QTest::newRow("tabs and blanks") << "\t x y \t"
+                                     << "03/04/26 05:06:07   x y";
+}
+
+void TestLogs::lineFormat()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, line);
+    TFakeClock clock;
+    TSessionLog session(clock);
+    TLogger logger(session, clock);
+    logger.LogIt(text);
+    QCOMPARE(session.Lines(), QStringList{line});
+}
+
+void TestLogs::appendsAcrossRuns()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("quorvel.log");
+    TFakeClock clock;
+    for (const char* text : {"first run", "second run"}) {
+        TSessionLog session(clock);
+        TLogger logger(session, clock);
+        logger.SetFileName(file);
+        logger.LogIt(QString::fromLatin1(text));
+    }
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("03/04/26 05:06:07   first run\r\n"
+                                     "03/04/26 05:06:07   second run\r\n"));
+}
+
+void TestLogs::sessionLogFile()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("qvsession.log");
+    TFakeClock clock;
+    TSessionLog session(clock);
+    session.AddLine("one");
+    clock.Current = clock.Current.addSecs(1);
+    session.AddLine("two");
+    QVERIFY(session.SaveToFile(file).isEmpty());
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("03/04/26 05:06:07   one\r\n03/04/26 05:06:08   two\r\n"));
+}
+
+void TestLogs::unwritableLogToldOnce()
+{
+    QTemporaryDir dir;
+    TFakeClock clock;
+    TSessionLog session(clock);
+    TLogger logger(session, clock);
+    // A folder where the file should be: opening it for appending always fails.
+    const QString file = dir.filePath("quorvel.log");
+    QVERIFY(QDir().mkpath(file));
+    logger.SetFileName(file);
+    QSignalSpy failed(&logger, &TLogger::LogFileFailed);
+    logger.LogIt("a");
+    logger.LogIt("b");
+    logger.LogIt("c");
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(failed.first().first().toString().contains(file));
+    QCOMPARE(session.Lines().size(), 3); // nothing lost from the session log
+}
+
+QTEST_GUILESS_MAIN(TestLogs)
+#include "tst_logs.moc"

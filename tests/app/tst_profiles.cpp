@@ -1,0 +1,315 @@
+#include "FakeClock.h"
+#include "ScriptedView.h"
+#include "app/AppState.h"
+#include "app/PasswordScrambler.h"
+#include "app/Profiles.h"
+#include "app/SettingsStore.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+// One profile store in a temporary folder, as the program sees it.
+struct ProfilesFixture
+{
+    QTemporaryDir dir;
+    TFakeClock clock;
+    TScriptedView view;
+    TAppState state;
+    std::unique_ptr<TSettingsStore> store;
+    std::unique_ptr<TProfiles> profiles;
+    int loads = 0;
+
+    ProfilesFixture() { open(); }
+
+    QString iniPath() const { return dir.filePath("Quorvel.ini"); }
+
+    void open()
+    {
+        profiles.reset();
+        store = std::make_unique<TSettingsStore>(iniPath());
+        state.ProgramDir = dir.path() + "/";
+        state.SetProfile(state.ProfileName);
+        profiles = std::make_unique<TProfiles>(state, *store, view, clock);
+        profiles->SetHooks({.CreateNewsrcIfMissing = {}, .ProfileLoaded = [this] { ++loads; }});
+    }
+
+    QString raw(const QString& key) const
+    {
+        QSettings ini(iniPath(), QSettings::IniFormat);
+        return ini.value(key).toString();
+    }
+};
+
+class TestProfiles : public QObject
+{
+    Q_OBJECT
+private slots:
+    void firstStartDefaults();
+    void settingsRoundTrip();
+    void loginOffClearsCredentials();
+    void rememberPasswordOff();
+    void dialupPasswordAlwaysScrambled();
+    void plainStoredPasswordIsUsed();
+    void profileListSortedAndUnique();
+    void profileListAddsCurrent();
+    void newProfile();
+    void newProfileSameNameOtherCase();
+    void newProfileCancelled();
+    void switchProfileSavesTheOneLeft();
+    void deleteProfile();
+    void deleteDefaultProfile();
+    void settingsFileIsPrivate();
+};
+
+void TestProfiles::firstStartDefaults()
+{
+    ProfilesFixture f;
+    f.profiles->ReadVariables();
+    f.profiles->ReadProfiles();
+    const ProfileSettings& s = f.state.Settings;
+    const ProfileSettings def;
+    QCOMPARE(f.view.Profiles, QStringList{"Default"});
+    QCOMPARE(f.view.SelectedProfile, 0);
+    QCOMPARE(s.FullName, QStringLiteral("Quorvel User"));
+    QCOMPARE(s.Host, QStringLiteral("localhost"));
+    QVERIFY(s.EmailAddress.endsWith("example.com"));
+    QCOMPARE(s.Timeout, qint16(60));
+    QCOMPARE(s.PostTimeout, qint16(30));
+    QCOMPARE(s.Template, QStringLiteral("%s - %f (%p/%t) %b Bytes"));
+    QCOMPARE(s.LastSubject, QStringLiteral("Type Subject Here"));
+    QCOMPARE(s.LastDir, f.state.ProgramDir);
+    QVERIFY(s.DisconnectWhenDone && s.CrossPost && s.AutoStart && s.RASUseAnotherConnection);
+    QVERIFY(!s.LoginRequired && !s.RememberPassword && !s.IncludeText && !s.RASOpenBefore);
+    QVERIFY(!s.RASCloseConnectionAfter && !s.SaveRasPassword);
+    QCOMPARE(s.MaxLines, 0);
+    QCOMPARE(f.state.CurrentProcName, QStringLiteral("ReadProfiles"));
+}
+
+void TestProfiles::settingsRoundTrip()
+{
+    ProfilesFixture f;
+    ProfileSettings& s = f.state.Settings;
+    s.EmailAddress = "me@example.org";
+    s.FullName = "Me, Myself";
+    s.Organization = "Org";
+    s.ReplyTo = "reply@example.org";
+    s.LoginRequired = true;
+    s.UserID = "user";
+    s.RememberPassword = true;
+    s.Password = "p a,s\"s";
+    s.Host = "news.example.org:1119";
+    s.Timeout = -5;
+    s.PostTimeout = 0;
+    s.MaxLines = 5000;
+    s.CrossPost = false;
+    s.AutoStart = false;
+    s.RASConnection = "VPN";
+    s.RASPassword = "dial";
+    f.view.Subject = "My subject";
+    f.view.Folder = "/srv/files";
+    f.profiles->SaveVariables();
+    f.open();
+    f.profiles->ReadVariables();
+    const ProfileSettings& r = f.state.Settings;
+    QCOMPARE(r.EmailAddress, s.EmailAddress);
+    QCOMPARE(r.FullName, s.FullName);
+    QCOMPARE(r.Password, QStringLiteral("p a,s\"s"));
+    QCOMPARE(r.Host, s.Host);
+    QCOMPARE(r.Timeout, qint16(-5));
+    QCOMPARE(r.PostTimeout, qint16(0));
+    QCOMPARE(r.MaxLines, 5000);
+    QVERIFY(!r.CrossPost && !r.AutoStart);
+    QCOMPARE(r.LastSubject, QStringLiteral("My subject")); // from the Subject field
+    QCOMPARE(r.LastDir, QStringLiteral("/srv/files"));     // from the folder tree
+    QCOMPARE(r.RASPassword, QStringLiteral("dial"));
+    QVERIFY(f.raw("Default/Password") != "p a,s\"s");
+}
+
+void TestProfiles::loginOffClearsCredentials()
+{
+    ProfilesFixture f;
+    f.state.Settings.LoginRequired = false;
+    f.state.Settings.UserID = "user";
+    f.state.Settings.Password = "secret";
+    f.state.Settings.RememberPassword = true;
+    f.profiles->SaveVariables();
+    QCOMPARE(f.raw("Default/UserID"), QString());
+    QCOMPARE(f.raw("Default/Password"), QString());
+    QCOMPARE(f.raw("Default/RememberPassword"), QStringLiteral("0"));
+}
+
+void TestProfiles::rememberPasswordOff()
+{
+    ProfilesFixture f;
+    f.state.Settings.LoginRequired = true;
+    f.state.Settings.UserID = "user";
+    f.state.Settings.Password = "secret";
+    f.state.Settings.RememberPassword = false;
+    f.profiles->SaveVariables();
+    QCOMPARE(f.raw("Default/Password"), QString());
+    f.profiles->ReadVariables();
+    QCOMPARE(f.state.Settings.Password, QString());
+    QCOMPARE(f.state.Settings.UserID, QStringLiteral("user"));
+}
+
+void TestProfiles::dialupPasswordAlwaysScrambled()
+{
+    ProfilesFixture f;
+    f.state.Settings.SaveRasPassword = false;
+    f.state.Settings.RASPassword = "abc";
+    f.profiles->SaveVariables();
+    QCOMPARE(f.raw("Default/RASPassword"), PasswordScrambler::Scramble("abc", f.clock.Ticks));
+}
+
+void TestProfiles::plainStoredPasswordIsUsed()
+{
+    ProfilesFixture f;
+    {
+        QSettings ini(f.iniPath(), QSettings::IniFormat);
+        ini.setValue("Default/RememberPassword", 1);
+        ini.setValue("Default/Password", "typed-by-hand");
+    }
+    f.open();
+    f.profiles->ReadVariables();
+    QCOMPARE(f.state.Settings.Password, QStringLiteral("typed-by-hand"));
+}
+
+void TestProfiles::profileListSortedAndUnique()
+{
+    ProfilesFixture f;
+    f.store->WriteString("Common", "Profiles", "Zeta,alpha,\"My Work\",ALPHA,Default");
+    f.profiles->ReadProfiles();
+    QCOMPARE(f.view.Profiles, (QStringList{"alpha", "Default", "My Work", "Zeta"}));
+    QCOMPARE(f.view.SelectedProfile, 1);
+    f.profiles->SaveProfiles();
+    QCOMPARE(f.raw("Common/Profiles"), QStringLiteral("alpha,Default,\"My Work\",Zeta"));
+}
+
+void TestProfiles::profileListAddsCurrent()
+{
+    ProfilesFixture f;
+    f.state.SetProfile("Work");
+    f.store->WriteString("Common", "Profiles", "Default");
+    f.profiles->ReadProfiles();
+    QCOMPARE(f.view.Profiles, (QStringList{"Default", "Work"}));
+    QCOMPARE(f.view.SelectedProfile, 1);
+}
+
+void TestProfiles::newProfile()
+{
+    ProfilesFixture f;
+    f.profiles->ReadVariables();
+    f.profiles->ReadProfiles();
+    f.view.Subject = "left behind";
+    f.view.InputAnswers.enqueue(QStringLiteral("Work"));
+    f.profiles->NewProfileClick();
+    QCOMPARE(f.view.Calls.first(),
+             QStringLiteral("Input: New Profile|Enter new profile name|Default"));
+    QCOMPARE(f.state.ProfileName, QStringLiteral("Work"));
+    QCOMPARE(f.state.NewsrcPath, f.state.ProgramDir + "newsrc.Work");
+    QCOMPARE(f.view.Profiles, (QStringList{"Default", "Work"}));
+    QCOMPARE(f.view.SelectedProfile, 1);
+    QCOMPARE(f.view.SetupOpened, 1);
+    QCOMPARE(f.loads, 1);
+    QCOMPARE(f.view.Subject, QStringLiteral("Type Subject Here")); // the new profile's default
+    QCOMPARE(f.raw("Default/LastSubject"), QStringLiteral("left behind"));
+    QVERIFY(!f.view.Busy);
+}
+
+void TestProfiles::newProfileSameNameOtherCase()
+{
+    ProfilesFixture f;
+    f.profiles->ReadProfiles();
+    f.view.InputAnswers.enqueue(QStringLiteral("DEFAULT"));
+    f.profiles->NewProfileClick();
+    QCOMPARE(f.state.ProfileName, QStringLiteral("Default"));
+    QCOMPARE(f.view.Profiles, QStringList{"Default"});
+    QCOMPARE(f.view.SetupOpened, 0);
+    QCOMPARE(f.loads, 0);
+}
+
+void TestProfiles::newProfileCancelled()
+{
+    ProfilesFixture f;
+    f.profiles->ReadProfiles();
+    f.view.InputAnswers.enqueue(std::nullopt);
+    f.profiles->NewProfileClick();
+    QCOMPARE(f.state.ProfileName, QStringLiteral("Default"));
+    QCOMPARE(f.view.SetupOpened, 0);
+}
+
+void TestProfiles::switchProfileSavesTheOneLeft()
+{
+    ProfilesFixture f;
+    f.profiles->ReadVariables();
+    f.state.Settings.FullName = "Changed";
+    f.view.Folder = "/data";
+    f.profiles->ProfilesComboBoxChange("Work");
+    QCOMPARE(f.raw("Default/FullName"), QStringLiteral("Changed"));
+    QCOMPARE(f.raw("Default/LastDir"), QStringLiteral("/data"));
+    QCOMPARE(f.state.ProfileName, QStringLiteral("Work"));
+    QCOMPARE(f.state.Settings.FullName, QStringLiteral("Quorvel User"));
+    QCOMPARE(f.view.Folder, f.state.ProgramDir); // the new profile's LastDir default
+    QCOMPARE(f.loads, 1);
+}
+
+void TestProfiles::deleteProfile()
+{
+    ProfilesFixture f;
+    f.store->WriteString("Common", "Profiles", "Default,Work");
+    f.state.SetProfile("Work");
+    f.state.Settings.FullName = "Worker";
+    f.profiles->SaveVariables();
+    f.profiles->ReadProfiles();
+    QFile newsrc(f.state.NewsrcPath);
+    QVERIFY(newsrc.open(QIODevice::WriteOnly));
+    newsrc.close();
+
+    f.view.YesNoAnswers.enqueue(false);
+    f.profiles->DeleteProfileClick();
+    QCOMPARE(f.state.ProfileName, QStringLiteral("Work"));
+
+    f.view.YesNoAnswers.enqueue(true);
+    f.profiles->DeleteProfileClick();
+    QCOMPARE(f.view.Questions.last(),
+             QStringLiteral("Are you sure that you want to delete your Work profile?"));
+    QCOMPARE(f.state.ProfileName, QStringLiteral("Default"));
+    QCOMPARE(f.view.Profiles, QStringList{"Default"});
+    QCOMPARE(f.view.SelectedProfile, 0);
+    QVERIFY(!f.store->KeyExists("Work"));
+    QVERIFY(QFile::exists(f.dir.filePath("newsrc.Work"))); // the group file stays
+    f.profiles->SaveProfiles();
+    QCOMPARE(f.raw("Common/Profiles"), QStringLiteral("Default"));
+}
+
+void TestProfiles::deleteDefaultProfile()
+{
+    ProfilesFixture f;
+    f.state.Settings.FullName = "Someone";
+    f.profiles->SaveVariables();
+    f.profiles->ReadProfiles();
+    f.view.YesNoAnswers.enqueue(true);
+    f.profiles->DeleteProfileClick();
+    QCOMPARE(f.view.SelectedProfile, -1); // nothing left to select
+    QCOMPARE(f.state.ProfileName, QStringLiteral("Default"));
+    QCOMPARE(f.state.Settings.FullName, QStringLiteral("Quorvel User"));
+    // The next start lists the profile again, since it is the current one.
+    f.profiles->SaveProfiles();
+    f.open();
+    f.profiles->ReadProfiles();
+    QCOMPARE(f.view.Profiles, QStringList{"Default"});
+}
+
+void TestProfiles::settingsFileIsPrivate()
+{
+    ProfilesFixture f;
+    f.profiles->SaveVariables();
+    const QFile::Permissions p = QFile::permissions(f.iniPath());
+    QVERIFY(p & QFile::ReadOwner);
+    QVERIFY(!(p & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther)));
+}
+
+QTEST_GUILESS_MAIN(TestProfiles)
+#include "tst_profiles.moc"
