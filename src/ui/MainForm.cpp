@@ -18,7 +18,6 @@
 #include "ui/TaskListForm.h"
 #include "ui/ViewStyleIcons.h"
 
-#include <QAbstractEventDispatcher>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
@@ -82,15 +81,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 
     setMinimumSize(604, 403);
     resize(860, 600);
-
-    // The idle beat: whenever the event queue runs empty.
-    m_idleConnection = connect(QAbstractEventDispatcher::instance(),
-                               &QAbstractEventDispatcher::aboutToBlock, this, &TMainForm::IdleStep);
 }
 
 TMainForm::~TMainForm()
 {
-    disconnect(m_idleConnection);
     if (m_busy)
         QApplication::restoreOverrideCursor();
 }
@@ -417,11 +411,6 @@ void TMainForm::SetDialup(bool available, TSetupForm2::TEntryLister listEntries)
     m_dialupEntries = std::move(listEntries);
 }
 
-void TMainForm::SetConnectedSource(std::function<bool()> connected)
-{
-    m_connected = std::move(connected);
-}
-
 void TMainForm::SetGroupRowSource(std::function<QPair<QString, QString>(int row)> source)
 {
     m_groupModel->SetRowSource([source = std::move(source)](int row) {
@@ -724,19 +713,15 @@ void TMainForm::SetCaption()
     SetBusy(false);
 }
 
-TButtonFacts TMainForm::CollectFacts() const
+void TMainForm::RefreshControls(const TIdleState& state)
 {
-    TButtonFacts facts;
-    // The task view shows one node per queued task, so it counts them.
-    facts.TaskCount = m_taskListForm->TaskCount();
-    facts.AutoStart = AutoStartChecked();
-    facts.TaskFileExists =
-        !m_state->ProgramDir.isEmpty() && QFileInfo(m_state->TaskFilePath()).isFile();
-    facts.Connected = m_connected && m_connected();
-    return facts;
+    if (AutoStartChecked() != state.AutoStart)
+        m_tasksAutoStartItem->setChecked(state.AutoStart);
+    SetButtons(state);
+    ShowIdleStatus(state.TaskCount);
 }
 
-void TMainForm::SetButtons(const TButtonFacts& facts)
+void TMainForm::SetButtons(const TIdleState& facts)
 {
     const TFileListStyle style = m_fileList->ViewStyle();
     m_listButton->setChecked(style == TFileListStyle::List);
@@ -760,23 +745,6 @@ void TMainForm::ShowIdleStatus(int taskCount)
     const QString folder = FolderPath();
     if (m_folderPanel->text() != folder)
         m_folderPanel->setText(folder);
-}
-
-void TMainForm::IdleStep()
-{
-    // Never from inside itself, and not while a question waits for the user: a task started
-    // under an open dialog would run on settings the dialog is about to change.
-    if (m_inIdle || m_closing || QApplication::activeModalWidget())
-        return;
-    m_inIdle = true;
-    if (AutoStartChecked() != m_state->Settings.AutoStart)
-        m_tasksAutoStartItem->setChecked(m_state->Settings.AutoStart);
-    const TButtonFacts facts = CollectFacts();
-    SetButtons(facts);
-    ShowIdleStatus(facts.TaskCount);
-    if (Handlers.OnIdle)
-        Handlers.OnIdle();
-    m_inIdle = false;
 }
 
 void TMainForm::ShowHelp(int topic)
@@ -902,9 +870,12 @@ void TMainForm::AcceptSetup(const ProfileSettings& settings)
 
 void TMainForm::ExitButtonClick()
 {
-    SetProcName("ExitButtonClick");
-    if (Handlers.ExitButtonClick)
+    // The program's own exit closes the window through the view; without it, close here.
+    if (Handlers.ExitButtonClick) {
         Handlers.ExitButtonClick();
+        return;
+    }
+    SetProcName("ExitButtonClick");
     close();
 }
 

@@ -30,15 +30,6 @@ class TSessionLog;
 class TSplashForm;
 class TTaskListForm;
 
-// What the enabling rules look at besides the window's own controls.
-struct TButtonFacts
-{
-    int TaskCount = 0;
-    bool AutoStart = true;
-    bool TaskFileExists = false;
-    bool Connected = false;
-};
-
 // The main window: the toolbar, the From/Subject entry panel with the status field and the
 // progress bar, the folder tree and file list, the group pane and the status bar. It shows
 // what the program's logic tells it through TView and hands every command to TMainHandlers.
@@ -55,7 +46,6 @@ public:
     void AttachSessionLog(const TSessionLog& log);
     // Dial-up available: the setup dialog gets its Dial-up page, listing these entries.
     void SetDialup(bool available, TSetupForm2::TEntryLister listEntries = {});
-    void SetConnectedSource(std::function<bool()> connected);
     void SetGroupRowSource(std::function<QPair<QString, QString>(int row)> source);
 
     TMainHandlers Handlers;
@@ -75,6 +65,8 @@ public:
     void SetBusy(bool busy) override;
     void SetActionEnabled(TViewAction action, bool enabled) override;
     void ShowSplashStatus(const QString& text) override;
+    // The enabling rules and the status bar panels, at every idle moment.
+    void RefreshControls(const TIdleState& state) override;
     void CloseSplash() override;
     void SetWindowTitle(const QString& title) override;
     void ShowProfiles(const QStringList& names, int selected) override;
@@ -111,13 +103,10 @@ public:
     void SetAutoStartChecked(bool checked);
     // Window title "Quorvel v2: <profile> Profile" and From "<address> (<name>)".
     void SetCaption();
-    // The enabling rules, as at every idle moment.
-    TButtonFacts CollectFacts() const;
-    void SetButtons(const TButtonFacts& facts);
+    // The enabling rules, in their order.
+    void SetButtons(const TIdleState& state);
     // The status bar panels: tasks and the selected folder.
     void ShowIdleStatus(int taskCount);
-    // Runs the idle work now (it also runs by itself whenever the event queue is empty).
-    void IdleStep();
     // Help contents (topic 0) or one topic.
     void ShowHelp(int topic);
 
@@ -204,8 +193,6 @@ private:
     TAppState m_ownState;
     bool m_dialupAvailable = false;
     TSetupForm2::TEntryLister m_dialupEntries;
-    std::function<bool()> m_connected;
-    bool m_inIdle = false;
     bool m_busy = false;
     bool m_shownOnce = false;
     bool m_closing = false;
@@ -256,5 +243,4 @@ private:
     TFindGroupForm* m_findGroupForm = nullptr;
     THelpWindow* m_helpWindow = nullptr;
     std::unique_ptr<TSplashForm> m_splash;
-    QMetaObject::Connection m_idleConnection;
 };

@@ -16,7 +16,7 @@ struct TMainHandlers
     TCommand FileOpenButtonClick;
     TCommand AbortButtonClick;
     TCommand DisconnectButtonClick;
-    TCommand ExitButtonClick; // before the window closes
+    TCommand ExitButtonClick; // closes the window through the view
     std::function<void(const QString& name)> ProfilesComboBoxChange;
 
     // File menu.
@@ -44,8 +44,7 @@ struct TMainHandlers
     TCommand TasksReloadClick;
     TCommand TasksStartClick;
 
-    // Life cycle and the idle beat.
-    TCommand OnIdle;         // after the window's own idle work
+    // Life cycle.
     TCommand FormCloseQuery; // the window is about to close
     TCommand SetupDone;      // the setup dialog was confirmed and the settings taken
 };

@@ -31,7 +31,8 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     form.GroupPaneSetCaption(QStringLiteral("Subscribed Groups"));
     form.GroupPaneSetCount(groups.size());
     form.GroupPaneSelectRows({0}, true);
-    form.IdleStep();
+    TIdleState idle;
+    form.RefreshControls(idle);
     int saved = Save(&form, folder, QStringLiteral("main-window.png")) ? 1 : 0;
 
     ProfileSettings settings;

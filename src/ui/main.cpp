@@ -1,19 +1,38 @@
-#include "app/AppState.h"
 #include "app/Clock.h"
-#include "app/SessionLog.h"
+#include "app/GuardedApplication.h"
+#include "app/QuorvelApp.h"
+#include "app/SettingsStore.h"
+#include "ui/IconTheme.h"
 #include "ui/MainForm.h"
-#include "ui/QuorvelApplication.h"
 #include "ui/ScreenshotTour.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QTimer>
 
+namespace {
+
+// The window's commands that the application object carries so far.
+void Wire(TMainForm& form, TQuorvelApp& logic)
+{
+    TMainHandlers& h = form.Handlers;
+    h.ExitButtonClick = [&logic] { logic.ExitButtonClick(); };
+    h.FormCloseQuery = [&logic] { logic.FormCloseQuery(); };
+    h.ProfilesComboBoxChange = [&logic](const QString& name) {
+        logic.ProfilesComboBoxChange(name);
+    };
+    h.NewProfileClick = [&logic] { logic.NewProfileClick(); };
+    h.DeleteProfileClick = [&logic] { logic.DeleteProfileClick(); };
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
-    TQuorvelApplication app(argc, argv);
+    TGuardedApplication<QApplication> app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setOrganizationName(QStringLiteral("Brindlecove Software"));
-    TQuorvelApplication::UseIconTheme();
+    UseIconTheme();
 
     // "--screenshot <folder>" saves pictures of the windows for the documentation and ends.
     QStringList args = QApplication::arguments().mid(1);
@@ -23,32 +42,26 @@ int main(int argc, char* argv[])
         args.remove(at, qMin<qsizetype>(2, args.size() - at));
     }
 
-    TAppState state;
-    state.ProgramDir = ResolveProgramDir();
-    state.VersionText = BuildVersionText();
-    state.SetProfile(args.isEmpty() ? QStringLiteral("Default") : args.constFirst());
-    state.Settings.LastDir = state.ProgramDir;
-    TSessionLog sessionLog(TClock::System());
-
+    TSettingsStore store;
     TMainForm form;
-    form.AttachState(state);
-    form.AttachSessionLog(sessionLog);
-    form.ShowProfiles({state.ProfileName}, 0);
-    form.SetCaption();
-    form.SetSubjectText(state.Settings.LastSubject);
-    form.SetFolderPath(state.Settings.LastDir);
-    app.SetExceptionHandler([&form](const QString& message) {
-        form.ShowWarning(QStringLiteral("An unexpected error has occured: %1").arg(message));
-        form.close();
-    });
+    TQuorvelApp logic(form, store, TClock::System());
+    form.AttachState(logic.State());
+    form.AttachSessionLog(logic.SessionLog());
+    Wire(form, logic);
+    app.SetExceptionHandler([&logic](const QString& message) { logic.OnException(message); });
+
+    logic.FormCreate(args);
     form.show();
-    sessionLog.AddLine(QStringLiteral("Startup"));
+    logic.FormShow();
+    logic.InstallIdleHook();
 
     if (!screenshotDir.isEmpty()) {
         QTimer::singleShot(800, &form, [&form, screenshotDir] {
             TakeScreenshots(form, screenshotDir);
-            QApplication::quit();
+            form.close();
         });
     }
-    return app.exec();
+    const int result = app.exec();
+    logic.FormDestroy();
+    return result;
 }
