@@ -380,10 +380,10 @@ QWidget* TMainForm::BuildWorkArea()
 void TMainForm::BuildStatusBar()
 {
     QStatusBar* bar = Named(new QStatusBar(this), "StatusBar");
-    m_taskPanel = new QLabel(QStringLiteral("Tasks: 0"), bar);
+    m_taskPanel = Named(new QLabel(QStringLiteral("Tasks: 0"), bar), "TasksPanel");
     m_taskPanel->setMinimumWidth(60);
     m_taskPanel->setContentsMargins(4, 0, 4, 0);
-    m_folderPanel = new QLabel(bar);
+    m_folderPanel = Named(new QLabel(bar), "FolderPanel");
     m_folderPanel->setMinimumWidth(325);
     m_folderPanel->setContentsMargins(4, 0, 4, 0);
     bar->addWidget(m_taskPanel);
