@@ -32,16 +32,16 @@ export DEBIAN_FRONTEND=noninteractive
 echo "Installing: ${missing[*]}" >&2
 "${sudo[@]}" apt-get update -qq
 
-# inn2's post-install step refuses a host name without a domain; give it one first.
-if printf '%s\n' "${missing[@]}" | grep -qx inn2; then
-    "${sudo[@]}" mkdir -p /etc/news
-    if ! grep -qs '^domain:' /etc/news/inn.conf; then
-        echo 'domain: localdomain' | "${sudo[@]}" tee -a /etc/news/inn.conf >/dev/null
+# Keep configuration files already on the machine without asking (no terminal here).
+dpkg_opts=(-o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold)
+"${sudo[@]}" apt-get install -y -qq "${dpkg_opts[@]}" "${missing[@]}" >/dev/null || {
+    # inn2's post-install step refuses a host name without a domain. Its inn.conf must be the
+    # packaged one (a stub file written before the install lacks every other key); a
+    # half-configured inn2 is finished once the domain is in place.
+    if [ -f /etc/news/inn.conf.dpkg-dist ] && ! grep -qs '^pathnews:' /etc/news/inn.conf; then
+        "${sudo[@]}" cp /etc/news/inn.conf.dpkg-dist /etc/news/inn.conf
     fi
-fi
-"${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null || {
-    # A half-configured inn2 is finished once the domain is in place.
     grep -qs '^domain:' /etc/news/inn.conf || echo 'domain: localdomain' | "${sudo[@]}" tee -a /etc/news/inn.conf >/dev/null
-    "${sudo[@]}" dpkg --configure -a
-    "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+    "${sudo[@]}" dpkg --configure -a --force-confdef --force-confold
+    "${sudo[@]}" apt-get install -y -qq "${dpkg_opts[@]}" "${missing[@]}" >/dev/null
 }

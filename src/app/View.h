@@ -11,6 +11,7 @@ enum class TViewAction
     Abort,      // toolbar "Abort"
     Disconnect, // toolbar "Disconnect"
     FindAgain,  // Groups > "Find Again"
+    TasksClear, // Tasks > "&Clear"
 };
 
 // What the idle refresh of the window's commands needs from the core; the view adds its
@@ -21,6 +22,19 @@ struct TIdleState
     bool AutoStart = true;
     bool TaskFileExists = false;
     bool Connected = false;
+};
+
+// The group search window's two modes: stop at the first match, or select every match.
+enum class TFindMode
+{
+    First,
+    All,
+};
+
+struct TFindAnswer
+{
+    QString Text;
+    TFindMode Mode = TFindMode::First;
 };
 
 struct TLoginAnswer
@@ -48,7 +62,11 @@ public:
     // The include-text window; nullopt on Cancel, else its lines.
     virtual std::optional<QStringList> AskIncludeText() = 0;
     // A file-open dialog with the given caption and filter ("Name|*.ext"); empty on Cancel.
+    // An empty caption and filter keep the ones the dialog last had.
     virtual QString AskOpenFile(const QString& caption, const QString& filter) = 0;
+    // The "Find Group" window, shown modally with the last search text and mode; nullopt
+    // unless closed with OK.
+    virtual std::optional<TFindAnswer> AskFindGroup(const QString& text, TFindMode mode) = 0;
     // The setup dialog for the current profile (a new profile opens it at once).
     virtual void OpenSetup() = 0;
 
@@ -81,6 +99,7 @@ public:
     virtual void TaskViewAdd(const QString& caption, const QStringList& children) = 0;
     virtual void TaskViewRemoveFirst() = 0;
     virtual void TaskViewClear() = 0;
+    virtual void ShowTaskWindow() = 0; // the task list window
 
     // The group pane is a virtual list over the shown group list: the view asks the core
     // for rows; the core sets the count, the caption and the selection.
@@ -88,6 +107,7 @@ public:
     virtual void GroupPaneSetCaption(const QString& caption) = 0;
     virtual QList<int> GroupPaneSelectedRows() const = 0; // ascending
     virtual void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) = 0;
+    virtual void GroupPaneMakeVisible(int row) = 0; // scrolls until the row shows whole
     virtual void GroupPaneRepaint() = 0;
 
     // Ends the program after an unexpected error.

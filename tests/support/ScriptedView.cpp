@@ -57,6 +57,13 @@ QString TScriptedView::AskOpenFile(const QString& caption, const QString& filter
     return takeAnswer(OpenFileAnswers, caption);
 }
 
+std::optional<TFindAnswer> TScriptedView::AskFindGroup(const QString& text, TFindMode mode)
+{
+    const QString modeText = mode == TFindMode::All ? QStringLiteral("All") : QStringLiteral("First");
+    Calls << QStringLiteral("Find: %1|%2").arg(text, modeText);
+    return takeAnswer(FindAnswers, QStringLiteral("find group"));
+}
+
 void TScriptedView::OpenSetup()
 {
     ++SetupOpened;

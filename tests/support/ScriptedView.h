@@ -19,6 +19,7 @@ public:
     QQueue<std::optional<TLoginAnswer>> LoginAnswers;
     QQueue<std::optional<QStringList>> IncludeTextAnswers;
     QQueue<QString> OpenFileAnswers;
+    QQueue<std::optional<TFindAnswer>> FindAnswers;
 
     // What was asked and shown.
     QStringList Calls;
@@ -30,6 +31,7 @@ public:
     bool Closed = false;
     bool Busy = false;
     QMap<TViewAction, bool> Actions;
+    int TaskWindowShown = 0;
     TIdleState LastIdle;
     int IdleRefreshes = 0;
 
@@ -51,6 +53,7 @@ public:
     QString GroupCaption;
     QList<int> GroupSelection;
     int GroupRepaints = 0;
+    int GroupVisibleRow = -1;
 
     void ShowWarning(const QString& text) override;
     bool AskYesNo(const QString& text) override;
@@ -60,6 +63,7 @@ public:
                                          const QString& password) override;
     std::optional<QStringList> AskIncludeText() override;
     QString AskOpenFile(const QString& caption, const QString& filter) override;
+    std::optional<TFindAnswer> AskFindGroup(const QString& text, TFindMode mode) override;
     void OpenSetup() override;
 
     void SetStatusText(const QString& text) override;
@@ -85,12 +89,14 @@ public:
     void TaskViewAdd(const QString& caption, const QStringList& children) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
+    void ShowTaskWindow() override { ++TaskWindowShown; }
 
     void GroupPaneSetCount(int count) override;
     void GroupPaneSetCaption(const QString& caption) override;
     QList<int> GroupPaneSelectedRows() const override { return GroupSelection; }
     void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
     void GroupPaneRepaint() override { ++GroupRepaints; }
+    void GroupPaneMakeVisible(int row) override { GroupVisibleRow = row; }
 
     void CloseMainWindow() override;
 };

@@ -1,0 +1,204 @@
+#!/usr/bin/env bash
+# A private INN 2 news server in its own folder, for tests and benchmarks.
+#
+#   inn-instance.sh start DIR PORT [--auth USER:PASSWORD] [--groups N]
+#   inn-instance.sh stop DIR
+#
+# start writes a complete instance into DIR (which must be reachable for the user news),
+# starts innd on 127.0.0.1:PORT, waits for its "200" greeting and prints innd's process id.
+# With --auth, reading is open to all but posting needs AUTHINFO USER/PASS. With --groups N,
+# N extra groups quorvel.bulk.NNNNNNN are in the active file before innd starts.
+# stop shuts innd down by its process id and ends the instance's nnrpd processes.
+set -euo pipefail
+
+NEWSBIN=/usr/lib/news/bin
+
+die() { echo "inn-instance: $*" >&2; exit 1; }
+
+write_config() {
+    local dir=$1 port=$2
+    mkdir -p "$dir"/{etc,db,spool/articles,spool/overview,spool/incoming/bad,spool/outgoing,spool/archive,run,log,tmp,http,filter}
+    cat >"$dir/etc/inn.conf" <<CONF
+domain: localdomain
+pathhost: quorvel.test
+organization: "Quorvel tests"
+server: 127.0.0.1
+port: $port
+bindaddress: 127.0.0.1
+pathnews: /usr/lib/news
+pathbin: $NEWSBIN
+pathetc: $dir/etc
+pathdb: $dir/db
+pathrun: $dir/run
+pathlog: $dir/log
+pathtmp: $dir/tmp
+pathspool: $dir/spool
+patharticles: $dir/spool/articles
+pathoverview: $dir/spool/overview
+pathincoming: $dir/spool/incoming
+pathoutgoing: $dir/spool/outgoing
+patharchive: $dir/spool/archive
+pathhttp: $dir/http
+pathfilter: $dir/filter
+ovmethod: tradindexed
+hismethod: hisv6
+enableoverview: true
+maxartsize: 50000000
+localmaxartsize: 50000000
+artcutoff: 0
+nnrpdloadlimit: 0
+status: 0
+timer: 0
+doinnwatch: false
+perlfilter: false
+pythonfilter: false
+mta: /bin/true
+mailcmd: /bin/true
+CONF
+    echo 'method timehash { newsgroups: * class: 0 }' >"$dir/etc/storage.conf"
+    : >"$dir/etc/incoming.conf"
+    echo 'ME:*,!junk,!control*/!local::' >"$dir/etc/newsfeeds"
+    : >"$dir/etc/expire.ctl"
+    : >"$dir/etc/moderators"
+}
+
+write_readers() {
+    local dir=$1 auth=$2
+    local hosts='"127.0.0.1, localhost, ::1, stdin"'
+    if [ -z "$auth" ]; then
+        cat >"$dir/etc/readers.conf" <<CONF
+auth "local" {
+    hosts: $hosts
+    default: "<localhost>"
+}
+access "local" {
+    users: "<localhost>"
+    newsgroups: "*"
+    access: RPA
+}
+CONF
+        return
+    fi
+    local user=${auth%%:*} password=${auth#*:}
+    [ -n "$user" ] && [ -n "$password" ] || die "--auth needs USER:PASSWORD"
+    printf '%s:%s\n' "$user" "$(openssl passwd -6 "$password")" >"$dir/etc/newsusers"
+    cat >"$dir/etc/readers.conf" <<CONF
+auth "local" {
+    hosts: $hosts
+    auth: "ckpasswd -f $dir/etc/newsusers"
+    default: "<localhost>"
+}
+access "anonymous" {
+    users: "<localhost>"
+    newsgroups: "*"
+    access: R
+}
+access "named" {
+    users: "$user"
+    newsgroups: "*"
+    access: RPA
+}
+CONF
+}
+
+write_database() {
+    local dir=$1 groups=$2 now
+    now=$(date +%s)
+    {
+        printf '%s 0000000000 0000000001 y\n' control control.cancel control.newgroup \
+            control.rmgroup control.checkgroups
+        printf 'junk 0000000000 0000000001 n\n'
+        printf 'quorvel.test 0000000000 0000000001 y\n'
+        if [ "$groups" -gt 0 ]; then
+            seq -f 'quorvel.bulk.%07g 0000000000 0000000001 y' 1 "$groups"
+        fi
+    } >"$dir/db/active"
+    awk -v t="$now" '{ print $1, t, "quorvel@localhost" }' "$dir/db/active" >"$dir/db/active.times"
+    awk '{ printf "%s\tGroup %s\n", $1, $1 }' "$dir/db/active" >"$dir/db/newsgroups"
+    : >"$dir/db/history"
+    chown -R news:news "$dir"
+    (cd "$dir/db" && su news -s /bin/sh -c "INNCONF=$dir/etc/inn.conf $NEWSBIN/makedbz -i -o -s 10000")
+}
+
+wait_greeting() {
+    local port=$1 pid=$2 tries=0 line
+    while [ $tries -lt 300 ]; do
+        kill -0 "$pid" 2>/dev/null || return 1
+        if exec 3<>"/dev/tcp/127.0.0.1/$port" 2>/dev/null; then
+            if read -r -t 5 line <&3 && [[ $line == 200* ]]; then
+                printf 'QUIT\r\n' >&3 || true
+                exec 3>&- 3<&-
+                return 0
+            fi
+            exec 3>&- 3<&-
+        fi
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+    return 1
+}
+
+start() {
+    local dir=$1 port=$2 auth="" groups=0
+    shift 2
+    while [ $# -gt 0 ]; do
+        case $1 in
+            --auth) auth=$2; shift 2 ;;
+            --groups) groups=$2; shift 2 ;;
+            *) die "unknown option $1" ;;
+        esac
+    done
+    [ -x "$NEWSBIN/innd" ] || die "inn2 is not installed"
+    mkdir -p "$dir"
+    dir=$(cd "$dir" && pwd)
+    write_config "$dir" "$port"
+    write_readers "$dir" "$auth"
+    write_database "$dir" "$groups"
+    chown -R news:news "$dir"
+    INNCONF="$dir/etc/inn.conf" setsid "$NEWSBIN/innd" -f -t 1 </dev/null \
+        >"$dir/log/innd.out" 2>&1 &
+    local pid=$!
+    echo "$pid" >"$dir/innd.instance.pid"
+    if ! wait_greeting "$port" "$pid"; then
+        kill "$pid" 2>/dev/null || true
+        cat "$dir/log/innd.out" >&2 || true
+        die "innd did not greet on port $port"
+    fi
+    echo "$pid"
+}
+
+# Process ids of the instance's nnrpd processes (they carry its INNCONF).
+instance_readers() {
+    local conf=$1 p
+    for p in $(pgrep -x nnrpd || true); do
+        if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "INNCONF=$conf"; then
+            echo "$p"
+        fi
+    done
+}
+
+stop() {
+    local dir=$1 pid conf p i
+    dir=$(cd "$dir" && pwd)
+    conf="$dir/etc/inn.conf"
+    [ -f "$dir/innd.instance.pid" ] || return 0
+    pid=$(cat "$dir/innd.instance.pid")
+    if kill -0 "$pid" 2>/dev/null; then
+        INNCONF=$conf "$NEWSBIN/ctlinnd" -t 5 shutdown "tests done" >/dev/null 2>&1 || true
+        for i in $(seq 1 50); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null || true
+    fi
+    for p in $(instance_readers "$conf"); do
+        kill "$p" 2>/dev/null || true
+    done
+    rm -f "$dir/innd.instance.pid"
+}
+
+case ${1:-} in
+    start) [ $# -ge 3 ] || die "usage: $0 start DIR PORT [--auth USER:PASSWORD] [--groups N]"; shift; start "$@" ;;
+    stop) [ $# -eq 2 ] || die "usage: $0 stop DIR"; stop "$2" ;;
+    *) die "usage: $0 start DIR PORT [...] | stop DIR" ;;
+esac

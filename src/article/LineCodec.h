@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QtGlobal>
+
+// The three line encodings of the file encoder, shared by TUUCode and the streamed article
+// body. Table-driven so that encoding and decoding run over big buffers at memory speed.
+namespace LineCodec {
+
+enum class Kind
+{
+    uu,
+    xx,
+    base64
+};
+
+// Input bytes of one full line: 45 for uu and xx, 57 for base64.
+int BytesPerLine(Kind kind);
+// Longest encoded line without line end: 61 for uu and xx, 76 for base64.
+int MaxLineChars(Kind kind);
+// The alphabet character of a 6-bit value.
+char Char(Kind kind, int value);
+
+// Encodes count bytes (at most BytesPerLine) as one line without line end: the length
+// character for uu and xx, then groups of four characters; a last group of one or two bytes
+// gives two or three characters, never padding. Returns the number of characters written.
+int EncodeLine(Kind kind, const uchar* in, int count, char* out);
+
+// Decodes one line given without its line end and appends the bytes to out (room for
+// 3 * (length / 4 + 1) bytes). Accepts what this encoder writes and what common tools
+// write: the length character of uu and xx caps the bytes taken, so padded last groups
+// give back only the bytes they stand for; in base64 "=" ends the data. Returns the
+// number of bytes written.
+int DecodeLine(Kind kind, const char* line, int length, uchar* out);
+
+} // namespace LineCodec

@@ -1,0 +1,225 @@
+#include "article/NewsArticle.h"
+
+#include "article/EUUCode.h"
+#include "article/EncodedFileSegment.h"
+#include "article/LinesSegment.h"
+#include "article/TextFileSegment.h"
+#include "article/UUCode.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+TNewsArticle::TNewsArticle(QObject* parent) : QObject(parent) {}
+
+TNewsArticle::~TNewsArticle() = default;
+
+void TNewsArticle::Clear()
+{
+    From.clear();
+    Subject.clear();
+    Newsgroups.clear();
+    HeaderLines.clear();
+    Attachments.clear();
+    BodyLines.clear();
+    m_segments.clear();
+    m_open = false;
+}
+
+int TNewsArticle::AddFile(const QString& path)
+{
+    if (QFileInfo(path).isFile())
+        Attachments.append(path);
+    return int(Attachments.size());
+}
+
+void TNewsArticle::AddHeader(const QString& line)
+{
+    if (!line.isEmpty())
+        HeaderLines.append(line);
+}
+
+int TNewsArticle::HeaderCount() const
+{
+    return int(HeaderLines.size());
+}
+
+QString TNewsArticle::GetHeader(int index) const
+{
+    return HeaderLines.value(index);
+}
+
+void TNewsArticle::AddBodyLine(const QString& line)
+{
+    BodyLines.append(line.startsWith(QLatin1Char('.')) ? QLatin1Char('.') + line : line);
+}
+
+bool TNewsArticle::NeedsEncoding(const QString& path)
+{
+    static const QStringList text = {QStringLiteral("txt"), QStringLiteral("bat"),
+                                     QStringLiteral("ini"), QStringLiteral("inf"),
+                                     QStringLiteral("uue")};
+    return !text.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive);
+}
+
+QString TNewsArticle::TempFileName()
+{
+    QTemporaryFile file(QDir(QDir::tempPath()).filePath(QStringLiteral("qvXXXXXX")));
+    file.setAutoRemove(false);
+    if (!file.open())
+        return {};
+    return file.fileName();
+}
+
+void TNewsArticle::EncodeFile(const QString& path, const QString& tempPath)
+{
+    // The temporary file goes whatever happens; the encoder's error passes on.
+    struct TRemove
+    {
+        const QString& path;
+        ~TRemove() { QFile::remove(path); }
+    } remove{tempPath};
+
+    TUUCode coder;
+    coder.SetAlgorithm(TUUCode::uuencode);
+    coder.SetInputFile(path);
+    coder.SetOutputFile(tempPath);
+    coder.SetHeaders(false);
+    coder.SetActive(true);
+
+    QFile encoded(tempPath);
+    if (!encoded.open(QIODevice::ReadOnly))
+        throw EUUCode(
+            QStringLiteral("Cannot read the file %1: %2").arg(tempPath, encoded.errorString()));
+    BodyLines.append(QStringLiteral("begin 644 ") + QFileInfo(path).fileName());
+    const QList<QByteArray> lines = encoded.readAll().split('\n');
+    for (QByteArray line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty())
+            continue;
+        TBodySegment::EscapeDot(line);
+        BodyLines.append(QString::fromLatin1(line));
+    }
+    BodyLines.append(QStringLiteral("`"));
+    BodyLines.append(QStringLiteral("end"));
+}
+
+bool TNewsArticle::Compose()
+{
+    m_segments.clear();
+    m_open = false;
+    if (From.isEmpty()) {
+        ErrorText = QStringLiteral("No from line has been specified");
+        return false;
+    }
+    HeaderLines.append(QStringLiteral("From: ") + From);
+    if (Subject.isEmpty()) {
+        ErrorText = QStringLiteral("No subject line has been specified");
+        return false;
+    }
+    HeaderLines.append(QStringLiteral("Subject: ") + Subject);
+    if (Newsgroups.isEmpty()) {
+        ErrorText = QStringLiteral("No newsgroups have been specified");
+        return false;
+    }
+    if (!Organization.isEmpty())
+        HeaderLines.append(QStringLiteral("Organization: ") + Organization);
+    if (!ReplyTo.isEmpty())
+        HeaderLines.append(QStringLiteral("Reply-To: ") + ReplyTo);
+    if (BodyLines.isEmpty() && Attachments.isEmpty()) {
+        ErrorText = QStringLiteral("No article text or file attachment has been specified");
+        return false;
+    }
+    for (const QString& path : std::as_const(Attachments)) {
+        if (!composeAttachment(path, BodyLineCount())) {
+            m_segments.clear();
+            return false;
+        }
+    }
+    if (!composeSignature()) {
+        m_segments.clear();
+        return false;
+    }
+    return true;
+}
+
+bool TNewsArticle::composeAttachment(const QString& path, qint64 linesSoFar)
+{
+    if (linesSoFar > 0)
+        m_segments.push_back(std::make_unique<TLinesSegment>(QByteArrayList{QByteArray()}));
+    if (NeedsEncoding(path)) {
+        auto encoded = std::make_unique<TEncodedFileSegment>(path);
+        if (!encoded->Check(ErrorText))
+            return false;
+        m_segments.push_back(std::move(encoded));
+        return true;
+    }
+    auto text = std::make_unique<TTextFileSegment>(path);
+    if (!text->Count(ErrorText))
+        return false;
+    m_segments.push_back(std::move(text));
+    return true;
+}
+
+bool TNewsArticle::composeSignature()
+{
+    if (SignatureFile.isEmpty() || !QFileInfo::exists(SignatureFile))
+        return true;
+    auto signature = std::make_unique<TTextFileSegment>(SignatureFile);
+    if (!signature->Count(ErrorText))
+        return false;
+    m_segments.push_back(std::make_unique<TLinesSegment>(QByteArrayList{QByteArray()}));
+    m_segments.push_back(std::move(signature));
+    return true;
+}
+
+qint64 TNewsArticle::BodyLineCount() const
+{
+    qint64 count = BodyLines.size();
+    for (const auto& segment : m_segments)
+        count += segment->LineCount();
+    return count;
+}
+
+bool TNewsArticle::OpenBody()
+{
+    ErrorText.clear();
+    m_placed = 0;
+    m_current = 0;
+    m_open = true;
+    if (m_segments.empty())
+        return true;
+    if (!m_segments.front()->Open(ErrorText)) {
+        m_open = false;
+        return false;
+    }
+    return true;
+}
+
+bool TNewsArticle::NextBodyLine(QByteArray& line)
+{
+    if (!m_open)
+        return false;
+    if (m_placed < BodyLines.size()) {
+        line = BodyLines.at(m_placed++).toUtf8();
+        return true;
+    }
+    while (m_current < m_segments.size()) {
+        QString error;
+        if (m_segments[m_current]->Next(line, error))
+            return true;
+        if (!error.isEmpty()) {
+            ErrorText = error;
+            m_open = false;
+            return false;
+        }
+        if (++m_current < m_segments.size() && !m_segments[m_current]->Open(ErrorText)) {
+            m_open = false;
+            return false;
+        }
+    }
+    m_open = false;
+    return false;
+}

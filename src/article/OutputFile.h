@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QFileDevice;
+
+// The file a conversion writes. A regular file is written beside its final name and renamed
+// over it only when the run completes, so a failed run leaves the old file as it was and the
+// output may even replace the input. Devices, pipes and /dev or /proc paths (standard output,
+// /dev/null) are written directly. Failures raise EUUCode naming the file.
+class TOutputFile
+{
+public:
+    explicit TOutputFile(const QString& path);
+    ~TOutputFile();
+
+    void Write(const char* data, qint64 size);
+    // Completes the file; without it the destructor leaves any old file unchanged.
+    void Commit();
+
+private:
+    [[noreturn]] void fail(const QString& what) const;
+
+    QString m_path;
+    std::unique_ptr<QFileDevice> m_file;
+    bool m_direct = false;
+};

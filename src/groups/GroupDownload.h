@@ -1,0 +1,79 @@
+#pragma once
+
+#include "tasks/Task.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class TbcsNNTP;
+class TClock;
+class TNewsrcStore;
+class TSettingsStore;
+class TTaskList;
+class TTaskRunner;
+
+// The Groups menu's captions and enabling, computed when the menu opens.
+struct TGroupsMenuState
+{
+    QString NewCaption;
+    bool NewEnabled = false;
+    QString SubscribeCaption;
+    bool SubscribeEnabled = false;
+    bool FindEnabled = false;
+};
+
+// Fetching groups from the news server: the Groups menu queues a download of the full
+// list or a query for the groups created since the last one; the runner starts the task,
+// the news client collects the names, and the end of the answer saves them into the
+// task's own newsrc file and hands control back to the runner.
+class TGroupDownload : public QObject
+{
+    Q_OBJECT
+public:
+    struct THooks
+    {
+        std::function<bool()> CheckAuth; // false when the user cancelled the login
+        std::function<void()> CheckRas;  // queues a dial-up first when the profile dials
+    };
+
+    TGroupDownload(TNewsrcStore& store, TTaskList& list, TTaskRunner& runner, TbcsNNTP& client,
+                   TSettingsStore& settings, const TClock& clock, QObject* parent = nullptr);
+
+    void SetHooks(THooks hooks) { m_hooks = std::move(hooks); }
+
+    TGroupsMenuState GroupsMenuClick() const;
+    void GroupsDownloadItemClick();
+    void GroupsNewItemClick();
+
+    // Started by the runner for the head task of their kind.
+    void DoList(TTask& task);
+    void DoNew(TTask& task);
+
+    void NNTPGroupReceived(const QString& group);
+    void NNTPGroupsDone();
+
+    // "mm/dd/yy hh:mm:ss" to the server's "yymmdd hhmmss"; empty when the text is not a
+    // date in that layout.
+    static QString SinceDate(const QString& lastUpdate);
+    static QString LastUpdateText(const QDateTime& when);
+
+private:
+    bool queueTask(TTaskKind kind);
+    void startTask(TTask& task);
+    // The settings key of the profile that owns a newsrc file, from its name.
+    QString profileKeyOf(const QString& newsrcPath) const;
+    void recordLastUpdate(const QString& newsrcPath);
+
+    TNewsrcStore& m_store;
+    TTaskList& m_list;
+    TTaskRunner& m_runner;
+    TbcsNNTP& m_client;
+    TSettingsStore& m_settings;
+    const TClock& m_clock;
+    THooks m_hooks;
+    // The running group task: the runner's list may be cleared while the answer arrives.
+    std::optional<TTask> m_running;
+};

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "app/View.h"
+
+#include <QString>
+#include <QStringList>
+
+class TNewsrcStore;
+
+// Which of the pane's shortcut menu items can be chosen.
+struct TShortcutMenuState
+{
+    bool SubscribedEnabled = true;
+    bool UnsubscribedEnabled = true;
+    bool NewEnabled = true;
+};
+
+// What the user does with the group pane: choose the list shown, sort it, move groups
+// between the lists, search, import a newsrc text file, and hand the selected groups to
+// the building of upload tasks. Works on the store and reaches the user through its view.
+class TGroupListOperations
+{
+public:
+    explicit TGroupListOperations(TNewsrcStore& store);
+
+    // Both start reversed, so the first header click after start-up sorts ascending.
+    bool NameSortDescending = true;
+    bool CountSortDescending = true;
+
+    // The search state of the find window, kept between searches.
+    QString SearchText;
+    int StartIndex = 0;
+    TFindMode SearchMode = TFindMode::First;
+
+    void GroupListColumnClick(int column);
+    TShortcutMenuState PopupMenu1Popup() const;
+    void Subscribed1Click() { showList(0); }
+    void Unsubscribed1Click() { showList(1); }
+    void New1Click() { showList(2); }
+    void Sort1Click();
+
+    void GroupsSubscribeItemClick();
+    void GroupFindClick();
+    void FindGroup();
+    void FindAgainClick();
+    void GroupsImportClick();
+
+    // Appends the selected groups' names in row order; 0 (list untouched) without a
+    // selection, else the list's count afterwards.
+    qint32 GetSelectedGroups(QStringList& list);
+    // Adds n to the count of every selected group, in memory and in the file.
+    void UpdateGroupCount(qint32 n);
+
+    // One line of a newsrc text file: the group name and its state flag (0 subscribed,
+    // 1 unsubscribed, 2 new); false for a line that names no group.
+    static bool ParseImportLine(const QByteArray& line, QByteArray& name, quint8& flag);
+
+private:
+    void showList(int view);
+    bool importFile(const QString& path);
+
+    TNewsrcStore& m_store;
+};

@@ -1,0 +1,163 @@
+#include "groups/NewsrcFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QtEndian>
+
+bool TNewsrcFile::Exists() const
+{
+    return QFileInfo::exists(m_path);
+}
+
+void TNewsrcFile::AppendRecord(QByteArray& buffer, const QByteArray& name, qint32 count,
+                               quint8 flag)
+{
+    const qsizetype start = buffer.size();
+    buffer.resize(start + RecordSize, '\0');
+    char* record = buffer.data() + start;
+    memcpy(record, name.constData(), size_t(qMin<qsizetype>(name.size(), NameSize - 1)));
+    qToLittleEndian<qint32>(count, record + CountOffset);
+    record[FlagOffset] = char(flag);
+}
+
+TNewsrcRecord TNewsrcFile::DecodeRecord(const char* data)
+{
+    TNewsrcRecord record;
+    record.Name = QByteArray(data, qstrnlen(data, NameSize));
+    record.Count = qFromLittleEndian<qint32>(data + CountOffset);
+    record.Flag = quint8(data[FlagOffset]);
+    return record;
+}
+
+QString TNewsrcFile::describe(const QString& action, const QString& reason) const
+{
+    return QStringLiteral("Cannot %1 the newsrc file %2: %3")
+        .arg(action, QDir::toNativeSeparators(m_path), reason);
+}
+
+bool TNewsrcFile::ReadAll(std::vector<TNewsrcRecord>& records, qint64& trailingBytes,
+                          QString& error) const
+{
+    records.clear();
+    trailingBytes = 0;
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = describe(QStringLiteral("open"), file.errorString());
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        error = describe(QStringLiteral("read"), file.errorString());
+        return false;
+    }
+    const qsizetype whole = data.size() / RecordSize;
+    trailingBytes = data.size() - whole * RecordSize;
+    records.reserve(size_t(whole));
+    for (qsizetype i = 0; i < whole; ++i)
+        records.push_back(DecodeRecord(data.constData() + i * RecordSize));
+    return true;
+}
+
+bool TNewsrcFile::Replace(const QByteArray& encodedRecords, QString& error) const
+{
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = describe(QStringLiteral("create"), file.errorString());
+        return false;
+    }
+    if (file.write(encodedRecords) != encodedRecords.size()) {
+        error = describe(QStringLiteral("write"), file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = describe(QStringLiteral("write"), file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool TNewsrcFile::Append(const QByteArray& encodedRecords, qint32& firstRecordNo,
+                         QString& error) const
+{
+    QFile file(m_path);
+    if (!file.exists()) {
+        error = describe(QStringLiteral("open"), QStringLiteral("The file does not exist"));
+        return false;
+    }
+    if (!file.open(QIODevice::ReadWrite)) {
+        error = describe(QStringLiteral("open"), file.errorString());
+        return false;
+    }
+    const qint64 whole = file.size() / RecordSize * RecordSize;
+    // A torn last record would shift every appended record off the record grid.
+    if (whole != file.size() && !file.resize(whole)) {
+        error = describe(QStringLiteral("repair"), file.errorString());
+        return false;
+    }
+    firstRecordNo = qint32(whole / RecordSize);
+    if (!file.seek(whole) || file.write(encodedRecords) != encodedRecords.size() || !file.flush()) {
+        error = describe(QStringLiteral("write"), file.errorString());
+        file.resize(whole);
+        return false;
+    }
+    return true;
+}
+
+bool TNewsrcFile::patch(const QList<TPatch>& patches, int offset, QString& error) const
+{
+    QFile file(m_path);
+    if (!file.exists()) {
+        error = describe(QStringLiteral("open"), QStringLiteral("The file does not exist"));
+        return false;
+    }
+    if (!file.open(QIODevice::ReadWrite)) {
+        error = describe(QStringLiteral("open"), file.errorString());
+        return false;
+    }
+    const qint64 records = file.size() / RecordSize;
+    // Never grow the file: a record number past its end means memory and file disagree.
+    // Checked before the first write so a refused batch changes nothing.
+    for (const TPatch& p : patches) {
+        if (p.RecordNo < 0 || p.RecordNo >= records) {
+            error = describe(QStringLiteral("update"),
+                             QStringLiteral("record %1 does not exist").arg(p.RecordNo));
+            return false;
+        }
+    }
+    for (const TPatch& p : patches) {
+        if (!file.seek(qint64(p.RecordNo) * RecordSize + offset) ||
+            file.write(p.Bytes) != p.Bytes.size()) {
+            error = describe(QStringLiteral("write"), file.errorString());
+            return false;
+        }
+    }
+    if (!file.flush()) {
+        error = describe(QStringLiteral("write"), file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool TNewsrcFile::PatchFlags(const QList<qint32>& recordNos, quint8 flag, QString& error) const
+{
+    QList<TPatch> patches;
+    patches.reserve(recordNos.size());
+    for (qint32 no : recordNos)
+        patches.append({no, QByteArray(1, char(flag))});
+    return patch(patches, FlagOffset, error);
+}
+
+bool TNewsrcFile::PatchCounts(const QList<QPair<qint32, qint32>>& counts, QString& error) const
+{
+    QList<TPatch> patches;
+    patches.reserve(counts.size());
+    for (const auto& [no, count] : counts) {
+        QByteArray bytes(4, '\0');
+        qToLittleEndian<qint32>(count, bytes.data());
+        patches.append({no, bytes});
+    }
+    return patch(patches, CountOffset, error);
+}

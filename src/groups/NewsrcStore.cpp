@@ -1,0 +1,325 @@
+#include "groups/NewsrcStore.h"
+
+#include "app/AppState.h"
+#include "app/Logger.h"
+#include "app/View.h"
+#include "groups/NewsrcFile.h"
+#include "groups/ProgressStepper.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+TNewsrcStore::TNewsrcStore(TAppState& state, TLogger& logger, TView& view)
+    : m_state(state), m_logger(logger), m_view(view)
+{
+}
+
+TGroupList& TNewsrcStore::List(int view)
+{
+    switch (view) {
+    case ViewUnsubscribed:
+        return UnsubList;
+    case ViewNew:
+        return NewList;
+    default:
+        return SubList;
+    }
+}
+
+const TGroupList& TNewsrcStore::ShownList() const
+{
+    return const_cast<TNewsrcStore*>(this)->List(GroupView);
+}
+
+QString TNewsrcStore::ListLabel(int view)
+{
+    switch (view) {
+    case ViewUnsubscribed:
+        return QStringLiteral("Unsubscribed");
+    case ViewNew:
+        return QStringLiteral("New");
+    default:
+        return QStringLiteral("Subscribed");
+    }
+}
+
+QString TNewsrcStore::NewsrcPath() const
+{
+    return m_state.NewsrcPath;
+}
+
+bool TNewsrcStore::IsCurrentFile(const QString& path) const
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath()) ==
+           QDir::cleanPath(QFileInfo(m_state.NewsrcPath).absoluteFilePath());
+}
+
+void TNewsrcStore::ReportFileError(const QString& error)
+{
+    m_logger.LogIt(QStringLiteral("Error: ") + error);
+    m_view.ShowWarning(error);
+}
+
+bool TNewsrcStore::CreateNewsrc()
+{
+    m_state.CurrentProcName = QStringLiteral("CreateNewsrc");
+    QByteArray record;
+    TNewsrcFile::AppendRecord(record, QByteArrayLiteral("alt.test"), 0,
+                              TNewsrcFile::FlagSubscribed);
+    QString error;
+    if (!TNewsrcFile(m_state.NewsrcPath).Replace(record, error)) {
+        ReportFileError(error);
+        return false;
+    }
+    return true;
+}
+
+bool TNewsrcStore::ReadNewsrc()
+{
+    m_state.CurrentProcName = QStringLiteral("ReadNewsrc");
+    if (m_state.NewsrcPath.isEmpty())
+        m_state.NewsrcPath = m_state.ProgramDir + QStringLiteral("newsrc");
+    const TNewsrcFile file(m_state.NewsrcPath);
+    if (!file.Exists() && !CreateNewsrc())
+        return false;
+
+    m_view.SetBusy(true);
+    m_view.GroupPaneSetCaption(QStringLiteral("Reading newsrc file"));
+    m_view.GroupPaneSetCount(0);
+    m_view.GroupPaneRepaint();
+    ClearSubList();
+    ClearUnsubList();
+    ClearNewList();
+
+    std::vector<TNewsrcRecord> records;
+    qint64 trailing = 0;
+    QString error;
+    const bool read = file.ReadAll(records, trailing, error);
+    m_view.SetBusy(false);
+    if (!read) {
+        ReportFileError(error);
+        return false;
+    }
+    for (size_t no = 0; no < records.size(); ++no) {
+        const TNewsrcRecord& r = records[no];
+        // A record of an unknown state is skipped but keeps its number.
+        if (r.Flag > TNewsrcFile::FlagNew)
+            continue;
+        List(r.Flag).push_back({QString::fromLatin1(r.Name), qint32(no), r.Count});
+    }
+    if (trailing > 0) {
+        const QString text =
+            QStringLiteral("The newsrc file %1 ends with %2 bytes that do not make a whole "
+                           "group record; they were ignored.")
+                .arg(QDir::toNativeSeparators(m_state.NewsrcPath))
+                .arg(trailing);
+        m_logger.LogIt(text);
+        m_view.ShowWarning(text);
+    }
+    return true;
+}
+
+bool TNewsrcStore::UpdateGroupFlag(quint8 flag, qint32 recordNo)
+{
+    return UpdateGroupFlags(flag, {recordNo});
+}
+
+bool TNewsrcStore::UpdateGroupFlags(quint8 flag, const QList<qint32>& recordNos)
+{
+    if (recordNos.isEmpty())
+        return true;
+    QString error;
+    if (!TNewsrcFile(m_state.NewsrcPath).PatchFlags(recordNos, flag, error)) {
+        ReportFileError(error);
+        return false;
+    }
+    return true;
+}
+
+bool TNewsrcStore::UpdateGroupCounts(const QList<QPair<qint32, qint32>>& counts)
+{
+    if (counts.isEmpty())
+        return true;
+    QString error;
+    if (!TNewsrcFile(m_state.NewsrcPath).PatchCounts(counts, error)) {
+        ReportFileError(error);
+        return false;
+    }
+    return true;
+}
+
+QString TNewsrcStore::GetGroup(qint32 index)
+{
+    m_state.CurrentProcName = QStringLiteral("GetGroup");
+    const TGroupList& list = ShownList();
+    if (index < 0) {
+        m_logger.LogIt(QStringLiteral("List index out of bounds (%1)").arg(index));
+        return QString();
+    }
+    return size_t(index) < list.size() ? list[size_t(index)].Name : QString();
+}
+
+qint32 TNewsrcStore::GetGroupCount(qint32 index)
+{
+    m_state.CurrentProcName = QStringLiteral("GetGroupCount");
+    const TGroupList& list = ShownList();
+    if (index < 0) {
+        m_logger.LogIt(QStringLiteral("List index out of bounds (%1)").arg(index));
+        return 0;
+    }
+    return size_t(index) < list.size() ? list[size_t(index)].Count : 0;
+}
+
+bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& targetPath, qint32* saved)
+{
+    m_view.SetStatusText(QStringLiteral("Saving received groups"));
+    const bool current = IsCurrentFile(targetPath);
+    TProgressStepper progress(m_view, groups.size());
+    QByteArray records;
+    records.reserve(groups.size() * TNewsrcFile::RecordSize);
+    TGroupList received;
+    received.reserve(size_t(groups.size()));
+    for (const QString& group : groups) {
+        const QByteArray name = group.toLatin1();
+        if (TNewsrcFile::NameFits(name)) {
+            const qint32 no = qint32(records.size() / TNewsrcFile::RecordSize);
+            TNewsrcFile::AppendRecord(records, name, 0, TNewsrcFile::FlagUnsubscribed);
+            if (current)
+                received.push_back({group, no, 0});
+        }
+        progress.Step();
+    }
+    QString error;
+    const bool written = TNewsrcFile(targetPath).Replace(records, error);
+    progress.Finish();
+    if (!written) {
+        ReportFileError(error);
+        return false;
+    }
+    if (current) {
+        m_view.GroupPaneSetCount(0);
+        m_view.GroupPaneRepaint();
+        ClearSubList();
+        ClearNewList();
+        UnsubList = std::move(received);
+    }
+    if (saved)
+        *saved = qint32(records.size() / TNewsrcFile::RecordSize);
+    m_view.SetStatusText(QStringLiteral("Finished"));
+    return true;
+}
+
+bool TNewsrcStore::markNewAsUnsubscribed(const QString& targetPath, bool current)
+{
+    QList<qint32> recordNos;
+    if (current) {
+        for (const TGroupIndex& entry : NewList)
+            recordNos << entry.RecordNo;
+    } else {
+        // Another profile's file: its new groups are known only from the file itself.
+        std::vector<TNewsrcRecord> records;
+        qint64 trailing = 0;
+        QString error;
+        if (!TNewsrcFile(targetPath).ReadAll(records, trailing, error)) {
+            ReportFileError(error);
+            return false;
+        }
+        for (size_t no = 0; no < records.size(); ++no)
+            if (records[no].Flag == TNewsrcFile::FlagNew)
+                recordNos << qint32(no);
+    }
+    if (!recordNos.isEmpty()) {
+        QString error;
+        if (!TNewsrcFile(targetPath).PatchFlags(recordNos, TNewsrcFile::FlagUnsubscribed, error)) {
+            ReportFileError(error);
+            return false;
+        }
+    }
+    if (current) {
+        UnsubList.insert(UnsubList.end(), std::make_move_iterator(NewList.begin()),
+                         std::make_move_iterator(NewList.end()));
+        NewList.clear();
+    }
+    return true;
+}
+
+bool TNewsrcStore::SaveNewGroups(const QStringList& groups, const QString& targetPath,
+                                 qint32* saved)
+{
+    if (saved)
+        *saved = 0;
+    const bool current = IsCurrentFile(targetPath);
+    if (!markNewAsUnsubscribed(targetPath, current))
+        return false;
+    if (groups.isEmpty())
+        return true;
+
+    m_view.SetStatusText(QStringLiteral("Saving new groups"));
+    TProgressStepper progress(m_view, groups.size());
+    QByteArray records;
+    records.reserve(groups.size() * TNewsrcFile::RecordSize);
+    QStringList kept;
+    for (const QString& group : groups) {
+        const QByteArray name = group.toLatin1();
+        if (TNewsrcFile::NameFits(name)) {
+            TNewsrcFile::AppendRecord(records, name, 0, TNewsrcFile::FlagNew);
+            kept << group;
+        }
+        progress.Step();
+    }
+    qint32 first = 0;
+    QString error;
+    const bool written = records.isEmpty() || TNewsrcFile(targetPath).Append(records, first, error);
+    progress.Finish();
+    if (!written) {
+        ReportFileError(error);
+        return false;
+    }
+    if (current) {
+        for (qsizetype i = 0; i < kept.size(); ++i)
+            NewList.push_back({kept[i], first + qint32(i), 0});
+    }
+    if (saved)
+        *saved = qint32(kept.size());
+    m_view.SetStatusText(QStringLiteral("Finished"));
+    return true;
+}
+
+bool TNewsrcStore::RewriteInListOrder()
+{
+    const size_t total = SubList.size() + UnsubList.size() + NewList.size();
+    TProgressStepper progress(m_view, qint64(total));
+    QByteArray records;
+    records.reserve(qsizetype(total) * TNewsrcFile::RecordSize);
+    for (int view : {ViewSubscribed, ViewUnsubscribed, ViewNew}) {
+        for (const TGroupIndex& entry : List(view)) {
+            TNewsrcFile::AppendRecord(records, entry.Name.toLatin1(), entry.Count, quint8(view));
+            progress.Step();
+        }
+    }
+    QString error;
+    const bool written = TNewsrcFile(m_state.NewsrcPath).Replace(records, error);
+    progress.Finish();
+    if (!written) {
+        ReportFileError(error);
+        return false;
+    }
+    qint32 no = 0;
+    for (int view : {ViewSubscribed, ViewUnsubscribed, ViewNew})
+        for (TGroupIndex& entry : List(view))
+            entry.RecordNo = no++;
+    return true;
+}
+
+QString TNewsrcStore::ShownCaption() const
+{
+    return ListLabel(GroupView) + QStringLiteral(" Groups: ") + QString::number(ShownList().size());
+}
+
+void TNewsrcStore::ShowGroups()
+{
+    m_state.CurrentProcName = QStringLiteral("ShowGroups");
+    m_view.GroupPaneSelectRows({}, true);
+    m_view.GroupPaneSetCount(int(ShownList().size()));
+    m_view.GroupPaneSetCaption(ShownCaption());
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "groups/GroupIndex.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+class TLogger;
+class TView;
+struct TAppState;
+
+// The current profile's groups: the newsrc file and, in memory, one list per state
+// (subscribed, unsubscribed, new) with GroupView choosing the list the group pane shows.
+// Every entry's RecordNo is the position of its record in the file, its list matches the
+// record's flag and its Count the record's count. File failures are logged and shown to
+// the user; the operation then returns false and leaves the lists as they were.
+class TNewsrcStore
+{
+public:
+    enum : int
+    {
+        ViewSubscribed = 0,
+        ViewUnsubscribed = 1,
+        ViewNew = 2,
+    };
+
+    TNewsrcStore(TAppState& state, TLogger& logger, TView& view);
+
+    TGroupList SubList;
+    TGroupList UnsubList;
+    TGroupList NewList;
+    int GroupView = ViewSubscribed;
+
+    // The list of a state (0, 1, 2); the flag of its records is the same number.
+    TGroupList& List(int view);
+    TGroupList& ShownList() { return List(GroupView); }
+    const TGroupList& ShownList() const;
+    static QString ListLabel(int view);
+
+    // Loads the three lists from NewsrcPath, creating the default file first when there
+    // is none. Does not refresh the pane: callers call ShowGroups.
+    bool ReadNewsrc();
+    // Makes NewsrcPath hold the single subscribed group "alt.test".
+    bool CreateNewsrc();
+    void ClearSubList() { SubList.clear(); }
+    void ClearUnsubList() { UnsubList.clear(); }
+    void ClearNewList() { NewList.clear(); }
+
+    bool UpdateGroupFlag(quint8 flag, qint32 recordNo);
+    bool UpdateGroupFlags(quint8 flag, const QList<qint32>& recordNos);
+    // Rewrites the count of records in place: (record number, new count).
+    bool UpdateGroupCounts(const QList<QPair<qint32, qint32>>& counts);
+
+    // Name and count of the row of the shown list; empty and 0 past its end.
+    QString GetGroup(qint32 index);
+    qint32 GetGroupCount(qint32 index);
+
+    // A full group list received into the task's target file: it becomes the whole store,
+    // all unsubscribed, in the order received. The lists change only when the target is
+    // the current profile's file.
+    // saved, when given, receives the number of groups written.
+    bool SaveFullList(const QStringList& groups, const QString& targetPath,
+                      qint32* saved = nullptr);
+    // Groups created since the last query: the former new groups become unsubscribed and
+    // the received ones are appended as new.
+    bool SaveNewGroups(const QStringList& groups, const QString& targetPath,
+                       qint32* saved = nullptr);
+
+    // Rewrites the whole file in the lists' present order (subscribed, unsubscribed, new)
+    // and renumbers the entries; the numbers change only when the file was written.
+    bool RewriteInListOrder();
+
+    // Refreshes the group pane: count and first column caption of the shown list.
+    void ShowGroups();
+    QString ShownCaption() const;
+
+    bool IsCurrentFile(const QString& path) const;
+    QString NewsrcPath() const;
+    void ReportFileError(const QString& error);
+
+    TAppState& State() { return m_state; }
+    TView& View() { return m_view; }
+    TLogger& Logger() { return m_logger; }
+
+private:
+    bool markNewAsUnsubscribed(const QString& targetPath, bool current);
+
+    TAppState& m_state;
+    TLogger& m_logger;
+    TView& m_view;
+};

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QSocketNotifier;
+class TSockCtrl;
+
+enum TSocketState
+{
+    ssClosed,
+    ssConnecting,
+    ssConnected,
+    ssOpen, // datagram and listening sockets: created, not connected
+};
+
+// One socket: its handle (-1 when closed), state, remote address and port, owning control
+// and last error. Readiness is watched on the event loop; what the socket learns is passed
+// to its owning control, which raises the events. A failure while handling a notification
+// closes the socket and is reported to the control instead of escaping into the event loop.
+class TSocketBase : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TSocketBase(TSockCtrl* owner);
+    ~TSocketBase() override;
+
+    int Handle() const { return m_handle; }
+    TSocketState State() const { return m_state; }
+    bool IsOpen() const { return m_handle >= 0; }
+    // IPv4 address in network order, and the port.
+    quint32 RemoteAddress() const { return m_remoteAddress; }
+    quint16 RemotePort() const { return m_remotePort; }
+    void SetRemote(quint32 addressNetworkOrder, quint16 port);
+    TSockCtrl* Owner() const { return m_owner; }
+    int LastError() const { return m_lastError; }
+
+    virtual void Close();
+
+protected:
+    // Takes over a freshly created non-blocking descriptor.
+    void Adopt(int handle, TSocketState state);
+    void WatchRead(bool on);
+    void WatchWrite(bool on);
+    // Records the errno as the last error and throws it with the message format.
+    [[noreturn]] void RaiseErrno(int error, int format);
+
+    virtual void HandleReadable() {}
+    virtual void HandleWritable() {}
+    void SetState(TSocketState state) { m_state = state; }
+    void SetLastError(int code) { m_lastError = code; }
+
+private:
+    void notified(bool readable);
+
+    int m_handle = -1;
+    TSocketState m_state = ssClosed;
+    quint32 m_remoteAddress = 0;
+    quint16 m_remotePort = 0;
+    TSockCtrl* m_owner;
+    int m_lastError = 0;
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_writeNotifier = nullptr;
+};

@@ -1,0 +1,121 @@
+#include "net/StreamSocket.h"
+
+#include "net/SockCtrl.h"
+#include "net/SockError.h"
+
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+TStreamSocket::TStreamSocket(TSockCtrl* owner) : TSocketBase(owner) {}
+
+void TStreamSocket::Connect()
+{
+    if (State() == ssConnected || State() == ssConnecting)
+        throw ESockError::Make(SockCode::IsConnected);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        RaiseErrno(errno, SockFormat::CreatingSocket);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(RemotePort());
+    to.sin_addr.s_addr = RemoteAddress();
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0 &&
+        errno != EINPROGRESS) {
+        const int error = errno;
+        ::close(fd);
+        RaiseErrno(error, SockFormat::Connecting);
+    }
+    // Completion (also an immediate one) is reported when the socket first becomes writable.
+    Adopt(fd, ssConnecting);
+    WatchWrite(true);
+}
+
+qint64 TStreamSocket::Send(const char* data, qint64 size)
+{
+    return RawSend(data, size);
+}
+
+qint64 TStreamSocket::Recv(char* data, qint64 size)
+{
+    return RawRecv(data, size);
+}
+
+qint64 TStreamSocket::RawSend(const char* data, qint64 size)
+{
+    if (!IsOpen())
+        throw ESockError::Make(0, ESockError::Format(SockFormat::NotOpen));
+    const ssize_t n = ::send(Handle(), data, size_t(size), MSG_NOSIGNAL);
+    if (n >= 0)
+        return n;
+    if (errno == EAGAIN || errno == EINTR)
+        return 0;
+    RaiseErrno(errno, SockFormat::Sending);
+}
+
+qint64 TStreamSocket::RawRecv(char* data, qint64 size)
+{
+    if (!IsOpen())
+        throw ESockError::Make(0, ESockError::Format(SockFormat::NotOpen));
+    const ssize_t n = ::recv(Handle(), data, size_t(size), 0);
+    if (n >= 0)
+        return n;
+    if (errno == EAGAIN || errno == EINTR)
+        return -1;
+    RaiseErrno(errno, SockFormat::Receiving);
+}
+
+void TStreamSocket::Disconnected()
+{
+    Close();
+    if (Owner())
+        Owner()->SocketDisconnected(this);
+}
+
+void TStreamSocket::Established()
+{
+    WatchWrite(false);
+    WatchRead(true);
+    if (Owner())
+        Owner()->SocketConnected(this);
+}
+
+void TStreamSocket::HandleWritable()
+{
+    if (State() == ssConnecting) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        ::getsockopt(Handle(), SOL_SOCKET, SO_ERROR, &error, &length);
+        if (error != 0)
+            RaiseErrno(error, SockFormat::Connecting);
+        SetState(ssConnected);
+        Established();
+        return;
+    }
+    WatchWrite(false);
+    if (Owner())
+        Owner()->SocketWritable(this);
+}
+
+void TStreamSocket::HandleReadable()
+{
+    // A plain stream socket leaves the reading to its user; only the close is ours to see.
+    char probe;
+    const ssize_t n = ::recv(Handle(), &probe, 1, MSG_PEEK);
+    if (n == 0) {
+        Disconnected();
+        return;
+    }
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EINTR)
+            return;
+        if (errno == ECONNRESET) {
+            Disconnected();
+            return;
+        }
+        RaiseErrno(errno, SockFormat::Receiving);
+    }
+    if (Owner())
+        Owner()->SocketReadable(this);
+}

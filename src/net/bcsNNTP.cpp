@@ -1,0 +1,700 @@
+#include "net/bcsNNTP.h"
+
+#include "article/NewsArticle.h"
+#include "net/BufferedSocketException.h"
+#include "net/HostResolver.h"
+#include "net/LineSocket.h"
+#include "net/PhaseTimer.h"
+#include "net/SockError.h"
+#include "net/TextClient.h"
+
+#include <QSaveFile>
+
+namespace {
+
+const QByteArray CrLf("\r\n");
+constexpr int DefaultPort = 119;
+// Seconds allowed between two lines of a group list.
+constexpr int GroupLineTimeout = 60;
+
+// "host:port" (port digits) or a bare host, which gets the NNTP port.
+void splitServer(const QString& server, QString* host, quint16* port)
+{
+    *host = server;
+    *port = DefaultPort;
+    const qsizetype colon = server.lastIndexOf(':');
+    if (colon <= 0 || server.indexOf(':') != colon)
+        return;
+    bool ok = false;
+    const uint value = server.mid(colon + 1).toUInt(&ok);
+    if (!ok || value == 0 || value > 65535)
+        return;
+    *host = server.left(colon);
+    *port = quint16(value);
+}
+
+bool isDottedDecimal(const QString& host)
+{
+    const QStringView examined = QStringView(host).left(100);
+    const auto parts = examined.split(u'.');
+    if (parts.size() != 4)
+        return false;
+    for (QStringView part : parts) {
+        bool ok = false;
+        if (part.isEmpty() || part.size() > 3 || part.toUInt(&ok) > 255 || !ok)
+            return false;
+    }
+    return true;
+}
+
+// Removes trailing blanks and control characters.
+void trimRight(QByteArray& line)
+{
+    qsizetype end = line.size();
+    while (end > 0 && quint8(line.at(end - 1)) <= ' ')
+        --end;
+    line.truncate(end);
+}
+
+} // namespace
+
+TbcsNNTP::TbcsNNTP(QObject* parent)
+    : QObject(parent), m_timer(std::make_unique<TPhaseTimer>()),
+      m_systemResolver(std::make_unique<THostResolver>())
+{
+    m_resolver = m_systemResolver.get();
+    connect(m_timer.get(), &TPhaseTimer::Fired, this, &TbcsNNTP::timerFired);
+    makeConnection();
+}
+
+TbcsNNTP::~TbcsNNTP()
+{
+    delete m_connection;
+    m_connection = nullptr;
+    if (m_logLines.isEmpty() || m_logFile.isEmpty())
+        return;
+    QSaveFile file(m_logFile);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    for (const QString& line : std::as_const(m_logLines))
+        file.write(line.toUtf8() + CrLf);
+    file.commit();
+}
+
+void TbcsNNTP::SetHostResolver(THostResolver* resolver)
+{
+    m_resolver = resolver ? resolver : m_systemResolver.get();
+    m_connection->SetResolver(m_resolver);
+}
+
+void TbcsNNTP::SetSecondLength(int milliseconds)
+{
+    m_timer->SetSecondLength(milliseconds);
+}
+
+// ---- the connection object
+
+void TbcsNNTP::makeConnection()
+{
+    m_connection = new TTextClient(this);
+    m_connection->SetPort(QString::number(DefaultPort));
+    m_connection->SetTimeOut(0);
+    m_connection->SetLineOptions(lsoAutoFlushAfterWrite | lsoLineReceivedEvents);
+    m_connection->SetLineType(lstCRLF);
+    m_connection->SetResolver(m_resolver);
+    connect(m_connection, &TSockCtrl::OnAsyncComplete, this, &TbcsNNTP::asyncComplete);
+    connect(m_connection, &TSockCtrl::OnConnect, this, &TbcsNNTP::connectedToServer);
+    connect(m_connection, &TSockCtrl::OnDisconnect, this, &TbcsNNTP::disconnectedByServer);
+    connect(m_connection, &TSockCtrl::OnSocketError, this,
+            [this](int, const QString& message) { socketFailed(message); });
+    connect(m_connection, &TTextClientBase::OnLineReceived, this,
+            [this](TLineSocketBase*, const QByteArray& line, bool) { lineReceived(line); });
+    connect(m_connection, &TBufferedClientBase::OnWriteBufferEmpty, this,
+            &TbcsNNTP::writeBufferEmpty);
+    connect(m_connection, &TBufferedClientBase::OnWriteBufferChange, this,
+            &TbcsNNTP::writeProgress);
+    m_connected = false;
+}
+
+void TbcsNNTP::dropConnection()
+{
+    m_phase = TSendPhase::None;
+    m_out.clear();
+    m_outPos = 0;
+    m_awaitReply = false;
+    m_written = true;
+    TTextClient* old = m_connection;
+    old->disconnect(this);
+    old->Close();
+    // We may be running inside one of its notifications.
+    old->deleteLater();
+    makeConnection();
+}
+
+TLineSocket* TbcsNNTP::openSocket() const
+{
+    TLineSocket* socket = m_connection->LineSocket();
+    return socket && socket->IsOpen() ? socket : nullptr;
+}
+
+// ---- operations
+
+void TbcsNNTP::ListGroups()
+{
+    m_pendingStatus = csListSent;
+    m_pendingCommand = "LIST";
+    sendPending();
+}
+
+void TbcsNNTP::NewGroups(const QString& date)
+{
+    if (date.size() != 13) {
+        fail("Bad Command Syntax");
+        return;
+    }
+    m_pendingStatus = csNewGroupsSent;
+    m_pendingCommand = "NEWGROUPS " + date;
+    sendPending();
+}
+
+void TbcsNNTP::Post()
+{
+    startPost(true);
+}
+
+void TbcsNNTP::PostComposed()
+{
+    startPost(false);
+}
+
+void TbcsNNTP::startPost(bool compose)
+{
+    if (!m_article) {
+        fail("No article has been assigned");
+        return;
+    }
+    if (compose) {
+        emit OnNewStatus(csComposing);
+        bool composed = false;
+        try {
+            composed = m_article->Compose();
+        } catch (const std::exception& e) {
+            m_article->ErrorText = QString::fromUtf8(e.what());
+        }
+        if (!composed) {
+            fail(m_article->ErrorText);
+            return;
+        }
+    }
+    m_pendingStatus = csPostSent;
+    m_pendingCommand = "POST";
+    sendPending();
+}
+
+void TbcsNNTP::Quit()
+{
+    TLineSocket* socket = openSocket();
+    if (!socket || socket->State() != ssConnected)
+        return;
+    log("QUIT");
+    try {
+        // No reply is awaited: hand the line over and let the system deliver it after close.
+        socket->TBufferedSocketBase::WriteLine("QUIT", CrLf);
+        socket->Flush();
+    } catch (const std::exception& e) {
+        log("Error: " + QString::fromUtf8(e.what()));
+    }
+    dropConnection();
+}
+
+void TbcsNNTP::Cancel()
+{
+    m_canceled = true;
+    stopTimer();
+    emit OnCanceled();
+    dropConnection();
+}
+
+// ---- connecting
+
+void TbcsNNTP::sendPending()
+{
+    try {
+        if (m_connected && m_currentServer.compare(m_server, Qt::CaseInsensitive) == 0) {
+            sendPendingCommand();
+            return;
+        }
+        if (m_connected)
+            Quit();
+        m_currentServer = m_server;
+        armTimer(m_timeout);
+        QString host;
+        quint16 port = DefaultPort;
+        splitServer(m_server, &host, &port);
+        m_connection->SetPort(QString::number(port));
+        if (isDottedDecimal(host)) {
+            connectTo(host);
+            return;
+        }
+        setState(csLookingUp);
+        m_lookupHandle = m_connection->StartHostLookup(host);
+    } catch (const ESockError& e) {
+        log("Error: " + e.Message());
+        fail(e.Message());
+    }
+}
+
+void TbcsNNTP::connectTo(const QString& address)
+{
+    m_connection->SetAddress(address);
+    setState(csConnecting);
+    m_connection->Open();
+}
+
+void TbcsNNTP::asyncComplete(const TAsyncHostInfo& info)
+{
+    if (info.Handle != m_lookupHandle)
+        return;
+    m_lookupHandle = -1;
+    if (info.ErrorCode != 0) {
+        fail(ESockError::ErrorText(info.ErrorCode));
+        return;
+    }
+    try {
+        connectTo(info.Address);
+    } catch (const ESockError& e) {
+        log("Error: " + e.Message());
+        fail(e.Message());
+    }
+}
+
+void TbcsNNTP::connectedToServer()
+{
+    emit OnConnected();
+}
+
+void TbcsNNTP::disconnectedByServer()
+{
+    TTextClient* connection = m_connection;
+    m_connected = false;
+    emit OnDisconnected();
+    stopTimer();
+    if (connection == m_connection)
+        dropConnection();
+}
+
+void TbcsNNTP::socketFailed(const QString& message)
+{
+    TTextClient* connection = m_connection;
+    stopTimer();
+    log("Error: " + message);
+    emit OnError(message);
+    if (connection == m_connection)
+        dropConnection();
+}
+
+// ---- sending
+
+void TbcsNNTP::sendPendingCommand()
+{
+    if (m_pendingCommand.isEmpty())
+        return;
+    setState(m_pendingStatus);
+    armTimer(m_timeout);
+    sendCommand(m_pendingCommand, true, true);
+}
+
+void TbcsNNTP::sendCommand(const QString& line, bool logIt, bool awaitReply)
+{
+    if (logIt)
+        log(line);
+    m_out += line.toUtf8() + CrLf;
+    m_awaitReply = awaitReply;
+    m_written = false;
+    armTimer(m_postTimeout);
+    pump();
+}
+
+void TbcsNNTP::pump()
+{
+    if (m_pumping)
+        return;
+    m_pumping = true;
+    TTextClient* connection = m_connection;
+    try {
+        for (;;) {
+            TLineSocket* socket = connection == m_connection ? openSocket() : nullptr;
+            if (!socket)
+                break;
+            if (m_outPos >= m_out.size()) {
+                m_out.clear();
+                m_outPos = 0;
+                if (!nextArticleLine())
+                    break;
+                continue;
+            }
+            const qint64 chunk = qMin<qint64>(m_out.size() - m_outPos, socket->WriteBufferSize());
+            const qint64 taken = socket->Write(m_out.constData() + m_outPos, chunk);
+            m_outPos += taken;
+            if (taken == chunk)
+                continue;
+            socket->Flush();
+            if (connection != m_connection || !openSocket() || socket->WriteFree() == 0)
+                break; // the rest follows when the write buffer reports itself empty
+        }
+        if (connection == m_connection && openSocket())
+            openSocket()->Flush();
+    } catch (const std::exception& e) {
+        m_pumping = false;
+        log("Error: " + QString::fromUtf8(e.what()));
+        fail(QString::fromUtf8(e.what()));
+        if (connection == m_connection)
+            dropConnection();
+        return;
+    }
+    m_pumping = false;
+    if (connection == m_connection)
+        checkWritten();
+}
+
+void TbcsNNTP::checkWritten()
+{
+    TLineSocket* socket = openSocket();
+    if (m_written || m_phase != TSendPhase::None || m_outPos < m_out.size() || !socket ||
+        socket->WriteHeld() > 0)
+        return;
+    m_written = true;
+    stopTimer();
+    // The reply is guarded as well: a server that goes silent must not hold the run forever.
+    if (m_awaitReply)
+        armTimer(m_timeout);
+}
+
+void TbcsNNTP::writeBufferEmpty()
+{
+    if (!m_pumping)
+        pump();
+}
+
+void TbcsNNTP::writeProgress()
+{
+    if (m_state == csSendingArticle && m_phase != TSendPhase::None)
+        armTimer(m_postTimeout);
+}
+
+// ---- the article
+
+void TbcsNNTP::startArticle()
+{
+    log(m_article->Subject);
+    m_canceled = false;
+    m_headerIndex = 0;
+    m_bodyLine = 0;
+    m_lastProgress = 0;
+    m_bodyCount = m_article->BodyLineCount();
+    m_article->ErrorText.clear();
+    if (!m_article->OpenBody()) {
+        abortArticle(m_article->ErrorText);
+        return;
+    }
+    m_phase = TSendPhase::Headers;
+    m_awaitReply = false;
+    m_written = false;
+    armTimer(m_postTimeout);
+    pump();
+}
+
+bool TbcsNNTP::nextArticleLine()
+{
+    if (m_canceled) {
+        m_phase = TSendPhase::None;
+        return false;
+    }
+    switch (m_phase) {
+    case TSendPhase::None:
+        return false;
+    case TSendPhase::Headers:
+        if (m_headerIndex < m_article->HeaderCount()) {
+            m_out = m_article->GetHeader(m_headerIndex++).toUtf8() + CrLf;
+            return true;
+        }
+        // The Newsgroups header always goes last, then the empty line before the body.
+        m_out = "Newsgroups: " + m_article->Newsgroups.toUtf8() + CrLf + CrLf;
+        m_phase = TSendPhase::Body;
+        return true;
+    case TSendPhase::Body:
+        return nextBodyLine();
+    case TSendPhase::Dot:
+        m_phase = TSendPhase::None;
+        return false;
+    }
+    return false;
+}
+
+bool TbcsNNTP::nextBodyLine()
+{
+    reportProgress();
+    QByteArray line;
+    if (m_article->NextBodyLine(line)) {
+        trimRight(line);
+        ++m_bodyLine;
+        m_out = line + CrLf;
+        return true;
+    }
+    if (!m_article->ErrorText.isEmpty()) {
+        abortArticle(m_article->ErrorText);
+        return false;
+    }
+    emit OnProgress(0);
+    setState(csArticleSent);
+    log(".");
+    m_out = "." + CrLf;
+    m_phase = TSendPhase::Dot;
+    m_awaitReply = true;
+    return true;
+}
+
+void TbcsNNTP::reportProgress()
+{
+    if (m_bodyLine == 0 || m_bodyCount <= 0)
+        return;
+    const int percent = int((m_bodyLine * 200 + m_bodyCount) / (m_bodyCount * 2));
+    if (percent > m_lastProgress) {
+        m_lastProgress = percent;
+        emit OnProgress(percent);
+    }
+}
+
+void TbcsNNTP::abortArticle(const QString& message)
+{
+    // Ending the article with "." would post it cut short: drop the connection instead.
+    m_phase = TSendPhase::None;
+    log("Error: " + message);
+    fail(message);
+    dropConnection();
+}
+
+// ---- receiving
+
+void TbcsNNTP::lineReceived(const QByteArray& line)
+{
+    switch (m_state) {
+    case csReceivingList:
+    case csReceivingNewGroups:
+        handleGroupLine(line);
+        return;
+    case csConnecting:
+        handleGreeting(QString::fromUtf8(line));
+        return;
+    case csClosing:
+        parseReply(QString::fromUtf8(line));
+        return;
+    case csListSent:
+    case csNewGroupsSent:
+    case csUserSent:
+    case csPassSent:
+    case csPostSent:
+    case csArticleSent:
+        stopTimer();
+        if (parseReply(QString::fromUtf8(line)))
+            handleReply();
+        return;
+    default:
+        log(QString::fromUtf8(line));
+        return;
+    }
+}
+
+void TbcsNNTP::handleGreeting(const QString& line)
+{
+    stopTimer();
+    m_connected = true;
+    if (!parseReply(line))
+        return;
+    if (m_replyCode == 200) {
+        sendPendingCommand();
+        return;
+    }
+    // 201 (no posting) as well: every operation here may need to post.
+    fail(m_replyText);
+    Quit();
+}
+
+bool TbcsNNTP::parseReply(const QString& line)
+{
+    log(line);
+    bool ok = line.size() >= 3;
+    for (int i = 0; ok && i < 3; ++i)
+        ok = line.at(i).isDigit() && line.at(i).unicode() < 128;
+    if (!ok) {
+        badReply(line);
+        return false;
+    }
+    m_replyCode = line.left(3).toInt();
+    const qsizetype blank = line.indexOf(' ');
+    m_replyText = blank < 0 ? line : line.mid(blank + 1);
+    return true;
+}
+
+void TbcsNNTP::badReply(const QString& line)
+{
+    const QString message = "Bad reply from server: " + line;
+    TTextClient* connection = m_connection;
+    m_connected = false;
+    fail(message);
+    if (connection == m_connection)
+        dropConnection();
+}
+
+void TbcsNNTP::handleReply()
+{
+    switch (m_state) {
+    case csListSent:
+    case csNewGroupsSent:
+        if (m_replyCode == 480) {
+            login();
+        } else if (m_replyCode == (m_state == csListSent ? 215 : 231)) {
+            m_groups.clear();
+            setState(m_state == csListSent ? csReceivingList : csReceivingNewGroups);
+            // A list that never starts is as stuck as one that stops.
+            armTimer(GroupLineTimeout);
+        } else {
+            fail(m_replyText);
+        }
+        return;
+    case csUserSent:
+        if (m_replyCode != 381) {
+            fail(m_replyText);
+            return;
+        }
+        armTimer(m_timeout);
+        setState(csPassSent, false);
+        log("AUTHINFO PASS *");
+        sendCommand("AUTHINFO PASS " + m_password, false, true);
+        return;
+    case csPassSent:
+        if (m_replyCode == 281)
+            sendPendingCommand();
+        else
+            fail(m_replyText);
+        return;
+    case csPostSent:
+        if (m_replyCode == 480) {
+            login();
+        } else if (m_replyCode == 340) {
+            m_pendingCommand.clear();
+            setState(csSendingArticle);
+            startArticle();
+        } else {
+            fail(m_replyText);
+        }
+        return;
+    case csArticleSent:
+        if (m_replyCode == 240)
+            emit OnPosted();
+        else
+            emit OnPostFailed(m_replyText);
+        return;
+    default:
+        return;
+    }
+}
+
+void TbcsNNTP::login()
+{
+    // RFC 4643: a 480 asks for AUTHINFO USER, then PASS after 381.
+    if (!m_authenticate || m_userName.isEmpty() || m_password.isEmpty()) {
+        fail(m_replyText);
+        Quit();
+        return;
+    }
+    setState(csUserSent, false);
+    emit OnNewStatus(csLoggingIn);
+    armTimer(m_timeout);
+    sendCommand("AUTHINFO USER " + m_userName, true, true);
+}
+
+void TbcsNNTP::handleGroupLine(const QByteArray& line)
+{
+    if (line == ".") {
+        stopTimer();
+        emit OnGroupsDone();
+        m_pendingCommand.clear();
+        return;
+    }
+    qsizetype end = line.indexOf(' ');
+    if (end < 0)
+        end = line.size();
+    const QString group = QString::fromUtf8(line.constData(), end).trimmed();
+    if (!group.isEmpty()) {
+        m_groups.append(group);
+        emit OnGroupReceived(group);
+    }
+    armTimer(GroupLineTimeout);
+}
+
+// ---- state, timer, events
+
+void TbcsNNTP::setState(TClientStatus state, bool report)
+{
+    m_state = state;
+    if (report)
+        emit OnNewStatus(state);
+}
+
+void TbcsNNTP::armTimer(int seconds)
+{
+    m_timer->Arm(seconds);
+}
+
+void TbcsNNTP::stopTimer()
+{
+    m_timer->Stop();
+}
+
+QString TbcsNNTP::timeoutText() const
+{
+    switch (m_state) {
+    case csLookingUp:
+        return "looking up " + m_currentServer;
+    case csConnecting:
+        return "connecting to " + m_currentServer;
+    case csListSent:
+    case csNewGroupsSent:
+    case csPostSent:
+    case csArticleSent:
+        return "waiting for server response";
+    case csReceivingList:
+    case csReceivingNewGroups:
+        return "receiving groups";
+    case csUserSent:
+    case csPassSent:
+        return "logging in";
+    case csSendingArticle:
+        return "sending article";
+    default:
+        return QString();
+    }
+}
+
+void TbcsNNTP::timerFired()
+{
+    TTextClient* connection = m_connection;
+    emit OnError("Timeout while " + timeoutText());
+    m_canceled = true;
+    m_lookupHandle = -1;
+    if (connection == m_connection)
+        dropConnection();
+}
+
+void TbcsNNTP::fail(const QString& text)
+{
+    stopTimer();
+    emit OnError(text);
+}
+
+void TbcsNNTP::log(const QString& text)
+{
+    m_logLines.append(text);
+    emit OnLogEvent(text);
+}

@@ -1,0 +1,185 @@
+#pragma once
+
+#include "net/ClientStatus.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class TNewsArticle;
+class TTextClient;
+class TLineSocket;
+class TPhaseTimer;
+class THostResolver;
+struct TAsyncHostInfo;
+
+// The news-server client: downloads the group list, asks for new groups, posts one article
+// and leaves the server, reporting everything through its signals. It connects on demand
+// (reusing an open connection to the same server), logs in when the server answers 480
+// (RFC 4643 AUTHINFO USER/PASS) and follows the replies through a small state machine fed one
+// line at a time. At most one connection and one operation at a time: start the next
+// operation from the completion signal of the previous one.
+//
+// Writing never waits inside a handler: lines go into the connection's write buffer until it
+// is full, and sending continues when the connection reports its write buffer empty.
+class TbcsNNTP : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TbcsNNTP(QObject* parent = nullptr);
+    // Saves the log lines to LogFile when both are non-empty.
+    ~TbcsNNTP() override;
+
+    // Published settings; setting them has no side effect.
+    TNewsArticle* Article() const { return m_article; } // not owned
+    void SetArticle(TNewsArticle* article) { m_article = article; }
+    bool Authenticate() const { return m_authenticate; }
+    void SetAuthenticate(bool on) { m_authenticate = on; }
+    QString LogFile() const { return m_logFile; }
+    void SetLogFile(const QString& path) { m_logFile = path; }
+    QString Password() const { return m_password; }
+    void SetPassword(const QString& password) { m_password = password; }
+    // Seconds a write may make no progress; 0 = no guard.
+    int PostTimeout() const { return m_postTimeout; }
+    void SetPostTimeout(int seconds) { m_postTimeout = seconds; }
+    // Host name or dotted-decimal IPv4 address, optionally followed by ":port" (default 119).
+    QString Server() const { return m_server; }
+    void SetServer(const QString& server) { m_server = server; }
+    // Seconds allowed for the lookup, connect and greeting, and for each command's reply;
+    // 0 = no guard.
+    int Timeout() const { return m_timeout; }
+    void SetTimeout(int seconds) { m_timeout = seconds; }
+    QString UserName() const { return m_userName; }
+    void SetUserName(const QString& userName) { m_userName = userName; }
+
+    // True from the greeting until the connection is dropped.
+    bool Connected() const { return m_connected; }
+    // Group names of the last LIST or NEWGROUPS answer.
+    const QStringList& Groups() const { return m_groups; }
+    int ReplyCode() const { return m_replyCode; }
+    const QString& ReplyText() const { return m_replyText; }
+    const QStringList& LogLines() const { return m_logLines; }
+    TClientStatus Status() const { return m_state; }
+
+    // Operations: each connects first when needed.
+    void ListGroups();
+    // date: "yymmdd hhmmss"; anything not 13 characters long is refused.
+    void NewGroups(const QString& date);
+    // Composes the article, then posts it.
+    void Post();
+    // Posts the article as its caller filled it.
+    void PostComposed();
+    // Sends QUIT (no reply awaited) and drops the connection, if one is open.
+    void Quit();
+    // Stops whatever runs and drops the connection.
+    void Cancel();
+
+    // For tests: the host-name lookup to use (not owned; nullptr = the system's) and the
+    // length of one time-out second in milliseconds.
+    void SetHostResolver(THostResolver* resolver);
+    void SetSecondLength(int milliseconds);
+
+signals:
+    void OnCanceled();
+    void OnConnected();
+    void OnDisconnected();
+    void OnError(const QString& errorText);
+    void OnGroupReceived(const QString& group);
+    void OnGroupsDone();
+    void OnLogEvent(const QString& logText);
+    void OnNewStatus(TClientStatus newStatus);
+    void OnPosted();
+    void OnPostFailed(const QString& reason);
+    // Body progress 1..100 while the article goes out, then 0 once at its end.
+    void OnProgress(int percent);
+
+private:
+    // Where an article transmission stands.
+    enum class TSendPhase
+    {
+        None,
+        Headers,
+        Body,
+        Dot,
+    };
+
+    void makeConnection();
+    void dropConnection();
+    TLineSocket* openSocket() const;
+    void sendPending();
+    void startPost(bool compose);
+    void connectTo(const QString& address);
+    void sendPendingCommand();
+    void sendCommand(const QString& line, bool log, bool awaitReply);
+    void login();
+
+    void asyncComplete(const TAsyncHostInfo& info);
+    void connectedToServer();
+    void disconnectedByServer();
+    void socketFailed(const QString& message);
+    void badReply(const QString& line);
+    void writeBufferEmpty();
+    void writeProgress();
+    void lineReceived(const QByteArray& line);
+
+    bool parseReply(const QString& line);
+    void handleGreeting(const QString& line);
+    void handleGroupLine(const QByteArray& line);
+    void handleReply();
+
+    void startArticle();
+    void pump();
+    bool nextArticleLine();
+    bool nextBodyLine();
+    void reportProgress();
+    void abortArticle(const QString& message);
+    void checkWritten();
+
+    void setState(TClientStatus state, bool report = true);
+    QString timeoutText() const;
+    void armTimer(int seconds);
+    void stopTimer();
+    void timerFired();
+    void fail(const QString& text);
+    void log(const QString& text);
+
+    std::unique_ptr<TPhaseTimer> m_timer;
+    TTextClient* m_connection = nullptr; // a child; replaced after every drop
+    THostResolver* m_resolver = nullptr;
+    std::unique_ptr<THostResolver> m_systemResolver;
+    int m_lookupHandle = -1;
+    TClientStatus m_state = csIdle;
+    TClientStatus m_pendingStatus = csIdle;
+    bool m_connected = false;
+    QString m_pendingCommand;
+    QString m_replyText;
+    int m_replyCode = 0;
+    int m_timeout = 0;
+    int m_postTimeout = 0;
+    QString m_server;
+    QString m_currentServer;
+    QString m_userName;
+    QString m_password;
+    QString m_logFile;
+    bool m_authenticate = false;
+    bool m_written = true;
+    bool m_canceled = false;
+    QStringList m_logLines;
+    QStringList m_groups;
+    TNewsArticle* m_article = nullptr;
+
+    // Sending: bytes handed over but not yet taken by the connection, and the article's place.
+    QByteArray m_out;
+    qsizetype m_outPos = 0;
+    bool m_awaitReply = false;
+    bool m_pumping = false;
+    TSendPhase m_phase = TSendPhase::None;
+    int m_headerIndex = 0;
+    qint64 m_bodyLine = 0;
+    qint64 m_bodyCount = 0;
+    int m_lastProgress = 0;
+};

@@ -1,0 +1,56 @@
+#include "tasks/Task.h"
+
+#include <array>
+
+QString TaskKindCaption(TTaskKind kind)
+{
+    switch (kind) {
+    case tkDialUp:
+        return QStringLiteral("Dial-up");
+    case tkUpload:
+        return QStringLiteral("Upload");
+    case tkGroupDownload:
+        return QStringLiteral("Group download");
+    case tkNewGroups:
+        return QStringLiteral("New groups");
+    case tkDisconnect:
+        return QStringLiteral("Disconnect");
+    case tkHangup:
+        return QStringLiteral("Hangup");
+    }
+    return QString();
+}
+
+bool IsKnownTaskKind(TTaskKind kind)
+{
+    return static_cast<int>(kind) < TaskKindCount;
+}
+
+QString& TTask::Text(int index)
+{
+    return const_cast<QString&>(static_cast<const TTask*>(this)->Text(index));
+}
+
+const QString& TTask::Text(int index) const
+{
+    const std::array<const QString*, 10> texts = {&Text1, &Text2, &Text3, &Text4, &Text5,
+                                                  &Text6, &Text7, &Text8, &Text9, &Text10};
+    Q_ASSERT(index >= 1 && index <= 10);
+    return *texts[static_cast<size_t>(index - 1)];
+}
+
+QStringList TTask::ViewLines() const
+{
+    switch (Kind) {
+    case tkDialUp:
+    case tkHangup:
+    case tkGroupDownload:
+    case tkDisconnect:
+        return {Text1};
+    case tkUpload:
+        return {Text8, Text1, Text5};
+    case tkNewGroups:
+        return {Text1, QStringLiteral("Since ") + Text5};
+    }
+    return {};
+}

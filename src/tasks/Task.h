@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+// What a queued task does. Stored as one byte; a hand-edited task file may hold values
+// above tkHangup, which stay representable so they can be shown and dropped.
+enum TTaskKind : quint8
+{
+    tkDialUp = 0,
+    tkUpload = 1,
+    tkGroupDownload = 2,
+    tkNewGroups = 3,
+    tkDisconnect = 4,
+    tkHangup = 5,
+};
+
+constexpr int TaskKindCount = 6;
+
+// The task view's caption of a kind; empty for a kind the program does not know.
+QString TaskKindCaption(TTaskKind kind);
+bool IsKnownTaskKind(TTaskKind kind);
+
+// One queued piece of network work, holding a copy of every value the work needs. What
+// each text and flag means depends on the kind.
+struct TTask
+{
+    TTaskKind Kind = tkUpload;
+    QString Text1;
+    QString Text2;
+    QString Text3;
+    QString Text4;
+    QString Text5;
+    QString Text6;
+    QString Text7;
+    QString Text8;
+    QString Text9;
+    QString Text10;
+    bool Flag1 = false;
+    bool Flag2 = false;
+    qint32 Timeout = 0;
+    qint32 PostTimeout = 0;
+    qint32 MaxLines = 0;
+
+    // Text1 .. Text10 by number (1-based), for code that walks all of them.
+    QString& Text(int index);
+    const QString& Text(int index) const;
+
+    // The child lines the task view shows under the task's caption.
+    QStringList ViewLines() const;
+
+    bool operator==(const TTask&) const = default;
+};

@@ -1,0 +1,152 @@
+#include "tasks/TaskFile.h"
+
+#include "app/AppState.h"
+#include "app/Logger.h"
+#include "app/View.h"
+#include "tasks/TaskLine.h"
+#include "tasks/TaskList.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+
+struct TParsedFile
+{
+    QString ProfileName;
+    QList<TTask> Tasks;
+};
+
+QString damaged(const QString& fileName, int line, const QString& why)
+{
+    return QStringLiteral("Line %1 of the task file %2 %3. No task was loaded and the file "
+                          "was left as it is.")
+        .arg(line)
+        .arg(fileName, why);
+}
+
+// Checks the whole file before anything is changed; returns nothing and an error text
+// when any line is damaged.
+std::optional<TParsedFile> parse(const QString& fileName, const QString& text, QString* error)
+{
+    qsizetype firstEnd = text.indexOf(u'\n');
+    const qsizetype crAt = text.indexOf(u'\r');
+    if (crAt >= 0 && (firstEnd < 0 || crAt < firstEnd))
+        firstEnd = crAt;
+    TParsedFile parsed;
+    parsed.ProfileName = firstEnd < 0 ? text : text.left(firstEnd);
+    if (text.isEmpty()) {
+        *error = damaged(fileName, 1, QStringLiteral("is missing: the file is empty"));
+        return std::nullopt;
+    }
+    if (firstEnd < 0)
+        return parsed;
+    qsizetype rest = firstEnd + 1;
+    if (text[firstEnd] == u'\r' && rest < text.size() && text[rest] == u'\n')
+        ++rest;
+    TaskLine::TSplitError splitError;
+    const auto records = TaskLine::Split(text.mid(rest), 2, &splitError);
+    if (!records) {
+        *error = damaged(fileName, splitError.Line, splitError.Text);
+        return std::nullopt;
+    }
+    for (const TaskLine::TRecord& record : *records) {
+        QString why;
+        const auto task = TaskLine::Read(record.Text, &why);
+        if (!task) {
+            *error = damaged(fileName, record.FirstLine, why);
+            return std::nullopt;
+        }
+        parsed.Tasks.append(*task);
+    }
+    return parsed;
+}
+
+} // namespace
+
+TTaskFile::TTaskFile(TAppState& state, TTaskList& list, TLogger& logger, TView& view)
+    : m_state(state), m_list(list), m_logger(logger), m_view(view)
+{
+}
+
+QString TTaskFile::FileName() const
+{
+    return m_state.TaskFilePath();
+}
+
+bool TTaskFile::Exists() const
+{
+    return QFileInfo::exists(FileName());
+}
+
+bool TTaskFile::fail(const QString& message)
+{
+    m_logger.LogIt(QStringLiteral("Error: ") + message);
+    m_view.ShowWarning(message);
+    return false;
+}
+
+bool TTaskFile::SaveTasks()
+{
+    // Whatever happens to the file, the tasks leave the list next: a later batch needs a
+    // dial-up task of its own.
+    m_list.DialUpQueued = false;
+    QString text = m_state.ProfileName + CrLf;
+    for (int i = 0; i < m_list.Count(); ++i)
+        text += TaskLine::Write(m_list.At(i)) + CrLf;
+
+    const QString fileName = FileName();
+    QSaveFile file(fileName);
+    const bool written = file.open(QIODevice::WriteOnly) &&
+                         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+                         file.write(text.toUtf8()) >= 0 && file.commit();
+    if (!written) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return fail(QStringLiteral("The tasks could not be saved to %1: %2").arg(fileName, reason));
+    }
+    m_logger.LogIt(QStringLiteral("Info: Tasks saved to ") + fileName);
+    return true;
+}
+
+bool TTaskFile::ReadTasks()
+{
+    const QString fileName = FileName();
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("The task file %1 cannot be read: %2")
+                        .arg(fileName, file.errorString()));
+    const QString text = QString::fromUtf8(file.readAll());
+    file.close();
+
+    QString error;
+    const auto parsed = parse(fileName, text, &error);
+    if (!parsed)
+        return fail(error);
+    // Removed before anything is queued: a file that stayed would queue its tasks twice.
+    if (!file.remove())
+        return fail(QStringLiteral("The task file %1 cannot be deleted, so its tasks were not "
+                                   "loaded: %2")
+                        .arg(fileName, file.errorString()));
+
+    if (parsed->ProfileName.compare(m_state.ProfileName, Qt::CaseInsensitive) != 0) {
+        m_view.SetBusy(true);
+        if (m_hooks.SwitchProfile)
+            m_hooks.SwitchProfile(parsed->ProfileName);
+        m_view.SetBusy(false);
+    }
+    if (m_hooks.CheckRas)
+        m_hooks.CheckRas();
+    for (const TTask& task : parsed->Tasks) {
+        // The current settings' dial-up task, queued by CheckRas, takes a saved one's place.
+        if (task.Kind == tkDialUp)
+            continue;
+        m_list.Add(task);
+        if (task.Kind == tkHangup)
+            m_list.DialUpQueued = false;
+    }
+    return true;
+}

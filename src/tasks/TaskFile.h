@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+struct TAppState;
+class TLogger;
+class TTaskList;
+class TView;
+
+// What reading the task file needs from the rest of the program.
+struct TTaskFileHooks
+{
+    // Makes the named profile current (settings, groups, window) without storing the
+    // settings of the profile being left.
+    std::function<void(const QString& profileName)> SwitchProfile;
+    // Queues a fresh dial-up task when the current profile dials before its work.
+    std::function<void()> CheckRas;
+};
+
+// The task file "qvtasks.qv": the pending tasks kept when a run is cut short, so that they
+// can be reloaded later. Line 1 names the profile that wrote it; each further line is one
+// task. The file holds passwords in plain text, so it is private to its owner.
+class TTaskFile
+{
+public:
+    TTaskFile(TAppState& state, TTaskList& list, TLogger& logger, TView& view);
+
+    void SetHooks(TTaskFileHooks hooks) { m_hooks = std::move(hooks); }
+
+    QString FileName() const;
+    bool Exists() const;
+
+    // Writes the whole list, replacing the file only once the new one is complete, and
+    // clears DialUpQueued. A failure is logged and shown; returns false then.
+    bool SaveTasks();
+
+    // Appends the file's tasks to the list and deletes the file. A file with any damaged
+    // line changes nothing: no task is queued, no profile switched, the file stays, and
+    // the user is told which line is bad. Returns true when the tasks were loaded.
+    bool ReadTasks();
+
+private:
+    bool fail(const QString& message);
+
+    TAppState& m_state;
+    TTaskList& m_list;
+    TLogger& m_logger;
+    TView& m_view;
+    TTaskFileHooks m_hooks;
+};

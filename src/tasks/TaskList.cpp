@@ -1,0 +1,34 @@
+#include "tasks/TaskList.h"
+
+#include "app/View.h"
+
+TTaskList::TTaskList(TView& view) : m_view(view) {}
+
+TTask& TTaskList::Add(TTask task)
+{
+    m_tasks.push_back(std::make_unique<TTask>(std::move(task)));
+    AddTaskToView(*m_tasks.back());
+    return *m_tasks.back();
+}
+
+void TTaskList::AddTaskToView(const TTask& task)
+{
+    m_view.TaskViewAdd(TaskKindCaption(task.Kind), task.ViewLines());
+}
+
+void TTaskList::RemoveHead()
+{
+    if (m_tasks.empty())
+        return;
+    m_tasks.erase(m_tasks.begin());
+    m_view.TaskViewRemoveFirst();
+}
+
+void TTaskList::Clear()
+{
+    m_tasks.clear();
+    m_view.TaskViewClear();
+    m_view.SetActionEnabled(TViewAction::Disconnect, false);
+    m_view.SetActionEnabled(TViewAction::Abort, false);
+    RunnerBusy = false;
+}

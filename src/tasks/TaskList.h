@@ -1,0 +1,40 @@
+#pragma once
+
+#include "tasks/Task.h"
+
+#include <memory>
+#include <vector>
+
+class TView;
+
+// The queue of pending tasks, head first, and its companion task view: every change of
+// the list is mirrored in the view, one top-level node per task.
+class TTaskList
+{
+public:
+    explicit TTaskList(TView& view);
+
+    // A task is running, or the queue is held because Auto Start is off.
+    bool RunnerBusy = false;
+    // A dial-up task has been queued and no hang-up task since.
+    bool DialUpQueued = false;
+
+    int Count() const { return static_cast<int>(m_tasks.size()); }
+    bool IsEmpty() const { return m_tasks.empty(); }
+    TTask& Head() { return *m_tasks.front(); }
+    const TTask& At(int index) const { return *m_tasks.at(static_cast<size_t>(index)); }
+
+    // Appends the task at the end and shows it at the end of the task view.
+    TTask& Add(TTask task);
+    void AddTaskToView(const TTask& task);
+
+    // Frees the head task and drops its node; nothing happens on an empty list.
+    void RemoveHead();
+    // Frees every task, empties the view, disables Disconnect and Abort and clears
+    // RunnerBusy. Saving first is the caller's business.
+    void Clear();
+
+private:
+    TView& m_view;
+    std::vector<std::unique_ptr<TTask>> m_tasks;
+};

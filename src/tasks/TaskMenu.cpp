@@ -1,0 +1,35 @@
+#include "tasks/TaskMenu.h"
+
+#include "app/View.h"
+#include "tasks/TaskFile.h"
+#include "tasks/TaskList.h"
+#include "tasks/TaskRunner.h"
+
+TTaskMenu::TTaskMenu(TTaskList& list, TTaskFile& file, TTaskRunner& runner, TView& view)
+    : m_list(list), m_file(file), m_runner(runner), m_view(view)
+{
+}
+
+void TTaskMenu::TaskMenuClick()
+{
+    m_view.SetActionEnabled(TViewAction::TasksClear, !m_list.IsEmpty());
+}
+
+void TTaskMenu::TasksClearClick()
+{
+    const bool save = m_view.AskYesNo(QStringLiteral("Would you like to save your tasks?"));
+    m_runner.ClearTaskList(save);
+}
+
+void TTaskMenu::TasksReloadClick()
+{
+    m_file.ReadTasks();
+}
+
+void TTaskMenu::TasksViewClick()
+{
+    if (m_list.IsEmpty())
+        m_view.ShowWarning(QStringLiteral("The task list is empty."));
+    else
+        m_view.ShowTaskWindow();
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+class TTaskFile;
+class TTaskList;
+class TTaskRunner;
+class TView;
+
+// The Tasks menu's handlers that act on the list and the task file.
+class TTaskMenu
+{
+public:
+    TTaskMenu(TTaskList& list, TTaskFile& file, TTaskRunner& runner, TView& view);
+
+    // The menu opens: "&Clear" is offered only while there is something to clear.
+    void TaskMenuClick();
+    void TasksClearClick();
+    void TasksReloadClick();
+    void TasksViewClick();
+
+private:
+    TTaskList& m_list;
+    TTaskFile& m_file;
+    TTaskRunner& m_runner;
+    TView& m_view;
+};

@@ -1,0 +1,221 @@
+#include "tasks/TaskRunner.h"
+
+#include "app/AppState.h"
+#include "app/Logger.h"
+#include "article/NewsArticle.h"
+#include "net/bcsNNTP.h"
+#include "tasks/TaskFile.h"
+#include "tasks/TaskList.h"
+
+namespace {
+
+const QString WaitingText = QStringLiteral("Waiting for response from host");
+const QString ReceivingText = QStringLiteral("Receiving group names");
+const QString OfflineText = QStringLiteral("Offline");
+
+} // namespace
+
+TTaskRunner::TTaskRunner(TTaskList& list, TTaskFile& file, TbcsNNTP& client, TView& view,
+                         TLogger& logger, TAppState& state, QObject* parent)
+    : QObject(parent), m_list(list), m_file(file), m_client(client), m_view(view), m_logger(logger),
+      m_state(state)
+{
+    m_handlers[tkDisconnect] = [this](TTask&) { DoDisconnect(); };
+    connect(&client, &TbcsNNTP::OnNewStatus, this, &TTaskRunner::NNTPNewStatus);
+    connect(&client, &TbcsNNTP::OnDisconnected, this, &TTaskRunner::NNTPDisconnected);
+    connect(&client, &TbcsNNTP::OnError, this, &TTaskRunner::NNTPError);
+    connect(&client, &TbcsNNTP::OnCanceled, this, &TTaskRunner::NNTPCanceled);
+}
+
+void TTaskRunner::SetHandler(TTaskKind kind, THandler handler)
+{
+    Q_ASSERT(IsKnownTaskKind(kind));
+    m_handlers[kind] = std::move(handler);
+}
+
+void TTaskRunner::IdleStep()
+{
+    if (!m_list.RunnerBusy && !m_list.IsEmpty())
+        DoTaskList();
+    if (m_list.IsEmpty())
+        m_list.RunnerBusy = !AutoStart();
+}
+
+TIdleState TTaskRunner::IdleState() const
+{
+    TIdleState idle;
+    idle.TaskCount = m_list.Count();
+    idle.AutoStart = AutoStart();
+    idle.TaskFileExists = m_file.Exists();
+    idle.Connected = m_client.Connected();
+    return idle;
+}
+
+void TTaskRunner::DoTaskList()
+{
+    if (m_list.IsEmpty())
+        return;
+    m_list.RunnerBusy = true;
+    TTask& head = m_list.Head();
+    const THandler* handler = IsKnownTaskKind(head.Kind) ? &m_handlers[head.Kind] : nullptr;
+    if (!handler || !*handler) {
+        dropUnknownHead(head);
+        return;
+    }
+    (*handler)(head);
+}
+
+void TTaskRunner::dropUnknownHead(const TTask& task)
+{
+    // Only a hand-edited task file can bring such a task; holding the queue on it would
+    // stop everything behind it.
+    m_logger.LogIt(QStringLiteral("Error: No action for a task of kind %1; the task was dropped")
+                       .arg(static_cast<int>(task.Kind)));
+    DoNextTask();
+}
+
+void TTaskRunner::DoNextTask()
+{
+    if (m_list.IsEmpty())
+        return;
+    m_list.RemoveHead();
+    m_list.RunnerBusy = false;
+}
+
+void TTaskRunner::SetStatus(const QString& text)
+{
+    m_state.CurrentProcName = QStringLiteral("SetStatus");
+    m_view.SetStatusText(text);
+}
+
+void TTaskRunner::ClearTaskList(bool save)
+{
+    if (save && !m_list.IsEmpty())
+        m_file.SaveTasks();
+    m_list.Clear();
+}
+
+bool TTaskRunner::AutoStart() const
+{
+    return m_state.Settings.AutoStart;
+}
+
+void TTaskRunner::DisconnectButtonClick()
+{
+    TTask task;
+    task.Kind = tkDisconnect;
+    task.Text1 = m_state.Settings.Host;
+    m_list.Add(task);
+    const ProfileSettings& s = m_state.Settings;
+    if (s.RASOpenBefore && s.RASCloseConnectionAfter && m_hooks.AddHangupTask)
+        m_hooks.AddHangupTask();
+}
+
+void TTaskRunner::DoDisconnect()
+{
+    if (!m_client.Connected()) {
+        DoNextTask();
+        return;
+    }
+    m_client.Quit();
+    m_logger.LogIt(OfflineText);
+    SetStatus(OfflineText);
+    DoNextTask();
+    m_view.SetActionEnabled(TViewAction::Disconnect, false);
+}
+
+void TTaskRunner::AbortButtonClick()
+{
+    if (!m_view.AskYesNo(QStringLiteral("Are you sure that you want to cancel all tasks?")))
+        return;
+    m_view.SetActionEnabled(TViewAction::Disconnect, false);
+    m_view.SetActionEnabled(TViewAction::Abort, false);
+    ClearTaskList(true);
+    m_list.DialUpQueued = false;
+    if (m_hooks.AbortDialUp)
+        m_hooks.AbortDialUp();
+    m_client.Cancel();
+}
+
+void TTaskRunner::TasksStartClick()
+{
+    m_list.RunnerBusy = false;
+}
+
+void TTaskRunner::TasksAutoStartClick()
+{
+    m_state.Settings.AutoStart = !m_state.Settings.AutoStart;
+}
+
+void TTaskRunner::NNTPNewStatus(TClientStatus status)
+{
+    switch (status) {
+    case csLookingUp:
+        SetStatus(QStringLiteral("Looking up ") + m_client.Server());
+        break;
+    case csConnecting:
+        SetStatus(QStringLiteral("Connecting to ") + m_client.Server());
+        break;
+    case csListSent:
+    case csNewGroupsSent:
+    case csPostSent:
+    case csArticleSent:
+        SetStatus(WaitingText);
+        break;
+    case csReceivingList:
+    case csReceivingNewGroups:
+        SetStatus(ReceivingText);
+        break;
+    case csLoggingIn:
+        SetStatus(QStringLiteral("Logging in"));
+        break;
+    case csComposing:
+        SetStatus(QStringLiteral("Composing article"));
+        break;
+    case csSendingArticle:
+        SetStatus(m_client.Article() ? m_client.Article()->Subject : QString());
+        break;
+    default:
+        break;
+    }
+    LastClientStatus = status;
+}
+
+void TTaskRunner::NNTPDisconnected()
+{
+    m_view.SetActionEnabled(TViewAction::Disconnect, false);
+    m_logger.LogIt(OfflineText);
+    SetStatus(OfflineText);
+    if (LastClientStatus != csClosing && !m_list.IsEmpty()) {
+        ClearTaskList(true);
+        m_view.ShowWarning(QStringLiteral("Your connection to %1 was unexpectedly closed.")
+                               .arg(m_client.Server()) +
+                           QStringLiteral("\nAll tasks have been cancelled."));
+    }
+    stopPart();
+    DoNextTask();
+}
+
+void TTaskRunner::NNTPError(const QString& text)
+{
+    m_logger.LogIt(text);
+    ClearTaskList(true);
+    SetStatus(text);
+    m_view.ShowWarning(text);
+    stopPart();
+    DoNextTask();
+}
+
+void TTaskRunner::NNTPCanceled()
+{
+    stopPart();
+    SetStatus(QStringLiteral("Canceled"));
+}
+
+void TTaskRunner::stopPart()
+{
+    if (!PartInFlight)
+        return;
+    PartInFlight = false;
+    emit PartStopped();
+}

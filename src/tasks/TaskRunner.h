@@ -1,0 +1,93 @@
+#pragma once
+
+#include "app/View.h"
+#include "net/ClientStatus.h"
+#include "tasks/Task.h"
+
+#include <QObject>
+#include <array>
+#include <functional>
+
+struct TAppState;
+class TbcsNNTP;
+class TLogger;
+class TTaskFile;
+class TTaskList;
+
+// Marks LastClientStatus while a dial-up task dials: no news client status has come since.
+constexpr quint8 DialingMarker = 16;
+
+// Runs the queue one task at a time, head first. It has no loop of its own: the idle step
+// starts the head task by its kind, and every task ends in an event handler that calls
+// DoNextTask, so the next task starts at the next idle step, never inside the handler.
+// Also carries the session controls that act on the queue (Disconnect, Abort, Start,
+// Auto Start) and the handlers of the news client's status, disconnect, error and cancel
+// events, to which it connects itself.
+class TTaskRunner : public QObject
+{
+    Q_OBJECT
+public:
+    // Starts the head task of a kind run elsewhere. The task is valid only during the
+    // call: anything that outlives it (an operation waiting for events) keeps a copy.
+    using THandler = std::function<void(TTask& task)>;
+
+    struct THooks
+    {
+        std::function<void()> AddHangupTask; // queues a hang-up after a Disconnect task
+        std::function<void()> AbortDialUp;   // hangs up a dial the program made, forgets it
+    };
+
+    TTaskRunner(TTaskList& list, TTaskFile& file, TbcsNNTP& client, TView& view, TLogger& logger,
+                TAppState& state, QObject* parent = nullptr);
+
+    void SetHandler(TTaskKind kind, THandler handler);
+    void SetHooks(THooks hooks) { m_hooks = std::move(hooks); }
+
+    // The last status the news client reported, or DialingMarker.
+    quint8 LastClientStatus = csIdle;
+    // True while a part of a multipart upload waits for the server's answer.
+    bool PartInFlight = false;
+
+    // The runner's part of the idle step: starts the head task when nothing runs, and on
+    // an empty list holds or releases the queue by the Auto Start check mark.
+    void IdleStep();
+    // What the idle refresh of the window shows about the queue.
+    TIdleState IdleState() const;
+
+    void DoTaskList();
+    void DoNextTask();
+    void SetStatus(const QString& text);
+    // Empties the list, saving it to the task file first when save is set and it holds
+    // tasks. An operation in progress goes on; its end finds the list empty.
+    void ClearTaskList(bool save);
+
+    bool AutoStart() const;
+    void DisconnectButtonClick();
+    void DoDisconnect();
+    void AbortButtonClick();
+    void TasksStartClick();
+    void TasksAutoStartClick();
+
+    void NNTPNewStatus(TClientStatus status);
+    void NNTPDisconnected();
+    void NNTPError(const QString& text);
+    void NNTPCanceled();
+
+signals:
+    // PartInFlight was cleared because the part will get no answer (error, disconnect,
+    // cancel): a multipart upload must stop its series.
+    void PartStopped();
+
+private:
+    void stopPart();
+    void dropUnknownHead(const TTask& task);
+
+    TTaskList& m_list;
+    TTaskFile& m_file;
+    TbcsNNTP& m_client;
+    TView& m_view;
+    TLogger& m_logger;
+    TAppState& m_state;
+    THooks m_hooks;
+    std::array<THandler, TaskKindCount> m_handlers;
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "FakeClock.h"
+#include "GroupsFixture.h"
+
+#include "app/SettingsStore.h"
+#include "groups/GroupDownload.h"
+#include "net/bcsNNTP.h"
+#include "tasks/TaskFile.h"
+#include "tasks/TaskList.h"
+#include "tasks/TaskRunner.h"
+
+#include <QTest>
+
+// The store with everything a group task runs through: the task list and runner, the news
+// client, the settings store and a clock that stands still.
+struct TDownloadFixture : TGroupsFixture
+{
+    TFakeClock Clock;
+    TSettingsStore Settings{State.DataFile(QStringLiteral("settings.ini"))};
+    TTaskList Tasks{View};
+    TTaskFile TaskFile{State, Tasks, Logger, View};
+    TbcsNNTP Client;
+    TTaskRunner Runner{Tasks, TaskFile, Client, View, Logger, State};
+    TGroupDownload Download{*Store, Tasks, Runner, Client, Settings, Clock};
+
+    TDownloadFixture()
+    {
+        Runner.SetHandler(tkGroupDownload, [this](TTask& t) { Download.DoList(t); });
+        Runner.SetHandler(tkNewGroups, [this](TTask& t) { Download.DoNew(t); });
+        State.Settings.DisconnectWhenDone = false;
+    }
+
+    // Steps the runner as the idle hook would until the queue is empty.
+    bool RunQueue(int timeoutMs = 20000)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!Tasks.IsEmpty() && waited.elapsed() < timeoutMs) {
+            Runner.IdleStep();
+            QTest::qWait(5);
+        }
+        return Tasks.IsEmpty();
+    }
+
+    QString StoredLastUpdate(const QString& key = QStringLiteral("Default")) const
+    {
+        return Settings.ReadString(key, QStringLiteral("LastUpdate"), QStringLiteral("none"));
+    }
+};

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "ScriptedView.h"
+#include "app/AppState.h"
+#include "app/Clock.h"
+#include "app/Logger.h"
+#include "app/SessionLog.h"
+#include "groups/NewsrcStore.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+#include <memory>
+
+// One record as the file holds it, built byte by byte so the tests do not reuse the code
+// they check: the name NUL-padded to 76 bytes, the count little-endian, the flag.
+inline QByteArray Record(const QByteArray& name, qint32 count, quint8 flag)
+{
+    QByteArray r = name.left(75);
+    r.resize(76, '\0');
+    const quint32 c = quint32(count);
+    for (int i = 0; i < 4; ++i)
+        r.append(char((c >> (8 * i)) & 0xff));
+    r.append(char(flag));
+    return r;
+}
+
+// A profile in a private folder with its store, view and log.
+struct TGroupsFixture
+{
+    QTemporaryDir Dir;
+    TAppState State;
+    TSessionLog Session{TClock::System()};
+    TLogger Logger{Session, TClock::System()};
+    TScriptedView View;
+    std::unique_ptr<TNewsrcStore> Store;
+
+    TGroupsFixture()
+    {
+        State.ProgramDir = Dir.path() + QLatin1Char('/');
+        State.SetProfile(QStringLiteral("Default"));
+        Logger.SetFileName(State.DataFile(QStringLiteral("quorvel.log")));
+        Store = std::make_unique<TNewsrcStore>(State, Logger, View);
+    }
+
+    QString Path() const { return State.NewsrcPath; }
+
+    void WriteFile(const QByteArray& bytes, const QString& path = QString()) const
+    {
+        QFile f(path.isEmpty() ? State.NewsrcPath : path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+    }
+
+    QByteArray ReadFile(const QString& path = QString()) const
+    {
+        QFile f(path.isEmpty() ? State.NewsrcPath : path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // Names of a list in order.
+    static QStringList Names(const TGroupList& list)
+    {
+        QStringList names;
+        for (const TGroupIndex& g : list)
+            names << g.Name;
+        return names;
+    }
+};

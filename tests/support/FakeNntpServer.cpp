@@ -1,0 +1,213 @@
+#include "FakeNntpServer.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <memory>
+
+struct TFakeNntpServer::TSession
+{
+    std::optional<TRule> Article; // the rule that accepted the article in progress
+    QByteArray Text;
+    int Lines = 0;
+    bool Stalled = false;
+};
+
+TFakeNntpServer::TFakeNntpServer(QObject* parent) : QObject(parent), m_server(new QTcpServer(this))
+{
+    connect(m_server, &QTcpServer::newConnection, this, &TFakeNntpServer::accept);
+}
+
+TFakeNntpServer::~TFakeNntpServer() = default;
+
+bool TFakeNntpServer::Start()
+{
+    return m_server->listen(QHostAddress::LocalHost, 0);
+}
+
+quint16 TFakeNntpServer::Port() const
+{
+    return m_server->serverPort();
+}
+
+QString TFakeNntpServer::Server() const
+{
+    return QString("127.0.0.1:%1").arg(Port());
+}
+
+TFakeNntpServer& TFakeNntpServer::Add(const TRule& rule)
+{
+    m_rules.append(rule);
+    return *this;
+}
+
+TFakeNntpServer& TFakeNntpServer::On(const QByteArray& command, const QList<QByteArray>& lines,
+                                     bool once)
+{
+    TRule rule;
+    rule.Command = command;
+    rule.Lines = lines;
+    rule.Once = once;
+    return Add(rule);
+}
+
+TFakeNntpServer& TFakeNntpServer::OnRaw(const QByteArray& command, const QByteArray& raw,
+                                        bool once)
+{
+    TRule rule;
+    rule.Command = command;
+    rule.Action = TAction::Raw;
+    rule.Raw = raw;
+    rule.Once = once;
+    return Add(rule);
+}
+
+TFakeNntpServer& TFakeNntpServer::OnStall(const QByteArray& command, bool once)
+{
+    TRule rule;
+    rule.Command = command;
+    rule.Action = TAction::Stall;
+    rule.Once = once;
+    return Add(rule);
+}
+
+TFakeNntpServer& TFakeNntpServer::OnDrop(const QByteArray& command, bool once)
+{
+    TRule rule;
+    rule.Command = command;
+    rule.Action = TAction::Drop;
+    rule.Once = once;
+    return Add(rule);
+}
+
+TFakeNntpServer& TFakeNntpServer::OnPost(const QList<QByteArray>& result, bool once)
+{
+    TRule rule;
+    rule.Command = "POST";
+    rule.Lines = {"340 send article to be posted. End with <CR-LF>.<CR-LF>"};
+    rule.TakesArticle = true;
+    rule.Result = result;
+    rule.Once = once;
+    return Add(rule);
+}
+
+void TFakeNntpServer::accept()
+{
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        ++m_connections;
+        auto session = std::make_shared<TSession>();
+        if (m_receiveBufferSize > 0) {
+            socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                                    m_receiveBufferSize);
+            socket->setReadBufferSize(m_receiveBufferSize);
+        }
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, session] {
+            while (!session->Stalled && socket->canReadLine()) {
+                QByteArray line = socket->readLine();
+                line.chop(line.endsWith("\r\n") ? 2 : (line.endsWith('\n') ? 1 : 0));
+                if (session->Article)
+                    handleArticleLine(socket, *session, line);
+                else
+                    handleCommand(socket, *session, line);
+                if (socket->state() != QAbstractSocket::ConnectedState)
+                    return;
+            }
+        });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            ++m_closed;
+            socket->deleteLater();
+            emit ConnectionClosed();
+        });
+        if (m_dropOnConnect) {
+            socket->disconnectFromHost();
+            continue;
+        }
+        if (!m_greeting.isEmpty())
+            sendLines(socket, {m_greeting});
+    }
+}
+
+std::optional<TFakeNntpServer::TRule> TFakeNntpServer::match(const QByteArray& command)
+{
+    for (qsizetype i = 0; i < m_rules.size(); ++i) {
+        const TRule& rule = m_rules.at(i);
+        const bool prefix = rule.Command.endsWith('*');
+        const bool hit = prefix ? command.startsWith(rule.Command.chopped(1))
+                                : command == rule.Command;
+        if (!hit)
+            continue;
+        if (rule.Once)
+            return m_rules.takeAt(i);
+        return rule;
+    }
+    return std::nullopt;
+}
+
+void TFakeNntpServer::handleCommand(QTcpSocket* socket, TSession& session,
+                                    const QByteArray& line)
+{
+    m_commands.append(line);
+    emit CommandReceived(line);
+    const std::optional<TRule> rule = match(line);
+    if (!rule) {
+        if (line == "QUIT") {
+            sendLines(socket, {"205 Bye"});
+            socket->disconnectFromHost();
+        } else {
+            sendLines(socket, {"500 What?"});
+        }
+        return;
+    }
+    switch (rule->Action) {
+    case TAction::Reply:
+        sendLines(socket, rule->Lines);
+        break;
+    case TAction::Raw:
+        socket->write(rule->Raw);
+        break;
+    case TAction::Stall:
+        break;
+    case TAction::Drop:
+        socket->disconnectFromHost();
+        return;
+    }
+    if (rule->TakesArticle) {
+        session.Article = rule;
+        session.Text.clear();
+        session.Lines = 0;
+        m_articleLines = 0;
+    }
+}
+
+void TFakeNntpServer::handleArticleLine(QTcpSocket* socket, TSession& session,
+                                        const QByteArray& line)
+{
+    const TRule& rule = *session.Article;
+    if (line == ".") {
+        const QList<QByteArray> result = rule.Result;
+        session.Article.reset();
+        m_articles.append(session.Text);
+        emit ArticleReceived();
+        sendLines(socket, result);
+        return;
+    }
+    if (session.Lines > 0)
+        session.Text += "\r\n";
+    session.Text += line;
+    m_articleLines = ++session.Lines;
+    if (rule.DropAfterLines >= 0 && session.Lines >= rule.DropAfterLines) {
+        socket->abort();
+        return;
+    }
+    if (rule.StallAfterLines >= 0 && session.Lines >= rule.StallAfterLines)
+        session.Stalled = true;
+}
+
+void TFakeNntpServer::sendLines(QTcpSocket* socket, const QList<QByteArray>& lines)
+{
+    QByteArray out;
+    for (const QByteArray& line : lines)
+        out += line + "\r\n";
+    socket->write(out);
+}

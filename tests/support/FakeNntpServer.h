@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class QTcpServer;
+class QTcpSocket;
+
+// A scripted NNTP server on 127.0.0.1 at a port it picks, running on the test's event loop.
+// It greets each connection, then answers each command line by the first rule that matches
+// (an exact command, or a prefix ending in "*"); rules marked once are used up. A rule replies
+// with lines (CR LF added), raw bytes, nothing at all (a stall) or by closing the connection.
+// After a rule that accepts an article, the lines up to "." are collected as one article and
+// answered with the rule's result lines. Without a matching rule: "500 What?"; QUIT without a
+// rule gets "205 Bye" and a close.
+class TFakeNntpServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class TAction
+    {
+        Reply, // send Lines
+        Raw,   // send Raw as it is
+        Stall, // send nothing
+        Drop,  // close the connection
+    };
+
+    struct TRule
+    {
+        QByteArray Command;
+        TAction Action = TAction::Reply;
+        QList<QByteArray> Lines;
+        QByteArray Raw;
+        bool Once = false;
+        // Accepting an article: Lines is the 340 reply, Result the answer to its ".".
+        bool TakesArticle = false;
+        QList<QByteArray> Result;
+        // With an article: close the connection / stop answering after this many lines.
+        int DropAfterLines = -1;
+        int StallAfterLines = -1;
+    };
+
+    explicit TFakeNntpServer(QObject* parent = nullptr);
+    ~TFakeNntpServer() override;
+
+    bool Start();
+    quint16 Port() const;
+    // "127.0.0.1:port", for the client's Server setting.
+    QString Server() const;
+
+    // The greeting line; empty: say nothing (a stall). DropOnConnect closes at once.
+    void SetGreeting(const QByteArray& line) { m_greeting = line; }
+    void SetDropOnConnect(bool on) { m_dropOnConnect = on; }
+    // A small receive buffer makes a client's writes block sooner when the server stalls.
+    void SetReceiveBufferSize(int bytes) { m_receiveBufferSize = bytes; }
+
+    TFakeNntpServer& On(const QByteArray& command, const QList<QByteArray>& lines,
+                        bool once = false);
+    TFakeNntpServer& OnRaw(const QByteArray& command, const QByteArray& raw, bool once = false);
+    TFakeNntpServer& OnStall(const QByteArray& command, bool once = false);
+    TFakeNntpServer& OnDrop(const QByteArray& command, bool once = false);
+    // POST: "340 send article", then result (default "240 article posted ok").
+    TFakeNntpServer& OnPost(const QList<QByteArray>& result = {"240 article posted ok"},
+                            bool once = false);
+    TFakeNntpServer& Add(const TRule& rule);
+
+    // What happened.
+    int Connections() const { return m_connections; }
+    int Closed() const { return m_closed; }
+    // Command lines received, in order, over every connection (article lines not included).
+    const QList<QByteArray>& Commands() const { return m_commands; }
+    // Each complete article as received, lines joined with CR LF, the "." line left out.
+    const QList<QByteArray>& Articles() const { return m_articles; }
+    // Article lines received so far for the article in progress.
+    int ArticleLinesSoFar() const { return m_articleLines; }
+
+signals:
+    void CommandReceived(const QByteArray& command);
+    void ArticleReceived();
+    void ConnectionClosed();
+
+private:
+    struct TSession;
+
+    void accept();
+    void readFrom(QTcpSocket* socket);
+    void handleCommand(QTcpSocket* socket, TSession& session, const QByteArray& line);
+    void handleArticleLine(QTcpSocket* socket, TSession& session, const QByteArray& line);
+    std::optional<TRule> match(const QByteArray& command);
+    void sendLines(QTcpSocket* socket, const QList<QByteArray>& lines);
+
+    QTcpServer* m_server;
+    QByteArray m_greeting = "200 fake news server ready, posting allowed";
+    bool m_dropOnConnect = false;
+    int m_receiveBufferSize = 0;
+    QList<TRule> m_rules;
+    int m_connections = 0;
+    int m_closed = 0;
+    QList<QByteArray> m_commands;
+    QList<QByteArray> m_articles;
+    int m_articleLines = 0;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+// A private INN 2 instance for one test: a fresh folder under /tmp owned by the user news, a
+// free port on 127.0.0.1, innd started through scripts/inn-instance.sh and waited for until
+// it greets with "200", and stopped by its process id (folder removed) when this goes.
+class TInnServer
+{
+public:
+    struct TOptions
+    {
+        QString Auth; // "user:password": posting needs AUTHINFO
+        int Groups = 0; // extra groups quorvel.bulk.NNNNNNN
+    };
+
+    TInnServer() = default;
+    ~TInnServer();
+    TInnServer(const TInnServer&) = delete;
+    TInnServer& operator=(const TInnServer&) = delete;
+
+    // Whether inn2 is installed; a test without it is skipped.
+    static bool Available();
+    static QString SkipReason() { return "inn2 is not installed (scripts/install-deps.sh)"; }
+
+    bool Start(const TOptions& options, QString* error);
+    bool Start(QString* error) { return Start(TOptions(), error); }
+    void Stop();
+
+    quint16 Port() const { return m_port; }
+    // "127.0.0.1:port", for the client's Server setting.
+    QString Server() const;
+    QString Folder() const { return m_folder; }
+    qint64 ProcessId() const { return m_pid; }
+
+    // Adds a group through ctlinnd; false with the tool's output in error on failure.
+    bool NewGroup(const QString& name, QString* error);
+
+private:
+    static QString script();
+    static quint16 freePort();
+
+    QString m_folder;
+    quint16 m_port = 0;
+    qint64 m_pid = 0;
+};
+
+// Skips the running test when the news server is missing.
+#define QUORVEL_REQUIRE_INN()                                                                 \
+    do {                                                                                      \
+        if (!TInnServer::Available())                                                         \
+            QSKIP(qPrintable(TInnServer::SkipReason()));                                      \
+    } while (false)

@@ -1,0 +1,390 @@
+#include "TaskFixture.h"
+#include "app/Profiles.h"
+#include "app/SettingsStore.h"
+#include "tasks/TaskLine.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+Q_DECLARE_METATYPE(TTask)
+
+namespace {
+
+// Every text field of a task filled with something the comma-text form must protect.
+TTask awkwardTask(TTaskKind kind)
+{
+    const QStringList texts = {
+        QStringLiteral("alt.a,alt.b"),
+        QStringLiteral("say \"hi\", then go"),
+        QStringLiteral(" leading and trailing "),
+        QString(),
+        QStringLiteral("tab\there"),
+        QStringLiteral("two\r\nlines\nand\rmore"),
+        QStringLiteral("\""),
+        QStringLiteral("ctl\x01\x1f") + QChar(0) + QStringLiteral("end"),
+        QStringLiteral("Grüße \"quoted,\" ü"),
+        QStringLiteral("   "),
+    };
+    TTask t;
+    t.Kind = kind;
+    for (int i = 1; i <= 10; ++i)
+        t.Text(i) = texts[i - 1];
+    t.Flag1 = kind % 2 == 0;
+    t.Flag2 = kind % 3 == 0;
+    t.Timeout = -5;
+    t.PostTimeout = 120;
+    t.MaxLines = 5000;
+    return t;
+}
+
+QByteArray taskFile(const QByteArray& profile, const QList<QByteArray>& lines)
+{
+    QByteArray out = profile + "\r\n";
+    for (const QByteArray& l : lines)
+        out += l + "\r\n";
+    return out;
+}
+
+const QByteArray UploadLine =
+    "1,/tmp/a.jpg,me@example.com,,,\"\"\"%s\"\",pics,/tmp/a.jpg\",alt.test,,news.example.com,"
+    "\"u,p\",,60,30,0,y,n";
+
+} // namespace
+
+class TestTaskFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void lineRoundTrip_data();
+    void lineRoundTrip();
+    void fieldForms();
+    void fieldDefaults_data();
+    void fieldDefaults();
+    void taskView_data();
+    void taskView();
+    void saveAndReload();
+    void savedFileIsPrivateAndReplaced();
+    void saveFailureReported();
+    void reloadSwitchesProfile_data();
+    void reloadSwitchesProfile();
+    void dialUpLinesReplaced_data();
+    void dialUpLinesReplaced();
+    void damagedFileChangesNothing_data();
+    void damagedFileChangesNothing();
+    void missingFile();
+};
+
+void TestTaskFile::lineRoundTrip_data()
+{
+    QTest::addColumn<TTask>("task");
+    for (int kind = 0; kind < TaskKindCount; ++kind)
+        QTest::addRow("%s", qPrintable(TaskKindCaption(TTaskKind(kind))))
+            << awkwardTask(TTaskKind(kind));
+    QTest::addRow("unknown kind") << awkwardTask(TTaskKind(200));
+    QTest::addRow("all empty") << TTask{};
+}
+
+void TestTaskFile::lineRoundTrip()
+{
+    QFETCH(TTask, task);
+    const QString line = TaskLine::Write(task);
+    // Two copies in a row: each must come back as its own record despite embedded breaks.
+    TaskLine::TSplitError error;
+    const auto records = TaskLine::Split(line + "\r\n" + line + "\r\n", 2, &error);
+    QVERIFY2(records.has_value(), qPrintable(error.Text));
+    QCOMPARE(records->size(), 2);
+    QCOMPARE(records->at(0).FirstLine, 2);
+    const int breaks = int(line.count('\n') + line.count('\r') - line.count("\r\n"));
+    QCOMPARE(records->at(1).FirstLine, 2 + 1 + breaks);
+    for (const TaskLine::TRecord& r : *records) {
+        QString why;
+        const auto back = TaskLine::Read(r.Text, &why);
+        QVERIFY2(back.has_value(), qPrintable(why));
+        QCOMPARE(*back, task);
+    }
+}
+
+void TestTaskFile::fieldForms()
+{
+    // Two groups are one quoted field; empty texts are nothing between two commas.
+    TTask t = makeTask(tkUpload, QStringLiteral("/tmp/a.jpg"));
+    t.Text6 = QStringLiteral("alt.a,alt.b");
+    t.Flag1 = true;
+    QCOMPARE(TaskLine::Write(t), QStringLiteral("1,/tmp/a.jpg,,,,,\"alt.a,alt.b\",,,,,0,0,0,y,n"));
+    QString why;
+    const auto back = TaskLine::Read(TaskLine::Write(t), &why);
+    QVERIFY(back);
+    QCOMPARE(back->Text6, QStringLiteral("alt.a,alt.b"));
+    QCOMPARE(back->Text2, QString());
+}
+
+void TestTaskFile::fieldDefaults_data()
+{
+    QTest::addColumn<QString>("tail"); // fields 12 to 16
+    QTest::addColumn<int>("timeout");
+    QTest::addColumn<int>("postTimeout");
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<bool>("flag1");
+    QTest::addColumn<bool>("flag2");
+    QTest::newRow("numbers") << "15,-3,1000,y,y" << 15 << -3 << 1000 << true << true;
+    QTest::newRow("words") << "soon,later,many,n,n" << 60 << 30 << 0 << false << false;
+    QTest::newRow("empty") << ",,,n,n" << 60 << 30 << 0 << false << false;
+    QTest::newRow("capital Y") << "1,2,3,Y,y" << 1 << 2 << 3 << false << true;
+    QTest::newRow("yes is not y") << "1,2,3,yes,\"y\"" << 1 << 2 << 3 << false << true;
+}
+
+void TestTaskFile::fieldDefaults()
+{
+    QFETCH(QString, tail);
+    QString why;
+    const auto t = TaskLine::Read(QStringLiteral("1,a,b,c,d,e,f,g,h,i,j,") + tail, &why);
+    QVERIFY2(t, qPrintable(why));
+    QTEST(int(t->Timeout), "timeout");
+    QTEST(int(t->PostTimeout), "postTimeout");
+    QTEST(int(t->MaxLines), "maxLines");
+    QTEST(t->Flag1, "flag1");
+    QTEST(t->Flag2, "flag2");
+}
+
+void TestTaskFile::taskView_data()
+{
+    QTest::addColumn<TTask>("task");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QStringList>("children");
+    TTask up = makeUpload(QStringLiteral("/x/a.zip"));
+    QTest::newRow("dial-up") << makeTask(tkDialUp, "Modem") << "Dial-up" << QStringList{"Modem"};
+    QTest::newRow("upload") << up << "Upload"
+                            << QStringList{"news.example.com", "/x/a.zip", up.Text5};
+    QTest::newRow("download") << makeTask(tkGroupDownload, "news") << "Group download"
+                              << QStringList{"news"};
+    QTest::newRow("new groups") << makeTask(tkNewGroups, "news", "03/04/26 05:06:07")
+                                << "New groups" << QStringList{"news", "Since 03/04/26 05:06:07"};
+    QTest::newRow("disconnect") << makeTask(tkDisconnect, "news") << "Disconnect"
+                                << QStringList{"news"};
+    QTest::newRow("hangup") << makeTask(tkHangup, "Modem") << "Hangup" << QStringList{"Modem"};
+    QTest::newRow("unknown") << makeTask(TTaskKind(9), "x") << "" << QStringList{};
+}
+
+void TestTaskFile::taskView()
+{
+    QFETCH(TTask, task);
+    TaskFixture f;
+    f.list.Add(makeTask(tkDisconnect, "first"));
+    f.list.Add(task);
+    QCOMPARE(f.view.TaskNodes.size(), 2);
+    QTEST(f.view.TaskNodes[1].Caption, "caption");
+    QTEST(f.view.TaskNodes[1].Children, "children");
+
+    f.list.RemoveHead();
+    QCOMPARE(f.list.Count(), 1);
+    QCOMPARE(f.view.TaskNodes.size(), 1);
+    QTEST(f.view.TaskNodes[0].Caption, "caption");
+
+    f.list.RunnerBusy = true;
+    f.view.Actions[TViewAction::Abort] = true;
+    f.list.Clear();
+    QVERIFY(f.list.IsEmpty());
+    QVERIFY(f.view.TaskNodes.isEmpty());
+    QVERIFY(!f.list.RunnerBusy);
+    QCOMPARE(f.view.Actions.value(TViewAction::Abort, true), false);
+    QCOMPARE(f.view.Actions.value(TViewAction::Disconnect, true), false);
+    f.list.RemoveHead(); // nothing to remove: nothing happens
+    QVERIFY(f.view.TaskNodes.isEmpty());
+}
+
+void TestTaskFile::saveAndReload()
+{
+    TaskFixture f;
+    QList<TTask> saved = {makeUpload(QStringLiteral("/tmp/a b.jpg"), "alt.a,alt.b"),
+                          makeTask(tkGroupDownload, "news"),
+                          makeTask(tkNewGroups, "news", "03/04/26 05:06:07"),
+                          awkwardTask(tkUpload),
+                          makeTask(tkDisconnect, "news"),
+                          makeTask(tkHangup, "Modem"),
+                          awkwardTask(TTaskKind(7))};
+    for (const TTask& t : saved)
+        f.list.Add(t);
+    f.list.DialUpQueued = true;
+    QVERIFY(f.file.SaveTasks());
+    QVERIFY(!f.list.DialUpQueued);
+    QCOMPARE(f.list.Count(), saved.size()); // saving leaves the list as it is
+    QVERIFY(f.logged("Info: Tasks saved to " + f.file.FileName()));
+
+    const QByteArray bytes = f.fileBytes();
+    QVERIFY(bytes.startsWith("Default\r\n1,\"/tmp/a b.jpg\",\"me@example.com (Me)\","));
+    QVERIFY(bytes.contains(",\"alt.a,alt.b\","));
+    QVERIFY(bytes.contains("\r\n4,news,,,,,,,,,,0,0,0,n,n\r\n"));
+    QVERIFY(bytes.endsWith("\r\n"));
+
+    f.list.Clear();
+    f.view.TaskNodes.clear();
+    QVERIFY(f.file.ReadTasks());
+    QCOMPARE(f.tasks(), saved);
+    QCOMPARE(f.view.TaskNodes.size(), saved.size());
+    QCOMPARE(f.view.TaskNodes[6].Caption, QString());
+    QVERIFY(!QFile::exists(f.file.FileName()));
+    QVERIFY(!f.file.Exists());
+}
+
+void TestTaskFile::savedFileIsPrivateAndReplaced()
+{
+    TaskFixture f;
+    f.writeFile("Old\r\n4,old,,,,,,,,,,0,0,0,n,n\r\n4,old2,,,,,,,,,,0,0,0,n,n\r\n");
+    QFile::setPermissions(f.file.FileName(), QFile::ReadOwner | QFile::WriteOwner |
+                                                 QFile::ReadGroup | QFile::ReadOther);
+    f.list.Add(makeTask(tkDisconnect, "new"));
+    QVERIFY(f.file.SaveTasks());
+    QCOMPARE(f.fileBytes(), QByteArray("Default\r\n4,new,,,,,,,,,,0,0,0,n,n\r\n"));
+    QCOMPARE(QFileInfo(f.file.FileName()).permissions() &
+                 (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+             QFileDevice::Permissions());
+    QVERIFY(QFileInfo(f.file.FileName()).permissions() & QFile::WriteOwner);
+    // No temporary file is left beside it.
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList{"qvtasks.qv"});
+}
+
+void TestTaskFile::saveFailureReported()
+{
+    TaskFixture f;
+    f.state.ProgramDir = f.dir.filePath("missing/folder") + "/";
+    f.list.Add(makeTask(tkDisconnect, "news"));
+    QVERIFY(!f.file.SaveTasks());
+    QCOMPARE(f.view.Warnings.size(), 1);
+    QVERIFY(f.view.Warnings[0].contains(f.file.FileName()));
+    QVERIFY(!f.logged("Info: Tasks saved to " + f.file.FileName()));
+    QVERIFY(f.logged("Error: " + f.view.Warnings[0]));
+}
+
+void TestTaskFile::reloadSwitchesProfile_data()
+{
+    QTest::addColumn<QString>("known");   // profile names in the store
+    QTest::addColumn<QByteArray>("name"); // line 1 of the file
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QStringList>("selector");
+    QTest::newRow("missing profile")
+        << "Default" << QByteArray("Work") << "Work" << QStringList{"Default", "Work"};
+    QTest::newRow("listed profile")
+        << "Default,Home" << QByteArray("Home") << "Home" << QStringList{"Default", "Home"};
+    QTest::newRow("same in other case")
+        << "Default" << QByteArray("dEFAULT") << "Default" << QStringList{"Default"};
+}
+
+void TestTaskFile::reloadSwitchesProfile()
+{
+    QFETCH(QString, known);
+    QFETCH(QByteArray, name);
+    TaskFixture f;
+    TSettingsStore store(f.dir.filePath("Quorvel.ini"));
+    store.WriteString(TProfiles::CommonKey(), "Profiles", known);
+    TProfiles profiles(f.state, store, f.view, f.clock);
+    QList<int> countsAtSwitch;
+    profiles.SetHooks(
+        {.CreateNewsrcIfMissing = {}, .ProfileLoaded = [&] { countsAtSwitch << f.list.Count(); }});
+    profiles.ReadProfiles();
+    int checkRas = 0;
+    f.file.SetHooks({.SwitchProfile = [&](const QString& n) { profiles.SwitchWithoutSaving(n); },
+                     .CheckRas = [&] { ++checkRas; }});
+
+    f.writeFile(taskFile(name, {UploadLine}));
+    QVERIFY(f.file.ReadTasks());
+    QTEST(f.state.ProfileName, "current");
+    QTEST(profiles.Names(), "selector");
+    QCOMPARE(f.view.Profiles, profiles.Names());
+    const bool switched = f.state.ProfileName != "Default";
+    // The profile is current before any of its tasks is queued.
+    QCOMPARE(countsAtSwitch, switched ? QList<int>{0} : QList<int>{});
+    QCOMPARE(checkRas, 1);
+    QCOMPARE(f.list.Count(), 1);
+    QCOMPARE(f.list.At(0).Text9, QStringLiteral("u,p"));
+    QCOMPARE(f.list.At(0).Text5, QStringLiteral("\"%s\",pics,/tmp/a.jpg"));
+}
+
+void TestTaskFile::dialUpLinesReplaced_data()
+{
+    QTest::addColumn<bool>("dialBefore");
+    QTest::addColumn<QStringList>("kinds");
+    QTest::addColumn<bool>("dialUpQueued");
+    QTest::newRow("dial-up off") << false << QStringList{"Upload", "Hangup", "Upload"} << false;
+    QTest::newRow("dial-up on") << true << QStringList{"Dial-up", "Upload", "Hangup", "Upload"}
+                                << false;
+}
+
+void TestTaskFile::dialUpLinesReplaced()
+{
+    QFETCH(bool, dialBefore);
+    TaskFixture f;
+    f.state.Settings.RASConnection = QStringLiteral("Current entry");
+    // What the dial-up side does before a batch: one fresh dial-up task from the settings.
+    f.file.SetHooks({.SwitchProfile = {}, .CheckRas = [&] {
+                         if (dialBefore && !f.list.DialUpQueued) {
+                             f.list.Add(makeTask(tkDialUp, f.state.Settings.RASConnection));
+                             f.list.DialUpQueued = true;
+                         }
+                     }});
+    f.writeFile(taskFile("Default", {"0,Saved entry,user,secret,,,,,,,,0,0,0,y,y", UploadLine,
+                                     "5,Saved entry,,,,,,,,,,0,0,0,n,n", UploadLine}));
+    QVERIFY(f.file.ReadTasks());
+    QStringList kinds;
+    for (const TTask& t : f.tasks())
+        kinds << TaskKindCaption(t.Kind);
+    QTEST(kinds, "kinds");
+    QTEST(f.list.DialUpQueued, "dialUpQueued");
+    if (dialBefore)
+        QCOMPARE(f.list.At(0).Text1, QStringLiteral("Current entry"));
+}
+
+void TestTaskFile::damagedFileChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("badLine");
+    const QByteArray good = "4,news,,,,,,,,,,0,0,0,n,n";
+    QTest::newRow("empty file") << QByteArray() << 1;
+    QTest::newRow("15 fields") << taskFile("Elsewhere", {good, "4,news,,,,,,,,,,0,0,0,n"}) << 3;
+    QTest::newRow("kind not a number")
+        << taskFile("Elsewhere", {"x4,news,,,,,,,,,,0,0,0,n,n", good}) << 2;
+    QTest::newRow("kind too large")
+        << taskFile("Elsewhere", {good, good, "300" + good.mid(1)}) << 4;
+    QTest::newRow("blank line") << taskFile("Elsewhere", {good, "", good}) << 3;
+    QTest::newRow("quote never closed")
+        << taskFile("Elsewhere", {good, "4,\"news,,,,,,,,,,0,0,0,n,n", good}) << 3;
+    QTest::newRow("after a line break in a value")
+        << taskFile("Elsewhere", {"4,\"a\r\nb\",,,,,,,,,,0,0,0,n,n", "4,short"}) << 4;
+}
+
+void TestTaskFile::damagedFileChangesNothing()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, badLine);
+    TaskFixture f;
+    int hooksCalled = 0;
+    f.file.SetHooks({.SwitchProfile = [&](const QString&) { ++hooksCalled; },
+                     .CheckRas = [&] { ++hooksCalled; }});
+    f.writeFile(bytes);
+    QVERIFY(QFile::exists(f.file.FileName()));
+
+    QVERIFY(!f.file.ReadTasks());
+    QVERIFY(f.list.IsEmpty());
+    QVERIFY(f.view.TaskNodes.isEmpty());
+    QCOMPARE(hooksCalled, 0);
+    QCOMPARE(f.state.ProfileName, QStringLiteral("Default"));
+    QCOMPARE(f.fileBytes(), bytes);
+    QCOMPARE(f.view.Warnings.size(), 1);
+    const QString warning = f.view.Warnings[0];
+    QVERIFY2(
+        warning.startsWith(
+            QStringLiteral("Line %1 of the task file %2 ").arg(badLine).arg(f.file.FileName())),
+        qPrintable(warning));
+}
+
+void TestTaskFile::missingFile()
+{
+    TaskFixture f;
+    QVERIFY(!f.file.Exists());
+    QVERIFY(!f.file.ReadTasks());
+    QVERIFY(f.list.IsEmpty());
+    QCOMPARE(f.view.Warnings.size(), 1);
+    QVERIFY(f.view.Warnings[0].contains(f.file.FileName()));
+}
+
+QTEST_GUILESS_MAIN(TestTaskFile)
+#include "tst_taskfile.moc"
