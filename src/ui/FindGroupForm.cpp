@@ -1,5 +1,6 @@
 #include "ui/FindGroupForm.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -60,6 +61,12 @@ void TFindGroupForm::SetFindText(const QString& text)
     m_findText->setText(text);
     m_findText->selectAll();
     m_findText->setFocus();
+}
+
+void TFindGroupForm::SetMode(TFindMode mode)
+{
+    m_radioGroup->button(mode == TFindMode::All ? 1 : 0)->setChecked(true);
+    m_mode = mode;
 }
 
 void TFindGroupForm::RadioGroupClick()

@@ -1,27 +1,23 @@
 #pragma once
 
+#include "app/View.h"
+
 #include <QDialog>
 
 class QButtonGroup;
 class QLineEdit;
 
-enum class TFindMode
-{
-    First, // stop at the first match
-    All,   // select every match
-};
-
-// "Find Group": asks for a part of a group name, and keeps the search between searches:
-// the text, the row the next search starts from and whether to find the first or all.
+// "Find Group": asks for a part of a group name and whether to find the first matching group
+// or all of them. The window lives as long as the main window; the search itself keeps its
+// text and mode between searches and hands them in each time.
 class TFindGroupForm : public QDialog
 {
     Q_OBJECT
 public:
     explicit TFindGroupForm(QWidget* parent = nullptr);
 
-    QString SearchText;
-    int StartIndex = 0;
     TFindMode Mode() const { return m_mode; }
+    void SetMode(TFindMode mode);
 
     QString FindText() const;
     void SetFindText(const QString& text);

@@ -6,7 +6,7 @@
 #include "ui/AboutBox.h"
 #include "ui/FileDialogFilter.h"
 #include "ui/FindGroupForm.h"
-#include "ui/GroupPaneModel.h"
+#include "groups/GroupListModel.h"
 #include "ui/HelpWindow.h"
 #include "ui/HotRowDelegate.h"
 #include "ui/IncTextForm.h"
@@ -342,10 +342,8 @@ QWidget* TMainForm::BuildWorkArea()
     m_splitter2->setSizes({220, 640});
     m_driveTree->setMinimumWidth(120);
 
-    m_groupModel = new TGroupPaneModel(this);
     m_groupList = Named(new QTreeView(m_splitter1), "GroupList");
     m_groupList->setToolTip(QStringLiteral("News Groups Pane"));
-    m_groupList->setModel(m_groupModel);
     m_groupList->setRootIsDecorated(false);
     m_groupList->setItemsExpandable(false);
     m_groupList->setUniformRowHeights(true);
@@ -359,8 +357,6 @@ QWidget* TMainForm::BuildWorkArea()
     QHeaderView* header = m_groupList->header();
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(60);
-    header->resizeSection(0, 400);
-    header->resizeSection(1, 100);
     header->setSectionsClickable(true);
     header->setSectionsMovable(false);
     connect(header, &QHeaderView::sectionClicked, this, &TMainForm::GroupListColumnClick);
@@ -411,12 +407,16 @@ void TMainForm::SetDialup(bool available, TSetupForm2::TEntryLister listEntries)
     m_dialupEntries = std::move(listEntries);
 }
 
-void TMainForm::SetGroupRowSource(std::function<QPair<QString, QString>(int row)> source)
+void TMainForm::SetGroupModel(TGroupListModel* model)
 {
-    m_groupModel->SetRowSource([source = std::move(source)](int row) {
-        const auto texts = source(row);
-        return TGroupPaneModel::TRow{texts.first, texts.second};
-    });
+    m_groupModel = model;
+    m_groupList->setModel(model);
+    QHeaderView* header = m_groupList->header();
+    if (header->count() >= 2) {
+        header->resizeSection(0, 400);
+        header->resizeSection(1, 100);
+    }
+    FitGroupColumn();
 }
 
 void TMainForm::SetProcName(const char* name)
@@ -495,7 +495,11 @@ std::optional<QStringList> TMainForm::AskIncludeText()
 
 QString TMainForm::AskOpenFile(const QString& caption, const QString& filter)
 {
-    QFileDialog dialog(this, caption, m_openDialogDir, ToDialogFilter(filter));
+    if (!caption.isEmpty())
+        m_openCaption = caption;
+    if (!filter.isEmpty())
+        m_openFilter = filter;
+    QFileDialog dialog(this, m_openCaption, m_openDialogDir, ToDialogFilter(m_openFilter));
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -503,6 +507,15 @@ QString TMainForm::AskOpenFile(const QString& caption, const QString& filter)
         return {};
     m_openDialogDir = dialog.directory().absolutePath();
     return dialog.selectedFiles().constFirst();
+}
+
+std::optional<TFindAnswer> TMainForm::AskFindGroup(const QString& text, TFindMode mode)
+{
+    m_findGroupForm->SetFindText(text);
+    m_findGroupForm->SetMode(mode);
+    if (m_findGroupForm->exec() != QDialog::Accepted)
+        return std::nullopt;
+    return TFindAnswer{m_findGroupForm->FindText(), m_findGroupForm->Mode()};
 }
 
 void TMainForm::OpenSetup()
@@ -542,6 +555,9 @@ void TMainForm::SetActionEnabled(TViewAction action, bool enabled)
         break;
     case TViewAction::FindAgain:
         m_findAgainItem->setEnabled(enabled);
+        break;
+    case TViewAction::TasksClear:
+        SetCommandState(QStringLiteral("TasksClearItem"), enabled);
         break;
     }
 }
@@ -632,20 +648,32 @@ void TMainForm::TaskViewClear()
     m_taskListForm->Clear();
 }
 
+void TMainForm::ShowTaskWindow()
+{
+    m_taskListForm->show();
+    m_taskListForm->raise();
+    m_taskListForm->activateWindow();
+}
+
 void TMainForm::GroupPaneSetCount(int count)
 {
-    m_groupModel->SetCount(count);
+    if (!m_groupModel)
+        return;
+    m_groupModel->SetRowCount(count);
     FitGroupColumn();
 }
 
 void TMainForm::GroupPaneSetCaption(const QString& caption)
 {
-    m_groupModel->SetCaption(caption);
+    if (m_groupModel)
+        m_groupModel->SetCaption(caption);
 }
 
 QList<int> TMainForm::GroupPaneSelectedRows() const
 {
     QList<int> rows;
+    if (!m_groupModel)
+        return rows;
     for (const QModelIndex& index : m_groupList->selectionModel()->selectedRows(0))
         rows << index.row();
     std::sort(rows.begin(), rows.end());
@@ -654,6 +682,8 @@ QList<int> TMainForm::GroupPaneSelectedRows() const
 
 void TMainForm::GroupPaneSelectRows(const QList<int>& rows, bool clearOthers)
 {
+    if (!m_groupModel)
+        return;
     QItemSelection selection;
     int last = -1;
     for (int row : rows) {
@@ -666,15 +696,20 @@ void TMainForm::GroupPaneSelectRows(const QList<int>& rows, bool clearOthers)
     const auto flags =
         clearOthers ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Select;
     model->select(selection, flags | QItemSelectionModel::Rows);
-    if (last >= 0) {
+    if (last >= 0)
         model->setCurrentIndex(m_groupModel->index(last, 0), QItemSelectionModel::NoUpdate);
-        m_groupList->scrollTo(m_groupModel->index(last, 0), QAbstractItemView::EnsureVisible);
-    }
+}
+
+void TMainForm::GroupPaneMakeVisible(int row)
+{
+    if (m_groupModel && row >= 0 && row < m_groupModel->rowCount())
+        m_groupList->scrollTo(m_groupModel->index(row, 0), QAbstractItemView::EnsureVisible);
 }
 
 void TMainForm::GroupPaneRepaint()
 {
-    m_groupModel->RowsChanged();
+    if (m_groupModel)
+        m_groupModel->Repaint();
 }
 
 void TMainForm::CloseMainWindow()
@@ -684,14 +719,6 @@ void TMainForm::CloseMainWindow()
 
 // ---------------------------------------------------------------------------------------------
 // The window's own rules.
-
-std::optional<QString> TMainForm::AskFindGroup(const QString& lastText)
-{
-    m_findGroupForm->SetFindText(lastText);
-    if (m_findGroupForm->exec() != QDialog::Accepted)
-        return std::nullopt;
-    return m_findGroupForm->FindText();
-}
 
 bool TMainForm::AutoStartChecked() const
 {
@@ -728,7 +755,8 @@ void TMainForm::SetButtons(const TIdleState& facts)
     m_smallButton->setChecked(style == TFileListStyle::SmallIcon);
     m_detailsButton->setChecked(style == TFileListStyle::Details);
 
-    const bool groupChosen = m_groupList->selectionModel()->hasSelection();
+    const bool groupChosen =
+        m_groupList->selectionModel() && m_groupList->selectionModel()->hasSelection();
     m_postButton->setEnabled(groupChosen && m_fileList->HasSelection());
     m_fileOpenButton->setEnabled(groupChosen);
     m_tasksStartItem->setEnabled(facts.TaskCount > 0 && !facts.AutoStart);
@@ -771,10 +799,16 @@ bool TMainForm::SaveScreenshot(QWidget* widget, const QString& fileName)
 
 void TMainForm::FitGroupColumn()
 {
-    // The group column takes what the Count column leaves of the visible width.
-    const int countWidth = m_groupList->header()->sectionSize(1);
-    const int width = qMax(100, m_groupList->viewport()->width() - countWidth);
-    m_groupList->header()->resizeSection(0, width);
+    if (!m_groupModel || m_groupList->header()->count() < 2)
+        return;
+    // The group column takes what the Count column leaves, less room for the scroll bar
+    // when not every row fits.
+    const int rowHeight = qMax(1, m_groupList->sizeHintForRow(0));
+    const int visibleRows = m_groupList->viewport()->height() / rowHeight;
+    const int width = TGroupListModel::FirstColumnWidth(m_groupModel->rowCount(), visibleRows,
+                                                        m_groupList->width(),
+                                                        m_groupList->header()->sectionSize(1));
+    m_groupList->header()->resizeSection(0, qMax(100, width));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1034,7 +1068,10 @@ void TMainForm::GroupListColumnClick(int column)
 
 void TMainForm::TaskMenuClick()
 {
-    SetCommandState(QStringLiteral("TasksClearItem"), m_taskListForm->TaskCount() > 0);
+    if (Handlers.TaskMenuClick)
+        Handlers.TaskMenuClick();
+    else
+        SetCommandState(QStringLiteral("TasksClearItem"), m_taskListForm->TaskCount() > 0);
 }
 
 void TMainForm::TasksAutoStartClick()
@@ -1057,13 +1094,15 @@ void TMainForm::TasksReloadClick()
 
 void TMainForm::TasksViewClick()
 {
-    if (m_taskListForm->TaskCount() == 0) {
-        ShowWarning(QStringLiteral("The task list is empty."));
+    if (Handlers.TasksViewClick) {
+        Handlers.TasksViewClick();
         return;
     }
-    m_taskListForm->show();
-    m_taskListForm->raise();
-    m_taskListForm->activateWindow();
+    // The task view mirrors the task list, so it can answer alone.
+    if (m_taskListForm->TaskCount() == 0)
+        ShowWarning(QStringLiteral("The task list is empty."));
+    else
+        ShowTaskWindow();
 }
 
 void TMainForm::TasksStartClick()

@@ -23,7 +23,7 @@ class QTreeView;
 class TFileList;
 class TFindGroupForm;
 class TFolderTree;
-class TGroupPaneModel;
+class TGroupListModel;
 class THelpWindow;
 class TLogForm;
 class TSessionLog;
@@ -46,7 +46,8 @@ public:
     void AttachSessionLog(const TSessionLog& log);
     // Dial-up available: the setup dialog gets its Dial-up page, listing these entries.
     void SetDialup(bool available, TSetupForm2::TEntryLister listEntries = {});
-    void SetGroupRowSource(std::function<QPair<QString, QString>(int row)> source);
+    // The rows of the group pane; not owned. Until it is set the pane stays empty.
+    void SetGroupModel(TGroupListModel* model);
 
     TMainHandlers Handlers;
 
@@ -59,6 +60,7 @@ public:
                                          const QString& password) override;
     std::optional<QStringList> AskIncludeText() override;
     QString AskOpenFile(const QString& caption, const QString& filter) override;
+    std::optional<TFindAnswer> AskFindGroup(const QString& text, TFindMode mode) override;
     void OpenSetup() override;
     void SetStatusText(const QString& text) override;
     void SetProgress(int percent) override;
@@ -81,16 +83,15 @@ public:
     void TaskViewAdd(const QString& caption, const QStringList& children) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
+    void ShowTaskWindow() override;
     void GroupPaneSetCount(int count) override;
     void GroupPaneSetCaption(const QString& caption) override;
     QList<int> GroupPaneSelectedRows() const override;
     void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
+    void GroupPaneMakeVisible(int row) override;
     void GroupPaneRepaint() override;
     void CloseMainWindow() override;
 
-    // The find window with the last search text; the text on OK, nullopt otherwise. The
-    // window keeps the search state (mode, start index) between searches.
-    std::optional<QString> AskFindGroup(const QString& lastText);
     TFindGroupForm* FindGroupForm() const { return m_findGroupForm; }
 
     // Enables a command by its name ("GroupsNewItem", "GroupsSubscribeItem", ...) and, when
@@ -196,7 +197,10 @@ private:
     bool m_busy = false;
     bool m_shownOnce = false;
     bool m_closing = false;
+    // The file-open dialog keeps its folder, title and filter from one use to the next.
     QString m_openDialogDir;
+    QString m_openCaption;
+    QString m_openFilter = QStringLiteral("All Files|*.*");
 
     // Toolbar and menu commands.
     QAction* m_postButton = nullptr;
@@ -233,7 +237,7 @@ private:
     TFolderTree* m_driveTree = nullptr;
     TFileList* m_fileList = nullptr;
     QTreeView* m_groupList = nullptr;
-    TGroupPaneModel* m_groupModel = nullptr;
+    TGroupListModel* m_groupModel = nullptr;
     QLabel* m_taskPanel = nullptr;
     QLabel* m_folderPanel = nullptr;
 

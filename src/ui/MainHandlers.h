@@ -39,9 +39,11 @@ struct TMainHandlers
     std::function<void(int column)> GroupListColumnClick;
 
     // Tasks menu.
+    TCommand TaskMenuClick; // the menu opens
     TCommand TasksAutoStartClick;
     TCommand TasksClearClick;
     TCommand TasksReloadClick;
+    TCommand TasksViewClick;
     TCommand TasksStartClick;
 
     // Life cycle.

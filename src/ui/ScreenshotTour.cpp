@@ -1,5 +1,11 @@
 #include "ui/ScreenshotTour.h"
 
+#include "app/AppState.h"
+#include "app/Clock.h"
+#include "app/Logger.h"
+#include "app/SessionLog.h"
+#include "groups/GroupListModel.h"
+#include "groups/NewsrcStore.h"
 #include "ui/AboutBox.h"
 #include "ui/HelpWindow.h"
 #include "ui/MainForm.h"
@@ -8,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -22,14 +29,23 @@ bool Save(QWidget* widget, const QString& folder, const QString& name)
 int TakeScreenshots(TMainForm& form, const QString& folder)
 {
     QDir().mkpath(folder);
-    static const QStringList groups = {
-        QStringLiteral("alt.binaries.test"), QStringLiteral("alt.binaries.pictures.nature"),
-        QStringLiteral("alt.test"),          QStringLiteral("comp.os.linux.announce"),
-        QStringLiteral("misc.test"),         QStringLiteral("news.announce.newusers")};
-    form.SetGroupRowSource(
-        [](int row) { return qMakePair(groups.value(row), QString::number(row * 3 % 7)); });
-    form.GroupPaneSetCaption(QStringLiteral("Subscribed Groups"));
-    form.GroupPaneSetCount(groups.size());
+    // Sample groups from a store of its own, so no profile's files are touched.
+    QTemporaryDir sampleDir;
+    TAppState sample;
+    sample.ProgramDir = sampleDir.path() + u'/';
+    sample.SetProfile(QStringLiteral("Sample"));
+    TSessionLog sampleLog(TClock::System());
+    TLogger logger(sampleLog, TClock::System());
+    TNewsrcStore store(sample, logger, form);
+    TGroupListModel model(store);
+    form.SetGroupModel(&model);
+    store.SaveFullList({QStringLiteral("alt.binaries.test"),
+                        QStringLiteral("alt.binaries.pictures.nature"), QStringLiteral("alt.test"),
+                        QStringLiteral("comp.os.linux.announce"), QStringLiteral("misc.test"),
+                        QStringLiteral("news.announce.newusers")},
+                       sample.NewsrcPath);
+    store.GroupView = TNewsrcStore::ViewUnsubscribed;
+    store.ShowGroups();
     form.GroupPaneSelectRows({0}, true);
     TIdleState idle;
     form.RefreshControls(idle);
@@ -62,5 +78,6 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     form.ShowHelp(425);
     if (THelpWindow* help = form.HelpWindow(); help && help->isVisible())
         saved += Save(help, folder, QStringLiteral("help.png")) ? 1 : 0;
+    form.SetGroupModel(nullptr);
     return saved;
 }

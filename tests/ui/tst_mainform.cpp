@@ -1,10 +1,14 @@
 #include "FakeClock.h"
 #include "ModalDriver.h"
+#include "app/Logger.h"
 #include "app/QuorvelApp.h"
 #include "app/SessionLog.h"
 #include "app/SettingsStore.h"
 #include "browser/FileList.h"
 #include "browser/FolderTree.h"
+#include "groups/GroupListModel.h"
+#include "groups/GroupListOperations.h"
+#include "groups/NewsrcStore.h"
 #include "ui/CheckAuth.h"
 #include "ui/FileDialogFilter.h"
 #include "ui/FindGroupForm.h"
@@ -97,6 +101,11 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<TMainForm> m_form;
     TAppState m_state;
+    // The group pane over a real store of the profile's groups.
+    std::unique_ptr<TSessionLog> m_session;
+    std::unique_ptr<TLogger> m_logger;
+    std::unique_ptr<TNewsrcStore> m_store;
+    std::unique_ptr<TGroupListModel> m_groups;
 };
 
 void TestMainForm::init()
@@ -105,16 +114,27 @@ void TestMainForm::init()
     m_state = TAppState();
     m_state.ProgramDir = m_dir->path() + u'/';
     m_state.VersionText = QStringLiteral("2.0.0.1");
+    m_state.SetProfile(QStringLiteral("Default"));
     m_form = std::make_unique<TMainForm>();
     m_form->AttachState(m_state);
-    m_form->SetGroupRowSource(
-        [](int row) { return qMakePair(GroupNames().value(row), QStringLiteral("0")); });
-    m_form->GroupPaneSetCount(GroupNames().size());
+    m_session = std::make_unique<TSessionLog>(TClock::System());
+    m_logger = std::make_unique<TLogger>(*m_session, TClock::System());
+    m_store = std::make_unique<TNewsrcStore>(m_state, *m_logger, *m_form);
+    m_groups = std::make_unique<TGroupListModel>(*m_store);
+    m_form->SetGroupModel(m_groups.get());
+    QVERIFY(m_store->SaveFullList(GroupNames(), m_state.NewsrcPath));
+    m_store->GroupView = TNewsrcStore::ViewUnsubscribed;
+    m_store->ShowGroups();
+    QCOMPARE(m_form->GroupList()->model()->rowCount(), GroupNames().size());
 }
 
 void TestMainForm::cleanup()
 {
     m_form.reset();
+    m_groups.reset();
+    m_store.reset();
+    m_logger.reset();
+    m_session.reset();
     m_dir.reset();
 }
 
@@ -354,7 +374,6 @@ void TestMainForm::loginAskedOnceUntilAnswered()
     QCOMPARE(shownUser, QStringLiteral("ann"));
     QCOMPARE(m_state.Settings.UserID, QStringLiteral("ann2"));
     QCOMPARE(m_state.Settings.Password, QStringLiteral("secret"));
-    QCOMPARE(m_state.CurrentProcName, QStringLiteral("CheckLogin"));
 
     // The password is known now: no second question.
     QVERIFY(CheckAuth(m_state, *m_form));
@@ -417,40 +436,46 @@ void TestMainForm::emptyTaskListIsReported()
 
 void TestMainForm::findKeepsModeAndSelectsAllRows()
 {
-    auto answer = [](const QString& text, const QString& mode, bool ok) {
-        WhenModal([=](QWidget* dialog) {
-            dialog->findChild<QLineEdit*>(QStringLiteral("FindText"))->setText(text);
+    TGroupListOperations operations(*m_store);
+    QString shownText;
+    auto answer = [&shownText](const QString& text, const QString& mode, bool ok) {
+        WhenModal([=, &shownText](QWidget* dialog) {
+            auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("FindText"));
+            shownText = field->text();
+            field->setText(text);
             for (auto* radio : dialog->findChildren<QRadioButton*>())
                 if (radio->text() == mode)
                     radio->click();
             ClickButton(dialog, ok ? QStringLiteral("OK") : QStringLiteral("Cancel"));
         });
     };
-    answer(QStringLiteral("test"), QStringLiteral("All"), true);
-    QCOMPARE(m_form->AskFindGroup(QStringLiteral("old")), std::optional<QString>("test"));
-    QCOMPARE(m_form->FindGroupForm()->Mode(), TFindMode::All);
-
-    // Every matching row selected at once, the earlier selection gone.
+    // "All": every matching group selected at once, the earlier selection gone.
     m_form->GroupPaneSelectRows({2}, true);
-    QList<int> matches;
-    for (int row = 0; row < GroupNames().size(); ++row)
-        if (GroupNames().at(row).contains(QStringLiteral("test")))
-            matches << row;
-    m_form->GroupPaneSelectRows(matches, true);
+    answer(QStringLiteral("test"), QStringLiteral("All"), true);
+    operations.GroupFindClick();
     QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({0, 1, 3}));
-    m_form->GroupPaneSelectRows({2}, false);
-    QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({0, 1, 2, 3}));
-
-    // The mode survives the window being closed; choosing First brings it back.
-    answer(QStringLiteral("alt"), QString(), false);
-    QCOMPARE(m_form->AskFindGroup(QStringLiteral("test")), std::nullopt);
+    QVERIFY(!m_form->Command("FindAgainItem")->isEnabled());
     QCOMPARE(m_form->FindGroupForm()->Mode(), TFindMode::All);
-    answer(QStringLiteral("alt"), QStringLiteral("First"), true);
-    QVERIFY(m_form->AskFindGroup(QStringLiteral("test")).has_value());
-    QCOMPARE(m_form->FindGroupForm()->Mode(), TFindMode::First);
 
-    // A new count empties the selection.
-    m_form->GroupPaneSetCount(2);
+    // The window opens with the last text and mode; "First" brings the single match back.
+    answer(QStringLiteral("test"), QStringLiteral("First"), true);
+    operations.GroupFindClick();
+    QCOMPARE(shownText, QStringLiteral("test"));
+    QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({0}));
+    QVERIFY(m_form->Command("FindAgainItem")->isEnabled());
+    operations.FindAgainClick();
+    QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({1}));
+
+    // Cancel keeps the selection and the mode.
+    answer(QStringLiteral("comp"), QStringLiteral("All"), false);
+    operations.GroupFindClick();
+    QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({1}));
+    QCOMPARE(operations.SearchMode, TFindMode::First);
+
+    // The pane's own selection calls: adding to and clearing the selection.
+    m_form->GroupPaneSelectRows({3}, false);
+    QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({1, 3}));
+    m_store->ShowGroups();
     QVERIFY(m_form->GroupPaneSelectedRows().isEmpty());
 }
 
