@@ -2,7 +2,8 @@
 
 #include <QStyledItemDelegate>
 
-// Underlines the row under the mouse, so the row a click will pick is plain to see.
+// Underlines the row under the mouse, so the row a click will pick is plain to see, and
+// right-aligns the group pane's counts.
 class THotRowDelegate : public QStyledItemDelegate
 {
     Q_OBJECT

@@ -6,7 +6,9 @@
 #include "ui/AboutBox.h"
 #include "ui/FileDialogFilter.h"
 #include "ui/FindGroupForm.h"
+#include "groups/GroupDownload.h"
 #include "groups/GroupListModel.h"
+#include "groups/GroupListOperations.h"
 #include "ui/HelpWindow.h"
 #include "ui/HotRowDelegate.h"
 #include "ui/IncTextForm.h"
@@ -444,6 +446,21 @@ void TMainForm::SetCommandState(const QString& name, bool enabled, const QString
         if (!caption.isEmpty())
             action->setText(caption);
     }
+}
+
+void TMainForm::ApplyGroupsMenu(const TGroupsMenuState& state)
+{
+    SetCommandState(QStringLiteral("GroupsNewItem"), state.NewEnabled, state.NewCaption);
+    SetCommandState(QStringLiteral("GroupsSubscribeItem"), state.SubscribeEnabled,
+                    state.SubscribeCaption);
+    SetCommandState(QStringLiteral("GroupsFindItem"), state.FindEnabled);
+}
+
+void TMainForm::ApplyShortcutMenu(const TShortcutMenuState& state)
+{
+    SetCommandState(QStringLiteral("Subscribed1"), state.SubscribedEnabled);
+    SetCommandState(QStringLiteral("Unsubscribed1"), state.UnsubscribedEnabled);
+    SetCommandState(QStringLiteral("New1"), state.NewEnabled);
 }
 
 QAction* TMainForm::Command(const QString& name) const

@@ -24,6 +24,8 @@ class TFileList;
 class TFindGroupForm;
 class TFolderTree;
 class TGroupListModel;
+struct TGroupsMenuState;
+struct TShortcutMenuState;
 class THelpWindow;
 class TLogForm;
 class TSessionLog;
@@ -98,6 +100,10 @@ public:
     // caption is not empty, gives it that caption.
     void SetCommandState(const QString& name, bool enabled, const QString& caption = {});
     QAction* Command(const QString& name) const;
+    // The Groups menu and the group pane's shortcut menu as the group operations work
+    // them out when the menus open.
+    void ApplyGroupsMenu(const TGroupsMenuState& state);
+    void ApplyShortcutMenu(const TShortcutMenuState& state);
 
     // The Auto Start check mark.
     bool AutoStartChecked() const;

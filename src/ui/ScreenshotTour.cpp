@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
+#include <QTreeView>
 #include <QTemporaryDir>
 
 namespace {
@@ -38,6 +39,7 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     TLogger logger(sampleLog, TClock::System());
     TNewsrcStore store(sample, logger, form);
     TGroupListModel model(store);
+    auto* previous = qobject_cast<TGroupListModel*>(form.GroupList()->model());
     form.SetGroupModel(&model);
     store.SaveFullList({QStringLiteral("alt.binaries.test"),
                         QStringLiteral("alt.binaries.pictures.nature"), QStringLiteral("alt.test"),
@@ -78,6 +80,6 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     form.ShowHelp(425);
     if (THelpWindow* help = form.HelpWindow(); help && help->isVisible())
         saved += Save(help, folder, QStringLiteral("help.png")) ? 1 : 0;
-    form.SetGroupModel(nullptr);
+    form.SetGroupModel(previous);
     return saved;
 }

@@ -2,6 +2,9 @@
 #include "app/GuardedApplication.h"
 #include "app/QuorvelApp.h"
 #include "app/SettingsStore.h"
+#include "groups/GroupListModel.h"
+#include "groups/GroupListOperations.h"
+#include "groups/NewsrcStore.h"
 #include "ui/IconTheme.h"
 #include "ui/MainForm.h"
 #include "ui/ScreenshotTour.h"
@@ -23,6 +26,22 @@ void Wire(TMainForm& form, TQuorvelApp& logic)
     };
     h.NewProfileClick = [&logic] { logic.NewProfileClick(); };
     h.DeleteProfileClick = [&logic] { logic.DeleteProfileClick(); };
+}
+
+// The group pane and what the user does with it.
+void WireGroups(TMainForm& form, TGroupListOperations& groups)
+{
+    TMainHandlers& h = form.Handlers;
+    h.GroupFindClick = [&groups] { groups.GroupFindClick(); };
+    h.FindAgainClick = [&groups] { groups.FindAgainClick(); };
+    h.GroupsSubscribeItemClick = [&groups] { groups.GroupsSubscribeItemClick(); };
+    h.GroupsImportClick = [&groups] { groups.GroupsImportClick(); };
+    h.GroupListColumnClick = [&groups](int column) { groups.GroupListColumnClick(column); };
+    h.PopupMenu1Popup = [&form, &groups] { form.ApplyShortcutMenu(groups.PopupMenu1Popup()); };
+    h.Sort1Click = [&groups] { groups.Sort1Click(); };
+    h.Subscribed1Click = [&groups] { groups.Subscribed1Click(); };
+    h.Unsubscribed1Click = [&groups] { groups.Unsubscribed1Click(); };
+    h.New1Click = [&groups] { groups.New1Click(); };
 }
 
 } // namespace
@@ -48,9 +67,16 @@ int main(int argc, char* argv[])
     form.AttachState(logic.State());
     form.AttachSessionLog(logic.SessionLog());
     Wire(form, logic);
+    TNewsrcStore newsrc(logic.State(), logic.Logger(), form);
+    TGroupListModel groupRows(newsrc);
+    TGroupListOperations groups(newsrc);
+    form.SetGroupModel(&groupRows);
+    WireGroups(form, groups);
     app.SetExceptionHandler([&logic](const QString& message) { logic.OnException(message); });
 
     logic.FormCreate(args);
+    newsrc.ReadNewsrc();
+    newsrc.ShowGroups();
     form.show();
     logic.FormShow();
     logic.InstallIdleHook();
