@@ -3,6 +3,8 @@
 #include "browser/FileListFilter.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -33,7 +35,8 @@ TFileList::TFileList(QWidget* parent) : QWidget(parent)
         view->setDragEnabled(false);
         view->setFocusPolicy(Qt::StrongFocus);
     }
-    m_listView->setUniformItemSizes(true);
+    // Each name at its own width: uniform sizes would cut long names to the first one's.
+    m_listView->setUniformItemSizes(false);
     m_listView->setResizeMode(QListView::Adjust);
     m_listView->setWrapping(true);
     m_detailsView->setRootIsDecorated(false);
@@ -53,8 +56,11 @@ TFileList::TFileList(QWidget* parent) : QWidget(parent)
     connect(m_selection, &QItemSelectionModel::selectionChanged, this,
             &TFileList::SelectionChanged);
     connect(m_model, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
-        if (QDir::cleanPath(path) == m_folder)
-            emit FolderLoaded(path);
+        if (QDir::cleanPath(path) != m_folder)
+            return;
+        if (m_style == TFileListStyle::SmallIcon)
+            m_listView->setGridSize(SmallIconGrid());
+        emit FolderLoaded(path);
     });
 }
 
@@ -163,7 +169,7 @@ void TFileList::SetViewStyle(TFileListStyle style)
         m_listView->setViewMode(QListView::ListMode);
         m_listView->setFlow(QListView::LeftToRight);
         m_listView->setIconSize(QSize(16, 16));
-        m_listView->setGridSize(QSize(170, 22));
+        m_listView->setGridSize(SmallIconGrid());
         m_stack->setCurrentWidget(m_listView);
         break;
     case TFileListStyle::Details:
@@ -171,6 +177,16 @@ void TFileList::SetViewStyle(TFileListStyle style)
         break;
     }
     m_listView->setWrapping(true);
+}
+
+QSize TFileList::SmallIconGrid() const
+{
+    // Cells as wide as the longest name needs, within reason, so the rows line up.
+    const QFontMetrics metrics(m_listView->font());
+    int widest = 120;
+    for (const QString& path : Items())
+        widest = qMax(widest, metrics.horizontalAdvance(QFileInfo(path).fileName()));
+    return QSize(qMin(widest, 260) + 16 + 16, qMax(22, metrics.height() + 6));
 }
 
 QAbstractItemView* TFileList::CurrentView() const

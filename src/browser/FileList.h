@@ -56,6 +56,7 @@ signals:
 
 private:
     QModelIndex RootIndex() const;
+    QSize SmallIconGrid() const;
     void ApplyRoot();
 
     TFileIconProvider m_icons; // outlives the model, which holds a pointer to it

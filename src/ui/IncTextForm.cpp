@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -41,6 +42,10 @@ TIncTextForm::TIncTextForm(QWidget* parent) : QDialog(parent)
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
+    auto* prompt = new QLabel(
+        QStringLiteral("Text to place before the file in each article of this upload:"), this);
+    prompt->setBuddy(m_memo);
+    layout->addWidget(prompt);
     layout->addWidget(m_memo);
     layout->addLayout(buttons);
     setFixedSize(520, 360);

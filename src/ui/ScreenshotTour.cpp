@@ -7,7 +7,13 @@
 #include "groups/GroupListModel.h"
 #include "groups/NewsrcStore.h"
 #include "ui/AboutBox.h"
+#include "ui/FindGroupForm.h"
 #include "ui/HelpWindow.h"
+#include "ui/IncTextForm.h"
+#include "ui/LogForm.h"
+#include "ui/PasswordDlg.h"
+#include "ui/SplashForm.h"
+#include "ui/TaskListForm.h"
 #include "ui/MainForm.h"
 #include "ui/SetupForm2.h"
 
@@ -76,6 +82,47 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     TAboutBox about(QStringLiteral("2.0.0.1"), &form);
     about.show();
     saved += Save(&about, folder, QStringLiteral("about.png")) ? 1 : 0;
+
+    // The file list's other two views.
+    form.ListButtonClick();
+    form.RefreshControls(idle);
+    saved += Save(&form, folder, QStringLiteral("main-list-view.png")) ? 1 : 0;
+    form.SmallButtonClick();
+    form.RefreshControls(idle);
+    saved += Save(&form, folder, QStringLiteral("main-small-view.png")) ? 1 : 0;
+    form.DetailsButtonClick();
+
+    // The smaller windows.
+    TPasswordDlg login(&form);
+    login.setWindowTitle(QStringLiteral("News server login"));
+    login.SetValues(QStringLiteral("ann"), QString());
+    login.show();
+    saved += Save(&login, folder, QStringLiteral("login.png")) ? 1 : 0;
+    login.hide();
+    TFindGroupForm* find = form.FindGroupForm();
+    find->SetFindText(QStringLiteral("binaries"));
+    find->show();
+    saved += Save(find, folder, QStringLiteral("find-group.png")) ? 1 : 0;
+    find->hide();
+    TIncTextForm include(&form);
+    include.show();
+    saved += Save(&include, folder, QStringLiteral("include-text.png")) ? 1 : 0;
+    include.hide();
+    form.TaskViewAdd(
+        QStringLiteral("Upload holiday-photos.zip"),
+        {QStringLiteral("Server: news.example.org"), QStringLiteral("Groups: alt.binaries.test")});
+    form.ShowTaskWindow();
+    saved += Save(form.TaskListForm(), folder, QStringLiteral("task-list.png")) ? 1 : 0;
+    form.TaskListForm()->hide();
+    form.TaskViewClear();
+    form.ViewLogItemClick();
+    saved += Save(form.LogForm(), folder, QStringLiteral("session-log.png")) ? 1 : 0;
+    form.LogForm()->hide();
+    TSplashForm splash;
+    splash.show();
+    splash.SetStatus(QStringLiteral("Reading profile settings"));
+    saved += Save(&splash, folder, QStringLiteral("splash.png")) ? 1 : 0;
+    splash.hide();
 
     form.ShowHelp(425);
     if (THelpWindow* help = form.HelpWindow(); help && help->isVisible())
