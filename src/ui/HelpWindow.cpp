@@ -30,7 +30,7 @@ THelpWindow::THelpWindow(QWidget* parent) : QDialog(parent)
     connect(contents, &QPushButton::clicked, m_browser, &QTextBrowser::home);
     connect(back, &QPushButton::clicked, m_browser, &QTextBrowser::backward);
     connect(m_browser, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
-    connect(close, &QPushButton::clicked, this, &QDialog::hide);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
     back->setEnabled(false);
 
     auto* buttons = new QHBoxLayout;

@@ -802,6 +802,19 @@ void TMainForm::ShowHelp(int topic)
                                    "program or in its installed folder."));
 }
 
+void TMainForm::ShowHelpOver(QDialog* dialog, int topic)
+{
+    // A modal dialog blocks every window but its own: the help it asks for must be its child
+    // to be read while it is open. It goes with the dialog.
+    auto* help = new THelpWindow(dialog);
+    help->setAttribute(Qt::WA_DeleteOnClose);
+    if (!help->ShowTopic(THelpWindow::FindHelpFile(m_state->ProgramDir), topic)) {
+        delete help;
+        ShowWarning(QStringLiteral("The help file Quorvel.html was not found next to the "
+                                   "program or in its installed folder."));
+    }
+}
+
 bool TMainForm::FileListAddItem(const QFileInfo& info)
 {
     // Regular files only: folders are the tree's business, and devices or pipes cannot be
@@ -896,7 +909,8 @@ void TMainForm::DoSetup()
 {
     SetProcName("DoSetup");
     TSetupForm form(m_state->Settings, this);
-    connect(&form, &TSetupForm::HelpRequested, this, &TMainForm::ShowHelp);
+    connect(&form, &TSetupForm::HelpRequested, this,
+            [this, &form](int topic) { ShowHelpOver(&form, topic); });
     if (form.exec() == QDialog::Accepted)
         AcceptSetup(form.Settings());
 }
@@ -905,7 +919,8 @@ void TMainForm::DoSetup2()
 {
     SetProcName("DoSetup2");
     TSetupForm2 form(m_state->Settings, m_dialupEntries, this);
-    connect(&form, &TSetupForm::HelpRequested, this, &TMainForm::ShowHelp);
+    connect(&form, &TSetupForm::HelpRequested, this,
+            [this, &form](int topic) { ShowHelpOver(&form, topic); });
     if (form.exec() == QDialog::Accepted)
         AcceptSetup(form.Settings());
 }

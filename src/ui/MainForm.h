@@ -13,6 +13,7 @@
 
 class QAction;
 class QComboBox;
+class QDialog;
 class QFileInfo;
 class QLabel;
 class QLineEdit;
@@ -194,6 +195,7 @@ private:
     void NotAvailable(const char* name);
     void SetProcName(const char* name);
     void FitGroupColumn();
+    void ShowHelpOver(QDialog* dialog, int topic);
     void AcceptSetup(const ProfileSettings& settings);
 
     TAppState* m_state = nullptr;

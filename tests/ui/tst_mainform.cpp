@@ -20,6 +20,7 @@
 #include "ui/TaskListForm.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
@@ -74,6 +75,10 @@ private slots:
     void viewButtonsFollowFileListStyle();
     void refusesToShrinkBelowMinimum();
     void fileListAdmitsRegularFilesOnly();
+    void folderTreeFindsNearestFolderAndKeepsItOnRefresh();
+    void selectionSurvivesViewChange();
+    void profilesListAndExit();
+    void busyCursorIsBalanced();
     void selectedFilesTopToBottomWithPaths();
     void setupConfirmedRenewsFromAndCaption();
     void setupOffersDialupPageWhenAvailable();
@@ -281,6 +286,76 @@ void TestMainForm::fileListAdmitsRegularFilesOnly()
     QCOMPARE(m_form->FileList()->Items(), QStringList({folder + QStringLiteral("/filelink"),
                                                        folder + QStringLiteral("/plain.txt")}));
     QCOMPARE(m_form->FolderPath(), folder);
+}
+
+void TestMainForm::folderTreeFindsNearestFolderAndKeepsItOnRefresh()
+{
+    const QString folder = m_dir->filePath(QStringLiteral("a/b"));
+    QDir().mkpath(folder);
+    // A folder that went away since the profile was saved: its nearest parent instead.
+    m_form->SetFolderPath(folder + QStringLiteral("/gone/deeper"));
+    QCOMPARE(m_form->FolderPath(), folder);
+    QCOMPARE(m_form->FileList()->Folder(), folder);
+    QDir().mkpath(folder + QStringLiteral("/new"));
+    m_form->ViewRefreshItemClick();
+    QCOMPARE(m_form->FolderPath(), folder);
+    m_form->SetFolderPath(folder + QStringLiteral("/new"));
+    QCOMPARE(m_form->FolderPath(), folder + QStringLiteral("/new"));
+}
+
+void TestMainForm::selectionSurvivesViewChange()
+{
+    ShowFolderWithFiles({QStringLiteral("one.bin"), QStringLiteral("two.bin")});
+    const QString two = m_dir->filePath(QStringLiteral("files/two.bin"));
+    m_form->FileList()->SelectFiles({two});
+    for (const char* button : {"ListButton", "SmallButton", "DetailsButton"}) {
+        m_form->Command(QLatin1String(button))->trigger();
+        QCOMPARE(m_form->SelectedFiles(), QStringList({two}));
+    }
+    // Another folder starts with nothing chosen.
+    const QString other = m_dir->filePath(QStringLiteral("other"));
+    QDir().mkpath(other);
+    m_form->SetFolderPath(other);
+    QVERIFY(m_form->SelectedFiles().isEmpty());
+}
+
+void TestMainForm::profilesListAndExit()
+{
+    auto* combo = m_form->findChild<QComboBox*>(QStringLiteral("ProfilesComboBox"));
+    QVERIFY(!combo->isEnabled());
+    QStringList picked;
+    m_form->Handlers.ProfilesComboBoxChange = [&picked](const QString& name) { picked << name; };
+    m_form->ShowProfiles({QStringLiteral("Default"), QStringLiteral("Work")}, 1);
+    QVERIFY(combo->isEnabled());
+    QCOMPARE(combo->currentText(), QStringLiteral("Work"));
+    QVERIFY(picked.isEmpty()); // filling the list is no choice of the user's
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QVERIFY(combo->isVisible());
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Up);
+    QCOMPARE(picked, QStringList({QStringLiteral("Default")}));
+
+    // Exit asks the program to close the window; the close request runs once.
+    int closeQueries = 0;
+    m_form->Handlers.FormCloseQuery = [&closeQueries] { ++closeQueries; };
+    m_form->Handlers.ExitButtonClick = [this] { m_form->CloseMainWindow(); };
+    m_form->Command("ExitButton")->trigger();
+    QVERIFY(!m_form->isVisible());
+    m_form->close();
+    QCOMPARE(closeQueries, 1);
+}
+
+void TestMainForm::busyCursorIsBalanced()
+{
+    m_form->SetBusy(true);
+    m_form->SetBusy(true);
+    QVERIFY(QApplication::overrideCursor() != nullptr);
+    m_form->SetBusy(false);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    m_form->SetCaption();
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(m_form->FromText(), QStringLiteral("poster@example.com (Quorvel User)"));
 }
 
 void TestMainForm::selectedFilesTopToBottomWithPaths()
