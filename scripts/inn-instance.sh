@@ -102,8 +102,10 @@ CONF
 }
 
 write_database() {
-    local dir=$1 groups=$2 now
-    now=$(date +%s)
+    local dir=$1 groups=$2 created
+    # The groups of a fresh instance are a month old, so NEWGROUPS since yesterday lists only
+    # groups made later (ctlinnd newgroup).
+    created=$(($(date +%s) - 30 * 86400))
     {
         printf '%s 0000000000 0000000001 y\n' control control.cancel control.newgroup \
             control.rmgroup control.checkgroups
@@ -113,7 +115,7 @@ write_database() {
             seq -f 'quorvel.bulk.%07g 0000000000 0000000001 y' 1 "$groups"
         fi
     } >"$dir/db/active"
-    awk -v t="$now" '{ print $1, t, "quorvel@localhost" }' "$dir/db/active" >"$dir/db/active.times"
+    awk -v t="$created" '{ print $1, t, "quorvel@localhost" }' "$dir/db/active" >"$dir/db/active.times"
     awk '{ printf "%s\tGroup %s\n", $1, $1 }' "$dir/db/active" >"$dir/db/newsgroups"
     : >"$dir/db/history"
     chown -R news:news "$dir"

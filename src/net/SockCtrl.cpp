@@ -2,7 +2,7 @@
 
 #include "net/HostResolver.h"
 #include "net/SockError.h"
-#include "net/SocketBase.h"
+#include "net/LineSocketBase.h"
 
 #include <QHostInfo>
 #include <QTimerEvent>
@@ -10,7 +10,14 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 
-TSockCtrl::TSockCtrl(QObject* parent) : QObject(parent) {}
+TSockCtrl::TSockCtrl(QObject* parent) : QObject(parent)
+{
+    // Event parameters usable in queued connections and signal spies.
+    qRegisterMetaType<TSocketBase*>();
+    qRegisterMetaType<TBufferedSocketBase*>();
+    qRegisterMetaType<TLineSocketBase*>();
+    qRegisterMetaType<TAsyncHostInfo>();
+}
 
 TSockCtrl::~TSockCtrl()
 {

@@ -8,5 +8,5 @@ class TTextClient : public TTextClientBase
     Q_OBJECT
 
 public:
-    explicit TTextClient(QObject* parent = nullptr) : TTextClientBase(parent) {}
+    explicit TTextClient(QObject* parent = nullptr);
 };

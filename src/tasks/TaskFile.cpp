@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace {
 
@@ -28,25 +29,32 @@ QString damaged(const QString& fileName, int line, const QString& why)
         .arg(fileName, why);
 }
 
+// The profile line and where the task lines begin (-1: the file has no task part).
+QString firstLine(const QString& text, qsizetype* rest)
+{
+    qsizetype end = 0;
+    while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+        ++end;
+    *rest = -1;
+    if (end < text.size())
+        *rest =
+            end + (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? 2 : 1);
+    return text.left(end);
+}
+
 // Checks the whole file before anything is changed; returns nothing and an error text
 // when any line is damaged.
 std::optional<TParsedFile> parse(const QString& fileName, const QString& text, QString* error)
 {
-    qsizetype firstEnd = text.indexOf(u'\n');
-    const qsizetype crAt = text.indexOf(u'\r');
-    if (crAt >= 0 && (firstEnd < 0 || crAt < firstEnd))
-        firstEnd = crAt;
-    TParsedFile parsed;
-    parsed.ProfileName = firstEnd < 0 ? text : text.left(firstEnd);
     if (text.isEmpty()) {
         *error = damaged(fileName, 1, QStringLiteral("is missing: the file is empty"));
         return std::nullopt;
     }
-    if (firstEnd < 0)
+    TParsedFile parsed;
+    qsizetype rest = -1;
+    parsed.ProfileName = firstLine(text, &rest);
+    if (rest < 0)
         return parsed;
-    qsizetype rest = firstEnd + 1;
-    if (text[firstEnd] == u'\r' && rest < text.size() && text[rest] == u'\n')
-        ++rest;
     TaskLine::TSplitError splitError;
     const auto records = TaskLine::Split(text.mid(rest), 2, &splitError);
     if (!records) {
@@ -63,6 +71,15 @@ std::optional<TParsedFile> parse(const QString& fileName, const QString& text, Q
         parsed.Tasks.append(*task);
     }
     return parsed;
+}
+
+// The program writes UTF-8; a file edited elsewhere in a one-byte encoding is read as
+// Latin-1 rather than having its odd bytes replaced.
+QString decode(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
 } // namespace
@@ -91,24 +108,25 @@ bool TTaskFile::fail(const QString& message)
 
 bool TTaskFile::SaveTasks()
 {
-    // Whatever happens to the file, the tasks leave the list next: a later batch needs a
-    // dial-up task of its own.
-    m_list.DialUpQueued = false;
     QString text = m_state.ProfileName + CrLf;
     for (int i = 0; i < m_list.Count(); ++i)
         text += TaskLine::Write(m_list.At(i)) + CrLf;
 
     const QString fileName = FileName();
     QSaveFile file(fileName);
+    const QByteArray bytes = text.toUtf8();
     const bool written = file.open(QIODevice::WriteOnly) &&
                          file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-                         file.write(text.toUtf8()) >= 0 && file.commit();
+                         file.write(bytes) == bytes.size() && file.commit();
     if (!written) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        return fail(QStringLiteral("The tasks could not be saved to %1: %2").arg(fileName, reason));
+        return fail(QStringLiteral("The tasks could not be saved to %1: %2\nThey stay in the task "
+                                   "list until they are saved or cleared.")
+                        .arg(fileName, reason));
     }
     m_logger.LogIt(QStringLiteral("Info: Tasks saved to ") + fileName);
+    m_list.DialUpQueued = false;
     return true;
 }
 
@@ -119,7 +137,7 @@ bool TTaskFile::ReadTasks()
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("The task file %1 cannot be read: %2")
                         .arg(fileName, file.errorString()));
-    const QString text = QString::fromUtf8(file.readAll());
+    const QString text = decode(file.readAll());
     file.close();
 
     QString error;

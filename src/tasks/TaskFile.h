@@ -32,7 +32,8 @@ public:
     bool Exists() const;
 
     // Writes the whole list, replacing the file only once the new one is complete, and
-    // clears DialUpQueued. A failure is logged and shown; returns false then.
+    // clears DialUpQueued. A failure is logged and shown and returns false: the caller
+    // then keeps the tasks, which exist nowhere else.
     bool SaveTasks();
 
     // Appends the file's tasks to the list and deletes the file. A file with any damaged

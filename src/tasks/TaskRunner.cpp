@@ -29,8 +29,9 @@ TTaskRunner::TTaskRunner(TTaskList& list, TTaskFile& file, TbcsNNTP& client, TVi
 
 void TTaskRunner::SetHandler(TTaskKind kind, THandler handler)
 {
-    Q_ASSERT(IsKnownTaskKind(kind));
-    m_handlers[kind] = std::move(handler);
+    // Kinds beyond the known ones have no action by design: the runner drops them.
+    if (IsKnownTaskKind(kind))
+        m_handlers[kind] = std::move(handler);
 }
 
 void TTaskRunner::IdleStep()
@@ -76,7 +77,9 @@ void TTaskRunner::dropUnknownHead(const TTask& task)
 
 void TTaskRunner::DoNextTask()
 {
-    if (m_list.IsEmpty())
+    // After a failed save the list stands for tasks that should have been cleared: the
+    // operation that ends now must not take one of them away.
+    if (m_list.IsEmpty() || m_keptAfterFailedSave)
         return;
     m_list.RemoveHead();
     m_list.RunnerBusy = false;
@@ -90,8 +93,12 @@ void TTaskRunner::SetStatus(const QString& text)
 
 void TTaskRunner::ClearTaskList(bool save)
 {
-    if (save && !m_list.IsEmpty())
-        m_file.SaveTasks();
+    if (save && !m_list.IsEmpty() && !m_file.SaveTasks()) {
+        m_keptAfterFailedSave = true;
+        m_list.RunnerBusy = true;
+        return;
+    }
+    m_keptAfterFailedSave = false;
     m_list.Clear();
 }
 

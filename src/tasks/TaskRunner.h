@@ -58,7 +58,9 @@ public:
     void DoNextTask();
     void SetStatus(const QString& text);
     // Empties the list, saving it to the task file first when save is set and it holds
-    // tasks. An operation in progress goes on; its end finds the list empty.
+    // tasks. An operation in progress goes on; its end finds the list empty. When the
+    // save fails the tasks are kept, held: the end of that operation removes none of them
+    // and nothing starts until Start, or until a later clear saves or drops them.
     void ClearTaskList(bool save);
 
     bool AutoStart() const;
@@ -89,5 +91,6 @@ private:
     TLogger& m_logger;
     TAppState& m_state;
     THooks m_hooks;
+    bool m_keptAfterFailedSave = false;
     std::array<THandler, TaskKindCount> m_handlers;
 };

@@ -52,8 +52,7 @@ TFakeNntpServer& TFakeNntpServer::On(const QByteArray& command, const QList<QByt
     return Add(rule);
 }
 
-TFakeNntpServer& TFakeNntpServer::OnRaw(const QByteArray& command, const QByteArray& raw,
-                                        bool once)
+TFakeNntpServer& TFakeNntpServer::OnRaw(const QByteArray& command, const QByteArray& raw, bool once)
 {
     TRule rule;
     rule.Command = command;
@@ -124,7 +123,7 @@ void TFakeNntpServer::accept()
             continue;
         }
         if (!m_greeting.isEmpty())
-            sendLines(socket, {m_greeting});
+            socket->write(m_greeting);
     }
 }
 
@@ -133,8 +132,8 @@ std::optional<TFakeNntpServer::TRule> TFakeNntpServer::match(const QByteArray& c
     for (qsizetype i = 0; i < m_rules.size(); ++i) {
         const TRule& rule = m_rules.at(i);
         const bool prefix = rule.Command.endsWith('*');
-        const bool hit = prefix ? command.startsWith(rule.Command.chopped(1))
-                                : command == rule.Command;
+        const bool hit =
+            prefix ? command.startsWith(rule.Command.chopped(1)) : command == rule.Command;
         if (!hit)
             continue;
         if (rule.Once)
@@ -144,8 +143,7 @@ std::optional<TFakeNntpServer::TRule> TFakeNntpServer::match(const QByteArray& c
     return std::nullopt;
 }
 
-void TFakeNntpServer::handleCommand(QTcpSocket* socket, TSession& session,
-                                    const QByteArray& line)
+void TFakeNntpServer::handleCommand(QTcpSocket* socket, TSession& session, const QByteArray& line)
 {
     m_commands.append(line);
     emit CommandReceived(line);
@@ -169,6 +167,10 @@ void TFakeNntpServer::handleCommand(QTcpSocket* socket, TSession& session,
     case TAction::Stall:
         break;
     case TAction::Drop:
+        socket->disconnectFromHost();
+        return;
+    }
+    if (rule->CloseAfter) {
         socket->disconnectFromHost();
         return;
     }

@@ -37,6 +37,8 @@ public:
         QList<QByteArray> Lines;
         QByteArray Raw;
         bool Once = false;
+        // Close the connection once the reply is out.
+        bool CloseAfter = false;
         // Accepting an article: Lines is the 340 reply, Result the answer to its ".".
         bool TakesArticle = false;
         QList<QByteArray> Result;
@@ -54,7 +56,9 @@ public:
     QString Server() const;
 
     // The greeting line; empty: say nothing (a stall). DropOnConnect closes at once.
-    void SetGreeting(const QByteArray& line) { m_greeting = line; }
+    void SetGreeting(const QByteArray& line) { m_greeting = line + "\r\n"; }
+    // The greeting bytes exactly as given (no CR LF added).
+    void SetRawGreeting(const QByteArray& bytes) { m_greeting = bytes; }
     void SetDropOnConnect(bool on) { m_dropOnConnect = on; }
     // A small receive buffer makes a client's writes block sooner when the server stalls.
     void SetReceiveBufferSize(int bytes) { m_receiveBufferSize = bytes; }
@@ -95,7 +99,7 @@ private:
     void sendLines(QTcpSocket* socket, const QList<QByteArray>& lines);
 
     QTcpServer* m_server;
-    QByteArray m_greeting = "200 fake news server ready, posting allowed";
+    QByteArray m_greeting = "200 fake news server ready, posting allowed\r\n";
     bool m_dropOnConnect = false;
     int m_receiveBufferSize = 0;
     QList<TRule> m_rules;

@@ -71,8 +71,8 @@ bool TInnServer::Start(const TOptions& options, QString* error)
         return false;
     }
     m_folder = QString::fromLocal8Bit(pattern);
-    if (const passwd* news = getpwnam("news"))
-        [[maybe_unused]] int ignored = chown(pattern.constData(), news->pw_uid, news->pw_gid);
+    if (const passwd* news = getpwnam("news")) [[maybe_unused]]
+        int ignored = chown(pattern.constData(), news->pw_uid, news->pw_gid);
     QStringList arguments = {"start", m_folder};
     // A port taken between the probe and innd's bind fails the start: try a few.
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -99,8 +99,7 @@ void TInnServer::Stop()
     if (m_folder.isEmpty())
         return;
     QString output;
-    runTool(script(), {"stop", m_folder}, QProcessEnvironment::systemEnvironment(), 30000,
-            &output);
+    runTool(script(), {"stop", m_folder}, QProcessEnvironment::systemEnvironment(), 30000, &output);
     QDir(m_folder).removeRecursively();
     m_folder.clear();
     m_pid = 0;

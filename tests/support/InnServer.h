@@ -10,7 +10,7 @@ class TInnServer
 public:
     struct TOptions
     {
-        QString Auth; // "user:password": posting needs AUTHINFO
+        QString Auth;   // "user:password": posting needs AUTHINFO
         int Groups = 0; // extra groups quorvel.bulk.NNNNNNN
     };
 
@@ -46,8 +46,8 @@ private:
 };
 
 // Skips the running test when the news server is missing.
-#define QUORVEL_REQUIRE_INN()                                                                 \
-    do {                                                                                      \
-        if (!TInnServer::Available())                                                         \
-            QSKIP(qPrintable(TInnServer::SkipReason()));                                      \
+#define QUORVEL_REQUIRE_INN()                                                                      \
+    do {                                                                                           \
+        if (!TInnServer::Available())                                                              \
+            QSKIP(qPrintable(TInnServer::SkipReason()));                                           \
     } while (false)

@@ -72,6 +72,8 @@ private slots:
     void damagedFileChangesNothing_data();
     void damagedFileChangesNothing();
     void missingFile();
+    void encodings_data();
+    void encodings();
 };
 
 void TestTaskFile::lineRoundTrip_data()
@@ -248,7 +250,9 @@ void TestTaskFile::saveFailureReported()
     TaskFixture f;
     f.state.ProgramDir = f.dir.filePath("missing/folder") + "/";
     f.list.Add(makeTask(tkDisconnect, "news"));
+    f.list.DialUpQueued = true;
     QVERIFY(!f.file.SaveTasks());
+    QVERIFY(f.list.DialUpQueued); // the tasks were not saved away
     QCOMPARE(f.view.Warnings.size(), 1);
     QVERIFY(f.view.Warnings[0].contains(f.file.FileName()));
     QVERIFY(!f.logged("Info: Tasks saved to " + f.file.FileName()));
@@ -384,6 +388,24 @@ void TestTaskFile::missingFile()
     QVERIFY(f.list.IsEmpty());
     QCOMPARE(f.view.Warnings.size(), 1);
     QVERIFY(f.view.Warnings[0].contains(f.file.FileName()));
+}
+
+void TestTaskFile::encodings_data()
+{
+    QTest::addColumn<QByteArray>("text1");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9 \xe2\x82\xac") << QStringLiteral("café €");
+    QTest::newRow("latin-1, edited by hand")
+        << QByteArray("caf\xe9 \xb5") << QStringLiteral("café µ");
+}
+
+void TestTaskFile::encodings()
+{
+    QFETCH(QByteArray, text1);
+    TaskFixture f;
+    f.writeFile(taskFile("Default", {"4,\"" + text1 + "\",,,,,,,,,,0,0,0,n,n"}));
+    QVERIFY(f.file.ReadTasks());
+    QTEST(f.list.At(0).Text1, "expected");
 }
 
 QTEST_GUILESS_MAIN(TestTaskFile)

@@ -1,0 +1,3 @@
+#include "net/TextClient.h"
+
+TTextClient::TTextClient(QObject* parent) : TTextClientBase(parent) {}
