@@ -1108,10 +1108,13 @@ void TMainForm::TaskMenuClick()
 
 void TMainForm::TasksAutoStartClick()
 {
-    // The action has already flipped its mark; the settings follow it.
-    m_state->Settings.AutoStart = AutoStartChecked();
-    if (Handlers.TasksAutoStartClick)
+    // The program's own handler flips the setting; the mark then shows what it decided.
+    if (Handlers.TasksAutoStartClick) {
         Handlers.TasksAutoStartClick();
+        m_tasksAutoStartItem->setChecked(m_state->Settings.AutoStart);
+    } else {
+        m_state->Settings.AutoStart = AutoStartChecked();
+    }
 }
 
 void TMainForm::TasksClearClick()

@@ -64,8 +64,8 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     settings.RASConnection = QStringLiteral("Provider DSL");
     TSetupForm2 setup(
         settings,
-        [] {
-            return QStringList{QStringLiteral("Provider DSL"), QStringLiteral("Mobile")};
+        [](const TSetupForm2::TEntriesDone& done) {
+            done({QStringLiteral("Provider DSL"), QStringLiteral("Mobile")});
         },
         &form);
     setup.show();

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -68,9 +69,13 @@ QWidget* TSetupForm2::BuildDialupPage()
 void TSetupForm2::ApplyDialupRule(bool openBefore)
 {
     if (openBefore) {
-        if (m_connections->count() == 0) {
-            m_connections->addItems(m_listEntries ? m_listEntries() : QStringList());
-            SelectConnectionEntry();
+        if (m_connections->count() == 0 && !m_listing && m_listEntries) {
+            m_listing = true;
+            // The answer may come after the dialog is gone.
+            m_listEntries([self = QPointer<TSetupForm2>(this)](const QStringList& names) {
+                if (self)
+                    self->EntriesListed(names);
+            });
         }
     } else {
         m_userName->clear();
@@ -81,6 +86,17 @@ void TSetupForm2::ApplyDialupRule(bool openBefore)
     for (QWidget* w : std::initializer_list<QWidget*>{m_useOpen, m_connections, m_userName,
                                                       m_password, m_closeAfter})
         w->setEnabled(openBefore);
+}
+
+void TSetupForm2::EntriesListed(const QStringList& names)
+{
+    m_listing = false;
+    // Unchecked while the names were on their way: the list stays empty.
+    if (!m_openBefore->isChecked())
+        return;
+    m_connections->clear();
+    m_connections->addItems(names);
+    SelectConnectionEntry();
 }
 
 void TSetupForm2::SelectConnectionEntry()

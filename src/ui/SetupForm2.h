@@ -7,12 +7,14 @@
 class QComboBox;
 
 // The setup dialog with a fourth page, "Dial-up", offered when NetworkManager is there.
-// The entries of the connection list come from listEntries, asked each time the list fills.
+// The entries of the connection list come from listEntries, asked each time the list fills;
+// it answers through its callback, now or later.
 class TSetupForm2 : public TSetupForm
 {
     Q_OBJECT
 public:
-    using TEntryLister = std::function<QStringList()>;
+    using TEntriesDone = std::function<void(const QStringList& names)>;
+    using TEntryLister = std::function<void(TEntriesDone done)>;
 
     TSetupForm2(const ProfileSettings& settings, TEntryLister listEntries,
                 QWidget* parent = nullptr);
@@ -24,10 +26,12 @@ private:
     QWidget* BuildDialupPage();
     void ApplyDialupRule(bool openBefore);
     void SelectConnectionEntry();
+    void EntriesListed(const QStringList& names);
     void ConnectionPicked(int index);
 
     TEntryLister m_listEntries;
     QString m_selectedConnection;
+    bool m_listing = false;
 
     QCheckBox* m_openBefore;
     QCheckBox* m_useOpen;

@@ -78,6 +78,7 @@ private slots:
     void folderTreeFindsNearestFolderAndKeepsItOnRefresh();
     void selectionSurvivesViewChange();
     void profilesListAndExit();
+    void autoStartMarkFollowsProgram();
     void busyCursorIsBalanced();
     void selectedFilesTopToBottomWithPaths();
     void setupConfirmedRenewsFromAndCaption();
@@ -346,8 +347,24 @@ void TestMainForm::profilesListAndExit()
     QCOMPARE(closeQueries, 1);
 }
 
+void TestMainForm::autoStartMarkFollowsProgram()
+{
+    // The program's handler decides, the mark follows it.
+    QAction* autoStart = m_form->Command("TasksAutoStartItem");
+    m_form->Handlers.TasksAutoStartClick = [this] {
+        m_state.Settings.AutoStart = !m_state.Settings.AutoStart;
+    };
+    autoStart->trigger();
+    QVERIFY(!m_state.Settings.AutoStart);
+    QVERIFY(!autoStart->isChecked());
+    m_form->Handlers.TasksAutoStartClick = {};
+    autoStart->trigger();
+    QVERIFY(m_state.Settings.AutoStart && autoStart->isChecked());
+}
+
 void TestMainForm::busyCursorIsBalanced()
 {
+
     m_form->SetBusy(true);
     m_form->SetBusy(true);
     QVERIFY(QApplication::overrideCursor() != nullptr);
@@ -415,7 +432,7 @@ void TestMainForm::setupOffersDialupPageWhenAvailable()
     m_form->SetupButtonClick();
     QCOMPARE(pages, 3);
 
-    m_form->SetDialup(true, [] { return QStringList{QStringLiteral("DSL")}; });
+    m_form->SetDialup(true, [](const TSetupForm2::TEntriesDone& done) { done({"DSL"}); });
     WhenModal(countPages);
     m_form->OpenSetup();
     QCOMPARE(pages, 4);

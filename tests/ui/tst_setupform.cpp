@@ -40,9 +40,15 @@ ProfileSettings WithDialup()
     return s;
 }
 
-QStringList Entries()
+QStringList EntryNames()
 {
     return {QStringLiteral("DSL"), QStringLiteral("Mobile")};
+}
+
+// The dial-up component's list of entries, answering at once.
+void Entries(const TSetupForm2::TEntriesDone& done)
+{
+    done(EntryNames());
 }
 
 } // namespace
@@ -265,23 +271,39 @@ void TestSetupForm::dialupPickEmptiesLogin()
 
 void TestSetupForm::dialupCheckedByUserListsEntries()
 {
-    int listed = 0;
+    // The entries arrive later, as from the bus.
+    QList<TSetupForm2::TEntriesDone> pending;
     ProfileSettings s = WithDialup();
     s.RASOpenBefore = false;
     s.RASConnection = QStringLiteral("DSL");
-    TSetupForm2 form(s, [&listed] {
-        ++listed;
-        return Entries();
-    });
-    QCOMPARE(listed, 0);
-    Control<QCheckBox>(&form, "RASOpenDialupCheckbox")->click();
-    QCOMPARE(listed, 1);
-    auto* combo = Control<QComboBox>(&form, "ConnectionComboBox");
+    auto form = std::make_unique<TSetupForm2>(
+        s, [&pending](const TSetupForm2::TEntriesDone& done) { pending << done; });
+    QVERIFY(pending.isEmpty());
+    auto* open = Control<QCheckBox>(form.get(), "RASOpenDialupCheckbox");
+    auto* combo = Control<QComboBox>(form.get(), "ConnectionComboBox");
+    open->click();
+    QCOMPARE(pending.size(), 1);
     QVERIFY(combo->isEnabled());
+    QCOMPARE(combo->count(), 0);
+    pending.takeFirst()(EntryNames());
     QCOMPARE(combo->count(), 2);
     QCOMPARE(combo->currentText(), QStringLiteral("DSL"));
-    QVERIFY(Control<QLineEdit>(&form, "RASUserName")->isEnabled());
-    QVERIFY(form.Settings().RASOpenBefore);
+    QVERIFY(Control<QLineEdit>(form.get(), "RASUserName")->isEnabled());
+    QVERIFY(form->Settings().RASOpenBefore);
+
+    // Unchecked and checked again: asked anew; unchecked before the answer: it is dropped.
+    open->click();
+    open->click();
+    QCOMPARE(pending.size(), 1);
+    open->click();
+    pending.takeFirst()(EntryNames());
+    QCOMPARE(combo->count(), 0);
+
+    // An answer after the dialog closed does no harm.
+    open->click();
+    QCOMPARE(pending.size(), 1);
+    form.reset();
+    pending.takeFirst()(EntryNames());
 }
 
 void TestSetupForm::passwordDialogValues()
