@@ -2,6 +2,7 @@
 #include "app/GuardedApplication.h"
 #include "app/QuorvelApp.h"
 #include "app/SettingsStore.h"
+#include "dialup/RasConnection.h"
 #include "groups/GroupListModel.h"
 #include "groups/GroupListOperations.h"
 #include "groups/NewsrcStore.h"
@@ -72,6 +73,12 @@ int main(int argc, char* argv[])
     TGroupListOperations groups(newsrc);
     form.SetGroupModel(&groupRows);
     WireGroups(form, groups);
+    // With NetworkManager on the bus the setup dialog gets its Dial-up page, listing the
+    // connection profiles.
+    TRasConnection dialup;
+    form.SetDialup(dialup.Available(), [&dialup](const TSetupForm2::TEntriesDone& done) {
+        dialup.GetEntries(done);
+    });
     app.SetExceptionHandler([&logic](const QString& message) { logic.OnException(message); });
 
     logic.FormCreate(args);
