@@ -436,7 +436,8 @@ void TMainForm::Run(const TMainHandlers::TCommand& command, const char* name)
 
 void TMainForm::NotAvailable(const char* name)
 {
-    SetStatusText(QStringLiteral("%1 is not available in this build").arg(QLatin1String(name)));
+    // A command whose work this build does not carry yet says so instead of doing nothing.
+    SetStatusText(QStringLiteral("%1 is not available in this version").arg(QLatin1String(name)));
 }
 
 void TMainForm::SetCommandState(const QString& name, bool enabled, const QString& caption)
@@ -884,17 +885,17 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 
 void TMainForm::PostButtonClick()
 {
-    Run(Handlers.PostButtonClick, "PostButtonClick");
+    Run(Handlers.PostButtonClick, "Post");
 }
 
 void TMainForm::FileOpenButtonClick()
 {
-    Run(Handlers.FileOpenButtonClick, "FileOpenButtonClick");
+    Run(Handlers.FileOpenButtonClick, "Open");
 }
 
 void TMainForm::AbortButtonClick()
 {
-    Run(Handlers.AbortButtonClick, "AbortButtonClick");
+    Run(Handlers.AbortButtonClick, "Abort");
 }
 
 void TMainForm::SetupButtonClick()
@@ -947,7 +948,7 @@ void TMainForm::ExitButtonClick()
 
 void TMainForm::DisconnectButtonClick()
 {
-    Run(Handlers.DisconnectButtonClick, "DisconnectButtonClick");
+    Run(Handlers.DisconnectButtonClick, "Disconnect");
 }
 
 void TMainForm::ListButtonClick()
@@ -1004,7 +1005,7 @@ void TMainForm::ProfilesComboBoxChange(int index)
     if (Handlers.ProfilesComboBoxChange)
         Handlers.ProfilesComboBoxChange(m_profilesComboBox->itemText(index));
     else
-        NotAvailable("ProfilesComboBoxChange");
+        NotAvailable("Switching profiles");
 }
 
 void TMainForm::FileMenuClick()
@@ -1020,12 +1021,12 @@ void TMainForm::FileSelectAllItemClick()
 
 void TMainForm::NewProfileClick()
 {
-    Run(Handlers.NewProfileClick, "NewProfileClick");
+    Run(Handlers.NewProfileClick, "New profile");
 }
 
 void TMainForm::DeleteProfileClick()
 {
-    Run(Handlers.DeleteProfileClick, "DeleteProfileClick");
+    Run(Handlers.DeleteProfileClick, "Delete profile");
 }
 
 void TMainForm::GroupsMenuClick()
@@ -1036,32 +1037,32 @@ void TMainForm::GroupsMenuClick()
 
 void TMainForm::GroupFindClick()
 {
-    Run(Handlers.GroupFindClick, "GroupFindClick");
+    Run(Handlers.GroupFindClick, "Find");
 }
 
 void TMainForm::FindAgainClick()
 {
-    Run(Handlers.FindAgainClick, "FindAgainClick");
+    Run(Handlers.FindAgainClick, "Find Again");
 }
 
 void TMainForm::GroupsSubscribeItemClick()
 {
-    Run(Handlers.GroupsSubscribeItemClick, "GroupsSubscribeItemClick");
+    Run(Handlers.GroupsSubscribeItemClick, "Subscribe");
 }
 
 void TMainForm::GroupsDownloadItemClick()
 {
-    Run(Handlers.GroupsDownloadItemClick, "GroupsDownloadItemClick");
+    Run(Handlers.GroupsDownloadItemClick, "Download");
 }
 
 void TMainForm::GroupsNewItemClick()
 {
-    Run(Handlers.GroupsNewItemClick, "GroupsNewItemClick");
+    Run(Handlers.GroupsNewItemClick, "New groups");
 }
 
 void TMainForm::GroupsImportClick()
 {
-    Run(Handlers.GroupsImportClick, "GroupsImportClick");
+    Run(Handlers.GroupsImportClick, "Import");
 }
 
 void TMainForm::PopupMenu1Popup()
@@ -1072,22 +1073,22 @@ void TMainForm::PopupMenu1Popup()
 
 void TMainForm::Sort1Click()
 {
-    Run(Handlers.Sort1Click, "Sort1Click");
+    Run(Handlers.Sort1Click, "Sort");
 }
 
 void TMainForm::Subscribed1Click()
 {
-    Run(Handlers.Subscribed1Click, "Subscribed1Click");
+    Run(Handlers.Subscribed1Click, "Showing subscribed groups");
 }
 
 void TMainForm::Unsubscribed1Click()
 {
-    Run(Handlers.Unsubscribed1Click, "Unsubscribed1Click");
+    Run(Handlers.Unsubscribed1Click, "Showing unsubscribed groups");
 }
 
 void TMainForm::New1Click()
 {
-    Run(Handlers.New1Click, "New1Click");
+    Run(Handlers.New1Click, "Showing new groups");
 }
 
 void TMainForm::GroupListColumnClick(int column)
@@ -1095,7 +1096,7 @@ void TMainForm::GroupListColumnClick(int column)
     if (Handlers.GroupListColumnClick)
         Handlers.GroupListColumnClick(column);
     else
-        NotAvailable("GroupListColumnClick");
+        NotAvailable("Sorting by column");
 }
 
 void TMainForm::TaskMenuClick()
@@ -1119,12 +1120,12 @@ void TMainForm::TasksAutoStartClick()
 
 void TMainForm::TasksClearClick()
 {
-    Run(Handlers.TasksClearClick, "TasksClearClick");
+    Run(Handlers.TasksClearClick, "Clear");
 }
 
 void TMainForm::TasksReloadClick()
 {
-    Run(Handlers.TasksReloadClick, "TasksReloadClick");
+    Run(Handlers.TasksReloadClick, "Reload");
 }
 
 void TMainForm::TasksViewClick()
@@ -1142,7 +1143,7 @@ void TMainForm::TasksViewClick()
 
 void TMainForm::TasksStartClick()
 {
-    Run(Handlers.TasksStartClick, "TasksStartClick");
+    Run(Handlers.TasksStartClick, "Start");
 }
 
 void TMainForm::ViewLogItemClick()

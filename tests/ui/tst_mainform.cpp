@@ -318,6 +318,8 @@ void TestMainForm::selectionSurvivesViewChange()
     QDir().mkpath(other);
     m_form->SetFolderPath(other);
     QVERIFY(m_form->SelectedFiles().isEmpty());
+    m_form->FileMenuClick();
+    QVERIFY(!m_form->Command("FileSelectAllItem")->isEnabled());
 }
 
 void TestMainForm::profilesListAndExit()
