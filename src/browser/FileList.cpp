@@ -1,5 +1,6 @@
 #include "browser/FileList.h"
 
+#include "browser/FileIconProvider.h"
 #include "browser/FileListFilter.h"
 
 #include <QDir>
@@ -18,7 +19,10 @@ TFileList::TFileList(QWidget* parent) : QWidget(parent)
 {
     m_model = new QFileSystemModel(this);
     m_model->setReadOnly(true);
-    m_model->setIconProvider(&m_icons);
+    // The model's background reader uses the provider until the model is gone, which is
+    // after this widget's own members: one provider for the whole run.
+    static TFileIconProvider icons;
+    m_model->setIconProvider(&icons);
     m_model->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
     m_filter = new TFileListFilter(m_model, this);
     m_selection = new QItemSelectionModel(m_filter, this);

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "browser/FileIconProvider.h"
-
 #include <QWidget>
 
 #include <functional>
@@ -59,7 +57,6 @@ private:
     QSize SmallIconGrid() const;
     void ApplyRoot();
 
-    TFileIconProvider m_icons; // outlives the model, which holds a pointer to it
     QFileSystemModel* m_model;
     TFileListFilter* m_filter;
     QItemSelectionModel* m_selection;
