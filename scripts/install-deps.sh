@@ -6,7 +6,8 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libssl-dev
     sharutils uudeview          # GNU uuencode/uudecode and uudeview: encoder peers
-    inn2                        # the news server the tests post to
+    inn2 openssl                # the news server the tests post to; password hashes for its logins
+    python3                     # the raw-socket peer of the benchmarks
     dbus python3-dbusmock       # a private bus with a fake NetworkManager
     xvfb xauth                  # a display for ./run on a headless machine
     adwaita-icon-theme          # toolbar and file-type icons where the desktop has no theme

@@ -177,6 +177,17 @@ int main(int argc, char** argv)
                 peerLines, qlonglong(shown), program.View.GroupCount);
         return 1;
     }
+    {
+        std::vector<double> save;
+        for (int i = 0; i < runs; ++i) {
+            QElapsedTimer t;
+            t.start();
+            program.Store.SaveFullList(program.Client.Groups(), program.State.NewsrcPath);
+            program.Store.ShowGroups();
+            save.push_back(t.nsecsElapsed() / 1e9);
+        }
+        printf("of which saving and showing: %.3f s\n", median(save));
+    }
     printf("download of %lld groups: Quorvel %.3f s, plain LIST reader %.3f s, ratio %.2f "
            "(goal <= 1.5)\n",
            qlonglong(shown), median(ours), median(peer), median(ours) / median(peer));

@@ -6,6 +6,14 @@
 #include "app/SessionLog.h"
 #include "app/SettingsStore.h"
 #include "app/View.h"
+#include "article/NewsArticle.h"
+#include "dialup/DialupTasks.h"
+#include "dialup/RasConnection.h"
+#include "net/bcsNNTP.h"
+#include "tasks/TaskFile.h"
+#include "tasks/TaskList.h"
+#include "tasks/TaskMenu.h"
+#include "tasks/TaskRunner.h"
 
 #include <QAbstractEventDispatcher>
 #include <QFile>
@@ -15,13 +23,47 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
     : QObject(parent), m_view(view), m_store(store), m_clock(clock),
       m_sessionLog(std::make_unique<TSessionLog>(clock)),
       m_logger(std::make_unique<TLogger>(*m_sessionLog, clock)),
-      m_profiles(std::make_unique<TProfiles>(m_state, store, view, clock))
+      m_profiles(std::make_unique<TProfiles>(m_state, store, view, clock)),
+      m_article(std::make_unique<TNewsArticle>()), m_nntp(std::make_unique<TbcsNNTP>()),
+      m_taskList(std::make_unique<TTaskList>(view)),
+      m_taskFile(std::make_unique<TTaskFile>(m_state, *m_taskList, *m_logger, view)),
+      m_runner(std::make_unique<TTaskRunner>(*m_taskList, *m_taskFile, *m_nntp, view, *m_logger,
+                                             m_state)),
+      m_taskMenu(std::make_unique<TTaskMenu>(*m_taskList, *m_taskFile, *m_runner, view)),
+      m_ras(std::make_unique<TRasConnection>()),
+      m_dialup(
+          std::make_unique<TDialupTasks>(m_state, *m_taskList, *m_runner, *m_ras, view, *m_logger))
 {
     connect(m_logger.get(), &TLogger::LogFileFailed, this, &TQuorvelApp::reportLogFailure);
     m_profiles->SetHooks({
         .CreateNewsrcIfMissing = {},
         .ProfileLoaded = [this] { profileLoaded(); },
     });
+    m_nntp->SetArticle(m_article.get());
+    connect(m_nntp.get(), &TbcsNNTP::OnLogEvent, this, &TQuorvelApp::NNTPLogEvent);
+    wireTasks();
+}
+
+void TQuorvelApp::wireTasks()
+{
+    // The runner connects itself to the news client's status, disconnect, error and
+    // cancel events.
+    m_taskFile->SetHooks({
+        .SwitchProfile = [this](const QString& name) { m_profiles->SwitchWithoutSaving(name); },
+        .CheckRas = [this] { m_dialup->CheckRas(); },
+    });
+    m_runner->SetHooks({
+        .AddHangupTask = [this] { m_dialup->AddHangupTask(); },
+        .AbortDialUp = [this] { m_dialup->AbortDialUp(); },
+    });
+    m_runner->SetHandler(tkDialUp, [this](TTask& task) { m_dialup->DoRASDial(task); });
+    m_runner->SetHandler(tkHangup, [this](TTask& task) { m_dialup->DoRasHangup(task); });
+}
+
+void TQuorvelApp::NNTPLogEvent(const QString& logText)
+{
+    m_state.CurrentProcName = QStringLiteral("NNTPLogEvent");
+    LogIt(logText.trimmed());
 }
 
 TQuorvelApp::~TQuorvelApp() = default;
@@ -72,16 +114,20 @@ void TQuorvelApp::InstallIdleHook()
 
 void TQuorvelApp::OnIdle()
 {
-    TIdleState idle;
-    idle.AutoStart = m_state.Settings.AutoStart;
-    idle.TaskFileExists = QFile::exists(m_state.TaskFilePath());
-    m_view.RefreshControls(idle);
+    m_view.RefreshControls(m_runner->IdleState());
+    m_runner->IdleStep();
+    // The event loop announces only once that it is about to wait: when a task ended inside
+    // this step and the next one is ready, wake it so the next idle step starts that task.
+    if (!m_taskList->RunnerBusy && !m_taskList->IsEmpty())
+        QTimer::singleShot(0, this, [] {});
 }
 
 void TQuorvelApp::FormCloseQuery()
 {
     m_state.CurrentProcName = QStringLiteral("FormCloseQuery");
     m_profiles->SaveProfiles();
+    if (!m_taskList->IsEmpty())
+        m_runner->ClearTaskList(false);
     if (!m_sessionLog->IsEmpty()) {
         const QString error =
             m_sessionLog->SaveToFile(m_state.DataFile(QStringLiteral("qvsession.log")));
@@ -99,6 +145,7 @@ void TQuorvelApp::FormDestroy()
 void TQuorvelApp::OnException(const QString& message)
 {
     const QString procName = m_state.CurrentProcName;
+    m_runner->ClearTaskList(true);
     LogIt(QStringLiteral("Error: ") + message);
     LogIt(procName);
     m_view.ShowWarning(QStringLiteral("%1: %2 %3")

@@ -6,8 +6,16 @@
 #include <QStringList>
 #include <memory>
 
+class TbcsNNTP;
 class TClock;
+class TDialupTasks;
+class TRasConnection;
 class TLogger;
+class TNewsArticle;
+class TTaskFile;
+class TTaskList;
+class TTaskMenu;
+class TTaskRunner;
 class TProfiles;
 class TSessionLog;
 class TSettingsStore;
@@ -44,11 +52,22 @@ public:
     TProfiles& Profiles() { return *m_profiles; }
     TSessionLog& SessionLog() { return *m_sessionLog; }
     TLogger& Logger() { return *m_logger; }
+    TNewsArticle& Article() { return *m_article; }
+    TbcsNNTP& Nntp() { return *m_nntp; }
+    TTaskList& TaskList() { return *m_taskList; }
+    TTaskFile& TaskFile() { return *m_taskFile; }
+    TTaskRunner& Runner() { return *m_runner; }
+    TTaskMenu& TaskMenu() { return *m_taskMenu; }
+    TRasConnection& Ras() { return *m_ras; }
+    TDialupTasks& Dialup() { return *m_dialup; }
+
     void LogIt(const QString& text);
+    void NNTPLogEvent(const QString& logText);
 
     QString HelpFile() const { return m_state.ProgramDir + QStringLiteral("Quorvel.html"); }
 
 private:
+    void wireTasks();
     void reportLogFailure(const QString& message);
     void profileLoaded();
 
@@ -59,5 +78,13 @@ private:
     std::unique_ptr<TSessionLog> m_sessionLog;
     std::unique_ptr<TLogger> m_logger;
     std::unique_ptr<TProfiles> m_profiles;
+    std::unique_ptr<TNewsArticle> m_article;
+    std::unique_ptr<TbcsNNTP> m_nntp;
+    std::unique_ptr<TTaskList> m_taskList;
+    std::unique_ptr<TTaskFile> m_taskFile;
+    std::unique_ptr<TTaskRunner> m_runner;
+    std::unique_ptr<TTaskMenu> m_taskMenu;
+    std::unique_ptr<TRasConnection> m_ras;
+    std::unique_ptr<TDialupTasks> m_dialup;
     bool m_logFailureShown = false;
 };

@@ -53,8 +53,14 @@ bool TEncodedFileSegment::Next(QByteArray& line, QString& error)
     case TStep::Data:
         if (!dataLine(line, error))
             return false;
-        if (--m_linesLeft == 0)
+        if (--m_linesLeft == 0) {
+            // A file still growing would go out cut short without a word.
+            if (m_file.size() != m_size) {
+                error = changed();
+                return false;
+            }
             m_step = TStep::Accent;
+        }
         return true;
     case TStep::Accent:
         line = "`";

@@ -15,8 +15,9 @@ class TBodySegment;
 // The body can be far larger than memory (an attached file of several GiB), so Compose does
 // not encode attachments into BodyLines: it records what the body consists of and the sender
 // pulls the lines one at a time with OpenBody / NextBodyLine. The lines pulled are the placed
-// BodyLines followed by what Compose added (separators, encoded or text attachments, the
-// signature), every one already safe for the wire (a leading "." doubled).
+// BodyLines, as placed (AddBodyLine doubles a leading "."; who fills BodyLines directly does
+// that himself), followed by what Compose added (separators, encoded or text attachments, the
+// signature) with every leading "." already doubled. Without Compose the body is BodyLines.
 class TNewsArticle : public QObject
 {
     Q_OBJECT

@@ -2,9 +2,16 @@
 
 #include "article/EUUCode.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -21,12 +28,34 @@ TOutputFile::TOutputFile(const QString& path) : m_path(path)
 {
     const QFileInfo info(path);
     m_direct = isSystemPath(path) || (info.exists() && !info.isFile());
+    if (path == QLatin1String("/dev/stdout")) {
+        // The descriptor the caller was given: opening the path anew would truncate a file
+        // that standard output appends to.
+        auto out = std::make_unique<QFile>();
+        const bool opened =
+            out->open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
+        m_file = std::move(out);
+        m_direct = true;
+        if (!opened)
+            fail(QStringLiteral("Cannot create output file %1: %2"));
+        return;
+    }
     if (m_direct) {
         m_file = std::make_unique<QFile>(path);
     } else {
         // Replace the file a link points to, not the link.
         const QString target = info.isSymLink() ? info.canonicalFilePath() : path;
-        m_file = std::make_unique<QSaveFile>(target.isEmpty() ? path : target);
+        m_target = target.isEmpty() ? path : target;
+        const QFileInfo final(m_target);
+        auto temporary = std::make_unique<QTemporaryFile>(
+            final.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX").arg(final.fileName())));
+        m_permissions = final.exists() ? final.permissions()
+                                       : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        if (!temporary->open())
+            fail(QStringLiteral("Cannot create output file %1: %2"), *temporary);
+        m_file = std::move(temporary);
+        return;
     }
     if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate))
         fail(QStringLiteral("Cannot create output file %1: %2"));
@@ -45,18 +74,33 @@ void TOutputFile::Write(const char* data, qint64 size)
     }
 }
 
+// No sync to disk: a decoded or encoded copy is made again easily, and a sync of a large file
+// costs more than the whole conversion.
 void TOutputFile::Commit()
 {
-    bool ok = m_file->flush();
-    if (m_direct)
-        m_file->close();
-    else
-        ok = static_cast<QSaveFile&>(*m_file).commit() && ok;
-    if (!ok)
+    if (!m_file->flush())
         fail(QStringLiteral("Cannot write output file %1: %2"));
+    if (m_direct) {
+        m_file->close();
+        return;
+    }
+    auto& temporary = static_cast<QTemporaryFile&>(*m_file);
+    temporary.setPermissions(m_permissions);
+    temporary.close();
+    // rename(2) replaces an existing file in one step, which QFile::rename will not do.
+    if (::rename(QFile::encodeName(temporary.fileName()).constData(),
+                 QFile::encodeName(m_target).constData()) != 0)
+        throw EUUCode(QStringLiteral("Cannot write output file %1: %2")
+                          .arg(m_path, QString::fromLocal8Bit(std::strerror(errno))));
+    temporary.setAutoRemove(false);
 }
 
 void TOutputFile::fail(const QString& what) const
 {
-    throw EUUCode(what.arg(m_path, m_file->errorString()));
+    fail(what, *m_file);
+}
+
+void TOutputFile::fail(const QString& what, const QFileDevice& file) const
+{
+    throw EUUCode(what.arg(m_path, file.errorString()));
 }

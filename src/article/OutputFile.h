@@ -1,15 +1,14 @@
 #pragma once
 
+#include <QFileDevice>
 #include <QString>
 
 #include <memory>
 
-class QFileDevice;
-
-// The file a conversion writes. A regular file is written beside its final name and renamed
-// over it only when the run completes, so a failed run leaves the old file as it was and the
-// output may even replace the input. Devices, pipes and /dev or /proc paths (standard output,
-// /dev/null) are written directly. Failures raise EUUCode naming the file.
+// The file a conversion writes. A regular file is written to a hidden temporary file beside
+// its final name and renamed over it only when the run completes, so a failed run leaves the
+// old file as it was and the output may even replace the input. Devices, pipes and /dev or /proc
+// paths (standard output, /dev/null) are written directly. Failures raise EUUCode naming the file.
 class TOutputFile
 {
 public:
@@ -22,8 +21,11 @@ public:
 
 private:
     [[noreturn]] void fail(const QString& what) const;
+    [[noreturn]] void fail(const QString& what, const QFileDevice& file) const;
 
     QString m_path;
+    QString m_target;
+    QFileDevice::Permissions m_permissions;
     std::unique_ptr<QFileDevice> m_file;
     bool m_direct = false;
 };

@@ -82,8 +82,15 @@ private:
     void encode(QIODevice& input, qint64 size);
     void decode(QIODevice& input, qint64 size);
     void progress(qint64 done, qint64 total);
+    // Cheap enough for every line: a real report only when the percentage changes.
+    void step(qint64 done, qint64 total)
+    {
+        if (done >= m_nextProgress)
+            progress(done, total);
+    }
 
     int m_lastPercent = -1;
+    qint64 m_nextProgress = 0;
 
     bool m_active = false;
     TAlgorithm m_algorithm = filecopy;

@@ -229,6 +229,7 @@ void TRasConnection::NeedDialStep(std::function<void(bool)> done)
             done(true);
             return;
         }
+        ForgetClosedLine(active);
         QList<TRasActive> others;
         for (const TRasActive& a : active) {
             if (a.State != NmState::Activating && a.State != NmState::Activated)
@@ -258,6 +259,19 @@ void TRasConnection::NeedDialStep(std::function<void(bool)> done)
             done(true);
         });
     });
+}
+
+// A connection that was used but not dialled here closes without a notification; its
+// handle must not stay behind, or the next dial would take the line for open and never start.
+void TRasConnection::ForgetClosedLine(const QList<TRasActive>& active)
+{
+    if (m_handle == 0 || m_handle == m_dialHandle)
+        return;
+    for (const TRasActive& a : active)
+        if (a.Handle == m_handle &&
+            (a.State == NmState::Activating || a.State == NmState::Activated))
+            return;
+    m_handle = 0;
 }
 
 void TRasConnection::DialStep(quint64 ticket, std::function<void()> next)

@@ -100,6 +100,7 @@ private:
                    std::function<void(const TRasFailure&, std::optional<TRasEntry>)> found);
     void ReadEntryParamsStep(std::function<void()> done);
     void NeedDialStep(std::function<void(bool)> done);
+    void ForgetClosedLine(const QList<TRasActive>& active);
     void DialStep(quint64 ticket, std::function<void()> next);
     void StartDial(quint64 ticket, std::function<void()> next);
     void StoreCredentials(quint64 ticket, const TRasEntry& entry, const TRasEntryParams& stored,

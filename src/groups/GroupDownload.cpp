@@ -131,6 +131,8 @@ QString TGroupDownload::LastUpdateText(const QDateTime& when)
 
 void TGroupDownload::NNTPGroupReceived(const QString& /*group*/)
 {
+    if (!m_running)
+        return;
     const qsizetype n = m_client.Groups().size();
     if (n % 10 == 0)
         m_runner.SetStatus(QStringLiteral("Groups: ") + QString::number(n));

@@ -20,22 +20,26 @@ void applyOrder(TGroupList& list, const std::vector<size_t>& order)
 
 void TGroupSorter::SortByName(TGroupList& list, bool descending)
 {
-    // Collation keys are built once per name: comparing keys is a byte comparison, where
-    // comparing names would run the collation algorithm again at every comparison.
-    // The names are case-folded first: the collator ignores case only for real locales,
-    // and in the C locale it compares plain code points.
+    // One collation key per name, then byte comparisons of keys: comparing the names
+    // themselves would run the collation algorithm again at every one of the n log n steps.
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<QCollatorSortKey> keys;
+    // The C locale's collator compares plain code points and ignores the case setting.
+    const bool fold = collator.locale() == QLocale::c();
+    std::vector<std::pair<QCollatorSortKey, size_t>> keys;
     keys.reserve(list.size());
-    for (const TGroupIndex& entry : list)
-        keys.push_back(collator.sortKey(entry.Name.toCaseFolded()));
+    for (size_t i = 0; i < list.size(); ++i)
+        keys.emplace_back(collator.sortKey(fold ? list[i].Name.toCaseFolded() : list[i].Name), i);
 
-    std::vector<size_t> order(list.size());
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return descending ? keys[b].compare(keys[a]) < 0 : keys[a].compare(keys[b]) < 0;
+    // Equal keys keep their order, so repeated clicks give the same rows.
+    std::sort(keys.begin(), keys.end(), [descending](const auto& a, const auto& b) {
+        const int order = descending ? b.first.compare(a.first) : a.first.compare(b.first);
+        return order < 0 || (order == 0 && a.second < b.second);
     });
+    std::vector<size_t> order;
+    order.reserve(keys.size());
+    for (const auto& key : keys)
+        order.push_back(key.second);
     applyOrder(list, order);
 }
 

@@ -17,7 +17,24 @@ void TNewsrcFile::AppendRecord(QByteArray& buffer, const QByteArray& name, qint3
     const qsizetype start = buffer.size();
     buffer.resize(start + RecordSize, '\0');
     char* record = buffer.data() + start;
-    memcpy(record, name.constData(), size_t(qMin<qsizetype>(name.size(), NameSize - 1)));
+    // A name read from a record that filled the whole field is written back as it was.
+    memcpy(record, name.constData(), size_t(qMin<qsizetype>(name.size(), NameSize)));
+    qToLittleEndian<qint32>(count, record + CountOffset);
+    record[FlagOffset] = char(flag);
+}
+
+void TNewsrcFile::AppendRecord(QByteArray& buffer, QStringView name, qint32 count, quint8 flag)
+{
+    // Straight into the buffer: a temporary byte array per name would cost more than the
+    // rest of saving a long list.
+    const qsizetype start = buffer.size();
+    buffer.resize(start + RecordSize, '\0');
+    char* record = buffer.data() + start;
+    const qsizetype length = qMin<qsizetype>(name.size(), NameSize);
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = name[i].unicode();
+        record[i] = c < 0x100 ? char(c) : '?';
+    }
     qToLittleEndian<qint32>(count, record + CountOffset);
     record[FlagOffset] = char(flag);
 }

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringView>
 #include <QtGlobal>
 #include <vector>
 
@@ -42,8 +43,12 @@ public:
     bool Exists() const;
 
     static bool NameFits(const QByteArray& name) { return name.size() < NameLimit; }
-    // Adds one encoded record to buffer; the name must fit.
+    static bool NameFits(QStringView name) { return name.size() < NameLimit; }
+    // Adds one encoded record to buffer. New names are checked with NameFits first; a name
+    // read back from a file is kept whole, up to the field's 76 bytes.
     static void AppendRecord(QByteArray& buffer, const QByteArray& name, qint32 count, quint8 flag);
+    // The same for a received name, stored as 8-bit characters ("?" for any other).
+    static void AppendRecord(QByteArray& buffer, QStringView name, qint32 count, quint8 flag);
     static TNewsrcRecord DecodeRecord(const char* data);
 
     // Every whole record in file order. trailingBytes receives the size of an incomplete

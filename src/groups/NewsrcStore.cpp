@@ -74,22 +74,29 @@ bool TNewsrcStore::CreateNewsrc()
     return true;
 }
 
+bool TNewsrcStore::CreateNewsrcIfMissing()
+{
+    return TNewsrcFile(m_state.NewsrcPath).Exists() || CreateNewsrc();
+}
+
 bool TNewsrcStore::ReadNewsrc()
 {
     m_state.CurrentProcName = QStringLiteral("ReadNewsrc");
     if (m_state.NewsrcPath.isEmpty())
         m_state.NewsrcPath = m_state.ProgramDir + QStringLiteral("newsrc");
-    const TNewsrcFile file(m_state.NewsrcPath);
-    if (!file.Exists() && !CreateNewsrc())
-        return false;
-
-    m_view.SetBusy(true);
+    // The lists go first, whatever happens next: after a change of profile they belong to
+    // the profile left, and changes made to them would land in the wrong file.
     m_view.GroupPaneSetCaption(QStringLiteral("Reading newsrc file"));
     m_view.GroupPaneSetCount(0);
     m_view.GroupPaneRepaint();
     ClearSubList();
     ClearUnsubList();
     ClearNewList();
+    const TNewsrcFile file(m_state.NewsrcPath);
+    if (!file.Exists() && !CreateNewsrc())
+        return false;
+
+    m_view.SetBusy(true);
 
     std::vector<TNewsrcRecord> records;
     qint64 trailing = 0;
@@ -180,10 +187,10 @@ bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& target
     TGroupList received;
     received.reserve(size_t(groups.size()));
     for (const QString& group : groups) {
-        const QByteArray name = group.toLatin1();
-        if (TNewsrcFile::NameFits(name)) {
+        if (TNewsrcFile::NameFits(QStringView(group))) {
             const qint32 no = qint32(records.size() / TNewsrcFile::RecordSize);
-            TNewsrcFile::AppendRecord(records, name, 0, TNewsrcFile::FlagUnsubscribed);
+            TNewsrcFile::AppendRecord(records, QStringView(group), 0,
+                                      TNewsrcFile::FlagUnsubscribed);
             if (current)
                 received.push_back({group, no, 0});
         }
@@ -260,9 +267,8 @@ bool TNewsrcStore::SaveNewGroups(const QStringList& groups, const QString& targe
     records.reserve(groups.size() * TNewsrcFile::RecordSize);
     QStringList kept;
     for (const QString& group : groups) {
-        const QByteArray name = group.toLatin1();
-        if (TNewsrcFile::NameFits(name)) {
-            TNewsrcFile::AppendRecord(records, name, 0, TNewsrcFile::FlagNew);
+        if (TNewsrcFile::NameFits(QStringView(group))) {
+            TNewsrcFile::AppendRecord(records, QStringView(group), 0, TNewsrcFile::FlagNew);
             kept << group;
         }
         progress.Step();
@@ -293,7 +299,7 @@ bool TNewsrcStore::RewriteInListOrder()
     records.reserve(qsizetype(total) * TNewsrcFile::RecordSize);
     for (int view : {ViewSubscribed, ViewUnsubscribed, ViewNew}) {
         for (const TGroupIndex& entry : List(view)) {
-            TNewsrcFile::AppendRecord(records, entry.Name.toLatin1(), entry.Count, quint8(view));
+            TNewsrcFile::AppendRecord(records, QStringView(entry.Name), entry.Count, quint8(view));
             progress.Step();
         }
     }

@@ -15,7 +15,8 @@ struct TAppState;
 // (subscribed, unsubscribed, new) with GroupView choosing the list the group pane shows.
 // Every entry's RecordNo is the position of its record in the file, its list matches the
 // record's flag and its Count the record's count. File failures are logged and shown to
-// the user; the operation then returns false and leaves the lists as they were.
+// the user; the operation then returns false and leaves the file as it was (or whole) and
+// the lists as they were - except ReadNewsrc, which leaves them empty.
 class TNewsrcStore
 {
 public:
@@ -44,6 +45,8 @@ public:
     bool ReadNewsrc();
     // Makes NewsrcPath hold the single subscribed group "alt.test".
     bool CreateNewsrc();
+    // What reading a profile's settings does: CreateNewsrc when the file is missing.
+    bool CreateNewsrcIfMissing();
     void ClearSubList() { SubList.clear(); }
     void ClearUnsubList() { UnsubList.clear(); }
     void ClearNewList() { NewList.clear(); }

@@ -4,6 +4,7 @@
 #include "net/SockCtrl.h"
 #include "net/SockError.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <unistd.h>
@@ -68,6 +69,9 @@ void TSocketBase::RaiseErrno(int error, int format)
 
 void TSocketBase::notified(bool readable)
 {
+    // Nobody is left to hear about it while the program shuts down.
+    if (QCoreApplication::closingDown())
+        return;
     // The owner may drop this socket while the handler runs; keep it alive until we return.
     QPointer<TSocketBase> self(this);
     QString message;

@@ -16,6 +16,7 @@ const QByteArray CrLf("\r\n");
 constexpr int DefaultPort = 119;
 // Seconds allowed between two lines of a group list.
 constexpr int GroupLineTimeout = 60;
+constexpr qint64 ArticleWriteBuffer = 64 * 1024;
 
 // "host:port" (port digits) or a bare host, which gets the NNTP port.
 void splitServer(const QString& server, QString* host, quint16* port)
@@ -56,13 +57,22 @@ void trimRight(QByteArray& line)
     line.truncate(end);
 }
 
+// A line break inside one line would split it on the wire, and a "." after it would end the
+// article early: such breaks go out as blanks.
+QByteArray oneLine(QByteArray line)
+{
+    if (line.contains('\r') || line.contains('\n'))
+        line.replace('\r', ' ').replace('\n', ' ');
+    return line;
+}
+
 } // namespace
 
 TbcsNNTP::TbcsNNTP(QObject* parent)
     : QObject(parent), m_timer(std::make_unique<TPhaseTimer>()),
       m_systemResolver(std::make_unique<THostResolver>())
 {
-    m_resolver = m_systemResolver.get();
+    qRegisterMetaType<TClientStatus>();
     connect(m_timer.get(), &TPhaseTimer::Fired, this, &TbcsNNTP::timerFired);
     makeConnection();
 }
@@ -83,8 +93,8 @@ TbcsNNTP::~TbcsNNTP()
 
 void TbcsNNTP::SetHostResolver(THostResolver* resolver)
 {
-    m_resolver = resolver ? resolver : m_systemResolver.get();
-    m_connection->SetResolver(m_resolver);
+    m_resolver = resolver;
+    m_connection->SetResolver(m_resolver ? m_resolver.data() : m_systemResolver.get());
 }
 
 void TbcsNNTP::SetSecondLength(int milliseconds)
@@ -96,12 +106,16 @@ void TbcsNNTP::SetSecondLength(int milliseconds)
 
 void TbcsNNTP::makeConnection()
 {
+    ++m_connectionSerial;
     m_connection = new TTextClient(this);
     m_connection->SetPort(QString::number(DefaultPort));
     m_connection->SetTimeOut(0);
     m_connection->SetLineOptions(lsoAutoFlushAfterWrite | lsoLineReceivedEvents);
     m_connection->SetLineType(lstCRLF);
-    m_connection->SetResolver(m_resolver);
+    // Larger than the default so an article goes out in few large sends instead of one
+    // per kilobyte; received lines keep the default read buffer and its line limit.
+    m_connection->SetWriteBufferSize(ArticleWriteBuffer);
+    m_connection->SetResolver(m_resolver ? m_resolver.data() : m_systemResolver.get());
     connect(m_connection, &TSockCtrl::OnAsyncComplete, this, &TbcsNNTP::asyncComplete);
     connect(m_connection, &TSockCtrl::OnConnect, this, &TbcsNNTP::connectedToServer);
     connect(m_connection, &TSockCtrl::OnDisconnect, this, &TbcsNNTP::disconnectedByServer);
@@ -211,8 +225,8 @@ void TbcsNNTP::Cancel()
 {
     m_canceled = true;
     stopTimer();
-    emit OnCanceled();
     dropConnection();
+    emit OnCanceled();
 }
 
 // ---- connecting
@@ -232,7 +246,8 @@ void TbcsNNTP::sendPending()
         quint16 port = DefaultPort;
         splitServer(m_server, &host, &port);
         m_connection->SetPort(QString::number(port));
-        if (isDottedDecimal(host)) {
+        // No name to look up: the connection itself says "No address specified".
+        if (host.isEmpty() || isDottedDecimal(host)) {
             connectTo(host);
             return;
         }
@@ -273,24 +288,21 @@ void TbcsNNTP::connectedToServer()
     emit OnConnected();
 }
 
+// The failure paths below replace the connection before they raise their event, so a
+// handler that starts the next operation at once gets a fresh connection that stays.
 void TbcsNNTP::disconnectedByServer()
 {
-    TTextClient* connection = m_connection;
-    m_connected = false;
-    emit OnDisconnected();
     stopTimer();
-    if (connection == m_connection)
-        dropConnection();
+    dropConnection();
+    emit OnDisconnected();
 }
 
 void TbcsNNTP::socketFailed(const QString& message)
 {
-    TTextClient* connection = m_connection;
     stopTimer();
+    dropConnection();
     log("Error: " + message);
     emit OnError(message);
-    if (connection == m_connection)
-        dropConnection();
 }
 
 // ---- sending
@@ -306,9 +318,14 @@ void TbcsNNTP::sendPendingCommand()
 
 void TbcsNNTP::sendCommand(const QString& line, bool logIt, bool awaitReply)
 {
+    const quint64 serial = m_connectionSerial;
     if (logIt)
         log(line);
-    m_out += line.toUtf8() + CrLf;
+    // A handler of the state or log event may have dropped the connection meanwhile.
+    if (serial != m_connectionSerial || !openSocket())
+        return;
+    claimOutput();
+    m_out += oneLine(line.toUtf8()) + CrLf;
     m_awaitReply = awaitReply;
     m_written = false;
     armTimer(m_postTimeout);
@@ -317,7 +334,7 @@ void TbcsNNTP::sendCommand(const QString& line, bool logIt, bool awaitReply)
 
 void TbcsNNTP::pump()
 {
-    if (m_pumping)
+    if (m_pumping || !stillSending())
         return;
     m_pumping = true;
     TTextClient* connection = m_connection;
@@ -346,15 +363,25 @@ void TbcsNNTP::pump()
             openSocket()->Flush();
     } catch (const std::exception& e) {
         m_pumping = false;
-        log("Error: " + QString::fromUtf8(e.what()));
-        fail(QString::fromUtf8(e.what()));
         if (connection == m_connection)
             dropConnection();
+        log("Error: " + QString::fromUtf8(e.what()));
+        fail(QString::fromUtf8(e.what()));
         return;
     }
     m_pumping = false;
     if (connection == m_connection)
         checkWritten();
+}
+
+void TbcsNNTP::claimOutput()
+{
+    if (stillSending())
+        return;
+    m_out.clear();
+    m_outPos = 0;
+    m_phase = TSendPhase::None;
+    m_outSerial = m_connectionSerial;
 }
 
 void TbcsNNTP::checkWritten()
@@ -386,7 +413,12 @@ void TbcsNNTP::writeProgress()
 
 void TbcsNNTP::startArticle()
 {
+    const quint64 serial = m_connectionSerial;
     log(m_article->Subject);
+    // A handler of the state or log event may have dropped the connection meanwhile.
+    if (serial != m_connectionSerial || !openSocket())
+        return;
+    claimOutput();
     m_canceled = false;
     m_headerIndex = 0;
     m_bodyLine = 0;
@@ -406,7 +438,7 @@ void TbcsNNTP::startArticle()
 
 bool TbcsNNTP::nextArticleLine()
 {
-    if (m_canceled) {
+    if (m_canceled || !stillSending()) {
         m_phase = TSendPhase::None;
         return false;
     }
@@ -415,11 +447,11 @@ bool TbcsNNTP::nextArticleLine()
         return false;
     case TSendPhase::Headers:
         if (m_headerIndex < m_article->HeaderCount()) {
-            m_out = m_article->GetHeader(m_headerIndex++).toUtf8() + CrLf;
+            m_out = oneLine(m_article->GetHeader(m_headerIndex++).toUtf8()) + CrLf;
             return true;
         }
         // The Newsgroups header always goes last, then the empty line before the body.
-        m_out = "Newsgroups: " + m_article->Newsgroups.toUtf8() + CrLf + CrLf;
+        m_out = "Newsgroups: " + oneLine(m_article->Newsgroups.toUtf8()) + CrLf + CrLf;
         m_phase = TSendPhase::Body;
         return true;
     case TSendPhase::Body:
@@ -434,11 +466,13 @@ bool TbcsNNTP::nextArticleLine()
 bool TbcsNNTP::nextBodyLine()
 {
     reportProgress();
+    if (!stillSending())
+        return false; // a progress handler dropped the connection
     QByteArray line;
     if (m_article->NextBodyLine(line)) {
         trimRight(line);
         ++m_bodyLine;
-        m_out = line + CrLf;
+        m_out = oneLine(line) + CrLf;
         return true;
     }
     if (!m_article->ErrorText.isEmpty()) {
@@ -448,6 +482,8 @@ bool TbcsNNTP::nextBodyLine()
     emit OnProgress(0);
     setState(csArticleSent);
     log(".");
+    if (!stillSending())
+        return false;
     m_out = "." + CrLf;
     m_phase = TSendPhase::Dot;
     m_awaitReply = true;
@@ -458,7 +494,9 @@ void TbcsNNTP::reportProgress()
 {
     if (m_bodyLine == 0 || m_bodyCount <= 0)
         return;
-    const int percent = int((m_bodyLine * 200 + m_bodyCount) / (m_bodyCount * 2));
+    // An article that yields more lines than it announced still stops at 100.
+    const int percent =
+        int(qMin<qint64>(100, (m_bodyLine * 200 + m_bodyCount) / (m_bodyCount * 2)));
     if (percent > m_lastProgress) {
         m_lastProgress = percent;
         emit OnProgress(percent);
@@ -468,10 +506,10 @@ void TbcsNNTP::reportProgress()
 void TbcsNNTP::abortArticle(const QString& message)
 {
     // Ending the article with "." would post it cut short: drop the connection instead.
-    m_phase = TSendPhase::None;
+    stopTimer();
+    dropConnection();
     log("Error: " + message);
     fail(message);
-    dropConnection();
 }
 
 // ---- receiving
@@ -516,8 +554,9 @@ void TbcsNNTP::handleGreeting(const QString& line)
         return;
     }
     // 201 (no posting) as well: every operation here may need to post.
-    fail(m_replyText);
+    const QString refusal = m_replyText;
     Quit();
+    fail(refusal);
 }
 
 bool TbcsNNTP::parseReply(const QString& line)
@@ -538,12 +577,9 @@ bool TbcsNNTP::parseReply(const QString& line)
 
 void TbcsNNTP::badReply(const QString& line)
 {
-    const QString message = "Bad reply from server: " + line;
-    TTextClient* connection = m_connection;
-    m_connected = false;
-    fail(message);
-    if (connection == m_connection)
-        dropConnection();
+    stopTimer();
+    dropConnection();
+    fail("Bad reply from server: " + line);
 }
 
 void TbcsNNTP::handleReply()
@@ -604,8 +640,9 @@ void TbcsNNTP::login()
 {
     // RFC 4643: a 480 asks for AUTHINFO USER, then PASS after 381.
     if (!m_authenticate || m_userName.isEmpty() || m_password.isEmpty()) {
-        fail(m_replyText);
+        const QString refusal = m_replyText;
         Quit();
+        fail(refusal);
         return;
     }
     setState(csUserSent, false);
@@ -679,12 +716,11 @@ QString TbcsNNTP::timeoutText() const
 
 void TbcsNNTP::timerFired()
 {
-    TTextClient* connection = m_connection;
-    emit OnError("Timeout while " + timeoutText());
+    const QString text = "Timeout while " + timeoutText();
     m_canceled = true;
     m_lookupHandle = -1;
-    if (connection == m_connection)
-        dropConnection();
+    dropConnection();
+    emit OnError(text);
 }
 
 void TbcsNNTP::fail(const QString& text)

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,8 @@ struct TAsyncHostInfo;
 //
 // Writing never waits inside a handler: lines go into the connection's write buffer until it
 // is full, and sending continues when the connection reports its write buffer empty.
+// A failure that ends the connection (drop, time-out, bad reply, socket error, Cancel)
+// replaces it before the event is raised, so a handler may start the next operation at once.
 class TbcsNNTP : public QObject
 {
     Q_OBJECT
@@ -137,6 +140,8 @@ private:
     bool nextBodyLine();
     void reportProgress();
     void abortArticle(const QString& message);
+    void claimOutput();
+    bool stillSending() const { return m_outSerial == m_connectionSerial; }
     void checkWritten();
 
     void setState(TClientStatus state, bool report = true);
@@ -149,7 +154,7 @@ private:
 
     std::unique_ptr<TPhaseTimer> m_timer;
     TTextClient* m_connection = nullptr; // a child; replaced after every drop
-    THostResolver* m_resolver = nullptr;
+    QPointer<THostResolver> m_resolver;  // a test's lookup, when set
     std::unique_ptr<THostResolver> m_systemResolver;
     int m_lookupHandle = -1;
     TClientStatus m_state = csIdle;
@@ -173,6 +178,10 @@ private:
     TNewsArticle* m_article = nullptr;
 
     // Sending: bytes handed over but not yet taken by the connection, and the article's place.
+    // Both belong to one connection (by its serial number): a handler that drops the
+    // connection while they are being filled must not let them leak onto the next one.
+    quint64 m_connectionSerial = 0;
+    quint64 m_outSerial = 0;
     QByteArray m_out;
     qsizetype m_outPos = 0;
     bool m_awaitReply = false;

@@ -39,8 +39,8 @@ int main(int argc, char* argv[])
         QStringLiteral("name"), QStringLiteral("uudecode"));
     const QCommandLineOption outputOption(
         {QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("Output file; \"-\" is standard output. Needed except when decoding "
-                       "with headers."),
+        QStringLiteral("Output file; \"-\" is standard output. Not used when decoding with "
+                       "headers."),
         QStringLiteral("file"));
     const QCommandLineOption noHeadersOption(
         QStringLiteral("no-headers"),
@@ -66,6 +66,12 @@ int main(int argc, char* argv[])
     if (!numeric || mode > 0xFFFF)
         return fail(QStringLiteral("mode must be a number up to 65535"));
 
+    const bool named = algorithm == TUUCode::uudecode || algorithm == TUUCode::xxdecode ||
+                       algorithm == TUUCode::base64decode;
+    if (named && !parser.isSet(noHeadersOption) && parser.isSet(outputOption))
+        return fail(QStringLiteral("decoding with headers writes the file named in the begin "
+                                   "line; --output needs --no-headers"));
+
     TUUCode coder;
     coder.SetAlgorithm(TUUCode::TAlgorithm(algorithm));
     coder.SetInputFile(inputs.first());
@@ -81,5 +87,7 @@ int main(int argc, char* argv[])
     } catch (const EUUCode& e) {
         return fail(e.Message());
     }
+    if (named && coder.Headers())
+        std::fprintf(stderr, "quorvel-uucode: wrote %s\n", qPrintable(coder.OutputFile()));
     return 0;
 }

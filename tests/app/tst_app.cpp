@@ -3,6 +3,7 @@
 #include "app/QuorvelApp.h"
 #include "app/SessionLog.h"
 #include "app/SettingsStore.h"
+#include "tasks/TaskList.h"
 
 #include <QFile>
 #include <QSettings>
@@ -40,6 +41,8 @@ private slots:
     void closeWritesSessionLogAndSettings();
     void twoRunsAppendToLog();
     void unexpectedErrorIsLoggedAndCloses();
+    void closingDiscardsQueuedTasks();
+    void unexpectedErrorSavesQueuedTasks();
 
 private:
     std::unique_ptr<QTemporaryDir> m_home;
@@ -137,6 +140,43 @@ void TestApp::unexpectedErrorIsLoggedAndCloses()
     QCOMPARE(run.view.Warnings,
              QStringList{"An unexpected error has occured: Disk full \r\nAll remaining tasks have "
                          "been saved.\r\nQuorvel will now close."});
+    QVERIFY(run.view.Closed);
+}
+
+namespace {
+
+void queueDisconnect(TQuorvelApp& app)
+{
+    TTask task;
+    task.Kind = tkDisconnect;
+    task.Text1 = QStringLiteral("news.example.org");
+    app.TaskList().Add(task);
+}
+
+} // namespace
+
+void TestApp::closingDiscardsQueuedTasks()
+{
+    AppRun run(ini());
+    run.app.FormCreate({});
+    queueDisconnect(run.app);
+    run.app.FormCloseQuery();
+    QCOMPARE(run.app.TaskList().Count(), 0);
+    QVERIFY(!QFile::exists(file("qvtasks.qv")));
+}
+
+void TestApp::unexpectedErrorSavesQueuedTasks()
+{
+    AppRun run(ini());
+    run.app.FormCreate({});
+    queueDisconnect(run.app);
+    queueDisconnect(run.app);
+    run.app.OnException("boom");
+    QCOMPARE(run.app.TaskList().Count(), 0);
+    const QList<QByteArray> lines = readFile(file("qvtasks.qv")).split('\n');
+    QCOMPARE(lines.value(0), QByteArray("Default\r"));
+    QVERIFY(lines.value(1).startsWith("4,news.example.org,"));
+    QVERIFY(lines.value(2).startsWith("4,news.example.org,"));
     QVERIFY(run.view.Closed);
 }
 

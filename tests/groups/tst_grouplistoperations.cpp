@@ -30,8 +30,7 @@ private slots:
     void headerClicks();
     void sortCommandAfterStartUp();
     void sortCommandDeclined();
-    void shortcutMenu_data();
-    void shortcutMenu();
+    void sortCommandKeepsFullWidthName();
     void findFirstThenAgainToTheEnd();
     void findAll();
     void findNothing();
@@ -170,35 +169,15 @@ void TestGroupListOperations::sortCommandDeclined()
     QVERIFY(f->View.StatusTexts.isEmpty());
 }
 
-void TestGroupListOperations::shortcutMenu_data()
+void TestGroupListOperations::sortCommandKeepsFullWidthName()
 {
-    QTest::addColumn<int>("view");
-    QTest::addColumn<bool>("sub");
-    QTest::addColumn<bool>("unsub");
-    QTest::addColumn<bool>("fresh");
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("subscribed") << 0 << false << true << true << "Subscribed Groups: 7";
-    QTest::newRow("unsubscribed") << 1 << true << false << true << "Unsubscribed Groups: 1";
-    QTest::newRow("new") << 2 << true << true << false << "New Groups: 2";
-}
-
-void TestGroupListOperations::shortcutMenu()
-{
-    QFETCH(int, view);
-    QFETCH(bool, sub);
-    QFETCH(bool, unsub);
-    QFETCH(bool, fresh);
-    QFETCH(QString, caption);
-    const std::function<void()> choose[] = {[&] { ops->Subscribed1Click(); },
-                                            [&] { ops->Unsubscribed1Click(); },
-                                            [&] { ops->New1Click(); }};
-    choose[view]();
-    QCOMPARE(f->Store->GroupView, view);
-    QCOMPARE(f->View.GroupCaption, caption);
-    const TShortcutMenuState menu = ops->PopupMenu1Popup();
-    QCOMPARE(menu.SubscribedEnabled, sub);
-    QCOMPARE(menu.UnsubscribedEnabled, unsub);
-    QCOMPARE(menu.NewEnabled, fresh);
+    // A record whose name fills all 76 bytes (no NUL) comes back unchanged.
+    const QByteArray full = QByteArray(76, 'x') + QByteArray("\x04\x00\x00\x00\x00", 5);
+    f->WriteFile(Record("a.short", 0, 0) + full);
+    QVERIFY(f->Store->ReadNewsrc());
+    f->View.YesNoAnswers << true;
+    ops->Sort1Click();
+    QCOMPARE(f->ReadFile(), full + Record("a.short", 0, 0));
 }
 
 void TestGroupListOperations::findFirstThenAgainToTheEnd()

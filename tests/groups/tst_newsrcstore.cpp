@@ -19,8 +19,6 @@ private slots:
     void getGroupBounds();
     void failuresNameTheFileAndKeepIt();
     void modelServesRowsOnDemand();
-    void columnWidthRule_data();
-    void columnWidthRule();
 };
 
 void TestNewsrcStore::missingFileCreatesDefaultGroup()
@@ -236,6 +234,18 @@ void TestNewsrcStore::failuresNameTheFileAndKeepIt()
     QCOMPARE(f.View.Warnings.size(), 3);
     QVERIFY(f.View.Warnings[2].startsWith("Cannot open the newsrc file " + nowhere));
     QVERIFY(!f.View.Busy);
+    // Nothing of the file read before may stay in the lists: it is not this path's.
+    QVERIFY(f.Store->SubList.empty());
+
+    // A missing file that cannot be created either.
+    f.State.NewsrcPath = f.State.DataFile("newsrc.Default");
+    QVERIFY(f.Store->ReadNewsrc());
+    QCOMPARE(f.Store->SubList.size(), size_t(1));
+    f.State.NewsrcPath = f.State.DataFile("missing/also/newsrc.X");
+    QVERIFY(!f.Store->ReadNewsrc());
+    QVERIFY(f.Store->SubList.empty());
+    QCOMPARE(f.View.Warnings.size(), 4);
+    QVERIFY(f.View.Warnings[3].contains("missing/also/newsrc.X"));
 }
 
 void TestNewsrcStore::modelServesRowsOnDemand()
@@ -258,24 +268,6 @@ void TestNewsrcStore::modelServesRowsOnDemand()
     f.Store->GroupView = TNewsrcStore::ViewUnsubscribed;
     QCOMPARE(model.GroupListData(0).Name, QStringLiteral("b.two"));
     QCOMPARE(model.GroupListData(0).Count, QStringLiteral("0"));
-}
-
-void TestNewsrcStore::columnWidthRule_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("visible");
-    QTest::addColumn<int>("width");
-    QTest::newRow("all rows fit") << 5 << 10 << 500 - 100 - 4;
-    QTest::newRow("exactly the visible rows") << 10 << 10 << 500 - 100 - 25;
-    QTest::newRow("more rows than fit") << 100000 << 10 << 500 - 100 - 25;
-}
-
-void TestNewsrcStore::columnWidthRule()
-{
-    QFETCH(int, rows);
-    QFETCH(int, visible);
-    QFETCH(int, width);
-    QCOMPARE(TGroupListModel::FirstColumnWidth(rows, visible, 500, 100), width);
 }
 
 QTEST_GUILESS_MAIN(TestNewsrcStore)

@@ -71,6 +71,7 @@ private slots:
     void loginRefused_data();
     void loginRefused();
     void postSendsArticleInOrder();
+    void lineBreaksInsideLines();
     void postRefused();
     void postWithoutArticle();
     void postComposesFirst();
@@ -82,8 +83,14 @@ private slots:
     void malformedInput();
     void reuseAndServerChange();
     void lookups();
-    void connectRefused();
+    void connectFailures_data();
+    void connectFailures();
+    void postsChainedFromPosted();
     void cancelStopsTransmission();
+    void cancelFromHandlers_data();
+    void cancelFromHandlers();
+    void nextOperationFromFailureHandler_data();
+    void nextOperationFromFailureHandler();
     void logFileWrittenOnDestruction();
 };
 
@@ -267,6 +274,21 @@ void TestNntpClient::postSendsArticleInOrder()
              QStringList({"POST", "340 send article to be posted. End with <CR-LF>.<CR-LF>",
                           "test article", ".", "240 article posted ok"}));
     QCOMPARE(rig.Client.ReplyCode(), 240);
+}
+
+void TestNntpClient::lineBreaksInsideLines()
+{
+    TRig rig;
+    rig.FillArticle({"body\r\n.\r\nmore", "end"});
+    rig.Article.HeaderLines[1] = "Subject: two\nlines";
+    rig.Article.Newsgroups = "alt.test,\r\nalt.test.two";
+    rig.Server.OnPost();
+    rig.Client.PostComposed();
+    QVERIFY(rig.Events.WaitFor({"posted", "post failed", "error", "disconnected"}));
+    QCOMPARE(rig.Events.Events.last(), "posted");
+    QCOMPARE(rig.Server.Articles(),
+             TList({"From: poster@example.com\r\nSubject: two lines\r\n"
+                    "Newsgroups: alt.test,  alt.test.two\r\n\r\nbody  .  more\r\nend"}));
 }
 
 void TestNntpClient::postRefused()
@@ -568,21 +590,54 @@ void TestNntpClient::lookups()
     QCOMPARE(rig.Events.Take().last(), "groups done");
 }
 
-void TestNntpClient::connectRefused()
+void TestNntpClient::connectFailures_data()
 {
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("error");
     quint16 port = 0;
     {
         TFakeNntpServer closed;
         QVERIFY(closed.Start());
         port = closed.Port();
     }
+    QTest::newRow("refused") << QString("127.0.0.1:%1").arg(port)
+                             << "Error 10061 (Connection refused) connecting";
+    QTest::newRow("no server") << QString() << "No address specified";
+}
+
+void TestNntpClient::connectFailures()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, error);
     TbcsNNTP client;
     TNntpEventLog events(client);
-    client.SetServer(QString("127.0.0.1:%1").arg(port));
+    client.SetServer(server);
     client.ListGroups();
     QVERIFY(events.WaitFor({"error"}));
-    QCOMPARE(events.Events.last(), "error Error 10061 (Connection refused) connecting");
-    QVERIFY(events.LogLines.contains("Error: Error 10061 (Connection refused) connecting"));
+    QCOMPARE(events.Events.last(), "error " + error);
+    QVERIFY(events.LogLines.contains("Error: " + error));
+    QVERIFY(!client.Connected());
+}
+
+void TestNntpClient::postsChainedFromPosted()
+{
+    // The next part is posted from the handler of the previous part's 240.
+    TRig rig;
+    rig.Server.OnPost();
+    int posted = 0;
+    connect(&rig.Client, &TbcsNNTP::OnPosted, this, [&] {
+        if (++posted >= 3)
+            return;
+        rig.FillArticle({QString("part %1").arg(posted + 1)});
+        rig.Client.PostComposed();
+    });
+    rig.FillArticle({"part 1"});
+    rig.Client.PostComposed();
+    QTRY_COMPARE(posted, 3);
+    QCOMPARE(rig.Server.Articles(), TList({expectedArticle({"part 1"}), expectedArticle({"part 2"}),
+                                           expectedArticle({"part 3"})}));
+    QCOMPARE(rig.Server.Connections(), 1);
+    QVERIFY(!rig.Events.Has("error"));
 }
 
 void TestNntpClient::cancelStopsTransmission()
@@ -614,6 +669,94 @@ void TestNntpClient::cancelStopsTransmission()
     QCOMPARE(rig.Events.Take(), QStringList({"status 2", "connected", "status 5", "status 6",
                                              "group alt.test", "group comp.misc", "groups done"}));
     QCOMPARE(rig.Server.Connections(), 2);
+}
+
+void TestNntpClient::cancelFromHandlers_data()
+{
+    QTest::addColumn<QString>("event");
+    QTest::newRow("progress 50") << "progress 50";
+    QTest::newRow("status 14") << "status 14";
+    QTest::newRow("status 15") << "status 15";
+    QTest::newRow("status 13") << "status 13";
+}
+
+void TestNntpClient::cancelFromHandlers()
+{
+    // Abort pressed while an event is handled: nothing of the article reaches the next
+    // connection.
+    QFETCH(QString, event);
+    TRig rig;
+    rig.Server.OnPost();
+    rig.Server.On("LIST", ListAnswer);
+    QStringList body;
+    for (int i = 0; i < 100; ++i)
+        body << QString("line %1").arg(i);
+    rig.FillArticle(body);
+    connect(&rig.Client, &TbcsNNTP::OnProgress, this, [&](int percent) {
+        if (event == QString("progress %1").arg(percent))
+            rig.Client.Cancel();
+    });
+    connect(&rig.Client, &TbcsNNTP::OnNewStatus, this, [&](TClientStatus status) {
+        if (event == QString("status %1").arg(int(status)))
+            rig.Client.Cancel();
+    });
+    rig.Client.PostComposed();
+    QVERIFY(rig.Events.WaitFor({"canceled"}));
+    QCOMPARE(rig.Events.Events.last(), "canceled");
+    rig.Events.Take();
+    event.clear();
+    rig.Client.ListGroups();
+    QVERIFY(rig.Events.WaitFor({"groups done", "error"}));
+    QCOMPARE(rig.Events.Events.last(), "groups done");
+    QCOMPARE(rig.Server.Commands().last(), "LIST");
+    QCOMPARE(rig.Server.Commands().count("LIST"), 1);
+    QCOMPARE(rig.Server.Connections(), 2);
+    QVERIFY(rig.Server.Articles().isEmpty());
+    QVERIFY(!rig.Events.Has("posted"));
+}
+
+void TestNntpClient::nextOperationFromFailureHandler_data()
+{
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QString>("failure");
+    using A = TFakeNntpServer::TAction;
+    QTest::newRow("drop") << int(A::Drop) << QByteArray() << "disconnected";
+    QTest::newRow("bad reply") << int(A::Raw) << QByteArray("oops\r\n") << "error Bad reply";
+    QTest::newRow("time-out") << int(A::Stall) << QByteArray() << "error Timeout";
+    QTest::newRow("refusal") << int(A::Raw) << QByteArray("502 not now\r\n") << "error not now";
+}
+
+void TestNntpClient::nextOperationFromFailureHandler()
+{
+    // A caller that starts the next operation right from the failure event gets a
+    // connection that is not torn down behind it.
+    QFETCH(int, action);
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, failure);
+    TRig rig;
+    rig.Client.SetSecondLength(20);
+    rig.Client.SetTimeout(5);
+    TFakeNntpServer::TRule rule;
+    rule.Command = "LIST";
+    rule.Action = TFakeNntpServer::TAction(action);
+    rule.Raw = raw;
+    rule.Once = true;
+    rig.Server.Add(rule);
+    rig.Server.On("LIST", ListAnswer);
+    bool retried = false;
+    auto retry = [&] {
+        if (!retried) {
+            retried = true;
+            rig.Client.ListGroups();
+        }
+    };
+    connect(&rig.Client, &TbcsNNTP::OnError, this, retry);
+    connect(&rig.Client, &TbcsNNTP::OnDisconnected, this, retry);
+    rig.Client.ListGroups();
+    QVERIFY(rig.Events.WaitFor({"groups done"}));
+    QVERIFY2(rig.Events.Has(failure), qPrintable(rig.Events.Events.join(" | ")));
+    QCOMPARE(rig.Client.Groups(), QStringList({"alt.test", "comp.misc"}));
 }
 
 void TestNntpClient::logFileWrittenOnDestruction()

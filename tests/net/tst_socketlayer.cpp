@@ -1,4 +1,4 @@
-// The socket layer: error table and messages, errno mapping, opening, ports, lookups.
+// The socket layer: error table and messages, opening, connecting, ports, lookups.
 #include "ScriptedResolver.h"
 
 #include "net/CustomClientSocket.h"
@@ -10,8 +10,6 @@
 #include <QTcpSocket>
 #include <QTest>
 
-#include <cerrno>
-
 class TestSocketLayer : public QObject
 {
     Q_OBJECT
@@ -21,8 +19,6 @@ private slots:
     void errorTexts();
     void messages_data();
     void messages();
-    void errnoCodes_data();
-    void errnoCodes();
     void ports_data();
     void ports();
     void openRefusals();
@@ -37,9 +33,7 @@ void TestSocketLayer::errorTexts_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("no error") << 0 << "No Error";
     QTest::newRow("refused") << 10061 << "Connection refused";
-    QTest::newRow("reset") << 10054 << "Connection reset by peer";
     QTest::newRow("already in progress") << 10037 << "Operation, already in progress";
-    QTest::newRow("not started") << 10093 << "Successful WSASTARTUP not yet performed";
     QTest::newRow("host not found") << 11001 << "Host not found";
     QTest::newRow("no data") << 11004 << "Valid name, no data record of requested type";
     QTest::newRow("gap in the table") << 10072 << "Unknown Error 10072";
@@ -80,29 +74,6 @@ void TestSocketLayer::messages()
     const ESockError error = ESockError::Make(code, format);
     QCOMPARE(error.Code(), code);
     QCOMPARE(error.Message(), message);
-}
-
-void TestSocketLayer::errnoCodes_data()
-{
-    QTest::addColumn<int>("error");
-    QTest::addColumn<int>("code");
-    QTest::newRow("refused") << ECONNREFUSED << 10061;
-    QTest::newRow("reset") << ECONNRESET << 10054;
-    QTest::newRow("broken pipe is a reset") << EPIPE << 10054;
-    QTest::newRow("timed out") << ETIMEDOUT << 10060;
-    QTest::newRow("would block") << EAGAIN << 10035;
-    QTest::newRow("in progress") << EINPROGRESS << 10036;
-    QTest::newRow("unreachable host") << EHOSTUNREACH << 10065;
-    QTest::newRow("unreachable net") << ENETUNREACH << 10051;
-    QTest::newRow("too many files") << EMFILE << 10024;
-    QTest::newRow("address in use") << EADDRINUSE << 10048;
-}
-
-void TestSocketLayer::errnoCodes()
-{
-    QFETCH(int, error);
-    QFETCH(int, code);
-    QCOMPARE(ESockError::CodeFromErrno(error), code);
 }
 
 void TestSocketLayer::ports_data()

@@ -1,0 +1,249 @@
+#include "dialup/DialupTasks.h"
+
+#include "app/AppState.h"
+#include "app/Logger.h"
+#include "app/View.h"
+#include "dialup/RasConnection.h"
+#include "dialup/RasTexts.h"
+#include "dialup/RasTypes.h"
+#include "tasks/TaskList.h"
+#include "tasks/TaskRunner.h"
+
+#include <QPointer>
+
+#include <cmath>
+
+namespace {
+const QString DialupLoginCaption = QStringLiteral("Dial-up login");
+} // namespace
+
+TDialupTasks::TDialupTasks(TAppState& state, TTaskList& list, TTaskRunner& runner,
+                           TRasConnection& ras, TView& view, TLogger& logger, QObject* parent)
+    : QObject(parent), m_state(state), m_list(list), m_runner(runner), m_ras(ras), m_view(view),
+      m_logger(logger)
+{
+    m_rasTimer.setSingleShot(true);
+    connect(&m_rasTimer, &QTimer::timeout, this, &TDialupTasks::RasTimerTimer);
+    connect(&m_ras, &TRasConnection::OnStateChange, this, &TDialupTasks::RasConnStateChange);
+}
+
+void TDialupTasks::CheckRas()
+{
+    m_state.CurrentProcName = QStringLiteral("CheckRas");
+    if (m_state.Settings.RASOpenBefore && !m_list.DialUpQueued)
+        AddRasTask();
+}
+
+void TDialupTasks::AddRasTask()
+{
+    m_state.CurrentProcName = QStringLiteral("AddRasTask");
+    ProfileSettings& s = m_state.Settings;
+    if (s.RASConnection.isEmpty())
+        return;
+    if (!s.SaveRasPassword && s.RASPassword.isEmpty()) {
+        const auto login = m_view.AskLogin(DialupLoginCaption, s.RASUserName, s.RASPassword);
+        if (!login)
+            return;
+        s.RASUserName = login->UserName;
+        s.RASPassword = login->Password;
+    }
+    TTask task;
+    task.Kind = tkDialUp;
+    task.Text1 = s.RASConnection;
+    task.Text2 = s.RASUserName;
+    task.Text3 = s.RASPassword;
+    task.Flag1 = s.RASUseAnotherConnection;
+    task.Flag2 = s.SaveRasPassword;
+    m_list.Add(task);
+    m_list.DialUpQueued = true;
+}
+
+void TDialupTasks::AddHangupTask()
+{
+    m_state.CurrentProcName = QStringLiteral("AddHangupTask");
+    TTask task;
+    task.Kind = tkHangup;
+    task.Text1 = m_state.Settings.RASConnection;
+    m_list.Add(task);
+    m_list.DialUpQueued = false;
+}
+
+void TDialupTasks::DoRASDial(const TTask& task)
+{
+    m_state.CurrentProcName = QStringLiteral("DoRASDial");
+    // Started while a redial wait still runs (Start pressed, or a new batch): that wait
+    // must not release the runner in the middle of this dial.
+    m_rasTimer.stop();
+    // Only the same task's next attempt continues the count; a fresh dial-up task gets
+    // all its attempts even when an earlier batch was cut short while redialling.
+    if (!m_redialPending)
+        m_dialAttempts = 0;
+    m_redialPending = false;
+    ++m_dialAttempts;
+    m_ras.SetForceConnection(!task.Flag1);
+    m_ras.SetConnection(task.Text1);
+    const quint64 generation = m_generation;
+    QPointer<TDialupTasks> self(this);
+    m_ras.NeedDial([self, generation](bool need) {
+        if (self)
+            self->continueDial(generation, need);
+    });
+}
+
+void TDialupTasks::continueDial(quint64 generation, bool need)
+{
+    // Aborted or cleared while the component looked at the open connections.
+    if (generation != m_generation || m_list.IsEmpty() || m_list.Head().Kind != tkDialUp)
+        return;
+    TTask& task = m_list.Head();
+    if (!need) {
+        m_runner.DoNextTask();
+        return;
+    }
+    if (m_ras.Connection().isEmpty() && !task.Text1.isEmpty())
+        m_logger.LogIt(QStringLiteral("Dial-up connection \"%1\" is unknown to NetworkManager")
+                           .arg(task.Text1));
+    // Cancel leaves the task at the head and the runner busy, until Start or Clear.
+    if ((task.Text1.isEmpty() || task.Text3.isEmpty()) && !askLogin(task))
+        return;
+    startDial(task);
+}
+
+bool TDialupTasks::askLogin(TTask& task)
+{
+    const auto login = m_view.AskLogin(DialupLoginCaption, task.Text2, task.Text3);
+    if (!login)
+        return false;
+    task.Text2 = login->UserName;
+    task.Text3 = login->Password;
+    return true;
+}
+
+void TDialupTasks::startDial(const TTask& task)
+{
+    m_view.SetActionEnabled(TViewAction::Abort, true);
+    m_list.RunnerBusy = true;
+    setStatusAndLog(QStringLiteral("Dialing ") + task.Text1);
+    m_ras.SetRemovePassword(!task.Flag2);
+    m_ras.SetUserID(task.Text2);
+    m_ras.SetPassword(task.Text3);
+    m_runner.LastClientStatus = DialingMarker;
+    m_dialUpOpen = false;
+    m_ras.SetConnected(true);
+}
+
+void TDialupTasks::DoRasHangup(const TTask& /*task*/)
+{
+    m_state.CurrentProcName = QStringLiteral("DoRasHangup");
+    m_logger.LogIt(QStringLiteral("Hanging up ") + m_ras.Connection());
+    m_ras.HangUp();
+    m_dialUpOpen = false;
+    m_runner.DoNextTask();
+}
+
+void TDialupTasks::AbortDialUp()
+{
+    m_state.CurrentProcName = QStringLiteral("AbortDialUp");
+    ++m_generation;
+    m_ras.Abort();
+    m_rasTimer.stop();
+    m_redialPending = false;
+    m_dialUpOpen = false;
+    m_list.DialUpQueued = false;
+}
+
+void TDialupTasks::RasConnStateChange(QObject* /*Sender*/, int NewState, int Error,
+                                      const QString& StateText)
+{
+    m_state.CurrentProcName = QStringLiteral("RasConnStateChange");
+    m_logger.LogIt(StateText);
+    if (Error == RasError::UserDisconnected) {
+        m_runner.SetStatus(StateText);
+        m_ras.HangUp();
+        m_dialUpOpen = false;
+        endBatch();
+        return;
+    }
+    // Connected and disconnected are acted on even without a text: a close whose reason
+    // has no words must still end the attempt, or the dial-up task would wait forever.
+    if (NewState == RasTexts::StateConnected)
+        DoRasConnected();
+    else if (NewState == RasTexts::StateDisconnected)
+        DoRasDisconnected();
+}
+
+void TDialupTasks::DoRasConnected()
+{
+    m_state.CurrentProcName = QStringLiteral("DoRasConnected");
+    m_runner.SetStatus(QStringLiteral("Dial-up connected"));
+    m_dialAttempts = 0;
+    m_redialPending = false;
+    m_view.SetActionEnabled(TViewAction::Abort, false);
+    m_dialUpOpen = true;
+    startRasTimer(ConnectedWaitMs);
+    // There is no status window to put away here; the call keeps the step in its place.
+    m_ras.MinimizeDialWindow([] {});
+    // A list cleared during the dial has no dial-up task left to end.
+    if (!m_list.IsEmpty() && m_list.Head().Kind == tkDialUp)
+        m_runner.DoNextTask();
+}
+
+void TDialupTasks::DoRasDisconnected()
+{
+    m_state.CurrentProcName = QStringLiteral("DoRasDisconnected");
+    m_ras.HangUp();
+    // Once the dial-up task has ended, the tasks after it run over this line: losing it
+    // cuts the batch short even before the news client has reported anything, since a
+    // redial would restart whatever task is at the head by then.
+    const bool afterDial = m_dialUpOpen || m_runner.LastClientStatus != DialingMarker;
+    m_dialUpOpen = false;
+    if (afterDial) {
+        endBatch();
+        m_view.ShowWarning(QStringLiteral("Unexpected dialup disconnect"));
+        m_logger.LogIt(QStringLiteral("Unexpected dialup disconnect"));
+        return;
+    }
+    if (m_list.IsEmpty() || m_list.Head().Kind != tkDialUp)
+        return; // the batch this dial belonged to was cleared meanwhile
+    if (m_dialAttempts < MaxDialAttempts) {
+        m_list.RunnerBusy = true;
+        setStatusAndLog(QStringLiteral("Waiting to redial"));
+        m_redialPending = true;
+        startRasTimer(RedialWaitMs);
+        return;
+    }
+    m_dialAttempts = 0;
+    endBatch();
+    m_view.ShowWarning(QStringLiteral("Redial attempts count exceeded"));
+    m_logger.LogIt(QStringLiteral("Redial attempts count exceeded"));
+}
+
+void TDialupTasks::RasTimerTimer()
+{
+    m_state.CurrentProcName = QStringLiteral("RasTimerTimer");
+    m_rasTimer.stop();
+    if (m_dialUpOpen)
+        m_ras.MinimizeDialWindow([] {});
+    else
+        m_list.RunnerBusy = false; // the redial wait is over: the head task runs again
+}
+
+void TDialupTasks::startRasTimer(int ms)
+{
+    m_rasTimerInterval = ms;
+    m_rasTimer.start(static_cast<int>(std::lround(ms * m_timerScale)));
+}
+
+void TDialupTasks::endBatch()
+{
+    m_redialPending = false;
+    if (!m_dialUpOpen)
+        m_rasTimer.stop();
+    m_runner.ClearTaskList(true);
+}
+
+void TDialupTasks::setStatusAndLog(const QString& text)
+{
+    m_runner.SetStatus(text);
+    m_logger.LogIt(text);
+}

@@ -1,0 +1,541 @@
+#include "article/EUUCode.h"
+#include "article/UUCode.h"
+
+#include "PeerTools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace PeerTools;
+
+namespace {
+
+constexpr quint32 Seed = 20261207;
+
+// The sizes around line and group boundaries, a multiple of 45 and more than one read block.
+void addSizeRows()
+{
+    QTest::addColumn<qint64>("size");
+    for (qint64 size : {0, 1, 2, 3, 44, 45, 46, 89, 90, 91})
+        QTest::addRow("%lld bytes", size) << size;
+    QTest::addRow("45 x 200 bytes") << qint64(45 * 200);
+    QTest::addRow("1 MiB") << qint64(1024 * 1024);
+}
+
+QString algorithmName(TUUCode::TAlgorithm algorithm)
+{
+    return QString::fromLatin1(QMetaEnum::fromType<TUUCode::TAlgorithm>().valueToKey(algorithm));
+}
+
+} // namespace
+
+class TestUUCode : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+
+    void aboutAndMode();
+    void encodedText_data();
+    void encodedText();
+    void roundTrip_data();
+    void roundTrip();
+    void decodesAnyLineEnd_data();
+    void decodesAnyLineEnd();
+
+    void gnuUudecodeReadsOurs_data();
+    void gnuUudecodeReadsOurs();
+    void uudeviewReadsOurs_data();
+    void uudeviewReadsOurs();
+    void base64MatchesGnu_data();
+    void base64MatchesGnu();
+    void readsPeerOutput_data();
+    void readsPeerOutput();
+
+    void missingNames_data();
+    void missingNames();
+    void missingInputKeepsOutput();
+    void beginLineName_data();
+    void beginLineName();
+    void progressAndRunFlag_data();
+    void progressAndRunFlag();
+    void copyOntoItself();
+    void outputThroughLink();
+
+private:
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+    // Runs the coder on data written to "in.bin" and returns what it wrote.
+    QByteArray ours(TUUCode::TAlgorithm algorithm, const QByteArray& data, bool headers = true,
+                    TUUCode::TUnixCRLF lineEnd = TUUCode::CRLF);
+    QString decodeOurs(TUUCode::TAlgorithm algorithm, const QString& input, bool headers = true);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestUUCode::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+QByteArray TestUUCode::ours(TUUCode::TAlgorithm algorithm, const QByteArray& data, bool headers,
+                            TUUCode::TUnixCRLF lineEnd)
+{
+    WriteFile(path("in.bin"), data);
+    TUUCode coder;
+    coder.SetAlgorithm(algorithm);
+    coder.SetHeaders(headers);
+    coder.SetUnixCRLF(lineEnd);
+    coder.SetInputFile(path("in.bin"));
+    coder.SetOutputFile(path("encoded.txt"));
+    coder.SetActive(true);
+    return ReadFile(path("encoded.txt"));
+}
+
+QString TestUUCode::decodeOurs(TUUCode::TAlgorithm algorithm, const QString& input, bool headers)
+{
+    TUUCode coder;
+    coder.SetAlgorithm(algorithm);
+    coder.SetHeaders(headers);
+    coder.SetInputFile(input);
+    if (!headers)
+        coder.SetOutputFile(path("decoded.bin"));
+    coder.SetActive(true);
+    return coder.OutputFile();
+}
+
+void TestUUCode::aboutAndMode()
+{
+    TUUCode coder;
+    const QString about = coder.About();
+    QVERIFY(!about.isEmpty() && about.size() <= 64);
+    coder.setProperty("About", QStringLiteral("changed"));
+    QCOMPARE(coder.About(), about);
+
+    // The mode is a decimal number written with at least four digits.
+    WriteFile(path("x.bin"), "x");
+    coder.SetAlgorithm(TUUCode::uuencode);
+    coder.SetFileMode(755);
+    coder.SetInputFile(path("x.bin"));
+    coder.SetOutputFile(path("x.uue"));
+    coder.SetActive(true);
+    QVERIFY(ReadFile(path("x.uue")).startsWith("begin 0755 x.bin\r\n"));
+}
+
+void TestUUCode::encodedText_data()
+{
+    QTest::addColumn<TUUCode::TAlgorithm>("algorithm");
+    QTest::addColumn<bool>("headers");
+    QTest::addColumn<TUUCode::TUnixCRLF>("lineEnd");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("text");
+
+    const QByteArray graves60(60, '`');
+    QTest::newRow("empty uu file: begin, grave accent, end")
+        << TUUCode::uuencode << true << TUUCode::CRLF << QByteArray()
+        << QByteArray("begin 0644 in.bin\r\n`\r\nend\r\n");
+    QTest::newRow("45 bytes: M line, then the grave accent alone")
+        << TUUCode::uuencode << false << TUUCode::CRLF << QByteArray(45, '\0')
+        << "M" + graves60 + "\r\n`\r\n\r\n";
+    QTest::newRow("46 bytes: last line ! and two characters")
+        << TUUCode::uuencode << false << TUUCode::CRLF << QByteArray(46, '\0')
+        << "M" + graves60 + "\r\n!``\r\n\r\n";
+    QTest::newRow("uu with LF line ends") << TUUCode::uuencode << false << TUUCode::LF
+                                          << QByteArray("cat") << QByteArray("#8V%T\n\n");
+    QTest::newRow("uu with headers ends data with a zero-length line")
+        << TUUCode::uuencode << true << TUUCode::LF << QByteArray("cat")
+        << QByteArray("begin 0644 in.bin\n#8V%T\n`\nend\n");
+    QTest::newRow("xx of cat") << TUUCode::xxencode << true << TUUCode::LF << QByteArray("cat")
+                               << QByteArray("begin 0644 in.bin\n1Mq3o\n+\nend\n");
+    QTest::newRow("empty xx file") << TUUCode::xxencode << true << TUUCode::CRLF << QByteArray()
+                                   << QByteArray("begin 0644 in.bin\r\n+\r\nend\r\n");
+    QTest::newRow("base64 of abc") << TUUCode::base64encode << false << TUUCode::CRLF
+                                   << QByteArray("abc") << QByteArray("YWJj\r\n\r\n");
+    QTest::newRow("base64 of ab has no padding") << TUUCode::base64encode << false << TUUCode::CRLF
+                                                 << QByteArray("ab") << QByteArray("YWI\r\n\r\n");
+    QTest::newRow("base64 full line, then an empty last line")
+        << TUUCode::base64encode << true << TUUCode::LF << QByteArray(57, '\0')
+        << "begin-base64 0644 in.bin\n" + QByteArray(76, 'A') + "\n\nend\n";
+}
+
+void TestUUCode::encodedText()
+{
+    QFETCH(TUUCode::TAlgorithm, algorithm);
+    QFETCH(bool, headers);
+    QFETCH(TUUCode::TUnixCRLF, lineEnd);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, text);
+    QCOMPARE(ours(algorithm, input, headers, lineEnd), text);
+}
+
+void TestUUCode::roundTrip_data()
+{
+    QTest::addColumn<TUUCode::TAlgorithm>("encoder");
+    QTest::addColumn<bool>("headers");
+    QTest::addColumn<qint64>("size");
+    const std::pair<TUUCode::TAlgorithm, TUUCode::TAlgorithm> pairs[] = {
+        {TUUCode::uuencode, TUUCode::uudecode},
+        {TUUCode::xxencode, TUUCode::xxdecode},
+        {TUUCode::base64encode, TUUCode::base64decode},
+        {TUUCode::filecopy, TUUCode::filecopy}};
+    for (const auto& [encoder, decoder] : pairs) {
+        for (qint64 size : {0, 1, 2, 44, 56, 57, 58, 91, 45 * 57 * 400 + 1, 1024 * 1024}) {
+            for (bool headers : {true, false})
+                QTest::addRow("%s %lld %s", qPrintable(algorithmName(encoder)), size,
+                              headers ? "headers" : "bare")
+                    << encoder << headers << size;
+        }
+    }
+}
+
+void TestUUCode::roundTrip()
+{
+    QFETCH(TUUCode::TAlgorithm, encoder);
+    QFETCH(bool, headers);
+    QFETCH(qint64, size);
+    const QByteArray data = RandomBytes(size, Seed + quint32(size));
+    ours(encoder, data, headers, size % 2 ? TUUCode::LF : TUUCode::CRLF);
+    QVERIFY(QDir().mkpath(path("out")));
+    QVERIFY(QFile::rename(path("encoded.txt"), path("out/encoded.txt")));
+    const TUUCode::TAlgorithm decoder =
+        encoder == TUUCode::filecopy ? TUUCode::filecopy : TUUCode::TAlgorithm(int(encoder) + 1);
+    const bool named = headers && decoder != TUUCode::filecopy;
+    const QString output = decodeOurs(decoder, path("out/encoded.txt"), named);
+    QCOMPARE(output, named ? path("out/in.bin") : path("decoded.bin"));
+    QVERIFY(ReadFile(output) == data);
+}
+
+void TestUUCode::decodesAnyLineEnd_data()
+{
+    QTest::addColumn<TUUCode::TAlgorithm>("encoder");
+    QTest::addColumn<QByteArray>("lineEnd");
+    for (auto encoder : {TUUCode::uuencode, TUUCode::xxencode, TUUCode::base64encode}) {
+        for (const char* lineEnd : {"\n", "\r\n", "\r"})
+            QTest::addRow("%s %s", qPrintable(algorithmName(encoder)),
+                          QByteArray(lineEnd).toPercentEncoding().constData())
+                << encoder << QByteArray(lineEnd);
+    }
+}
+
+void TestUUCode::decodesAnyLineEnd()
+{
+    QFETCH(TUUCode::TAlgorithm, encoder);
+    QFETCH(QByteArray, lineEnd);
+    const QByteArray data = RandomBytes(100000, Seed);
+    QByteArray text = ours(encoder, data, true, TUUCode::LF);
+    text.replace("\n", lineEnd);
+    QVERIFY(QDir().mkpath(path("out")));
+    WriteFile(path("out/encoded.txt"), "leading junk\n" + text);
+    const QString output =
+        decodeOurs(TUUCode::TAlgorithm(int(encoder) + 1), path("out/encoded.txt"));
+    QVERIFY(ReadFile(output) == data);
+}
+
+void TestUUCode::gnuUudecodeReadsOurs_data()
+{
+    addSizeRows();
+}
+
+void TestUUCode::gnuUudecodeReadsOurs()
+{
+    if (!Have(QStringLiteral("uudecode")))
+        QSKIP("GNU uudecode (sharutils) is not installed");
+    QFETCH(qint64, size);
+    const QByteArray data = RandomBytes(size, Seed + quint32(size));
+    ours(TUUCode::uuencode, data, true, size % 2 ? TUUCode::LF : TUUCode::CRLF);
+    // Never -o /dev/null: uudecode would set its mode from the begin line.
+    QCOMPARE(Run(QStringLiteral("uudecode"),
+                 {QStringLiteral("-o"), path("gnu.bin"), path("encoded.txt")}, m_dir->path()),
+             0);
+    QVERIFY(ReadFile(path("gnu.bin")) == data);
+}
+
+void TestUUCode::uudeviewReadsOurs_data()
+{
+    QTest::addColumn<TUUCode::TAlgorithm>("algorithm");
+    QTest::addColumn<qint64>("size");
+    for (qint64 size : {0, 1, 2, 3, 44, 45, 46, 89, 90, 91, 45 * 200, 1024 * 1024})
+        QTest::addRow("uu %lld", size) << TUUCode::uuencode << size;
+    // uudeview reads unpadded xx last groups only where no padding would be needed.
+    for (qint64 size : {0, 3, 45, 90, 1024 * 1024 - 1})
+        QTest::addRow("xx %lld", size) << TUUCode::xxencode << size;
+}
+
+void TestUUCode::uudeviewReadsOurs()
+{
+    if (!Have(QStringLiteral("uudeview")))
+        QSKIP("uudeview is not installed");
+    QFETCH(TUUCode::TAlgorithm, algorithm);
+    QFETCH(qint64, size);
+    const QByteArray data = RandomBytes(size, Seed + quint32(size));
+    WriteFile(path("message.txt"), AsMessage(ours(algorithm, data)));
+    QVERIFY(QDir().mkpath(path("out")));
+    QCOMPARE(Run(QStringLiteral("uudeview"),
+                 {QStringLiteral("-i"), QStringLiteral("-o"), QStringLiteral("-q"),
+                  QStringLiteral("-p"), path("out"), path("message.txt")},
+                 m_dir->path()),
+             0);
+    QVERIFY(ReadFile(path("out/in.bin")) == data);
+}
+
+void TestUUCode::base64MatchesGnu_data()
+{
+    addSizeRows();
+}
+
+// GNU uudecode refuses base64 that ends with "end" and lacks "=" padding, and uudeview does
+// not read begin-base64 at all, so the text is compared with GNU uuencode -m: the same lines
+// but for padding, the mode's leading zero and the "====" trailer.
+void TestUUCode::base64MatchesGnu()
+{
+    if (!Have(QStringLiteral("uuencode")))
+        QSKIP("GNU uuencode (sharutils) is not installed");
+    QFETCH(qint64, size);
+    const QByteArray data = RandomBytes(size, Seed + quint32(size));
+    QList<QByteArray> mine = ours(TUUCode::base64encode, data, true, TUUCode::LF).split('\n');
+    QCOMPARE(Run(QStringLiteral("uuencode"),
+                 {QStringLiteral("-m"), path("in.bin"), QStringLiteral("in.bin")}, m_dir->path(),
+                 path("gnu.txt")),
+             0);
+    QList<QByteArray> gnu = ReadFile(path("gnu.txt")).split('\n');
+    mine.removeAll(QByteArray());
+    gnu.removeAll(QByteArray());
+    QCOMPARE(mine.takeFirst(), QByteArray("begin-base64 0644 in.bin"));
+    QCOMPARE(gnu.takeFirst(), QByteArray("begin-base64 644 in.bin"));
+    QCOMPARE(mine.takeLast(), QByteArray("end"));
+    QCOMPARE(gnu.takeLast(), QByteArray("===="));
+    // GNU writes 60 characters a line, we write 76 as base64 in mail does.
+    for (qsizetype i = 0; i + 1 < mine.size(); ++i)
+        QCOMPARE(mine[i].size(), 76);
+    QByteArray gnuText = gnu.join();
+    while (gnuText.endsWith('='))
+        gnuText.chop(1);
+    QCOMPARE(mine.join(), gnuText);
+}
+
+void TestUUCode::readsPeerOutput_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<TUUCode::TAlgorithm>("decoder");
+    QTest::addColumn<qint64>("size");
+    const struct
+    {
+        const char* name;
+        const char* program;
+        QStringList arguments;
+        TUUCode::TAlgorithm decoder;
+    } peers[] = {
+        {"uuencode", "uuencode", {"in.bin", "in.bin"}, TUUCode::uudecode},
+        {"uuencode -m", "uuencode", {"-m", "in.bin", "in.bin"}, TUUCode::base64decode},
+        {"uuenview -u", "uuenview", {"-u", "in.bin"}, TUUCode::uudecode},
+        {"uuenview -x", "uuenview", {"-x", "in.bin"}, TUUCode::xxdecode},
+    };
+    for (const auto& peer : peers) {
+        for (qint64 size : {0, 1, 2, 3, 44, 45, 46, 89, 90, 91, 45 * 200, 1024 * 1024})
+            QTest::addRow("%s %lld", peer.name, size)
+                << QString::fromLatin1(peer.program) << peer.arguments << peer.decoder << size;
+    }
+}
+
+void TestUUCode::readsPeerOutput()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(TUUCode::TAlgorithm, decoder);
+    QFETCH(qint64, size);
+    if (!Have(program))
+        QSKIP("the peer program is not installed");
+    const QByteArray data = RandomBytes(size, Seed + quint32(size));
+    WriteFile(path("in.bin"), data);
+    QVERIFY(QDir().mkpath(path("out")));
+    QCOMPARE(Run(program, arguments, m_dir->path(), path("out/peer.txt")), 0);
+    QCOMPARE(decodeOurs(decoder, path("out/peer.txt")), path("out/in.bin"));
+    QVERIFY(ReadFile(path("out/in.bin")) == data);
+}
+
+void TestUUCode::missingNames_data()
+{
+    QTest::addColumn<TUUCode::TAlgorithm>("algorithm");
+    QTest::addColumn<bool>("headers");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("message");
+    const QString in = QStringLiteral("in.bin");
+    const QString out = QStringLiteral("out.txt");
+    QTest::newRow("no input name")
+        << TUUCode::uuencode << true << QString() << out << "InputFileName is empty";
+    QTest::newRow("no input name checked first")
+        << TUUCode::uudecode << false << QString() << QString() << "InputFileName is empty";
+    for (auto algorithm :
+         {TUUCode::filecopy, TUUCode::uuencode, TUUCode::xxencode, TUUCode::base64encode}) {
+        QTest::addRow("no output name for %s", qPrintable(algorithmName(algorithm)))
+            << algorithm << true << in << QString() << "OutputFileName is empty";
+    }
+    QTest::newRow("no output name for a decoder without headers")
+        << TUUCode::base64decode << false << in << QString() << "OutputFileName is empty";
+}
+
+void TestUUCode::missingNames()
+{
+    QFETCH(TUUCode::TAlgorithm, algorithm);
+    QFETCH(bool, headers);
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QFETCH(QString, message);
+    WriteFile(path("in.bin"), "data");
+    TUUCode coder;
+    coder.SetAlgorithm(algorithm);
+    coder.SetHeaders(headers);
+    coder.SetInputFile(input.isEmpty() ? input : path(input));
+    coder.SetOutputFile(output.isEmpty() ? output : path(output));
+    QString raised;
+    try {
+        coder.SetActive(true);
+    } catch (const EUUCode& e) {
+        raised = e.Message();
+    }
+    QCOMPARE(raised, message);
+    QCOMPARE(coder.Active(), false);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("in.bin")});
+}
+
+void TestUUCode::missingInputKeepsOutput()
+{
+    WriteFile(path("out.txt"), "old contents");
+    for (auto algorithm : {TUUCode::filecopy, TUUCode::uuencode, TUUCode::uudecode}) {
+        TUUCode coder;
+        coder.SetAlgorithm(algorithm);
+        coder.SetHeaders(false);
+        coder.SetInputFile(path("missing.bin"));
+        coder.SetOutputFile(path("out.txt"));
+        QString raised;
+        try {
+            coder.SetActive(true);
+        } catch (const EUUCode& e) {
+            raised = e.Message();
+        }
+        QVERIFY2(raised.contains(path("missing.bin")), qPrintable(raised));
+        QCOMPARE(ReadFile(path("out.txt")), QByteArray("old contents"));
+    }
+}
+
+void TestUUCode::beginLineName_data()
+{
+    QTest::addColumn<QByteArray>("beginLine");
+    QTest::addColumn<QString>("written"); // empty: the run must fail
+    QTest::newRow("plain") << QByteArray("begin 644 plain.bin") << "plain.bin";
+    QTest::newRow("quotes left out") << QByteArray("begin 644 \"my file.bin\"") << "my file.bin";
+    QTest::newRow("climbing out of the folder") << QByteArray("begin 644 ../../up.bin") << "up.bin";
+    QTest::newRow("absolute path") << QByteArray("begin 644 /tmp/elsewhere/abs.bin") << "abs.bin";
+    QTest::newRow("windows path") << QByteArray("begin 644 C:\\files\\win.bin") << "win.bin";
+    QTest::newRow("begin within a line") << QByteArray("> begin 600 quoted.bin") << "quoted.bin";
+    QTest::newRow("parent folder only") << QByteArray("begin 644 ..") << QString();
+    QTest::newRow("folder only") << QByteArray("begin 644 sub/") << QString();
+    QTest::newRow("no name") << QByteArray("begin 644") << QString();
+    QTest::newRow("no begin line") << QByteArray("nothing here") << QString();
+}
+
+void TestUUCode::beginLineName()
+{
+    QFETCH(QByteArray, beginLine);
+    QFETCH(QString, written);
+    QVERIFY(QDir().mkpath(path("in")));
+    WriteFile(path("in/post.txt"), beginLine + "\r\n#8V%T\r\n`\r\nend\r\n");
+    QString raised;
+    QString output;
+    try {
+        output = decodeOurs(TUUCode::uudecode, path("in/post.txt"));
+    } catch (const EUUCode& e) {
+        raised = e.Message();
+    }
+    if (written.isEmpty()) {
+        QVERIFY2(raised.contains(path("in/post.txt")), qPrintable(raised));
+        QCOMPARE(QDir(path("in")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("post.txt")});
+        return;
+    }
+    QVERIFY2(raised.isEmpty(), qPrintable(raised));
+    QCOMPARE(output, path("in/" + written));
+    QCOMPARE(ReadFile(output), QByteArray("cat"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
+}
+
+void TestUUCode::progressAndRunFlag_data()
+{
+    QTest::addColumn<TUUCode::TAlgorithm>("algorithm");
+    QTest::addColumn<qint64>("size");
+    for (auto algorithm : {TUUCode::filecopy, TUUCode::uuencode, TUUCode::uudecode}) {
+        for (qint64 size : {0, 3 * 1024 * 1024})
+            QTest::addRow("%s %lld", qPrintable(algorithmName(algorithm)), size)
+                << algorithm << size;
+    }
+}
+
+void TestUUCode::progressAndRunFlag()
+{
+    QFETCH(TUUCode::TAlgorithm, algorithm);
+    QFETCH(qint64, size);
+    const QByteArray data = RandomBytes(size, Seed);
+    if (algorithm == TUUCode::uudecode)
+        ours(TUUCode::uuencode, data, false);
+    else
+        WriteFile(path("encoded.txt"), data);
+
+    TUUCode coder;
+    coder.SetAlgorithm(algorithm);
+    coder.SetHeaders(false);
+    coder.SetInputFile(path("encoded.txt"));
+    coder.SetOutputFile(path("result.bin"));
+    QList<int> percents;
+    bool activeInside = true;
+    connect(&coder, &TUUCode::OnProgress, this, [&](quint16 percent) {
+        percents.append(percent);
+        activeInside = activeInside && coder.Active();
+        coder.SetActive(true); // a second run must not start inside the first
+    });
+    coder.SetActive(true);
+    QVERIFY(activeInside);
+    QCOMPARE(coder.Active(), false);
+    QVERIFY(!percents.isEmpty());
+    QCOMPARE(percents.last(), 100);
+    for (qsizetype i = 1; i < percents.size(); ++i)
+        QVERIFY2(percents[i] >= percents[i - 1], qPrintable(QString::number(i)));
+    if (size > 0 && algorithm != TUUCode::filecopy)
+        QVERIFY2(percents.size() > 50, "a large run reports steps on the way");
+    if (algorithm == TUUCode::uudecode)
+        QVERIFY(ReadFile(path("result.bin")) == data);
+}
+
+void TestUUCode::copyOntoItself()
+{
+    const QByteArray data = RandomBytes(3 * 1024 * 1024 + 7, Seed);
+    WriteFile(path("same.bin"), data);
+    TUUCode coder;
+    coder.SetInputFile(path("same.bin"));
+    coder.SetOutputFile(path("same.bin"));
+    coder.SetActive(true);
+    QVERIFY(ReadFile(path("same.bin")) == data);
+}
+
+void TestUUCode::outputThroughLink()
+{
+    WriteFile(path("target.txt"), "old");
+    QVERIFY(QFile::link(path("target.txt"), path("link.txt")));
+    WriteFile(path("in.bin"), "cat");
+    TUUCode coder;
+    coder.SetAlgorithm(TUUCode::uuencode);
+    coder.SetHeaders(false);
+    coder.SetUnixCRLF(TUUCode::LF);
+    coder.SetInputFile(path("in.bin"));
+    coder.SetOutputFile(path("link.txt"));
+    coder.SetActive(true);
+    QVERIFY(QFileInfo(path("link.txt")).isSymLink());
+    QCOMPARE(ReadFile(path("target.txt")), QByteArray("#8V%T\n\n"));
+}
+
+QTEST_GUILESS_MAIN(TestUUCode)
+#include "tst_uucode.moc"
