@@ -1,5 +1,6 @@
 #include "ui/ProgramWiring.h"
 
+#include "app/Profiles.h"
 #include "app/QuorvelApp.h"
 #include "dialup/DialupTasks.h"
 #include "dialup/RasConnection.h"
@@ -11,6 +12,8 @@
 #include "tasks/TaskRunner.h"
 #include "ui/CheckAuth.h"
 #include "ui/MainForm.h"
+
+#include <QFileInfo>
 
 TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic, TSettingsStore& store,
                                const TClock& clock)
@@ -53,6 +56,22 @@ void TProgramWiring::WireApp()
     };
     h.NewProfileClick = [&logic] { logic.NewProfileClick(); };
     h.DeleteProfileClick = [&logic] { logic.DeleteProfileClick(); };
+
+    // Each profile has its own groups: read and shown whenever a profile is loaded.
+    TNewsrcStore& newsrc = *m_newsrc;
+    logic.Profiles().SetHooks({
+        .CreateNewsrcIfMissing =
+            [&newsrc] {
+                if (!QFileInfo::exists(newsrc.NewsrcPath()))
+                    newsrc.CreateNewsrc();
+            },
+        .ProfileLoaded =
+            [&newsrc, &logic] {
+                newsrc.ReadNewsrc();
+                newsrc.ShowGroups();
+                logic.SetCaption();
+            },
+    });
 
     // With NetworkManager on the bus the setup dialog gets its Dial-up page, listing the
     // connection profiles.

@@ -10,6 +10,8 @@
 #include "ui/ProgramWiring.h"
 
 #include <QAction>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -88,6 +90,30 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
     for (int r = 0; r < rows->rowCount(); ++r)
         subscribed << rows->index(r, 0).data().toString();
     QCOMPARE(subscribed, chosen);
+
+    // Another profile has groups of its own; coming back shows the first profile's again.
+    bool setupShown = false;
+    WhenModal([&setupShown](QWidget* box) {
+        auto* dialog = qobject_cast<QInputDialog*>(box);
+        QVERIFY(dialog);
+        dialog->setTextValue(QStringLiteral("Second"));
+        dialog->accept();
+        // A new profile opens the setup dialog next.
+        WhenModal([&setupShown](QWidget* setup) {
+            setupShown = setup->windowTitle() == QStringLiteral("Quorvel Setup");
+            for (auto* button : setup->findChildren<QPushButton*>())
+                if (button->text() == QStringLiteral("Cancel"))
+                    button->click();
+        });
+    });
+    form.Command(QStringLiteral("NewProfileItem"))->trigger();
+    QVERIFY(setupShown);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel v2: Second Profile"));
+    QCOMPARE(rows->rowCount(), 1); // the new profile's default group
+    QVERIFY(QFileInfo::exists(home.filePath(QStringLiteral("newsrc.Second"))));
+    logic.ProfilesComboBoxChange(QStringLiteral("Default"));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel v2: Default Profile"));
+    QCOMPARE(rows->rowCount(), int(groups.ShownList().size()));
 
     form.close();
     logic.FormDestroy();
