@@ -51,6 +51,9 @@ QString THelpWindow::FindHelpFile(const QString& programDir)
         QDir(programDir).filePath(name),
         QDir(programDir).filePath(QStringLiteral("help/") + name),
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/") + name),
+        // An install moved to another prefix keeps its layout.
+        QDir(QCoreApplication::applicationDirPath())
+            .filePath(QStringLiteral("../share/quorvel/help/") + name),
         QDir(QStringLiteral(QUORVEL_HELP_INSTALL_DIR)).filePath(name),
     };
     for (const QString& candidate : candidates)
