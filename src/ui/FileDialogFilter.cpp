@@ -9,8 +9,8 @@ QString ToDialogFilter(const QString& filter)
     for (int i = 0; i < parts.size(); i += 2) {
         const QString name = parts.at(i).trimmed();
         QStringList patterns;
-        const QString spec = i + 1 < parts.size() ? parts.at(i + 1) : QStringLiteral("*");
-        for (QString pattern : spec.split(u';', Qt::SkipEmptyParts)) {
+        const QString patternList = i + 1 < parts.size() ? parts.at(i + 1) : QStringLiteral("*");
+        for (QString pattern : patternList.split(u';', Qt::SkipEmptyParts)) {
             pattern = pattern.trimmed();
             patterns << (pattern == QLatin1String("*.*") ? QStringLiteral("*") : pattern);
         }

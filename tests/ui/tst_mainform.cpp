@@ -83,6 +83,7 @@ private slots:
     void selectedFilesTopToBottomWithPaths();
     void setupConfirmedRenewsFromAndCaption();
     void setupOffersDialupPageWhenAvailable();
+    void setupHelpOpensOverDialog();
     void loginAskedOnceUntilAnswered();
     void loginCancelledQueuesNothing();
     void taskListKeepsTreeWhileHidden();
@@ -445,6 +446,26 @@ void TestMainForm::setupOffersDialupPageWhenAvailable()
     });
     m_form->OpenSetup();
     QCOMPARE(m_state.Settings.PostTimeout, qint16(0));
+}
+
+void TestMainForm::setupHelpOpensOverDialog()
+{
+    m_state.ProgramDir = qEnvironmentVariable("QUORVEL_SOURCE_DIR") + QStringLiteral("/docs/help/");
+    QString anchor;
+    bool usable = false;
+    WhenModal([&](QWidget* dialog) {
+        ClickButton(dialog, QStringLiteral("Help"));
+        // The help belongs to the dialog, so it can be read while the dialog waits.
+        auto* help = dialog->findChild<THelpWindow*>();
+        if (help) {
+            anchor = help->CurrentAnchor();
+            usable = help->isVisible() && help->parentWidget() == dialog;
+        }
+        ClickButton(dialog, QStringLiteral("Cancel"));
+    });
+    m_form->SetupButtonClick();
+    QCOMPARE(anchor, QStringLiteral("setup"));
+    QVERIFY(usable);
 }
 
 void TestMainForm::loginAskedOnceUntilAnswered()
