@@ -1,5 +1,6 @@
 #include "app/QuorvelApp.h"
 
+#include "app/CheckAuth.h"
 #include "app/Clock.h"
 #include "app/Logger.h"
 #include "app/Profiles.h"
@@ -9,6 +10,10 @@
 #include "article/NewsArticle.h"
 #include "dialup/DialupTasks.h"
 #include "dialup/RasConnection.h"
+#include "groups/GroupDownload.h"
+#include "groups/GroupListModel.h"
+#include "groups/GroupListOperations.h"
+#include "groups/NewsrcStore.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskList.h"
@@ -32,16 +37,38 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
       m_taskMenu(std::make_unique<TTaskMenu>(*m_taskList, *m_taskFile, *m_runner, view)),
       m_ras(std::make_unique<TRasConnection>()),
       m_dialup(
-          std::make_unique<TDialupTasks>(m_state, *m_taskList, *m_runner, *m_ras, view, *m_logger))
+          std::make_unique<TDialupTasks>(m_state, *m_taskList, *m_runner, *m_ras, view, *m_logger)),
+      m_newsrc(std::make_unique<TNewsrcStore>(m_state, *m_logger, view)),
+      m_groupModel(std::make_unique<TGroupListModel>(*m_newsrc)),
+      m_groupOps(std::make_unique<TGroupListOperations>(*m_newsrc)),
+      m_groupDownload(std::make_unique<TGroupDownload>(*m_newsrc, *m_taskList, *m_runner, *m_nntp,
+                                                       store, clock))
 {
     connect(m_logger.get(), &TLogger::LogFileFailed, this, &TQuorvelApp::reportLogFailure);
     m_profiles->SetHooks({
-        .CreateNewsrcIfMissing = {},
+        .CreateNewsrcIfMissing = [this] { m_newsrc->CreateNewsrcIfMissing(); },
         .ProfileLoaded = [this] { profileLoaded(); },
     });
     m_nntp->SetArticle(m_article.get());
     connect(m_nntp.get(), &TbcsNNTP::OnLogEvent, this, &TQuorvelApp::NNTPLogEvent);
     wireTasks();
+    wireGroups();
+}
+
+void TQuorvelApp::wireGroups()
+{
+    // The download connects itself to the news client's group events.
+    m_groupDownload->SetHooks({
+        .CheckAuth = [this] { return CheckAuth(); },
+        .CheckRas = [this] { m_dialup->CheckRas(); },
+    });
+    m_runner->SetHandler(tkGroupDownload, [this](TTask& task) { m_groupDownload->DoList(task); });
+    m_runner->SetHandler(tkNewGroups, [this](TTask& task) { m_groupDownload->DoNew(task); });
+}
+
+bool TQuorvelApp::CheckAuth()
+{
+    return ::CheckAuth(m_state, m_view);
 }
 
 void TQuorvelApp::wireTasks()
@@ -85,6 +112,10 @@ void TQuorvelApp::FormCreate(const QStringList& args)
     m_profiles->ReadVariables();
     m_profiles->ReadProfiles();
     m_view.ShowSplashStatus(QStringLiteral("Reading newsrc file"));
+    m_groupOps->NameSortDescending = true;
+    m_groupOps->CountSortDescending = true;
+    m_newsrc->ReadNewsrc();
+    m_newsrc->ShowGroups();
     m_view.CloseSplash();
     LogIt(QStringLiteral("Startup"));
 }
@@ -139,6 +170,9 @@ void TQuorvelApp::FormCloseQuery()
 void TQuorvelApp::FormDestroy()
 {
     LogIt(QStringLiteral("Shutdown"));
+    m_newsrc->ClearSubList();
+    m_newsrc->ClearUnsubList();
+    m_newsrc->ClearNewList();
     m_profiles->SaveVariables();
 }
 
@@ -178,6 +212,8 @@ void TQuorvelApp::DeleteProfileClick()
 
 void TQuorvelApp::profileLoaded()
 {
+    m_newsrc->ReadNewsrc();
+    m_newsrc->ShowGroups();
     SetCaption();
 }
 

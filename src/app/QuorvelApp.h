@@ -9,6 +9,10 @@
 class TbcsNNTP;
 class TClock;
 class TDialupTasks;
+class TGroupDownload;
+class TGroupListModel;
+class TGroupListOperations;
+class TNewsrcStore;
 class TRasConnection;
 class TLogger;
 class TNewsArticle;
@@ -60,6 +64,13 @@ public:
     TTaskMenu& TaskMenu() { return *m_taskMenu; }
     TRasConnection& Ras() { return *m_ras; }
     TDialupTasks& Dialup() { return *m_dialup; }
+    TNewsrcStore& Newsrc() { return *m_newsrc; }
+    TGroupListModel& GroupModel() { return *m_groupModel; }
+    TGroupListOperations& GroupOperations() { return *m_groupOps; }
+    TGroupDownload& GroupDownload() { return *m_groupDownload; }
+
+    // Asks for the news server password when it is needed and not known.
+    bool CheckAuth();
 
     void LogIt(const QString& text);
     void NNTPLogEvent(const QString& logText);
@@ -68,6 +79,7 @@ public:
 
 private:
     void wireTasks();
+    void wireGroups();
     void reportLogFailure(const QString& message);
     void profileLoaded();
 
@@ -86,5 +98,9 @@ private:
     std::unique_ptr<TTaskMenu> m_taskMenu;
     std::unique_ptr<TRasConnection> m_ras;
     std::unique_ptr<TDialupTasks> m_dialup;
+    std::unique_ptr<TNewsrcStore> m_newsrc;
+    std::unique_ptr<TGroupListModel> m_groupModel;
+    std::unique_ptr<TGroupListOperations> m_groupOps;
+    std::unique_ptr<TGroupDownload> m_groupDownload;
     bool m_logFailureShown = false;
 };

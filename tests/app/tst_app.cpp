@@ -81,6 +81,12 @@ void TestApp::startWithProfileArgument()
     QCOMPARE(run.app.State().ProfileName, QStringLiteral("Work"));
     QCOMPARE(run.app.State().NewsrcPath, file("newsrc.Work"));
     QCOMPARE(run.view.Profiles, (QStringList{"Default", "Work"}));
+    // A new profile starts with its own group file: one record, "alt.test", count 0, subscribed.
+    QByteArray record(81, '\0');
+    record.replace(0, 8, "alt.test");
+    QCOMPARE(readFile(file("newsrc.Work")), record);
+    QCOMPARE(run.view.GroupCaption, QStringLiteral("Subscribed Groups: 1"));
+    QCOMPARE(run.view.GroupCount, 1);
     run.app.FormShow();
     QCOMPARE(run.view.WindowTitle, QStringLiteral("Quorvel v2: Work Profile"));
     run.app.FormCloseQuery();
