@@ -1,48 +1,28 @@
 #include "ui/ProgramWiring.h"
 
-#include "app/Profiles.h"
 #include "app/QuorvelApp.h"
-#include "dialup/DialupTasks.h"
 #include "dialup/RasConnection.h"
 #include "groups/GroupDownload.h"
 #include "groups/GroupListModel.h"
 #include "groups/GroupListOperations.h"
-#include "groups/NewsrcStore.h"
 #include "tasks/TaskMenu.h"
 #include "tasks/TaskRunner.h"
-#include "ui/CheckAuth.h"
 #include "ui/MainForm.h"
 
-#include <QFileInfo>
-
-TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic, TSettingsStore& store,
-                               const TClock& clock)
-    : m_form(form), m_logic(logic),
-      m_newsrc(std::make_unique<TNewsrcStore>(logic.State(), logic.Logger(), form)),
-      m_groupRows(std::make_unique<TGroupListModel>(*m_newsrc)),
-      m_groups(std::make_unique<TGroupListOperations>(*m_newsrc)),
-      m_download(std::make_unique<TGroupDownload>(*m_newsrc, logic.TaskList(), logic.Runner(),
-                                                  logic.Nntp(), store, clock))
+TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic) : m_form(form), m_logic(logic)
 {
     form.AttachState(logic.State());
     form.AttachSessionLog(logic.SessionLog());
-    form.SetGroupModel(m_groupRows.get());
+    form.SetGroupModel(&logic.GroupModel());
     WireApp();
     WireTasks();
     WireGroups();
-    WireDownload();
 }
 
 TProgramWiring::~TProgramWiring()
 {
     m_form.SetGroupModel(nullptr);
     m_form.Handlers = {};
-}
-
-void TProgramWiring::LoadGroups()
-{
-    m_newsrc->ReadNewsrc();
-    m_newsrc->ShowGroups();
 }
 
 void TProgramWiring::WireApp()
@@ -56,22 +36,6 @@ void TProgramWiring::WireApp()
     };
     h.NewProfileClick = [&logic] { logic.NewProfileClick(); };
     h.DeleteProfileClick = [&logic] { logic.DeleteProfileClick(); };
-
-    // Each profile has its own groups: read and shown whenever a profile is loaded.
-    TNewsrcStore& newsrc = *m_newsrc;
-    logic.Profiles().SetHooks({
-        .CreateNewsrcIfMissing =
-            [&newsrc] {
-                if (!QFileInfo::exists(newsrc.NewsrcPath()))
-                    newsrc.CreateNewsrc();
-            },
-        .ProfileLoaded =
-            [&newsrc, &logic] {
-                newsrc.ReadNewsrc();
-                newsrc.ShowGroups();
-                logic.SetCaption();
-            },
-    });
 
     // With NetworkManager on the bus the setup dialog gets its Dial-up page, listing the
     // connection profiles.
@@ -98,8 +62,8 @@ void TProgramWiring::WireTasks()
 void TProgramWiring::WireGroups()
 {
     TMainHandlers& h = m_form.Handlers;
-    TGroupListOperations& groups = *m_groups;
     TMainForm& form = m_form;
+    TGroupListOperations& groups = m_logic.GroupOperations();
     h.GroupFindClick = [&groups] { groups.GroupFindClick(); };
     h.FindAgainClick = [&groups] { groups.FindAgainClick(); };
     h.GroupsSubscribeItemClick = [&groups] { groups.GroupsSubscribeItemClick(); };
@@ -110,20 +74,8 @@ void TProgramWiring::WireGroups()
     h.Subscribed1Click = [&groups] { groups.Subscribed1Click(); };
     h.Unsubscribed1Click = [&groups] { groups.Unsubscribed1Click(); };
     h.New1Click = [&groups] { groups.New1Click(); };
-}
 
-void TProgramWiring::WireDownload()
-{
-    TQuorvelApp& logic = m_logic;
-    TMainForm& form = m_form;
-    TGroupDownload& download = *m_download;
-    download.SetHooks({
-        .CheckAuth = [&form, &logic] { return CheckAuth(logic.State(), form); },
-        .CheckRas = [&logic] { logic.Dialup().CheckRas(); },
-    });
-    logic.Runner().SetHandler(tkGroupDownload, [&download](TTask& task) { download.DoList(task); });
-    logic.Runner().SetHandler(tkNewGroups, [&download](TTask& task) { download.DoNew(task); });
-    TMainHandlers& h = m_form.Handlers;
+    TGroupDownload& download = m_logic.GroupDownload();
     h.GroupsMenuClick = [&form, &download] { form.ApplyGroupsMenu(download.GroupsMenuClick()); };
     h.GroupsDownloadItemClick = [&download] { download.GroupsDownloadItemClick(); };
     h.GroupsNewItemClick = [&download] { download.GroupsNewItemClick(); };

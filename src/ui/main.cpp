@@ -29,11 +29,10 @@ int main(int argc, char* argv[])
     TSettingsStore store;
     TMainForm form;
     TQuorvelApp logic(form, store, TClock::System());
-    TProgramWiring wiring(form, logic, store, TClock::System());
+    TProgramWiring wiring(form, logic);
     app.SetExceptionHandler([&logic](const QString& message) { logic.OnException(message); });
 
     logic.FormCreate(args);
-    wiring.LoadGroups();
     form.show();
     logic.FormShow();
     logic.InstallIdleHook();

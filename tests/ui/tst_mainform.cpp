@@ -9,7 +9,7 @@
 #include "groups/GroupListModel.h"
 #include "groups/GroupListOperations.h"
 #include "groups/NewsrcStore.h"
-#include "ui/CheckAuth.h"
+#include "app/CheckAuth.h"
 #include "ui/FileDialogFilter.h"
 #include "ui/FindGroupForm.h"
 #include "ui/HelpWindow.h"

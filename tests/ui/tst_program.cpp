@@ -42,9 +42,8 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
     TSettingsStore store(home.filePath(QStringLiteral("settings.ini")));
     TMainForm form;
     TQuorvelApp logic(form, store, clock);
-    TProgramWiring wiring(form, logic, store, clock);
+    TProgramWiring wiring(form, logic);
     logic.FormCreate({});
-    wiring.LoadGroups();
     logic.State().Settings.Host = inn.Server();
     form.show();
     logic.FormShow();
@@ -62,7 +61,7 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
              QStringLiteral("This will completely overwrite your newsrc file. Continue?"));
 
     // Auto Start is on: the task runs at the next idle moment and ends by itself.
-    TNewsrcStore& groups = wiring.Groups();
+    TNewsrcStore& groups = logic.Newsrc();
     QVERIFY(RunLoopUntil([&] { return groups.UnsubList.size() >= 5 && logic.TaskList().IsEmpty(); },
                          1500));
     const QStringList log = logic.SessionLog().Lines();
