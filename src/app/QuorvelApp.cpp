@@ -8,6 +8,7 @@
 #include "app/SettingsStore.h"
 #include "app/View.h"
 #include "article/NewsArticle.h"
+#include "article/UploadPoster.h"
 #include "dialup/DialupTasks.h"
 #include "dialup/RasConnection.h"
 #include "groups/GroupDownload.h"
@@ -19,6 +20,7 @@
 #include "tasks/TaskList.h"
 #include "tasks/TaskMenu.h"
 #include "tasks/TaskRunner.h"
+#include "tasks/UploadTaskBuilder.h"
 
 #include <QAbstractEventDispatcher>
 #include <QFile>
@@ -42,7 +44,11 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
       m_groupModel(std::make_unique<TGroupListModel>(*m_newsrc)),
       m_groupOps(std::make_unique<TGroupListOperations>(*m_newsrc)),
       m_groupDownload(std::make_unique<TGroupDownload>(*m_newsrc, *m_taskList, *m_runner, *m_nntp,
-                                                       store, clock))
+                                                       store, clock)),
+      m_uploadPoster(std::make_unique<TUploadPoster>(*m_article, *m_nntp, *m_taskList, *m_runner,
+                                                     view, *m_logger, m_state)),
+      m_uploadTasks(std::make_unique<TUploadTaskBuilder>(m_state, view, *m_taskList, *m_runner,
+                                                         *m_groupOps, *m_uploadPoster, *m_logger))
 {
     connect(m_logger.get(), &TLogger::LogFileFailed, this, &TQuorvelApp::reportLogFailure);
     m_profiles->SetHooks({
@@ -53,6 +59,11 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
     connect(m_nntp.get(), &TbcsNNTP::OnLogEvent, this, &TQuorvelApp::NNTPLogEvent);
     wireTasks();
     wireGroups();
+    // The poster registers itself as the runner of upload tasks.
+    m_uploadTasks->SetHooks({
+        .CheckAuth = [this] { return CheckAuth(); },
+        .CheckRas = [this] { m_dialup->CheckRas(); },
+    });
 }
 
 void TQuorvelApp::wireGroups()

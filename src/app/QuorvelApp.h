@@ -10,6 +10,8 @@ class TbcsNNTP;
 class TClock;
 class TDialupTasks;
 class TGroupDownload;
+class TUploadPoster;
+class TUploadTaskBuilder;
 class TGroupListModel;
 class TGroupListOperations;
 class TNewsrcStore;
@@ -68,6 +70,8 @@ public:
     TGroupListModel& GroupModel() { return *m_groupModel; }
     TGroupListOperations& GroupOperations() { return *m_groupOps; }
     TGroupDownload& GroupDownload() { return *m_groupDownload; }
+    TUploadPoster& UploadPoster() { return *m_uploadPoster; }
+    TUploadTaskBuilder& UploadTasks() { return *m_uploadTasks; }
 
     // Asks for the news server password when it is needed and not known.
     bool CheckAuth();
@@ -102,5 +106,7 @@ private:
     std::unique_ptr<TGroupListModel> m_groupModel;
     std::unique_ptr<TGroupListOperations> m_groupOps;
     std::unique_ptr<TGroupDownload> m_groupDownload;
+    std::unique_ptr<TUploadPoster> m_uploadPoster;
+    std::unique_ptr<TUploadTaskBuilder> m_uploadTasks;
     bool m_logFailureShown = false;
 };

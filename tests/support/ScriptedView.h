@@ -67,6 +67,10 @@ public:
     void OpenSetup() override;
 
     void SetStatusText(const QString& text) override;
+    QString StatusText() const override
+    {
+        return StatusTexts.isEmpty() ? QString() : StatusTexts.last();
+    }
     void SetProgress(int percent) override;
     void SetBusy(bool busy) override;
     void SetActionEnabled(TViewAction action, bool enabled) override;

@@ -1,0 +1,260 @@
+// Posting throughput and memory: a large random file posted in parts of MaxLines lines to a
+// private INN, through the program's own runner, poster and news client, next to a plain
+// Python client that POSTs the same articles, encoded in advance, over one raw connection.
+//
+//   bench_post [--size-mib N] [--max-lines N] [--rounds N]   throughput against the peer
+//   bench_post --memory --size-mib N                         the program alone, peak memory
+
+#include "InnServer.h"
+#include "ScriptedView.h"
+#include "app/AppState.h"
+#include "app/Clock.h"
+#include "app/CommaText.h"
+#include "app/Logger.h"
+#include "app/SessionLog.h"
+#include "article/NewsArticle.h"
+#include "article/UploadPoster.h"
+#include "net/bcsNNTP.h"
+#include "tasks/TaskFile.h"
+#include "tasks/TaskList.h"
+#include "tasks/TaskRunner.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+struct TOptions
+{
+    qint64 SizeMiB = 256;
+    int MaxLines = 5000;
+    int Rounds = 3;
+    bool MemoryOnly = false;
+};
+
+TOptions parse(const QStringList& args)
+{
+    TOptions o;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString a = args[i];
+        const QString next = i + 1 < args.size() ? args[i + 1] : QString();
+        if (a == "--size-mib")
+            o.SizeMiB = next.toLongLong(), ++i;
+        else if (a == "--max-lines")
+            o.MaxLines = next.toInt(), ++i;
+        else if (a == "--rounds")
+            o.Rounds = next.toInt(), ++i;
+        else if (a == "--memory")
+            o.MemoryOnly = true;
+    }
+    return o;
+}
+
+bool writeRandomFile(const QString& path, qint64 bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray block(1 << 20, '\0');
+    QRandomGenerator rng(42);
+    for (qint64 done = 0; done < bytes; done += block.size()) {
+        rng.fillRange(reinterpret_cast<quint32*>(block.data()), block.size() / 4);
+        const qint64 n = qMin<qint64>(block.size(), bytes - done);
+        if (f.write(block.constData(), n) != n)
+            return false;
+    }
+    return true;
+}
+
+struct TResult
+{
+    double Seconds = 0;
+    qint64 Articles = 0;
+    // Where Quorvel's time went, summed over the articles (ms): from a 240 to the next POST,
+    // POST to 340, handing the article to the connection, and from the "." to the 240 (which
+    // includes the server reading what was still buffered).
+    double Gap = 0, Post = 0, Send = 0, Wait = 0;
+    double Cpu = 0; // seconds of CPU (user + system) this process spent posting
+};
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// One upload task through the program's own machinery, as the application wires it.
+TResult postWithProgram(const QString& server, const QString& path, int maxLines)
+{
+    QTemporaryDir home;
+    TScriptedView view;
+    TAppState state;
+    state.ProgramDir = home.path() + "/";
+    state.SetProfile("Default");
+    TSessionLog session(TClock::System());
+    TLogger logger(session, TClock::System());
+    TTaskList list(view);
+    TTaskFile file(state, list, logger, view);
+    TNewsArticle article;
+    TbcsNNTP client;
+    client.SetArticle(&article);
+    TTaskRunner runner(list, file, client, view, logger, state);
+    TUploadPoster poster(article, client, list, runner, view, logger, state);
+
+    TTask t;
+    t.Kind = tkUpload;
+    t.Text1 = path;
+    t.Text2 = "bench@example.com";
+    t.Text5 = CommaText::Write({"%s - %f (%p/%t) %b Bytes", "Quorvel", path});
+    t.Text6 = "quorvel.bulk.0000001";
+    t.Text8 = server;
+    t.Text9 = ",";
+    t.Timeout = 60;
+    t.PostTimeout = 60;
+    t.MaxLines = maxLines;
+    list.Add(t);
+
+    TResult result;
+    QElapsedTimer clock;
+    QObject::connect(&client, &TbcsNNTP::OnPosted, [&] {
+        result.Seconds = clock.nsecsElapsed() / 1e9;
+        ++result.Articles;
+    });
+    QObject::connect(&client, &TbcsNNTP::OnPostFailed, [](const QString& why) {
+        std::fprintf(stderr, "refused: %s\n", qPrintable(why));
+    });
+    QObject::connect(&client, &TbcsNNTP::OnError, [](const QString& why) {
+        std::fprintf(stderr, "error: %s\n", qPrintable(why));
+    });
+    double tPost = 0, t340 = 0, tSent = 0, tDone = -1;
+    const auto ms = [&] { return clock.nsecsElapsed() / 1e6; };
+    QObject::connect(&client, &TbcsNNTP::OnNewStatus, [&](TClientStatus status) {
+        if (status == csPostSent) {
+            tPost = ms();
+            if (tDone >= 0)
+                result.Gap += tPost - tDone;
+        } else if (status == csSendingArticle) {
+            t340 = ms();
+            result.Post += t340 - tPost;
+        } else if (status == csArticleSent) {
+            tSent = ms();
+            result.Send += tSent - t340;
+        }
+    });
+    QObject::connect(&client, &TbcsNNTP::OnPosted, [&] {
+        tDone = ms();
+        result.Wait += tDone - tSent;
+    });
+    const auto idle = QObject::connect(QAbstractEventDispatcher::instance(),
+                                       &QAbstractEventDispatcher::aboutToBlock, [&] {
+                                           if (list.IsEmpty())
+                                               QCoreApplication::exit(0);
+                                           else
+                                               runner.IdleStep();
+                                       });
+    const double cpuBefore = cpuSeconds();
+    clock.start(); // the runner starts the task at the first idle moment
+    QCoreApplication::exec();
+    result.Cpu = cpuSeconds() - cpuBefore;
+    QObject::disconnect(idle);
+    client.Quit();
+    return result;
+}
+
+TResult postWithPeer(quint16 port, const QString& path, int maxLines)
+{
+    QProcess python;
+    python.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const QString script = QStringLiteral(QUORVEL_BENCH_DIR) + "/plain_post.py";
+    python.start("python3", {script, "127.0.0.1", QString::number(port), "quorvel.bulk.0000002",
+                             path, QString::number(maxLines)});
+    python.waitForFinished(-1);
+    const QStringList fields = QString::fromLocal8Bit(python.readAll()).split(' ');
+    return {fields.value(0).toDouble(), fields.value(1).toLongLong()};
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double peakMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const TOptions o = parse(app.arguments());
+    if (!TInnServer::Available()) {
+        std::fprintf(stderr, "%s\n", qPrintable(TInnServer::SkipReason()));
+        return 2;
+    }
+    TInnServer inn;
+    TInnServer::TOptions innOptions;
+    innOptions.Groups = 2;
+    QString error;
+    if (!inn.Start(innOptions, &error)) {
+        std::fprintf(stderr, "INN did not start: %s\n", qPrintable(error));
+        return 1;
+    }
+    QTemporaryDir work;
+    const QString path = work.filePath("random.bin");
+    if (!writeRandomFile(path, o.SizeMiB << 20)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    const double mib = double(o.SizeMiB);
+    std::printf("file %lld MiB, MaxLines %d\n", o.SizeMiB, o.MaxLines);
+
+    if (o.MemoryOnly) {
+        const double before = peakMiB();
+        const TResult r = postWithProgram(inn.Server(), path, o.MaxLines);
+        std::printf("quorvel: %lld articles in %.2f s, %.1f MiB/s\n", r.Articles, r.Seconds,
+                    mib / r.Seconds);
+        std::printf("peak memory (max RSS): %.1f MiB (%.1f MiB before posting)\n", peakMiB(),
+                    before);
+        return 0;
+    }
+
+    // Alternate the two clients so that a slower server moment hits both alike.
+    QList<double> peerRates, ourRates;
+    for (int round = 1; round <= o.Rounds; ++round) {
+        const TResult peer = postWithPeer(inn.Port(), path, o.MaxLines);
+        const TResult ours = postWithProgram(inn.Server(), path, o.MaxLines);
+        std::printf("round %d: plain client %lld articles %.2f s (%.1f MiB/s); quorvel %lld "
+                    "articles %.2f s (%.1f MiB/s)\n",
+                    round, peer.Articles, peer.Seconds, mib / peer.Seconds, ours.Articles,
+                    ours.Seconds, mib / ours.Seconds);
+        std::printf("  quorvel's time (s): 240 to POST %.2f, POST to 340 %.2f, sending %.2f, "
+                    "'.' to 240 %.2f; CPU %.2f\n",
+                    ours.Gap / 1000, ours.Post / 1000, ours.Send / 1000, ours.Wait / 1000,
+                    ours.Cpu);
+        std::fflush(stdout);
+        peerRates << mib / peer.Seconds;
+        ourRates << mib / ours.Seconds;
+    }
+    const double peerMedian = median(peerRates), ourMedian = median(ourRates);
+    std::printf("median: plain client %.1f MiB/s, quorvel %.1f MiB/s, ratio %.2fx (goal >= 0.9x)\n",
+                peerMedian, ourMedian, ourMedian / peerMedian);
+    std::printf("peak memory (max RSS) of this process: %.1f MiB\n", peakMiB());
+    return 0;
+}

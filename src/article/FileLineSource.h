@@ -1,0 +1,53 @@
+#pragma once
+
+#include "article/TextLineReader.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+// The body lines of one file as an upload posts them, produced one at a time: a binary file
+// uuencoded between "begin 644 name" and "end" (with the lone grave accent line before
+// "end"), or a text file's own lines. A line that begins with "." gets a second one, so no
+// line reads as the end of an article. The number of lines is known once the file is open,
+// without holding them: from the size for an encoded file, from one counting pass for text.
+class TFileLineSource
+{
+public:
+    // False with ErrorText set when the file cannot be opened or read.
+    bool Open(const QString& path, bool encode);
+    qint64 LineCount() const { return m_lineCount; }
+    // The next line; false at the end, or on a failure with ErrorText set.
+    bool Next(QByteArray& line);
+    // The same line as a string: for an encoded file without the byte copy; a text file's
+    // line is taken as UTF-8.
+    bool NextString(QString& line);
+    const QString& ErrorText() const { return m_errorText; }
+    bool Encoded() const { return m_encode; }
+    qint64 LinesGiven() const { return m_index; }
+
+    // Lines of the uuencoded form of a file of that many bytes: the begin line, one line
+    // per 45 bytes, the shorter last line (a lone grave accent when nothing is left over),
+    // the grave accent line and "end".
+    static qint64 EncodedLineCount(qint64 size) { return size / 45 + 4; }
+
+private:
+    bool nextEncoded(QByteArray& line);
+    bool encodedLine(char* out, int& chars);
+    bool readBlock();
+    bool fail(const QString& text);
+
+    bool m_encode = false;
+    QString m_path;
+    qint64 m_lineCount = 0;
+    qint64 m_index = 0; // lines given so far
+    QString m_errorText;
+
+    TTextLineReader m_text;
+
+    QFile m_file;
+    qint64 m_size = 0;
+    qint64 m_consumed = 0; // file bytes encoded so far
+    QByteArray m_block;
+    qsizetype m_blockPos = 0;
+};

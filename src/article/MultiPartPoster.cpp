@@ -1,0 +1,206 @@
+#include "article/MultiPartPoster.h"
+
+#include "app/AppState.h"
+#include "app/View.h"
+#include "article/NewsArticle.h"
+#include "article/SubjectLine.h"
+#include "article/UploadLines.h"
+#include "article/UploadTaskFields.h"
+#include "net/bcsNNTP.h"
+#include "tasks/TaskList.h"
+#include "tasks/TaskRunner.h"
+
+#include <QTimer>
+
+using namespace UploadTaskFields;
+
+TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list,
+                                   TTaskRunner& runner, TView& view, TAppState& state,
+                                   QObject* parent)
+    : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
+      m_view(view), m_state(state)
+{
+    // An error, a lost connection or a cancel leaves the part unanswered; the runner's
+    // handler that reports it also ends the task.
+    connect(&runner, &TTaskRunner::PartStopped, this, [this] {
+        if (m_active)
+            finish(false);
+    });
+    // The end of a part is on its way: read the next part's lines while the server works.
+    connect(&client, &TbcsNNTP::OnNewStatus, this, [this](TClientStatus status) {
+        if (m_active && status == csArticleSent && m_part < m_total && !m_readAhead)
+            QTimer::singleShot(0, this, &TMultiPartPoster::readAhead);
+    });
+}
+
+TMultiPartPoster::~TMultiPartPoster() = default;
+
+void TMultiPartPoster::DoMultiPart(const TTask& task)
+{
+    m_state.CurrentProcName = QStringLiteral("DoMultiPart");
+    m_task = task;
+    m_active = false;
+    m_part = 0;
+    m_total = 0;
+    dropReadAhead();
+    m_runner.SetStatus(QStringLiteral("Composing article"));
+
+    const TSubjectSpec spec = SubjectSpec(task);
+    m_lines = std::make_unique<TUploadLines>();
+    if (!m_lines->Open(IncludeLines(task), spec.Path, TNewsArticle::NeedsEncoding(spec.Path),
+                       ExistingSignature(task))) {
+        failTask(m_lines->ErrorText());
+        return;
+    }
+    m_maxLines = task.MaxLines;
+    const qint64 count = m_lines->Count();
+    if (count < m_maxLines) {
+        postSingle();
+        return;
+    }
+    m_total = count / m_maxLines + (count % m_maxLines ? 1 : 0);
+    m_active = true;
+    postPart();
+}
+
+void TMultiPartPoster::postSingle()
+{
+    m_part = 1;
+    m_total = 1;
+    prepareArticle(1, 1);
+    if (!fillBody(m_lines->Remaining()))
+        return;
+    m_lines.reset();
+    // The posting handlers see no part in flight and end the task themselves.
+    m_client.PostComposed();
+}
+
+void TMultiPartPoster::postPart()
+{
+    ++m_part;
+    prepareArticle(m_part, m_total);
+    if (m_readAhead) {
+        const QString error = m_readAheadError;
+        m_article.BodyLines = std::move(m_nextBody);
+        dropReadAhead();
+        if (!error.isEmpty()) {
+            failTask(error);
+            return;
+        }
+    } else if (!fillBody(qMin(m_maxLines, m_lines->Remaining()))) {
+        return;
+    }
+    m_runner.PartInFlight = true;
+    // Each part's posted event turns Abort off; the series is still running.
+    m_view.SetActionEnabled(TViewAction::Abort, true);
+    m_client.PostComposed();
+}
+
+void TMultiPartPoster::PartAnswered(bool accepted)
+{
+    if (!m_active)
+        return;
+    if (!accepted || m_part >= m_total) {
+        finish(true);
+        return;
+    }
+    // Go on from the event loop, not from inside the client's reply handler.
+    QTimer::singleShot(0, this, &TMultiPartPoster::continueSeries);
+}
+
+void TMultiPartPoster::continueSeries()
+{
+    if (!m_active)
+        return;
+    if (!stillHeadTask()) {
+        // The queue was saved and cleared meanwhile (an abort, a dropped connection).
+        m_active = false;
+        m_lines.reset();
+        dropReadAhead();
+        return;
+    }
+    postPart();
+}
+
+void TMultiPartPoster::finish(bool nextTask)
+{
+    m_active = false;
+    m_lines.reset();
+    dropReadAhead();
+    m_runner.PartInFlight = false;
+    if (nextTask && stillHeadTask())
+        m_runner.DoNextTask();
+}
+
+bool TMultiPartPoster::stillHeadTask() const
+{
+    return !m_list.IsEmpty() && m_list.Head() == m_task;
+}
+
+bool TMultiPartPoster::fillBody(qint64 lines)
+{
+    if (readLines(lines, m_article.BodyLines))
+        return true;
+    failTask(m_lines->ErrorText());
+    return false;
+}
+
+bool TMultiPartPoster::readLines(qint64 lines, QStringList& body)
+{
+    body.reserve(lines);
+    QString line;
+    for (qint64 i = 0; i < lines; ++i) {
+        if (!m_lines->Next(line))
+            return false;
+        body.append(line);
+    }
+    return true;
+}
+
+void TMultiPartPoster::readAhead()
+{
+    if (!m_active || m_readAhead || !m_lines || m_part >= m_total)
+        return;
+    m_readAhead = true;
+    m_nextBody.clear();
+    // A failure is reported only if the series gets that far.
+    if (!readLines(qMin(m_maxLines, m_lines->Remaining()), m_nextBody))
+        m_readAheadError = m_lines->ErrorText();
+}
+
+void TMultiPartPoster::dropReadAhead()
+{
+    m_nextBody.clear();
+    m_readAhead = false;
+    m_readAheadError.clear();
+}
+
+void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
+{
+    const TSubjectSpec spec = SubjectSpec(m_task);
+    m_article.Clear();
+    m_state.CurrentProcName = QStringLiteral("BuildSubjectLine");
+    const QString subject =
+        TSubjectLine::BuildSubjectLine(spec.Template, spec.Subject, spec.Path, part, total);
+    m_state.CurrentProcName = QStringLiteral("DoMultiPart");
+    m_article.Subject = subject;
+    m_article.AddHeader(QStringLiteral("Subject: ") + subject);
+    m_article.AddHeader(QStringLiteral("From: ") + m_task.Text2);
+    if (!m_task.Text3.isEmpty())
+        m_article.AddHeader(QStringLiteral("Reply-To: ") + m_task.Text3);
+    if (!m_task.Text4.isEmpty())
+        m_article.AddHeader(QStringLiteral("Organization: ") + m_task.Text4);
+    m_article.Newsgroups = m_task.Text6;
+    m_article.SignatureFile = ExistingSignature(m_task);
+    ApplyToClient(m_task, m_client);
+}
+
+void TMultiPartPoster::failTask(QString text)
+{
+    m_active = false;
+    m_lines.reset();
+    dropReadAhead();
+    m_runner.PartInFlight = false;
+    if (m_fail)
+        m_fail(text);
+}

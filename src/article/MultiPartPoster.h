@@ -1,0 +1,84 @@
+#pragma once
+
+#include "tasks/Task.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+struct TAppState;
+class TbcsNNTP;
+class TNewsArticle;
+class TTaskList;
+class TTaskRunner;
+class TUploadLines;
+class TView;
+
+// Posts the head upload task's file as articles of at most MaxLines body lines each, every
+// one with its own subject line ("%p" of "%t"). Fewer lines than MaxLines make one article
+// whose result the posting handlers settle; more make a series in which part k + 1 is
+// composed only when the server has answered 240 to part k, and which stops at the first
+// part that is not accepted. Nothing waits inside a handler: the series continues from the
+// posted event. The file is read as the parts are built: while the server stores part k,
+// the lines of part k + 1 are read ahead, so at most two parts are in memory.
+//
+// The include text opens the first article and the signature closes the last; the counts
+// in the subject lines cover them.
+class TMultiPartPoster : public QObject
+{
+    Q_OBJECT
+public:
+    // Ends the head task with a message (a file that cannot be read): the queue is saved.
+    using TFailHook = std::function<void(const QString& text)>;
+
+    TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list, TTaskRunner& runner,
+                     TView& view, TAppState& state, QObject* parent = nullptr);
+    ~TMultiPartPoster() override;
+
+    void SetFailHook(TFailHook hook) { m_fail = std::move(hook); }
+
+    // Starts posting the task (the head of the list); returns at once.
+    void DoMultiPart(const TTask& task);
+    // The answer to the part in flight has come: accepted is true for 240. Called after
+    // PartInFlight was cleared by the posting handlers.
+    void PartAnswered(bool accepted);
+
+    // Where the series stands, for the window and for tests.
+    bool Active() const { return m_active; }
+    qint64 Part() const { return m_part; }
+    qint64 TotalParts() const { return m_total; }
+
+private:
+    void postSingle();
+    void postPart();
+    void continueSeries();
+    void finish(bool nextTask);
+    bool fillBody(qint64 lines);
+    bool readLines(qint64 lines, QStringList& body);
+    void readAhead();
+    void dropReadAhead();
+    void prepareArticle(qint64 part, qint64 total);
+    bool stillHeadTask() const;
+    // Takes a copy: the text may belong to the line source that failing frees.
+    void failTask(QString text);
+
+    TNewsArticle& m_article;
+    TbcsNNTP& m_client;
+    TTaskList& m_list;
+    TTaskRunner& m_runner;
+    TView& m_view;
+    TAppState& m_state;
+    TFailHook m_fail;
+
+    TTask m_task;
+    std::unique_ptr<TUploadLines> m_lines;
+    qint64 m_maxLines = 0;
+    QStringList m_nextBody; // the next part's lines, read while the server stores this one
+    bool m_readAhead = false;
+    QString m_readAheadError;
+    qint64 m_part = 0;
+    qint64 m_total = 0;
+    bool m_active = false;
+};

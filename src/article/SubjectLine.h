@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// The subject line of one article of an upload, built from the profile's template.
+class TSubjectLine
+{
+public:
+    // Replaces "%s", "%f", "%p", "%t" and "%b", in that order and each only at its first
+    // occurrence in the text as the earlier replacements left it, by the subject text, the
+    // file's name, the part number, the total number of parts and the file's size in bytes.
+    static QString BuildSubjectLine(const QString& tmpl, const QString& subject,
+                                    const QString& path, qint64 part, qint64 total);
+    // The file's size in bytes as the directory entry gives it; 0 when it cannot be found.
+    static qint64 GetSize(const QString& path);
+};

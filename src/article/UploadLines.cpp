@@ -1,0 +1,77 @@
+#include "article/UploadLines.h"
+
+namespace {
+
+bool isAscii(const QByteArray& bytes)
+{
+    for (char c : bytes)
+        if (uchar(c) >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bool encode,
+                        const QString& signaturePath)
+{
+    m_include.clear();
+    for (const QString& line : includeLines)
+        m_include.append(line.startsWith(QLatin1Char('.')) ? QLatin1Char('.') + line : line);
+    m_given = 0;
+    m_errorText.clear();
+    m_hasSignature = !signaturePath.isEmpty();
+    m_path = path;
+    m_signaturePath = signaturePath;
+    if (!m_file.Open(path, encode)) {
+        m_errorText = m_file.ErrorText();
+        return false;
+    }
+    if (m_hasSignature && !m_signature.Open(signaturePath, false)) {
+        m_errorText = m_signature.ErrorText();
+        return false;
+    }
+    return true;
+}
+
+bool TUploadLines::Next(QString& line)
+{
+    if (!m_errorText.isEmpty() || m_given >= Count())
+        return false;
+    const qint64 includeCount = m_include.size();
+    if (m_given < includeCount) {
+        line = m_include.at(m_given);
+    } else {
+        TFileLineSource& source =
+            m_given < includeCount + m_file.LineCount() ? m_file : m_signature;
+        if (source.Encoded()) {
+            if (!source.NextString(line)) {
+                m_errorText = source.ErrorText();
+                return false;
+            }
+            ++m_given;
+            return true;
+        }
+        QByteArray bytes;
+        if (!source.Next(bytes)) {
+            m_errorText = source.ErrorText();
+            return false;
+        }
+        if (isAscii(bytes)) {
+            line = QString::fromLatin1(bytes);
+        } else {
+            line = QString::fromUtf8(bytes);
+            // Article lines travel as UTF-8: a text line in another encoding would arrive
+            // with its bytes replaced. Stop instead of posting a corrupted file.
+            if (line.toUtf8() != bytes) {
+                m_errorText = QStringLiteral("Line %1 of %2 is not UTF-8 text; post the file as "
+                                             "one article (MaxLines 0) to send it unchanged")
+                                  .arg(source.LinesGiven())
+                                  .arg(&source == &m_file ? m_path : m_signaturePath);
+                return false;
+            }
+        }
+    }
+    ++m_given;
+    return true;
+}

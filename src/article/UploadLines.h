@@ -1,0 +1,34 @@
+#pragma once
+
+#include "article/FileLineSource.h"
+
+#include <QString>
+#include <QStringList>
+
+// Every body line of one upload, in posting order: the include text, the file's lines
+// (encoded or as text) and the signature. A series of parts is this sequence cut into
+// pieces of at most MaxLines lines, so every line is posted exactly once and the count of
+// parts known up front is the count actually posted. All lines follow the dot rule.
+class TUploadLines
+{
+public:
+    // signaturePath: empty, or a file that exists. False with ErrorText set when the file
+    // or the signature cannot be read.
+    bool Open(const QStringList& includeLines, const QString& path, bool encode,
+              const QString& signaturePath);
+    qint64 Count() const { return m_include.size() + m_file.LineCount() + m_signature.LineCount(); }
+    qint64 Remaining() const { return Count() - m_given; }
+    // The next line; false at the end, or on a failure with ErrorText set.
+    bool Next(QString& line);
+    const QString& ErrorText() const { return m_errorText; }
+
+private:
+    QStringList m_include;
+    TFileLineSource m_file;
+    TFileLineSource m_signature;
+    bool m_hasSignature = false;
+    QString m_path;
+    QString m_signaturePath;
+    qint64 m_given = 0;
+    QString m_errorText;
+};

@@ -1,0 +1,142 @@
+#include "article/UploadPoster.h"
+
+#include "app/AppState.h"
+#include "app/CommaText.h"
+#include "app/Logger.h"
+#include "app/View.h"
+#include "article/MultiPartPoster.h"
+#include "article/NewsArticle.h"
+#include "article/SubjectLine.h"
+#include "article/UploadTaskFields.h"
+#include "net/bcsNNTP.h"
+#include "tasks/TaskList.h"
+#include "tasks/TaskRunner.h"
+
+#include <QFileInfo>
+
+using namespace UploadTaskFields;
+
+TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list,
+                             TTaskRunner& runner, TView& view, TLogger& logger, TAppState& state,
+                             QObject* parent)
+    : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
+      m_view(view), m_logger(logger), m_state(state),
+      m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state))
+{
+    m_multiPart->SetFailHook([this](const QString& text) { failTask(text); });
+    runner.SetHandler(tkUpload, [this](TTask& task) { PostFile(task); });
+    connect(&client, &TbcsNNTP::OnPosted, this, &TUploadPoster::NNTPPosted);
+    connect(&client, &TbcsNNTP::OnPostFailed, this, &TUploadPoster::NNTPPostFailed);
+    connect(&client, &TbcsNNTP::OnProgress, this, &TUploadPoster::NNTPProgress);
+}
+
+TUploadPoster::~TUploadPoster() = default;
+
+void TUploadPoster::PostFile(const TTask& task)
+{
+    m_state.CurrentProcName = QStringLiteral("PostFile");
+    m_view.SetActionEnabled(TViewAction::Abort, true);
+    m_list.RunnerBusy = true;
+    if (task.MaxLines >= 1) {
+        m_multiPart->DoMultiPart(task);
+        return;
+    }
+    postSingleArticle(task);
+}
+
+void TUploadPoster::postSingleArticle(const TTask& task)
+{
+    // With an include text the client would post that text alone and report success while
+    // the file is missing; say so instead and keep the task. Without one, the client's own
+    // check reports the empty article.
+    if (!task.Text10.isEmpty() && !QFileInfo::exists(task.Text1)) {
+        failTask(QStringLiteral("The file %1 no longer exists").arg(task.Text1));
+        return;
+    }
+    m_article.Clear();
+    m_article.AddFile(task.Text1);
+    m_article.From = task.Text2;
+    // Compose adds these from the properties as well; the task's values go in as lines,
+    // before From and Subject, so the properties must not repeat them.
+    m_article.ReplyTo.clear();
+    m_article.Organization.clear();
+    if (!task.Text3.isEmpty())
+        m_article.AddHeader(QStringLiteral("Reply-To: ") + task.Text3);
+    if (!task.Text4.isEmpty())
+        m_article.AddHeader(QStringLiteral("Organization: ") + task.Text4);
+    const TSubjectSpec spec = SubjectSpec(task);
+    m_state.CurrentProcName = QStringLiteral("BuildSubjectLine");
+    m_article.Subject =
+        TSubjectLine::BuildSubjectLine(spec.Template, spec.Subject, spec.Path, 1, 1);
+    m_state.CurrentProcName = QStringLiteral("PostFile");
+    m_article.Newsgroups = task.Text6;
+    m_article.SignatureFile = ExistingSignature(task);
+    ApplyToClient(task, m_client);
+    for (const QString& line : IncludeLines(task))
+        m_article.AddBodyLine(line);
+    m_client.Post();
+}
+
+void TUploadPoster::endPosting()
+{
+    m_view.SetProgress(0);
+    m_view.SetActionEnabled(TViewAction::Abort, false);
+}
+
+void TUploadPoster::NNTPPosted()
+{
+    m_state.CurrentProcName = QStringLiteral("NNTPPosted");
+    endPosting();
+    m_runner.SetStatus(QStringLiteral("Posted OK"));
+    if (m_runner.PartInFlight) {
+        m_runner.PartInFlight = false;
+        m_multiPart->PartAnswered(m_client.ReplyCode() == 240);
+        return;
+    }
+    m_runner.DoNextTask();
+}
+
+void TUploadPoster::NNTPPostFailed(const QString& reason)
+{
+    m_state.CurrentProcName = QStringLiteral("NNTPPostFailed");
+    endPosting();
+    m_runner.SetStatus(reason);
+    m_view.ShowWarning(reason);
+    m_runner.ClearTaskList(true);
+    if (m_runner.PartInFlight) {
+        m_runner.PartInFlight = false;
+        m_multiPart->PartAnswered(false);
+        return;
+    }
+    m_runner.DoNextTask();
+}
+
+void TUploadPoster::NNTPProgress(int percent)
+{
+    m_view.SetProgress(percent);
+}
+
+void TUploadPoster::DoIncludeText()
+{
+    m_state.CurrentProcName = QStringLiteral("DoIncludeText");
+    PendingIncludeText.clear();
+    const std::optional<QStringList> answer = m_view.AskIncludeText();
+    if (!answer)
+        return;
+    QStringList lines = *answer;
+    // A memo left empty still yields a blank line; that is no text to include.
+    while (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    if (!lines.isEmpty())
+        PendingIncludeText = CommaText::Write(lines);
+}
+
+void TUploadPoster::failTask(const QString& text)
+{
+    m_logger.LogIt(QStringLiteral("Error: ") + text);
+    endPosting();
+    m_runner.SetStatus(text);
+    m_view.ShowWarning(text);
+    m_runner.ClearTaskList(true);
+    m_runner.DoNextTask();
+}

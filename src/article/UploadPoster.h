@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+struct TAppState;
+struct TTask;
+class TbcsNNTP;
+class TLogger;
+class TMultiPartPoster;
+class TNewsArticle;
+class TTaskList;
+class TTaskRunner;
+class TView;
+
+// Runs upload tasks: the runner hands it the head upload task, which it posts either as a
+// series of parts (MaxLines of 1 or more) or as one article that the news client composes
+// from the attached file. It handles the client's posted, refused and progress events, and
+// asks for the include text that the next batch of uploads puts before the file.
+class TUploadPoster : public QObject
+{
+    Q_OBJECT
+public:
+    // Registers PostFile as the runner's action for upload tasks and listens to the client.
+    TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list, TTaskRunner& runner,
+                  TView& view, TLogger& logger, TAppState& state, QObject* parent = nullptr);
+    ~TUploadPoster() override;
+
+    // The include text last typed, in comma-text form (one item per line); empty for none.
+    QString PendingIncludeText;
+
+    void PostFile(const TTask& task);
+    void DoIncludeText();
+
+    void NNTPPosted();
+    void NNTPPostFailed(const QString& reason);
+    void NNTPProgress(int percent);
+
+    TMultiPartPoster& MultiPart() { return *m_multiPart; }
+
+private:
+    void postSingleArticle(const TTask& task);
+    void endPosting();
+    void failTask(const QString& text);
+
+    TNewsArticle& m_article;
+    TbcsNNTP& m_client;
+    TTaskList& m_list;
+    TTaskRunner& m_runner;
+    TView& m_view;
+    TLogger& m_logger;
+    TAppState& m_state;
+    std::unique_ptr<TMultiPartPoster> m_multiPart;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct TTask;
+class TbcsNNTP;
+
+// Reading the fields of an upload task the way both posting paths need them.
+namespace UploadTaskFields {
+
+struct TSubjectSpec
+{
+    QString Template;
+    QString Subject;
+    QString Path;
+};
+
+// Text5: the template, the subject text and the file's path, in comma-text form.
+TSubjectSpec SubjectSpec(const TTask& task);
+
+struct TLogin
+{
+    QString UserName;
+    QString Password;
+};
+
+// Text9 split at its first comma: the password is all that follows, blanks and further
+// commas included, and empty when nothing does.
+TLogin SplitLogin(const QString& field);
+
+// Text7 when it names a file that exists, else empty.
+QString ExistingSignature(const TTask& task);
+
+// Text10's lines; none when it is empty.
+QStringList IncludeLines(const TTask& task);
+
+// The server, the login and the time-outs of the task.
+void ApplyToClient(const TTask& task, TbcsNNTP& client);
+
+} // namespace UploadTaskFields

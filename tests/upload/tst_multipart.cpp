@@ -1,0 +1,371 @@
+#include "UploadFixture.h"
+#include "article/MultiPartPoster.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+// Posting upload tasks against the scripted news server: how a file is cut into articles,
+// what each article carries, and how a refusal, a lost connection or a vanished file ends
+// the task without losing the queue.
+class TestMultiPart : public QObject
+{
+    Q_OBJECT
+private slots:
+    void splitting_data();
+    void splitting();
+    void binarySeriesIsTheWholeFileEncoding();
+    void headerOrder_data();
+    void headerOrder();
+    void includeTextOpensSignatureClosesTheSeries();
+    void refusedPartStopsSeriesAndSavesQueue();
+    void droppedConnectionStopsSeries();
+    void abortDuringSeries();
+    void missingFile_data();
+    void missingFile();
+    void fileShrinksDuringSeries();
+    void loginFromTask();
+    void signatureOnlyWhenTaskHasOne();
+    void includeTextDialog_data();
+    void includeTextDialog();
+};
+
+void TestMultiPart::splitting_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<QList<int>>("bodies");
+    QTest::newRow("999 of 1000: one article") << 999 << 1000 << QList<int>{999};
+    QTest::newRow("exactly 1000: one part") << 1000 << 1000 << QList<int>{1000};
+    QTest::newRow("2500: three parts") << 2500 << 1000 << QList<int>{1000, 1000, 500};
+    QTest::newRow("1001: a one-line last part") << 1001 << 1000 << QList<int>{1000, 1};
+    QTest::newRow("MaxLines 0: any size is one article") << 5000 << 0 << QList<int>{5000};
+}
+
+void TestMultiPart::splitting()
+{
+    QFETCH(int, lines);
+    QFETCH(int, maxLines);
+    QFETCH(QList<int>, bodies);
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    const QString path = f.writeLines("Notes.txt", lines);
+    const qint64 size = QFileInfo(path).size();
+    f.list.Add(f.upload(path, server.Server(), maxLines));
+
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QCOMPARE(server.Articles().size(), bodies.size());
+    QStringList all;
+    for (int k = 0; k < bodies.size(); ++k) {
+        const ReceivedArticle a(server.Articles()[k]);
+        QCOMPARE(a.Header("Subject"), QStringLiteral("Pics - Notes.txt (%1/%2) %3 Bytes")
+                                          .arg(k + 1)
+                                          .arg(bodies.size())
+                                          .arg(size));
+        QCOMPARE(a.Body.size(), bodies[k]);
+        all += a.Body;
+    }
+    // Every line exactly once, in order, unencoded.
+    QCOMPARE(all.size(), lines);
+    QCOMPARE(all.first(), QStringLiteral("line 1"));
+    QCOMPARE(all.last(), QStringLiteral("line %1").arg(lines));
+    QCOMPARE(server.Connections(), 1);
+    QCOMPARE(f.view.StatusTexts.last(), QStringLiteral("Posted OK"));
+    QVERIFY(f.view.Progress.contains(100));
+    QCOMPARE(f.view.Progress.last(), 0);
+    QVERIFY(f.view.Warnings.isEmpty());
+    QVERIFY(!f.runner.PartInFlight);
+    QVERIFY(!f.file.Exists());
+}
+
+void TestMultiPart::binarySeriesIsTheWholeFileEncoding()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    const QString path = f.writeRandom("photo.jpg", 45 * 1234 + 14); // last line starts "."
+    f.list.Add(f.upload(path, server.Server(), 300));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+
+    TNewsArticle whole;
+    whole.EncodeFile(path, TNewsArticle::TempFileName());
+    const qint64 parts = (whole.BodyLines.size() + 299) / 300;
+    QCOMPARE(server.Articles().size(), parts);
+    QStringList joined;
+    for (const QByteArray& raw : server.Articles())
+        joined += ReceivedArticle(raw).Body;
+    QCOMPARE(joined, whole.BodyLines);
+    QVERIFY(joined.contains(whole.BodyLines.at(whole.BodyLines.size() - 3)));
+    QVERIFY(whole.BodyLines.at(whole.BodyLines.size() - 3).startsWith(".."));
+}
+
+void TestMultiPart::headerOrder_data()
+{
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<QStringList>("headers");
+    const QString subject = "Subject: Pics - a.txt (1/1) 6 Bytes";
+    const QString from = "From: me@example.com (Me)";
+    QTest::newRow("one article composed by the client")
+        << 0
+        << QStringList{"Reply-To: back@example.com", "Organization: Quorvel Tests", from, subject,
+                       "Newsgroups: alt.one,alt.two"};
+    QTest::newRow("parts built here")
+        << 10
+        << QStringList{subject, from, "Reply-To: back@example.com", "Organization: Quorvel Tests",
+                       "Newsgroups: alt.one,alt.two"};
+}
+
+void TestMultiPart::headerOrder()
+{
+    QFETCH(int, maxLines);
+    QFETCH(QStringList, headers);
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    TTask t = f.upload(f.write("a.txt", "hello\n"), server.Server(), maxLines, "alt.one,alt.two");
+    t.Text3 = "back@example.com";
+    t.Text4 = "Quorvel Tests";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QCOMPARE(server.Articles().size(), 1);
+    QCOMPARE(ReceivedArticle(server.Articles()[0]).Headers, headers);
+}
+
+void TestMultiPart::includeTextOpensSignatureClosesTheSeries()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    TTask t = f.upload(f.writeLines("ten.txt", 10), server.Server(), 5);
+    t.Text10 = CommaText::Write({"Hello all", ".dotted"});
+    t.Text7 = f.write("sig.txt", "-- \r\nMe\r\n");
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+
+    // 2 + 10 + 2 lines in parts of 5: three articles, and every subject says so.
+    QCOMPARE(server.Articles().size(), 3);
+    QList<QStringList> bodies;
+    for (const QByteArray& raw : server.Articles()) {
+        const ReceivedArticle a(raw);
+        QVERIFY(a.Header("Subject").contains("/3)"));
+        bodies << a.Body;
+    }
+    QCOMPARE(bodies[0], (QStringList{"Hello all", "..dotted", "line 1", "line 2", "line 3"}));
+    QCOMPARE(bodies[1], (QStringList{"line 4", "line 5", "line 6", "line 7", "line 8"}));
+    // The client right-trims every body line it sends.
+    QCOMPARE(bodies[2], (QStringList{"line 9", "line 10", "--", "Me"}));
+}
+
+void TestMultiPart::refusedPartStopsSeriesAndSavesQueue()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost({"240 article posted ok"}, true);
+    server.OnPost({"441 437 Article of 99999 bytes exceeds local limit"});
+    const QString first = f.writeLines("big.txt", 2500);
+    const QString second = f.writeLines("next.txt", 3);
+    f.list.Add(f.upload(first, server.Server(), 1000));
+    f.list.Add(f.upload(second, server.Server(), 1000));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+
+    QCOMPARE(server.Commands(), (QList<QByteArray>{"POST", "POST"})); // no third part
+    QCOMPARE(f.view.Warnings, QStringList{"437 Article of 99999 bytes exceeds local limit"});
+    QCOMPARE(f.view.StatusTexts.last(), f.view.Warnings.first());
+    QCOMPARE(f.savedTasks(), (QStringList{"Upload " + first, "Upload " + second}));
+    QVERIFY(!f.runner.PartInFlight);
+    QVERIFY(!f.poster.MultiPart().Active());
+}
+
+void TestMultiPart::droppedConnectionStopsSeries()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost({"240 article posted ok"}, true);
+    TFakeNntpServer::TRule drop;
+    drop.Command = "POST";
+    drop.TakesArticle = true;
+    drop.Lines = {"340 send article"};
+    drop.DropAfterLines = 20;
+    server.Add(drop);
+    const QString path = f.writeLines("big.txt", 2500);
+    f.list.Add(f.upload(path, server.Server(), 1000));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QTest::qWait(50); // a wrongly continued series would reconnect now
+
+    QCOMPARE(server.Connections(), 1);
+    QCOMPARE(server.Articles().size(), 1);
+    QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
+    QCOMPARE(f.view.Warnings.size(), 1);
+    QVERIFY(f.view.Warnings.first().contains("unexpectedly closed"));
+    QVERIFY(!f.poster.MultiPart().Active());
+}
+
+void TestMultiPart::abortDuringSeries()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost({"240 article posted ok"}, true);
+    TFakeNntpServer::TRule stall;
+    stall.Command = "POST";
+    stall.TakesArticle = true;
+    stall.Lines = {"340 send article"};
+    stall.StallAfterLines = 1;
+    server.Add(stall);
+    const QString path = f.writeLines("big.txt", 2500);
+    f.list.Add(f.upload(path, server.Server(), 1000));
+    QVERIFY(f.runUntil([&] { return server.Articles().size() == 1 && f.runner.PartInFlight; }));
+    QVERIFY(f.runUntil([&] { return server.Commands().size() == 2; }));
+
+    f.view.YesNoAnswers.enqueue(true);
+    f.runner.AbortButtonClick();
+    QVERIFY(f.runUntil([&] { return !f.poster.MultiPart().Active(); }));
+    QTest::qWait(50); // a wrongly continued series would post again now
+
+    QCOMPARE(server.Commands(), (QList<QByteArray>{"POST", "POST"}));
+    QVERIFY(f.list.IsEmpty());
+    QVERIFY(!f.runner.PartInFlight);
+    QCOMPARE(f.view.StatusTexts.last(), QStringLiteral("Canceled"));
+    QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
+}
+
+void TestMultiPart::missingFile_data()
+{
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<QString>("include");
+    QTest::addColumn<bool>("namesFile");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("one article, no include text")
+        << 0 << "" << false << "No article text or file attachment has been specified";
+    QTest::newRow("one article with include text") << 0 << "Hello" << true << "no longer exists";
+    QTest::newRow("parts") << 1000 << "" << true << "Cannot open the file";
+}
+
+void TestMultiPart::missingFile()
+{
+    QFETCH(int, maxLines);
+    QFETCH(QString, include);
+    QFETCH(bool, namesFile);
+    QFETCH(QString, warning);
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    const QString path = f.write("gone.jpg", "x");
+    TTask t = f.upload(path, server.Server(), maxLines);
+    if (!include.isEmpty())
+        t.Text10 = CommaText::Write({include});
+    QFile::remove(path);
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+
+    QVERIFY(server.Articles().isEmpty());
+    QCOMPARE(f.view.Warnings.size(), 1);
+    QVERIFY2(f.view.Warnings.first().contains(warning), qPrintable(f.view.Warnings.first()));
+    QCOMPARE(f.view.Warnings.first().contains(path), namesFile);
+    QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
+}
+
+void TestMultiPart::fileShrinksDuringSeries()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    const QString path = f.writeRandom("movie.bin", 45 * 4096 * 3);
+    QObject::connect(&server, &TFakeNntpServer::ArticleReceived, [&] {
+        if (server.Articles().size() == 1)
+            QFile::resize(path, 100);
+    });
+    f.list.Add(f.upload(path, server.Server(), 1000));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+
+    QVERIFY(server.Articles().size() < 13);
+    QCOMPARE(f.view.Warnings.size(), 1);
+    QVERIFY2(f.view.Warnings.first().contains(path), qPrintable(f.view.Warnings.first()));
+    QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
+    QVERIFY(f.logged("Error: " + f.view.Warnings.first()));
+}
+
+void TestMultiPart::loginFromTask()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.On("POST", {"480 authentication required"}, true);
+    server.OnPost({"240 article posted ok"}, true);
+    server.On("POST", {"480 authentication required"});
+    server.On("AUTHINFO USER*", {"381 more"});
+    server.On("AUTHINFO PASS*", {"281 ok"});
+    const QString path = f.writeLines("a.txt", 3);
+    for (const QString& login : QStringList{"joe,pass word,with, commas", "joe,"}) {
+        TTask t = f.upload(path, server.Server(), 0);
+        t.Flag1 = true;
+        t.Text9 = login;
+        f.list.Add(t);
+    }
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+
+    // The second task's empty password is not replaced by the first one's.
+    QCOMPARE(server.Commands(),
+             (QList<QByteArray>{"POST", "AUTHINFO USER joe", "AUTHINFO PASS pass word,with, commas",
+                                "POST", "POST", "QUIT"}));
+    QCOMPARE(f.client.Password(), QString());
+    QCOMPARE(f.view.Warnings, QStringList{"authentication required"});
+    QCOMPARE(server.Articles().size(), 1);
+}
+
+void TestMultiPart::signatureOnlyWhenTaskHasOne()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    const QString path = f.writeLines("a.txt", 2);
+    TTask signed_ = f.upload(path, server.Server(), 0);
+    signed_.Text7 = f.write("sig.txt", "Regards\r\n");
+    f.list.Add(signed_);
+    f.list.Add(f.upload(path, server.Server(), 0));
+    TTask missingSig = f.upload(path, server.Server(), 0);
+    missingSig.Text7 = f.dir.filePath("nosuch.sig");
+    f.list.Add(missingSig);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+
+    QCOMPARE(server.Articles().size(), 3);
+    QCOMPARE(ReceivedArticle(server.Articles()[0]).Body,
+             (QStringList{"line 1", "line 2", "", "Regards"}));
+    QCOMPARE(ReceivedArticle(server.Articles()[1]).Body, (QStringList{"line 1", "line 2"}));
+    QCOMPARE(ReceivedArticle(server.Articles()[2]).Body, (QStringList{"line 1", "line 2"}));
+}
+
+void TestMultiPart::includeTextDialog_data()
+{
+    QTest::addColumn<std::optional<QStringList>>("answer");
+    QTest::addColumn<QString>("pending");
+    QTest::newRow("cancel") << std::optional<QStringList>() << "";
+    QTest::newRow("OK with no lines") << std::optional<QStringList>(QStringList{}) << "";
+    QTest::newRow("OK with a blank memo") << std::optional<QStringList>(QStringList{""}) << "";
+    QTest::newRow("two lines") << std::optional<QStringList>(QStringList{"Hi", "see you, all"})
+                               << "Hi,\"see you, all\"";
+}
+
+void TestMultiPart::includeTextDialog()
+{
+    QFETCH(std::optional<QStringList>, answer);
+    QFETCH(QString, pending);
+    UploadFixture f;
+    f.poster.PendingIncludeText = "old text";
+    f.view.IncludeTextAnswers.enqueue(answer);
+    f.poster.DoIncludeText();
+    QCOMPARE(f.poster.PendingIncludeText, pending);
+    QCOMPARE(f.state.CurrentProcName, QStringLiteral("DoIncludeText"));
+}
+
+QTEST_GUILESS_MAIN(TestMultiPart)
+#include "tst_multipart.moc"

@@ -1,0 +1,231 @@
+#include "InnServer.h"
+#include "NntpReader.h"
+#include "UploadFixture.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+#include <algorithm>
+
+namespace {
+
+constexpr QByteArrayView Group1 = "quorvel.bulk.0000001";
+constexpr QByteArrayView Group2 = "quorvel.bulk.0000002";
+
+// Runs a tool and returns its exit code, or -1 when it cannot run.
+int runTool(const QString& program, const QStringList& arguments, QString* output)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000))
+        return -1;
+    *output = QString::fromLocal8Bit(process.readAll());
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The part number in a subject "... (k/n) ...".
+int partOf(const QByteArray& subject)
+{
+    static const QRegularExpression re(QStringLiteral("\\((\\d+)/(\\d+)\\)"));
+    return re.match(QString::fromUtf8(subject)).captured(1).toInt();
+}
+
+} // namespace
+
+// Uploads to a real INN server, read back over NNTP and decoded by GNU uudecode and by
+// uudeview: what we post is what other news software reads.
+class TestUploadInn : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void binaryRoundTrip_data();
+    void binaryRoundTrip();
+    void textFileInParts();
+    void crossPostAndOnePerGroup();
+
+private:
+    // Posts the tasks and waits until the queue is done; no warnings allowed.
+    void post(UploadFixture& f, const QList<TTask>& tasks);
+    // The articles of the group whose subject contains the marker, in part order.
+    QList<TNntpReader::TArticle> fetch(QByteArrayView group, const QByteArray& marker);
+
+    TInnServer m_inn;
+    QTemporaryDir m_work;
+};
+
+void TestUploadInn::initTestCase()
+{
+    QUORVEL_REQUIRE_INN();
+    TInnServer::TOptions options;
+    options.Groups = 2;
+    QString error;
+    QVERIFY2(m_inn.Start(options, &error), qPrintable(error));
+}
+
+void TestUploadInn::cleanupTestCase()
+{
+    m_inn.Stop();
+}
+
+void TestUploadInn::post(UploadFixture& f, const QList<TTask>& tasks)
+{
+    for (const TTask& t : tasks)
+        f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QCOMPARE(f.view.Warnings, QStringList());
+}
+
+QList<TNntpReader::TArticle> TestUploadInn::fetch(QByteArrayView group, const QByteArray& marker)
+{
+    TNntpReader reader;
+    QString error;
+    QList<TNntpReader::TArticle> all;
+    if (!reader.Connect(m_inn.Port(), &error) ||
+        !reader.ReadGroup(group.toByteArray(), all, &error))
+        qWarning("reading %s: %s", group.data(), qPrintable(error));
+    QList<TNntpReader::TArticle> mine;
+    for (const TNntpReader::TArticle& a : all)
+        if (a.Header("Subject").contains(marker))
+            mine << a;
+    std::sort(mine.begin(), mine.end(), [](const auto& a, const auto& b) {
+        return partOf(a.Header("Subject")) < partOf(b.Header("Subject"));
+    });
+    return mine;
+}
+
+void TestUploadInn::binaryRoundTrip_data()
+{
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<int>("parts");
+    // 3 MiB uuencoded: 69905 lines of 45 bytes, plus begin, the short last line, "`", "end".
+    QTest::newRow("parts of 5000 lines") << 5000 << 14;
+    QTest::newRow("one article") << 0 << 1;
+}
+
+void TestUploadInn::binaryRoundTrip()
+{
+    QFETCH(int, maxLines);
+    QFETCH(int, parts);
+    UploadFixture f;
+    const QString name = QStringLiteral("random%1.bin").arg(maxLines);
+    const QString path = f.writeRandom(name, 3 * 1024 * 1024, quint32(maxLines) + 11);
+    TTask t = f.upload(path, m_inn.Server(), maxLines, QString::fromLatin1(Group1));
+    t.Text3 = "back@example.com";
+    t.Text4 = "Quorvel Tests";
+    post(f, {t});
+
+    const QList<TNntpReader::TArticle> articles = fetch(Group1, name.toUtf8());
+    QCOMPARE(articles.size(), parts);
+    QByteArray joined;
+    QStringList articleFiles;
+    for (int k = 0; k < parts; ++k) {
+        const TNntpReader::TArticle& a = articles[k];
+        QCOMPARE(a.Header("Subject"), QStringLiteral("Pics - %1 (%2/%3) %4 Bytes")
+                                          .arg(name)
+                                          .arg(k + 1)
+                                          .arg(parts)
+                                          .arg(3 * 1024 * 1024)
+                                          .toUtf8());
+        QCOMPARE(a.Header("From"), QByteArray("me@example.com (Me)"));
+        QCOMPARE(a.Header("Reply-To"), QByteArray("back@example.com"));
+        QCOMPARE(a.Header("Organization"), QByteArray("Quorvel Tests"));
+        QCOMPARE(a.Header("Newsgroups"), Group1.toByteArray());
+        if (maxLines > 0 && k + 1 < parts)
+            QCOMPARE(a.Body.size(), maxLines);
+        QByteArray whole = a.Headers.join("\n") + "\n\n";
+        for (const QByteArray& line : a.Body) {
+            joined += line + '\n';
+            whole += line + '\n';
+        }
+        articleFiles << m_work.filePath(QStringLiteral("%1.part%2").arg(name).arg(k + 1));
+        QFile out(articleFiles.last());
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(whole) == whole.size());
+    }
+    QVERIFY(joined.startsWith("begin 644 " + name.toUtf8() + "\n"));
+
+    // GNU uudecode on the joined bodies, into a file of our own.
+    const QString encoded = m_work.filePath(name + ".uue");
+    QFile uue(encoded);
+    QVERIFY(uue.open(QIODevice::WriteOnly) && uue.write(joined) == joined.size());
+    uue.close();
+    const QString decoded = m_work.filePath(name + ".uudecode");
+    QString output;
+    QCOMPARE(runTool("uudecode", {"-o", decoded, encoded}, &output), 0);
+    QVERIFY2(readAll(decoded) == readAll(path), qPrintable(output));
+
+    // uudeview on the articles themselves, finding and ordering the parts by their subjects.
+    const QString outDir = m_work.filePath("uudeview-" + name);
+    QVERIFY(QDir().mkpath(outDir));
+    QCOMPARE(
+        runTool("uudeview", QStringList{"-i", "-q", "-p", outDir + "/"} + articleFiles, &output),
+        0);
+    QVERIFY2(readAll(outDir + "/" + name) == readAll(path), qPrintable(output));
+}
+
+void TestUploadInn::textFileInParts()
+{
+    UploadFixture f;
+    QByteArray text;
+    for (int i = 1; i <= 2500; ++i)
+        text +=
+            (i % 100 == 0 ? "." : "") + QByteArray("text line ") + QByteArray::number(i) + "\r\n";
+    const QString path = f.write("story.txt", text);
+    post(f, {f.upload(path, m_inn.Server(), 1000, QString::fromLatin1(Group1))});
+
+    const QList<TNntpReader::TArticle> articles = fetch(Group1, "story.txt");
+    QCOMPARE(articles.size(), 3);
+    QList<QByteArray> lines;
+    for (int k = 0; k < 3; ++k) {
+        QVERIFY(articles[k].Header("Subject").contains(QByteArray::number(k + 1) + "/3)"));
+        lines += articles[k].Body;
+    }
+    QList<QByteArray> expected = text.split('\n');
+    expected.removeLast();
+    for (QByteArray& line : expected)
+        line.chop(1); // the CR
+    QCOMPARE(lines, expected);
+}
+
+void TestUploadInn::crossPostAndOnePerGroup()
+{
+    UploadFixture f;
+    const QString crossed = f.writeRandom("crossed.bin", 70000, 5);
+    const QString single = f.writeRandom("pergroup.bin", 50000, 6);
+    const QString both = QString::fromLatin1(Group1) + "," + QString::fromLatin1(Group2);
+    post(f, {f.upload(crossed, m_inn.Server(), 600, both),
+             f.upload(single, m_inn.Server(), 600, QString::fromLatin1(Group1)),
+             f.upload(single, m_inn.Server(), 600, QString::fromLatin1(Group2))});
+
+    // The cross-post is one set of articles that both groups show.
+    const QList<TNntpReader::TArticle> in1 = fetch(Group1, "crossed.bin");
+    const QList<TNntpReader::TArticle> in2 = fetch(Group2, "crossed.bin");
+    QCOMPARE(in1.size(), 3);
+    QCOMPARE(in2.size(), 3);
+    for (int k = 0; k < 3; ++k) {
+        QCOMPARE(in1[k].Header("Message-ID"), in2[k].Header("Message-ID"));
+        QCOMPARE(in1[k].Header("Newsgroups"), both.toUtf8());
+    }
+    // One per group: each group has its own copy.
+    const QList<TNntpReader::TArticle> own1 = fetch(Group1, "pergroup.bin");
+    const QList<TNntpReader::TArticle> own2 = fetch(Group2, "pergroup.bin");
+    QCOMPARE(own1.size(), 2);
+    QCOMPARE(own2.size(), 2);
+    for (int k = 0; k < 2; ++k) {
+        QVERIFY(own1[k].Header("Message-ID") != own2[k].Header("Message-ID"));
+        QCOMPARE(own1[k].Body, own2[k].Body);
+        QCOMPARE(own2[k].Header("Newsgroups"), Group2.toByteArray());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestUploadInn)
+#include "tst_upload_inn.moc"

@@ -1,0 +1,333 @@
+#include "UploadFixture.h"
+#include "groups/GroupListOperations.h"
+#include "groups/NewsrcStore.h"
+#include "tasks/UploadTaskBuilder.h"
+
+#include <QDir>
+#include <QTest>
+
+namespace {
+
+// One newsrc record: the name NUL-padded to 76 bytes, the count little-endian, the flag.
+QByteArray record(const QByteArray& name, qint32 count)
+{
+    QByteArray r = name;
+    r.resize(76, '\0');
+    for (int i = 0; i < 4; ++i)
+        r.append(char((quint32(count) >> (8 * i)) & 0xff));
+    r.append('\0');
+    return r;
+}
+
+} // namespace
+
+// The builder over a real group store: two of three subscribed groups selected, a folder
+// "Holiday" with three files selected in the file pane.
+struct BuilderFixture : UploadFixture
+{
+    TNewsrcStore store{state, logger, view};
+    TGroupListOperations groups{store};
+    TUploadTaskBuilder builder{state, view, list, runner, groups, poster, logger};
+    QString folder;
+    QStringList hookCalls;
+    bool authAnswer = true;
+
+    BuilderFixture()
+    {
+        state.Settings.AutoStart = false; // keep the queue still while a test looks at it
+        state.Settings.DisconnectWhenDone = false;
+        QFile newsrc(state.NewsrcPath);
+        if (!newsrc.open(QIODevice::WriteOnly))
+            qFatal("cannot write the newsrc file");
+        newsrc.write(record("Alt.Pictures", 4) + record("alt.test", 0) + record("misc.test", 9));
+        newsrc.close();
+        store.ReadNewsrc();
+        store.ShowGroups();
+        view.GroupSelection = {0, 1};
+        QDir(dir.path()).mkpath("Holiday");
+        folder = dir.filePath("Holiday");
+        view.Folder = folder;
+        view.From = "me@example.com (Me)";
+        view.Subject = "Summer";
+        for (const QString& name : QStringList{"Pic One.JPG", "b.gif", "c.txt"})
+            view.Files << write("Holiday/" + name, "data");
+        builder.SetHooks({.CheckAuth =
+                              [this] {
+                                  hookCalls << "CheckAuth";
+                                  return authAnswer;
+                              },
+                          .CheckRas = [this] { hookCalls << "CheckRas"; }});
+    }
+
+    QList<QPair<QString, QString>> fileAndGroups() const
+    {
+        QList<QPair<QString, QString>> out;
+        for (const TTask& t : tasks())
+            out << qMakePair(t.Text1, t.Text6);
+        return out;
+    }
+
+    qint32 count(int row) { return store.GetGroupCount(row); }
+};
+
+class TestUploadTasks : public QObject
+{
+    Q_OBJECT
+private slots:
+    void crossPostOrNot_data();
+    void crossPostOrNot();
+    void taskFields_data();
+    void taskFields();
+    void postOrderAndStatus();
+    void cancelledLoginQueuesNothing();
+    void disconnectWhenDone_data();
+    void disconnectWhenDone();
+    void itemWithoutFileName();
+    void nothingWithoutGroups();
+    void catalogUpload_data();
+    void catalogUpload();
+    void catalogDialogCancelled();
+    void unreadableCatalog();
+};
+
+void TestUploadTasks::crossPostOrNot_data()
+{
+    QTest::addColumn<bool>("crossPost");
+    QTest::newRow("cross-posted") << true;
+    QTest::newRow("one task per group") << false;
+}
+
+void TestUploadTasks::crossPostOrNot()
+{
+    QFETCH(bool, crossPost);
+    BuilderFixture f;
+    f.state.Settings.CrossPost = crossPost;
+    const QString a = f.folder + "/Pic One.JPG", b = f.folder + "/b.gif", c = f.folder + "/c.txt";
+    f.builder.PostButtonClick();
+
+    QList<QPair<QString, QString>> expected;
+    if (crossPost) {
+        for (const QString& p : {a, b, c})
+            expected << qMakePair(p, QStringLiteral("Alt.Pictures,alt.test"));
+    } else {
+        for (const QString& g : QStringList{"Alt.Pictures", "alt.test"})
+            for (const QString& p : {a, b, c})
+                expected << qMakePair(p, g);
+    }
+    QCOMPARE(f.fileAndGroups(), expected);
+    // Paths keep their case: they must name the files that exist.
+    for (const TTask& t : f.tasks())
+        QVERIFY2(QFileInfo(t.Text1).isFile(), qPrintable(t.Text1));
+    QCOMPARE(f.count(0), 7);
+    QCOMPARE(f.count(1), 3);
+    QCOMPARE(f.count(2), 9);
+    QVERIFY(f.view.Files.isEmpty()); // the file pane's selection is used up
+    QCOMPARE(f.view.LastIdle.TaskCount, expected.size());
+}
+
+void TestUploadTasks::taskFields_data()
+{
+    QTest::addColumn<bool>("includeOn");
+    QTest::addColumn<std::optional<QStringList>>("answer");
+    QTest::addColumn<QString>("text10");
+    QTest::newRow("include text") << true << std::optional<QStringList>({"Hi", "all"}) << "Hi,all";
+    QTest::newRow("empty include text") << true << std::optional<QStringList>(QStringList{}) << "";
+    QTest::newRow("include text off") << false << std::optional<QStringList>() << "";
+}
+
+void TestUploadTasks::taskFields()
+{
+    QFETCH(bool, includeOn);
+    QFETCH(std::optional<QStringList>, answer);
+    QFETCH(QString, text10);
+    BuilderFixture f;
+    ProfileSettings& s = f.state.Settings;
+    s.IncludeText = includeOn;
+    s.ReplyTo = "back@example.com";
+    s.Organization = "Quorvel Tests";
+    s.Template = "%s [%p/%t]";
+    s.SigFile = "/home/me/.sig";
+    s.Host = "news.example.com:1119";
+    s.UserID = "joe";
+    s.Password = "pass, word";
+    s.Timeout = 45;
+    s.PostTimeout = 25;
+    s.MaxLines = 5000;
+    s.LoginRequired = true;
+    f.poster.PendingIncludeText = "stale";
+    if (includeOn)
+        f.view.IncludeTextAnswers.enqueue(answer);
+    f.view.Files = {f.view.Files.first()};
+    f.builder.PostButtonClick();
+
+    QCOMPARE(f.list.Count(), 1);
+    const TTask& t = f.list.At(0);
+    const QString path = f.folder + "/Pic One.JPG";
+    QCOMPARE(t.Kind, tkUpload);
+    QCOMPARE(t.Text1, path);
+    QCOMPARE(t.Text2, QStringLiteral("me@example.com (Me)"));
+    QCOMPARE(t.Text3, s.ReplyTo);
+    QCOMPARE(t.Text4, s.Organization);
+    QCOMPARE(CommaText::Read(t.Text5), (QStringList{"%s [%p/%t]", "Summer", path}));
+    QCOMPARE(t.Text6, QStringLiteral("Alt.Pictures,alt.test"));
+    QCOMPARE(t.Text7, s.SigFile);
+    QCOMPARE(t.Text8, s.Host);
+    QCOMPARE(t.Text9, QStringLiteral("joe,pass, word"));
+    QCOMPARE(t.Text10, includeOn ? text10 : QString());
+    QCOMPARE(t.Timeout, 45);
+    QCOMPARE(t.PostTimeout, 25);
+    QCOMPARE(t.MaxLines, 5000);
+    QVERIFY(t.Flag1);
+    QVERIFY(!t.Flag2);
+    QCOMPARE(f.view.TaskNodes.first().Children, (QStringList{s.Host, path, t.Text5}));
+}
+
+void TestUploadTasks::postOrderAndStatus()
+{
+    BuilderFixture f;
+    f.state.Settings.IncludeText = true;
+    f.view.IncludeTextAnswers.enqueue(QStringList{"x"});
+    f.view.SetStatusText("Offline");
+    f.builder.PostButtonClick();
+    QCOMPARE(f.hookCalls, (QStringList{"CheckAuth", "CheckRas"}));
+    QCOMPARE(f.view.Calls.mid(1, 3),
+             (QStringList{"IncludeText", "Status: Building task list", "Status: Offline"}));
+    QVERIFY(!f.view.Busy);
+    QCOMPARE(f.list.Count(), 3);
+}
+
+void TestUploadTasks::cancelledLoginQueuesNothing()
+{
+    BuilderFixture f;
+    f.authAnswer = false;
+    f.builder.PostButtonClick();
+    f.builder.DoFileUpload();
+    QCOMPARE(f.hookCalls, (QStringList{"CheckAuth", "CheckAuth"}));
+    QVERIFY(f.list.IsEmpty());
+    QCOMPARE(f.view.Files.size(), 3);
+}
+
+void TestUploadTasks::disconnectWhenDone_data()
+{
+    QTest::addColumn<bool>("disconnect");
+    QTest::addColumn<bool>("dialUp");
+    QTest::addColumn<QStringList>("captions");
+    QTest::addColumn<int>("hangups");
+    QTest::newRow("off") << false << true << QStringList{"Upload", "Upload", "Upload"} << 0;
+    QTest::newRow("on") << true << false << QStringList{"Upload", "Upload", "Upload", "Disconnect"}
+                        << 0;
+    QTest::newRow("on, with dial-up")
+        << true << true << QStringList{"Upload", "Upload", "Upload", "Disconnect"} << 1;
+}
+
+void TestUploadTasks::disconnectWhenDone()
+{
+    QFETCH(bool, disconnect);
+    QFETCH(bool, dialUp);
+    QFETCH(QStringList, captions);
+    QFETCH(int, hangups);
+    BuilderFixture f;
+    f.state.Settings.DisconnectWhenDone = disconnect;
+    f.state.Settings.RASOpenBefore = dialUp;
+    f.state.Settings.RASCloseConnectionAfter = dialUp;
+    f.builder.PostButtonClick();
+    QStringList got;
+    for (const TTask& t : f.tasks())
+        got << TaskKindCaption(t.Kind);
+    QCOMPARE(got, captions);
+    QCOMPARE(f.hangupsQueued, hangups); // the hang-up task is queued by its own code
+}
+
+void TestUploadTasks::itemWithoutFileName()
+{
+    BuilderFixture f;
+    f.view.Files.insert(1, f.folder + "/");
+    f.builder.PostButtonClick();
+    QVERIFY(f.logged("Error: Short name"));
+    QCOMPARE(f.list.Count(), 3);
+    QCOMPARE(f.count(0), 7);
+}
+
+void TestUploadTasks::nothingWithoutGroups()
+{
+    BuilderFixture f;
+    f.view.GroupSelection.clear();
+    f.builder.PostButtonClick();
+    QVERIFY(f.list.IsEmpty());
+    QCOMPARE(f.count(0), 4);
+}
+
+void TestUploadTasks::catalogUpload_data()
+{
+    QTest::addColumn<bool>("crossPost");
+    QTest::newRow("cross-posted") << true;
+    QTest::newRow("one task per group") << false;
+}
+
+void TestUploadTasks::catalogUpload()
+{
+    QFETCH(bool, crossPost);
+    BuilderFixture f;
+    f.state.Settings.CrossPost = crossPost;
+    f.state.Settings.DisconnectWhenDone = true;
+    const QString catalog = f.write("Holiday/files.bbs", "Pic One.JPG   Beach walk\r\n"
+                                                         "   an indented continuation\r\n"
+                                                         "b.gif\r\n"
+                                                         "absent.zip Not there\r\n");
+    f.view.OpenFileAnswers.enqueue(catalog);
+    f.builder.DoFileUpload();
+
+    QCOMPARE(f.view.Calls.first(), QStringLiteral("OpenFile: File Open|BBS Catalog|files.bbs"));
+    QCOMPARE(f.hookCalls, (QStringList{"CheckAuth", "CheckRas"}));
+    const QString a = f.folder + "/Pic One.JPG", b = f.folder + "/b.gif";
+    QList<QPair<QString, QString>> expected;
+    QStringList subjects;
+    if (crossPost) {
+        expected = {{a, "Alt.Pictures,alt.test"}, {b, "Alt.Pictures,alt.test"}};
+        subjects = {"Beach walk", ""};
+    } else {
+        // Group names go in lower case.
+        expected = {{a, "alt.pictures"}, {b, "alt.pictures"}, {a, "alt.test"}, {b, "alt.test"}};
+        subjects = {"Beach walk", "", "Beach walk", ""};
+    }
+    QList<QPair<QString, QString>> uploads;
+    QStringList gotSubjects;
+    for (const TTask& t : f.tasks()) {
+        if (t.Kind != tkUpload)
+            continue;
+        uploads << qMakePair(t.Text1, t.Text6);
+        gotSubjects << CommaText::Read(t.Text5).value(1);
+    }
+    QCOMPARE(uploads, expected);
+    QCOMPARE(gotSubjects, subjects);
+    QCOMPARE(f.tasks().last().Kind, tkDisconnect);
+    QCOMPARE(f.count(0), 6);
+    QCOMPARE(f.count(1), 2);
+    QVERIFY(f.builder.FileNameList.isEmpty());
+}
+
+void TestUploadTasks::catalogDialogCancelled()
+{
+    BuilderFixture f;
+    f.state.Settings.DisconnectWhenDone = true;
+    f.view.OpenFileAnswers.enqueue(QString());
+    f.builder.DoFileUpload();
+    QCOMPARE(f.hookCalls, (QStringList{"CheckAuth", "CheckRas"}));
+    QVERIFY(f.list.IsEmpty());
+}
+
+void TestUploadTasks::unreadableCatalog()
+{
+    BuilderFixture f;
+    f.state.Settings.DisconnectWhenDone = true;
+    const QString catalog = f.dir.filePath("gone/files.bbs");
+    f.view.OpenFileAnswers.enqueue(catalog);
+    f.builder.DoFileUpload();
+    QVERIFY(f.list.IsEmpty());
+    QCOMPARE(f.view.Warnings.size(), 1);
+    QVERIFY(f.view.Warnings.first().contains(catalog));
+    QCOMPARE(f.count(0), 4);
+}
+
+QTEST_GUILESS_MAIN(TestUploadTasks)
+#include "tst_uploadtasks.moc"
