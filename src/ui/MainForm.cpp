@@ -546,6 +546,11 @@ void TMainForm::SetStatusText(const QString& text)
     m_headerSubject->setText(text);
 }
 
+QString TMainForm::StatusText() const
+{
+    return m_headerSubject->text();
+}
+
 void TMainForm::SetProgress(int percent)
 {
     m_progressBar->setValue(qBound(0, percent, 100));

@@ -66,6 +66,7 @@ public:
     std::optional<TFindAnswer> AskFindGroup(const QString& text, TFindMode mode) override;
     void OpenSetup() override;
     void SetStatusText(const QString& text) override;
+    QString StatusText() const override;
     void SetProgress(int percent) override;
     void SetBusy(bool busy) override;
     void SetActionEnabled(TViewAction action, bool enabled) override;

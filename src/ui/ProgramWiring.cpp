@@ -7,6 +7,7 @@
 #include "groups/GroupListOperations.h"
 #include "tasks/TaskMenu.h"
 #include "tasks/TaskRunner.h"
+#include "tasks/UploadTaskBuilder.h"
 #include "ui/MainForm.h"
 
 TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic) : m_form(form), m_logic(logic)
@@ -47,6 +48,9 @@ void TProgramWiring::WireApp()
 void TProgramWiring::WireTasks()
 {
     TMainHandlers& h = m_form.Handlers;
+    TUploadTaskBuilder& uploads = m_logic.UploadTasks();
+    h.PostButtonClick = [&uploads] { uploads.PostButtonClick(); };
+    h.FileOpenButtonClick = [&uploads] { uploads.DoFileUpload(); };
     TTaskRunner& runner = m_logic.Runner();
     h.AbortButtonClick = [&runner] { runner.AbortButtonClick(); };
     h.DisconnectButtonClick = [&runner] { runner.DisconnectButtonClick(); };

@@ -1,5 +1,6 @@
 #include "FakeClock.h"
 #include "InnServer.h"
+#include "NntpReader.h"
 #include "ModalDriver.h"
 #include "app/QuorvelApp.h"
 #include "app/SessionLog.h"
@@ -7,9 +8,12 @@
 #include "groups/NewsrcStore.h"
 #include "tasks/TaskList.h"
 #include "ui/MainForm.h"
+#include "browser/FileList.h"
 #include "ui/ProgramWiring.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
@@ -89,6 +93,33 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
     for (int r = 0; r < rows->rowCount(); ++r)
         subscribed << rows->index(r, 0).data().toString();
     QCOMPARE(subscribed, chosen);
+
+    // Upload a file to the first of them: pick the file, the group, a subject, press Post.
+    const QString folder = home.filePath(QStringLiteral("Uploads"));
+    QDir().mkpath(folder);
+    const QString file = folder + QStringLiteral("/Hello.txt");
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("Hello from the window.\r\n");
+    }
+    form.SetFolderPath(folder);
+    QVERIFY(RunLoopUntil([&form] { return form.FileList()->ItemCount() == 1; }));
+    form.FileList()->SelectFiles({file});
+    form.GroupPaneSelectRows({0}, true);
+    form.SetSubjectText(QStringLiteral("Window test"));
+    QAction* post = form.Command(QStringLiteral("PostButton"));
+    QVERIFY(RunLoopUntil([post] { return post->isEnabled(); }));
+    post->trigger();
+    QVERIFY(RunLoopUntil([&] { return logic.TaskList().IsEmpty(); }, 1500));
+    QCOMPARE(rows->index(0, 1).data().toString(), QStringLiteral("1"));
+    TNntpReader reader;
+    QVERIFY2(reader.Connect(inn.Port(), &error), qPrintable(error));
+    QList<TNntpReader::TArticle> articles;
+    QVERIFY2(reader.ReadGroup(chosen.at(0).toLatin1(), articles, &error), qPrintable(error));
+    QCOMPARE(articles.size(), 1);
+    QVERIFY(articles.at(0).Header("Subject").contains("Window test"));
+    QVERIFY(articles.at(0).Header("From").contains("poster@example.com"));
 
     // Another profile has groups of its own; coming back shows the first profile's again.
     bool setupShown = false;
