@@ -1,0 +1,120 @@
+#include "FakeClock.h"
+#include "InnServer.h"
+#include "NntpReader.h"
+#include "ScriptedView.h"
+#include "app/QuorvelApp.h"
+#include "app/SessionLog.h"
+#include "app/SettingsStore.h"
+#include "groups/GroupDownload.h"
+#include "groups/NewsrcStore.h"
+#include "tasks/TaskList.h"
+#include "tasks/UploadTaskBuilder.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Runs the event loop the way the program does - blocking when idle, so the idle hook runs -
+// until the condition holds or the time is up.
+bool runUntil(const std::function<bool()>& condition, int ms)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    poll.start(20);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return condition();
+}
+
+} // namespace
+
+// The whole program without its window: a group list downloaded and a file posted through the
+// application object, against a real news server, driven by the idle hook as in a real run.
+class TestAppSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void downloadThenPost();
+
+private:
+    TInnServer m_inn;
+};
+
+void TestAppSession::initTestCase()
+{
+    if (!TInnServer::Available())
+        QSKIP(qPrintable(TInnServer::SkipReason()));
+    QString error;
+    QVERIFY2(m_inn.Start(&error), qPrintable(error));
+}
+
+void TestAppSession::downloadThenPost()
+{
+    QTemporaryDir home;
+    qputenv("QUORVEL_HOME", home.path().toUtf8());
+    TFakeClock clock;
+    TScriptedView view;
+    TSettingsStore store(home.filePath("settings.ini"));
+    TQuorvelApp app(view, store, clock);
+    app.FormCreate({});
+    app.FormShow();
+    app.InstallIdleHook();
+    app.State().Settings.Host = m_inn.Server();
+
+    view.YesNoAnswers.enqueue(true); // "This will completely overwrite your newsrc file."
+    app.GroupDownload().GroupsDownloadItemClick();
+    QVERIFY(runUntil(
+        [&] { return app.TaskList().IsEmpty() && view.StatusTexts.contains("Online"); }, 20000));
+    QCOMPARE(view.GroupCaption.left(20), QStringLiteral("Unsubscribed Groups:"));
+    int row = -1;
+    for (int i = 0; i < int(app.Newsrc().UnsubList.size()); ++i)
+        if (app.Newsrc().UnsubList.at(i).Name == QLatin1String("quorvel.test"))
+            row = i;
+    QVERIFY(row >= 0);
+
+    const QString path = home.filePath("notes.txt");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("first line\r\n.starts with a dot\r\nlast line\r\n");
+    f.close();
+    view.Files = {path};
+    view.GroupSelection = {row};
+    view.Subject = "Session test";
+    app.UploadTasks().PostButtonClick();
+    QVERIFY(view.Files.isEmpty()); // the file pane's selection is cleared
+    // The upload, then the Disconnect the profile asks for.
+    QVERIFY(
+        runUntil([&] { return app.TaskList().IsEmpty() && !app.TaskList().RunnerBusy; }, 20000));
+    QVERIFY(view.StatusTexts.contains("Posted OK"));
+    QCOMPARE(view.StatusTexts.last(), QStringLiteral("Offline"));
+    QVERIFY(view.Warnings.isEmpty());
+
+    TNntpReader reader;
+    QString error;
+    QVERIFY2(reader.Connect(m_inn.Port(), &error), qPrintable(error));
+    QList<TNntpReader::TArticle> articles;
+    QVERIFY2(reader.ReadGroup("quorvel.test", articles, &error), qPrintable(error));
+    QCOMPARE(articles.size(), 1);
+    QCOMPARE(articles[0].Header("Subject"), QByteArray("Session test - notes.txt (1/1) 43 Bytes"));
+    QCOMPARE(articles[0].Header("From"), QByteArray("poster@example.com (Quorvel User)"));
+    QCOMPARE(articles[0].Body,
+             (QList<QByteArray>{"first line", ".starts with a dot", "last line"}));
+
+    const QStringList log = app.SessionLog().Lines();
+    QVERIFY(std::any_of(log.begin(), log.end(),
+                        [](const QString& l) { return l.endsWith("   POST"); }));
+    app.FormCloseQuery();
+    app.FormDestroy();
+}
+
+QTEST_GUILESS_MAIN(TestAppSession)
+#include "tst_app_session.moc"
