@@ -10,6 +10,7 @@ packages=(
     python3                     # the raw-socket peer of the benchmarks
     dbus python3-dbusmock       # a private bus with a fake NetworkManager
     xvfb xauth                  # a display for ./run on a headless machine
+    adwaita-icon-theme          # toolbar and file-type icons where the desktop has no theme
     time                        # /usr/bin/time -v for the benchmarks' peak memory
 )
 

@@ -24,6 +24,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QFile>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock, QObject* parent)
@@ -156,6 +157,11 @@ void TQuorvelApp::InstallIdleHook()
 
 void TQuorvelApp::OnIdle()
 {
+    // A task started here may open a modal dialog, whose own event loop blocks and would
+    // run this step again inside the first one.
+    if (m_inIdle)
+        return;
+    const QScopedValueRollback<bool> guard(m_inIdle, true);
     m_view.RefreshControls(m_runner->IdleState());
     m_runner->IdleStep();
     // The event loop announces only once that it is about to wait: when a task ended inside

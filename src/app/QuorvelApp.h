@@ -109,4 +109,5 @@ private:
     std::unique_ptr<TUploadPoster> m_uploadPoster;
     std::unique_ptr<TUploadTaskBuilder> m_uploadTasks;
     bool m_logFailureShown = false;
+    bool m_inIdle = false;
 };

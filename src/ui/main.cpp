@@ -1,8 +1,49 @@
+#include "app/Clock.h"
+#include "app/GuardedApplication.h"
+#include "app/QuorvelApp.h"
+#include "app/SettingsStore.h"
+#include "ui/IconTheme.h"
+#include "ui/MainForm.h"
+#include "ui/ProgramWiring.h"
+#include "ui/ScreenshotTour.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QTimer>
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    TGuardedApplication<QApplication> app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
-    return 0;
+    QApplication::setOrganizationName(QStringLiteral("Brindlecove Software"));
+    UseIconTheme();
+
+    // "--screenshot <folder>" saves pictures of the windows for the documentation and ends.
+    QStringList args = QApplication::arguments().mid(1);
+    QString screenshotDir;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--screenshot")); at >= 0) {
+        screenshotDir = args.value(at + 1, QDir::currentPath());
+        args.remove(at, qMin<qsizetype>(2, args.size() - at));
+    }
+
+    TSettingsStore store;
+    TMainForm form;
+    TQuorvelApp logic(form, store, TClock::System());
+    TProgramWiring wiring(form, logic);
+    app.SetExceptionHandler([&logic](const QString& message) { logic.OnException(message); });
+
+    logic.FormCreate(args);
+    form.show();
+    logic.FormShow();
+    logic.InstallIdleHook();
+
+    if (!screenshotDir.isEmpty()) {
+        QTimer::singleShot(800, &form, [&form, screenshotDir] {
+            TakeScreenshots(form, screenshotDir);
+            form.close();
+        });
+    }
+    const int result = app.exec();
+    logic.FormDestroy();
+    return result;
 }

@@ -1,0 +1,259 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/View.h"
+#include "browser/FileList.h"
+#include "ui/MainHandlers.h"
+#include "ui/SetupForm2.h"
+
+#include <QKeySequence>
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QDialog;
+class QFileInfo;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QTreeView;
+class TFileList;
+class TFindGroupForm;
+class TFolderTree;
+class TGroupListModel;
+struct TGroupsMenuState;
+struct TShortcutMenuState;
+class THelpWindow;
+class TLogForm;
+class TSessionLog;
+class TSplashForm;
+class TTaskListForm;
+
+// The main window: the toolbar, the From/Subject entry panel with the status field and the
+// progress bar, the folder tree and file list, the group pane and the status bar. It shows
+// what the program's logic tells it through TView and hands every command to TMainHandlers.
+class TMainForm : public QMainWindow, public TView
+{
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The program's state: settings for the setup dialog, the program folder for the task
+    // file and the help, the version for the About window.
+    void AttachState(TAppState& state);
+    void AttachSessionLog(const TSessionLog& log);
+    // Dial-up available: the setup dialog gets its Dial-up page, listing these entries.
+    void SetDialup(bool available, TSetupForm2::TEntryLister listEntries = {});
+    // The rows of the group pane; not owned. Until it is set the pane stays empty.
+    void SetGroupModel(TGroupListModel* model);
+
+    TMainHandlers Handlers;
+
+    // TView.
+    void ShowWarning(const QString& text) override;
+    bool AskYesNo(const QString& text) override;
+    std::optional<QString> InputBox(const QString& caption, const QString& prompt,
+                                    const QString& initial) override;
+    std::optional<TLoginAnswer> AskLogin(const QString& caption, const QString& user,
+                                         const QString& password) override;
+    std::optional<QStringList> AskIncludeText() override;
+    QString AskOpenFile(const QString& caption, const QString& filter) override;
+    std::optional<TFindAnswer> AskFindGroup(const QString& text, TFindMode mode) override;
+    void OpenSetup() override;
+    void SetStatusText(const QString& text) override;
+    QString StatusText() const override;
+    void SetProgress(int percent) override;
+    void SetBusy(bool busy) override;
+    void SetActionEnabled(TViewAction action, bool enabled) override;
+    void ShowSplashStatus(const QString& text) override;
+    // The enabling rules and the status bar panels, at every idle moment.
+    void RefreshControls(const TIdleState& state) override;
+    void CloseSplash() override;
+    void SetWindowTitle(const QString& title) override;
+    void ShowProfiles(const QStringList& names, int selected) override;
+    QString FromText() const override;
+    void SetFromText(const QString& text) override;
+    QString SubjectText() const override;
+    void SetSubjectText(const QString& text) override;
+    QString FolderPath() const override;
+    void SetFolderPath(const QString& path) override;
+    QStringList SelectedFiles() const override;
+    void ClearFileSelection() override;
+    void TaskViewAdd(const QString& caption, const QStringList& children) override;
+    void TaskViewRemoveFirst() override;
+    void TaskViewClear() override;
+    void ShowTaskWindow() override;
+    void GroupPaneSetCount(int count) override;
+    void GroupPaneSetCaption(const QString& caption) override;
+    QList<int> GroupPaneSelectedRows() const override;
+    void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
+    void GroupPaneMakeVisible(int row) override;
+    void GroupPaneRepaint() override;
+    void CloseMainWindow() override;
+
+    TFindGroupForm* FindGroupForm() const { return m_findGroupForm; }
+
+    // Enables a command by its name ("GroupsNewItem", "GroupsSubscribeItem", ...) and, when
+    // caption is not empty, gives it that caption.
+    void SetCommandState(const QString& name, bool enabled, const QString& caption = {});
+    QAction* Command(const QString& name) const;
+    // The Groups menu and the group pane's shortcut menu as the group operations work
+    // them out when the menus open.
+    void ApplyGroupsMenu(const TGroupsMenuState& state);
+    void ApplyShortcutMenu(const TShortcutMenuState& state);
+
+    // The Auto Start check mark.
+    bool AutoStartChecked() const;
+    void SetAutoStartChecked(bool checked);
+    // Window title "Quorvel v2: <profile> Profile" and From "<address> (<name>)".
+    void SetCaption();
+    // The enabling rules, in their order.
+    void SetButtons(const TIdleState& state);
+    // The status bar panels: tasks and the selected folder.
+    void ShowIdleStatus(int taskCount);
+    // Help contents (topic 0) or one topic.
+    void ShowHelp(int topic);
+
+    // Admits only regular files into the file list.
+    static bool FileListAddItem(const QFileInfo& info);
+
+    TFileList* FileList() const { return m_fileList; }
+    TFolderTree* DriveTree() const { return m_driveTree; }
+    QTreeView* GroupList() const { return m_groupList; }
+    TTaskListForm* TaskListForm() const { return m_taskListForm; }
+    TLogForm* LogForm() const { return m_logForm; }
+    THelpWindow* HelpWindow() const { return m_helpWindow; }
+
+    // Saves a picture of the window or of one of its dialogs (documentation screenshots).
+    static bool SaveScreenshot(QWidget* widget, const QString& fileName);
+
+public slots:
+    void PostButtonClick();
+    void FileOpenButtonClick();
+    void AbortButtonClick();
+    void SetupButtonClick();
+    void ExitButtonClick();
+    void DisconnectButtonClick();
+    void ListButtonClick();
+    void SmallButtonClick();
+    void DetailsButtonClick();
+    void HelpHelpItemClick();
+    void HelpAboutItemClick();
+    void SetupQuorvelClick();
+    void SubscribetogroupsClick();
+    void UploadfilesClick();
+    void ProfilesComboBoxChange(int index);
+    void FileMenuClick();
+    void FileSelectAllItemClick();
+    void NewProfileClick();
+    void DeleteProfileClick();
+    void GroupsMenuClick();
+    void GroupFindClick();
+    void FindAgainClick();
+    void GroupsSubscribeItemClick();
+    void GroupsDownloadItemClick();
+    void GroupsNewItemClick();
+    void GroupsImportClick();
+    void PopupMenu1Popup();
+    void Sort1Click();
+    void Subscribed1Click();
+    void Unsubscribed1Click();
+    void New1Click();
+    void GroupListColumnClick(int column);
+    void TaskMenuClick();
+    void TasksAutoStartClick();
+    void TasksClearClick();
+    void TasksReloadClick();
+    void TasksViewClick();
+    void TasksStartClick();
+    void ViewLogItemClick();
+    void ViewRefreshItemClick();
+    void DoSetup();
+    void DoSetup2();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAction* NewAction(const char* name, const QString& text, const QString& hint = {});
+    QAction* AddItem(QMenu* menu, const char* name, const QString& text, void (TMainForm::*slot)(),
+                     const QKeySequence& shortcut = {});
+    void BuildActions();
+    void BuildToolBar();
+    void BuildMenus();
+    QWidget* BuildEntryPanel();
+    QWidget* BuildWorkArea();
+    void BuildStatusBar();
+    void Run(const TMainHandlers::TCommand& command, const char* name);
+    void NotAvailable(const char* name);
+    void SetProcName(const char* name);
+    void FitGroupColumn();
+    void ShowHelpOver(QDialog* dialog, int topic);
+    void AcceptSetup(const ProfileSettings& settings);
+
+    TAppState* m_state = nullptr;
+    TAppState m_ownState;
+    bool m_dialupAvailable = false;
+    TSetupForm2::TEntryLister m_dialupEntries;
+    bool m_busy = false;
+    bool m_shownOnce = false;
+    bool m_closing = false;
+    // The file-open dialog keeps its folder, title and filter from one use to the next.
+    QString m_openDialogDir;
+    QString m_openCaption;
+    QString m_openFilter = QStringLiteral("All Files|*.*");
+
+    // Toolbar and menu commands.
+    QAction* m_postButton = nullptr;
+    QAction* m_fileOpenButton = nullptr;
+    QAction* m_abortButton = nullptr;
+    QAction* m_setupButton = nullptr;
+    QAction* m_exitButton = nullptr;
+    QAction* m_disconnectButton = nullptr;
+    QAction* m_listButton = nullptr;
+    QAction* m_smallButton = nullptr;
+    QAction* m_detailsButton = nullptr;
+    QAction* m_helpButton = nullptr;
+    QAction* m_aboutButton = nullptr;
+    QAction* m_profilesComboAction = nullptr;
+    QAction* m_fileSelectAllItem = nullptr;
+    QAction* m_findAgainItem = nullptr;
+    QAction* m_groupsSubscribeItem = nullptr;
+    QAction* m_groupsNewItem = nullptr;
+    QAction* m_tasksAutoStartItem = nullptr;
+    QAction* m_tasksReloadItem = nullptr;
+    QAction* m_tasksViewItem = nullptr;
+    QAction* m_tasksStartItem = nullptr;
+    QMenu* m_popupMenu1 = nullptr;
+
+    // Controls.
+    QComboBox* m_profilesComboBox = nullptr;
+    QLineEdit* m_from = nullptr;
+    QLineEdit* m_subject = nullptr;
+    QLineEdit* m_headerSubject = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QSplitter* m_splitter1 = nullptr;
+    QSplitter* m_splitter2 = nullptr;
+    QSplitter* m_splitter3 = nullptr;
+    TFolderTree* m_driveTree = nullptr;
+    TFileList* m_fileList = nullptr;
+    QTreeView* m_groupList = nullptr;
+    TGroupListModel* m_groupModel = nullptr;
+    QLabel* m_taskPanel = nullptr;
+    QLabel* m_folderPanel = nullptr;
+
+    // Windows owned for the whole run.
+    TTaskListForm* m_taskListForm = nullptr;
+    TLogForm* m_logForm = nullptr;
+    TFindGroupForm* m_findGroupForm = nullptr;
+    THelpWindow* m_helpWindow = nullptr;
+    std::unique_ptr<TSplashForm> m_splash;
+};

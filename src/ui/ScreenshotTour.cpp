@@ -1,0 +1,132 @@
+#include "ui/ScreenshotTour.h"
+
+#include "app/AppState.h"
+#include "app/Clock.h"
+#include "app/Logger.h"
+#include "app/SessionLog.h"
+#include "groups/GroupListModel.h"
+#include "groups/NewsrcStore.h"
+#include "ui/AboutBox.h"
+#include "ui/FindGroupForm.h"
+#include "ui/HelpWindow.h"
+#include "ui/IncTextForm.h"
+#include "ui/LogForm.h"
+#include "ui/PasswordDlg.h"
+#include "ui/SplashForm.h"
+#include "ui/TaskListForm.h"
+#include "ui/MainForm.h"
+#include "ui/SetupForm2.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+#include <QTreeView>
+#include <QTemporaryDir>
+
+namespace {
+
+bool Save(QWidget* widget, const QString& folder, const QString& name)
+{
+    QApplication::sendPostedEvents();
+    return TMainForm::SaveScreenshot(widget, QDir(folder).filePath(name));
+}
+
+} // namespace
+
+int TakeScreenshots(TMainForm& form, const QString& folder)
+{
+    QDir().mkpath(folder);
+    // Sample groups from a store of its own, so no profile's files are touched.
+    QTemporaryDir sampleDir;
+    TAppState sample;
+    sample.ProgramDir = sampleDir.path() + u'/';
+    sample.SetProfile(QStringLiteral("Sample"));
+    TSessionLog sampleLog(TClock::System());
+    TLogger logger(sampleLog, TClock::System());
+    TNewsrcStore store(sample, logger, form);
+    TGroupListModel model(store);
+    auto* previous = qobject_cast<TGroupListModel*>(form.GroupList()->model());
+    form.SetGroupModel(&model);
+    store.SaveFullList({QStringLiteral("alt.binaries.test"),
+                        QStringLiteral("alt.binaries.pictures.nature"), QStringLiteral("alt.test"),
+                        QStringLiteral("comp.os.linux.announce"), QStringLiteral("misc.test"),
+                        QStringLiteral("news.announce.newusers")},
+                       sample.NewsrcPath);
+    store.GroupView = TNewsrcStore::ViewUnsubscribed;
+    store.ShowGroups();
+    form.GroupPaneSelectRows({0}, true);
+    TIdleState idle;
+    form.RefreshControls(idle);
+    int saved = Save(&form, folder, QStringLiteral("main-window.png")) ? 1 : 0;
+
+    ProfileSettings settings;
+    settings.RASOpenBefore = true;
+    settings.RASConnection = QStringLiteral("Provider DSL");
+    TSetupForm2 setup(
+        settings,
+        [](const TSetupForm2::TEntriesDone& done) {
+            done({QStringLiteral("Provider DSL"), QStringLiteral("Mobile")});
+        },
+        &form);
+    setup.show();
+    auto* pages = setup.findChild<QTabWidget*>();
+    const QStringList names = {QStringLiteral("setup-user.png"), QStringLiteral("setup-system.png"),
+                               QStringLiteral("setup-articles.png"),
+                               QStringLiteral("setup-dialup.png")};
+    for (int i = 0; pages && i < pages->count() && i < names.size(); ++i) {
+        pages->setCurrentIndex(i);
+        saved += Save(&setup, folder, names.at(i)) ? 1 : 0;
+    }
+    setup.hide();
+
+    TAboutBox about(QStringLiteral("2.0.0.1"), &form);
+    about.show();
+    saved += Save(&about, folder, QStringLiteral("about.png")) ? 1 : 0;
+
+    // The file list's other two views.
+    form.ListButtonClick();
+    form.RefreshControls(idle);
+    saved += Save(&form, folder, QStringLiteral("main-list-view.png")) ? 1 : 0;
+    form.SmallButtonClick();
+    form.RefreshControls(idle);
+    saved += Save(&form, folder, QStringLiteral("main-small-view.png")) ? 1 : 0;
+    form.DetailsButtonClick();
+
+    // The smaller windows.
+    TPasswordDlg login(&form);
+    login.setWindowTitle(QStringLiteral("News server login"));
+    login.SetValues(QStringLiteral("ann"), QString());
+    login.show();
+    saved += Save(&login, folder, QStringLiteral("login.png")) ? 1 : 0;
+    login.hide();
+    TFindGroupForm* find = form.FindGroupForm();
+    find->SetFindText(QStringLiteral("binaries"));
+    find->show();
+    saved += Save(find, folder, QStringLiteral("find-group.png")) ? 1 : 0;
+    find->hide();
+    TIncTextForm include(&form);
+    include.show();
+    saved += Save(&include, folder, QStringLiteral("include-text.png")) ? 1 : 0;
+    include.hide();
+    form.TaskViewAdd(
+        QStringLiteral("Upload holiday-photos.zip"),
+        {QStringLiteral("Server: news.example.org"), QStringLiteral("Groups: alt.binaries.test")});
+    form.ShowTaskWindow();
+    saved += Save(form.TaskListForm(), folder, QStringLiteral("task-list.png")) ? 1 : 0;
+    form.TaskListForm()->hide();
+    form.TaskViewClear();
+    form.ViewLogItemClick();
+    saved += Save(form.LogForm(), folder, QStringLiteral("session-log.png")) ? 1 : 0;
+    form.LogForm()->hide();
+    TSplashForm splash;
+    splash.show();
+    splash.SetStatus(QStringLiteral("Reading profile settings"));
+    saved += Save(&splash, folder, QStringLiteral("splash.png")) ? 1 : 0;
+    splash.hide();
+
+    form.ShowHelp(425);
+    if (THelpWindow* help = form.HelpWindow(); help && help->isVisible())
+        saved += Save(help, folder, QStringLiteral("help.png")) ? 1 : 0;
+    form.SetGroupModel(previous);
+    return saved;
+}

@@ -1,0 +1,245 @@
+#include "ui/SetupForm.h"
+
+#include "ui/FileDialogFilter.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <limits>
+
+namespace {
+
+constexpr int SetupHelpTopic = 400;
+
+template <typename T> T ParseNumber(const QString& text, T fallback)
+{
+    bool ok = false;
+    const qlonglong value = text.trimmed().toLongLong(&ok);
+    // A number that does not fit the stored width is as unusable as letters.
+    if (!ok || value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max())
+        return fallback;
+    return static_cast<T>(value);
+}
+
+QLineEdit* NamedEdit(const char* name, QWidget* parent)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    return edit;
+}
+
+QCheckBox* NamedCheck(const char* name, const QString& text, QWidget* parent)
+{
+    auto* box = new QCheckBox(text, parent);
+    box->setObjectName(QLatin1String(name));
+    return box;
+}
+
+QFormLayout* NewForm()
+{
+    auto* form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+    form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return form;
+}
+
+} // namespace
+
+TSetupForm::TSetupForm(const ProfileSettings& settings, QWidget* parent)
+    : TSetupForm(settings, {60, 30, 0}, QStringLiteral("Maximum  lines per article:"), parent)
+{
+}
+
+TSetupForm::TSetupForm(const ProfileSettings& settings, const TFallbacks& fallbacks,
+                       const QString& maxLinesLabel, QWidget* parent)
+    : QDialog(parent), m_original(settings), m_fallbacks(fallbacks)
+{
+    setObjectName(QStringLiteral("SetupForm"));
+    setWindowTitle(QStringLiteral("Quorvel Setup"));
+
+    m_pages = new QTabWidget(this);
+    m_pages->addTab(BuildUserPage(), QStringLiteral("User"));
+    m_pages->addTab(BuildSystemPage(), QStringLiteral("System"));
+    m_pages->addTab(BuildArticlesPage(maxLinesLabel), QStringLiteral("Articles"));
+
+    auto* buttons = new QDialogButtonBox(
+        QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
+    buttons->button(QDialogButtonBox::Help)->setText(QStringLiteral("&Help"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::helpRequested, this,
+            [this] { emit HelpRequested(SetupHelpTopic); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_pages);
+    layout->addWidget(buttons);
+    setMinimumWidth(460);
+
+    Fill(settings);
+}
+
+QWidget* TSetupForm::BuildUserPage()
+{
+    auto* page = new QWidget;
+    m_emailAddress = NamedEdit("EmailAddress", page);
+    m_replyTo = NamedEdit("ReplyTo", page);
+    m_organization = NamedEdit("Organization", page);
+    m_fullName = NamedEdit("FullName", page);
+    auto* identity = NewForm();
+    identity->addRow(QStringLiteral("Email Address:"), m_emailAddress);
+    identity->addRow(QStringLiteral("Reply To:"), m_replyTo);
+    identity->addRow(QStringLiteral("Organization"), m_organization);
+    identity->addRow(QStringLiteral("Full Name:"), m_fullName);
+
+    auto* login = new QGroupBox(QStringLiteral("Server Login"), page);
+    m_loginCheckBox = NamedCheck("LoginCheckBox", QStringLiteral("Server Requires Login"), login);
+    m_userID = NamedEdit("UserID", login);
+    m_rememberPassword = NamedCheck("RememberPasswordCheckbox",
+                                    QStringLiteral("Remember Password Between Sessions"), login);
+    m_password = NamedEdit("Password", login);
+    m_password->setEchoMode(QLineEdit::Password);
+    auto* loginForm = NewForm();
+    loginForm->addRow(m_loginCheckBox);
+    loginForm->addRow(QStringLiteral("User ID:"), m_userID);
+    loginForm->addRow(m_rememberPassword);
+    loginForm->addRow(QStringLiteral("Password:"), m_password);
+    login->setLayout(loginForm);
+    connect(m_loginCheckBox, &QCheckBox::toggled, this, &TSetupForm::ApplyLoginRule);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(identity);
+    layout->addWidget(login);
+    layout->addStretch();
+    return page;
+}
+
+QWidget* TSetupForm::BuildSystemPage()
+{
+    auto* page = new QWidget;
+    m_server = NamedEdit("Server", page);
+    m_connectTimeout = NamedEdit("ConnectTimeout", page);
+    m_disconnect =
+        NamedCheck("DisconnectCheckbox", QStringLiteral("Disconnect when tasks completed"), page);
+    m_postTimeout = NamedEdit("PostTimeout", page);
+    for (QLineEdit* number : {m_connectTimeout, m_postTimeout})
+        number->setMaximumWidth(90);
+    auto* form = NewForm();
+    form->addRow(QStringLiteral("News server:"), m_server);
+    form->addRow(QStringLiteral("Connect timeout in seconds:"), m_connectTimeout);
+    form->addRow(m_disconnect);
+    form->addRow(QStringLiteral("Post timeout in seconds:"), m_postTimeout);
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(form);
+    layout->addStretch();
+    return page;
+}
+
+QWidget* TSetupForm::BuildArticlesPage(const QString& maxLinesLabel)
+{
+    auto* page = new QWidget;
+    m_maxLines = NamedEdit("MaxLines", page);
+    m_maxLines->setMaximumWidth(90);
+    m_template = NamedEdit("Template", page);
+    m_includeText =
+        NamedCheck("IncludeTextCheckbox", QStringLiteral("Include text in each article"), page);
+    m_sigFile = NamedEdit("SigFile", page);
+    auto* browse = new QPushButton(QStringLiteral("Browse"), page);
+    browse->setObjectName(QStringLiteral("SigfileBrowse"));
+    connect(browse, &QPushButton::clicked, this, &TSetupForm::SigfileBrowseClick);
+    auto* sigRow = new QHBoxLayout;
+    sigRow->addWidget(m_sigFile, 1);
+    sigRow->addWidget(browse);
+    m_crosspost = NamedCheck("CrosspostCheckbox", QStringLiteral("Crosspost to news groups"), page);
+
+    auto* form = NewForm();
+    form->addRow(maxLinesLabel, m_maxLines);
+    form->addRow(QStringLiteral("Subject line template:"), m_template);
+    form->addRow(m_includeText);
+    form->addRow(QStringLiteral("Signature file:"), sigRow);
+    form->addRow(m_crosspost);
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(form);
+    layout->addStretch();
+    return page;
+}
+
+void TSetupForm::Fill(const ProfileSettings& s)
+{
+    m_emailAddress->setText(s.EmailAddress);
+    m_replyTo->setText(s.ReplyTo);
+    m_organization->setText(s.Organization);
+    m_fullName->setText(s.FullName);
+    m_userID->setText(s.UserID);
+    m_password->setText(s.Password);
+    m_rememberPassword->setChecked(s.RememberPassword);
+    m_loginCheckBox->setChecked(s.LoginRequired);
+    // The box may not have changed state, so the rule is brought in once more.
+    ApplyLoginRule(s.LoginRequired);
+
+    m_server->setText(s.Host);
+    m_connectTimeout->setText(QString::number(s.Timeout));
+    m_disconnect->setChecked(s.DisconnectWhenDone);
+    m_postTimeout->setText(QString::number(s.PostTimeout));
+
+    m_maxLines->setText(QString::number(s.MaxLines));
+    m_template->setText(s.Template);
+    m_includeText->setChecked(s.IncludeText);
+    m_sigFile->setText(s.SigFile);
+    m_crosspost->setChecked(s.CrossPost);
+}
+
+void TSetupForm::ApplyLoginRule(bool loginRequired)
+{
+    if (!loginRequired) {
+        m_userID->clear();
+        m_password->clear();
+        m_rememberPassword->setChecked(false);
+    }
+    m_userID->setEnabled(loginRequired);
+    m_password->setEnabled(loginRequired);
+    m_rememberPassword->setEnabled(loginRequired);
+}
+
+void TSetupForm::SigfileBrowseClick()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Set signature file"), m_sigFile->text(),
+        ToDialogFilter(QStringLiteral("Text Files|*.txt|All Files|*.*")));
+    if (!path.isEmpty())
+        m_sigFile->setText(path);
+}
+
+ProfileSettings TSetupForm::Settings() const
+{
+    ProfileSettings s = m_original;
+    s.EmailAddress = m_emailAddress->text();
+    s.ReplyTo = m_replyTo->text();
+    s.Organization = m_organization->text();
+    s.FullName = m_fullName->text();
+    s.LoginRequired = m_loginCheckBox->isChecked();
+    s.UserID = m_userID->text();
+    s.RememberPassword = m_rememberPassword->isChecked();
+    s.Password = m_password->text();
+    s.Host = m_server->text();
+    s.Timeout = ParseNumber<qint16>(m_connectTimeout->text(), m_fallbacks.Timeout);
+    s.DisconnectWhenDone = m_disconnect->isChecked();
+    s.PostTimeout = ParseNumber<qint16>(m_postTimeout->text(), m_fallbacks.PostTimeout);
+    s.MaxLines = ParseNumber<qint32>(m_maxLines->text(), m_fallbacks.MaxLines);
+    s.Template = m_template->text();
+    s.IncludeText = m_includeText->isChecked();
+    s.SigFile = m_sigFile->text();
+    s.CrossPost = m_crosspost->isChecked();
+    return s;
+}

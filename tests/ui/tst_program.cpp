@@ -1,0 +1,154 @@
+#include "FakeClock.h"
+#include "InnServer.h"
+#include "NntpReader.h"
+#include "ModalDriver.h"
+#include "app/QuorvelApp.h"
+#include "app/SessionLog.h"
+#include "app/SettingsStore.h"
+#include "groups/NewsrcStore.h"
+#include "tasks/TaskList.h"
+#include "ui/MainForm.h"
+#include "browser/FileList.h"
+#include "ui/ProgramWiring.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+// The whole program behind its window: the commands as the user gives them, the work done
+// by the real task runner and news client against a private INN server.
+class TestProgram : public QObject
+{
+    Q_OBJECT
+private slots:
+    void downloadFillsGroupPaneAndSubscribeMovesGroups();
+};
+
+void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
+{
+    QUORVEL_REQUIRE_INN();
+    TInnServer inn;
+    QString error;
+    QVERIFY2(inn.Start({.Auth = QString(), .Groups = 5}, &error), qPrintable(error));
+
+    QTemporaryDir home;
+    qputenv("QUORVEL_HOME", home.path().toUtf8());
+    TFakeClock clock;
+    TSettingsStore store(home.filePath(QStringLiteral("settings.ini")));
+    TMainForm form;
+    TQuorvelApp logic(form, store, clock);
+    TProgramWiring wiring(form, logic);
+    logic.FormCreate({});
+    logic.State().Settings.Host = inn.Server();
+    form.show();
+    logic.FormShow();
+    logic.InstallIdleHook();
+    // A new profile shows its one default group.
+    QCOMPARE(form.GroupList()->model()->rowCount(), 1);
+
+    QString question;
+    WhenModal([&question](QWidget* box) {
+        question = qobject_cast<QMessageBox*>(box)->text();
+        qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+    });
+    form.Command(QStringLiteral("GroupsDownloadItem"))->trigger();
+    QCOMPARE(question,
+             QStringLiteral("This will completely overwrite your newsrc file. Continue?"));
+
+    // Auto Start is on: the task runs at the next idle moment and ends by itself.
+    TNewsrcStore& groups = logic.Newsrc();
+    QVERIFY(RunLoopUntil([&] { return groups.UnsubList.size() >= 5 && logic.TaskList().IsEmpty(); },
+                         1500));
+    const QStringList log = logic.SessionLog().Lines();
+    QVERIFY(!log.isEmpty());
+
+    // The full list arrives unsubscribed; the shortcut menu shows it in the pane.
+    form.Command(QStringLiteral("Unsubscribed1"))->trigger();
+    QAbstractItemModel* rows = form.GroupList()->model();
+    QCOMPARE(rows->rowCount(), int(groups.UnsubList.size()));
+    QStringList names;
+    for (int r = 0; r < rows->rowCount(); ++r)
+        names << rows->index(r, 0).data().toString();
+    QCOMPARE(names.filter(QStringLiteral("quorvel.bulk.")).size(), 5);
+
+    // Pick two groups and subscribe them through the Groups menu.
+    form.GroupPaneSelectRows({0, 1}, true);
+    const QStringList chosen = {names.at(0), names.at(1)};
+    form.findChild<QMenu*>(QStringLiteral("GroupsMenu"))->aboutToShow();
+    QAction* subscribe = form.Command(QStringLiteral("GroupsSubscribeItem"));
+    QVERIFY(subscribe->isEnabled());
+    QCOMPARE(subscribe->text(), QStringLiteral("&Subscribe"));
+    subscribe->trigger();
+    form.Command(QStringLiteral("Subscribed1"))->trigger();
+    QStringList subscribed;
+    for (int r = 0; r < rows->rowCount(); ++r)
+        subscribed << rows->index(r, 0).data().toString();
+    QCOMPARE(subscribed, chosen);
+
+    // Upload a file to the first of them: pick the file, the group, a subject, press Post.
+    const QString folder = home.filePath(QStringLiteral("Uploads"));
+    QDir().mkpath(folder);
+    const QString file = folder + QStringLiteral("/Hello.txt");
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("Hello from the window.\r\n");
+    }
+    form.SetFolderPath(folder);
+    QVERIFY(RunLoopUntil([&form] { return form.FileList()->ItemCount() == 1; }));
+    form.FileList()->SelectFiles({file});
+    form.GroupPaneSelectRows({0}, true);
+    form.SetSubjectText(QStringLiteral("Window test"));
+    QAction* post = form.Command(QStringLiteral("PostButton"));
+    QVERIFY(RunLoopUntil([post] { return post->isEnabled(); }));
+    post->trigger();
+    QVERIFY(RunLoopUntil([&] { return logic.TaskList().IsEmpty(); }, 1500));
+    QCOMPARE(rows->index(0, 1).data().toString(), QStringLiteral("1"));
+    TNntpReader reader;
+    QVERIFY2(reader.Connect(inn.Port(), &error), qPrintable(error));
+    QList<TNntpReader::TArticle> articles;
+    QVERIFY2(reader.ReadGroup(chosen.at(0).toLatin1(), articles, &error), qPrintable(error));
+    QCOMPARE(articles.size(), 1);
+    QVERIFY(articles.at(0).Header("Subject").contains("Window test"));
+    QVERIFY(articles.at(0).Header("From").contains("poster@example.com"));
+
+    // Another profile has groups of its own; coming back shows the first profile's again.
+    bool setupShown = false;
+    WhenModal([&setupShown](QWidget* box) {
+        auto* dialog = qobject_cast<QInputDialog*>(box);
+        QVERIFY(dialog);
+        dialog->setTextValue(QStringLiteral("Second"));
+        dialog->accept();
+        // A new profile opens the setup dialog next.
+        WhenModal([&setupShown](QWidget* setup) {
+            setupShown = setup->windowTitle() == QStringLiteral("Quorvel Setup");
+            for (auto* button : setup->findChildren<QPushButton*>())
+                if (button->text() == QStringLiteral("Cancel"))
+                    button->click();
+        });
+    });
+    form.Command(QStringLiteral("NewProfileItem"))->trigger();
+    QVERIFY(setupShown);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel v2: Second Profile"));
+    QCOMPARE(rows->rowCount(), 1); // the new profile's default group
+    QVERIFY(QFileInfo::exists(home.filePath(QStringLiteral("newsrc.Second"))));
+    logic.ProfilesComboBoxChange(QStringLiteral("Default"));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel v2: Default Profile"));
+    QCOMPARE(rows->rowCount(), int(groups.ShownList().size()));
+
+    form.close();
+    logic.FormDestroy();
+    qunsetenv("QUORVEL_HOME");
+}
+
+QTEST_MAIN(TestProgram)
+#include "tst_program.moc"

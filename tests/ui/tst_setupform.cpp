@@ -1,0 +1,320 @@
+#include "ui/PasswordDlg.h"
+#include "ui/SetupForm.h"
+#include "ui/SetupForm2.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+
+template <typename T> T* Control(QWidget* form, const char* name)
+{
+    auto* control = form->findChild<T*>(QLatin1String(name));
+    if (!control)
+        qFatal("no control %s", name);
+    return control;
+}
+
+ProfileSettings WithLogin()
+{
+    ProfileSettings s;
+    s.LoginRequired = true;
+    s.UserID = QStringLiteral("ann");
+    s.Password = QStringLiteral("pw");
+    s.RememberPassword = true;
+    return s;
+}
+
+ProfileSettings WithDialup()
+{
+    ProfileSettings s;
+    s.RASOpenBefore = true;
+    s.RASConnection = QStringLiteral("Mobile");
+    s.RASUserName = QStringLiteral("dialer");
+    s.RASPassword = QStringLiteral("dialpw");
+    s.RASCloseConnectionAfter = true;
+    s.RASUseAnotherConnection = false;
+    return s;
+}
+
+QStringList EntryNames()
+{
+    return {QStringLiteral("DSL"), QStringLiteral("Mobile")};
+}
+
+// The dial-up component's list of entries, answering at once.
+void Entries(const TSetupForm2::TEntriesDone& done)
+{
+    done(EntryNames());
+}
+
+} // namespace
+
+class TestSetupForm : public QObject
+{
+    Q_OBJECT
+private slots:
+    void loginOffEmptiesAndDisables_data();
+    void loginOffEmptiesAndDisables();
+    void loginCheckedByUserEnablesThenUncheckEmpties();
+    void numberFallbacks_data();
+    void numberFallbacks();
+    void settingsRoundTrip();
+    void dialupOffEmptiesButKeepsConnection();
+    void dialupFillSelectsExactEntry_data();
+    void dialupFillSelectsExactEntry();
+    void dialupPickEmptiesLogin();
+    void dialupCheckedByUserListsEntries();
+    void passwordDialogValues();
+};
+
+void TestSetupForm::loginOffEmptiesAndDisables_data()
+{
+    QTest::addColumn<bool>("fourPages");
+    QTest::newRow("three pages") << false;
+    QTest::newRow("four pages") << true;
+}
+
+void TestSetupForm::loginOffEmptiesAndDisables()
+{
+    QFETCH(bool, fourPages);
+    ProfileSettings s = WithLogin();
+    s.LoginRequired = false;
+    std::unique_ptr<TSetupForm> form =
+        fourPages ? std::make_unique<TSetupForm2>(s, Entries) : std::make_unique<TSetupForm>(s);
+    auto* user = Control<QLineEdit>(form.get(), "UserID");
+    auto* password = Control<QLineEdit>(form.get(), "Password");
+    auto* remember = Control<QCheckBox>(form.get(), "RememberPasswordCheckbox");
+    QVERIFY(user->text().isEmpty() && !user->isEnabled());
+    QVERIFY(password->text().isEmpty() && !password->isEnabled());
+    QVERIFY(!remember->isChecked() && !remember->isEnabled());
+    const ProfileSettings out = form->Settings();
+    QVERIFY(!out.LoginRequired);
+    QVERIFY(out.UserID.isEmpty() && out.Password.isEmpty() && !out.RememberPassword);
+}
+
+void TestSetupForm::loginCheckedByUserEnablesThenUncheckEmpties()
+{
+    TSetupForm form(ProfileSettings{});
+    auto* login = Control<QCheckBox>(&form, "LoginCheckBox");
+    auto* user = Control<QLineEdit>(&form, "UserID");
+    auto* password = Control<QLineEdit>(&form, "Password");
+    auto* remember = Control<QCheckBox>(&form, "RememberPasswordCheckbox");
+    login->click();
+    QVERIFY(user->isEnabled() && password->isEnabled() && remember->isEnabled());
+    user->setText(QStringLiteral("bob"));
+    password->setText(QStringLiteral("x"));
+    remember->click();
+    ProfileSettings out = form.Settings();
+    QVERIFY(out.LoginRequired && out.RememberPassword);
+    QCOMPARE(out.UserID, QStringLiteral("bob"));
+
+    login->click();
+    QVERIFY(user->text().isEmpty() && password->text().isEmpty() && !remember->isChecked());
+    QVERIFY(!user->isEnabled());
+
+    // A profile with a login keeps its values when the dialog opens.
+    TSetupForm withLogin(WithLogin());
+    out = withLogin.Settings();
+    QCOMPARE(out.UserID, QStringLiteral("ann"));
+    QCOMPARE(out.Password, QStringLiteral("pw"));
+    QVERIFY(out.RememberPassword);
+    QCOMPARE(Control<QLineEdit>(&withLogin, "Password")->echoMode(), QLineEdit::Password);
+}
+
+void TestSetupForm::numberFallbacks_data()
+{
+    QTest::addColumn<bool>("fourPages");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("timeout");
+    QTest::addColumn<int>("postTimeout");
+    QTest::addColumn<int>("maxLines");
+
+    QTest::newRow("letters, three pages") << false << "abc" << 60 << 30 << 0;
+    QTest::newRow("letters, four pages") << true << "abc" << 0 << 0 << 0;
+    QTest::newRow("empty, three pages") << false << "" << 60 << 30 << 0;
+    QTest::newRow("number, three pages") << false << "45" << 45 << 45 << 45;
+    QTest::newRow("blanks around, four pages") << true << " 120 " << 120 << 120 << 120;
+    QTest::newRow("negative") << false << "-5" << -5 << -5 << -5;
+    // Too big for the 16-bit time-outs: the fall-back, not a wrapped value.
+    QTest::newRow("too big for 16 bits, three pages") << false << "70000" << 60 << 30 << 70000;
+    QTest::newRow("too big for 16 bits, four pages") << true << "70000" << 0 << 0 << 70000;
+    QTest::newRow("too big for 32 bits") << false << "3000000000" << 60 << 30 << 0;
+    QTest::newRow("decimal point") << true << "1.5" << 0 << 0 << 0;
+}
+
+void TestSetupForm::numberFallbacks()
+{
+    QFETCH(bool, fourPages);
+    QFETCH(QString, text);
+    ProfileSettings s;
+    s.Timeout = 11;
+    s.PostTimeout = 12;
+    s.MaxLines = 13;
+    std::unique_ptr<TSetupForm> form =
+        fourPages ? std::make_unique<TSetupForm2>(s, Entries) : std::make_unique<TSetupForm>(s);
+    QCOMPARE(Control<QLineEdit>(form.get(), "ConnectTimeout")->text(), QStringLiteral("11"));
+    QCOMPARE(Control<QLineEdit>(form.get(), "MaxLines")->text(), QStringLiteral("13"));
+    Control<QLineEdit>(form.get(), "ConnectTimeout")->setText(text);
+    Control<QLineEdit>(form.get(), "PostTimeout")->setText(text);
+    Control<QLineEdit>(form.get(), "MaxLines")->setText(text);
+    const ProfileSettings out = form->Settings();
+    QTEST(int(out.Timeout), "timeout");
+    QTEST(int(out.PostTimeout), "postTimeout");
+    QTEST(int(out.MaxLines), "maxLines");
+}
+
+void TestSetupForm::settingsRoundTrip()
+{
+    ProfileSettings s = WithLogin();
+    s.EmailAddress = QStringLiteral("a@b.c");
+    s.ReplyTo = QStringLiteral("r@b.c");
+    s.Organization = QStringLiteral("Org");
+    s.FullName = QStringLiteral("Ann");
+    s.Host = QStringLiteral("news.example.org");
+    s.DisconnectWhenDone = false;
+    s.Template = QStringLiteral("%f %p/%t");
+    s.IncludeText = true;
+    s.SigFile = QStringLiteral("/home/ann/.signature");
+    s.CrossPost = false;
+    s.LastSubject = QStringLiteral("untouched");
+    TSetupForm form(s);
+    const ProfileSettings out = form.Settings();
+    QCOMPARE(out.EmailAddress, s.EmailAddress);
+    QCOMPARE(out.ReplyTo, s.ReplyTo);
+    QCOMPARE(out.Organization, s.Organization);
+    QCOMPARE(out.FullName, s.FullName);
+    QCOMPARE(out.Host, s.Host);
+    QCOMPARE(out.DisconnectWhenDone, false);
+    QCOMPARE(out.Template, s.Template);
+    QCOMPARE(out.IncludeText, true);
+    QCOMPARE(out.SigFile, s.SigFile);
+    QCOMPARE(out.CrossPost, false);
+    QCOMPARE(out.LastSubject, s.LastSubject);
+    // The two forms differ in one label only.
+    QVERIFY(form.findChildren<QLabel*>().size() > 0);
+    bool twoBlanks = false;
+    for (auto* label : form.findChildren<QLabel*>())
+        twoBlanks |= label->text() == QStringLiteral("Maximum  lines per article:");
+    QVERIFY(twoBlanks);
+}
+
+void TestSetupForm::dialupOffEmptiesButKeepsConnection()
+{
+    TSetupForm2 form(WithDialup(), Entries);
+    auto* open = Control<QCheckBox>(&form, "RASOpenDialupCheckbox");
+    auto* combo = Control<QComboBox>(&form, "ConnectionComboBox");
+    QVERIFY(open->isChecked());
+    QCOMPARE(combo->currentText(), QStringLiteral("Mobile"));
+    QCOMPARE(Control<QLineEdit>(&form, "RASUserName")->text(), QStringLiteral("dialer"));
+
+    open->click();
+    QVERIFY(!combo->isEnabled() && combo->count() == 0);
+    for (const char* name : {"RASUseOpenConnectionCheckbox", "RASCloseConnectionCheckBox"})
+        QVERIFY(!Control<QCheckBox>(&form, name)->isEnabled());
+    const ProfileSettings out = form.Settings();
+    QVERIFY(!out.RASOpenBefore);
+    QVERIFY(out.RASUserName.isEmpty() && out.RASPassword.isEmpty());
+    QVERIFY(!out.RASCloseConnectionAfter);
+    QCOMPARE(out.RASConnection, QStringLiteral("Mobile"));
+
+    // Opened with dial-up off: the same, from the start.
+    ProfileSettings off = WithDialup();
+    off.RASOpenBefore = false;
+    TSetupForm2 closed(off, Entries);
+    const ProfileSettings out2 = closed.Settings();
+    QVERIFY(out2.RASUserName.isEmpty() && !out2.RASCloseConnectionAfter);
+    QCOMPARE(out2.RASConnection, QStringLiteral("Mobile"));
+    QCOMPARE(Control<QComboBox>(&closed, "ConnectionComboBox")->count(), 0);
+}
+
+void TestSetupForm::dialupFillSelectsExactEntry_data()
+{
+    QTest::addColumn<QString>("connection");
+    QTest::addColumn<int>("index");
+    QTest::newRow("present") << "DSL" << 0;
+    QTest::newRow("other case is no match") << "mobile" << -1;
+    QTest::newRow("absent") << "Gone" << -1;
+}
+
+void TestSetupForm::dialupFillSelectsExactEntry()
+{
+    QFETCH(QString, connection);
+    ProfileSettings s = WithDialup();
+    s.RASConnection = connection;
+    TSetupForm2 form(s, Entries);
+    auto* combo = Control<QComboBox>(&form, "ConnectionComboBox");
+    QCOMPARE(combo->count(), 2);
+    QTEST(combo->currentIndex(), "index");
+    // Filling the list is no pick: the login stays, the name stays.
+    QCOMPARE(form.Settings().RASUserName, QStringLiteral("dialer"));
+    QCOMPARE(form.Settings().RASConnection, connection);
+}
+
+void TestSetupForm::dialupPickEmptiesLogin()
+{
+    TSetupForm2 form(WithDialup(), Entries);
+    auto* combo = Control<QComboBox>(&form, "ConnectionComboBox");
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    combo->setFocus();
+    // Keyboard pick of the entry above "Mobile".
+    QTest::keyClick(combo, Qt::Key_Up);
+    QCOMPARE(combo->currentText(), QStringLiteral("DSL"));
+    const ProfileSettings out = form.Settings();
+    QCOMPARE(out.RASConnection, QStringLiteral("DSL"));
+    QVERIFY(out.RASUserName.isEmpty() && out.RASPassword.isEmpty());
+}
+
+void TestSetupForm::dialupCheckedByUserListsEntries()
+{
+    // The entries arrive later, as from the bus.
+    QList<TSetupForm2::TEntriesDone> pending;
+    ProfileSettings s = WithDialup();
+    s.RASOpenBefore = false;
+    s.RASConnection = QStringLiteral("DSL");
+    auto form = std::make_unique<TSetupForm2>(
+        s, [&pending](const TSetupForm2::TEntriesDone& done) { pending << done; });
+    QVERIFY(pending.isEmpty());
+    auto* open = Control<QCheckBox>(form.get(), "RASOpenDialupCheckbox");
+    auto* combo = Control<QComboBox>(form.get(), "ConnectionComboBox");
+    open->click();
+    QCOMPARE(pending.size(), 1);
+    QVERIFY(combo->isEnabled());
+    QCOMPARE(combo->count(), 0);
+    pending.takeFirst()(EntryNames());
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->currentText(), QStringLiteral("DSL"));
+    QVERIFY(Control<QLineEdit>(form.get(), "RASUserName")->isEnabled());
+    QVERIFY(form->Settings().RASOpenBefore);
+
+    // Unchecked and checked again: asked anew; unchecked before the answer: it is dropped.
+    open->click();
+    open->click();
+    QCOMPARE(pending.size(), 1);
+    open->click();
+    pending.takeFirst()(EntryNames());
+    QCOMPARE(combo->count(), 0);
+
+    // An answer after the dialog closed does no harm.
+    open->click();
+    QCOMPARE(pending.size(), 1);
+    form.reset();
+    pending.takeFirst()(EntryNames());
+}
+
+void TestSetupForm::passwordDialogValues()
+{
+    TPasswordDlg dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Login Information"));
+    dialog.SetValues(QStringLiteral("u"), QStringLiteral("p"));
+    QCOMPARE(dialog.Values().UserName, QStringLiteral("u"));
+    QCOMPARE(dialog.Values().Password, QStringLiteral("p"));
+    QCOMPARE(Control<QLineEdit>(&dialog, "Password")->echoMode(), QLineEdit::Password);
+}
+
+QTEST_MAIN(TestSetupForm)
+#include "tst_setupform.moc"
