@@ -32,7 +32,9 @@ public:
     static qint64 EncodedLineCount(qint64 size) { return size / 45 + 4; }
 
 private:
-    bool nextEncoded(QByteArray& line);
+    // An encoded line after the begin line, the dot rule applied; start points into out
+    // (room for LineChars + 1 characters).
+    bool nextEncodedLine(char* out, const char*& start, int& chars);
     bool encodedLine(char* out, int& chars);
     bool readBlock();
     bool fail(const QString& text);

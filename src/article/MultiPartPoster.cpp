@@ -81,7 +81,7 @@ void TMultiPartPoster::postPart()
     prepareArticle(m_part, m_total);
     if (m_readAhead) {
         const QString error = m_readAheadError;
-        m_article.BodyLines = std::move(m_nextBody);
+        m_article.RawBodyLines = std::move(m_nextBody);
         dropReadAhead();
         if (!error.isEmpty()) {
             failTask(error);
@@ -139,16 +139,16 @@ bool TMultiPartPoster::stillHeadTask() const
 
 bool TMultiPartPoster::fillBody(qint64 lines)
 {
-    if (readLines(lines, m_article.BodyLines))
+    if (readLines(lines, m_article.RawBodyLines))
         return true;
     failTask(m_lines->ErrorText());
     return false;
 }
 
-bool TMultiPartPoster::readLines(qint64 lines, QStringList& body)
+bool TMultiPartPoster::readLines(qint64 lines, QByteArrayList& body)
 {
     body.reserve(lines);
-    QString line;
+    QByteArray line;
     for (qint64 i = 0; i < lines; ++i) {
         if (!m_lines->Next(line))
             return false;

@@ -2,6 +2,7 @@
 
 #include "tasks/Task.h"
 
+#include <QByteArrayList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -56,7 +57,7 @@ private:
     void continueSeries();
     void finish(bool nextTask);
     bool fillBody(qint64 lines);
-    bool readLines(qint64 lines, QStringList& body);
+    bool readLines(qint64 lines, QByteArrayList& body);
     void readAhead();
     void dropReadAhead();
     void prepareArticle(qint64 part, qint64 total);
@@ -75,7 +76,7 @@ private:
     TTask m_task;
     std::unique_ptr<TUploadLines> m_lines;
     qint64 m_maxLines = 0;
-    QStringList m_nextBody; // the next part's lines, read while the server stores this one
+    QByteArrayList m_nextBody; // the next part's lines, read while the server stores this one
     bool m_readAhead = false;
     QString m_readAheadError;
     qint64 m_part = 0;

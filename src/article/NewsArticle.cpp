@@ -23,6 +23,7 @@ void TNewsArticle::Clear()
     HeaderLines.clear();
     Attachments.clear();
     BodyLines.clear();
+    RawBodyLines.clear();
     m_segments.clear();
     m_open = false;
 }
@@ -128,7 +129,7 @@ bool TNewsArticle::Compose()
         HeaderLines.append(QStringLiteral("Organization: ") + Organization);
     if (!ReplyTo.isEmpty())
         HeaderLines.append(QStringLiteral("Reply-To: ") + ReplyTo);
-    if (BodyLines.isEmpty() && Attachments.isEmpty()) {
+    if (BodyLines.isEmpty() && RawBodyLines.isEmpty() && Attachments.isEmpty()) {
         ErrorText = QStringLiteral("No article text or file attachment has been specified");
         return false;
     }
@@ -177,7 +178,7 @@ bool TNewsArticle::composeSignature()
 
 qint64 TNewsArticle::BodyLineCount() const
 {
-    qint64 count = BodyLines.size();
+    qint64 count = BodyLines.size() + RawBodyLines.size();
     for (const auto& segment : m_segments)
         count += segment->LineCount();
     return count;
@@ -204,6 +205,10 @@ bool TNewsArticle::NextBodyLine(QByteArray& line)
         return false;
     if (m_placed < BodyLines.size()) {
         line = BodyLines.at(m_placed++).toUtf8();
+        return true;
+    }
+    if (m_placed < BodyLines.size() + RawBodyLines.size()) {
+        line = RawBodyLines.at(m_placed++ - BodyLines.size());
         return true;
     }
     while (m_current < m_segments.size()) {
