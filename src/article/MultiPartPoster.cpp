@@ -12,6 +12,12 @@
 
 #include <QTimer>
 
+namespace {
+// Lines read ahead per turn of the event loop: small enough that the end of the article
+// still being sent is not held up, large enough to keep the turns few.
+constexpr qint64 ReadAheadSlice = 250;
+} // namespace
+
 using namespace UploadTaskFields;
 
 TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list,
@@ -26,6 +32,9 @@ TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTas
         if (m_active)
             finish(false);
     });
+    m_readAheadTimer.setSingleShot(true);
+    m_readAheadTimer.setInterval(0);
+    connect(&m_readAheadTimer, &QTimer::timeout, this, &TMultiPartPoster::readAheadSlice);
     // The end of a part is on its way: read the next part's lines while the server works.
     connect(&client, &TbcsNNTP::OnNewStatus, this, [this](TClientStatus status) {
         if (m_active && status == csArticleSent && m_part < m_total && !m_readAhead)
@@ -80,6 +89,11 @@ void TMultiPartPoster::postPart()
     ++m_part;
     prepareArticle(m_part, m_total);
     if (m_readAhead) {
+        // The server answered before the read-ahead was through: read the rest now.
+        m_readAheadTimer.stop();
+        if (m_readAheadError.isEmpty() && m_nextBody.size() < m_nextWanted &&
+            !readLines(m_nextWanted - m_nextBody.size(), m_nextBody))
+            m_readAheadError = m_lines->ErrorText();
         const QString error = m_readAheadError;
         m_article.RawBodyLines = std::move(m_nextBody);
         dropReadAhead();
@@ -139,6 +153,7 @@ bool TMultiPartPoster::stillHeadTask() const
 
 bool TMultiPartPoster::fillBody(qint64 lines)
 {
+    m_article.RawBodyLines.reserve(lines);
     if (readLines(lines, m_article.RawBodyLines))
         return true;
     failTask(m_lines->ErrorText());
@@ -147,7 +162,6 @@ bool TMultiPartPoster::fillBody(qint64 lines)
 
 bool TMultiPartPoster::readLines(qint64 lines, QByteArrayList& body)
 {
-    body.reserve(lines);
     QByteArray line;
     for (qint64 i = 0; i < lines; ++i) {
         if (!m_lines->Next(line))
@@ -163,14 +177,30 @@ void TMultiPartPoster::readAhead()
         return;
     m_readAhead = true;
     m_nextBody.clear();
+    m_nextWanted = qMin(m_maxLines, m_lines->Remaining());
+    m_nextBody.reserve(m_nextWanted);
+    readAheadSlice();
+}
+
+void TMultiPartPoster::readAheadSlice()
+{
+    if (!m_readAhead || !m_readAheadError.isEmpty() || !m_lines)
+        return;
+    const qint64 lines = qMin(ReadAheadSlice, m_nextWanted - m_nextBody.size());
     // A failure is reported only if the series gets that far.
-    if (!readLines(qMin(m_maxLines, m_lines->Remaining()), m_nextBody))
+    if (!readLines(lines, m_nextBody)) {
         m_readAheadError = m_lines->ErrorText();
+        return;
+    }
+    if (m_nextBody.size() < m_nextWanted)
+        m_readAheadTimer.start();
 }
 
 void TMultiPartPoster::dropReadAhead()
 {
+    m_readAheadTimer.stop();
     m_nextBody.clear();
+    m_nextWanted = 0;
     m_readAhead = false;
     m_readAheadError.clear();
 }
