@@ -136,6 +136,26 @@ bool TFileLineSource::encodedLine(char* out, int& chars)
     return true;
 }
 
+bool TFileLineSource::AppendNext(TByteLines& lines)
+{
+    if (!m_encode || m_index == 0) {
+        QByteArray bytes;
+        if (!Next(bytes))
+            return false;
+        lines.Append(bytes);
+        return true;
+    }
+    if (!m_errorText.isEmpty() || m_index >= m_lineCount)
+        return false;
+    char out[LineChars + 1];
+    const char* start = nullptr;
+    int chars = 0;
+    if (!nextEncodedLine(out, start, chars))
+        return false;
+    lines.Append(start, chars);
+    return true;
+}
+
 bool TFileLineSource::NextString(QString& line)
 {
     if (!m_encode || m_index == 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "article/ByteLines.h"
 #include "article/TextLineReader.h"
 
 #include <QByteArray>
@@ -19,6 +20,8 @@ public:
     qint64 LineCount() const { return m_lineCount; }
     // The next line; false at the end, or on a failure with ErrorText set.
     bool Next(QByteArray& line);
+    // Appends the next line to lines; an encoded line goes there without a byte array.
+    bool AppendNext(TByteLines& lines);
     // The same line as a string: for an encoded file without the byte copy; a text file's
     // line is taken as UTF-8.
     bool NextString(QString& line);

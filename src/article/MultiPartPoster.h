@@ -1,8 +1,8 @@
 #pragma once
 
+#include "article/ByteLines.h"
 #include "tasks/Task.h"
 
-#include <QByteArrayList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -59,7 +59,7 @@ private:
     void continueSeries();
     void finish(bool nextTask);
     bool fillBody(qint64 lines);
-    bool readLines(qint64 lines, QByteArrayList& body);
+    bool readLines(qint64 lines, TByteLines& body);
     void readAhead();
     void readAheadSlice();
     void dropReadAhead();
@@ -79,9 +79,9 @@ private:
     TTask m_task;
     std::unique_ptr<TUploadLines> m_lines;
     qint64 m_maxLines = 0;
-    QByteArrayList m_nextBody; // the next part's lines, read while the server stores this one
-    qint64 m_nextWanted = 0;   // how many lines the next part has
-    QTimer m_readAheadTimer;   // reads the next slice of them
+    TByteLines m_nextBody;   // the next part's lines, read while the server stores this one
+    qint64 m_nextWanted = 0; // how many lines the next part has
+    QTimer m_readAheadTimer; // reads the next slice of them
     bool m_readAhead = false;
     QString m_readAheadError;
     qint64 m_part = 0;

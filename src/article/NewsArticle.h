@@ -1,7 +1,8 @@
 #pragma once
 
+#include "article/ByteLines.h"
+
 #include <QByteArray>
-#include <QByteArrayList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -48,7 +49,7 @@ public:
     QStringList BodyLines;
     // Lines placed as bytes, sent unchanged after BodyLines (no UTF-8 round trip, so text in
     // any encoding goes out as it is); the caller applies the leading-dot rule.
-    QByteArrayList RawBodyLines;
+    TByteLines RawBodyLines;
     QStringList Attachments;
     // Why the last Compose, OpenBody or NextBodyLine failed.
     QString ErrorText;

@@ -56,6 +56,23 @@ bool TUploadLines::Next(QByteArray& line)
     return true;
 }
 
+bool TUploadLines::AppendNext(TByteLines& lines)
+{
+    if (!m_errorText.isEmpty() || m_given >= Count())
+        return false;
+    if (m_given < m_include.size()) {
+        lines.Append(m_include.at(m_given));
+    } else {
+        TFileLineSource& source = currentSource();
+        if (!source.AppendNext(lines)) {
+            m_errorText = source.ErrorText();
+            return false;
+        }
+    }
+    ++m_given;
+    return true;
+}
+
 bool TUploadLines::Next(QString& line)
 {
     const bool fromFile = m_given >= m_include.size();

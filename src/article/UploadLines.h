@@ -22,6 +22,8 @@ public:
     // The next line as it goes on the wire: false at the end, or on a failure with ErrorText
     // set. Text lines keep their bytes, whatever their encoding.
     bool Next(QByteArray& line);
+    // Appends the next line to lines, as Next would give it.
+    bool AppendNext(TByteLines& lines);
     // The same as a string; a text line that is not UTF-8 is refused with ErrorText set.
     bool Next(QString& line);
     const QString& ErrorText() const { return m_errorText; }
