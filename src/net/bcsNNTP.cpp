@@ -82,7 +82,7 @@ void appendBodyLine(QByteArray& out, const QByteArray& line)
             if (*c == '\r' || *c == '\n')
                 *c = ' ';
     }
-    out.append(CrLf);
+    out.append("\r\n", 2);
 }
 
 } // namespace
