@@ -235,11 +235,18 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    // Alternate the two clients so that a slower server moment hits both alike.
+    // Alternate the two clients so that a slower server moment hits both alike; who goes
+    // first alternates too, as the server slows down while its spool fills.
     QList<double> peerRates, ourRates;
     for (int round = 1; round <= o.Rounds; ++round) {
-        const TResult peer = postWithPeer(inn.Port(), path, o.MaxLines);
-        const TResult ours = postWithProgram(inn.Server(), path, o.MaxLines);
+        TResult peer, ours;
+        if (round % 2) {
+            peer = postWithPeer(inn.Port(), path, o.MaxLines);
+            ours = postWithProgram(inn.Server(), path, o.MaxLines);
+        } else {
+            ours = postWithProgram(inn.Server(), path, o.MaxLines);
+            peer = postWithPeer(inn.Port(), path, o.MaxLines);
+        }
         std::printf("round %d: plain client %lld articles %.2f s (%.1f MiB/s); quorvel %lld "
                     "articles %.2f s (%.1f MiB/s)\n",
                     round, peer.Articles, peer.Seconds, mib / peer.Seconds, ours.Articles,

@@ -56,9 +56,17 @@ bool TFileLineSource::Next(QByteArray& line)
 {
     if (!m_errorText.isEmpty() || m_index >= m_lineCount)
         return false;
-    if (m_encode) {
-        if (!nextEncoded(line))
+    if (m_encode && m_index > 0) {
+        char out[LineChars + 1];
+        const char* start = nullptr;
+        int chars = 0;
+        if (!nextEncodedLine(out, start, chars))
             return false;
+        line = QByteArray(start, chars);
+        return true;
+    }
+    if (m_encode) {
+        line = "begin 644 " + QFileInfo(m_path).fileName().toUtf8();
     } else if (!m_text.Next(line)) {
         // The count was taken from the same file a moment ago: fewer lines now means it
         // changed under us, and the subject lines would lie about the parts.
@@ -68,6 +76,21 @@ bool TFileLineSource::Next(QByteArray& line)
                 : m_text.ErrorText());
     }
     addDot(line);
+    ++m_index;
+    return true;
+}
+
+bool TFileLineSource::nextEncodedLine(char* out, const char*& start, int& chars)
+{
+    // Encoded lines are written one character in, so the dot rule needs no second copy.
+    if (!encodedLine(out + 1, chars))
+        return false;
+    start = out + 1;
+    if (out[1] == '.') {
+        out[0] = '.';
+        start = out;
+        ++chars;
+    }
     ++m_index;
     return true;
 }
@@ -88,20 +111,6 @@ bool TFileLineSource::readBlock()
                 QStringLiteral("The file %1 changed while it was being posted").arg(m_path));
         got += n;
     }
-    return true;
-}
-
-bool TFileLineSource::nextEncoded(QByteArray& line)
-{
-    if (m_index == 0) {
-        line = "begin 644 " + QFileInfo(m_path).fileName().toUtf8();
-        return true;
-    }
-    char out[LineChars];
-    int chars = 0;
-    if (!encodedLine(out, chars))
-        return false;
-    line = QByteArray(out, chars);
     return true;
 }
 
@@ -127,6 +136,26 @@ bool TFileLineSource::encodedLine(char* out, int& chars)
     return true;
 }
 
+bool TFileLineSource::AppendNext(TByteLines& lines)
+{
+    if (!m_encode || m_index == 0) {
+        QByteArray bytes;
+        if (!Next(bytes))
+            return false;
+        lines.Append(bytes);
+        return true;
+    }
+    if (!m_errorText.isEmpty() || m_index >= m_lineCount)
+        return false;
+    char out[LineChars + 1];
+    const char* start = nullptr;
+    int chars = 0;
+    if (!nextEncodedLine(out, start, chars))
+        return false;
+    lines.Append(start, chars);
+    return true;
+}
+
 bool TFileLineSource::NextString(QString& line)
 {
     if (!m_encode || m_index == 0) {
@@ -140,16 +169,10 @@ bool TFileLineSource::NextString(QString& line)
         return false;
     // Encoded lines are ASCII: they go into the string without a byte array in between.
     char out[LineChars + 1];
+    const char* start = nullptr;
     int chars = 0;
-    if (!encodedLine(out + 1, chars))
+    if (!nextEncodedLine(out, start, chars))
         return false;
-    const char* start = out + 1;
-    if (out[1] == '.') {
-        out[0] = '.';
-        start = out;
-        ++chars;
-    }
     line = QString::fromLatin1(start, chars);
-    ++m_index;
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "article/ByteLines.h"
 #include "article/TextLineReader.h"
 
 #include <QByteArray>
@@ -19,6 +20,8 @@ public:
     qint64 LineCount() const { return m_lineCount; }
     // The next line; false at the end, or on a failure with ErrorText set.
     bool Next(QByteArray& line);
+    // Appends the next line to lines; an encoded line goes there without a byte array.
+    bool AppendNext(TByteLines& lines);
     // The same line as a string: for an encoded file without the byte copy; a text file's
     // line is taken as UTF-8.
     bool NextString(QString& line);
@@ -32,7 +35,9 @@ public:
     static qint64 EncodedLineCount(qint64 size) { return size / 45 + 4; }
 
 private:
-    bool nextEncoded(QByteArray& line);
+    // An encoded line after the begin line, the dot rule applied; start points into out
+    // (room for LineChars + 1 characters).
+    bool nextEncodedLine(char* out, const char*& start, int& chars);
     bool encodedLine(char* out, int& chars);
     bool readBlock();
     bool fail(const QString& text);

@@ -12,6 +12,14 @@
 
 #include <QTimer>
 
+namespace {
+// Lines read ahead per turn of the event loop: small enough that the end of the article
+// still being sent is not held up, large enough to keep the turns few.
+constexpr qint64 ReadAheadSlice = 250;
+// Bytes per line to reserve for a part: a full encoded line (61 characters), or a doubled dot.
+constexpr qint64 LineBytesGuess = 62;
+} // namespace
+
 using namespace UploadTaskFields;
 
 TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list,
@@ -26,6 +34,9 @@ TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTas
         if (m_active)
             finish(false);
     });
+    m_readAheadTimer.setSingleShot(true);
+    m_readAheadTimer.setInterval(0);
+    connect(&m_readAheadTimer, &QTimer::timeout, this, &TMultiPartPoster::readAheadSlice);
     // The end of a part is on its way: read the next part's lines while the server works.
     connect(&client, &TbcsNNTP::OnNewStatus, this, [this](TClientStatus status) {
         if (m_active && status == csArticleSent && m_part < m_total && !m_readAhead)
@@ -80,8 +91,13 @@ void TMultiPartPoster::postPart()
     ++m_part;
     prepareArticle(m_part, m_total);
     if (m_readAhead) {
+        // The server answered before the read-ahead was through: read the rest now.
+        m_readAheadTimer.stop();
+        if (m_readAheadError.isEmpty() && m_nextBody.Size() < m_nextWanted &&
+            !readLines(m_nextWanted - m_nextBody.Size(), m_nextBody))
+            m_readAheadError = m_lines->ErrorText();
         const QString error = m_readAheadError;
-        m_article.BodyLines = std::move(m_nextBody);
+        m_article.RawBodyLines = std::move(m_nextBody);
         dropReadAhead();
         if (!error.isEmpty()) {
             failTask(error);
@@ -139,20 +155,18 @@ bool TMultiPartPoster::stillHeadTask() const
 
 bool TMultiPartPoster::fillBody(qint64 lines)
 {
-    if (readLines(lines, m_article.BodyLines))
+    m_article.RawBodyLines.Reserve(lines, lines * LineBytesGuess);
+    if (readLines(lines, m_article.RawBodyLines))
         return true;
     failTask(m_lines->ErrorText());
     return false;
 }
 
-bool TMultiPartPoster::readLines(qint64 lines, QStringList& body)
+bool TMultiPartPoster::readLines(qint64 lines, TByteLines& body)
 {
-    body.reserve(lines);
-    QString line;
     for (qint64 i = 0; i < lines; ++i) {
-        if (!m_lines->Next(line))
+        if (!m_lines->AppendNext(body))
             return false;
-        body.append(line);
     }
     return true;
 }
@@ -162,15 +176,31 @@ void TMultiPartPoster::readAhead()
     if (!m_active || m_readAhead || !m_lines || m_part >= m_total)
         return;
     m_readAhead = true;
-    m_nextBody.clear();
+    m_nextBody.Clear();
+    m_nextWanted = qMin(m_maxLines, m_lines->Remaining());
+    m_nextBody.Reserve(m_nextWanted, m_nextWanted * LineBytesGuess);
+    readAheadSlice();
+}
+
+void TMultiPartPoster::readAheadSlice()
+{
+    if (!m_readAhead || !m_readAheadError.isEmpty() || !m_lines)
+        return;
+    const qint64 lines = qMin(ReadAheadSlice, m_nextWanted - m_nextBody.Size());
     // A failure is reported only if the series gets that far.
-    if (!readLines(qMin(m_maxLines, m_lines->Remaining()), m_nextBody))
+    if (!readLines(lines, m_nextBody)) {
         m_readAheadError = m_lines->ErrorText();
+        return;
+    }
+    if (m_nextBody.Size() < m_nextWanted)
+        m_readAheadTimer.start();
 }
 
 void TMultiPartPoster::dropReadAhead()
 {
-    m_nextBody.clear();
+    m_readAheadTimer.stop();
+    m_nextBody.Clear();
+    m_nextWanted = 0;
     m_readAhead = false;
     m_readAheadError.clear();
 }

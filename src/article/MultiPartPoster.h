@@ -1,9 +1,11 @@
 #pragma once
 
+#include "article/ByteLines.h"
 #include "tasks/Task.h"
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -22,7 +24,8 @@ class TView;
 // composed only when the server has answered 240 to part k, and which stops at the first
 // part that is not accepted. Nothing waits inside a handler: the series continues from the
 // posted event. The file is read as the parts are built: while the server stores part k,
-// the lines of part k + 1 are read ahead, so at most two parts are in memory.
+// the lines of part k + 1 are read ahead, a slice per turn of the event loop so that the end
+// of part k is not held up, and at most two parts are in memory.
 //
 // The include text opens the first article and the signature closes the last; the counts
 // in the subject lines cover them.
@@ -56,8 +59,9 @@ private:
     void continueSeries();
     void finish(bool nextTask);
     bool fillBody(qint64 lines);
-    bool readLines(qint64 lines, QStringList& body);
+    bool readLines(qint64 lines, TByteLines& body);
     void readAhead();
+    void readAheadSlice();
     void dropReadAhead();
     void prepareArticle(qint64 part, qint64 total);
     bool stillHeadTask() const;
@@ -75,7 +79,9 @@ private:
     TTask m_task;
     std::unique_ptr<TUploadLines> m_lines;
     qint64 m_maxLines = 0;
-    QStringList m_nextBody; // the next part's lines, read while the server stores this one
+    TByteLines m_nextBody;   // the next part's lines, read while the server stores this one
+    qint64 m_nextWanted = 0; // how many lines the next part has
+    QTimer m_readAheadTimer; // reads the next slice of them
     bool m_readAhead = false;
     QString m_readAheadError;
     qint64 m_part = 0;

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <cstring>
+
 TNewsArticle::TNewsArticle(QObject* parent) : QObject(parent) {}
 
 TNewsArticle::~TNewsArticle() = default;
@@ -23,6 +25,7 @@ void TNewsArticle::Clear()
     HeaderLines.clear();
     Attachments.clear();
     BodyLines.clear();
+    RawBodyLines.Clear();
     m_segments.clear();
     m_open = false;
 }
@@ -128,7 +131,7 @@ bool TNewsArticle::Compose()
         HeaderLines.append(QStringLiteral("Organization: ") + Organization);
     if (!ReplyTo.isEmpty())
         HeaderLines.append(QStringLiteral("Reply-To: ") + ReplyTo);
-    if (BodyLines.isEmpty() && Attachments.isEmpty()) {
+    if (BodyLines.isEmpty() && RawBodyLines.IsEmpty() && Attachments.isEmpty()) {
         ErrorText = QStringLiteral("No article text or file attachment has been specified");
         return false;
     }
@@ -177,7 +180,7 @@ bool TNewsArticle::composeSignature()
 
 qint64 TNewsArticle::BodyLineCount() const
 {
-    qint64 count = BodyLines.size();
+    qint64 count = BodyLines.size() + RawBodyLines.Size();
     for (const auto& segment : m_segments)
         count += segment->LineCount();
     return count;
@@ -204,6 +207,13 @@ bool TNewsArticle::NextBodyLine(QByteArray& line)
         return false;
     if (m_placed < BodyLines.size()) {
         line = BodyLines.at(m_placed++).toUtf8();
+        return true;
+    }
+    if (m_placed < BodyLines.size() + RawBodyLines.Size()) {
+        // Copied into the caller's buffer, which a caller reading line after line reuses.
+        const QByteArrayView raw = RawBodyLines.At(m_placed++ - BodyLines.size());
+        line.resize(raw.size());
+        std::memcpy(line.data(), raw.data(), size_t(raw.size()));
         return true;
     }
     while (m_current < m_segments.size()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "article/ByteLines.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -16,8 +18,9 @@ class TBodySegment;
 // not encode attachments into BodyLines: it records what the body consists of and the sender
 // pulls the lines one at a time with OpenBody / NextBodyLine. The lines pulled are the placed
 // BodyLines, as placed (AddBodyLine doubles a leading "."; who fills BodyLines directly does
-// that himself), followed by what Compose added (separators, encoded or text attachments, the
-// signature) with every leading "." already doubled. Without Compose the body is BodyLines.
+// that himself), then the RawBodyLines as they are, followed by what Compose added (separators,
+// encoded or text attachments, the signature) with every leading "." already doubled. Without
+// Compose the body is BodyLines.
 class TNewsArticle : public QObject
 {
     Q_OBJECT
@@ -44,11 +47,14 @@ public:
     // Lines placed by the caller, without line ends; sent as UTF-8. Use AddBodyLine to place
     // a line with the leading-dot rule applied.
     QStringList BodyLines;
+    // Lines placed as bytes, sent unchanged after BodyLines (no UTF-8 round trip, so text in
+    // any encoding goes out as it is); the caller applies the leading-dot rule.
+    TByteLines RawBodyLines;
     QStringList Attachments;
     // Why the last Compose, OpenBody or NextBodyLine failed.
     QString ErrorText;
 
-    // Empties From, Subject, Newsgroups, the three lists and what Compose recorded;
+    // Empties From, Subject, Newsgroups, the four lists and what Compose recorded;
     // Organization, ReplyTo, SignatureFile and ErrorText keep their values.
     void Clear();
     int AddFile(const QString& path);

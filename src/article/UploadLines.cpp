@@ -16,8 +16,12 @@ bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bo
                         const QString& signaturePath)
 {
     m_include.clear();
-    for (const QString& line : includeLines)
-        m_include.append(line.startsWith(QLatin1Char('.')) ? QLatin1Char('.') + line : line);
+    for (const QString& line : includeLines) {
+        QByteArray bytes = line.toUtf8();
+        if (bytes.startsWith('.'))
+            bytes.prepend('.');
+        m_include.append(bytes);
+    }
     m_given = 0;
     m_errorText.clear();
     m_hasSignature = !signaturePath.isEmpty();
@@ -34,7 +38,7 @@ bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bo
     return true;
 }
 
-bool TUploadLines::Next(QString& line)
+bool TUploadLines::Next(QByteArray& line)
 {
     if (!m_errorText.isEmpty() || m_given >= Count())
         return false;
@@ -42,36 +46,58 @@ bool TUploadLines::Next(QString& line)
     if (m_given < includeCount) {
         line = m_include.at(m_given);
     } else {
-        TFileLineSource& source =
-            m_given < includeCount + m_file.LineCount() ? m_file : m_signature;
-        if (source.Encoded()) {
-            if (!source.NextString(line)) {
-                m_errorText = source.ErrorText();
-                return false;
-            }
-            ++m_given;
-            return true;
-        }
-        QByteArray bytes;
-        if (!source.Next(bytes)) {
+        TFileLineSource& source = currentSource();
+        if (!source.Next(line)) {
             m_errorText = source.ErrorText();
             return false;
-        }
-        if (isAscii(bytes)) {
-            line = QString::fromLatin1(bytes);
-        } else {
-            line = QString::fromUtf8(bytes);
-            // Article lines travel as UTF-8: a text line in another encoding would arrive
-            // with its bytes replaced. Stop instead of posting a corrupted file.
-            if (line.toUtf8() != bytes) {
-                m_errorText = QStringLiteral("Line %1 of %2 is not UTF-8 text; post the file as "
-                                             "one article (MaxLines 0) to send it unchanged")
-                                  .arg(source.LinesGiven())
-                                  .arg(&source == &m_file ? m_path : m_signaturePath);
-                return false;
-            }
         }
     }
     ++m_given;
     return true;
+}
+
+bool TUploadLines::AppendNext(TByteLines& lines)
+{
+    if (!m_errorText.isEmpty() || m_given >= Count())
+        return false;
+    if (m_given < m_include.size()) {
+        lines.Append(m_include.at(m_given));
+    } else {
+        TFileLineSource& source = currentSource();
+        if (!source.AppendNext(lines)) {
+            m_errorText = source.ErrorText();
+            return false;
+        }
+    }
+    ++m_given;
+    return true;
+}
+
+bool TUploadLines::Next(QString& line)
+{
+    const bool fromFile = m_given >= m_include.size();
+    const TFileLineSource& source = currentSource();
+    QByteArray bytes;
+    if (!Next(bytes))
+        return false;
+    if (isAscii(bytes)) {
+        line = QString::fromLatin1(bytes);
+        return true;
+    }
+    line = QString::fromUtf8(bytes);
+    // A string carries the line as UTF-8: a text line in another encoding would arrive with
+    // its bytes replaced. Stop instead of passing on a corrupted line.
+    if (fromFile && line.toUtf8() != bytes) {
+        m_errorText = QStringLiteral("Line %1 of %2 is not UTF-8 text; post the file as "
+                                     "one article (MaxLines 0) to send it unchanged")
+                          .arg(source.LinesGiven())
+                          .arg(&source == &m_file ? m_path : m_signaturePath);
+        return false;
+    }
+    return true;
+}
+
+TFileLineSource& TUploadLines::currentSource()
+{
+    return m_given < m_include.size() + m_file.LineCount() ? m_file : m_signature;
 }

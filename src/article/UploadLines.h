@@ -2,6 +2,7 @@
 
 #include "article/FileLineSource.h"
 
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
@@ -18,12 +19,19 @@ public:
               const QString& signaturePath);
     qint64 Count() const { return m_include.size() + m_file.LineCount() + m_signature.LineCount(); }
     qint64 Remaining() const { return Count() - m_given; }
-    // The next line; false at the end, or on a failure with ErrorText set.
+    // The next line as it goes on the wire: false at the end, or on a failure with ErrorText
+    // set. Text lines keep their bytes, whatever their encoding.
+    bool Next(QByteArray& line);
+    // Appends the next line to lines, as Next would give it.
+    bool AppendNext(TByteLines& lines);
+    // The same as a string; a text line that is not UTF-8 is refused with ErrorText set.
     bool Next(QString& line);
     const QString& ErrorText() const { return m_errorText; }
 
 private:
-    QStringList m_include;
+    TFileLineSource& currentSource();
+
+    QByteArrayList m_include;
     TFileLineSource m_file;
     TFileLineSource m_signature;
     bool m_hasSignature = false;

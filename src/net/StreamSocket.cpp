@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -30,6 +31,12 @@ void TStreamSocket::Connect()
     // Completion (also an immediate one) is reported when the socket first becomes writable.
     Adopt(fd, ssConnecting);
     WatchWrite(true);
+}
+
+bool TStreamSocket::SetNoDelay(bool on)
+{
+    const int value = on ? 1 : 0;
+    return IsOpen() && ::setsockopt(Handle(), IPPROTO_TCP, TCP_NODELAY, &value, sizeof value) == 0;
 }
 
 qint64 TStreamSocket::Send(const char* data, qint64 size)

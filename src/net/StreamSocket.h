@@ -14,6 +14,10 @@ public:
     // Creates the socket and starts connecting to the remote address and port.
     void Connect();
 
+    // Sends small writes at once instead of holding them for the peer's acknowledgement
+    // (Nagle's algorithm). False when the system refuses.
+    bool SetNoDelay(bool on);
+
     // Direct transfer. Send returns the bytes the system took (0 when it takes none now);
     // Recv returns the bytes read, 0 when the peer has closed, -1 when nothing is there.
     virtual qint64 Send(const char* data, qint64 size);

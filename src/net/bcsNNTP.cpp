@@ -10,6 +10,9 @@
 
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 const QByteArray CrLf("\r\n");
@@ -17,6 +20,9 @@ constexpr int DefaultPort = 119;
 // Seconds allowed between two lines of a group list.
 constexpr int GroupLineTimeout = 60;
 constexpr qint64 ArticleWriteBuffer = 64 * 1024;
+// Body lines are gathered into batches of about this size: one write into the connection's
+// buffer (and one progress-timer re-arm) per batch instead of per line.
+constexpr qsizetype BodyBatch = 32 * 1024;
 
 // "host:port" (port digits) or a bare host, which gets the NNTP port.
 void splitServer(const QString& server, QString* host, quint16* port)
@@ -48,22 +54,35 @@ bool isDottedDecimal(const QString& host)
     return true;
 }
 
-// Removes trailing blanks and control characters.
-void trimRight(QByteArray& line)
+bool hasLineBreak(const char* text, qsizetype size)
 {
-    qsizetype end = line.size();
-    while (end > 0 && quint8(line.at(end - 1)) <= ' ')
-        --end;
-    line.truncate(end);
+    return std::memchr(text, '\r', size_t(size)) || std::memchr(text, '\n', size_t(size));
 }
 
 // A line break inside one line would split it on the wire, and a "." after it would end the
 // article early: such breaks go out as blanks.
 QByteArray oneLine(QByteArray line)
 {
-    if (line.contains('\r') || line.contains('\n'))
+    if (hasLineBreak(line.constData(), line.size()))
         line.replace('\r', ' ').replace('\n', ' ');
     return line;
+}
+
+// Appends a body line as it goes on the wire: trailing blanks and control characters
+// removed, inner line breaks as blanks, then CR LF.
+void appendBodyLine(QByteArray& out, const QByteArray& line)
+{
+    qsizetype end = line.size();
+    while (end > 0 && quint8(line.at(end - 1)) <= ' ')
+        --end;
+    const qsizetype start = out.size();
+    out.append(line.constData(), end);
+    if (hasLineBreak(line.constData(), end)) {
+        for (char* c = out.data() + start; c < out.data() + out.size(); ++c)
+            if (*c == '\r' || *c == '\n')
+                *c = ' ';
+    }
+    out.append("\r\n", 2);
 }
 
 } // namespace
@@ -285,6 +304,11 @@ void TbcsNNTP::asyncComplete(const TAsyncHostInfo& info)
 
 void TbcsNNTP::connectedToServer()
 {
+    // Each command and each article's last bytes are a short write followed by a wait for
+    // the reply: held back by Nagle's algorithm, they would wait for a delayed acknowledgement.
+    TLineSocket* socket = openSocket();
+    if (socket && !socket->SetNoDelay(true))
+        log("Error: cannot turn off send delay: " + QString::fromLocal8Bit(std::strerror(errno)));
     emit OnConnected();
 }
 
@@ -344,7 +368,7 @@ void TbcsNNTP::pump()
             if (!socket)
                 break;
             if (m_outPos >= m_out.size()) {
-                m_out.clear();
+                m_out.resize(0); // keeps its capacity for the next batch
                 m_outPos = 0;
                 if (!nextArticleLine())
                     break;
@@ -465,16 +489,19 @@ bool TbcsNNTP::nextArticleLine()
 
 bool TbcsNNTP::nextBodyLine()
 {
-    reportProgress();
-    if (!stillSending())
-        return false; // a progress handler dropped the connection
     QByteArray line;
-    if (m_article->NextBodyLine(line)) {
-        trimRight(line);
+    while (m_out.size() < BodyBatch) {
+        reportProgress();
+        if (!stillSending())
+            return false; // a progress handler dropped the connection
+        if (!m_article->NextBodyLine(line))
+            break;
         ++m_bodyLine;
-        m_out = oneLine(line) + CrLf;
-        return true;
+        appendBodyLine(m_out, line);
     }
+    // The end (or a failure) of the body is taken up by the next call, after this batch.
+    if (!m_out.isEmpty())
+        return true;
     if (!m_article->ErrorText.isEmpty()) {
         abortArticle(m_article->ErrorText);
         return false;

@@ -14,6 +14,7 @@ private slots:
     void splitting_data();
     void splitting();
     void binarySeriesIsTheWholeFileEncoding();
+    void textSeriesKeepsItsBytes();
     void headerOrder_data();
     void headerOrder();
     void includeTextOpensSignatureClosesTheSeries();
@@ -99,6 +100,43 @@ void TestMultiPart::binarySeriesIsTheWholeFileEncoding()
     QCOMPARE(joined, whole.BodyLines);
     QVERIFY(joined.contains(whole.BodyLines.at(whole.BodyLines.size() - 3)));
     QVERIFY(whole.BodyLines.at(whole.BodyLines.size() - 3).startsWith(".."));
+}
+
+void TestMultiPart::textSeriesKeepsItsBytes()
+{
+    // Latin-1 and UTF-8 lines side by side, lines starting with ".", trailing blanks; parts
+    // of about 100 KB, so each goes out in several writes.
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    QByteArray file;
+    QByteArrayList expected;
+    for (int i = 1; i <= 2500; ++i) {
+        const QByteArray number = QByteArray::number(i);
+        const QByteArray line = i % 7 == 0   ? "." + number + " dotted"
+                                : i % 3 == 0 ? "caf\xE9 " + number + QByteArray(60, 'x')
+                                : i % 3 == 1 ? "caf\xC3\xA9 " + number + QByteArray(60, 'y')
+                                             : number;
+        file += line + (i % 5 == 0 ? " \t\r\n" : "\r\n");
+        expected << (line.startsWith('.') ? "." + line : line);
+    }
+    const QString path = f.write("Latin.txt", file);
+    f.list.Add(f.upload(path, server.Server(), 1000));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+
+    QCOMPARE(server.Articles().size(), 3);
+    QByteArrayList body;
+    for (const QByteArray& raw : server.Articles()) {
+        const qsizetype start = raw.indexOf("\r\n\r\n");
+        QVERIFY(start > 0);
+        body += raw.mid(start + 4).split('\n');
+    }
+    for (QByteArray& line : body)
+        if (line.endsWith('\r'))
+            line.chop(1);
+    QCOMPARE(body, expected);
+    QVERIFY(f.view.Warnings.isEmpty());
 }
 
 void TestMultiPart::headerOrder_data()
