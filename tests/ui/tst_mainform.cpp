@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -530,6 +531,13 @@ void TestMainForm::taskListKeepsTreeWhileHidden()
     QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Upload a.bin"));
     QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
     QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("Disconnect"));
+
+    // A line wider than the window is scrolled to, not cut off.
+    const QString longPath = QStringLiteral("/home/user/") + QString(300, u'x') + ".bin";
+    m_form->TaskViewAdd(QStringLiteral("Upload"), {longPath});
+    tree->expandAll();
+    QTRY_VERIFY(tree->horizontalScrollBar()->maximum() > 0);
+    QVERIFY(tree->columnWidth(0) >= tree->fontMetrics().horizontalAdvance(longPath));
 
     m_form->TaskViewRemoveFirst();
     QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Disconnect"));
