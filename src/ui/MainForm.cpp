@@ -1170,4 +1170,5 @@ void TMainForm::ViewRefreshItemClick()
 {
     SetProcName("ViewRefreshItemClick");
     m_driveTree->Refresh();
+    m_fileList->Refresh();
 }
