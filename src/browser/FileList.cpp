@@ -17,13 +17,7 @@
 
 TFileList::TFileList(QWidget* parent) : QWidget(parent)
 {
-    m_model = new QFileSystemModel(this);
-    m_model->setReadOnly(true);
-    // The model's background reader uses the provider until the model is gone, which is
-    // after this widget's own members: one provider for the whole run.
-    static TFileIconProvider icons;
-    m_model->setIconProvider(&icons);
-    m_model->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    m_model = NewModel();
     m_filter = new TFileListFilter(m_model, this);
     m_selection = new QItemSelectionModel(m_filter, this);
 
@@ -59,13 +53,51 @@ TFileList::TFileList(QWidget* parent) : QWidget(parent)
 
     connect(m_selection, &QItemSelectionModel::selectionChanged, this,
             &TFileList::SelectionChanged);
-    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
-        if (QDir::cleanPath(path) != m_folder)
+    connect(m_filter, &QAbstractItemModel::rowsInserted, this, &TFileList::Reselect);
+}
+
+void TFileList::Reselect()
+{
+    // The new model brings its rows in batches; choose each file again as its row comes.
+    if (m_reselect.isEmpty())
+        return;
+    SelectFiles(m_reselect);
+    if (SelectedFiles().size() >= m_reselect.size())
+        m_reselect.clear();
+}
+
+QFileSystemModel* TFileList::NewModel()
+{
+    auto* model = new QFileSystemModel(this);
+    model->setReadOnly(true);
+    // The model's background reader uses the provider until the model is gone, which is
+    // after this widget's own members: one provider for the whole run.
+    static TFileIconProvider icons;
+    model->setIconProvider(&icons);
+    model->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    connect(model, &QFileSystemModel::directoryLoaded, this, [this, model](const QString& path) {
+        if (model != m_model || QDir::cleanPath(path) != m_folder)
             return;
         if (m_style == TFileListStyle::SmallIcon)
             m_listView->setGridSize(SmallIconGrid());
         emit FolderLoaded(path);
     });
+    return model;
+}
+
+void TFileList::Refresh()
+{
+    if (m_folder.isEmpty())
+        return;
+    // The file system model notices files coming and going, not a file that grew in place;
+    // only a new model reads sizes and dates again.
+    m_reselect = SelectedFiles();
+    QFileSystemModel* old = m_model;
+    m_model = NewModel();
+    m_filter->SetFileSystem(m_model);
+    old->deleteLater();
+    m_model->setRootPath(m_folder);
+    ApplyRoot();
 }
 
 void TFileList::SetFolder(const QString& path)
@@ -74,6 +106,7 @@ void TFileList::SetFolder(const QString& path)
     if (folder == m_folder)
         return;
     m_selection->clear();
+    m_reselect.clear();
     m_folder = folder;
     m_filter->SetFolder(m_folder);
     m_model->setRootPath(m_folder);

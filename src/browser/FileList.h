@@ -29,6 +29,8 @@ public:
     explicit TFileList(QWidget* parent = nullptr);
 
     void SetFolder(const QString& path);
+    // Reads the folder anew: sizes and dates of files changed in place, keeping the selection.
+    void Refresh();
     QString Folder() const { return m_folder; }
 
     // Asked for every entry the list is about to show; false keeps it out.
@@ -53,6 +55,8 @@ signals:
     void FolderLoaded(const QString& path);
 
 private:
+    QFileSystemModel* NewModel();
+    void Reselect();
     QModelIndex RootIndex() const;
     QSize SmallIconGrid() const;
     void ApplyRoot();
@@ -64,5 +68,6 @@ private:
     QTreeView* m_detailsView;
     QStackedLayout* m_stack;
     QString m_folder;
+    QStringList m_reselect; // chosen before a refresh, chosen again once the folder is read
     TFileListStyle m_style = TFileListStyle::Details;
 };

@@ -11,6 +11,12 @@ TFileListFilter::TFileListFilter(QFileSystemModel* source, QObject* parent)
     setDynamicSortFilter(true);
 }
 
+void TFileListFilter::SetFileSystem(QFileSystemModel* source)
+{
+    m_source = source;
+    setSourceModel(source);
+}
+
 void TFileListFilter::SetFolder(const QString& path)
 {
     m_folder = path;

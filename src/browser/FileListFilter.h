@@ -20,6 +20,7 @@ public:
     void SetFolder(const QString& path);
     void SetAdmit(TAdmit admit);
     QFileSystemModel* FileSystem() const { return m_source; }
+    void SetFileSystem(QFileSystemModel* source);
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;

@@ -41,7 +41,8 @@ TLogForm::TLogForm(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_log);
     layout->addLayout(buttons);
-    setFixedSize(560, 360);
+    // Wide enough for a server reply with its message id on one line.
+    setFixedSize(720, 400);
 }
 
 void TLogForm::Attach(const TSessionLog& log)

@@ -413,6 +413,14 @@ void TMainForm::SetGroupModel(TGroupListModel* model)
 {
     m_groupModel = model;
     m_groupList->setModel(model);
+    // The Groups menu's shortcuts (Ctrl+S, Ctrl+N) must work without opening the menu first,
+    // so its items follow the pane as it changes, not only when the menu opens.
+    if (model) {
+        connect(m_groupList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &TMainForm::GroupsMenuClick, Qt::UniqueConnection);
+        connect(model, &QAbstractItemModel::modelReset, this, &TMainForm::GroupsMenuClick,
+                Qt::UniqueConnection);
+    }
     QHeaderView* header = m_groupList->header();
     if (header->count() >= 2) {
         header->resizeSection(0, 400);
@@ -1162,4 +1170,5 @@ void TMainForm::ViewRefreshItemClick()
 {
     SetProcName("ViewRefreshItemClick");
     m_driveTree->Refresh();
+    m_fileList->Refresh();
 }

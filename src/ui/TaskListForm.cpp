@@ -18,6 +18,10 @@ TTaskListForm::TTaskListForm(QWidget* parent) : QDialog(parent)
     m_taskView->setHeaderHidden(true);
     m_taskView->setColumnCount(1);
     m_taskView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Paths and subject lines are long: scroll sideways instead of cutting them off.
+    m_taskView->header()->setStretchLastSection(false);
+    m_taskView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_taskView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OkButton"));
@@ -30,7 +34,7 @@ TTaskListForm::TTaskListForm(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_taskView);
     layout->addLayout(buttons);
-    setFixedSize(460, 340);
+    setFixedSize(560, 360);
 }
 
 void TTaskListForm::AddTask(const QString& caption, const QStringList& children)

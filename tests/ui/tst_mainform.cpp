@@ -23,12 +23,16 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QScrollBar>
+#include <QSortFilterProxyModel>
 #include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -77,6 +81,7 @@ private slots:
     void fileListAdmitsRegularFilesOnly();
     void folderTreeFindsNearestFolderAndKeepsItOnRefresh();
     void selectionSurvivesViewChange();
+    void refreshRereadsFilesChangedInPlace();
     void profilesListAndExit();
     void autoStartMarkFollowsProgram();
     void busyCursorIsBalanced();
@@ -305,6 +310,32 @@ void TestMainForm::folderTreeFindsNearestFolderAndKeepsItOnRefresh()
     QCOMPARE(m_form->FolderPath(), folder + QStringLiteral("/new"));
 }
 
+void TestMainForm::refreshRereadsFilesChangedInPlace()
+{
+    ShowFolderWithFiles({QStringLiteral("grows.bin"), QStringLiteral("same.bin")});
+    const QString grows = m_dir->filePath(QStringLiteral("files/grows.bin"));
+    auto shownSize = [this, &grows] {
+        auto* filter =
+            qobject_cast<QSortFilterProxyModel*>(m_form->FileList()->CurrentView()->model());
+        auto* files = qobject_cast<QFileSystemModel*>(filter->sourceModel());
+        return files->size(files->index(grows));
+    };
+    const qint64 before = shownSize();
+    QCOMPARE(before, qint64(QFileInfo(grows).size()));
+    m_form->FileList()->SelectFiles({grows});
+
+    // Written to after it was listed, as a download or a copy still running would.
+    {
+        QFile file(grows);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write(QByteArray(5000, 'x'));
+    }
+    m_form->ViewRefreshItemClick();
+    QTRY_COMPARE(shownSize(), before + 5000);
+    QTRY_COMPARE(m_form->FileList()->ItemCount(), 2);
+    QTRY_COMPARE(m_form->SelectedFiles(), QStringList({grows}));
+}
+
 void TestMainForm::selectionSurvivesViewChange()
 {
     ShowFolderWithFiles({QStringLiteral("one.bin"), QStringLiteral("two.bin")});
@@ -530,6 +561,13 @@ void TestMainForm::taskListKeepsTreeWhileHidden()
     QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Upload a.bin"));
     QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
     QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("Disconnect"));
+
+    // A line wider than the window is scrolled to, not cut off.
+    const QString longPath = QStringLiteral("/home/user/") + QString(300, u'x') + ".bin";
+    m_form->TaskViewAdd(QStringLiteral("Upload"), {longPath});
+    tree->expandAll();
+    QTRY_VERIFY(tree->horizontalScrollBar()->maximum() > 0);
+    QVERIFY(tree->columnWidth(0) >= tree->fontMetrics().horizontalAdvance(longPath));
 
     m_form->TaskViewRemoveFirst();
     QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Disconnect"));

@@ -31,6 +31,7 @@ class TestProgram : public QObject
     Q_OBJECT
 private slots:
     void downloadFillsGroupPaneAndSubscribeMovesGroups();
+    void groupShortcutsWorkBeforeMenuOpens();
 };
 
 void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
@@ -144,6 +145,41 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
     logic.ProfilesComboBoxChange(QStringLiteral("Default"));
     QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel v2: Default Profile"));
     QCOMPARE(rows->rowCount(), int(groups.ShownList().size()));
+
+    form.close();
+    logic.FormDestroy();
+    qunsetenv("QUORVEL_HOME");
+}
+
+void TestProgram::groupShortcutsWorkBeforeMenuOpens()
+{
+    QTemporaryDir home;
+    qputenv("QUORVEL_HOME", home.path().toUtf8());
+    TFakeClock clock;
+    TSettingsStore store(home.filePath(QStringLiteral("settings.ini")));
+    TMainForm form;
+    TQuorvelApp logic(form, store, clock);
+    TProgramWiring wiring(form, logic);
+    logic.FormCreate({});
+    form.show();
+    logic.FormShow();
+    logic.InstallIdleHook();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    TNewsrcStore& groups = logic.Newsrc();
+    QCOMPARE(groups.SubList.size(), size_t(1));
+    QAction* subscribe = form.Command(QStringLiteral("GroupsSubscribeItem"));
+    QVERIFY(!subscribe->isEnabled());
+
+    // Choosing a group readies Ctrl+S at once; the menu is never opened.
+    form.GroupPaneSelectRows({0}, true);
+    QVERIFY(subscribe->isEnabled());
+    QCOMPARE(subscribe->text(), QStringLiteral("&Unsubscribe"));
+    form.GroupList()->setFocus();
+    QTest::keyClick(form.GroupList(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(groups.SubList.size(), size_t(0));
+    QCOMPARE(groups.UnsubList.size(), size_t(1));
+    // Nothing is chosen in the emptied pane, so the shortcut rests again.
+    QVERIFY(!subscribe->isEnabled());
 
     form.close();
     logic.FormDestroy();
