@@ -56,9 +56,9 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     dropReadAhead();
     m_runner.SetStatus(QStringLiteral("Composing article"));
 
-    const TSubjectSpec spec = SubjectSpec(task);
+    const TSubjectSpec subjectSpec = SubjectSpec(task);
     m_lines = std::make_unique<TUploadLines>();
-    if (!m_lines->Open(IncludeLines(task), spec.Path, TNewsArticle::NeedsEncoding(spec.Path),
+    if (!m_lines->Open(IncludeLines(task), subjectSpec.Path, TNewsArticle::NeedsEncoding(subjectSpec.Path),
                        ExistingSignature(task))) {
         failTask(m_lines->ErrorText());
         return;
@@ -207,11 +207,11 @@ void TMultiPartPoster::dropReadAhead()
 
 void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
 {
-    const TSubjectSpec spec = SubjectSpec(m_task);
+    const TSubjectSpec subjectSpec = SubjectSpec(m_task);
     m_article.Clear();
     m_state.CurrentProcName = QStringLiteral("BuildSubjectLine");
     const QString subject =
-        TSubjectLine::BuildSubjectLine(spec.Template, spec.Subject, spec.Path, part, total);
+        TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject, subjectSpec.Path, part, total);
     m_state.CurrentProcName = QStringLiteral("DoMultiPart");
     m_article.Subject = subject;
     m_article.AddHeader(QStringLiteral("Subject: ") + subject);

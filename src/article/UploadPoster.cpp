@@ -64,10 +64,10 @@ void TUploadPoster::postSingleArticle(const TTask& task)
         m_article.AddHeader(QStringLiteral("Reply-To: ") + task.Text3);
     if (!task.Text4.isEmpty())
         m_article.AddHeader(QStringLiteral("Organization: ") + task.Text4);
-    const TSubjectSpec spec = SubjectSpec(task);
+    const TSubjectSpec subjectSpec = SubjectSpec(task);
     m_state.CurrentProcName = QStringLiteral("BuildSubjectLine");
     m_article.Subject =
-        TSubjectLine::BuildSubjectLine(spec.Template, spec.Subject, spec.Path, 1, 1);
+        TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject, subjectSpec.Path, 1, 1);
     m_state.CurrentProcName = QStringLiteral("PostFile");
     m_article.Newsgroups = task.Text6;
     m_article.SignatureFile = ExistingSignature(task);

@@ -11,11 +11,11 @@ namespace UploadTaskFields {
 TSubjectSpec SubjectSpec(const TTask& task)
 {
     const QStringList values = CommaText::Read(task.Text5);
-    TSubjectSpec spec{values.value(0), values.value(1), values.value(2)};
+    TSubjectSpec subjectSpec{values.value(0), values.value(1), values.value(2)};
     // A hand-edited task file may lose the path here; the file to post is still known.
-    if (spec.Path.isEmpty())
-        spec.Path = task.Text1;
-    return spec;
+    if (subjectSpec.Path.isEmpty())
+        subjectSpec.Path = task.Text1;
+    return subjectSpec;
 }
 
 TLogin SplitLogin(const QString& field)

@@ -44,12 +44,12 @@ bool isGlobal(const QString& name)
 const TCommandSpec* matchCommand(const QStringList& words, int* used)
 {
     const TCommandSpec* best = nullptr;
-    for (const TCommandSpec& spec : CommandSpecs()) {
-        const QStringList parts = spec.Name.split(u' ');
+    for (const TCommandSpec& subjectSpec : CommandSpecs()) {
+        const QStringList parts = subjectSpec.Name.split(u' ');
         if (parts.size() > words.size() || words.mid(0, parts.size()) != parts)
             continue;
         if (!best || parts.size() > *used) {
-            best = &spec;
+            best = &subjectSpec;
             *used = int(parts.size());
         }
     }
@@ -64,13 +64,13 @@ TParseOutcome fail(const QString& text)
     return out;
 }
 
-QString argumentCountError(const TCommandSpec& spec, int count)
+QString argumentCountError(const TCommandSpec& subjectSpec, int count)
 {
-    if (count < spec.MinArguments)
-        return QStringLiteral("'%1' needs %2").arg(spec.Name, spec.Arguments);
-    return spec.Arguments.isEmpty()
-               ? QStringLiteral("'%1' takes no arguments").arg(spec.Name)
-               : QStringLiteral("'%1' takes %2 only").arg(spec.Name, spec.Arguments);
+    if (count < subjectSpec.MinArguments)
+        return QStringLiteral("'%1' needs %2").arg(subjectSpec.Name, subjectSpec.Arguments);
+    return subjectSpec.Arguments.isEmpty()
+               ? QStringLiteral("'%1' takes no arguments").arg(subjectSpec.Name)
+               : QStringLiteral("'%1' takes %2 only").arg(subjectSpec.Name, subjectSpec.Arguments);
 }
 
 } // namespace
@@ -136,14 +136,14 @@ TParseOutcome TCommandLine::Parse(const QStringList& args)
         return fail(QStringLiteral("no command given"));
 
     int used = 0;
-    const TCommandSpec* spec = matchCommand(words, &used);
-    if (!spec)
+    const TCommandSpec* subjectSpec = matchCommand(words, &used);
+    if (!subjectSpec)
         return fail(QStringLiteral("unknown command '%1'").arg(words.mid(0, 2).join(u' ')));
-    req.Command = spec->Name;
+    req.Command = subjectSpec->Name;
     req.Arguments = words.mid(used);
     const int count = int(req.Arguments.size());
-    if (count < spec->MinArguments || (spec->MaxArguments >= 0 && count > spec->MaxArguments))
-        return fail(argumentCountError(*spec, count));
+    if (count < subjectSpec->MinArguments || (subjectSpec->MaxArguments >= 0 && count > subjectSpec->MaxArguments))
+        return fail(argumentCountError(*subjectSpec, count));
 
     for (const auto& [name, value] : options) {
         if (name == QLatin1String("profile"))
@@ -152,10 +152,10 @@ TParseOutcome TCommandLine::Parse(const QStringList& args)
             req.AssumeYes = true;
         else if (name == QLatin1String("verbose"))
             req.Verbose = true;
-        else if (isGlobal(name) || spec->FindOption(name))
+        else if (isGlobal(name) || subjectSpec->FindOption(name))
             req.Options.insert(name, value);
         else
-            return fail(QStringLiteral("'%1' has no option '--%2'").arg(spec->Name, name));
+            return fail(QStringLiteral("'%1' has no option '--%2'").arg(subjectSpec->Name, name));
     }
     if (req.Profile.trimmed().isEmpty())
         return fail(QStringLiteral("the profile name is empty"));
