@@ -77,8 +77,8 @@ int plainList(quint16 port)
     }
     data.clear();
     const char command[] = "LIST\r\n";
-    if (::write(fd, command, sizeof command - 1) != ssize_t(sizeof command - 1)
-        || !readUntil("\r\n.\r\n")) {
+    if (::write(fd, command, sizeof command - 1) != ssize_t(sizeof command - 1) ||
+        !readUntil("\r\n.\r\n")) {
         ::close(fd);
         return -1;
     }
@@ -173,8 +173,8 @@ int main(int argc, char** argv)
     }
     const qsizetype shown = program.Store.UnsubList.size();
     if (peerLines <= 0 || shown != peerLines || program.View.GroupCount != shown) {
-        fprintf(stderr, "mismatch: peer read %d groups, Quorvel shows %lld (pane %d)\n",
-                peerLines, qlonglong(shown), program.View.GroupCount);
+        fprintf(stderr, "mismatch: peer read %d groups, Quorvel shows %lld (pane %d)\n", peerLines,
+                qlonglong(shown), program.View.GroupCount);
         return 1;
     }
     {

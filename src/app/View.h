@@ -73,8 +73,8 @@ public:
     // Status and progress.
     virtual void SetStatusText(const QString& text) = 0; // the "What's happening" field
     virtual QString StatusText() const = 0;
-    virtual void SetProgress(int percent) = 0;           // 0..100
-    virtual void SetBusy(bool busy) = 0;                 // hourglass cursor
+    virtual void SetProgress(int percent) = 0; // 0..100
+    virtual void SetBusy(bool busy) = 0;       // hourglass cursor
     virtual void SetActionEnabled(TViewAction action, bool enabled) = 0;
     virtual void ShowSplashStatus(const QString& text) = 0;
     // Called at every idle moment: enables commands and fills the status bar panels

@@ -58,8 +58,8 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
 
     const TSubjectSpec subjectSpec = SubjectSpec(task);
     m_lines = std::make_unique<TUploadLines>();
-    if (!m_lines->Open(IncludeLines(task), subjectSpec.Path, TNewsArticle::NeedsEncoding(subjectSpec.Path),
-                       ExistingSignature(task))) {
+    if (!m_lines->Open(IncludeLines(task), subjectSpec.Path,
+                       TNewsArticle::NeedsEncoding(subjectSpec.Path), ExistingSignature(task))) {
         failTask(m_lines->ErrorText());
         return;
     }
@@ -210,8 +210,8 @@ void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
     const TSubjectSpec subjectSpec = SubjectSpec(m_task);
     m_article.Clear();
     m_state.CurrentProcName = QStringLiteral("BuildSubjectLine");
-    const QString subject =
-        TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject, subjectSpec.Path, part, total);
+    const QString subject = TSubjectLine::BuildSubjectLine(
+        subjectSpec.Template, subjectSpec.Subject, subjectSpec.Path, part, total);
     m_state.CurrentProcName = QStringLiteral("DoMultiPart");
     m_article.Subject = subject;
     m_article.AddHeader(QStringLiteral("Subject: ") + subject);

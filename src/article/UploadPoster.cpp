@@ -66,8 +66,8 @@ void TUploadPoster::postSingleArticle(const TTask& task)
         m_article.AddHeader(QStringLiteral("Organization: ") + task.Text4);
     const TSubjectSpec subjectSpec = SubjectSpec(task);
     m_state.CurrentProcName = QStringLiteral("BuildSubjectLine");
-    m_article.Subject =
-        TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject, subjectSpec.Path, 1, 1);
+    m_article.Subject = TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject,
+                                                       subjectSpec.Path, 1, 1);
     m_state.CurrentProcName = QStringLiteral("PostFile");
     m_article.Newsgroups = task.Text6;
     m_article.SignatureFile = ExistingSignature(task);

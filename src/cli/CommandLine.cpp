@@ -142,7 +142,8 @@ TParseOutcome TCommandLine::Parse(const QStringList& args)
     req.Command = subjectSpec->Name;
     req.Arguments = words.mid(used);
     const int count = int(req.Arguments.size());
-    if (count < subjectSpec->MinArguments || (subjectSpec->MaxArguments >= 0 && count > subjectSpec->MaxArguments))
+    if (count < subjectSpec->MinArguments ||
+        (subjectSpec->MaxArguments >= 0 && count > subjectSpec->MaxArguments))
         return fail(argumentCountError(*subjectSpec, count));
 
     for (const auto& [name, value] : options) {

@@ -59,7 +59,8 @@ QString TScriptedView::AskOpenFile(const QString& caption, const QString& filter
 
 std::optional<TFindAnswer> TScriptedView::AskFindGroup(const QString& text, TFindMode mode)
 {
-    const QString modeText = mode == TFindMode::All ? QStringLiteral("All") : QStringLiteral("First");
+    const QString modeText =
+        mode == TFindMode::All ? QStringLiteral("All") : QStringLiteral("First");
     Calls << QStringLiteral("Find: %1|%2").arg(text, modeText);
     return takeAnswer(FindAnswers, QStringLiteral("find group"));
 }
