@@ -156,23 +156,3 @@ bool TFileLineSource::AppendNext(TByteLines& lines)
     return true;
 }
 
-bool TFileLineSource::NextString(QString& line)
-{
-    if (!m_encode || m_index == 0) {
-        QByteArray bytes;
-        if (!Next(bytes))
-            return false;
-        line = QString::fromUtf8(bytes);
-        return true;
-    }
-    if (!m_errorText.isEmpty() || m_index >= m_lineCount)
-        return false;
-    // Encoded lines are ASCII: they go into the string without a byte array in between.
-    char out[LineChars + 1];
-    const char* start = nullptr;
-    int chars = 0;
-    if (!nextEncodedLine(out, start, chars))
-        return false;
-    line = QString::fromLatin1(start, chars);
-    return true;
-}

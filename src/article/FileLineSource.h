@@ -22,9 +22,6 @@ public:
     bool Next(QByteArray& line);
     // Appends the next line to lines; an encoded line goes there without a byte array.
     bool AppendNext(TByteLines& lines);
-    // The same line as a string: for an encoded file without the byte copy; a text file's
-    // line is taken as UTF-8.
-    bool NextString(QString& line);
     const QString& ErrorText() const { return m_errorText; }
     bool Encoded() const { return m_encode; }
     qint64 LinesGiven() const { return m_index; }
