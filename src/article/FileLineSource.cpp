@@ -155,4 +155,3 @@ bool TFileLineSource::AppendNext(TByteLines& lines)
     lines.Append(start, chars);
     return true;
 }
-
