@@ -56,19 +56,27 @@ def main():
     if not reply().startswith(b"200"):
         sys.exit("no posting allowed")
     body_bytes = 0
+    post = send = wait = 0.0
     start = time.monotonic()
     for article in articles:
+        t0 = time.monotonic()
         sock.sendall(b"POST\r\n")
         if not reply().startswith(b"340"):
             sys.exit("POST refused")
+        t1 = time.monotonic()
         sock.sendall(article)
+        t2 = time.monotonic()
         answer = reply()
+        t3 = time.monotonic()
+        post, send, wait = post + t1 - t0, send + t2 - t1, wait + t3 - t2
         if not answer.startswith(b"240"):
             sys.exit("article refused: " + answer.decode(errors="replace"))
         body_bytes += len(article)
     seconds = time.monotonic() - start
     sock.sendall(b"QUIT\r\n")
     print("%.6f %d %d" % (seconds, len(articles), body_bytes))
+    print("  plain client's time (s): POST to 340 %.2f, sending %.2f, '.' to 240 %.2f"
+          % (post, send, wait), file=sys.stderr)
 
 
 if __name__ == "__main__":

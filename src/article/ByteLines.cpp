@@ -1,25 +1,45 @@
 #include "article/ByteLines.h"
 
+#include "net/WireLine.h"
+
+#include <cstring>
+
 void TByteLines::Append(const char* data, qsizetype size)
 {
-    m_data.append(data, size);
-    m_ends.append(m_data.size());
+    const qsizetype start = m_data.size();
+    m_data.resize(start + size + 2); // grows geometrically; no insert machinery per line
+    char* to = m_data.data() + start;
+    std::memcpy(to, data, size_t(size));
+    to[size] = '\r';
+    to[size + 1] = '\n';
+    m_ends.append(start + size);
+    if (m_wireClean)
+        m_wireClean = WireLine::IsClean(QByteArrayView(data, size));
 }
 
 void TByteLines::Reserve(qsizetype lines, qsizetype bytes)
 {
     m_ends.reserve(lines);
-    m_data.reserve(bytes);
+    m_data.reserve(bytes + 2 * lines);
 }
 
 void TByteLines::Clear()
 {
     m_data.clear();
     m_ends.clear();
+    m_wireClean = true;
 }
 
 QByteArrayView TByteLines::At(qsizetype index) const
 {
-    const qsizetype start = index == 0 ? 0 : m_ends.at(index - 1);
+    const qsizetype start = startOf(index);
     return QByteArrayView(m_data.constData() + start, m_ends.at(index) - start);
+}
+
+QByteArrayView TByteLines::Span(qsizetype first, qsizetype count) const
+{
+    if (count <= 0)
+        return {};
+    const qsizetype start = startOf(first);
+    return QByteArrayView(m_data.constData() + start, m_ends.at(first + count - 1) + 2 - start);
 }

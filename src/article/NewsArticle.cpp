@@ -11,8 +11,6 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
-#include <cstring>
-
 TNewsArticle::TNewsArticle(QObject* parent) : QObject(parent) {}
 
 TNewsArticle::~TNewsArticle() = default;
@@ -201,25 +199,37 @@ bool TNewsArticle::OpenBody()
     return true;
 }
 
-bool TNewsArticle::NextBodyLine(QByteArray& line)
+qint64 TNewsArticle::NextWireLines(qint64 maxLines, QByteArrayView& block)
+{
+    const qsizetype first = m_placed - BodyLines.size();
+    if (!m_open || maxLines <= 0 || first < 0 || first >= RawBodyLines.Size() || !RawBodyLines.WireClean())
+        return 0;
+    const qint64 count = qMin<qint64>(maxLines, RawBodyLines.Size() - first);
+    block = RawBodyLines.Span(first, count);
+    m_placed += count;
+    return count;
+}
+
+bool TNewsArticle::NextBodyLine(QByteArrayView& line)
 {
     if (!m_open)
         return false;
     if (m_placed < BodyLines.size()) {
-        line = BodyLines.at(m_placed++).toUtf8();
+        m_line = BodyLines.at(m_placed++).toUtf8();
+        line = m_line;
         return true;
     }
     if (m_placed < BodyLines.size() + RawBodyLines.Size()) {
-        // Copied into the caller's buffer, which a caller reading line after line reuses.
-        const QByteArrayView raw = RawBodyLines.At(m_placed++ - BodyLines.size());
-        line.resize(raw.size());
-        std::memcpy(line.data(), raw.data(), size_t(raw.size()));
+        // Handed out where it lies: the parts of a series are sent without a copy per line.
+        line = RawBodyLines.At(m_placed++ - BodyLines.size());
         return true;
     }
     while (m_current < m_segments.size()) {
         QString error;
-        if (m_segments[m_current]->Next(line, error))
+        if (m_segments[m_current]->Next(m_line, error)) {
+            line = m_line;
             return true;
+        }
         if (!error.isEmpty()) {
             ErrorText = error;
             m_open = false;

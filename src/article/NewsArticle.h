@@ -83,15 +83,21 @@ public:
     // false from NextBodyLine an empty ErrorText means the end; false with ErrorText set
     // when the body cannot be read.
     bool OpenBody();
-    // The next body line without line end. False at the end of the body, or on a read
-    // failure (a file that vanished or changed size) with ErrorText set: check ErrorText.
-    bool NextBodyLine(QByteArray& line);
+    // The next body line without line end, valid until the next call or change. False at
+    // the end of the body, or on a read failure (a file that vanished or changed size) with
+    // ErrorText set: check ErrorText.
+    bool NextBodyLine(QByteArrayView& line);
+    // Up to maxLines next body lines at once, already as they go on the wire (each with its
+    // CR LF), when they can be had that way; returns how many lines the block holds, 0 when
+    // the next line must be pulled with NextBodyLine. The block is valid until a change.
+    qint64 NextWireLines(qint64 maxLines, QByteArrayView& block);
 
 private:
     bool composeAttachment(const QString& path, qint64 linesSoFar);
     bool composeSignature();
 
     std::vector<std::unique_ptr<TBodySegment>> m_segments;
+    QByteArray m_line; // the line last pulled, where it is not held elsewhere already
     qsizetype m_placed = 0;
     std::size_t m_current = 0;
     bool m_open = false;

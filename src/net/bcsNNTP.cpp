@@ -7,11 +7,13 @@
 #include "net/PhaseTimer.h"
 #include "net/SockError.h"
 #include "net/TextClient.h"
+#include "net/WireLine.h"
 
 #include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -23,6 +25,8 @@ constexpr qint64 ArticleWriteBuffer = 64 * 1024;
 // Body lines are gathered into batches of about this size: one write into the connection's
 // buffer (and one progress-timer re-arm) per batch instead of per line.
 constexpr qsizetype BodyBatch = 32 * 1024;
+// Lines taken at most at once when they come already in wire form.
+constexpr qint64 WireBlockLines = 256;
 
 // "host:port" (port digits) or a bare host, which gets the NNTP port.
 void splitServer(const QString& server, QString* host, quint16* port)
@@ -52,37 +56,6 @@ bool isDottedDecimal(const QString& host)
             return false;
     }
     return true;
-}
-
-bool hasLineBreak(const char* text, qsizetype size)
-{
-    return std::memchr(text, '\r', size_t(size)) || std::memchr(text, '\n', size_t(size));
-}
-
-// A line break inside one line would split it on the wire, and a "." after it would end the
-// article early: such breaks go out as blanks.
-QByteArray oneLine(QByteArray line)
-{
-    if (hasLineBreak(line.constData(), line.size()))
-        line.replace('\r', ' ').replace('\n', ' ');
-    return line;
-}
-
-// Appends a body line as it goes on the wire: trailing blanks and control characters
-// removed, inner line breaks as blanks, then CR LF.
-void appendBodyLine(QByteArray& out, const QByteArray& line)
-{
-    qsizetype end = line.size();
-    while (end > 0 && quint8(line.at(end - 1)) <= ' ')
-        --end;
-    const qsizetype start = out.size();
-    out.append(line.constData(), end);
-    if (hasLineBreak(line.constData(), end)) {
-        for (char* c = out.data() + start; c < out.data() + out.size(); ++c)
-            if (*c == '\r' || *c == '\n')
-                *c = ' ';
-    }
-    out.append("\r\n", 2);
 }
 
 } // namespace
@@ -349,7 +322,7 @@ void TbcsNNTP::sendCommand(const QString& line, bool logIt, bool awaitReply)
     if (serial != m_connectionSerial || !openSocket())
         return;
     claimOutput();
-    m_out += oneLine(line.toUtf8()) + CrLf;
+    m_out += WireLine::OneLine(line.toUtf8()) + CrLf;
     m_awaitReply = awaitReply;
     m_written = false;
     armTimer(m_postTimeout);
@@ -447,6 +420,7 @@ void TbcsNNTP::startArticle()
     m_headerIndex = 0;
     m_bodyLine = 0;
     m_lastProgress = 0;
+    m_progressDue = 1;
     m_bodyCount = m_article->BodyLineCount();
     m_article->ErrorText.clear();
     if (!m_article->OpenBody()) {
@@ -471,11 +445,11 @@ bool TbcsNNTP::nextArticleLine()
         return false;
     case TSendPhase::Headers:
         if (m_headerIndex < m_article->HeaderCount()) {
-            m_out = oneLine(m_article->GetHeader(m_headerIndex++).toUtf8()) + CrLf;
+            m_out = WireLine::OneLine(m_article->GetHeader(m_headerIndex++).toUtf8()) + CrLf;
             return true;
         }
         // The Newsgroups header always goes last, then the empty line before the body.
-        m_out = "Newsgroups: " + oneLine(m_article->Newsgroups.toUtf8()) + CrLf + CrLf;
+        m_out = "Newsgroups: " + WireLine::OneLine(m_article->Newsgroups.toUtf8()) + CrLf + CrLf;
         m_phase = TSendPhase::Body;
         return true;
     case TSendPhase::Body:
@@ -489,15 +463,28 @@ bool TbcsNNTP::nextArticleLine()
 
 bool TbcsNNTP::nextBodyLine()
 {
-    QByteArray line;
+    QByteArrayView line;
+    m_out.reserve(BodyBatch + 1024);
     while (m_out.size() < BodyBatch) {
-        reportProgress();
-        if (!stillSending())
-            return false; // a progress handler dropped the connection
+        if (m_bodyLine >= m_progressDue) {
+            reportProgress();
+            if (!stillSending())
+                return false; // a progress handler dropped the connection
+        }
+        // Lines already in wire form go in blocks, each ending where the percentage next
+        // goes up, so progress is reported exactly as line by line.
+        QByteArrayView block;
+        const qint64 lines = m_article->NextWireLines(
+            qMin<qint64>(m_progressDue - m_bodyLine, WireBlockLines), block);
+        if (lines > 0) {
+            m_out.append(block.data(), block.size());
+            m_bodyLine += lines;
+            continue;
+        }
         if (!m_article->NextBodyLine(line))
             break;
         ++m_bodyLine;
-        appendBodyLine(m_out, line);
+        WireLine::Append(m_out, line);
     }
     // The end (or a failure) of the body is taken up by the next call, after this batch.
     if (!m_out.isEmpty())
@@ -528,6 +515,10 @@ void TbcsNNTP::reportProgress()
         m_lastProgress = percent;
         emit OnProgress(percent);
     }
+    // The first line count that rounds to the next percentage; nothing is due after 100.
+    m_progressDue = m_lastProgress >= 100
+                        ? std::numeric_limits<qint64>::max()
+                        : (m_bodyCount * (2 * m_lastProgress + 1) + 199) / 200;
 }
 
 void TbcsNNTP::abortArticle(const QString& message)

@@ -191,4 +191,5 @@ private:
     qint64 m_bodyLine = 0;
     qint64 m_bodyCount = 0;
     int m_lastProgress = 0;
+    qint64 m_progressDue = 0; // the body line at which the percentage next goes up
 };

@@ -66,9 +66,9 @@ QList<QByteArray> TestNewsArticle::streamed(TNewsArticle& article)
         qWarning("OpenBody: %s", qPrintable(article.ErrorText));
         return {"<OpenBody failed>"};
     }
-    QByteArray line;
+    QByteArrayView line;
     while (article.NextBodyLine(line))
-        lines.append(line);
+        lines.append(line.toByteArray());
     if (!article.ErrorText.isEmpty())
         lines.append("<" + article.ErrorText.toUtf8() + ">");
     else if (lines.size() != article.BodyLineCount())
@@ -328,7 +328,7 @@ void TestNewsArticle::changedFileFailsWhileSending()
     article.AddFile(path(name));
     QVERIFY(article.Compose());
     QVERIFY(article.OpenBody());
-    QByteArray line;
+    QByteArrayView line;
     QVERIFY(article.NextBodyLine(line));
     QFile file(path(name));
     QVERIFY(grow ? file.open(QIODevice::Append) && file.write("more\n") == 5
@@ -414,7 +414,7 @@ void TestNewsArticle::placedLinesAlone()
     article.BodyLines = {QStringLiteral("part line"), QString(), QStringLiteral("M...")};
     QCOMPARE(article.BodyLineCount(), 3);
     QCOMPARE(streamed(article), (QList<QByteArray>{"part line", "", "M..."}));
-    QByteArray line;
+    QByteArrayView line;
     QVERIFY(!article.NextBodyLine(line));
     QVERIFY(article.ErrorText.isEmpty());
 }
