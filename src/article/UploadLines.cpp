@@ -1,17 +1,5 @@
 #include "article/UploadLines.h"
 
-namespace {
-
-bool isAscii(const QByteArray& bytes)
-{
-    for (char c : bytes)
-        if (uchar(c) >= 0x80)
-            return false;
-    return true;
-}
-
-} // namespace
-
 bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bool encode,
                         const QString& signaturePath)
 {
@@ -70,30 +58,6 @@ bool TUploadLines::AppendNext(TByteLines& lines)
         }
     }
     ++m_given;
-    return true;
-}
-
-bool TUploadLines::Next(QString& line)
-{
-    const bool fromFile = m_given >= m_include.size();
-    const TFileLineSource& source = currentSource();
-    QByteArray bytes;
-    if (!Next(bytes))
-        return false;
-    if (isAscii(bytes)) {
-        line = QString::fromLatin1(bytes);
-        return true;
-    }
-    line = QString::fromUtf8(bytes);
-    // A string carries the line as UTF-8: a text line in another encoding would arrive with
-    // its bytes replaced. Stop instead of passing on a corrupted line.
-    if (fromFile && line.toUtf8() != bytes) {
-        m_errorText = QStringLiteral("Line %1 of %2 is not UTF-8 text; post the file as "
-                                     "one article (MaxLines 0) to send it unchanged")
-                          .arg(source.LinesGiven())
-                          .arg(&source == &m_file ? m_path : m_signaturePath);
-        return false;
-    }
     return true;
 }
 

@@ -24,8 +24,6 @@ public:
     bool Next(QByteArray& line);
     // Appends the next line to lines, as Next would give it.
     bool AppendNext(TByteLines& lines);
-    // The same as a string; a text line that is not UTF-8 is refused with ErrorText set.
-    bool Next(QString& line);
     const QString& ErrorText() const { return m_errorText; }
 
 private:

@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+
 // Posting upload tasks against the scripted news server: how a file is cut into articles,
 // what each article carries, and how a refusal, a lost connection or a vanished file ends
 // the task without losing the queue.
@@ -100,6 +102,27 @@ void TestMultiPart::binarySeriesIsTheWholeFileEncoding()
     QCOMPARE(joined, whole.BodyLines);
     QVERIFY(joined.contains(whole.BodyLines.at(whole.BodyLines.size() - 3)));
     QVERIFY(whole.BodyLines.at(whole.BodyLines.size() - 3).startsWith(".."));
+
+    // The encoded lines go out in blocks, yet progress still climbs one per cent at a time
+    // through a part of 300 lines, and returns to 0 between parts.
+    QList<QList<int>> perPart;
+    int previous = 0;
+    for (int percent : f.view.Progress) {
+        if (percent != 0 && previous == 0)
+            perPart.append(QList<int>());
+        if (percent != 0)
+            perPart.last() << percent;
+        previous = percent;
+    }
+    QCOMPARE(f.view.Progress.last(), 0);
+    QCOMPARE(perPart.size(), parts);
+    QList<int> everyPercent;
+    for (int i = 1; i <= 100; ++i)
+        everyPercent << i;
+    for (qsizetype k = 0; k + 1 < parts; ++k)
+        QCOMPARE(perPart[k], everyPercent);
+    QVERIFY(std::is_sorted(perPart.last().begin(), perPart.last().end()));
+    QCOMPARE(perPart.last().last(), 100);
 }
 
 void TestMultiPart::textSeriesKeepsItsBytes()

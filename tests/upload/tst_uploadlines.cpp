@@ -23,7 +23,6 @@ private slots:
     void textLines_data();
     void textLines();
     void textLineEndAcrossBlocks();
-    void textMustBeUtf8();
     void catalogLine_data();
     void catalogLine();
     void catalogFile();
@@ -156,20 +155,6 @@ void TestUploadLines::textLineEndAcrossBlocks()
     QVERIFY(source.Next(line));
     QCOMPARE(line, QByteArray("b"));
     QVERIFY(!source.Next(line));
-}
-
-void TestUploadLines::textMustBeUtf8()
-{
-    // UTF-8 passes through; a Latin-1 byte would be replaced on the wire, so it stops.
-    const QString path = write("mixed.txt", "ok\r\ncaf\xC3\xA9\r\ncaf\xE9\r\n");
-    TUploadLines lines;
-    QVERIFY(lines.Open({}, path, false, QString()));
-    QString line;
-    QVERIFY(lines.Next(line));
-    QVERIFY(lines.Next(line));
-    QCOMPARE(line, QStringLiteral("caf\u00E9"));
-    QVERIFY(!lines.Next(line));
-    QVERIFY2(lines.ErrorText().startsWith("Line 3 of " + path), qPrintable(lines.ErrorText()));
 }
 
 void TestUploadLines::catalogLine_data()
