@@ -9,7 +9,8 @@ void TByteLines::Append(const char* data, qsizetype size)
     const qsizetype start = m_data.size();
     m_data.resize(start + size + 2); // grows geometrically; no insert machinery per line
     char* to = m_data.data() + start;
-    std::memcpy(to, data, size_t(size));
+    if (size > 0) // an empty line may come with no data pointer at all
+        std::memcpy(to, data, size_t(size));
     to[size] = '\r';
     to[size + 1] = '\n';
     m_ends.append(start + size);

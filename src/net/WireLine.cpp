@@ -6,7 +6,8 @@ namespace {
 
 bool hasLineBreak(const char* text, qsizetype size)
 {
-    return std::memchr(text, '\r', size_t(size)) || std::memchr(text, '\n', size_t(size));
+    return size > 0 &&
+           (std::memchr(text, '\r', size_t(size)) || std::memchr(text, '\n', size_t(size)));
 }
 
 void blankLineBreaks(char* text, qsizetype size)
@@ -40,7 +41,8 @@ void Append(QByteArray& out, QByteArrayView line)
     // Within the reserved capacity this only moves the end: no allocation per line.
     out.resize(start + end + 2);
     char* to = out.data() + start;
-    std::memcpy(to, line.data(), size_t(end));
+    if (end > 0) // an empty view may carry no data pointer at all
+        std::memcpy(to, line.data(), size_t(end));
     if (hasLineBreak(to, end))
         blankLineBreaks(to, end);
     to[end] = '\r';
