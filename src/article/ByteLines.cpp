@@ -18,6 +18,20 @@ void TByteLines::Append(const char* data, qsizetype size)
         m_wireClean = WireLine::IsClean(QByteArrayView(data, size));
 }
 
+void TByteLines::AppendFixed(qsizetype count, qsizetype length, qsizetype slack,
+                             const std::function<void(char*)>& write)
+{
+    if (count <= 0)
+        return;
+    const qsizetype start = m_data.size();
+    const qsizetype stride = length + 2;
+    m_data.resize(start + count * stride + slack);
+    write(m_data.data() + start);
+    m_data.resize(start + count * stride);
+    for (qsizetype k = 0, end = start + length; k < count; ++k, end += stride)
+        m_ends.append(end);
+}
+
 void TByteLines::Reserve(qsizetype lines, qsizetype bytes)
 {
     m_ends.reserve(lines);

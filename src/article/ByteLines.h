@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <functional>
+
 // Lines of bytes kept end to end in one buffer, each followed by CR LF: a part of several
 // thousand lines costs two allocations instead of one per line, and while every line is
 // clean for the wire the buffer already is the body as it goes out.
@@ -12,6 +14,11 @@ class TByteLines
 public:
     void Append(const char* data, qsizetype size);
     void Append(const QByteArray& line) { Append(line.constData(), line.size()); }
+    // Appends count lines of exactly length bytes each, which write fills in place: it gets
+    // the room for them, each followed by CR LF, and slack bytes more that it may scribble
+    // on. Only for lines known to be clean for the wire.
+    void AppendFixed(qsizetype count, qsizetype length, qsizetype slack,
+                     const std::function<void(char*)>& write);
     // Room for that many lines of about that many bytes in all (line ends not counted).
     void Reserve(qsizetype lines, qsizetype bytes);
     void Clear();

@@ -9,7 +9,9 @@
 namespace {
 
 constexpr int LineBytes = 45;
-constexpr int LineChars = 64; // room for the longest encoded line (61 characters)
+constexpr int FullLineChars = 61;
+constexpr int LineChars = 64;    // room for the longest encoded line
+constexpr int EncoderSlack = 16; // what the bulk encoder may write past its lines
 constexpr qint64 BlockBytes = LineBytes * 4096;
 
 void addDot(QByteArray& line)
@@ -134,6 +136,27 @@ bool TFileLineSource::encodedLine(char* out, int& chars)
     chars = int(qstrlen(text));
     memcpy(out, text, size_t(chars));
     return true;
+}
+
+qint64 TFileLineSource::AppendFullLines(TByteLines& lines, qint64 max)
+{
+    const qint64 fullLines = m_size / LineBytes;
+    if (!m_encode || !m_errorText.isEmpty() || m_index < 1 || m_index > fullLines || max <= 0)
+        return 0;
+    if (m_blockPos >= m_block.size() && !readBlock())
+        return -1;
+    const qint64 count =
+        qMin(qMin(max, fullLines - m_index + 1), qint64(m_block.size() - m_blockPos) / LineBytes);
+    const auto* in = reinterpret_cast<const uchar*>(m_block.constData() + m_blockPos);
+    // A full uu line is "M" and sixty characters from "!" to "`": nothing the dot rule or
+    // the wire would change.
+    lines.AppendFixed(count, FullLineChars, EncoderSlack, [&](char* to) {
+        LineCodec::EncodeFullLines(LineCodec::Kind::uu, in, count, to, "\r\n", 2);
+    });
+    m_blockPos += count * LineBytes;
+    m_consumed += count * LineBytes;
+    m_index += count;
+    return count;
 }
 
 bool TFileLineSource::AppendNext(TByteLines& lines)

@@ -22,6 +22,10 @@ public:
     bool Next(QByteArray& line);
     // Appends the next line to lines; an encoded line goes there without a byte array.
     bool AppendNext(TByteLines& lines);
+    // Appends up to max of the encoded file's full lines at once, encoded straight into
+    // lines. Returns how many (0 where the next line is not a full encoded line: the begin
+    // line, the last lines, a text file), or -1 on a read failure with ErrorText set.
+    qint64 AppendFullLines(TByteLines& lines, qint64 max);
     const QString& ErrorText() const { return m_errorText; }
     bool Encoded() const { return m_encode; }
     qint64 LinesGiven() const { return m_index; }

@@ -164,11 +164,7 @@ bool TMultiPartPoster::fillBody(qint64 lines)
 
 bool TMultiPartPoster::readLines(qint64 lines, TByteLines& body)
 {
-    for (qint64 i = 0; i < lines; ++i) {
-        if (!m_lines->AppendNext(body))
-            return false;
-    }
-    return true;
+    return m_lines->AppendLines(body, lines);
 }
 
 void TMultiPartPoster::readAhead()

@@ -202,7 +202,8 @@ bool TNewsArticle::OpenBody()
 qint64 TNewsArticle::NextWireLines(qint64 maxLines, QByteArrayView& block)
 {
     const qsizetype first = m_placed - BodyLines.size();
-    if (!m_open || maxLines <= 0 || first < 0 || first >= RawBodyLines.Size() || !RawBodyLines.WireClean())
+    if (!m_open || maxLines <= 0 || first < 0 || first >= RawBodyLines.Size() ||
+        !RawBodyLines.WireClean())
         return 0;
     const qint64 count = qMin<qint64>(maxLines, RawBodyLines.Size() - first);
     block = RawBodyLines.Span(first, count);

@@ -44,7 +44,26 @@ bool TUploadLines::Next(QByteArray& line)
     return true;
 }
 
-bool TUploadLines::AppendNext(TByteLines& lines)
+bool TUploadLines::AppendLines(TByteLines& lines, qint64 count)
+{
+    while (count > 0) {
+        const qint64 bulk = m_given >= m_include.size() && m_errorText.isEmpty()
+                                ? currentSource().AppendFullLines(lines, count)
+                                : 0;
+        if (bulk < 0) {
+            m_errorText = currentSource().ErrorText();
+            return false;
+        }
+        if (bulk == 0 && !appendNext(lines))
+            return false;
+        const qint64 done = bulk > 0 ? bulk : 1;
+        m_given += bulk;
+        count -= done;
+    }
+    return true;
+}
+
+bool TUploadLines::appendNext(TByteLines& lines)
 {
     if (!m_errorText.isEmpty() || m_given >= Count())
         return false;

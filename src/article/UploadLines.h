@@ -22,11 +22,13 @@ public:
     // The next line as it goes on the wire: false at the end, or on a failure with ErrorText
     // set. Text lines keep their bytes, whatever their encoding.
     bool Next(QByteArray& line);
-    // Appends the next line to lines, as Next would give it.
-    bool AppendNext(TByteLines& lines);
+    // Appends the next count lines to lines, as Next would give them; full encoded lines
+    // go in bulk.
+    bool AppendLines(TByteLines& lines, qint64 count);
     const QString& ErrorText() const { return m_errorText; }
 
 private:
+    bool appendNext(TByteLines& lines);
     TFileLineSource& currentSource();
 
     QByteArrayList m_include;
