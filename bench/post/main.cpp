@@ -105,6 +105,8 @@ TResult postWithProgram(const QString& server, const QString& path, int maxLines
     state.SetProfile("Default");
     TSessionLog session(TClock::System());
     TLogger logger(session, TClock::System());
+    // As in the program: every line the news client logs goes to the log file as well.
+    logger.SetFileName(home.filePath("quorvel.log"));
     TTaskList list(view);
     TTaskFile file(state, list, logger, view);
     TNewsArticle article;
@@ -125,6 +127,9 @@ TResult postWithProgram(const QString& server, const QString& path, int maxLines
     t.PostTimeout = 60;
     t.MaxLines = maxLines;
     list.Add(t);
+
+    QObject::connect(&client, &TbcsNNTP::OnLogEvent,
+                     [&](const QString& text) { logger.LogIt(text.trimmed()); });
 
     TResult result;
     QElapsedTimer clock;

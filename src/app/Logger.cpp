@@ -5,6 +5,11 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace LogLine {
 
 QString TimeStamp(const QDateTime& when)
@@ -53,17 +58,26 @@ void TLogger::LogIt(const QString& text)
 
 bool TLogger::appendToFile(const QString& line, QString* error) const
 {
-    QFile f(m_fileName);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        *error =
-            QStringLiteral("Cannot write the log file %1: %2").arg(m_fileName, f.errorString());
-        return false;
-    }
+    // Plain system calls: the news client logs several lines per article, and a file object
+    // would add two status queries and a seek to every one of them.
     const QByteArray bytes = line.toUtf8() + "\r\n";
-    if (f.write(bytes) != bytes.size() || !f.flush()) {
-        *error =
-            QStringLiteral("Cannot write the log file %1: %2").arg(m_fileName, f.errorString());
-        return false;
+    const int fd = ::open(QFile::encodeName(m_fileName).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    int failure = fd < 0 ? errno : 0;
+    for (qsizetype done = 0; failure == 0 && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n == 0)
+            failure = EIO;
+        else if (errno != EINTR)
+            failure = errno;
     }
-    return true;
+    if (fd >= 0 && ::close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0)
+        return true;
+    *error = QStringLiteral("Cannot write the log file %1: %2")
+                 .arg(m_fileName, QString::fromLocal8Bit(std::strerror(failure)));
+    return false;
 }

@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QFileInfo>
 #include <QTest>
+
+#include <cerrno>
+#include <cstring>
 
 class TestLogs : public QObject
 {
@@ -17,6 +21,7 @@ private slots:
     void appendsAcrossRuns();
     void sessionLogFile();
     void unwritableLogToldOnce();
+    void fullDiskIsReported();
 };
 
 void TestLogs::lineFormat_data()
@@ -93,6 +98,23 @@ void TestLogs::unwritableLogToldOnce()
     QCOMPARE(failed.count(), 1);
     QVERIFY(failed.first().first().toString().contains(file));
     QCOMPARE(session.Lines().size(), 3); // nothing lost from the session log
+}
+
+void TestLogs::fullDiskIsReported()
+{
+    // The file opens, but no byte can be written: the reason reaches the user.
+    if (!QFileInfo::exists("/dev/full"))
+        QSKIP("no /dev/full here");
+    TFakeClock clock;
+    TSessionLog session(clock);
+    TLogger logger(session, clock);
+    logger.SetFileName("/dev/full");
+    QSignalSpy failed(&logger, &TLogger::LogFileFailed);
+    logger.LogIt("posted");
+    QCOMPARE(failed.count(), 1);
+    const QString message = failed.first().first().toString();
+    QVERIFY2(message.startsWith("Cannot write the log file /dev/full: "), qPrintable(message));
+    QVERIFY2(message.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(message));
 }
 
 QTEST_GUILESS_MAIN(TestLogs)
