@@ -15,7 +15,7 @@
 namespace {
 // Lines read ahead per turn of the event loop: small enough that the end of the article
 // still being sent is not held up, large enough to keep the turns few.
-constexpr qint64 ReadAheadSlice = 250;
+constexpr qint64 ReadAheadSlice = 1000;
 // Bytes per line to reserve for a part: a full encoded line (61 characters), or a doubled dot.
 constexpr qint64 LineBytesGuess = 62;
 } // namespace
