@@ -244,6 +244,7 @@ int main(int argc, char** argv)
     // Alternate the two clients so that a slower server moment hits both alike; who goes
     // first alternates too, as the server slows down while its spool fills.
     QList<double> peerRates, ourRates, ratios;
+    double peerSeconds = 0, ourSeconds = 0;
     for (int round = 1; round <= o.Rounds; ++round) {
         TResult peer, ours;
         // Each post starts with the spool written out: otherwise whoever posts while the
@@ -271,12 +272,18 @@ int main(int argc, char** argv)
         peerRates << mib / peer.Seconds;
         ourRates << mib / ours.Seconds;
         ratios << peer.Seconds / ours.Seconds;
+        peerSeconds += peer.Seconds;
+        ourSeconds += ours.Seconds;
     }
     const double peerMedian = median(peerRates), ourMedian = median(ourRates);
     std::printf("median: plain client %.1f MiB/s, quorvel %.1f MiB/s, ratio %.2fx (goal >= 0.9x)\n",
                 peerMedian, ourMedian, ourMedian / peerMedian);
     // The server's pace drifts within a run; the ratio of each round's pair is steadier.
     std::printf("median of the rounds' ratios: %.2fx\n", median(ratios));
+    // The same bytes posted by both over all rounds: the throughput of the whole run.
+    std::printf("all rounds together: plain client %.1f MiB/s, quorvel %.1f MiB/s, ratio %.2fx\n",
+                mib * o.Rounds / peerSeconds, mib * o.Rounds / ourSeconds,
+                peerSeconds / ourSeconds);
     std::printf("peak memory (max RSS) of this process: %.1f MiB\n", peakMiB());
     return 0;
 }
