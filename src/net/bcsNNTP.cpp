@@ -516,9 +516,8 @@ void TbcsNNTP::reportProgress()
         emit OnProgress(percent);
     }
     // The first line count that rounds to the next percentage; nothing is due after 100.
-    m_progressDue = m_lastProgress >= 100
-                        ? std::numeric_limits<qint64>::max()
-                        : (m_bodyCount * (2 * m_lastProgress + 1) + 199) / 200;
+    m_progressDue = m_lastProgress >= 100 ? std::numeric_limits<qint64>::max()
+                                          : (m_bodyCount * (2 * m_lastProgress + 1) + 199) / 200;
 }
 
 void TbcsNNTP::abortArticle(const QString& message)
