@@ -748,6 +748,9 @@ void TbcsNNTP::fail(const QString& text)
 
 void TbcsNNTP::log(const QString& text)
 {
-    m_logLines.append(text);
+    // The list exists to be saved to LogFile. Without one nobody reads it, and a long
+    // upload (five lines per article) would only make it grow.
+    if (!m_logFile.isEmpty())
+        m_logLines.append(text);
     emit OnLogEvent(text);
 }

@@ -65,6 +65,7 @@ public:
     const QStringList& Groups() const { return m_groups; }
     int ReplyCode() const { return m_replyCode; }
     const QString& ReplyText() const { return m_replyText; }
+    // The lines logged while LogFile was set.
     const QStringList& LogLines() const { return m_logLines; }
     TClientStatus Status() const { return m_state; }
 

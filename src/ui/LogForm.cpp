@@ -9,6 +9,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <climits>
+
 TLogForm::TLogForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("LogForm"));
@@ -49,6 +51,8 @@ void TLogForm::Attach(const TSessionLog& log)
 {
     disconnect(m_follow);
     m_log->clear();
+    // The window keeps as many lines as the log keeps in memory, no more.
+    m_log->setMaximumBlockCount(int(qMin<qsizetype>(log.MemoryLines(), INT_MAX)));
     for (const QString& line : log.Lines())
         AddLine(line);
     m_follow = connect(&log, &TSessionLog::LineAdded, this, &TLogForm::AddLine);

@@ -22,6 +22,7 @@ private slots:
     void sessionLogFile();
     void unwritableLogToldOnce();
     void fullDiskIsReported();
+    void longSessionKeepsNewestLinesInMemory();
 };
 
 void TestLogs::lineFormat_data()
@@ -115,6 +116,33 @@ void TestLogs::fullDiskIsReported()
     const QString message = failed.first().first().toString();
     QVERIFY2(message.startsWith("Cannot write the log file /dev/full: "), qPrintable(message));
     QVERIFY2(message.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(message));
+}
+
+void TestLogs::longSessionKeepsNewestLinesInMemory()
+{
+    // Older lines leave memory for a temporary file, yet the file written at close holds
+    // every line of the run, in order.
+    QTemporaryDir dir;
+    TFakeClock clock;
+    TSessionLog session(clock);
+    session.SetMemoryLines(10);
+    QStringList all;
+    for (int i = 1; i <= 95; ++i) {
+        session.AddLine(QStringLiteral("line %1").arg(i));
+        all << QStringLiteral("line %1").arg(i);
+        QVERIFY(session.Lines().size() <= 10);
+    }
+    QVERIFY(session.Lines().size() >= 9);
+    QVERIFY(session.Lines().last().endsWith("   line 95"));
+    const QString file = dir.filePath("qvsession.log");
+    QVERIFY(session.SaveToFile(file).isEmpty());
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QStringList saved = QString::fromUtf8(f.readAll()).split("\r\n");
+    QCOMPARE(saved.takeLast(), QString());
+    QCOMPARE(saved.size(), all.size());
+    for (qsizetype i = 0; i < all.size(); ++i)
+        QVERIFY2(saved[i].endsWith("   " + all[i]), qPrintable(saved[i]));
 }
 
 QTEST_GUILESS_MAIN(TestLogs)

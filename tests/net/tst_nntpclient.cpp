@@ -775,6 +775,16 @@ void TestNntpClient::logFileWrittenOnDestruction()
     QCOMPARE(
         file.readAll(),
         QByteArray("200 fake news server ready, posting allowed\r\nLIST\r\n215 list follows\r\n"));
+
+    // Without a log file the lines still go out as events, but none pile up in memory.
+    TRig rig;
+    rig.Server.On("LIST", ListAnswer);
+    QStringList logged;
+    connect(&rig.Client, &TbcsNNTP::OnLogEvent, this, [&](const QString& line) { logged << line; });
+    rig.Client.ListGroups();
+    QVERIFY(rig.Events.WaitFor({"groups done", "error"}));
+    QCOMPARE(logged.size(), 3);
+    QVERIFY(rig.Client.LogLines().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestNntpClient)
