@@ -12,35 +12,14 @@ bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bo
     }
     m_given = 0;
     m_errorText.clear();
-    m_hasSignature = !signaturePath.isEmpty();
-    m_path = path;
-    m_signaturePath = signaturePath;
     if (!m_file.Open(path, encode)) {
         m_errorText = m_file.ErrorText();
         return false;
     }
-    if (m_hasSignature && !m_signature.Open(signaturePath, false)) {
+    if (!signaturePath.isEmpty() && !m_signature.Open(signaturePath, false)) {
         m_errorText = m_signature.ErrorText();
         return false;
     }
-    return true;
-}
-
-bool TUploadLines::Next(QByteArray& line)
-{
-    if (!m_errorText.isEmpty() || m_given >= Count())
-        return false;
-    const qint64 includeCount = m_include.size();
-    if (m_given < includeCount) {
-        line = m_include.at(m_given);
-    } else {
-        TFileLineSource& source = currentSource();
-        if (!source.Next(line)) {
-            m_errorText = source.ErrorText();
-            return false;
-        }
-    }
-    ++m_given;
     return true;
 }
 
@@ -54,11 +33,14 @@ bool TUploadLines::AppendLines(TByteLines& lines, qint64 count)
             m_errorText = currentSource().ErrorText();
             return false;
         }
-        if (bulk == 0 && !appendNext(lines))
+        if (bulk > 0) {
+            m_given += bulk;
+            count -= bulk;
+            continue;
+        }
+        if (!appendNext(lines))
             return false;
-        const qint64 done = bulk > 0 ? bulk : 1;
-        m_given += bulk;
-        count -= done;
+        --count;
     }
     return true;
 }

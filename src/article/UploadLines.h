@@ -19,11 +19,9 @@ public:
               const QString& signaturePath);
     qint64 Count() const { return m_include.size() + m_file.LineCount() + m_signature.LineCount(); }
     qint64 Remaining() const { return Count() - m_given; }
-    // The next line as it goes on the wire: false at the end, or on a failure with ErrorText
-    // set. Text lines keep their bytes, whatever their encoding.
-    bool Next(QByteArray& line);
-    // Appends the next count lines to lines, as Next would give them; full encoded lines
-    // go in bulk.
+    // Appends the next count lines to lines as they go on the wire (text lines keep their
+    // bytes, whatever their encoding); full encoded lines go in bulk. False at the end, or
+    // on a failure with ErrorText set.
     bool AppendLines(TByteLines& lines, qint64 count);
     const QString& ErrorText() const { return m_errorText; }
 
@@ -34,9 +32,6 @@ private:
     QByteArrayList m_include;
     TFileLineSource m_file;
     TFileLineSource m_signature;
-    bool m_hasSignature = false;
-    QString m_path;
-    QString m_signaturePath;
     qint64 m_given = 0;
     QString m_errorText;
 };

@@ -96,10 +96,9 @@ bool TNewsrcFile::Replace(const QByteArray& encodedRecords, QString& error) cons
     return true;
 }
 
-bool TNewsrcFile::Append(const QByteArray& encodedRecords, qint32& firstRecordNo,
-                         QString& error) const
+bool TNewsrcFile::openForUpdate(QFile& file, QString& error) const
 {
-    QFile file(m_path);
+    // Updating in place never creates the file: a missing one means the store was removed.
     if (!file.exists()) {
         error = describe(QStringLiteral("open"), QStringLiteral("The file does not exist"));
         return false;
@@ -108,6 +107,15 @@ bool TNewsrcFile::Append(const QByteArray& encodedRecords, qint32& firstRecordNo
         error = describe(QStringLiteral("open"), file.errorString());
         return false;
     }
+    return true;
+}
+
+bool TNewsrcFile::Append(const QByteArray& encodedRecords, qint32& firstRecordNo,
+                         QString& error) const
+{
+    QFile file(m_path);
+    if (!openForUpdate(file, error))
+        return false;
     const qint64 whole = file.size() / RecordSize * RecordSize;
     // A torn last record would shift every appended record off the record grid.
     if (whole != file.size() && !file.resize(whole)) {
@@ -126,14 +134,8 @@ bool TNewsrcFile::Append(const QByteArray& encodedRecords, qint32& firstRecordNo
 bool TNewsrcFile::patch(const QList<TPatch>& patches, int offset, QString& error) const
 {
     QFile file(m_path);
-    if (!file.exists()) {
-        error = describe(QStringLiteral("open"), QStringLiteral("The file does not exist"));
+    if (!openForUpdate(file, error))
         return false;
-    }
-    if (!file.open(QIODevice::ReadWrite)) {
-        error = describe(QStringLiteral("open"), file.errorString());
-        return false;
-    }
     const qint64 records = file.size() / RecordSize;
     // Never grow the file: a record number past its end means memory and file disagree.
     // Checked before the first write so a refused batch changes nothing.

@@ -8,6 +8,8 @@
 #include <QtGlobal>
 #include <vector>
 
+class QFile;
+
 // One record of the newsrc file as stored: the name's bytes, the count and the state flag.
 struct TNewsrcRecord
 {
@@ -75,6 +77,7 @@ private:
         QByteArray Bytes;
     };
     QString describe(const QString& action, const QString& reason) const;
+    bool openForUpdate(QFile& file, QString& error) const;
     bool patch(const QList<TPatch>& patches, int offset, QString& error) const;
 
     QString m_path;

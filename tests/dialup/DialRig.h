@@ -1,25 +1,14 @@
 #pragma once
 
-#include "FakeClock.h"
-#include "ScriptedView.h"
-#include "app/AppState.h"
-#include "app/Logger.h"
-#include "app/SessionLog.h"
+#include "RunnerFixture.h"
 #include "dialup/DialupTasks.h"
 #include "dialup/RasBackend.h"
 #include "dialup/RasConnection.h"
 #include "dialup/Waiter.h"
-#include "net/bcsNNTP.h"
-#include "tasks/TaskFile.h"
-#include "tasks/TaskLine.h"
-#include "tasks/TaskList.h"
-#include "tasks/TaskRunner.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDBusConnection>
 #include <QEventLoop>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>
@@ -37,22 +26,11 @@ public:
 // The dial-up tasks with the task list, its file, the runner and a dial-up component on
 // the system bus (the test's private one), wired the way the application wires them.
 // Redial waits are scaled down a thousandfold.
-struct TDialRig
+struct TDialRig : RunnerFixture
 {
-    QTemporaryDir dir;
-    TFakeClock clock;
-    TScriptedView view;
-    TAppState state;
-    TSessionLog session{clock};
-    TLogger logger{session, clock};
-    TTaskList list{view};
-    TTaskFile file{state, list, logger, view};
-    TbcsNNTP client;
-    TTaskRunner runner{list, file, client, view, logger, state};
     TQuickWaiter waiter;
     TRasConnection ras{TRasBackend::Create(QDBusConnection::systemBus(), 2000), waiter};
     TDialupTasks dial{state, list, runner, ras, view, logger};
-    QStringList started; // Text1 of every upload that started
     // What an upload does once started; by default it ends on the next turn of the loop.
     std::function<void()> onUpload = [this] {
         QTimer::singleShot(0, &client, [this] { runner.DoNextTask(); });
@@ -60,8 +38,6 @@ struct TDialRig
 
     TDialRig()
     {
-        state.ProgramDir = dir.path() + "/";
-        state.SetProfile(QStringLiteral("Default"));
         ProfileSettings& s = state.Settings;
         s.AutoStart = true;
         s.Host = QStringLiteral("news.example.com");
@@ -114,29 +90,12 @@ struct TDialRig
         return out;
     }
 
-    int logged(const QString& text) const { return int(logTexts().count(text)); }
-
-    // The task file's tasks as "caption text1", read back with the file's own reader.
-    QStringList savedTasks() const
-    {
-        QFile f(file.FileName());
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        const QString text = QString::fromUtf8(f.readAll());
-        TaskLine::TSplitError error;
-        const auto records = TaskLine::Split(text.mid(text.indexOf('\n') + 1), 2, &error);
-        QStringList out;
-        for (const TaskLine::TRecord& r : records.value_or(QList<TaskLine::TRecord>{})) {
-            QString why;
-            if (const auto t = TaskLine::Read(r.Text, &why))
-                out << TaskKindCaption(t->Kind) + " " + t->Text1;
-        }
-        return out;
-    }
+    int loggedCount(const QString& text) const { return int(logTexts().count(text)); }
 
     // Runs the event loop with the runner's idle step at every idle moment, as the program
-    // does, until done() holds or a guard of ten seconds passes.
-    bool runUntil(const std::function<bool()>& done)
+    // does, until done() holds or a guard of ten seconds passes. Unlike runUntil, it drives
+    // the idle step itself and comes back at once for a task left ready.
+    bool runTasksUntil(const std::function<bool()>& done)
     {
         QEventLoop loop;
         const auto idle = QObject::connect(QAbstractEventDispatcher::instance(),

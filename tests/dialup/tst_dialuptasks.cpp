@@ -176,14 +176,14 @@ void TestDialupTasks::loginAtDialTime()
     QCOMPARE(rig.view.Calls.count("Login: Dial-up login|alice|"), 0);
 
     const QString asked = "Login: Dial-up login|alice|";
-    QVERIFY(rig.runUntil([&] { return rig.view.Calls.contains(asked); }));
+    QVERIFY(rig.runTasksUntil([&] { return rig.view.Calls.contains(asked); }));
     QTest::qWait(50);
     QVERIFY(rig.list.RunnerBusy);
     QCOMPARE(rig.captions().first(), QString("Dial-up Provider"));
-    QCOMPARE(rig.logged("Dialing Provider"), 0);
+    QCOMPARE(rig.loggedCount("Dialing Provider"), 0);
 
     rig.runner.TasksStartClick();
-    QVERIFY(rig.runUntil([&] { return rig.list.IsEmpty(); }));
+    QVERIFY(rig.runTasksUntil([&] { return rig.list.IsEmpty(); }));
     QCOMPARE(rig.view.Calls.count(asked), 2);
     QCOMPARE(rig.started, QStringList{"a.bin"});
     const QDBusMessage stored =
@@ -221,10 +221,10 @@ void TestDialupTasks::dialAndHangUp()
     rig.state.Settings.RASUseAnotherConnection = useAnother;
 
     rig.queueBatch({"a.bin"});
-    QVERIFY(rig.runUntil([&] { return rig.list.IsEmpty(); }));
+    QVERIFY(rig.runTasksUntil([&] { return rig.list.IsEmpty(); }));
 
     QCOMPARE(rig.started, QStringList{"a.bin"});
-    QCOMPARE(rig.logged("Dialing Provider"), dials ? 1 : 0);
+    QCOMPARE(rig.loggedCount("Dialing Provider"), dials ? 1 : 0);
     QCOMPARE(rig.view.StatusTexts.contains("Dial-up connected"), dials);
     QVERIFY(rig.logTexts().contains("Hanging up Provider"));
     QVERIFY(rig.view.Warnings.isEmpty());
@@ -270,7 +270,7 @@ void TestDialupTasks::failingDialsGiveUp()
     rig.state.Settings.RASConnection = entry;
 
     rig.queueBatch({"a.bin", "b.bin"});
-    QVERIFY(rig.runUntil([&] { return !rig.view.Warnings.isEmpty(); }));
+    QVERIFY(rig.runTasksUntil([&] { return !rig.view.Warnings.isEmpty(); }));
 
     QCOMPARE(rig.view.Warnings, QStringList{Exceeded});
     QStringList statuses;
@@ -278,8 +278,8 @@ void TestDialupTasks::failingDialsGiveUp()
         statuses << "Dialing " + entry << Waiting;
     statuses.removeLast();
     QCOMPARE(rig.view.StatusTexts, statuses);
-    QCOMPARE(rig.logged(Waiting), 4);
-    QCOMPARE(rig.logged(reason), 5);
+    QCOMPARE(rig.loggedCount(Waiting), 4);
+    QCOMPARE(rig.loggedCount(reason), 5);
     QCOMPARE(rig.dial.RasTimerInterval(), TDialupTasks::RedialWaitMs);
     QCOMPARE(rig.dial.DialAttempts(), 0);
     QVERIFY(rig.list.IsEmpty());
@@ -296,20 +296,20 @@ void TestDialupTasks::connectionResetsAttempts()
     m_fixture.SetDialOutcome("fail", 10, 5);
     TDialRig& rig = *m_rig;
     rig.queueBatch({"a.bin"});
-    QVERIFY(rig.runUntil([&] { return rig.logged(Waiting) == 3; }));
+    QVERIFY(rig.runTasksUntil([&] { return rig.loggedCount(Waiting) == 3; }));
     QCOMPARE(rig.dial.DialAttempts(), 3);
     m_fixture.SetDialOutcome("connect", 1, 5);
-    QVERIFY(rig.runUntil([&] { return rig.list.IsEmpty(); }));
+    QVERIFY(rig.runTasksUntil([&] { return rig.list.IsEmpty(); }));
     QCOMPARE(rig.started, QStringList{"a.bin"});
     QCOMPARE(rig.dial.DialAttempts(), 0);
     QVERIFY(rig.view.Warnings.isEmpty());
 
     m_fixture.SetDialOutcome("fail", 10, 5);
     rig.queueBatch({"b.bin"});
-    QVERIFY(rig.runUntil([&] { return !rig.view.Warnings.isEmpty(); }));
+    QVERIFY(rig.runTasksUntil([&] { return !rig.view.Warnings.isEmpty(); }));
     QCOMPARE(rig.view.Warnings, QStringList{Exceeded});
-    QCOMPARE(rig.logged(Waiting), 3 + 4);
-    QCOMPARE(rig.logged("Dialing Provider"), 4 + 5);
+    QCOMPARE(rig.loggedCount(Waiting), 3 + 4);
+    QCOMPARE(rig.loggedCount("Dialing Provider"), 4 + 5);
 }
 
 void TestDialupTasks::lineLostEndsBatch_data()
@@ -354,16 +354,16 @@ void TestDialupTasks::lineLostEndsBatch()
 
     rig.queueBatch({"a.bin"});
     if (!dialFails) {
-        QVERIFY(rig.runUntil([&] { return !rig.started.isEmpty(); }));
+        QVERIFY(rig.runTasksUntil([&] { return !rig.started.isEmpty(); }));
         const QDBusMessage path = m_fixture.CallMock("ActivePathOf", {"Provider"});
         QCOMPARE(path.type(), QDBusMessage::ReplyMessage);
         m_fixture.CallMock("DropConnection", {path.arguments().value(0), reason});
     }
-    QVERIFY(rig.runUntil([&] { return rig.list.IsEmpty(); }));
+    QVERIFY(rig.runTasksUntil([&] { return rig.list.IsEmpty(); }));
 
     QCOMPARE(rig.view.Warnings, warnings);
-    QCOMPARE(rig.logged(Unexpected), warnings.size());
-    QCOMPARE(rig.logged(Waiting), 0);
+    QCOMPARE(rig.loggedCount(Unexpected), warnings.size());
+    QCOMPARE(rig.loggedCount(Waiting), 0);
     QVERIFY(rig.view.StatusTexts.last().startsWith(status));
     QCOMPARE(rig.savedTasks(), saved);
     QVERIFY(!rig.list.DialUpQueued);
@@ -377,13 +377,13 @@ void TestDialupTasks::networkManagerLeavesMidDial()
     m_fixture.SetDialOutcome("hold");
     TDialRig& rig = *m_rig;
     rig.queueBatch({"a.bin"});
-    QVERIFY(rig.runUntil([&] { return rig.logged("Connect device") == 1; }));
+    QVERIFY(rig.runTasksUntil([&] { return rig.loggedCount("Connect device") == 1; }));
     m_fixture.StopNetworkManager();
-    QVERIFY(rig.runUntil([&] { return !rig.view.Warnings.isEmpty(); }));
+    QVERIFY(rig.runTasksUntil([&] { return !rig.view.Warnings.isEmpty(); }));
 
     QCOMPARE(rig.view.Warnings, QStringList{Exceeded});
-    QCOMPARE(rig.logged("NetworkManager left the system bus during the dial"), 1);
-    QCOMPARE(rig.logged(Waiting), 4);
+    QCOMPARE(rig.loggedCount("NetworkManager left the system bus during the dial"), 1);
+    QCOMPARE(rig.loggedCount(Waiting), 4);
     QCOMPARE(rig.savedTasks().first(), QString("Dial-up Provider"));
     QVERIFY(rig.started.isEmpty());
 }
@@ -396,7 +396,7 @@ void TestDialupTasks::abortDuringRedialWait()
     m_fixture.SetDialOutcome("fail", 10, 5);
     TDialRig& rig = *m_rig;
     rig.queueBatch({"a.bin"});
-    QVERIFY(rig.runUntil([&] { return rig.logged(Waiting) == 2; }));
+    QVERIFY(rig.runTasksUntil([&] { return rig.loggedCount(Waiting) == 2; }));
     QVERIFY(rig.dial.RasTimerActive());
     rig.view.YesNoAnswers << true;
     rig.runner.AbortButtonClick();
@@ -409,11 +409,11 @@ void TestDialupTasks::abortDuringRedialWait()
     rig.queueBatch({"b.bin"});
     QTest::qWait(100);
     QVERIFY(rig.list.RunnerBusy);
-    QCOMPARE(rig.logged("Dialing Provider"), 2);
+    QCOMPARE(rig.loggedCount("Dialing Provider"), 2);
 
     rig.runner.TasksStartClick();
-    QVERIFY(rig.runUntil([&] { return !rig.view.Warnings.isEmpty(); }));
-    QCOMPARE(rig.logged("Dialing Provider"), 2 + 5);
+    QVERIFY(rig.runTasksUntil([&] { return !rig.view.Warnings.isEmpty(); }));
+    QCOMPARE(rig.loggedCount("Dialing Provider"), 2 + 5);
 }
 
 // A line that was used but not dialled closes behind the program's back; the next dial-up
@@ -425,14 +425,14 @@ void TestDialupTasks::usedLineClosedThenDial()
     TDialRig& rig = *m_rig;
     rig.state.Settings.RASUseAnotherConnection = true;
     rig.queueBatch({"a.bin"});
-    QVERIFY(rig.runUntil([&] { return rig.list.IsEmpty(); }));
-    QCOMPARE(rig.logged("Dialing Provider"), 0);
+    QVERIFY(rig.runTasksUntil([&] { return rig.list.IsEmpty(); }));
+    QCOMPARE(rig.loggedCount("Dialing Provider"), 0);
 
     m_fixture.CallMock("DropConnection", {QVariant::fromValue(QDBusObjectPath(active)), 3u});
     QTRY_COMPARE(m_fixture.OpenNames(), QStringList{});
     rig.queueBatch({"b.bin"});
-    QVERIFY(rig.runUntil([&] { return rig.list.IsEmpty(); }));
-    QCOMPARE(rig.logged("Dialing Provider"), 1);
+    QVERIFY(rig.runTasksUntil([&] { return rig.list.IsEmpty(); }));
+    QCOMPARE(rig.loggedCount("Dialing Provider"), 1);
     QCOMPARE(rig.started, (QStringList{"a.bin", "b.bin"}));
     QVERIFY(rig.view.Warnings.isEmpty());
 }

@@ -34,6 +34,35 @@ private slots:
     void groupShortcutsWorkBeforeMenuOpens();
 };
 
+// The program as main() builds it, on a data folder of its own, shown and running its
+// idle step; closed down again however the test ends.
+struct TProgramRig
+{
+    explicit TProgramRig(const QString& host = QString())
+    {
+        logic.FormCreate({});
+        if (!host.isEmpty())
+            logic.State().Settings.Host = host;
+        form.show();
+        logic.FormShow();
+        logic.InstallIdleHook();
+    }
+    ~TProgramRig()
+    {
+        form.close();
+        logic.FormDestroy();
+        qunsetenv("QUORVEL_HOME");
+    }
+
+    QTemporaryDir home;
+    bool homeSet = qputenv("QUORVEL_HOME", home.path().toUtf8());
+    TFakeClock clock;
+    TSettingsStore store{home.filePath(QStringLiteral("settings.ini"))};
+    TMainForm form;
+    TQuorvelApp logic{form, store, clock};
+    TProgramWiring wiring{form, logic};
+};
+
 void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
 {
     QUORVEL_REQUIRE_INN();
@@ -41,18 +70,10 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
     QString error;
     QVERIFY2(inn.Start({.Auth = QString(), .Groups = 5}, &error), qPrintable(error));
 
-    QTemporaryDir home;
-    qputenv("QUORVEL_HOME", home.path().toUtf8());
-    TFakeClock clock;
-    TSettingsStore store(home.filePath(QStringLiteral("settings.ini")));
-    TMainForm form;
-    TQuorvelApp logic(form, store, clock);
-    TProgramWiring wiring(form, logic);
-    logic.FormCreate({});
-    logic.State().Settings.Host = inn.Server();
-    form.show();
-    logic.FormShow();
-    logic.InstallIdleHook();
+    TProgramRig rig(inn.Server());
+    TMainForm& form = rig.form;
+    TQuorvelApp& logic = rig.logic;
+    const QTemporaryDir& home = rig.home;
     // A new profile shows its one default group.
     QCOMPARE(form.GroupList()->model()->rowCount(), 1);
 
@@ -145,25 +166,13 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
     logic.ProfilesComboBoxChange(QStringLiteral("Default"));
     QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel v2: Default Profile"));
     QCOMPARE(rows->rowCount(), int(groups.ShownList().size()));
-
-    form.close();
-    logic.FormDestroy();
-    qunsetenv("QUORVEL_HOME");
 }
 
 void TestProgram::groupShortcutsWorkBeforeMenuOpens()
 {
-    QTemporaryDir home;
-    qputenv("QUORVEL_HOME", home.path().toUtf8());
-    TFakeClock clock;
-    TSettingsStore store(home.filePath(QStringLiteral("settings.ini")));
-    TMainForm form;
-    TQuorvelApp logic(form, store, clock);
-    TProgramWiring wiring(form, logic);
-    logic.FormCreate({});
-    form.show();
-    logic.FormShow();
-    logic.InstallIdleHook();
+    TProgramRig rig;
+    TMainForm& form = rig.form;
+    TQuorvelApp& logic = rig.logic;
     QVERIFY(QTest::qWaitForWindowActive(&form));
     TNewsrcStore& groups = logic.Newsrc();
     QCOMPARE(groups.SubList.size(), size_t(1));
@@ -180,10 +189,6 @@ void TestProgram::groupShortcutsWorkBeforeMenuOpens()
     QCOMPARE(groups.UnsubList.size(), size_t(1));
     // Nothing is chosen in the emptied pane, so the shortcut rests again.
     QVERIFY(!subscribe->isEnabled());
-
-    form.close();
-    logic.FormDestroy();
-    qunsetenv("QUORVEL_HOME");
 }
 
 QTEST_MAIN(TestProgram)
