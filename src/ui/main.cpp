@@ -25,6 +25,9 @@ int main(int argc, char* argv[])
         screenshotDir = args.value(at + 1, QDir::currentPath());
         args.remove(at, qMin<qsizetype>(2, args.size() - at));
     }
+    // "--quit-after-start" closes the window as soon as it has started: a check that the
+    // installed program starts at all.
+    const bool quitAfterStart = args.removeAll(QStringLiteral("--quit-after-start")) > 0;
 
     TSettingsStore store;
     TMainForm form;
@@ -43,6 +46,8 @@ int main(int argc, char* argv[])
             form.close();
         });
     }
+    if (quitAfterStart)
+        QTimer::singleShot(0, &form, &QWidget::close);
     const int result = app.exec();
     logic.FormDestroy();
     return result;

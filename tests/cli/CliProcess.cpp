@@ -14,7 +14,7 @@ TCliProcess::TCliProcess() : m_env(QProcessEnvironment::systemEnvironment())
 
 QString TCliProcess::Binary()
 {
-    return qEnvironmentVariable("QUORVEL_BINARY_DIR") + QStringLiteral("/src/cli/quorvel-cli");
+    return qEnvironmentVariable("QUORVEL_BINARY_DIR") + QStringLiteral("/quorvel-cli");
 }
 
 std::unique_ptr<QProcess> TCliProcess::Start(const QStringList& args) const
