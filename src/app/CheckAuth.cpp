@@ -1,7 +1,7 @@
 #include "app/CheckAuth.h"
 
-#include "app/AppState.h"
-#include "app/View.h"
+#include "base/AppState.h"
+#include "base/View.h"
 
 bool CheckAuth(TAppState& state, TView& view)
 {

@@ -1,11 +1,11 @@
 #include "app/Profiles.h"
 
-#include "app/AppState.h"
-#include "app/Clock.h"
-#include "app/CommaText.h"
-#include "app/PasswordScrambler.h"
-#include "app/SettingsStore.h"
-#include "app/View.h"
+#include "base/AppState.h"
+#include "base/Clock.h"
+#include "base/CommaText.h"
+#include "base/PasswordScrambler.h"
+#include "base/SettingsStore.h"
+#include "base/View.h"
 
 #include <algorithm>
 

@@ -1,14 +1,14 @@
 #include "app/QuorvelApp.h"
 
 #include "app/CheckAuth.h"
-#include "app/Clock.h"
-#include "app/Logger.h"
+#include "base/Clock.h"
+#include "base/Logger.h"
 #include "app/Profiles.h"
-#include "app/SessionLog.h"
-#include "app/SettingsStore.h"
-#include "app/View.h"
+#include "base/SessionLog.h"
+#include "base/SettingsStore.h"
+#include "base/View.h"
 #include "article/NewsArticle.h"
-#include "article/UploadPoster.h"
+#include "upload/UploadPoster.h"
 #include "dialup/DialupTasks.h"
 #include "dialup/RasConnection.h"
 #include "groups/GroupDownload.h"
@@ -20,7 +20,7 @@
 #include "tasks/TaskList.h"
 #include "tasks/TaskMenu.h"
 #include "tasks/TaskRunner.h"
-#include "tasks/UploadTaskBuilder.h"
+#include "upload/UploadTaskBuilder.h"
 
 #include <QAbstractEventDispatcher>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "article/ByteLines.h"
 
-#include "net/WireLine.h"
+#include "article/WireLine.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include "article/EncodedFileSegment.h"
 
-#include "article/LineCodec.h"
+#include "codec/LineCodec.h"
 
 #include <QFileInfo>
 

@@ -1,10 +1,10 @@
 #include "article/NewsArticle.h"
 
-#include "article/EUUCode.h"
+#include "codec/EUUCode.h"
 #include "article/EncodedFileSegment.h"
 #include "article/LinesSegment.h"
 #include "article/TextFileSegment.h"
-#include "article/UUCode.h"
+#include "codec/UUCode.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "cli/GroupSelection.h"
 
-#include "app/View.h"
+#include "base/View.h"
 #include "groups/GroupListOperations.h"
 #include "groups/NewsrcStore.h"
 

@@ -1,12 +1,12 @@
 #include "cli/PostCommand.h"
 
-#include "app/AppState.h"
+#include "base/AppState.h"
 #include "cli/CliRequest.h"
 #include "cli/ExitStatus.h"
 #include "cli/GroupSelection.h"
 #include "cli/SettingField.h"
 #include "cli/TerminalView.h"
-#include "tasks/UploadTaskBuilder.h"
+#include "upload/UploadTaskBuilder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProfileSettings.h"
+#include "base/ProfileSettings.h"
 
 #include <QList>
 #include <QString>

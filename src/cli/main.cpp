@@ -1,7 +1,7 @@
 #include <QCoreApplication> // the guarded application template needs its base declared
 
-#include "app/AppState.h"
-#include "app/GuardedApplication.h"
+#include "base/AppState.h"
+#include "base/GuardedApplication.h"
 #include "cli/CliSession.h"
 #include "cli/CommandLine.h"
 #include "cli/ExitStatus.h"

@@ -1,8 +1,8 @@
 #include "dialup/DialupTasks.h"
 
-#include "app/AppState.h"
-#include "app/Logger.h"
-#include "app/View.h"
+#include "base/AppState.h"
+#include "base/Logger.h"
+#include "base/View.h"
 #include "dialup/RasConnection.h"
 #include "dialup/RasTexts.h"
 #include "dialup/RasTypes.h"

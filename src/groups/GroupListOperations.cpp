@@ -1,10 +1,10 @@
 #include "groups/GroupListOperations.h"
 
-#include "app/AppState.h"
+#include "base/AppState.h"
 #include "groups/GroupSorter.h"
 #include "groups/NewsrcFile.h"
 #include "groups/NewsrcStore.h"
-#include "groups/ProgressStepper.h"
+#include "base/ProgressStepper.h"
 
 #include <QDir>
 #include <QFile>

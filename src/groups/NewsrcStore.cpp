@@ -1,10 +1,10 @@
 #include "groups/NewsrcStore.h"
 
-#include "app/AppState.h"
-#include "app/Logger.h"
-#include "app/View.h"
+#include "base/AppState.h"
+#include "base/Logger.h"
+#include "base/View.h"
 #include "groups/NewsrcFile.h"
-#include "groups/ProgressStepper.h"
+#include "base/ProgressStepper.h"
 
 #include <QDir>
 #include <QFileInfo>

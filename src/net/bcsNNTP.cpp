@@ -7,7 +7,7 @@
 #include "net/PhaseTimer.h"
 #include "net/SockError.h"
 #include "net/TextClient.h"
-#include "net/WireLine.h"
+#include "article/WireLine.h"
 
 #include <QSaveFile>
 

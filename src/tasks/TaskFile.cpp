@@ -1,8 +1,8 @@
 #include "tasks/TaskFile.h"
 
-#include "app/AppState.h"
-#include "app/Logger.h"
-#include "app/View.h"
+#include "base/AppState.h"
+#include "base/Logger.h"
+#include "base/View.h"
 #include "tasks/TaskLine.h"
 #include "tasks/TaskList.h"
 

@@ -1,6 +1,6 @@
 #include "tasks/TaskLine.h"
 
-#include "app/CommaText.h"
+#include "base/CommaText.h"
 
 namespace {
 

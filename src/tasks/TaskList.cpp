@@ -1,6 +1,6 @@
 #include "tasks/TaskList.h"
 
-#include "app/View.h"
+#include "base/View.h"
 
 TTaskList::TTaskList(TView& view) : m_view(view) {}
 

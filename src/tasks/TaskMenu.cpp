@@ -1,6 +1,6 @@
 #include "tasks/TaskMenu.h"
 
-#include "app/View.h"
+#include "base/View.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"

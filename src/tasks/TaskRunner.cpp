@@ -1,7 +1,7 @@
 #include "tasks/TaskRunner.h"
 
-#include "app/AppState.h"
-#include "app/Logger.h"
+#include "base/AppState.h"
+#include "base/Logger.h"
 #include "article/NewsArticle.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFile.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/View.h"
+#include "base/View.h"
 #include "net/ClientStatus.h"
 #include "tasks/Task.h"
 

@@ -1,6 +1,6 @@
 #include "ui/LogForm.h"
 
-#include "app/SessionLog.h"
+#include "base/SessionLog.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "ui/MainForm.h"
 
-#include "app/SessionLog.h"
+#include "base/SessionLog.h"
 #include "browser/FileList.h"
 #include "browser/FolderTree.h"
 #include "ui/AboutBox.h"

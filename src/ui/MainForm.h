@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppState.h"
-#include "app/View.h"
+#include "base/AppState.h"
+#include "base/View.h"
 #include "browser/FileList.h"
 #include "ui/MainHandlers.h"
 #include "ui/SetupForm2.h"

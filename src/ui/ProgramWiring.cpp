@@ -7,7 +7,7 @@
 #include "groups/GroupListOperations.h"
 #include "tasks/TaskMenu.h"
 #include "tasks/TaskRunner.h"
-#include "tasks/UploadTaskBuilder.h"
+#include "upload/UploadTaskBuilder.h"
 #include "ui/MainForm.h"
 
 TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic) : m_form(form), m_logic(logic)

@@ -1,9 +1,9 @@
 #include "ui/ScreenshotTour.h"
 
-#include "app/AppState.h"
-#include "app/Clock.h"
-#include "app/Logger.h"
-#include "app/SessionLog.h"
+#include "base/AppState.h"
+#include "base/Clock.h"
+#include "base/Logger.h"
+#include "base/SessionLog.h"
 #include "groups/GroupListModel.h"
 #include "groups/NewsrcStore.h"
 #include "ui/AboutBox.h"

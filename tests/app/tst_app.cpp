@@ -1,8 +1,8 @@
 #include "FakeClock.h"
 #include "ScriptedView.h"
 #include "app/QuorvelApp.h"
-#include "app/SessionLog.h"
-#include "app/SettingsStore.h"
+#include "base/SessionLog.h"
+#include "base/SettingsStore.h"
 #include "tasks/TaskList.h"
 
 #include <QFile>

@@ -3,12 +3,12 @@
 #include "NntpReader.h"
 #include "ScriptedView.h"
 #include "app/QuorvelApp.h"
-#include "app/SessionLog.h"
-#include "app/SettingsStore.h"
+#include "base/SessionLog.h"
+#include "base/SettingsStore.h"
 #include "groups/GroupDownload.h"
 #include "groups/NewsrcStore.h"
 #include "tasks/TaskList.h"
-#include "tasks/UploadTaskBuilder.h"
+#include "upload/UploadTaskBuilder.h"
 
 #include <QEventLoop>
 #include <QFile>

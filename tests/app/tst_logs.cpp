@@ -1,6 +1,6 @@
 #include "FakeClock.h"
-#include "app/Logger.h"
-#include "app/SessionLog.h"
+#include "base/Logger.h"
+#include "base/SessionLog.h"
 
 #include <QDir>
 #include <QFile>

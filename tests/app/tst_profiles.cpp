@@ -1,9 +1,9 @@
 #include "FakeClock.h"
 #include "ScriptedView.h"
-#include "app/AppState.h"
-#include "app/PasswordScrambler.h"
+#include "base/AppState.h"
+#include "base/PasswordScrambler.h"
 #include "app/Profiles.h"
-#include "app/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 #include <QFile>
 #include <QSettings>

@@ -1,4 +1,4 @@
-#include "app/PasswordScrambler.h"
+#include "base/PasswordScrambler.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "article/EUUCode.h"
-#include "article/UUCode.h"
+#include "codec/EUUCode.h"
+#include "codec/UUCode.h"
 
 #include "PeerTools.h"
 

@@ -3,7 +3,7 @@
 #include "FakeClock.h"
 #include "GroupsFixture.h"
 
-#include "app/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "groups/GroupDownload.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFile.h"

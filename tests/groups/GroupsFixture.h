@@ -1,10 +1,10 @@
 #pragma once
 
 #include "ScriptedView.h"
-#include "app/AppState.h"
-#include "app/Clock.h"
-#include "app/Logger.h"
-#include "app/SessionLog.h"
+#include "base/AppState.h"
+#include "base/Clock.h"
+#include "base/Logger.h"
+#include "base/SessionLog.h"
 #include "groups/NewsrcStore.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/View.h"
+#include "base/View.h"
 
 #include <QList>
 #include <QMap>

@@ -2,9 +2,9 @@
 
 #include "FakeClock.h"
 #include "ScriptedView.h"
-#include "app/AppState.h"
-#include "app/Logger.h"
-#include "app/SessionLog.h"
+#include "base/AppState.h"
+#include "base/Logger.h"
+#include "base/SessionLog.h"
 #include "tasks/Task.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskList.h"

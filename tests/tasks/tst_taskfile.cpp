@@ -1,6 +1,6 @@
 #include "TaskFixture.h"
 #include "app/Profiles.h"
-#include "app/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "tasks/TaskLine.h"
 
 #include <QFileInfo>

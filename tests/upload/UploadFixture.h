@@ -2,9 +2,9 @@
 
 #include "FakeNntpServer.h"
 #include "RunnerFixture.h"
-#include "app/CommaText.h"
+#include "base/CommaText.h"
 #include "article/NewsArticle.h"
-#include "article/UploadPoster.h"
+#include "upload/UploadPoster.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,5 +1,5 @@
 #include "UploadFixture.h"
-#include "article/MultiPartPoster.h"
+#include "upload/MultiPartPoster.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,8 +1,8 @@
-#include "article/FileLineSource.h"
+#include "upload/FileLineSource.h"
 #include "article/NewsArticle.h"
-#include "article/SubjectLine.h"
-#include "article/UploadLines.h"
-#include "tasks/FilesBbsCatalog.h"
+#include "upload/SubjectLine.h"
+#include "upload/UploadLines.h"
+#include "upload/FilesBbsCatalog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "UploadFixture.h"
 #include "groups/GroupListOperations.h"
 #include "groups/NewsrcStore.h"
-#include "tasks/UploadTaskBuilder.h"
+#include "upload/UploadTaskBuilder.h"
 
 #include <QDir>
 #include <QTest>

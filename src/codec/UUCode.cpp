@@ -1,8 +1,8 @@
-#include "article/UUCode.h"
+#include "codec/UUCode.h"
 
-#include "article/EUUCode.h"
-#include "article/LineCodec.h"
-#include "article/OutputFile.h"
+#include "codec/EUUCode.h"
+#include "codec/LineCodec.h"
+#include "codec/OutputFile.h"
 
 #include <QDir>
 #include <QFile>

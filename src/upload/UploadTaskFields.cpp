@@ -1,6 +1,6 @@
-#include "article/UploadTaskFields.h"
+#include "upload/UploadTaskFields.h"
 
-#include "app/CommaText.h"
+#include "base/CommaText.h"
 #include "net/bcsNNTP.h"
 #include "tasks/Task.h"
 

@@ -1,6 +1,6 @@
-#include "article/FileLineSource.h"
+#include "upload/FileLineSource.h"
 
-#include "article/LineCodec.h"
+#include "codec/LineCodec.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
-#include "tasks/FilesBbsCatalog.h"
+#include "upload/FilesBbsCatalog.h"
 
-#include "article/TextLineReader.h"
+#include "codec/TextLineReader.h"
 
 #include <QFileInfo>
 

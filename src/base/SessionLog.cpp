@@ -1,7 +1,7 @@
-#include "app/SessionLog.h"
+#include "base/SessionLog.h"
 
-#include "app/Clock.h"
-#include "app/Logger.h"
+#include "base/Clock.h"
+#include "base/Logger.h"
 
 #include <QSaveFile>
 #include <QTemporaryFile>

@@ -1,4 +1,4 @@
-#include "article/UploadLines.h"
+#include "upload/UploadLines.h"
 
 bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bool encode,
                         const QString& signaturePath)

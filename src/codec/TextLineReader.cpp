@@ -1,4 +1,4 @@
-#include "article/TextLineReader.h"
+#include "codec/TextLineReader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/CommaText.h"
+#include "base/CommaText.h"
 
 namespace {
 

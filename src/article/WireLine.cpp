@@ -1,4 +1,4 @@
-#include "net/WireLine.h"
+#include "article/WireLine.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "article/SubjectLine.h"
+#include "upload/SubjectLine.h"
 
 #include <QFileInfo>
 

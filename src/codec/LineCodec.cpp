@@ -1,4 +1,4 @@
-#include "article/LineCodec.h"
+#include "codec/LineCodec.h"
 
 #include <array>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "article/FileLineSource.h"
+#include "upload/FileLineSource.h"
 
 #include <QByteArrayList>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "article/OutputFile.h"
+#include "codec/OutputFile.h"
 
-#include "article/EUUCode.h"
+#include "codec/EUUCode.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "groups/ProgressStepper.h"
+#include "base/ProgressStepper.h"
 
-#include "app/View.h"
+#include "base/View.h"
 
 TProgressStepper::TProgressStepper(TView& view, qint64 maximum, int intervalMs)
     : m_view(view), m_maximum(maximum), m_intervalMs(intervalMs)

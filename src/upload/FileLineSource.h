@@ -1,7 +1,7 @@
 #pragma once
 
 #include "article/ByteLines.h"
-#include "article/TextLineReader.h"
+#include "codec/TextLineReader.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "app/Logger.h"
+#include "base/Logger.h"
 
-#include "app/Clock.h"
-#include "app/SessionLog.h"
+#include "base/Clock.h"
+#include "base/SessionLog.h"
 
 #include <QFile>
 

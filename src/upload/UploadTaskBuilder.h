@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tasks/FilesBbsCatalog.h"
+#include "upload/FilesBbsCatalog.h"
 
 #include <QString>
 #include <QStringList>
