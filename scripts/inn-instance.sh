@@ -25,6 +25,7 @@ organization: "Quorvel tests"
 server: 127.0.0.1
 port: $port
 bindaddress: 127.0.0.1
+bindaddress6: "::1"
 pathnews: /usr/lib/news
 pathbin: $NEWSBIN
 pathetc: $dir/etc

@@ -14,12 +14,12 @@ void TCustomClientSocket::Open()
 {
     if (Socket() && Socket()->IsOpen())
         throw ESockError::Make(0, ESockError::Format(SockFormat::AlreadyOpened));
-    const quint32 address = ResolveAddress();
+    const TSockAddress address = ResolveAddress();
     TStreamSocket* socket = CreateSocket();
     if (!socket)
         throw ESockError::Make(0, ESockError::Format(SockFormat::NoSocketClass));
     SetSocket(socket);
-    socket->SetRemote(address, PortNumber());
+    socket->SetRemote(address);
     socket->Connect();
     StartConnectTimer();
 }

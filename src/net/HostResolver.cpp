@@ -10,13 +10,13 @@ THostResolver::THostResolver(QObject* parent) : QObject(parent) {}
 int THostResolver::Start(const QString& name)
 {
     return QHostInfo::lookupHost(name, this, [this](const QHostInfo& info) {
-        QString address;
-        const int code = ErrorCodeOf(info, &address);
-        emit Finished(info.lookupId(), code, address);
+        QStringList addresses;
+        const int code = ErrorCodeOf(info, &addresses);
+        emit Finished(info.lookupId(), code, addresses);
     });
 }
 
-int THostResolver::ErrorCodeOf(const QHostInfo& info, QString* address)
+int THostResolver::ErrorCodeOf(const QHostInfo& info, QStringList* addresses)
 {
     switch (info.error()) {
     case QHostInfo::NoError:
@@ -26,12 +26,11 @@ int THostResolver::ErrorCodeOf(const QHostInfo& info, QString* address)
     default:
         return SockCode::NoRecovery;
     }
+    addresses->clear();
     for (const QHostAddress& a : info.addresses()) {
-        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-            *address = a.toString();
-            return 0;
-        }
+        const auto family = a.protocol();
+        if (family == QAbstractSocket::IPv4Protocol || family == QAbstractSocket::IPv6Protocol)
+            addresses->append(a.toString());
     }
-    // Only IPv6 (or nothing) for this name: the connection is IPv4.
-    return SockCode::NoData;
+    return addresses->isEmpty() ? SockCode::NoData : 0;
 }

@@ -6,8 +6,9 @@
 class QHostInfo;
 
 // Asynchronous host-name lookup. Start returns a handle; Finished reports it later on the
-// event loop with an error code of the socket error table (0 on success) and the first IPv4
-// address found. Tests derive from it to stall a lookup or fail it on demand.
+// event loop with an error code of the socket error table (0 on success) and every address
+// found, IPv6 and IPv4, in the resolver's order. Tests derive from it to stall a lookup or
+// fail it on demand.
 class THostResolver : public QObject
 {
     Q_OBJECT
@@ -17,9 +18,9 @@ public:
 
     virtual int Start(const QString& name);
 
-    // The table code for a finished system lookup and the IPv4 address it found.
-    static int ErrorCodeOf(const QHostInfo& info, QString* address);
+    // The table code for a finished system lookup and the addresses it found.
+    static int ErrorCodeOf(const QHostInfo& info, QStringList* addresses);
 
 signals:
-    void Finished(int handle, int errorCode, const QString& address);
+    void Finished(int handle, int errorCode, const QStringList& addresses);
 };

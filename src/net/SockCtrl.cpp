@@ -30,8 +30,6 @@ TSockCtrl::~TSockCtrl()
 void TSockCtrl::SetAddress(const QString& address)
 {
     m_address = address;
-    if (!ParseDotted(address, &m_addressValue))
-        m_addressValue = 0;
 }
 
 void TSockCtrl::SetPort(const QString& port)
@@ -48,29 +46,17 @@ void TSockCtrl::SetPort(const QString& port)
     m_port = entry ? ntohs(quint16(entry->s_port)) : 0;
 }
 
-bool TSockCtrl::ParseDotted(const QString& text, quint32* addressNetworkOrder)
-{
-    // A host name can be long; an address never is.
-    if (text.size() > 100)
-        return false;
-    in_addr parsed{};
-    if (::inet_pton(AF_INET, text.toLatin1().constData(), &parsed) != 1)
-        return false;
-    *addressNetworkOrder = parsed.s_addr;
-    return true;
-}
-
-quint32 TSockCtrl::ResolveAddress() const
+TSockAddress TSockCtrl::ResolveAddress() const
 {
     if (m_address.isEmpty())
         throw ESockError::Make(0, ESockError::Format(SockFormat::NoAddress));
-    quint32 value = 0;
-    if (ParseDotted(m_address, &value))
+    TSockAddress value;
+    if (TSockAddress::Parse(m_address, m_port, &value))
         return value;
     // Only reached when a caller opens by host name without looking it up first.
-    QString found;
+    QStringList found;
     const int code = THostResolver::ErrorCodeOf(QHostInfo::fromName(m_address), &found);
-    if (code != 0 || !ParseDotted(found, &value))
+    if (code != 0 || !TSockAddress::Parse(found.value(0), m_port, &value))
         throw ESockError::Make(code ? code : SockCode::NoData,
                                ESockError::Format(SockFormat::FindingAddress));
     return value;
@@ -100,7 +86,7 @@ int TSockCtrl::StartHostLookup(const QString& name)
     return info.Handle;
 }
 
-void TSockCtrl::lookupFinished(int handle, int errorCode, const QString& address)
+void TSockCtrl::lookupFinished(int handle, int errorCode, const QStringList& addresses)
 {
     // A shared lookup service reports every control's requests: take only ours.
     for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
@@ -109,7 +95,8 @@ void TSockCtrl::lookupFinished(int handle, int errorCode, const QString& address
         TAsyncHostInfo info = *it;
         m_pending.erase(it);
         info.ErrorCode = errorCode;
-        info.Address = address;
+        info.Addresses = addresses;
+        info.Address = addresses.value(0);
         info.Complete = true;
         emit OnAsyncComplete(info);
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/AsyncHostInfo.h"
+#include "net/SockAddress.h"
 
 #include <QObject>
 #include <QPointer>
@@ -39,7 +40,7 @@ public:
     explicit TSockCtrl(QObject* parent = nullptr);
     ~TSockCtrl() override;
 
-    // Host name or dotted-decimal address; a dotted-decimal text is converted at once.
+    // Host name or numeric address (IPv4, or IPv6 with or without brackets).
     QString Address() const { return m_address; }
     void SetAddress(const QString& address);
     // Port number text or service name, looked up for Protocol; 0 when the lookup fails.
@@ -85,18 +86,16 @@ signals:
 protected:
     // Takes ownership of a new data socket (the previous one must be closed).
     void SetSocket(TSocketBase* socket);
-    // Numeric IPv4 address (network order) of Address, looking a host name up if needed.
-    quint32 ResolveAddress() const;
-    // Converts a dotted-decimal text; false when it is not one.
-    static bool ParseDotted(const QString& text, quint32* addressNetworkOrder);
+    // The numeric address and port to connect to, looking a host name up if needed (the
+    // first address the resolver gives).
+    TSockAddress ResolveAddress() const;
     void StartConnectTimer();
 
 private:
-    void lookupFinished(int handle, int errorCode, const QString& address);
+    void lookupFinished(int handle, int errorCode, const QStringList& addresses);
     void releaseSocket();
 
     QString m_address;
-    quint32 m_addressValue = 0;
     QString m_portText;
     quint16 m_port = 0;
     QString m_protocol = "tcp";

@@ -16,12 +16,6 @@ TSocketBase::~TSocketBase()
     TSocketBase::Close();
 }
 
-void TSocketBase::SetRemote(quint32 addressNetworkOrder, quint16 port)
-{
-    m_remoteAddress = addressNetworkOrder;
-    m_remotePort = port;
-}
-
 void TSocketBase::Adopt(int handle, TSocketState state)
 {
     m_handle = handle;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/SockAddress.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -30,10 +32,10 @@ public:
     int Handle() const { return m_handle; }
     TSocketState State() const { return m_state; }
     bool IsOpen() const { return m_handle >= 0; }
-    // IPv4 address in network order, and the port.
-    quint32 RemoteAddress() const { return m_remoteAddress; }
-    quint16 RemotePort() const { return m_remotePort; }
-    void SetRemote(quint32 addressNetworkOrder, quint16 port);
+    // The address and port connected to.
+    const TSockAddress& Remote() const { return m_remote; }
+    quint16 RemotePort() const { return m_remote.Port(); }
+    void SetRemote(const TSockAddress& remote) { m_remote = remote; }
     TSockCtrl* Owner() const { return m_owner; }
     int LastError() const { return m_lastError; }
 
@@ -57,8 +59,7 @@ private:
 
     int m_handle = -1;
     TSocketState m_state = ssClosed;
-    quint32 m_remoteAddress = 0;
-    quint16 m_remotePort = 0;
+    TSockAddress m_remote;
     TSockCtrl* m_owner;
     int m_lastError = 0;
     QSocketNotifier* m_readNotifier = nullptr;

@@ -15,14 +15,12 @@ void TStreamSocket::Connect()
 {
     if (State() == ssConnected || State() == ssConnecting)
         throw ESockError::Make(SockCode::IsConnected);
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (!Remote().IsValid())
+        throw ESockError::Make(0, ESockError::Format(SockFormat::NoAddress));
+    const int fd = ::socket(Remote().Family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         RaiseErrno(errno, SockFormat::CreatingSocket);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(RemotePort());
-    to.sin_addr.s_addr = RemoteAddress();
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0 &&
+    if (::connect(fd, Remote().Data(), Remote().Length()) != 0 &&
         errno != EINPROGRESS) {
         const int error = errno;
         ::close(fd);

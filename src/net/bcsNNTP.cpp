@@ -5,11 +5,13 @@
 #include "net/HostResolver.h"
 #include "net/LineSocket.h"
 #include "net/PhaseTimer.h"
+#include "net/SockAddress.h"
 #include "net/SockError.h"
 #include "net/TextClient.h"
 #include "article/WireLine.h"
 
 #include <QSaveFile>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
@@ -28,42 +30,18 @@ constexpr qsizetype BodyBatch = 32 * 1024;
 // Lines taken at most at once when they come already in wire form.
 constexpr qint64 WireBlockLines = 256;
 
-// "host:port" (port digits) or a bare host, which gets the NNTP port.
-void splitServer(const QString& server, QString* host, quint16* port)
-{
-    *host = server;
-    *port = DefaultPort;
-    const qsizetype colon = server.lastIndexOf(':');
-    if (colon <= 0 || server.indexOf(':') != colon)
-        return;
-    bool ok = false;
-    const uint value = server.mid(colon + 1).toUInt(&ok);
-    if (!ok || value == 0 || value > 65535)
-        return;
-    *host = server.left(colon);
-    *port = quint16(value);
-}
-
-bool isDottedDecimal(const QString& host)
-{
-    const QStringView examined = QStringView(host).left(100);
-    const auto parts = examined.split(u'.');
-    if (parts.size() != 4)
-        return false;
-    for (QStringView part : parts) {
-        bool ok = false;
-        if (part.isEmpty() || part.size() > 3 || part.toUInt(&ok) > 255 || !ok)
-            return false;
-    }
-    return true;
-}
+// How long one address of several may take to connect before the next one is tried; the
+// last address has what is left of the time-out.
+constexpr int AttemptSliceMs = 2000;
 
 } // namespace
 
 TbcsNNTP::TbcsNNTP(QObject* parent)
     : QObject(parent), m_timer(std::make_unique<TPhaseTimer>()),
-      m_systemResolver(std::make_unique<THostResolver>())
+      m_systemResolver(std::make_unique<THostResolver>()), m_attemptTimer(new QTimer(this))
 {
+    m_attemptTimer->setSingleShot(true);
+    connect(m_attemptTimer, &QTimer::timeout, this, &TbcsNNTP::attemptTooSlow);
     qRegisterMetaType<TClientStatus>();
     connect(m_timer.get(), &TPhaseTimer::Fired, this, &TbcsNNTP::timerFired);
     makeConnection();
@@ -124,6 +102,7 @@ void TbcsNNTP::makeConnection()
 
 void TbcsNNTP::dropConnection()
 {
+    m_attemptTimer->stop();
     m_phase = TSendPhase::None;
     m_out.clear();
     m_outPos = 0;
@@ -234,28 +213,70 @@ void TbcsNNTP::sendPending()
             Quit();
         m_currentServer = m_server;
         armTimer(m_timeout);
-        QString host;
-        quint16 port = DefaultPort;
-        splitServer(m_server, &host, &port);
-        m_connection->SetPort(QString::number(port));
+        const TServerName name = TServerName::Split(m_server, DefaultPort);
+        m_host = name.Host;
+        m_port = name.Port;
         // No name to look up: the connection itself says "No address specified".
-        if (host.isEmpty() || isDottedDecimal(host)) {
-            connectTo(host);
+        if (name.Host.isEmpty() || name.IsNumeric()) {
+            connectToAny({name.Host});
             return;
         }
         setState(csLookingUp);
-        m_lookupHandle = m_connection->StartHostLookup(host);
+        m_lookupHandle = m_connection->StartHostLookup(name.Host);
     } catch (const ESockError& e) {
         log("Error: " + e.Message());
         fail(e.Message());
     }
 }
 
-void TbcsNNTP::connectTo(const QString& address)
+void TbcsNNTP::connectToAny(const QStringList& addresses)
 {
-    m_connection->SetAddress(address);
+    m_addresses = addresses;
+    connectToNext();
+}
+
+// Tries the addresses in the resolver's order (IPv6 and IPv4 as it gives them), moving on
+// when one fails or is slow to answer.
+void TbcsNNTP::connectToNext()
+{
+    m_attempt = m_addresses.takeFirst();
+    m_connection->SetPort(QString::number(m_port));
+    m_connection->SetAddress(m_attempt);
     setState(csConnecting);
+    if (!m_addresses.isEmpty())
+        m_attemptTimer->start(AttemptSliceMs);
     m_connection->Open();
+}
+
+bool TbcsNNTP::tryNextAddress(const QString& failure)
+{
+    m_attemptTimer->stop();
+    if (m_state != csConnecting || m_addresses.isEmpty())
+        return false;
+    log("Error: " + failure + attemptText());
+    dropConnection();
+    try {
+        connectToNext();
+    } catch (const ESockError& e) {
+        if (!tryNextAddress(e.Message()))
+            fail(e.Message() + attemptText());
+    }
+    return true;
+}
+
+void TbcsNNTP::attemptTooSlow()
+{
+    tryNextAddress(QStringLiteral("No answer within %1 ms").arg(AttemptSliceMs));
+}
+
+// " to 192.0.2.1:119", or " to [2001:db8::1]:119 (news.example.com)" for a looked-up name.
+QString TbcsNNTP::attemptText() const
+{
+    TSockAddress address;
+    if (!TSockAddress::Parse(m_attempt, m_port, &address))
+        return m_host.isEmpty() ? QString() : " to " + m_host + ':' + QString::number(m_port);
+    const QString text = " to " + address.Text();
+    return TServerName{m_host, m_port}.IsNumeric() ? text : text + " (" + m_host + ')';
 }
 
 void TbcsNNTP::asyncComplete(const TAsyncHostInfo& info)
@@ -264,19 +285,23 @@ void TbcsNNTP::asyncComplete(const TAsyncHostInfo& info)
         return;
     m_lookupHandle = -1;
     if (info.ErrorCode != 0) {
-        fail(ESockError::ErrorText(info.ErrorCode));
+        fail(ESockError::ErrorText(info.ErrorCode) + ": " + m_host);
         return;
     }
     try {
-        connectTo(info.Address);
+        connectToAny(info.Addresses);
     } catch (const ESockError& e) {
-        log("Error: " + e.Message());
-        fail(e.Message());
+        if (tryNextAddress(e.Message()))
+            return;
+        log("Error: " + e.Message() + attemptText());
+        fail(e.Message() + attemptText());
     }
 }
 
 void TbcsNNTP::connectedToServer()
 {
+    m_attemptTimer->stop();
+    m_addresses.clear();
     // Each command and each article's last bytes are a short write followed by a wait for
     // the reply: held back by Nagle's algorithm, they would wait for a delayed acknowledgement.
     TLineSocket* socket = openSocket();
@@ -296,10 +321,13 @@ void TbcsNNTP::disconnectedByServer()
 
 void TbcsNNTP::socketFailed(const QString& message)
 {
+    if (tryNextAddress(message))
+        return;
+    const QString text = m_state == csConnecting ? message + attemptText() : message;
     stopTimer();
     dropConnection();
-    log("Error: " + message);
-    emit OnError(message);
+    log("Error: " + text);
+    emit OnError(text);
 }
 
 // ---- sending

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class QTimer;
 class TNewsArticle;
 class TTextClient;
 class TLineSocket;
@@ -116,7 +117,6 @@ private:
     TLineSocket* openSocket() const;
     void sendPending();
     void startPost(bool compose);
-    void connectTo(const QString& address);
     void sendPendingCommand();
     void sendCommand(const QString& line, bool log, bool awaitReply);
     void login();
@@ -152,12 +152,22 @@ private:
     void timerFired();
     void fail(const QString& text);
     void log(const QString& text);
+    void connectToAny(const QStringList& addresses);
+    void connectToNext();
+    bool tryNextAddress(const QString& failure);
+    void attemptTooSlow();
+    QString attemptText() const;
 
     std::unique_ptr<TPhaseTimer> m_timer;
     TTextClient* m_connection = nullptr; // a child; replaced after every drop
     QPointer<THostResolver> m_resolver;  // a test's lookup, when set
     std::unique_ptr<THostResolver> m_systemResolver;
     int m_lookupHandle = -1;
+    QTimer* m_attemptTimer;  // one address's share of the connect time-out
+    QString m_host;          // the server's host part, without brackets
+    quint16 m_port = 0;
+    QString m_attempt;       // the address being connected to
+    QStringList m_addresses; // those still to try
     TClientStatus m_state = csIdle;
     TClientStatus m_pendingStatus = csIdle;
     bool m_connected = false;

@@ -25,9 +25,9 @@ struct TRig
     TNntpEventLog Events{Client};
     TNewsArticle Article;
 
-    TRig()
+    explicit TRig(const QHostAddress& at = QHostAddress(QHostAddress::LocalHost))
     {
-        QVERIFY(Server.Start());
+        QVERIFY(Server.Start(at));
         Client.SetServer(Server.Server());
         Client.SetTimeout(30);
         Client.SetArticle(&Article);
@@ -83,6 +83,7 @@ private slots:
     void malformedInput();
     void reuseAndServerChange();
     void lookups();
+    void ipv6Server();
     void connectFailures_data();
     void connectFailures();
     void postsChainedFromPosted();
@@ -573,13 +574,25 @@ void TestNntpClient::lookups()
     rig.Client.SetServer("nowhere.example");
     rig.Client.ListGroups();
     QVERIFY(rig.Events.WaitFor({"error"}));
-    QCOMPARE(rig.Events.Take(), QStringList({"status 1", "error Host not found"}));
+    QCOMPARE(rig.Events.Take(), QStringList({"status 1", "error Host not found: nowhere.example"}));
 
     rig.Client.SetServer(QString("news.example:%1").arg(rig.Server.Port()));
     rig.Client.ListGroups();
     QVERIFY(rig.Events.WaitFor({"groups done", "error"}));
     QCOMPARE(rig.Events.Take().mid(0, 3), QStringList({"status 1", "status 2", "connected"}));
     QCOMPARE(resolver.Asked, QStringList({"nowhere.example", "news.example"}));
+
+    // A name with an IPv6 address that refuses and an IPv4 one that answers, in that order:
+    // the second is used, and the log names the first one's failure.
+    rig.Client.Quit();
+    resolver.Addresses.insert("dual.example", "::1,127.0.0.1");
+    rig.Client.SetServer(QString("dual.example:%1").arg(rig.Server.Port()));
+    rig.Client.ListGroups();
+    QVERIFY(rig.Events.WaitFor({"groups done", "error"}));
+    QCOMPARE(rig.Events.Take().last(), "groups done");
+    QVERIFY(rig.Events.LogLines.contains(
+        QString("Error: Error 10061 (Connection refused) connecting to [::1]:%1 (dual.example)")
+            .arg(rig.Server.Port())));
 
     // The system's lookup of a real name.
     rig.Client.Quit();
@@ -588,6 +601,23 @@ void TestNntpClient::lookups()
     rig.Client.ListGroups();
     QVERIFY(rig.Events.WaitFor({"groups done", "error"}));
     QCOMPARE(rig.Events.Take().last(), "groups done");
+}
+
+void TestNntpClient::ipv6Server()
+{
+    // "[::1]:port": a group list and a post over IPv6.
+    TRig rig(QHostAddress(QHostAddress::LocalHostIPv6));
+    QVERIFY(rig.Client.Server().startsWith("[::1]:"));
+    rig.Server.On("LIST", ListAnswer);
+    rig.Client.ListGroups();
+    QVERIFY(rig.Events.WaitFor({"groups done", "error"}));
+    QCOMPARE(rig.Events.Events.last(), "groups done");
+    rig.FillArticle({"over six"});
+    rig.Server.OnPost();
+    rig.Client.PostComposed();
+    QVERIFY(rig.Events.WaitFor({"posted", "post failed", "error", "disconnected"}));
+    QCOMPARE(rig.Events.Events.last(), "posted");
+    QCOMPARE(rig.Server.Articles(), TList({expectedArticle({"over six"})}));
 }
 
 void TestNntpClient::connectFailures_data()
@@ -601,7 +631,9 @@ void TestNntpClient::connectFailures_data()
         port = closed.Port();
     }
     QTest::newRow("refused") << QString("127.0.0.1:%1").arg(port)
-                             << "Error 10061 (Connection refused) connecting";
+                             << QString("Error 10061 (Connection refused) connecting to 127.0.0.1:%1").arg(port);
+    QTest::newRow("refused v6") << QString("[::1]:%1").arg(port)
+                                << QString("Error 10061 (Connection refused) connecting to [::1]:%1").arg(port);
     QTest::newRow("no server") << QString() << "No address specified";
 }
 

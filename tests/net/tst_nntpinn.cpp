@@ -103,6 +103,7 @@ private slots:
     void cleanupTestCase();
     void listGroups();
     void newGroupsAfterCreatingOne();
+    void overIpv6();
     void postComposedText();
     void postLargeUuencodedFile();
     void loginToPost_data();
@@ -166,6 +167,34 @@ void TestNntpInn::newGroupsAfterCreatingOne()
     QCOMPARE(events.Events.last(), "groups done");
     QCOMPARE(client.Groups(), QStringList({"quorvel.fresh"}));
     QCOMPARE(client.ReplyCode(), 231);
+}
+
+void TestNntpInn::overIpv6()
+{
+    // The server also listens on ::1: the group list and a post over IPv6, read back.
+    TbcsNNTP client;
+    TNntpEventLog events(client);
+    setUp(client, m_open);
+    client.SetServer(QString("[::1]:%1").arg(m_open.Port()));
+    client.ListGroups();
+    QVERIFY(events.WaitFor({"groups done", "error", "disconnected"}));
+    QCOMPARE(events.Events.last(), "groups done");
+    QVERIFY(client.Groups().contains("quorvel.test"));
+
+    TNewsArticle article;
+    article.From = "Quorvel Test <test@quorvel.test>";
+    article.Subject = "over IPv6";
+    article.Newsgroups = "quorvel.test";
+    article.AddBodyLine("sent to [::1]");
+    client.SetArticle(&article);
+    client.Post();
+    QVERIFY(events.WaitFor({"posted", "post failed", "error", "disconnected"}));
+    QCOMPARE(events.Events.last(), "posted");
+    QList<QByteArray> head;
+    QList<QByteArray> body;
+    QVERIFY(readNewest(m_open.Port(), "quorvel.test", &head, &body));
+    QCOMPARE(headerValue(head, "Subject"), "over IPv6");
+    QCOMPARE(body, QList<QByteArray>({"sent to [::1]"}));
 }
 
 void TestNntpInn::postComposedText()

@@ -21,9 +21,9 @@ TFakeNntpServer::TFakeNntpServer(QObject* parent) : QObject(parent), m_server(ne
 
 TFakeNntpServer::~TFakeNntpServer() = default;
 
-bool TFakeNntpServer::Start()
+bool TFakeNntpServer::Start(const QHostAddress& at)
 {
-    return m_server->listen(QHostAddress::LocalHost, 0);
+    return m_server->listen(at, 0);
 }
 
 quint16 TFakeNntpServer::Port() const
@@ -33,7 +33,10 @@ quint16 TFakeNntpServer::Port() const
 
 QString TFakeNntpServer::Server() const
 {
-    return QString("127.0.0.1:%1").arg(Port());
+    const QHostAddress at = m_server->serverAddress();
+    const QString host = at.protocol() == QAbstractSocket::IPv6Protocol ? '[' + at.toString() + ']'
+                                                                         : at.toString();
+    return host + ':' + QString::number(Port());
 }
 
 TFakeNntpServer& TFakeNntpServer::Add(const TRule& rule)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -50,7 +51,8 @@ public:
     explicit TFakeNntpServer(QObject* parent = nullptr);
     ~TFakeNntpServer() override;
 
-    bool Start();
+    // Listens on a free port of the loopback address given (IPv4 unless told otherwise).
+    bool Start(const QHostAddress& at = QHostAddress(QHostAddress::LocalHost));
     quint16 Port() const;
     // "127.0.0.1:port", for the client's Server setting.
     QString Server() const;

@@ -8,9 +8,9 @@ int TScriptedResolver::Start(const QString& name)
     Asked << name;
     if (Stalling.contains(name))
         return handle;
-    const QString address = Addresses.value(name);
-    const int code = address.isEmpty() ? FailureCode : 0;
+    const QStringList addresses = Addresses.value(name).split(',', Qt::SkipEmptyParts);
+    const int code = addresses.isEmpty() ? FailureCode : 0;
     QTimer::singleShot(0, this,
-                       [this, handle, code, address] { emit Finished(handle, code, address); });
+                       [this, handle, code, addresses] { emit Finished(handle, code, addresses); });
     return handle;
 }
