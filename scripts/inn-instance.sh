@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # A private INN 2 news server in its own folder, for tests and benchmarks.
 #
-#   inn-instance.sh start DIR PORT [--auth USER:PASSWORD] [--groups N]
+#   inn-instance.sh start DIR PORT [--auth USER:PASSWORD] [--groups N] [--tls CERT KEY CAFILE]
+#   inn-instance.sh tls-listen DIR PORT [CERT KEY]
 #   inn-instance.sh stop DIR
 #
 # start writes a complete instance into DIR (which must be reachable for the user news),
 # starts innd on 127.0.0.1:PORT, waits for its "200" greeting and prints innd's process id.
 # With --auth, reading is open to all but posting needs AUTHINFO USER/PASS. With --groups N,
-# N extra groups quorvel.bulk.NNNNNNN are in the active file before innd starts.
+# N extra groups quorvel.bulk.NNNNNNN are in the active file before innd starts. With --tls,
+# the port also offers STARTTLS with that certificate.
+# tls-listen starts a reader (nnrpd) speaking TLS from the first byte on 127.0.0.1:PORT beside
+# innd, with the instance's certificate or the pair given, and prints its process id.
 # stop shuts innd down by its process id and ends the instance's nnrpd processes.
 set -euo pipefail
 
@@ -141,13 +145,62 @@ wait_greeting() {
     return 1
 }
 
+# Installs a certificate and key where nnrpd takes them: owned by news, the key not readable
+# by others (nnrpd refuses it otherwise).
+install_pair() { # dir cert key name
+    mkdir -p "$1/etc/tls"
+    install -o news -g news -m 644 "$2" "$1/etc/tls/$4.pem"
+    install -o news -g news -m 600 "$3" "$1/etc/tls/$4.key"
+}
+
+add_tls() { # dir cert key cafile
+    install_pair "$1" "$2" "$3" server
+    install -o news -g news -m 644 "$4" "$1/etc/tls/ca.pem"
+    cat >>"$1/etc/inn.conf" <<CONF
+tlscertfile: $1/etc/tls/server.pem
+tlskeyfile: $1/etc/tls/server.key
+tlscafile: $1/etc/tls/ca.pem
+CONF
+}
+
+tls_listen() {
+    local dir=$1 port=$2 conf pid
+    dir=$(cd "$dir" && pwd)
+    conf=$dir/etc/inn.conf
+    grep -q '^tlscertfile:' "$conf" || die "start the instance with --tls first"
+    if [ $# -eq 4 ]; then
+        # nnrpd reads its certificate from inn.conf: another pair needs a copy of it.
+        install_pair "$dir" "$3" "$4" "port$port"
+        sed -e "s#^tlscertfile:.*#tlscertfile: $dir/etc/tls/port$port.pem#" \
+            -e "s#^tlskeyfile:.*#tlskeyfile: $dir/etc/tls/port$port.key#" \
+            "$dir/etc/inn.conf" >"$dir/etc/inn-$port.conf"
+        chown news:news "$dir/etc/inn-$port.conf"
+        conf=$dir/etc/inn-$port.conf
+    fi
+    # In the foreground of its own session, as news, so that its id is the one we stop.
+    setsid setpriv --reuid=news --regid=news --init-groups env INNCONF="$conf" \
+        "$NEWSBIN/nnrpd" -D -f -4 127.0.0.1 -p "$port" -S </dev/null >>"$dir/log/nnrpd-$port.out" 2>&1 &
+    pid=$!
+    echo "$pid" >>"$dir/nnrpd.instance.pids"
+    for _ in $(seq 1 300); do
+        kill -0 "$pid" 2>/dev/null || die "nnrpd on port $port ended: $(cat "$dir/log/nnrpd-$port.out")"
+        if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+            echo "$pid"
+            return 0
+        fi
+        sleep 0.02
+    done
+    die "nnrpd did not listen on port $port"
+}
+
 start() {
-    local dir=$1 port=$2 auth="" groups=0
+    local dir=$1 port=$2 auth="" groups=0 tls=()
     shift 2
     while [ $# -gt 0 ]; do
         case $1 in
             --auth) auth=$2; shift 2 ;;
             --groups) groups=$2; shift 2 ;;
+            --tls) tls=("$2" "$3" "$4"); shift 4 ;;
             *) die "unknown option $1" ;;
         esac
     done
@@ -157,6 +210,9 @@ start() {
     write_config "$dir" "$port"
     write_readers "$dir" "$auth"
     write_database "$dir" "$groups"
+    if [ ${#tls[@]} -eq 3 ]; then
+        add_tls "$dir" "${tls[@]}"
+    fi
     chown -R news:news "$dir"
     INNCONF="$dir/etc/inn.conf" setsid "$NEWSBIN/innd" -f -t 1 </dev/null \
         >"$dir/log/innd.out" 2>&1 &
@@ -174,7 +230,8 @@ start() {
 instance_readers() {
     local conf=$1 p
     for p in $(pgrep -x nnrpd || true); do
-        if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "INNCONF=$conf"; then
+        # The instance's inn.conf, or a listener's copy of it (inn-PORT.conf).
+        if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "INNCONF=${conf%.conf}\(-[0-9]*\)\{0,1\}\.conf"; then
             echo "$p"
         fi
     done
@@ -184,6 +241,12 @@ stop() {
     local dir=$1 pid conf p i
     dir=$(cd "$dir" && pwd)
     conf="$dir/etc/inn.conf"
+    if [ -f "$dir/nnrpd.instance.pids" ]; then
+        for p in $(cat "$dir/nnrpd.instance.pids"); do
+            kill -9 "$p" 2>/dev/null || true
+        done
+        rm -f "$dir/nnrpd.instance.pids"
+    fi
     [ -f "$dir/innd.instance.pid" ] || return 0
     pid=$(cat "$dir/innd.instance.pid")
     if kill -0 "$pid" 2>/dev/null; then
@@ -202,6 +265,7 @@ stop() {
 
 case ${1:-} in
     start) [ $# -ge 3 ] || die "usage: $0 start DIR PORT [--auth USER:PASSWORD] [--groups N]"; shift; start "$@" ;;
+    tls-listen) [ $# -eq 3 ] || [ $# -eq 5 ] || die "usage: $0 tls-listen DIR PORT [CERT KEY]"; shift; tls_listen "$@" ;;
     stop) [ $# -eq 2 ] || die "usage: $0 stop DIR"; stop "$2" ;;
     *) die "usage: $0 start DIR PORT [...] | stop DIR" ;;
 esac

@@ -68,6 +68,8 @@ void TBufferedSocketBase::PullUpRead(qint64 n)
     if (m_readStalled) {
         m_readStalled = false;
         WatchRead(true);
+        if (HasPendingInput())
+            QueueReadable();
     }
     emit OnReadBufferEmpty(this);
 }
@@ -272,6 +274,10 @@ void TBufferedSocketBase::ReadBufferFull()
 
 void TBufferedSocketBase::HandleReadable()
 {
+    if (Handshaking()) {
+        HandshakeStep();
+        return;
+    }
     QPointer<TBufferedSocketBase> self(this);
     qint64 taken = 0;
     while (IsOpen() && taken < ReceiveSlice) {
@@ -308,11 +314,14 @@ void TBufferedSocketBase::HandleReadable()
         if (!self)
             return;
     }
+    // What TLS has decrypted already raises no readiness report of its own.
+    if (IsOpen() && taken >= ReceiveSlice && HasPendingInput())
+        QueueReadable();
 }
 
 void TBufferedSocketBase::HandleWritable()
 {
-    if (State() == ssConnecting) {
+    if (State() == ssConnecting || Handshaking()) {
         TStreamSocket::HandleWritable();
         return;
     }

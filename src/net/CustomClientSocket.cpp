@@ -10,6 +10,12 @@ TStreamSocket* TCustomClientSocket::CreateSocket()
     return new TStreamSocket(this);
 }
 
+void TCustomClientSocket::SetTls(const TTlsConfig& config, const QString& peerName)
+{
+    m_tls = config;
+    m_peerName = peerName;
+}
+
 void TCustomClientSocket::Open()
 {
     if (Socket() && Socket()->IsOpen())
@@ -20,6 +26,7 @@ void TCustomClientSocket::Open()
         throw ESockError::Make(0, ESockError::Format(SockFormat::NoSocketClass));
     SetSocket(socket);
     socket->SetRemote(address);
+    socket->SetTls(m_tls, m_peerName);
     socket->Connect();
     StartConnectTimer();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/SockCtrl.h"
+#include "net/TlsChannel.h"
 
 class TStreamSocket;
 
@@ -15,8 +16,14 @@ public:
     // Refused with "Socket Already opened" while a connection is open or being made;
     // otherwise creates the data socket and starts connecting to Address and Port.
     void Open();
+    // TLS for the next connections, checked against peerName (a host name or address).
+    void SetTls(const TTlsConfig& config, const QString& peerName);
 
 protected:
     // The data socket class of this control.
     virtual TStreamSocket* CreateSocket();
+
+private:
+    TTlsConfig m_tls;
+    QString m_peerName;
 };

@@ -51,8 +51,8 @@ QString TSockAddress::Text() const
 {
     char buffer[INET6_ADDRSTRLEN] = {};
     if (Family() == AF_INET6) {
-        ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&m_storage)->sin6_addr,
-                    buffer, sizeof buffer);
+        ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&m_storage)->sin6_addr, buffer,
+                    sizeof buffer);
         return '[' + QString::fromLatin1(buffer) + "]:" + QString::number(Port());
     }
     if (Family() == AF_INET) {

@@ -178,6 +178,11 @@ void TSockCtrl::SocketDisconnected(TSocketBase* socket)
     emit OnDisconnect(socket);
 }
 
+void TSockCtrl::SocketSecured(TSocketBase* socket)
+{
+    emit OnSecured(socket);
+}
+
 void TSockCtrl::SocketFailed(TSocketBase*, int code, const QString& message)
 {
     emit OnSocketError(code, message);

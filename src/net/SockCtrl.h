@@ -71,10 +71,13 @@ public:
     void SocketWritable(TSocketBase* socket);
     void SocketDisconnected(TSocketBase* socket);
     void SocketFailed(TSocketBase* socket, int code, const QString& message);
+    void SocketSecured(TSocketBase* socket);
 
 signals:
     void OnInfo(TSockInfo icode, TSocketBase* socket);
     void OnConnect(TSocketBase* socket);
+    // The connection now runs over TLS (after StartTls).
+    void OnSecured(TSocketBase* socket);
     void OnTimeOut(TSocketBase* socket);
     void OnDisconnect(TSocketBase* socket);
     void OnRead(TSocketBase* socket);

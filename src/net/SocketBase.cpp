@@ -40,6 +40,17 @@ void TSocketBase::WatchWrite(bool on)
         m_writeNotifier->setEnabled(on);
 }
 
+void TSocketBase::QueueReadable()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [self = QPointer<TSocketBase>(this)] {
+            if (self && self->IsOpen())
+                self->notified(true);
+        },
+        Qt::QueuedConnection);
+}
+
 void TSocketBase::Close()
 {
     if (m_handle < 0)

@@ -46,6 +46,8 @@ protected:
     void Adopt(int handle, TSocketState state);
     void WatchRead(bool on);
     void WatchWrite(bool on);
+    // Handles the socket as readable on the next turn of the event loop.
+    void QueueReadable();
     // Records the errno as the last error and throws it with the message format.
     [[noreturn]] void RaiseErrno(int error, int format);
 

@@ -11,6 +11,81 @@
 
 TStreamSocket::TStreamSocket(TSockCtrl* owner) : TSocketBase(owner) {}
 
+TStreamSocket::~TStreamSocket()
+{
+    TStreamSocket::Close();
+}
+
+void TStreamSocket::SetTls(const TTlsConfig& config, const QString& peerName)
+{
+    m_tlsConfig = config;
+    m_peerName = peerName;
+}
+
+void TStreamSocket::StartTls()
+{
+    if (State() != ssConnected || m_tls)
+        throw ESockError(0, QStringLiteral("TLS cannot start on this connection"));
+    m_upgrade = true;
+    beginHandshake();
+}
+
+QString TStreamSocket::TlsDescription() const
+{
+    return m_tls ? m_tls->Description() : QString();
+}
+
+void TStreamSocket::Close()
+{
+    if (m_tls && IsOpen() && !m_handshaking)
+        m_tls->Shutdown();
+    m_tls.reset();
+    m_handshaking = false;
+    TSocketBase::Close();
+}
+
+void TStreamSocket::beginHandshake()
+{
+    QString error;
+    m_tls = TTlsChannel::Create(m_tlsConfig, m_peerName, Handle(), &error);
+    if (!m_tls)
+        throw ESockError(0, error);
+    m_handshaking = true;
+    HandshakeStep();
+}
+
+void TStreamSocket::watchFor(TTlsChannel::TWant want)
+{
+    WatchRead(want == TTlsChannel::TWant::Read);
+    WatchWrite(want == TTlsChannel::TWant::Write);
+}
+
+void TStreamSocket::HandshakeStep()
+{
+    TTlsChannel::TWant want = TTlsChannel::TWant::Nothing;
+    QString error;
+    if (!m_tls->Handshake(&want, &error)) {
+        if (!error.isEmpty())
+            throw ESockError(0, error);
+        watchFor(want);
+        return;
+    }
+    m_handshaking = false;
+    m_peer = m_tls->PeerCertificate();
+    if (const QString refusal = m_tls->CheckPeer(); !refusal.isEmpty())
+        throw ESockError(0, refusal);
+    // The server's first reply may have come with the handshake's last bytes.
+    QueueReadable();
+    if (m_upgrade) {
+        WatchWrite(false);
+        WatchRead(true);
+        if (Owner())
+            Owner()->SocketSecured(this);
+        return;
+    }
+    Established();
+}
+
 void TStreamSocket::Connect()
 {
     if (State() == ssConnected || State() == ssConnecting)
@@ -20,8 +95,7 @@ void TStreamSocket::Connect()
     const int fd = ::socket(Remote().Family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         RaiseErrno(errno, SockFormat::CreatingSocket);
-    if (::connect(fd, Remote().Data(), Remote().Length()) != 0 &&
-        errno != EINPROGRESS) {
+    if (::connect(fd, Remote().Data(), Remote().Length()) != 0 && errno != EINPROGRESS) {
         const int error = errno;
         ::close(fd);
         RaiseErrno(error, SockFormat::Connecting);
@@ -51,6 +125,14 @@ qint64 TStreamSocket::RawSend(const char* data, qint64 size)
 {
     if (!IsOpen())
         throw ESockError::Make(0, ESockError::Format(SockFormat::NotOpen));
+    if (m_tls) {
+        TTlsChannel::TWant want = TTlsChannel::TWant::Nothing;
+        QString error;
+        const qint64 sent = m_tls->Write(data, size, &want, &error);
+        if (sent == -2)
+            throw ESockError(0, error);
+        return sent;
+    }
     const ssize_t n = ::send(Handle(), data, size_t(size), MSG_NOSIGNAL);
     if (n >= 0)
         return n;
@@ -63,6 +145,16 @@ qint64 TStreamSocket::RawRecv(char* data, qint64 size)
 {
     if (!IsOpen())
         throw ESockError::Make(0, ESockError::Format(SockFormat::NotOpen));
+    if (m_tls) {
+        TTlsChannel::TWant want = TTlsChannel::TWant::Nothing;
+        QString error;
+        const qint64 received = m_tls->Read(data, size, &want, &error);
+        if (received == -2)
+            throw ESockError(0, error);
+        if (want == TTlsChannel::TWant::Write)
+            WatchWrite(true);
+        return received;
+    }
     const ssize_t n = ::recv(Handle(), data, size_t(size), 0);
     if (n >= 0)
         return n;
@@ -95,7 +187,15 @@ void TStreamSocket::HandleWritable()
         if (error != 0)
             RaiseErrno(error, SockFormat::Connecting);
         SetState(ssConnected);
+        if (m_tlsConfig.Mode == TTlsMode::Implicit) {
+            beginHandshake();
+            return;
+        }
         Established();
+        return;
+    }
+    if (m_handshaking) {
+        HandshakeStep();
         return;
     }
     WatchWrite(false);
@@ -105,6 +205,10 @@ void TStreamSocket::HandleWritable()
 
 void TStreamSocket::HandleReadable()
 {
+    if (m_handshaking) {
+        HandshakeStep();
+        return;
+    }
     // A plain stream socket leaves the reading to its user; only the close is ours to see.
     char probe;
     const ssize_t n = ::recv(Handle(), &probe, 1, MSG_PEEK);

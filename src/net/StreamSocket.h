@@ -1,6 +1,9 @@
 #pragma once
 
 #include "net/SocketBase.h"
+#include "net/TlsChannel.h"
+
+#include <memory>
 
 // A TCP connection: a non-blocking connect whose completion, readable data, write readiness
 // and the peer's close are reported to the owning control.
@@ -10,6 +13,21 @@ class TStreamSocket : public TSocketBase
 
 public:
     explicit TStreamSocket(TSockCtrl* owner);
+    ~TStreamSocket() override;
+
+    // TLS for this connection: with Implicit the handshake follows the connect and the
+    // connection counts as made only when it is done and the certificate is trusted for
+    // peerName; with StartTls nothing happens until StartTls.
+    void SetTls(const TTlsConfig& config, const QString& peerName);
+    // Starts the handshake on the connected socket (after the server agreed to STARTTLS);
+    // the owner hears SocketSecured when it is done.
+    void StartTls();
+    bool IsSecured() const { return m_tls && !m_handshaking; }
+    // The certificate the server showed (also when it was refused), and how the session is
+    // protected ("TLSv1.3, TLS_AES_256_GCM_SHA384").
+    const TCertificateInfo& PeerCertificate() const { return m_peer; }
+    QString TlsDescription() const;
+    void Close() override;
 
     // Creates the socket and starts connecting to the remote address and port.
     void Connect();
@@ -26,6 +44,11 @@ public:
 protected:
     qint64 RawSend(const char* data, qint64 size);
     qint64 RawRecv(char* data, qint64 size);
+    // True while a TLS handshake runs; HandshakeStep takes the notification then.
+    bool Handshaking() const { return m_handshaking; }
+    void HandshakeStep();
+    // Decrypted bytes wait inside the TLS session, where no readiness report will tell.
+    bool HasPendingInput() const { return m_tls && m_tls->HasPending(); }
     // The peer closed or reset the connection: close and tell the owner.
     void Disconnected();
     // Called once the connect has completed.
@@ -33,4 +56,15 @@ protected:
 
     void HandleReadable() override;
     void HandleWritable() override;
+
+private:
+    void beginHandshake();
+    void watchFor(TTlsChannel::TWant want);
+
+    TTlsConfig m_tlsConfig;
+    QString m_peerName;
+    std::unique_ptr<TTlsChannel> m_tls;
+    bool m_handshaking = false;
+    bool m_upgrade = false; // the handshake came from StartTls, not from the connect
+    TCertificateInfo m_peer;
 };

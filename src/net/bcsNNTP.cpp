@@ -21,6 +21,7 @@ namespace {
 
 const QByteArray CrLf("\r\n");
 constexpr int DefaultPort = 119;
+constexpr int DefaultTlsPort = 563;
 // Seconds allowed between two lines of a group list.
 constexpr int GroupLineTimeout = 60;
 constexpr qint64 ArticleWriteBuffer = 64 * 1024;
@@ -89,8 +90,8 @@ void TbcsNNTP::makeConnection()
     connect(m_connection, &TSockCtrl::OnAsyncComplete, this, &TbcsNNTP::asyncComplete);
     connect(m_connection, &TSockCtrl::OnConnect, this, &TbcsNNTP::connectedToServer);
     connect(m_connection, &TSockCtrl::OnDisconnect, this, &TbcsNNTP::disconnectedByServer);
-    connect(m_connection, &TSockCtrl::OnSocketError, this,
-            [this](int, const QString& message) { socketFailed(message); });
+    connect(m_connection, &TSockCtrl::OnSocketError, this, &TbcsNNTP::socketFailed);
+    connect(m_connection, &TSockCtrl::OnSecured, this, &TbcsNNTP::secured);
     connect(m_connection, &TTextClientBase::OnLineReceived, this,
             [this](TLineSocketBase*, const QByteArray& line, bool) { lineReceived(line); });
     connect(m_connection, &TBufferedClientBase::OnWriteBufferEmpty, this,
@@ -98,6 +99,8 @@ void TbcsNNTP::makeConnection()
     connect(m_connection, &TBufferedClientBase::OnWriteBufferChange, this,
             &TbcsNNTP::writeProgress);
     m_connected = false;
+    m_startTlsSent = false;
+    m_warnedClearLogin = false;
 }
 
 void TbcsNNTP::dropConnection()
@@ -213,7 +216,8 @@ void TbcsNNTP::sendPending()
             Quit();
         m_currentServer = m_server;
         armTimer(m_timeout);
-        const TServerName name = TServerName::Split(m_server, DefaultPort);
+        const TServerName name = TServerName::Split(
+            m_server, m_tls.Mode == TTlsMode::Implicit ? DefaultTlsPort : DefaultPort);
         m_host = name.Host;
         m_port = name.Port;
         // No name to look up: the connection itself says "No address specified".
@@ -242,6 +246,7 @@ void TbcsNNTP::connectToNext()
     m_attempt = m_addresses.takeFirst();
     m_connection->SetPort(QString::number(m_port));
     m_connection->SetAddress(m_attempt);
+    m_connection->SetTls(m_tls, m_host);
     setState(csConnecting);
     if (!m_addresses.isEmpty())
         m_attemptTimer->start(AttemptSliceMs);
@@ -302,6 +307,8 @@ void TbcsNNTP::connectedToServer()
 {
     m_attemptTimer->stop();
     m_addresses.clear();
+    if (isSecured())
+        secured();
     // Each command and each article's last bytes are a short write followed by a wait for
     // the reply: held back by Nagle's algorithm, they would wait for a delayed acknowledgement.
     TLineSocket* socket = openSocket();
@@ -319,11 +326,14 @@ void TbcsNNTP::disconnectedByServer()
     emit OnDisconnected();
 }
 
-void TbcsNNTP::socketFailed(const QString& message)
+void TbcsNNTP::socketFailed(int code, const QString& message)
 {
-    if (tryNextAddress(message))
+    takeCertificate();
+    // A refused certificate is no reason to try the server's other addresses.
+    if (code != 0 && tryNextAddress(message))
         return;
-    const QString text = m_state == csConnecting ? message + attemptText() : message;
+    // System errors say "connecting"; the address tells where.
+    const QString text = m_state == csConnecting && code != 0 ? message + attemptText() : message;
     stopTimer();
     dropConnection();
     log("Error: " + text);
@@ -567,7 +577,10 @@ void TbcsNNTP::lineReceived(const QByteArray& line)
         handleGroupLine(line);
         return;
     case csConnecting:
-        handleGreeting(QString::fromUtf8(line));
+        if (m_startTlsSent)
+            handleStartTlsReply(QString::fromUtf8(line));
+        else
+            handleGreeting(QString::fromUtf8(line));
         return;
     case csClosing:
         parseReply(QString::fromUtf8(line));
@@ -595,7 +608,10 @@ void TbcsNNTP::handleGreeting(const QString& line)
     if (!parseReply(line))
         return;
     if (m_replyCode == 200) {
-        sendPendingCommand();
+        if (m_tls.Mode == TTlsMode::StartTls && !isSecured())
+            startTls();
+        else
+            sendPendingCommand();
         return;
     }
     // 201 (no posting) as well: every operation here may need to post.
@@ -681,6 +697,61 @@ void TbcsNNTP::handleReply()
     }
 }
 
+// ---- TLS
+
+bool TbcsNNTP::isSecured() const
+{
+    const TLineSocket* socket = openSocket();
+    return socket && socket->IsSecured();
+}
+
+void TbcsNNTP::takeCertificate()
+{
+    if (const TStreamSocket* socket = m_connection->LineSocket())
+        if (!socket->PeerCertificate().IsEmpty())
+            m_certificate = socket->PeerCertificate();
+}
+
+// RFC 4642: the connection is upgraded before anything else is said, and never goes on in
+// clear text when the upgrade fails.
+void TbcsNNTP::startTls()
+{
+    m_startTlsSent = true;
+    armTimer(m_timeout);
+    sendCommand(QStringLiteral("STARTTLS"), true, true);
+}
+
+void TbcsNNTP::handleStartTlsReply(const QString& line)
+{
+    stopTimer();
+    m_startTlsSent = false;
+    if (!parseReply(line))
+        return;
+    if (m_replyCode != 382) {
+        const QString refusal = "The server refused STARTTLS: " + line;
+        Quit();
+        log("Error: " + refusal);
+        fail(refusal);
+        return;
+    }
+    armTimer(m_timeout);
+    try {
+        openSocket()->StartTls();
+    } catch (const ESockError& e) {
+        socketFailed(0, e.Message());
+    }
+}
+
+void TbcsNNTP::secured()
+{
+    takeCertificate();
+    if (const TLineSocket* socket = openSocket())
+        log("TLS: " + socket->TlsDescription());
+    // After STARTTLS the command that waited goes out, now encrypted.
+    if (m_state == csConnecting && m_connected)
+        sendPendingCommand();
+}
+
 void TbcsNNTP::login()
 {
     // RFC 4643: a 480 asks for AUTHINFO USER, then PASS after 381.
@@ -689,6 +760,11 @@ void TbcsNNTP::login()
         Quit();
         fail(refusal);
         return;
+    }
+    if (!isSecured() && !m_warnedClearLogin) {
+        m_warnedClearLogin = true;
+        log("Warning: the password goes to " + m_host +
+            " in clear text: this connection is not protected by TLS");
     }
     setState(csUserSent, false);
     emit OnNewStatus(csLoggingIn);

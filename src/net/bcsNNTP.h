@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/ClientStatus.h"
+#include "net/TlsChannel.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -50,13 +51,19 @@ public:
     // Seconds a write may make no progress; 0 = no guard.
     int PostTimeout() const { return m_postTimeout; }
     void SetPostTimeout(int seconds) { m_postTimeout = seconds; }
-    // Host name or dotted-decimal IPv4 address, optionally followed by ":port" (default 119).
+    // Host name or address (IPv4, IPv6 in brackets when a port follows), optionally followed
+    // by ":port" (default 119, 563 with TLS from the first byte).
     QString Server() const { return m_server; }
     void SetServer(const QString& server) { m_server = server; }
     // Seconds allowed for the lookup, connect and greeting, and for each command's reply;
     // 0 = no guard.
     int Timeout() const { return m_timeout; }
     void SetTimeout(int seconds) { m_timeout = seconds; }
+    // How connections are protected; takes effect at the next connection.
+    const TTlsConfig& Tls() const { return m_tls; }
+    void SetTls(const TTlsConfig& tls) { m_tls = tls; }
+    // The certificate the server showed last (also one that was refused).
+    const TCertificateInfo& ServerCertificate() const { return m_certificate; }
     QString UserName() const { return m_userName; }
     void SetUserName(const QString& userName) { m_userName = userName; }
 
@@ -124,7 +131,7 @@ private:
     void asyncComplete(const TAsyncHostInfo& info);
     void connectedToServer();
     void disconnectedByServer();
-    void socketFailed(const QString& message);
+    void socketFailed(int code, const QString& message);
     void badReply(const QString& line);
     void writeBufferEmpty();
     void writeProgress();
@@ -157,17 +164,26 @@ private:
     bool tryNextAddress(const QString& failure);
     void attemptTooSlow();
     QString attemptText() const;
+    void startTls();
+    void handleStartTlsReply(const QString& line);
+    void secured();
+    bool isSecured() const;
+    void takeCertificate();
 
     std::unique_ptr<TPhaseTimer> m_timer;
     TTextClient* m_connection = nullptr; // a child; replaced after every drop
     QPointer<THostResolver> m_resolver;  // a test's lookup, when set
     std::unique_ptr<THostResolver> m_systemResolver;
     int m_lookupHandle = -1;
-    QTimer* m_attemptTimer;  // one address's share of the connect time-out
-    QString m_host;          // the server's host part, without brackets
+    QTimer* m_attemptTimer; // one address's share of the connect time-out
+    QString m_host;         // the server's host part, without brackets
     quint16 m_port = 0;
     QString m_attempt;       // the address being connected to
     QStringList m_addresses; // those still to try
+    TTlsConfig m_tls;
+    TCertificateInfo m_certificate;
+    bool m_startTlsSent = false;
+    bool m_warnedClearLogin = false; // once per connection
     TClientStatus m_state = csIdle;
     TClientStatus m_pendingStatus = csIdle;
     bool m_connected = false;

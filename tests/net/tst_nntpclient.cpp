@@ -630,10 +630,12 @@ void TestNntpClient::connectFailures_data()
         QVERIFY(closed.Start());
         port = closed.Port();
     }
-    QTest::newRow("refused") << QString("127.0.0.1:%1").arg(port)
-                             << QString("Error 10061 (Connection refused) connecting to 127.0.0.1:%1").arg(port);
-    QTest::newRow("refused v6") << QString("[::1]:%1").arg(port)
-                                << QString("Error 10061 (Connection refused) connecting to [::1]:%1").arg(port);
+    QTest::newRow("refused")
+        << QString("127.0.0.1:%1").arg(port)
+        << QString("Error 10061 (Connection refused) connecting to 127.0.0.1:%1").arg(port);
+    QTest::newRow("refused v6")
+        << QString("[::1]:%1").arg(port)
+        << QString("Error 10061 (Connection refused) connecting to [::1]:%1").arg(port);
     QTest::newRow("no server") << QString() << "No address specified";
 }
 

@@ -34,8 +34,8 @@ quint16 TFakeNntpServer::Port() const
 QString TFakeNntpServer::Server() const
 {
     const QHostAddress at = m_server->serverAddress();
-    const QString host = at.protocol() == QAbstractSocket::IPv6Protocol ? '[' + at.toString() + ']'
-                                                                         : at.toString();
+    const QString host =
+        at.protocol() == QAbstractSocket::IPv6Protocol ? '[' + at.toString() + ']' : at.toString();
     return host + ':' + QString::number(Port());
 }
 

@@ -41,12 +41,31 @@ bool TInnServer::Available()
     return QFileInfo(QString(InnBin) + "/innd").isExecutable() && getpwnam("news") != nullptr;
 }
 
-QString TInnServer::script()
+QString TInnServer::script(const QString& name)
 {
     QString root = qEnvironmentVariable("QUORVEL_SOURCE_DIR");
     if (root.isEmpty())
         root = QUORVEL_SOURCE_DIR_DEFAULT;
-    return root + "/scripts/inn-instance.sh";
+    return root + "/scripts/" + name;
+}
+
+bool TInnServer::MakeTestCertificates(const QString& folder, QString* error)
+{
+    return runTool(script("test-pki.sh"), {folder}, QProcessEnvironment::systemEnvironment(), 60000,
+                   error);
+}
+
+quint16 TInnServer::StartTlsListener(QString* error, const QString& certificate, const QString& key)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const quint16 port = freePort();
+        QStringList args = {"tls-listen", m_folder, QString::number(port)};
+        if (!certificate.isEmpty())
+            args << certificate << key;
+        if (runTool(script(), args, QProcessEnvironment::systemEnvironment(), 60000, error))
+            return port;
+    }
+    return 0;
 }
 
 quint16 TInnServer::freePort()
@@ -83,6 +102,9 @@ bool TInnServer::Start(const TOptions& options, QString* error)
             args << "--auth" << options.Auth;
         if (options.Groups > 0)
             args << "--groups" << QString::number(options.Groups);
+        if (!options.TlsDir.isEmpty())
+            args << "--tls" << options.TlsDir + "/server.pem" << options.TlsDir + "/server.key"
+                 << options.TlsDir + "/ca.pem";
         QString output;
         if (runTool(script(), args, QProcessEnvironment::systemEnvironment(), 120000, &output)) {
             m_pid = output.split('\n').last().trimmed().toLongLong();

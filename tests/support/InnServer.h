@@ -12,7 +12,13 @@ public:
     {
         QString Auth;   // "user:password": posting needs AUTHINFO
         int Groups = 0; // extra groups quorvel.bulk.NNNNNNN
+        // A folder made by scripts/test-pki.sh: the port also offers STARTTLS with its
+        // server certificate.
+        QString TlsDir;
     };
+
+    // Makes the test authority and certificates (scripts/test-pki.sh) in folder.
+    static bool MakeTestCertificates(const QString& folder, QString* error);
 
     TInnServer() = default;
     ~TInnServer();
@@ -33,11 +39,16 @@ public:
     QString Folder() const { return m_folder; }
     qint64 ProcessId() const { return m_pid; }
 
+    // Starts a reader that speaks TLS from the first byte, with the instance's certificate or
+    // the pair given (file paths); its port, or 0 with the reason in error.
+    quint16 StartTlsListener(QString* error, const QString& certificate = QString(),
+                             const QString& key = QString());
+
     // Adds a group through ctlinnd; false with the tool's output in error on failure.
     bool NewGroup(const QString& name, QString* error);
 
 private:
-    static QString script();
+    static QString script(const QString& name = "inn-instance.sh");
     static quint16 freePort();
 
     QString m_folder;

@@ -6,8 +6,8 @@
 #include <QSet>
 
 // A host lookup for tests: known names complete with their addresses (comma-separated, in the
-// order given) on the next turn of the event loop, names marked as stalling never complete, any other name fails with the given
-// code (11001 "Host not found" unless told otherwise).
+// order given) on the next turn of the event loop, names marked as stalling never complete, any
+// other name fails with the given code (11001 "Host not found" unless told otherwise).
 class TScriptedResolver : public THostResolver
 {
     Q_OBJECT
