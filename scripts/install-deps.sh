@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libssl-dev
+    libsecret-1-dev gnome-keyring   # passwords in the desktop's keyring; a private one in the tests
     sharutils uudeview          # GNU uuencode/uudecode and uudeview: encoder peers
     inn2 openssl                # the news server the tests post to; password hashes for its logins
     python3                     # the raw-socket peer of the benchmarks

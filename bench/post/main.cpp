@@ -4,6 +4,7 @@
 //
 //   bench_post [--size-mib N] [--max-lines N] [--rounds N]   throughput against the peer
 //   bench_post --memory --size-mib N                         the program alone, peak memory
+//   bench_post --tls ...                                     both over TLS (INN's nnrpd -S)
 
 #include "InnServer.h"
 #include "ScriptedView.h"
@@ -40,6 +41,15 @@ struct TOptions
     int MaxLines = 5000;
     int Rounds = 3;
     bool MemoryOnly = false;
+    bool Tls = false;
+};
+
+// Where the posts go: the server, and the authority file when it speaks TLS.
+struct TTarget
+{
+    QString Server;
+    quint16 Port = 0;
+    QString CaFile;
 };
 
 TOptions parse(const QStringList& args)
@@ -56,6 +66,8 @@ TOptions parse(const QStringList& args)
             o.Rounds = next.toInt(), ++i;
         else if (a == "--memory")
             o.MemoryOnly = true;
+        else if (a == "--tls")
+            o.Tls = true;
     }
     return o;
 }
@@ -96,7 +108,7 @@ double cpuSeconds()
 }
 
 // One upload task through the program's own machinery, as the application wires it.
-TResult postWithProgram(const QString& server, const QString& path, int maxLines)
+TResult postWithProgram(const TTarget& target, const QString& path, int maxLines)
 {
     QTemporaryDir home;
     TScriptedView view;
@@ -112,6 +124,8 @@ TResult postWithProgram(const QString& server, const QString& path, int maxLines
     TNewsArticle article;
     TbcsNNTP client;
     client.SetArticle(&article);
+    if (!target.CaFile.isEmpty())
+        client.SetTls({TTlsMode::Implicit, target.CaFile, QString()});
     TTaskRunner runner(list, file, client, view, logger, state);
     TUploadPoster poster(article, client, list, runner, view, logger, state);
 
@@ -121,7 +135,7 @@ TResult postWithProgram(const QString& server, const QString& path, int maxLines
     t.Text2 = "bench@example.com";
     t.Text5 = CommaText::Write({"%s - %f (%p/%t) %b Bytes", "Quorvel", path});
     t.Text6 = "quorvel.bulk.0000001";
-    t.Text8 = server;
+    t.Text8 = target.Server;
     t.Text9 = ",";
     t.Timeout = 60;
     t.PostTimeout = 60;
@@ -183,16 +197,27 @@ TResult postWithProgram(const QString& server, const QString& path, int maxLines
     return result;
 }
 
-TResult postWithPeer(quint16 port, const QString& path, int maxLines)
+TResult postWithPeer(const TTarget& target, const QString& path, int maxLines)
 {
     QProcess python;
     python.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const QString script = QStringLiteral(QUORVEL_BENCH_DIR) + "/plain_post.py";
-    python.start("python3", {script, "127.0.0.1", QString::number(port), "quorvel.bulk.0000002",
-                             path, QString::number(maxLines)});
+    QStringList args = {script,
+                        "127.0.0.1",
+                        QString::number(target.Port),
+                        "quorvel.bulk.0000002",
+                        path,
+                        QString::number(maxLines)};
+    if (!target.CaFile.isEmpty())
+        args << "--tls" << target.CaFile;
+    python.start("python3", args);
     python.waitForFinished(-1);
     const QStringList fields = QString::fromLocal8Bit(python.readAll()).split(' ');
-    return {fields.value(0).toDouble(), fields.value(1).toLongLong()};
+    TResult result;
+    result.Seconds = fields.value(0).toDouble();
+    result.Articles = fields.value(1).toLongLong();
+    result.Cpu = fields.value(3).toDouble();
+    return result;
 }
 
 double median(QList<double> values)
@@ -223,22 +248,38 @@ int main(int argc, char** argv)
     TInnServer::TOptions innOptions;
     innOptions.Groups = 2;
     QString error;
+    QTemporaryDir work;
+    if (o.Tls && !TInnServer::MakeTestCertificates(work.filePath("pki"), &error)) {
+        std::fprintf(stderr, "no test certificates: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (o.Tls)
+        innOptions.TlsDir = work.filePath("pki");
     if (!inn.Start(innOptions, &error)) {
         std::fprintf(stderr, "INN did not start: %s\n", qPrintable(error));
         return 1;
     }
-    QTemporaryDir work;
+    TTarget target{inn.Server(), inn.Port(), QString()};
+    if (o.Tls) {
+        target.Port = inn.StartTlsListener(&error);
+        if (!target.Port) {
+            std::fprintf(stderr, "no TLS listener: %s\n", qPrintable(error));
+            return 1;
+        }
+        target.Server = QString("127.0.0.1:%1").arg(target.Port);
+        target.CaFile = work.filePath("pki/ca.pem");
+    }
     const QString path = work.filePath("random.bin");
     if (!writeRandomFile(path, o.SizeMiB << 20)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;
     }
     const double mib = double(o.SizeMiB);
-    std::printf("file %lld MiB, MaxLines %d\n", o.SizeMiB, o.MaxLines);
+    std::printf("file %lld MiB, MaxLines %d%s\n", o.SizeMiB, o.MaxLines, o.Tls ? ", over TLS" : "");
 
     if (o.MemoryOnly) {
         const double before = peakMiB();
-        const TResult r = postWithProgram(inn.Server(), path, o.MaxLines);
+        const TResult r = postWithProgram(target, path, o.MaxLines);
         std::printf("quorvel: %lld articles in %.2f s, %.1f MiB/s\n", r.Articles, r.Seconds,
                     mib / r.Seconds);
         std::printf("peak memory (max RSS): %.1f MiB (%.1f MiB before posting)\n", peakMiB(),
@@ -249,21 +290,21 @@ int main(int argc, char** argv)
     // Alternate the two clients so that a slower server moment hits both alike; who goes
     // first alternates too, as the server slows down while its spool fills.
     QList<double> peerRates, ourRates, ratios;
-    double peerSeconds = 0, ourSeconds = 0;
+    double peerSeconds = 0, ourSeconds = 0, peerCpu = 0, ourCpu = 0;
     for (int round = 1; round <= o.Rounds; ++round) {
         TResult peer, ours;
         // Each post starts with the spool written out: otherwise whoever posts while the
         // kernel flushes the other's 256 MiB is slowed down by it.
         if (round % 2) {
             ::sync();
-            peer = postWithPeer(inn.Port(), path, o.MaxLines);
+            peer = postWithPeer(target, path, o.MaxLines);
             ::sync();
-            ours = postWithProgram(inn.Server(), path, o.MaxLines);
+            ours = postWithProgram(target, path, o.MaxLines);
         } else {
             ::sync();
-            ours = postWithProgram(inn.Server(), path, o.MaxLines);
+            ours = postWithProgram(target, path, o.MaxLines);
             ::sync();
-            peer = postWithPeer(inn.Port(), path, o.MaxLines);
+            peer = postWithPeer(target, path, o.MaxLines);
         }
         std::printf("round %d: plain client %lld articles %.2f s (%.1f MiB/s); quorvel %lld "
                     "articles %.2f s (%.1f MiB/s); ratio %.2f\n",
@@ -279,6 +320,8 @@ int main(int argc, char** argv)
         ratios << peer.Seconds / ours.Seconds;
         peerSeconds += peer.Seconds;
         ourSeconds += ours.Seconds;
+        peerCpu += peer.Cpu;
+        ourCpu += ours.Cpu;
     }
     const double peerMedian = median(peerRates), ourMedian = median(ourRates);
     std::printf("median: plain client %.1f MiB/s, quorvel %.1f MiB/s, ratio %.2fx (goal >= 0.9x)\n",
@@ -289,6 +332,9 @@ int main(int argc, char** argv)
     std::printf("all rounds together: plain client %.1f MiB/s, quorvel %.1f MiB/s, ratio %.2fx\n",
                 mib * o.Rounds / peerSeconds, mib * o.Rounds / ourSeconds,
                 peerSeconds / ourSeconds);
+    const double gib = mib * o.Rounds / 1024;
+    std::printf("CPU seconds per GiB posted: plain client %.2f, quorvel %.2f\n", peerCpu / gib,
+                ourCpu / gib);
     std::printf("peak memory (max RSS) of this process: %.1f MiB\n", peakMiB());
     return 0;
 }

@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """The plain peer of the posting benchmark: uuencodes a file into articles of at most
 MAXLINES body lines (the same lines and subjects the program posts), all before timing,
-then POSTs them over one raw NNTP connection, waiting for 340 and 240 each time.
-Prints: seconds articles body_bytes"""
+then POSTs them over one raw NNTP connection, waiting for 340 and 240 each time; with
+"--tls CAFILE" over TLS from the first byte (the ssl module, certificate checked).
+Prints: seconds articles body_bytes cpu_seconds"""
 import binascii
 import os
+import resource
 import socket
+import ssl
 import sys
 import time
 
@@ -29,6 +32,11 @@ def encoded_lines(path):
 
 
 def main():
+    cafile = None
+    if "--tls" in sys.argv:
+        at = sys.argv.index("--tls")
+        cafile = sys.argv[at + 1]
+        del sys.argv[at:at + 2]
     host, port, group, path, max_lines = sys.argv[1:6]
     port, max_lines = int(port), int(max_lines)
     lines = [b"." + l if l.startswith(b".") else l for l in encoded_lines(path)]
@@ -45,6 +53,9 @@ def main():
 
     sock = socket.create_connection((host, port))
     sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    if cafile:
+        context = ssl.create_default_context(cafile=cafile)
+        sock = context.wrap_socket(sock, server_hostname=host)
     reader = sock.makefile("rb")
 
     def reply():
@@ -58,6 +69,7 @@ def main():
     body_bytes = 0
     post = send = wait = 0.0
     start = time.monotonic()
+    cpu_start = resource.getrusage(resource.RUSAGE_SELF)
     for article in articles:
         t0 = time.monotonic()
         sock.sendall(b"POST\r\n")
@@ -73,8 +85,10 @@ def main():
             sys.exit("article refused: " + answer.decode(errors="replace"))
         body_bytes += len(article)
     seconds = time.monotonic() - start
+    cpu_end = resource.getrusage(resource.RUSAGE_SELF)
+    cpu = (cpu_end.ru_utime - cpu_start.ru_utime) + (cpu_end.ru_stime - cpu_start.ru_stime)
     sock.sendall(b"QUIT\r\n")
-    print("%.6f %d %d" % (seconds, len(articles), body_bytes))
+    print("%.6f %d %d %.3f" % (seconds, len(articles), body_bytes, cpu))
     print("  plain client's time (s): POST to 340 %.2f, sending %.2f, '.' to 240 %.2f"
           % (post, send, wait), file=sys.stderr)
 

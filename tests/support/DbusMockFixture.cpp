@@ -4,6 +4,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QThread>
 
@@ -28,7 +29,7 @@ TDbusMockFixture::~TDbusMockFixture()
     StopBus();
 }
 
-bool TDbusMockFixture::StartBus()
+bool TDbusMockFixture::StartBus(TBus which)
 {
     if (!m_dir.isValid()) {
         m_error = "no temporary folder";
@@ -78,13 +79,57 @@ bool TDbusMockFixture::StartBus()
         Stop(m_bus);
         return false;
     }
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_address.toUtf8());
+    qputenv(which == TBus::System ? "DBUS_SYSTEM_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS",
+            m_address.toUtf8());
     return true;
+}
+
+bool TDbusMockFixture::StartKeyring()
+{
+    const QString home = m_dir.filePath("home");
+    QDir().mkpath(home + "/data");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home);
+    environment.insert("XDG_DATA_HOME", home + "/data");
+    environment.insert("XDG_RUNTIME_DIR", m_dir.path());
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", m_address);
+    m_keyring = std::make_unique<QProcess>();
+    m_keyring->setProcessEnvironment(environment);
+    m_keyring->setStandardOutputFile(QProcess::nullDevice());
+    m_keyring->setStandardErrorFile(m_dir.filePath("keyring.err"));
+    m_keyring->start("gnome-keyring-daemon", {"--foreground", "--unlock", "--components=secrets"});
+    if (!m_keyring->waitForStarted(StartTimeoutMs)) {
+        m_error = "gnome-keyring-daemon did not start: " + m_keyring->errorString();
+        m_keyring.reset();
+        return false;
+    }
+    // The new login keyring's password comes on standard input.
+    m_keyring->write("test-keyring");
+    m_keyring->waitForBytesWritten(StartTimeoutMs);
+    m_keyring->closeWriteChannel();
+    QDeadlineTimer deadline(StartTimeoutMs);
+    while (!NameHasOwner("org.freedesktop.secrets", TBus::Session)) {
+        if (m_keyring->state() == QProcess::NotRunning || deadline.hasExpired()) {
+            QFile err(m_dir.filePath("keyring.err"));
+            err.open(QIODevice::ReadOnly);
+            m_error = "gnome-keyring-daemon did not come up: " + QString::fromUtf8(err.readAll());
+            Stop(m_keyring);
+            return false;
+        }
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+void TDbusMockFixture::StopKeyring()
+{
+    Stop(m_keyring);
 }
 
 void TDbusMockFixture::StopBus()
 {
     StopNetworkManager();
+    StopKeyring();
     Stop(m_bus);
 }
 
@@ -156,9 +201,10 @@ bool TDbusMockFixture::Stop(std::unique_ptr<QProcess>& process)
     return true;
 }
 
-bool TDbusMockFixture::NameHasOwner(const QString& name)
+bool TDbusMockFixture::NameHasOwner(const QString& name, TBus which)
 {
-    QDBusConnection bus = QDBusConnection::systemBus();
+    QDBusConnection bus =
+        which == TBus::System ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
     const QDBusReply<bool> reply = bus.interface()->isServiceRegistered(name);

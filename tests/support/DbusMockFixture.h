@@ -21,7 +21,13 @@ public:
     TDbusMockFixture(const TDbusMockFixture&) = delete;
     TDbusMockFixture& operator=(const TDbusMockFixture&) = delete;
 
-    bool StartBus();
+    // The private bus stands in for the system bus, or for the session bus.
+    enum class TBus
+    {
+        System,
+        Session,
+    };
+    bool StartBus(TBus which = TBus::System);
     void StopBus();
     // Starts the mock and waits until it owns org.freedesktop.NetworkManager.
     bool StartNetworkManager();
@@ -48,7 +54,11 @@ public:
     // Names of the connections that are opening or open.
     QStringList OpenNames();
 
-    static bool NameHasOwner(const QString& name);
+    static bool NameHasOwner(const QString& name, TBus which = TBus::System);
+    // Starts gnome-keyring-daemon, unlocked, with its files in the temporary folder, on the
+    // private session bus; waits until it owns org.freedesktop.secrets.
+    bool StartKeyring();
+    void StopKeyring();
 
 private:
     static bool Stop(std::unique_ptr<QProcess>& process);
@@ -56,6 +66,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_bus;
     std::unique_ptr<QProcess> m_mock;
+    std::unique_ptr<QProcess> m_keyring;
     QString m_address;
     QString m_error;
 };
