@@ -23,4 +23,5 @@ enum TClientStatus : quint8
     csPostSent = 13,
     csSendingArticle = 14,
     csArticleSent = 15,
+    csStatSent = 16,
 };

@@ -30,6 +30,9 @@ constexpr qint64 ArticleWriteBuffer = 64 * 1024;
 constexpr qsizetype BodyBatch = 32 * 1024;
 // Lines taken at most at once when they come already in wire form.
 constexpr qint64 WireBlockLines = 256;
+// STAT commands on their way at once: enough to hide the round trip, few enough that the
+// replies never fill the server's send buffer while it waits for us to read.
+constexpr qsizetype StatWindow = 64;
 
 // How long one address of several may take to connect before the next one is tried; the
 // last address has what is left of the time-out.
@@ -143,6 +146,66 @@ void TbcsNNTP::NewGroups(const QString& date)
     m_pendingStatus = csNewGroupsSent;
     m_pendingCommand = "NEWGROUPS " + date;
     sendPending();
+}
+
+void TbcsNNTP::CheckArticles(const QStringList& messageIds)
+{
+    m_checkIds = messageIds;
+    m_checkSent = m_checkDone = 0;
+    m_checkDraining = false;
+    if (messageIds.isEmpty()) {
+        emit OnCheckDone();
+        return;
+    }
+    m_pendingStatus = csStatSent;
+    m_pendingCommand = "STAT";
+    sendPending();
+}
+
+void TbcsNNTP::sendStatBatch()
+{
+    while (m_checkSent < m_checkIds.size() && m_checkSent - m_checkDone < StatWindow) {
+        const QString& id = m_checkIds.at(m_checkSent++);
+        sendCommand("STAT " + id, false, true);
+    }
+}
+
+void TbcsNNTP::handleStatReply()
+{
+    const qsizetype index = m_checkDone++;
+    if (m_checkDraining || m_replyCode == 480) {
+        // Asked to log in: the replies to the STATs already sent come first, then the login,
+        // then those STATs go again.
+        if (!m_checkDraining) {
+            m_checkDraining = true;
+            m_checkIds = m_checkIds.mid(index);
+            m_checkSent -= index;
+            m_checkDone = 1;
+        }
+        if (m_checkDone < m_checkSent) {
+            armTimer(m_timeout);
+            return;
+        }
+        m_checkDraining = false;
+        m_checkSent = m_checkDone = 0;
+        login();
+        return;
+    }
+    if (m_replyCode != 223 && m_replyCode != 430) {
+        m_pendingCommand.clear();
+        fail(m_replyText);
+        return;
+    }
+    emit OnArticleChecked(m_checkIds.at(index), m_replyCode == 223);
+    if (m_checkDone == m_checkIds.size()) {
+        stopTimer();
+        m_pendingCommand.clear();
+        log(QStringLiteral("STAT: %1 article(s) checked").arg(m_checkIds.size()));
+        emit OnCheckDone();
+        return;
+    }
+    armTimer(m_timeout);
+    sendStatBatch();
 }
 
 void TbcsNNTP::Post()
@@ -348,7 +411,10 @@ void TbcsNNTP::sendPendingCommand()
         return;
     setState(m_pendingStatus);
     armTimer(m_timeout);
-    sendCommand(m_pendingCommand, true, true);
+    if (m_pendingStatus == csStatSent)
+        sendStatBatch();
+    else
+        sendCommand(m_pendingCommand, true, true);
 }
 
 void TbcsNNTP::sendCommand(const QString& line, bool logIt, bool awaitReply)
@@ -591,6 +657,7 @@ void TbcsNNTP::lineReceived(const QByteArray& line)
     case csPassSent:
     case csPostSent:
     case csArticleSent:
+    case csStatSent:
         stopTimer();
         if (parseReply(QString::fromUtf8(line)))
             handleReply();
@@ -691,6 +758,9 @@ void TbcsNNTP::handleReply()
             emit OnPosted();
         else
             emit OnPostFailed(m_replyText);
+        return;
+    case csStatSent:
+        handleStatReply();
         return;
     default:
         return;
@@ -821,6 +891,7 @@ QString TbcsNNTP::timeoutText() const
     case csNewGroupsSent:
     case csPostSent:
     case csArticleSent:
+    case csStatSent:
         return "waiting for server response";
     case csReceivingList:
     case csReceivingNewGroups:

@@ -85,6 +85,9 @@ public:
     void Post();
     // Posts the article as its caller filled it.
     void PostComposed();
+    // Asks whether each article is on the server (STAT, several at once as RFC 3977
+    // allows); OnArticleChecked reports each in order, then OnCheckDone.
+    void CheckArticles(const QStringList& messageIds);
     // Sends QUIT (no reply awaited) and drops the connection, if one is open.
     void Quit();
     // Stops whatever runs and drops the connection.
@@ -106,6 +109,8 @@ signals:
     void OnNewStatus(TClientStatus newStatus);
     void OnPosted();
     void OnPostFailed(const QString& reason);
+    void OnArticleChecked(const QString& messageId, bool present);
+    void OnCheckDone();
     // Body progress 1..100 while the article goes out, then 0 once at its end.
     void OnProgress(int percent);
 
@@ -127,6 +132,8 @@ private:
     void sendPendingCommand();
     void sendCommand(const QString& line, bool log, bool awaitReply);
     void login();
+    void sendStatBatch();
+    void handleStatReply();
 
     void asyncComplete(const TAsyncHostInfo& info);
     void connectedToServer();
@@ -184,6 +191,12 @@ private:
     TCertificateInfo m_certificate;
     bool m_startTlsSent = false;
     bool m_warnedClearLogin = false; // once per connection
+    // Checking articles: the ids, how many were asked and answered; after a 480 the answers
+    // still on their way are let through before the login.
+    QStringList m_checkIds;
+    qsizetype m_checkSent = 0;
+    qsizetype m_checkDone = 0;
+    bool m_checkDraining = false;
     TClientStatus m_state = csIdle;
     TClientStatus m_pendingStatus = csIdle;
     bool m_connected = false;

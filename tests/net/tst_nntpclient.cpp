@@ -8,6 +8,7 @@
 #include "net/bcsNNTP.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -84,6 +85,7 @@ private slots:
     void reuseAndServerChange();
     void lookups();
     void ipv6Server();
+    void checkArticles();
     void connectFailures_data();
     void connectFailures();
     void postsChainedFromPosted();
@@ -618,6 +620,47 @@ void TestNntpClient::ipv6Server()
     QVERIFY(rig.Events.WaitFor({"posted", "post failed", "error", "disconnected"}));
     QCOMPARE(rig.Events.Events.last(), "posted");
     QCOMPARE(rig.Server.Articles(), TList({expectedArticle({"over six"})}));
+}
+
+void TestNntpClient::checkArticles()
+{
+    // More ids than go out at once; the server asks for a login after the first few.
+    TRig rig;
+    QStringList ids;
+    QStringList expected;
+    for (int i = 0; i < 150; ++i) {
+        ids << QString("<part%1@quorvel.test>").arg(i);
+        if (i % 7 != 3)
+            rig.Server.AddStoredId(ids.last().toUtf8());
+        expected << "checked " + ids.last() + (i % 7 != 3 ? " 1" : " 0");
+    }
+    rig.Server.On("STAT <part2@quorvel.test>", {"480 log in first"}, true);
+    rig.Server.On("AUTHINFO USER*", {"381 password"}).On("AUTHINFO PASS*", {"281 welcome"});
+    rig.Client.SetAuthenticate(true);
+    rig.Client.SetUserName("poster");
+    rig.Client.SetPassword("secret");
+    rig.Client.CheckArticles(ids);
+    QVERIFY(rig.Events.WaitFor({"check done", "error"}));
+    QCOMPARE(rig.Events.Events.filter(QRegularExpression("^(checked|check done|error)")),
+             expected + QStringList{"check done"});
+    const auto count = [&](const QByteArray& prefix) {
+        return std::count_if(rig.Server.Commands().begin(), rig.Server.Commands().end(),
+                             [&](const QByteArray& c) { return c.startsWith(prefix); });
+    };
+    QCOMPARE(count("AUTHINFO USER"), 1);
+    // The one refused is asked again after the login; those answered before it are not.
+    QCOMPARE(count("STAT <part2@"), 2);
+    QCOMPARE(count("STAT <part1@"), 1);
+    // Those sent with it before its answer came were answered, let through, and asked again.
+    QCOMPARE(count("STAT <part3@"), 2);
+    QCOMPARE(count("STAT <part149@"), 1);
+
+    // A server that does not know STAT ends the check with its answer.
+    rig.Server.On("STAT*", {"500 unknown command"});
+    rig.Events.Take();
+    rig.Client.CheckArticles(ids.mid(0, 3));
+    QVERIFY(rig.Events.WaitFor({"check done", "error"}));
+    QCOMPARE(rig.Events.Events.last(), "error unknown command");
 }
 
 void TestNntpClient::connectFailures_data()

@@ -4,6 +4,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <memory>
 
 struct TFakeNntpServer::TSession
@@ -155,6 +156,15 @@ void TFakeNntpServer::handleCommand(QTcpSocket* socket, TSession& session, const
         if (line == "QUIT") {
             sendLines(socket, {"205 Bye"});
             socket->disconnectFromHost();
+        } else if (line.startsWith("STAT <")) {
+            const QByteArray id = line.mid(5);
+            const bool stored =
+                m_storedIds.contains(id) ||
+                std::any_of(m_articles.begin(), m_articles.end(), [&](const QByteArray& a) {
+                    return a.startsWith("Message-ID: " + id + "\r\n") ||
+                           a.contains("\r\nMessage-ID: " + id + "\r\n");
+                });
+            sendLines(socket, {stored ? "223 0 " + id : QByteArray("430 no such article")});
         } else {
             sendLines(socket, {"500 What?"});
         }

@@ -82,6 +82,8 @@ public:
     const QList<QByteArray>& Commands() const { return m_commands; }
     // Each complete article as received, lines joined with CR LF, the "." line left out.
     const QList<QByteArray>& Articles() const { return m_articles; }
+    // Message-IDs STAT finds (223) besides those of the articles received; any other is 430.
+    void AddStoredId(const QByteArray& messageId) { m_storedIds.append(messageId); }
     // Article lines received so far for the article in progress.
     int ArticleLinesSoFar() const { return m_articleLines; }
 
@@ -103,6 +105,7 @@ private:
     QTcpServer* m_server;
     QByteArray m_greeting = "200 fake news server ready, posting allowed\r\n";
     bool m_dropOnConnect = false;
+    QList<QByteArray> m_storedIds;
     int m_receiveBufferSize = 0;
     QList<TRule> m_rules;
     int m_connections = 0;

@@ -20,6 +20,10 @@ TNntpEventLog::TNntpEventLog(TbcsNNTP& client, QObject* parent) : QObject(parent
     connect(&client, &TbcsNNTP::OnNewStatus, this,
             [add](TClientStatus s) { add(QString("status %1").arg(int(s))); });
     connect(&client, &TbcsNNTP::OnPosted, this, [add] { add("posted"); });
+    connect(&client, &TbcsNNTP::OnArticleChecked, this, [add](const QString& id, bool present) {
+        add("checked " + id + (present ? " 1" : " 0"));
+    });
+    connect(&client, &TbcsNNTP::OnCheckDone, this, [add] { add("check done"); });
     connect(&client, &TbcsNNTP::OnPostFailed, this,
             [add](const QString& r) { add("post failed " + r); });
     connect(&client, &TbcsNNTP::OnProgress, this,
