@@ -9,6 +9,7 @@ packages=(
     sharutils uudeview          # GNU uuencode/uudecode and uudeview: encoder peers
     inn2 openssl                # the news server the tests post to; password hashes for its logins
     python3                     # the raw-socket peer of the benchmarks
+    libxml2-utils               # xmllint: NZB files checked against their DTD
     dbus python3-dbusmock       # a private bus with a fake NetworkManager
     xvfb xauth                  # a display for ./run on a headless machine
     adwaita-icon-theme          # toolbar and file-type icons where the desktop has no theme
