@@ -8,6 +8,7 @@ packages=(
     libsecret-1-dev gnome-keyring   # passwords in the desktop's keyring; a private one in the tests
     sharutils uudeview          # GNU uuencode/uudecode and uudeview: encoder peers
     inn2 openssl                # the news server the tests post to; password hashes for its logins
+    par2                        # par2cmdline: recovery files
     python3                     # the raw-socket peer of the benchmarks
     libxml2-utils               # xmllint: NZB files checked against their DTD
     dbus python3-dbusmock       # a private bus with a fake NetworkManager

@@ -1,0 +1,143 @@
+// Recovery files made with the real par2cmdline: a set that repairs a damaged copy, its
+// progress, Cancel, and the failures that must leave nothing behind.
+#include "upload/Par2Maker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray data(size, '\0');
+    QRandomGenerator random(7);
+    for (char& c : data)
+        c = char(random.bounded(256));
+    return data;
+}
+
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+int runPar2(const QStringList& args, const QString& folder)
+{
+    QProcess par2;
+    par2.setWorkingDirectory(folder);
+    par2.start("par2", args);
+    par2.waitForFinished(120000);
+    return par2.exitCode();
+}
+
+} // namespace
+
+class TestRecovery : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void setRepairsADamagedCopy();
+    void cancelEndsTheProcessAndRemovesItsFiles();
+    void failuresLeaveNothing();
+};
+
+void TestRecovery::initTestCase()
+{
+    if (QStandardPaths::findExecutable("par2").isEmpty())
+        QSKIP("par2 is not installed (scripts/install-deps.sh)");
+}
+
+void TestRecovery::setRepairsADamagedCopy()
+{
+    QTemporaryDir dir;
+    const QByteArray data = randomBytes(600 * 1024);
+    QVERIFY(writeFile(dir.filePath("photo.jpg"), data));
+    TPar2Maker maker;
+    QSignalSpy progress(&maker, &TPar2Maker::Progress);
+    QSignalSpy finished(&maker, &TPar2Maker::Finished);
+    maker.Start({dir.filePath("photo.jpg"), dir.filePath("work"), 10, 2});
+    QVERIFY(finished.wait(120000));
+    QVERIFY2(finished.first().at(0).toBool(), qPrintable(finished.first().at(1).toString()));
+
+    QCOMPARE(maker.Files().size(), 3);
+    QCOMPARE(QFileInfo(maker.Files().first()).fileName(), QString("photo.jpg.par2"));
+    QVERIFY(QFileInfo(maker.Files().at(1)).fileName().startsWith("photo.jpg.vol"));
+    QCOMPARE(progress.first().at(0).toInt(), 0);
+    QCOMPARE(progress.last().at(0).toInt(), 100);
+    QCOMPARE(progress.last().at(1).toString(), QString("Creating recovery files"));
+    for (qsizetype i = 1; i < progress.size(); ++i)
+        QVERIFY(progress.at(i).at(0).toInt() >= progress.at(i - 1).at(0).toInt());
+
+    // A downloader has the set and a damaged copy of the file beside it: par2 mends it.
+    const QString work = dir.filePath("work");
+    QByteArray damaged = data;
+    for (int i = 0; i < 20000; ++i)
+        damaged[100000 + i] = char(~damaged[100000 + i]);
+    QVERIFY(writeFile(work + "/photo.jpg", damaged));
+    QVERIFY(runPar2({"verify", "photo.jpg.par2"}, work) != 0);
+    QCOMPARE(runPar2({"repair", "photo.jpg.par2"}, work), 0);
+    QFile repaired(work + "/photo.jpg");
+    QVERIFY(repaired.open(QIODevice::ReadOnly));
+    QVERIFY(repaired.readAll() == data);
+
+    maker.RemoveFiles();
+    QCOMPARE(QDir(work).entryList({"*.par2"}, QDir::Files), QStringList());
+}
+
+void TestRecovery::cancelEndsTheProcessAndRemovesItsFiles()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("big.bin"), randomBytes(24 << 20)));
+    TPar2Maker maker;
+    QSignalSpy progress(&maker, &TPar2Maker::Progress);
+    QSignalSpy finished(&maker, &TPar2Maker::Finished);
+    maker.Start({dir.filePath("big.bin"), dir.filePath("work"), 30, 0});
+    QVERIFY(maker.IsRunning());
+    QVERIFY(progress.wait(60000)); // par2 is at work
+    maker.Cancel();
+    QVERIFY(!maker.IsRunning());
+    QTest::qWait(200);
+    QCOMPARE(finished.size(), 0);
+    QCOMPARE(QDir(dir.filePath("work")).entryList(QDir::Files), QStringList());
+}
+
+void TestRecovery::failuresLeaveNothing()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("empty.bin"), QByteArray()));
+    QVERIFY(writeFile(dir.filePath("data.bin"), "some data"));
+    struct TCase
+    {
+        QString program, file, error;
+    };
+    const QList<TCase> cases = {
+        {"par2-not-here", "data.bin", "Debian package \"par2\""},
+        {"par2", "missing.bin", "Cannot read " + dir.filePath("missing.bin")},
+        // par2 refuses an empty file: its own words are shown.
+        {"par2", "empty.bin", "Skipping 0 byte file"},
+    };
+    for (const TCase& c : cases) {
+        TPar2Maker maker;
+        maker.SetProgram(c.program);
+        QSignalSpy finished(&maker, &TPar2Maker::Finished);
+        maker.Start({dir.filePath(c.file), dir.filePath("work"), 10, 0});
+        QVERIFY(finished.size() == 1 || finished.wait(60000));
+        QVERIFY(!finished.first().at(0).toBool());
+        QVERIFY2(finished.first().at(1).toString().contains(c.error),
+                 qPrintable(finished.first().at(1).toString()));
+        QVERIFY(maker.Files().isEmpty());
+        QCOMPARE(QDir(dir.filePath("work")).entryList({"*.par2"}, QDir::Files), QStringList());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestRecovery)
+#include "tst_recovery.moc"
