@@ -201,10 +201,13 @@ void TFakeNntpServer::handleArticleLine(QTcpSocket* socket, TSession& session,
     const TRule& rule = *session.Article;
     if (line == ".") {
         const QList<QByteArray> result = rule.Result;
+        const bool drop = rule.DropAfterArticle;
         session.Article.reset();
         m_articles.append(session.Text);
         emit ArticleReceived();
         sendLines(socket, result);
+        if (drop)
+            socket->disconnectFromHost();
         return;
     }
     if (session.Lines > 0)

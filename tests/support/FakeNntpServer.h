@@ -43,6 +43,8 @@ public:
         // Accepting an article: Lines is the 340 reply, Result the answer to its ".".
         bool TakesArticle = false;
         QList<QByteArray> Result;
+        // With an article: close the connection once the result is out (none: at the ".").
+        bool DropAfterArticle = false;
         // With an article: close the connection / stop answering after this many lines.
         int DropAfterLines = -1;
         int StallAfterLines = -1;
