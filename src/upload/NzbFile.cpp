@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cerrno>
@@ -147,6 +148,45 @@ QString WriteNew(const QString& folder, const QString& name, const QByteArray& d
     }
     *error = "Too many NZB files named " + base + " in " + folder;
     return QString();
+}
+
+std::optional<QList<TNzbFile>> Read(const QByteArray& document, QString* error)
+{
+    QXmlStreamReader xml(document);
+    QList<TNzbFile> files;
+    bool sawNzb = false;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = xml.name();
+        const QXmlStreamAttributes a = xml.attributes();
+        if (name == u"nzb") {
+            sawNzb = true;
+        } else if (name == u"file" && sawNzb) {
+            files.append({a.value("poster").toString(),
+                          a.value("date").toLongLong(),
+                          a.value("subject").toString(),
+                          {},
+                          {}});
+        } else if (name == u"group" && !files.isEmpty()) {
+            files.last().Groups << xml.readElementText().trimmed();
+        } else if (name == u"segment" && !files.isEmpty()) {
+            TNzbSegment segment;
+            segment.Bytes = a.value("bytes").toLongLong();
+            segment.Number = a.value("number").toInt();
+            segment.MessageId = xml.readElementText().trimmed();
+            files.last().Segments << segment;
+        }
+    }
+    if (xml.hasError()) {
+        *error = QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString());
+        return std::nullopt;
+    }
+    if (!sawNzb) {
+        *error = QStringLiteral("no <nzb> element");
+        return std::nullopt;
+    }
+    return files;
 }
 
 } // namespace NzbFile

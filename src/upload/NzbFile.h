@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // One article of a posted file as a downloader finds it.
 struct TNzbSegment
 {
@@ -32,5 +34,8 @@ QByteArray Document(const QString& title, const QList<TNzbFile>& files);
 // taken: an existing file is never replaced); the path written, or empty with the reason.
 QString WriteNew(const QString& folder, const QString& name, const QByteArray& document,
                  QString* error);
+// The files of an NZB document, whoever wrote it; std::nullopt with the reason (and the line)
+// when it is no NZB. Message-IDs come without angle brackets, as the file has them.
+std::optional<QList<TNzbFile>> Read(const QByteArray& document, QString* error);
 
 } // namespace NzbFile

@@ -140,6 +140,20 @@ void TestAccounting::nzbValidatesAndNeverReplaces()
     QCOMPARE(xmllint.readAllStandardOutput().trimmed(),
              QByteArray("Pics - \"a&b.jpg\" yEnc (1/3)"));
 
+    // What is written reads back; what is not an NZB says why.
+    const auto read = NzbFile::Read(doc, &error);
+    QVERIFY2(read, qPrintable(error));
+    QCOMPARE(read->size(), 2);
+    QCOMPARE(read->first().Subject, file.Subject);
+    QCOMPARE(read->first().Poster, file.Poster);
+    QCOMPARE(read->first().Groups, file.Groups);
+    QCOMPARE(read->first().Segments.size(), 3);
+    QCOMPARE(read->first().Segments.first().MessageId, QString("p1@x"));
+    QCOMPARE(read->first().Segments.first().Bytes, 740123);
+    QVERIFY(!NzbFile::Read("<nzb><file subject='x'>", &error));
+    QVERIFY(error.startsWith("line 1: "));
+    QVERIFY(!NzbFile::Read("<html/>", &error));
+
     QVERIFY(NzbFile::WriteNew("/proc/no-such-place", "x", doc, &error).isEmpty());
     QVERIFY(error.contains("/proc/no-such-place"));
 }
