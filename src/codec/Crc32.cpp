@@ -161,7 +161,8 @@ QUORVEL_VPCLMUL quint32 foldVpclmul(quint32 crc, const uchar* p, qint64 size)
     x1 = fold512(x0, k512, x1);
     x2 = fold512(x1, k512, x2);
     x3 = fold512(x2, k512, x3);
-    return finish(_mm512_castsi512_si128(x3), _mm512_maskz_extracti32x4_epi32(0xF, x3, 1),
+    return finish(_mm512_maskz_extracti32x4_epi32(0xF, x3, 0),
+                  _mm512_maskz_extracti32x4_epi32(0xF, x3, 1),
                   _mm512_maskz_extracti32x4_epi32(0xF, x3, 2),
                   _mm512_maskz_extracti32x4_epi32(0xF, x3, 3), p, size);
 }
