@@ -76,7 +76,7 @@ void encodeScalar(TLineState& s, const uchar* in, qint64 count, bool endsData)
         s.put(in[i], endsData && i + 1 == count);
 }
 
-bool g_vectorCode = true;
+YEnc::TVectorCode g_vectorCode = YEnc::TVectorCode::avx512;
 
 #ifdef QUORVEL_YENC_X86
 bool haveAvx512Vbmi2()
@@ -84,7 +84,115 @@ bool haveAvx512Vbmi2()
     static const bool have = __builtin_cpu_supports("avx512bw") &&
                              __builtin_cpu_supports("avx512vbmi2") &&
                              __builtin_cpu_supports("bmi2");
-    return have && g_vectorCode;
+    return have && g_vectorCode >= YEnc::TVectorCode::avx512;
+}
+
+bool haveSsse3()
+{
+    static const bool have = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+    return have && g_vectorCode >= YEnc::TVectorCode::ssse3;
+}
+
+#define QUORVEL_SSSE3 __attribute__((target("ssse3,popcnt")))
+
+// Shuffles that spread 8 bytes over 16 with a gap before each escaped one (Spread), and the
+// "=" for those gaps (Equals), by the 8-bit mask of escaped bytes; shuffles that pack the
+// bytes of an 8-bit mask together (Pack).
+struct TShuffles
+{
+    alignas(16) uchar spread[256][16];
+    alignas(16) uchar equals[256][16];
+    alignas(16) uchar pack[256][16];
+
+    TShuffles()
+    {
+        for (int mask = 0; mask < 256; ++mask) {
+            int out = 0, kept = 0;
+            for (int j = 0; j < 16; ++j) {
+                spread[mask][j] = pack[mask][j] = 0x80;
+                equals[mask][j] = 0;
+            }
+            for (int i = 0; i < 8; ++i) {
+                if (mask & (1 << i)) {
+                    equals[mask][out++] = '=';
+                    pack[mask][kept++] = uchar(i);
+                }
+                spread[mask][out++] = uchar(i);
+            }
+        }
+    }
+};
+
+const TShuffles& shuffles()
+{
+    static const TShuffles instance;
+    return instance;
+}
+
+QUORVEL_SSSE3 inline __m128i load16(const void* at)
+{
+    return _mm_loadu_si128(static_cast<const __m128i*>(at));
+}
+
+// As encodeAvx512, 16 bytes at a time spread by table shuffles, 8 bytes per shuffle.
+QUORVEL_SSSE3 void encodeSsse3(TLineState& s, const uchar* in, qint64 count, bool endsData)
+{
+    const TShuffles& t = shuffles();
+    const __m128i shift = _mm_set1_epi8(42);
+    const qint64 reserve = endsData ? 16 : 15;
+    while (count > reserve) {
+        if (s.column == 0) {
+            s.put(*in++, false);
+            --count;
+            continue;
+        }
+        const __m128i c = _mm_add_epi8(load16(in), shift);
+        const __m128i escaped = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(c, _mm_setzero_si128()),
+                                                          _mm_cmpeq_epi8(c, _mm_set1_epi8('\n'))),
+                                             _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('\r')),
+                                                          _mm_cmpeq_epi8(c, _mm_set1_epi8('='))));
+        const unsigned mask = unsigned(_mm_movemask_epi8(escaped));
+        int length = 16;
+        if (mask == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(s.out), c);
+        } else {
+            const __m128i chars = _mm_add_epi8(c, _mm_and_si128(escaped, _mm_set1_epi8(64)));
+            const unsigned low = mask & 0xFF, high = mask >> 8;
+            const int length0 = 8 + _mm_popcnt_u32(low);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(s.out),
+                             _mm_or_si128(_mm_shuffle_epi8(chars, load16(t.spread[low])),
+                                          load16(t.equals[low])));
+            _mm_storeu_si128(
+                reinterpret_cast<__m128i*>(s.out + length0),
+                _mm_or_si128(_mm_shuffle_epi8(_mm_srli_si128(chars, 8), load16(t.spread[high])),
+                             load16(t.equals[high])));
+            length = length0 + 8 + _mm_popcnt_u32(high);
+        }
+        if (s.column + length < s.lineLength) {
+            s.out += length;
+            s.column += length;
+            in += 16;
+            count -= 16;
+            continue;
+        }
+        // The byte that reaches the line's length ends it.
+        const int need = s.lineLength - s.column;
+        int end = 0, taken = 0;
+        while (end < need) {
+            end += 1 + int((mask >> taken) & 1);
+            ++taken;
+        }
+        s.out += end;
+        const uchar last = uchar(in[taken - 1] + 42);
+        if (last == '\t' || last == ' ') {
+            s.out[-1] = '=';
+            *s.out++ = char(last + 64);
+        }
+        s.endLine();
+        in += taken;
+        count -= taken;
+    }
+    encodeScalar(s, in, count, endsData);
 }
 
 #define QUORVEL_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt")))
@@ -168,6 +276,10 @@ void encodeRun(TLineState& s, const uchar* in, qint64 count, bool endsData)
 #ifdef QUORVEL_YENC_X86
     if (haveAvx512Vbmi2()) {
         encodeAvx512(s, in, count, endsData);
+        return;
+    }
+    if (haveSsse3()) {
+        encodeSsse3(s, in, count, endsData);
         return;
     }
 #endif
@@ -257,6 +369,48 @@ QUORVEL_AVX512 void decodeAvx512(TDecodeState& s)
         s.p += 64;
     }
 }
+
+// As decodeAvx512, 16 bytes at a time, packed by table shuffles 8 bytes per shuffle.
+QUORVEL_SSSE3 void decodeSsse3(TDecodeState& s)
+{
+    const TShuffles& t = shuffles();
+    while (s.end - s.p >= 16) {
+        const __m128i v = load16(s.p);
+        const __m128i equalsVector = _mm_cmpeq_epi8(v, _mm_set1_epi8('='));
+        const unsigned breaks = unsigned(_mm_movemask_epi8(_mm_or_si128(
+            _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\r')))));
+        const unsigned equals = unsigned(_mm_movemask_epi8(equalsVector));
+        const unsigned escaped = ((equals << 1) | unsigned(s.escape)) & 0xFFFF;
+        const unsigned lineEnds = breaks & ~escaped;
+        const unsigned starts = ((lineEnds << 1) | unsigned(s.lineStart)) & 0xFFFF;
+        if (equals & (escaped | starts)) {
+            decodeScalar(s, s.p + 16);
+            if (s.keyword || s.starved)
+                return;
+            continue;
+        }
+        const __m128i escapedVector =
+            _mm_or_si128(_mm_slli_si128(equalsVector, 1), _mm_cvtsi32_si128(s.escape ? 0xFF : 0));
+        const __m128i bytes = _mm_sub_epi8(_mm_sub_epi8(v, _mm_set1_epi8(42)),
+                                           _mm_and_si128(escapedVector, _mm_set1_epi8(64)));
+        const unsigned keep = ~(equals | lineEnds) & 0xFFFF;
+        if (keep == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(s.out), bytes);
+            s.out += 16;
+        } else {
+            const unsigned low = keep & 0xFF, high = keep >> 8;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(s.out),
+                             _mm_shuffle_epi8(bytes, load16(t.pack[low])));
+            s.out += _mm_popcnt_u32(low);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(s.out),
+                             _mm_shuffle_epi8(_mm_srli_si128(bytes, 8), load16(t.pack[high])));
+            s.out += _mm_popcnt_u32(high);
+        }
+        s.escape = (equals >> 15) & 1;
+        s.lineStart = (lineEnds >> 15) & 1;
+        s.p += 16;
+    }
+}
 #endif
 
 QByteArray decimal(qint64 value)
@@ -325,6 +479,8 @@ TYEncDecoder::TResult TYEncDecoder::Decode(const char* data, qint64 size, uchar*
 #ifdef QUORVEL_YENC_X86
     if (haveAvx512Vbmi2())
         decodeAvx512(s);
+    else if (haveSsse3())
+        decodeSsse3(s);
 #endif
     if (!s.keyword && !s.starved)
         decodeScalar(s, s.end);
@@ -343,9 +499,9 @@ void TYEncDecoder::Reset()
 
 namespace YEnc {
 
-void SetVectorCode(bool enabled)
+void SetVectorCode(TVectorCode limit)
 {
-    g_vectorCode = enabled;
+    g_vectorCode = limit;
 }
 
 QByteArray BeginLines(const TPart& part, QByteArrayView eol, int lineLength)

@@ -49,9 +49,15 @@ struct TEncodedPart
 TEncodedPart EncodePart(const TPart& part, const uchar* data, quint32 fileCrcBefore,
                         QByteArrayView eol = "\r\n");
 
-// Whether the coders may use the processor's vector instructions (default true); false
-// leaves them to the plain code, so that tests can compare both.
-void SetVectorCode(bool enabled);
+// The vector instructions the coders may use, at most: the best the processor has by
+// default; tests lower it to compare the code paths.
+enum class TVectorCode
+{
+    none,
+    ssse3,
+    avx512,
+};
+void SetVectorCode(TVectorCode limit);
 
 } // namespace YEnc
 

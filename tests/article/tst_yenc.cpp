@@ -27,6 +27,10 @@ constexpr uchar Nul = 0xD6, Lf = 0xE0, Cr = 0xE3, Equals = 0x13, Dot = 0x04, Tab
 // Becomes "*", a character never escaped.
 constexpr uchar Plain = 0x00;
 
+// The code paths; those the processor lacks fall back to the next lower.
+constexpr YEnc::TVectorCode Codes[] = {YEnc::TVectorCode::none, YEnc::TVectorCode::ssse3,
+                                       YEnc::TVectorCode::avx512};
+
 QByteArray bytes(std::initializer_list<int> values)
 {
     QByteArray data;
@@ -92,7 +96,7 @@ class TestYEnc : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanup() { YEnc::SetVectorCode(true); }
+    void cleanup() { YEnc::SetVectorCode(YEnc::TVectorCode::avx512); }
 
     void crc32();
     void escapes_data();
@@ -186,27 +190,27 @@ void TestYEnc::escapes_data()
     QTest::newRow("TAB as the last byte of the file") << plain126 + char(Tab) << stars126 + "=I\n";
 }
 
-// Both the plain and the vector code: lines long enough for the 64-byte steps.
+// Every code path the processor has: lines long enough for the 64-byte steps.
 void TestYEnc::escapes()
 {
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, lines);
-    for (bool vector : {false, true}) {
-        YEnc::SetVectorCode(vector);
+    for (YEnc::TVectorCode code : Codes) {
+        YEnc::SetVectorCode(code);
         QCOMPARE(encodeLines(input), lines);
     }
 }
 
-// Any slicing of the input and either code give the same lines and CRC, and decode back.
+// Any slicing of the input and every code path give the same lines and CRC, and decode back.
 void TestYEnc::slicesAndVectorCodeAgree()
 {
     QRandomGenerator generator(Seed);
     for (int round = 0; round < 60; ++round) {
         const qint64 size = round < 20 ? round * 7 : generator.bounded(40000);
         const QByteArray data = round % 3 ? mixed(size, Seed + round) : RandomBytes(size, round);
-        YEnc::SetVectorCode(false);
+        YEnc::SetVectorCode(YEnc::TVectorCode::none);
         const QByteArray expected = encodeLines(data);
-        YEnc::SetVectorCode(true);
+        YEnc::SetVectorCode(Codes[round % 3]);
         TYEncEncoder encoder("\n");
         QByteArray out(TYEncEncoder::MaxEncodedSize(size, 1), Qt::Uninitialized);
         qint64 done = 0, written = 0;
@@ -221,8 +225,8 @@ void TestYEnc::slicesAndVectorCodeAgree()
         QCOMPARE(out, expected);
         QCOMPARE(encoder.Crc(), Crc32::Update(0, data.constData(), size));
 
-        for (bool vector : {false, true}) {
-            YEnc::SetVectorCode(vector);
+        for (YEnc::TVectorCode code : Codes) {
+            YEnc::SetVectorCode(code);
             TYEncDecoder decoder;
             QByteArray back(out.size() + 64, Qt::Uninitialized);
             qint64 used = 0, produced = 0;
@@ -331,14 +335,14 @@ void TestYEnc::roundTrip_data()
         << QByteArray(128 * 35, 'a' - 42) << qint64(128 * 10);
 }
 
-// Through the file encoder and the joiner, with the parts given in reverse order, in both codes.
+// Through the file encoder and the joiner, parts given in reverse order, in every code path.
 void TestYEnc::roundTrip()
 {
     QFETCH(QByteArray, data);
     QFETCH(qint64, partSize);
     WriteFile(path("in.bin"), data);
-    for (bool vector : {true, false}) {
-        YEnc::SetVectorCode(vector);
+    for (YEnc::TVectorCode code : Codes) {
+        YEnc::SetVectorCode(code);
         const QStringList parts = TYEncFileEncoder(partSize).Encode(path("in.bin"), path("enc"));
         QCOMPARE(parts.size(),
                  partSize ? qMax<qsizetype>(1, (data.size() + partSize - 1) / partSize) : 1);
