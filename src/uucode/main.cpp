@@ -111,6 +111,11 @@ int main(int argc, char* argv[])
     QString output = parser.value(outputOption);
     if (output == QLatin1String("-"))
         output = QStringLiteral("/dev/stdout");
+    const bool yenc =
+        parser.value(algorithmOption) == YEncode || parser.value(algorithmOption) == YDecode;
+    if (yenc && (parser.isSet(noHeadersOption) || parser.isSet(modeOption)))
+        return fail(QStringLiteral("--no-headers and --mode are not for yEnc, whose header "
+                                   "lines are always written and carry no mode"));
     if (parser.value(algorithmOption) == YEncode)
         return yencode(inputs, output, parser.value(partSizeOption), parser.isSet(lfOption));
     if (parser.value(algorithmOption) == YDecode)

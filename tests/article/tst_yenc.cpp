@@ -532,24 +532,26 @@ void TestYEnc::damagedCopiesNeverPass()
     QVERIFY(failed > 200);
 }
 
-// quorvel-uucode: parts in any order give the file; a damaged part is named, exit status 1,
-// and no file is written.
+// quorvel-uucode: parts in any order give the file under the name they carry; a damaged part
+// is named, exit status 1, and no file is written.
 void TestYEnc::toolJoinsAndRefuses()
 {
+    // A name outside ASCII travels as UTF-8 and names the decoded file.
+    const QString name = QStringLiteral("Grüße aus Köln.bin");
     const QByteArray data = RandomBytes(100000, Seed);
-    WriteFile(path("data.bin"), data);
+    WriteFile(path(name), data);
     QCOMPARE(Run(tool(),
                  {QStringLiteral("-a"), QStringLiteral("yencode"), QStringLiteral("--part-size"),
-                  QStringLiteral("30000"), QStringLiteral("-o"), path("post"), path("data.bin")},
+                  QStringLiteral("30000"), QStringLiteral("-o"), path("post"), path(name)},
                  path(".")),
              0);
-    QFile::rename(path("data.bin"), path("original.bin"));
+    QFile::rename(path(name), path("original.bin"));
     const QStringList order{path("post.003"), path("post.001"), path("post.004"), path("post.002")};
     QCOMPARE(Run(tool(), QStringList{QStringLiteral("-a"), QStringLiteral("ydecode")} + order,
                  path(".")),
              0);
-    QVERIFY(ReadFile(path("data.bin")) == data);
-    QFile::remove(path("data.bin"));
+    QVERIFY(ReadFile(path(name)) == data);
+    QFile::remove(path(name));
 
     QByteArray third = ReadFile(path("post.003"));
     third[300] = char(third[300] ^ 1);
@@ -561,7 +563,7 @@ void TestYEnc::toolJoinsAndRefuses()
     const QString error = QString::fromUtf8(process.readAllStandardError());
     QVERIFY2(error.contains(path("post.003") + QStringLiteral(": part 3 is damaged")),
              qPrintable(error));
-    QVERIFY(!QFile::exists(path("data.bin")));
+    QVERIFY(!QFile::exists(path(name)));
 }
 
 QTEST_GUILESS_MAIN(TestYEnc)
