@@ -141,16 +141,14 @@ QUORVEL_SSSE3 void encodeSsse3(TLineState& s, const uchar* in, qint64 count, boo
     const __m128i shift = _mm_set1_epi8(42);
     const qint64 reserve = endsData ? 16 : 15;
     while (count > reserve) {
-        if (s.column == 0) {
-            s.put(*in++, false);
-            --count;
-            continue;
-        }
+        // The first byte of a line also escapes TAB, space and ".".
+        const bool escapeFirst = s.column == 0 && (Classes[uchar(*in + 42)] & EscapeAtStart);
         const __m128i c = _mm_add_epi8(load16(in), shift);
-        const __m128i escaped = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(c, _mm_setzero_si128()),
-                                                          _mm_cmpeq_epi8(c, _mm_set1_epi8('\n'))),
-                                             _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('\r')),
-                                                          _mm_cmpeq_epi8(c, _mm_set1_epi8('='))));
+        __m128i escaped = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(c, _mm_setzero_si128()),
+                                                    _mm_cmpeq_epi8(c, _mm_set1_epi8('\n'))),
+                                       _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('\r')),
+                                                    _mm_cmpeq_epi8(c, _mm_set1_epi8('='))));
+        escaped = _mm_or_si128(escaped, _mm_cvtsi32_si128(escapeFirst ? 0xFF : 0));
         const unsigned mask = unsigned(_mm_movemask_epi8(escaped));
         int length = 16;
         if (mask == 0) {
@@ -184,7 +182,7 @@ QUORVEL_SSSE3 void encodeSsse3(TLineState& s, const uchar* in, qint64 count, boo
         }
         s.out += end;
         const uchar last = uchar(in[taken - 1] + 42);
-        if (last == '\t' || last == ' ') {
+        if ((last == '\t' || last == ' ') && !((mask >> (taken - 1)) & 1)) {
             s.out[-1] = '=';
             *s.out++ = char(last + 64);
         }
@@ -205,11 +203,11 @@ QUORVEL_AVX512 inline quint64 dataPositions(quint64 escapes)
     return _pext_u64(odd, odd | _pdep_u64(escapes, 0x5555555555555555ull));
 }
 
-// Lines inside: 64 bytes at a time, shifted, escapes marked, and spread out with the "="
+// 64 bytes at a time, shifted, escapes marked, and spread out with the "="
 // in front of each escaped byte by two expanding stores. Where the line fills up inside the
 // 64 bytes, it ends at the byte that reaches its length, which is fixed up if it is a TAB
-// or space, and the next line starts with that byte's successor. The first byte of a line
-// and the last bytes of the part go the careful way.
+// or space, and the next line starts with that byte's successor. The last bytes of the
+// part go the careful way.
 QUORVEL_AVX512 void encodeAvx512(TLineState& s, const uchar* in, qint64 count, bool endsData)
 {
     const __m512i shift = _mm512_set1_epi8(42);
@@ -217,16 +215,13 @@ QUORVEL_AVX512 void encodeAvx512(TLineState& s, const uchar* in, qint64 count, b
     const __m512i equals = _mm512_set1_epi8('=');
     const qint64 reserve = endsData ? 64 : 63;
     while (count > reserve) {
-        if (s.column == 0) {
-            s.put(*in++, false);
-            --count;
-            continue;
-        }
+        // The first byte of a line also escapes TAB, space and ".".
+        const bool escapeFirst = s.column == 0 && (Classes[uchar(*in + 42)] & EscapeAtStart);
         const __m512i c = _mm512_add_epi8(_mm512_loadu_si512(in), shift);
         const __mmask64 escapes = _mm512_cmpeq_epi8_mask(c, _mm512_setzero_si512()) |
                                   _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8('\n')) |
                                   _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8('\r')) |
-                                  _mm512_cmpeq_epi8_mask(c, equals);
+                                  _mm512_cmpeq_epi8_mask(c, equals) | __mmask64(escapeFirst);
         const __m512i chars = _mm512_mask_add_epi8(c, escapes, c, escapeShift);
         const quint64 low = quint32(escapes), high = quint64(escapes) >> 32;
         const quint64 data0 = dataPositions(low), data1 = dataPositions(high);
@@ -259,7 +254,7 @@ QUORVEL_AVX512 void encodeAvx512(TLineState& s, const uchar* in, qint64 count, b
         taken += int(_mm_popcnt_u64(_bzhi_u64(data, unsigned(end))));
         s.out += written + end;
         const uchar last = uchar(in[taken - 1] + 42);
-        if (last == '\t' || last == ' ') {
+        if ((last == '\t' || last == ' ') && !((quint64(escapes) >> (taken - 1)) & 1)) {
             s.out[-1] = '=';
             *s.out++ = char(last + 64);
         }
