@@ -438,7 +438,6 @@ qint64 TYEncEncoder::Encode(const uchar* data, qint64 size, char* out, bool last
 {
     if (size < 0)
         size = 0;
-    m_crc = Crc32::Update(m_crc, data, size);
     m_size += size;
     TLineState s{out, m_column, m_lines, m_eol.constData(), int(m_eol.size()), m_lineLength};
     if (m_held >= 0 && (size > 0 || last)) {
@@ -452,6 +451,7 @@ qint64 TYEncEncoder::Encode(const uchar* data, qint64 size, char* out, bool last
     }
     if (last && s.column > 0)
         s.endLine();
+    m_crc = Crc32::Update(m_crc, data, size);
     m_column = s.column;
     m_lines = s.lines;
     return s.out - out;
