@@ -451,6 +451,8 @@ qint64 TYEncEncoder::Encode(const uchar* data, qint64 size, char* out, bool last
     }
     if (last && s.column > 0)
         s.endLine();
+    // After the encoding, which brought the slice into the cache: summed first, the CRC
+    // would pay for the slow reads from memory.
     m_crc = Crc32::Update(m_crc, data, size);
     m_column = s.column;
     m_lines = s.lines;
