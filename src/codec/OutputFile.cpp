@@ -74,6 +74,12 @@ void TOutputFile::Write(const char* data, qint64 size)
     }
 }
 
+void TOutputFile::Seek(qint64 offset)
+{
+    if (!m_file->seek(offset))
+        fail(QStringLiteral("Cannot write output file %1: %2"));
+}
+
 // No sync to disk: a decoded or encoded copy is made again easily, and a sync of a large file
 // costs more than the whole conversion.
 void TOutputFile::Commit()

@@ -16,6 +16,8 @@ public:
     ~TOutputFile();
 
     void Write(const char* data, qint64 size);
+    // Moves to an offset of the output, to write pieces out of order (a file, not a device).
+    void Seek(qint64 offset);
     // Completes the file; without it the destructor leaves any old file unchanged.
     void Commit();
 

@@ -1,5 +1,7 @@
 #include "codec/EUUCode.h"
 #include "codec/UUCode.h"
+#include "codec/YEncFileEncoder.h"
+#include "codec/YEncJoiner.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,6 +17,47 @@ int fail(const QString& message)
     return 1;
 }
 
+// yEnc, beside the algorithms of TUUCode: "yencode" writes one piece, or with --part-size
+// numbered part files; "ydecode" joins parts given in any order.
+const QString YEncode = QStringLiteral("yencode");
+const QString YDecode = QStringLiteral("ydecode");
+
+int yencode(const QStringList& inputs, const QString& output, const QString& partSize, bool lf)
+{
+    if (inputs.size() != 1)
+        return fail(QStringLiteral("give exactly one input file (see --help)"));
+    bool numeric = false;
+    const qint64 size = partSize.isEmpty() ? 0 : partSize.toLongLong(&numeric);
+    if (!partSize.isEmpty() && (!numeric || size < 1))
+        return fail(QStringLiteral("part size must be a number of bytes above 0"));
+    try {
+        TYEncFileEncoder encoder(size, lf ? QByteArray("\n") : QByteArray("\r\n"));
+        const QStringList written = encoder.Encode(inputs.first(), output);
+        if (written.size() > 1)
+            std::fprintf(stderr, "quorvel-uucode: wrote %lld parts, %s to %s\n",
+                         qint64(written.size()), qPrintable(written.first()),
+                         qPrintable(written.last()));
+    } catch (const EUUCode& e) {
+        return fail(e.Message());
+    }
+    return 0;
+}
+
+int ydecode(const QStringList& inputs, const QString& output)
+{
+    if (inputs.isEmpty())
+        return fail(QStringLiteral("give the input files (see --help)"));
+    try {
+        TYEncJoiner joiner(output);
+        const QString written = joiner.Join(inputs);
+        if (output.isEmpty())
+            std::fprintf(stderr, "quorvel-uucode: wrote %s\n", qPrintable(written));
+    } catch (const EUUCode& e) {
+        return fail(e.Message());
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -26,12 +69,15 @@ int main(int argc, char* argv[])
     QStringList names;
     for (int i = 0; i < algorithms.keyCount(); ++i)
         names << QString::fromLatin1(algorithms.key(i));
+    names << YEncode << YDecode;
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Encodes a file as uuencode, xxencode or base64 text, or decodes such "
-                       "text.\nDecoding with headers writes the file named in the begin line "
-                       "into the input's folder."));
+        QStringLiteral("Encodes a file as uuencode, xxencode, base64 or yEnc text, or decodes "
+                       "such text.\nDecoding with headers writes the file named in the begin line "
+                       "into the input's folder.\nydecode takes the parts of one file in any "
+                       "order, checks their sizes and CRC-32 values, and writes the file (named "
+                       "in the =ybegin line, or --output) only when all of them are right."));
     parser.addHelpOption();
     const QCommandLineOption algorithmOption(
         {QStringLiteral("a"), QStringLiteral("algorithm")},
@@ -50,11 +96,32 @@ int main(int argc, char* argv[])
     const QCommandLineOption modeOption(QStringLiteral("mode"),
                                         QStringLiteral("Mode written in the begin line (644)."),
                                         QStringLiteral("number"), QStringLiteral("644"));
-    parser.addOptions({algorithmOption, outputOption, noHeadersOption, lfOption, modeOption});
-    parser.addPositionalArgument(QStringLiteral("input"), QStringLiteral("The file to read."));
+    const QCommandLineOption partSizeOption(
+        QStringLiteral("part-size"),
+        QStringLiteral("yencode: parts of this many bytes, written to the output name plus "
+                       ".001, .002, ..."),
+        QStringLiteral("bytes"));
+    parser.addOptions(
+        {algorithmOption, outputOption, noHeadersOption, lfOption, modeOption, partSizeOption});
+    parser.addPositionalArgument(QStringLiteral("input"),
+                                 QStringLiteral("The file to read (ydecode: the part files)."));
     parser.process(app);
 
     const QStringList inputs = parser.positionalArguments();
+    QString output = parser.value(outputOption);
+    if (output == QLatin1String("-"))
+        output = QStringLiteral("/dev/stdout");
+    const bool yenc =
+        parser.value(algorithmOption) == YEncode || parser.value(algorithmOption) == YDecode;
+    if (yenc && (parser.isSet(noHeadersOption) || parser.isSet(modeOption)))
+        return fail(QStringLiteral("--no-headers and --mode are not for yEnc, whose header "
+                                   "lines are always written and carry no mode"));
+    if (parser.value(algorithmOption) == YEncode)
+        return yencode(inputs, output, parser.value(partSizeOption), parser.isSet(lfOption));
+    if (parser.value(algorithmOption) == YDecode)
+        return ydecode(inputs, output);
+    if (parser.isSet(partSizeOption))
+        return fail(QStringLiteral("--part-size is for yencode"));
     if (inputs.size() != 1)
         return fail(QStringLiteral("give exactly one input file (see --help)"));
     bool known = false;
@@ -75,9 +142,6 @@ int main(int argc, char* argv[])
     TUUCode coder;
     coder.SetAlgorithm(TUUCode::TAlgorithm(algorithm));
     coder.SetInputFile(inputs.first());
-    QString output = parser.value(outputOption);
-    if (output == QLatin1String("-"))
-        output = QStringLiteral("/dev/stdout");
     coder.SetOutputFile(output);
     coder.SetHeaders(!parser.isSet(noHeadersOption));
     coder.SetUnixCRLF(parser.isSet(lfOption) ? TUUCode::LF : TUUCode::CRLF);

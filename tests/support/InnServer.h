@@ -14,7 +14,7 @@ public:
         int Groups = 0; // extra groups quorvel.bulk.NNNNNNN
         // A folder made by scripts/test-pki.sh: the port also offers STARTTLS with its
         // server certificate.
-        QString TlsDir;
+        QString TlsDir = QString();
     };
 
     // Makes the test authority and certificates (scripts/test-pki.sh) in folder.
