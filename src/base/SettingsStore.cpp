@@ -20,6 +20,7 @@ TSettingsStore::TSettingsStore(const QString& fileName)
                          .fileName();
     else
         m_fileName = fileName;
+    TSafeFile::RemoveLeftovers(m_fileName); // of a save cut short by a kill
     load();
 }
 
