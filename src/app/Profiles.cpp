@@ -91,6 +91,10 @@ void TProfiles::SaveVariables()
     auto flag = [&](const char* name, bool v) { m_store.WriteBool(key, QLatin1String(name), v); };
     auto num = [&](const char* name, int v) { m_store.WriteInteger(key, QLatin1String(name), v); };
     auto scrambled = [&](const QString& p) {
+        // Never stored cut short: it would fail at the next login with no clue why.
+        if (!PasswordScrambler::Fits(p))
+            m_view.ShowWarning(PasswordScrambler::TooLongText() +
+                               QStringLiteral(" It is used in this session but not saved."));
         return PasswordScrambler::Scramble(p, m_clock.TickCount());
     };
 
@@ -129,7 +133,7 @@ void TProfiles::SaveVariables()
     str("RASPassword", scrambled(s.RASPassword));
     flag("RASCloseConnectionAfter", s.RASCloseConnectionAfter);
     flag("SaveRasPassword", s.SaveRasPassword);
-    m_store.Sync();
+    sync();
 }
 
 void TProfiles::ReadProfiles()
@@ -156,7 +160,16 @@ void TProfiles::SaveProfiles()
 {
     m_state.CurrentProcName = QStringLiteral("SaveProfiles");
     m_store.WriteString(CommonKey(), QStringLiteral("Profiles"), CommaText::Write(m_names));
-    m_store.Sync();
+    sync();
+}
+
+void TProfiles::sync()
+{
+    // Told once per failure rather than at every one of the saves that follow.
+    const QString error = m_store.Sync();
+    if (!error.isEmpty() && error != m_lastSyncError)
+        m_view.ShowWarning(error);
+    m_lastSyncError = error;
 }
 
 int TProfiles::SelectedIndex() const
@@ -188,11 +201,24 @@ void TProfiles::loadCurrentProfile()
     m_view.SetBusy(false);
 }
 
+QString TProfiles::StoredName(const QString& name) const
+{
+    // The settings file keys groups by case: "work" must reach the profile "Work".
+    const QStringList stored = CommaText::Read(
+        m_store.ReadString(CommonKey(), QStringLiteral("Profiles"), QStringLiteral("Default")));
+    for (const QStringList* list : {&m_names, &stored}) {
+        const int index = indexOfNoCase(*list, name);
+        if (index >= 0)
+            return list->at(index);
+    }
+    return name;
+}
+
 void TProfiles::ProfilesComboBoxChange(const QString& name)
 {
     m_state.CurrentProcName = QStringLiteral("ProfilesComboBoxChange");
     saveLeavingProfile();
-    m_state.SetProfile(name);
+    m_state.SetProfile(StoredName(name));
     loadCurrentProfile();
 }
 
@@ -206,6 +232,15 @@ void TProfiles::NewProfileClick()
         return;
     if (name->compare(m_state.ProfileName, Qt::CaseInsensitive) == 0)
         return;
+    if (const QString problem = ProfileNameProblem(*name); !problem.isEmpty()) {
+        m_view.ShowWarning(QStringLiteral("No profile was created: %1.").arg(problem));
+        return;
+    }
+    // A name that differs from a listed one only by case is that profile.
+    if (indexOfNoCase(m_names, *name) >= 0) {
+        ProfilesComboBoxChange(*name);
+        return;
+    }
     m_view.SetBusy(true);
     saveLeavingProfile();
     m_state.SetProfile(*name);
@@ -226,7 +261,7 @@ void TProfiles::DeleteProfileClick()
     if (index >= 0)
         m_names.removeAt(index);
     m_store.DeleteKey(m_state.ProfileKey);
-    m_store.Sync();
+    sync();
     m_state.SetProfile(QStringLiteral("Default"));
     // No entry is selected when "Default" itself was deleted from the list.
     m_view.ShowProfiles(m_names, m_names.indexOf(QStringLiteral("Default")));
@@ -236,9 +271,10 @@ void TProfiles::DeleteProfileClick()
 void TProfiles::SwitchWithoutSaving(const QString& name)
 {
     m_view.SetBusy(true);
-    m_state.SetProfile(name);
-    if (indexOfNoCase(m_names, name) < 0)
-        m_names << name;
+    const QString stored = StoredName(name);
+    m_state.SetProfile(stored);
+    if (indexOfNoCase(m_names, stored) < 0)
+        m_names << stored;
     showNames();
     loadCurrentProfile();
 }

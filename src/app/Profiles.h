@@ -38,6 +38,10 @@ public:
     // list when missing (regardless of case) and loads it without saving the one left.
     void SwitchWithoutSaving(const QString& name);
 
+    // The profile's name as stored when one is stored under name regardless of case,
+    // else name itself.
+    QString StoredName(const QString& name) const;
+
     // The drop-down list's entries, as shown.
     const QStringList& Names() const { return m_names; }
     int SelectedIndex() const;
@@ -48,6 +52,7 @@ private:
     void saveLeavingProfile();
     void loadCurrentProfile();
     void showNames();
+    void sync();
 
     TAppState& m_state;
     TSettingsStore& m_store;
@@ -55,4 +60,5 @@ private:
     const TClock& m_clock;
     Hooks m_hooks;
     QStringList m_names;
+    QString m_lastSyncError;
 };

@@ -3,6 +3,7 @@
 #include "app/CheckAuth.h"
 #include "base/Clock.h"
 #include "base/Logger.h"
+#include "base/SafeFile.h"
 #include "app/Profiles.h"
 #include "base/SessionLog.h"
 #include "base/SettingsStore.h"
@@ -26,6 +27,8 @@
 #include <QFile>
 #include <QScopedValueRollback>
 #include <QTimer>
+
+#include <exception>
 
 TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock, QObject* parent)
     : QObject(parent), m_view(view), m_store(store), m_clock(clock),
@@ -117,10 +120,24 @@ void TQuorvelApp::FormCreate(const QStringList& args)
     m_state.CurrentProcName = QStringLiteral("FormCreate");
     m_state.ProgramDir = ResolveProgramDir();
     m_logger->SetFileName(m_state.DataFile(QStringLiteral("quorvel.log")));
+    // A run killed while saving leaves its half-made copy behind.
+    for (const char* name : {"qvsession.log", "qvtasks.qv"})
+        TSafeFile::RemoveLeftovers(m_state.DataFile(QLatin1String(name)));
     m_view.ShowSplashStatus(QStringLiteral("Loading"));
     m_state.VersionText = BuildVersionText();
     m_view.ShowSplashStatus(QStringLiteral("Reading profile settings"));
-    m_state.SetProfile(args.isEmpty() ? QStringLiteral("Default") : args.first());
+    QString profile = args.isEmpty() ? QStringLiteral("Default") : args.first();
+    if (const QString problem = ProfileNameProblem(profile); !problem.isEmpty()) {
+        m_view.ShowWarning(QStringLiteral("The profile \"%1\" cannot be used: %2. The Default "
+                                          "profile is used instead.")
+                               .arg(profile, problem));
+        profile = QStringLiteral("Default");
+    }
+    m_state.SetProfile(m_profiles->StoredName(profile));
+    if (const QString error = m_store.ReadError(); !error.isEmpty()) {
+        LogIt(QStringLiteral("Error: ") + error);
+        m_view.ShowWarning(error + QStringLiteral("\nThe settings will not be saved in this run."));
+    }
     m_profiles->ReadVariables();
     m_profiles->ReadProfiles();
     m_view.ShowSplashStatus(QStringLiteral("Reading newsrc file"));
@@ -162,8 +179,18 @@ void TQuorvelApp::OnIdle()
     if (m_inIdle)
         return;
     const QScopedValueRollback<bool> guard(m_inIdle, true);
-    m_view.RefreshControls(m_runner->IdleState());
-    m_runner->IdleStep();
+    // Called by the event dispatcher, outside the guarded event delivery: what a task's
+    // start lets escape is handled here as there.
+    try {
+        m_view.RefreshControls(m_runner->IdleState());
+        m_runner->IdleStep();
+    } catch (const std::exception& e) {
+        OnException(QString::fromUtf8(e.what()));
+        return;
+    } catch (...) {
+        OnException(QStringLiteral("Unknown error"));
+        return;
+    }
     // The event loop announces only once that it is about to wait: when a task ended inside
     // this step and the next one is ready, wake it so the next idle step starts that task.
     if (!m_taskList->RunnerBusy && !m_taskList->IsEmpty())
@@ -197,12 +224,15 @@ void TQuorvelApp::OnException(const QString& message)
 {
     const QString procName = m_state.CurrentProcName;
     m_runner->ClearTaskList(true);
+    // A failed save keeps the tasks in the list, and has told the user why.
+    const QString tasks = m_taskList->IsEmpty()
+                              ? QStringLiteral("\r\nAll remaining tasks have been saved.\r\n")
+                              : QStringLiteral("\r\nThe remaining tasks could not be saved.\r\n");
     LogIt(QStringLiteral("Error: ") + message);
     LogIt(procName);
     m_view.ShowWarning(QStringLiteral("%1: %2 %3")
                            .arg(QStringLiteral("An unexpected error has occured"), message,
-                                QStringLiteral("\r\nAll remaining tasks have been saved.\r\n"
-                                               "Quorvel will now close.")));
+                                tasks + QStringLiteral("Quorvel will now close.")));
     m_view.CloseMainWindow();
 }
 

@@ -12,6 +12,16 @@ void TAppState::SetProfile(const QString& name)
     NewsrcPath = ProgramDir + QStringLiteral("newsrc.") + name;
 }
 
+QString ProfileNameProblem(const QString& name)
+{
+    if (name.trimmed().isEmpty())
+        return QStringLiteral("a profile needs a name");
+    for (const QChar c : name)
+        if (c == u'/' || c == u'\\' || c.unicode() < 32 || c.unicode() == 127)
+            return QStringLiteral("a profile name cannot hold '/', '\\' or control characters");
+    return QString();
+}
+
 namespace {
 
 QString withSeparator(const QString& dir)

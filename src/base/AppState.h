@@ -21,6 +21,12 @@ struct TAppState
     QString TaskFilePath() const { return DataFile(QStringLiteral("qvtasks.qv")); }
 };
 
+// Why name cannot name a profile, empty when it can. The name becomes part of a file name
+// (newsrc.NAME) and a settings group: an empty name would stand for every group, a slash
+// or backslash points into another folder or nests the group, a control character breaks
+// both.
+QString ProfileNameProblem(const QString& name);
+
 // The program folder: QUORVEL_HOME when set, else the executable's folder when writable,
 // else the per-user data folder. Always ends with a separator; created when missing.
 QString ResolveProgramDir();

@@ -31,7 +31,19 @@ QString Trimmed(const QString& text)
 
 QString Format(const QDateTime& when, const QString& text)
 {
-    return TimeStamp(when) + QStringLiteral("   ") + Trimmed(text);
+    // One entry is one line: a line break inside the text (a message of several lines, a
+    // server's reply) becomes a blank, or the lines after it would have no time stamp.
+    QString line = Trimmed(text);
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char16_t c = line[i].unicode();
+        if (c != u'\r' && c != u'\n' && c != u'\v' && c != u'\f' && c != 0x2028 && c != 0x2029)
+            continue;
+        qsizetype end = i + 1;
+        if (c == u'\r' && end < line.size() && line[end] == u'\n')
+            ++end;
+        line.replace(i, end - i, u' ');
+    }
+    return TimeStamp(when) + QStringLiteral("   ") + line;
 }
 
 } // namespace LogLine

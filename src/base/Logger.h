@@ -7,7 +7,7 @@
 class TClock;
 class TSessionLog;
 
-// Formats one log line: the time stamp, three blanks, the trimmed text.
+// Formats one log line: the time stamp, three blanks, the trimmed text on one line.
 namespace LogLine {
 QString TimeStamp(const QDateTime& when);
 QString Trimmed(const QString& text);

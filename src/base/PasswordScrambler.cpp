@@ -1,5 +1,7 @@
 #include "base/PasswordScrambler.h"
 
+#include "base/TextDecode.h"
+
 #include <QByteArray>
 
 namespace {
@@ -7,18 +9,39 @@ namespace {
 constexpr int kOffset = 21379;
 constexpr int kMaxLength = 255;
 
+// UTF-8, so that any character survives; an ASCII password gives the same bytes as ever.
 QByteArray toBytes(const QString& text)
 {
-    return text.toLatin1();
+    return text.toUtf8();
+}
+
+// Passwords stored before UTF-8 was used hold Latin-1 bytes, which are rarely valid UTF-8.
+QString fromBytes(const QByteArray& bytes)
+{
+    return Utf8OrLatin1(bytes);
 }
 
 } // namespace
 
 namespace PasswordScrambler {
 
+bool Fits(const QString& password)
+{
+    return toBytes(password).size() <= kMaxLength;
+}
+
+QString TooLongText()
+{
+    return QStringLiteral("The password is longer than the %1 bytes (in UTF-8) that can be "
+                          "stored.")
+        .arg(kMaxLength);
+}
+
 QString Scramble(const QString& password, quint64 tickCount)
 {
-    QByteArray chars = toBytes(password).left(kMaxLength);
+    if (!Fits(password))
+        return QString();
+    const QByteArray chars = toBytes(password);
     const int n = int(chars.size());
 
     QByteArray buf;
@@ -67,7 +90,7 @@ QString Unscramble(const QString& stored)
         buf[pos + 1] = char(word >> 8);
     }
     const int n = quint8(buf[0]);
-    return QString::fromLatin1(buf.mid(1, n));
+    return fromBytes(buf.mid(1, n));
 }
 
 } // namespace PasswordScrambler

@@ -2,8 +2,9 @@
 
 #include "base/Clock.h"
 #include "base/Logger.h"
+#include "base/SafeFile.h"
 
-#include <QSaveFile>
+#include <QFile>
 #include <QTemporaryFile>
 
 TSessionLog::TSessionLog(const TClock& clock, QObject* parent) : QObject(parent), m_clock(clock) {}
@@ -45,25 +46,23 @@ void TSessionLog::moveOldestToFile()
 
 QString TSessionLog::SaveToFile(const QString& fileName) const
 {
-    QSaveFile f(fileName);
-    if (!f.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot write %1: %2").arg(fileName, f.errorString());
+    TSafeFile f(fileName);
+    if (!f.Open())
+        return QStringLiteral("Cannot write %1: %2").arg(fileName, f.ErrorText());
     if (m_older) {
         QFile older(m_older->fileName());
         if (!older.open(QIODevice::ReadOnly))
             return QStringLiteral("Cannot read the earlier session log lines in %1: %2")
                 .arg(older.fileName(), older.errorString());
         for (QByteArray chunk; !(chunk = older.read(1 << 20)).isEmpty();)
-            f.write(chunk);
+            f.Write(chunk);
         if (older.error() != QFileDevice::NoError)
             return QStringLiteral("Cannot read the earlier session log lines in %1: %2")
                 .arg(older.fileName(), older.errorString());
     }
-    for (const QString& line : m_lines) {
-        f.write(line.toUtf8());
-        f.write("\r\n");
-    }
-    if (!f.commit())
-        return QStringLiteral("Cannot write %1: %2").arg(fileName, f.errorString());
+    for (const QString& line : m_lines)
+        f.Write(line.toUtf8() + "\r\n");
+    if (!f.Commit())
+        return QStringLiteral("Cannot write %1: %2").arg(fileName, f.ErrorText());
     return QString();
 }

@@ -1,36 +1,60 @@
 #include "base/SettingsStore.h"
 
+#include "base/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryFile>
 
 TSettingsStore::TSettingsStore(const QString& fileName)
 {
     // QUORVEL_SETTINGS points a run (a test, a second installation) at a file of its own.
     const QString overridden = qEnvironmentVariable("QUORVEL_SETTINGS");
     if (fileName.isEmpty() && !overridden.isEmpty())
-        m_settings = std::make_unique<QSettings>(overridden, QSettings::IniFormat);
+        m_fileName = overridden;
     else if (fileName.isEmpty())
-        m_settings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                                 QStringLiteral("Brindlecove Software"),
-                                                 QStringLiteral("Quorvel"));
+        m_fileName = QSettings(QSettings::IniFormat, QSettings::UserScope,
+                               QStringLiteral("Brindlecove Software"), QStringLiteral("Quorvel"))
+                         .fileName();
     else
-        m_settings = std::make_unique<QSettings>(fileName, QSettings::IniFormat);
-    createPrivateFile();
+        m_fileName = fileName;
+    TSafeFile::RemoveLeftovers(m_fileName); // of a save cut short by a kill
+    load();
 }
 
-void TSettingsStore::createPrivateFile()
+void TSettingsStore::load()
 {
-    // Created empty and private before the first write, so the passwords never sit in a
-    // file others can read, not even for a moment; later saves keep these permissions.
-    const QString name = m_settings->fileName();
-    if (QFile::exists(name))
-        return;
-    QDir().mkpath(QFileInfo(name).absolutePath());
-    QFile f(name);
-    if (f.open(QIODevice::WriteOnly))
-        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // The working copy is private from the start: it holds the scrambled passwords too.
+    m_work = std::make_unique<QTemporaryFile>(QDir::tempPath() +
+                                              QStringLiteral("/qvsettings.XXXXXX.ini"));
+    if (!m_work->open())
+        m_readError = QStringLiteral("Cannot create a working copy of the settings file %1: %2")
+                          .arg(m_fileName, m_work->errorString());
+    const QFileInfo info(m_fileName);
+    if (m_readError.isEmpty() && info.exists()) {
+        QFile file(m_fileName);
+        if (info.isDir())
+            m_readError = QStringLiteral("The settings file %1 is a folder").arg(m_fileName);
+        else if (!file.open(QIODevice::ReadOnly))
+            m_readError = QStringLiteral("Cannot read the settings file %1: %2")
+                              .arg(m_fileName, file.errorString());
+        else
+            m_savedBytes = file.readAll();
+        if (m_readError.isEmpty() && file.error() != QFileDevice::NoError)
+            m_readError = QStringLiteral("Cannot read the settings file %1: %2")
+                              .arg(m_fileName, file.errorString());
+        if (m_readError.isEmpty() &&
+            (m_work->write(m_savedBytes) != m_savedBytes.size() || !m_work->flush()))
+            m_readError = QStringLiteral("Cannot create a working copy of the settings file "
+                                         "%1: %2")
+                              .arg(m_fileName, m_work->errorString());
+    }
+    m_work->close();
+    if (!m_readError.isEmpty())
+        m_savedBytes.clear();
+    m_settings = std::make_unique<QSettings>(m_work->fileName(), QSettings::IniFormat);
 }
 
 TSettingsStore::~TSettingsStore()
@@ -81,6 +105,9 @@ void TSettingsStore::WriteInteger(const QString& key, const QString& name, int v
 
 void TSettingsStore::DeleteKey(const QString& key)
 {
+    // QSettings takes an empty key for every group there is.
+    if (key.isEmpty())
+        return;
     m_settings->remove(key);
 }
 
@@ -91,21 +118,49 @@ bool TSettingsStore::KeyExists(const QString& key) const
 
 QString TSettingsStore::Sync()
 {
+    m_syncError = save();
+    return m_syncError;
+}
+
+void TSettingsStore::adoptOutsideChanges()
+{
+    // Another run of the program may have saved since: its values go into the working copy
+    // first, and the sync lays this run's changes over them.
+    QFile file(m_fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError || bytes == m_savedBytes)
+        return;
+    QFile work(m_work->fileName());
+    if (work.open(QIODevice::WriteOnly | QIODevice::Truncate) && work.write(bytes) == bytes.size())
+        m_savedBytes = bytes;
+}
+
+QString TSettingsStore::save()
+{
+    if (!m_readError.isEmpty())
+        return m_readError + QStringLiteral("; the settings were not saved");
+    adoptOutsideChanges();
     m_settings->sync();
-    restrictPermissions();
-    if (m_settings->status() != QSettings::NoError)
-        return QStringLiteral("Cannot write the settings file %1").arg(m_settings->fileName());
+    QFile work(m_work->fileName());
+    if (m_settings->status() != QSettings::NoError || !work.open(QIODevice::ReadOnly))
+        return QStringLiteral("Cannot write the settings file %1: the working copy %2 cannot "
+                              "be written")
+            .arg(m_fileName, work.fileName());
+    const QByteArray bytes = work.readAll();
+    if (bytes == m_savedBytes && QFileInfo::exists(m_fileName))
+        return QString();
+    QDir().mkpath(QFileInfo(m_fileName).absolutePath());
+    const QString reason =
+        TSafeFile::Replace(m_fileName, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!reason.isEmpty())
+        return QStringLiteral("Cannot write the settings file %1: %2").arg(m_fileName, reason);
+    m_savedBytes = bytes;
     return QString();
 }
 
 QString TSettingsStore::FileName() const
 {
-    return m_settings->fileName();
-}
-
-void TSettingsStore::restrictPermissions()
-{
-    QFile f(m_settings->fileName());
-    if (f.exists())
-        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return m_fileName;
 }

@@ -1,13 +1,19 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
 
 class QSettings;
+class QTemporaryFile;
 
 // The per-user settings store: one group per key ("Common" and one per profile), values
 // read with the default a missing value takes. The file is private to its owner since it
 // holds scrambled passwords.
+//
+// The values live in a private working copy; a save replaces the file whole, and only
+// when it changed. A file that exists but could not be read is never written: defaults
+// saved over it would wipe the user's profiles.
 class TSettingsStore
 {
 public:
@@ -27,14 +33,26 @@ public:
     void DeleteKey(const QString& key);
     bool KeyExists(const QString& key) const;
 
-    // Writes pending changes to disk; returns an error text, empty on success.
+    // Writes pending changes to disk; returns an error text naming the file, empty on
+    // success.
     QString Sync();
     QString FileName() const;
+    // Why the file could not be read at start (then it is never written), empty when it
+    // was read or did not exist.
+    QString ReadError() const { return m_readError; }
+    // The error of the last Sync, empty when it succeeded.
+    QString LastSyncError() const { return m_syncError; }
 
 private:
     QString path(const QString& key, const QString& name) const;
-    void createPrivateFile();
-    void restrictPermissions();
+    void load();
+    void adoptOutsideChanges();
+    QString save();
 
+    QString m_fileName;
+    QString m_readError;
+    QString m_syncError;
+    QByteArray m_savedBytes; // the file's contents as last read or written
+    std::unique_ptr<QTemporaryFile> m_work;
     std::unique_ptr<QSettings> m_settings;
 };

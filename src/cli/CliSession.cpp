@@ -50,6 +50,11 @@ std::optional<QString> TCliSession::storedProfileName() const
 int TCliSession::Run()
 {
     m_store = std::make_unique<TSettingsStore>();
+    // Defaults saved over a file that could not be read would wipe every profile.
+    if (!m_store->ReadError().isEmpty()) {
+        m_terminal.Err(QStringLiteral("quorvel-cli: %1\n").arg(m_store->ReadError()));
+        return ExitFailed;
+    }
     // A mistyped --profile would otherwise quietly start a new profile with defaults.
     const std::optional<QString> profile = storedProfileName();
     if (!profile) {
@@ -83,6 +88,8 @@ int TCliSession::Run()
         status = ExitInterrupted;
     }
     shutdown();
+    if (!m_store->LastSyncError().isEmpty() && status == ExitOk)
+        status = ExitFailed;
     return status;
 }
 
@@ -153,6 +160,7 @@ int TCliSession::runQueue()
                       .TaskFile = [&taskFile] { return taskFile.FileName(); },
                   });
     connect(&client, &TbcsNNTP::OnDisconnected, &run, &TQueueRun::Disconnected);
+    connect(&runner, &TTaskRunner::TasksHeld, &run, &TQueueRun::TasksHeld, Qt::QueuedConnection);
     m_app->InstallIdleHook();
     return run.Exec();
 }

@@ -1,5 +1,6 @@
 #include "cli/GroupCommands.h"
 
+#include "article/GroupName.h"
 #include "cli/CliRequest.h"
 #include "cli/ExitStatus.h"
 #include "cli/GroupSelection.h"
@@ -52,8 +53,8 @@ int TGroupCommands::list(const TCliRequest& request)
     for (int l : lists)
         for (const TGroupIndex& g : m_parts.Store.List(l))
             text += QStringLiteral("%1\t%2\t%3\n")
-                        .arg(g.Name, TGroupSelection::ListName(l))
-                        .arg(g.Count);
+                        .arg(GroupName::Shown(g.Name), TGroupSelection::ListName(l),
+                             QString::number(g.Count));
     m_terminal.Out(text);
     return ExitOk;
 }
@@ -70,8 +71,9 @@ int TGroupCommands::move(const QStringList& names, bool subscribe)
             return fail(QStringLiteral("'%1' is not in the profile's group list").arg(name));
         const bool there = (place.List == TNewsrcStore::ViewSubscribed) == subscribe;
         if (there) {
-            m_view.Note(QStringLiteral("%1 is %2 already")
-                            .arg(place.Name, TGroupSelection::ListName(place.List)));
+            m_view.Note(
+                QStringLiteral("%1 is %2 already")
+                    .arg(GroupName::Shown(place.Name), TGroupSelection::ListName(place.List)));
             continue;
         }
         if (!order.contains(place.List))

@@ -1,5 +1,6 @@
 #include "cli/GroupFetchCommands.h"
 
+#include "article/GroupName.h"
 #include "cli/CliRequest.h"
 #include "cli/ExitStatus.h"
 #include "cli/Terminal.h"
@@ -39,6 +40,6 @@ void TGroupFetchCommands::PrintNewGroups() const
 {
     QString text;
     for (const TGroupIndex& g : m_store.NewList)
-        text += g.Name + u'\n';
+        text += GroupName::Shown(g.Name) + u'\n';
     m_terminal.Out(text);
 }

@@ -1,5 +1,6 @@
 #include "cli/GroupSelection.h"
 
+#include "article/GroupName.h"
 #include "base/View.h"
 #include "groups/GroupListOperations.h"
 #include "groups/NewsrcStore.h"
@@ -15,15 +16,17 @@ TGroupSelection::TPlace TGroupSelection::Locate(const QString& name) const
     for (int list = 0; list < 3; ++list) {
         const TGroupList& groups = m_store.List(list);
         for (size_t row = 0; row < groups.size(); ++row) {
+            // Names are kept as the server's bytes; a person types them as shown.
             const QString& stored = groups[row].Name;
-            if (stored == name)
+            const QString shown = GroupName::Shown(stored);
+            if (shown == name)
                 return {stored, list, int(row)};
-            if (loose.List < 0 && stored.compare(name, Qt::CaseInsensitive) == 0)
+            if (loose.List < 0 && shown.compare(name, Qt::CaseInsensitive) == 0)
                 loose = {stored, list, int(row)};
         }
     }
     if (loose.List < 0)
-        loose.Name = name;
+        loose.Name = GroupName::FromTyped(name);
     return loose;
 }
 

@@ -1,5 +1,6 @@
 #include "cli/PostCommand.h"
 
+#include "article/GroupName.h"
 #include "base/AppState.h"
 #include "cli/CliRequest.h"
 #include "cli/ExitStatus.h"
@@ -52,7 +53,7 @@ QString TPostCommand::selectGroups(const QStringList& names, int* list, QList<in
         if (*list >= 0 && place.List != *list)
             return QStringLiteral("the groups stand in different lists (%1 is %2); subscribe "
                                   "them first with 'groups subscribe'")
-                .arg(place.Name, TGroupSelection::ListName(place.List));
+                .arg(GroupName::Shown(place.Name), TGroupSelection::ListName(place.List));
         *list = place.List;
         if (!rows->contains(place.Row))
             *rows << place.Row;

@@ -2,6 +2,8 @@
 
 #include "app/Profiles.h"
 #include "app/QuorvelApp.h"
+#include "base/AppState.h"
+#include "base/PasswordScrambler.h"
 #include "cli/CliRequest.h"
 #include "cli/ExitStatus.h"
 #include "cli/SettingField.h"
@@ -106,6 +108,8 @@ int TProfileCommands::setPassword(bool dialUp)
         m_view.AskLogin(caption, dialUp ? s.RASUserName : s.UserID, QString());
     if (!answer)
         return fail(QStringLiteral("no password given; nothing changed"));
+    if (!PasswordScrambler::Fits(answer->Password))
+        return fail(PasswordScrambler::TooLongText() + QStringLiteral(" Nothing changed."));
     if (dialUp) {
         s.RASUserName = answer->UserName;
         s.RASPassword = answer->Password;
@@ -123,14 +127,8 @@ int TProfileCommands::setPassword(bool dialUp)
 
 int TProfileCommands::create(const QString& name)
 {
-    if (name.trimmed().isEmpty())
-        return fail(QStringLiteral("a profile needs a name"));
-    // The name becomes part of a file name (newsrc.NAME) and a settings group: a slash would
-    // point into another folder or nest the group, a control character breaks both.
-    for (const QChar c : name)
-        if (c == u'/' || c == u'\\' || c.unicode() < 32)
-            return fail(QStringLiteral("a profile name cannot hold '/', '\\' or control "
-                                       "characters"));
+    if (const QString problem = ProfileNameProblem(name); !problem.isEmpty())
+        return fail(problem);
     if (existingIndex(name) >= 0)
         return fail(QStringLiteral("a profile named '%1' exists already").arg(name));
     m_view.SetNextInput(name);

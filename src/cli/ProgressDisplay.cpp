@@ -35,9 +35,9 @@ void TProgressDisplay::drawBar(int percent)
     const int filled = percent * BarWidth / 100;
     QString label = m_label.left(LabelWidth);
     label = label.leftJustified(LabelWidth, u' ');
-    m_terminal.Err(QStringLiteral("\r%1 [%2%3] %4%")
-                       .arg(label, QString(filled, u'#'), QString(BarWidth - filled, u'.'))
-                       .arg(percent, 3));
+    m_terminal.Redraw(QStringLiteral("%1 [%2%3] %4%")
+                          .arg(label, QString(filled, u'#'), QString(BarWidth - filled, u'.'),
+                               QString::number(percent).rightJustified(3)));
     m_barOpen = true;
 }
 

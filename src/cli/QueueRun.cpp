@@ -46,7 +46,7 @@ int TQueueRun::outcome() const
 {
     if (m_interrupted)
         return ExitInterrupted;
-    if (m_aborted || m_view.BatchCut())
+    if (m_aborted || m_saveFailed || m_view.BatchCut())
         return ExitFailed;
     return ExitOk;
 }
@@ -65,6 +65,11 @@ void TQueueRun::finish()
     const QString taskFile = m_hooks.TaskFile ? m_hooks.TaskFile() : QString();
     if (status == ExitOk)
         m_view.Note(QStringLiteral("quorvel-cli: done: %1 task(s) ended well").arg(m_queued));
+    else if (m_saveFailed)
+        m_view.Note(QStringLiteral("quorvel-cli: the run did not complete, and the remaining "
+                                   "tasks could not be saved to %1: they are lost when the "
+                                   "program ends")
+                        .arg(taskFile));
     else
         m_view.Note(QStringLiteral("quorvel-cli: the run did not complete; the remaining tasks "
                                    "are kept in %1 ('quorvel-cli tasks run' resumes them)")
@@ -85,6 +90,13 @@ void TQueueRun::Disconnected()
         m_quitGrace.stop();
         QCoreApplication::exit(outcome());
     }
+}
+
+void TQueueRun::TasksHeld()
+{
+    m_saveFailed = true;
+    if (m_running && !m_finishing)
+        finish();
 }
 
 void TQueueRun::interrupted()

@@ -32,6 +32,8 @@ public:
     int Exec();
     // The news server connection has closed.
     void Disconnected();
+    // The tasks left could not be saved to the task file: the run ends here, failed.
+    void TasksHeld();
 
 private:
     void queueEmptied();
@@ -48,5 +50,6 @@ private:
     bool m_finishing = false;
     bool m_interrupted = false;
     bool m_aborted = false;
+    bool m_saveFailed = false;
     int m_queued = 0;
 };

@@ -22,10 +22,8 @@ template <typename Int> QString assignInt(Int& target, const QString& name, cons
     const qlonglong n = value.trimmed().toLongLong(&ok);
     if (!ok || n < std::numeric_limits<Int>::min() || n > std::numeric_limits<Int>::max())
         return QStringLiteral("%1 takes a whole number from %2 to %3, not '%4'")
-            .arg(name)
-            .arg(std::numeric_limits<Int>::min())
-            .arg(std::numeric_limits<Int>::max())
-            .arg(value);
+            .arg(name, QString::number(std::numeric_limits<Int>::min()),
+                 QString::number(std::numeric_limits<Int>::max()), value);
     target = Int(n);
     return QString();
 }

@@ -54,9 +54,7 @@ int TTaskCommands::show()
     const auto records = TaskLine::Split(text.mid(firstEnd + 1), 2, &splitError);
     if (!records)
         return fail(QStringLiteral("%1, line %2: %3")
-                        .arg(file.fileName())
-                        .arg(splitError.Line)
-                        .arg(splitError.Text));
+                        .arg(file.fileName(), QString::number(splitError.Line), splitError.Text));
     QString out = QStringLiteral("Profile: %1\n").arg(profile);
     int number = 0;
     for (const TaskLine::TRecord& record : *records) {
@@ -66,13 +64,11 @@ int TTaskCommands::show()
         const std::optional<TTask> task = TaskLine::Read(record.Text, &error);
         if (!task)
             return fail(QStringLiteral("%1, line %2: %3")
-                            .arg(file.fileName())
-                            .arg(record.FirstLine)
-                            .arg(error));
+                            .arg(file.fileName(), QString::number(record.FirstLine), error));
         QString caption = TaskKindCaption(task->Kind);
         if (caption.isEmpty())
             caption = QStringLiteral("Unknown kind %1").arg(int(task->Kind));
-        out += QStringLiteral("%1. %2\n").arg(++number).arg(caption);
+        out += QStringLiteral("%1. %2\n").arg(QString::number(++number), caption);
         for (const QString& line : task->ViewLines())
             out += QStringLiteral("     %1\n").arg(line);
     }

@@ -1,5 +1,7 @@
 #include "cli/Terminal.h"
 
+#include "codec/PrintableText.h"
+
 #include <QByteArray>
 #include <cerrno>
 #include <termios.h>
@@ -54,12 +56,17 @@ TTerminal::TTerminal()
 
 void TTerminal::Out(const QString& text) const
 {
-    writeAll(STDOUT_FILENO, text.toLocal8Bit());
+    writeAll(STDOUT_FILENO, PrintableText(text).toLocal8Bit());
 }
 
 void TTerminal::Err(const QString& text) const
 {
-    writeAll(STDERR_FILENO, text.toLocal8Bit());
+    writeAll(STDERR_FILENO, PrintableText(text).toLocal8Bit());
+}
+
+void TTerminal::Redraw(const QString& text) const
+{
+    writeAll(STDERR_FILENO, "\r" + PrintableText(text).toLocal8Bit());
 }
 
 std::optional<QString> TTerminal::ReadLine(bool echo) const

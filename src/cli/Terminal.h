@@ -13,9 +13,12 @@ public:
     bool InputIsTerminal() const { return m_inputTty; }
     bool ErrorIsTerminal() const { return m_errorTty; }
 
-    // Writes to standard output (results) or standard error (messages) at once.
+    // Writes to standard output (results) or standard error (messages) at once, control
+    // characters other than line feed and tab shown escaped.
     void Out(const QString& text) const;
     void Err(const QString& text) const;
+    // Writes text over the current line of standard error (a progress bar).
+    void Redraw(const QString& text) const;
 
     // Reads one line from standard input without its line end; nullopt at end of input.
     // Without echo when echo is false and the input is a terminal (passwords).

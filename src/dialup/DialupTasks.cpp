@@ -24,6 +24,17 @@ TDialupTasks::TDialupTasks(TAppState& state, TTaskList& list, TTaskRunner& runne
 {
     m_rasTimer.setSingleShot(true);
     connect(&m_rasTimer, &QTimer::timeout, this, &TDialupTasks::RasTimerTimer);
+    // A redial wait belongs to the batch: once the batch is cleared or held, the wait
+    // must not release whatever is queued next, and the next dial-up task starts afresh.
+    auto forgetRedial = [this] {
+        if (!m_dialUpOpen)
+            m_rasTimer.stop();
+        m_redialPending = false;
+        m_dialAttempts = 0;
+    };
+    connect(&runner, &TTaskRunner::ListCleared, this, forgetRedial);
+    connect(&runner, &TTaskRunner::TasksHeld, this, forgetRedial);
+    connect(&ras, &TRasConnection::HangUpFailed, this, &TDialupTasks::reportHangUpFailure);
     connect(&m_ras, &TRasConnection::OnStateChange, this, &TDialupTasks::RasConnStateChange);
 }
 
@@ -240,6 +251,14 @@ void TDialupTasks::endBatch()
     if (!m_dialUpOpen)
         m_rasTimer.stop();
     m_runner.ClearTaskList(true);
+}
+
+void TDialupTasks::reportHangUpFailure(const QString& reason)
+{
+    const QString text = QStringLiteral("The dial-up connection %1 could not be hung up: %2")
+                             .arg(m_ras.Connection(), reason);
+    m_logger.LogIt(QStringLiteral("Error: ") + text);
+    m_view.ShowWarning(text + QStringLiteral("\nThe line may still be up."));
 }
 
 void TDialupTasks::setStatusAndLog(const QString& text)

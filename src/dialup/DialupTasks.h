@@ -61,6 +61,7 @@ private:
     // Ends the batch: the tasks are saved and the list emptied.
     void endBatch();
     void setStatusAndLog(const QString& text);
+    void reportHangUpFailure(const QString& reason);
 
     TAppState& m_state;
     TTaskList& m_list;

@@ -113,6 +113,7 @@ TNmBackend::TNmBackend(const QDBusConnection& bus, int callTimeoutMs, QObject* p
       m_watcher(NmService, bus, QDBusServiceWatcher::WatchForUnregistration)
 {
     qDBusRegisterMetaType<Settings>();
+    qDBusRegisterMetaType<QMap<QString, QString>>();
     connect(&m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &TRasBackend::ServiceLost);
     // Every active connection's signal: the path tells whose it is.
     m_bus.connect(NmService, QString(), ActiveIface, QStringLiteral("StateChanged"), this,
@@ -253,23 +254,79 @@ void TNmBackend::StoreParams(const TRasEntry& entry, const TRasEntryParams& para
     const QString kind = entry.Kind;
     GetSettings(
         path,
-        [this, done, path, kind, params, keepPassword](Settings settings) {
+        [this, done, path, kind, params, keepPassword](const Settings& settings) {
             const QString key = CredentialSetting(settings, kind);
             if (key.isEmpty()) {
                 done({}); // this kind keeps no user name or password
                 return;
             }
-            settings[key][UserKey(key)] = params.UserName;
-            if (key != "vpn")
-                settings[key]["password"] = params.Password;
-            const uint flags = keepPassword ? UpdateToDisk : UpdateInMemory;
+            // An update that holds any secret replaces every secret the profile had: the
+            // ones not changed here (a mobile line's PIN) go back with it.
             Call(
-                path, ProfileIface, "Update2",
-                {QVariant::fromValue(settings), QVariant::fromValue(flags),
-                 QVariant::fromValue(QVariantMap())},
-                [done](const QDBusMessage&) { done({}); }, done);
+                path, ProfileIface, "GetSecrets", {key},
+                [this, done, path, key, settings, params, keepPassword](const QDBusMessage& r) {
+                    const QVariantMap secrets =
+                        qdbus_cast<Settings>(r.arguments().value(0)).value(key);
+                    writeCredentials(path, key, settings, secrets, params, keepPassword, done);
+                },
+                [this, done, path, key, settings, params, keepPassword](const TRasFailure& f) {
+                    // None held by NetworkManager itself (an agent keeps them, or none).
+                    if (IsBusFailure(f))
+                        done(f);
+                    else
+                        writeCredentials(path, key, settings, {}, params, keepPassword, done);
+                });
         },
         done);
+}
+
+void TNmBackend::writeCredentials(const QString& path, const QString& key, Settings settings,
+                                  const QVariantMap& secrets, const TRasEntryParams& params,
+                                  bool keepPassword, Done done)
+{
+    QVariantMap& credentials = settings[key];
+    for (auto it = secrets.constBegin(); it != secrets.constEnd(); ++it)
+        credentials[it.key()] = it.value();
+    credentials[UserKey(key)] = params.UserName;
+    auto update = [this, path](const Settings& s, uint flags, Done then) {
+        Call(
+            path, ProfileIface, "Update2",
+            {QVariant::fromValue(s), QVariant::fromValue(flags),
+             QVariant::fromValue(QVariantMap())},
+            [then](const QDBusMessage&) { then({}); }, then);
+    };
+    Settings withPassword = settings;
+    SetPassword(withPassword[key], key, params.Password);
+    if (keepPassword) {
+        update(withPassword, UpdateToDisk, done);
+        return;
+    }
+    // Not to be kept: a copy saved earlier goes from the disk first, then the password is
+    // set in memory only, for this dial.
+    SetPassword(settings[key], key, QString());
+    update(settings, UpdateToDisk, [update, withPassword, done](const TRasFailure& failure) {
+        if (failure.Failed())
+            done(failure);
+        else
+            update(withPassword, UpdateInMemory, done);
+    });
+}
+
+void TNmBackend::SetPassword(QVariantMap& credentials, const QString& key, const QString& password)
+{
+    if (key != "vpn") {
+        credentials["password"] = password;
+        return;
+    }
+    // A VPN keeps its password among the plug-in's secrets, a map of texts.
+    const QVariant held = credentials.value("secrets");
+    QMap<QString, QString> vpn;
+    if (held.canConvert<QDBusArgument>())
+        vpn = qdbus_cast<QMap<QString, QString>>(held);
+    else
+        vpn = held.value<QMap<QString, QString>>();
+    vpn["password"] = password;
+    credentials["secrets"] = QVariant::fromValue(vpn);
 }
 
 void TNmBackend::ListActive(ActiveDone done)

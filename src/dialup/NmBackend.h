@@ -47,6 +47,12 @@ private:
     void GetSettings(const QString& path, std::function<void(const Settings&)> ok, Done fail);
     void ReadPassword(const QString& path, const QString& setting,
                       std::function<void(const QString&)> ok, Done fail);
+    // Writes the user name and password into setting key, with the setting's other
+    // secrets; a password not to be kept is removed from the disk and held in memory.
+    void writeCredentials(const QString& path, const QString& key, Settings settings,
+                          const QVariantMap& secrets, const TRasEntryParams& params,
+                          bool keepPassword, Done done);
+    static void SetPassword(QVariantMap& credentials, const QString& key, const QString& password);
     quint32 HandleOf(const QString& path);
 
     static TRasFailure FailureOf(const QDBusError& error);

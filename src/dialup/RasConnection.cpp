@@ -325,7 +325,9 @@ void TRasConnection::StoreCredentials(quint64 ticket, const TRasEntry& entry,
         wanted.UserName = m_userID;
     if (!m_password.isEmpty())
         wanted.Password = m_password;
-    if (wanted.UserName == stored.UserName && wanted.Password == stored.Password)
+    // A password not to be kept goes from the disk even when it did not change.
+    const bool savedCopyToGo = m_removePassword && !stored.Password.isEmpty();
+    if (wanted.UserName == stored.UserName && wanted.Password == stored.Password && !savedCopyToGo)
         return Activate(ticket, entry, next);
     m_backend->StoreParams(entry, wanted, !m_removePassword,
                            [this, ticket, next, entry](const TRasFailure& failure) {
@@ -422,8 +424,10 @@ void TRasConnection::OnServiceLost()
 TRasBackend::Done TRasConnection::KeepFailure()
 {
     return [this](const TRasFailure& failure) {
-        if (failure.Failed())
-            m_lastError = failure.Text;
+        if (!failure.Failed())
+            return;
+        m_lastError = failure.Text;
+        emit HangUpFailed(failure.Text);
     };
 }
 

@@ -89,6 +89,8 @@ signals:
     void OnStateChange(QObject* Sender, int NewState, int Error, const QString& StateText);
     // Setting Connection has finished: the name is checked and the entry's parameters read.
     void ConnectionChecked();
+    // NetworkManager did not close a line the program asked it to close.
+    void HangUpFailed(const QString& reason);
 
 private:
     using Step = std::function<void(std::function<void()> next)>;

@@ -1,5 +1,6 @@
 #include "groups/GroupListModel.h"
 
+#include "article/GroupName.h"
 #include "groups/NewsrcStore.h"
 
 TGroupListModel::TGroupListModel(TNewsrcStore& store, QObject* parent)
@@ -51,7 +52,7 @@ QVariant TGroupListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || role != Qt::DisplayRole)
         return {};
     const TRow row = GroupListData(index.row());
-    return index.column() == 0 ? row.Name : row.Count;
+    return index.column() == 0 ? QVariant(GroupName::Shown(row.Name)) : QVariant(row.Count);
 }
 
 QVariant TGroupListModel::headerData(int section, Qt::Orientation orientation, int role) const

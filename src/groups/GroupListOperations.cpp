@@ -1,6 +1,8 @@
 #include "groups/GroupListOperations.h"
 
+#include "article/GroupName.h"
 #include "base/AppState.h"
+#include "base/Logger.h"
 #include "groups/GroupSorter.h"
 #include "groups/NewsrcFile.h"
 #include "groups/NewsrcStore.h"
@@ -133,7 +135,7 @@ void TGroupListOperations::FindGroup()
     const TGroupList& list = m_store.ShownList();
     QList<int> matches;
     for (size_t i = size_t(qMax(0, StartIndex)); i < list.size(); ++i) {
-        if (!list[i].Name.contains(SearchText, Qt::CaseSensitive))
+        if (!GroupName::Shown(list[i].Name).contains(SearchText, Qt::CaseSensitive))
             continue;
         matches << int(i);
         if (SearchMode == TFindMode::First) {
@@ -222,7 +224,7 @@ bool TGroupListOperations::ParseImportLine(const QByteArray& line, QByteArray& n
             found = true;
         }
     }
-    return found && !name.isEmpty() && TNewsrcFile::NameFits(name);
+    return found && GroupName::IsUsable(name) && TNewsrcFile::NameFits(name);
 }
 
 bool TGroupListOperations::importFile(const QString& path)
@@ -242,14 +244,22 @@ bool TGroupListOperations::importFile(const QString& path)
     const QList<QByteArray> lines = text.split('\n');
     TProgressStepper progress(m_store.View(), lines.size());
     QByteArray records;
+    int skipped = 0;
     for (const QByteArray& line : lines) {
         QByteArray name;
         quint8 flag = 0;
         if (ParseImportLine(line, name, flag))
             TNewsrcFile::AppendRecord(records, name, 0, flag);
+        else if (!line.trimmed().isEmpty())
+            ++skipped;
         progress.Step();
     }
     progress.Finish();
+    if (skipped > 0)
+        m_store.Logger().LogIt(QStringLiteral("%1 line(s) of %2 were skipped: no group name, or "
+                                              "one too long or holding a control character "
+                                              "or a blank")
+                                   .arg(QString::number(skipped), QDir::toNativeSeparators(path)));
     QString error;
     if (!TNewsrcFile(m_store.NewsrcPath()).Replace(records, error)) {
         m_store.ReportFileError(error);

@@ -1,9 +1,11 @@
 #include "groups/NewsrcFile.h"
 
+#include "article/GroupName.h"
+#include "base/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 
 bool TNewsrcFile::Exists() const
@@ -31,12 +33,26 @@ void TNewsrcFile::AppendRecord(QByteArray& buffer, QStringView name, qint32 coun
     buffer.resize(start + RecordSize, '\0');
     char* record = buffer.data() + start;
     const qsizetype length = qMin<qsizetype>(name.size(), NameSize);
-    for (qsizetype i = 0; i < length; ++i) {
+    bool bytesOnly = true;
+    for (qsizetype i = 0; i < length && bytesOnly; ++i) {
         const char16_t c = name[i].unicode();
-        record[i] = c < 0x100 ? char(c) : '?';
+        bytesOnly = c < 0x100;
+        record[i] = char(c);
+    }
+    if (!bytesOnly) {
+        const QByteArray bytes = GroupName::ToBytes(name);
+        memcpy(record, bytes.constData(), size_t(qMin<qsizetype>(bytes.size(), NameSize)));
     }
     qToLittleEndian<qint32>(count, record + CountOffset);
     record[FlagOffset] = char(flag);
+}
+
+bool TNewsrcFile::NameFits(QStringView name)
+{
+    for (const QChar c : name)
+        if (c.unicode() >= 0x100)
+            return GroupName::ToBytes(name).size() < NameLimit;
+    return name.size() < NameLimit;
 }
 
 TNewsrcRecord TNewsrcFile::DecodeRecord(const char* data)
@@ -79,18 +95,9 @@ bool TNewsrcFile::ReadAll(std::vector<TNewsrcRecord>& records, qint64& trailingB
 
 bool TNewsrcFile::Replace(const QByteArray& encodedRecords, QString& error) const
 {
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = describe(QStringLiteral("create"), file.errorString());
-        return false;
-    }
-    if (file.write(encodedRecords) != encodedRecords.size()) {
-        error = describe(QStringLiteral("write"), file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = describe(QStringLiteral("write"), file.errorString());
+    const QString reason = TSafeFile::Replace(m_path, encodedRecords);
+    if (!reason.isEmpty()) {
+        error = describe(QStringLiteral("write"), reason);
         return false;
     }
     return true;

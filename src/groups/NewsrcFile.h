@@ -45,11 +45,11 @@ public:
     bool Exists() const;
 
     static bool NameFits(const QByteArray& name) { return name.size() < NameLimit; }
-    static bool NameFits(QStringView name) { return name.size() < NameLimit; }
+    static bool NameFits(QStringView name);
     // Adds one encoded record to buffer. New names are checked with NameFits first; a name
     // read back from a file is kept whole, up to the field's 76 bytes.
     static void AppendRecord(QByteArray& buffer, const QByteArray& name, qint32 count, quint8 flag);
-    // The same for a received name, stored as 8-bit characters ("?" for any other).
+    // The same for a name kept as its bytes, one character per byte (see GroupName).
     static void AppendRecord(QByteArray& buffer, QStringView name, qint32 count, quint8 flag);
     static TNewsrcRecord DecodeRecord(const char* data);
 

@@ -118,8 +118,7 @@ bool TNewsrcStore::ReadNewsrc()
         const QString text =
             QStringLiteral("The newsrc file %1 ends with %2 bytes that do not make a whole "
                            "group record; they were ignored.")
-                .arg(QDir::toNativeSeparators(m_state.NewsrcPath))
-                .arg(trailing);
+                .arg(QDir::toNativeSeparators(m_state.NewsrcPath), QString::number(trailing));
         m_logger.LogIt(text);
         m_view.ShowWarning(text);
     }

@@ -1,6 +1,8 @@
 #include "net/bcsNNTP.h"
 
+#include "article/GroupName.h"
 #include "article/NewsArticle.h"
+#include "base/SafeFile.h"
 #include "net/BufferedSocketException.h"
 #include "net/HostResolver.h"
 #include "net/LineSocket.h"
@@ -10,7 +12,6 @@
 #include "net/TextClient.h"
 #include "article/WireLine.h"
 
-#include <QSaveFile>
 #include <QTimer>
 
 #include <cerrno>
@@ -57,12 +58,11 @@ TbcsNNTP::~TbcsNNTP()
     m_connection = nullptr;
     if (m_logLines.isEmpty() || m_logFile.isEmpty())
         return;
-    QSaveFile file(m_logFile);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
+    // Nobody is left to tell of a failure here; at least the old file stays whole.
+    QByteArray bytes;
     for (const QString& line : std::as_const(m_logLines))
-        file.write(line.toUtf8() + CrLf);
-    file.commit();
+        bytes += line.toUtf8() + CrLf;
+    TSafeFile::Replace(m_logFile, bytes);
 }
 
 void TbcsNNTP::SetHostResolver(THostResolver* resolver)
@@ -270,6 +270,7 @@ void TbcsNNTP::Cancel()
 
 void TbcsNNTP::sendPending()
 {
+    m_loginSent = false;
     try {
         if (m_connected && m_currentServer.compare(m_server, Qt::CaseInsensitive) == 0) {
             sendPendingCommand();
@@ -553,7 +554,8 @@ bool TbcsNNTP::nextArticleLine()
             return true;
         }
         // The Newsgroups header always goes last, then the empty line before the body.
-        m_out = "Newsgroups: " + WireLine::OneLine(m_article->Newsgroups.toUtf8()) + CrLf + CrLf;
+        m_out = "Newsgroups: " + WireLine::OneLine(GroupName::ToBytes(m_article->Newsgroups)) +
+                CrLf + CrLf;
         m_phase = TSendPhase::Body;
         return true;
     case TSendPhase::Body:
@@ -719,6 +721,7 @@ void TbcsNNTP::handleReply()
             login();
         } else if (m_replyCode == (m_state == csListSent ? 215 : 231)) {
             m_groups.clear();
+            m_skippedGroups = 0;
             setState(m_state == csListSent ? csReceivingList : csReceivingNewGroups);
             // A list that never starts is as stuck as one that stops.
             armTimer(GroupLineTimeout);
@@ -831,6 +834,15 @@ void TbcsNNTP::login()
         fail(refusal);
         return;
     }
+    // Once per command: a server that asks again after accepting the login would have the
+    // password sent over and over.
+    if (m_loginSent) {
+        const QString refusal = m_replyText;
+        Quit();
+        fail("The server asked for a login again after accepting it: " + refusal);
+        return;
+    }
+    m_loginSent = true;
     if (!isSecured() && !m_warnedClearLogin) {
         m_warnedClearLogin = true;
         log("Warning: the password goes to " + m_host +
@@ -846,6 +858,10 @@ void TbcsNNTP::handleGroupLine(const QByteArray& line)
 {
     if (line == ".") {
         stopTimer();
+        if (m_skippedGroups > 0)
+            log(QStringLiteral("%1 group name(s) were skipped: empty, or holding a NUL, a "
+                               "control character or a blank")
+                    .arg(m_skippedGroups));
         emit OnGroupsDone();
         m_pendingCommand.clear();
         return;
@@ -853,10 +869,24 @@ void TbcsNNTP::handleGroupLine(const QByteArray& line)
     qsizetype end = line.indexOf(' ');
     if (end < 0)
         end = line.size();
-    const QString group = QString::fromUtf8(line.constData(), end).trimmed();
-    if (!group.isEmpty()) {
+    if (m_groups.size() >= m_groupLimit) {
+        // Only a broken or hostile server sends this much: stop before memory runs out.
+        stopTimer();
+        dropConnection();
+        m_groups = QStringList();
+        fail(QStringLiteral("The server's group list went past %1 names, far more than any "
+                            "news server carries; the list was not used")
+                 .arg(m_groupLimit));
+        return;
+    }
+    // RFC 3977 7.6.3: the name ends at the first blank. Its bytes are kept as they came.
+    const QByteArray name = line.left(end);
+    if (GroupName::IsUsable(name)) {
+        const QString group = GroupName::FromBytes(name);
         m_groups.append(group);
         emit OnGroupReceived(group);
+    } else {
+        ++m_skippedGroups;
     }
     armTimer(GroupLineTimeout);
 }

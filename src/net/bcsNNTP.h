@@ -71,6 +71,10 @@ public:
     bool Connected() const { return m_connected; }
     // Group names of the last LIST or NEWGROUPS answer.
     const QStringList& Groups() const { return m_groups; }
+    // A list longer than this is refused with an error. The largest servers carry a few
+    // hundred thousand groups.
+    static constexpr qsizetype DefaultGroupLimit = 2'000'000;
+    void SetGroupLimit(qsizetype names) { m_groupLimit = names; }
     int ReplyCode() const { return m_replyCode; }
     const QString& ReplyText() const { return m_replyText; }
     // The lines logged while LogFile was set.
@@ -211,6 +215,9 @@ private:
     QString m_password;
     QString m_logFile;
     bool m_authenticate = false;
+    bool m_loginSent = false; // for the command in progress
+    qsizetype m_groupLimit = DefaultGroupLimit;
+    int m_skippedGroups = 0; // unusable names in the list being received
     bool m_written = true;
     bool m_canceled = false;
     QStringList m_logLines;

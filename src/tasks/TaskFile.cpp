@@ -2,14 +2,14 @@
 
 #include "base/AppState.h"
 #include "base/Logger.h"
+#include "base/SafeFile.h"
+#include "base/TextDecode.h"
 #include "base/View.h"
 #include "tasks/TaskLine.h"
 #include "tasks/TaskList.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStringDecoder>
 
 namespace {
 
@@ -53,6 +53,10 @@ std::optional<TParsedFile> parse(const QString& fileName, const QString& text, Q
     TParsedFile parsed;
     qsizetype rest = -1;
     parsed.ProfileName = firstLine(text, &rest);
+    if (const QString problem = ProfileNameProblem(parsed.ProfileName); !problem.isEmpty()) {
+        *error = damaged(fileName, 1, QStringLiteral("names no usable profile (%1)").arg(problem));
+        return std::nullopt;
+    }
     if (rest < 0)
         return parsed;
     TaskLine::TSplitError splitError;
@@ -71,15 +75,6 @@ std::optional<TParsedFile> parse(const QString& fileName, const QString& text, Q
         parsed.Tasks.append(*task);
     }
     return parsed;
-}
-
-// The program writes UTF-8; a file edited elsewhere in a one-byte encoding is read as
-// Latin-1 rather than having its odd bytes replaced.
-QString decode(const QByteArray& bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8(bytes);
-    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
 } // namespace
@@ -113,18 +108,12 @@ bool TTaskFile::SaveTasks()
         text += TaskLine::Write(m_list.At(i)) + CrLf;
 
     const QString fileName = FileName();
-    QSaveFile file(fileName);
-    const QByteArray bytes = text.toUtf8();
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-                         file.write(bytes) == bytes.size() && file.commit();
-    if (!written) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    const QString reason = TSafeFile::Replace(fileName, text.toUtf8(),
+                                              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!reason.isEmpty())
         return fail(QStringLiteral("The tasks could not be saved to %1: %2\nThey stay in the task "
                                    "list until they are saved or cleared.")
                         .arg(fileName, reason));
-    }
     m_logger.LogIt(QStringLiteral("Info: Tasks saved to ") + fileName);
     m_list.DialUpQueued = false;
     return true;
@@ -137,7 +126,8 @@ bool TTaskFile::ReadTasks()
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("The task file %1 cannot be read: %2")
                         .arg(fileName, file.errorString()));
-    const QString text = decode(file.readAll());
+    // The program writes UTF-8; a file edited elsewhere may be in a one-byte encoding.
+    const QString text = Utf8OrLatin1(file.readAll());
     file.close();
 
     QString error;

@@ -96,10 +96,12 @@ void TTaskRunner::ClearTaskList(bool save)
     if (save && !m_list.IsEmpty() && !m_file.SaveTasks()) {
         m_keptAfterFailedSave = true;
         m_list.RunnerBusy = true;
+        emit TasksHeld();
         return;
     }
     m_keptAfterFailedSave = false;
     m_list.Clear();
+    emit ListCleared();
 }
 
 bool TTaskRunner::AutoStart() const
@@ -146,6 +148,9 @@ void TTaskRunner::AbortButtonClick()
 
 void TTaskRunner::TasksStartClick()
 {
+    // Tasks held after a failed save run again only from here, and from now on each one
+    // leaves the list as it ends, as in any run.
+    m_keptAfterFailedSave = false;
     m_list.RunnerBusy = false;
 }
 

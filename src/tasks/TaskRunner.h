@@ -60,7 +60,8 @@ public:
     // Empties the list, saving it to the task file first when save is set and it holds
     // tasks. An operation in progress goes on; its end finds the list empty. When the
     // save fails the tasks are kept, held: the end of that operation removes none of them
-    // and nothing starts until Start, or until a later clear saves or drops them.
+    // and nothing starts until Start, or until a later clear saves or drops them. Start
+    // runs them again, each removed as it ends.
     void ClearTaskList(bool save);
 
     bool AutoStart() const;
@@ -79,6 +80,10 @@ signals:
     // PartInFlight was cleared because the part will get no answer (error, disconnect,
     // cancel): a multipart upload must stop its series.
     void PartStopped();
+    // A clear could not save the tasks: they stay in the list, held until Start.
+    void TasksHeld();
+    // The list was emptied by a clear (Clear, Abort, a failure that ends the batch).
+    void ListCleared();
 
 private:
     void stopPart();

@@ -1,5 +1,7 @@
 #include "upload/FilesBbsCatalog.h"
 
+#include "base/TextDecode.h"
+
 #include "codec/TextLineReader.h"
 
 #include <QFileInfo>
@@ -63,7 +65,8 @@ bool TFilesBbsCatalog::Read(const QString& catalogPath, QList<TEntry>& entries, 
     QByteArray line;
     TEntry entry;
     while (reader.Next(line)) {
-        if (ParseLine(QString::fromUtf8(line), folder, entry))
+        // Catalogs come from anywhere, many of them in a one-byte encoding.
+        if (ParseLine(Utf8OrLatin1(line), folder, entry))
             entries.append(entry);
     }
     if (!reader.ErrorText().isEmpty()) {

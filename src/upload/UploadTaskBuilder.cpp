@@ -1,5 +1,6 @@
 #include "upload/UploadTaskBuilder.h"
 
+#include "article/GroupName.h"
 #include "base/AppState.h"
 #include "base/CommaText.h"
 #include "base/Logger.h"
@@ -203,7 +204,7 @@ bool TUploadTaskBuilder::DoFileUploadNoCrossPost(const QString& catalogPath)
     if (!readCatalog(catalogPath, entries))
         return false;
     for (const QString& group : groups) {
-        const QString name = group.toLower();
+        const QString name = GroupName::ToLower(group);
         for (const TFilesBbsCatalog::TEntry& entry : entries)
             AddFileTask(entry.File, name, entry.Description);
     }

@@ -1,4 +1,5 @@
 #include "codec/EUUCode.h"
+#include "codec/PrintableText.h"
 #include "codec/UUCode.h"
 #include "codec/YEncFileEncoder.h"
 #include "codec/YEncJoiner.h"
@@ -13,7 +14,7 @@ namespace {
 
 int fail(const QString& message)
 {
-    std::fprintf(stderr, "quorvel-uucode: %s\n", qPrintable(message));
+    std::fprintf(stderr, "quorvel-uucode: %s\n", qPrintable(PrintableText(message)));
     return 1;
 }
 
@@ -152,6 +153,7 @@ int main(int argc, char* argv[])
         return fail(e.Message());
     }
     if (named && coder.Headers())
-        std::fprintf(stderr, "quorvel-uucode: wrote %s\n", qPrintable(coder.OutputFile()));
+        std::fprintf(stderr, "quorvel-uucode: wrote %s\n",
+                     qPrintable(PrintableText(coder.OutputFile())));
     return 0;
 }

@@ -4,11 +4,15 @@
 #include "base/SessionLog.h"
 #include "base/SettingsStore.h"
 #include "tasks/TaskList.h"
+#include "tasks/TaskRunner.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <stdexcept>
 
 namespace {
 
@@ -43,6 +47,10 @@ private slots:
     void unexpectedErrorIsLoggedAndCloses();
     void closingDiscardsQueuedTasks();
     void unexpectedErrorSavesQueuedTasks();
+    void startWithProfileInOtherCase();
+    void startWithUnusableProfileName();
+    void errorStartingATaskSavesTheQueue();
+    void leftoversOfKilledSavesRemoved();
 
 private:
     std::unique_ptr<QTemporaryDir> m_home;
@@ -184,6 +192,75 @@ void TestApp::unexpectedErrorSavesQueuedTasks()
     QVERIFY(lines.value(1).startsWith("4,news.example.org,"));
     QVERIFY(lines.value(2).startsWith("4,news.example.org,"));
     QVERIFY(run.view.Closed);
+}
+
+void TestApp::startWithProfileInOtherCase()
+{
+    {
+        QSettings s(ini(), QSettings::IniFormat);
+        s.setValue("Common/Profiles", "Default,Work");
+        s.setValue("Work/Host", "news.work");
+    }
+    AppRun run(ini());
+    run.app.FormCreate({"work"});
+    QCOMPARE(run.app.State().ProfileName, QStringLiteral("Work"));
+    QCOMPARE(run.app.State().Settings.Host, QStringLiteral("news.work"));
+    QCOMPARE(run.view.Profiles, (QStringList{"Default", "Work"}));
+    run.app.FormCloseQuery();
+    run.app.FormDestroy();
+    run.store.Sync();
+    QSettings s(ini(), QSettings::IniFormat);
+    QCOMPARE(s.childGroups(), (QStringList{"Common", "Work"}));
+}
+
+void TestApp::startWithUnusableProfileName()
+{
+    AppRun run(ini());
+    run.app.FormCreate({"../../elsewhere"});
+    QCOMPARE(run.app.State().ProfileName, QStringLiteral("Default"));
+    QCOMPARE(run.view.Warnings.size(), 1);
+    QVERIFY(run.view.Warnings.first().contains("../../elsewhere"));
+    QVERIFY(!QFile::exists(file("newsrc.../../elsewhere")));
+}
+
+void TestApp::errorStartingATaskSavesTheQueue()
+{
+    // The idle step runs outside the guarded event delivery.
+    AppRun run(ini());
+    run.app.FormCreate({});
+    run.app.Runner().SetHandler(tkDisconnect,
+                                [](TTask&) { throw std::runtime_error("cannot start"); });
+    queueDisconnect(run.app);
+    run.app.OnIdle();
+    QVERIFY(run.view.Closed);
+    QCOMPARE(run.view.Warnings.size(), 1);
+    QVERIFY(run.view.Warnings.first().contains("cannot start"));
+    QVERIFY(readFile(file("qvtasks.qv")).contains("4,news.example.org,"));
+}
+
+void TestApp::leftoversOfKilledSavesRemoved()
+{
+    // What a kill during a save leaves, old and recent, beside files that only look alike.
+    const QStringList names{"qvsession.log.aB3dE9",  "qvtasks.qv.Xy12Zw",
+                            "qvsession.log.recent",  "qvsession.log.toolong1",
+                            "newsrc.Default.aB3dE9", "qvsession.logx"};
+    for (const QString& name : names) {
+        QFile f(file(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("partial");
+        f.flush();
+        if (name != QLatin1String("qvsession.log.recent"))
+            QVERIFY(f.setFileTime(QDateTime::currentDateTime().addDays(-1),
+                                  QFileDevice::FileModificationTime));
+    }
+    AppRun run(ini());
+    run.app.FormCreate({});
+    QStringList left;
+    for (const QString& name : names)
+        if (QFile::exists(file(name)))
+            left << name;
+    QCOMPARE(left, (QStringList{"qvsession.log.recent", "qvsession.log.toolong1",
+                                "newsrc.Default.aB3dE9", "qvsession.logx"}));
 }
 
 QTEST_GUILESS_MAIN(TestApp)

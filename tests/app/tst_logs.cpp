@@ -37,6 +37,9 @@ void TestLogs::lineFormat_data()
                                     << "03/04/26 05:06:07   Posted OK";
     QTest::newRow("tabs and blanks") << "\t x y \t"
                                      << "03/04/26 05:06:07   x y";
+    QTest::newRow("line breaks inside")
+        << "saved to /x: full\nThey stay\r\nhere\rnow"
+        << "03/04/26 05:06:07   saved to /x: full They stay here now";
 }
 
 void TestLogs::lineFormat()

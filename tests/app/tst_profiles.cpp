@@ -61,6 +61,9 @@ private slots:
     void deleteProfile();
     void deleteDefaultProfile();
     void settingsFileIsPrivate();
+    void unusableNamesMakeNoProfile_data();
+    void unusableNamesMakeNoProfile();
+    void namesMatchRegardlessOfCase();
 };
 
 void TestProfiles::firstStartDefaults()
@@ -309,6 +312,64 @@ void TestProfiles::settingsFileIsPrivate()
     const QFile::Permissions p = QFile::permissions(f.iniPath());
     QVERIFY(p & QFile::ReadOwner);
     QVERIFY(!(p & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther)));
+}
+
+void TestProfiles::unusableNamesMakeNoProfile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("empty") << "";
+    QTest::newRow("blank") << " ";
+    QTest::newRow("slash") << "a/b";
+    QTest::newRow("climbing") << "../../etc";
+    QTest::newRow("backslash") << "a\\b";
+    QTest::newRow("tab") << "a\tb";
+}
+
+void TestProfiles::unusableNamesMakeNoProfile()
+{
+    QFETCH(QString, name);
+    ProfilesFixture f;
+    f.state.Settings.Host = "news.kept";
+    f.profiles->SaveVariables();
+    f.profiles->ReadProfiles();
+    f.view.InputAnswers.enqueue(name);
+    f.profiles->NewProfileClick();
+    QCOMPARE(f.view.Warnings.size(), 1);
+    QVERIFY2(f.view.Warnings.first().contains("profile"), qPrintable(f.view.Warnings.first()));
+    QCOMPARE(f.state.ProfileName, QStringLiteral("Default"));
+    QCOMPARE(f.view.Profiles, QStringList{"Default"});
+    QCOMPARE(f.view.SetupOpened, 0);
+
+    // Deleting under an empty key would have cleared every group of the file.
+    f.store->DeleteKey(QString());
+    f.store->Sync();
+    QCOMPARE(f.raw("Default/Host"), QStringLiteral("news.kept"));
+}
+
+void TestProfiles::namesMatchRegardlessOfCase()
+{
+    ProfilesFixture f;
+    f.store->WriteString("Common", "Profiles", "Default,Work");
+    f.store->WriteString("Work", "Host", "news.work");
+    f.store->Sync();
+    f.profiles->ReadProfiles();
+
+    f.profiles->ProfilesComboBoxChange("work");
+    QCOMPARE(f.state.ProfileName, QStringLiteral("Work"));
+    QCOMPARE(f.state.Settings.Host, QStringLiteral("news.work"));
+    f.profiles->ProfilesComboBoxChange("Default");
+    f.view.InputAnswers.enqueue(QStringLiteral("WORK"));
+    f.profiles->NewProfileClick();
+    QCOMPARE(f.state.ProfileName, QStringLiteral("Work"));
+    QCOMPARE(f.state.Settings.Host, QStringLiteral("news.work"));
+    QCOMPARE(f.view.Profiles, (QStringList{"Default", "Work"}));
+    f.profiles->ProfilesComboBoxChange("Default");
+    f.profiles->SwitchWithoutSaving("wOrK");
+    QCOMPARE(f.state.NewsrcPath, f.state.ProgramDir + "newsrc.Work");
+    QCOMPARE(f.state.Settings.Host, QStringLiteral("news.work"));
+    f.profiles->SaveProfiles();
+    QSettings ini(f.iniPath(), QSettings::IniFormat);
+    QCOMPARE(ini.childGroups(), (QStringList{"Common", "Default", "Work"}));
 }
 
 QTEST_GUILESS_MAIN(TestProfiles)

@@ -9,6 +9,7 @@ private slots:
     void knownVector();
     void roundTrip_data();
     void roundTrip();
+    void tooLongIsNeverCut();
     void emptyPasswordUsesTickDigits();
     void plainTextTakenAsIs_data();
     void plainTextTakenAsIs();
@@ -36,6 +37,10 @@ void TestScrambler::roundTrip_data()
     QTest::newRow("10") << QStringLiteral("0123456789") << 30;
     QTest::newRow("11") << QStringLiteral("with blank,") << 30;
     QTest::newRow("255") << QString(255, QLatin1Char('z')) << 640;
+    // Stored as UTF-8: every character survives, and the limit counts bytes.
+    QTest::newRow("cyrillic") << QStringLiteral("пароль1") << 35;
+    QTest::newRow("latin-1 letters") << QStringLiteral("Grüße") << 25;
+    QTest::newRow("255 bytes of two-byte letters") << QString(127, QChar(0xE9)) + u'z' << 640;
 }
 
 void TestScrambler::roundTrip()
@@ -47,6 +52,16 @@ void TestScrambler::roundTrip()
     for (QChar c : stored)
         QVERIFY(c.isDigit());
     QCOMPARE(PasswordScrambler::Unscramble(stored), password);
+}
+
+void TestScrambler::tooLongIsNeverCut()
+{
+    const QString longest = QString(127, QChar(0xE9)) + u'z';
+    QVERIFY(PasswordScrambler::Fits(longest));
+    const QString tooLong = QString(128, QChar(0xE9));
+    QVERIFY(!PasswordScrambler::Fits(tooLong));
+    QCOMPARE(PasswordScrambler::Scramble(tooLong, 1), QString());
+    QVERIFY(PasswordScrambler::TooLongText().contains(QLatin1String("255")));
 }
 
 void TestScrambler::emptyPasswordUsesTickDigits()

@@ -2,6 +2,7 @@
 #include "FakeNntpServer.h"
 #include "InnServer.h"
 #include "NntpReader.h"
+#include "SmallDisk.h"
 
 #include <QDir>
 #include <QProcess>
@@ -34,6 +35,8 @@ private slots:
     void login();
     void interruptSavesTheQueue();
     void downloadAndNewGroups();
+    void unsavedTasksEndTheRun();
+    void fullDiskKeepsEveryFile();
 
 private:
     static QByteArray makeFile(const QString& path, int size);
@@ -494,6 +497,87 @@ void TestCliPost::downloadAndNewGroups()
     QVERIFY(typo.Err.contains(QLatin1String("'quorvel.tset' is not in the profile's group list")));
     QCOMPARE(cli.Run({"groups", "list", "--subscribed"}).Out,
              QStringLiteral("quorvel.fresh\tsubscribed\t0\n"));
+}
+
+namespace {
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void refusePosts(TFakeNntpServer& server)
+{
+    server.OnPost({"441 posting failed"});
+    server.On("LIST*", {"215 list follows", "alt.one 10 1 y", "alt.two 5 1 y", "."});
+}
+
+} // namespace
+
+void TestCliPost::unsavedTasksEndTheRun()
+{
+    // The task file cannot be written: the refused post is reported, posted once, and the
+    // run ends instead of waiting for a queue that never empties.
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    refusePosts(server);
+    TCliProcess cli;
+    prepare(cli, server.Server(), {"quorvel.test"});
+    QVERIFY(QDir().mkpath(cli.TaskFile()));
+    const QString path = cli.Dir() + QStringLiteral("/refused.bin");
+    makeFile(path, 3000);
+
+    const auto r = cli.Run({"post", path, "--group", "quorvel.test"}, 20000);
+    QCOMPARE(r.ExitCode, 1);
+    QVERIFY2(r.Err.contains(QLatin1String("could not be saved to ") + cli.TaskFile()),
+             qPrintable(r.Err));
+    QVERIFY(!r.Err.contains(QLatin1String("are kept in")));
+    QCOMPARE(server.Articles().size(), 1);
+}
+
+void TestCliPost::fullDiskKeepsEveryFile()
+{
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    refusePosts(server);
+    TCliProcess cli;
+    TSmallDisk disk(cli.Home());
+    QString why;
+    if (!disk.Mount(512, &why))
+        QSKIP(qPrintable(QStringLiteral("no small disk for the data folder: ") + why));
+    const QString settings = cli.Home() + QStringLiteral("/quorvel.ini");
+    cli.SetEnv(QStringLiteral("QUORVEL_SETTINGS"), settings);
+    prepare(cli, server.Server(), {"quorvel.test"});
+    const QString sessionLog = cli.Home() + QStringLiteral("/qvsession.log");
+    const QString newsrc = cli.Home() + QStringLiteral("/newsrc.Default");
+    QFile old(sessionLog);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("an earlier session\r\n");
+    old.close();
+    const QByteArray before[] = {contents(settings), contents(sessionLog)};
+    const QString path = cli.Dir() + QStringLiteral("/full.bin");
+    makeFile(path, 3000);
+    QVERIFY2(disk.Fill(&why), qPrintable(why));
+
+    const auto posted = cli.Run({"--verbose", "post", path, "--group", "quorvel.test"}, 20000);
+    QCOMPARE(posted.ExitCode, 1);
+    QVERIFY2(posted.Err.contains(QLatin1String("could not be saved")), qPrintable(posted.Err));
+    QVERIFY(!posted.Err.contains(QLatin1String("are kept in")));
+    QVERIFY(!posted.Err.contains(QLatin1String("Tasks saved")));
+    QVERIFY(!QFile::exists(cli.TaskFile()));
+
+    // Posting patched the group's count in place; the download would replace the file.
+    const QByteArray groups = contents(newsrc);
+    const auto downloaded = cli.Run({"--yes", "groups", "download"}, 20000);
+    QCOMPARE(downloaded.ExitCode, 1);
+    QVERIFY(!downloaded.Err.contains(QLatin1String("ended well")));
+    QVERIFY2(downloaded.Err.contains(newsrc), qPrintable(downloaded.Err));
+
+    QCOMPARE(cli.Run({"profile", "set", "Host", "news.elsewhere"}).ExitCode, 1);
+    QCOMPARE(contents(newsrc), groups);
+    QCOMPARE(contents(settings), before[0]);
+    QCOMPARE(contents(sessionLog), before[1]);
 }
 
 QTEST_GUILESS_MAIN(TestCliPost)

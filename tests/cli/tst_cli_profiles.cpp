@@ -1,4 +1,7 @@
 #include "CliProcess.h"
+#include "SmallDisk.h"
+
+#include <QDir>
 
 #include <QSettings>
 #include <QTest>
@@ -20,6 +23,8 @@ private slots:
     void passwordFromEnvironmentIsStoredScrambled();
     void passwordWithoutTerminalOrEnvironmentFails();
     void createAndDeleteProfiles();
+    void settingsNotReadAreNeverWritten();
+    void settingsThatCannotBeSavedFail();
 
 private:
     static QString shown(const QString& showOutput, const QString& key);
@@ -282,6 +287,51 @@ void TestCliProfiles::createAndDeleteProfiles()
     QSettings ini(cli.SettingsFile(), QSettings::IniFormat);
     QVERIFY(!ini.childGroups().contains(QStringLiteral("Home Server")));
     QCOMPARE(cli.Run({"profile", "delete", "Home Server"}).ExitCode, 1);
+}
+
+void TestCliProfiles::settingsNotReadAreNeverWritten()
+{
+    TCliProcess cli;
+    QVERIFY(QDir().mkpath(cli.SettingsFile()));
+    for (const QStringList& args :
+         {QStringList{"profile", "show"}, QStringList{"profile", "set", "Host", "news.example"}}) {
+        const auto r = cli.Run(args);
+        QCOMPARE(r.ExitCode, 1);
+        QVERIFY2(r.Err.contains(cli.SettingsFile()), qPrintable(r.Err));
+        QVERIFY(QFileInfo(cli.SettingsFile()).isDir());
+    }
+}
+
+void TestCliProfiles::settingsThatCannotBeSavedFail()
+{
+    TCliProcess cli;
+    const QString folder = cli.Dir() + QStringLiteral("/settings");
+    TSmallDisk disk(folder);
+    QString why;
+    if (!disk.Mount(256, &why))
+        QSKIP(qPrintable(QStringLiteral("no small disk for the settings: ") + why));
+    const QString file = folder + QStringLiteral("/quorvel.ini");
+    cli.SetEnv(QStringLiteral("QUORVEL_SETTINGS"), file);
+    QCOMPARE(cli.Run({"profile", "set", "Host", "news.one"}).ExitCode, 0);
+    QFile ini(file);
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    const QByteArray saved = ini.readAll();
+    ini.close();
+    const QFile::Permissions mode = ini.permissions();
+
+    QVERIFY2(disk.Fill(&why), qPrintable(why));
+    const auto full = cli.Run({"profile", "set", "Host", "news.two"});
+    QCOMPARE(full.ExitCode, 1);
+    QVERIFY2(full.Err.contains(file), qPrintable(full.Err));
+    QVERIFY2(disk.MakeReadOnly(&why), qPrintable(why));
+    const auto readOnly = cli.Run({"profile", "set", "Host", "news.three"});
+    QCOMPARE(readOnly.ExitCode, 1);
+    QVERIFY2(readOnly.Err.contains(file), qPrintable(readOnly.Err));
+
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QCOMPARE(ini.readAll(), saved);
+    QCOMPARE(ini.permissions(), mode);
+    QCOMPARE(shown(cli.Run({"profile", "show"}).Out, "Host"), QStringLiteral("news.one"));
 }
 
 QTEST_GUILESS_MAIN(TestCliProfiles)

@@ -1,6 +1,8 @@
 #include "CliProcess.h"
 #include "FakeNntpServer.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 
@@ -18,6 +20,7 @@ private slots:
     void ctrlCAtAPromptChangesNothing();
     void progressShowsAsBarOrLines_data();
     void progressShowsAsBarOrLines();
+    void textFromOutsideIsShownSafely();
 
 private:
     // Starts quorvel-cli inside a terminal; everything it shows lands in the transcript.
@@ -149,6 +152,54 @@ void TestCliTerminal::progressShowsAsBarOrLines()
     QCOMPARE(transcript.contains("] 100%"), atTerminal);
     QCOMPARE(transcript.contains('\r' + QByteArray("progress")), atTerminal);
     QCOMPARE(transcript.contains("progress: 100%\n"), !atTerminal);
+}
+
+void TestCliTerminal::textFromOutsideIsShownSafely()
+{
+    // A reply that would retitle and clear the terminal, and names that look like
+    // placeholders, are shown as they are, with their control characters escaped.
+    const QByteArray hostile = "441 \x1b]0;owned\x07\x1b[2Jrefused";
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost({hostile});
+    TCliProcess cli;
+    QCOMPARE(cli.Run({"profile", "set", "Host", server.Server()}).ExitCode, 0);
+    const QString newsrc = cli.Dir() + QStringLiteral("/groups.newsrc");
+    QFile f(newsrc);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("alt.%3.test: 1-10\nalt.%1%2.x: 1\nalt.m\xc3\xbcnchen: 1\n");
+    f.close();
+    QCOMPARE(cli.Run({"groups", "import", newsrc}).ExitCode, 0);
+    const auto listed = cli.Run({"groups", "list"});
+    QVERIFY2(listed.Out.contains(QLatin1String("alt.%3.test\t")), qPrintable(listed.Out));
+    QVERIFY2(listed.Out.contains(QLatin1String("alt.%1%2.x\t")), qPrintable(listed.Out));
+    QVERIFY2(listed.Out.contains(QStringLiteral("alt.münchen\t")), qPrintable(listed.Out));
+
+    const QString file = cli.Dir() + QStringLiteral("/a.txt");
+    QFile body(file);
+    QVERIFY(body.open(QIODevice::WriteOnly));
+    body.write("hello\n");
+    body.close();
+    const auto posted = cli.Run({"post", file, "--group", "alt.%3.test"}, 20000);
+    QCOMPARE(posted.ExitCode, 1);
+    QVERIFY2(!posted.Err.contains(QChar(0x1b)) && !posted.Err.contains(QChar(0x07)),
+             qPrintable(posted.Err));
+    QVERIFY2(posted.Err.contains(QLatin1String("\\x1B]0;owned\\x07\\x1B[2Jrefused")),
+             qPrintable(posted.Err));
+
+    // quorvel-uucode names the file of a begin line.
+    QDir dir(cli.Dir());
+    QFile encoded(dir.filePath(QStringLiteral("named.uue")));
+    QVERIFY(encoded.open(QIODevice::WriteOnly));
+    encoded.write("begin 644 x\x1b[2Jy\n#86)C\n`\nend\n");
+    encoded.close();
+    QProcess uucode;
+    uucode.start(qEnvironmentVariable("QUORVEL_BINARY_DIR") + QStringLiteral("/quorvel-uucode"),
+                 {encoded.fileName()});
+    QVERIFY(uucode.waitForFinished(20000));
+    const QByteArray said = uucode.readAllStandardError();
+    QVERIFY2(!said.contains('\x1b'), said.constData());
+    QVERIFY2(said.contains("x\\x1B[2Jy"), said.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliTerminal)

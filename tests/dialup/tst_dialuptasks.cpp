@@ -37,8 +37,10 @@ private slots:
     void lineLostEndsBatch_data();
     void lineLostEndsBatch();
     void networkManagerLeavesMidDial();
+    void abortDuringRedialWait_data();
     void abortDuringRedialWait();
     void usedLineClosedThenDial();
+    void failedHangUpIsTold();
 
 private:
     TDbusMockFixture m_fixture;
@@ -388,21 +390,33 @@ void TestDialupTasks::networkManagerLeavesMidDial()
     QVERIFY(rig.started.isEmpty());
 }
 
-// Abort while waiting to redial stops the wait: a batch queued after it and held for Start
-// is not released when the old wait would have ended, and its dial-up task has all its
-// attempts.
+void TestDialupTasks::abortDuringRedialWait_data()
+{
+    QTest::addColumn<bool>("abort"); // else Clear, without saving
+    QTest::newRow("abort") << true;
+    QTest::newRow("clear") << false;
+}
+
+// Abort or Clear while waiting to redial stops the wait: a batch queued after it and held
+// for Start is not released when the old wait would have ended, and its dial-up task has
+// all its attempts.
 void TestDialupTasks::abortDuringRedialWait()
 {
+    QFETCH(bool, abort);
     m_fixture.SetDialOutcome("fail", 10, 5);
     TDialRig& rig = *m_rig;
     rig.queueBatch({"a.bin"});
     QVERIFY(rig.runTasksUntil([&] { return rig.loggedCount(Waiting) == 2; }));
     QVERIFY(rig.dial.RasTimerActive());
-    rig.view.YesNoAnswers << true;
-    rig.runner.AbortButtonClick();
+    if (abort) {
+        rig.view.YesNoAnswers << true;
+        rig.runner.AbortButtonClick();
+        QCOMPARE(rig.savedTasks().first(), QString("Dial-up Provider"));
+    } else {
+        rig.runner.ClearTaskList(false);
+    }
     QVERIFY(!rig.dial.RasTimerActive());
     QVERIFY(rig.list.IsEmpty());
-    QCOMPARE(rig.savedTasks().first(), QString("Dial-up Provider"));
 
     rig.state.Settings.AutoStart = false;
     rig.runner.IdleStep(); // empty list: the queue is held now
@@ -435,6 +449,22 @@ void TestDialupTasks::usedLineClosedThenDial()
     QCOMPARE(rig.loggedCount("Dialing Provider"), 1);
     QCOMPARE(rig.started, (QStringList{"a.bin", "b.bin"}));
     QVERIFY(rig.view.Warnings.isEmpty());
+}
+
+// NetworkManager refuses to close the line: the user hears that it may still be up.
+void TestDialupTasks::failedHangUpIsTold()
+{
+    TDialRig& rig = *m_rig;
+    m_fixture.CallMock("SetHangUpRefused", {true});
+    rig.queueBatch({"a.bin"});
+    QVERIFY(rig.runTasksUntil([&] { return rig.list.IsEmpty() && !rig.view.Warnings.isEmpty(); }));
+    QCOMPARE(rig.view.Warnings.size(), 1);
+    QVERIFY2(rig.view.Warnings.first().contains("Provider could not be hung up") &&
+                 rig.view.Warnings.first().endsWith("The line may still be up."),
+             qPrintable(rig.view.Warnings.first()));
+    const QString logged = "Error: The dial-up connection Provider could not be hung up";
+    QCOMPARE(rig.logTexts().filter(logged).size(), 1);
+    QCOMPARE(m_fixture.OpenNames(), QStringList{"Provider"});
 }
 
 QTEST_GUILESS_MAIN(TestDialupTasks)

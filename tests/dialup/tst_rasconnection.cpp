@@ -105,6 +105,8 @@ private slots:
     void destruction();
     void storesCredentials_data();
     void storesCredentials();
+    void secretsKeptAndApplied_data();
+    void secretsKeptAndApplied();
     void failedDial_data();
     void failedDial();
     void remoteDrop_data();
@@ -514,6 +516,66 @@ void TestRasConnection::storesCredentials()
     QCOMPARE(addresses.first().value("prefix").toUInt(), 24u);
     QCOMPARE(value("802-3-ethernet", "mac-address").toByteArray(),
              QByteArray::fromHex("020000000001"));
+}
+
+void TestRasConnection::secretsKeptAndApplied_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("removePassword");
+    QTest::addColumn<QString>("password"); // given for the dial; empty keeps the stored one
+    QTest::addColumn<QString>("inMemory");
+    QTest::addColumn<QString>("onDisk");
+    QTest::newRow("mobile, kept") << "gsm" << false << "new"
+                                  << "new"
+                                  << "new";
+    QTest::newRow("mobile, not kept") << "gsm" << true << "new"
+                                      << "new"
+                                      << "";
+    QTest::newRow("vpn, kept") << "vpn" << false << "new"
+                               << "new"
+                               << "new";
+    QTest::newRow("vpn, not kept") << "vpn" << true << "new"
+                                   << "new"
+                                   << "";
+    QTest::newRow("saved before, not kept now") << "pppoe" << true << ""
+                                                << "old"
+                                                << "";
+}
+
+// Writing the password leaves the profile's other secrets (a mobile line's PIN) alone, a
+// VPN gets its password through its secrets, and a password not to be kept leaves the
+// disk while the dial still has it.
+void TestRasConnection::secretsKeptAndApplied()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, removePassword);
+    QFETCH(QString, password);
+    QFETCH(QString, inMemory);
+    QFETCH(QString, onDisk);
+    const QString profile = m_fixture.AddProfile("Line", kind, "dan", "old", "*99#");
+    auto ras = Make();
+    QSignalSpy spy(ras.get(), &TRasConnection::OnStateChange);
+    ras->SetConnection("Line");
+    Settle(*ras);
+    ras->SetRemovePassword(removePassword);
+    ras->SetUserID("dan");
+    ras->SetPassword(password);
+    ras->Dial();
+    QVERIFY(WaitForState(spy, 8192));
+    auto secret = [&](const QString& key, bool disk) {
+        return m_fixture
+            .CallMock("StoredSecret",
+                      {QVariant::fromValue(QDBusObjectPath(profile)), kind, key, disk})
+            .arguments()
+            .value(0)
+            .toString();
+    };
+    QCOMPARE(secret("password", false), inMemory);
+    QCOMPARE(secret("password", true), onDisk);
+    if (kind == "gsm") {
+        QCOMPARE(secret("pin", false), QString("4711"));
+        QCOMPARE(secret("pin", true), QString("4711"));
+    }
 }
 
 void TestRasConnection::failedDial_data()

@@ -1,6 +1,7 @@
 #include "DownloadFixture.h"
 
 #include "FakeNntpServer.h"
+#include "groups/GroupListModel.h"
 
 class TestGroupDownload : public QObject
 {
@@ -15,6 +16,7 @@ private slots:
     void fullListFromServer();
     void newGroupsFromServer();
     void refusalChangesNothing();
+    void namesKeptAsTheServersBytes();
     void profileChangedWhileQueued();
 };
 
@@ -216,6 +218,34 @@ void TestGroupDownload::newGroupsFromServer()
     QVERIFY(f.Session.Lines().last().endsWith("Groups received: 2"));
     QCOMPARE(f.StoredLastUpdate(), QStringLiteral("03/05/26 08:09:10"));
     QCOMPARE(f.Store->GroupView, 1);
+}
+
+void TestGroupDownload::namesKeptAsTheServersBytes()
+{
+    TDownloadFixture f;
+    TFakeNntpServer server;
+    server.On("LIST", {"215 list follows", "alt.\xc5\x91.test 1 1 y", "alt.m\xfcnchen 1 1 y",
+                       "bad\x01name 1 1 y", QByteArray("with\0nul 1 1 y", 14), " 1 1 y",
+                       "alt.plain 1 1 y", "."});
+    QVERIFY(server.Start());
+    f.State.Settings.Host = server.Server();
+    QStringList clientLog;
+    connect(&f.Client, &TbcsNNTP::OnLogEvent, this,
+            [&](const QString& text) { clientLog << text; });
+    f.View.YesNoAnswers << true;
+    f.Download.GroupsDownloadItemClick();
+    QVERIFY(f.RunQueue());
+
+    QCOMPARE(f.ReadFile(), Record("alt.\xc5\x91.test", 0, 1) + Record("alt.m\xfcnchen", 0, 1) +
+                               Record("alt.plain", 0, 1));
+    QCOMPARE(clientLog.filter("3 group name(s) were skipped").size(), 1);
+    TGroupListModel model(*f.Store);
+    model.SetRowCount(int(f.Store->ShownList().size()));
+    QStringList shown;
+    for (int row = 0; row < model.rowCount(); ++row)
+        shown << model.data(model.index(row, 0)).toString();
+    QCOMPARE(shown, (QStringList{QStringLiteral("alt.ő.test"), QStringLiteral("alt.münchen"),
+                                 QStringLiteral("alt.plain")}));
 }
 
 void TestGroupDownload::refusalChangesNothing()

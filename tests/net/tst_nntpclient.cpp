@@ -4,6 +4,7 @@
 #include "NntpEventLog.h"
 #include "ScriptedResolver.h"
 
+#include "article/GroupName.h"
 #include "article/NewsArticle.h"
 #include "net/bcsNNTP.h"
 
@@ -71,8 +72,12 @@ private slots:
     void loginDemanded();
     void loginRefused_data();
     void loginRefused();
+    void loginAskedAgain_data();
+    void loginAskedAgain();
+    void endlessGroupListStops();
     void postSendsArticleInOrder();
     void lineBreaksInsideLines();
+    void newsgroupsGoAsTheServersBytes();
     void postRefused();
     void postWithoutArticle();
     void postComposesFirst();
@@ -260,6 +265,52 @@ void TestNntpClient::loginRefused()
     QVERIFY(!rig.Events.Has("status 6"));
 }
 
+void TestNntpClient::loginAskedAgain_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::newRow("list") << QByteArray("LIST");
+    QTest::newRow("post") << QByteArray("POST");
+}
+
+void TestNntpClient::loginAskedAgain()
+{
+    // A server that accepts the login and asks for it again must not get the password
+    // for ever.
+    QFETCH(QByteArray, command);
+    TRig rig;
+    rig.FillArticle({"body"});
+    rig.Client.SetAuthenticate(true);
+    rig.Client.SetUserName("user");
+    rig.Client.SetPassword("secret");
+    rig.Server.On(command, {"480 login first"});
+    rig.Server.On("AUTHINFO USER user", {"381 password please"});
+    rig.Server.On("AUTHINFO PASS secret", {"281 welcome"});
+    if (command == "LIST")
+        rig.Client.ListGroups();
+    else
+        rig.Client.PostComposed();
+    QVERIFY(rig.Events.WaitFor({"groups done", "posted", "error"}));
+    QVERIFY2(rig.Events.Events.last().startsWith("error ") &&
+                 rig.Events.Events.last().endsWith("login first"),
+             qPrintable(rig.Events.Events.last()));
+    QTRY_COMPARE(rig.Server.Commands(),
+                 TList({command, "AUTHINFO USER user", "AUTHINFO PASS secret", command, "QUIT"}));
+}
+
+void TestNntpClient::endlessGroupListStops()
+{
+    TRig rig;
+    rig.Client.SetGroupLimit(3);
+    rig.Server.On("LIST", {"215 list follows", "a.one 1 1 y", "a.two 1 1 y", "a.three 1 1 y",
+                           "a.four 1 1 y", "."});
+    rig.Client.ListGroups();
+    QVERIFY(rig.Events.WaitFor({"groups done", "error"}));
+    QVERIFY2(rig.Events.Events.last().contains("went past 3 names"),
+             qPrintable(rig.Events.Events.last()));
+    QVERIFY(!rig.Events.Has("groups done"));
+    QVERIFY(rig.Client.Groups().isEmpty());
+}
+
 void TestNntpClient::postSendsArticleInOrder()
 {
     TRig rig;
@@ -292,6 +343,20 @@ void TestNntpClient::lineBreaksInsideLines()
     QCOMPARE(rig.Server.Articles(),
              TList({"From: poster@example.com\r\nSubject: two lines\r\n"
                     "Newsgroups: alt.test,  alt.test.two\r\n\r\nbody  .  more\r\nend"}));
+}
+
+void TestNntpClient::newsgroupsGoAsTheServersBytes()
+{
+    TRig rig;
+    rig.FillArticle({"body"});
+    // As the group list gave them: one name in UTF-8, one in Latin-1.
+    rig.Article.Newsgroups = GroupName::FromBytes("alt.\xc5\x91.test,alt.m\xfcnchen");
+    rig.Server.OnPost();
+    rig.Client.PostComposed();
+    QVERIFY(rig.Events.WaitFor({"posted", "error"}));
+    QCOMPARE(rig.Server.Articles().size(), 1);
+    QVERIFY(rig.Server.Articles().first().contains(
+        "\r\nNewsgroups: alt.\xc5\x91.test,alt.m\xfcnchen\r\n"));
 }
 
 void TestNntpClient::postRefused()

@@ -28,7 +28,7 @@ REASON_USER_DISCONNECTED = 2
 
 # How the next dials go: 'connect', 'fail' (closes with `reason`), 'refuse' (the call
 # fails) or 'hold' (stays activating).
-_dial = {'mode': 'connect', 'reason': REASON_NONE, 'delay': 50}
+_dial = {'mode': 'connect', 'reason': REASON_NONE, 'delay': 50, 'hangup': 'close'}
 
 # The mock's Reset runs this file again; what must outlive that lives in a module of its
 # own: the number of the next active connection (paths are never reused, so a timer of an
@@ -120,6 +120,9 @@ def activate_connection(self, conn, _dev, _ap):
 
 
 def deactivate_connection(self, active_path):
+    if _dial['hangup'] == 'refuse':
+        raise dbus.exceptions.DBusException('Deactivation refused',
+                                            name='org.freedesktop.NetworkManager.PermissionDenied')
     if not _is_active(active_path):
         raise dbus.exceptions.DBusException(f'{active_path} is not active',
                                             name='org.freedesktop.NetworkManager.ConnectionNotActive')
@@ -131,21 +134,38 @@ def _get_secrets(self, setting):
     return {setting: self.secrets.get(setting, {})}
 
 
+SECRET_KEYS = ('password', 'pin', 'secrets')
+UPDATE_TO_DISK = 0x1
+
+
+def _copy_secrets(secrets):
+    return {name: {key: (dict(value) if key == 'secrets' else value)
+                   for key, value in values.items()}
+            for name, values in secrets.items()}
+
+
 def _update2(self, settings, flags, _args):
-    '''Keeps passwords among the secrets and records how the update was asked for.'''
+    '''As NetworkManager: an update that holds no secrets keeps the existing ones, one that
+    holds any replaces them all. With flag 0x1 the profile goes to disk too; without it
+    only the copy in memory changes.'''
+    secrets = {}
     for name, values in settings.items():
         for key, value in values.items():
-            if key == 'password':
-                self.secrets.setdefault(name, {})[key] = value
+            if key in SECRET_KEYS:
+                secrets.setdefault(name, {})[key] = value
             else:
                 self.settings.setdefault(name, {})[key] = value
+    if secrets:
+        self.secrets = secrets
+    if int(flags) & UPDATE_TO_DISK:
+        self.saved_secrets = _copy_secrets(self.secrets)
     self.update_flags = int(flags)
     return {}
 
 
 def load(mock, parameters):
     # Also run by the mock's Reset: every test starts with dials that connect.
-    _dial.update({'mode': 'connect', 'reason': REASON_NONE, 'delay': 50})
+    _dial.update({'mode': 'connect', 'reason': REASON_NONE, 'delay': 50, 'hangup': 'close'})
     for source in list(_kept.timers):
         GLib.source_remove(source)
     _kept.timers.clear()
@@ -174,7 +194,7 @@ def AddDialProfile(self, name, kind, user, password, number):
         secrets['pppoe'] = {'password': password}
     elif kind == 'gsm':
         settings['gsm'] = {'username': user, 'number': number, 'apn': 'internet'}
-        secrets['gsm'] = {'password': password}
+        secrets['gsm'] = {'password': password, 'pin': '4711'}
     elif kind == 'vpn':
         settings['vpn'] = {'user-name': user,
                            'service-type': 'org.freedesktop.NetworkManager.openvpn'}
@@ -182,6 +202,7 @@ def AddDialProfile(self, name, kind, user, password, number):
     path = stock.SettingsAddConnection(self, settings)
     obj = dbusmock.get_object(path)
     obj.secrets = secrets
+    obj.saved_secrets = _copy_secrets(secrets)
     obj.update_flags = 0
     obj.ConnectionGetSecrets = _get_secrets
     obj.ConnectionUpdate2 = _update2
@@ -197,8 +218,26 @@ def StoredCredentials(_self, profile):
     kind = obj.settings['connection']['type']
     user_key = 'user-name' if kind == 'vpn' else 'username'
     user = obj.settings.get(kind, {}).get(user_key, '')
-    password = obj.secrets.get(kind, {}).get('password', '')
-    return (user, password, dbus.UInt32(obj.update_flags))
+    return (user, _secret(obj.secrets, kind, 'password'), dbus.UInt32(obj.update_flags))
+
+
+def _secret(secrets, setting, key):
+    values = secrets.get(setting, {})
+    if setting == 'vpn':
+        values = values.get('secrets', {})
+    return str(values.get(key, ''))
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='ossb', out_signature='s')
+def StoredSecret(_self, profile, setting, key, on_disk):
+    '''One secret of a profile as NetworkManager holds it in memory, or on disk.'''
+    obj = dbusmock.get_object(profile)
+    return _secret(obj.saved_secrets if on_disk else obj.secrets, setting, key)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='b', out_signature='')
+def SetHangUpRefused(_self, refused):
+    _dial['hangup'] = 'refuse' if refused else 'close'
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='oss', out_signature='v')

@@ -256,7 +256,8 @@ void TestTaskFile::saveFailureReported()
     QCOMPARE(f.view.Warnings.size(), 1);
     QVERIFY(f.view.Warnings[0].contains(f.file.FileName()));
     QVERIFY(!f.logged("Info: Tasks saved to " + f.file.FileName()));
-    QVERIFY(f.logged("Error: " + f.view.Warnings[0]));
+    // One log entry, on one line.
+    QVERIFY(f.logged("Error: " + QString(f.view.Warnings[0]).replace(u'\n', u' ')));
 }
 
 void TestTaskFile::reloadSwitchesProfile_data()
@@ -353,6 +354,10 @@ void TestTaskFile::damagedFileChangesNothing_data()
         << taskFile("Elsewhere", {good, "4,\"news,,,,,,,,,,0,0,0,n,n", good}) << 3;
     QTest::newRow("after a line break in a value")
         << taskFile("Elsewhere", {"4,\"a\r\nb\",,,,,,,,,,0,0,0,n,n", "4,short"}) << 4;
+    // The profile name becomes a file name and a settings group.
+    QTest::newRow("profile climbing folders") << taskFile("a/../../b", {good}) << 1;
+    QTest::newRow("profile name empty") << taskFile("", {good}) << 1;
+    QTest::newRow("profile with backslash") << taskFile("a\\b", {good}) << 1;
 }
 
 void TestTaskFile::damagedFileChangesNothing()

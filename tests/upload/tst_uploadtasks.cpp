@@ -88,6 +88,7 @@ private slots:
     void catalogUpload();
     void catalogDialogCancelled();
     void unreadableCatalog();
+    void latin1Catalog();
 };
 
 void TestUploadTasks::crossPostOrNot_data()
@@ -304,6 +305,26 @@ void TestUploadTasks::catalogUpload()
     QCOMPARE(f.count(0), 6);
     QCOMPARE(f.count(1), 2);
     QVERIFY(f.builder.FileNameList.isEmpty());
+}
+
+void TestUploadTasks::latin1Catalog()
+{
+    // A catalog written in Latin-1 names its files in Latin-1; a UTF-8 one in UTF-8.
+    BuilderFixture f;
+    f.write(QStringLiteral("Holiday/Grüße.jpg"), "x");
+    f.write(QStringLiteral("Holiday/Café.gif"), "y");
+    const QString latin1 = f.write("Holiday/files.bbs", "Gr\xfc\xdf"
+                                                        "e.jpg  Sch\xf6ne Gr\xfc\xdf"
+                                                        "e\r\n");
+    const QString utf8 = f.write("Holiday/utf8.bbs", "Caf\xc3\xa9.gif  Caf\xc3\xa9\r\n");
+    QList<TFilesBbsCatalog::TEntry> entries;
+    QString error;
+    QVERIFY2(TFilesBbsCatalog::Read(latin1, entries, &error), qPrintable(error));
+    QVERIFY2(TFilesBbsCatalog::Read(utf8, entries, &error), qPrintable(error));
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries[0].File, f.folder + QStringLiteral("/Grüße.jpg"));
+    QCOMPARE(entries[0].Description, QStringLiteral("Schöne Grüße"));
+    QCOMPARE(entries[1].File, f.folder + QStringLiteral("/Café.gif"));
 }
 
 void TestUploadTasks::catalogDialogCancelled()
