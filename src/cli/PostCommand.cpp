@@ -4,7 +4,7 @@
 #include "cli/CliRequest.h"
 #include "cli/ExitStatus.h"
 #include "cli/GroupSelection.h"
-#include "cli/SettingField.h"
+#include "base/SettingFields.h"
 #include "cli/TerminalView.h"
 #include "upload/UploadTaskBuilder.h"
 

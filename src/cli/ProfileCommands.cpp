@@ -4,7 +4,7 @@
 #include "app/QuorvelApp.h"
 #include "cli/CliRequest.h"
 #include "cli/ExitStatus.h"
-#include "cli/SettingField.h"
+#include "base/SettingFields.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalView.h"
 
