@@ -141,14 +141,18 @@ void TProfiles::NewProfileClick()
     const std::optional<QString> name =
         m_view.InputBox(QStringLiteral("New Profile"), QStringLiteral("Enter new profile name"),
                         m_state.ProfileName);
-    if (!name)
-        return;
-    if (name->compare(m_state.ProfileName, Qt::CaseInsensitive) == 0)
+    if (name)
+        NewProfile(*name);
+}
+
+void TProfiles::NewProfile(const QString& name)
+{
+    if (name.compare(m_state.ProfileName, Qt::CaseInsensitive) == 0)
         return;
     m_view.SetBusy(true);
     saveLeavingProfile();
-    m_state.SetProfile(*name);
-    m_names << *name;
+    m_state.SetProfile(name);
+    m_names << name;
     showNames();
     loadCurrentProfile();
     m_view.OpenSetup();
@@ -157,10 +161,18 @@ void TProfiles::NewProfileClick()
 void TProfiles::DeleteProfileClick()
 {
     m_state.CurrentProcName = QStringLiteral("DeleteProfileClick");
-    const QString question = QStringLiteral("Are you sure that you want to delete your %1 profile?")
-                                 .arg(m_state.ProfileName);
-    if (!m_view.AskYesNo(question))
-        return;
+    if (ConfirmDelete())
+        DeleteProfile();
+}
+
+bool TProfiles::ConfirmDelete()
+{
+    return m_view.AskYesNo(QStringLiteral("Are you sure that you want to delete your %1 profile?")
+                               .arg(m_state.ProfileName));
+}
+
+void TProfiles::DeleteProfile()
+{
     const int index = indexOfNoCase(m_names, m_state.ProfileName);
     if (index >= 0)
         m_names.removeAt(index);

@@ -100,7 +100,7 @@ int TCliSession::dispatch()
 
 int TCliSession::post()
 {
-    TGroupSelection groups(m_app->Newsrc(), m_app->GroupOperations(), *m_view);
+    TGroupSelection groups(m_app->Newsrc());
     TPostCommand post(m_app->State(), *m_view, m_app->UploadTasks(), groups);
     const int queued = post.Queue(m_request);
     return queued == ExitOk ? runQueue() : queued;
@@ -111,7 +111,7 @@ int TCliSession::groups()
     const bool download = m_request.Command == QLatin1String("groups download");
     const bool newGroups = m_request.Command == QLatin1String("groups new");
     if (!download && !newGroups) {
-        TGroupSelection selection(m_app->Newsrc(), m_app->GroupOperations(), *m_view);
+        TGroupSelection selection(m_app->Newsrc());
         return TGroupCommands({m_app->Newsrc(), m_app->GroupOperations(), selection}, *m_view,
                               m_terminal)
             .Run(m_request);
@@ -128,8 +128,7 @@ int TCliSession::groups()
 
 int TCliSession::tasks()
 {
-    const int status =
-        TTaskCommands(m_app->TaskFile(), m_app->TaskMenu(), *m_view, m_terminal).Run(m_request);
+    const int status = TTaskCommands(m_app->TaskFile(), *m_view, m_terminal).Run(m_request);
     if (status != ExitOk || m_request.Command != QLatin1String("tasks run"))
         return status;
     return runQueue();
@@ -145,9 +144,9 @@ int TCliSession::runQueue()
                       .Start =
                           [&runner] {
                               if (!runner.AutoStart())
-                                  runner.TasksStartClick();
+                                  runner.StartTasks();
                           },
-                      .Abort = [&runner] { runner.AbortButtonClick(); },
+                      .Abort = [&runner] { runner.Abort(); },
                       .Connected = [&client] { return client.Connected(); },
                       .Disconnect = [&client] { client.Quit(); },
                       .TaskFile = [&taskFile] { return taskFile.FileName(); },

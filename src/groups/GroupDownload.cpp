@@ -27,7 +27,7 @@ TGroupsMenuState TGroupDownload::GroupsMenuClick() const
 {
     TGroupsMenuState menu;
     const QString& lastUpdate = m_store.State().Settings.LastUpdate;
-    menu.NewEnabled = lastUpdate.size() == 17;
+    menu.NewEnabled = NewSinceKnown();
     menu.NewCaption =
         menu.NewEnabled ? QStringLiteral("&New since ") + lastUpdate : QStringLiteral("&New");
     menu.SubscribeCaption = m_store.GroupView == TNewsrcStore::ViewSubscribed
@@ -70,13 +70,28 @@ bool TGroupDownload::queueTask(TTaskKind kind)
 void TGroupDownload::GroupsDownloadItemClick()
 {
     m_store.State().CurrentProcName = QStringLiteral("GroupsDownloadItemClick");
+    QueueDownload();
+}
+
+void TGroupDownload::QueueDownload()
+{
     queueTask(tkGroupDownload);
+}
+
+void TGroupDownload::QueueNewGroups()
+{
+    queueTask(tkNewGroups);
+}
+
+bool TGroupDownload::NewSinceKnown() const
+{
+    return m_store.State().Settings.LastUpdate.size() == 17;
 }
 
 void TGroupDownload::GroupsNewItemClick()
 {
     m_store.State().CurrentProcName = QStringLiteral("GroupsNewItemClick");
-    queueTask(tkNewGroups);
+    QueueNewGroups();
 }
 
 void TGroupDownload::startTask(TTask& task)

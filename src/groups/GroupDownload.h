@@ -47,6 +47,11 @@ public:
     TGroupsMenuState GroupsMenuClick() const;
     void GroupsDownloadItemClick();
     void GroupsNewItemClick();
+    // What the commands do: queue the download of the server's whole group list, or of the
+    // groups new since the last one; "new since" needs a complete download's time.
+    void QueueDownload();
+    void QueueNewGroups();
+    bool NewSinceKnown() const;
 
     // Started by the runner for the head task of their kind.
     void DoList(TTask& task);

@@ -133,8 +133,12 @@ void TTaskRunner::DoDisconnect()
 
 void TTaskRunner::AbortButtonClick()
 {
-    if (!m_view.AskYesNo(QStringLiteral("Are you sure that you want to cancel all tasks?")))
-        return;
+    if (m_view.AskYesNo(QStringLiteral("Are you sure that you want to cancel all tasks?")))
+        Abort();
+}
+
+void TTaskRunner::Abort()
+{
     m_view.SetActionEnabled(TViewAction::Disconnect, false);
     m_view.SetActionEnabled(TViewAction::Abort, false);
     ClearTaskList(true);
@@ -145,6 +149,11 @@ void TTaskRunner::AbortButtonClick()
 }
 
 void TTaskRunner::TasksStartClick()
+{
+    StartTasks();
+}
+
+void TTaskRunner::StartTasks()
 {
     m_list.RunnerBusy = false;
 }

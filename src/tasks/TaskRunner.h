@@ -68,6 +68,10 @@ public:
     void DoDisconnect();
     void AbortButtonClick();
     void TasksStartClick();
+    // What the two commands do once the user has answered: cancels every task (and the
+    // dial-up and the connection), lets the runner start the queued tasks.
+    void Abort();
+    void StartTasks();
     void TasksAutoStartClick();
 
     void NNTPNewStatus(TClientStatus status);

@@ -116,11 +116,11 @@ void TUploadPoster::NNTPProgress(int percent)
     m_view.SetProgress(percent);
 }
 
-void TUploadPoster::DoIncludeText()
+void TUploadPoster::DoIncludeText(const std::optional<QStringList>& given)
 {
     m_state.CurrentProcName = QStringLiteral("DoIncludeText");
     PendingIncludeText.clear();
-    const std::optional<QStringList> answer = m_view.AskIncludeText();
+    const std::optional<QStringList> answer = given ? given : m_view.AskIncludeText();
     if (!answer)
         return;
     QStringList lines = *answer;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "upload/FilesBbsCatalog.h"
+#include "upload/PostRequest.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,6 +10,7 @@
 struct TAppState;
 class TGroupListOperations;
 class TLogger;
+class TNewsrcStore;
 class TTaskList;
 class TTaskRunner;
 class TUploadPoster;
@@ -37,23 +39,34 @@ public:
     // Scratch list of the files a build step takes.
     QStringList FileNameList;
 
+    // The window's commands: the request read from its controls (the file pane's
+    // selection, the group pane's selection, the From and Subject fields, the folder) and
+    // the profile.
     void PostButtonClick();
     void DoFileUpload();
+    TPostRequest RequestFromView() const;
 
-    // Moves the file pane's selection, top to bottom, into list as file names; returns the
-    // list's count. The pane's selection is empty afterwards.
-    int BuildFileList(QStringList& list);
-    void CrossPost();
-    void NoCrossPost();
-    void AddFileTask(const QString& path, const QString& groups, const QString& subject);
+    // Queues the request's files for its groups, asking first for what is not known (the
+    // login, the include text).
+    void Post(const TPostRequest& request);
+    // Queues the files a files.bbs catalog lists (the request's, or one the user picks).
+    void PostCatalog(const TPostRequest& request);
+
+    // Moves the request's files into list as file names; returns the list's count. The
+    // file pane's selection is empty afterwards.
+    int BuildFileList(const TPostRequest& request, QStringList& list);
+    void CrossPost(const TPostRequest& request);
+    void NoCrossPost(const TPostRequest& request);
+    void AddFileTask(const TPostRequest& request, const QString& path, const QString& groups,
+                     const QString& subject);
     // False when the catalog cannot be read (the user has been told).
-    bool DoFileUploadCrossPost(const QString& catalogPath);
-    bool DoFileUploadNoCrossPost(const QString& catalogPath);
+    bool DoFileUploadCrossPost(const TPostRequest& request, const QString& catalogPath);
+    bool DoFileUploadNoCrossPost(const TPostRequest& request, const QString& catalogPath);
 
 private:
     bool checkAuth();
     void checkRas();
-    QString folder() const;
+    void updateGroupCount(const TPostRequest& request, qint32 n);
     void showTaskCount();
     bool readCatalog(const QString& path, QList<TFilesBbsCatalog::TEntry>& entries);
 
