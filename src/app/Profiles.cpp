@@ -29,7 +29,7 @@ TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TView& view, const
 
 void TProfiles::ReadVariables()
 {
-    m_state.CurrentProcName = QStringLiteral("ReadVariables");
+    m_state.SetCurrentProcName(QStringLiteral("ReadVariables"));
     ProfileSettings def;
     def.LastDir = m_state.ProgramDir;
     ProfileSettings& s = m_state.Settings;
@@ -44,7 +44,7 @@ void TProfiles::ReadVariables()
 
 void TProfiles::SaveVariables()
 {
-    m_state.CurrentProcName = QStringLiteral("SaveVariables");
+    m_state.SetCurrentProcName(QStringLiteral("SaveVariables"));
     ProfileSettings s = m_state.Settings;
     s.LastSubject = m_view.SubjectText();
     s.LastDir = m_view.FolderPath();
@@ -73,7 +73,7 @@ void TProfiles::SaveVariables()
 
 void TProfiles::ReadProfiles()
 {
-    m_state.CurrentProcName = QStringLiteral("ReadProfiles");
+    m_state.SetCurrentProcName(QStringLiteral("ReadProfiles"));
     QStringList sorted;
     auto addUnique = [&sorted](const QString& name) {
         if (indexOfNoCase(sorted, name) < 0)
@@ -93,7 +93,7 @@ void TProfiles::ReadProfiles()
 
 void TProfiles::SaveProfiles()
 {
-    m_state.CurrentProcName = QStringLiteral("SaveProfiles");
+    m_state.SetCurrentProcName(QStringLiteral("SaveProfiles"));
     m_store.WriteString(CommonKey(), QStringLiteral("Profiles"), CommaText::Write(m_names));
     m_store.Sync();
 }
@@ -129,7 +129,7 @@ void TProfiles::loadCurrentProfile()
 
 void TProfiles::ProfilesComboBoxChange(const QString& name)
 {
-    m_state.CurrentProcName = QStringLiteral("ProfilesComboBoxChange");
+    m_state.SetCurrentProcName(QStringLiteral("ProfilesComboBoxChange"));
     saveLeavingProfile();
     m_state.SetProfile(name);
     loadCurrentProfile();
@@ -137,7 +137,7 @@ void TProfiles::ProfilesComboBoxChange(const QString& name)
 
 void TProfiles::NewProfileClick()
 {
-    m_state.CurrentProcName = QStringLiteral("NewProfileClick");
+    m_state.SetCurrentProcName(QStringLiteral("NewProfileClick"));
     const std::optional<QString> name =
         m_view.InputBox(QStringLiteral("New Profile"), QStringLiteral("Enter new profile name"),
                         m_state.ProfileName);
@@ -160,7 +160,7 @@ void TProfiles::NewProfile(const QString& name)
 
 void TProfiles::DeleteProfileClick()
 {
-    m_state.CurrentProcName = QStringLiteral("DeleteProfileClick");
+    m_state.SetCurrentProcName(QStringLiteral("DeleteProfileClick"));
     if (ConfirmDelete())
         DeleteProfile();
 }

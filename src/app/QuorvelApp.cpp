@@ -101,7 +101,7 @@ void TQuorvelApp::wireTasks()
 
 void TQuorvelApp::NNTPLogEvent(const QString& logText)
 {
-    m_state.CurrentProcName = QStringLiteral("NNTPLogEvent");
+    m_state.SetCurrentProcName(QStringLiteral("NNTPLogEvent"));
     LogIt(logText.trimmed());
 }
 
@@ -114,7 +114,7 @@ void TQuorvelApp::LogIt(const QString& text)
 
 void TQuorvelApp::FormCreate(const QStringList& args)
 {
-    m_state.CurrentProcName = QStringLiteral("FormCreate");
+    m_state.SetCurrentProcName(QStringLiteral("FormCreate"));
     m_state.ProgramDir = ResolveProgramDir();
     m_logger->SetFileName(m_state.DataFile(QStringLiteral("quorvel.log")));
     m_view.ShowSplashStatus(QStringLiteral("Loading"));
@@ -134,7 +134,7 @@ void TQuorvelApp::FormCreate(const QStringList& args)
 
 void TQuorvelApp::FormShow()
 {
-    m_state.CurrentProcName = QStringLiteral("FormShow");
+    m_state.SetCurrentProcName(QStringLiteral("FormShow"));
     SetCaption();
     m_view.SetSubjectText(m_state.Settings.LastSubject);
     m_view.SetFolderPath(m_state.Settings.LastDir);
@@ -166,13 +166,13 @@ void TQuorvelApp::OnIdle()
     m_runner->IdleStep();
     // The event loop announces only once that it is about to wait: when a task ended inside
     // this step and the next one is ready, wake it so the next idle step starts that task.
-    if (!m_taskList->RunnerBusy && !m_taskList->IsEmpty())
+    if (!m_taskList->RunnerBusy() && !m_taskList->IsEmpty())
         QTimer::singleShot(0, this, [] {});
 }
 
 void TQuorvelApp::FormCloseQuery()
 {
-    m_state.CurrentProcName = QStringLiteral("FormCloseQuery");
+    m_state.SetCurrentProcName(QStringLiteral("FormCloseQuery"));
     m_profiles->SaveProfiles();
     if (!m_taskList->IsEmpty())
         m_runner->ClearTaskList(false);
@@ -195,7 +195,7 @@ void TQuorvelApp::FormDestroy()
 
 void TQuorvelApp::OnException(const QString& message)
 {
-    const QString procName = m_state.CurrentProcName;
+    const QString procName = m_state.CurrentProcName();
     m_runner->ClearTaskList(true);
     LogIt(QStringLiteral("Error: ") + message);
     LogIt(procName);
@@ -208,7 +208,7 @@ void TQuorvelApp::OnException(const QString& message)
 
 void TQuorvelApp::ExitButtonClick()
 {
-    m_state.CurrentProcName = QStringLiteral("ExitButtonClick");
+    m_state.SetCurrentProcName(QStringLiteral("ExitButtonClick"));
     m_view.CloseMainWindow();
 }
 

@@ -29,14 +29,14 @@ TDialupTasks::TDialupTasks(TAppState& state, TTaskList& list, TTaskRunner& runne
 
 void TDialupTasks::CheckRas()
 {
-    m_state.CurrentProcName = QStringLiteral("CheckRas");
+    m_state.SetCurrentProcName(QStringLiteral("CheckRas"));
     if (m_state.Settings.RASOpenBefore && !m_list.DialUpQueued)
         AddRasTask();
 }
 
 void TDialupTasks::AddRasTask()
 {
-    m_state.CurrentProcName = QStringLiteral("AddRasTask");
+    m_state.SetCurrentProcName(QStringLiteral("AddRasTask"));
     ProfileSettings& s = m_state.Settings;
     if (s.RASConnection.isEmpty())
         return;
@@ -60,7 +60,7 @@ void TDialupTasks::AddRasTask()
 
 void TDialupTasks::AddHangupTask()
 {
-    m_state.CurrentProcName = QStringLiteral("AddHangupTask");
+    m_state.SetCurrentProcName(QStringLiteral("AddHangupTask"));
     TTask task;
     task.Kind = tkHangup;
     task.Text1 = m_state.Settings.RASConnection;
@@ -70,7 +70,7 @@ void TDialupTasks::AddHangupTask()
 
 void TDialupTasks::DoRASDial(const TTask& task)
 {
-    m_state.CurrentProcName = QStringLiteral("DoRASDial");
+    m_state.SetCurrentProcName(QStringLiteral("DoRASDial"));
     // Started while a redial wait still runs (Start pressed, or a new batch): that wait
     // must not release the runner in the middle of this dial.
     m_rasTimer.stop();
@@ -122,7 +122,7 @@ bool TDialupTasks::askLogin(TTask& task)
 void TDialupTasks::startDial(const TTask& task)
 {
     m_view.SetActionEnabled(TViewAction::Abort, true);
-    m_list.RunnerBusy = true;
+    m_list.SetRunnerBusy(true);
     setStatusAndLog(QStringLiteral("Dialing ") + task.Text1);
     m_ras.SetRemovePassword(!task.Flag2);
     m_ras.SetUserID(task.Text2);
@@ -134,7 +134,7 @@ void TDialupTasks::startDial(const TTask& task)
 
 void TDialupTasks::DoRasHangup(const TTask& /*task*/)
 {
-    m_state.CurrentProcName = QStringLiteral("DoRasHangup");
+    m_state.SetCurrentProcName(QStringLiteral("DoRasHangup"));
     m_logger.LogIt(QStringLiteral("Hanging up ") + m_ras.Connection());
     m_ras.HangUp();
     m_dialUpOpen = false;
@@ -143,7 +143,7 @@ void TDialupTasks::DoRasHangup(const TTask& /*task*/)
 
 void TDialupTasks::AbortDialUp()
 {
-    m_state.CurrentProcName = QStringLiteral("AbortDialUp");
+    m_state.SetCurrentProcName(QStringLiteral("AbortDialUp"));
     ++m_generation;
     m_ras.Abort();
     m_rasTimer.stop();
@@ -155,7 +155,7 @@ void TDialupTasks::AbortDialUp()
 void TDialupTasks::RasConnStateChange(QObject* /*Sender*/, int NewState, int Error,
                                       const QString& StateText)
 {
-    m_state.CurrentProcName = QStringLiteral("RasConnStateChange");
+    m_state.SetCurrentProcName(QStringLiteral("RasConnStateChange"));
     m_logger.LogIt(StateText);
     if (Error == RasError::UserDisconnected) {
         m_runner.SetStatus(StateText);
@@ -174,7 +174,7 @@ void TDialupTasks::RasConnStateChange(QObject* /*Sender*/, int NewState, int Err
 
 void TDialupTasks::DoRasConnected()
 {
-    m_state.CurrentProcName = QStringLiteral("DoRasConnected");
+    m_state.SetCurrentProcName(QStringLiteral("DoRasConnected"));
     m_runner.SetStatus(QStringLiteral("Dial-up connected"));
     m_dialAttempts = 0;
     m_redialPending = false;
@@ -190,7 +190,7 @@ void TDialupTasks::DoRasConnected()
 
 void TDialupTasks::DoRasDisconnected()
 {
-    m_state.CurrentProcName = QStringLiteral("DoRasDisconnected");
+    m_state.SetCurrentProcName(QStringLiteral("DoRasDisconnected"));
     m_ras.HangUp();
     // Once the dial-up task has ended, the tasks after it run over this line: losing it
     // cuts the batch short even before the news client has reported anything, since a
@@ -206,7 +206,7 @@ void TDialupTasks::DoRasDisconnected()
     if (m_list.IsEmpty() || m_list.Head().Kind != tkDialUp)
         return; // the batch this dial belonged to was cleared meanwhile
     if (m_dialAttempts < MaxDialAttempts) {
-        m_list.RunnerBusy = true;
+        m_list.SetRunnerBusy(true);
         setStatusAndLog(QStringLiteral("Waiting to redial"));
         m_redialPending = true;
         startRasTimer(RedialWaitMs);
@@ -220,12 +220,12 @@ void TDialupTasks::DoRasDisconnected()
 
 void TDialupTasks::RasTimerTimer()
 {
-    m_state.CurrentProcName = QStringLiteral("RasTimerTimer");
+    m_state.SetCurrentProcName(QStringLiteral("RasTimerTimer"));
     m_rasTimer.stop();
     if (m_dialUpOpen)
         m_ras.MinimizeDialWindow([] {});
     else
-        m_list.RunnerBusy = false; // the redial wait is over: the head task runs again
+        m_list.SetRunnerBusy(false); // the redial wait is over: the head task runs again
 }
 
 void TDialupTasks::startRasTimer(int ms)

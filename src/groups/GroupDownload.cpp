@@ -69,7 +69,7 @@ bool TGroupDownload::queueTask(TTaskKind kind)
 
 void TGroupDownload::GroupsDownloadItemClick()
 {
-    m_store.State().CurrentProcName = QStringLiteral("GroupsDownloadItemClick");
+    m_store.State().SetCurrentProcName(QStringLiteral("GroupsDownloadItemClick"));
     QueueDownload();
 }
 
@@ -90,13 +90,13 @@ bool TGroupDownload::NewSinceKnown() const
 
 void TGroupDownload::GroupsNewItemClick()
 {
-    m_store.State().CurrentProcName = QStringLiteral("GroupsNewItemClick");
+    m_store.State().SetCurrentProcName(QStringLiteral("GroupsNewItemClick"));
     QueueNewGroups();
 }
 
 void TGroupDownload::startTask(TTask& task)
 {
-    m_list.RunnerBusy = true;
+    m_list.SetRunnerBusy(true);
     m_store.View().SetActionEnabled(TViewAction::Abort, true);
     m_running = task;
     m_client.SetServer(task.Text1);
@@ -109,14 +109,14 @@ void TGroupDownload::startTask(TTask& task)
 
 void TGroupDownload::DoList(TTask& task)
 {
-    m_store.State().CurrentProcName = QStringLiteral("DoList");
+    m_store.State().SetCurrentProcName(QStringLiteral("DoList"));
     startTask(task);
     m_client.ListGroups();
 }
 
 void TGroupDownload::DoNew(TTask& task)
 {
-    m_store.State().CurrentProcName = QStringLiteral("DoNew");
+    m_store.State().SetCurrentProcName(QStringLiteral("DoNew"));
     startTask(task);
     // A since-date that is not a date goes out empty, and the client refuses it with its
     // own error, which ends the batch like any other refusal.
@@ -183,7 +183,7 @@ void TGroupDownload::NNTPGroupsDone()
 {
     if (!m_running)
         return;
-    m_store.State().CurrentProcName = QStringLiteral("NNTPGroupsDone");
+    m_store.State().SetCurrentProcName(QStringLiteral("NNTPGroupsDone"));
     const TTask task = std::move(*m_running);
     m_running.reset();
     TView& view = m_store.View();

@@ -66,7 +66,7 @@ void TGroupListOperations::Sort1Click()
 
 void TGroupListOperations::GroupsSubscribeItemClick()
 {
-    m_store.State().CurrentProcName = QStringLiteral("GroupsSubscribeItemClick");
+    m_store.State().SetCurrentProcName(QStringLiteral("GroupsSubscribeItemClick"));
     MoveGroups(m_store.GroupView, m_store.View().GroupPaneSelectedRows());
 }
 
@@ -110,7 +110,7 @@ void TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
 
 void TGroupListOperations::GroupFindClick()
 {
-    m_store.State().CurrentProcName = QStringLiteral("GroupFindClick");
+    m_store.State().SetCurrentProcName(QStringLiteral("GroupFindClick"));
     TView& view = m_store.View();
     StartIndex = 0;
     const std::optional<TFindAnswer> answer = view.AskFindGroup(SearchText, SearchMode);
@@ -129,7 +129,7 @@ void TGroupListOperations::GroupFindClick()
 
 void TGroupListOperations::FindGroup()
 {
-    m_store.State().CurrentProcName = QStringLiteral("FindGroup");
+    m_store.State().SetCurrentProcName(QStringLiteral("FindGroup"));
     if (SearchText.isEmpty())
         return;
     TView& view = m_store.View();
@@ -152,7 +152,7 @@ void TGroupListOperations::FindGroup()
 
 void TGroupListOperations::FindAgainClick()
 {
-    m_store.State().CurrentProcName = QStringLiteral("FindAgainClick");
+    m_store.State().SetCurrentProcName(QStringLiteral("FindAgainClick"));
     TView& view = m_store.View();
     view.GroupPaneSelectRows({}, true);
     ++StartIndex;

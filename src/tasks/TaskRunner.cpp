@@ -36,10 +36,10 @@ void TTaskRunner::SetHandler(TTaskKind kind, THandler handler)
 
 void TTaskRunner::IdleStep()
 {
-    if (!m_list.RunnerBusy && !m_list.IsEmpty())
+    if (!m_list.RunnerBusy() && !m_list.IsEmpty())
         DoTaskList();
     if (m_list.IsEmpty())
-        m_list.RunnerBusy = !AutoStart();
+        m_list.SetRunnerBusy(!AutoStart());
 }
 
 TIdleState TTaskRunner::IdleState() const
@@ -56,7 +56,7 @@ void TTaskRunner::DoTaskList()
 {
     if (m_list.IsEmpty())
         return;
-    m_list.RunnerBusy = true;
+    m_list.SetRunnerBusy(true);
     TTask& head = m_list.Head();
     const THandler* handler = IsKnownTaskKind(head.Kind) ? &m_handlers[head.Kind] : nullptr;
     if (!handler || !*handler) {
@@ -82,12 +82,12 @@ void TTaskRunner::DoNextTask()
     if (m_list.IsEmpty() || m_keptAfterFailedSave)
         return;
     m_list.RemoveHead();
-    m_list.RunnerBusy = false;
+    m_list.SetRunnerBusy(false);
 }
 
 void TTaskRunner::SetStatus(const QString& text)
 {
-    m_state.CurrentProcName = QStringLiteral("SetStatus");
+    m_state.SetCurrentProcName(QStringLiteral("SetStatus"));
     m_view.SetStatusText(text);
 }
 
@@ -95,7 +95,7 @@ void TTaskRunner::ClearTaskList(bool save)
 {
     if (save && !m_list.IsEmpty() && !m_file.SaveTasks()) {
         m_keptAfterFailedSave = true;
-        m_list.RunnerBusy = true;
+        m_list.SetRunnerBusy(true);
         return;
     }
     m_keptAfterFailedSave = false;
@@ -155,7 +155,7 @@ void TTaskRunner::TasksStartClick()
 
 void TTaskRunner::StartTasks()
 {
-    m_list.RunnerBusy = false;
+    m_list.SetRunnerBusy(false);
 }
 
 void TTaskRunner::TasksAutoStartClick()
@@ -230,8 +230,8 @@ void TTaskRunner::NNTPCanceled()
 
 void TTaskRunner::stopPart()
 {
-    if (!PartInFlight)
+    if (!m_partInFlight)
         return;
-    PartInFlight = false;
+    m_partInFlight = false;
     emit PartStopped();
 }

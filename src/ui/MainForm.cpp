@@ -431,7 +431,7 @@ void TMainForm::SetGroupModel(TGroupListModel* model)
 
 void TMainForm::SetProcName(const char* name)
 {
-    m_state->CurrentProcName = QLatin1String(name);
+    m_state->SetCurrentProcName(QLatin1String(name));
 }
 
 void TMainForm::SetCommandState(const QString& name, bool enabled, const QString& caption)

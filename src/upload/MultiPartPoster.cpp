@@ -48,7 +48,7 @@ TMultiPartPoster::~TMultiPartPoster() = default;
 
 void TMultiPartPoster::DoMultiPart(const TTask& task)
 {
-    m_state.CurrentProcName = QStringLiteral("DoMultiPart");
+    m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     m_task = task;
     m_active = false;
     m_part = 0;
@@ -106,7 +106,7 @@ void TMultiPartPoster::postPart()
     } else if (!fillBody(qMin(m_maxLines, m_lines->Remaining()))) {
         return;
     }
-    m_runner.PartInFlight = true;
+    m_runner.SetPartInFlight(true);
     // Each part's posted event turns Abort off; the series is still running.
     m_view.SetActionEnabled(TViewAction::Abort, true);
     m_client.PostComposed();
@@ -143,7 +143,7 @@ void TMultiPartPoster::finish(bool nextTask)
     m_active = false;
     m_lines.reset();
     dropReadAhead();
-    m_runner.PartInFlight = false;
+    m_runner.SetPartInFlight(false);
     if (nextTask && stillHeadTask())
         m_runner.DoNextTask();
 }
@@ -205,10 +205,10 @@ void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
 {
     const TSubjectSpec subjectSpec = SubjectSpec(m_task);
     m_article.Clear();
-    m_state.CurrentProcName = QStringLiteral("BuildSubjectLine");
+    m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
     const QString subject = TSubjectLine::BuildSubjectLine(
         subjectSpec.Template, subjectSpec.Subject, subjectSpec.Path, part, total);
-    m_state.CurrentProcName = QStringLiteral("DoMultiPart");
+    m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     m_article.Subject = subject;
     m_article.AddHeader(QStringLiteral("Subject: ") + subject);
     m_article.AddHeader(QStringLiteral("From: ") + m_task.Text2);
@@ -226,7 +226,7 @@ void TMultiPartPoster::failTask(QString text)
     m_active = false;
     m_lines.reset();
     dropReadAhead();
-    m_runner.PartInFlight = false;
+    m_runner.SetPartInFlight(false);
     if (m_fail)
         m_fail(text);
 }

@@ -34,9 +34,9 @@ TUploadPoster::~TUploadPoster() = default;
 
 void TUploadPoster::PostFile(const TTask& task)
 {
-    m_state.CurrentProcName = QStringLiteral("PostFile");
+    m_state.SetCurrentProcName(QStringLiteral("PostFile"));
     m_view.SetActionEnabled(TViewAction::Abort, true);
-    m_list.RunnerBusy = true;
+    m_list.SetRunnerBusy(true);
     if (task.MaxLines >= 1) {
         m_multiPart->DoMultiPart(task);
         return;
@@ -65,10 +65,10 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     if (!task.Text4.isEmpty())
         m_article.AddHeader(QStringLiteral("Organization: ") + task.Text4);
     const TSubjectSpec subjectSpec = SubjectSpec(task);
-    m_state.CurrentProcName = QStringLiteral("BuildSubjectLine");
+    m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
     m_article.Subject = TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject,
                                                        subjectSpec.Path, 1, 1);
-    m_state.CurrentProcName = QStringLiteral("PostFile");
+    m_state.SetCurrentProcName(QStringLiteral("PostFile"));
     m_article.Newsgroups = task.Text6;
     m_article.SignatureFile = ExistingSignature(task);
     ApplyToClient(task, m_client);
@@ -85,11 +85,11 @@ void TUploadPoster::endPosting()
 
 void TUploadPoster::NNTPPosted()
 {
-    m_state.CurrentProcName = QStringLiteral("NNTPPosted");
+    m_state.SetCurrentProcName(QStringLiteral("NNTPPosted"));
     endPosting();
     m_runner.SetStatus(QStringLiteral("Posted OK"));
-    if (m_runner.PartInFlight) {
-        m_runner.PartInFlight = false;
+    if (m_runner.PartInFlight()) {
+        m_runner.SetPartInFlight(false);
         m_multiPart->PartAnswered(m_client.ReplyCode() == 240);
         return;
     }
@@ -98,13 +98,13 @@ void TUploadPoster::NNTPPosted()
 
 void TUploadPoster::NNTPPostFailed(const QString& reason)
 {
-    m_state.CurrentProcName = QStringLiteral("NNTPPostFailed");
+    m_state.SetCurrentProcName(QStringLiteral("NNTPPostFailed"));
     endPosting();
     m_runner.SetStatus(reason);
     m_view.ShowWarning(reason);
     m_runner.ClearTaskList(true);
-    if (m_runner.PartInFlight) {
-        m_runner.PartInFlight = false;
+    if (m_runner.PartInFlight()) {
+        m_runner.SetPartInFlight(false);
         m_multiPart->PartAnswered(false);
         return;
     }
@@ -118,7 +118,7 @@ void TUploadPoster::NNTPProgress(int percent)
 
 void TUploadPoster::DoIncludeText(const std::optional<QStringList>& given)
 {
-    m_state.CurrentProcName = QStringLiteral("DoIncludeText");
+    m_state.SetCurrentProcName(QStringLiteral("DoIncludeText"));
     PendingIncludeText.clear();
     const std::optional<QStringList> answer = given ? given : m_view.AskIncludeText();
     if (!answer)

@@ -60,7 +60,7 @@ TPostRequest TUploadTaskBuilder::RequestFromView() const
 
 void TUploadTaskBuilder::Post(const TPostRequest& request)
 {
-    m_state.CurrentProcName = QStringLiteral("PostButtonClick");
+    m_state.SetCurrentProcName(QStringLiteral("PostButtonClick"));
     if (!checkAuth())
         return;
     checkRas();
@@ -112,7 +112,7 @@ void TUploadTaskBuilder::updateGroupCount(const TPostRequest& request, qint32 n)
 
 void TUploadTaskBuilder::CrossPost(const TPostRequest& request)
 {
-    m_state.CurrentProcName = QStringLiteral("CrossPost");
+    m_state.SetCurrentProcName(QStringLiteral("CrossPost"));
     if (request.Groups.isEmpty())
         return;
     const QString groupsField = CommaText::Write(request.Groups);
@@ -127,7 +127,7 @@ void TUploadTaskBuilder::CrossPost(const TPostRequest& request)
 
 void TUploadTaskBuilder::NoCrossPost(const TPostRequest& request)
 {
-    m_state.CurrentProcName = QStringLiteral("NoCrossPost");
+    m_state.SetCurrentProcName(QStringLiteral("NoCrossPost"));
     const QString dir = folderOf(request);
     if (request.Groups.isEmpty())
         return;
@@ -167,7 +167,7 @@ void TUploadTaskBuilder::AddFileTask(const TPostRequest& request, const QString&
 
 void TUploadTaskBuilder::PostCatalog(const TPostRequest& request)
 {
-    m_state.CurrentProcName = QStringLiteral("DoFileUpload");
+    m_state.SetCurrentProcName(QStringLiteral("DoFileUpload"));
     if (!checkAuth())
         return;
     checkRas();
@@ -200,7 +200,7 @@ bool TUploadTaskBuilder::readCatalog(const QString& path, QList<TFilesBbsCatalog
 bool TUploadTaskBuilder::DoFileUploadCrossPost(const TPostRequest& request,
                                                const QString& catalogPath)
 {
-    m_state.CurrentProcName = QStringLiteral("DoFileUploadCrossPost");
+    m_state.SetCurrentProcName(QStringLiteral("DoFileUploadCrossPost"));
     if (request.Groups.isEmpty())
         return true;
     const QString groupsField = CommaText::Write(request.Groups);
@@ -222,7 +222,7 @@ bool TUploadTaskBuilder::DoFileUploadCrossPost(const TPostRequest& request,
 bool TUploadTaskBuilder::DoFileUploadNoCrossPost(const TPostRequest& request,
                                                  const QString& catalogPath)
 {
-    m_state.CurrentProcName = QStringLiteral("DoFileUploadNoCrossPost");
+    m_state.SetCurrentProcName(QStringLiteral("DoFileUploadNoCrossPost"));
     FileNameList.clear();
     if (request.Groups.isEmpty())
         return true;

@@ -672,7 +672,7 @@ void TestMainForm::sessionLogWindowFollowsLog()
     QVERIFY(!window->isVisible());
     log.AddLine(QStringLiteral("Shutdown"));
     QCOMPARE(window->Lines().size(), 3);
-    QCOMPARE(m_state.CurrentProcName, QStringLiteral("ViewLogItemClick"));
+    QCOMPARE(m_state.CurrentProcName(), QStringLiteral("ViewLogItemClick"));
 }
 
 void TestMainForm::helpTopicsHaveAnchors_data()
