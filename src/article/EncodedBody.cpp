@@ -68,40 +68,38 @@ bool TUUEncodedBody::Open()
 
 bool TUUEncodedBody::Next(QByteArray& line)
 {
-    if (Fault() != TBodyFault::None || m_index >= LineCount())
-        return false;
-    if (m_index == 0) {
-        line = BeginLine(QFileInfo(m_path).fileName());
-        WireLine::StuffDot(line);
-        ++m_index;
-        return true;
-    }
-    char out[LineChars + 1];
-    const char* start = nullptr;
-    int chars = 0;
-    if (!nextLine(out, start, chars))
-        return false;
-    line = QByteArray(start, chars);
-    return true;
+    QByteArrayView view;
+    const bool got = take(view);
+    if (got)
+        line = view.toByteArray();
+    return got;
 }
 
 bool TUUEncodedBody::AppendNext(TByteLines& lines)
 {
-    if (m_index == 0) {
-        QByteArray line;
-        if (!Next(line))
-            return false;
-        lines.Append(line);
-        return true;
-    }
+    QByteArrayView view;
+    const bool got = take(view);
+    if (got)
+        lines.Append(view.data(), view.size());
+    return got;
+}
+
+bool TUUEncodedBody::take(QByteArrayView& view)
+{
     if (Fault() != TBodyFault::None || m_index >= LineCount())
         return false;
-    char out[LineChars + 1];
+    if (m_index == 0) {
+        m_begin = BeginLine(QFileInfo(m_path).fileName());
+        WireLine::StuffDot(m_begin);
+        ++m_index;
+        view = m_begin;
+        return true;
+    }
     const char* start = nullptr;
     int chars = 0;
-    if (!nextLine(out, start, chars))
+    if (!nextLine(m_out, start, chars))
         return false;
-    lines.Append(start, chars);
+    view = QByteArrayView(start, chars);
     return true;
 }
 

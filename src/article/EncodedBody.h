@@ -79,7 +79,9 @@ public:
     qint64 AppendFullLines(TByteLines& lines, qint64 max) override;
 
 private:
-    // The next line into out (room for 65 characters), the dot rule applied; start points
+    // The next line, in m_out or m_begin.
+    bool take(QByteArrayView& view);
+    // The next line after the begin line into out, the dot rule applied; start points
     // into out.
     bool nextLine(char* out, const char*& start, int& chars);
     bool dataLine(char* out, int& chars);
@@ -92,4 +94,6 @@ private:
     qint64 m_consumed = 0; // file bytes encoded so far
     QByteArray m_block;
     qsizetype m_blockPos = 0;
+    QByteArray m_begin;
+    char m_out[65]; // the longest line, a dot in front
 };
