@@ -6,6 +6,7 @@
 #include "dialup/RasConnection.h"
 #include "dialup/RasTexts.h"
 #include "dialup/RasTypes.h"
+#include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
@@ -49,11 +50,12 @@ void TDialupTasks::AddRasTask()
     }
     TTask task;
     task.Kind = tkDialUp;
-    task.Text1 = s.RASConnection;
-    task.Text2 = s.RASUserName;
-    task.Text3 = s.RASPassword;
-    task.Flag1 = s.RASUseAnotherConnection;
-    task.Flag2 = s.SaveRasPassword;
+    const TDialFields<TTask> dial = DialFields(task);
+    dial.Connection = s.RASConnection;
+    dial.UserName = s.RASUserName;
+    dial.Password = s.RASPassword;
+    dial.UseAnotherConnection = s.RASUseAnotherConnection;
+    dial.SavePassword = s.SaveRasPassword;
     m_list.Add(task);
     m_list.DialUpQueued = true;
 }
@@ -63,7 +65,7 @@ void TDialupTasks::AddHangupTask()
     m_state.SetCurrentProcName(QStringLiteral("AddHangupTask"));
     TTask task;
     task.Kind = tkHangup;
-    task.Text1 = m_state.Settings.RASConnection;
+    TargetField(task) = m_state.Settings.RASConnection;
     m_list.Add(task);
     m_list.DialUpQueued = false;
 }
@@ -80,8 +82,9 @@ void TDialupTasks::DoRASDial(const TTask& task)
         m_dialAttempts = 0;
     m_redialPending = false;
     ++m_dialAttempts;
-    m_ras.SetForceConnection(!task.Flag1);
-    m_ras.SetConnection(task.Text1);
+    const TDialFields<const TTask> dial = DialFields(std::as_const(task));
+    m_ras.SetForceConnection(!dial.UseAnotherConnection);
+    m_ras.SetConnection(dial.Connection);
     const quint64 generation = m_generation;
     QPointer<TDialupTasks> self(this);
     m_ras.NeedDial([self, generation](bool need) {
@@ -100,22 +103,24 @@ void TDialupTasks::continueDial(quint64 generation, bool need)
         m_runner.DoNextTask();
         return;
     }
-    if (m_ras.Connection().isEmpty() && !task.Text1.isEmpty())
+    const TDialFields<TTask> dial = DialFields(task);
+    if (m_ras.Connection().isEmpty() && !dial.Connection.isEmpty())
         m_logger.LogIt(QStringLiteral("Dial-up connection \"%1\" is unknown to NetworkManager")
-                           .arg(task.Text1));
+                           .arg(dial.Connection));
     // Cancel leaves the task at the head and the runner busy, until Start or Clear.
-    if ((task.Text1.isEmpty() || task.Text3.isEmpty()) && !askLogin(task))
+    if ((dial.Connection.isEmpty() || dial.Password.isEmpty()) && !askLogin(task))
         return;
     startDial(task);
 }
 
 bool TDialupTasks::askLogin(TTask& task)
 {
-    const auto login = m_view.AskLogin(DialupLoginCaption, task.Text2, task.Text3);
+    const TDialFields<TTask> dial = DialFields(task);
+    const auto login = m_view.AskLogin(DialupLoginCaption, dial.UserName, dial.Password);
     if (!login)
         return false;
-    task.Text2 = login->UserName;
-    task.Text3 = login->Password;
+    dial.UserName = login->UserName;
+    dial.Password = login->Password;
     return true;
 }
 
@@ -123,10 +128,11 @@ void TDialupTasks::startDial(const TTask& task)
 {
     m_view.SetActionEnabled(TViewAction::Abort, true);
     m_list.SetRunnerBusy(true);
-    setStatusAndLog(QStringLiteral("Dialing ") + task.Text1);
-    m_ras.SetRemovePassword(!task.Flag2);
-    m_ras.SetUserID(task.Text2);
-    m_ras.SetPassword(task.Text3);
+    const TDialFields<const TTask> dial = DialFields(task);
+    setStatusAndLog(QStringLiteral("Dialing ") + dial.Connection);
+    m_ras.SetRemovePassword(!dial.SavePassword);
+    m_ras.SetUserID(dial.UserName);
+    m_ras.SetPassword(dial.Password);
     m_runner.LastClientStatus = DialingMarker;
     m_dialUpOpen = false;
     m_ras.SetConnected(true);

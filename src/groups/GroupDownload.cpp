@@ -7,6 +7,7 @@
 #include "base/View.h"
 #include "groups/NewsrcStore.h"
 #include "net/bcsNNTP.h"
+#include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
@@ -52,13 +53,14 @@ bool TGroupDownload::queueTask(TTaskKind kind)
     const TAppState& state = m_store.State();
     TTask task;
     task.Kind = kind;
-    task.Text1 = state.Settings.Host;
-    task.Text2 = state.Settings.UserID;
-    task.Text3 = state.Settings.Password;
-    task.Text4 = state.NewsrcPath;
+    const TGroupTaskFields<TTask> fields = GroupTaskFields(task);
+    fields.Server = state.Settings.Host;
+    fields.UserName = state.Settings.UserID;
+    fields.Password = state.Settings.Password;
+    fields.NewsrcPath = state.NewsrcPath;
     if (kind == tkNewGroups)
-        task.Text5 = state.Settings.LastUpdate;
-    task.Flag1 = state.Settings.LoginRequired;
+        fields.Since = state.Settings.LastUpdate;
+    fields.LoginRequired = state.Settings.LoginRequired;
     task.Timeout = state.Settings.Timeout;
     task.PostTimeout = state.Settings.PostTimeout;
     m_list.Add(std::move(task));
@@ -99,12 +101,13 @@ void TGroupDownload::startTask(TTask& task)
     m_list.SetRunnerBusy(true);
     m_store.View().SetActionEnabled(TViewAction::Abort, true);
     m_running = task;
-    m_client.SetServer(task.Text1);
-    m_client.SetUserName(task.Text2);
-    m_client.SetPassword(task.Text3);
+    const TGroupTaskFields<const TTask> fields = GroupTaskFields(std::as_const(task));
+    m_client.SetServer(fields.Server);
+    m_client.SetUserName(fields.UserName);
+    m_client.SetPassword(fields.Password);
     m_client.SetTimeout(task.Timeout);
     m_client.SetPostTimeout(task.PostTimeout);
-    m_client.SetAuthenticate(task.Flag1);
+    m_client.SetAuthenticate(fields.LoginRequired);
 }
 
 void TGroupDownload::DoList(TTask& task)
@@ -120,7 +123,7 @@ void TGroupDownload::DoNew(TTask& task)
     startTask(task);
     // A since-date that is not a date goes out empty, and the client refuses it with its
     // own error, which ends the batch like any other refusal.
-    m_client.NewGroups(SinceDate(task.Text5));
+    m_client.NewGroups(SinceDate(GroupTaskFields(task).Since));
 }
 
 QString TGroupDownload::SinceDate(const QString& lastUpdate)
@@ -186,12 +189,13 @@ void TGroupDownload::NNTPGroupsDone()
     m_store.State().SetCurrentProcName(QStringLiteral("NNTPGroupsDone"));
     const TTask task = std::move(*m_running);
     m_running.reset();
+    const QString& newsrc = GroupTaskFields(task).NewsrcPath;
     TView& view = m_store.View();
 
     qint32 saved = 0;
     const bool ok = task.Kind == tkGroupDownload
-                        ? m_store.SaveFullList(m_client.Groups(), task.Text4, &saved)
-                        : m_store.SaveNewGroups(m_client.Groups(), task.Text4, &saved);
+                        ? m_store.SaveFullList(m_client.Groups(), newsrc, &saved)
+                        : m_store.SaveNewGroups(m_client.Groups(), newsrc, &saved);
     view.SetActionEnabled(TViewAction::Abort, false);
     if (!ok) {
         // The store has told the user why; keep the batch for a later reload, as after
@@ -201,10 +205,10 @@ void TGroupDownload::NNTPGroupsDone()
         return;
     }
     m_store.Logger().LogIt(QStringLiteral("Groups received: ") + QString::number(saved));
-    const bool current = m_store.IsCurrentFile(task.Text4);
+    const bool current = m_store.IsCurrentFile(newsrc);
     if (current)
         m_store.GroupView = TNewsrcStore::ViewUnsubscribed;
-    recordLastUpdate(task.Text4);
+    recordLastUpdate(newsrc);
     m_store.ShowGroups();
     m_runner.SetStatus(QStringLiteral("Online"));
     m_runner.DoNextTask();

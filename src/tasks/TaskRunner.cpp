@@ -1,5 +1,7 @@
 #include "tasks/TaskRunner.h"
 
+#include "tasks/TaskFields.h"
+
 #include "base/AppState.h"
 #include "base/Logger.h"
 #include "article/NewsArticle.h"
@@ -111,7 +113,7 @@ void TTaskRunner::DisconnectButtonClick()
 {
     TTask task;
     task.Kind = tkDisconnect;
-    task.Text1 = m_state.Settings.Host;
+    TargetField(task) = m_state.Settings.Host;
     m_list.Add(task);
     const ProfileSettings& s = m_state.Settings;
     if (s.RASOpenBefore && s.RASCloseConnectionAfter && m_hooks.AddHangupTask)

@@ -7,6 +7,7 @@
 #include "upload/UploadLines.h"
 #include "upload/UploadTaskFields.h"
 #include "net/bcsNNTP.h"
+#include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
@@ -203,6 +204,7 @@ void TMultiPartPoster::dropReadAhead()
 
 void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
 {
+    const TUploadFields<const TTask> upload = UploadFields(std::as_const(m_task));
     const TSubjectSpec subjectSpec = SubjectSpec(m_task);
     m_article.Clear();
     m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
@@ -211,12 +213,12 @@ void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
     m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     m_article.Subject = subject;
     m_article.AddHeader(QStringLiteral("Subject: ") + subject);
-    m_article.AddHeader(QStringLiteral("From: ") + m_task.Text2);
-    if (!m_task.Text3.isEmpty())
-        m_article.AddHeader(QStringLiteral("Reply-To: ") + m_task.Text3);
-    if (!m_task.Text4.isEmpty())
-        m_article.AddHeader(QStringLiteral("Organization: ") + m_task.Text4);
-    m_article.Newsgroups = m_task.Text6;
+    m_article.AddHeader(QStringLiteral("From: ") + upload.From);
+    if (!upload.ReplyTo.isEmpty())
+        m_article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
+    if (!upload.Organization.isEmpty())
+        m_article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
+    m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(m_task);
     ApplyToClient(m_task, m_client);
 }

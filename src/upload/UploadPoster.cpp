@@ -9,6 +9,7 @@
 #include "upload/SubjectLine.h"
 #include "upload/UploadTaskFields.h"
 #include "net/bcsNNTP.h"
+#include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
@@ -46,30 +47,31 @@ void TUploadPoster::PostFile(const TTask& task)
 
 void TUploadPoster::postSingleArticle(const TTask& task)
 {
+    const TUploadFields<const TTask> upload = UploadFields(task);
     // With an include text the client would post that text alone and report success while
     // the file is missing; say so instead and keep the task. Without one, the client's own
     // check reports the empty article.
-    if (!task.Text10.isEmpty() && !QFileInfo::exists(task.Text1)) {
-        failTask(QStringLiteral("The file %1 no longer exists").arg(task.Text1));
+    if (!upload.IncludeText.isEmpty() && !QFileInfo::exists(upload.Path)) {
+        failTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
         return;
     }
     m_article.Clear();
-    m_article.AddFile(task.Text1);
-    m_article.From = task.Text2;
+    m_article.AddFile(upload.Path);
+    m_article.From = upload.From;
     // Compose adds these from the properties as well; the task's values go in as lines,
     // before From and Subject, so the properties must not repeat them.
     m_article.ReplyTo.clear();
     m_article.Organization.clear();
-    if (!task.Text3.isEmpty())
-        m_article.AddHeader(QStringLiteral("Reply-To: ") + task.Text3);
-    if (!task.Text4.isEmpty())
-        m_article.AddHeader(QStringLiteral("Organization: ") + task.Text4);
+    if (!upload.ReplyTo.isEmpty())
+        m_article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
+    if (!upload.Organization.isEmpty())
+        m_article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
     const TSubjectSpec subjectSpec = SubjectSpec(task);
     m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
     m_article.Subject = TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject,
                                                        subjectSpec.Path, 1, 1);
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
-    m_article.Newsgroups = task.Text6;
+    m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(task);
     ApplyToClient(task, m_client);
     for (const QString& line : IncludeLines(task))

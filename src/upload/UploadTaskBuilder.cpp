@@ -6,6 +6,7 @@
 #include "base/View.h"
 #include "upload/UploadPoster.h"
 #include "groups/GroupListOperations.h"
+#include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
@@ -146,22 +147,22 @@ void TUploadTaskBuilder::AddFileTask(const TPostRequest& request, const QString&
     const ProfileSettings& s = m_state.Settings;
     TTask task;
     task.Kind = tkUpload;
-    task.Text1 = path;
-    task.Text2 = request.From;
-    task.Text3 = s.ReplyTo;
-    task.Text4 = s.Organization;
-    task.Text5 = CommaText::Write({request.Template, subject, path});
-    task.Text6 = groups;
-    task.Text7 = request.SigFile;
-    task.Text8 = request.Host;
-    task.Text9 = s.UserID + QLatin1Char(',') + s.Password;
+    const TUploadFields<TTask> upload = UploadFields(task);
+    upload.Path = path;
+    upload.From = request.From;
+    upload.ReplyTo = s.ReplyTo;
+    upload.Organization = s.Organization;
+    upload.SubjectSpec = CommaText::Write({request.Template, subject, path});
+    upload.Groups = groups;
+    upload.SignatureFile = request.SigFile;
+    upload.Server = request.Host;
+    upload.Login = s.UserID + QLatin1Char(',') + s.Password;
     if (request.IncludeText)
-        task.Text10 = m_poster.PendingIncludeText;
+        upload.IncludeText = m_poster.PendingIncludeText;
     task.Timeout = request.Timeout;
     task.PostTimeout = request.PostTimeout;
     task.MaxLines = request.MaxLines;
-    task.Flag1 = s.LoginRequired;
-    task.Flag2 = false;
+    upload.LoginRequired = s.LoginRequired;
     m_list.Add(task);
 }
 
