@@ -9,27 +9,24 @@
 // position holds what, so the rest of the program never reads a position. Each view refers
 // into its task: UploadFields(task).Path = ... writes the task; on a const task it is
 // read-only.
-template <typename Task> struct TTaskFieldTypes
-{
-    using Text = std::conditional_t<std::is_const_v<Task>, const QString, QString>;
-    using Flag = std::conditional_t<std::is_const_v<Task>, const bool, bool>;
-};
+template <typename Task>
+using TTaskText = std::conditional_t<std::is_const_v<Task>, const QString, QString>;
+template <typename Task>
+using TTaskFlag = std::conditional_t<std::is_const_v<Task>, const bool, bool>;
 
 template <typename Task> struct TUploadFields
 {
-    using Text = typename TTaskFieldTypes<Task>::Text;
-    using Flag = typename TTaskFieldTypes<Task>::Flag;
-    Text& Path;
-    Text& From;
-    Text& ReplyTo;
-    Text& Organization;
-    Text& SubjectSpec; // template, subject text and path, in comma-text form
-    Text& Groups;
-    Text& SignatureFile;
-    Text& Server;
-    Text& Login;       // "user,password"
-    Text& IncludeText; // comma text of the lines
-    Flag& LoginRequired;
+    TTaskText<Task>& Path;
+    TTaskText<Task>& From;
+    TTaskText<Task>& ReplyTo;
+    TTaskText<Task>& Organization;
+    TTaskText<Task>& SubjectSpec; // template, subject text and path, in comma-text form
+    TTaskText<Task>& Groups;
+    TTaskText<Task>& SignatureFile;
+    TTaskText<Task>& Server;
+    TTaskText<Task>& Login;       // "user,password"
+    TTaskText<Task>& IncludeText; // comma text of the lines
+    TTaskFlag<Task>& LoginRequired;
 };
 
 template <typename Task> TUploadFields<Task> UploadFields(Task& t)
@@ -41,14 +38,12 @@ template <typename Task> TUploadFields<Task> UploadFields(Task& t)
 // A group download or a download of the groups new since a date.
 template <typename Task> struct TGroupTaskFields
 {
-    using Text = typename TTaskFieldTypes<Task>::Text;
-    using Flag = typename TTaskFieldTypes<Task>::Flag;
-    Text& Server;
-    Text& UserName;
-    Text& Password;
-    Text& NewsrcPath;
-    Text& Since; // new groups only
-    Flag& LoginRequired;
+    TTaskText<Task>& Server;
+    TTaskText<Task>& UserName;
+    TTaskText<Task>& Password;
+    TTaskText<Task>& NewsrcPath;
+    TTaskText<Task>& Since; // new groups only
+    TTaskFlag<Task>& LoginRequired;
 };
 
 template <typename Task> TGroupTaskFields<Task> GroupTaskFields(Task& t)
@@ -58,13 +53,11 @@ template <typename Task> TGroupTaskFields<Task> GroupTaskFields(Task& t)
 
 template <typename Task> struct TDialFields
 {
-    using Text = typename TTaskFieldTypes<Task>::Text;
-    using Flag = typename TTaskFieldTypes<Task>::Flag;
-    Text& Connection;
-    Text& UserName;
-    Text& Password;
-    Flag& UseAnotherConnection;
-    Flag& SavePassword;
+    TTaskText<Task>& Connection;
+    TTaskText<Task>& UserName;
+    TTaskText<Task>& Password;
+    TTaskFlag<Task>& UseAnotherConnection;
+    TTaskFlag<Task>& SavePassword;
 };
 
 template <typename Task> TDialFields<Task> DialFields(Task& t)
@@ -73,7 +66,7 @@ template <typename Task> TDialFields<Task> DialFields(Task& t)
 }
 
 // A Disconnect task names its server, a Hangup task its connection.
-template <typename Task> typename TTaskFieldTypes<Task>::Text& TargetField(Task& t)
+template <typename Task> TTaskText<Task>& TargetField(Task& t)
 {
     return t.Text1;
 }
