@@ -45,11 +45,11 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
       m_groupModel(std::make_unique<TGroupListModel>(*m_newsrc)),
       m_groupOps(std::make_unique<TGroupListOperations>(*m_newsrc)),
       m_groupDownload(std::make_unique<TGroupDownload>(*m_newsrc, *m_taskList, *m_runner, *m_nntp,
-                                                       store, clock)),
+                                                       store, clock, *this)),
       m_uploadPoster(std::make_unique<TUploadPoster>(*m_article, *m_nntp, *m_taskList, *m_runner,
                                                      view, *m_logger, m_state)),
-      m_uploadTasks(std::make_unique<TUploadTaskBuilder>(m_state, view, *m_taskList, *m_runner,
-                                                         *m_groupOps, *m_uploadPoster, *m_logger))
+      m_uploadTasks(std::make_unique<TUploadTaskBuilder>(
+          m_state, view, *m_taskList, *m_runner, *m_groupOps, *m_uploadPoster, *m_logger, *this))
 {
     connect(m_logger.get(), &TLogger::LogFileFailed, this, &TQuorvelApp::reportLogFailure);
     m_profiles->SetHooks({
@@ -61,19 +61,11 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
     wireTasks();
     wireGroups();
     // The poster registers itself as the runner of upload tasks.
-    m_uploadTasks->SetHooks({
-        .CheckAuth = [this] { return CheckAuth(); },
-        .CheckRas = [this] { m_dialup->CheckRas(); },
-    });
 }
 
 void TQuorvelApp::wireGroups()
 {
     // The download connects itself to the news client's group events.
-    m_groupDownload->SetHooks({
-        .CheckAuth = [this] { return CheckAuth(); },
-        .CheckRas = [this] { m_dialup->CheckRas(); },
-    });
     m_runner->SetHandler(tkGroupDownload, [this](TTask& task) { m_groupDownload->DoList(task); });
     m_runner->SetHandler(tkNewGroups, [this](TTask& task) { m_groupDownload->DoNew(task); });
 }
@@ -81,6 +73,11 @@ void TQuorvelApp::wireGroups()
 bool TQuorvelApp::CheckAuth()
 {
     return ::CheckAuth(m_state, m_view);
+}
+
+void TQuorvelApp::CheckRas()
+{
+    m_dialup->CheckRas();
 }
 
 void TQuorvelApp::wireTasks()

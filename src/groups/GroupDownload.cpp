@@ -7,6 +7,7 @@
 #include "base/View.h"
 #include "groups/NewsrcStore.h"
 #include "net/bcsNNTP.h"
+#include "tasks/TaskChecks.h"
 #include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
@@ -16,9 +17,9 @@
 
 TGroupDownload::TGroupDownload(TNewsrcStore& store, TTaskList& list, TTaskRunner& runner,
                                TbcsNNTP& client, TSettingsStore& settings, const TClock& clock,
-                               QObject* parent)
+                               TTaskChecks& checks, QObject* parent)
     : QObject(parent), m_store(store), m_list(list), m_runner(runner), m_client(client),
-      m_settings(settings), m_clock(clock)
+      m_settings(settings), m_clock(clock), m_checks(checks)
 {
     connect(&m_client, &TbcsNNTP::OnGroupReceived, this, &TGroupDownload::NNTPGroupReceived);
     connect(&m_client, &TbcsNNTP::OnGroupsDone, this, &TGroupDownload::NNTPGroupsDone);
@@ -41,14 +42,13 @@ TGroupsMenuState TGroupDownload::GroupsMenuClick() const
 
 bool TGroupDownload::queueTask(TTaskKind kind)
 {
-    if (m_hooks.CheckAuth && !m_hooks.CheckAuth())
+    if (!m_checks.CheckAuth())
         return false;
     if (kind == tkGroupDownload &&
         !m_store.View().AskYesNo(
             QStringLiteral("This will completely overwrite your newsrc file. Continue?")))
         return false;
-    if (m_hooks.CheckRas)
-        m_hooks.CheckRas();
+    m_checks.CheckRas();
 
     const TAppState& state = m_store.State();
     TTask task;

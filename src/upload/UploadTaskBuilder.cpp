@@ -6,6 +6,7 @@
 #include "base/View.h"
 #include "upload/UploadPoster.h"
 #include "groups/GroupListOperations.h"
+#include "tasks/TaskChecks.h"
 #include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
@@ -14,21 +15,20 @@
 
 TUploadTaskBuilder::TUploadTaskBuilder(TAppState& state, TView& view, TTaskList& list,
                                        TTaskRunner& runner, TGroupListOperations& groups,
-                                       TUploadPoster& poster, TLogger& logger)
+                                       TUploadPoster& poster, TLogger& logger, TTaskChecks& checks)
     : m_state(state), m_view(view), m_list(list), m_runner(runner), m_groups(groups),
-      m_poster(poster), m_logger(logger)
+      m_poster(poster), m_logger(logger), m_checks(checks)
 {
 }
 
 bool TUploadTaskBuilder::checkAuth()
 {
-    return !m_hooks.CheckAuth || m_hooks.CheckAuth();
+    return m_checks.CheckAuth();
 }
 
 void TUploadTaskBuilder::checkRas()
 {
-    if (m_hooks.CheckRas)
-        m_hooks.CheckRas();
+    m_checks.CheckRas();
 }
 
 void TUploadTaskBuilder::showTaskCount()

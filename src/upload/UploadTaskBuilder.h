@@ -11,6 +11,7 @@ struct TAppState;
 class TGroupListOperations;
 class TLogger;
 class TNewsrcStore;
+class TTaskChecks;
 class TTaskList;
 class TTaskRunner;
 class TUploadPoster;
@@ -23,18 +24,9 @@ class TView;
 class TUploadTaskBuilder
 {
 public:
-    struct THooks
-    {
-        // Asks for the news server login when one is needed and not known; false on Cancel.
-        std::function<bool()> CheckAuth;
-        // Queues a dial-up task first when the profile dials before its work.
-        std::function<void()> CheckRas;
-    };
-
     TUploadTaskBuilder(TAppState& state, TView& view, TTaskList& list, TTaskRunner& runner,
-                       TGroupListOperations& groups, TUploadPoster& poster, TLogger& logger);
-
-    void SetHooks(THooks hooks) { m_hooks = std::move(hooks); }
+                       TGroupListOperations& groups, TUploadPoster& poster, TLogger& logger,
+                       TTaskChecks& checks);
 
     // Scratch list of the files a build step takes.
     QStringList FileNameList;
@@ -77,5 +69,5 @@ private:
     TGroupListOperations& m_groups;
     TUploadPoster& m_poster;
     TLogger& m_logger;
-    THooks m_hooks;
+    TTaskChecks& m_checks;
 };
