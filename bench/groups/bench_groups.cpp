@@ -8,6 +8,7 @@
 // Each figure is the median of several runs, all in this one run of the program.
 
 #include "InnServer.h"
+#include "ScriptedTaskChecks.h"
 #include "ScriptedView.h"
 
 #include "base/AppState.h"
@@ -99,7 +100,8 @@ struct TProgram
     TTaskFile TaskFile{State, Tasks, Logger, View};
     TbcsNNTP Client;
     TTaskRunner Runner{Tasks, TaskFile, Client, View, Logger, State};
-    TGroupDownload Download{Store, Tasks, Runner, Client, Settings, TClock::System()};
+    TScriptedTaskChecks Checks;
+    TGroupDownload Download{Store, Tasks, Runner, Client, Settings, TClock::System(), Checks};
     TGroupListOperations Operations{Store};
 
     explicit TProgram(const QString& server)

@@ -5,7 +5,7 @@
 
 bool CheckAuth(TAppState& state, TView& view)
 {
-    state.CurrentProcName = QStringLiteral("CheckLogin");
+    state.SetCurrentProcName(QStringLiteral("CheckLogin"));
     ProfileSettings& s = state.Settings;
     if (!s.LoginRequired || s.RememberPassword || !s.Password.isEmpty())
         return true;

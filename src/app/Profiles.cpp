@@ -4,6 +4,7 @@
 #include "base/Clock.h"
 #include "base/CommaText.h"
 #include "base/PasswordScrambler.h"
+#include "base/SettingFields.h"
 #include "base/SettingsStore.h"
 #include "base/View.h"
 
@@ -28,68 +29,33 @@ TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TView& view, const
 
 void TProfiles::ReadVariables()
 {
-    m_state.CurrentProcName = QStringLiteral("ReadVariables");
-    const QString key = m_state.ProfileKey;
-    const ProfileSettings def;
+    m_state.SetCurrentProcName(QStringLiteral("ReadVariables"));
+    ProfileSettings def;
+    def.LastDir = m_state.ProgramDir;
     ProfileSettings& s = m_state.Settings;
-    auto str = [&](const char* name, const QString& d) {
-        return m_store.ReadString(key, QLatin1String(name), d);
-    };
-    auto flag = [&](const char* name, bool d) {
-        return m_store.ReadBool(key, QLatin1String(name), d);
-    };
-    auto num = [&](const char* name, int d) {
-        return m_store.ReadInteger(key, QLatin1String(name), d);
-    };
-
-    s.EmailAddress = str("EmailAddress", def.EmailAddress);
-    s.FullName = str("FullName", def.FullName);
-    s.Organization = str("Organization", def.Organization);
-    s.ReplyTo = str("ReplyTo", def.ReplyTo);
-    s.LoginRequired = flag("LoginRequired", def.LoginRequired);
-    s.UserID = str("UserID", def.UserID);
-    s.RememberPassword = flag("RememberPassword", def.RememberPassword);
-    s.Password.clear();
-    if (s.RememberPassword) {
-        const QString stored = str("Password", QString());
-        if (!stored.isEmpty())
-            s.Password = PasswordScrambler::Unscramble(stored);
-    }
-    s.Host = str("Host", def.Host);
-    s.Timeout = qint16(num("Timeout", def.Timeout));
-    s.PostTimeout = qint16(num("PostTimeout", def.PostTimeout));
-    s.DisconnectWhenDone = flag("DisconnectWhenDone", def.DisconnectWhenDone);
+    for (const TSettingField& field : SettingFields())
+        field.Read(m_store, m_state.ProfileKey, s, def);
+    // The password is kept only where the user asked for it to be remembered.
+    if (!s.RememberPassword)
+        s.Password.clear();
     if (m_hooks.CreateNewsrcIfMissing)
         m_hooks.CreateNewsrcIfMissing();
-    s.Template = str("Template", def.Template);
-    s.LastSubject = str("LastSubject", def.LastSubject);
-    s.IncludeText = flag("IncludeText", def.IncludeText);
-    s.SigFile = str("SigFile", def.SigFile);
-    s.LastDir = str("LastDir", m_state.ProgramDir);
-    s.CrossPost = flag("CrossPost", def.CrossPost);
-    s.MaxLines = num("MaxLines", def.MaxLines);
-    s.LastUpdate = str("LastUpdate", def.LastUpdate);
-    s.AutoStart = flag("AutoStart", def.AutoStart);
-    s.RASOpenBefore = flag("RASOpenBefore", def.RASOpenBefore);
-    s.RASUseAnotherConnection = flag("RASUseAnotherConnection", def.RASUseAnotherConnection);
-    s.RASConnection = str("RASConnection", def.RASConnection);
-    s.RASUserName = str("RASUserName", def.RASUserName);
-    const QString ras = str("RASPassword", QString());
-    s.RASPassword = ras.isEmpty() ? QString() : PasswordScrambler::Unscramble(ras);
-    s.RASCloseConnectionAfter = flag("RASCloseConnectionAfter", def.RASCloseConnectionAfter);
-    s.SaveRasPassword = flag("SaveRasPassword", def.SaveRasPassword);
 }
 
 void TProfiles::SaveVariables()
 {
-    m_state.CurrentProcName = QStringLiteral("SaveVariables");
-    const QString key = m_state.ProfileKey;
-    const ProfileSettings& s = m_state.Settings;
-    auto str = [&](const char* name, const QString& v) {
-        m_store.WriteString(key, QLatin1String(name), v);
-    };
-    auto flag = [&](const char* name, bool v) { m_store.WriteBool(key, QLatin1String(name), v); };
-    auto num = [&](const char* name, int v) { m_store.WriteInteger(key, QLatin1String(name), v); };
+    m_state.SetCurrentProcName(QStringLiteral("SaveVariables"));
+    ProfileSettings s = m_state.Settings;
+    s.LastSubject = m_view.SubjectText();
+    s.LastDir = m_view.FolderPath();
+    // Without a login there is no user or password to keep.
+    const bool keepPassword = s.LoginRequired && s.RememberPassword;
+    if (!s.LoginRequired) {
+        s.UserID.clear();
+        s.RememberPassword = false;
+    }
+    // The dial-up password is kept scrambled whatever SaveRasPassword says; the dial-up login
+    // decides whether to ask.
     auto scrambled = [&](const QString& p) {
         // Never stored cut short: it would fail at the next login with no clue why.
         if (!PasswordScrambler::Fits(p))
@@ -97,48 +63,21 @@ void TProfiles::SaveVariables()
                                QStringLiteral(" It is used in this session but not saved."));
         return PasswordScrambler::Scramble(p, m_clock.TickCount());
     };
-
-    str("EmailAddress", s.EmailAddress);
-    str("FullName", s.FullName);
-    str("Organization", s.Organization);
-    str("ReplyTo", s.ReplyTo);
-    flag("LoginRequired", s.LoginRequired);
-    flag("RememberPassword", s.RememberPassword);
-    if (s.LoginRequired) {
-        str("UserID", s.UserID);
-        str("Password", s.RememberPassword ? scrambled(s.Password) : QString());
-    } else {
-        str("UserID", QString());
-        str("Password", QString());
-        flag("RememberPassword", false);
+    auto unlessForgotten = [&](const QString& p) {
+        return keepPassword ? scrambled(p) : QString();
+    };
+    for (const TSettingField& field : SettingFields()) {
+        if (field.Is(&ProfileSettings::Password))
+            field.Write(m_store, m_state.ProfileKey, s, unlessForgotten);
+        else
+            field.Write(m_store, m_state.ProfileKey, s, scrambled);
     }
-    str("Host", s.Host);
-    num("Timeout", s.Timeout);
-    num("PostTimeout", s.PostTimeout);
-    flag("DisconnectWhenDone", s.DisconnectWhenDone);
-    str("Template", s.Template);
-    str("LastSubject", m_view.SubjectText());
-    flag("IncludeText", s.IncludeText);
-    str("SigFile", s.SigFile);
-    str("LastDir", m_view.FolderPath());
-    flag("CrossPost", s.CrossPost);
-    num("MaxLines", s.MaxLines);
-    flag("AutoStart", s.AutoStart);
-    str("LastUpdate", s.LastUpdate);
-    flag("RASOpenBefore", s.RASOpenBefore);
-    flag("RASUseAnotherConnection", s.RASUseAnotherConnection);
-    str("RASUserName", s.RASUserName);
-    str("RASConnection", s.RASConnection);
-    // Kept scrambled whatever SaveRasPassword says; the dial-up login decides whether to ask.
-    str("RASPassword", scrambled(s.RASPassword));
-    flag("RASCloseConnectionAfter", s.RASCloseConnectionAfter);
-    flag("SaveRasPassword", s.SaveRasPassword);
     sync();
 }
 
 void TProfiles::ReadProfiles()
 {
-    m_state.CurrentProcName = QStringLiteral("ReadProfiles");
+    m_state.SetCurrentProcName(QStringLiteral("ReadProfiles"));
     QStringList sorted;
     auto addUnique = [&sorted](const QString& name) {
         if (indexOfNoCase(sorted, name) < 0)
@@ -158,7 +97,7 @@ void TProfiles::ReadProfiles()
 
 void TProfiles::SaveProfiles()
 {
-    m_state.CurrentProcName = QStringLiteral("SaveProfiles");
+    m_state.SetCurrentProcName(QStringLiteral("SaveProfiles"));
     m_store.WriteString(CommonKey(), QStringLiteral("Profiles"), CommaText::Write(m_names));
     sync();
 }
@@ -216,7 +155,7 @@ QString TProfiles::StoredName(const QString& name) const
 
 void TProfiles::ProfilesComboBoxChange(const QString& name)
 {
-    m_state.CurrentProcName = QStringLiteral("ProfilesComboBoxChange");
+    m_state.SetCurrentProcName(QStringLiteral("ProfilesComboBoxChange"));
     saveLeavingProfile();
     m_state.SetProfile(StoredName(name));
     loadCurrentProfile();
@@ -224,27 +163,31 @@ void TProfiles::ProfilesComboBoxChange(const QString& name)
 
 void TProfiles::NewProfileClick()
 {
-    m_state.CurrentProcName = QStringLiteral("NewProfileClick");
+    m_state.SetCurrentProcName(QStringLiteral("NewProfileClick"));
     const std::optional<QString> name =
         m_view.InputBox(QStringLiteral("New Profile"), QStringLiteral("Enter new profile name"),
                         m_state.ProfileName);
-    if (!name)
+    if (name)
+        NewProfile(*name);
+}
+
+void TProfiles::NewProfile(const QString& name)
+{
+    if (name.compare(m_state.ProfileName, Qt::CaseInsensitive) == 0)
         return;
-    if (name->compare(m_state.ProfileName, Qt::CaseInsensitive) == 0)
-        return;
-    if (const QString problem = ProfileNameProblem(*name); !problem.isEmpty()) {
+    if (const QString problem = ProfileNameProblem(name); !problem.isEmpty()) {
         m_view.ShowWarning(QStringLiteral("No profile was created: %1.").arg(problem));
         return;
     }
     // A name that differs from a listed one only by case is that profile.
-    if (indexOfNoCase(m_names, *name) >= 0) {
-        ProfilesComboBoxChange(*name);
+    if (indexOfNoCase(m_names, name) >= 0) {
+        ProfilesComboBoxChange(name);
         return;
     }
     m_view.SetBusy(true);
     saveLeavingProfile();
-    m_state.SetProfile(*name);
-    m_names << *name;
+    m_state.SetProfile(name);
+    m_names << name;
     showNames();
     loadCurrentProfile();
     m_view.OpenSetup();
@@ -252,11 +195,19 @@ void TProfiles::NewProfileClick()
 
 void TProfiles::DeleteProfileClick()
 {
-    m_state.CurrentProcName = QStringLiteral("DeleteProfileClick");
-    const QString question = QStringLiteral("Are you sure that you want to delete your %1 profile?")
-                                 .arg(m_state.ProfileName);
-    if (!m_view.AskYesNo(question))
-        return;
+    m_state.SetCurrentProcName(QStringLiteral("DeleteProfileClick"));
+    if (ConfirmDelete())
+        DeleteProfile();
+}
+
+bool TProfiles::ConfirmDelete()
+{
+    return m_view.AskYesNo(QStringLiteral("Are you sure that you want to delete your %1 profile?")
+                               .arg(m_state.ProfileName));
+}
+
+void TProfiles::DeleteProfile()
+{
     const int index = indexOfNoCase(m_names, m_state.ProfileName);
     if (index >= 0)
         m_names.removeAt(index);

@@ -33,6 +33,12 @@ public:
     void ProfilesComboBoxChange(const QString& name);
     void NewProfileClick();
     void DeleteProfileClick();
+    // What the two commands do once the user has answered: makes the named profile the
+    // current one (opening its setup), asks whether to delete the current profile, deletes it
+    // and returns to "Default".
+    void NewProfile(const QString& name);
+    bool ConfirmDelete();
+    void DeleteProfile();
 
     // Makes name current, e.g. for a task file written under another profile: adds it to the
     // list when missing (regardless of case) and loads it without saving the one left.

@@ -48,11 +48,11 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
       m_groupModel(std::make_unique<TGroupListModel>(*m_newsrc)),
       m_groupOps(std::make_unique<TGroupListOperations>(*m_newsrc)),
       m_groupDownload(std::make_unique<TGroupDownload>(*m_newsrc, *m_taskList, *m_runner, *m_nntp,
-                                                       store, clock)),
+                                                       store, clock, *this)),
       m_uploadPoster(std::make_unique<TUploadPoster>(*m_article, *m_nntp, *m_taskList, *m_runner,
                                                      view, *m_logger, m_state)),
-      m_uploadTasks(std::make_unique<TUploadTaskBuilder>(m_state, view, *m_taskList, *m_runner,
-                                                         *m_groupOps, *m_uploadPoster, *m_logger))
+      m_uploadTasks(std::make_unique<TUploadTaskBuilder>(
+          m_state, view, *m_taskList, *m_runner, *m_groupOps, *m_uploadPoster, *m_logger, *this))
 {
     connect(m_logger.get(), &TLogger::LogFileFailed, this, &TQuorvelApp::reportLogFailure);
     m_profiles->SetHooks({
@@ -64,19 +64,11 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
     wireTasks();
     wireGroups();
     // The poster registers itself as the runner of upload tasks.
-    m_uploadTasks->SetHooks({
-        .CheckAuth = [this] { return CheckAuth(); },
-        .CheckRas = [this] { m_dialup->CheckRas(); },
-    });
 }
 
 void TQuorvelApp::wireGroups()
 {
     // The download connects itself to the news client's group events.
-    m_groupDownload->SetHooks({
-        .CheckAuth = [this] { return CheckAuth(); },
-        .CheckRas = [this] { m_dialup->CheckRas(); },
-    });
     m_runner->SetHandler(tkGroupDownload, [this](TTask& task) { m_groupDownload->DoList(task); });
     m_runner->SetHandler(tkNewGroups, [this](TTask& task) { m_groupDownload->DoNew(task); });
 }
@@ -84,6 +76,11 @@ void TQuorvelApp::wireGroups()
 bool TQuorvelApp::CheckAuth()
 {
     return ::CheckAuth(m_state, m_view);
+}
+
+void TQuorvelApp::CheckRas()
+{
+    m_dialup->CheckRas();
 }
 
 void TQuorvelApp::wireTasks()
@@ -104,7 +101,7 @@ void TQuorvelApp::wireTasks()
 
 void TQuorvelApp::NNTPLogEvent(const QString& logText)
 {
-    m_state.CurrentProcName = QStringLiteral("NNTPLogEvent");
+    m_state.SetCurrentProcName(QStringLiteral("NNTPLogEvent"));
     LogIt(logText.trimmed());
 }
 
@@ -117,7 +114,7 @@ void TQuorvelApp::LogIt(const QString& text)
 
 void TQuorvelApp::FormCreate(const QStringList& args)
 {
-    m_state.CurrentProcName = QStringLiteral("FormCreate");
+    m_state.SetCurrentProcName(QStringLiteral("FormCreate"));
     m_state.ProgramDir = ResolveProgramDir();
     m_logger->SetFileName(m_state.DataFile(QStringLiteral("quorvel.log")));
     // A run killed while saving leaves its half-made copy behind.
@@ -151,7 +148,7 @@ void TQuorvelApp::FormCreate(const QStringList& args)
 
 void TQuorvelApp::FormShow()
 {
-    m_state.CurrentProcName = QStringLiteral("FormShow");
+    m_state.SetCurrentProcName(QStringLiteral("FormShow"));
     SetCaption();
     m_view.SetSubjectText(m_state.Settings.LastSubject);
     m_view.SetFolderPath(m_state.Settings.LastDir);
@@ -193,13 +190,13 @@ void TQuorvelApp::OnIdle()
     }
     // The event loop announces only once that it is about to wait: when a task ended inside
     // this step and the next one is ready, wake it so the next idle step starts that task.
-    if (!m_taskList->RunnerBusy && !m_taskList->IsEmpty())
+    if (!m_taskList->RunnerBusy() && !m_taskList->IsEmpty())
         QTimer::singleShot(0, this, [] {});
 }
 
 void TQuorvelApp::FormCloseQuery()
 {
-    m_state.CurrentProcName = QStringLiteral("FormCloseQuery");
+    m_state.SetCurrentProcName(QStringLiteral("FormCloseQuery"));
     m_profiles->SaveProfiles();
     if (!m_taskList->IsEmpty())
         m_runner->ClearTaskList(false);
@@ -222,7 +219,7 @@ void TQuorvelApp::FormDestroy()
 
 void TQuorvelApp::OnException(const QString& message)
 {
-    const QString procName = m_state.CurrentProcName;
+    const QString procName = m_state.CurrentProcName();
     m_runner->ClearTaskList(true);
     // A failed save keeps the tasks in the list, and has told the user why.
     const QString tasks = m_taskList->IsEmpty()
@@ -238,7 +235,7 @@ void TQuorvelApp::OnException(const QString& message)
 
 void TQuorvelApp::ExitButtonClick()
 {
-    m_state.CurrentProcName = QStringLiteral("ExitButtonClick");
+    m_state.SetCurrentProcName(QStringLiteral("ExitButtonClick"));
     m_view.CloseMainWindow();
 }
 

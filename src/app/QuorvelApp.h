@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/AppState.h"
+#include "tasks/TaskChecks.h"
 
 #include <QObject>
 #include <QStringList>
@@ -30,7 +31,7 @@ class TView;
 // The application object: owns the program's state and its subsystems for the whole run,
 // wires their events together, and carries the life cycle - start-up, the idle step,
 // the close request, shutdown and the last-resort error handler.
-class TQuorvelApp : public QObject
+class TQuorvelApp : public QObject, public TTaskChecks
 {
     Q_OBJECT
 public:
@@ -74,7 +75,9 @@ public:
     TUploadTaskBuilder& UploadTasks() { return *m_uploadTasks; }
 
     // Asks for the news server password when it is needed and not known.
-    bool CheckAuth();
+    bool CheckAuth() override;
+    // Queues a dial-up task first when the profile dials before its work.
+    void CheckRas() override;
 
     void LogIt(const QString& text);
     void NNTPLogEvent(const QString& logText);

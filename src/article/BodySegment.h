@@ -16,12 +16,4 @@ public:
     virtual bool Open(QString& error) = 0;
     // The next line without line end; false at the end, or with error set on a failure.
     virtual bool Next(QByteArray& line, QString& error) = 0;
-
-    // A body line that begins with "." gets one more in front, so that no line reads as the
-    // end of the article on the wire.
-    static void EscapeDot(QByteArray& line)
-    {
-        if (line.startsWith('.'))
-            line.prepend('.');
-    }
 };

@@ -1,9 +1,11 @@
 #include "article/NewsArticle.h"
 
 #include "codec/EUUCode.h"
+#include "article/EncodedBody.h"
 #include "article/EncodedFileSegment.h"
 #include "article/LinesSegment.h"
 #include "article/TextFileSegment.h"
+#include "article/WireLine.h"
 #include "codec/UUCode.h"
 
 #include <QDir>
@@ -53,7 +55,7 @@ QString TNewsArticle::GetHeader(int index) const
 
 void TNewsArticle::AddBodyLine(const QString& line)
 {
-    BodyLines.append(line.startsWith(QLatin1Char('.')) ? QLatin1Char('.') + line : line);
+    BodyLines.append(WireLine::StuffDot(line));
 }
 
 bool TNewsArticle::NeedsEncoding(const QString& path)
@@ -93,18 +95,18 @@ void TNewsArticle::EncodeFile(const QString& path, const QString& tempPath)
     if (!encoded.open(QIODevice::ReadOnly))
         throw EUUCode(
             QStringLiteral("Cannot read the file %1: %2").arg(tempPath, encoded.errorString()));
-    BodyLines.append(QStringLiteral("begin 644 ") + QFileInfo(path).fileName());
+    BodyLines.append(QString::fromUtf8(TUUEncodedBody::BeginLine(QFileInfo(path).fileName())));
     const QList<QByteArray> lines = encoded.readAll().split('\n');
     for (QByteArray line : lines) {
         if (line.endsWith('\r'))
             line.chop(1);
         if (line.isEmpty())
             continue;
-        TBodySegment::EscapeDot(line);
+        WireLine::StuffDot(line);
         BodyLines.append(QString::fromLatin1(line));
     }
-    BodyLines.append(QStringLiteral("`"));
-    BodyLines.append(QStringLiteral("end"));
+    BodyLines.append(QLatin1String(TUUEncodedBody::AccentLine()));
+    BodyLines.append(QLatin1String(TUUEncodedBody::EndLine()));
 }
 
 bool TNewsArticle::Compose()

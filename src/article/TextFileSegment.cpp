@@ -1,5 +1,7 @@
 #include "article/TextFileSegment.h"
 
+#include "article/WireLine.h"
+
 #include <cstring>
 
 namespace {
@@ -49,7 +51,7 @@ bool TTextFileSegment::Next(QByteArray& line, QString& error)
         return false;
     }
     ++m_sent;
-    EscapeDot(line);
+    WireLine::StuffDot(line);
     return true;
 }
 

@@ -49,6 +49,17 @@ void Append(QByteArray& out, QByteArrayView line)
     to[end + 1] = '\n';
 }
 
+void StuffDot(QByteArray& line)
+{
+    if (NeedsDot(line))
+        line.prepend('.');
+}
+
+QString StuffDot(const QString& line)
+{
+    return line.startsWith(QLatin1Char('.')) ? QLatin1Char('.') + line : line;
+}
+
 QByteArray OneLine(QByteArray line)
 {
     if (hasLineBreak(line.constData(), line.size()))

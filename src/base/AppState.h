@@ -12,13 +12,20 @@ struct TAppState
     QString ProfileName = QStringLiteral("Default");
     QString ProfileKey;
     QString NewsrcPath;
-    QString CurrentProcName;
     QString VersionText;
     ProfileSettings Settings;
 
     void SetProfile(const QString& name);
     QString DataFile(const QString& fileName) const { return ProgramDir + fileName; }
     QString TaskFilePath() const { return DataFile(QStringLiteral("qvtasks.qv")); }
+
+    // The name of the operation that ran last: each operation names itself as it starts,
+    // the last-resort error handler reads it.
+    const QString& CurrentProcName() const { return m_currentProcName; }
+    void SetCurrentProcName(const QString& name) { m_currentProcName = name; }
+
+private:
+    QString m_currentProcName;
 };
 
 // Why name cannot name a profile, empty when it can. The name becomes part of a file name

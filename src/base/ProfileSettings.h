@@ -2,36 +2,46 @@
 
 #include <QString>
 
+// Every setting of a profile, one line each: type, name as stored, default a missing value
+// takes, and whether it is a password (scrambled in the store, masked when shown, changed
+// only by "profile set-password"). Read, save and the terminal's "profile set" all go by this
+// list (SettingFields()), in this order. Passwords are plain text in ProfileSettings; they
+// are scrambled only in the store.
+#define QUORVEL_PROFILE_SETTINGS(X)                                                                \
+    X(QString, EmailAddress, QStringLiteral("poster@example.com"), false)                          \
+    X(QString, FullName, QStringLiteral("Quorvel User"), false)                                    \
+    X(QString, Organization, QString(), false)                                                     \
+    X(QString, ReplyTo, QString(), false)                                                          \
+    X(bool, LoginRequired, false, false)                                                           \
+    X(QString, UserID, QString(), false)                                                           \
+    X(bool, RememberPassword, false, false)                                                        \
+    X(QString, Password, QString(), true)                                                          \
+    X(QString, Host, QStringLiteral("localhost"), false)                                           \
+    X(qint16, Timeout, 60, false)                                                                  \
+    X(qint16, PostTimeout, 30, false)                                                              \
+    X(bool, DisconnectWhenDone, true, false)                                                       \
+    X(QString, Template, QStringLiteral("%s - %f (%p/%t) %b Bytes"), false)                        \
+    X(QString, LastSubject, QStringLiteral("Type Subject Here"), false)                            \
+    X(bool, IncludeText, false, false)                                                             \
+    X(QString, SigFile, QString(), false)                                                          \
+    X(QString, LastDir, QString(), false) /* the program folder, known only at run time */         \
+    X(bool, CrossPost, true, false)                                                                \
+    X(qint32, MaxLines, 0, false)                                                                  \
+    X(QString, LastUpdate, QString(), false)                                                       \
+    X(bool, AutoStart, true, false)                                                                \
+    X(bool, RASOpenBefore, false, false)                                                           \
+    X(bool, RASUseAnotherConnection, true, false)                                                  \
+    X(QString, RASConnection, QString(), false)                                                    \
+    X(QString, RASUserName, QString(), false)                                                      \
+    X(QString, RASPassword, QString(), true)                                                       \
+    X(bool, RASCloseConnectionAfter, false, false)                                                 \
+    X(bool, SaveRasPassword, false, false)
+
 // The settings of one profile, one field per stored value, with the defaults a missing
-// value takes. Passwords are plain text here; they are scrambled only in the store.
+// value takes.
 struct ProfileSettings
 {
-    QString EmailAddress = QStringLiteral("poster@example.com");
-    QString FullName = QStringLiteral("Quorvel User");
-    QString Organization;
-    QString ReplyTo;
-    bool LoginRequired = false;
-    QString UserID;
-    bool RememberPassword = false;
-    QString Password;
-    QString Host = QStringLiteral("localhost");
-    qint16 Timeout = 60;
-    qint16 PostTimeout = 30;
-    bool DisconnectWhenDone = true;
-    QString Template = QStringLiteral("%s - %f (%p/%t) %b Bytes");
-    QString LastSubject = QStringLiteral("Type Subject Here");
-    bool IncludeText = false;
-    QString SigFile;
-    QString LastDir; // defaults to the program folder, known only at run time
-    bool CrossPost = true;
-    qint32 MaxLines = 0;
-    QString LastUpdate;
-    bool AutoStart = true;
-    bool RASOpenBefore = false;
-    bool RASUseAnotherConnection = true;
-    QString RASConnection;
-    QString RASUserName;
-    QString RASPassword;
-    bool RASCloseConnectionAfter = false;
-    bool SaveRasPassword = false;
+#define QUORVEL_SETTING_FIELD(type, name, value, secret) type name = value;
+    QUORVEL_PROFILE_SETTINGS(QUORVEL_SETTING_FIELD)
+#undef QUORVEL_SETTING_FIELD
 };

@@ -107,7 +107,7 @@ int TCliSession::dispatch()
 
 int TCliSession::post()
 {
-    TGroupSelection groups(m_app->Newsrc(), m_app->GroupOperations(), *m_view);
+    TGroupSelection groups(m_app->Newsrc());
     TPostCommand post(m_app->State(), *m_view, m_app->UploadTasks(), groups);
     const int queued = post.Queue(m_request);
     return queued == ExitOk ? runQueue() : queued;
@@ -118,7 +118,7 @@ int TCliSession::groups()
     const bool download = m_request.Command == QLatin1String("groups download");
     const bool newGroups = m_request.Command == QLatin1String("groups new");
     if (!download && !newGroups) {
-        TGroupSelection selection(m_app->Newsrc(), m_app->GroupOperations(), *m_view);
+        TGroupSelection selection(m_app->Newsrc());
         return TGroupCommands({m_app->Newsrc(), m_app->GroupOperations(), selection}, *m_view,
                               m_terminal)
             .Run(m_request);
@@ -135,8 +135,7 @@ int TCliSession::groups()
 
 int TCliSession::tasks()
 {
-    const int status =
-        TTaskCommands(m_app->TaskFile(), m_app->TaskMenu(), *m_view, m_terminal).Run(m_request);
+    const int status = TTaskCommands(m_app->TaskFile(), *m_view, m_terminal).Run(m_request);
     if (status != ExitOk || m_request.Command != QLatin1String("tasks run"))
         return status;
     return runQueue();
@@ -152,9 +151,9 @@ int TCliSession::runQueue()
                       .Start =
                           [&runner] {
                               if (!runner.AutoStart())
-                                  runner.TasksStartClick();
+                                  runner.StartTasks();
                           },
-                      .Abort = [&runner] { runner.AbortButtonClick(); },
+                      .Abort = [&runner] { runner.Abort(); },
                       .Connected = [&client] { return client.Connected(); },
                       .Disconnect = [&client] { client.Quit(); },
                       .TaskFile = [&taskFile] { return taskFile.FileName(); },

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QMap>
 
+#include <algorithm>
+
 TGroupCommands::TGroupCommands(TParts parts, TTerminalView& view, const TTerminal& terminal)
     : m_parts(parts), m_view(view), m_terminal(terminal)
 {
@@ -82,8 +84,9 @@ int TGroupCommands::move(const QStringList& names, bool subscribe)
             rowsByList[place.List] << place.Row;
     }
     for (int list : order) {
-        m_parts.Selection.Select(list, rowsByList.value(list));
-        m_parts.Operations.GroupsSubscribeItemClick();
+        QList<int> rows = rowsByList.value(list);
+        std::sort(rows.begin(), rows.end());
+        m_parts.Operations.MoveGroups(list, rows);
     }
     // The store tells the user itself when the newsrc file cannot be written.
     return m_view.Warnings().isEmpty() ? int(ExitOk) : int(ExitFailed);
@@ -94,8 +97,7 @@ int TGroupCommands::import(const QString& file)
     const QFileInfo info(file);
     if (!info.isFile() || !info.isReadable())
         return fail(QStringLiteral("%1: cannot read the file").arg(file));
-    m_view.SetNextOpenFile(info.absoluteFilePath());
-    m_parts.Operations.GroupsImportClick();
+    m_parts.Operations.ImportGroups(info.absoluteFilePath());
     if (!m_view.Warnings().isEmpty() || m_view.QuestionRefused())
         return ExitFailed;
     return ExitOk;

@@ -23,13 +23,13 @@ int TGroupFetchCommands::fail(const QString& text)
 int TGroupFetchCommands::Queue(const TCliRequest& request)
 {
     if (request.Command == QLatin1String("groups download")) {
-        m_download.GroupsDownloadItemClick();
+        m_download.QueueDownload();
     } else {
         // The window offers "New since" only once a full download has recorded its time.
-        if (!m_download.GroupsMenuClick().NewEnabled)
+        if (!m_download.NewSinceKnown())
             return fail(QStringLiteral("no complete group list yet: run 'groups download' "
                                        "first"));
-        m_download.GroupsNewItemClick();
+        m_download.QueueNewGroups();
     }
     if (m_view.TaskCount() == 0)
         return fail(QStringLiteral("nothing queued"));

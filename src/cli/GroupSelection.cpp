@@ -1,14 +1,9 @@
 #include "cli/GroupSelection.h"
 
 #include "article/GroupName.h"
-#include "base/View.h"
-#include "groups/GroupListOperations.h"
 #include "groups/NewsrcStore.h"
 
-TGroupSelection::TGroupSelection(TNewsrcStore& store, TGroupListOperations& operations, TView& view)
-    : m_store(store), m_operations(operations), m_view(view)
-{
-}
+TGroupSelection::TGroupSelection(TNewsrcStore& store) : m_store(store) {}
 
 TGroupSelection::TPlace TGroupSelection::Locate(const QString& name) const
 {
@@ -30,20 +25,10 @@ TGroupSelection::TPlace TGroupSelection::Locate(const QString& name) const
     return loose;
 }
 
-void TGroupSelection::Select(int list, const QList<int>& rows)
+QString TGroupSelection::Name(int list, int row) const
 {
-    switch (list) {
-    case TNewsrcStore::ViewSubscribed:
-        m_operations.Subscribed1Click();
-        break;
-    case TNewsrcStore::ViewUnsubscribed:
-        m_operations.Unsubscribed1Click();
-        break;
-    default:
-        m_operations.New1Click();
-        break;
-    }
-    m_view.GroupPaneSelectRows(rows, true);
+    const TGroupList& groups = m_store.List(list);
+    return row >= 0 && size_t(row) < groups.size() ? groups[size_t(row)].Name : QString();
 }
 
 QString TGroupSelection::ListName(int list)

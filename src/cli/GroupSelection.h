@@ -4,16 +4,13 @@
 #include <QString>
 #include <QStringList>
 
-class TGroupListOperations;
 class TNewsrcStore;
-class TView;
 
-// Named groups found in the profile's three lists and selected in the group pane, the way
-// a user clicks them in the window before choosing a command.
+// Named groups found in the profile's three lists.
 class TGroupSelection
 {
 public:
-    TGroupSelection(TNewsrcStore& store, TGroupListOperations& operations, TView& view);
+    explicit TGroupSelection(TNewsrcStore& store);
 
     struct TPlace
     {
@@ -24,13 +21,11 @@ public:
 
     // Where each name stands; the exact spelling wins over one differing in case.
     TPlace Locate(const QString& name) const;
-    // Shows the list in the pane and selects exactly those rows.
-    void Select(int list, const QList<int>& rows);
+    // The name in that row of a list (0 subscribed, 1 unsubscribed, 2 new).
+    QString Name(int list, int row) const;
 
     static QString ListName(int list);
 
 private:
     TNewsrcStore& m_store;
-    TGroupListOperations& m_operations;
-    TView& m_view;
 };

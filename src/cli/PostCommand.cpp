@@ -2,12 +2,14 @@
 
 #include "article/GroupName.h"
 #include "base/AppState.h"
+#include "base/SettingFields.h"
 #include "cli/CliRequest.h"
 #include "cli/ExitStatus.h"
 #include "cli/GroupSelection.h"
-#include "cli/SettingField.h"
 #include "cli/TerminalView.h"
 #include "upload/UploadTaskBuilder.h"
+
+#include <algorithm>
 
 #include <QDir>
 #include <QFile>
@@ -40,30 +42,36 @@ QString TPostCommand::checkFiles(const QStringList& files, QStringList* absolute
     return QString();
 }
 
-QString TPostCommand::selectGroups(const QStringList& names, int* list, QList<int>* rows)
+QString TPostCommand::locateGroups(const QStringList& names, TPostRequest& post) const
 {
     // The window posts to the groups selected in one list of the pane; so does this.
-    *list = -1;
+    int list = -1;
     for (const QString& name : names) {
         const TGroupSelection::TPlace place = m_groups.Locate(name);
         if (place.List < 0)
             return QStringLiteral("'%1' is not in the profile's group list ('groups download' "
                                   "fetches the server's list, 'groups import' reads a newsrc)")
                 .arg(name);
-        if (*list >= 0 && place.List != *list)
+        if (list >= 0 && place.List != list)
             return QStringLiteral("the groups stand in different lists (%1 is %2); subscribe "
                                   "them first with 'groups subscribe'")
                 .arg(GroupName::Shown(place.Name), TGroupSelection::ListName(place.List));
-        *list = place.List;
-        if (!rows->contains(place.Row))
-            *rows << place.Row;
+        list = place.List;
+        if (!post.GroupRows.contains(place.Row))
+            post.GroupRows << place.Row;
     }
+    // In row order, as a selection in the pane gives them.
+    std::sort(post.GroupRows.begin(), post.GroupRows.end());
+    post.GroupList = list;
+    for (int row : std::as_const(post.GroupRows))
+        post.Groups << m_groups.Name(list, row);
     return QString();
 }
 
-QString TPostCommand::applyOptions(const TCliRequest& request)
+QString TPostCommand::applyOptions(const TCliRequest& request, TPostRequest& post)
 {
-    ProfileSettings& s = m_state.Settings;
+    // The options change a copy of the settings: a one-off option never changes the profile.
+    ProfileSettings s = m_state.Settings;
     const struct
     {
         const char* Option;
@@ -91,35 +99,44 @@ QString TPostCommand::applyOptions(const TCliRequest& request)
         s.CrossPost = false;
     if (request.Has(QStringLiteral("user"))) {
         const QString user = request.Value(QStringLiteral("user"));
-        if (user != s.UserID)
-            s.Password.clear(); // the stored password belongs to the stored user
-        s.UserID = user;
-        s.LoginRequired = true;
+        ProfileSettings& login = m_state.Settings;
+        if (user != login.UserID)
+            login.Password.clear(); // the stored password belongs to the stored user
+        login.UserID = user;
+        login.LoginRequired = true;
     }
     if (request.Has(QStringLiteral("include-text"))) {
-        const QString error = readIncludeText(request.Value(QStringLiteral("include-text")));
+        const QString error =
+            readIncludeText(request.Value(QStringLiteral("include-text")), post.IncludeLines);
         if (!error.isEmpty())
             return error;
         s.IncludeText = true;
     }
-    if (request.Has(QStringLiteral("from")))
-        m_view.SetFromText(request.Value(QStringLiteral("from")));
-    if (request.Has(QStringLiteral("subject")))
-        m_view.SetSubjectText(request.Value(QStringLiteral("subject")));
+    TPostRequest options = TPostRequest::FromSettings(s);
+    options.IncludeLines = post.IncludeLines;
+    options.From = request.Has(QStringLiteral("from")) ? request.Value(QStringLiteral("from"))
+                                                       : m_view.FromText();
+    options.Subject = request.Has(QStringLiteral("subject"))
+                          ? request.Value(QStringLiteral("subject"))
+                          : m_view.SubjectText();
+    options.Groups = post.Groups;
+    options.GroupList = post.GroupList;
+    options.GroupRows = post.GroupRows;
+    post = options;
     return QString();
 }
 
-QString TPostCommand::readIncludeText(const QString& path)
+QString TPostCommand::readIncludeText(const QString& path, std::optional<QStringList>& lines) const
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("--include-text: cannot read %1: %2").arg(path, file.errorString());
     QString text = QString::fromUtf8(file.readAll());
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    QStringList lines = text.split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    m_view.SetIncludeText(lines);
+    QStringList read = text.split(u'\n');
+    if (!read.isEmpty() && read.last().isEmpty())
+        read.removeLast();
+    lines = read;
     return QString();
 }
 
@@ -136,83 +153,66 @@ int TPostCommand::Queue(const TCliRequest& request)
     QStringList catalogPath;
     if (error.isEmpty() && !catalog.isEmpty())
         error = checkFiles({catalog}, &catalogPath);
-    int list = -1;
-    QList<int> rows;
+    TPostRequest post;
     if (error.isEmpty())
-        error = selectGroups(groupNames, &list, &rows);
+        error = locateGroups(groupNames, post);
     m_saved = m_state.Settings;
     if (error.isEmpty())
-        error = applyOptions(request);
-    if (error.isEmpty() && m_state.Settings.IncludeText && !request.Has("include-text") &&
-        !m_view.CanAsk())
+        error = applyOptions(request, post);
+    if (error.isEmpty() && post.IncludeText && !post.IncludeLines && !m_view.CanAsk())
         error = QStringLiteral("the profile puts an include text before each file: give "
                                "--include-text FILE");
     if (!error.isEmpty()) {
-        restore();
+        restoreLogin();
         return fail(error);
     }
 
     if (!files.isEmpty())
-        queueFiles(files, list, rows);
+        queueFiles(files, post);
     if (!catalogPath.isEmpty() && !m_view.QuestionRefused()) {
-        m_groups.Select(list, rows);
-        m_view.SetNextOpenFile(catalogPath.first());
-        m_builder.DoFileUpload();
+        post.Catalog = catalogPath.first();
+        m_builder.PostCatalog(post);
     }
-    restore();
+    restoreLogin();
     if (m_view.TaskCount() == 0)
         return fail(m_view.QuestionRefused() ? QStringLiteral("nothing queued")
                                              : QStringLiteral("nothing to post"));
     return ExitOk;
 }
 
-void TPostCommand::queueFiles(const QStringList& files, int list, const QList<int>& rows)
+void TPostCommand::queueFiles(const QStringList& files, const TPostRequest& post)
 {
-    // The file pane shows one folder at a time: files from several folders are queued folder
-    // by folder, and only the last batch ends with the Disconnect (and Hangup) tasks.
+    // Files from several folders are queued folder by folder, as the window's file pane
+    // shows one folder at a time, and only the last batch ends with the Disconnect (and
+    // Hangup) tasks.
     QStringList folders;
     for (const QString& file : files) {
         const QString folder = QFileInfo(file).absolutePath();
         if (!folders.contains(folder))
             folders << folder;
     }
-    const bool disconnect = m_state.Settings.DisconnectWhenDone;
     for (const QString& folder : folders) {
-        QStringList selected;
+        TPostRequest batch = post;
+        batch.Folder = folder;
+        batch.Files.clear();
         for (const QString& file : files)
             if (QFileInfo(file).absolutePath() == folder)
-                selected << file;
-        m_state.Settings.DisconnectWhenDone = disconnect && folder == folders.last();
-        m_view.SetFolderPath(folder);
-        m_view.SetSelectedFiles(selected);
-        m_groups.Select(list, rows);
-        m_builder.PostButtonClick();
+                batch.Files << file;
+        batch.DisconnectWhenDone = post.DisconnectWhenDone && folder == folders.last();
+        m_builder.Post(batch);
         if (m_view.QuestionRefused())
             break;
     }
-    m_state.Settings.DisconnectWhenDone = disconnect;
 }
 
-void TPostCommand::restore()
+void TPostCommand::restoreLogin()
 {
-    // Only what the options touch goes back; a password typed at the login prompt stays
-    // for this run, as in the window.
+    // Only the login an option changed goes back; a password typed at the login prompt
+    // stays for this run, as in the window.
     ProfileSettings& s = m_state.Settings;
-    s.Template = m_saved.Template;
-    s.MaxLines = m_saved.MaxLines;
-    s.SigFile = m_saved.SigFile;
-    s.Host = m_saved.Host;
-    s.Timeout = m_saved.Timeout;
-    s.PostTimeout = m_saved.PostTimeout;
-    s.CrossPost = m_saved.CrossPost;
-    s.IncludeText = m_saved.IncludeText;
-    s.DisconnectWhenDone = m_saved.DisconnectWhenDone;
     if (s.UserID != m_saved.UserID || s.LoginRequired != m_saved.LoginRequired) {
         s.UserID = m_saved.UserID;
         s.LoginRequired = m_saved.LoginRequired;
         s.Password = m_saved.Password;
     }
-    m_view.SetSubjectText(s.LastSubject);
-    m_view.SetFolderPath(s.LastDir);
-    m_view.SetFromText(QStringLiteral("%1 (%2)").arg(s.EmailAddress, s.FullName));
 }

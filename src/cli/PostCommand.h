@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/ProfileSettings.h"
+#include "upload/PostRequest.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,11 +13,10 @@ class TUploadTaskBuilder;
 struct TAppState;
 struct TCliRequest;
 
-// "post": checks the files, groups and options, then queues the upload tasks exactly as
-// the window's Post button (or its catalog upload) does: the files stand in the file
-// pane's selection, the groups in the group pane's, the options in the profile's settings
-// for the moment of queuing. The settings are put back afterwards, so a one-off option
-// never changes the profile.
+// "post": checks the files, groups and options, then queues the upload tasks through the
+// same operation as the window's Post button (or its catalog upload), with a request built
+// from the arguments. The options go into the request, so a one-off option never changes
+// the profile; a login given with --user holds for the run and is put back afterwards.
 class TPostCommand
 {
 public:
@@ -29,11 +29,11 @@ public:
 private:
     int fail(const QString& text);
     QString checkFiles(const QStringList& files, QStringList* absolute) const;
-    QString selectGroups(const QStringList& names, int* list, QList<int>* rows);
-    QString applyOptions(const TCliRequest& request);
-    QString readIncludeText(const QString& path);
-    void queueFiles(const QStringList& files, int list, const QList<int>& rows);
-    void restore();
+    QString locateGroups(const QStringList& names, TPostRequest& post) const;
+    QString applyOptions(const TCliRequest& request, TPostRequest& post);
+    QString readIncludeText(const QString& path, std::optional<QStringList>& lines) const;
+    void queueFiles(const QStringList& files, const TPostRequest& post);
+    void restoreLogin();
 
     TAppState& m_state;
     TTerminalView& m_view;

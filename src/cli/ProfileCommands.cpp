@@ -6,7 +6,7 @@
 #include "base/PasswordScrambler.h"
 #include "cli/CliRequest.h"
 #include "cli/ExitStatus.h"
-#include "cli/SettingField.h"
+#include "base/SettingFields.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalView.h"
 
@@ -131,8 +131,7 @@ int TProfileCommands::create(const QString& name)
         return fail(problem);
     if (existingIndex(name) >= 0)
         return fail(QStringLiteral("a profile named '%1' exists already").arg(name));
-    m_view.SetNextInput(name);
-    m_app.NewProfileClick();
+    m_app.Profiles().NewProfile(name);
     return ExitOk;
 }
 
@@ -144,7 +143,8 @@ int TProfileCommands::remove(const QString& name)
     const QString stored = m_app.Profiles().Names().at(index);
     if (stored.compare(m_app.State().ProfileName, Qt::CaseInsensitive) != 0)
         m_app.ProfilesComboBoxChange(stored);
-    m_app.DeleteProfileClick();
+    if (m_app.Profiles().ConfirmDelete())
+        m_app.Profiles().DeleteProfile();
     if (existingIndex(stored) >= 0 && stored != QLatin1String("Default"))
         return fail(QStringLiteral("profile '%1' not deleted").arg(stored));
     return m_view.QuestionRefused() ? int(ExitFailed) : int(ExitOk);

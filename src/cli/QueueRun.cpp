@@ -123,7 +123,6 @@ void TQueueRun::abortRun(const QString& reason)
 {
     m_aborted = true;
     m_view.Note(QStringLiteral("quorvel-cli: %1: cancelling all tasks").arg(reason));
-    m_view.AnswerNextQuestionYes();
     if (m_hooks.Abort)
         m_hooks.Abort();
     // The abort empties the list, and the emptied queue finishes the run; a list that was

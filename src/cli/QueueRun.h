@@ -19,7 +19,7 @@ public:
     struct THooks
     {
         std::function<void()> Start;      // releases a queue held by Auto Start being off
-        std::function<void()> Abort;      // the Abort button; its question is answered yes
+        std::function<void()> Abort;      // cancels every task, without a question
         std::function<bool()> Connected;  // the news server connection is open
         std::function<void()> Disconnect; // closes it politely (QUIT)
         std::function<QString()> TaskFile;

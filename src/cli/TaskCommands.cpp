@@ -10,9 +10,8 @@
 
 #include <QFile>
 
-TTaskCommands::TTaskCommands(TTaskFile& file, TTaskMenu& menu, TTerminalView& view,
-                             const TTerminal& terminal)
-    : m_file(file), m_menu(menu), m_view(view), m_terminal(terminal)
+TTaskCommands::TTaskCommands(TTaskFile& file, TTerminalView& view, const TTerminal& terminal)
+    : m_file(file), m_view(view), m_terminal(terminal)
 {
 }
 
@@ -81,7 +80,7 @@ int TTaskCommands::reload()
     if (!m_file.Exists())
         return fail(
             QStringLiteral("no tasks to resume (%1 does not exist)").arg(m_file.FileName()));
-    m_menu.TasksReloadClick();
+    m_file.ReadTasks();
     if (m_view.TaskCount() == 0)
         return fail(QStringLiteral("no task could be loaded from %1").arg(m_file.FileName()));
     return ExitOk;

@@ -3,7 +3,6 @@
 #include <QString>
 
 class TTaskFile;
-class TTaskMenu;
 class TTerminal;
 class TTerminalView;
 struct TCliRequest;
@@ -13,7 +12,7 @@ struct TCliRequest;
 class TTaskCommands
 {
 public:
-    TTaskCommands(TTaskFile& file, TTaskMenu& menu, TTerminalView& view, const TTerminal& terminal);
+    TTaskCommands(TTaskFile& file, TTerminalView& view, const TTerminal& terminal);
 
     // For run: ExitOk once the file's tasks are queued (the caller runs them).
     int Run(const TCliRequest& request);
@@ -24,7 +23,6 @@ private:
     int fail(const QString& text);
 
     TTaskFile& m_file;
-    TTaskMenu& m_menu;
     TTerminalView& m_view;
     const TTerminal& m_terminal;
 };

@@ -67,10 +67,6 @@ void TTerminalView::refuse(const QString& what)
 
 bool TTerminalView::AskYesNo(const QString& text)
 {
-    if (m_yesOnce) {
-        m_yesOnce = false;
-        return true;
-    }
     if (m_assumeYes) {
         Note(text + QStringLiteral(" yes (--yes)"));
         return true;
@@ -92,11 +88,6 @@ bool TTerminalView::AskYesNo(const QString& text)
 std::optional<QString> TTerminalView::InputBox(const QString& caption, const QString& prompt,
                                                const QString& initial)
 {
-    if (m_nextInput) {
-        std::optional<QString> answer = std::move(m_nextInput);
-        m_nextInput.reset();
-        return answer;
-    }
     if (!m_terminal.InputIsTerminal()) {
         refuse(caption + QStringLiteral(": no terminal to answer: cancelled"));
         return std::nullopt;
@@ -138,8 +129,6 @@ std::optional<TLoginAnswer> TTerminalView::AskLogin(const QString& caption, cons
 
 std::optional<QStringList> TTerminalView::AskIncludeText()
 {
-    if (m_includeText)
-        return m_includeText;
     if (!m_terminal.InputIsTerminal()) {
         refuse(QStringLiteral("the profile asks for an include text: give --include-text FILE"));
         return std::nullopt;
@@ -158,7 +147,8 @@ std::optional<QStringList> TTerminalView::AskIncludeText()
 
 QString TTerminalView::AskOpenFile(const QString&, const QString&)
 {
-    return std::exchange(m_nextOpenFile, QString());
+    // Files come named on the command line, as requests; there is no dialog to answer.
+    return QString();
 }
 
 void TTerminalView::OpenSetup()

@@ -20,13 +20,6 @@ class TTerminalView : public QObject, public TView
 public:
     TTerminalView(const TTerminal& terminal, bool assumeYes, QObject* parent = nullptr);
 
-    // Answers prepared by the command for the dialogs the core will open.
-    void SetNextInput(const QString& text) { m_nextInput = text; }
-    void SetNextOpenFile(const QString& path) { m_nextOpenFile = path; }
-    void SetIncludeText(const QStringList& lines) { m_includeText = lines; }
-    void AnswerNextQuestionYes() { m_yesOnce = true; }
-    void SetSelectedFiles(const QStringList& paths) { m_files = paths; }
-
     // Whether a person can answer questions at the terminal.
     bool CanAsk() const;
 
@@ -80,8 +73,8 @@ public:
     QString FolderPath() const override { return m_folder; }
     void SetFolderPath(const QString& path) override { m_folder = path; }
 
-    QStringList SelectedFiles() const override { return m_files; }
-    void ClearFileSelection() override { m_files.clear(); }
+    QStringList SelectedFiles() const override { return {}; } // posts come as requests
+    void ClearFileSelection() override {}
 
     void TaskViewAdd(const QString& caption, const QStringList& children) override;
     void TaskViewRemoveFirst() override;
@@ -113,19 +106,14 @@ private:
     const TTerminal& m_terminal;
     TProgressDisplay m_progress;
     bool m_assumeYes = false;
-    bool m_yesOnce = false;
     bool m_refused = false;
     bool m_batchCut = false;
-    std::optional<QString> m_nextInput;
-    QString m_nextOpenFile;
-    std::optional<QStringList> m_includeText;
     QStringList m_warnings;
     QString m_lastStatus;
 
     QString m_from;
     QString m_subject;
     QString m_folder;
-    QStringList m_files;
     QStringList m_profiles;
     TIdleState m_idle;
     QList<TTaskNode> m_tasks;

@@ -6,6 +6,7 @@
 #include "dialup/RasConnection.h"
 #include "dialup/RasTexts.h"
 #include "dialup/RasTypes.h"
+#include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
@@ -40,14 +41,14 @@ TDialupTasks::TDialupTasks(TAppState& state, TTaskList& list, TTaskRunner& runne
 
 void TDialupTasks::CheckRas()
 {
-    m_state.CurrentProcName = QStringLiteral("CheckRas");
+    m_state.SetCurrentProcName(QStringLiteral("CheckRas"));
     if (m_state.Settings.RASOpenBefore && !m_list.DialUpQueued)
         AddRasTask();
 }
 
 void TDialupTasks::AddRasTask()
 {
-    m_state.CurrentProcName = QStringLiteral("AddRasTask");
+    m_state.SetCurrentProcName(QStringLiteral("AddRasTask"));
     ProfileSettings& s = m_state.Settings;
     if (s.RASConnection.isEmpty())
         return;
@@ -60,28 +61,29 @@ void TDialupTasks::AddRasTask()
     }
     TTask task;
     task.Kind = tkDialUp;
-    task.Text1 = s.RASConnection;
-    task.Text2 = s.RASUserName;
-    task.Text3 = s.RASPassword;
-    task.Flag1 = s.RASUseAnotherConnection;
-    task.Flag2 = s.SaveRasPassword;
+    const TDialFields<TTask> dial = DialFields(task);
+    dial.Connection = s.RASConnection;
+    dial.UserName = s.RASUserName;
+    dial.Password = s.RASPassword;
+    dial.UseAnotherConnection = s.RASUseAnotherConnection;
+    dial.SavePassword = s.SaveRasPassword;
     m_list.Add(task);
     m_list.DialUpQueued = true;
 }
 
 void TDialupTasks::AddHangupTask()
 {
-    m_state.CurrentProcName = QStringLiteral("AddHangupTask");
+    m_state.SetCurrentProcName(QStringLiteral("AddHangupTask"));
     TTask task;
     task.Kind = tkHangup;
-    task.Text1 = m_state.Settings.RASConnection;
+    TargetField(task) = m_state.Settings.RASConnection;
     m_list.Add(task);
     m_list.DialUpQueued = false;
 }
 
 void TDialupTasks::DoRASDial(const TTask& task)
 {
-    m_state.CurrentProcName = QStringLiteral("DoRASDial");
+    m_state.SetCurrentProcName(QStringLiteral("DoRASDial"));
     // Started while a redial wait still runs (Start pressed, or a new batch): that wait
     // must not release the runner in the middle of this dial.
     m_rasTimer.stop();
@@ -91,8 +93,9 @@ void TDialupTasks::DoRASDial(const TTask& task)
         m_dialAttempts = 0;
     m_redialPending = false;
     ++m_dialAttempts;
-    m_ras.SetForceConnection(!task.Flag1);
-    m_ras.SetConnection(task.Text1);
+    const TDialFields<const TTask> dial = DialFields(std::as_const(task));
+    m_ras.SetForceConnection(!dial.UseAnotherConnection);
+    m_ras.SetConnection(dial.Connection);
     const quint64 generation = m_generation;
     QPointer<TDialupTasks> self(this);
     m_ras.NeedDial([self, generation](bool need) {
@@ -111,33 +114,36 @@ void TDialupTasks::continueDial(quint64 generation, bool need)
         m_runner.DoNextTask();
         return;
     }
-    if (m_ras.Connection().isEmpty() && !task.Text1.isEmpty())
+    const TDialFields<TTask> dial = DialFields(task);
+    if (m_ras.Connection().isEmpty() && !dial.Connection.isEmpty())
         m_logger.LogIt(QStringLiteral("Dial-up connection \"%1\" is unknown to NetworkManager")
-                           .arg(task.Text1));
+                           .arg(dial.Connection));
     // Cancel leaves the task at the head and the runner busy, until Start or Clear.
-    if ((task.Text1.isEmpty() || task.Text3.isEmpty()) && !askLogin(task))
+    if ((dial.Connection.isEmpty() || dial.Password.isEmpty()) && !askLogin(task))
         return;
     startDial(task);
 }
 
 bool TDialupTasks::askLogin(TTask& task)
 {
-    const auto login = m_view.AskLogin(DialupLoginCaption, task.Text2, task.Text3);
+    const TDialFields<TTask> dial = DialFields(task);
+    const auto login = m_view.AskLogin(DialupLoginCaption, dial.UserName, dial.Password);
     if (!login)
         return false;
-    task.Text2 = login->UserName;
-    task.Text3 = login->Password;
+    dial.UserName = login->UserName;
+    dial.Password = login->Password;
     return true;
 }
 
 void TDialupTasks::startDial(const TTask& task)
 {
     m_view.SetActionEnabled(TViewAction::Abort, true);
-    m_list.RunnerBusy = true;
-    setStatusAndLog(QStringLiteral("Dialing ") + task.Text1);
-    m_ras.SetRemovePassword(!task.Flag2);
-    m_ras.SetUserID(task.Text2);
-    m_ras.SetPassword(task.Text3);
+    m_list.SetRunnerBusy(true);
+    const TDialFields<const TTask> dial = DialFields(task);
+    setStatusAndLog(QStringLiteral("Dialing ") + dial.Connection);
+    m_ras.SetRemovePassword(!dial.SavePassword);
+    m_ras.SetUserID(dial.UserName);
+    m_ras.SetPassword(dial.Password);
     m_runner.LastClientStatus = DialingMarker;
     m_dialUpOpen = false;
     m_ras.SetConnected(true);
@@ -145,7 +151,7 @@ void TDialupTasks::startDial(const TTask& task)
 
 void TDialupTasks::DoRasHangup(const TTask& /*task*/)
 {
-    m_state.CurrentProcName = QStringLiteral("DoRasHangup");
+    m_state.SetCurrentProcName(QStringLiteral("DoRasHangup"));
     m_logger.LogIt(QStringLiteral("Hanging up ") + m_ras.Connection());
     m_ras.HangUp();
     m_dialUpOpen = false;
@@ -154,7 +160,7 @@ void TDialupTasks::DoRasHangup(const TTask& /*task*/)
 
 void TDialupTasks::AbortDialUp()
 {
-    m_state.CurrentProcName = QStringLiteral("AbortDialUp");
+    m_state.SetCurrentProcName(QStringLiteral("AbortDialUp"));
     ++m_generation;
     m_ras.Abort();
     m_rasTimer.stop();
@@ -166,7 +172,7 @@ void TDialupTasks::AbortDialUp()
 void TDialupTasks::RasConnStateChange(QObject* /*Sender*/, int NewState, int Error,
                                       const QString& StateText)
 {
-    m_state.CurrentProcName = QStringLiteral("RasConnStateChange");
+    m_state.SetCurrentProcName(QStringLiteral("RasConnStateChange"));
     m_logger.LogIt(StateText);
     if (Error == RasError::UserDisconnected) {
         m_runner.SetStatus(StateText);
@@ -185,7 +191,7 @@ void TDialupTasks::RasConnStateChange(QObject* /*Sender*/, int NewState, int Err
 
 void TDialupTasks::DoRasConnected()
 {
-    m_state.CurrentProcName = QStringLiteral("DoRasConnected");
+    m_state.SetCurrentProcName(QStringLiteral("DoRasConnected"));
     m_runner.SetStatus(QStringLiteral("Dial-up connected"));
     m_dialAttempts = 0;
     m_redialPending = false;
@@ -201,7 +207,7 @@ void TDialupTasks::DoRasConnected()
 
 void TDialupTasks::DoRasDisconnected()
 {
-    m_state.CurrentProcName = QStringLiteral("DoRasDisconnected");
+    m_state.SetCurrentProcName(QStringLiteral("DoRasDisconnected"));
     m_ras.HangUp();
     // Once the dial-up task has ended, the tasks after it run over this line: losing it
     // cuts the batch short even before the news client has reported anything, since a
@@ -217,7 +223,7 @@ void TDialupTasks::DoRasDisconnected()
     if (m_list.IsEmpty() || m_list.Head().Kind != tkDialUp)
         return; // the batch this dial belonged to was cleared meanwhile
     if (m_dialAttempts < MaxDialAttempts) {
-        m_list.RunnerBusy = true;
+        m_list.SetRunnerBusy(true);
         setStatusAndLog(QStringLiteral("Waiting to redial"));
         m_redialPending = true;
         startRasTimer(RedialWaitMs);
@@ -231,12 +237,12 @@ void TDialupTasks::DoRasDisconnected()
 
 void TDialupTasks::RasTimerTimer()
 {
-    m_state.CurrentProcName = QStringLiteral("RasTimerTimer");
+    m_state.SetCurrentProcName(QStringLiteral("RasTimerTimer"));
     m_rasTimer.stop();
     if (m_dialUpOpen)
         m_ras.MinimizeDialWindow([] {});
     else
-        m_list.RunnerBusy = false; // the redial wait is over: the head task runs again
+        m_list.SetRunnerBusy(false); // the redial wait is over: the head task runs again
 }
 
 void TDialupTasks::startRasTimer(int ms)

@@ -7,6 +7,8 @@
 #include "base/View.h"
 #include "groups/NewsrcStore.h"
 #include "net/bcsNNTP.h"
+#include "tasks/TaskChecks.h"
+#include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
@@ -15,9 +17,9 @@
 
 TGroupDownload::TGroupDownload(TNewsrcStore& store, TTaskList& list, TTaskRunner& runner,
                                TbcsNNTP& client, TSettingsStore& settings, const TClock& clock,
-                               QObject* parent)
+                               TTaskChecks& checks, QObject* parent)
     : QObject(parent), m_store(store), m_list(list), m_runner(runner), m_client(client),
-      m_settings(settings), m_clock(clock)
+      m_settings(settings), m_clock(clock), m_checks(checks)
 {
     connect(&m_client, &TbcsNNTP::OnGroupReceived, this, &TGroupDownload::NNTPGroupReceived);
     connect(&m_client, &TbcsNNTP::OnGroupsDone, this, &TGroupDownload::NNTPGroupsDone);
@@ -27,7 +29,7 @@ TGroupsMenuState TGroupDownload::GroupsMenuClick() const
 {
     TGroupsMenuState menu;
     const QString& lastUpdate = m_store.State().Settings.LastUpdate;
-    menu.NewEnabled = lastUpdate.size() == 17;
+    menu.NewEnabled = NewSinceKnown();
     menu.NewCaption =
         menu.NewEnabled ? QStringLiteral("&New since ") + lastUpdate : QStringLiteral("&New");
     menu.SubscribeCaption = m_store.GroupView == TNewsrcStore::ViewSubscribed
@@ -40,25 +42,25 @@ TGroupsMenuState TGroupDownload::GroupsMenuClick() const
 
 bool TGroupDownload::queueTask(TTaskKind kind)
 {
-    if (m_hooks.CheckAuth && !m_hooks.CheckAuth())
+    if (!m_checks.CheckAuth())
         return false;
     if (kind == tkGroupDownload &&
         !m_store.View().AskYesNo(
             QStringLiteral("This will completely overwrite your newsrc file. Continue?")))
         return false;
-    if (m_hooks.CheckRas)
-        m_hooks.CheckRas();
+    m_checks.CheckRas();
 
     const TAppState& state = m_store.State();
     TTask task;
     task.Kind = kind;
-    task.Text1 = state.Settings.Host;
-    task.Text2 = state.Settings.UserID;
-    task.Text3 = state.Settings.Password;
-    task.Text4 = state.NewsrcPath;
+    const TGroupTaskFields<TTask> fields = GroupTaskFields(task);
+    fields.Server = state.Settings.Host;
+    fields.UserName = state.Settings.UserID;
+    fields.Password = state.Settings.Password;
+    fields.NewsrcPath = state.NewsrcPath;
     if (kind == tkNewGroups)
-        task.Text5 = state.Settings.LastUpdate;
-    task.Flag1 = state.Settings.LoginRequired;
+        fields.Since = state.Settings.LastUpdate;
+    fields.LoginRequired = state.Settings.LoginRequired;
     task.Timeout = state.Settings.Timeout;
     task.PostTimeout = state.Settings.PostTimeout;
     m_list.Add(std::move(task));
@@ -69,43 +71,59 @@ bool TGroupDownload::queueTask(TTaskKind kind)
 
 void TGroupDownload::GroupsDownloadItemClick()
 {
-    m_store.State().CurrentProcName = QStringLiteral("GroupsDownloadItemClick");
+    m_store.State().SetCurrentProcName(QStringLiteral("GroupsDownloadItemClick"));
+    QueueDownload();
+}
+
+void TGroupDownload::QueueDownload()
+{
     queueTask(tkGroupDownload);
+}
+
+void TGroupDownload::QueueNewGroups()
+{
+    queueTask(tkNewGroups);
+}
+
+bool TGroupDownload::NewSinceKnown() const
+{
+    return m_store.State().Settings.LastUpdate.size() == 17;
 }
 
 void TGroupDownload::GroupsNewItemClick()
 {
-    m_store.State().CurrentProcName = QStringLiteral("GroupsNewItemClick");
-    queueTask(tkNewGroups);
+    m_store.State().SetCurrentProcName(QStringLiteral("GroupsNewItemClick"));
+    QueueNewGroups();
 }
 
 void TGroupDownload::startTask(TTask& task)
 {
-    m_list.RunnerBusy = true;
+    m_list.SetRunnerBusy(true);
     m_store.View().SetActionEnabled(TViewAction::Abort, true);
     m_running = task;
-    m_client.SetServer(task.Text1);
-    m_client.SetUserName(task.Text2);
-    m_client.SetPassword(task.Text3);
+    const TGroupTaskFields<const TTask> fields = GroupTaskFields(std::as_const(task));
+    m_client.SetServer(fields.Server);
+    m_client.SetUserName(fields.UserName);
+    m_client.SetPassword(fields.Password);
     m_client.SetTimeout(task.Timeout);
     m_client.SetPostTimeout(task.PostTimeout);
-    m_client.SetAuthenticate(task.Flag1);
+    m_client.SetAuthenticate(fields.LoginRequired);
 }
 
 void TGroupDownload::DoList(TTask& task)
 {
-    m_store.State().CurrentProcName = QStringLiteral("DoList");
+    m_store.State().SetCurrentProcName(QStringLiteral("DoList"));
     startTask(task);
     m_client.ListGroups();
 }
 
 void TGroupDownload::DoNew(TTask& task)
 {
-    m_store.State().CurrentProcName = QStringLiteral("DoNew");
+    m_store.State().SetCurrentProcName(QStringLiteral("DoNew"));
     startTask(task);
     // A since-date that is not a date goes out empty, and the client refuses it with its
     // own error, which ends the batch like any other refusal.
-    m_client.NewGroups(SinceDate(task.Text5));
+    m_client.NewGroups(SinceDate(GroupTaskFields(task).Since));
 }
 
 QString TGroupDownload::SinceDate(const QString& lastUpdate)
@@ -168,15 +186,16 @@ void TGroupDownload::NNTPGroupsDone()
 {
     if (!m_running)
         return;
-    m_store.State().CurrentProcName = QStringLiteral("NNTPGroupsDone");
+    m_store.State().SetCurrentProcName(QStringLiteral("NNTPGroupsDone"));
     const TTask task = std::move(*m_running);
     m_running.reset();
+    const QString& newsrc = GroupTaskFields(task).NewsrcPath;
     TView& view = m_store.View();
 
     qint32 saved = 0;
     const bool ok = task.Kind == tkGroupDownload
-                        ? m_store.SaveFullList(m_client.Groups(), task.Text4, &saved)
-                        : m_store.SaveNewGroups(m_client.Groups(), task.Text4, &saved);
+                        ? m_store.SaveFullList(m_client.Groups(), newsrc, &saved)
+                        : m_store.SaveNewGroups(m_client.Groups(), newsrc, &saved);
     view.SetActionEnabled(TViewAction::Abort, false);
     if (!ok) {
         // The store has told the user why; keep the batch for a later reload, as after
@@ -186,10 +205,10 @@ void TGroupDownload::NNTPGroupsDone()
         return;
     }
     m_store.Logger().LogIt(QStringLiteral("Groups received: ") + QString::number(saved));
-    const bool current = m_store.IsCurrentFile(task.Text4);
+    const bool current = m_store.IsCurrentFile(newsrc);
     if (current)
         m_store.GroupView = TNewsrcStore::ViewUnsubscribed;
-    recordLastUpdate(task.Text4);
+    recordLastUpdate(newsrc);
     m_store.ShowGroups();
     m_runner.SetStatus(QStringLiteral("Online"));
     m_runner.DoNextTask();

@@ -12,6 +12,7 @@ class TbcsNNTP;
 class TClock;
 class TNewsrcStore;
 class TSettingsStore;
+class TTaskChecks;
 class TTaskList;
 class TTaskRunner;
 
@@ -33,20 +34,18 @@ class TGroupDownload : public QObject
 {
     Q_OBJECT
 public:
-    struct THooks
-    {
-        std::function<bool()> CheckAuth; // false when the user cancelled the login
-        std::function<void()> CheckRas;  // queues a dial-up first when the profile dials
-    };
-
     TGroupDownload(TNewsrcStore& store, TTaskList& list, TTaskRunner& runner, TbcsNNTP& client,
-                   TSettingsStore& settings, const TClock& clock, QObject* parent = nullptr);
-
-    void SetHooks(THooks hooks) { m_hooks = std::move(hooks); }
+                   TSettingsStore& settings, const TClock& clock, TTaskChecks& checks,
+                   QObject* parent = nullptr);
 
     TGroupsMenuState GroupsMenuClick() const;
     void GroupsDownloadItemClick();
     void GroupsNewItemClick();
+    // What the commands do: queue the download of the server's whole group list, or of the
+    // groups new since the last one; "new since" needs a complete download's time.
+    void QueueDownload();
+    void QueueNewGroups();
+    bool NewSinceKnown() const;
 
     // Started by the runner for the head task of their kind.
     void DoList(TTask& task);
@@ -73,7 +72,7 @@ private:
     TbcsNNTP& m_client;
     TSettingsStore& m_settings;
     const TClock& m_clock;
-    THooks m_hooks;
+    TTaskChecks& m_checks;
     // The running group task: the runner's list may be cleared while the answer arrives.
     std::optional<TTask> m_running;
 };

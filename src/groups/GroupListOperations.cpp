@@ -68,14 +68,17 @@ void TGroupListOperations::Sort1Click()
 
 void TGroupListOperations::GroupsSubscribeItemClick()
 {
-    m_store.State().CurrentProcName = QStringLiteral("GroupsSubscribeItemClick");
+    m_store.State().SetCurrentProcName(QStringLiteral("GroupsSubscribeItemClick"));
+    MoveGroups(m_store.GroupView, m_store.View().GroupPaneSelectedRows());
+}
+
+void TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
+{
     TView& view = m_store.View();
-    const QList<int> rows = view.GroupPaneSelectedRows();
     if (rows.isEmpty())
         return;
 
-    const int shown = m_store.GroupView;
-    TGroupList& source = m_store.ShownList();
+    TGroupList& source = m_store.List(shown);
     TGroupList& target =
         m_store.List(shown == TNewsrcStore::ViewSubscribed ? TNewsrcStore::ViewUnsubscribed
                                                            : TNewsrcStore::ViewSubscribed);
@@ -109,7 +112,7 @@ void TGroupListOperations::GroupsSubscribeItemClick()
 
 void TGroupListOperations::GroupFindClick()
 {
-    m_store.State().CurrentProcName = QStringLiteral("GroupFindClick");
+    m_store.State().SetCurrentProcName(QStringLiteral("GroupFindClick"));
     TView& view = m_store.View();
     StartIndex = 0;
     const std::optional<TFindAnswer> answer = view.AskFindGroup(SearchText, SearchMode);
@@ -128,7 +131,7 @@ void TGroupListOperations::GroupFindClick()
 
 void TGroupListOperations::FindGroup()
 {
-    m_store.State().CurrentProcName = QStringLiteral("FindGroup");
+    m_store.State().SetCurrentProcName(QStringLiteral("FindGroup"));
     if (SearchText.isEmpty())
         return;
     TView& view = m_store.View();
@@ -151,7 +154,7 @@ void TGroupListOperations::FindGroup()
 
 void TGroupListOperations::FindAgainClick()
 {
-    m_store.State().CurrentProcName = QStringLiteral("FindAgainClick");
+    m_store.State().SetCurrentProcName(QStringLiteral("FindAgainClick"));
     TView& view = m_store.View();
     view.GroupPaneSelectRows({}, true);
     ++StartIndex;
@@ -172,13 +175,21 @@ qint32 TGroupListOperations::GetSelectedGroups(QStringList& list)
     return qint32(list.size());
 }
 
+int TGroupListOperations::ShownListIndex() const
+{
+    return m_store.GroupView;
+}
+
 void TGroupListOperations::UpdateGroupCount(qint32 n)
 {
-    TView& view = m_store.View();
-    const QList<int> rows = view.GroupPaneSelectedRows();
+    UpdateGroupCount(m_store.GroupView, m_store.View().GroupPaneSelectedRows(), n);
+}
+
+void TGroupListOperations::UpdateGroupCount(int listIndex, const QList<int>& rows, qint32 n)
+{
     if (rows.isEmpty())
         return;
-    TGroupList& list = m_store.ShownList();
+    TGroupList& list = m_store.List(listIndex);
     QList<QPair<qint32, qint32>> counts;
     QList<size_t> entries;
     for (int row : rows) {
@@ -193,7 +204,7 @@ void TGroupListOperations::UpdateGroupCount(qint32 n)
         for (qsizetype i = 0; i < entries.size(); ++i)
             list[entries[i]].Count = counts[i].second;
     }
-    view.GroupPaneRepaint();
+    m_store.View().GroupPaneRepaint();
 }
 
 bool TGroupListOperations::ParseImportLine(const QByteArray& line, QByteArray& name, quint8& flag)
@@ -272,8 +283,13 @@ void TGroupListOperations::GroupsImportClick()
 {
     TView& view = m_store.View();
     const QString path = view.AskOpenFile(QString(), QString());
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        ImportGroups(path);
+}
+
+void TGroupListOperations::ImportGroups(const QString& path)
+{
+    TView& view = m_store.View();
     view.SetBusy(true);
     view.SetStatusText(QStringLiteral("Importing ") + path);
     const bool imported = importFile(path);

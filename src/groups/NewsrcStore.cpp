@@ -62,7 +62,7 @@ void TNewsrcStore::ReportFileError(const QString& error)
 
 bool TNewsrcStore::CreateNewsrc()
 {
-    m_state.CurrentProcName = QStringLiteral("CreateNewsrc");
+    m_state.SetCurrentProcName(QStringLiteral("CreateNewsrc"));
     QByteArray record;
     TNewsrcFile::AppendRecord(record, QByteArrayLiteral("alt.test"), 0,
                               TNewsrcFile::FlagSubscribed);
@@ -81,7 +81,7 @@ bool TNewsrcStore::CreateNewsrcIfMissing()
 
 bool TNewsrcStore::ReadNewsrc()
 {
-    m_state.CurrentProcName = QStringLiteral("ReadNewsrc");
+    m_state.SetCurrentProcName(QStringLiteral("ReadNewsrc"));
     if (m_state.NewsrcPath.isEmpty())
         m_state.NewsrcPath = m_state.ProgramDir + QStringLiteral("newsrc");
     // The lists go first, whatever happens next: after a change of profile they belong to
@@ -156,7 +156,7 @@ bool TNewsrcStore::UpdateGroupCounts(const QList<QPair<qint32, qint32>>& counts)
 
 QString TNewsrcStore::GetGroup(qint32 index)
 {
-    m_state.CurrentProcName = QStringLiteral("GetGroup");
+    m_state.SetCurrentProcName(QStringLiteral("GetGroup"));
     const TGroupList& list = ShownList();
     if (index < 0) {
         m_logger.LogIt(QStringLiteral("List index out of bounds (%1)").arg(index));
@@ -167,7 +167,7 @@ QString TNewsrcStore::GetGroup(qint32 index)
 
 qint32 TNewsrcStore::GetGroupCount(qint32 index)
 {
-    m_state.CurrentProcName = QStringLiteral("GetGroupCount");
+    m_state.SetCurrentProcName(QStringLiteral("GetGroupCount"));
     const TGroupList& list = ShownList();
     if (index < 0) {
         m_logger.LogIt(QStringLiteral("List index out of bounds (%1)").arg(index));
@@ -323,7 +323,7 @@ QString TNewsrcStore::ShownCaption() const
 
 void TNewsrcStore::ShowGroups()
 {
-    m_state.CurrentProcName = QStringLiteral("ShowGroups");
+    m_state.SetCurrentProcName(QStringLiteral("ShowGroups"));
     m_view.GroupPaneSelectRows({}, true);
     m_view.GroupPaneSetCount(int(ShownList().size()));
     m_view.GroupPaneSetCaption(ShownCaption());

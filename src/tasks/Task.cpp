@@ -1,5 +1,7 @@
 #include "tasks/Task.h"
 
+#include "tasks/TaskFields.h"
+
 #include <array>
 
 QString TaskKindCaption(TTaskKind kind)
@@ -43,14 +45,20 @@ QStringList TTask::ViewLines() const
 {
     switch (Kind) {
     case tkDialUp:
+        return {DialFields(*this).Connection};
     case tkHangup:
-    case tkGroupDownload:
     case tkDisconnect:
-        return {Text1};
-    case tkUpload:
-        return {Text8, Text1, Text5};
-    case tkNewGroups:
-        return {Text1, QStringLiteral("Since ") + Text5};
+        return {TargetField(*this)};
+    case tkGroupDownload:
+        return {GroupTaskFields(*this).Server};
+    case tkUpload: {
+        const TUploadFields<const TTask> upload = UploadFields(*this);
+        return {upload.Server, upload.Path, upload.SubjectSpec};
+    }
+    case tkNewGroups: {
+        const TGroupTaskFields<const TTask> groups = GroupTaskFields(*this);
+        return {groups.Server, QStringLiteral("Since ") + groups.Since};
+    }
     }
     return {};
 }

@@ -30,5 +30,5 @@ void TTaskList::Clear()
     m_view.TaskViewClear();
     m_view.SetActionEnabled(TViewAction::Disconnect, false);
     m_view.SetActionEnabled(TViewAction::Abort, false);
-    RunnerBusy = false;
+    m_runnerBusy = false;
 }

@@ -14,8 +14,10 @@ class TTaskList
 public:
     explicit TTaskList(TView& view);
 
-    // A task is running, or the queue is held because Auto Start is off.
-    bool RunnerBusy = false;
+    // A task is running, or the queue is held because Auto Start is off. Set by the runner
+    // and by the handler that starts a task; everyone else reads it.
+    bool RunnerBusy() const { return m_runnerBusy; }
+    void SetRunnerBusy(bool busy) { m_runnerBusy = busy; }
     // A dial-up task has been queued and no hang-up task since.
     bool DialUpQueued = false;
 
@@ -36,5 +38,6 @@ public:
 
 private:
     TView& m_view;
+    bool m_runnerBusy = false;
     std::vector<std::unique_ptr<TTask>> m_tasks;
 };

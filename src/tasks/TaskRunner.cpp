@@ -1,5 +1,7 @@
 #include "tasks/TaskRunner.h"
 
+#include "tasks/TaskFields.h"
+
 #include "base/AppState.h"
 #include "base/Logger.h"
 #include "article/NewsArticle.h"
@@ -36,10 +38,10 @@ void TTaskRunner::SetHandler(TTaskKind kind, THandler handler)
 
 void TTaskRunner::IdleStep()
 {
-    if (!m_list.RunnerBusy && !m_list.IsEmpty())
+    if (!m_list.RunnerBusy() && !m_list.IsEmpty())
         DoTaskList();
     if (m_list.IsEmpty())
-        m_list.RunnerBusy = !AutoStart();
+        m_list.SetRunnerBusy(!AutoStart());
 }
 
 TIdleState TTaskRunner::IdleState() const
@@ -56,7 +58,7 @@ void TTaskRunner::DoTaskList()
 {
     if (m_list.IsEmpty())
         return;
-    m_list.RunnerBusy = true;
+    m_list.SetRunnerBusy(true);
     TTask& head = m_list.Head();
     const THandler* handler = IsKnownTaskKind(head.Kind) ? &m_handlers[head.Kind] : nullptr;
     if (!handler || !*handler) {
@@ -82,12 +84,12 @@ void TTaskRunner::DoNextTask()
     if (m_list.IsEmpty() || m_keptAfterFailedSave)
         return;
     m_list.RemoveHead();
-    m_list.RunnerBusy = false;
+    m_list.SetRunnerBusy(false);
 }
 
 void TTaskRunner::SetStatus(const QString& text)
 {
-    m_state.CurrentProcName = QStringLiteral("SetStatus");
+    m_state.SetCurrentProcName(QStringLiteral("SetStatus"));
     m_view.SetStatusText(text);
 }
 
@@ -95,7 +97,7 @@ void TTaskRunner::ClearTaskList(bool save)
 {
     if (save && !m_list.IsEmpty() && !m_file.SaveTasks()) {
         m_keptAfterFailedSave = true;
-        m_list.RunnerBusy = true;
+        m_list.SetRunnerBusy(true);
         emit TasksHeld();
         return;
     }
@@ -113,7 +115,7 @@ void TTaskRunner::DisconnectButtonClick()
 {
     TTask task;
     task.Kind = tkDisconnect;
-    task.Text1 = m_state.Settings.Host;
+    TargetField(task) = m_state.Settings.Host;
     m_list.Add(task);
     const ProfileSettings& s = m_state.Settings;
     if (s.RASOpenBefore && s.RASCloseConnectionAfter && m_hooks.AddHangupTask)
@@ -135,8 +137,12 @@ void TTaskRunner::DoDisconnect()
 
 void TTaskRunner::AbortButtonClick()
 {
-    if (!m_view.AskYesNo(QStringLiteral("Are you sure that you want to cancel all tasks?")))
-        return;
+    if (m_view.AskYesNo(QStringLiteral("Are you sure that you want to cancel all tasks?")))
+        Abort();
+}
+
+void TTaskRunner::Abort()
+{
     m_view.SetActionEnabled(TViewAction::Disconnect, false);
     m_view.SetActionEnabled(TViewAction::Abort, false);
     ClearTaskList(true);
@@ -148,10 +154,15 @@ void TTaskRunner::AbortButtonClick()
 
 void TTaskRunner::TasksStartClick()
 {
+    StartTasks();
+}
+
+void TTaskRunner::StartTasks()
+{
     // Tasks held after a failed save run again only from here, and from now on each one
     // leaves the list as it ends, as in any run.
     m_keptAfterFailedSave = false;
-    m_list.RunnerBusy = false;
+    m_list.SetRunnerBusy(false);
 }
 
 void TTaskRunner::TasksAutoStartClick()
@@ -226,8 +237,8 @@ void TTaskRunner::NNTPCanceled()
 
 void TTaskRunner::stopPart()
 {
-    if (!PartInFlight)
+    if (!m_partInFlight)
         return;
-    PartInFlight = false;
+    m_partInFlight = false;
     emit PartStopped();
 }

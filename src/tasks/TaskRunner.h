@@ -45,8 +45,11 @@ public:
 
     // The last status the news client reported, or DialingMarker.
     quint8 LastClientStatus = csIdle;
-    // True while a part of a multipart upload waits for the server's answer.
-    bool PartInFlight = false;
+    // True while a part of a multipart upload waits for the server's answer: set by the
+    // poster that sends the part and cleared when it is answered; PartStopped tells when the
+    // runner clears it because no answer will come.
+    bool PartInFlight() const { return m_partInFlight; }
+    void SetPartInFlight(bool inFlight) { m_partInFlight = inFlight; }
 
     // The runner's part of the idle step: starts the head task when nothing runs, and on
     // an empty list holds or releases the queue by the Auto Start check mark.
@@ -69,6 +72,10 @@ public:
     void DoDisconnect();
     void AbortButtonClick();
     void TasksStartClick();
+    // What the two commands do once the user has answered: cancels every task (and the
+    // dial-up and the connection), lets the runner start the queued tasks.
+    void Abort();
+    void StartTasks();
     void TasksAutoStartClick();
 
     void NNTPNewStatus(TClientStatus status);
@@ -97,5 +104,6 @@ private:
     TAppState& m_state;
     THooks m_hooks;
     bool m_keptAfterFailedSave = false;
+    bool m_partInFlight = false;
     std::array<THandler, TaskKindCount> m_handlers;
 };

@@ -431,21 +431,7 @@ void TMainForm::SetGroupModel(TGroupListModel* model)
 
 void TMainForm::SetProcName(const char* name)
 {
-    m_state->CurrentProcName = QLatin1String(name);
-}
-
-void TMainForm::Run(const TMainHandlers::TCommand& command, const char* name)
-{
-    if (command)
-        command();
-    else
-        NotAvailable(name);
-}
-
-void TMainForm::NotAvailable(const char* name)
-{
-    // A command whose work this build does not carry yet says so instead of doing nothing.
-    SetStatusText(QStringLiteral("%1 is not available in this version").arg(QLatin1String(name)));
+    m_state->SetCurrentProcName(QLatin1String(name));
 }
 
 void TMainForm::SetCommandState(const QString& name, bool enabled, const QString& caption)
@@ -860,8 +846,8 @@ void TMainForm::FitGroupColumn()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    if (!m_closing && Handlers.FormCloseQuery)
-        Handlers.FormCloseQuery();
+    if (!m_closing)
+        emit FormCloseQueried();
     m_closing = true;
     for (QWidget* window : std::initializer_list<QWidget*>{m_taskListForm, m_logForm, m_helpWindow})
         if (window)
@@ -898,17 +884,17 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 
 void TMainForm::PostButtonClick()
 {
-    Run(Handlers.PostButtonClick, "Post");
+    emit PostButtonClicked();
 }
 
 void TMainForm::FileOpenButtonClick()
 {
-    Run(Handlers.FileOpenButtonClick, "Open");
+    emit FileOpenButtonClicked();
 }
 
 void TMainForm::AbortButtonClick()
 {
-    Run(Handlers.AbortButtonClick, "Abort");
+    emit AbortButtonClicked();
 }
 
 void TMainForm::SetupButtonClick()
@@ -944,24 +930,17 @@ void TMainForm::AcceptSetup(const ProfileSettings& settings)
     m_state->Settings = settings;
     SetFromText(QStringLiteral("%1 (%2)").arg(settings.EmailAddress, settings.FullName));
     SetCaption();
-    if (Handlers.SetupDone)
-        Handlers.SetupDone();
 }
 
 void TMainForm::ExitButtonClick()
 {
-    // The program's own exit closes the window through the view; without it, close here.
-    if (Handlers.ExitButtonClick) {
-        Handlers.ExitButtonClick();
-        return;
-    }
-    SetProcName("ExitButtonClick");
-    close();
+    // The program's exit closes the window through the view.
+    emit ExitButtonClicked();
 }
 
 void TMainForm::DisconnectButtonClick()
 {
-    Run(Handlers.DisconnectButtonClick, "Disconnect");
+    emit DisconnectButtonClicked();
 }
 
 void TMainForm::ListButtonClick()
@@ -1015,10 +994,7 @@ void TMainForm::ProfilesComboBoxChange(int index)
 {
     if (index < 0)
         return;
-    if (Handlers.ProfilesComboBoxChange)
-        Handlers.ProfilesComboBoxChange(m_profilesComboBox->itemText(index));
-    else
-        NotAvailable("Switching profiles");
+    emit ProfilesComboBoxChanged(m_profilesComboBox->itemText(index));
 }
 
 void TMainForm::FileMenuClick()
@@ -1034,129 +1010,109 @@ void TMainForm::FileSelectAllItemClick()
 
 void TMainForm::NewProfileClick()
 {
-    Run(Handlers.NewProfileClick, "New profile");
+    emit NewProfileClicked();
 }
 
 void TMainForm::DeleteProfileClick()
 {
-    Run(Handlers.DeleteProfileClick, "Delete profile");
+    emit DeleteProfileClicked();
 }
 
 void TMainForm::GroupsMenuClick()
 {
-    if (Handlers.GroupsMenuClick)
-        Handlers.GroupsMenuClick();
+    emit GroupsMenuClicked();
 }
 
 void TMainForm::GroupFindClick()
 {
-    Run(Handlers.GroupFindClick, "Find");
+    emit GroupFindClicked();
 }
 
 void TMainForm::FindAgainClick()
 {
-    Run(Handlers.FindAgainClick, "Find Again");
+    emit FindAgainClicked();
 }
 
 void TMainForm::GroupsSubscribeItemClick()
 {
-    Run(Handlers.GroupsSubscribeItemClick, "Subscribe");
+    emit GroupsSubscribeItemClicked();
 }
 
 void TMainForm::GroupsDownloadItemClick()
 {
-    Run(Handlers.GroupsDownloadItemClick, "Download");
+    emit GroupsDownloadItemClicked();
 }
 
 void TMainForm::GroupsNewItemClick()
 {
-    Run(Handlers.GroupsNewItemClick, "New groups");
+    emit GroupsNewItemClicked();
 }
 
 void TMainForm::GroupsImportClick()
 {
-    Run(Handlers.GroupsImportClick, "Import");
+    emit GroupsImportClicked();
 }
 
 void TMainForm::PopupMenu1Popup()
 {
-    if (Handlers.PopupMenu1Popup)
-        Handlers.PopupMenu1Popup();
+    emit PopupMenu1Opened();
 }
 
 void TMainForm::Sort1Click()
 {
-    Run(Handlers.Sort1Click, "Sort");
+    emit Sort1Clicked();
 }
 
 void TMainForm::Subscribed1Click()
 {
-    Run(Handlers.Subscribed1Click, "Showing subscribed groups");
+    emit Subscribed1Clicked();
 }
 
 void TMainForm::Unsubscribed1Click()
 {
-    Run(Handlers.Unsubscribed1Click, "Showing unsubscribed groups");
+    emit Unsubscribed1Clicked();
 }
 
 void TMainForm::New1Click()
 {
-    Run(Handlers.New1Click, "Showing new groups");
+    emit New1Clicked();
 }
 
 void TMainForm::GroupListColumnClick(int column)
 {
-    if (Handlers.GroupListColumnClick)
-        Handlers.GroupListColumnClick(column);
-    else
-        NotAvailable("Sorting by column");
+    emit GroupListColumnClicked(column);
 }
 
 void TMainForm::TaskMenuClick()
 {
-    if (Handlers.TaskMenuClick)
-        Handlers.TaskMenuClick();
-    else
-        SetCommandState(QStringLiteral("TasksClearItem"), m_taskListForm->TaskCount() > 0);
+    emit TaskMenuClicked();
 }
 
 void TMainForm::TasksAutoStartClick()
 {
-    // The program's own handler flips the setting; the mark then shows what it decided.
-    if (Handlers.TasksAutoStartClick) {
-        Handlers.TasksAutoStartClick();
-        m_tasksAutoStartItem->setChecked(m_state->Settings.AutoStart);
-    } else {
-        m_state->Settings.AutoStart = AutoStartChecked();
-    }
+    // The program flips the setting; the mark then shows what it decided.
+    emit TasksAutoStartClicked();
+    m_tasksAutoStartItem->setChecked(m_state->Settings.AutoStart);
 }
 
 void TMainForm::TasksClearClick()
 {
-    Run(Handlers.TasksClearClick, "Clear");
+    emit TasksClearClicked();
 }
 
 void TMainForm::TasksReloadClick()
 {
-    Run(Handlers.TasksReloadClick, "Reload");
+    emit TasksReloadClicked();
 }
 
 void TMainForm::TasksViewClick()
 {
-    if (Handlers.TasksViewClick) {
-        Handlers.TasksViewClick();
-        return;
-    }
-    // The task view mirrors the task list, so it can answer alone.
-    if (m_taskListForm->TaskCount() == 0)
-        ShowWarning(QStringLiteral("The task list is empty."));
-    else
-        ShowTaskWindow();
+    emit TasksViewClicked();
 }
 
 void TMainForm::TasksStartClick()
 {
-    Run(Handlers.TasksStartClick, "Start");
+    emit TasksStartClicked();
 }
 
 void TMainForm::ViewLogItemClick()

@@ -3,7 +3,6 @@
 #include "base/AppState.h"
 #include "base/View.h"
 #include "browser/FileList.h"
-#include "ui/MainHandlers.h"
 #include "ui/SetupForm2.h"
 
 #include <QKeySequence>
@@ -35,7 +34,8 @@ class TTaskListForm;
 
 // The main window: the toolbar, the From/Subject entry panel with the status field and the
 // progress bar, the folder tree and file list, the group pane and the status bar. It shows
-// what the program's logic tells it through TView and hands every command to TMainHandlers.
+// what the program's logic tells it through TView and hands every command on as a signal,
+// which TProgramWiring connects to its operation.
 class TMainForm : public QMainWindow, public TView
 {
     Q_OBJECT
@@ -51,8 +51,6 @@ public:
     void SetDialup(bool available, TSetupForm2::TEntryLister listEntries = {});
     // The rows of the group pane; not owned. Until it is set the pane stays empty.
     void SetGroupModel(TGroupListModel* model);
-
-    TMainHandlers Handlers;
 
     // TView.
     void ShowWarning(const QString& text) override;
@@ -176,6 +174,38 @@ public slots:
     void DoSetup();
     void DoSetup2();
 
+signals:
+    // The commands the program's logic carries out, one signal each, given when the user
+    // gives the command (menus: as they open; the window: as it is about to close).
+    void PostButtonClicked();
+    void FileOpenButtonClicked();
+    void AbortButtonClicked();
+    void DisconnectButtonClicked();
+    void ExitButtonClicked();
+    void NewProfileClicked();
+    void DeleteProfileClicked();
+    void GroupsMenuClicked();
+    void GroupFindClicked();
+    void FindAgainClicked();
+    void GroupsSubscribeItemClicked();
+    void GroupsDownloadItemClicked();
+    void GroupsNewItemClicked();
+    void GroupsImportClicked();
+    void PopupMenu1Opened();
+    void Sort1Clicked();
+    void Subscribed1Clicked();
+    void Unsubscribed1Clicked();
+    void New1Clicked();
+    void TaskMenuClicked();
+    void TasksAutoStartClicked();
+    void TasksClearClicked();
+    void TasksReloadClicked();
+    void TasksViewClicked();
+    void TasksStartClicked();
+    void FormCloseQueried();
+    void ProfilesComboBoxChanged(const QString& name);
+    void GroupListColumnClicked(int column);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -192,8 +222,6 @@ private:
     QWidget* BuildEntryPanel();
     QWidget* BuildWorkArea();
     void BuildStatusBar();
-    void Run(const TMainHandlers::TCommand& command, const char* name);
-    void NotAvailable(const char* name);
     void SetProcName(const char* name);
     void FitGroupColumn();
     void ShowHelpOver(QDialog* dialog, int topic);

@@ -23,20 +23,25 @@ TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic) : m_form(for
 TProgramWiring::~TProgramWiring()
 {
     m_form.SetGroupModel(nullptr);
-    m_form.Handlers = {};
+    for (const QMetaObject::Connection& connection : std::as_const(m_connections))
+        QObject::disconnect(connection);
+}
+
+template <typename Signal, typename Operation>
+void TProgramWiring::Wire(Signal signal, Operation operation)
+{
+    m_connections << QObject::connect(&m_form, signal, operation);
 }
 
 void TProgramWiring::WireApp()
 {
     TQuorvelApp& logic = m_logic;
-    TMainHandlers& h = m_form.Handlers;
-    h.ExitButtonClick = [&logic] { logic.ExitButtonClick(); };
-    h.FormCloseQuery = [&logic] { logic.FormCloseQuery(); };
-    h.ProfilesComboBoxChange = [&logic](const QString& name) {
-        logic.ProfilesComboBoxChange(name);
-    };
-    h.NewProfileClick = [&logic] { logic.NewProfileClick(); };
-    h.DeleteProfileClick = [&logic] { logic.DeleteProfileClick(); };
+    Wire(&TMainForm::ExitButtonClicked, [&logic] { logic.ExitButtonClick(); });
+    Wire(&TMainForm::FormCloseQueried, [&logic] { logic.FormCloseQuery(); });
+    Wire(&TMainForm::ProfilesComboBoxChanged,
+         [&logic](const QString& name) { logic.ProfilesComboBoxChange(name); });
+    Wire(&TMainForm::NewProfileClicked, [&logic] { logic.NewProfileClick(); });
+    Wire(&TMainForm::DeleteProfileClicked, [&logic] { logic.DeleteProfileClick(); });
 
     // With NetworkManager on the bus the setup dialog gets its Dial-up page, listing the
     // connection profiles.
@@ -47,40 +52,42 @@ void TProgramWiring::WireApp()
 
 void TProgramWiring::WireTasks()
 {
-    TMainHandlers& h = m_form.Handlers;
     TUploadTaskBuilder& uploads = m_logic.UploadTasks();
-    h.PostButtonClick = [&uploads] { uploads.PostButtonClick(); };
-    h.FileOpenButtonClick = [&uploads] { uploads.DoFileUpload(); };
+    Wire(&TMainForm::PostButtonClicked, [&uploads] { uploads.PostButtonClick(); });
+    Wire(&TMainForm::FileOpenButtonClicked, [&uploads] { uploads.DoFileUpload(); });
     TTaskRunner& runner = m_logic.Runner();
-    h.AbortButtonClick = [&runner] { runner.AbortButtonClick(); };
-    h.DisconnectButtonClick = [&runner] { runner.DisconnectButtonClick(); };
-    h.TasksStartClick = [&runner] { runner.TasksStartClick(); };
-    h.TasksAutoStartClick = [&runner] { runner.TasksAutoStartClick(); };
+    Wire(&TMainForm::AbortButtonClicked, [&runner] { runner.AbortButtonClick(); });
+    Wire(&TMainForm::DisconnectButtonClicked, [&runner] { runner.DisconnectButtonClick(); });
+    Wire(&TMainForm::TasksStartClicked, [&runner] { runner.TasksStartClick(); });
+    Wire(&TMainForm::TasksAutoStartClicked, [&runner] { runner.TasksAutoStartClick(); });
     TTaskMenu& tasks = m_logic.TaskMenu();
-    h.TaskMenuClick = [&tasks] { tasks.TaskMenuClick(); };
-    h.TasksClearClick = [&tasks] { tasks.TasksClearClick(); };
-    h.TasksReloadClick = [&tasks] { tasks.TasksReloadClick(); };
-    h.TasksViewClick = [&tasks] { tasks.TasksViewClick(); };
+    Wire(&TMainForm::TaskMenuClicked, [&tasks] { tasks.TaskMenuClick(); });
+    Wire(&TMainForm::TasksClearClicked, [&tasks] { tasks.TasksClearClick(); });
+    Wire(&TMainForm::TasksReloadClicked, [&tasks] { tasks.TasksReloadClick(); });
+    Wire(&TMainForm::TasksViewClicked, [&tasks] { tasks.TasksViewClick(); });
 }
 
 void TProgramWiring::WireGroups()
 {
-    TMainHandlers& h = m_form.Handlers;
     TMainForm& form = m_form;
     TGroupListOperations& groups = m_logic.GroupOperations();
-    h.GroupFindClick = [&groups] { groups.GroupFindClick(); };
-    h.FindAgainClick = [&groups] { groups.FindAgainClick(); };
-    h.GroupsSubscribeItemClick = [&groups] { groups.GroupsSubscribeItemClick(); };
-    h.GroupsImportClick = [&groups] { groups.GroupsImportClick(); };
-    h.GroupListColumnClick = [&groups](int column) { groups.GroupListColumnClick(column); };
-    h.PopupMenu1Popup = [&form, &groups] { form.ApplyShortcutMenu(groups.PopupMenu1Popup()); };
-    h.Sort1Click = [&groups] { groups.Sort1Click(); };
-    h.Subscribed1Click = [&groups] { groups.Subscribed1Click(); };
-    h.Unsubscribed1Click = [&groups] { groups.Unsubscribed1Click(); };
-    h.New1Click = [&groups] { groups.New1Click(); };
+    Wire(&TMainForm::GroupFindClicked, [&groups] { groups.GroupFindClick(); });
+    Wire(&TMainForm::FindAgainClicked, [&groups] { groups.FindAgainClick(); });
+    Wire(&TMainForm::GroupsSubscribeItemClicked, [&groups] { groups.GroupsSubscribeItemClick(); });
+    Wire(&TMainForm::GroupsImportClicked, [&groups] { groups.GroupsImportClick(); });
+    Wire(&TMainForm::GroupListColumnClicked,
+         [&groups](int column) { groups.GroupListColumnClick(column); });
+    Wire(&TMainForm::PopupMenu1Opened,
+         [&form, &groups] { form.ApplyShortcutMenu(groups.PopupMenu1Popup()); });
+    Wire(&TMainForm::Sort1Clicked, [&groups] { groups.Sort1Click(); });
+    Wire(&TMainForm::Subscribed1Clicked, [&groups] { groups.Subscribed1Click(); });
+    Wire(&TMainForm::Unsubscribed1Clicked, [&groups] { groups.Unsubscribed1Click(); });
+    Wire(&TMainForm::New1Clicked, [&groups] { groups.New1Click(); });
 
     TGroupDownload& download = m_logic.GroupDownload();
-    h.GroupsMenuClick = [&form, &download] { form.ApplyGroupsMenu(download.GroupsMenuClick()); };
-    h.GroupsDownloadItemClick = [&download] { download.GroupsDownloadItemClick(); };
-    h.GroupsNewItemClick = [&download] { download.GroupsNewItemClick(); };
+    Wire(&TMainForm::GroupsMenuClicked,
+         [&form, &download] { form.ApplyGroupsMenu(download.GroupsMenuClick()); });
+    Wire(&TMainForm::GroupsDownloadItemClicked,
+         [&download] { download.GroupsDownloadItemClick(); });
+    Wire(&TMainForm::GroupsNewItemClicked, [&download] { download.GroupsNewItemClick(); });
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "article/ByteLines.h"
+#include "article/EncodedBody.h"
 #include "codec/TextLineReader.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
+
+#include <memory>
 
 // The body lines of one file as an upload posts them, produced one at a time: a binary file
 // uuencoded between "begin 644 name" and "end" (with the lone grave accent line before
@@ -27,33 +29,16 @@ public:
     // line, the last lines, a text file), or -1 on a read failure with ErrorText set.
     qint64 AppendFullLines(TByteLines& lines, qint64 max);
     const QString& ErrorText() const { return m_errorText; }
-    bool Encoded() const { return m_encode; }
-    qint64 LinesGiven() const { return m_index; }
-
-    // Lines of the uuencoded form of a file of that many bytes: the begin line, one line
-    // per 45 bytes, the shorter last line (a lone grave accent when nothing is left over),
-    // the grave accent line and "end".
-    static qint64 EncodedLineCount(qint64 size) { return size / 45 + 4; }
 
 private:
-    // An encoded line after the begin line, the dot rule applied; start points into out
-    // (room for LineChars + 1 characters).
-    bool nextEncodedLine(char* out, const char*& start, int& chars);
-    bool encodedLine(char* out, int& chars);
-    bool readBlock();
+    bool encodedFailed();
     bool fail(const QString& text);
 
-    bool m_encode = false;
     QString m_path;
     qint64 m_lineCount = 0;
-    qint64 m_index = 0; // lines given so far
+    qint64 m_index = 0; // text lines given so far
     QString m_errorText;
 
     TTextLineReader m_text;
-
-    QFile m_file;
-    qint64 m_size = 0;
-    qint64 m_consumed = 0; // file bytes encoded so far
-    QByteArray m_block;
-    qsizetype m_blockPos = 0;
+    std::unique_ptr<TEncodedBody> m_encoded;
 };

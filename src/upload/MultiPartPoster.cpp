@@ -7,6 +7,7 @@
 #include "upload/UploadLines.h"
 #include "upload/UploadTaskFields.h"
 #include "net/bcsNNTP.h"
+#include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
@@ -48,7 +49,7 @@ TMultiPartPoster::~TMultiPartPoster() = default;
 
 void TMultiPartPoster::DoMultiPart(const TTask& task)
 {
-    m_state.CurrentProcName = QStringLiteral("DoMultiPart");
+    m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     m_task = task;
     m_active = false;
     m_part = 0;
@@ -106,7 +107,7 @@ void TMultiPartPoster::postPart()
     } else if (!fillBody(qMin(m_maxLines, m_lines->Remaining()))) {
         return;
     }
-    m_runner.PartInFlight = true;
+    m_runner.SetPartInFlight(true);
     // Each part's posted event turns Abort off; the series is still running.
     m_view.SetActionEnabled(TViewAction::Abort, true);
     m_client.PostComposed();
@@ -143,7 +144,7 @@ void TMultiPartPoster::finish(bool nextTask)
     m_active = false;
     m_lines.reset();
     dropReadAhead();
-    m_runner.PartInFlight = false;
+    m_runner.SetPartInFlight(false);
     if (nextTask && stillHeadTask())
         m_runner.DoNextTask();
 }
@@ -203,20 +204,21 @@ void TMultiPartPoster::dropReadAhead()
 
 void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
 {
+    const TUploadFields<const TTask> upload = UploadFields(std::as_const(m_task));
     const TSubjectSpec subjectSpec = SubjectSpec(m_task);
     m_article.Clear();
-    m_state.CurrentProcName = QStringLiteral("BuildSubjectLine");
+    m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
     const QString subject = TSubjectLine::BuildSubjectLine(
         subjectSpec.Template, subjectSpec.Subject, subjectSpec.Path, part, total);
-    m_state.CurrentProcName = QStringLiteral("DoMultiPart");
+    m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     m_article.Subject = subject;
     m_article.AddHeader(QStringLiteral("Subject: ") + subject);
-    m_article.AddHeader(QStringLiteral("From: ") + m_task.Text2);
-    if (!m_task.Text3.isEmpty())
-        m_article.AddHeader(QStringLiteral("Reply-To: ") + m_task.Text3);
-    if (!m_task.Text4.isEmpty())
-        m_article.AddHeader(QStringLiteral("Organization: ") + m_task.Text4);
-    m_article.Newsgroups = m_task.Text6;
+    m_article.AddHeader(QStringLiteral("From: ") + upload.From);
+    if (!upload.ReplyTo.isEmpty())
+        m_article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
+    if (!upload.Organization.isEmpty())
+        m_article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
+    m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(m_task);
     ApplyToClient(m_task, m_client);
 }
@@ -226,7 +228,7 @@ void TMultiPartPoster::failTask(QString text)
     m_active = false;
     m_lines.reset();
     dropReadAhead();
-    m_runner.PartInFlight = false;
+    m_runner.SetPartInFlight(false);
     if (m_fail)
         m_fail(text);
 }

@@ -1,13 +1,14 @@
 #include "upload/UploadLines.h"
 
+#include "article/WireLine.h"
+
 bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bool encode,
                         const QString& signaturePath)
 {
     m_include.clear();
     for (const QString& line : includeLines) {
         QByteArray bytes = line.toUtf8();
-        if (bytes.startsWith('.'))
-            bytes.prepend('.');
+        WireLine::StuffDot(bytes);
         m_include.append(bytes);
     }
     m_given = 0;

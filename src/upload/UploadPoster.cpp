@@ -9,6 +9,7 @@
 #include "upload/SubjectLine.h"
 #include "upload/UploadTaskFields.h"
 #include "net/bcsNNTP.h"
+#include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
@@ -34,9 +35,9 @@ TUploadPoster::~TUploadPoster() = default;
 
 void TUploadPoster::PostFile(const TTask& task)
 {
-    m_state.CurrentProcName = QStringLiteral("PostFile");
+    m_state.SetCurrentProcName(QStringLiteral("PostFile"));
     m_view.SetActionEnabled(TViewAction::Abort, true);
-    m_list.RunnerBusy = true;
+    m_list.SetRunnerBusy(true);
     if (task.MaxLines >= 1) {
         m_multiPart->DoMultiPart(task);
         return;
@@ -46,30 +47,31 @@ void TUploadPoster::PostFile(const TTask& task)
 
 void TUploadPoster::postSingleArticle(const TTask& task)
 {
+    const TUploadFields<const TTask> upload = UploadFields(task);
     // With an include text the client would post that text alone and report success while
     // the file is missing; say so instead and keep the task. Without one, the client's own
     // check reports the empty article.
-    if (!task.Text10.isEmpty() && !QFileInfo::exists(task.Text1)) {
-        failTask(QStringLiteral("The file %1 no longer exists").arg(task.Text1));
+    if (!upload.IncludeText.isEmpty() && !QFileInfo::exists(upload.Path)) {
+        failTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
         return;
     }
     m_article.Clear();
-    m_article.AddFile(task.Text1);
-    m_article.From = task.Text2;
+    m_article.AddFile(upload.Path);
+    m_article.From = upload.From;
     // Compose adds these from the properties as well; the task's values go in as lines,
     // before From and Subject, so the properties must not repeat them.
     m_article.ReplyTo.clear();
     m_article.Organization.clear();
-    if (!task.Text3.isEmpty())
-        m_article.AddHeader(QStringLiteral("Reply-To: ") + task.Text3);
-    if (!task.Text4.isEmpty())
-        m_article.AddHeader(QStringLiteral("Organization: ") + task.Text4);
+    if (!upload.ReplyTo.isEmpty())
+        m_article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
+    if (!upload.Organization.isEmpty())
+        m_article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
     const TSubjectSpec subjectSpec = SubjectSpec(task);
-    m_state.CurrentProcName = QStringLiteral("BuildSubjectLine");
+    m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
     m_article.Subject = TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject,
                                                        subjectSpec.Path, 1, 1);
-    m_state.CurrentProcName = QStringLiteral("PostFile");
-    m_article.Newsgroups = task.Text6;
+    m_state.SetCurrentProcName(QStringLiteral("PostFile"));
+    m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(task);
     ApplyToClient(task, m_client);
     for (const QString& line : IncludeLines(task))
@@ -85,11 +87,11 @@ void TUploadPoster::endPosting()
 
 void TUploadPoster::NNTPPosted()
 {
-    m_state.CurrentProcName = QStringLiteral("NNTPPosted");
+    m_state.SetCurrentProcName(QStringLiteral("NNTPPosted"));
     endPosting();
     m_runner.SetStatus(QStringLiteral("Posted OK"));
-    if (m_runner.PartInFlight) {
-        m_runner.PartInFlight = false;
+    if (m_runner.PartInFlight()) {
+        m_runner.SetPartInFlight(false);
         m_multiPart->PartAnswered(m_client.ReplyCode() == 240);
         return;
     }
@@ -98,13 +100,13 @@ void TUploadPoster::NNTPPosted()
 
 void TUploadPoster::NNTPPostFailed(const QString& reason)
 {
-    m_state.CurrentProcName = QStringLiteral("NNTPPostFailed");
+    m_state.SetCurrentProcName(QStringLiteral("NNTPPostFailed"));
     endPosting();
     m_runner.SetStatus(reason);
     m_view.ShowWarning(reason);
     m_runner.ClearTaskList(true);
-    if (m_runner.PartInFlight) {
-        m_runner.PartInFlight = false;
+    if (m_runner.PartInFlight()) {
+        m_runner.SetPartInFlight(false);
         m_multiPart->PartAnswered(false);
         return;
     }
@@ -116,11 +118,11 @@ void TUploadPoster::NNTPProgress(int percent)
     m_view.SetProgress(percent);
 }
 
-void TUploadPoster::DoIncludeText()
+void TUploadPoster::DoIncludeText(const std::optional<QStringList>& given)
 {
-    m_state.CurrentProcName = QStringLiteral("DoIncludeText");
+    m_state.SetCurrentProcName(QStringLiteral("DoIncludeText"));
     PendingIncludeText.clear();
-    const std::optional<QStringList> answer = m_view.AskIncludeText();
+    const std::optional<QStringList> answer = given ? given : m_view.AskIncludeText();
     if (!answer)
         return;
     QStringList lines = *answer;

@@ -2,8 +2,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <optional>
 
 struct TAppState;
 struct TTask;
@@ -32,7 +34,8 @@ public:
     QString PendingIncludeText;
 
     void PostFile(const TTask& task);
-    void DoIncludeText();
+    // Asks for the include text unless its lines are given.
+    void DoIncludeText(const std::optional<QStringList>& given = std::nullopt);
 
     void NNTPPosted();
     void NNTPPostFailed(const QString& reason);

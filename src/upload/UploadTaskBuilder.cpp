@@ -7,6 +7,8 @@
 #include "base/View.h"
 #include "upload/UploadPoster.h"
 #include "groups/GroupListOperations.h"
+#include "tasks/TaskChecks.h"
+#include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
@@ -14,29 +16,20 @@
 
 TUploadTaskBuilder::TUploadTaskBuilder(TAppState& state, TView& view, TTaskList& list,
                                        TTaskRunner& runner, TGroupListOperations& groups,
-                                       TUploadPoster& poster, TLogger& logger)
+                                       TUploadPoster& poster, TLogger& logger, TTaskChecks& checks)
     : m_state(state), m_view(view), m_list(list), m_runner(runner), m_groups(groups),
-      m_poster(poster), m_logger(logger)
+      m_poster(poster), m_logger(logger), m_checks(checks)
 {
 }
 
 bool TUploadTaskBuilder::checkAuth()
 {
-    return !m_hooks.CheckAuth || m_hooks.CheckAuth();
+    return m_checks.CheckAuth();
 }
 
 void TUploadTaskBuilder::checkRas()
 {
-    if (m_hooks.CheckRas)
-        m_hooks.CheckRas();
-}
-
-QString TUploadTaskBuilder::folder() const
-{
-    QString path = m_view.FolderPath();
-    if (!path.endsWith(QLatin1Char('/')))
-        path += QLatin1Char('/');
-    return path;
+    m_checks.CheckRas();
 }
 
 void TUploadTaskBuilder::showTaskCount()
@@ -46,31 +39,52 @@ void TUploadTaskBuilder::showTaskCount()
 
 void TUploadTaskBuilder::PostButtonClick()
 {
-    m_state.CurrentProcName = QStringLiteral("PostButtonClick");
+    Post(RequestFromView());
+}
+
+void TUploadTaskBuilder::DoFileUpload()
+{
+    PostCatalog(RequestFromView());
+}
+
+TPostRequest TUploadTaskBuilder::RequestFromView() const
+{
+    TPostRequest request = TPostRequest::FromSettings(m_state.Settings);
+    request.Folder = m_view.FolderPath();
+    request.Files = m_view.SelectedFiles();
+    request.GroupList = m_groups.ShownListIndex();
+    request.GroupRows = m_view.GroupPaneSelectedRows();
+    m_groups.GetSelectedGroups(request.Groups);
+    request.From = m_view.FromText();
+    request.Subject = m_view.SubjectText();
+    return request;
+}
+
+void TUploadTaskBuilder::Post(const TPostRequest& request)
+{
+    m_state.SetCurrentProcName(QStringLiteral("PostButtonClick"));
     if (!checkAuth())
         return;
     checkRas();
-    const ProfileSettings& settings = m_state.Settings;
-    if (settings.IncludeText)
-        m_poster.DoIncludeText();
+    if (request.IncludeText)
+        m_poster.DoIncludeText(request.IncludeLines);
     const QString status = m_view.StatusText();
     m_runner.SetStatus(QStringLiteral("Building task list"));
     m_view.SetBusy(true);
-    if (settings.CrossPost)
-        CrossPost();
+    if (request.CrossPost)
+        CrossPost(request);
     else
-        NoCrossPost();
-    if (settings.DisconnectWhenDone)
+        NoCrossPost(request);
+    if (request.DisconnectWhenDone)
         m_runner.DisconnectButtonClick();
     showTaskCount();
     m_runner.SetStatus(status);
     m_view.SetBusy(false);
 }
 
-int TUploadTaskBuilder::BuildFileList(QStringList& list)
+int TUploadTaskBuilder::BuildFileList(const TPostRequest& request, QStringList& list)
 {
-    const QStringList selected = m_view.SelectedFiles();
-    for (const QString& path : selected) {
+    for (const QString& path : request.Files) {
         const QString name = QFileInfo(path).fileName();
         if (name.isEmpty())
             m_logger.LogIt(QStringLiteral("Error: Short name"));
@@ -81,81 +95,95 @@ int TUploadTaskBuilder::BuildFileList(QStringList& list)
     return int(list.size());
 }
 
-void TUploadTaskBuilder::CrossPost()
+namespace {
+
+QString folderOf(const TPostRequest& request)
 {
-    m_state.CurrentProcName = QStringLiteral("CrossPost");
-    QStringList groups;
-    if (m_groups.GetSelectedGroups(groups) == 0)
-        return;
-    const QString groupsField = CommaText::Write(groups);
-    FileNameList.clear();
-    BuildFileList(FileNameList);
-    m_groups.UpdateGroupCount(qint32(FileNameList.size()));
-    const QString dir = folder();
-    const QString subject = m_view.SubjectText();
-    // The path keeps its case: on this system another case names another file.
-    for (const QString& name : FileNameList)
-        AddFileTask(dir + name, groupsField, subject);
+    QString path = request.Folder;
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return path;
 }
 
-void TUploadTaskBuilder::NoCrossPost()
+} // namespace
+
+void TUploadTaskBuilder::updateGroupCount(const TPostRequest& request, qint32 n)
 {
-    m_state.CurrentProcName = QStringLiteral("NoCrossPost");
-    const QString dir = folder();
-    QStringList groups;
-    if (m_groups.GetSelectedGroups(groups) == 0)
+    m_groups.UpdateGroupCount(request.GroupList, request.GroupRows, n);
+}
+
+void TUploadTaskBuilder::CrossPost(const TPostRequest& request)
+{
+    m_state.SetCurrentProcName(QStringLiteral("CrossPost"));
+    if (request.Groups.isEmpty())
+        return;
+    const QString groupsField = CommaText::Write(request.Groups);
+    FileNameList.clear();
+    BuildFileList(request, FileNameList);
+    updateGroupCount(request, qint32(FileNameList.size()));
+    const QString dir = folderOf(request);
+    // The path keeps its case: on this system another case names another file.
+    for (const QString& name : FileNameList)
+        AddFileTask(request, dir + name, groupsField, request.Subject);
+}
+
+void TUploadTaskBuilder::NoCrossPost(const TPostRequest& request)
+{
+    m_state.SetCurrentProcName(QStringLiteral("NoCrossPost"));
+    const QString dir = folderOf(request);
+    if (request.Groups.isEmpty())
         return;
     FileNameList.clear();
-    BuildFileList(FileNameList);
-    m_groups.UpdateGroupCount(qint32(FileNameList.size()));
-    const QString subject = m_view.SubjectText();
-    for (const QString& group : groups) {
+    BuildFileList(request, FileNameList);
+    updateGroupCount(request, qint32(FileNameList.size()));
+    for (const QString& group : request.Groups) {
         for (const QString& name : FileNameList)
-            AddFileTask(dir + name, group, subject);
+            AddFileTask(request, dir + name, group, request.Subject);
     }
 }
 
-void TUploadTaskBuilder::AddFileTask(const QString& path, const QString& groups,
-                                     const QString& subject)
+void TUploadTaskBuilder::AddFileTask(const TPostRequest& request, const QString& path,
+                                     const QString& groups, const QString& subject)
 {
     const ProfileSettings& s = m_state.Settings;
     TTask task;
     task.Kind = tkUpload;
-    task.Text1 = path;
-    task.Text2 = m_view.FromText();
-    task.Text3 = s.ReplyTo;
-    task.Text4 = s.Organization;
-    task.Text5 = CommaText::Write({s.Template, subject, path});
-    task.Text6 = groups;
-    task.Text7 = s.SigFile;
-    task.Text8 = s.Host;
-    task.Text9 = s.UserID + QLatin1Char(',') + s.Password;
-    if (s.IncludeText)
-        task.Text10 = m_poster.PendingIncludeText;
-    task.Timeout = s.Timeout;
-    task.PostTimeout = s.PostTimeout;
-    task.MaxLines = s.MaxLines;
-    task.Flag1 = s.LoginRequired;
-    task.Flag2 = false;
+    const TUploadFields<TTask> upload = UploadFields(task);
+    upload.Path = path;
+    upload.From = request.From;
+    upload.ReplyTo = s.ReplyTo;
+    upload.Organization = s.Organization;
+    upload.SubjectSpec = CommaText::Write({request.Template, subject, path});
+    upload.Groups = groups;
+    upload.SignatureFile = request.SigFile;
+    upload.Server = request.Host;
+    upload.Login = s.UserID + QLatin1Char(',') + s.Password;
+    if (request.IncludeText)
+        upload.IncludeText = m_poster.PendingIncludeText;
+    task.Timeout = request.Timeout;
+    task.PostTimeout = request.PostTimeout;
+    task.MaxLines = request.MaxLines;
+    upload.LoginRequired = s.LoginRequired;
     m_list.Add(task);
 }
 
-void TUploadTaskBuilder::DoFileUpload()
+void TUploadTaskBuilder::PostCatalog(const TPostRequest& request)
 {
-    m_state.CurrentProcName = QStringLiteral("DoFileUpload");
+    m_state.SetCurrentProcName(QStringLiteral("DoFileUpload"));
     if (!checkAuth())
         return;
     checkRas();
-    const QString catalog =
-        m_view.AskOpenFile(QStringLiteral("File Open"), QStringLiteral("BBS Catalog|files.bbs"));
+    const QString catalog = !request.Catalog.isEmpty()
+                                ? request.Catalog
+                                : m_view.AskOpenFile(QStringLiteral("File Open"),
+                                                     QStringLiteral("BBS Catalog|files.bbs"));
     if (catalog.isEmpty())
         return;
-    const ProfileSettings& settings = m_state.Settings;
-    if (settings.IncludeText)
-        m_poster.DoIncludeText();
-    const bool read =
-        settings.CrossPost ? DoFileUploadCrossPost(catalog) : DoFileUploadNoCrossPost(catalog);
-    if (read && settings.DisconnectWhenDone)
+    if (request.IncludeText)
+        m_poster.DoIncludeText(request.IncludeLines);
+    const bool read = request.CrossPost ? DoFileUploadCrossPost(request, catalog)
+                                        : DoFileUploadNoCrossPost(request, catalog);
+    if (read && request.DisconnectWhenDone)
         m_runner.DisconnectButtonClick();
     showTaskCount();
 }
@@ -171,44 +199,44 @@ bool TUploadTaskBuilder::readCatalog(const QString& path, QList<TFilesBbsCatalog
     return false;
 }
 
-bool TUploadTaskBuilder::DoFileUploadCrossPost(const QString& catalogPath)
+bool TUploadTaskBuilder::DoFileUploadCrossPost(const TPostRequest& request,
+                                               const QString& catalogPath)
 {
-    m_state.CurrentProcName = QStringLiteral("DoFileUploadCrossPost");
-    QStringList groups;
-    if (m_groups.GetSelectedGroups(groups) == 0)
+    m_state.SetCurrentProcName(QStringLiteral("DoFileUploadCrossPost"));
+    if (request.Groups.isEmpty())
         return true;
-    const QString groupsField = CommaText::Write(groups);
+    const QString groupsField = CommaText::Write(request.Groups);
     FileNameList.clear();
     QList<TFilesBbsCatalog::TEntry> entries;
     if (!readCatalog(catalogPath, entries))
         return false;
     for (const TFilesBbsCatalog::TEntry& entry : entries) {
-        AddFileTask(entry.File, groupsField, entry.Description);
+        AddFileTask(request, entry.File, groupsField, entry.Description);
         FileNameList << entry.File;
     }
     if (!FileNameList.isEmpty()) {
-        m_groups.UpdateGroupCount(qint32(FileNameList.size()));
+        updateGroupCount(request, qint32(FileNameList.size()));
         FileNameList.clear();
     }
     return true;
 }
 
-bool TUploadTaskBuilder::DoFileUploadNoCrossPost(const QString& catalogPath)
+bool TUploadTaskBuilder::DoFileUploadNoCrossPost(const TPostRequest& request,
+                                                 const QString& catalogPath)
 {
-    m_state.CurrentProcName = QStringLiteral("DoFileUploadNoCrossPost");
+    m_state.SetCurrentProcName(QStringLiteral("DoFileUploadNoCrossPost"));
     FileNameList.clear();
-    QStringList groups;
-    if (m_groups.GetSelectedGroups(groups) == 0)
+    if (request.Groups.isEmpty())
         return true;
     QList<TFilesBbsCatalog::TEntry> entries;
     if (!readCatalog(catalogPath, entries))
         return false;
-    for (const QString& group : groups) {
+    for (const QString& group : request.Groups) {
         const QString name = GroupName::ToLower(group);
         for (const TFilesBbsCatalog::TEntry& entry : entries)
-            AddFileTask(entry.File, name, entry.Description);
+            AddFileTask(request, entry.File, name, entry.Description);
     }
     if (!entries.isEmpty())
-        m_groups.UpdateGroupCount(qint32(entries.size()));
+        updateGroupCount(request, qint32(entries.size()));
     return true;
 }

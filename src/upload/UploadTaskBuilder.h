@@ -1,6 +1,7 @@
 #pragma once
 
 #include "upload/FilesBbsCatalog.h"
+#include "upload/PostRequest.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,6 +10,8 @@
 struct TAppState;
 class TGroupListOperations;
 class TLogger;
+class TNewsrcStore;
+class TTaskChecks;
 class TTaskList;
 class TTaskRunner;
 class TUploadPoster;
@@ -21,39 +24,41 @@ class TView;
 class TUploadTaskBuilder
 {
 public:
-    struct THooks
-    {
-        // Asks for the news server login when one is needed and not known; false on Cancel.
-        std::function<bool()> CheckAuth;
-        // Queues a dial-up task first when the profile dials before its work.
-        std::function<void()> CheckRas;
-    };
-
     TUploadTaskBuilder(TAppState& state, TView& view, TTaskList& list, TTaskRunner& runner,
-                       TGroupListOperations& groups, TUploadPoster& poster, TLogger& logger);
-
-    void SetHooks(THooks hooks) { m_hooks = std::move(hooks); }
+                       TGroupListOperations& groups, TUploadPoster& poster, TLogger& logger,
+                       TTaskChecks& checks);
 
     // Scratch list of the files a build step takes.
     QStringList FileNameList;
 
+    // The window's commands: the request read from its controls (the file pane's
+    // selection, the group pane's selection, the From and Subject fields, the folder) and
+    // the profile.
     void PostButtonClick();
     void DoFileUpload();
+    TPostRequest RequestFromView() const;
 
-    // Moves the file pane's selection, top to bottom, into list as file names; returns the
-    // list's count. The pane's selection is empty afterwards.
-    int BuildFileList(QStringList& list);
-    void CrossPost();
-    void NoCrossPost();
-    void AddFileTask(const QString& path, const QString& groups, const QString& subject);
+    // Queues the request's files for its groups, asking first for what is not known (the
+    // login, the include text).
+    void Post(const TPostRequest& request);
+    // Queues the files a files.bbs catalog lists (the request's, or one the user picks).
+    void PostCatalog(const TPostRequest& request);
+
+    // Moves the request's files into list as file names; returns the list's count. The
+    // file pane's selection is empty afterwards.
+    int BuildFileList(const TPostRequest& request, QStringList& list);
+    void CrossPost(const TPostRequest& request);
+    void NoCrossPost(const TPostRequest& request);
+    void AddFileTask(const TPostRequest& request, const QString& path, const QString& groups,
+                     const QString& subject);
     // False when the catalog cannot be read (the user has been told).
-    bool DoFileUploadCrossPost(const QString& catalogPath);
-    bool DoFileUploadNoCrossPost(const QString& catalogPath);
+    bool DoFileUploadCrossPost(const TPostRequest& request, const QString& catalogPath);
+    bool DoFileUploadNoCrossPost(const TPostRequest& request, const QString& catalogPath);
 
 private:
     bool checkAuth();
     void checkRas();
-    QString folder() const;
+    void updateGroupCount(const TPostRequest& request, qint32 n);
     void showTaskCount();
     bool readCatalog(const QString& path, QList<TFilesBbsCatalog::TEntry>& entries);
 
@@ -64,5 +69,5 @@ private:
     TGroupListOperations& m_groups;
     TUploadPoster& m_poster;
     TLogger& m_logger;
-    THooks m_hooks;
+    TTaskChecks& m_checks;
 };

@@ -2,7 +2,7 @@
 
 #include "base/CommaText.h"
 #include "net/bcsNNTP.h"
-#include "tasks/Task.h"
+#include "tasks/TaskFields.h"
 
 #include <QFileInfo>
 
@@ -10,11 +10,12 @@ namespace UploadTaskFields {
 
 TSubjectSpec SubjectSpec(const TTask& task)
 {
-    const QStringList values = CommaText::Read(task.Text5);
+    const TUploadFields<const TTask> upload = UploadFields(task);
+    const QStringList values = CommaText::Read(upload.SubjectSpec);
     TSubjectSpec subjectSpec{values.value(0), values.value(1), values.value(2)};
     // A hand-edited task file may lose the path here; the file to post is still known.
     if (subjectSpec.Path.isEmpty())
-        subjectSpec.Path = task.Text1;
+        subjectSpec.Path = upload.Path;
     return subjectSpec;
 }
 
@@ -28,22 +29,25 @@ TLogin SplitLogin(const QString& field)
 
 QString ExistingSignature(const TTask& task)
 {
-    if (task.Text7.isEmpty() || !QFileInfo(task.Text7).isFile())
+    const TUploadFields<const TTask> upload = UploadFields(task);
+    if (upload.SignatureFile.isEmpty() || !QFileInfo(upload.SignatureFile).isFile())
         return QString();
-    return task.Text7;
+    return upload.SignatureFile;
 }
 
 QStringList IncludeLines(const TTask& task)
 {
-    return task.Text10.isEmpty() ? QStringList() : CommaText::Read(task.Text10);
+    const TUploadFields<const TTask> upload = UploadFields(task);
+    return upload.IncludeText.isEmpty() ? QStringList() : CommaText::Read(upload.IncludeText);
 }
 
 void ApplyToClient(const TTask& task, TbcsNNTP& client)
 {
-    client.SetServer(task.Text8);
-    client.SetAuthenticate(task.Flag1);
-    if (task.Flag1) {
-        const TLogin login = SplitLogin(task.Text9);
+    const TUploadFields<const TTask> upload = UploadFields(task);
+    client.SetServer(upload.Server);
+    client.SetAuthenticate(upload.LoginRequired);
+    if (upload.LoginRequired) {
+        const TLogin login = SplitLogin(upload.Login);
         client.SetUserName(login.UserName);
         client.SetPassword(login.Password);
     }

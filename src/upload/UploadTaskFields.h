@@ -16,7 +16,7 @@ struct TSubjectSpec
     QString Path;
 };
 
-// Text5: the template, the subject text and the file's path, in comma-text form.
+// The subject spec: the template, the subject text and the file's path, in comma-text form.
 TSubjectSpec SubjectSpec(const TTask& task);
 
 struct TLogin
@@ -25,14 +25,14 @@ struct TLogin
     QString Password;
 };
 
-// Text9 split at its first comma: the password is all that follows, blanks and further
+// The login field split at its first comma: the password is all that follows, blanks and further
 // commas included, and empty when nothing does.
 TLogin SplitLogin(const QString& field);
 
-// Text7 when it names a file that exists, else empty.
+// The signature file when it exists, else empty.
 QString ExistingSignature(const TTask& task);
 
-// Text10's lines; none when it is empty.
+// The include text's lines; none when it is empty.
 QStringList IncludeLines(const TTask& task);
 
 // The server, the login and the time-outs of the task.

@@ -146,7 +146,7 @@ void TestApp::unexpectedErrorIsLoggedAndCloses()
 {
     AppRun run(ini());
     run.app.FormCreate({});
-    run.app.State().CurrentProcName = "PostFile";
+    run.app.State().SetCurrentProcName("PostFile");
     run.app.OnException("Disk full");
     const QStringList lines = run.app.SessionLog().Lines();
     QVERIFY(lines[lines.size() - 2].endsWith("   Error: Disk full"));

@@ -93,7 +93,7 @@ void TestAppSession::downloadThenPost()
     QVERIFY(view.Files.isEmpty()); // the file pane's selection is cleared
     // The upload, then the Disconnect the profile asks for.
     QVERIFY(
-        runUntil([&] { return app.TaskList().IsEmpty() && !app.TaskList().RunnerBusy; }, 20000));
+        runUntil([&] { return app.TaskList().IsEmpty() && !app.TaskList().RunnerBusy(); }, 20000));
     QVERIFY(view.StatusTexts.contains("Posted OK"));
     QCOMPARE(view.StatusTexts.last(), QStringLiteral("Offline"));
     QVERIFY(view.Warnings.isEmpty());

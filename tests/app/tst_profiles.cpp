@@ -87,7 +87,7 @@ void TestProfiles::firstStartDefaults()
     QVERIFY(!s.LoginRequired && !s.RememberPassword && !s.IncludeText && !s.RASOpenBefore);
     QVERIFY(!s.RASCloseConnectionAfter && !s.SaveRasPassword);
     QCOMPARE(s.MaxLines, 0);
-    QCOMPARE(f.state.CurrentProcName, QStringLiteral("ReadProfiles"));
+    QCOMPARE(f.state.CurrentProcName(), QStringLiteral("ReadProfiles"));
 }
 
 void TestProfiles::settingsRoundTrip()

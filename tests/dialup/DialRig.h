@@ -105,7 +105,7 @@ struct TDialRig : RunnerFixture
                                                    loop.quit();
                                                // A task that ended inside the step leaves
                                                // the next one ready: come back for it.
-                                               else if (!list.RunnerBusy && !list.IsEmpty())
+                                               else if (!list.RunnerBusy() && !list.IsEmpty())
                                                    QTimer::singleShot(0, &loop, [] {});
                                            });
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);

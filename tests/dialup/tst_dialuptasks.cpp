@@ -180,7 +180,7 @@ void TestDialupTasks::loginAtDialTime()
     const QString asked = "Login: Dial-up login|alice|";
     QVERIFY(rig.runTasksUntil([&] { return rig.view.Calls.contains(asked); }));
     QTest::qWait(50);
-    QVERIFY(rig.list.RunnerBusy);
+    QVERIFY(rig.list.RunnerBusy());
     QCOMPARE(rig.captions().first(), QString("Dial-up Provider"));
     QCOMPARE(rig.loggedCount("Dialing Provider"), 0);
 
@@ -422,7 +422,7 @@ void TestDialupTasks::abortDuringRedialWait()
     rig.runner.IdleStep(); // empty list: the queue is held now
     rig.queueBatch({"b.bin"});
     QTest::qWait(100);
-    QVERIFY(rig.list.RunnerBusy);
+    QVERIFY(rig.list.RunnerBusy());
     QCOMPARE(rig.loggedCount("Dialing Provider"), 2);
 
     rig.runner.TasksStartClick();

@@ -2,6 +2,7 @@
 
 #include "FakeClock.h"
 #include "GroupsFixture.h"
+#include "ScriptedTaskChecks.h"
 
 #include "base/SettingsStore.h"
 #include "groups/GroupDownload.h"
@@ -22,7 +23,8 @@ struct TDownloadFixture : TGroupsFixture
     TTaskFile TaskFile{State, Tasks, Logger, View};
     TbcsNNTP Client;
     TTaskRunner Runner{Tasks, TaskFile, Client, View, Logger, State};
-    TGroupDownload Download{*Store, Tasks, Runner, Client, Settings, Clock};
+    TScriptedTaskChecks Checks;
+    TGroupDownload Download{*Store, Tasks, Runner, Client, Settings, Clock, Checks};
 
     TDownloadFixture()
     {

@@ -125,8 +125,7 @@ void TestGroupDownload::queueing()
     s.PostTimeout = 20;
     s.LastUpdate = "03/04/26 05:06:07";
     s.DisconnectWhenDone = disconnect;
-    int rasChecks = 0;
-    f.Download.SetHooks({[&] { return authOk; }, [&] { ++rasChecks; }});
+    f.Checks.AuthAnswer = authOk;
     for (bool a : answers)
         f.View.YesNoAnswers << a;
 
@@ -144,7 +143,7 @@ void TestGroupDownload::queueing()
     if (download && !answers.isEmpty())
         QCOMPARE(f.View.Questions[0],
                  QStringLiteral("This will completely overwrite your newsrc file. Continue?"));
-    QCOMPARE(rasChecks, kinds.isEmpty() ? 0 : 1);
+    QCOMPARE(f.Checks.Calls.count(QStringLiteral("CheckRas")), kinds.isEmpty() ? 0 : 1);
     if (kinds.isEmpty())
         return;
     const TTask& t = f.Tasks.At(0);

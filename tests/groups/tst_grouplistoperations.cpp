@@ -76,7 +76,7 @@ void TestGroupListOperations::unsubscribeRowsTwoAndFive()
     QCOMPARE(f->ReadFile(), expected);
     QCOMPARE(f->View.GroupCaption, QStringLiteral("Subscribed Groups: 5"));
     QVERIFY(f->View.GroupSelection.isEmpty());
-    QCOMPARE(f->State.CurrentProcName, QStringLiteral("ShowGroups"));
+    QCOMPARE(f->State.CurrentProcName(), QStringLiteral("ShowGroups"));
 
     // The moved groups keep their records: moving one back rewrites the same byte.
     f->Store->GroupView = TNewsrcStore::ViewUnsubscribed;

@@ -194,7 +194,7 @@ void TestNewsrcStore::getGroupBounds()
     QVERIFY(f.Store->ReadNewsrc());
     QCOMPARE(f.Store->GetGroup(1), QStringLiteral("b.two"));
     QCOMPARE(f.Store->GetGroupCount(1), 9);
-    QCOMPARE(f.State.CurrentProcName, QStringLiteral("GetGroupCount"));
+    QCOMPARE(f.State.CurrentProcName(), QStringLiteral("GetGroupCount"));
 
     const qsizetype logged = f.Session.Lines().size();
     QCOMPARE(f.Store->GetGroup(2), QString());

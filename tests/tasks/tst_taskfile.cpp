@@ -182,12 +182,12 @@ void TestTaskFile::taskView()
     QCOMPARE(f.view.TaskNodes.size(), 1);
     QTEST(f.view.TaskNodes[0].Caption, "caption");
 
-    f.list.RunnerBusy = true;
+    f.list.SetRunnerBusy(true);
     f.view.Actions[TViewAction::Abort] = true;
     f.list.Clear();
     QVERIFY(f.list.IsEmpty());
     QVERIFY(f.view.TaskNodes.isEmpty());
-    QVERIFY(!f.list.RunnerBusy);
+    QVERIFY(!f.list.RunnerBusy());
     QCOMPARE(f.view.Actions.value(TViewAction::Abort, true), false);
     QCOMPARE(f.view.Actions.value(TViewAction::Disconnect, true), false);
     f.list.RemoveHead(); // nothing to remove: nothing happens

@@ -42,7 +42,7 @@ void TestTaskRunner::autoStartRunsBatchCountingDown()
             f.runner.DoNextTask();
             // The next task never starts inside the end of the one before.
             QCOMPARE(f.started.size(), before);
-            QVERIFY(!f.list.RunnerBusy);
+            QVERIFY(!f.list.RunnerBusy());
         });
     });
     f.runIdleFromEventLoop();
@@ -53,7 +53,7 @@ void TestTaskRunner::autoStartRunsBatchCountingDown()
     QCOMPARE(countsAtStart, (QList<int>{3, 2, 1}));
     QCOMPARE(f.panelCounts, (QList<int>{3, 2, 1, 0}));
     QVERIFY(f.view.TaskNodes.isEmpty());
-    QVERIFY(!f.list.RunnerBusy); // empty with Auto Start on: ready for the next batch
+    QVERIFY(!f.list.RunnerBusy()); // empty with Auto Start on: ready for the next batch
 }
 
 void TestTaskRunner::autoStartOffWaitsForStart()
@@ -62,7 +62,7 @@ void TestTaskRunner::autoStartOffWaitsForStart()
     f.state.Settings.AutoStart = false;
     f.handleUploadsEndingLater();
     f.idle(); // empty: the queue is held
-    QVERIFY(f.list.RunnerBusy);
+    QVERIFY(f.list.RunnerBusy());
     f.list.Add(makeUpload("a"));
     f.list.Add(makeUpload("b"));
     for (int i = 0; i < 3; ++i) {
@@ -74,7 +74,7 @@ void TestTaskRunner::autoStartOffWaitsForStart()
 
     f.runner.TasksStartClick();
     f.runIdleFromEventLoop();
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && f.list.RunnerBusy(); }));
     QCOMPARE(f.started, (QStringList{"a", "b"})); // and held again for the next batch
 }
 
@@ -112,7 +112,7 @@ void TestTaskRunner::disconnectTaskWithoutConnection()
     QCOMPARE(f.list.Count(), 1);
     QCOMPARE(f.view.TaskNodes.size(), 1);
     QVERIFY(f.started.isEmpty()); // the next task waits for the next idle moment
-    QVERIFY(!f.list.RunnerBusy);
+    QVERIFY(!f.list.RunnerBusy());
     QVERIFY(f.view.StatusTexts.isEmpty());
     f.idle();
     QCOMPARE(f.started, QStringList{"a"});
@@ -307,12 +307,12 @@ void TestTaskRunner::clearMenu()
     f.menu.TaskMenuClick();
     QCOMPARE(f.view.Actions.value(TViewAction::TasksClear), withTasks);
 
-    f.list.RunnerBusy = true;
+    f.list.SetRunnerBusy(true);
     f.view.YesNoAnswers.enqueue(save);
     f.menu.TasksClearClick();
     QCOMPARE(f.view.Questions, QStringList{"Would you like to save your tasks?"});
     QVERIFY(f.list.IsEmpty());
-    QVERIFY(!f.list.RunnerBusy);
+    QVERIFY(!f.list.RunnerBusy());
     if (saved.isEmpty())
         QCOMPARE(f.fileBytes(), old);
     else

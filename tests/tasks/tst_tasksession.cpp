@@ -29,11 +29,11 @@ struct SessionFixture : RunnerFixture
             client.SetServer(task.Text8);
             client.SetTimeout(task.Timeout);
             client.SetPostTimeout(task.PostTimeout);
-            runner.PartInFlight = true;
+            runner.SetPartInFlight(true);
             client.PostComposed();
         });
         QObject::connect(&client, &TbcsNNTP::OnPosted, [this] {
-            runner.PartInFlight = false;
+            runner.SetPartInFlight(false);
             runner.DoNextTask();
         });
         runner.SetHandler(tkGroupDownload, [this](TTask& task) {
@@ -120,7 +120,7 @@ void TestTaskSession::errorDuringSecondUpload()
     QCOMPARE(f.view.StatusTexts.last(), QStringLiteral("posting not allowed"));
     QVERIFY(f.logged("posting not allowed"));
     QVERIFY(f.logged("Info: Tasks saved to " + f.file.FileName()));
-    QVERIFY(!f.runner.PartInFlight);
+    QVERIFY(!f.runner.PartInFlight());
     QCOMPARE(f.partStopped.count(), 1);
     QVERIFY(f.view.TaskNodes.isEmpty());
     QCOMPARE(f.server.Articles().size(), 1);
@@ -144,7 +144,7 @@ void TestTaskSession::serverClosesConnection()
     QCOMPARE(f.view.StatusTexts.last(), QStringLiteral("Offline"));
     QVERIFY(f.logged("Offline"));
     QCOMPARE(f.view.Actions.value(TViewAction::Disconnect), false);
-    QVERIFY(!f.runner.PartInFlight);
+    QVERIFY(!f.runner.PartInFlight());
     QCOMPARE(f.partStopped.count(), 1);
 }
 

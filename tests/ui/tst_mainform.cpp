@@ -92,7 +92,6 @@ private slots:
     void loginAskedOnceUntilAnswered();
     void loginCancelledQueuesNothing();
     void taskListKeepsTreeWhileHidden();
-    void emptyTaskListIsReported();
     void findKeepsModeAndSelectsAllRows();
     void secondIncludeFileReplacesFirst();
     void includeFileThatCannotBeReadKeepsText();
@@ -359,7 +358,8 @@ void TestMainForm::profilesListAndExit()
     auto* combo = m_form->findChild<QComboBox*>(QStringLiteral("ProfilesComboBox"));
     QVERIFY(!combo->isEnabled());
     QStringList picked;
-    m_form->Handlers.ProfilesComboBoxChange = [&picked](const QString& name) { picked << name; };
+    connect(m_form.get(), &TMainForm::ProfilesComboBoxChanged,
+            [&picked](const QString& name) { picked << name; });
     m_form->ShowProfiles({QStringLiteral("Default"), QStringLiteral("Work")}, 1);
     QVERIFY(combo->isEnabled());
     QCOMPARE(combo->currentText(), QStringLiteral("Work"));
@@ -373,8 +373,8 @@ void TestMainForm::profilesListAndExit()
 
     // Exit asks the program to close the window; the close request runs once.
     int closeQueries = 0;
-    m_form->Handlers.FormCloseQuery = [&closeQueries] { ++closeQueries; };
-    m_form->Handlers.ExitButtonClick = [this] { m_form->CloseMainWindow(); };
+    connect(m_form.get(), &TMainForm::FormCloseQueried, [&closeQueries] { ++closeQueries; });
+    connect(m_form.get(), &TMainForm::ExitButtonClicked, [this] { m_form->CloseMainWindow(); });
     m_form->Command("ExitButton")->trigger();
     QVERIFY(!m_form->isVisible());
     m_form->close();
@@ -385,13 +385,11 @@ void TestMainForm::autoStartMarkFollowsProgram()
 {
     // The program's handler decides, the mark follows it.
     QAction* autoStart = m_form->Command("TasksAutoStartItem");
-    m_form->Handlers.TasksAutoStartClick = [this] {
-        m_state.Settings.AutoStart = !m_state.Settings.AutoStart;
-    };
+    connect(m_form.get(), &TMainForm::TasksAutoStartClicked,
+            [this] { m_state.Settings.AutoStart = !m_state.Settings.AutoStart; });
     autoStart->trigger();
     QVERIFY(!m_state.Settings.AutoStart);
     QVERIFY(!autoStart->isChecked());
-    m_form->Handlers.TasksAutoStartClick = {};
     autoStart->trigger();
     QVERIFY(m_state.Settings.AutoStart && autoStart->isChecked());
 }
@@ -431,8 +429,6 @@ void TestMainForm::selectedFilesTopToBottomWithPaths()
 void TestMainForm::setupConfirmedRenewsFromAndCaption()
 {
     m_state.ProfileName = QStringLiteral("Work");
-    bool done = false;
-    m_form->Handlers.SetupDone = [&done] { done = true; };
     WhenModal([](QWidget* dialog) {
         dialog->findChild<QLineEdit*>(QStringLiteral("EmailAddress"))->setText("me@example.org");
         dialog->findChild<QLineEdit*>(QStringLiteral("FullName"))->setText("Ann Poster");
@@ -440,7 +436,6 @@ void TestMainForm::setupConfirmedRenewsFromAndCaption()
         ClickButton(dialog, QStringLiteral("OK"));
     });
     m_form->SetupButtonClick();
-    QVERIFY(done);
     QCOMPARE(m_form->FromText(), QStringLiteral("me@example.org (Ann Poster)"));
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Quorvel v2: Work Profile"));
     QCOMPARE(m_state.Settings.EmailAddress, QStringLiteral("me@example.org"));
@@ -544,6 +539,8 @@ void TestMainForm::loginCancelledQueuesNothing()
 
 void TestMainForm::taskListKeepsTreeWhileHidden()
 {
+    // The program answers the command with the task window when it has tasks.
+    connect(m_form.get(), &TMainForm::TasksViewClicked, m_form.get(), &TMainForm::ShowTaskWindow);
     m_form->TaskViewAdd(QStringLiteral("Upload a.bin"), {"Server: news", "Groups: alt.test"});
     m_form->RefreshControls({.TaskCount = 1});
     QVERIFY(m_form->Command("TasksViewItem")->isEnabled());
@@ -573,18 +570,6 @@ void TestMainForm::taskListKeepsTreeWhileHidden()
     QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Disconnect"));
     m_form->TaskViewClear();
     QCOMPARE(tree->topLevelItemCount(), 0);
-}
-
-void TestMainForm::emptyTaskListIsReported()
-{
-    QString shown;
-    WhenModal([&shown](QWidget* dialog) {
-        shown = qobject_cast<QMessageBox*>(dialog)->text();
-        ClickButton(dialog, QStringLiteral("OK"));
-    });
-    m_form->TasksViewClick();
-    QCOMPARE(shown, QStringLiteral("The task list is empty."));
-    QVERIFY(!m_form->TaskListForm()->isVisible());
 }
 
 void TestMainForm::findKeepsModeAndSelectsAllRows()
@@ -687,7 +672,7 @@ void TestMainForm::sessionLogWindowFollowsLog()
     QVERIFY(!window->isVisible());
     log.AddLine(QStringLiteral("Shutdown"));
     QCOMPARE(window->Lines().size(), 3);
-    QCOMPARE(m_state.CurrentProcName, QStringLiteral("ViewLogItemClick"));
+    QCOMPARE(m_state.CurrentProcName(), QStringLiteral("ViewLogItemClick"));
 }
 
 void TestMainForm::helpTopicsHaveAnchors_data()

@@ -57,7 +57,7 @@ void TestMultiPart::splitting()
     const qint64 size = QFileInfo(path).size();
     f.list.Add(f.upload(path, server.Server(), maxLines));
 
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
     QCOMPARE(server.Articles().size(), bodies.size());
     QStringList all;
     for (int k = 0; k < bodies.size(); ++k) {
@@ -78,7 +78,7 @@ void TestMultiPart::splitting()
     QVERIFY(f.view.Progress.contains(100));
     QCOMPARE(f.view.Progress.last(), 0);
     QVERIFY(f.view.Warnings.isEmpty());
-    QVERIFY(!f.runner.PartInFlight);
+    QVERIFY(!f.runner.PartInFlight());
     QVERIFY(!f.file.Exists());
 }
 
@@ -90,7 +90,7 @@ void TestMultiPart::binarySeriesIsTheWholeFileEncoding()
     server.OnPost();
     const QString path = f.writeRandom("photo.jpg", 45 * 1234 + 14); // last line starts "."
     f.list.Add(f.upload(path, server.Server(), 300));
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
 
     TNewsArticle whole;
     whole.EncodeFile(path, TNewsArticle::TempFileName());
@@ -146,7 +146,7 @@ void TestMultiPart::textSeriesKeepsItsBytes()
     }
     const QString path = f.write("Latin.txt", file);
     f.list.Add(f.upload(path, server.Server(), 1000));
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
 
     QCOMPARE(server.Articles().size(), 3);
     QByteArrayList body;
@@ -190,7 +190,7 @@ void TestMultiPart::headerOrder()
     t.Text3 = "back@example.com";
     t.Text4 = "Quorvel Tests";
     f.list.Add(t);
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
     QCOMPARE(server.Articles().size(), 1);
     QCOMPARE(ReceivedArticle(server.Articles()[0]).Headers, headers);
 }
@@ -205,7 +205,7 @@ void TestMultiPart::includeTextOpensSignatureClosesTheSeries()
     t.Text10 = CommaText::Write({"Hello all", ".dotted"});
     t.Text7 = f.write("sig.txt", "-- \r\nMe\r\n");
     f.list.Add(t);
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
 
     // 2 + 10 + 2 lines in parts of 5: three articles, and every subject says so.
     QCOMPARE(server.Articles().size(), 3);
@@ -232,13 +232,13 @@ void TestMultiPart::refusedPartStopsSeriesAndSavesQueue()
     const QString second = f.writeLines("next.txt", 3);
     f.list.Add(f.upload(first, server.Server(), 1000));
     f.list.Add(f.upload(second, server.Server(), 1000));
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
 
     QCOMPARE(server.Commands(), (QList<QByteArray>{"POST", "POST"})); // no third part
     QCOMPARE(f.view.Warnings, QStringList{"437 Article of 99999 bytes exceeds local limit"});
     QCOMPARE(f.view.StatusTexts.last(), f.view.Warnings.first());
     QCOMPARE(f.savedTasks(), (QStringList{"Upload " + first, "Upload " + second}));
-    QVERIFY(!f.runner.PartInFlight);
+    QVERIFY(!f.runner.PartInFlight());
     QVERIFY(!f.poster.MultiPart().Active());
 }
 
@@ -256,7 +256,7 @@ void TestMultiPart::droppedConnectionStopsSeries()
     server.Add(drop);
     const QString path = f.writeLines("big.txt", 2500);
     f.list.Add(f.upload(path, server.Server(), 1000));
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
     QTest::qWait(50); // a wrongly continued series would reconnect now
 
     QCOMPARE(server.Connections(), 1);
@@ -281,7 +281,7 @@ void TestMultiPart::abortDuringSeries()
     server.Add(stall);
     const QString path = f.writeLines("big.txt", 2500);
     f.list.Add(f.upload(path, server.Server(), 1000));
-    QVERIFY(f.runUntil([&] { return server.Articles().size() == 1 && f.runner.PartInFlight; }));
+    QVERIFY(f.runUntil([&] { return server.Articles().size() == 1 && f.runner.PartInFlight(); }));
     QVERIFY(f.runUntil([&] { return server.Commands().size() == 2; }));
 
     f.view.YesNoAnswers.enqueue(true);
@@ -291,7 +291,7 @@ void TestMultiPart::abortDuringSeries()
 
     QCOMPARE(server.Commands(), (QList<QByteArray>{"POST", "POST"}));
     QVERIFY(f.list.IsEmpty());
-    QVERIFY(!f.runner.PartInFlight);
+    QVERIFY(!f.runner.PartInFlight());
     QCOMPARE(f.view.StatusTexts.last(), QStringLiteral("Canceled"));
     QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
 }
@@ -324,7 +324,7 @@ void TestMultiPart::missingFile()
         t.Text10 = CommaText::Write({include});
     QFile::remove(path);
     f.list.Add(t);
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
 
     QVERIFY(server.Articles().isEmpty());
     QCOMPARE(f.view.Warnings.size(), 1);
@@ -345,7 +345,7 @@ void TestMultiPart::fileShrinksDuringSeries()
             QFile::resize(path, 100);
     });
     f.list.Add(f.upload(path, server.Server(), 1000));
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
 
     QVERIFY(server.Articles().size() < 13);
     QCOMPARE(f.view.Warnings.size(), 1);
@@ -371,7 +371,7 @@ void TestMultiPart::loginFromTask()
         t.Text9 = login;
         f.list.Add(t);
     }
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
 
     // The second task's empty password is not replaced by the first one's.
     QCOMPARE(server.Commands(),
@@ -396,7 +396,7 @@ void TestMultiPart::signatureOnlyWhenTaskHasOne()
     TTask missingSig = f.upload(path, server.Server(), 0);
     missingSig.Text7 = f.dir.filePath("nosuch.sig");
     f.list.Add(missingSig);
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
 
     QCOMPARE(server.Articles().size(), 3);
     QCOMPARE(ReceivedArticle(server.Articles()[0]).Body,
@@ -425,7 +425,7 @@ void TestMultiPart::includeTextDialog()
     f.view.IncludeTextAnswers.enqueue(answer);
     f.poster.DoIncludeText();
     QCOMPARE(f.poster.PendingIncludeText, pending);
-    QCOMPARE(f.state.CurrentProcName, QStringLiteral("DoIncludeText"));
+    QCOMPARE(f.state.CurrentProcName(), QStringLiteral("DoIncludeText"));
 }
 
 QTEST_GUILESS_MAIN(TestMultiPart)

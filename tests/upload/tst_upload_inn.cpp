@@ -81,7 +81,7 @@ void TestUploadInn::post(UploadFixture& f, const QList<TTask>& tasks)
 {
     for (const TTask& t : tasks)
         f.list.Add(t);
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy; }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
     QCOMPARE(f.view.Warnings, QStringList());
 }
 

@@ -20,6 +20,8 @@ private slots:
     void getSize();
     void encodedLinesMatchWholeFileEncoding_data();
     void encodedLinesMatchWholeFileEncoding();
+    void encodedFileChangedWhilePosted_data();
+    void encodedFileChangedWhilePosted();
     void textLines_data();
     void textLines();
     void textLineEndAcrossBlocks();
@@ -112,6 +114,30 @@ void TestUploadLines::encodedLinesMatchWholeFileEncoding()
     }
     QVERIFY(!source.Next(line));
     QVERIFY(source.ErrorText().isEmpty());
+}
+
+void TestUploadLines::encodedFileChangedWhilePosted_data()
+{
+    QTest::addColumn<qint64>("newSize");
+    QTest::newRow("grew") << qint64(45 * 10 + 7);
+    QTest::newRow("shrank") << qint64(45 * 3);
+}
+
+// The line count was taken from the size: a file that changes while its lines are read fails
+// with a message instead of going out cut short or padded.
+void TestUploadLines::encodedFileChangedWhilePosted()
+{
+    QFETCH(qint64, newSize);
+    const QString path = write(QStringLiteral("moving.bin"), QByteArray(45 * 10, 'x'));
+    TFileLineSource source;
+    QVERIFY(source.Open(path, true));
+    QByteArray line;
+    QVERIFY(source.Next(line)); // the begin line; nothing read from the file yet
+    write(QStringLiteral("moving.bin"), QByteArray(newSize, 'y'));
+    while (source.Next(line)) {
+    }
+    QCOMPARE(source.ErrorText(),
+             QStringLiteral("The file %1 changed while it was being posted").arg(path));
 }
 
 void TestUploadLines::textLines_data()

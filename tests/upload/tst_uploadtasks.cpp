@@ -1,3 +1,4 @@
+#include "ScriptedTaskChecks.h"
 #include "UploadFixture.h"
 #include "groups/GroupListOperations.h"
 #include "groups/NewsrcStore.h"
@@ -27,10 +28,9 @@ struct BuilderFixture : UploadFixture
 {
     TNewsrcStore store{state, logger, view};
     TGroupListOperations groups{store};
-    TUploadTaskBuilder builder{state, view, list, runner, groups, poster, logger};
+    TScriptedTaskChecks checks;
+    TUploadTaskBuilder builder{state, view, list, runner, groups, poster, logger, checks};
     QString folder;
-    QStringList hookCalls;
-    bool authAnswer = true;
 
     BuilderFixture()
     {
@@ -51,12 +51,6 @@ struct BuilderFixture : UploadFixture
         view.Subject = "Summer";
         for (const QString& name : QStringList{"Pic One.JPG", "b.gif", "c.txt"})
             view.Files << write("Holiday/" + name, "data");
-        builder.SetHooks({.CheckAuth =
-                              [this] {
-                                  hookCalls << "CheckAuth";
-                                  return authAnswer;
-                              },
-                          .CheckRas = [this] { hookCalls << "CheckRas"; }});
     }
 
     QList<QPair<QString, QString>> fileAndGroups() const
@@ -190,7 +184,7 @@ void TestUploadTasks::postOrderAndStatus()
     f.view.IncludeTextAnswers.enqueue(QStringList{"x"});
     f.view.SetStatusText("Offline");
     f.builder.PostButtonClick();
-    QCOMPARE(f.hookCalls, (QStringList{"CheckAuth", "CheckRas"}));
+    QCOMPARE(f.checks.Calls, (QStringList{"CheckAuth", "CheckRas"}));
     QCOMPARE(f.view.Calls.mid(1, 3),
              (QStringList{"IncludeText", "Status: Building task list", "Status: Offline"}));
     QVERIFY(!f.view.Busy);
@@ -200,10 +194,10 @@ void TestUploadTasks::postOrderAndStatus()
 void TestUploadTasks::cancelledLoginQueuesNothing()
 {
     BuilderFixture f;
-    f.authAnswer = false;
+    f.checks.AuthAnswer = false;
     f.builder.PostButtonClick();
     f.builder.DoFileUpload();
-    QCOMPARE(f.hookCalls, (QStringList{"CheckAuth", "CheckAuth"}));
+    QCOMPARE(f.checks.Calls, (QStringList{"CheckAuth", "CheckAuth"}));
     QVERIFY(f.list.IsEmpty());
     QCOMPARE(f.view.Files.size(), 3);
 }
@@ -279,7 +273,7 @@ void TestUploadTasks::catalogUpload()
     f.builder.DoFileUpload();
 
     QCOMPARE(f.view.Calls.first(), QStringLiteral("OpenFile: File Open|BBS Catalog|files.bbs"));
-    QCOMPARE(f.hookCalls, (QStringList{"CheckAuth", "CheckRas"}));
+    QCOMPARE(f.checks.Calls, (QStringList{"CheckAuth", "CheckRas"}));
     const QString a = f.folder + "/Pic One.JPG", b = f.folder + "/b.gif";
     QList<QPair<QString, QString>> expected;
     QStringList subjects;
@@ -333,7 +327,7 @@ void TestUploadTasks::catalogDialogCancelled()
     f.state.Settings.DisconnectWhenDone = true;
     f.view.OpenFileAnswers.enqueue(QString());
     f.builder.DoFileUpload();
-    QCOMPARE(f.hookCalls, (QStringList{"CheckAuth", "CheckRas"}));
+    QCOMPARE(f.checks.Calls, (QStringList{"CheckAuth", "CheckRas"}));
     QVERIFY(f.list.IsEmpty());
 }
 

@@ -1,4 +1,7 @@
-#include "cli/SettingField.h"
+#include "base/SettingFields.h"
+
+#include "base/PasswordScrambler.h"
+#include "base/SettingsStore.h"
 
 #include <limits>
 
@@ -26,11 +29,6 @@ template <typename Int> QString assignInt(Int& target, const QString& name, cons
                  QString::number(std::numeric_limits<Int>::max()), value);
     target = Int(n);
     return QString();
-}
-
-TSettingField field(const char* name, TSettingField::TMember member, bool secret = false)
-{
-    return {QLatin1String(name), member, secret};
 }
 
 } // namespace
@@ -76,38 +74,53 @@ QString TSettingField::Assign(ProfileSettings& s, const QString& value) const
         Member);
 }
 
+void TSettingField::Read(const TSettingsStore& store, const QString& key, ProfileSettings& s,
+                         const ProfileSettings& def) const
+{
+    std::visit(
+        [&](auto member) {
+            auto& target = s.*member;
+            using T = std::decay_t<decltype(target)>;
+            if constexpr (std::is_same_v<T, QString>) {
+                if (!Secret) {
+                    target = store.ReadString(key, Name, def.*member);
+                    return;
+                }
+                const QString stored = store.ReadString(key, Name, QString());
+                target = stored.isEmpty() ? QString() : PasswordScrambler::Unscramble(stored);
+            } else if constexpr (std::is_same_v<T, bool>) {
+                target = store.ReadBool(key, Name, def.*member);
+            } else {
+                target = T(store.ReadInteger(key, Name, def.*member));
+            }
+        },
+        Member);
+}
+
+void TSettingField::Write(TSettingsStore& store, const QString& key, const ProfileSettings& s,
+                          const std::function<QString(const QString&)>& scramble) const
+{
+    std::visit(
+        [&](auto member) {
+            const auto& value = s.*member;
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, QString>)
+                store.WriteString(key, Name, Secret ? scramble(value) : value);
+            else if constexpr (std::is_same_v<T, bool>)
+                store.WriteBool(key, Name, value);
+            else
+                store.WriteInteger(key, Name, value);
+        },
+        Member);
+}
+
 const QList<TSettingField>& SettingFields()
 {
-    using P = ProfileSettings;
     static const QList<TSettingField> fields = {
-        field("EmailAddress", &P::EmailAddress),
-        field("FullName", &P::FullName),
-        field("Organization", &P::Organization),
-        field("ReplyTo", &P::ReplyTo),
-        field("LoginRequired", &P::LoginRequired),
-        field("UserID", &P::UserID),
-        field("RememberPassword", &P::RememberPassword),
-        field("Password", &P::Password, true),
-        field("Host", &P::Host),
-        field("Timeout", &P::Timeout),
-        field("PostTimeout", &P::PostTimeout),
-        field("DisconnectWhenDone", &P::DisconnectWhenDone),
-        field("Template", &P::Template),
-        field("LastSubject", &P::LastSubject),
-        field("IncludeText", &P::IncludeText),
-        field("SigFile", &P::SigFile),
-        field("LastDir", &P::LastDir),
-        field("CrossPost", &P::CrossPost),
-        field("MaxLines", &P::MaxLines),
-        field("LastUpdate", &P::LastUpdate),
-        field("AutoStart", &P::AutoStart),
-        field("RASOpenBefore", &P::RASOpenBefore),
-        field("RASUseAnotherConnection", &P::RASUseAnotherConnection),
-        field("RASConnection", &P::RASConnection),
-        field("RASUserName", &P::RASUserName),
-        field("RASPassword", &P::RASPassword, true),
-        field("RASCloseConnectionAfter", &P::RASCloseConnectionAfter),
-        field("SaveRasPassword", &P::SaveRasPassword),
+#define QUORVEL_SETTING_ENTRY(type, name, value, secret)                                           \
+    TSettingField{QStringLiteral(#name), &ProfileSettings::name, secret},
+        QUORVEL_PROFILE_SETTINGS(QUORVEL_SETTING_ENTRY)
+#undef QUORVEL_SETTING_ENTRY
     };
     return fields;
 }

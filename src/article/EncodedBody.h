@@ -1,0 +1,99 @@
+#pragma once
+
+#include "article/ByteLines.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <memory>
+
+// How a binary file goes into a body. Only uuencoding so far; a second encoding is one more
+// value here and one more TEncodedBody.
+enum class TBodyEncoding
+{
+    UUEncode
+};
+
+// Why an encoded body stopped; the caller words it, as the article and the upload do.
+enum class TBodyFault
+{
+    None,
+    Open,   // the file could not be opened (FaultDetail: the system's reason)
+    Read,   // a read failed (FaultDetail: the system's reason)
+    Changed // the file's size is not the one its line count was taken from
+};
+
+// The body lines of one binary file in its encoding, framed (begin and end lines) and with
+// the dot rule applied, produced one at a time so that the file is never held whole. The line
+// count follows from the size taken when the body is made.
+class TEncodedBody
+{
+public:
+    static std::unique_ptr<TEncodedBody> Create(TBodyEncoding encoding, const QString& path);
+    virtual ~TEncodedBody() = default;
+
+    virtual qint64 LineCount() const = 0;
+    // (Re)starts from the first line; false with Fault set.
+    virtual bool Open() = 0;
+    // Lets go of the file until the next Open.
+    virtual void Close() = 0;
+    // The next line without line end; false at the end, or with Fault set.
+    virtual bool Next(QByteArray& line) = 0;
+    // Appends the next line to lines; false at the end, or with Fault set.
+    virtual bool AppendNext(TByteLines& lines) = 0;
+    // Appends up to max lines at once where the encoding can (lines clean for the wire,
+    // encoded straight into lines). Returns how many, 0 where the next line must be taken
+    // with Next or AppendNext, -1 with Fault set.
+    virtual qint64 AppendFullLines(TByteLines& lines, qint64 max) = 0;
+
+    TBodyFault Fault() const { return m_fault; }
+    const QString& FaultDetail() const { return m_detail; }
+
+protected:
+    bool fail(TBodyFault fault, const QString& detail = {});
+    void clearFault();
+
+private:
+    TBodyFault m_fault = TBodyFault::None;
+    QString m_detail;
+};
+
+// A file uuencoded: "begin 644 name", one line per 45 bytes, the shorter last line (a lone
+// grave accent when nothing is left over), a grave accent line and "end".
+class TUUEncodedBody : public TEncodedBody
+{
+public:
+    explicit TUUEncodedBody(const QString& path);
+
+    static qint64 LineCountFor(qint64 size) { return size / 45 + 4; }
+    static QByteArray BeginLine(const QString& fileName);
+    static const char* AccentLine() { return "`"; }
+    static const char* EndLine() { return "end"; }
+
+    qint64 LineCount() const override { return LineCountFor(m_size); }
+    bool Open() override;
+    void Close() override { m_file.close(); }
+    bool Next(QByteArray& line) override;
+    bool AppendNext(TByteLines& lines) override;
+    qint64 AppendFullLines(TByteLines& lines, qint64 max) override;
+
+private:
+    // The next line, in m_out or m_begin.
+    bool take(QByteArrayView& view);
+    // The next line after the begin line into out, the dot rule applied; start points
+    // into out.
+    bool nextLine(char* out, const char*& start, int& chars);
+    bool dataLine(char* out, int& chars);
+    bool readBlock();
+
+    QString m_path;
+    QFile m_file;
+    qint64 m_size = 0;
+    qint64 m_index = 0;    // lines given so far
+    qint64 m_consumed = 0; // file bytes encoded so far
+    QByteArray m_block;
+    qsizetype m_blockPos = 0;
+    QByteArray m_begin;
+    char m_out[65]; // the longest line, a dot in front
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "tasks/Task.h"
+
+#include <type_traits>
+
+// The fields of each kind of task by name. A task keeps the positional form the task file
+// holds (Text1 .. Text10, Flag1, Flag2); these views are the one place that says which
+// position holds what, so the rest of the program never reads a position. Each view refers
+// into its task: UploadFields(task).Path = ... writes the task; on a const task it is
+// read-only.
+template <typename Task>
+using TTaskText = std::conditional_t<std::is_const_v<Task>, const QString, QString>;
+template <typename Task>
+using TTaskFlag = std::conditional_t<std::is_const_v<Task>, const bool, bool>;
+
+template <typename Task> struct TUploadFields
+{
+    TTaskText<Task>& Path;
+    TTaskText<Task>& From;
+    TTaskText<Task>& ReplyTo;
+    TTaskText<Task>& Organization;
+    TTaskText<Task>& SubjectSpec; // template, subject text and path, in comma-text form
+    TTaskText<Task>& Groups;
+    TTaskText<Task>& SignatureFile;
+    TTaskText<Task>& Server;
+    TTaskText<Task>& Login;       // "user,password"
+    TTaskText<Task>& IncludeText; // comma text of the lines
+    TTaskFlag<Task>& LoginRequired;
+};
+
+template <typename Task> TUploadFields<Task> UploadFields(Task& t)
+{
+    return {t.Text1, t.Text2, t.Text3, t.Text4,  t.Text5, t.Text6,
+            t.Text7, t.Text8, t.Text9, t.Text10, t.Flag1};
+}
+
+// A group download or a download of the groups new since a date.
+template <typename Task> struct TGroupTaskFields
+{
+    TTaskText<Task>& Server;
+    TTaskText<Task>& UserName;
+    TTaskText<Task>& Password;
+    TTaskText<Task>& NewsrcPath;
+    TTaskText<Task>& Since; // new groups only
+    TTaskFlag<Task>& LoginRequired;
+};
+
+template <typename Task> TGroupTaskFields<Task> GroupTaskFields(Task& t)
+{
+    return {t.Text1, t.Text2, t.Text3, t.Text4, t.Text5, t.Flag1};
+}
+
+template <typename Task> struct TDialFields
+{
+    TTaskText<Task>& Connection;
+    TTaskText<Task>& UserName;
+    TTaskText<Task>& Password;
+    TTaskFlag<Task>& UseAnotherConnection;
+    TTaskFlag<Task>& SavePassword;
+};
+
+template <typename Task> TDialFields<Task> DialFields(Task& t)
+{
+    return {t.Text1, t.Text2, t.Text3, t.Flag1, t.Flag2};
+}
+
+// A Disconnect task names its server, a Hangup task its connection.
+template <typename Task> TTaskText<Task>& TargetField(Task& t)
+{
+    return t.Text1;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "base/ProfileSettings.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// One post as its caller chose it: which files go to which groups, under what From and
+// subject, and how (template, lines per part, cross-posting, include text, disconnecting
+// when done). The window fills it from its controls, the terminal from its arguments. The
+// login and the Reply-To and Organization lines stay the profile's.
+struct TPostRequest
+{
+    QString Folder;     // the files' folder
+    QStringList Files;  // the files, top to bottom (the name after the folder is taken)
+    QStringList Groups; // in row order
+    // Where the groups stand (0 subscribed, 1 unsubscribed, 2 new, rows in that list), for
+    // their post counts.
+    int GroupList = 0;
+    QList<int> GroupRows;
+    QString From;
+    QString Subject;
+    QString Catalog; // a files.bbs catalog; the user is asked for one when empty
+
+    QString Template;
+    QString SigFile;
+    QString Host;
+    qint16 Timeout = 0;
+    qint16 PostTimeout = 0;
+    qint32 MaxLines = 0;
+    bool CrossPost = true;
+    bool IncludeText = false;
+    // The include text's lines; the user is asked for them when IncludeText and none given.
+    std::optional<QStringList> IncludeLines;
+    bool DisconnectWhenDone = true;
+
+    // The profile's choice of how to post; what and where are left to the caller.
+    static TPostRequest FromSettings(const ProfileSettings& s)
+    {
+        TPostRequest r;
+        r.Template = s.Template;
+        r.SigFile = s.SigFile;
+        r.Host = s.Host;
+        r.Timeout = s.Timeout;
+        r.PostTimeout = s.PostTimeout;
+        r.MaxLines = s.MaxLines;
+        r.CrossPost = s.CrossPost;
+        r.IncludeText = s.IncludeText;
+        r.DisconnectWhenDone = s.DisconnectWhenDone;
+        return r;
+    }
+};
