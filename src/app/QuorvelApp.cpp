@@ -91,10 +91,10 @@ void TQuorvelApp::wireTasks()
         .SwitchProfile = [this](const QString& name) { m_profiles->SwitchWithoutSaving(name); },
         .CheckRas = [this] { m_dialup->CheckRas(); },
     });
-    m_runner->SetHooks({
-        .AddHangupTask = [this] { m_dialup->AddHangupTask(); },
-        .AbortDialUp = [this] { m_dialup->AbortDialUp(); },
-    });
+    connect(m_runner.get(), &TTaskRunner::HangupTaskWanted, m_dialup.get(),
+            &TDialupTasks::AddHangupTask);
+    connect(m_runner.get(), &TTaskRunner::DialUpAborted, m_dialup.get(),
+            &TDialupTasks::AbortDialUp);
     m_runner->SetHandler(tkDialUp, [this](TTask& task) { m_dialup->DoRASDial(task); });
     m_runner->SetHandler(tkHangup, [this](TTask& task) { m_dialup->DoRasHangup(task); });
 }

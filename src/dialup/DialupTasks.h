@@ -18,8 +18,9 @@ class TView;
 // failed dial up to five times, 15 seconds apart.
 //
 // The owner registers DoRASDial and DoRasHangup as the runner's handlers of tkDialUp and
-// tkHangup, and CheckRas, AddHangupTask and AbortDialUp as the hooks of the task file and
-// the runner. The component's notifications are followed from construction on.
+// tkHangup, CheckRas as the task file's hook, and connects AddHangupTask and AbortDialUp to
+// the runner's HangupTaskWanted and DialUpAborted. The component's notifications are
+// followed from construction on.
 class TDialupTasks : public QObject
 {
     Q_OBJECT

@@ -118,8 +118,8 @@ void TTaskRunner::DisconnectButtonClick()
     TargetField(task) = m_state.Settings.Host;
     m_list.Add(task);
     const ProfileSettings& s = m_state.Settings;
-    if (s.RASOpenBefore && s.RASCloseConnectionAfter && m_hooks.AddHangupTask)
-        m_hooks.AddHangupTask();
+    if (s.RASOpenBefore && s.RASCloseConnectionAfter)
+        emit HangupTaskWanted();
 }
 
 void TTaskRunner::DoDisconnect()
@@ -147,8 +147,7 @@ void TTaskRunner::Abort()
     m_view.SetActionEnabled(TViewAction::Abort, false);
     ClearTaskList(true);
     m_list.DialUpQueued = false;
-    if (m_hooks.AbortDialUp)
-        m_hooks.AbortDialUp();
+    emit DialUpAborted();
     m_client.Cancel();
 }
 

@@ -31,17 +31,10 @@ public:
     // call: anything that outlives it (an operation waiting for events) keeps a copy.
     using THandler = std::function<void(TTask& task)>;
 
-    struct THooks
-    {
-        std::function<void()> AddHangupTask; // queues a hang-up after a Disconnect task
-        std::function<void()> AbortDialUp;   // hangs up a dial the program made, forgets it
-    };
-
     TTaskRunner(TTaskList& list, TTaskFile& file, TbcsNNTP& client, TView& view, TLogger& logger,
                 TAppState& state, QObject* parent = nullptr);
 
     void SetHandler(TTaskKind kind, THandler handler);
-    void SetHooks(THooks hooks) { m_hooks = std::move(hooks); }
 
     // The last status the news client reported, or DialingMarker.
     quint8 LastClientStatus = csIdle;
@@ -84,6 +77,12 @@ public:
     void NNTPCanceled();
 
 signals:
+    // A Disconnect task was queued and the profile hangs up after its work: the dial-up
+    // side queues the hang-up task now.
+    void HangupTaskWanted();
+    // Every task was cancelled: the dial-up side hangs up a dial the program made and
+    // forgets it.
+    void DialUpAborted();
     // PartInFlight was cleared because the part will get no answer (error, disconnect,
     // cancel): a multipart upload must stop its series.
     void PartStopped();
@@ -102,7 +101,6 @@ private:
     TView& m_view;
     TLogger& m_logger;
     TAppState& m_state;
-    THooks m_hooks;
     bool m_keptAfterFailedSave = false;
     bool m_partInFlight = false;
     std::array<THandler, TaskKindCount> m_handlers;

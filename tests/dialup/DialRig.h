@@ -55,8 +55,9 @@ struct TDialRig : RunnerFixture
             started << t.Text1;
             onUpload();
         });
-        runner.SetHooks({.AddHangupTask = [this] { dial.AddHangupTask(); },
-                         .AbortDialUp = [this] { dial.AbortDialUp(); }});
+        QObject::connect(&runner, &TTaskRunner::HangupTaskWanted, &dial,
+                         &TDialupTasks::AddHangupTask);
+        QObject::connect(&runner, &TTaskRunner::DialUpAborted, &dial, &TDialupTasks::AbortDialUp);
         file.SetHooks({.SwitchProfile = {}, .CheckRas = [this] { dial.CheckRas(); }});
     }
 

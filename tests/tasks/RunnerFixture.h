@@ -26,8 +26,8 @@ struct RunnerFixture : TaskFixture
 
     RunnerFixture()
     {
-        runner.SetHooks({.AddHangupTask = [this] { ++hangupsQueued; },
-                         .AbortDialUp = [this] { ++dialAborts; }});
+        QObject::connect(&runner, &TTaskRunner::HangupTaskWanted, [this] { ++hangupsQueued; });
+        QObject::connect(&runner, &TTaskRunner::DialUpAborted, [this] { ++dialAborts; });
     }
 
     ~RunnerFixture() { QObject::disconnect(idleHook); }
