@@ -576,19 +576,34 @@ void TbcsNNTP::handleGreeting(const QString& line)
     fail(refusal);
 }
 
-bool TbcsNNTP::parseReply(const QString& line)
+bool TbcsNNTP::ParseReplyLine(const QString& line, int& code, QString& text)
 {
-    log(line);
     bool ok = line.size() >= 3;
     for (int i = 0; ok && i < 3; ++i)
         ok = line.at(i).isDigit() && line.at(i).unicode() < 128;
-    if (!ok) {
+    if (!ok)
+        return false;
+    code = line.left(3).toInt();
+    const qsizetype blank = line.indexOf(' ');
+    text = blank < 0 ? line : line.mid(blank + 1);
+    return true;
+}
+
+QString TbcsNNTP::GroupOfLine(const QByteArray& line)
+{
+    qsizetype end = line.indexOf(' ');
+    if (end < 0)
+        end = line.size();
+    return QString::fromUtf8(line.constData(), end).trimmed();
+}
+
+bool TbcsNNTP::parseReply(const QString& line)
+{
+    log(line);
+    if (!ParseReplyLine(line, m_replyCode, m_replyText)) {
         badReply(line);
         return false;
     }
-    m_replyCode = line.left(3).toInt();
-    const qsizetype blank = line.indexOf(' ');
-    m_replyText = blank < 0 ? line : line.mid(blank + 1);
     return true;
 }
 
@@ -676,10 +691,7 @@ void TbcsNNTP::handleGroupLine(const QByteArray& line)
         m_pendingCommand.clear();
         return;
     }
-    qsizetype end = line.indexOf(' ');
-    if (end < 0)
-        end = line.size();
-    const QString group = QString::fromUtf8(line.constData(), end).trimmed();
+    const QString group = GroupOfLine(line);
     if (!group.isEmpty()) {
         m_groups.append(group);
         emit OnGroupReceived(group);
