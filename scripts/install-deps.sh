@@ -15,6 +15,7 @@ packages=(
     xvfb xauth                  # a display for ./run on a headless machine
     adwaita-icon-theme          # toolbar and file-type icons where the desktop has no theme
     time                        # /usr/bin/time -v for the benchmarks' peak memory
+    clang libfuzzer-14-dev      # the fuzz targets (scripts/fuzz.sh)
 )
 
 missing=()

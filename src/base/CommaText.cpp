@@ -36,13 +36,13 @@ namespace CommaText {
 
 QString Write(const QStringList& values)
 {
-    // A lone empty value would otherwise vanish: it is written as a quoted pair.
-    if (values.size() == 1 && values.first().isEmpty())
-        return QStringLiteral("\"\"");
     QStringList parts;
     parts.reserve(values.size());
     for (const QString& v : values)
         parts << (needsQuotes(v) ? quoted(v) : v);
+    // An empty last value (a lone one too) would vanish: it is written as a quoted pair.
+    if (!values.isEmpty() && values.last().isEmpty())
+        parts.last() = QStringLiteral("\"\"");
     return parts.join(u',');
 }
 

@@ -1,5 +1,6 @@
 #include "codec/LineCodec.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -276,7 +277,15 @@ int EncodeLine(Kind kind, const uchar* in, int count, char* out)
     char* p = out;
     if (kind != Kind::base64)
         *p++ = t.alphabet[count & 63];
-    return int(encodeGroups(t, in, count, p) - out);
+    p = encodeGroups(t, in, count, p);
+    // uu keeps its short last group, which every uu decoder reads; xx and base64 decoders
+    // want whole groups.
+    if (kind != Kind::uu && count % 3 != 0) {
+        const char pad = kind == Kind::base64 ? '=' : t.alphabet[0];
+        for (int i = count % 3; i < 3; ++i)
+            *p++ = pad;
+    }
+    return int(p - out);
 }
 
 int DecodeLine(Kind kind, const char* line, int length, uchar* out)
@@ -291,7 +300,10 @@ int DecodeLine(Kind kind, const char* line, int length, uchar* out)
     if (length == 0)
         return 0;
     const int announced = t.values[in[0]];
-    const int decoded = int(decodeGroups(t, in + 1, length - 1, out) - out);
+    // Characters past those the length stands for are not decoded at all, so a long line
+    // never writes more than a line's worth.
+    const int groups = std::min(length - 1, (announced + 2) / 3 * 4);
+    const int decoded = int(decodeGroups(t, in + 1, groups, out) - out);
     return decoded < announced ? decoded : announced;
 }
 

@@ -21,8 +21,9 @@ int MaxLineChars(Kind kind);
 char Char(Kind kind, int value);
 
 // Encodes count bytes (at most BytesPerLine) as one line without line end: the length
-// character for uu and xx, then groups of four characters; a last group of one or two bytes
-// gives two or three characters, never padding. Returns the number of characters written.
+// character for uu and xx, then groups of four characters. A last group of one or two bytes
+// gives two or three characters in uu, and is padded to four in xx (with "+", the value 0)
+// and base64 (with "="). Returns the number of characters written.
 int EncodeLine(Kind kind, const uchar* in, int count, char* out);
 
 // Encodes count full lines (BytesPerLine bytes each) with a line end after each and returns
@@ -39,10 +40,10 @@ qint64 EncodeFullLines(Kind kind, const uchar* in, qint64 count, char* out, cons
 bool DecodeFullUULine(const char* line, int length, uchar* out);
 
 // Decodes one line given without its line end and appends the bytes to out (room for
-// 3 * (length / 4 + 1) bytes). Accepts what this encoder writes and what common tools
-// write: the length character of uu and xx caps the bytes taken, so padded last groups
-// give back only the bytes they stand for; in base64 "=" ends the data. Returns the
-// number of bytes written.
+// 3 * (length / 4 + 1) bytes; for uu and xx never more than 63 whatever the length).
+// Accepts what this encoder writes and what common tools write: the length character of uu
+// and xx caps the bytes taken, so padded last groups give back only the bytes they stand
+// for; in base64 "=" ends the data. Returns the number of bytes written.
 int DecodeLine(Kind kind, const char* line, int length, uchar* out);
 
 } // namespace LineCodec

@@ -201,7 +201,9 @@ void TUUCode::encode(QIODevice& input, qint64 size)
         // A short block is the last: its remainder, even of 0 bytes, makes the last line.
         const bool last = got < BlockSize;
         if (last) {
-            line(int(left));
+            // Base64 needs no empty line: its data ends at the closing line or the file's end.
+            if (left > 0 || kind != LineCodec::Kind::base64)
+                line(int(left));
             // Standard decoders read up to a line of length 0, not up to "end": without
             // it they take "end" for data and fail on every file that is not a multiple
             // of 45 bytes long.
@@ -214,7 +216,9 @@ void TUUCode::encode(QIODevice& input, qint64 size)
         if (last)
             break;
     }
-    put(m_headers ? QByteArray("end") + eol : eol);
+    // Base64 closes with "====", as GNU uuencode -m writes and GNU uudecode expects.
+    const QByteArray closing = kind == LineCodec::Kind::base64 ? "====" : "end";
+    put(m_headers ? closing + eol : eol);
     progress(written, expected);
     output.Commit();
 }
@@ -230,44 +234,52 @@ void TUUCode::decode(QIODevice& input, qint64 size)
     std::vector<uchar> out(BlockSize + MaxLine + 16);
     qint64 outUsed = 0;
     bool done = false;
+    bool continued = false; // the line goes on from a piece already decoded
 
-    // One line without its line end: the begin line while looking for it, then data lines
-    // until "end" (or the "====" that closes standard base64 output).
-    const auto takeLine = [&](const char* line, qint64 length) {
-        if (!output) {
-            const QByteArray text = QByteArray::fromRawData(line, length);
-            const qsizetype at = text.indexOf(marker);
-            if (at < 0)
-                return;
-            QByteArray rest = text.mid(at + marker.size());
-            const qsizetype space = rest.indexOf(' ');
-            rest = space < 0 ? QByteArray() : rest.mid(space + 1);
-            rest.replace('"', QByteArray());
-            const QString name = safeFileName(rest);
-            if (name.isEmpty())
-                throw EUUCode(QStringLiteral("The begin line of %1 holds no usable file name")
-                                  .arg(m_inputFile));
-            m_outputFile = QFileInfo(m_inputFile).dir().filePath(name);
-            output = std::make_unique<TOutputFile>(m_outputFile);
-            return;
-        }
-        if (length >= 3 && std::memcmp(line, "end", 3) == 0) {
+    const auto flush = [&] {
+        output->Write(reinterpret_cast<const char*>(out.data()), outUsed);
+        outUsed = 0;
+    };
+    // Encoded characters of one line, or of a piece of a long line, until "end" (or the
+    // "====" that closes standard base64 output) at the start of a line.
+    const auto takeData = [&](const char* line, qint64 length) {
+        if (!continued && ((length >= 3 && std::memcmp(line, "end", 3) == 0) ||
+                           (kind == LineCodec::Kind::base64 && length > 0 && line[0] == '='))) {
             done = true;
             return;
         }
-        if (kind == LineCodec::Kind::base64 && length > 0 && line[0] == '=') {
-            done = true;
-            return;
-        }
+        // A line holds at most what the buffer holds, so after a flush it always fits.
+        if (outUsed + 3 * (length / 4 + 1) + 16 > qint64(out.size()))
+            flush();
         if (kind == LineCodec::Kind::uu &&
             LineCodec::DecodeFullUULine(line, int(length), out.data() + outUsed))
             outUsed += 45;
         else
             outUsed += LineCodec::DecodeLine(kind, line, int(length), out.data() + outUsed);
-        if (outUsed >= BlockSize) {
-            output->Write(reinterpret_cast<const char*>(out.data()), outUsed);
-            outUsed = 0;
+        if (outUsed >= BlockSize)
+            flush();
+    };
+    // One line without its line end: the begin line while looking for it, then data lines.
+    const auto takeLine = [&](const char* line, qint64 length) {
+        if (output) {
+            takeData(line, length);
+            continued = false;
+            return;
         }
+        const QByteArray text = QByteArray::fromRawData(line, length);
+        const qsizetype at = text.indexOf(marker);
+        if (at < 0)
+            return;
+        QByteArray rest = text.mid(at + marker.size());
+        const qsizetype space = rest.indexOf(' ');
+        rest = space < 0 ? QByteArray() : rest.mid(space + 1);
+        rest.replace('"', QByteArray());
+        const QString name = safeFileName(rest);
+        if (name.isEmpty())
+            throw EUUCode(
+                QStringLiteral("The begin line of %1 holds no usable file name").arg(m_inputFile));
+        m_outputFile = QFileInfo(m_inputFile).dir().filePath(name);
+        output = std::make_unique<TOutputFile>(m_outputFile);
     };
 
     std::vector<char> buffer(BlockSize + MaxLine + 16);
@@ -287,10 +299,8 @@ void TUUCode::decode(QIODevice& input, qint64 size)
                 (p[61] == '\n' || p[61] == '\r') && !skipping &&
                 LineCodec::DecodeFullUULine(p, 61, out.data() + outUsed)) {
                 outUsed += 45;
-                if (outUsed >= BlockSize) {
-                    output->Write(reinterpret_cast<const char*>(out.data()), outUsed);
-                    outUsed = 0;
-                }
+                if (outUsed >= BlockSize)
+                    flush();
                 p += 62;
                 if (p[-1] == '\r' && p < end && *p == '\n')
                     ++p;
@@ -307,12 +317,24 @@ void TUUCode::decode(QIODevice& input, qint64 size)
                 takeLine(p, stop - p);
             step(consumed - got - held + (stop - buffer.data()), size + 3);
             skipping = false;
+            continued = false;
             p = stop + 1;
             if (cr && p < end && *p == '\n')
                 ++p;
         }
         held = end - p;
+        if (!done && held > MaxLine && output && kind == LineCodec::Kind::base64 && !skipping) {
+            // Base64 may come as one line for the whole file: decode it in pieces of whole
+            // groups. A "=" ends the data of the line, as it does in a short line.
+            const qint64 piece = held - held % 4;
+            skipping = std::memchr(p, '=', size_t(piece)) != nullptr;
+            takeData(p, piece);
+            continued = true;
+            p += piece;
+            held -= piece;
+        }
         if (!done && (last || held > MaxLine)) {
+            // Any other line this long is no encoded line: its start is read, the rest dropped.
             if (held > 0 && !skipping)
                 takeLine(p, std::min(held, MaxLine));
             skipping = !last;
@@ -326,6 +348,14 @@ void TUUCode::decode(QIODevice& input, qint64 size)
     if (!output)
         throw EUUCode(QStringLiteral("No \"%1\" line found in %2")
                           .arg(QString::fromLatin1(marker.trimmed()), m_inputFile));
-    output->Write(reinterpret_cast<const char*>(out.data()), outUsed);
+    // Without the closing line the file was cut short: the old output file stays as it was.
+    if (m_headers && !done)
+        throw EUUCode(QStringLiteral("%1 ended early: no \"%2\" line after the data; %3 not "
+                                     "written")
+                          .arg(m_inputFile,
+                               kind == LineCodec::Kind::base64 ? QStringLiteral("====")
+                                                               : QStringLiteral("end"),
+                               m_outputFile));
+    flush();
     output->Commit();
 }

@@ -689,19 +689,36 @@ void TbcsNNTP::handleGreeting(const QString& line)
     fail(refusal);
 }
 
-bool TbcsNNTP::parseReply(const QString& line)
+bool TbcsNNTP::ParseReplyLine(const QString& line, int& code, QString& text)
 {
-    log(line);
     bool ok = line.size() >= 3;
     for (int i = 0; ok && i < 3; ++i)
         ok = line.at(i).isDigit() && line.at(i).unicode() < 128;
-    if (!ok) {
+    if (!ok)
+        return false;
+    code = line.left(3).toInt();
+    const qsizetype blank = line.indexOf(' ');
+    text = blank < 0 ? line : line.mid(blank + 1);
+    return true;
+}
+
+QString TbcsNNTP::GroupOfLine(const QByteArray& line)
+{
+    // RFC 3977 7.6.3: the name ends at the first blank. Its bytes are kept as they came.
+    qsizetype end = line.indexOf(' ');
+    if (end < 0)
+        end = line.size();
+    const QByteArray name = line.left(end);
+    return GroupName::IsUsable(name) ? GroupName::FromBytes(name) : QString();
+}
+
+bool TbcsNNTP::parseReply(const QString& line)
+{
+    log(line);
+    if (!ParseReplyLine(line, m_replyCode, m_replyText)) {
         badReply(line);
         return false;
     }
-    m_replyCode = line.left(3).toInt();
-    const qsizetype blank = line.indexOf(' ');
-    m_replyText = blank < 0 ? line : line.mid(blank + 1);
     return true;
 }
 
@@ -866,9 +883,6 @@ void TbcsNNTP::handleGroupLine(const QByteArray& line)
         m_pendingCommand.clear();
         return;
     }
-    qsizetype end = line.indexOf(' ');
-    if (end < 0)
-        end = line.size();
     if (m_groups.size() >= m_groupLimit) {
         // Only a broken or hostile server sends this much: stop before memory runs out.
         stopTimer();
@@ -879,10 +893,8 @@ void TbcsNNTP::handleGroupLine(const QByteArray& line)
                  .arg(m_groupLimit));
         return;
     }
-    // RFC 3977 7.6.3: the name ends at the first blank. Its bytes are kept as they came.
-    const QByteArray name = line.left(end);
-    if (GroupName::IsUsable(name)) {
-        const QString group = GroupName::FromBytes(name);
+    const QString group = GroupOfLine(line);
+    if (!group.isEmpty()) {
         m_groups.append(group);
         emit OnGroupReceived(group);
     } else {

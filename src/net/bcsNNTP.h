@@ -97,6 +97,13 @@ public:
     // Stops whatever runs and drops the connection.
     void Cancel();
 
+    // A status reply: three ASCII digits, then the text after the first blank (the whole
+    // line when it has none). False for any other line, which leaves code and text as they were.
+    static bool ParseReplyLine(const QString& line, int& code, QString& text);
+    // The group name of one line of a LIST or NEWGROUPS answer: its bytes up to the first
+    // blank; empty when the line names none a newsrc can hold (NUL, control characters).
+    static QString GroupOfLine(const QByteArray& line);
+
     // For tests: the host-name lookup to use (not owned; nullptr = the system's) and the
     // length of one time-out second in milliseconds.
     void SetHostResolver(THostResolver* resolver);

@@ -92,8 +92,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption noHeadersOption(
         QStringLiteral("no-headers"),
         QStringLiteral("No begin and end lines when encoding; decode from the first line."));
-    const QCommandLineOption lfOption(QStringLiteral("lf"),
-                                      QStringLiteral("End lines with LF instead of CR LF."));
+    const QCommandLineOption lfOption(
+        QStringLiteral("lf"),
+        QStringLiteral("End lines with LF instead of CR LF (GNU uudecode and base64 -d "
+                       "read base64 only with LF)."));
     const QCommandLineOption modeOption(QStringLiteral("mode"),
                                         QStringLiteral("Mode written in the begin line (644)."),
                                         QStringLiteral("number"), QStringLiteral("644"));

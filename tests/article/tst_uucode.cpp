@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -45,13 +46,22 @@ private slots:
     void roundTrip();
     void decodesAnyLineEnd_data();
     void decodesAnyLineEnd();
+    void longLineAcrossBlock_data();
+    void longLineAcrossBlock();
+    void longBase64Line_data();
+    void longBase64Line();
+    void truncatedInput_data();
+    void truncatedInput();
+    void truncatedInputFailsTheTool();
 
     void gnuUudecodeReadsOurs_data();
     void gnuUudecodeReadsOurs();
     void uudeviewReadsOurs_data();
     void uudeviewReadsOurs();
-    void base64MatchesGnu_data();
-    void base64MatchesGnu();
+    void coreutilsBase64ReadsOurs_data();
+    void coreutilsBase64ReadsOurs();
+    void readsUnpaddedForms_data();
+    void readsUnpaddedForms();
     void readsPeerOutput_data();
     void readsPeerOutput();
 
@@ -154,11 +164,16 @@ void TestUUCode::encodedText_data()
                                    << QByteArray("begin 0644 in.bin\r\n+\r\nend\r\n");
     QTest::newRow("base64 of abc") << TUUCode::base64encode << false << TUUCode::CRLF
                                    << QByteArray("abc") << QByteArray("YWJj\r\n\r\n");
-    QTest::newRow("base64 of ab has no padding") << TUUCode::base64encode << false << TUUCode::CRLF
-                                                 << QByteArray("ab") << QByteArray("YWI\r\n\r\n");
-    QTest::newRow("base64 full line, then an empty last line")
+    QTest::newRow("base64 of ab is padded") << TUUCode::base64encode << false << TUUCode::CRLF
+                                            << QByteArray("ab") << QByteArray("YWI=\r\n\r\n");
+    QTest::newRow("base64 full line, then ====")
         << TUUCode::base64encode << true << TUUCode::LF << QByteArray(57, '\0')
-        << "begin-base64 0644 in.bin\n" + QByteArray(76, 'A') + "\n\nend\n";
+        << "begin-base64 0644 in.bin\n" + QByteArray(76, 'A') + "\n====\n";
+    QTest::newRow("empty base64 file")
+        << TUUCode::base64encode << true << TUUCode::LF << QByteArray()
+        << QByteArray("begin-base64 0644 in.bin\n====\n");
+    QTest::newRow("xx last group padded with +")
+        << TUUCode::xxencode << false << TUUCode::LF << QByteArray("ca") << QByteArray("0Mq2+\n\n");
 }
 
 void TestUUCode::encodedText()
@@ -234,18 +249,141 @@ void TestUUCode::decodesAnyLineEnd()
     QVERIFY(ReadFile(output) == data);
 }
 
-void TestUUCode::gnuUudecodeReadsOurs_data()
+void TestUUCode::longLineAcrossBlock_data()
 {
-    addSizeRows();
+    QTest::addColumn<TUUCode::TAlgorithm>("encoder");
+    QTest::addColumn<bool>("headers");
+    for (auto encoder : {TUUCode::uuencode, TUUCode::xxencode, TUUCode::base64encode}) {
+        for (bool headers : {true, false})
+            QTest::addRow("%s %s", qPrintable(algorithmName(encoder)), headers ? "headers" : "bare")
+                << encoder << headers;
+    }
 }
 
+// A line of 147 KB that starts 65,000 bytes before the second read block ends, after 70 KB
+// of decoded data. In base64 the whole line is data; in uu and xx the length character
+// takes the first 45 bytes and the rest of the line counts for nothing.
+void TestUUCode::longLineAcrossBlock()
+{
+    QFETCH(TUUCode::TAlgorithm, encoder);
+    QFETCH(bool, headers);
+    const QByteArray data = RandomBytes(45 * 3000, Seed);
+    QList<QByteArray> lines = ours(encoder, data, headers, TUUCode::LF).split('\n');
+    const bool base64 = encoder == TUUCode::base64encode;
+    QByteArray text;
+    qsizetype lineIndex = 0;
+    constexpr qsizetype LongLineStart = 2 * 45 * 57 * 32 - 65000;
+    while (text.size() < LongLineStart)
+        text += lines[lineIndex++] + '\n';
+    const qsizetype dataLines = lineIndex - (headers ? 1 : 0);
+    const qsizetype lineBytes = base64 ? 57 : 45;
+    const QByteArray longData = RandomBytes(110250, Seed + 1);
+    const QByteArray longLine =
+        base64 ? longData.toBase64() // 147,000 characters
+               : lines[lineIndex] + QByteArray(147000 - lines[lineIndex].size(), 'M');
+    text += longLine + '\n';
+    text += headers ? (base64 ? "====\n" : "`\nend\n") : "\n";
+    QVERIFY(QDir().mkpath(path("out")));
+    WriteFile(path("out/encoded.txt"), text);
+    const QString output =
+        decodeOurs(TUUCode::TAlgorithm(int(encoder) + 1), path("out/encoded.txt"), headers);
+    const QByteArray expected = data.left(dataLines * lineBytes) +
+                                (base64 ? longData : data.mid(dataLines * lineBytes, lineBytes));
+    QVERIFY(ReadFile(output) == expected);
+}
+
+void TestUUCode::longBase64Line_data()
+{
+    QTest::addColumn<bool>("headers");
+    QTest::newRow("bare") << false;
+    QTest::newRow("begin-base64 and ====") << true;
+}
+
+// One 10 MB line, as base64 -w0 writes a whole file.
+void TestUUCode::longBase64Line()
+{
+    QFETCH(bool, headers);
+    if (!Have(QStringLiteral("base64")))
+        QSKIP("coreutils base64 is not installed");
+    const QByteArray data = RandomBytes(7500001, Seed);
+    WriteFile(path("in.bin"), data);
+    QVERIFY(QDir().mkpath(path("out")));
+    QCOMPARE(Run(QStringLiteral("base64"), {QStringLiteral("-w0"), path("in.bin")}, m_dir->path(),
+                 path("out/line.txt")),
+             0);
+    const QByteArray line = ReadFile(path("out/line.txt"));
+    QVERIFY(line.size() > 10000000 && !line.contains('\n'));
+    if (headers)
+        WriteFile(path("out/line.txt"), "begin-base64 644 in.bin\n" + line + "\n====\n");
+    const QString output = decodeOurs(TUUCode::base64decode, path("out/line.txt"), headers);
+    QVERIFY(ReadFile(output) == data);
+}
+
+void TestUUCode::truncatedInput_data()
+{
+    QTest::addColumn<TUUCode::TAlgorithm>("decoder");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("uu begin line only") << TUUCode::uudecode << QByteArray("begin 644 f.bin\n");
+    QTest::newRow("uu without end")
+        << TUUCode::uudecode << QByteArray("begin 644 f.bin\n#8V%T\n`\n");
+    QTest::newRow("uu cut in a line") << TUUCode::uudecode << QByteArray("begin 644 f.bin\n#8V");
+    QTest::newRow("xx without end") << TUUCode::xxdecode << QByteArray("begin 644 f.bin\n1Mq3o\n");
+    QTest::newRow("base64 without ====")
+        << TUUCode::base64decode << QByteArray("begin-base64 644 f.bin\nYWJj\n");
+}
+
+// The old file of that name stays; the message names the input.
+void TestUUCode::truncatedInput()
+{
+    QFETCH(TUUCode::TAlgorithm, decoder);
+    QFETCH(QByteArray, text);
+    WriteFile(path("post.txt"), text);
+    WriteFile(path("f.bin"), "old");
+    QString raised;
+    try {
+        decodeOurs(decoder, path("post.txt"));
+    } catch (const EUUCode& e) {
+        raised = e.Message();
+    }
+    QVERIFY2(raised.contains(QLatin1String("ended early")) && raised.contains(path("post.txt")),
+             qPrintable(raised));
+    QCOMPARE(ReadFile(path("f.bin")), QByteArray("old"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+void TestUUCode::truncatedInputFailsTheTool()
+{
+    WriteFile(path("post.txt"), "begin 644 f.bin\n#8V%T\n");
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(qEnvironmentVariable("QUORVEL_BINARY_DIR") + QStringLiteral("/quorvel-uucode"),
+               {path("post.txt")});
+    QVERIFY(tool.waitForFinished(30000));
+    const QByteArray said = tool.readAll();
+    QVERIFY(tool.exitCode() != 0);
+    QVERIFY2(said.contains("ended early") && !said.contains("wrote"), said.constData());
+}
+
+void TestUUCode::gnuUudecodeReadsOurs_data()
+{
+    QTest::addColumn<TUUCode::TAlgorithm>("algorithm");
+    QTest::addColumn<qint64>("size");
+    for (qint64 size : {0, 1, 2, 3, 44, 45, 46, 56, 57, 58, 89, 90, 91, 45 * 200, 1024 * 1024}) {
+        QTest::addRow("uu %lld", size) << TUUCode::uuencode << size;
+        QTest::addRow("base64 %lld", size) << TUUCode::base64encode << size;
+    }
+}
+
+// GNU uudecode reads uu with either line end, base64 only with LF (CR is no base64 character).
 void TestUUCode::gnuUudecodeReadsOurs()
 {
     if (!Have(QStringLiteral("uudecode")))
         QSKIP("GNU uudecode (sharutils) is not installed");
+    QFETCH(TUUCode::TAlgorithm, algorithm);
     QFETCH(qint64, size);
     const QByteArray data = RandomBytes(size, Seed + quint32(size));
-    ours(TUUCode::uuencode, data, true, size % 2 ? TUUCode::LF : TUUCode::CRLF);
+    const bool crlf = algorithm == TUUCode::uuencode && size % 2 == 0;
+    ours(algorithm, data, true, crlf ? TUUCode::CRLF : TUUCode::LF);
     // Never -o /dev/null: uudecode would set its mode from the begin line.
     QCOMPARE(Run(QStringLiteral("uudecode"),
                  {QStringLiteral("-o"), path("gnu.bin"), path("encoded.txt")}, m_dir->path()),
@@ -257,11 +395,10 @@ void TestUUCode::uudeviewReadsOurs_data()
 {
     QTest::addColumn<TUUCode::TAlgorithm>("algorithm");
     QTest::addColumn<qint64>("size");
-    for (qint64 size : {0, 1, 2, 3, 44, 45, 46, 89, 90, 91, 45 * 200, 1024 * 1024})
+    for (qint64 size : {0, 1, 2, 3, 44, 45, 46, 89, 90, 91, 45 * 200, 100000, 1024 * 1024}) {
         QTest::addRow("uu %lld", size) << TUUCode::uuencode << size;
-    // uudeview reads unpadded xx last groups only where no padding would be needed.
-    for (qint64 size : {0, 3, 45, 90, 1024 * 1024 - 1})
         QTest::addRow("xx %lld", size) << TUUCode::xxencode << size;
+    }
 }
 
 void TestUUCode::uudeviewReadsOurs()
@@ -271,49 +408,69 @@ void TestUUCode::uudeviewReadsOurs()
     QFETCH(TUUCode::TAlgorithm, algorithm);
     QFETCH(qint64, size);
     const QByteArray data = RandomBytes(size, Seed + quint32(size));
-    WriteFile(path("message.txt"), AsMessage(ours(algorithm, data)));
     QVERIFY(QDir().mkpath(path("out")));
-    QCOMPARE(Run(QStringLiteral("uudeview"),
-                 {QStringLiteral("-i"), QStringLiteral("-o"), QStringLiteral("-q"),
-                  QStringLiteral("-p"), path("out"), path("message.txt")},
-                 m_dir->path()),
-             0);
-    QVERIFY(ReadFile(path("out/in.bin")) == data);
+    const auto uudeview = [&](const QByteArray& encoded) {
+        WriteFile(path("message.txt"), AsMessage(encoded));
+        QFile::remove(path("out/in.bin"));
+        return Run(QStringLiteral("uudeview"),
+                   {QStringLiteral("-i"), QStringLiteral("-o"), QStringLiteral("-q"),
+                    QStringLiteral("-p"), path("out"), path("message.txt")},
+                   m_dir->path()) == 0 &&
+               ReadFile(path("out/in.bin")) == data;
+    };
+    // uudeview guesses the encoding of a short xx file from its characters and often guesses
+    // wrong, on its own uuenview -x output too: there ours must do as well as that.
+    if (algorithm == TUUCode::xxencode && size < 1000 && Have(QStringLiteral("uuenview"))) {
+        WriteFile(path("in.bin"), data);
+        QCOMPARE(Run(QStringLiteral("uuenview"), {QStringLiteral("-x"), QStringLiteral("in.bin")},
+                     m_dir->path(), path("peer.txt")),
+                 0);
+        if (!uudeview(ReadFile(path("peer.txt"))))
+            QSKIP("uudeview does not read its own xx encoding of this data either");
+    }
+    QVERIFY(uudeview(ours(algorithm, data)));
 }
 
-void TestUUCode::base64MatchesGnu_data()
+void TestUUCode::coreutilsBase64ReadsOurs_data()
 {
     addSizeRows();
 }
 
-// GNU uudecode refuses base64 that ends with "end" and lacks "=" padding, and uudeview does
-// not read begin-base64 at all, so the text is compared with GNU uuencode -m: the same lines
-// but for padding, the mode's leading zero and the "====" trailer.
-void TestUUCode::base64MatchesGnu()
+// coreutils base64 -d reads bare base64 with LF line ends and fails on anything it cannot use.
+void TestUUCode::coreutilsBase64ReadsOurs()
 {
-    if (!Have(QStringLiteral("uuencode")))
-        QSKIP("GNU uuencode (sharutils) is not installed");
+    if (!Have(QStringLiteral("base64")))
+        QSKIP("coreutils base64 is not installed");
     QFETCH(qint64, size);
     const QByteArray data = RandomBytes(size, Seed + quint32(size));
-    QList<QByteArray> mine = ours(TUUCode::base64encode, data, true, TUUCode::LF).split('\n');
-    QCOMPARE(Run(QStringLiteral("uuencode"),
-                 {QStringLiteral("-m"), path("in.bin"), QStringLiteral("in.bin")}, m_dir->path(),
-                 path("gnu.txt")),
+    ours(TUUCode::base64encode, data, false, TUUCode::LF);
+    QCOMPARE(Run(QStringLiteral("base64"), {QStringLiteral("-d"), path("encoded.txt")},
+                 m_dir->path(), path("coreutils.bin")),
              0);
-    QList<QByteArray> gnu = ReadFile(path("gnu.txt")).split('\n');
-    mine.removeAll(QByteArray());
-    gnu.removeAll(QByteArray());
-    QCOMPARE(mine.takeFirst(), QByteArray("begin-base64 0644 in.bin"));
-    QCOMPARE(gnu.takeFirst(), QByteArray("begin-base64 644 in.bin"));
-    QCOMPARE(mine.takeLast(), QByteArray("end"));
-    QCOMPARE(gnu.takeLast(), QByteArray("===="));
-    // GNU writes 60 characters a line, we write 76 as base64 in mail does.
-    for (qsizetype i = 0; i + 1 < mine.size(); ++i)
-        QCOMPARE(mine[i].size(), 76);
-    QByteArray gnuText = gnu.join();
-    while (gnuText.endsWith('='))
-        gnuText.chop(1);
-    QCOMPARE(mine.join(), gnuText);
+    QVERIFY(ReadFile(path("coreutils.bin")) == data);
+}
+
+void TestUUCode::readsUnpaddedForms_data()
+{
+    QTest::addColumn<TUUCode::TAlgorithm>("decoder");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("base64 without padding, closed by end")
+        << TUUCode::base64decode << QByteArray("begin-base64 644 f.bin\nYWI\nend\n");
+    QTest::newRow("base64 padded, closed by ====")
+        << TUUCode::base64decode << QByteArray("begin-base64 644 f.bin\nYWI=\n====\n");
+    QTest::newRow("xx short last group")
+        << TUUCode::xxdecode << QByteArray("begin 644 f.bin\n0Mq2\n+\nend\n");
+    QTest::newRow("xx padded last group")
+        << TUUCode::xxdecode << QByteArray("begin 644 f.bin\n0Mq2+\n+\nend\n");
+}
+
+void TestUUCode::readsUnpaddedForms()
+{
+    QFETCH(TUUCode::TAlgorithm, decoder);
+    QFETCH(QByteArray, text);
+    WriteFile(path("post.txt"), text);
+    QCOMPARE(ReadFile(decodeOurs(decoder, path("post.txt"))),
+             decoder == TUUCode::xxdecode ? QByteArray("ca") : QByteArray("ab"));
 }
 
 void TestUUCode::readsPeerOutput_data()
