@@ -51,14 +51,25 @@ QString TSettingField::Text(const ProfileSettings& s) const
         Member);
 }
 
+// Settings that take one of a few words.
+QStringList TSettingField::Choices() const
+{
+    if (Name == QStringLiteral("Security"))
+        return {QStringLiteral("none"), QStringLiteral("tls"), QStringLiteral("starttls")};
+    return {};
+}
+
 QString TSettingField::Assign(ProfileSettings& s, const QString& value) const
 {
+    if (const QStringList choices = Choices();
+        !choices.isEmpty() && !choices.contains(value.toLower()))
+        return QStringLiteral("%1 takes %2, not '%3'").arg(Name, choices.join(", "), value);
     return std::visit(
         [&](auto member) -> QString {
             auto& target = s.*member;
             using T = std::decay_t<decltype(target)>;
             if constexpr (std::is_same_v<T, QString>) {
-                target = value;
+                target = Choices().isEmpty() ? value : value.toLower();
                 return QString();
             } else if constexpr (std::is_same_v<T, bool>) {
                 const std::optional<bool> b = parseBool(value);

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <variant>
@@ -23,6 +24,8 @@ struct TSettingField
 
     // The shown value ("(set)" or "(not set)" for a password).
     QString Text(const ProfileSettings& settings) const;
+    // The words the setting takes, when it takes only a few; empty otherwise.
+    QStringList Choices() const;
     // Parses and stores value; returns an error text, empty on success.
     QString Assign(ProfileSettings& settings, const QString& value) const;
 

@@ -96,6 +96,16 @@ bool isAddress(const QString& name)
 
 } // namespace
 
+TTlsMode TlsModeFromText(const QString& text)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == QStringLiteral("tls") || t == QStringLiteral("implicit"))
+        return TTlsMode::Implicit;
+    if (t == QStringLiteral("starttls"))
+        return TTlsMode::StartTls;
+    return TTlsMode::None;
+}
+
 TTlsChannel::~TTlsChannel() = default;
 
 QString TTlsChannel::NormalizedFingerprint(const QString& text)

@@ -13,6 +13,9 @@ enum class TTlsMode
     StartTls, // a plain connection upgraded with STARTTLS
 };
 
+// "tls" (or "implicit"), "starttls"; anything else is none.
+TTlsMode TlsModeFromText(const QString& text);
+
 struct TTlsConfig
 {
     TTlsMode Mode = TTlsMode::None;

@@ -65,6 +65,9 @@ void TTaskRunner::DoTaskList()
         dropUnknownHead(head);
         return;
     }
+    // Every task reaches the profile's server as the profile says: plain, or over TLS.
+    const ProfileSettings& s = m_state.Settings;
+    m_client.SetTls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint});
     (*handler)(head);
 }
 

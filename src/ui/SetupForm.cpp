@@ -3,6 +3,7 @@
 #include "ui/FileDialogFilter.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -115,6 +116,13 @@ QWidget* TSetupForm::BuildUserPage()
     loginForm->addRow(QStringLiteral("User ID:"), m_userID);
     loginForm->addRow(m_rememberPassword);
     loginForm->addRow(QStringLiteral("Password:"), m_password);
+    m_clearTextWarning = new QLabel(
+        QStringLiteral("Without TLS (System page) the password goes over the network in clear "
+                       "text."),
+        login);
+    m_clearTextWarning->setObjectName(QStringLiteral("ClearTextWarning"));
+    m_clearTextWarning->setWordWrap(true);
+    loginForm->addRow(m_clearTextWarning);
     login->setLayout(loginForm);
     connect(m_loginCheckBox, &QCheckBox::toggled, this, &TSetupForm::ApplyLoginRule);
 
@@ -129,6 +137,21 @@ QWidget* TSetupForm::BuildSystemPage()
 {
     auto* page = new QWidget;
     m_server = NamedEdit("Server", page);
+    m_server->setToolTip(QStringLiteral("host, host:port, or [IPv6 address]:port"));
+    m_security = new QComboBox(page);
+    m_security->setObjectName(QStringLiteral("Security"));
+    // The stored word of each choice goes with it.
+    m_security->addItem(QStringLiteral("None (plain NNTP)"), QStringLiteral("none"));
+    m_security->addItem(QStringLiteral("TLS (port 563 unless given)"), QStringLiteral("tls"));
+    m_security->addItem(QStringLiteral("STARTTLS on a plain connection"),
+                        QStringLiteral("starttls"));
+    m_authorities = NamedEdit("TrustedAuthorities", page);
+    m_authorities->setPlaceholderText(QStringLiteral("PEM file of a private authority (optional)"));
+    m_fingerprint = NamedEdit("TrustedFingerprint", page);
+    m_fingerprint->setPlaceholderText(
+        QStringLiteral("SHA-256 of the one certificate trusted as it is (optional)"));
+    connect(m_security, &QComboBox::currentIndexChanged, this,
+            [this] { m_clearTextWarning->setVisible(m_security->currentData() == "none"); });
     m_connectTimeout = NamedEdit("ConnectTimeout", page);
     m_disconnect =
         NamedCheck("DisconnectCheckbox", QStringLiteral("Disconnect when tasks completed"), page);
@@ -137,6 +160,9 @@ QWidget* TSetupForm::BuildSystemPage()
         number->setMaximumWidth(90);
     auto* form = NewForm();
     form->addRow(QStringLiteral("News server:"), m_server);
+    form->addRow(QStringLiteral("Connection security:"), m_security);
+    form->addRow(QStringLiteral("Trusted authorities:"), m_authorities);
+    form->addRow(QStringLiteral("Trusted certificate:"), m_fingerprint);
     form->addRow(QStringLiteral("Connect timeout in seconds:"), m_connectTimeout);
     form->addRow(m_disconnect);
     form->addRow(QStringLiteral("Post timeout in seconds:"), m_postTimeout);
@@ -189,6 +215,10 @@ void TSetupForm::Fill(const ProfileSettings& s)
     ApplyLoginRule(s.LoginRequired);
 
     m_server->setText(s.Host);
+    m_security->setCurrentIndex(qMax(0, m_security->findData(s.Security.toLower())));
+    m_clearTextWarning->setVisible(m_security->currentData() == "none");
+    m_authorities->setText(s.TrustedAuthorities);
+    m_fingerprint->setText(s.TrustedFingerprint);
     m_connectTimeout->setText(QString::number(s.Timeout));
     m_disconnect->setChecked(s.DisconnectWhenDone);
     m_postTimeout->setText(QString::number(s.PostTimeout));
@@ -233,6 +263,9 @@ ProfileSettings TSetupForm::Settings() const
     s.RememberPassword = m_rememberPassword->isChecked();
     s.Password = m_password->text();
     s.Host = m_server->text();
+    s.Security = m_security->currentData().toString();
+    s.TrustedAuthorities = m_authorities->text().trimmed();
+    s.TrustedFingerprint = m_fingerprint->text().trimmed();
     s.Timeout = ParseNumber<qint16>(m_connectTimeout->text(), m_fallbacks.Timeout);
     s.DisconnectWhenDone = m_disconnect->isChecked();
     s.PostTimeout = ParseNumber<qint16>(m_postTimeout->text(), m_fallbacks.PostTimeout);

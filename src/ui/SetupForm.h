@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
@@ -59,6 +60,10 @@ private:
     QLineEdit* m_password;
 
     QLineEdit* m_server;
+    QComboBox* m_security;
+    QLineEdit* m_authorities;
+    QLineEdit* m_fingerprint;
+    QLabel* m_clearTextWarning;
     QLineEdit* m_connectTimeout;
     QCheckBox* m_disconnect;
     QLineEdit* m_postTimeout;

@@ -1,0 +1,107 @@
+// The terminal over TLS as a user sets it up: the profile's Security, trusted authorities and
+// trusted certificate, against INN's own TLS (nnrpd) with a test authority.
+#include "CliProcess.h"
+#include "InnServer.h"
+#include "NntpReader.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestCliTls : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void groupsOverTlsAndPostOverStartTls();
+    void refusals();
+
+private:
+    QTemporaryDir m_pki;
+    TInnServer m_inn;
+    quint16 m_tlsPort = 0;
+};
+
+void TestCliTls::initTestCase()
+{
+    QUORVEL_REQUIRE_INN();
+    QString error;
+    QVERIFY2(TInnServer::MakeTestCertificates(m_pki.path(), &error), qPrintable(error));
+    TInnServer::TOptions options;
+    options.TlsDir = m_pki.path();
+    QVERIFY2(m_inn.Start(options, &error), qPrintable(error));
+    m_tlsPort = m_inn.StartTlsListener(&error);
+    QVERIFY2(m_tlsPort, qPrintable(error));
+}
+
+void TestCliTls::cleanupTestCase()
+{
+    m_inn.Stop();
+}
+
+void TestCliTls::groupsOverTlsAndPostOverStartTls()
+{
+    TCliProcess cli;
+    const QString host = QString("127.0.0.1:%1").arg(m_tlsPort);
+    for (const QStringList& set : {QStringList{"Host", host},
+                                   {"Security", "TLS"},
+                                   {"TrustedAuthorities", m_pki.filePath("ca.pem")}})
+        QCOMPARE(cli.Run(QStringList{"profile", "set"} + set).ExitCode, 0);
+    QVERIFY(cli.Run({"profile", "show"}).Out.contains("tls"));
+    const auto downloaded = cli.Run({"--yes", "groups", "download"});
+    QVERIFY2(downloaded.ExitCode == 0, qPrintable(downloaded.Err));
+    QVERIFY(cli.Run({"groups", "list"}).Out.contains("quorvel.test"));
+
+    // The same server's plain port, upgraded with STARTTLS, takes an upload.
+    QCOMPARE(cli.Run({"profile", "set", "Host", m_inn.Server()}).ExitCode, 0);
+    QCOMPARE(cli.Run({"profile", "set", "Security", "starttls"}).ExitCode, 0);
+    const QString path = cli.Dir() + "/secret.txt";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("sent under STARTTLS\n");
+    file.close();
+    const auto posted =
+        cli.Run({"post", path, "--group", "quorvel.test", "--subject", "over STARTTLS"});
+    QVERIFY2(posted.ExitCode == 0, qPrintable(posted.Err));
+    QFile log(cli.Home() + "/quorvel.log");
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray logged = log.readAll();
+    // STARTTLS, the server's 382, the session, and only then the article.
+    const qsizetype agreed = logged.lastIndexOf("382 ");
+    const qsizetype secured = logged.indexOf("TLS: TLSv1.", agreed);
+    QVERIFY2(agreed > 0 && secured > agreed && logged.indexOf("POST", agreed) > secured,
+             logged.mid(logged.lastIndexOf("Startup")).constData());
+
+    TNntpReader reader;
+    QString error;
+    QVERIFY2(reader.Connect(m_inn.Port(), &error), qPrintable(error));
+    QList<TNntpReader::TArticle> articles;
+    QVERIFY2(reader.ReadGroup("quorvel.test", articles, &error), qPrintable(error));
+    QVERIFY(std::any_of(articles.begin(), articles.end(), [](const auto& a) {
+        return a.Header("Subject").startsWith("over STARTTLS") &&
+               a.Body.contains("sent under STARTTLS");
+    }));
+}
+
+void TestCliTls::refusals()
+{
+    TCliProcess cli;
+    const auto bad = cli.Run({"profile", "set", "Security", "ssl"});
+    QVERIFY(bad.ExitCode != 0);
+    QVERIFY2(bad.Err.contains("Security takes none, tls, starttls, not 'ssl'"),
+             qPrintable(bad.Err));
+
+    // No authority for the test certificate: refused, and the reason says so.
+    QCOMPARE(cli.Run({"profile", "set", "Host", QString("127.0.0.1:%1").arg(m_tlsPort)}).ExitCode,
+             0);
+    QCOMPARE(cli.Run({"profile", "set", "Security", "tls"}).ExitCode, 0);
+    const auto refused = cli.Run({"--yes", "groups", "download"});
+    QVERIFY(refused.ExitCode != 0);
+    QVERIFY2(refused.Err.contains("certificate was refused: it was issued by an unknown authority"),
+             qPrintable(refused.Err));
+}
+
+QTEST_GUILESS_MAIN(TestCliTls)
+#include "tst_cli_tls.moc"
