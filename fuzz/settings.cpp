@@ -1,7 +1,8 @@
 // A settings file as someone may have left it: every value in it read as a string, a
 // boolean and a number, with the profile list read as comma text and each string
-// unscrambled as a password. Then the scrambler's own property: a Latin-1 password of up
-// to 255 characters, scrambled with any tick count, unscrambles to itself.
+// unscrambled as a password. Then the scrambler's own property: a password that fits (255
+// bytes of UTF-8), scrambled with any tick count, unscrambles to itself; a longer one is
+// refused.
 #include "FuzzFiles.h"
 
 #include "base/CommaText.h"
@@ -54,9 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzFiles::FreshFolder();
     readValues(FuzzFiles::Write(QStringLiteral("quorvel.conf"), bytes));
 
-    const QString password = QString::fromLatin1(bytes.left(255));
-    FuzzFiles::Check(PasswordScrambler::Unscramble(PasswordScrambler::Scramble(password, tick)) ==
-                         password,
-                     "Unscramble(Scramble(password)) == password");
+    // Passwords go scrambled as UTF-8: one that fits comes back whole, one that does not is
+    // refused (never stored cut short). Read as UTF-8 (invalid bytes become U+FFFD) and as
+    // Latin-1, so that both sides of the limit are reached.
+    for (const QString& password :
+         {QString::fromUtf8(bytes.left(300)), QString::fromLatin1(bytes.left(255))}) {
+        const QString scrambled = PasswordScrambler::Scramble(password, tick);
+        if (PasswordScrambler::Fits(password))
+            FuzzFiles::Check(PasswordScrambler::Unscramble(scrambled) == password,
+                             "Unscramble(Scramble(password)) == password");
+        else
+            FuzzFiles::Check(scrambled.isEmpty(), "a password too long is refused, not cut");
+    }
     return 0;
 }
