@@ -16,7 +16,8 @@ struct TSubjectSpec
     QString Path;
 };
 
-// The subject spec: the template, the subject text and the file's path, in comma-text form.
+// What the subject line is made of: the template, the subject text and the file's path, in
+// comma-text form.
 TSubjectSpec SubjectSpec(const TTask& task);
 
 struct TLogin
