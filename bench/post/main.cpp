@@ -115,6 +115,11 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
     TAppState state;
     state.ProgramDir = home.path() + "/";
     state.SetProfile("Default");
+    // The runner hands the profile's connection security to the client before the task.
+    if (!target.CaFile.isEmpty()) {
+        state.Settings.Security = QStringLiteral("tls");
+        state.Settings.TrustedAuthorities = target.CaFile;
+    }
     TSessionLog session(TClock::System());
     TLogger logger(session, TClock::System());
     // As in the program: every line the news client logs goes to the log file as well.
@@ -124,8 +129,6 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
     TNewsArticle article;
     TbcsNNTP client;
     client.SetArticle(&article);
-    if (!target.CaFile.isEmpty())
-        client.SetTls({TTlsMode::Implicit, target.CaFile, QString()});
     TTaskRunner runner(list, file, client, view, logger, state);
     TUploadPoster poster(article, client, list, runner, view, logger, state);
 
