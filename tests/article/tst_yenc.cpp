@@ -1,6 +1,8 @@
 #include "codec/Crc32.h"
 #include "codec/EUUCode.h"
 #include "codec/YEnc.h"
+#include "codec/YEncDecoder.h"
+#include "codec/YEncEncoder.h"
 #include "codec/YEncFileEncoder.h"
 #include "codec/YEncJoiner.h"
 
