@@ -3,6 +3,7 @@
 // Prints the median GB/s of each, elapsed and CPU.
 #include "codec/Crc32.h"
 #include "codec/YEnc.h"
+#include "codec/YEncEncoder.h"
 
 #include <QFile>
 

@@ -4,6 +4,7 @@
 #include "codec/EUUCode.h"
 #include "codec/OutputFile.h"
 #include "codec/YEnc.h"
+#include "codec/YEncEncoder.h"
 
 #include <QFile>
 #include <QFileInfo>

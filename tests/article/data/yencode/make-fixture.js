@@ -3,6 +3,8 @@
 // tst_yenc, with the CRC-32 values it computes, into this folder. Run once and commit:
 //
 //   npm install --prefix /tmp/yencode-peer yencode
+//   (npm 11: cd /tmp/yencode-peer && npm install-scripts approve yencode && npm rebuild yencode,
+//   since its native module is built by an install script)
 //   NODE_PATH=/tmp/yencode-peer/node_modules node tests/article/data/yencode/make-fixture.js
 //
 // The data come from a small generator that tst_yenc repeats, so the fixture holds only the
