@@ -8,12 +8,16 @@
 
 #include <memory>
 
-// How a binary file goes into a body. Only uuencoding so far; a second encoding is one more
-// value here and one more TEncodedBody.
+// How a binary file goes into a body; each value is one TEncodedBody.
 enum class TBodyEncoding
 {
-    UUEncode
+    UUEncode,
+    YEnc
 };
+
+// The encoding a profile names ("uuencode" or "yenc", regardless of case); uuencoding for
+// any other word.
+TBodyEncoding BodyEncodingFromText(const QString& text);
 
 // Why an encoded body stopped; the caller words it, as the article and the upload do.
 enum class TBodyFault
@@ -30,9 +34,13 @@ enum class TBodyFault
 class TEncodedBody
 {
 public:
-    static std::unique_ptr<TEncodedBody> Create(TBodyEncoding encoding, const QString& path);
+    // partBytes: for an encoding that frames parts of its own (yEnc), the file's bytes per
+    // part; 0 sends the file in one piece. Uuencoding has no parts of its own.
+    static std::unique_ptr<TEncodedBody> Create(TBodyEncoding encoding, const QString& path,
+                                                qint64 partBytes = 0);
     virtual ~TEncodedBody() = default;
 
+    // The lines of the current part (of the body, where it has no parts).
     virtual qint64 LineCount() const = 0;
     // (Re)starts from the first line; false with Fault set.
     virtual bool Open() = 0;
@@ -46,6 +54,10 @@ public:
     // encoded straight into lines). Returns how many, 0 where the next line must be taken
     // with Next or AppendNext, -1 with Fault set.
     virtual qint64 AppendFullLines(TByteLines& lines, qint64 max) = 0;
+    // Parts framed by the encoding itself, each ending where Next returns false without a
+    // fault; NextPart goes on to the next one and is false after the last.
+    virtual int PartCount() const { return 1; }
+    virtual bool NextPart() { return false; }
 
     TBodyFault Fault() const { return m_fault; }
     const QString& FaultDetail() const { return m_detail; }
@@ -53,6 +65,10 @@ public:
 protected:
     bool fail(TBodyFault fault, const QString& detail = {});
     void clearFault();
+    // Opens file for reading, checking that it still has the size the body was made for.
+    bool openFile(QFile& file, qint64 size);
+    // Reads exactly want bytes into block; a file ending early has changed.
+    bool readFully(QFile& file, QByteArray& block, qint64 want);
 
 private:
     TBodyFault m_fault = TBodyFault::None;
