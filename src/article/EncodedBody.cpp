@@ -37,6 +37,24 @@ std::unique_ptr<TEncodedBody> TEncodedBody::Create(TBodyEncoding encoding, const
     return std::make_unique<TUUEncodedBody>(path);
 }
 
+bool TEncodedBody::Next(QByteArray& line)
+{
+    QByteArrayView view;
+    const bool got = take(view);
+    if (got)
+        line = view.toByteArray();
+    return got;
+}
+
+bool TEncodedBody::AppendNext(TByteLines& lines)
+{
+    QByteArrayView view;
+    const bool got = take(view);
+    if (got)
+        lines.Append(view.data(), view.size());
+    return got;
+}
+
 bool TEncodedBody::fail(TBodyFault fault, const QString& detail)
 {
     m_fault = fault;
@@ -95,24 +113,6 @@ bool TUUEncodedBody::Open()
     m_block.clear();
     m_blockPos = 0;
     return openFile(m_file, m_size);
-}
-
-bool TUUEncodedBody::Next(QByteArray& line)
-{
-    QByteArrayView view;
-    const bool got = take(view);
-    if (got)
-        line = view.toByteArray();
-    return got;
-}
-
-bool TUUEncodedBody::AppendNext(TByteLines& lines)
-{
-    QByteArrayView view;
-    const bool got = take(view);
-    if (got)
-        lines.Append(view.data(), view.size());
-    return got;
 }
 
 bool TUUEncodedBody::take(QByteArrayView& view)

@@ -47,9 +47,9 @@ public:
     // Lets go of the file until the next Open.
     virtual void Close() = 0;
     // The next line without line end; false at the end, or with Fault set.
-    virtual bool Next(QByteArray& line) = 0;
+    bool Next(QByteArray& line);
     // Appends the next line to lines; false at the end, or with Fault set.
-    virtual bool AppendNext(TByteLines& lines) = 0;
+    bool AppendNext(TByteLines& lines);
     // Appends up to max lines at once where the encoding can (lines clean for the wire,
     // encoded straight into lines). Returns how many, 0 where the next line must be taken
     // with Next or AppendNext, -1 with Fault set.
@@ -63,6 +63,8 @@ public:
     const QString& FaultDetail() const { return m_detail; }
 
 protected:
+    // The next line, valid until the next call; false at the end, or with Fault set.
+    virtual bool take(QByteArrayView& view) = 0;
     bool fail(TBodyFault fault, const QString& detail = {});
     void clearFault();
     // Opens file for reading, checking that it still has the size the body was made for.
@@ -90,13 +92,11 @@ public:
     qint64 LineCount() const override { return LineCountFor(m_size); }
     bool Open() override;
     void Close() override { m_file.close(); }
-    bool Next(QByteArray& line) override;
-    bool AppendNext(TByteLines& lines) override;
     qint64 AppendFullLines(TByteLines& lines, qint64 max) override;
 
 private:
     // The next line, in m_out or m_begin.
-    bool take(QByteArrayView& view);
+    bool take(QByteArrayView& view) override;
     // The next line after the begin line into out, the dot rule applied; start points
     // into out.
     bool nextLine(char* out, const char*& start, int& chars);

@@ -86,24 +86,6 @@ bool TYEncBody::NextPart()
     return true;
 }
 
-bool TYEncBody::Next(QByteArray& line)
-{
-    QByteArrayView view;
-    const bool got = take(view);
-    if (got)
-        line = view.toByteArray();
-    return got;
-}
-
-bool TYEncBody::AppendNext(TByteLines& lines)
-{
-    QByteArrayView view;
-    const bool got = take(view);
-    if (got)
-        lines.Append(view.data(), view.size());
-    return got;
-}
-
 bool TYEncBody::take(QByteArrayView& view)
 {
     if (Fault() != TBodyFault::None)

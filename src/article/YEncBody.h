@@ -27,8 +27,6 @@ public:
     // Starts again from the first line of the first part.
     bool Open() override;
     void Close() override { m_file.close(); }
-    bool Next(QByteArray& line) override;
-    bool AppendNext(TByteLines& lines) override;
     // The lines vary in length; they are taken one at a time.
     qint64 AppendFullLines(TByteLines&, qint64) override { return 0; }
     int PartCount() const override { return m_parts; }
@@ -42,9 +40,9 @@ private:
         Done
     };
 
+    bool take(QByteArrayView& view) override;
     YEnc::TPart currentPart() const;
     void startPart();
-    bool take(QByteArrayView& view);
     bool dataLine(QByteArrayView& view);
     bool encodeBlock();
     QByteArray endLine();

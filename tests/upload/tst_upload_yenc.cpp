@@ -1,5 +1,6 @@
 #include "InnServer.h"
-#include "NntpReader.h"
+#include "PeerTools.h"
+#include "PostedArticles.h"
 #include "UploadFixture.h"
 #include "codec/EUUCode.h"
 #include "codec/YEncJoiner.h"
@@ -8,49 +9,11 @@
 #include "upload/SubjectLine.h"
 
 #include <QDir>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTest>
-#include <algorithm>
 
 namespace {
 
 constexpr QByteArrayView Group = "quorvel.bulk.0000001";
-
-// Runs a tool and returns its exit code, or -1 when it cannot run.
-int runTool(const QString& program, const QStringList& arguments, QString* output)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return -1;
-    }
-    *output = QString::fromLocal8Bit(process.readAll());
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-// The part number in a subject "... (k/n) ...".
-int partOf(const QByteArray& subject)
-{
-    static const QRegularExpression re(QStringLiteral("\\((\\d+)/(\\d+)\\)"));
-    return re.match(QString::fromUtf8(subject)).captured(1).toInt();
-}
 
 // size bytes of each kind of content the cases need.
 QByteArray content(const QString& kind, qint64 size)
@@ -124,32 +87,15 @@ void TestUploadYEnc::post(UploadFixture& f, const TTask& task)
 
 QList<TNntpReader::TArticle> TestUploadYEnc::fetch(const QByteArray& marker)
 {
-    TNntpReader reader;
-    QString error;
-    QList<TNntpReader::TArticle> all;
-    if (!reader.Connect(m_inn.Port(), &error) ||
-        !reader.ReadGroup(Group.toByteArray(), all, &error))
-        qWarning("reading %s: %s", Group.data(), qPrintable(error));
-    QList<TNntpReader::TArticle> mine;
-    for (const TNntpReader::TArticle& a : all)
-        if (a.Header("Subject").contains(marker))
-            mine << a;
-    std::sort(mine.begin(), mine.end(), [](const auto& a, const auto& b) {
-        return partOf(a.Header("Subject")) < partOf(b.Header("Subject"));
-    });
-    return mine;
+    return PostedArticles::Fetch(m_inn.Port(), Group, marker);
 }
 
 QStringList TestUploadYEnc::save(const QList<TNntpReader::TArticle>& articles, const QString& stem)
 {
     QStringList files;
     for (qsizetype k = 0; k < articles.size(); ++k) {
-        QByteArray whole = articles[k].Headers.join("\n") + "\n\n";
-        for (const QByteArray& line : articles[k].Body)
-            whole += line + '\n';
         files << m_work.filePath(QStringLiteral("%1.article%2").arg(stem).arg(k + 1));
-        if (!writeAll(files.last(), whole))
-            qFatal("cannot write %s", qPrintable(files.last()));
+        PeerTools::WriteFile(files.last(), PostedArticles::Text(articles[k]));
     }
     return files;
 }
@@ -234,9 +180,11 @@ void TestUploadYEnc::roundTrip()
     const QString outDir = m_work.filePath("uudeview-" + name);
     QVERIFY(QDir().mkpath(outDir));
     QString output;
-    QCOMPARE(runTool("uudeview", QStringList{"-i", "-q", "-p", outDir + "/"} + files, &output), 0);
+    QCOMPARE(PostedArticles::RunTool("uudeview",
+                                     QStringList{"-i", "-q", "-p", outDir + "/"} + files, &output),
+             0);
     QVERIFY2(QFileInfo::exists(outDir + "/" + name), qPrintable(output));
-    QVERIFY2(readAll(outDir + "/" + name) == bytes, qPrintable(output));
+    QVERIFY2(PeerTools::ReadFile(outDir + "/" + name) == bytes, qPrintable(output));
 
     // Our joiner checks the sizes, every pcrc32 and the crc32.
     const QString joined = m_work.filePath("joined-" + name);
@@ -246,13 +194,12 @@ void TestUploadYEnc::roundTrip()
     } catch (const EUUCode& e) {
         QFAIL(qPrintable(e.Message()));
     }
-    QVERIFY(readAll(joined) == bytes);
+    QVERIFY(PeerTools::ReadFile(joined) == bytes);
 }
 
 void TestUploadYEnc::nzbgetDownloads()
 {
-    const QString nzbget = QStandardPaths::findExecutable(QStringLiteral("nzbget"));
-    if (nzbget.isEmpty())
+    if (!PeerTools::Have(QStringLiteral("nzbget")))
         QSKIP("nzbget is not installed (apt-get install nzbget)");
     UploadFixture f;
     const QString name = QStringLiteral("fetched.bin");
@@ -269,12 +216,12 @@ void TestUploadYEnc::nzbgetDownloads()
     file.Subject = QString::fromUtf8(articles.first().Header("Subject"));
     file.Groups = {QString::fromLatin1(Group)};
     for (const TNntpReader::TArticle& a : articles)
-        file.Segments << TNzbSegment{partOf(a.Header("Subject")), 130000,
+        file.Segments << TNzbSegment{PostedArticles::PartOf(a.Header("Subject")), 130000,
                                      QString::fromUtf8(a.Header("Message-ID"))};
     const QString dir = m_work.filePath("nzbget");
     QVERIFY(QDir().mkpath(dir + "/dst"));
     const QString nzb = dir + "/fetched.nzb";
-    QVERIFY(writeAll(nzb, NzbFile::Document("fetched", {file})));
+    PeerTools::WriteFile(nzb, NzbFile::Document("fetched", {file}));
     QStringList conf = {"MainDir=" + dir,
                         "DestDir=${MainDir}/dst",
                         "InterDir=${MainDir}/inter",
@@ -306,12 +253,12 @@ void TestUploadYEnc::nzbgetDownloads()
                         "HealthCheck=none",
                         "Unpack=no",
                         "KeepHistory=1"};
-    QVERIFY(writeAll(dir + "/nzbget.conf", conf.join('\n').toUtf8() + '\n'));
+    PeerTools::WriteFile(dir + "/nzbget.conf", conf.join('\n').toUtf8() + '\n');
     // On a connection failure nzbget retries for ever: timeout ends it.
     QString output;
-    runTool("timeout", {"60", nzbget, "-c", dir + "/nzbget.conf", nzb}, &output);
+    PostedArticles::RunTool("timeout", {"60", "nzbget", "-c", dir + "/nzbget.conf", nzb}, &output);
     QVERIFY2(!output.contains("CRC-Error") && !output.contains("failed"), qPrintable(output));
-    QVERIFY2(readAll(dir + "/dst/fetched/" + name) == bytes, qPrintable(output));
+    QVERIFY2(PeerTools::ReadFile(dir + "/dst/fetched/" + name) == bytes, qPrintable(output));
 }
 
 QTEST_GUILESS_MAIN(TestUploadYEnc)
