@@ -56,7 +56,7 @@ public:
     virtual qint64 AppendFullLines(TByteLines& lines, qint64 max) = 0;
     // Parts framed by the encoding itself, each ending where Next returns false without a
     // fault; NextPart goes on to the next one and is false after the last.
-    virtual int PartCount() const { return 1; }
+    virtual qint64 PartCount() const { return 1; }
     virtual bool NextPart() { return false; }
 
     TBodyFault Fault() const { return m_fault; }

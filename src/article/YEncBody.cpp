@@ -20,11 +20,11 @@ TYEncBody::TYEncBody(const QString& path, qint64 partBytes)
 {
 }
 
-int TYEncBody::PartCountFor(qint64 size, qint64 partBytes)
+qint64 TYEncBody::PartCountFor(qint64 size, qint64 partBytes)
 {
     if (partBytes <= 0 || size <= partBytes)
         return 1;
-    return int((size + partBytes - 1) / partBytes);
+    return (size + partBytes - 1) / partBytes;
 }
 
 YEnc::TPart TYEncBody::currentPart() const
@@ -36,9 +36,9 @@ YEnc::TPart TYEncBody::currentPart() const
         part.size = m_size;
         return part;
     }
-    part.number = m_part + 1;
-    part.total = m_parts;
-    part.begin = qint64(m_part) * m_partBytes;
+    part.number = int(m_part + 1); // at most MaxParts: the upload refuses more
+    part.total = int(m_parts);
+    part.begin = m_part * m_partBytes;
     part.size = qMin(m_partBytes, m_size - part.begin);
     return part;
 }

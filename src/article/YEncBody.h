@@ -20,7 +20,9 @@ class TYEncBody : public TEncodedBody
 public:
     TYEncBody(const QString& path, qint64 partBytes);
 
-    static int PartCountFor(qint64 size, qint64 partBytes);
+    // Parts are numbered in the =ybegin lines up to this; more are not made.
+    static constexpr qint64 MaxParts = 999999;
+    static qint64 PartCountFor(qint64 size, qint64 partBytes);
 
     // Counted as if no byte were escaped: the part may take a few lines more.
     qint64 LineCount() const override;
@@ -29,7 +31,7 @@ public:
     void Close() override { m_file.close(); }
     // The lines vary in length; they are taken one at a time.
     qint64 AppendFullLines(TByteLines&, qint64) override { return 0; }
-    int PartCount() const override { return m_parts; }
+    qint64 PartCount() const override { return m_parts; }
     bool NextPart() override;
 
 private:
@@ -51,9 +53,9 @@ private:
     QFile m_file;
     qint64 m_size = 0;
     qint64 m_partBytes = 0;
-    int m_parts = 1;
+    qint64 m_parts = 1;
 
-    int m_part = 0; // from 0
+    qint64 m_part = 0; // from 0
     TPhase m_phase = TPhase::Done;
     QByteArrayList m_head;
     qsizetype m_headIndex = 0;

@@ -25,7 +25,7 @@ public:
     // The lines of the current part (of the file, but for yEnc parts).
     qint64 LineCount() const { return m_encoded ? m_encoded->LineCount() : m_lineCount; }
     // yEnc parts: how many, and on to the next once Next has ended the current one.
-    int PartCount() const { return m_encoded ? m_encoded->PartCount() : 1; }
+    qint64 PartCount() const { return m_encoded ? m_encoded->PartCount() : 1; }
     bool NextPart() { return m_encoded && m_encoded->NextPart(); }
     // The next line; false at the end (of the part), or on a failure with ErrorText set.
     bool Next(QByteArray& line);

@@ -1,6 +1,7 @@
 #include "upload/UploadLines.h"
 
 #include "article/WireLine.h"
+#include "article/YEncBody.h"
 #include "codec/YEnc.h"
 
 namespace {
@@ -30,6 +31,13 @@ bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bo
     const qint64 partBytes = m_ownParts ? qMax<qint64>(0, maxLines) * YEnc::LineLength : 0;
     if (!m_file.Open(path, encode, encoding, partBytes)) {
         m_errorText = m_file.ErrorText();
+        return false;
+    }
+    if (m_ownParts && m_file.PartCount() > TYEncBody::MaxParts) {
+        m_errorText = QStringLiteral("The file %1 would make more than %2 parts; allow more lines "
+                                     "per part")
+                          .arg(path)
+                          .arg(TYEncBody::MaxParts);
         return false;
     }
     if (!signaturePath.isEmpty() && !m_signature.Open(signaturePath, false)) {

@@ -55,7 +55,7 @@ private:
     qint64 m_given = 0;
     qint64 m_partEnd = 0;
     // Parts of their own: the current one, from 1, and how far it is.
-    int m_part = 1;
+    qint64 m_part = 1;
     qsizetype m_includeGiven = 0;
     bool m_fileDone = false;
     bool m_signatureDone = false;

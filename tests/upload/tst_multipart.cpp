@@ -26,6 +26,7 @@ private slots:
     void abortDuringSeries();
     void missingFile_data();
     void missingFile();
+    void yencPartsHaveALimit();
     void fileShrinksDuringSeries_data();
     void fileShrinksDuringSeries();
     void loginFromTask();
@@ -332,6 +333,26 @@ void TestMultiPart::missingFile()
     QCOMPARE(f.view.Warnings.size(), 1);
     QVERIFY2(f.view.Warnings.first().contains(warning), qPrintable(f.view.Warnings.first()));
     QCOMPARE(f.view.Warnings.first().contains(path), namesFile);
+    QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
+}
+
+void TestMultiPart::yencPartsHaveALimit()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    const QString path = f.write("huge.bin", "x");
+    QVERIFY(QFile::resize(path, 128 * 1000000)); // sparse: a million parts of one line
+    TTask t = f.upload(path, server.Server(), 1);
+    UploadFields(t).YEnc = true;
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+
+    QVERIFY(server.Articles().isEmpty());
+    QCOMPARE(f.view.Warnings,
+             QStringList{"The file " + path +
+                         " would make more than 999999 parts; allow more lines per part"});
     QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
 }
 
