@@ -5,6 +5,8 @@
 //   bench_post [--size-mib N] [--max-lines N] [--rounds N]   throughput against the peer
 //   bench_post --memory --size-mib N                         the program alone, peak memory
 //   bench_post --tls ...                                     both over TLS (INN's nnrpd -S)
+//   bench_post --yenc [--size-mib N] [--rounds N]            the program alone, uuencoded and
+//                                                            yEnc in turn: bytes on the wire
 
 #include "InnServer.h"
 #include "ScriptedView.h"
@@ -16,6 +18,7 @@
 #include "article/NewsArticle.h"
 #include "upload/UploadPoster.h"
 #include "net/bcsNNTP.h"
+#include "tasks/TaskFields.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
@@ -42,6 +45,7 @@ struct TOptions
     int Rounds = 3;
     bool MemoryOnly = false;
     bool Tls = false;
+    bool YEnc = false;
 };
 
 // Where the posts go: the server, and the authority file when it speaks TLS.
@@ -68,6 +72,8 @@ TOptions parse(const QStringList& args)
             o.MemoryOnly = true;
         else if (a == "--tls")
             o.Tls = true;
+        else if (a == "--yenc")
+            o.YEnc = true;
     }
     return o;
 }
@@ -96,7 +102,9 @@ struct TResult
     // POST to 340, handing the article to the connection, and from the "." to the 240 (which
     // includes the server reading what was still buffered).
     double Gap = 0, Post = 0, Send = 0, Wait = 0;
-    double Cpu = 0; // seconds of CPU (user + system) this process spent posting
+    double Cpu = 0;       // seconds of CPU (user + system) this process spent posting
+    qint64 WireBytes = 0; // the articles as they went out: header, body and the final "."
+    qint64 WireLines = 0; // their lines, each ending in CR LF
 };
 
 double cpuSeconds()
@@ -108,7 +116,7 @@ double cpuSeconds()
 }
 
 // One upload task through the program's own machinery, as the application wires it.
-TResult postWithProgram(const TTarget& target, const QString& path, int maxLines)
+TResult postWithProgram(const TTarget& target, const QString& path, int maxLines, bool yenc = false)
 {
     QTemporaryDir home;
     TScriptedView view;
@@ -143,6 +151,7 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
     t.Timeout = 60;
     t.PostTimeout = 60;
     t.MaxLines = maxLines;
+    UploadFields(t).YEnc = yenc;
     list.Add(t);
 
     QObject::connect(&client, &TbcsNNTP::OnLogEvent,
@@ -178,6 +187,14 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
         } else if (status == csArticleSent) {
             tSent = ms();
             result.Send += tSent - t340;
+            // The parts of a series are all clean for the wire: the buffer is the body as
+            // it went out.
+            const TByteLines& body = article.RawBodyLines;
+            result.WireBytes += body.Span(0, body.Size()).size() + 3;
+            for (const QString& header : std::as_const(article.HeaderLines))
+                result.WireBytes += header.toUtf8().size() + 2;
+            result.WireBytes += article.Newsgroups.toUtf8().size() + 16;
+            result.WireLines += body.Size() + article.HeaderLines.size() + 3;
         }
     });
     QObject::connect(&client, &TbcsNNTP::OnPosted, [&] {
@@ -279,6 +296,25 @@ int main(int argc, char** argv)
     }
     const double mib = double(o.SizeMiB);
     std::printf("file %lld MiB, MaxLines %d%s\n", o.SizeMiB, o.MaxLines, o.Tls ? ", over TLS" : "");
+
+    if (o.YEnc) {
+        const double fileBytes = double(o.SizeMiB << 20);
+        for (int round = 1; round <= o.Rounds; ++round) {
+            for (const bool yenc : {false, true}) {
+                ::sync();
+                const TResult r = postWithProgram(target, path, o.MaxLines, yenc);
+                // Also with one byte per line end, as a file of the articles holds them.
+                std::printf("round %d, %s: %lld articles in %.2f s (%.1f MiB/s), CPU %.2f s; "
+                            "wire bytes / file bytes %.4f (%.4f with LF line ends)\n",
+                            round, yenc ? "yEnc" : "uuencode", r.Articles, r.Seconds,
+                            mib / r.Seconds, r.Cpu, r.WireBytes / fileBytes,
+                            (r.WireBytes - r.WireLines) / fileBytes);
+                std::fflush(stdout);
+            }
+        }
+        std::printf("peak memory (max RSS) of this process: %.1f MiB\n", peakMiB());
+        return 0;
+    }
 
     if (o.MemoryOnly) {
         const double before = peakMiB();

@@ -1,6 +1,7 @@
 #include "article/EncodedBody.h"
 
 #include "article/WireLine.h"
+#include "article/YEncBody.h"
 #include "codec/LineCodec.h"
 
 #include <QFileInfo>
@@ -17,13 +18,41 @@ constexpr qint64 BlockBytes = LineBytes * 4096;
 
 } // namespace
 
-std::unique_ptr<TEncodedBody> TEncodedBody::Create(TBodyEncoding encoding, const QString& path)
+TBodyEncoding BodyEncodingFromText(const QString& text)
+{
+    return text.trimmed().compare(QLatin1String("yenc"), Qt::CaseInsensitive) == 0
+               ? TBodyEncoding::YEnc
+               : TBodyEncoding::UUEncode;
+}
+
+std::unique_ptr<TEncodedBody> TEncodedBody::Create(TBodyEncoding encoding, const QString& path,
+                                                   qint64 partBytes)
 {
     switch (encoding) {
+    case TBodyEncoding::YEnc:
+        return std::make_unique<TYEncBody>(path, partBytes);
     case TBodyEncoding::UUEncode:
         break;
     }
     return std::make_unique<TUUEncodedBody>(path);
+}
+
+bool TEncodedBody::Next(QByteArray& line)
+{
+    QByteArrayView view;
+    const bool got = take(view);
+    if (got)
+        line = view.toByteArray();
+    return got;
+}
+
+bool TEncodedBody::AppendNext(TByteLines& lines)
+{
+    QByteArrayView view;
+    const bool got = take(view);
+    if (got)
+        lines.Append(view.data(), view.size());
+    return got;
 }
 
 bool TEncodedBody::fail(TBodyFault fault, const QString& detail)
@@ -39,6 +68,33 @@ void TEncodedBody::clearFault()
     m_detail.clear();
 }
 
+bool TEncodedBody::openFile(QFile& file, qint64 size)
+{
+    file.close();
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return fail(TBodyFault::Open, file.errorString());
+    if (file.size() != size) {
+        file.close();
+        return fail(TBodyFault::Changed);
+    }
+    return true;
+}
+
+bool TEncodedBody::readFully(QFile& file, QByteArray& block, qint64 want)
+{
+    block.resize(want);
+    qint64 got = 0;
+    while (got < want) {
+        const qint64 n = file.read(block.data() + got, want - got);
+        if (n < 0)
+            return fail(TBodyFault::Read, file.errorString());
+        if (n == 0)
+            return fail(TBodyFault::Changed);
+        got += n;
+    }
+    return true;
+}
+
 TUUEncodedBody::TUUEncodedBody(const QString& path)
     : m_path(path), m_file(path), m_size(QFileInfo(path).size())
 {
@@ -52,36 +108,11 @@ QByteArray TUUEncodedBody::BeginLine(const QString& fileName)
 bool TUUEncodedBody::Open()
 {
     clearFault();
-    m_file.close();
     m_index = 0;
     m_consumed = 0;
     m_block.clear();
     m_blockPos = 0;
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return fail(TBodyFault::Open, m_file.errorString());
-    if (m_file.size() != m_size) {
-        m_file.close();
-        return fail(TBodyFault::Changed);
-    }
-    return true;
-}
-
-bool TUUEncodedBody::Next(QByteArray& line)
-{
-    QByteArrayView view;
-    const bool got = take(view);
-    if (got)
-        line = view.toByteArray();
-    return got;
-}
-
-bool TUUEncodedBody::AppendNext(TByteLines& lines)
-{
-    QByteArrayView view;
-    const bool got = take(view);
-    if (got)
-        lines.Append(view.data(), view.size());
-    return got;
+    return openFile(m_file, m_size);
 }
 
 bool TUUEncodedBody::take(QByteArrayView& view)
@@ -118,23 +149,6 @@ bool TUUEncodedBody::nextLine(char* out, const char*& start, int& chars)
     return true;
 }
 
-bool TUUEncodedBody::readBlock()
-{
-    const qint64 want = qMin(BlockBytes, m_size - m_consumed);
-    m_block.resize(want);
-    m_blockPos = 0;
-    qint64 got = 0;
-    while (got < want) {
-        const qint64 n = m_file.read(m_block.data() + got, want - got);
-        if (n < 0)
-            return fail(TBodyFault::Read, m_file.errorString());
-        if (n == 0)
-            return fail(TBodyFault::Changed);
-        got += n;
-    }
-    return true;
-}
-
 bool TUUEncodedBody::dataLine(char* out, int& chars)
 {
     const qint64 fullLines = m_size / LineBytes;
@@ -160,6 +174,12 @@ bool TUUEncodedBody::dataLine(char* out, int& chars)
     chars = int(qstrlen(text));
     std::memcpy(out, text, size_t(chars));
     return true;
+}
+
+bool TUUEncodedBody::readBlock()
+{
+    m_blockPos = 0;
+    return readFully(m_file, m_block, qMin(BlockBytes, m_size - m_consumed));
 }
 
 qint64 TUUEncodedBody::AppendFullLines(TByteLines& lines, qint64 max)

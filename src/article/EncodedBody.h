@@ -8,12 +8,16 @@
 
 #include <memory>
 
-// How a binary file goes into a body. Only uuencoding so far; a second encoding is one more
-// value here and one more TEncodedBody.
+// How a binary file goes into a body; each value is one TEncodedBody.
 enum class TBodyEncoding
 {
-    UUEncode
+    UUEncode,
+    YEnc
 };
+
+// The encoding a profile names ("uuencode" or "yenc", regardless of case); uuencoding for
+// any other word.
+TBodyEncoding BodyEncodingFromText(const QString& text);
 
 // Why an encoded body stopped; the caller words it, as the article and the upload do.
 enum class TBodyFault
@@ -30,29 +34,43 @@ enum class TBodyFault
 class TEncodedBody
 {
 public:
-    static std::unique_ptr<TEncodedBody> Create(TBodyEncoding encoding, const QString& path);
+    // partBytes: for an encoding that frames parts of its own (yEnc), the file's bytes per
+    // part; 0 sends the file in one piece. Uuencoding has no parts of its own.
+    static std::unique_ptr<TEncodedBody> Create(TBodyEncoding encoding, const QString& path,
+                                                qint64 partBytes = 0);
     virtual ~TEncodedBody() = default;
 
+    // The lines of the current part (of the body, where it has no parts).
     virtual qint64 LineCount() const = 0;
     // (Re)starts from the first line; false with Fault set.
     virtual bool Open() = 0;
     // Lets go of the file until the next Open.
     virtual void Close() = 0;
     // The next line without line end; false at the end, or with Fault set.
-    virtual bool Next(QByteArray& line) = 0;
+    bool Next(QByteArray& line);
     // Appends the next line to lines; false at the end, or with Fault set.
-    virtual bool AppendNext(TByteLines& lines) = 0;
+    bool AppendNext(TByteLines& lines);
     // Appends up to max lines at once where the encoding can (lines clean for the wire,
     // encoded straight into lines). Returns how many, 0 where the next line must be taken
     // with Next or AppendNext, -1 with Fault set.
     virtual qint64 AppendFullLines(TByteLines& lines, qint64 max) = 0;
+    // Parts framed by the encoding itself, each ending where Next returns false without a
+    // fault; NextPart goes on to the next one and is false after the last.
+    virtual qint64 PartCount() const { return 1; }
+    virtual bool NextPart() { return false; }
 
     TBodyFault Fault() const { return m_fault; }
     const QString& FaultDetail() const { return m_detail; }
 
 protected:
+    // The next line, valid until the next call; false at the end, or with Fault set.
+    virtual bool take(QByteArrayView& view) = 0;
     bool fail(TBodyFault fault, const QString& detail = {});
     void clearFault();
+    // Opens file for reading, checking that it still has the size the body was made for.
+    bool openFile(QFile& file, qint64 size);
+    // Reads exactly want bytes into block; a file ending early has changed.
+    bool readFully(QFile& file, QByteArray& block, qint64 want);
 
 private:
     TBodyFault m_fault = TBodyFault::None;
@@ -74,13 +92,11 @@ public:
     qint64 LineCount() const override { return LineCountFor(m_size); }
     bool Open() override;
     void Close() override { m_file.close(); }
-    bool Next(QByteArray& line) override;
-    bool AppendNext(TByteLines& lines) override;
     qint64 AppendFullLines(TByteLines& lines, qint64 max) override;
 
 private:
     // The next line, in m_out or m_begin.
-    bool take(QByteArrayView& view);
+    bool take(QByteArrayView& view) override;
     // The next line after the begin line into out, the dot rule applied; start points
     // into out.
     bool nextLine(char* out, const char*& start, int& chars);

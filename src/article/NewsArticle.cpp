@@ -26,6 +26,7 @@ void TNewsArticle::Clear()
     Attachments.clear();
     BodyLines.clear();
     RawBodyLines.Clear();
+    Encoding = TBodyEncoding::UUEncode;
     m_segments.clear();
     m_open = false;
 }
@@ -153,7 +154,7 @@ bool TNewsArticle::composeAttachment(const QString& path, qint64 linesSoFar)
     if (linesSoFar > 0)
         m_segments.push_back(std::make_unique<TLinesSegment>(QByteArrayList{QByteArray()}));
     if (NeedsEncoding(path)) {
-        auto encoded = std::make_unique<TEncodedFileSegment>(path);
+        auto encoded = std::make_unique<TEncodedFileSegment>(path, Encoding);
         if (!encoded->Check(ErrorText))
             return false;
         m_segments.push_back(std::move(encoded));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "article/ByteLines.h"
+#include "article/EncodedBody.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -51,11 +52,14 @@ public:
     // any encoding goes out as it is); the caller applies the leading-dot rule.
     TByteLines RawBodyLines;
     QStringList Attachments;
+    // How Compose encodes a binary attachment; a yEnc file goes in one piece.
+    TBodyEncoding Encoding = TBodyEncoding::UUEncode;
     // Why the last Compose, OpenBody or NextBodyLine failed.
     QString ErrorText;
 
-    // Empties From, Subject, Newsgroups, the four lists and what Compose recorded;
-    // Organization, ReplyTo, SignatureFile and ErrorText keep their values.
+    // Empties From, Subject, Newsgroups, the four lists and what Compose recorded, and sets
+    // Encoding back to uuencoding; Organization, ReplyTo, SignatureFile and ErrorText keep
+    // their values.
     void Clear();
     int AddFile(const QString& path);
     void AddHeader(const QString& line);
@@ -77,7 +81,8 @@ public:
     // incomplete or a file cannot be read.
     bool Compose();
 
-    // Total number of body lines, known before the first is read.
+    // Total number of body lines, known before the first is read; a yEnc attachment counts
+    // as if no byte were escaped, so its body may run a few lines longer.
     qint64 BodyLineCount() const;
     // (Re)starts reading the body from its first line and clears ErrorText, so that after a
     // false from NextBodyLine an empty ErrorText means the end; false with ErrorText set

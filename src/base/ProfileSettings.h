@@ -37,8 +37,9 @@
     X(bool, RASCloseConnectionAfter, false, false)                                                 \
     X(bool, SaveRasPassword, false, false)                                                         \
     X(QString, Security, QStringLiteral("none"), false) /* none, tls, starttls */                  \
-    X(QString, TrustedAuthorities, QString(), false) /* a PEM file beside the system's */           \
-    X(QString, TrustedFingerprint, QString(), false) /* SHA-256 of a certificate trusted as is */
+    X(QString, TrustedAuthorities, QString(), false)    /* a PEM file beside the system's */       \
+    X(QString, TrustedFingerprint, QString(), false) /* SHA-256 of a certificate trusted as is */  \
+    X(QString, Encoding, QStringLiteral("uuencode"), false) /* uuencode, yenc */
 
 // The settings of one profile, one field per stored value, with the defaults a missing
 // value takes.

@@ -56,6 +56,8 @@ QStringList TSettingField::Choices() const
 {
     if (Name == QStringLiteral("Security"))
         return {QStringLiteral("none"), QStringLiteral("tls"), QStringLiteral("starttls")};
+    if (Name == QStringLiteral("Encoding"))
+        return {QStringLiteral("uuencode"), QStringLiteral("yenc")};
     return {};
 }
 

@@ -22,6 +22,7 @@ QList<TOptionSpec> postOptions()
         opt("subject", "TEXT", "subject text (default: the profile's last subject)"),
         opt("template", "TEMPLATE", "subject template, e.g. \"%s - %f (%p/%t) %b Bytes\""),
         opt("lines", "N", "lines per article part; 0 posts each file whole"),
+        opt("encoding", "uuencode|yenc", "how binary files are encoded (text files go as text)"),
         opt("crosspost", "", "post each file once to all groups"),
         opt("no-crosspost", "", "post each file once per group"),
         opt("include-text", "FILE", "text to put before each file"),

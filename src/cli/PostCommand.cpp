@@ -79,6 +79,7 @@ QString TPostCommand::applyOptions(const TCliRequest& request, TPostRequest& pos
     } plain[] = {
         {"template", "Template"}, {"lines", "MaxLines"},  {"signature", "SigFile"},
         {"server", "Host"},       {"timeout", "Timeout"}, {"post-timeout", "PostTimeout"},
+        {"encoding", "Encoding"},
     };
     for (const auto& o : plain) {
         const QString option = QLatin1String(o.Option);

@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -109,4 +110,15 @@ void TOutputFile::fail(const QString& what) const
 void TOutputFile::fail(const QString& what, const QFileDevice& file) const
 {
     throw EUUCode(what.arg(m_path, file.errorString()));
+}
+
+QString TOutputFile::NameFromEncoded(const QByteArray& raw)
+{
+    QString name = QString::fromUtf8(raw);
+    const qsizetype cut =
+        std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+    name = name.mid(cut + 1);
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return {};
+    return name;
 }

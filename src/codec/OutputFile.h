@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFileDevice>
 #include <QString>
 
@@ -14,6 +15,11 @@ class TOutputFile
 public:
     explicit TOutputFile(const QString& path);
     ~TOutputFile();
+
+    // The name an encoded file's begin line gives for its output, without any folder, so that
+    // a decoded file never lands outside the input's folder (both separators count, as posts
+    // come from every system); empty when nothing usable is left ("." or "..").
+    static QString NameFromEncoded(const QByteArray& raw);
 
     void Write(const char* data, qint64 size);
     // Moves to an offset of the output, to write pieces out of order (a file, not a device).

@@ -64,19 +64,6 @@ qint64 readFully(QIODevice& input, char* data, qint64 size)
     return total;
 }
 
-// The last path component of a name taken from a begin line, so that a decoded file never
-// lands outside the input's folder; both separators count, as posts come from every system.
-QString safeFileName(const QByteArray& raw)
-{
-    QString name = QString::fromUtf8(raw);
-    const qsizetype cut =
-        std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
-    name = name.mid(cut + 1);
-    if (name == QLatin1String(".") || name == QLatin1String(".."))
-        return {};
-    return name;
-}
-
 } // namespace
 
 TUUCode::TUUCode(QObject* parent) : QObject(parent) {}
@@ -274,7 +261,7 @@ void TUUCode::decode(QIODevice& input, qint64 size)
         const qsizetype space = rest.indexOf(' ');
         rest = space < 0 ? QByteArray() : rest.mid(space + 1);
         rest.replace('"', QByteArray());
-        const QString name = safeFileName(rest);
+        const QString name = TOutputFile::NameFromEncoded(rest);
         if (name.isEmpty())
             throw EUUCode(
                 QStringLiteral("The begin line of %1 holds no usable file name").arg(m_inputFile));

@@ -84,18 +84,6 @@ QString hex8(quint32 value)
     return QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0'));
 }
 
-// The last path element of a name from the input; posts come from every system.
-QString safeFileName(const QByteArray& raw)
-{
-    QString name = QString::fromUtf8(raw).trimmed();
-    const qsizetype cut =
-        std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
-    name = name.mid(cut + 1);
-    if (name == QLatin1String(".") || name == QLatin1String(".."))
-        return {};
-    return name;
-}
-
 bool startsWithKeyword(const QByteArray& line, const char* keyword)
 {
     const qsizetype length = qsizetype(std::strlen(keyword));
@@ -263,7 +251,7 @@ void TYEncJoiner::claim(const THeader& h, const QString& path)
 {
     if (!m_output) {
         if (m_outputFile.isEmpty()) {
-            const QString name = safeFileName(h.name);
+            const QString name = TOutputFile::NameFromEncoded(h.name.trimmed());
             if (name.isEmpty())
                 throw EUUCode(
                     QStringLiteral("The =ybegin line of %1 holds no usable file name").arg(path));

@@ -27,12 +27,15 @@ template <typename Task> struct TUploadFields
     TTaskText<Task>& Login;       // "user,password"
     TTaskText<Task>& IncludeText; // comma text of the lines
     TTaskFlag<Task>& LoginRequired;
+    // A binary file goes yEnc-encoded rather than uuencoded. Task files written before there
+    // was a choice hold false here, as uuencoded tasks still do.
+    TTaskFlag<Task>& YEnc;
 };
 
 template <typename Task> TUploadFields<Task> UploadFields(Task& t)
 {
     return {t.Text1, t.Text2, t.Text3, t.Text4,  t.Text5, t.Text6,
-            t.Text7, t.Text8, t.Text9, t.Text10, t.Flag1};
+            t.Text7, t.Text8, t.Text9, t.Text10, t.Flag1, t.Flag2};
 }
 
 // A group download or a download of the groups new since a date.

@@ -1,6 +1,7 @@
 #include "ui/SetupForm.h"
 
 #include "ui/FileDialogFilter.h"
+#include "upload/SubjectLine.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -178,6 +179,18 @@ QWidget* TSetupForm::BuildArticlesPage(const QString& maxLinesLabel)
     m_maxLines = NamedEdit("MaxLines", page);
     m_maxLines->setMaximumWidth(90);
     m_template = NamedEdit("Template", page);
+    auto* yencTemplate = new QPushButton(QStringLiteral("yEnc style"), page);
+    yencTemplate->setObjectName(QStringLiteral("YEncTemplate"));
+    yencTemplate->setToolTip(TSubjectLine::YEncTemplate());
+    connect(yencTemplate, &QPushButton::clicked, this,
+            [this] { m_template->setText(TSubjectLine::YEncTemplate()); });
+    auto* templateRow = new QHBoxLayout;
+    templateRow->addWidget(m_template, 1);
+    templateRow->addWidget(yencTemplate);
+    m_encoding = new QComboBox(page);
+    m_encoding->setObjectName(QStringLiteral("Encoding"));
+    m_encoding->addItem(QStringLiteral("uuencode"), QStringLiteral("uuencode"));
+    m_encoding->addItem(QStringLiteral("yEnc"), QStringLiteral("yenc"));
     m_includeText =
         NamedCheck("IncludeTextCheckbox", QStringLiteral("Include text in each article"), page);
     m_sigFile = NamedEdit("SigFile", page);
@@ -191,7 +204,8 @@ QWidget* TSetupForm::BuildArticlesPage(const QString& maxLinesLabel)
 
     auto* form = NewForm();
     form->addRow(maxLinesLabel, m_maxLines);
-    form->addRow(QStringLiteral("Subject line template:"), m_template);
+    form->addRow(QStringLiteral("Subject line template:"), templateRow);
+    form->addRow(QStringLiteral("Binary files encoded as:"), m_encoding);
     form->addRow(m_includeText);
     form->addRow(QStringLiteral("Signature file:"), sigRow);
     form->addRow(m_crosspost);
@@ -225,6 +239,7 @@ void TSetupForm::Fill(const ProfileSettings& s)
 
     m_maxLines->setText(QString::number(s.MaxLines));
     m_template->setText(s.Template);
+    m_encoding->setCurrentIndex(qMax(0, m_encoding->findData(s.Encoding.toLower())));
     m_includeText->setChecked(s.IncludeText);
     m_sigFile->setText(s.SigFile);
     m_crosspost->setChecked(s.CrossPost);
@@ -271,6 +286,7 @@ ProfileSettings TSetupForm::Settings() const
     s.PostTimeout = ParseNumber<qint16>(m_postTimeout->text(), m_fallbacks.PostTimeout);
     s.MaxLines = ParseNumber<qint32>(m_maxLines->text(), m_fallbacks.MaxLines);
     s.Template = m_template->text();
+    s.Encoding = m_encoding->currentData().toString();
     s.IncludeText = m_includeText->isChecked();
     s.SigFile = m_sigFile->text();
     s.CrossPost = m_crosspost->isChecked();

@@ -70,6 +70,7 @@ private:
 
     QLineEdit* m_maxLines;
     QLineEdit* m_template;
+    QComboBox* m_encoding;
     QCheckBox* m_includeText;
     QLineEdit* m_sigFile;
     QCheckBox* m_crosspost;

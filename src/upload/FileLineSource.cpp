@@ -2,15 +2,15 @@
 
 #include "article/WireLine.h"
 
-bool TFileLineSource::Open(const QString& path, bool encode)
+bool TFileLineSource::Open(const QString& path, bool encode, TBodyEncoding encoding,
+                           qint64 partBytes)
 {
     m_path = path;
     m_index = 0;
     m_errorText.clear();
     m_encoded.reset();
     if (encode) {
-        m_encoded = TEncodedBody::Create(TBodyEncoding::UUEncode, path);
-        m_lineCount = m_encoded->LineCount();
+        m_encoded = TEncodedBody::Create(encoding, path, partBytes);
         return m_encoded->Open() || encodedFailed();
     }
     QString error;

@@ -10,17 +10,24 @@
 #include <memory>
 
 // The body lines of one file as an upload posts them, produced one at a time: a binary file
-// uuencoded between "begin 644 name" and "end" (with the lone grave accent line before
-// "end"), or a text file's own lines. A line that begins with "." gets a second one, so no
-// line reads as the end of an article. The number of lines is known once the file is open,
-// without holding them: from the size for an encoded file, from one counting pass for text.
+// encoded (uuencoded between "begin 644 name" and "end", with the lone grave accent line
+// before "end"; or yEnc-encoded, in parts of its own), or a text file's own lines. A line that
+// begins with "." gets a second one, so no line reads as the end of an article. The number of
+// lines is known once the file is open, without holding them: from the size for an encoded
+// file (for yEnc as if no byte were escaped), from one counting pass for text.
 class TFileLineSource
 {
 public:
-    // False with ErrorText set when the file cannot be opened or read.
-    bool Open(const QString& path, bool encode);
-    qint64 LineCount() const { return m_lineCount; }
-    // The next line; false at the end, or on a failure with ErrorText set.
+    // partBytes: the file's bytes per yEnc part, 0 for one piece. False with ErrorText set
+    // when the file cannot be opened or read.
+    bool Open(const QString& path, bool encode, TBodyEncoding encoding = TBodyEncoding::UUEncode,
+              qint64 partBytes = 0);
+    // The lines of the current part (of the file, but for yEnc parts).
+    qint64 LineCount() const { return m_encoded ? m_encoded->LineCount() : m_lineCount; }
+    // yEnc parts: how many, and on to the next once Next has ended the current one.
+    qint64 PartCount() const { return m_encoded ? m_encoded->PartCount() : 1; }
+    bool NextPart() { return m_encoded && m_encoded->NextPart(); }
+    // The next line; false at the end (of the part), or on a failure with ErrorText set.
     bool Next(QByteArray& line);
     // Appends the next line to lines; an encoded line goes there without a byte array.
     bool AppendNext(TByteLines& lines);

@@ -13,12 +13,14 @@
 
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 // Lines read ahead per turn of the event loop: small enough that the end of the article
 // still being sent is not held up, large enough to keep the turns few.
 constexpr qint64 ReadAheadSlice = 1000;
-// Bytes per line to reserve for a part: a full encoded line (61 characters), or a doubled dot.
-constexpr qint64 LineBytesGuess = 62;
+// As many lines as the part has left.
+constexpr qint64 PartRest = std::numeric_limits<qint64>::max();
 } // namespace
 
 using namespace UploadTaskFields;
@@ -60,17 +62,16 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     const TSubjectSpec subjectSpec = SubjectSpec(task);
     m_lines = std::make_unique<TUploadLines>();
     if (!m_lines->Open(IncludeLines(task), subjectSpec.Path,
-                       TNewsArticle::NeedsEncoding(subjectSpec.Path), ExistingSignature(task))) {
+                       TNewsArticle::NeedsEncoding(subjectSpec.Path), ExistingSignature(task),
+                       BodyEncoding(task), task.MaxLines)) {
         failTask(m_lines->ErrorText());
         return;
     }
-    m_maxLines = task.MaxLines;
-    const qint64 count = m_lines->Count();
-    if (count < m_maxLines) {
+    if (m_lines->OneArticle()) {
         postSingle();
         return;
     }
-    m_total = count / m_maxLines + (count % m_maxLines ? 1 : 0);
+    m_total = m_lines->PartCount();
     m_active = true;
     postPart();
 }
@@ -80,7 +81,7 @@ void TMultiPartPoster::postSingle()
     m_part = 1;
     m_total = 1;
     prepareArticle(1, 1);
-    if (!fillBody(m_lines->Remaining()))
+    if (!fillBody())
         return;
     m_lines.reset();
     // The posting handlers see no part in flight and end the task themselves.
@@ -94,8 +95,7 @@ void TMultiPartPoster::postPart()
     if (m_readAhead) {
         // The server answered before the read-ahead was through: read the rest now.
         m_readAheadTimer.stop();
-        if (m_readAheadError.isEmpty() && m_nextBody.Size() < m_nextWanted &&
-            !readLines(m_nextWanted - m_nextBody.Size(), m_nextBody))
+        if (m_readAheadError.isEmpty() && !readPart(m_nextBody, PartRest))
             m_readAheadError = m_lines->ErrorText();
         const QString error = m_readAheadError;
         m_article.RawBodyLines = std::move(m_nextBody);
@@ -104,9 +104,10 @@ void TMultiPartPoster::postPart()
             failTask(error);
             return;
         }
-    } else if (!fillBody(qMin(m_maxLines, m_lines->Remaining()))) {
+    } else if (!fillBody()) {
         return;
     }
+    m_lines->NextPart();
     m_runner.SetPartInFlight(true);
     // Each part's posted event turns Abort off; the series is still running.
     m_view.SetActionEnabled(TViewAction::Abort, true);
@@ -154,18 +155,18 @@ bool TMultiPartPoster::stillHeadTask() const
     return !m_list.IsEmpty() && m_list.Head() == m_task;
 }
 
-bool TMultiPartPoster::fillBody(qint64 lines)
+bool TMultiPartPoster::fillBody()
 {
-    m_article.RawBodyLines.Reserve(lines, lines * LineBytesGuess);
-    if (readLines(lines, m_article.RawBodyLines))
+    m_lines->ReservePart(m_article.RawBodyLines);
+    if (readPart(m_article.RawBodyLines, PartRest))
         return true;
     failTask(m_lines->ErrorText());
     return false;
 }
 
-bool TMultiPartPoster::readLines(qint64 lines, TByteLines& body)
+bool TMultiPartPoster::readPart(TByteLines& body, qint64 lines)
 {
-    return m_lines->AppendLines(body, lines);
+    return m_lines->AppendPart(body, lines);
 }
 
 void TMultiPartPoster::readAhead()
@@ -174,8 +175,7 @@ void TMultiPartPoster::readAhead()
         return;
     m_readAhead = true;
     m_nextBody.Clear();
-    m_nextWanted = qMin(m_maxLines, m_lines->Remaining());
-    m_nextBody.Reserve(m_nextWanted, m_nextWanted * LineBytesGuess);
+    m_lines->ReservePart(m_nextBody);
     readAheadSlice();
 }
 
@@ -183,13 +183,12 @@ void TMultiPartPoster::readAheadSlice()
 {
     if (!m_readAhead || !m_readAheadError.isEmpty() || !m_lines)
         return;
-    const qint64 lines = qMin(ReadAheadSlice, m_nextWanted - m_nextBody.Size());
     // A failure is reported only if the series gets that far.
-    if (!readLines(lines, m_nextBody)) {
+    if (!readPart(m_nextBody, ReadAheadSlice)) {
         m_readAheadError = m_lines->ErrorText();
         return;
     }
-    if (m_nextBody.Size() < m_nextWanted)
+    if (!m_lines->PartDone())
         m_readAheadTimer.start();
 }
 
@@ -197,7 +196,6 @@ void TMultiPartPoster::dropReadAhead()
 {
     m_readAheadTimer.stop();
     m_nextBody.Clear();
-    m_nextWanted = 0;
     m_readAhead = false;
     m_readAheadError.clear();
 }

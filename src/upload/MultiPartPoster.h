@@ -18,8 +18,9 @@ class TTaskRunner;
 class TUploadLines;
 class TView;
 
-// Posts the head upload task's file as articles of at most MaxLines body lines each, every
-// one with its own subject line ("%p" of "%t"). Fewer lines than MaxLines make one article
+// Posts the head upload task's file as articles of at most MaxLines body lines each (a yEnc
+// file: parts of MaxLines lines of 128 bytes each, framed as yEnc parts), every one with its
+// own subject line ("%p" of "%t"). Fewer lines than MaxLines (one yEnc part) make one article
 // whose result the posting handlers settle; more make a series in which part k + 1 is
 // composed only when the server has answered 240 to part k, and which stops at the first
 // part that is not accepted. Nothing waits inside a handler: the series continues from the
@@ -58,8 +59,10 @@ private:
     void postPart();
     void continueSeries();
     void finish(bool nextTask);
-    bool fillBody(qint64 lines);
-    bool readLines(qint64 lines, TByteLines& body);
+    // The current part's lines into the article, all of them.
+    bool fillBody();
+    // Up to lines more of the current part into body.
+    bool readPart(TByteLines& body, qint64 lines);
     void readAhead();
     void readAheadSlice();
     void dropReadAhead();
@@ -78,9 +81,7 @@ private:
 
     TTask m_task;
     std::unique_ptr<TUploadLines> m_lines;
-    qint64 m_maxLines = 0;
     TByteLines m_nextBody;   // the next part's lines, read while the server stores this one
-    qint64 m_nextWanted = 0; // how many lines the next part has
     QTimer m_readAheadTimer; // reads the next slice of them
     bool m_readAhead = false;
     QString m_readAheadError;

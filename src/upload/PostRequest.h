@@ -1,5 +1,6 @@
 #pragma once
 
+#include "article/EncodedBody.h"
 #include "base/ProfileSettings.h"
 
 #include <QList>
@@ -10,8 +11,8 @@
 
 // One post as its caller chose it: which files go to which groups, under what From and
 // subject, and how (template, lines per part, cross-posting, include text, disconnecting
-// when done). The window fills it from its controls, the terminal from its arguments. The
-// login and the Reply-To and Organization lines stay the profile's.
+// when done, how a binary file is encoded). The window fills it from its controls, the terminal
+// from its arguments. The login and the Reply-To and Organization lines stay the profile's.
 struct TPostRequest
 {
     QString Folder;     // the files' folder
@@ -31,6 +32,7 @@ struct TPostRequest
     qint16 Timeout = 0;
     qint16 PostTimeout = 0;
     qint32 MaxLines = 0;
+    TBodyEncoding Encoding = TBodyEncoding::UUEncode;
     bool CrossPost = true;
     bool IncludeText = false;
     // The include text's lines; the user is asked for them when IncludeText and none given.
@@ -47,6 +49,7 @@ struct TPostRequest
         r.Timeout = s.Timeout;
         r.PostTimeout = s.PostTimeout;
         r.MaxLines = s.MaxLines;
+        r.Encoding = BodyEncodingFromText(s.Encoding);
         r.CrossPost = s.CrossPost;
         r.IncludeText = s.IncludeText;
         r.DisconnectWhenDone = s.DisconnectWhenDone;

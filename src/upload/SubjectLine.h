@@ -13,4 +13,6 @@ public:
                                     const QString& path, qint64 part, qint64 total);
     // The file's size in bytes as the directory entry gives it; 0 when it cannot be found.
     static qint64 GetSize(const QString& path);
+    // The template downloaders expect with yEnc: they take the file's name from the quotes.
+    static QString YEncTemplate() { return QStringLiteral("%s - \"%f\" yEnc (%p/%t) %b"); }
 };

@@ -56,6 +56,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
         return;
     }
     m_article.Clear();
+    m_article.Encoding = BodyEncoding(task);
     m_article.AddFile(upload.Path);
     m_article.From = upload.From;
     // Compose adds these from the properties as well; the task's values go in as lines,

@@ -164,6 +164,7 @@ void TUploadTaskBuilder::AddFileTask(const TPostRequest& request, const QString&
     task.PostTimeout = request.PostTimeout;
     task.MaxLines = request.MaxLines;
     upload.LoginRequired = s.LoginRequired;
+    upload.YEnc = request.Encoding == TBodyEncoding::YEnc;
     m_list.Add(task);
 }
 

@@ -35,6 +35,11 @@ QString ExistingSignature(const TTask& task)
     return upload.SignatureFile;
 }
 
+TBodyEncoding BodyEncoding(const TTask& task)
+{
+    return UploadFields(task).YEnc ? TBodyEncoding::YEnc : TBodyEncoding::UUEncode;
+}
+
 QStringList IncludeLines(const TTask& task)
 {
     const TUploadFields<const TTask> upload = UploadFields(task);

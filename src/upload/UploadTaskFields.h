@@ -1,5 +1,7 @@
 #pragma once
 
+#include "article/EncodedBody.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -32,6 +34,9 @@ TLogin SplitLogin(const QString& field);
 
 // The signature file when it exists, else empty.
 QString ExistingSignature(const TTask& task);
+
+// How the task's binary file is encoded.
+TBodyEncoding BodyEncoding(const TTask& task);
 
 // The include text's lines; none when it is empty.
 QStringList IncludeLines(const TTask& task);

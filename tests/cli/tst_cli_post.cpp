@@ -212,6 +212,10 @@ void TestCliPost::optionsReachTheArticle_data()
     QTest::newRow("catalog descriptions")
         << QStringList{"--catalog", "@dir/files.bbs"}
         << QStringList{"Subject: A fine note - my note.txt (1/1)", "the note itself"};
+    QTest::newRow("yEnc") << QStringList{"@dir/pic.bin", "--encoding", "yenc", "--subject", "y"}
+                          << QStringList{"Subject: y - pic.bin (1/1) 300 Bytes",
+                                         "=ybegin line=128 size=300 name=pic.bin",
+                                         "=yend size=300 crc32="};
     QTest::newRow("identity and server options")
         << QStringList{"@dir/note.txt", "--from", "bob@example.net (Bob)", "--subject", "ids"}
         << QStringList{"From: bob@example.net (Bob)", "Subject: ids - note.txt (1/1)"};
@@ -235,6 +239,7 @@ void TestCliPost::optionsReachTheArticle()
     write("my note.txt", "the note itself\n");
     write("intro.txt", "Opening words\n");
     write("sig.txt", "Signed, Ann\n");
+    write("pic.bin", QByteArray(300, '\xd6')); // every byte escaped: "=@"
     write("files.bbs", "my note.txt   A fine note\n  more about it\nmissing.bin nothing\n");
     options.replaceInStrings(QStringLiteral("@dir"), cli.Dir());
 
@@ -272,6 +277,9 @@ void TestCliPost::refusedInputQueuesNothing_data()
     QTest::newRow("negative lines")
         << QStringList{"post", "/etc/hostname", "--group", "quorvel.test", "--lines", "-5"}
         << "0 or more lines";
+    QTest::newRow("unknown encoding")
+        << QStringList{"post", "/etc/hostname", "--group", "quorvel.test", "--encoding", "base64"}
+        << "--encoding: Encoding takes uuencode, yenc, not 'base64'";
     QTest::newRow("missing include text")
         << QStringList{"post",         "/etc/hostname",  "--group",
                        "quorvel.test", "--include-text", "/no/such/intro"}

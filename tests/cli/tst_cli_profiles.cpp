@@ -148,6 +148,10 @@ void TestCliProfiles::setAndShowRoundTrip_data()
                                   << "/srv/upload/"
                                   << "/srv/upload/"
                                   << "/srv/upload/";
+    QTest::newRow("encoding") << "Encoding"
+                              << "yEnc"
+                              << "yenc"
+                              << "yenc";
 }
 
 void TestCliProfiles::setAndShowRoundTrip()
@@ -185,6 +189,9 @@ void TestCliProfiles::rejectedValuesChangeNothing_data()
     QTest::newRow("not a bool") << "CrossPost"
                                 << "perhaps"
                                 << "takes 1 or 0";
+    QTest::newRow("unknown encoding") << "Encoding"
+                                      << "base64"
+                                      << "Encoding takes uuencode, yenc, not 'base64'";
     QTest::newRow("password") << "Password"
                               << "secret"
                               << "profile set-password";

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -181,6 +182,7 @@ void TestSetupForm::settingsRoundTrip()
     s.SigFile = QStringLiteral("/home/ann/.signature");
     s.CrossPost = false;
     s.LastSubject = QStringLiteral("untouched");
+    s.Encoding = QStringLiteral("YEnc");
     TSetupForm form(s);
     const ProfileSettings out = form.Settings();
     QCOMPARE(out.EmailAddress, s.EmailAddress);
@@ -194,6 +196,12 @@ void TestSetupForm::settingsRoundTrip()
     QCOMPARE(out.SigFile, s.SigFile);
     QCOMPARE(out.CrossPost, false);
     QCOMPARE(out.LastSubject, s.LastSubject);
+    QCOMPARE(out.Encoding, QStringLiteral("yenc"));
+    // The yEnc template is one click away; the setting holds what the field holds.
+    form.findChild<QPushButton*>(QStringLiteral("YEncTemplate"))->click();
+    QCOMPARE(form.Settings().Template, QStringLiteral("%s - \"%f\" yEnc (%p/%t) %b"));
+    form.findChild<QComboBox*>(QStringLiteral("Encoding"))->setCurrentIndex(0);
+    QCOMPARE(form.Settings().Encoding, QStringLiteral("uuencode"));
     // The two forms differ in one label only.
     bool twoBlanks = false;
     for (auto* label : form.findChildren<QLabel*>())

@@ -1,4 +1,5 @@
 #include "UploadFixture.h"
+#include "tasks/TaskFields.h"
 #include "upload/MultiPartPoster.h"
 
 #include <QSignalSpy>
@@ -25,6 +26,8 @@ private slots:
     void abortDuringSeries();
     void missingFile_data();
     void missingFile();
+    void yencPartsHaveALimit();
+    void fileShrinksDuringSeries_data();
     void fileShrinksDuringSeries();
     void loginFromTask();
     void signatureOnlyWhenTaskHasOne();
@@ -333,8 +336,38 @@ void TestMultiPart::missingFile()
     QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
 }
 
+void TestMultiPart::yencPartsHaveALimit()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    const QString path = f.write("huge.bin", "x");
+    QVERIFY(QFile::resize(path, 128 * 1000000)); // sparse: a million parts of one line
+    TTask t = f.upload(path, server.Server(), 1);
+    UploadFields(t).YEnc = true;
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+
+    QVERIFY(server.Articles().isEmpty());
+    QCOMPARE(f.view.Warnings,
+             QStringList{"The file " + path +
+                         " would make more than 999999 parts; allow more lines per part"});
+    QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
+}
+
+void TestMultiPart::fileShrinksDuringSeries_data()
+{
+    QTest::addColumn<bool>("yenc");
+    QTest::addColumn<int>("parts");
+    QTest::newRow("uuencoded") << false << 13;
+    QTest::newRow("yEnc") << true << 5; // 128,000 bytes a part
+}
+
 void TestMultiPart::fileShrinksDuringSeries()
 {
+    QFETCH(bool, yenc);
+    QFETCH(int, parts);
     UploadFixture f;
     TFakeNntpServer server;
     QVERIFY(server.Start());
@@ -344,10 +377,12 @@ void TestMultiPart::fileShrinksDuringSeries()
         if (server.Articles().size() == 1)
             QFile::resize(path, 100);
     });
-    f.list.Add(f.upload(path, server.Server(), 1000));
+    TTask t = f.upload(path, server.Server(), 1000);
+    UploadFields(t).YEnc = yenc;
+    f.list.Add(t);
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
 
-    QVERIFY(server.Articles().size() < 13);
+    QVERIFY(server.Articles().size() < parts);
     QCOMPARE(f.view.Warnings.size(), 1);
     QVERIFY2(f.view.Warnings.first().contains(path), qPrintable(f.view.Warnings.first()));
     QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});

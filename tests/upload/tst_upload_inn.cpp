@@ -1,29 +1,14 @@
 #include "InnServer.h"
-#include "NntpReader.h"
+#include "PostedArticles.h"
 #include "UploadFixture.h"
 
 #include <QDir>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
-#include <algorithm>
 
 namespace {
 
 constexpr QByteArrayView Group1 = "quorvel.bulk.0000001";
 constexpr QByteArrayView Group2 = "quorvel.bulk.0000002";
-
-// Runs a tool and returns its exit code, or -1 when it cannot run.
-int runTool(const QString& program, const QStringList& arguments, QString* output)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000))
-        return -1;
-    *output = QString::fromLocal8Bit(process.readAll());
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
 
 QByteArray readAll(const QString& path)
 {
@@ -31,14 +16,9 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// The part number in a subject "... (k/n) ...".
-int partOf(const QByteArray& subject)
-{
-    static const QRegularExpression re(QStringLiteral("\\((\\d+)/(\\d+)\\)"));
-    return re.match(QString::fromUtf8(subject)).captured(1).toInt();
-}
-
 } // namespace
+
+using PostedArticles::RunTool;
 
 // Uploads to a real INN server, read back over NNTP and decoded by GNU uudecode and by
 // uudeview: what we post is what other news software reads.
@@ -87,20 +67,7 @@ void TestUploadInn::post(UploadFixture& f, const QList<TTask>& tasks)
 
 QList<TNntpReader::TArticle> TestUploadInn::fetch(QByteArrayView group, const QByteArray& marker)
 {
-    TNntpReader reader;
-    QString error;
-    QList<TNntpReader::TArticle> all;
-    if (!reader.Connect(m_inn.Port(), &error) ||
-        !reader.ReadGroup(group.toByteArray(), all, &error))
-        qWarning("reading %s: %s", group.data(), qPrintable(error));
-    QList<TNntpReader::TArticle> mine;
-    for (const TNntpReader::TArticle& a : all)
-        if (a.Header("Subject").contains(marker))
-            mine << a;
-    std::sort(mine.begin(), mine.end(), [](const auto& a, const auto& b) {
-        return partOf(a.Header("Subject")) < partOf(b.Header("Subject"));
-    });
-    return mine;
+    return PostedArticles::Fetch(m_inn.Port(), group, marker);
 }
 
 void TestUploadInn::binaryRoundTrip_data()
@@ -142,11 +109,9 @@ void TestUploadInn::binaryRoundTrip()
         QCOMPARE(a.Header("Newsgroups"), Group1.toByteArray());
         if (maxLines > 0 && k + 1 < parts)
             QCOMPARE(a.Body.size(), maxLines);
-        QByteArray whole = a.Headers.join("\n") + "\n\n";
-        for (const QByteArray& line : a.Body) {
+        const QByteArray whole = PostedArticles::Text(a);
+        for (const QByteArray& line : a.Body)
             joined += line + '\n';
-            whole += line + '\n';
-        }
         articleFiles << m_work.filePath(QStringLiteral("%1.part%2").arg(name).arg(k + 1));
         QFile out(articleFiles.last());
         QVERIFY(out.open(QIODevice::WriteOnly) && out.write(whole) == whole.size());
@@ -160,14 +125,14 @@ void TestUploadInn::binaryRoundTrip()
     uue.close();
     const QString decoded = m_work.filePath(name + ".uudecode");
     QString output;
-    QCOMPARE(runTool("uudecode", {"-o", decoded, encoded}, &output), 0);
+    QCOMPARE(RunTool("uudecode", {"-o", decoded, encoded}, &output), 0);
     QVERIFY2(readAll(decoded) == readAll(path), qPrintable(output));
 
     // uudeview on the articles themselves, finding and ordering the parts by their subjects.
     const QString outDir = m_work.filePath("uudeview-" + name);
     QVERIFY(QDir().mkpath(outDir));
     QCOMPARE(
-        runTool("uudeview", QStringList{"-i", "-q", "-p", outDir + "/"} + articleFiles, &output),
+        RunTool("uudeview", QStringList{"-i", "-q", "-p", outDir + "/"} + articleFiles, &output),
         0);
     QVERIFY2(readAll(outDir + "/" + name) == readAll(path), qPrintable(output));
 }

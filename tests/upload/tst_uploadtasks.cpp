@@ -125,9 +125,15 @@ void TestUploadTasks::taskFields_data()
     QTest::addColumn<bool>("includeOn");
     QTest::addColumn<std::optional<QStringList>>("answer");
     QTest::addColumn<QString>("text10");
-    QTest::newRow("include text") << true << std::optional<QStringList>({"Hi", "all"}) << "Hi,all";
-    QTest::newRow("empty include text") << true << std::optional<QStringList>(QStringList{}) << "";
-    QTest::newRow("include text off") << false << std::optional<QStringList>() << "";
+    // How binary files go: uuencoded tasks keep the second flag false, as every task file
+    // written before yEnc has it.
+    QTest::addColumn<QString>("encoding");
+    QTest::newRow("include text") << true << std::optional<QStringList>({"Hi", "all"}) << "Hi,all"
+                                  << "uuencode";
+    QTest::newRow("empty include text") << true << std::optional<QStringList>(QStringList{}) << ""
+                                        << "YEnc";
+    QTest::newRow("include text off") << false << std::optional<QStringList>() << ""
+                                      << "";
 }
 
 void TestUploadTasks::taskFields()
@@ -135,8 +141,10 @@ void TestUploadTasks::taskFields()
     QFETCH(bool, includeOn);
     QFETCH(std::optional<QStringList>, answer);
     QFETCH(QString, text10);
+    QFETCH(QString, encoding);
     BuilderFixture f;
     ProfileSettings& s = f.state.Settings;
+    s.Encoding = encoding;
     s.IncludeText = includeOn;
     s.ReplyTo = "back@example.com";
     s.Organization = "Quorvel Tests";
@@ -173,7 +181,7 @@ void TestUploadTasks::taskFields()
     QCOMPARE(t.PostTimeout, 25);
     QCOMPARE(t.MaxLines, 5000);
     QVERIFY(t.Flag1);
-    QVERIFY(!t.Flag2);
+    QCOMPARE(t.Flag2, encoding == "YEnc");
     QCOMPARE(f.view.TaskNodes.first().Children, (QStringList{s.Host, path, t.Text5}));
 }
 
