@@ -8,13 +8,14 @@ bool TFileLineSource::Open(const QString& path, bool encode)
     m_index = 0;
     m_errorText.clear();
     m_encoded.reset();
+    m_charset = {};
     if (encode) {
         m_encoded = TEncodedBody::Create(TBodyEncoding::UUEncode, path);
         m_lineCount = m_encoded->LineCount();
         return m_encoded->Open() || encodedFailed();
     }
     QString error;
-    if (!TTextLineReader::CountLines(path, m_lineCount, &error))
+    if (!TTextLineReader::CountLines(path, m_lineCount, &error, &m_charset))
         return fail(error);
     if (!m_text.Open(path))
         return fail(m_text.ErrorText());

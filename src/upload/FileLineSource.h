@@ -2,6 +2,7 @@
 
 #include "article/ByteLines.h"
 #include "article/EncodedBody.h"
+#include "codec/TextCharset.h"
 #include "codec/TextLineReader.h"
 
 #include <QByteArray>
@@ -20,6 +21,8 @@ public:
     // False with ErrorText set when the file cannot be opened or read.
     bool Open(const QString& path, bool encode);
     qint64 LineCount() const { return m_lineCount; }
+    // What a text file's bytes need declared (an encoded file is plain ASCII).
+    const TTextCharset& Charset() const { return m_charset; }
     // The next line; false at the end, or on a failure with ErrorText set.
     bool Next(QByteArray& line);
     // Appends the next line to lines; an encoded line goes there without a byte array.
@@ -37,6 +40,7 @@ private:
     QString m_path;
     qint64 m_lineCount = 0;
     qint64 m_index = 0; // text lines given so far
+    TTextCharset m_charset;
     QString m_errorText;
 
     TTextLineReader m_text;

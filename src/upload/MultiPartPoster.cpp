@@ -218,6 +218,9 @@ void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
         m_article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
     if (!upload.Organization.isEmpty())
         m_article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
+    const QString charset = m_lines->Charset().Name(m_state.Settings.TextCharset);
+    for (const QString& line : TNewsArticle::CharsetHeaders(charset))
+        m_article.AddHeader(line);
     m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(m_task);
     ApplyToClient(m_task, m_client);

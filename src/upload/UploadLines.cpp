@@ -6,8 +6,10 @@ bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bo
                         const QString& signaturePath)
 {
     m_include.clear();
+    m_charset = {};
     for (const QString& line : includeLines) {
         QByteArray bytes = line.toUtf8();
+        m_charset.AddLine(bytes);
         WireLine::StuffDot(bytes);
         m_include.append(bytes);
     }
@@ -17,10 +19,13 @@ bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bo
         m_errorText = m_file.ErrorText();
         return false;
     }
+    m_charset.Merge(m_file.Charset());
     if (!signaturePath.isEmpty() && !m_signature.Open(signaturePath, false)) {
         m_errorText = m_signature.ErrorText();
         return false;
     }
+    if (!signaturePath.isEmpty())
+        m_charset.Merge(m_signature.Charset());
     return true;
 }
 

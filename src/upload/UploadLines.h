@@ -24,6 +24,8 @@ public:
     // on a failure with ErrorText set.
     bool AppendLines(TByteLines& lines, qint64 count);
     const QString& ErrorText() const { return m_errorText; }
+    // What the include text, a text file and the signature need declared, together.
+    const TTextCharset& Charset() const { return m_charset; }
 
 private:
     bool appendNext(TByteLines& lines);
@@ -33,5 +35,6 @@ private:
     TFileLineSource m_file;
     TFileLineSource m_signature;
     qint64 m_given = 0;
+    TTextCharset m_charset;
     QString m_errorText;
 };

@@ -73,6 +73,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
     m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(task);
+    m_article.FallbackCharset = m_state.Settings.TextCharset;
     ApplyToClient(task, m_client);
     for (const QString& line : IncludeLines(task))
         m_article.AddBodyLine(line);
