@@ -108,8 +108,6 @@ void TMultiPartPoster::postPart()
         return;
     }
     m_runner.SetPartInFlight(true);
-    // Each part's posted event turns Abort off; the series is still running.
-    m_view.SetActionEnabled(TViewAction::Abort, true);
     m_client.PostComposed();
 }
 
