@@ -8,6 +8,8 @@
 #include "base/SettingsStore.h"
 #include "base/View.h"
 
+#include <QDir>
+
 #include <algorithm>
 
 namespace {
@@ -31,7 +33,8 @@ void TProfiles::ReadVariables()
 {
     m_state.SetCurrentProcName(QStringLiteral("ReadVariables"));
     ProfileSettings def;
-    def.LastDir = m_state.ProgramDir;
+    // A profile that never used a folder starts in the home folder, where the files are.
+    def.LastDir = QDir::homePath();
     ProfileSettings& s = m_state.Settings;
     for (const TSettingField& field : SettingFields())
         field.Read(m_store, m_state.ProfileKey, s, def);

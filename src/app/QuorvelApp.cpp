@@ -198,8 +198,15 @@ void TQuorvelApp::FormCloseQuery()
 {
     m_state.SetCurrentProcName(QStringLiteral("FormCloseQuery"));
     m_profiles->SaveProfiles();
-    if (!m_taskList->IsEmpty())
-        m_runner->ClearTaskList(false);
+    // Work still queued or running is kept for the next start, never dropped.
+    if (!m_taskList->IsEmpty()) {
+        const int count = m_taskList->Count();
+        m_runner->ClearTaskList(true);
+        if (m_taskList->IsEmpty())
+            LogIt(QStringLiteral("Info: Closing with %1 task(s) left; they were saved to the "
+                                 "task file")
+                      .arg(count));
+    }
     if (!m_sessionLog->IsEmpty()) {
         const QString error =
             m_sessionLog->SaveToFile(m_state.DataFile(QStringLiteral("qvsession.log")));

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class TTextCharset;
+
 // One stretch of a composed article body (placed lines, an encoded attachment, a text file),
 // read a line at a time so that a body of any size is sent without being held.
 class TBodySegment
@@ -16,4 +18,6 @@ public:
     virtual bool Open(QString& error) = 0;
     // The next line without line end; false at the end, or with error set on a failure.
     virtual bool Next(QByteArray& line, QString& error) = 0;
+    // Adds what this stretch's bytes need declared; encoded lines are plain ASCII.
+    virtual void AddCharsetTo(TTextCharset&) const {}
 };

@@ -6,6 +6,7 @@
 #include "article/LinesSegment.h"
 #include "article/TextFileSegment.h"
 #include "article/WireLine.h"
+#include "codec/TextCharset.h"
 #include "codec/UUCode.h"
 
 #include <QDir>
@@ -57,6 +58,15 @@ QString TNewsArticle::GetHeader(int index) const
 void TNewsArticle::AddBodyLine(const QString& line)
 {
     BodyLines.append(WireLine::StuffDot(line));
+}
+
+QStringList TNewsArticle::CharsetHeaders(const QString& charset)
+{
+    if (charset.isEmpty())
+        return {};
+    return {QStringLiteral("MIME-Version: 1.0"),
+            QStringLiteral("Content-Type: text/plain; charset=") + charset,
+            QStringLiteral("Content-Transfer-Encoding: 8bit")};
 }
 
 bool TNewsArticle::NeedsEncoding(const QString& path)
@@ -146,7 +156,20 @@ bool TNewsArticle::Compose()
         m_segments.clear();
         return false;
     }
+    declareCharset();
     return true;
+}
+
+void TNewsArticle::declareCharset()
+{
+    TTextCharset charset;
+    for (const QString& line : std::as_const(BodyLines))
+        charset.AddLine(line.toUtf8());
+    for (qsizetype i = 0; i < RawBodyLines.Size(); ++i)
+        charset.AddLine(RawBodyLines.At(i));
+    for (const auto& segment : m_segments)
+        segment->AddCharsetTo(charset);
+    HeaderLines.append(CharsetHeaders(charset.Name(FallbackCharset)));
 }
 
 bool TNewsArticle::composeAttachment(const QString& path, qint64 linesSoFar)

@@ -54,6 +54,8 @@ public:
     QStringList Attachments;
     // How Compose encodes a binary attachment; a yEnc file goes in one piece.
     TBodyEncoding Encoding = TBodyEncoding::UUEncode;
+    // The charset Compose declares for 8-bit text that is not valid UTF-8.
+    QString FallbackCharset = QStringLiteral("ISO-8859-1");
     // Why the last Compose, OpenBody or NextBodyLine failed.
     QString ErrorText;
 
@@ -69,6 +71,9 @@ public:
     void AddBodyLine(const QString& line);
 
     static bool NeedsEncoding(const QString& path);
+    // The MIME header lines of a plain text body in the given charset; none for an empty
+    // charset (ASCII text goes out as it always did).
+    static QStringList CharsetHeaders(const QString& charset);
     // A new, empty, uniquely named file "qv..." in the temporary folder; empty on failure.
     static QString TempFileName();
     // Appends the uuencoded file, framed by "begin 644 name" and "end", to BodyLines. Holds
@@ -76,8 +81,9 @@ public:
     // Throws EUUCode when the file cannot be read or the temporary file written.
     void EncodeFile(const QString& path, const QString& tempPath);
 
-    // Checks the article, adds the From, Subject, Organization and Reply-To header lines and
-    // records the body (attachments, signature). False with ErrorText set when the article is
+    // Checks the article, adds the From, Subject, Organization and Reply-To header lines (and
+    // the MIME lines when the text has 8-bit bytes) and records the body (attachments,
+    // signature). False with ErrorText set when the article is
     // incomplete or a file cannot be read.
     bool Compose();
 
@@ -100,6 +106,7 @@ public:
 private:
     bool composeAttachment(const QString& path, qint64 linesSoFar);
     bool composeSignature();
+    void declareCharset();
 
     std::vector<std::unique_ptr<TBodySegment>> m_segments;
     QByteArray m_line; // the line last pulled, where it is not held elsewhere already

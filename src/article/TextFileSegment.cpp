@@ -17,8 +17,11 @@ bool TTextFileSegment::Count(QString& error)
     QByteArray line;
     qint64 count = 0;
     int got = 0;
-    while ((got = readLine(line)) > 0)
+    m_charset = {};
+    while ((got = readLine(line)) > 0) {
         ++count;
+        m_charset.AddLine(line);
+    }
     m_file.close();
     if (got < 0) {
         error = readError();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "article/BodySegment.h"
+#include "codec/TextCharset.h"
 
 #include <QFile>
 
@@ -19,6 +20,7 @@ public:
     bool Count(QString& error);
 
     qint64 LineCount() const override { return m_lineCount; }
+    void AddCharsetTo(TTextCharset& charset) const override { charset.Merge(m_charset); }
     bool Open(QString& error) override;
     bool Next(QByteArray& line, QString& error) override;
 
@@ -37,5 +39,6 @@ private:
     bool m_afterCR = false;
     bool m_failed = false;
     qint64 m_lineCount = 0;
+    TTextCharset m_charset;
     qint64 m_sent = 0;
 };

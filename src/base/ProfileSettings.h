@@ -24,7 +24,7 @@
     X(QString, LastSubject, QStringLiteral("Type Subject Here"), false)                            \
     X(bool, IncludeText, false, false)                                                             \
     X(QString, SigFile, QString(), false)                                                          \
-    X(QString, LastDir, QString(), false) /* the program folder, known only at run time */         \
+    X(QString, LastDir, QString(), false) /* the home folder, known only at run time */            \
     X(bool, CrossPost, true, false)                                                                \
     X(qint32, MaxLines, 0, false)                                                                  \
     X(QString, LastUpdate, QString(), false)                                                       \
@@ -39,7 +39,8 @@
     X(QString, Security, QStringLiteral("none"), false) /* none, tls, starttls */                  \
     X(QString, TrustedAuthorities, QString(), false)    /* a PEM file beside the system's */       \
     X(QString, TrustedFingerprint, QString(), false) /* SHA-256 of a certificate trusted as is */  \
-    X(QString, Encoding, QStringLiteral("uuencode"), false) /* uuencode, yenc */
+    X(QString, Encoding, QStringLiteral("uuencode"), false)      /* uuencode, yenc */              \
+    X(QString, TextCharset, QStringLiteral("ISO-8859-1"), false) /* 8-bit text not in UTF-8 */
 
 // The settings of one profile, one field per stored value, with the defaults a missing
 // value takes.

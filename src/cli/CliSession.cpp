@@ -13,7 +13,7 @@
 #include "cli/PostCommand.h"
 #include "cli/ProfileCommands.h"
 #include "cli/QueueRun.h"
-#include "cli/SignalPipe.h"
+#include "base/SignalPipe.h"
 #include "cli/TaskCommands.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalView.h"

@@ -1,7 +1,7 @@
 #include "cli/QueueRun.h"
 
 #include "cli/ExitStatus.h"
-#include "cli/SignalPipe.h"
+#include "base/SignalPipe.h"
 #include "cli/TerminalView.h"
 
 #include <QCoreApplication>

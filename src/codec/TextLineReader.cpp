@@ -1,5 +1,7 @@
 #include "codec/TextLineReader.h"
 
+#include "codec/TextCharset.h"
+
 namespace {
 
 constexpr qint64 BlockSize = 256 * 1024;
@@ -78,7 +80,8 @@ bool TTextLineReader::Next(QByteArray& line)
     }
 }
 
-bool TTextLineReader::CountLines(const QString& path, qint64& count, QString* error)
+bool TTextLineReader::CountLines(const QString& path, qint64& count, QString* error,
+                                 TTextCharset* charset)
 {
     TTextLineReader reader;
     count = 0;
@@ -87,8 +90,11 @@ bool TTextLineReader::CountLines(const QString& path, qint64& count, QString* er
         return false;
     }
     QByteArray line;
-    while (reader.Next(line))
+    while (reader.Next(line)) {
         ++count;
+        if (charset)
+            charset->AddLine(line);
+    }
     if (!reader.ErrorText().isEmpty()) {
         *error = reader.ErrorText();
         return false;

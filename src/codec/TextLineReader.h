@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QString>
 
+class TTextCharset;
+
 // Reads a text file one line at a time in blocks, so any size of file costs the same small
 // buffer. CR LF, LF and CR each end a line; the lines come without their ends, as bytes.
 class TTextLineReader
@@ -15,9 +17,11 @@ public:
     bool Next(QByteArray& line);
     const QString& ErrorText() const { return m_errorText; }
 
-    // The number of lines of the file in one pass that keeps no line; false with *error set
-    // when the file cannot be read.
-    static bool CountLines(const QString& path, qint64& count, QString* error);
+    // The number of lines of the file in one pass that keeps no line, and what its bytes
+    // need declared when charset is given; false with *error set when the file cannot be
+    // read.
+    static bool CountLines(const QString& path, qint64& count, QString* error,
+                           TTextCharset* charset = nullptr);
 
 private:
     bool fill();

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 
 TGroupListOperations::TGroupListOperations(TNewsrcStore& store) : m_store(store) {}
 
@@ -205,6 +206,21 @@ void TGroupListOperations::UpdateGroupCount(int listIndex, const QList<int>& row
             list[entries[i]].Count = counts[i].second;
     }
     m_store.View().GroupPaneRepaint();
+}
+
+void TGroupListOperations::CountPost(const QStringList& groups)
+{
+    const QSet<QString> names(groups.begin(), groups.end());
+    for (int listIndex :
+         {TNewsrcStore::ViewSubscribed, TNewsrcStore::ViewUnsubscribed, TNewsrcStore::ViewNew}) {
+        const TGroupList& list = m_store.List(listIndex);
+        QList<int> rows;
+        for (size_t row = 0; row < list.size(); ++row) {
+            if (names.contains(list[row].Name))
+                rows << int(row);
+        }
+        UpdateGroupCount(listIndex, rows, 1);
+    }
 }
 
 bool TGroupListOperations::ParseImportLine(const QByteArray& line, QByteArray& name, quint8& flag)

@@ -58,6 +58,8 @@ public:
     void UpdateGroupCount(qint32 n);
     // Adds n to the count of those rows of a list (0 subscribed, 1 unsubscribed, 2 new).
     void UpdateGroupCount(int list, const QList<int>& rows, qint32 n);
+    // One more post in each named group, in whichever list it is; others are ignored.
+    void CountPost(const QStringList& groups);
     // The list the pane shows (0 subscribed, 1 unsubscribed, 2 new).
     int ShownListIndex() const;
 

@@ -103,11 +103,27 @@ bool TTaskFile::fail(const QString& message)
 
 bool TTaskFile::SaveTasks()
 {
-    QString text = m_state.ProfileName + CrLf;
+    const QString fileName = FileName();
+    // Tasks saved earlier (another profile's, an earlier failure's) stay in the file, with
+    // the profile line that heads them; ours go after them.
+    QString text;
+    if (QFileInfo::exists(fileName)) {
+        QFile saved(fileName);
+        if (!saved.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("The tasks could not be saved to %1: the tasks saved "
+                                       "there before cannot be read: %2\nThey stay in the task "
+                                       "list until they are saved or cleared.")
+                            .arg(fileName, saved.errorString()));
+        text = Utf8OrLatin1(saved.readAll());
+        if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
+            text += CrLf;
+    }
+    const bool appended = !text.trimmed().isEmpty();
+    if (!appended)
+        text = m_state.ProfileName + CrLf;
     for (int i = 0; i < m_list.Count(); ++i)
         text += TaskLine::Write(m_list.At(i)) + CrLf;
 
-    const QString fileName = FileName();
     const QString reason = TSafeFile::Replace(fileName, text.toUtf8(),
                                               QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (!reason.isEmpty())
@@ -115,8 +131,23 @@ bool TTaskFile::SaveTasks()
                                    "list until they are saved or cleared.")
                         .arg(fileName, reason));
     m_logger.LogIt(QStringLiteral("Info: Tasks saved to ") + fileName);
+    if (appended)
+        m_logger.LogIt(QStringLiteral("Info: The tasks saved there before were kept"));
     m_list.DialUpQueued = false;
     return true;
+}
+
+int TTaskFile::SavedTaskCount() const
+{
+    QFile file(FileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    int lines = 0;
+    while (!file.atEnd()) {
+        if (!file.readLine().trimmed().isEmpty())
+            ++lines;
+    }
+    return qMax(0, lines - 1); // the first line names the profile
 }
 
 bool TTaskFile::ReadTasks()

@@ -31,7 +31,11 @@ public:
     QString FileName() const;
     bool Exists() const;
 
-    // Writes the whole list, replacing the file only once the new one is complete, and
+    // How many tasks the file holds; 0 when there is none.
+    int SavedTaskCount() const;
+
+    // Writes the whole list after the tasks the file holds already (those are never
+    // dropped), replacing the file only once the new one is complete, and
     // clears DialUpQueued. A failure is logged and shown and returns false: the caller
     // then keeps the tasks, which exist nowhere else.
     bool SaveTasks();

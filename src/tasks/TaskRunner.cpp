@@ -8,6 +8,7 @@
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskList.h"
+#include "tasks/TaskLogin.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ void TTaskRunner::DoTaskList()
     }
     // Every task reaches the profile's server as the profile says: plain, or over TLS.
     const ProfileSettings& s = m_state.Settings;
+    TakeProfilePassword(head, s);
     m_client.SetTls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint});
     (*handler)(head);
 }

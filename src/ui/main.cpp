@@ -2,6 +2,8 @@
 #include "base/GuardedApplication.h"
 #include "app/QuorvelApp.h"
 #include "base/SettingsStore.h"
+#include "base/SignalPipe.h"
+#include "tasks/TaskFile.h"
 #include "ui/IconTheme.h"
 #include "ui/MainForm.h"
 #include "ui/ProgramWiring.h"
@@ -39,6 +41,13 @@ int main(int argc, char* argv[])
     form.show();
     logic.FormShow();
     logic.InstallIdleHook();
+    if (const int waiting = logic.TaskFile().SavedTaskCount(); waiting > 0)
+        form.SetStatusText(
+            QStringLiteral("%1 saved task(s) wait: Tasks > Reload (F6) runs them").arg(waiting));
+    // A logout or shutdown closes the window as Exit does: the work left is saved, and so
+    // are the settings.
+    TSignalPipe signalPipe;
+    QObject::connect(&signalPipe, &TSignalPipe::Interrupted, &form, &QWidget::close);
 
     if (!screenshotDir.isEmpty()) {
         QTimer::singleShot(800, &form, [&form, screenshotDir] {

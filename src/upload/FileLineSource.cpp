@@ -9,12 +9,13 @@ bool TFileLineSource::Open(const QString& path, bool encode, TBodyEncoding encod
     m_index = 0;
     m_errorText.clear();
     m_encoded.reset();
+    m_charset = {};
     if (encode) {
         m_encoded = TEncodedBody::Create(encoding, path, partBytes);
         return m_encoded->Open() || encodedFailed();
     }
     QString error;
-    if (!TTextLineReader::CountLines(path, m_lineCount, &error))
+    if (!TTextLineReader::CountLines(path, m_lineCount, &error, &m_charset))
         return fail(error);
     if (!m_text.Open(path))
         return fail(m_text.ErrorText());

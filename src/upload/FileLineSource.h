@@ -2,6 +2,7 @@
 
 #include "article/ByteLines.h"
 #include "article/EncodedBody.h"
+#include "codec/TextCharset.h"
 #include "codec/TextLineReader.h"
 
 #include <QByteArray>
@@ -27,6 +28,8 @@ public:
     // yEnc parts: how many, and on to the next once Next has ended the current one.
     qint64 PartCount() const { return m_encoded ? m_encoded->PartCount() : 1; }
     bool NextPart() { return m_encoded && m_encoded->NextPart(); }
+    // What a text file's bytes need declared (an encoded file is plain ASCII).
+    const TTextCharset& Charset() const { return m_charset; }
     // The next line; false at the end (of the part), or on a failure with ErrorText set.
     bool Next(QByteArray& line);
     // Appends the next line to lines; an encoded line goes there without a byte array.
@@ -44,6 +47,7 @@ private:
     QString m_path;
     qint64 m_lineCount = 0;
     qint64 m_index = 0; // text lines given so far
+    TTextCharset m_charset;
     QString m_errorText;
 
     TTextLineReader m_text;

@@ -109,8 +109,6 @@ void TMultiPartPoster::postPart()
     }
     m_lines->NextPart();
     m_runner.SetPartInFlight(true);
-    // Each part's posted event turns Abort off; the series is still running.
-    m_view.SetActionEnabled(TViewAction::Abort, true);
     m_client.PostComposed();
 }
 
@@ -216,6 +214,9 @@ void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
         m_article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
     if (!upload.Organization.isEmpty())
         m_article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
+    const QString charset = m_lines->Charset().Name(m_state.Settings.TextCharset);
+    for (const QString& line : TNewsArticle::CharsetHeaders(charset))
+        m_article.AddHeader(line);
     m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(m_task);
     ApplyToClient(m_task, m_client);

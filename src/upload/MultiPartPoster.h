@@ -48,6 +48,8 @@ public:
     // The answer to the part in flight has come: accepted is true for 240. Called after
     // PartInFlight was cleared by the posting handlers.
     void PartAnswered(bool accepted);
+    // Whether a part answered so is followed by another: the series is still running.
+    bool ContinuesAfter(bool accepted) const { return m_active && accepted && m_part < m_total; }
 
     // Where the series stands, for the window and for tests.
     bool Active() const { return m_active; }

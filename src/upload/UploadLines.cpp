@@ -15,8 +15,10 @@ bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bo
                         const QString& signaturePath, TBodyEncoding encoding, qint64 maxLines)
 {
     m_include.clear();
+    m_charset = {};
     for (const QString& line : includeLines) {
         QByteArray bytes = line.toUtf8();
+        m_charset.AddLine(bytes);
         WireLine::StuffDot(bytes);
         m_include.append(bytes);
     }
@@ -40,11 +42,14 @@ bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bo
                           .arg(TYEncBody::MaxParts);
         return false;
     }
+    m_charset.Merge(m_file.Charset());
     if (!signaturePath.isEmpty() && !m_signature.Open(signaturePath, false)) {
         m_errorText = m_signature.ErrorText();
         return false;
     }
     m_partEnd = OneArticle() ? totalLines() : qMin(m_maxLines, totalLines());
+    if (!signaturePath.isEmpty())
+        m_charset.Merge(m_signature.Charset());
     return true;
 }
 

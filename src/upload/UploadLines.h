@@ -32,6 +32,8 @@ public:
     // Goes on to the next part once this one is done; false after the last.
     bool NextPart();
     const QString& ErrorText() const { return m_errorText; }
+    // What the include text, a text file and the signature need declared, together.
+    const TTextCharset& Charset() const { return m_charset; }
 
 private:
     qint64 totalLines() const
@@ -50,6 +52,7 @@ private:
     TFileLineSource m_signature;
     qint64 m_maxLines = 0;
     bool m_ownParts = false; // yEnc: the file frames its parts
+    TTextCharset m_charset;
     QString m_errorText;
     // Cut by lines: lines given, and where the current part ends.
     qint64 m_given = 0;

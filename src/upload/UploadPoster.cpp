@@ -48,10 +48,9 @@ void TUploadPoster::PostFile(const TTask& task)
 void TUploadPoster::postSingleArticle(const TTask& task)
 {
     const TUploadFields<const TTask> upload = UploadFields(task);
-    // With an include text the client would post that text alone and report success while
-    // the file is missing; say so instead and keep the task. Without one, the client's own
-    // check reports the empty article.
-    if (!upload.IncludeText.isEmpty() && !QFileInfo::exists(upload.Path)) {
+    // A file gone since it was queued would leave the include text posted alone, or an
+    // empty article refused with a text that names no file: say which file, keep the task.
+    if (!QFileInfo::exists(upload.Path)) {
         failTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
         return;
     }
@@ -74,6 +73,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
     m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(task);
+    m_article.FallbackCharset = m_state.Settings.TextCharset;
     ApplyToClient(task, m_client);
     for (const QString& line : IncludeLines(task))
         m_article.AddBodyLine(line);
@@ -89,11 +89,18 @@ void TUploadPoster::endPosting()
 void TUploadPoster::NNTPPosted()
 {
     m_state.SetCurrentProcName(QStringLiteral("NNTPPosted"));
-    endPosting();
+    const bool accepted = m_client.ReplyCode() == 240;
+    if (m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted))
+        m_view.SetProgress(0); // Abort stays on from one part to the next
+    else
+        endPosting();
     m_runner.SetStatus(QStringLiteral("Posted OK"));
+    if (accepted && !m_list.IsEmpty() &&
+        !(m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted)))
+        emit UploadAccepted(UploadFields(std::as_const(m_list.Head())).Groups.split(u','));
     if (m_runner.PartInFlight()) {
         m_runner.SetPartInFlight(false);
-        m_multiPart->PartAnswered(m_client.ReplyCode() == 240);
+        m_multiPart->PartAnswered(accepted);
         return;
     }
     m_runner.DoNextTask();

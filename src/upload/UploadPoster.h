@@ -43,6 +43,11 @@ public:
 
     TMultiPartPoster& MultiPart() { return *m_multiPart; }
 
+signals:
+    // The server took the whole upload (its one article, or the last part of its series):
+    // the groups it went to have one more post.
+    void UploadAccepted(const QStringList& groups);
+
 private:
     void postSingleArticle(const TTask& task);
     void endPosting();

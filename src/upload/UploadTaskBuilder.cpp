@@ -20,6 +20,9 @@ TUploadTaskBuilder::TUploadTaskBuilder(TAppState& state, TView& view, TTaskList&
     : m_state(state), m_view(view), m_list(list), m_runner(runner), m_groups(groups),
       m_poster(poster), m_logger(logger), m_checks(checks)
 {
+    // A post counts in its groups once the server has taken it, not when it is queued.
+    QObject::connect(&poster, &TUploadPoster::UploadAccepted, &poster,
+                     [&groups](const QStringList& names) { groups.CountPost(names); });
 }
 
 bool TUploadTaskBuilder::checkAuth()
@@ -107,11 +110,6 @@ QString folderOf(const TPostRequest& request)
 
 } // namespace
 
-void TUploadTaskBuilder::updateGroupCount(const TPostRequest& request, qint32 n)
-{
-    m_groups.UpdateGroupCount(request.GroupList, request.GroupRows, n);
-}
-
 void TUploadTaskBuilder::CrossPost(const TPostRequest& request)
 {
     m_state.SetCurrentProcName(QStringLiteral("CrossPost"));
@@ -120,7 +118,6 @@ void TUploadTaskBuilder::CrossPost(const TPostRequest& request)
     const QString groupsField = CommaText::Write(request.Groups);
     FileNameList.clear();
     BuildFileList(request, FileNameList);
-    updateGroupCount(request, qint32(FileNameList.size()));
     const QString dir = folderOf(request);
     // The path keeps its case: on this system another case names another file.
     for (const QString& name : FileNameList)
@@ -135,7 +132,6 @@ void TUploadTaskBuilder::NoCrossPost(const TPostRequest& request)
         return;
     FileNameList.clear();
     BuildFileList(request, FileNameList);
-    updateGroupCount(request, qint32(FileNameList.size()));
     for (const QString& group : request.Groups) {
         for (const QString& name : FileNameList)
             AddFileTask(request, dir + name, group, request.Subject);
@@ -216,7 +212,6 @@ bool TUploadTaskBuilder::DoFileUploadCrossPost(const TPostRequest& request,
         FileNameList << entry.File;
     }
     if (!FileNameList.isEmpty()) {
-        updateGroupCount(request, qint32(FileNameList.size()));
         FileNameList.clear();
     }
     return true;
@@ -237,7 +232,5 @@ bool TUploadTaskBuilder::DoFileUploadNoCrossPost(const TPostRequest& request,
         for (const TFilesBbsCatalog::TEntry& entry : entries)
             AddFileTask(request, entry.File, name, entry.Description);
     }
-    if (!entries.isEmpty())
-        updateGroupCount(request, qint32(entries.size()));
     return true;
 }

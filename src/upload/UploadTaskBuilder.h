@@ -58,7 +58,6 @@ public:
 private:
     bool checkAuth();
     void checkRas();
-    void updateGroupCount(const TPostRequest& request, qint32 n);
     void showTaskCount();
     bool readCatalog(const QString& path, QList<TFilesBbsCatalog::TEntry>& entries);
 

@@ -1,6 +1,7 @@
 #include "FakeClock.h"
 #include "ScriptedView.h"
 #include "app/QuorvelApp.h"
+#include "tasks/TaskFile.h"
 #include "base/SessionLog.h"
 #include "base/SettingsStore.h"
 #include "tasks/TaskList.h"
@@ -45,7 +46,7 @@ private slots:
     void closeWritesSessionLogAndSettings();
     void twoRunsAppendToLog();
     void unexpectedErrorIsLoggedAndCloses();
-    void closingDiscardsQueuedTasks();
+    void closingSavesQueuedTasks();
     void unexpectedErrorSavesQueuedTasks();
     void startWithProfileInOtherCase();
     void startWithUnusableProfileName();
@@ -169,14 +170,18 @@ void queueDisconnect(TQuorvelApp& app)
 
 } // namespace
 
-void TestApp::closingDiscardsQueuedTasks()
+// Closing the window with work queued keeps the work for the next start.
+void TestApp::closingSavesQueuedTasks()
 {
     AppRun run(ini());
     run.app.FormCreate({});
     queueDisconnect(run.app);
     run.app.FormCloseQuery();
     QCOMPARE(run.app.TaskList().Count(), 0);
-    QVERIFY(!QFile::exists(file("qvtasks.qv")));
+    const QList<QByteArray> lines = readFile(file("qvtasks.qv")).split('\n');
+    QCOMPARE(lines.value(0), QByteArray("Default\r"));
+    QVERIFY(lines.value(1).startsWith("4,news.example.org,"));
+    QCOMPARE(run.app.TaskFile().SavedTaskCount(), 1);
 }
 
 void TestApp::unexpectedErrorSavesQueuedTasks()

@@ -86,6 +86,7 @@ void TestAppSession::downloadThenPost()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("first line\r\n.starts with a dot\r\nlast line\r\n");
     f.close();
+    view.Folder = home.path(); // the file pane shows the folder the file is in
     view.Files = {path};
     view.GroupSelection = {row};
     view.Subject = "Session test";

@@ -82,7 +82,7 @@ void TestProfiles::firstStartDefaults()
     QCOMPARE(s.PostTimeout, qint16(30));
     QCOMPARE(s.Template, QStringLiteral("%s - %f (%p/%t) %b Bytes"));
     QCOMPARE(s.LastSubject, QStringLiteral("Type Subject Here"));
-    QCOMPARE(s.LastDir, f.state.ProgramDir);
+    QCOMPARE(s.LastDir, QDir::homePath()); // not the program folder: files are in the home
     QVERIFY(s.DisconnectWhenDone && s.CrossPost && s.AutoStart && s.RASUseAnotherConnection);
     QVERIFY(!s.LoginRequired && !s.RememberPassword && !s.IncludeText && !s.RASOpenBefore);
     QVERIFY(!s.RASCloseConnectionAfter && !s.SaveRasPassword);
@@ -254,7 +254,7 @@ void TestProfiles::switchProfileSavesTheOneLeft()
     QCOMPARE(f.raw("Default/LastDir"), QStringLiteral("/data"));
     QCOMPARE(f.state.ProfileName, QStringLiteral("Work"));
     QCOMPARE(f.state.Settings.FullName, QStringLiteral("Quorvel User"));
-    QCOMPARE(f.view.Folder, f.state.ProgramDir); // the new profile's LastDir default
+    QCOMPARE(f.view.Folder, QDir::homePath()); // the new profile's LastDir default
     QCOMPARE(f.loads, 1);
 }
 

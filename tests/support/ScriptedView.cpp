@@ -90,6 +90,8 @@ void TScriptedView::SetBusy(bool busy)
 void TScriptedView::SetActionEnabled(TViewAction action, bool enabled)
 {
     Actions[action] = enabled;
+    if (action == TViewAction::Abort)
+        AbortStates << enabled;
 }
 
 void TScriptedView::ShowSplashStatus(const QString& text)

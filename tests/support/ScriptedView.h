@@ -31,6 +31,7 @@ public:
     bool Closed = false;
     bool Busy = false;
     QMap<TViewAction, bool> Actions;
+    QList<bool> AbortStates; // every change of Abort, in order
     int TaskWindowShown = 0;
     TIdleState LastIdle;
     int IdleRefreshes = 0;

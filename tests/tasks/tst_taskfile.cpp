@@ -63,7 +63,7 @@ private slots:
     void taskView_data();
     void taskView();
     void saveAndReload();
-    void savedFileIsPrivateAndReplaced();
+    void savedFileIsPrivateAndKeepsEarlierTasks();
     void saveFailureReported();
     void reloadSwitchesProfile_data();
     void reloadSwitchesProfile();
@@ -228,7 +228,7 @@ void TestTaskFile::saveAndReload()
     QVERIFY(!f.file.Exists());
 }
 
-void TestTaskFile::savedFileIsPrivateAndReplaced()
+void TestTaskFile::savedFileIsPrivateAndKeepsEarlierTasks()
 {
     TaskFixture f;
     f.writeFile("Old\r\n4,old,,,,,,,,,,0,0,0,n,n\r\n4,old2,,,,,,,,,,0,0,0,n,n\r\n");
@@ -236,7 +236,11 @@ void TestTaskFile::savedFileIsPrivateAndReplaced()
                                                  QFile::ReadGroup | QFile::ReadOther);
     f.list.Add(makeTask(tkDisconnect, "new"));
     QVERIFY(f.file.SaveTasks());
-    QCOMPARE(f.fileBytes(), QByteArray("Default\r\n4,new,,,,,,,,,,0,0,0,n,n\r\n"));
+    // Another profile's saved tasks stay, under their own profile line; ours follow.
+    QCOMPARE(f.fileBytes(), QByteArray("Old\r\n4,old,,,,,,,,,,0,0,0,n,n\r\n4,old2,,,,,,,,,,0,0,0,n,"
+                                       "n\r\n4,new,,,,,,,,,,0,0,0,n,n\r\n"));
+    QVERIFY(f.logged("Info: The tasks saved there before were kept"));
+    QCOMPARE(f.file.SavedTaskCount(), 3);
     QCOMPARE(QFileInfo(f.file.FileName()).permissions() &
                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
              QFileDevice::Permissions());

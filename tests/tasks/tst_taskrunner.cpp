@@ -288,7 +288,9 @@ void TestTaskRunner::clearMenu_data()
     QTest::addColumn<QStringList>("saved"); // the file afterwards; empty: the old one stays
     QTest::newRow("empty list, save") << false << true << QStringList{};
     QTest::newRow("empty list, no save") << false << false << QStringList{};
-    QTest::newRow("tasks, save") << true << true << QStringList{"Upload a", "Disconnect news"};
+    // The task saved before stays: saving adds to the file.
+    QTest::newRow("tasks, save") << true << true
+                                 << QStringList{"Disconnect old", "Upload a", "Disconnect news"};
     QTest::newRow("tasks, no save") << true << false << QStringList{};
 }
 

@@ -30,6 +30,7 @@ private slots:
     void fileShrinksDuringSeries_data();
     void fileShrinksDuringSeries();
     void loginFromTask();
+    void savedTaskTakesCorrectedPassword();
     void signatureOnlyWhenTaskHasOne();
     void includeTextDialog_data();
     void includeTextDialog();
@@ -80,6 +81,9 @@ void TestMultiPart::splitting()
     QCOMPARE(f.view.StatusTexts.last(), QStringLiteral("Posted OK"));
     QVERIFY(f.view.Progress.contains(100));
     QCOMPARE(f.view.Progress.last(), 0);
+    // Abort can be clicked from the first part to the last: it goes off once, at the end.
+    QCOMPARE(f.view.AbortStates.count(false), 1);
+    QCOMPARE(f.view.AbortStates.last(), false);
     QVERIFY(f.view.Warnings.isEmpty());
     QVERIFY(!f.runner.PartInFlight());
     QVERIFY(!f.file.Exists());
@@ -305,8 +309,7 @@ void TestMultiPart::missingFile_data()
     QTest::addColumn<QString>("include");
     QTest::addColumn<bool>("namesFile");
     QTest::addColumn<QString>("warning");
-    QTest::newRow("one article, no include text")
-        << 0 << "" << false << "No article text or file attachment has been specified";
+    QTest::newRow("one article, no include text") << 0 << "" << true << "no longer exists";
     QTest::newRow("one article with include text") << 0 << "Hello" << true << "no longer exists";
     QTest::newRow("parts") << 1000 << "" << true << "Cannot open the file";
 }
@@ -415,6 +418,31 @@ void TestMultiPart::loginFromTask()
     QCOMPARE(f.client.Password(), QString());
     QCOMPARE(f.view.Warnings, QStringList{"authentication required"});
     QCOMPARE(server.Articles().size(), 1);
+}
+
+// A task saved after "481" carries the wrong password; corrected in the profile, the
+// reloaded task logs in with the new one.
+void TestMultiPart::savedTaskTakesCorrectedPassword()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.On("POST", {"480 authentication required"}, true);
+    server.OnPost({"240 article posted ok"}, true);
+    server.On("POST", {"480 authentication required"});
+    server.On("AUTHINFO USER*", {"381 more"});
+    server.On("AUTHINFO PASS*", {"281 ok"});
+    f.state.Settings.Host = server.Server();
+    f.state.Settings.UserID = "joe";
+    f.state.Settings.Password = "corrected";
+    const QString path = f.writeLines("a.txt", 3);
+    TTask t = f.upload(path, server.Server(), 0);
+    t.Flag1 = true;
+    t.Text9 = "joe,stale";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+    QCOMPARE(server.Commands(),
+             (QList<QByteArray>{"POST", "AUTHINFO USER joe", "AUTHINFO PASS corrected", "POST"}));
 }
 
 void TestMultiPart::signatureOnlyWhenTaskHasOne()

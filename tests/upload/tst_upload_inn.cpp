@@ -31,6 +31,8 @@ private slots:
     void binaryRoundTrip_data();
     void binaryRoundTrip();
     void textFileInParts();
+    void eightBitText_data();
+    void eightBitText();
     void crossPostAndOnePerGroup();
 
 private:
@@ -159,6 +161,57 @@ void TestUploadInn::textFileInParts()
     for (QByteArray& line : expected)
         line.chop(1); // the CR
     QCOMPARE(lines, expected);
+}
+
+void TestUploadInn::eightBitText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<QString>("fallback");
+    QTest::addColumn<QByteArray>("charset"); // empty: no MIME header lines at all
+    const QByteArray utf8 = "Gr\xc3\xbc\xc3\x9f \xe2\x82\xac 5\r\nzweite Zeile\r\ndritte\r\n";
+    const QByteArray latin1 = "Gr\xfc\xdf aus K\xf6ln\r\nzweite Zeile\r\ndritte\r\n";
+    QTest::newRow("UTF-8 in one article") << utf8 << 0 << "ISO-8859-1" << QByteArray("UTF-8");
+    QTest::newRow("UTF-8 in parts") << utf8 << 2 << "ISO-8859-1" << QByteArray("UTF-8");
+    QTest::newRow("Latin-1") << latin1 << 0 << "ISO-8859-1" << QByteArray("ISO-8859-1");
+    QTest::newRow("Latin-1 in parts, own charset")
+        << latin1 << 2 << "windows-1252" << QByteArray("windows-1252");
+    QTest::newRow("a forged charset falls back")
+        << latin1 << 0 << "x\r\nX-Evil: 1" << QByteArray("ISO-8859-1");
+    QTest::newRow("ASCII as always")
+        << QByteArray("plain\r\n") << 0 << "ISO-8859-1" << QByteArray();
+}
+
+// Text with 8-bit bytes says which charset it is in; the bytes go out untouched.
+void TestUploadInn::eightBitText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, maxLines);
+    QFETCH(QString, fallback);
+    QFETCH(QByteArray, charset);
+    UploadFixture f;
+    f.state.Settings.TextCharset = fallback;
+    const QString tag = QString::fromLatin1(QTest::currentDataTag())
+                            .remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
+    const QString name = QStringLiteral("charset%1.txt").arg(tag);
+    const QString path = f.write(name, text);
+    post(f, {f.upload(path, m_inn.Server(), maxLines, QString::fromLatin1(Group2))});
+
+    const QList<TNntpReader::TArticle> articles = fetch(Group2, name.toUtf8());
+    QCOMPARE(articles.size(), maxLines == 2 ? 2 : 1);
+    QList<QByteArray> lines;
+    for (const TNntpReader::TArticle& a : articles) {
+        lines += a.Body;
+        QVERIFY(a.Header("X-Evil").isEmpty());
+        if (charset.isEmpty()) {
+            QVERIFY(a.Header("MIME-Version").isEmpty() && a.Header("Content-Type").isEmpty());
+            continue;
+        }
+        QCOMPARE(a.Header("MIME-Version"), QByteArray("1.0"));
+        QCOMPARE(a.Header("Content-Type"), "text/plain; charset=" + charset);
+        QCOMPARE(a.Header("Content-Transfer-Encoding"), QByteArray("8bit"));
+    }
+    QCOMPARE(lines.join("\r\n") + "\r\n", text);
 }
 
 void TestUploadInn::crossPostAndOnePerGroup()

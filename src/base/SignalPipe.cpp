@@ -1,4 +1,4 @@
-#include "cli/SignalPipe.h"
+#include "base/SignalPipe.h"
 
 #include <QSocketNotifier>
 #include <cerrno>
@@ -41,6 +41,7 @@ TSignalPipe::TSignalPipe(QObject* parent) : QObject(parent)
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &TSignalPipe::readPending);
     install(SIGINT, onSignal);
     install(SIGTERM, onSignal);
+    install(SIGHUP, onSignal);
 }
 
 TSignalPipe::~TSignalPipe()
@@ -49,6 +50,7 @@ TSignalPipe::~TSignalPipe()
         return;
     install(SIGINT, SIG_DFL);
     install(SIGTERM, SIG_DFL);
+    install(SIGHUP, SIG_DFL);
     m_notifier.reset();
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);

@@ -5,7 +5,7 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal on the event loop. The handler only writes
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the event loop. The handler only writes
 // the signal number into a pipe; everything else happens when the loop reads it, so no
 // program state is touched inside the handler.
 class TSignalPipe : public QObject
