@@ -45,7 +45,6 @@ void TTerminalView::Note(const QString& text)
 
 void TTerminalView::ShowWarning(const QString& text)
 {
-    m_warnings << messageLines(text).join(u' ');
     for (const QString& line : messageLines(text))
         Note(Prefix + QStringLiteral("warning: ") + line);
 }

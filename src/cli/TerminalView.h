@@ -23,8 +23,7 @@ public:
     // Whether a person can answer questions at the terminal.
     bool CanAsk() const;
 
-    // What happened that a script must learn from the exit status.
-    const QStringList& Warnings() const { return m_warnings; }
+    // What happened that a script must learn from the exit status (a warning alone is not).
     bool QuestionRefused() const { return m_refused; }
     // The task list was emptied while tasks remained: the run was cut short.
     bool BatchCut() const { return m_batchCut; }
@@ -108,7 +107,6 @@ private:
     bool m_assumeYes = false;
     bool m_refused = false;
     bool m_batchCut = false;
-    QStringList m_warnings;
     QString m_lastStatus;
 
     QString m_from;

@@ -25,6 +25,7 @@ private slots:
     void createAndDeleteProfiles();
     void settingsNotReadAreNeverWritten();
     void settingsThatCannotBeSavedFail();
+    void warningLeavesSuccessAlone();
 
 private:
     static QString shown(const QString& showOutput, const QString& key);
@@ -332,6 +333,25 @@ void TestCliProfiles::settingsThatCannotBeSavedFail()
     QCOMPARE(ini.readAll(), saved);
     QCOMPARE(ini.permissions(), mode);
     QCOMPARE(shown(cli.Run({"profile", "show"}).Out, "Host"), QStringLiteral("news.one"));
+}
+
+void TestCliProfiles::warningLeavesSuccessAlone()
+{
+    // A newsrc file with a torn last record is read with a warning; the command still works.
+    TCliProcess cli;
+    QCOMPARE(cli.ImportGroups("alt.one! 1-10\nalt.two! 1\n").ExitCode, 0);
+    QFile newsrc(cli.Home() + QStringLiteral("/newsrc.Default"));
+    QVERIFY(newsrc.open(QIODevice::Append));
+    newsrc.write("xyz");
+    newsrc.close();
+
+    const auto r = cli.Run({"groups", "subscribe", "alt.two"});
+    QVERIFY2(r.Err.contains(QLatin1String("quorvel-cli: warning: ")) &&
+                 r.Err.contains(QLatin1String("3 bytes")),
+             qPrintable(r.Err));
+    QCOMPARE(r.ExitCode, 0);
+    QCOMPARE(cli.Run({"groups", "list", "--subscribed"}).Out,
+             QStringLiteral("alt.two\tsubscribed\t0\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCliProfiles)
