@@ -258,39 +258,48 @@ void TestCliPost::refusedInputQueuesNothing_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("status");
     QTest::newRow("missing file") << QStringList{"post", "/no/such/file", "--group", "quorvel.test"}
-                                  << "/no/such/file: no such file";
+                                  << "/no/such/file: no such file" << 1;
     QTest::newRow("folder") << QStringList{"post", "/tmp", "--group", "quorvel.test"}
-                            << "not a regular file";
-    QTest::newRow("no group") << QStringList{"post", "/etc/hostname"} << "at least one --group";
+                            << "not a regular file" << 1;
+    QTest::newRow("no group") << QStringList{"post", "/etc/hostname"} << "at least one --group"
+                              << 2;
+    QTest::newRow("no file") << QStringList{"post", "--group", "quorvel.test"}
+                             << "needs files or --catalog FILE" << 2;
     QTest::newRow("group not in the list")
         << QStringList{"post", "/etc/hostname", "--group", "alt.nowhere"}
-        << "'alt.nowhere' is not in the profile's group list";
+        << "'alt.nowhere' is not in the profile's group list" << 1;
+    QTest::newRow("not a group name")
+        << QStringList{"post", "/etc/hostname", "--group", "alt.one,alt.two"}
+        << "--group: 'alt.one,alt.two' is not a newsgroup name" << 2;
     QTest::newRow("bad number") << QStringList{"post",         "/etc/hostname", "--group",
                                                "quorvel.test", "--lines",       "lots"}
-                                << "--lines: MaxLines takes a whole number";
+                                << "--lines: MaxLines takes a whole number" << 2;
     QTest::newRow("negative lines")
         << QStringList{"post", "/etc/hostname", "--group", "quorvel.test", "--lines", "-5"}
-        << "0 or more lines";
+        << "MaxLines takes a whole number from 0 to 2147483647, not '-5'" << 2;
     QTest::newRow("missing include text")
         << QStringList{"post",         "/etc/hostname",  "--group",
                        "quorvel.test", "--include-text", "/no/such/intro"}
-        << "cannot read /no/such/intro";
+        << "cannot read /no/such/intro" << 1;
     QTest::newRow("missing catalog")
         << QStringList{"post", "--catalog", "/no/files.bbs", "--group", "quorvel.test"}
-        << "/no/files.bbs: no such file";
+        << "/no/files.bbs: no such file" << 1;
 }
 
 void TestCliPost::refusedInputQueuesNothing()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, message);
+    QFETCH(int, status);
     TCliProcess cli;
     prepare(cli, m_inn.Server(), {"quorvel.test"});
     const auto r = cli.Run(args);
-    QCOMPARE(r.ExitCode, 1);
+    QCOMPARE(r.ExitCode, status);
     QVERIFY2(r.Err.contains(message), qPrintable(r.Err));
-    QVERIFY(!r.Err.contains(QLatin1String("Connecting")));
+    // A usage error points to the command's own help.
+    QCOMPARE(r.Err.contains(QLatin1String("Try 'quorvel-cli post --help'.")), status == 2);
     QVERIFY(!QFile::exists(cli.TaskFile()));
 }
 
