@@ -24,7 +24,8 @@ TOptionSpec required(TOptionSpec option)
 QList<TOptionSpec> postOptions()
 {
     return {
-        required(opt("group", "GROUP", "newsgroup to post to; repeat for several")),
+        required(opt("group", "GROUP",
+                     "newsgroup to post to, listed in the profile or not; repeat for several")),
         opt("subject", "TEXT", "subject text (default: the profile's last subject)"),
         opt("template", "TEMPLATE", "subject template, e.g. \"%s - %f (%p/%t) %b Bytes\""),
         opt("lines", "N", "lines per article part; 0 posts each file whole"),

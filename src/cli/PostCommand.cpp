@@ -79,14 +79,18 @@ QString TPostCommand::checkFiles(const QStringList& files, QStringList* absolute
 
 QString TPostCommand::locateGroups(const QStringList& names, TPostRequest& post) const
 {
-    // The window posts to the groups selected in one list of the pane; so does this.
+    // The window posts to the groups selected in one list of the pane; so does this, with
+    // their post counts. A group the lists do not hold is posted to as named: it has no row,
+    // so no count, and the lists stay as they are.
     int list = -1;
+    QStringList outside;
     for (const QString& name : names) {
         const TGroupSelection::TPlace place = m_groups.Locate(name);
-        if (place.List < 0)
-            return QStringLiteral("'%1' is not in the profile's group list ('groups download' "
-                                  "fetches the server's list, 'groups import' reads a newsrc)")
-                .arg(name);
+        if (place.List < 0) {
+            if (!outside.contains(place.Name))
+                outside << place.Name;
+            continue;
+        }
         if (list >= 0 && place.List != list)
             return QStringLiteral("the groups stand in different lists (%1 is %2); subscribe "
                                   "them first with 'groups subscribe'")
@@ -97,9 +101,15 @@ QString TPostCommand::locateGroups(const QStringList& names, TPostRequest& post)
     }
     // In row order, as a selection in the pane gives them.
     std::sort(post.GroupRows.begin(), post.GroupRows.end());
-    post.GroupList = list;
+    post.GroupList = std::max(list, 0);
     for (int row : std::as_const(post.GroupRows))
         post.Groups << m_groups.Name(list, row);
+    for (const QString& name : std::as_const(outside)) {
+        m_view.Note(QStringLiteral("Note: '%1' is not in the profile's group list; posting to "
+                                   "it anyway.")
+                        .arg(GroupName::Shown(name)));
+        post.Groups << name;
+    }
     return QString();
 }
 

@@ -28,6 +28,7 @@ private slots:
     void optionsReachTheArticle();
     void refusedInputQueuesNothing_data();
     void refusedInputQueuesNothing();
+    void groupOutsideTheListIsPostedTo();
     void refusedPostIsResumedLater();
     void damagedTaskFileIsKept_data();
     void damagedTaskFileIsKept();
@@ -267,9 +268,6 @@ void TestCliPost::refusedInputQueuesNothing_data()
                               << 2;
     QTest::newRow("no file") << QStringList{"post", "--group", "quorvel.test"}
                              << "needs files or --catalog FILE" << 2;
-    QTest::newRow("group not in the list")
-        << QStringList{"post", "/etc/hostname", "--group", "alt.nowhere"}
-        << "'alt.nowhere' is not in the profile's group list" << 1;
     QTest::newRow("not a group name")
         << QStringList{"post", "/etc/hostname", "--group", "alt.one,alt.two"}
         << "--group: 'alt.one,alt.two' is not a newsgroup name" << 2;
@@ -301,6 +299,39 @@ void TestCliPost::refusedInputQueuesNothing()
     // A usage error points to the command's own help.
     QCOMPARE(r.Err.contains(QLatin1String("Try 'quorvel-cli post --help'.")), status == 2);
     QVERIFY(!QFile::exists(cli.TaskFile()));
+}
+
+void TestCliPost::groupOutsideTheListIsPostedTo()
+{
+    // The profile lists quorvel.test only; the server carries alt.test as well.
+    TCliProcess cli;
+    prepare(cli, m_inn.Server(), {"quorvel.test"});
+    const QString newsrc = cli.Home() + QStringLiteral("/newsrc.Default");
+    QFile before(newsrc);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray listed = before.readAll();
+    before.close();
+    const QString path = cli.Dir() + QStringLiteral("/outside.bin");
+    makeFile(path, 3000);
+
+    const auto alone = cli.Run({"post", path, "--group", "alt.test", "--subject", "outside"});
+    QVERIFY2(alone.ExitCode == 0, qPrintable(alone.Err));
+    QVERIFY2(alone.Err.contains(QLatin1String("Note: 'alt.test' is not in the profile's group "
+                                              "list; posting to it anyway.\n")),
+             qPrintable(alone.Err));
+    QCOMPARE(articlesWith("alt.test", "outside").size(), 1);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    QCOMPARE(before.readAll(), listed); // no row, no count, no new entry
+    before.close();
+
+    // Beside a listed group: one article in both, counted for the listed one only.
+    const auto both = cli.Run(
+        {"post", path, "--group", "alt.test", "--group", "quorvel.test", "--subject", "beside"});
+    QVERIFY2(both.ExitCode == 0, qPrintable(both.Err));
+    const auto articles = articlesWith("alt.test", "beside");
+    QCOMPARE(articles.size(), 1);
+    QCOMPARE(articles.first().Header("Newsgroups"), QByteArray("quorvel.test,alt.test"));
+    QCOMPARE(cli.Run({"groups", "list"}).Out, QStringLiteral("quorvel.test\tsubscribed\t1\n"));
 }
 
 void TestCliPost::refusedPostIsResumedLater()
