@@ -265,7 +265,8 @@ QString TCommandLine::Usage()
         "\n'quorvel-cli COMMAND --help' shows one command's options and an example.\n"
         "\nPasswords are never taken from the command line: they are read from the terminal\n"
         "without echo, or from QUORVEL_PASSWORD and QUORVEL_DIALUP_PASSWORD.\n"
-        "QUORVEL_HOME names the folder of the data files, QUORVEL_SETTINGS the settings file.\n\n");
+        "QUORVEL_HOME names the folder of the data files, QUORVEL_SETTINGS the settings file.\n"
+        "Progress is shown only on a terminal; --verbose prints every log line.\n\n");
     text += ExitStatusText;
     return text;
 }

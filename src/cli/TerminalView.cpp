@@ -161,9 +161,7 @@ void TTerminalView::SetStatusText(const QString& text)
     if (text == m_lastStatus)
         return;
     m_lastStatus = text;
-    if (!text.isEmpty())
-        Note(text);
-    m_progress.SetLabel(text);
+    m_progress.SetStatus(text);
 }
 
 void TTerminalView::SetProgress(int percent)

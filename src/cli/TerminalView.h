@@ -8,8 +8,8 @@
 
 class TTerminal;
 
-// The view for a terminal or a script. Status texts become lines on standard error,
-// article progress a bar (or plain lines when standard error is not a terminal), warnings
+// The view for a terminal or a script. Status texts and article progress show on a terminal
+// only, a few times a second at most (TProgressDisplay), warnings everywhere as
 // "quorvel-cli: warning: ..." lines. Questions are answered by --yes, by the person at the
 // terminal, or refused when there is nobody to ask: the program never waits for input
 // that cannot come. The controls of the window are plain values here, set by the command
