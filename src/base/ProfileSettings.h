@@ -3,9 +3,10 @@
 #include <QString>
 
 // Every setting of a profile, one line each: type, name as stored, default a missing value
-// takes, and whether it is a password (scrambled in the store, masked when shown, changed
-// only by "profile set-password"). Read, save and the terminal's "profile set" all go by this
-// list (SettingFields()), in this order. Passwords are plain text in ProfileSettings; they
+// takes, whether it is a password (scrambled in the store, masked when shown, changed only by
+// "profile set-password") and, for a number narrower than its type, the lowest and highest
+// value it takes. Read, save and the terminal's "profile set" all go by this list
+// (SettingFields()), in this order. Passwords are plain text in ProfileSettings; they
 // are scrambled only in the store.
 #define QUORVEL_PROFILE_SETTINGS(X)                                                                \
     X(QString, EmailAddress, QStringLiteral("poster@example.com"), false)                          \
@@ -17,8 +18,8 @@
     X(bool, RememberPassword, false, false)                                                        \
     X(QString, Password, QString(), true)                                                          \
     X(QString, Host, QStringLiteral("localhost"), false)                                           \
-    X(qint16, Timeout, 60, false)                                                                  \
-    X(qint16, PostTimeout, 30, false)                                                              \
+    X(qint16, Timeout, 60, false, 0, 32767)     /* 0: none */                                      \
+    X(qint16, PostTimeout, 30, false, 0, 32767) /* 0: none */                                      \
     X(bool, DisconnectWhenDone, true, false)                                                       \
     X(QString, Template, QStringLiteral("%s - %f (%p/%t) %b Bytes"), false)                        \
     X(QString, LastSubject, QStringLiteral("Type Subject Here"), false)                            \
@@ -26,7 +27,7 @@
     X(QString, SigFile, QString(), false)                                                          \
     X(QString, LastDir, QString(), false) /* the home folder, known only at run time */            \
     X(bool, CrossPost, true, false)                                                                \
-    X(qint32, MaxLines, 0, false)                                                                  \
+    X(qint32, MaxLines, 0, false, 0, 2147483647) /* 0: files are not split */                      \
     X(QString, LastUpdate, QString(), false)                                                       \
     X(bool, AutoStart, true, false)                                                                \
     X(bool, RASOpenBefore, false, false)                                                           \
@@ -46,7 +47,7 @@
 // value takes.
 struct ProfileSettings
 {
-#define QUORVEL_SETTING_FIELD(type, name, value, secret) type name = value;
+#define QUORVEL_SETTING_FIELD(type, name, value, secret, ...) type name = value;
     QUORVEL_PROFILE_SETTINGS(QUORVEL_SETTING_FIELD)
 #undef QUORVEL_SETTING_FIELD
 };

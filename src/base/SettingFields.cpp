@@ -19,14 +19,16 @@ std::optional<bool> parseBool(const QString& text)
     return std::nullopt;
 }
 
-template <typename Int> QString assignInt(Int& target, const QString& name, const QString& value)
+template <typename Int>
+QString assignInt(Int& target, const TSettingField& field, const QString& value)
 {
+    const TSettingField::TRange bounds = field.Bounds();
     bool ok = false;
     const qlonglong n = value.trimmed().toLongLong(&ok);
-    if (!ok || n < std::numeric_limits<Int>::min() || n > std::numeric_limits<Int>::max())
+    if (!ok || n < bounds.Lowest || n > bounds.Highest)
         return QStringLiteral("%1 takes a whole number from %2 to %3, not '%4'")
-            .arg(name, QString::number(std::numeric_limits<Int>::min()),
-                 QString::number(std::numeric_limits<Int>::max()), value);
+            .arg(field.Name, QString::number(bounds.Lowest), QString::number(bounds.Highest),
+                 value);
     target = Int(n);
     return QString();
 }
@@ -47,6 +49,21 @@ QString TSettingField::Text(const ProfileSettings& s) const
                 return value ? QStringLiteral("1") : QStringLiteral("0");
             else
                 return QString::number(value);
+        },
+        Member);
+}
+
+TSettingField::TRange TSettingField::Bounds() const
+{
+    if (Range)
+        return *Range;
+    return std::visit(
+        [](auto member) -> TRange {
+            using T = std::decay_t<decltype(ProfileSettings().*member)>;
+            if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>)
+                return {std::numeric_limits<T>::min(), std::numeric_limits<T>::max()};
+            else
+                return {0, 0};
         },
         Member);
 }
@@ -81,7 +98,7 @@ QString TSettingField::Assign(ProfileSettings& s, const QString& value) const
                 target = *b;
                 return QString();
             } else {
-                return assignInt(target, Name, value);
+                return assignInt(target, *this, value);
             }
         },
         Member);
@@ -130,8 +147,10 @@ void TSettingField::Write(TSettingsStore& store, const QString& key, const Profi
 const QList<TSettingField>& SettingFields()
 {
     static const QList<TSettingField> fields = {
-#define QUORVEL_SETTING_ENTRY(type, name, value, secret)                                           \
-    TSettingField{QStringLiteral(#name), &ProfileSettings::name, secret},
+#define QUORVEL_SETTING_ENTRY(type, name, value, secret, ...)                                      \
+    TSettingField{                                                                                 \
+        QStringLiteral(#name), &ProfileSettings::name, secret,                                     \
+        std::optional<TSettingField::TRange>(__VA_OPT__(TSettingField::TRange{__VA_ARGS__}))},
         QUORVEL_PROFILE_SETTINGS(QUORVEL_SETTING_ENTRY)
 #undef QUORVEL_SETTING_ENTRY
     };

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <variant>
 
 class TSettingsStore;
@@ -18,15 +19,26 @@ struct TSettingField
     using TMember = std::variant<QString ProfileSettings::*, bool ProfileSettings::*,
                                  qint16 ProfileSettings::*, qint32 ProfileSettings::*>;
 
+    struct TRange
+    {
+        qint64 Lowest;
+        qint64 Highest;
+    };
+
     QString Name;
     TMember Member;
     bool Secret = false; // scrambled in the store, shown masked
+    // The values a number takes when fewer than its type holds (0 and up for a time-out).
+    std::optional<TRange> Range;
 
     // The shown value ("(set)" or "(not set)" for a password).
     QString Text(const ProfileSettings& settings) const;
     // The words the setting takes, when it takes only a few; empty otherwise.
     QStringList Choices() const;
-    // Parses and stores value; returns an error text, empty on success.
+    // The lowest and highest value a number takes: its Range, else its type's.
+    TRange Bounds() const;
+    // Parses and stores value; returns an error text naming what the setting takes, empty on
+    // success.
     QString Assign(ProfileSettings& settings, const QString& value) const;
 
     // Reads the stored value into settings, def's value where there is none; a password is

@@ -56,11 +56,29 @@ const TCommandSpec* matchCommand(const QStringList& words, int* used)
     return best;
 }
 
-TParseOutcome fail(const QString& text)
+// command, when known, is the one whose help the message points to.
+TParseOutcome fail(const QString& text, const QString& command = QString())
 {
     TParseOutcome out;
     out.What = TParseOutcome::Error;
     out.ErrorText = text;
+    out.Request.Command = command;
+    return out;
+}
+
+// "--help" with command words asks for the help of that command, or of the commands that
+// begin with the first word ("groups --help").
+TParseOutcome helpFor(const QStringList& words)
+{
+    TParseOutcome out;
+    out.What = TParseOutcome::Help;
+    int used = 0;
+    if (const TCommandSpec* spec = matchCommand(words, &used))
+        out.Request.Command = spec->Name;
+    else if (!words.isEmpty() && IsCommandArea(words.first()))
+        out.Request.Command = words.first();
+    else if (!words.isEmpty())
+        return fail(QStringLiteral("unknown command '%1'").arg(words.first()));
     return out;
 }
 
@@ -86,7 +104,7 @@ TParseOutcome TCommandLine::Parse(const QStringList& args)
 
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        // "-1" is a value ("profile set PostTimeout -1"), not an option.
+        // "-5" is a value ("post --lines -5", refused as one), not an option.
         const bool negativeNumber = a.size() > 1 && a[0] == u'-' && a[1].isDigit();
         if (optionsEnded || a == u'-' || !a.startsWith(u'-') || negativeNumber) {
             words << a;
@@ -123,10 +141,8 @@ TParseOutcome TCommandLine::Parse(const QStringList& args)
     }
 
     for (const auto& [name, value] : options) {
-        if (name == QLatin1String("help")) {
-            out.What = TParseOutcome::Help;
-            return out;
-        }
+        if (name == QLatin1String("help"))
+            return helpFor(words);
         if (name == QLatin1String("version")) {
             out.What = TParseOutcome::Version;
             return out;
@@ -144,7 +160,7 @@ TParseOutcome TCommandLine::Parse(const QStringList& args)
     const int count = int(req.Arguments.size());
     if (count < subjectSpec->MinArguments ||
         (subjectSpec->MaxArguments >= 0 && count > subjectSpec->MaxArguments))
-        return fail(argumentCountError(*subjectSpec, count));
+        return fail(argumentCountError(*subjectSpec, count), req.Command);
 
     for (const auto& [name, value] : options) {
         if (name == QLatin1String("profile"))
@@ -156,8 +172,14 @@ TParseOutcome TCommandLine::Parse(const QStringList& args)
         else if (isGlobal(name) || subjectSpec->FindOption(name))
             req.Options.insert(name, value);
         else
-            return fail(QStringLiteral("'%1' has no option '--%2'").arg(subjectSpec->Name, name));
+            return fail(QStringLiteral("'%1' has no option '--%2'").arg(subjectSpec->Name, name),
+                        req.Command);
     }
+    for (const TOptionSpec& o : subjectSpec->Options)
+        if (o.Required && !req.Has(o.Name))
+            return fail(QStringLiteral("'%1' needs at least one --%2 %3")
+                            .arg(subjectSpec->Name, o.Name, o.ValueName),
+                        req.Command);
     if (req.Profile.trimmed().isEmpty())
         return fail(QStringLiteral("the profile name is empty"));
     out.What = TParseOutcome::Run;
@@ -174,6 +196,53 @@ QString optionLine(const TOptionSpec& o)
     return QStringLiteral("    %1  %2\n").arg(left, -22).arg(o.Help);
 }
 
+QString commandHead(const TCommandSpec& c)
+{
+    return (c.Name + u' ' + c.Arguments).trimmed();
+}
+
+const QString ExitStatusText = QStringLiteral(
+    "Exit status:\n"
+    "  0    every command and queued task ended well (warnings and notes do not change it)\n"
+    "  1    a task or the command failed; the reason was printed (the task file then keeps\n"
+    "       what is left; 'tasks run' resumes it)\n"
+    "  2    the command line was not understood: an unknown command or option, a missing\n"
+    "       or surplus argument, a missing --group, a value a setting or option does not take\n"
+    "  130  interrupted by Ctrl+C or SIGTERM (the queue was saved)\n");
+
+QString oneCommandHelp(const TCommandSpec& c)
+{
+    // The one-line help of the command list, as a sentence of its own.
+    const QString sentence = c.Help.at(0).toUpper() + c.Help.mid(1) + u'.';
+    QString text = QStringLiteral("Usage: quorvel-cli [--profile NAME] [--yes] [--verbose] %1%2%3\n"
+                                  "\n%4\n")
+                       .arg(c.Name, c.Options.isEmpty() ? QString() : QStringLiteral(" [OPTIONS]"),
+                            c.Arguments.isEmpty() ? QString() : u' ' + c.Arguments, sentence);
+    if (!c.Options.isEmpty()) {
+        text += QStringLiteral("\nOptions:\n");
+        for (const TOptionSpec& o : c.Options)
+            text += optionLine(o);
+    }
+    text += QStringLiteral("\nExample:\n  %1\n").arg(c.Example);
+    text += QStringLiteral("\n'quorvel-cli --help' lists the general options, every command and "
+                           "the exit statuses.\n");
+    return text;
+}
+
+QString areaHelp(const QString& area)
+{
+    QString text = QStringLiteral("Usage: quorvel-cli [--profile NAME] %1 COMMAND [OPTIONS] "
+                                  "[ARGS]\n\nCommands:\n")
+                       .arg(area);
+    for (const TCommandSpec& c : CommandSpecs())
+        if (c.Name.section(u' ', 0, 0) == area)
+            text += QStringLiteral("  %1  %2\n").arg(commandHead(c), -24).arg(c.Help);
+    text += QStringLiteral("\n'quorvel-cli %1 COMMAND --help' shows a command's options and an "
+                           "example.\n")
+                .arg(area);
+    return text;
+}
+
 } // namespace
 
 QString TCommandLine::Usage()
@@ -188,17 +257,30 @@ QString TCommandLine::Usage()
         text += optionLine(o);
     text += QStringLiteral("\nCommands:\n");
     for (const TCommandSpec& c : CommandSpecs()) {
-        const QString head = (c.Name + u' ' + c.Arguments).trimmed();
-        text += QStringLiteral("  %1  %2\n").arg(head, -24).arg(c.Help);
+        text += QStringLiteral("  %1  %2\n").arg(commandHead(c), -24).arg(c.Help);
         for (const TOptionSpec& o : c.Options)
             text += optionLine(o);
     }
     text += QStringLiteral(
+        "\n'quorvel-cli COMMAND --help' shows one command's options and an example.\n"
         "\nPasswords are never taken from the command line: they are read from the terminal\n"
         "without echo, or from QUORVEL_PASSWORD and QUORVEL_DIALUP_PASSWORD.\n"
         "QUORVEL_HOME names the folder of the data files, QUORVEL_SETTINGS the settings file.\n"
-        "\nExit status: 0 when every task ended well, 1 when a task or command failed (the\n"
-        "task file then keeps what is left; 'tasks run' resumes it), 2 for a usage error,\n"
-        "130 when interrupted.\n");
+        "Progress is shown only on a terminal; --verbose prints every log line.\n\n");
+    text += ExitStatusText;
     return text;
+}
+
+QString TCommandLine::Help(const QString& command)
+{
+    for (const TCommandSpec& c : CommandSpecs())
+        if (c.Name == command)
+            return oneCommandHelp(c);
+    return IsCommandArea(command) ? areaHelp(command) : Usage();
+}
+
+QString TCommandLine::TryHelp(const QString& command)
+{
+    return command.isEmpty() ? QStringLiteral("Try 'quorvel-cli --help'.")
+                             : QStringLiteral("Try 'quorvel-cli %1 --help'.").arg(command);
 }

@@ -16,7 +16,8 @@ struct TParseOutcome
         Error,
     };
     Kind What = Error;
-    TCliRequest Request;
+    TCliRequest Request; // for Help and Error, Command names the command concerned, if any
+
     QString ErrorText;
 };
 
@@ -27,5 +28,10 @@ class TCommandLine
 {
 public:
     static TParseOutcome Parse(const QStringList& args);
+    // The whole help: general options, every command, the exit statuses.
     static QString Usage();
+    // The help of one command ("post"), of the commands of an area ("groups"), else Usage().
+    static QString Help(const QString& command);
+    // The line after a usage error, pointing to the help of the command when known.
+    static QString TryHelp(const QString& command);
 };

@@ -12,13 +12,20 @@ namespace {
 
 TOptionSpec opt(const char* name, const char* valueName, const char* help)
 {
-    return {QLatin1String(name), QLatin1String(valueName), QLatin1String(help)};
+    return {QLatin1String(name), QLatin1String(valueName), QLatin1String(help), false};
+}
+
+TOptionSpec required(TOptionSpec option)
+{
+    option.Required = true;
+    return option;
 }
 
 QList<TOptionSpec> postOptions()
 {
     return {
-        opt("group", "GROUP", "newsgroup to post to; repeat for several"),
+        required(opt("group", "GROUP",
+                     "newsgroup to post to, listed in the profile or not; repeat for several")),
         opt("subject", "TEXT", "subject text (default: the profile's last subject)"),
         opt("template", "TEMPLATE", "subject template, e.g. \"%s - %f (%p/%t) %b Bytes\""),
         opt("lines", "N", "lines per article part; 0 posts each file whole"),
@@ -39,32 +46,49 @@ QList<TOptionSpec> postOptions()
 QList<TCommandSpec> buildSpecs()
 {
     const auto cmd = [](const char* name, const char* args, const char* help, int min, int max,
-                        QList<TOptionSpec> options = {}) {
-        return TCommandSpec{QLatin1String(name), QLatin1String(args), QLatin1String(help), min, max,
-                            std::move(options)};
+                        const char* example, QList<TOptionSpec> options = {}) {
+        return TCommandSpec{
+            QLatin1String(name), QLatin1String(args),       QLatin1String(help), min, max,
+            std::move(options),  QString::fromUtf8(example)};
     };
     return {
-        cmd("post", "FILE...", "queue and post files to newsgroups", 0, -1, postOptions()),
+        cmd("post", "FILE...", "queue and post files to newsgroups", 0, -1,
+            "quorvel-cli post --group alt.binaries.test --subject \"Holiday\" --lines 5000 "
+            "photos/*.jpg",
+            postOptions()),
         cmd("groups download", "", "download the server's full group list (replaces the newsrc)", 0,
-            0),
-        cmd("groups new", "", "fetch the groups created since the last download", 0, 0),
+            0, "quorvel-cli --yes groups download"),
+        cmd("groups new", "", "fetch the groups created since the last download", 0, 0,
+            "quorvel-cli groups new"),
         cmd("groups list", "", "list the profile's groups", 0, 0,
+            "quorvel-cli groups list --subscribed",
             {opt("subscribed", "", "only subscribed groups"),
              opt("unsubscribed", "", "only unsubscribed groups"),
              opt("new", "", "only new groups")}),
-        cmd("groups subscribe", "GROUP...", "subscribe to groups", 1, -1),
-        cmd("groups unsubscribe", "GROUP...", "unsubscribe from groups", 1, -1),
-        cmd("groups import", "FILE", "import a newsrc text file", 1, 1),
-        cmd("tasks show", "", "show the tasks left in the task file by an earlier run", 0, 0),
-        cmd("tasks run", "", "reload the task file and run its tasks", 0, 0),
-        cmd("profile show", "", "show the profile's settings", 0, 0),
-        cmd("profile set", "KEY VALUE", "change one setting of the profile", 2, 2),
+        cmd("groups subscribe", "GROUP...", "subscribe to groups", 1, -1,
+            "quorvel-cli groups subscribe alt.binaries.test alt.test"),
+        cmd("groups unsubscribe", "GROUP...", "unsubscribe from groups", 1, -1,
+            "quorvel-cli groups unsubscribe alt.test"),
+        cmd("groups import", "FILE", "import a newsrc text file", 1, 1,
+            "quorvel-cli groups import ~/.newsrc"),
+        cmd("tasks show", "", "show the tasks left in the task file by an earlier run", 0, 0,
+            "quorvel-cli tasks show"),
+        cmd("tasks run", "", "reload the task file and run its tasks", 0, 0,
+            "quorvel-cli --profile Work tasks run"),
+        cmd("profile show", "", "show the profile's settings", 0, 0,
+            "quorvel-cli --profile Work profile show"),
+        cmd("profile set", "KEY VALUE",
+            "change one setting of the profile ('profile show' lists the keys)", 2, 2,
+            "quorvel-cli profile set MaxLines 5000"),
         cmd("profile set-password", "",
             "store the news server password (from the terminal or QUORVEL_PASSWORD)", 0, 0,
+            "quorvel-cli profile set-password --dialup",
             {opt("dialup", "", "the dial-up password instead (QUORVEL_DIALUP_PASSWORD)")}),
-        cmd("profile create", "NAME", "create a profile with default settings", 1, 1),
-        cmd("profile delete", "NAME", "delete a profile's settings", 1, 1),
-        cmd("profile list", "", "list the profiles", 0, 0),
+        cmd("profile create", "NAME", "create a profile with default settings", 1, 1,
+            "quorvel-cli profile create Work"),
+        cmd("profile delete", "NAME", "delete a profile's settings", 1, 1,
+            "quorvel-cli --yes profile delete Work"),
+        cmd("profile list", "", "list the profiles", 0, 0, "quorvel-cli profile list"),
     };
 }
 
@@ -82,8 +106,16 @@ const QList<TOptionSpec>& GlobalOptions()
         opt("profile", "NAME", "profile to use (default: Default)"),
         opt("yes", "", "answer yes to every question"),
         opt("verbose", "", "also print every log line"),
-        opt("help", "", "show this help"),
+        opt("help", "", "show this help, or a command's own (COMMAND --help)"),
         opt("version", "", "show the version"),
     };
     return options;
+}
+
+bool IsCommandArea(const QString& word)
+{
+    for (const TCommandSpec& c : CommandSpecs())
+        if (c.Name.section(u' ', 0, 0) == word)
+            return true;
+    return false;
 }

@@ -9,6 +9,7 @@ struct TOptionSpec
     QString Name;      // without the leading dashes
     QString ValueName; // empty for a switch
     QString Help;
+    bool Required = false; // the command cannot run without it
 };
 
 // One command of the front end: its words, the arguments it takes and its options.
@@ -20,6 +21,7 @@ struct TCommandSpec
     int MinArguments = 0;
     int MaxArguments = 0; // -1: any number
     QList<TOptionSpec> Options;
+    QString Example; // one whole command line, as its help shows it
 
     const TOptionSpec* FindOption(const QString& name) const;
 };
@@ -28,3 +30,5 @@ struct TCommandSpec
 const QList<TCommandSpec>& CommandSpecs();
 // The options every command accepts.
 const QList<TOptionSpec>& GlobalOptions();
+// Whether word starts commands ("groups" for "groups list", ...).
+bool IsCommandArea(const QString& word);

@@ -83,13 +83,14 @@ int TGroupCommands::move(const QStringList& names, bool subscribe)
         if (!rowsByList[place.List].contains(place.Row))
             rowsByList[place.List] << place.Row;
     }
+    bool moved = true;
     for (int list : order) {
         QList<int> rows = rowsByList.value(list);
         std::sort(rows.begin(), rows.end());
-        m_parts.Operations.MoveGroups(list, rows);
+        // The store tells the user itself when the newsrc file cannot be written.
+        moved = m_parts.Operations.MoveGroups(list, rows) && moved;
     }
-    // The store tells the user itself when the newsrc file cannot be written.
-    return m_view.Warnings().isEmpty() ? int(ExitOk) : int(ExitFailed);
+    return moved ? int(ExitOk) : int(ExitFailed);
 }
 
 int TGroupCommands::import(const QString& file)
@@ -97,8 +98,6 @@ int TGroupCommands::import(const QString& file)
     const QFileInfo info(file);
     if (!info.isFile() || !info.isReadable())
         return fail(QStringLiteral("%1: cannot read the file").arg(file));
-    m_parts.Operations.ImportGroups(info.absoluteFilePath());
-    if (!m_view.Warnings().isEmpty() || m_view.QuestionRefused())
-        return ExitFailed;
-    return ExitOk;
+    const bool imported = m_parts.Operations.ImportGroups(info.absoluteFilePath());
+    return imported && !m_view.QuestionRefused() ? int(ExitOk) : int(ExitFailed);
 }

@@ -4,6 +4,7 @@
 #include "base/AppState.h"
 #include "base/SettingFields.h"
 #include "cli/CliRequest.h"
+#include "cli/CommandLine.h"
 #include "cli/ExitStatus.h"
 #include "cli/GroupSelection.h"
 #include "cli/TerminalView.h"
@@ -21,10 +22,45 @@ TPostCommand::TPostCommand(TAppState& state, TTerminalView& view, TUploadTaskBui
 {
 }
 
-int TPostCommand::fail(const QString& text)
+int TPostCommand::fail(const QString& text, int status)
 {
     m_view.Note(QStringLiteral("quorvel-cli: ") + text);
-    return ExitFailed;
+    if (status == ExitUsage)
+        m_view.Note(TCommandLine::TryHelp(QStringLiteral("post")));
+    return status;
+}
+
+QString TPostCommand::usageError(const TCliRequest& request, ProfileSettings& s) const
+{
+    if (request.Arguments.isEmpty() && !request.Has(QStringLiteral("catalog")))
+        return QStringLiteral("'post' needs files or --catalog FILE");
+    for (const QString& name : request.Values(QStringLiteral("group"))) {
+        // A comma would make two groups of one in the Newsgroups line.
+        if (name.contains(u',') ||
+            !GroupName::IsUsable(GroupName::ToBytes(GroupName::FromTyped(name))))
+            return QStringLiteral("--group: '%1' is not a newsgroup name (one name, without "
+                                  "blanks, commas or control characters)")
+                .arg(name);
+    }
+    const struct
+    {
+        const char* Option;
+        const char* Setting;
+    } plain[] = {
+        {"template", "Template"}, {"lines", "MaxLines"},  {"signature", "SigFile"},
+        {"server", "Host"},       {"timeout", "Timeout"}, {"post-timeout", "PostTimeout"},
+        {"encoding", "Encoding"},
+    };
+    for (const auto& o : plain) {
+        const QString option = QLatin1String(o.Option);
+        if (!request.Has(option))
+            continue;
+        const QString error =
+            FindSettingField(QLatin1String(o.Setting))->Assign(s, request.Value(option));
+        if (!error.isEmpty())
+            return QStringLiteral("--%1: %2").arg(option, error);
+    }
+    return QString();
 }
 
 QString TPostCommand::checkFiles(const QStringList& files, QStringList* absolute) const
@@ -44,14 +80,18 @@ QString TPostCommand::checkFiles(const QStringList& files, QStringList* absolute
 
 QString TPostCommand::locateGroups(const QStringList& names, TPostRequest& post) const
 {
-    // The window posts to the groups selected in one list of the pane; so does this.
+    // The window posts to the groups selected in one list of the pane; so does this, with
+    // their post counts. A group the lists do not hold is posted to as named: it has no row,
+    // so no count, and the lists stay as they are.
     int list = -1;
+    QStringList outside;
     for (const QString& name : names) {
         const TGroupSelection::TPlace place = m_groups.Locate(name);
-        if (place.List < 0)
-            return QStringLiteral("'%1' is not in the profile's group list ('groups download' "
-                                  "fetches the server's list, 'groups import' reads a newsrc)")
-                .arg(name);
+        if (place.List < 0) {
+            if (!outside.contains(place.Name))
+                outside << place.Name;
+            continue;
+        }
         if (list >= 0 && place.List != list)
             return QStringLiteral("the groups stand in different lists (%1 is %2); subscribe "
                                   "them first with 'groups subscribe'")
@@ -62,36 +102,21 @@ QString TPostCommand::locateGroups(const QStringList& names, TPostRequest& post)
     }
     // In row order, as a selection in the pane gives them.
     std::sort(post.GroupRows.begin(), post.GroupRows.end());
-    post.GroupList = list;
+    post.GroupList = std::max(list, 0);
     for (int row : std::as_const(post.GroupRows))
         post.Groups << m_groups.Name(list, row);
+    for (const QString& name : std::as_const(outside)) {
+        m_view.Note(QStringLiteral("Note: '%1' is not in the profile's group list; posting to "
+                                   "it anyway.")
+                        .arg(GroupName::Shown(name)));
+        post.Groups << name;
+    }
     return QString();
 }
 
-QString TPostCommand::applyOptions(const TCliRequest& request, TPostRequest& post)
+QString TPostCommand::applyOptions(const TCliRequest& request, ProfileSettings s,
+                                   TPostRequest& post)
 {
-    // The options change a copy of the settings: a one-off option never changes the profile.
-    ProfileSettings s = m_state.Settings;
-    const struct
-    {
-        const char* Option;
-        const char* Setting;
-    } plain[] = {
-        {"template", "Template"}, {"lines", "MaxLines"},  {"signature", "SigFile"},
-        {"server", "Host"},       {"timeout", "Timeout"}, {"post-timeout", "PostTimeout"},
-        {"encoding", "Encoding"},
-    };
-    for (const auto& o : plain) {
-        const QString option = QLatin1String(o.Option);
-        if (!request.Has(option))
-            continue;
-        const QString error =
-            FindSettingField(QLatin1String(o.Setting))->Assign(s, request.Value(option));
-        if (!error.isEmpty())
-            return QStringLiteral("--%1: %2").arg(option, error);
-    }
-    if (request.Has(QStringLiteral("lines")) && s.MaxLines < 0)
-        return QStringLiteral("--lines: 0 or more lines per part");
     if (request.Has(QStringLiteral("signature")) && !QFileInfo(s.SigFile).isReadable())
         return QStringLiteral("--signature: cannot read %1").arg(s.SigFile);
     if (request.Has(QStringLiteral("crosspost")))
@@ -143,12 +168,12 @@ QString TPostCommand::readIncludeText(const QString& path, std::optional<QString
 
 int TPostCommand::Queue(const TCliRequest& request)
 {
+    // The options change a copy of the settings: a one-off option never changes the profile.
+    ProfileSettings settings = m_state.Settings;
+    if (const QString usage = usageError(request, settings); !usage.isEmpty())
+        return fail(usage, ExitUsage);
     const QStringList groupNames = request.Values(QStringLiteral("group"));
     const QString catalog = request.Value(QStringLiteral("catalog"));
-    if (groupNames.isEmpty())
-        return fail(QStringLiteral("'post' needs at least one --group"));
-    if (request.Arguments.isEmpty() && catalog.isEmpty())
-        return fail(QStringLiteral("'post' needs files or --catalog FILE"));
     QStringList files;
     QString error = checkFiles(request.Arguments, &files);
     QStringList catalogPath;
@@ -159,7 +184,7 @@ int TPostCommand::Queue(const TCliRequest& request)
         error = locateGroups(groupNames, post);
     m_saved = m_state.Settings;
     if (error.isEmpty())
-        error = applyOptions(request, post);
+        error = applyOptions(request, settings, post);
     if (error.isEmpty() && post.IncludeText && !post.IncludeLines && !m_view.CanAsk())
         error = QStringLiteral("the profile puts an include text before each file: give "
                                "--include-text FILE");

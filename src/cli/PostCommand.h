@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/ProfileSettings.h"
+#include "cli/ExitStatus.h"
 #include "upload/PostRequest.h"
 
 #include <QString>
@@ -27,10 +28,12 @@ public:
     int Queue(const TCliRequest& request);
 
 private:
-    int fail(const QString& text);
+    int fail(const QString& text, int status = ExitFailed);
+    // What the command line itself gets wrong; the option values go into s.
+    QString usageError(const TCliRequest& request, ProfileSettings& s) const;
     QString checkFiles(const QStringList& files, QStringList* absolute) const;
     QString locateGroups(const QStringList& names, TPostRequest& post) const;
-    QString applyOptions(const TCliRequest& request, TPostRequest& post);
+    QString applyOptions(const TCliRequest& request, ProfileSettings s, TPostRequest& post);
     QString readIncludeText(const QString& path, std::optional<QStringList>& lines) const;
     void queueFiles(const QStringList& files, const TPostRequest& post);
     void restoreLogin();

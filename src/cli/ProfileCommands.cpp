@@ -5,6 +5,7 @@
 #include "base/AppState.h"
 #include "base/PasswordScrambler.h"
 #include "cli/CliRequest.h"
+#include "cli/CommandLine.h"
 #include "cli/ExitStatus.h"
 #include "base/SettingFields.h"
 #include "cli/Terminal.h"
@@ -40,6 +41,13 @@ int TProfileCommands::fail(const QString& text)
     return ExitFailed;
 }
 
+int TProfileCommands::usage(const QString& command, const QString& text)
+{
+    m_view.Note(QStringLiteral("quorvel-cli: ") + text);
+    m_view.Note(TCommandLine::TryHelp(command));
+    return ExitUsage;
+}
+
 int TProfileCommands::existingIndex(const QString& name) const
 {
     const QStringList& names = m_app.Profiles().Names();
@@ -73,18 +81,21 @@ int TProfileCommands::list()
 
 int TProfileCommands::set(const QString& key, const QString& value)
 {
+    const QString command = QStringLiteral("profile set");
     const TSettingField* field = FindSettingField(key);
     if (!field)
-        return fail(QStringLiteral("no setting named '%1' ('profile show' lists them)").arg(key));
+        return usage(command,
+                     QStringLiteral("no setting named '%1' ('profile show' lists them)").arg(key));
     if (field->Secret)
-        return fail(QStringLiteral("%1 is set with 'profile set-password%2'")
-                        .arg(field->Name, field->Name == QLatin1String("RASPassword")
-                                              ? QStringLiteral(" --dialup")
-                                              : QString()));
+        return usage(command, QStringLiteral("%1 is set with 'profile set-password%2'")
+                                  .arg(field->Name, field->Name == QLatin1String("RASPassword")
+                                                        ? QStringLiteral(" --dialup")
+                                                        : QString()));
     ProfileSettings& s = m_app.State().Settings;
+    // Checked on the way in: a value the setting does not take changes nothing.
     const QString error = field->Assign(s, value);
     if (!error.isEmpty())
-        return fail(error);
+        return usage(command, error);
     // The window keeps these two in its Subject field and folder tree, and stores them
     // from there.
     if (field->Name == QLatin1String("LastSubject"))
@@ -128,7 +139,7 @@ int TProfileCommands::setPassword(bool dialUp)
 int TProfileCommands::create(const QString& name)
 {
     if (const QString problem = ProfileNameProblem(name); !problem.isEmpty())
-        return fail(problem);
+        return usage(QStringLiteral("profile create"), problem);
     if (existingIndex(name) >= 0)
         return fail(QStringLiteral("a profile named '%1' exists already").arg(name));
     m_app.Profiles().NewProfile(name);

@@ -25,6 +25,8 @@ private:
     int create(const QString& name);
     int remove(const QString& name);
     int fail(const QString& text);
+    // An argument the command does not take: exit status 2, pointing to the command's help.
+    int usage(const QString& command, const QString& text);
     int existingIndex(const QString& name) const;
 
     TQuorvelApp& m_app;

@@ -7,9 +7,37 @@
 namespace {
 constexpr int BarWidth = 30;
 constexpr int LabelWidth = 36;
+// At most four status lines and ten bar redraws a second.
+constexpr quint64 StatusIntervalMs = 250;
+constexpr quint64 BarIntervalMs = 100;
 } // namespace
 
-TProgressDisplay::TProgressDisplay(const TTerminal& terminal) : m_terminal(terminal) {}
+TProgressDisplay::TProgressDisplay(const TTerminal& terminal, const TClock& clock)
+    : m_terminal(terminal), m_clock(clock), m_live(terminal.ErrorIsTerminal())
+{
+}
+
+bool TProgressDisplay::due(std::optional<quint64>& last, quint64 intervalMs) const
+{
+    const quint64 now = m_clock.TickCount();
+    if (last && now - *last < intervalMs)
+        return false;
+    last = now;
+    return true;
+}
+
+void TProgressDisplay::SetStatus(const QString& text)
+{
+    m_label = text;
+    if (!m_live || text.isEmpty())
+        return;
+    // A text that comes too soon after the last one is passed over; the one after it will
+    // tell more anyway.
+    if (!due(m_statusAt, StatusIntervalMs))
+        return;
+    Break();
+    m_terminal.Err(text + u'\n');
+}
 
 void TProgressDisplay::Set(int percent)
 {
@@ -21,12 +49,13 @@ void TProgressDisplay::Set(int percent)
         if (percent == 0)
             return;
     }
-    if (m_terminal.ErrorIsTerminal()) {
-        if (percent != m_lastShown)
-            drawBar(percent);
-    } else if (m_lastShown < 0 || percent / 10 > m_lastShown / 10) {
-        m_terminal.Err(QStringLiteral("progress: %1%\n").arg(percent));
-    }
+    if (!m_live || percent == m_lastShown)
+        return;
+    // The first and the last state of a bar are always drawn.
+    const bool first = m_lastShown < 0;
+    if (!due(m_barAt, BarIntervalMs) && !first && percent < 100)
+        return;
+    drawBar(percent);
     m_lastShown = percent;
 }
 

@@ -45,7 +45,6 @@ void TTerminalView::Note(const QString& text)
 
 void TTerminalView::ShowWarning(const QString& text)
 {
-    m_warnings << messageLines(text).join(u' ');
     for (const QString& line : messageLines(text))
         Note(Prefix + QStringLiteral("warning: ") + line);
 }
@@ -162,9 +161,7 @@ void TTerminalView::SetStatusText(const QString& text)
     if (text == m_lastStatus)
         return;
     m_lastStatus = text;
-    if (!text.isEmpty())
-        Note(text);
-    m_progress.SetLabel(text);
+    m_progress.SetStatus(text);
 }
 
 void TTerminalView::SetProgress(int percent)

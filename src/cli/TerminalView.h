@@ -8,8 +8,8 @@
 
 class TTerminal;
 
-// The view for a terminal or a script. Status texts become lines on standard error,
-// article progress a bar (or plain lines when standard error is not a terminal), warnings
+// The view for a terminal or a script. Status texts and article progress show on a terminal
+// only, a few times a second at most (TProgressDisplay), warnings everywhere as
 // "quorvel-cli: warning: ..." lines. Questions are answered by --yes, by the person at the
 // terminal, or refused when there is nobody to ask: the program never waits for input
 // that cannot come. The controls of the window are plain values here, set by the command
@@ -23,8 +23,7 @@ public:
     // Whether a person can answer questions at the terminal.
     bool CanAsk() const;
 
-    // What happened that a script must learn from the exit status.
-    const QStringList& Warnings() const { return m_warnings; }
+    // What happened that a script must learn from the exit status (a warning alone is not).
     bool QuestionRefused() const { return m_refused; }
     // The task list was emptied while tasks remained: the run was cut short.
     bool BatchCut() const { return m_batchCut; }
@@ -108,7 +107,6 @@ private:
     bool m_assumeYes = false;
     bool m_refused = false;
     bool m_batchCut = false;
-    QStringList m_warnings;
     QString m_lastStatus;
 
     QString m_from;

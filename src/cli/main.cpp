@@ -22,14 +22,14 @@ int main(int argc, char* argv[])
     const TParseOutcome parsed = TCommandLine::Parse(QCoreApplication::arguments().mid(1));
     switch (parsed.What) {
     case TParseOutcome::Help:
-        terminal.Out(TCommandLine::Usage());
+        terminal.Out(TCommandLine::Help(parsed.Request.Command));
         return ExitOk;
     case TParseOutcome::Version:
         terminal.Out(QStringLiteral("quorvel-cli %1\n").arg(BuildVersionText()));
         return ExitOk;
     case TParseOutcome::Error:
-        terminal.Err(
-            QStringLiteral("quorvel-cli: %1\nTry 'quorvel-cli --help'.\n").arg(parsed.ErrorText));
+        terminal.Err(QStringLiteral("quorvel-cli: %1\n%2\n")
+                         .arg(parsed.ErrorText, TCommandLine::TryHelp(parsed.Request.Command)));
         return ExitUsage;
     case TParseOutcome::Run:
         break;

@@ -73,11 +73,11 @@ void TGroupListOperations::GroupsSubscribeItemClick()
     MoveGroups(m_store.GroupView, m_store.View().GroupPaneSelectedRows());
 }
 
-void TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
+bool TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
 {
     TView& view = m_store.View();
     if (rows.isEmpty())
-        return;
+        return true;
 
     TGroupList& source = m_store.List(shown);
     TGroupList& target =
@@ -95,7 +95,8 @@ void TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
     }
     view.SetBusy(true);
     // The file first: when it cannot be written, nothing moves and memory still matches it.
-    if (m_store.UpdateGroupFlags(flag, recordNos)) {
+    const bool written = m_store.UpdateGroupFlags(flag, recordNos);
+    if (written) {
         TGroupList kept;
         kept.reserve(source.size() - size_t(recordNos.size()));
         for (size_t i = 0; i < source.size(); ++i) {
@@ -109,6 +110,7 @@ void TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
     }
     m_store.ShowGroups();
     view.SetBusy(false);
+    return written;
 }
 
 void TGroupListOperations::GroupFindClick()
@@ -303,7 +305,7 @@ void TGroupListOperations::GroupsImportClick()
         ImportGroups(path);
 }
 
-void TGroupListOperations::ImportGroups(const QString& path)
+bool TGroupListOperations::ImportGroups(const QString& path)
 {
     TView& view = m_store.View();
     view.SetBusy(true);
@@ -311,8 +313,9 @@ void TGroupListOperations::ImportGroups(const QString& path)
     const bool imported = importFile(path);
     view.SetBusy(false);
     if (!imported)
-        return;
-    m_store.ReadNewsrc();
+        return false;
+    const bool read = m_store.ReadNewsrc();
     m_store.ShowGroups();
     view.SetStatusText(QStringLiteral("Finished"));
+    return read;
 }

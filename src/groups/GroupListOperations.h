@@ -47,9 +47,10 @@ public:
 
     // What the two commands do, for groups and a file named by the caller: moves those rows
     // of a list (0 subscribed: to unsubscribed; 1 or 2: to subscribed), and reads a newsrc
-    // text file into the lists.
-    void MoveGroups(int list, const QList<int>& rows);
-    void ImportGroups(const QString& path);
+    // text file into the lists. Each returns false when the newsrc file could not be
+    // written or read (the user has been told); a warning alone is no failure.
+    bool MoveGroups(int list, const QList<int>& rows);
+    bool ImportGroups(const QString& path);
 
     // Appends the selected groups' names in row order; 0 (list untouched) without a
     // selection, else the list's count afterwards.

@@ -1,6 +1,7 @@
 #include "CliProcess.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QTimer>
 
@@ -15,6 +16,16 @@ TCliProcess::TCliProcess() : m_env(QProcessEnvironment::systemEnvironment())
 QString TCliProcess::Binary()
 {
     return qEnvironmentVariable("QUORVEL_BINARY_DIR") + QStringLiteral("/quorvel-cli");
+}
+
+TCliProcess::TResult TCliProcess::ImportGroups(const QByteArray& newsrcText) const
+{
+    const QString path = Dir() + QStringLiteral("/groups.newsrc");
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(newsrcText) != newsrcText.size() || !f.flush())
+        return {-1, QString(), path + QStringLiteral(": ") + f.errorString()};
+    f.close();
+    return Run({QStringLiteral("groups"), QStringLiteral("import"), path});
 }
 
 std::unique_ptr<QProcess> TCliProcess::Start(const QStringList& args) const

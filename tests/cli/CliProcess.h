@@ -28,6 +28,8 @@ public:
 
     // Runs to the end while the test's event loop keeps turning (a fake server may live on it).
     TResult Run(const QStringList& args, int timeoutMs = 60000) const;
+    // Writes a newsrc text file of those lines and runs "groups import" on it.
+    TResult ImportGroups(const QByteArray& newsrcText) const;
     // Starts a run and leaves it to the caller (to interrupt it, for instance).
     std::unique_ptr<QProcess> Start(const QStringList& args) const;
     static TResult Finish(QProcess& process, int timeoutMs = 60000);

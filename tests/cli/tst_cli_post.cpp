@@ -28,6 +28,7 @@ private slots:
     void optionsReachTheArticle();
     void refusedInputQueuesNothing_data();
     void refusedInputQueuesNothing();
+    void groupOutsideTheListIsPostedTo();
     void refusedPostIsResumedLater();
     void damagedTaskFileIsKept_data();
     void damagedTaskFileIsKept();
@@ -263,43 +264,82 @@ void TestCliPost::refusedInputQueuesNothing_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("status");
     QTest::newRow("missing file") << QStringList{"post", "/no/such/file", "--group", "quorvel.test"}
-                                  << "/no/such/file: no such file";
+                                  << "/no/such/file: no such file" << 1;
     QTest::newRow("folder") << QStringList{"post", "/tmp", "--group", "quorvel.test"}
-                            << "not a regular file";
-    QTest::newRow("no group") << QStringList{"post", "/etc/hostname"} << "at least one --group";
-    QTest::newRow("group not in the list")
-        << QStringList{"post", "/etc/hostname", "--group", "alt.nowhere"}
-        << "'alt.nowhere' is not in the profile's group list";
+                            << "not a regular file" << 1;
+    QTest::newRow("no group") << QStringList{"post", "/etc/hostname"} << "at least one --group"
+                              << 2;
+    QTest::newRow("no file") << QStringList{"post", "--group", "quorvel.test"}
+                             << "needs files or --catalog FILE" << 2;
+    QTest::newRow("not a group name")
+        << QStringList{"post", "/etc/hostname", "--group", "alt.one,alt.two"}
+        << "--group: 'alt.one,alt.two' is not a newsgroup name" << 2;
     QTest::newRow("bad number") << QStringList{"post",         "/etc/hostname", "--group",
                                                "quorvel.test", "--lines",       "lots"}
-                                << "--lines: MaxLines takes a whole number";
+                                << "--lines: MaxLines takes a whole number" << 2;
     QTest::newRow("negative lines")
         << QStringList{"post", "/etc/hostname", "--group", "quorvel.test", "--lines", "-5"}
-        << "0 or more lines";
+        << "MaxLines takes a whole number from 0 to 2147483647, not '-5'" << 2;
     QTest::newRow("unknown encoding")
         << QStringList{"post", "/etc/hostname", "--group", "quorvel.test", "--encoding", "base64"}
-        << "--encoding: Encoding takes uuencode, yenc, not 'base64'";
+        << "--encoding: Encoding takes uuencode, yenc, not 'base64'" << 2;
     QTest::newRow("missing include text")
         << QStringList{"post",         "/etc/hostname",  "--group",
                        "quorvel.test", "--include-text", "/no/such/intro"}
-        << "cannot read /no/such/intro";
+        << "cannot read /no/such/intro" << 1;
     QTest::newRow("missing catalog")
         << QStringList{"post", "--catalog", "/no/files.bbs", "--group", "quorvel.test"}
-        << "/no/files.bbs: no such file";
+        << "/no/files.bbs: no such file" << 1;
 }
 
 void TestCliPost::refusedInputQueuesNothing()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, message);
+    QFETCH(int, status);
     TCliProcess cli;
     prepare(cli, m_inn.Server(), {"quorvel.test"});
     const auto r = cli.Run(args);
-    QCOMPARE(r.ExitCode, 1);
+    QCOMPARE(r.ExitCode, status);
     QVERIFY2(r.Err.contains(message), qPrintable(r.Err));
-    QVERIFY(!r.Err.contains(QLatin1String("Connecting")));
+    // A usage error points to the command's own help.
+    QCOMPARE(r.Err.contains(QLatin1String("Try 'quorvel-cli post --help'.")), status == 2);
     QVERIFY(!QFile::exists(cli.TaskFile()));
+}
+
+void TestCliPost::groupOutsideTheListIsPostedTo()
+{
+    // The profile lists quorvel.test only; the server carries alt.test as well.
+    TCliProcess cli;
+    prepare(cli, m_inn.Server(), {"quorvel.test"});
+    const QString newsrc = cli.Home() + QStringLiteral("/newsrc.Default");
+    QFile before(newsrc);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray listed = before.readAll();
+    before.close();
+    const QString path = cli.Dir() + QStringLiteral("/outside.bin");
+    makeFile(path, 3000);
+
+    const auto alone = cli.Run({"post", path, "--group", "alt.test", "--subject", "outside"});
+    QVERIFY2(alone.ExitCode == 0, qPrintable(alone.Err));
+    QVERIFY2(alone.Err.contains(QLatin1String("Note: 'alt.test' is not in the profile's group "
+                                              "list; posting to it anyway.\n")),
+             qPrintable(alone.Err));
+    QCOMPARE(articlesWith("alt.test", "outside").size(), 1);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    QCOMPARE(before.readAll(), listed); // no row, no count, no new entry
+    before.close();
+
+    // Beside a listed group: one article in both, counted for the listed one only.
+    const auto both = cli.Run(
+        {"post", path, "--group", "alt.test", "--group", "quorvel.test", "--subject", "beside"});
+    QVERIFY2(both.ExitCode == 0, qPrintable(both.Err));
+    const auto articles = articlesWith("alt.test", "beside");
+    QCOMPARE(articles.size(), 1);
+    QCOMPARE(articles.first().Header("Newsgroups"), QByteArray("quorvel.test,alt.test"));
+    QCOMPARE(cli.Run({"groups", "list"}).Out, QStringLiteral("quorvel.test\tsubscribed\t1\n"));
 }
 
 void TestCliPost::refusedPostIsResumedLater()

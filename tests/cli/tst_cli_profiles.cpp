@@ -13,6 +13,8 @@ class TestCliProfiles : public QObject
 
 private slots:
     void helpListsEveryCommand();
+    void commandHelp_data();
+    void commandHelp();
     void badCommandLines_data();
     void badCommandLines();
     void setAndShowRoundTrip_data();
@@ -25,6 +27,7 @@ private slots:
     void createAndDeleteProfiles();
     void settingsNotReadAreNeverWritten();
     void settingsThatCannotBeSavedFail();
+    void warningLeavesSuccessAlone();
 
 private:
     static QString shown(const QString& showOutput, const QString& key);
@@ -65,10 +68,48 @@ void TestCliProfiles::helpListsEveryCommand()
     for (const char* o : {"--group", "--subject", "--lines", "--no-crosspost", "--catalog",
                           "--server", "--profile", "--yes", "--dialup"})
         QVERIFY2(r.Out.contains(QLatin1String(o)), o);
+    for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  ", "\n  130  "})
+        QVERIFY2(r.Out.contains(QLatin1String("Exit status:")) &&
+                     r.Out.contains(QLatin1String(status)),
+                 status);
 
     const auto v = cli.Run({QStringLiteral("--version")});
     QCOMPARE(v.ExitCode, 0);
     QVERIFY(v.Out.startsWith(QLatin1String("quorvel-cli ")));
+}
+
+void TestCliProfiles::commandHelp_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("post") << QStringList{"post", "--help"}
+                          << QStringList{"Usage: quorvel-cli [--profile NAME] [--yes] [--verbose] "
+                                         "post [OPTIONS] FILE...\n",
+                                         "--group GROUP", "--catalog FILE",
+                                         "Example:\n  quorvel-cli post "};
+    QTest::newRow("after its arguments")
+        << QStringList{"groups", "subscribe", "alt.test", "--help"}
+        << QStringList{"groups subscribe GROUP...\n", "Example:\n  quorvel-cli groups subscribe "};
+    QTest::newRow("a command's option")
+        << QStringList{"-h", "profile", "set-password"} << QStringList{"--dialup", "Example:"};
+    QTest::newRow("an area") << QStringList{"groups", "--help"}
+                             << QStringList{"groups download", "groups import FILE",
+                                            "'quorvel-cli groups COMMAND --help'"};
+}
+
+void TestCliProfiles::commandHelp()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, shown);
+    TCliProcess cli;
+    const auto r = cli.Run(args);
+    QCOMPARE(r.ExitCode, 0);
+    for (const QString& text : shown)
+        QVERIFY2(r.Out.contains(text), qPrintable(r.Out));
+    // Only that command or area, not the whole help.
+    QVERIFY2(!r.Out.contains(QLatin1String("profile list")), qPrintable(r.Out));
+    QVERIFY(!r.Out.contains(QLatin1String("Exit status:")));
+    QVERIFY(!QFile::exists(cli.SettingsFile())); // nothing started
 }
 
 void TestCliProfiles::badCommandLines_data()
@@ -87,6 +128,9 @@ void TestCliProfiles::badCommandLines_data()
         << QStringList{"groups", "list", "--new=1"} << "takes no value";
     QTest::newRow("argument missing")
         << QStringList{"profile", "set", "MaxLines"} << "needs KEY VALUE";
+    QTest::newRow("group missing")
+        << QStringList{"post", "file.bin"} << "'post' needs at least one --group GROUP";
+    QTest::newRow("help of no command") << QStringList{"frobnicate", "--help"} << "unknown command";
     QTest::newRow("argument too many")
         << QStringList{"profile", "list", "extra"} << "takes no arguments";
     // A password never comes from the command line, where every user can read it.
@@ -136,10 +180,10 @@ void TestCliProfiles::setAndShowRoundTrip_data()
                                  << "32767"
                                  << "32767"
                                  << "32767";
-    QTest::newRow("negative") << "PostTimeout"
-                              << "-1"
-                              << "-1"
-                              << "-1";
+    QTest::newRow("no time-out") << "PostTimeout"
+                                 << "0"
+                                 << "0"
+                                 << "0";
     QTest::newRow("subject field") << "LastSubject"
                                    << "Holiday pictures"
                                    << "Holiday pictures"
@@ -185,7 +229,18 @@ void TestCliProfiles::rejectedValuesChangeNothing_data()
                                   << "whole number";
     QTest::newRow("16-bit overflow") << "Timeout"
                                      << "32768"
-                                     << "whole number";
+                                     << "Timeout takes a whole number from 0 to 32767, not '32768'";
+    QTest::newRow("negative time-out") << "Timeout"
+                                       << "-5"
+                                       << "Timeout takes a whole number from 0 to 32767, not '-5'";
+    QTest::newRow("negative post time-out")
+        << "PostTimeout"
+        << "-1"
+        << "PostTimeout takes a whole number from 0 to 32767, not '-1'";
+    QTest::newRow("negative lines")
+        << "MaxLines"
+        << "-5"
+        << "MaxLines takes a whole number from 0 to 2147483647, not '-5'";
     QTest::newRow("not a bool") << "CrossPost"
                                 << "perhaps"
                                 << "takes 1 or 0";
@@ -208,8 +263,9 @@ void TestCliProfiles::rejectedValuesChangeNothing()
     TCliProcess cli;
     const auto before = cli.Run({"profile", "show"});
     const auto r = cli.Run({"profile", "set", key, value});
-    QCOMPARE(r.ExitCode, 1);
+    QCOMPARE(r.ExitCode, 2);
     QVERIFY2(r.Err.contains(message), qPrintable(r.Err));
+    QVERIFY(r.Err.contains(QLatin1String("Try 'quorvel-cli profile set --help'.")));
     QCOMPARE(cli.Run({"profile", "show"}).Out, before.Out);
 }
 
@@ -277,7 +333,7 @@ void TestCliProfiles::createAndDeleteProfiles()
     QCOMPARE(cli.Run({"profile", "create", "home server"}).ExitCode, 1);
     for (const char* unsafe : {"../outside", "a\\b", "tab\there", " "}) {
         const auto r = cli.Run({"profile", "create", unsafe});
-        QCOMPARE(r.ExitCode, 1);
+        QCOMPARE(r.ExitCode, 2);
         QVERIFY2(r.Err.contains(QLatin1String("profile")), qPrintable(r.Err));
     }
     QCOMPARE(cli.Run({"profile", "list"}).Out, QStringLiteral("* Default\n  Home Server\n"));
@@ -339,6 +395,25 @@ void TestCliProfiles::settingsThatCannotBeSavedFail()
     QCOMPARE(ini.readAll(), saved);
     QCOMPARE(ini.permissions(), mode);
     QCOMPARE(shown(cli.Run({"profile", "show"}).Out, "Host"), QStringLiteral("news.one"));
+}
+
+void TestCliProfiles::warningLeavesSuccessAlone()
+{
+    // A newsrc file with a torn last record is read with a warning; the command still works.
+    TCliProcess cli;
+    QCOMPARE(cli.ImportGroups("alt.one! 1-10\nalt.two! 1\n").ExitCode, 0);
+    QFile newsrc(cli.Home() + QStringLiteral("/newsrc.Default"));
+    QVERIFY(newsrc.open(QIODevice::Append));
+    newsrc.write("xyz");
+    newsrc.close();
+
+    const auto r = cli.Run({"groups", "subscribe", "alt.two"});
+    QVERIFY2(r.Err.contains(QLatin1String("quorvel-cli: warning: ")) &&
+                 r.Err.contains(QLatin1String("3 bytes")),
+             qPrintable(r.Err));
+    QCOMPARE(r.ExitCode, 0);
+    QCOMPARE(cli.Run({"groups", "list", "--subscribed"}).Out,
+             QStringLiteral("alt.two\tsubscribed\t0\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCliProfiles)

@@ -18,8 +18,10 @@ private slots:
     void questionAnsweredAtTheTerminal();
     void passwordIsNotEchoed();
     void ctrlCAtAPromptChangesNothing();
-    void progressShowsAsBarOrLines_data();
-    void progressShowsAsBarOrLines();
+    void progressShowsOnlyAtATerminal_data();
+    void progressShowsOnlyAtATerminal();
+    void longDownloadStaysQuiet_data();
+    void longDownloadStaysQuiet();
     void textFromOutsideIsShownSafely();
 
 private:
@@ -28,6 +30,10 @@ private:
                                                      const QStringList& args);
     static bool waitFor(QProcess& p, QByteArray& transcript, const QByteArray& text);
     static int finish(QProcess& p, QByteArray& transcript);
+    // Runs at a terminal or as a script would; the transcript gets what was shown.
+    static int run(const TCliProcess& cli, const QStringList& args, bool atTerminal,
+                   QByteArray& transcript);
+    static void terminalOrScript();
 };
 
 std::unique_ptr<QProcess> TestCliTerminal::startAtTerminal(const TCliProcess& cli,
@@ -114,14 +120,31 @@ void TestCliTerminal::ctrlCAtAPromptChangesNothing()
     QVERIFY(cli.Run({"profile", "show"}).Out.contains(QLatin1String("Password = (not set)\n")));
 }
 
-void TestCliTerminal::progressShowsAsBarOrLines_data()
+void TestCliTerminal::terminalOrScript()
 {
     QTest::addColumn<bool>("atTerminal");
     QTest::newRow("terminal") << true;
     QTest::newRow("script") << false;
 }
 
-void TestCliTerminal::progressShowsAsBarOrLines()
+int TestCliTerminal::run(const TCliProcess& cli, const QStringList& args, bool atTerminal,
+                         QByteArray& transcript)
+{
+    if (atTerminal) {
+        const auto p = startAtTerminal(cli, args);
+        return finish(*p, transcript);
+    }
+    const auto r = cli.Run(args);
+    transcript = r.Err.toLocal8Bit();
+    return r.ExitCode;
+}
+
+void TestCliTerminal::progressShowsOnlyAtATerminal_data()
+{
+    terminalOrScript();
+}
+
+void TestCliTerminal::progressShowsOnlyAtATerminal()
 {
     QFETCH(bool, atTerminal);
     TFakeNntpServer server;
@@ -138,20 +161,47 @@ void TestCliTerminal::progressShowsAsBarOrLines()
     const QStringList args{"post", path, "--group", "alt.test", "--subject", "progress"};
 
     QByteArray transcript;
-    int exitCode = -1;
-    if (atTerminal) {
-        const auto p = startAtTerminal(cli, args);
-        exitCode = finish(*p, transcript);
-    } else {
-        const auto r = cli.Run(args);
-        exitCode = r.ExitCode;
-        transcript = r.Err.toLocal8Bit();
-    }
+    const int exitCode = run(cli, args, atTerminal, transcript);
     QVERIFY2(exitCode == 0, transcript.constData());
     QCOMPARE(server.Articles().size(), 1);
     QCOMPARE(transcript.contains("] 100%"), atTerminal);
     QCOMPARE(transcript.contains('\r' + QByteArray("progress")), atTerminal);
-    QCOMPARE(transcript.contains("progress: 100%\n"), !atTerminal);
+    // A script gets the result, and neither the bar nor the status texts.
+    QVERIFY2(transcript.contains("quorvel-cli: done: 2 task(s) ended well"),
+             transcript.constData());
+    if (!atTerminal)
+        QCOMPARE(transcript, QByteArray("quorvel-cli: done: 2 task(s) ended well\n"));
+}
+
+void TestCliTerminal::longDownloadStaysQuiet_data()
+{
+    terminalOrScript();
+}
+
+void TestCliTerminal::longDownloadStaysQuiet()
+{
+    // The status changes every ten groups: 2,000 times here.
+    QFETCH(bool, atTerminal);
+    constexpr int Groups = 20000;
+    QList<QByteArray> list{"215 list follows"};
+    for (int i = 0; i < Groups; ++i)
+        list << "alt.quiet." + QByteArray::number(i) + " 10 1 y";
+    list << ".";
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.On("LIST*", list);
+    TCliProcess cli;
+    QCOMPARE(cli.Run({"profile", "set", "Host", server.Server()}).ExitCode, 0);
+    const QStringList args{"--yes", "groups", "download"};
+
+    QByteArray transcript;
+    const int exitCode = run(cli, args, atTerminal, transcript);
+    QVERIFY2(exitCode == 0, transcript.constData());
+    QVERIFY2(transcript.contains("quorvel-cli: done: "), transcript.constData());
+    // At most a few lines a second at a terminal, none for a script.
+    const qsizetype counted = transcript.count("Groups: ");
+    QVERIFY2(atTerminal ? counted < Groups / 100 : counted == 0, transcript.constData());
+    QCOMPARE(cli.Run({"groups", "list"}).Out.count(u'\n'), Groups);
 }
 
 void TestCliTerminal::textFromOutsideIsShownSafely()
