@@ -80,30 +80,22 @@ QString TPostCommand::checkFiles(const QStringList& files, QStringList* absolute
 
 QString TPostCommand::locateGroups(const QStringList& names, TPostRequest& post) const
 {
-    // The window posts to the groups selected in one list of the pane; so does this, with
-    // their post counts. A group the lists do not hold is posted to as named: it has no row,
-    // so no count, and the lists stay as they are.
-    int list = -1;
+    // Listed groups go in list and row order, as a selection in the pane gives them; a
+    // group no list holds is posted to as named, after a note, and the lists stay as they
+    // are. Counts go up by name once the server takes the post.
+    QList<QPair<int, int>> places;
     QStringList outside;
     for (const QString& name : names) {
         const TGroupSelection::TPlace place = m_groups.Locate(name);
         if (place.List < 0) {
             if (!outside.contains(place.Name))
                 outside << place.Name;
-            continue;
+        } else if (!places.contains(qMakePair(place.List, place.Row))) {
+            places << qMakePair(place.List, place.Row);
         }
-        if (list >= 0 && place.List != list)
-            return QStringLiteral("the groups stand in different lists (%1 is %2); subscribe "
-                                  "them first with 'groups subscribe'")
-                .arg(GroupName::Shown(place.Name), TGroupSelection::ListName(place.List));
-        list = place.List;
-        if (!post.GroupRows.contains(place.Row))
-            post.GroupRows << place.Row;
     }
-    // In row order, as a selection in the pane gives them.
-    std::sort(post.GroupRows.begin(), post.GroupRows.end());
-    post.GroupList = std::max(list, 0);
-    for (int row : std::as_const(post.GroupRows))
+    std::sort(places.begin(), places.end());
+    for (const auto& [list, row] : std::as_const(places))
         post.Groups << m_groups.Name(list, row);
     for (const QString& name : std::as_const(outside)) {
         m_view.Note(QStringLiteral("Note: '%1' is not in the profile's group list; posting to "
@@ -146,8 +138,6 @@ QString TPostCommand::applyOptions(const TCliRequest& request, ProfileSettings s
                           ? request.Value(QStringLiteral("subject"))
                           : m_view.SubjectText();
     options.Groups = post.Groups;
-    options.GroupList = post.GroupList;
-    options.GroupRows = post.GroupRows;
     post = options;
     return QString();
 }

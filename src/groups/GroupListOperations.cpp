@@ -178,16 +178,6 @@ qint32 TGroupListOperations::GetSelectedGroups(QStringList& list)
     return qint32(list.size());
 }
 
-int TGroupListOperations::ShownListIndex() const
-{
-    return m_store.GroupView;
-}
-
-void TGroupListOperations::UpdateGroupCount(qint32 n)
-{
-    UpdateGroupCount(m_store.GroupView, m_store.View().GroupPaneSelectedRows(), n);
-}
-
 void TGroupListOperations::UpdateGroupCount(int listIndex, const QList<int>& rows, qint32 n)
 {
     if (rows.isEmpty())

@@ -55,14 +55,10 @@ public:
     // Appends the selected groups' names in row order; 0 (list untouched) without a
     // selection, else the list's count afterwards.
     qint32 GetSelectedGroups(QStringList& list);
-    // Adds n to the count of every selected group, in memory and in the file.
-    void UpdateGroupCount(qint32 n);
     // Adds n to the count of those rows of a list (0 subscribed, 1 unsubscribed, 2 new).
     void UpdateGroupCount(int list, const QList<int>& rows, qint32 n);
     // One more post in each named group, in whichever list it is; others are ignored.
     void CountPost(const QStringList& groups);
-    // The list the pane shows (0 subscribed, 1 unsubscribed, 2 new).
-    int ShownListIndex() const;
 
     // One line of a newsrc text file: the group name and its state flag (0 subscribed,
     // 1 unsubscribed, 2 new); false for a line that names no group.

@@ -18,11 +18,6 @@ struct TPostRequest
     QString Folder;     // the files' folder
     QStringList Files;  // the files, top to bottom (the name after the folder is taken)
     QStringList Groups; // in row order
-    // Where the groups stand (0 subscribed, 1 unsubscribed, 2 new, rows in that list), for
-    // their post counts. A group named by the terminal that no list holds has no row: it is
-    // posted to and counted nowhere.
-    int GroupList = 0;
-    QList<int> GroupRows;
     QString From;
     QString Subject;
     QString Catalog; // a files.bbs catalog; the user is asked for one when empty

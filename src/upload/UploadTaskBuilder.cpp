@@ -55,8 +55,6 @@ TPostRequest TUploadTaskBuilder::RequestFromView() const
     TPostRequest request = TPostRequest::FromSettings(m_state.Settings);
     request.Folder = m_view.FolderPath();
     request.Files = m_view.SelectedFiles();
-    request.GroupList = m_groups.ShownListIndex();
-    request.GroupRows = m_view.GroupPaneSelectedRows();
     m_groups.GetSelectedGroups(request.Groups);
     request.From = m_view.FromText();
     request.Subject = m_view.SubjectText();
