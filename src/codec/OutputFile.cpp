@@ -14,21 +14,24 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-bool isSystemPath(const QString& path)
+bool TOutputFile::IsDevice(const QString& path)
 {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    return absolute.startsWith(QLatin1String("/dev/")) ||
-           absolute.startsWith(QLatin1String("/proc/"));
+    const QFileInfo info(path);
+    const QString absolute = info.absoluteFilePath();
+    // These name a descriptor of the process, which may well be a regular file: replacing
+    // that file by another would lose what the caller redirected.
+    if (absolute.startsWith(QLatin1String("/proc/")) ||
+        absolute.startsWith(QLatin1String("/dev/fd/")) ||
+        absolute == QLatin1String("/dev/stdout") || absolute == QLatin1String("/dev/stderr"))
+        return true;
+    // By the file's type, not its folder: /dev/shm holds ordinary files.
+    return info.exists() && !info.isFile();
 }
-
-} // namespace
 
 TOutputFile::TOutputFile(const QString& path) : m_path(path)
 {
     const QFileInfo info(path);
-    m_direct = isSystemPath(path) || (info.exists() && !info.isFile());
+    m_direct = IsDevice(path);
     if (path == QLatin1String("/dev/stdout")) {
         // The descriptor the caller was given: opening the path anew would truncate a file
         // that standard output appends to.

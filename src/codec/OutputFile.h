@@ -8,8 +8,9 @@
 
 // The file a conversion writes. A regular file is written to a hidden temporary file beside
 // its final name and renamed over it only when the run completes, so a failed run leaves the
-// old file as it was and the output may even replace the input. Devices, pipes and /dev or /proc
-// paths (standard output, /dev/null) are written directly. Failures raise EUUCode naming the file.
+// old file as it was and the output may even replace the input. Devices, pipes and the
+// process's descriptors (standard output, /dev/null) are written directly. Failures raise
+// EUUCode naming the file.
 class TOutputFile
 {
 public:
@@ -20,6 +21,9 @@ public:
     // a decoded file never lands outside the input's folder (both separators count, as posts
     // come from every system); empty when nothing usable is left ("." or "..").
     static QString NameFromEncoded(const QByteArray& raw);
+    // Whether path is written directly: a device, pipe or socket, or a descriptor named
+    // under /proc or /dev/fd (/dev/stdout included); never a regular file elsewhere.
+    static bool IsDevice(const QString& path);
 
     void Write(const char* data, qint64 size);
     // Moves to an offset of the output, to write pieces out of order (a file, not a device).

@@ -17,14 +17,6 @@ namespace {
 // Input bytes per step: the input and its encoding stay in the processor's cache.
 constexpr qint64 BlockSize = 128 * 1024;
 
-bool isDevice(const QString& path)
-{
-    const QFileInfo info(path);
-    const QString absolute = info.absoluteFilePath();
-    return absolute.startsWith(QLatin1String("/dev/")) ||
-           absolute.startsWith(QLatin1String("/proc/")) || (info.exists() && !info.isFile());
-}
-
 // Reads until the buffer is full or the file ends.
 qint64 readFully(QFile& input, char* data, qint64 size)
 {
@@ -70,7 +62,7 @@ QStringList TYEncFileEncoder::Encode(const QString& inputFile, const QString& ou
     const int total = parts ? int((size + m_partSize - 1) / m_partSize) : 0;
     if (parts && (size + m_partSize - 1) / m_partSize > 999999)
         throw EUUCode(QStringLiteral("%1 would make more than 999999 parts").arg(inputFile));
-    const bool oneOutput = !parts || isDevice(outputFile);
+    const bool oneOutput = !parts || TOutputFile::IsDevice(outputFile);
 
     YEnc::TPart part;
     part.name = QFileInfo(inputFile).fileName();

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -116,6 +117,7 @@ private slots:
     void hostileInput();
     void damagedCopiesNeverPass();
     void toolJoinsAndRefuses();
+    void ordinaryFilesUnderDev();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -564,6 +566,30 @@ void TestYEnc::toolJoinsAndRefuses()
     QVERIFY2(error.contains(path("post.003") + QStringLiteral(": part 3 is damaged")),
              qPrintable(error));
     QVERIFY(!QFile::exists(path(name)));
+}
+
+// /dev/shm is a folder of ordinary files: a refused join there leaves the file of the
+// part's name as it was (the fuzz target found it truncated and overwritten), and parts go to
+// files of their own.
+void TestYEnc::ordinaryFilesUnderDev()
+{
+    if (!QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        QSKIP("no writable /dev/shm");
+    QTemporaryDir shm(QStringLiteral("/dev/shm/tst_yenc-XXXXXX"));
+    QVERIFY(shm.isValid());
+    const QString old = shm.filePath(QStringLiteral("file.bin"));
+    WriteFile(old, "kept as it was");
+    const QString part = shm.filePath(QStringLiteral("post.txt"));
+    WriteFile(part, "=ybegin line=128 size=3 name=file.bin\r\n+,-\r\n"
+                    "=yend size=3 crc32=deadbeef\r\n");
+    QVERIFY_THROWS_EXCEPTION(EUUCode, TYEncJoiner().Join({part}));
+    QCOMPARE(ReadFile(old), QByteArray("kept as it was"));
+    QCOMPARE(QDir(shm.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+
+    const QStringList parts = TYEncFileEncoder(5).Encode(old, shm.filePath(QStringLiteral("out")));
+    QCOMPARE(parts.size(), 3);
+    for (const QString& written : parts)
+        QVERIFY2(ReadFile(written).startsWith("=ybegin part="), qPrintable(written));
 }
 
 QTEST_GUILESS_MAIN(TestYEnc)
