@@ -153,6 +153,9 @@ bool TNewsrcFile::patch(const QList<TPatch>& patches, int offset, QString& error
             return false;
         }
     }
+    if (patches.size() > 1)
+        return patchWhole(file, patches, offset, error);
+    // One record's field: a single small write, which a kill cannot cut in two.
     for (const TPatch& p : patches) {
         if (!file.seek(qint64(p.RecordNo) * RecordSize + offset) ||
             file.write(p.Bytes) != p.Bytes.size()) {
@@ -165,6 +168,22 @@ bool TNewsrcFile::patch(const QList<TPatch>& patches, int offset, QString& error
         return false;
     }
     return true;
+}
+
+bool TNewsrcFile::patchWhole(QFile& file, const QList<TPatch>& patches, int offset,
+                             QString& error) const
+{
+    // Several records written in place could be cut between two of them by a kill, leaving
+    // some changed and some not: the changed file replaces the old one whole instead.
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        error = describe(QStringLiteral("read"), file.errorString());
+        return false;
+    }
+    file.close();
+    for (const TPatch& p : patches)
+        data.replace(qint64(p.RecordNo) * RecordSize + offset, p.Bytes.size(), p.Bytes);
+    return Replace(data, error);
 }
 
 bool TNewsrcFile::PatchFlags(const QList<qint32>& recordNos, quint8 flag, QString& error) const

@@ -65,9 +65,10 @@ public:
     // failed write the file is cut back to its whole records.
     bool Append(const QByteArray& encodedRecords, qint32& firstRecordNo, QString& error) const;
 
-    // Rewrites the flag of each given record in place.
+    // Rewrites the flag of each given record: one record in place, several by replacing the
+    // file whole, so that a kill leaves all of them changed or none.
     bool PatchFlags(const QList<qint32>& recordNos, quint8 flag, QString& error) const;
-    // Rewrites the count of each given record in place (record number, new count).
+    // Rewrites the count of each given record (record number, new count), as PatchFlags.
     bool PatchCounts(const QList<QPair<qint32, qint32>>& counts, QString& error) const;
 
 private:
@@ -79,6 +80,7 @@ private:
     QString describe(const QString& action, const QString& reason) const;
     bool openForUpdate(QFile& file, QString& error) const;
     bool patch(const QList<TPatch>& patches, int offset, QString& error) const;
+    bool patchWhole(QFile& file, const QList<TPatch>& patches, int offset, QString& error) const;
 
     QString m_path;
 };

@@ -33,7 +33,10 @@ std::unique_ptr<QProcess> TCliProcess::Start(const QStringList& args) const
     auto p = std::make_unique<QProcess>();
     p->setProcessEnvironment(m_env);
     p->setStandardInputFile(QProcess::nullDevice());
-    p->start(Binary(), args);
+    if (m_wrapper.isEmpty())
+        p->start(Binary(), args);
+    else
+        p->start(m_wrapper.first(), m_wrapper.mid(1) + QStringList{Binary()} + args);
     p->waitForStarted();
     return p;
 }

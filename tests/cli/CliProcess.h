@@ -25,6 +25,9 @@ public:
     // Extra environment for the following runs (passwords, for instance).
     void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
     void UnsetEnv(const QString& name) { m_env.remove(name); }
+    // A program the following runs go through, with its arguments before quorvel-cli's
+    // (strace, for instance); empty for none.
+    void SetWrapper(const QStringList& command) { m_wrapper = command; }
 
     // Runs to the end while the test's event loop keeps turning (a fake server may live on it).
     TResult Run(const QStringList& args, int timeoutMs = 60000) const;
@@ -43,4 +46,5 @@ public:
 private:
     QTemporaryDir m_dir;
     QProcessEnvironment m_env;
+    QStringList m_wrapper;
 };
