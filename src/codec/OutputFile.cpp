@@ -121,6 +121,12 @@ QString TOutputFile::NameFromEncoded(const QByteArray& raw)
     const qsizetype cut =
         std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
     name = name.mid(cut + 1);
+    // A control character would not survive as a file name: a NUL ends it early, so the
+    // file would land under another name than the one reported.
+    for (QChar& c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char('_');
+    }
     if (name == QLatin1String(".") || name == QLatin1String(".."))
         return {};
     return name;

@@ -19,7 +19,8 @@ public:
 
     // The name an encoded file's begin line gives for its output, without any folder, so that
     // a decoded file never lands outside the input's folder (both separators count, as posts
-    // come from every system); empty when nothing usable is left ("." or "..").
+    // come from every system) and control characters (a NUL among them) as "_"; empty when
+    // nothing usable is left ("." or "..").
     static QString NameFromEncoded(const QByteArray& raw);
     // Whether path is written directly: a device, pipe or socket, or a descriptor named
     // under /proc or /dev/fd (/dev/stdout included); never a regular file elsewhere.

@@ -590,6 +590,7 @@ void TestUUCode::beginLineName_data()
     QTest::newRow("absolute path") << QByteArray("begin 644 /tmp/elsewhere/abs.bin") << "abs.bin";
     QTest::newRow("windows path") << QByteArray("begin 644 C:\\files\\win.bin") << "win.bin";
     QTest::newRow("begin within a line") << QByteArray("> begin 600 quoted.bin") << "quoted.bin";
+    QTest::newRow("control characters") << QByteArray("begin 644 a\0b\x01.bin", 18) << "a_b_.bin";
     QTest::newRow("parent folder only") << QByteArray("begin 644 ..") << QString();
     QTest::newRow("folder only") << QByteArray("begin 644 sub/") << QString();
     QTest::newRow("no name") << QByteArray("begin 644") << QString();

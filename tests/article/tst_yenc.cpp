@@ -570,7 +570,7 @@ void TestYEnc::toolJoinsAndRefuses()
 
 // /dev/shm is a folder of ordinary files: a refused join there leaves the file of the
 // part's name as it was (the fuzz target found it truncated and overwritten), and parts go to
-// files of their own.
+// files of their own. The output name is the one reported.
 void TestYEnc::ordinaryFilesUnderDev()
 {
     if (!QFileInfo(QStringLiteral("/dev/shm")).isWritable())
@@ -585,6 +585,12 @@ void TestYEnc::ordinaryFilesUnderDev()
     QVERIFY_THROWS_EXCEPTION(EUUCode, TYEncJoiner().Join({part}));
     QCOMPARE(ReadFile(old), QByteArray("kept as it was"));
     QCOMPARE(QDir(shm.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+
+    // A NUL in the name (found by the fuzz target): the file is written under the name
+    // reported, the NUL made "_".
+    WriteFile(part, QByteArray("=ybegin line=128 size=3 name=a\0b\r\n+,-\r\n=yend size=3\r\n", 53));
+    QCOMPARE(TYEncJoiner().Join({part}), shm.filePath(QStringLiteral("a_b")));
+    QCOMPARE(ReadFile(shm.filePath(QStringLiteral("a_b"))), QByteArray("\x01\x02\x03"));
 
     const QStringList parts = TYEncFileEncoder(5).Encode(old, shm.filePath(QStringLiteral("out")));
     QCOMPARE(parts.size(), 3);
