@@ -32,6 +32,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 
 namespace {
 
+constexpr YEnc::TVectorCode Codes[] = {YEnc::TVectorCode::none, YEnc::TVectorCode::ssse3,
+                                       YEnc::TVectorCode::avx512};
+
 struct TDecoded
 {
     QByteArray bytes;
@@ -64,14 +67,12 @@ TDecoded decodeInSlices(const QByteArray& text, qsizetype slice)
 
 void decodeLines(const QByteArray& text, qsizetype slice)
 {
-    static const YEnc::TVectorCode codes[] = {YEnc::TVectorCode::none, YEnc::TVectorCode::ssse3,
-                                              YEnc::TVectorCode::avx512};
-    YEnc::SetVectorCode(codes[0]);
+    YEnc::SetVectorCode(Codes[0]);
     const TDecoded plain = decodeInSlices(text, slice);
     const TDecoded whole = decodeInSlices(text, 0);
     FuzzFiles::Check(plain.bytes == whole.bytes && plain.stoppedAt == whole.stoppedAt,
                      "slices decode as the whole does");
-    for (YEnc::TVectorCode code : {codes[1], codes[2]}) {
+    for (YEnc::TVectorCode code : {Codes[1], Codes[2]}) {
         YEnc::SetVectorCode(code);
         const TDecoded vector = decodeInSlices(text, slice);
         FuzzFiles::Check(vector.bytes == plain.bytes && vector.stoppedAt == plain.stoppedAt,
@@ -142,9 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 2)
         return 0;
     const QByteArray rest = FuzzFiles::Bytes(data + 2, size - 2);
-    static const YEnc::TVectorCode codes[] = {YEnc::TVectorCode::none, YEnc::TVectorCode::ssse3,
-                                              YEnc::TVectorCode::avx512};
-    YEnc::SetVectorCode(codes[(data[0] >> 2) % 3]);
+    YEnc::SetVectorCode(Codes[(data[0] >> 2) % 3]);
     switch (data[0] % 3) {
     case 0:
         decodeLines(rest, data[1]);
