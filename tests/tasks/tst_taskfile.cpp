@@ -29,6 +29,8 @@ TTask awkwardTask(TTaskKind kind)
     t.Kind = kind;
     for (int i = 1; i <= 10; ++i)
         t.Text(i) = texts[i - 1];
+    if (kind == tkUpload)
+        t.Text11 = QStringLiteral("batch, \"one\"");
     t.Flag1 = kind % 2 == 0;
     t.Flag2 = kind % 3 == 0;
     t.Timeout = -5;
@@ -118,6 +120,12 @@ void TestTaskFile::fieldForms()
     QVERIFY(back);
     QCOMPARE(back->Text6, QStringLiteral("alt.a,alt.b"));
     QCOMPARE(back->Text2, QString());
+    // A batch follows the flags; without one the line is the same as ever (above).
+    t.Text11 = QStringLiteral("20261207-182000-abcdef");
+    QCOMPARE(
+        TaskLine::Write(t),
+        QStringLiteral("1,/tmp/a.jpg,,,,,\"alt.a,alt.b\",,,,,0,0,0,y,n,20261207-182000-abcdef"));
+    QCOMPARE(TaskLine::Read(TaskLine::Write(t), &why)->Text11, t.Text11);
 }
 
 void TestTaskFile::fieldDefaults_data()
