@@ -20,6 +20,8 @@
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskRunner.h"
+#include "upload/BatchAccount.h"
+#include "upload/UploadPoster.h"
 
 #include <exception>
 
@@ -159,6 +161,10 @@ int TCliSession::runQueue()
                       .TaskFile = [&taskFile] { return taskFile.FileName(); },
                   });
     connect(&client, &TbcsNNTP::OnDisconnected, &run, &TQueueRun::Disconnected);
+    // A script finds the NZB file of what it posted on standard output.
+    connect(
+        &m_app->UploadPoster().Account(), &TBatchAccount::NzbWritten, &run,
+        [this](const QString& path) { m_terminal.Out(QStringLiteral("NZB: ") + path + u'\n'); });
     connect(&runner, &TTaskRunner::TasksHeld, &run, &TQueueRun::TasksHeld, Qt::QueuedConnection);
     m_app->InstallIdleHook();
     return run.Exec();

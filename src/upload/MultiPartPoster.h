@@ -11,6 +11,7 @@
 #include <memory>
 
 struct TAppState;
+class TBatchAccount;
 class TbcsNNTP;
 class TNewsArticle;
 class TTaskList;
@@ -38,7 +39,8 @@ public:
     using TFailHook = std::function<void(const QString& text)>;
 
     TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list, TTaskRunner& runner,
-                     TView& view, TAppState& state, QObject* parent = nullptr);
+                     TView& view, TAppState& state, TBatchAccount& account,
+                     QObject* parent = nullptr);
     ~TMultiPartPoster() override;
 
     void SetFailHook(TFailHook hook) { m_fail = std::move(hook); }
@@ -69,6 +71,8 @@ private:
     void readAheadSlice();
     void dropReadAhead();
     void prepareArticle(qint64 part, qint64 total);
+    // The article is complete: its account records it as sent.
+    void recordSent();
     bool stillHeadTask() const;
     // Takes a copy: the text may belong to the line source that failing frees.
     void failTask(QString text);
@@ -79,7 +83,9 @@ private:
     TTaskRunner& m_runner;
     TView& m_view;
     TAppState& m_state;
+    TBatchAccount& m_account;
     TFailHook m_fail;
+    QString m_messageId; // the article being posted
 
     TTask m_task;
     std::unique_ptr<TUploadLines> m_lines;

@@ -4,6 +4,7 @@
 #include "base/CommaText.h"
 #include "base/Logger.h"
 #include "base/View.h"
+#include "upload/BatchAccount.h"
 #include "upload/MultiPartPoster.h"
 #include "article/NewsArticle.h"
 #include "upload/SubjectLine.h"
@@ -22,7 +23,9 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                              QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_logger(logger), m_state(state),
-      m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state))
+      m_account(std::make_unique<TBatchAccount>(state, list, logger)),
+      m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
+                                                     *m_account))
 {
     m_multiPart->SetFailHook([this](const QString& text) { failTask(text); });
     runner.SetHandler(tkUpload, [this](TTask& task) { PostFile(task); });
@@ -38,6 +41,7 @@ void TUploadPoster::PostFile(const TTask& task)
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
     m_view.SetActionEnabled(TViewAction::Abort, true);
     m_list.SetRunnerBusy(true);
+    m_account->BeginTask(task);
     if (task.MaxLines >= 1) {
         m_multiPart->DoMultiPart(task);
         return;
@@ -70,6 +74,8 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
     m_article.Subject = TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject,
                                                        subjectSpec.Path, 1, 1);
+    const QString messageId = m_account->MessageIdFor(1);
+    m_article.AddHeader(QStringLiteral("Message-ID: ") + messageId);
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
     m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(task);
@@ -77,11 +83,14 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     ApplyToClient(task, m_client);
     for (const QString& line : IncludeLines(task))
         m_article.AddBodyLine(line);
+    const qint64 size = QFileInfo(upload.Path).size();
+    m_account->Sent(1, 1, size > 0 ? 1 : 0, size, size, messageId, m_article.Subject);
     m_client.Post();
 }
 
-void TUploadPoster::endPosting()
+void TUploadPoster::endPosting(bool completed)
 {
+    m_account->EndTask(completed);
     m_view.SetProgress(0);
     m_view.SetActionEnabled(TViewAction::Abort, false);
 }
@@ -90,10 +99,11 @@ void TUploadPoster::NNTPPosted()
 {
     m_state.SetCurrentProcName(QStringLiteral("NNTPPosted"));
     const bool accepted = m_client.ReplyCode() == 240;
+    m_account->Answered(accepted);
     if (m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted))
         m_view.SetProgress(0); // Abort stays on from one part to the next
     else
-        endPosting();
+        endPosting(accepted);
     m_runner.SetStatus(QStringLiteral("Posted OK"));
     if (accepted && !m_list.IsEmpty() &&
         !(m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted)))
@@ -109,7 +119,7 @@ void TUploadPoster::NNTPPosted()
 void TUploadPoster::NNTPPostFailed(const QString& reason)
 {
     m_state.SetCurrentProcName(QStringLiteral("NNTPPostFailed"));
-    endPosting();
+    endPosting(false);
     m_runner.SetStatus(reason);
     m_view.ShowWarning(reason);
     m_runner.ClearTaskList(true);
@@ -144,7 +154,7 @@ void TUploadPoster::DoIncludeText(const std::optional<QStringList>& given)
 void TUploadPoster::failTask(const QString& text)
 {
     m_logger.LogIt(QStringLiteral("Error: ") + text);
-    endPosting();
+    endPosting(false);
     m_runner.SetStatus(text);
     m_view.ShowWarning(text);
     m_runner.ClearTaskList(true);

@@ -5,6 +5,7 @@
 #include "base/CommaText.h"
 #include "base/Logger.h"
 #include "base/View.h"
+#include "upload/BatchAccount.h"
 #include "upload/UploadPoster.h"
 #include "groups/GroupListOperations.h"
 #include "tasks/TaskChecks.h"
@@ -72,6 +73,7 @@ void TUploadTaskBuilder::Post(const TPostRequest& request)
     const QString status = m_view.StatusText();
     m_runner.SetStatus(QStringLiteral("Building task list"));
     m_view.SetBusy(true);
+    m_batch = TBatchAccount::NewBatchId();
     if (request.CrossPost)
         CrossPost(request);
     else
@@ -159,6 +161,7 @@ void TUploadTaskBuilder::AddFileTask(const TPostRequest& request, const QString&
     task.MaxLines = request.MaxLines;
     upload.LoginRequired = s.LoginRequired;
     upload.YEnc = request.Encoding == TBodyEncoding::YEnc;
+    upload.Batch = m_batch;
     m_list.Add(task);
 }
 
@@ -176,6 +179,7 @@ void TUploadTaskBuilder::PostCatalog(const TPostRequest& request)
         return;
     if (request.IncludeText)
         m_poster.DoIncludeText(request.IncludeLines);
+    m_batch = TBatchAccount::NewBatchId();
     const bool read = request.CrossPost ? DoFileUploadCrossPost(request, catalog)
                                         : DoFileUploadNoCrossPost(request, catalog);
     if (read && request.DisconnectWhenDone)

@@ -20,7 +20,8 @@ class TView;
 // Turns the user's choice of files (the file pane's selection, or a "files.bbs" catalog) and
 // of groups (the group pane's selection) into upload tasks. Cross-posting makes one task per
 // file for all groups at once; otherwise each file gets one task per group. Every task takes
-// a copy of the settings it needs at the moment it is queued.
+// a copy of the settings it needs at the moment it is queued. The tasks one Post or
+// PostCatalog queues make a batch: one journal, one NZB file.
 class TUploadTaskBuilder
 {
 public:
@@ -69,4 +70,5 @@ private:
     TUploadPoster& m_poster;
     TLogger& m_logger;
     TTaskChecks& m_checks;
+    QString m_batch; // the batch the tasks being queued belong to
 };

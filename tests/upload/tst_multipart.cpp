@@ -1,7 +1,12 @@
 #include "UploadFixture.h"
 #include "tasks/TaskFields.h"
+#include "upload/BatchAccount.h"
 #include "upload/MultiPartPoster.h"
+#include "upload/NzbFile.h"
+#include "upload/UploadJournal.h"
 
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -20,6 +25,8 @@ private slots:
     void textSeriesKeepsItsBytes();
     void headerOrder_data();
     void headerOrder();
+    void batchJournalAndNzb();
+    void lostAnswerRepostsWithTheSameId();
     void includeTextOpensSignatureClosesTheSeries();
     void refusedPartStopsSeriesAndSavesQueue();
     void droppedConnectionStopsSeries();
@@ -199,7 +206,135 @@ void TestMultiPart::headerOrder()
     f.list.Add(t);
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
     QCOMPARE(server.Articles().size(), 1);
-    QCOMPARE(ReceivedArticle(server.Articles()[0]).Headers, headers);
+    QStringList received = ReceivedArticle(server.Articles()[0]).Headers;
+    const qsizetype id = received.indexOf(QRegularExpression("^Message-ID: .*"));
+    QVERIFY(id >= 0);
+    QVERIFY2(QRegularExpression("^Message-ID: <[a-z2-7]{26}@quorvel\\.invalid>$")
+                 .match(received.takeAt(id))
+                 .hasMatch(),
+             qPrintable(server.Articles()[0]));
+    QCOMPARE(received, headers);
+}
+
+namespace {
+
+QStringList messageIds(const TFakeNntpServer& server)
+{
+    QStringList ids;
+    for (const QByteArray& raw : server.Articles())
+        ids << ReceivedArticle(raw).Header("Message-ID");
+    return ids;
+}
+
+QList<TJournalArticle> journalOf(const UploadFixture& f, const QString& batch)
+{
+    QString error;
+    const auto read =
+        TUploadJournal::Read(f.state.DataFile("journals/" + batch + ".journal"), &error);
+    if (!read)
+        qWarning("%s", qPrintable(error));
+    return read.value_or(QList<TJournalArticle>());
+}
+
+} // namespace
+
+void TestMultiPart::batchJournalAndNzb()
+{
+    // A yEnc series and a text article queued in one batch: every article goes with an id
+    // of the profile's domain, the journal records each as taken, and the NZB file comes
+    // once, when the batch's last upload is through.
+    UploadFixture f;
+    f.state.Settings.MessageIdDomain = "posts.example";
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
+    const QString binary = f.writeRandom("a.bin", 300000);
+    TTask series = f.upload(binary, server.Server(), 1000, "alt.one,alt.two");
+    UploadFields(series).YEnc = true;
+    UploadFields(series).Batch = "b1";
+    TTask text = f.upload(f.writeLines("notes.txt", 3), server.Server(), 0);
+    UploadFields(text).Batch = "b1";
+    f.list.Add(series);
+    f.list.Add(text);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+
+    const QStringList ids = messageIds(server);
+    QCOMPARE(ids.size(), 4); // 300000 bytes in parts of 128000
+    QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), 4);
+    for (const QString& id : ids)
+        QVERIFY2(id.endsWith("@posts.example>"), qPrintable(id));
+    const QList<TJournalArticle> journal = journalOf(f, "b1");
+    QCOMPARE(journal.size(), 4);
+    qint64 next = 1;
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(journal[i].MessageId, ids[i]);
+        QCOMPARE(journal[i].State, TArticleState::Accepted);
+        if (i < 3) { // the series' parts cover the file, in order
+            QCOMPARE(journal[i].Begin, next);
+            next = journal[i].End + 1;
+        }
+    }
+    QCOMPARE(next, 300001);
+
+    QCOMPARE(nzbs.size(), 1);
+    const QString nzb = nzbs.first().first().toString();
+    QCOMPARE(nzb, f.state.DataFile("nzb/Pics.nzb"));
+    QProcess xmllint;
+    xmllint.start("xmllint",
+                  {"--noout", "--dtdvalid",
+                   QString(QUORVEL_SOURCE_DIR_DEFAULT) + "/tests/data/nzb-1.1.dtd", nzb});
+    QVERIFY(xmllint.waitForFinished());
+    QVERIFY2(xmllint.exitCode() == 0, xmllint.readAllStandardError().constData());
+    QFile file(nzb);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QString error;
+    const auto files = NzbFile::Read(file.readAll(), &error);
+    QVERIFY2(files, qPrintable(error));
+    QCOMPARE(files->size(), 2);
+    QCOMPARE(files->at(0).Groups, (QStringList{"alt.one", "alt.two"}));
+    QCOMPARE(files->at(0).Segments.size(), 3);
+    QCOMPARE("<" + files->at(0).Segments[2].MessageId + ">", ids[2]);
+    QCOMPARE("<" + files->at(1).Segments[0].MessageId + ">", ids[3]);
+}
+
+void TestMultiPart::lostAnswerRepostsWithTheSameId()
+{
+    // The connection drops after the server has stored part 2 but before its 240: the task
+    // is kept, and when it runs again part 2 goes with the id it had, which a server that
+    // has it refuses as a duplicate. No NZB file until the batch is through.
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost({"240 article posted ok"}, true);
+    TFakeNntpServer::TRule lost;
+    lost.Command = "POST";
+    lost.TakesArticle = true;
+    lost.Lines = {"340 send article"};
+    lost.DropAfterArticle = true;
+    lost.Once = true;
+    server.Add(lost);
+    QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
+    TTask t = f.upload(f.writeLines("big.txt", 2500), server.Server(), 1000);
+    UploadFields(t).Batch = "b2";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+    QCOMPARE(server.Articles().size(), 2);
+    QCOMPARE(nzbs.size(), 0);
+    const QStringList first = messageIds(server);
+
+    server.OnPost();
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+    const QStringList all = messageIds(server);
+    QCOMPARE(all.size(), 5);
+    QCOMPARE(all[3], first[1]);
+    QCOMPARE(nzbs.size(), 1);
+    const QList<TJournalArticle> journal = journalOf(f, "b2");
+    QCOMPARE(journal.size(), 3);
+    QCOMPARE(journal[1].MessageId, first[1]);
+    for (const TJournalArticle& a : journal)
+        QCOMPARE(a.State, TArticleState::Accepted);
 }
 
 void TestMultiPart::includeTextOpensSignatureClosesTheSeries()
