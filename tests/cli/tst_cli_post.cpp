@@ -3,6 +3,7 @@
 #include "InnServer.h"
 #include "NntpReader.h"
 #include "SmallDisk.h"
+#include "upload/NzbFile.h"
 
 #include <QDir>
 #include <QProcess>
@@ -176,6 +177,25 @@ void TestCliPost::postAndReadBack()
         }
         QCOMPARE(decode(articles, cli.Dir()), original);
     }
+
+    // The batch's NZB file is named on standard output and lists each article posted once.
+    QVERIFY2(r.Out.startsWith("NZB: "), qPrintable(r.Out));
+    QFile nzb(r.Out.mid(5).trimmed());
+    QVERIFY2(nzb.open(QIODevice::ReadOnly), qPrintable(nzb.fileName()));
+    QString error;
+    const auto files = NzbFile::Read(nzb.readAll(), &error);
+    QVERIFY2(files, qPrintable(error));
+    QStringList listed, posted;
+    for (const TNzbFile& file : *files)
+        for (const TNzbSegment& segment : file.Segments)
+            listed << "<" + segment.MessageId + ">";
+    for (const QString& group : groups)
+        for (const auto& a : articlesWith(group, subject))
+            if (!posted.contains(QString::fromUtf8(a.Header("Message-ID"))))
+                posted << QString::fromUtf8(a.Header("Message-ID"));
+    listed.sort();
+    posted.sort();
+    QCOMPARE(listed, posted);
 }
 
 void TestCliPost::optionsLeaveTheProfileAlone()
