@@ -165,6 +165,11 @@ int TCliSession::runQueue()
     connect(
         &m_app->UploadPoster().Account(), &TBatchAccount::NzbWritten, &run,
         [this](const QString& path) { m_terminal.Out(QStringLiteral("NZB: ") + path + u'\n'); });
+    // The check after a batch outlasts its queue: the run waits for it.
+    connect(&m_app->UploadPoster().Account(), &TBatchAccount::CheckStarted, &run,
+            [&run] { run.SetHeld(true); });
+    connect(&m_app->UploadPoster().Account(), &TBatchAccount::CheckEnded, &run,
+            [&run] { run.SetHeld(false); });
     connect(&runner, &TTaskRunner::TasksHeld, &run, &TQueueRun::TasksHeld, Qt::QueuedConnection);
     m_app->InstallIdleHook();
     return run.Exec();

@@ -53,9 +53,16 @@ int TQueueRun::outcome() const
 
 void TQueueRun::queueEmptied()
 {
-    if (!m_running || m_finishing || m_view.TaskCount() > 0)
+    if (!m_running || m_finishing || m_held || m_view.TaskCount() > 0)
         return;
     finish();
+}
+
+void TQueueRun::SetHeld(bool held)
+{
+    m_held = held;
+    if (!held)
+        queueEmptied();
 }
 
 void TQueueRun::finish()

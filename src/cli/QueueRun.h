@@ -34,6 +34,9 @@ public:
     void Disconnected();
     // The tasks left could not be saved to the task file: the run ends here, failed.
     void TasksHeld();
+    // Work that outlasts the queue (the check after a batch) runs: an emptied queue waits
+    // for it.
+    void SetHeld(bool held);
 
 private:
     void queueEmptied();
@@ -51,5 +54,6 @@ private:
     bool m_interrupted = false;
     bool m_aborted = false;
     bool m_saveFailed = false;
+    bool m_held = false;
     int m_queued = 0;
 };

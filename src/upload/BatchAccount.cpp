@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 
 namespace {
 
@@ -48,9 +49,11 @@ QList<TNzbFile> nzbFiles(const QList<TJournalArticle>& articles)
 
 } // namespace
 
-TBatchAccount::TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, QObject* parent)
-    : QObject(parent), m_state(state), m_list(list), m_logger(logger)
+TBatchAccount::TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, TbcsNNTP& client,
+                             QObject* parent)
+    : QObject(parent), m_state(state), m_list(list), m_logger(logger), m_check(client)
 {
+    connect(&m_check, &TBatchCheck::Done, this, &TBatchAccount::checked);
 }
 
 QString TBatchAccount::NewBatchId()
@@ -81,6 +84,7 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_poster = upload.From;
     m_known.clear();
     m_current = {};
+    m_checkDue = false;
     const UploadTaskFields::TSubjectSpec spec = UploadTaskFields::SubjectSpec(task);
     m_nzbName = spec.Subject.trimmed().isEmpty() ? QFileInfo(m_file).fileName() : spec.Subject;
     if (upload.Batch != m_batch)
@@ -145,7 +149,83 @@ void TBatchAccount::EndTask(bool completed)
     if (!m_journal.Sync(&error))
         fail(error);
     if (completed && !batchLeftBehindHead())
-        writeNzb();
+        batchThrough();
+}
+
+void TBatchAccount::batchThrough()
+{
+    QString error;
+    const std::optional<QList<TJournalArticle>> articles =
+        TUploadJournal::Read(m_journal.Path(), &error);
+    if (!articles) {
+        fail(error);
+        closeBatch();
+        return;
+    }
+    m_batchArticles = *articles;
+    m_checkIds.clear();
+    for (const TJournalArticle& a : std::as_const(m_batchArticles))
+        if (a.State == TArticleState::Accepted)
+            m_checkIds << a.MessageId;
+    if (!m_state.Settings.CheckAfterPost || m_checkIds.isEmpty()) {
+        writeNzb(m_batchArticles);
+        closeBatch();
+        return;
+    }
+    m_checkDue = true;
+}
+
+void TBatchAccount::AfterTask()
+{
+    if (!m_checkDue)
+        return;
+    m_checkDue = false;
+    m_list.SetRunnerBusy(true);
+    m_check.Start(m_checkIds, m_state.Settings.CheckDelay, m_state.Settings.CheckRounds);
+    emit CheckStarted();
+}
+
+void TBatchAccount::checked(const QStringList& found, const QStringList& missing,
+                            const QString& error)
+{
+    setState(found, TArticleState::Checked);
+    setState(missing, TArticleState::Missing);
+    QString syncError;
+    if (!m_journal.Sync(&syncError))
+        fail(syncError);
+    if (!error.isEmpty())
+        m_logger.LogIt(QStringLiteral("The check after posting stopped: ") + error);
+    int posted = 0;
+    for (const TJournalArticle& a : std::as_const(m_batchArticles))
+        posted += a.State != TArticleState::Sent;
+    m_logger.LogIt(QStringLiteral("Batch %1: %2 posted, %3 checked, 0 re-posted, %4 missing")
+                       .arg(m_batch)
+                       .arg(posted)
+                       .arg(found.size())
+                       .arg(missing.size()));
+    writeNzb(m_batchArticles);
+    closeBatch();
+    m_list.SetRunnerBusy(false);
+    emit CheckEnded();
+}
+
+void TBatchAccount::setState(const QStringList& list, TArticleState state)
+{
+    const QSet<QString> ids(list.begin(), list.end());
+    for (TJournalArticle& a : m_batchArticles) {
+        if (!ids.contains(a.MessageId))
+            continue;
+        a.State = state;
+        record(a);
+    }
+}
+
+void TBatchAccount::closeBatch()
+{
+    m_journal.Close();
+    m_batch.clear();
+    m_batchArticles.clear();
+    m_checkIds.clear();
 }
 
 bool TBatchAccount::batchLeftBehindHead() const
@@ -158,18 +238,10 @@ bool TBatchAccount::batchLeftBehindHead() const
     return false;
 }
 
-void TBatchAccount::writeNzb()
+void TBatchAccount::writeNzb(const QList<TJournalArticle>& articles)
 {
-    const QString journal = m_journal.Path();
-    m_journal.Close();
-    m_batch.clear();
     QString error;
-    const std::optional<QList<TJournalArticle>> articles = TUploadJournal::Read(journal, &error);
-    if (!articles) {
-        fail(error);
-        return;
-    }
-    const QList<TNzbFile> files = nzbFiles(*articles);
+    const QList<TNzbFile> files = nzbFiles(articles);
     if (files.isEmpty())
         return;
     const QString path =

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "upload/BatchCheck.h"
 #include "upload/UploadJournal.h"
 
 #include <QObject>
@@ -9,17 +10,23 @@ struct TAppState;
 struct TTask;
 class TLogger;
 class TTaskList;
+class TbcsNNTP;
 
 // Keeps the account of a batch of uploads (the tasks one Post queued): gives every article
 // its Message-ID, records each in the batch's journal as it is sent and answered, and when
-// the batch's last upload has gone, writes the NZB file of the articles the server took. A
-// task without a batch (from a task file older than batches) posts with Message-IDs but
-// unrecorded.
+// the batch's last upload has gone, checks that the server has them (CheckAfterPost) and
+// writes the NZB file of the articles that are there. A task without a batch (from a task file
+// older than batches) posts with Message-IDs but unrecorded.
+//
+// While the check runs the runner stays busy, so that the tasks after the batch (the
+// Disconnect task above all) wait for it. The session log ends the batch with one line:
+// posted, checked, re-posted, missing.
 class TBatchAccount : public QObject
 {
     Q_OBJECT
 public:
-    TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, QObject* parent = nullptr);
+    TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, TbcsNNTP& client,
+                  QObject* parent = nullptr);
 
     // A new batch's id: the time it was queued and random letters, fit for a file name.
     static QString NewBatchId();
@@ -39,16 +46,28 @@ public:
     // The server's answer to the article last sent: accepted for 240.
     void Answered(bool accepted);
     // The task ends: the journal goes to disk; when it completed and no task of its batch is
-    // left behind it, the batch's NZB file is written.
+    // left behind it, the batch is through: checked first when the profile says so, then
+    // its NZB file is written.
     void EndTask(bool completed);
+    // The runner has gone on from the task that ended: a check the batch waits for starts.
+    void AfterTask();
+    // A check runs: the tasks behind the batch wait, and a front end that ends with its
+    // queue waits for CheckEnded.
+    bool Checking() const { return m_check.Running(); }
 
 signals:
     // The NZB file of a batch was written there.
     void NzbWritten(const QString& path);
+    void CheckStarted();
+    void CheckEnded();
 
 private:
     bool batchLeftBehindHead() const;
-    void writeNzb();
+    void batchThrough();
+    void checked(const QStringList& found, const QStringList& missing, const QString& error);
+    void setState(const QStringList& ids, TArticleState state);
+    void closeBatch();
+    void writeNzb(const QList<TJournalArticle>& articles);
     void record(const TJournalArticle& article);
     void fail(const QString& text);
 
@@ -56,6 +75,10 @@ private:
     TTaskList& m_list;
     TLogger& m_logger;
     TUploadJournal m_journal;
+    TBatchCheck m_check;
+    QList<TJournalArticle> m_batchArticles; // the batch's articles while it is checked
+    QStringList m_checkIds;                 // those to ask for
+    bool m_checkDue = false;
     QString m_batch;
     QString m_file;
     QString m_groups;

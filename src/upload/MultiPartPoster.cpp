@@ -149,8 +149,10 @@ void TMultiPartPoster::finish(bool nextTask)
     m_lines.reset();
     dropReadAhead();
     m_runner.SetPartInFlight(false);
-    if (nextTask && stillHeadTask())
+    if (nextTask && stillHeadTask()) {
         m_runner.DoNextTask();
+        m_account.AfterTask();
+    }
 }
 
 bool TMultiPartPoster::stillHeadTask() const

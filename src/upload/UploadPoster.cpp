@@ -23,7 +23,7 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                              QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_logger(logger), m_state(state),
-      m_account(std::make_unique<TBatchAccount>(state, list, logger)),
+      m_account(std::make_unique<TBatchAccount>(state, list, logger, client)),
       m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
                                                      *m_account))
 {
@@ -114,6 +114,7 @@ void TUploadPoster::NNTPPosted()
         return;
     }
     m_runner.DoNextTask();
+    m_account->AfterTask();
 }
 
 void TUploadPoster::NNTPPostFailed(const QString& reason)

@@ -90,6 +90,7 @@ void TestCliPost::prepare(const TCliProcess& cli, const QString& server, const Q
         f.write(g.toUtf8() + ": 1-10\n");
     f.close();
     QCOMPARE(cli.Run({"profile", "set", "Host", server}).ExitCode, 0);
+    QCOMPARE(cli.Run({"profile", "set", "CheckDelay", "0"}).ExitCode, 0);
     QCOMPARE(cli.Run({"groups", "import", newsrc}).ExitCode, 0);
 }
 

@@ -27,6 +27,7 @@ private slots:
     void headerOrder();
     void batchJournalAndNzb();
     void lostAnswerRepostsWithTheSameId();
+    void checkFindsWhatTheServerLost();
     void includeTextOpensSignatureClosesTheSeries();
     void refusedPartStopsSeriesAndSavesQueue();
     void droppedConnectionStopsSeries();
@@ -257,7 +258,7 @@ void TestMultiPart::batchJournalAndNzb()
     UploadFields(text).Batch = "b1";
     f.list.Add(series);
     f.list.Add(text);
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
 
     const QStringList ids = messageIds(server);
     QCOMPARE(ids.size(), 4); // 300000 bytes in parts of 128000
@@ -269,7 +270,7 @@ void TestMultiPart::batchJournalAndNzb()
     qint64 next = 1;
     for (int i = 0; i < 4; ++i) {
         QCOMPARE(journal[i].MessageId, ids[i]);
-        QCOMPARE(journal[i].State, TArticleState::Accepted);
+        QCOMPARE(journal[i].State, TArticleState::Checked); // and found afterwards
         if (i < 3) { // the series' parts cover the file, in order
             QCOMPARE(journal[i].Begin, next);
             next = journal[i].End + 1;
@@ -318,14 +319,14 @@ void TestMultiPart::lostAnswerRepostsWithTheSameId()
     TTask t = f.upload(f.writeLines("big.txt", 2500), server.Server(), 1000);
     UploadFields(t).Batch = "b2";
     f.list.Add(t);
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
     QCOMPARE(server.Articles().size(), 2);
     QCOMPARE(nzbs.size(), 0);
     const QStringList first = messageIds(server);
 
     server.OnPost();
     f.list.Add(t);
-    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
     const QStringList all = messageIds(server);
     QCOMPARE(all.size(), 5);
     QCOMPARE(all[3], first[1]);
@@ -334,7 +335,7 @@ void TestMultiPart::lostAnswerRepostsWithTheSameId()
     QCOMPARE(journal.size(), 3);
     QCOMPARE(journal[1].MessageId, first[1]);
     for (const TJournalArticle& a : journal)
-        QCOMPARE(a.State, TArticleState::Accepted);
+        QCOMPARE(a.State, TArticleState::Checked);
 }
 
 void TestMultiPart::includeTextOpensSignatureClosesTheSeries()
@@ -624,6 +625,46 @@ void TestMultiPart::includeTextDialog()
     f.poster.DoIncludeText();
     QCOMPARE(f.poster.PendingIncludeText, pending);
     QCOMPARE(f.state.CurrentProcName(), QStringLiteral("DoIncludeText"));
+}
+
+void TestMultiPart::checkFindsWhatTheServerLost()
+{
+    // A server that answers 240 but keeps only two articles in three: the check after the
+    // batch asks for every article, then once more for those not found; those it lost are
+    // journalled as missing, left out of the NZB file and counted in the batch's last line.
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    server.SetLoseEvery(3);
+    QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
+    TTask t = f.upload(f.writeLines("big.txt", 5000), server.Server(), 1000);
+    UploadFields(t).Batch = "b3";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+
+    const QStringList ids = messageIds(server);
+    QCOMPARE(ids.size(), 5);
+    QCOMPARE(server.Commands().count("STAT " + ids[2].toUtf8()), 2);
+    QCOMPARE(server.Commands().count("STAT " + ids[0].toUtf8()), 1);
+    const QList<TJournalArticle> journal = journalOf(f, "b3");
+    QCOMPARE(journal.size(), 5);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(journal[i].State, i == 2 ? TArticleState::Missing : TArticleState::Checked);
+    QCOMPARE(nzbs.size(), 1);
+    QFile file(nzbs.first().first().toString());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QString error;
+    const auto files = NzbFile::Read(file.readAll(), &error);
+    QVERIFY2(files && files->size() == 1, qPrintable(error));
+    QStringList listed;
+    for (const TNzbSegment& s : files->first().Segments)
+        listed << "<" + s.MessageId + ">";
+    QCOMPARE(listed, (QStringList{ids[0], ids[1], ids[3], ids[4]}));
+    const QStringList last = f.session.Lines().filter("Batch b3:");
+    QCOMPARE(last.size(), 1);
+    QVERIFY2(last.first().endsWith("Batch b3: 5 posted, 4 checked, 0 re-posted, 1 missing"),
+             qPrintable(last.first()));
 }
 
 QTEST_GUILESS_MAIN(TestMultiPart)

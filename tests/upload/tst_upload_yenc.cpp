@@ -214,6 +214,7 @@ void TestUploadYEnc::nzbgetDownloads()
     f.state.Settings.NzbFolder = dir;
     QSignalSpy written(&f.poster.Account(), &TBatchAccount::NzbWritten);
     post(f, t);
+    QVERIFY(f.runUntil([&] { return !f.poster.Account().Checking(); }));
 
     // The NZB file the post wrote lists the articles the server holds.
     QCOMPARE(written.size(), 1);
