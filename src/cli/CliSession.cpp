@@ -6,6 +6,7 @@
 #include "app/QuorvelApp.h"
 #include "base/SessionLog.h"
 #include "base/SettingsStore.h"
+#include "cli/CheckCommand.h"
 #include "cli/ExitStatus.h"
 #include "cli/GroupCommands.h"
 #include "cli/GroupFetchCommands.h"
@@ -102,6 +103,10 @@ int TCliSession::dispatch()
         return TProfileCommands(*m_app, *m_view, m_terminal).Run(m_request);
     if (area == QLatin1String("post"))
         return post();
+    if (area == QLatin1String("check"))
+        return TCheckCommand(m_app->State().Settings, m_app->Nntp(), *m_signals, *m_view,
+                             m_terminal)
+            .Run(m_request);
     if (area == QLatin1String("groups"))
         return groups();
     return tasks();

@@ -56,6 +56,9 @@ QList<TCommandSpec> buildSpecs()
             "quorvel-cli post --group alt.binaries.test --subject \"Holiday\" --lines 5000 "
             "photos/*.jpg",
             postOptions()),
+        cmd("check", "FILE.nzb",
+            "ask the server for every article an NZB file lists and print those missing", 1, 1,
+            "quorvel-cli check nzb/Holiday.nzb"),
         cmd("groups download", "", "download the server's full group list (replaces the newsrc)", 0,
             0, "quorvel-cli --yes groups download"),
         cmd("groups new", "", "fetch the groups created since the last download", 0, 0,

@@ -24,6 +24,7 @@ private slots:
     void cleanupTestCase();
     void postAndReadBack_data();
     void postAndReadBack();
+    void checkNamesWhatIsMissing();
     void optionsLeaveTheProfileAlone();
     void optionsReachTheArticle_data();
     void optionsReachTheArticle();
@@ -197,6 +198,41 @@ void TestCliPost::postAndReadBack()
     listed.sort();
     posted.sort();
     QCOMPARE(listed, posted);
+    // ... and the server has every one of them.
+    const auto check = cli.Run({"check", nzb.fileName()});
+    QVERIFY2(check.ExitCode == 0, qPrintable(check.Err));
+    QCOMPARE(check.Out, QString());
+}
+
+void TestCliPost::checkNamesWhatIsMissing()
+{
+    TCliProcess cli;
+    prepare(cli, m_inn.Server(), {"quorvel.test"});
+    const QString path = cli.Dir() + "/holiday.nzb";
+    TNzbFile file{"ann@example.org", 0, "Holiday (1/2)", {"quorvel.test"}, {}};
+    file.Segments = {{1, 100, "never-posted-1@quorvel.invalid"},
+                     {2, 100, "<never-posted-2@quorvel.invalid>"}};
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(NzbFile::Document("Holiday", {file}));
+    out.close();
+    const auto missing = cli.Run({"check", path});
+    QCOMPARE(missing.ExitCode, 1);
+    QCOMPARE(missing.Out, QString("<never-posted-1@quorvel.invalid>  Holiday (1/2), part 1\n"
+                                  "<never-posted-2@quorvel.invalid>  Holiday (1/2), part 2\n"));
+    QVERIFY2(missing.Err.contains("2 of 2 article(s) missing"), qPrintable(missing.Err));
+
+    QCOMPARE(cli.Run({"check"}).ExitCode, 2);
+    const auto unreadable = cli.Run({"check", cli.Dir() + "/none.nzb"});
+    QCOMPARE(unreadable.ExitCode, 1);
+    QVERIFY2(unreadable.Err.contains("cannot read " + cli.Dir() + "/none.nzb"),
+             qPrintable(unreadable.Err));
+    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write("<html/>");
+    out.close();
+    const auto notNzb = cli.Run({"check", path});
+    QCOMPARE(notNzb.ExitCode, 1);
+    QVERIFY2(notNzb.Err.contains("is no NZB file"), qPrintable(notNzb.Err));
 }
 
 void TestCliPost::optionsLeaveTheProfileAlone()
