@@ -15,6 +15,8 @@
 #include <QRandomGenerator>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 bool onServer(const TJournalArticle& a)
@@ -127,7 +129,21 @@ void TBatchAccount::Sent(int part, int total, qint64 begin, qint64 end, qint64 b
                  messageId, TArticleState::Sent,
                  subject,   CommaText::Read(m_groups),
                  m_poster,  QDateTime::currentSecsSinceEpoch()};
+    m_currentSentBefore = std::any_of(m_known.begin(), m_known.end(), [&](const auto& a) {
+        return a.Part == part && a.MessageId == messageId;
+    });
     record(m_current);
+}
+
+bool TBatchAccount::RefusedAsDuplicate(int code, const QString& text) const
+{
+    if (!m_currentSentBefore || m_current.MessageId.isEmpty())
+        return false;
+    if (code == 435 || code == 437)
+        return true;
+    return code == 441 &&
+           (text.startsWith(QLatin1String("435")) || text.startsWith(QLatin1String("437")) ||
+            text.contains(QLatin1String("duplicate"), Qt::CaseInsensitive));
 }
 
 void TBatchAccount::Answered(bool accepted)
@@ -143,6 +159,7 @@ void TBatchAccount::Answered(bool accepted)
 void TBatchAccount::EndTask(bool completed)
 {
     m_current = {};
+    m_currentSentBefore = false;
     if (!m_journal.IsOpen())
         return;
     QString error;

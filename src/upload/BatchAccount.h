@@ -45,6 +45,10 @@ public:
               const QString& subject);
     // The server's answer to the article last sent: accepted for 240.
     void Answered(bool accepted);
+    // Whether the refusal (code, text) of the article last sent says the server has it
+    // already, and the article went with the Message-ID it had been sent with before: 435,
+    // 437, or 441 naming a duplicate.
+    bool RefusedAsDuplicate(int code, const QString& text) const;
     // The task ends: the journal goes to disk; when it completed and no task of its batch is
     // left behind it, the batch is through: checked first when the profile says so, then
     // its NZB file is written.
@@ -86,4 +90,5 @@ private:
     QString m_nzbName;
     QList<TJournalArticle> m_known; // the task's file's articles the journal held
     TJournalArticle m_current;
+    bool m_currentSentBefore = false; // with this Message-ID, no answer seen
 };

@@ -98,7 +98,11 @@ void TUploadPoster::endPosting(bool completed)
 void TUploadPoster::NNTPPosted()
 {
     m_state.SetCurrentProcName(QStringLiteral("NNTPPosted"));
-    const bool accepted = m_client.ReplyCode() == 240;
+    answered(m_client.ReplyCode() == 240);
+}
+
+void TUploadPoster::answered(bool accepted)
+{
     m_account->Answered(accepted);
     if (m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted))
         m_view.SetProgress(0); // Abort stays on from one part to the next
@@ -120,6 +124,13 @@ void TUploadPoster::NNTPPosted()
 void TUploadPoster::NNTPPostFailed(const QString& reason)
 {
     m_state.SetCurrentProcName(QStringLiteral("NNTPPostFailed"));
+    // An article sent again with the Message-ID it had, refused as a duplicate: the server
+    // took it the first time. The check after the batch makes sure.
+    if (m_account->RefusedAsDuplicate(m_client.ReplyCode(), reason)) {
+        m_logger.LogIt(QStringLiteral("Taken before: ") + reason);
+        answered(true);
+        return;
+    }
     endPosting(false);
     m_runner.SetStatus(reason);
     m_view.ShowWarning(reason);

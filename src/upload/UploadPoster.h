@@ -53,6 +53,8 @@ signals:
 
 private:
     void postSingleArticle(const TTask& task);
+    // The server's answer to the article: accepted, or not.
+    void answered(bool accepted);
     // The upload ends (completed: its whole file was taken) or stops.
     void endPosting(bool completed);
     void failTask(const QString& text);

@@ -302,8 +302,9 @@ void TestMultiPart::batchJournalAndNzb()
 void TestMultiPart::lostAnswerRepostsWithTheSameId()
 {
     // The connection drops after the server has stored part 2 but before its 240: the task
-    // is kept, and when it runs again part 2 goes with the id it had, which a server that
-    // has it refuses as a duplicate. No NZB file until the batch is through.
+    // is kept, and when it runs again part 2 goes with the id it had, which the server
+    // refuses as a duplicate: taken before, and found by the check. No NZB file until the
+    // batch is through.
     UploadFixture f;
     TFakeNntpServer server;
     QVERIFY(server.Start());
@@ -324,9 +325,13 @@ void TestMultiPart::lostAnswerRepostsWithTheSameId()
     QCOMPARE(nzbs.size(), 0);
     const QStringList first = messageIds(server);
 
+    // Part 1 again, then part 2 refused as the duplicate it is, then part 3.
+    server.OnPost({"240 article posted ok"}, true);
+    server.OnPost({"441 435 Duplicate"}, true);
     server.OnPost();
     f.list.Add(t);
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+    QCOMPARE(f.view.Warnings.size(), 1); // the lost connection only
     const QStringList all = messageIds(server);
     QCOMPARE(all.size(), 5);
     QCOMPARE(all[3], first[1]);
