@@ -89,8 +89,14 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_checkDue = false;
     const UploadTaskFields::TSubjectSpec spec = UploadTaskFields::SubjectSpec(task);
     m_nzbName = spec.Subject.trimmed().isEmpty() ? QFileInfo(m_file).fileName() : spec.Subject;
-    if (upload.Batch != m_batch)
+    if (upload.Batch != m_batch) {
         m_journal.Close();
+        const QString& domain = m_state.Settings.MessageIdDomain;
+        if (!MessageId::IsValidDomain(domain))
+            m_logger.LogIt(QStringLiteral("Warning: MessageIdDomain \"%1\" cannot stand in a "
+                                          "Message-ID; %2 is used")
+                               .arg(domain, QLatin1String(MessageId::DefaultDomain)));
+    }
     m_batch = upload.Batch;
     if (m_batch.isEmpty())
         return;
