@@ -41,22 +41,31 @@ void TProfiles::ReadVariables()
     // The password is kept only where the user asked for it to be remembered.
     if (!s.RememberPassword)
         s.Password.clear();
+    m_asStored = storedForm(s);
     if (m_hooks.CreateNewsrcIfMissing)
         m_hooks.CreateNewsrcIfMissing();
+}
+
+ProfileSettings TProfiles::storedForm(ProfileSettings s)
+{
+    // Without a login there is no user or password to keep.
+    if (!s.LoginRequired) {
+        s.UserID.clear();
+        s.RememberPassword = false;
+    }
+    if (!s.RememberPassword)
+        s.Password.clear();
+    return s;
 }
 
 void TProfiles::SaveVariables()
 {
     m_state.SetCurrentProcName(QStringLiteral("SaveVariables"));
-    ProfileSettings s = m_state.Settings;
-    s.LastSubject = m_view.SubjectText();
-    s.LastDir = m_view.FolderPath();
-    // Without a login there is no user or password to keep.
-    const bool keepPassword = s.LoginRequired && s.RememberPassword;
-    if (!s.LoginRequired) {
-        s.UserID.clear();
-        s.RememberPassword = false;
-    }
+    ProfileSettings current = m_state.Settings;
+    current.LastSubject = m_view.SubjectText();
+    current.LastDir = m_view.FolderPath();
+    const ProfileSettings s = storedForm(current);
+    const bool keepPassword = s.RememberPassword;
     // The dial-up password is kept scrambled whatever SaveRasPassword says; the dial-up login
     // decides whether to ask.
     auto scrambled = [&](const QString& p) {
@@ -69,12 +78,18 @@ void TProfiles::SaveVariables()
     auto unlessForgotten = [&](const QString& p) {
         return keepPassword ? scrambled(p) : QString();
     };
+    // Only what this run changed is written: a value another program (the terminal) saved
+    // meanwhile stays. A profile the store does not hold yet is written whole.
+    const bool whole = !m_store.KeyExists(m_state.ProfileKey);
     for (const TSettingField& field : SettingFields()) {
+        if (!whole && field.Same(s, m_asStored))
+            continue;
         if (field.Is(&ProfileSettings::Password))
             field.Write(m_store, m_state.ProfileKey, s, unlessForgotten);
         else
             field.Write(m_store, m_state.ProfileKey, s, scrambled);
     }
+    m_asStored = s;
     sync();
 }
 

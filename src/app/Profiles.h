@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/ProfileSettings.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -55,6 +57,7 @@ public:
     static QString CommonKey() { return QStringLiteral("Common"); }
 
 private:
+    static ProfileSettings storedForm(ProfileSettings settings);
     void saveLeavingProfile();
     void loadCurrentProfile();
     void showNames();
@@ -65,6 +68,8 @@ private:
     TView& m_view;
     const TClock& m_clock;
     Hooks m_hooks;
+    // The profile's values as last read or written, in their stored form.
+    ProfileSettings m_asStored;
     QStringList m_names;
     QString m_lastSyncError;
 };

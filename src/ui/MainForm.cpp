@@ -294,6 +294,8 @@ QWidget* TMainForm::BuildEntryPanel()
     m_from->setToolTip(QStringLiteral("Name and address as sent to server"));
     m_subject = Named(new QLineEdit(left), "Subject");
     m_subject->setToolTip(QStringLiteral("Enter your subject here"));
+    // The default is a hint, not a subject: an untouched field is empty.
+    m_subject->setPlaceholderText(ProfileSettings().LastSubject);
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(4, 2, 2, 2);
     leftLayout->setSpacing(2);
@@ -625,7 +627,7 @@ QString TMainForm::SubjectText() const
 
 void TMainForm::SetSubjectText(const QString& text)
 {
-    m_subject->setText(text);
+    m_subject->setText(text == m_subject->placeholderText() ? QString() : text);
 }
 
 QString TMainForm::FolderPath() const
@@ -930,6 +932,7 @@ void TMainForm::AcceptSetup(const ProfileSettings& settings)
     m_state->Settings = settings;
     SetFromText(QStringLiteral("%1 (%2)").arg(settings.EmailAddress, settings.FullName));
     SetCaption();
+    emit SetupAccepted();
 }
 
 void TMainForm::ExitButtonClick()

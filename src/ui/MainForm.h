@@ -203,6 +203,8 @@ signals:
     void TasksViewClicked();
     void TasksStartClicked();
     void FormCloseQueried();
+    // The setup dialog was confirmed: its values are the profile's now.
+    void SetupAccepted();
     void ProfilesComboBoxChanged(const QString& name);
     void GroupListColumnClicked(int column);
 

@@ -1,5 +1,6 @@
 #include "ui/ProgramWiring.h"
 
+#include "app/Profiles.h"
 #include "app/QuorvelApp.h"
 #include "dialup/RasConnection.h"
 #include "groups/GroupDownload.h"
@@ -38,6 +39,8 @@ void TProgramWiring::WireApp()
     TQuorvelApp& logic = m_logic;
     Wire(&TMainForm::ExitButtonClicked, [&logic] { logic.ExitButtonClick(); });
     Wire(&TMainForm::FormCloseQueried, [&logic] { logic.FormCloseQuery(); });
+    // Saved at once: a change made in Setup survives a crash or a logout.
+    Wire(&TMainForm::SetupAccepted, [&logic] { logic.Profiles().SaveVariables(); });
     Wire(&TMainForm::ProfilesComboBoxChanged,
          [&logic](const QString& name) { logic.ProfilesComboBoxChange(name); });
     Wire(&TMainForm::NewProfileClicked, [&logic] { logic.NewProfileClick(); });

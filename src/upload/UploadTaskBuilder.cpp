@@ -42,7 +42,17 @@ void TUploadTaskBuilder::showTaskCount()
 
 void TUploadTaskBuilder::PostButtonClick()
 {
-    Post(RequestFromView());
+    TPostRequest request = RequestFromView();
+    // An empty subject field is asked for, not posted as nothing.
+    if (request.Subject.trimmed().isEmpty()) {
+        const std::optional<QString> subject =
+            m_view.InputBox(QStringLiteral("Post"), QStringLiteral("Subject of the post:"), {});
+        if (!subject || subject->trimmed().isEmpty())
+            return;
+        request.Subject = subject->trimmed();
+        m_view.SetSubjectText(request.Subject);
+    }
+    Post(request);
 }
 
 void TUploadTaskBuilder::DoFileUpload()

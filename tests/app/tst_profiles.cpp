@@ -61,6 +61,7 @@ private slots:
     void deleteProfile();
     void deleteDefaultProfile();
     void settingsFileIsPrivate();
+    void changeMadeElsewhereSurvives();
     void unusableNamesMakeNoProfile_data();
     void unusableNamesMakeNoProfile();
     void namesMatchRegardlessOfCase();
@@ -303,6 +304,24 @@ void TestProfiles::deleteDefaultProfile()
     f.open();
     f.profiles->ReadProfiles();
     QCOMPARE(f.view.Profiles, QStringList{"Default"});
+}
+
+// A "profile set" made by the terminal while the window runs survives the window's save:
+// the window writes back only what it changed.
+void TestProfiles::changeMadeElsewhereSurvives()
+{
+    ProfilesFixture f;
+    f.profiles->ReadVariables();
+    f.profiles->SaveVariables();
+    {
+        TSettingsStore terminal(f.iniPath());
+        terminal.WriteInteger("Default", "MaxLines", 5000);
+        QCOMPARE(terminal.Sync(), QString());
+    }
+    f.state.Settings.FullName = "Changed Here";
+    f.profiles->SaveVariables();
+    QCOMPARE(f.raw("Default/MaxLines"), QStringLiteral("5000"));
+    QCOMPARE(f.raw("Default/FullName"), QStringLiteral("Changed Here"));
 }
 
 void TestProfiles::settingsFileIsPrivate()

@@ -75,6 +75,7 @@ private slots:
     void taskFields();
     void postOrderAndStatus();
     void countsOnlyWhatTheServerTook();
+    void emptySubjectIsAskedFor();
     void cancelledLoginQueuesNothing();
     void disconnectWhenDone_data();
     void disconnectWhenDone();
@@ -218,6 +219,20 @@ void TestUploadTasks::countsOnlyWhatTheServerTook()
     QCOMPARE(f.count(0), 5);
     QCOMPARE(f.count(1), 0);
     QCOMPARE(f.count(2), 9);
+}
+
+void TestUploadTasks::emptySubjectIsAskedFor()
+{
+    BuilderFixture f;
+    f.view.Subject.clear();
+    f.view.InputAnswers.enqueue(std::nullopt); // Cancel: nothing is posted
+    f.builder.PostButtonClick();
+    QVERIFY(f.list.IsEmpty());
+    f.view.InputAnswers.enqueue(QStringLiteral(" Holiday "));
+    f.builder.PostButtonClick();
+    QCOMPARE(f.list.Count(), 3);
+    QCOMPARE(CommaText::Read(f.tasks().first().Text5).value(1), QStringLiteral("Holiday"));
+    QCOMPARE(f.view.Subject, QStringLiteral("Holiday"));
 }
 
 void TestUploadTasks::cancelledLoginQueuesNothing()
