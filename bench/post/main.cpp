@@ -8,6 +8,7 @@
 
 #include "InnServer.h"
 #include "ScriptedView.h"
+#include "TaskFileOwnerStub.h"
 #include "base/AppState.h"
 #include "base/Clock.h"
 #include "base/CommaText.h"
@@ -125,7 +126,8 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
     // As in the program: every line the news client logs goes to the log file as well.
     logger.SetFileName(home.filePath("quorvel.log"));
     TTaskList list(view);
-    TTaskFile file(state, list, logger, view);
+    TTaskFileOwnerStub owner; // no profile switch, no dial-up
+    TTaskFile file(state, list, logger, view, owner);
     TNewsArticle article;
     TbcsNNTP client;
     client.SetArticle(&article);

@@ -22,8 +22,9 @@ int indexOfNoCase(const QStringList& names, const QString& name)
 
 } // namespace
 
-TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock)
-    : m_state(state), m_store(store), m_view(view), m_clock(clock)
+TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock,
+                     TProfileOwner& owner)
+    : m_state(state), m_store(store), m_view(view), m_clock(clock), m_owner(owner)
 {
 }
 
@@ -38,8 +39,7 @@ void TProfiles::ReadVariables()
     // The password is kept only where the user asked for it to be remembered.
     if (!s.RememberPassword)
         s.Password.clear();
-    if (m_hooks.CreateNewsrcIfMissing)
-        m_hooks.CreateNewsrcIfMissing();
+    m_owner.CreateNewsrcIfMissing();
 }
 
 void TProfiles::SaveVariables()
@@ -133,8 +133,7 @@ void TProfiles::saveLeavingProfile()
 void TProfiles::loadCurrentProfile()
 {
     ReadVariables();
-    if (m_hooks.ProfileLoaded)
-        m_hooks.ProfileLoaded();
+    m_owner.ProfileLoaded();
     m_view.SetSubjectText(m_state.Settings.LastSubject);
     m_view.SetFolderPath(m_state.Settings.LastDir);
     m_view.SetBusy(false);

@@ -2,28 +2,32 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 class TClock;
 class TSettingsStore;
 class TView;
 struct TAppState;
 
+// What the rest of the program does around a change of profile; the application object
+// answers.
+class TProfileOwner
+{
+public:
+    virtual ~TProfileOwner() = default;
+
+    // While the settings are read: the profile's newsrc file exists afterwards.
+    virtual void CreateNewsrcIfMissing() = 0;
+    // The profile is loaded: its groups are read and shown, the caption renewed.
+    virtual void ProfileLoaded() = 0;
+};
+
 // The named profiles: loading and saving one profile's settings, the list of profile names,
 // and switching, creating and deleting profiles.
 class TProfiles
 {
 public:
-    // What the rest of the program does around a change of profile.
-    struct Hooks
-    {
-        std::function<void()> CreateNewsrcIfMissing; // while the settings are read
-        std::function<void()> ProfileLoaded;         // groups read and shown, caption renewed
-    };
-
-    TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock);
-
-    void SetHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+    TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock,
+              TProfileOwner& owner);
 
     void ReadVariables();
     void SaveVariables();
@@ -64,7 +68,7 @@ private:
     TSettingsStore& m_store;
     TView& m_view;
     const TClock& m_clock;
-    Hooks m_hooks;
+    TProfileOwner& m_owner;
     QStringList m_names;
     QString m_lastSyncError;
 };

@@ -34,10 +34,12 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
     : QObject(parent), m_view(view), m_store(store), m_clock(clock),
       m_sessionLog(std::make_unique<TSessionLog>(clock)),
       m_logger(std::make_unique<TLogger>(*m_sessionLog, clock)),
-      m_profiles(std::make_unique<TProfiles>(m_state, store, view, clock)),
+      m_profiles(std::make_unique<TProfiles>(m_state, store, view, clock,
+                                             static_cast<TProfileOwner&>(*this))),
       m_article(std::make_unique<TNewsArticle>()), m_nntp(std::make_unique<TbcsNNTP>()),
       m_taskList(std::make_unique<TTaskList>(view)),
-      m_taskFile(std::make_unique<TTaskFile>(m_state, *m_taskList, *m_logger, view)),
+      m_taskFile(std::make_unique<TTaskFile>(m_state, *m_taskList, *m_logger, view,
+                                             static_cast<TTaskFileOwner&>(*this))),
       m_runner(std::make_unique<TTaskRunner>(*m_taskList, *m_taskFile, *m_nntp, view, *m_logger,
                                              m_state)),
       m_taskMenu(std::make_unique<TTaskMenu>(*m_taskList, *m_taskFile, *m_runner, view)),
@@ -55,10 +57,6 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
           m_state, view, *m_taskList, *m_runner, *m_groupOps, *m_uploadPoster, *m_logger, *this))
 {
     connect(m_logger.get(), &TLogger::LogFileFailed, this, &TQuorvelApp::reportLogFailure);
-    m_profiles->SetHooks({
-        .CreateNewsrcIfMissing = [this] { m_newsrc->CreateNewsrcIfMissing(); },
-        .ProfileLoaded = [this] { profileLoaded(); },
-    });
     m_nntp->SetArticle(m_article.get());
     connect(m_nntp.get(), &TbcsNNTP::OnLogEvent, this, &TQuorvelApp::NNTPLogEvent);
     wireTasks();
@@ -75,7 +73,7 @@ void TQuorvelApp::wireGroups()
 
 bool TQuorvelApp::CheckAuth()
 {
-    return ::CheckAuth(m_state, m_view);
+    return ::CheckAuth(m_state, m_view, m_runner->ConnectionOverride());
 }
 
 void TQuorvelApp::CheckRas()
@@ -83,14 +81,20 @@ void TQuorvelApp::CheckRas()
     m_dialup->CheckRas();
 }
 
+void TQuorvelApp::SwitchProfile(const QString& profileName)
+{
+    m_profiles->SwitchWithoutSaving(profileName);
+}
+
+void TQuorvelApp::CreateNewsrcIfMissing()
+{
+    m_newsrc->CreateNewsrcIfMissing();
+}
+
 void TQuorvelApp::wireTasks()
 {
     // The runner connects itself to the news client's status, disconnect, error and
     // cancel events.
-    m_taskFile->SetHooks({
-        .SwitchProfile = [this](const QString& name) { m_profiles->SwitchWithoutSaving(name); },
-        .CheckRas = [this] { m_dialup->CheckRas(); },
-    });
     connect(m_runner.get(), &TTaskRunner::HangupTaskWanted, m_dialup.get(),
             &TDialupTasks::AddHangupTask);
     connect(m_runner.get(), &TTaskRunner::DialUpAborted, m_dialup.get(),
@@ -254,7 +258,7 @@ void TQuorvelApp::DeleteProfileClick()
     m_profiles->DeleteProfileClick();
 }
 
-void TQuorvelApp::profileLoaded()
+void TQuorvelApp::ProfileLoaded()
 {
     m_newsrc->ReadNewsrc();
     m_newsrc->ShowGroups();

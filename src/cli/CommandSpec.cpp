@@ -15,6 +15,18 @@ TOptionSpec opt(const char* name, const char* valueName, const char* help)
     return {QLatin1String(name), QLatin1String(valueName), QLatin1String(help)};
 }
 
+// The commands that connect may reach the server otherwise than the profile says, for one run.
+QList<TOptionSpec> connectionOptions()
+{
+    return {
+        opt("user", "NAME", "log in to the server with this user name"),
+        opt("tls", "", "connect over TLS from the first byte, whatever the profile says"),
+        opt("starttls", "", "connect in plain text and upgrade with STARTTLS"),
+        opt("trust-fingerprint", "SHA256",
+            "trust the server's certificate with this SHA-256 fingerprint (self-signed)"),
+    };
+}
+
 QList<TOptionSpec> postOptions()
 {
     return {
@@ -28,7 +40,6 @@ QList<TOptionSpec> postOptions()
         opt("signature", "FILE", "signature file appended to each article"),
         opt("from", "TEXT", "From line, e.g. \"me@example.com (Me)\""),
         opt("server", "HOST[:PORT]", "news server"),
-        opt("user", "NAME", "log in to the server with this user name"),
         opt("timeout", "SECONDS", "reply time-out; 0 for none"),
         opt("post-timeout", "SECONDS", "time-out while an article is sent; 0 for none"),
         opt("catalog", "FILE", "post the files a files.bbs catalog lists, with its descriptions"),
@@ -43,10 +54,12 @@ QList<TCommandSpec> buildSpecs()
                             std::move(options)};
     };
     return {
-        cmd("post", "FILE...", "queue and post files to newsgroups", 0, -1, postOptions()),
+        cmd("post", "FILE...", "queue and post files to newsgroups", 0, -1,
+            postOptions() + connectionOptions()),
         cmd("groups download", "", "download the server's full group list (replaces the newsrc)", 0,
-            0),
-        cmd("groups new", "", "fetch the groups created since the last download", 0, 0),
+            0, connectionOptions()),
+        cmd("groups new", "", "fetch the groups created since the last download", 0, 0,
+            connectionOptions()),
         cmd("groups list", "", "list the profile's groups", 0, 0,
             {opt("subscribed", "", "only subscribed groups"),
              opt("unsubscribed", "", "only unsubscribed groups"),
@@ -55,7 +68,7 @@ QList<TCommandSpec> buildSpecs()
         cmd("groups unsubscribe", "GROUP...", "unsubscribe from groups", 1, -1),
         cmd("groups import", "FILE", "import a newsrc text file", 1, 1),
         cmd("tasks show", "", "show the tasks left in the task file by an earlier run", 0, 0),
-        cmd("tasks run", "", "reload the task file and run its tasks", 0, 0),
+        cmd("tasks run", "", "reload the task file and run its tasks", 0, 0, connectionOptions()),
         cmd("profile show", "", "show the profile's settings", 0, 0),
         cmd("profile set", "KEY VALUE", "change one setting of the profile", 2, 2),
         cmd("profile set-password", "",

@@ -102,12 +102,10 @@ void TGroupDownload::startTask(TTask& task)
     m_store.View().SetActionEnabled(TViewAction::Abort, true);
     m_running = task;
     const TGroupTaskFields<const TTask> fields = GroupTaskFields(std::as_const(task));
-    m_client.SetServer(fields.Server);
-    m_client.SetUserName(fields.UserName);
-    m_client.SetPassword(fields.Password);
-    m_client.SetTimeout(task.Timeout);
-    m_client.SetPostTimeout(task.PostTimeout);
-    m_client.SetAuthenticate(fields.LoginRequired);
+    m_runner.ConfigureClient({fields.Server,
+                              {fields.LoginRequired, fields.UserName, fields.Password},
+                              task.Timeout,
+                              task.PostTimeout});
 }
 
 void TGroupDownload::DoList(TTask& task)

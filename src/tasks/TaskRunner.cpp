@@ -65,10 +65,23 @@ void TTaskRunner::DoTaskList()
         dropUnknownHead(head);
         return;
     }
-    // Every task reaches the profile's server as the profile says: plain, or over TLS.
+    // Every task reaches the profile's server as the profile says, plain or over TLS, unless
+    // the session says otherwise.
     const ProfileSettings& s = m_state.Settings;
-    m_client.SetTls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint});
+    m_client.SetTls(
+        m_override.Tls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint}));
     (*handler)(head);
+}
+
+void TTaskRunner::ConfigureClient(const TClientSetup& setup)
+{
+    const TClientLogin login = m_override.Login(setup.Login);
+    m_client.SetServer(setup.Server);
+    m_client.SetAuthenticate(login.Required);
+    m_client.SetUserName(login.UserName);
+    m_client.SetPassword(login.Password);
+    m_client.SetTimeout(setup.Timeout);
+    m_client.SetPostTimeout(setup.PostTimeout);
 }
 
 void TTaskRunner::dropUnknownHead(const TTask& task)

@@ -2,6 +2,7 @@
 
 #include "base/View.h"
 #include "net/ClientStatus.h"
+#include "tasks/ConnectionOverride.h"
 #include "tasks/Task.h"
 
 #include <QObject>
@@ -35,6 +36,14 @@ public:
                 TAppState& state, QObject* parent = nullptr);
 
     void SetHandler(TTaskKind kind, THandler handler);
+
+    // The session's connection values, laid over the profile's and the task's for every task
+    // run from now on; the login filled in when it is asked for.
+    TConnectionOverride& ConnectionOverride() { return m_override; }
+    const TConnectionOverride& ConnectionOverride() const { return m_override; }
+    // Sets the news client up for the task being run: its server, login and time-outs, the
+    // login as the session overrides it.
+    void ConfigureClient(const TClientSetup& setup);
 
     // The last status the news client reported, or DialingMarker.
     quint8 LastClientStatus = csIdle;
@@ -103,5 +112,6 @@ private:
     TAppState& m_state;
     bool m_keptAfterFailedSave = false;
     bool m_partInFlight = false;
+    TConnectionOverride m_override;
     std::array<THandler, TaskKindCount> m_handlers;
 };

@@ -22,9 +22,9 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                              QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_logger(logger), m_state(state),
-      m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state))
+      m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
+                                                     static_cast<TUploadFailure&>(*this)))
 {
-    m_multiPart->SetFailHook([this](const QString& text) { failTask(text); });
     runner.SetHandler(tkUpload, [this](TTask& task) { PostFile(task); });
     connect(&client, &TbcsNNTP::OnPosted, this, &TUploadPoster::NNTPPosted);
     connect(&client, &TbcsNNTP::OnPostFailed, this, &TUploadPoster::NNTPPostFailed);
@@ -52,7 +52,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     // the file is missing; say so instead and keep the task. Without one, the client's own
     // check reports the empty article.
     if (!upload.IncludeText.isEmpty() && !QFileInfo::exists(upload.Path)) {
-        failTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
+        FailTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
         return;
     }
     m_article.Clear();
@@ -73,7 +73,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
     m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(task);
-    ApplyToClient(task, m_client);
+    m_runner.ConfigureClient(ClientSetup(task));
     for (const QString& line : IncludeLines(task))
         m_article.AddBodyLine(line);
     m_client.Post();
@@ -133,7 +133,7 @@ void TUploadPoster::DoIncludeText(const std::optional<QStringList>& given)
         PendingIncludeText = CommaText::Write(lines);
 }
 
-void TUploadPoster::failTask(const QString& text)
+void TUploadPoster::FailTask(const QString& text)
 {
     m_logger.LogIt(QStringLiteral("Error: ") + text);
     endPosting();

@@ -392,6 +392,10 @@ void TestCliPost::login()
     QVERIFY(!r.Err.contains(password.isEmpty() ? QStringLiteral("\x01") : password));
     // Nothing was queued without a password; a refused login keeps the queue.
     QCOMPARE(QFile::exists(cli.TaskFile()), exitCode != 0 && !password.isEmpty());
+    // The login was the run's: the profile still has none.
+    const QString shown = cli.Run({"profile", "show"}).Out;
+    QVERIFY2(shown.contains("UserID = \n") && shown.contains("LoginRequired = 0\n"),
+             qPrintable(shown));
 }
 
 void TestCliPost::interruptSavesTheQueue()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeClock.h"
+#include "TaskFileOwnerStub.h"
 #include "ScriptedView.h"
 #include "base/AppState.h"
 #include "base/Logger.h"
@@ -23,7 +24,8 @@ struct TaskFixture
     TSessionLog session{clock};
     TLogger logger{session, clock};
     TTaskList list{view};
-    TTaskFile file{state, list, logger, view};
+    TTaskFileOwnerStub owner;
+    TTaskFile file{state, list, logger, view, owner};
 
     TaskFixture()
     {

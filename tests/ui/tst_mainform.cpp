@@ -18,6 +18,7 @@
 #include "ui/MainForm.h"
 #include "ui/PasswordDlg.h"
 #include "ui/TaskListForm.h"
+#include "tasks/ConnectionOverride.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -112,6 +113,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<TMainForm> m_form;
     TAppState m_state;
+    TConnectionOverride m_noOverride; // none: the profile's login
     // The group pane over a real store of the profile's groups.
     std::unique_ptr<TSessionLog> m_session;
     std::unique_ptr<TLogger> m_logger;
@@ -509,7 +511,7 @@ void TestMainForm::loginAskedOnceUntilAnswered()
         dialog->findChild<QLineEdit*>(QStringLiteral("Password"))->setText("secret");
         ClickButton(dialog, QStringLiteral("OK"));
     });
-    QVERIFY(CheckAuth(m_state, *m_form));
+    QVERIFY(CheckAuth(m_state, *m_form, m_noOverride));
     QCOMPARE(asked, 1);
     QCOMPARE(caption, QStringLiteral("News server login"));
     QCOMPARE(shownUser, QStringLiteral("ann"));
@@ -517,7 +519,7 @@ void TestMainForm::loginAskedOnceUntilAnswered()
     QCOMPARE(m_state.Settings.Password, QStringLiteral("secret"));
 
     // The password is known now: no second question.
-    QVERIFY(CheckAuth(m_state, *m_form));
+    QVERIFY(CheckAuth(m_state, *m_form, m_noOverride));
     QCOMPARE(asked, 1);
     QVERIFY(QApplication::activeModalWidget() == nullptr);
 }
@@ -526,15 +528,15 @@ void TestMainForm::loginCancelledQueuesNothing()
 {
     m_state.Settings.LoginRequired = true;
     WhenModal([](QWidget* dialog) { ClickButton(dialog, QStringLiteral("Cancel")); });
-    QVERIFY(!CheckAuth(m_state, *m_form));
+    QVERIFY(!CheckAuth(m_state, *m_form, m_noOverride));
     QVERIFY(m_state.Settings.Password.isEmpty());
 
     // No login needed, or the password is remembered: never asked.
     m_state.Settings.LoginRequired = false;
-    QVERIFY(CheckAuth(m_state, *m_form));
+    QVERIFY(CheckAuth(m_state, *m_form, m_noOverride));
     m_state.Settings.LoginRequired = true;
     m_state.Settings.RememberPassword = true;
-    QVERIFY(CheckAuth(m_state, *m_form));
+    QVERIFY(CheckAuth(m_state, *m_form, m_noOverride));
 }
 
 void TestMainForm::taskListKeepsTreeWhileHidden()
