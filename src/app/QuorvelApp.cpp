@@ -124,9 +124,9 @@ void TQuorvelApp::FormCreate(const QStringList& args)
     // A run killed while saving leaves its half-made copy behind.
     for (const char* name : {"qvsession.log", "qvtasks.qv"})
         TSafeFile::RemoveLeftovers(m_state.DataFile(QLatin1String(name)));
-    m_view.ShowSplashStatus(QStringLiteral("Loading"));
+    emit StartupStep(QStringLiteral("Loading"));
     m_state.VersionText = BuildVersionText();
-    m_view.ShowSplashStatus(QStringLiteral("Reading profile settings"));
+    emit StartupStep(QStringLiteral("Reading profile settings"));
     QString profile = args.isEmpty() ? QStringLiteral("Default") : args.first();
     if (const QString problem = ProfileNameProblem(profile); !problem.isEmpty()) {
         m_view.ShowWarning(QStringLiteral("The profile \"%1\" cannot be used: %2. The Default "
@@ -141,12 +141,12 @@ void TQuorvelApp::FormCreate(const QStringList& args)
     }
     m_profiles->ReadVariables();
     m_profiles->ReadProfiles();
-    m_view.ShowSplashStatus(QStringLiteral("Reading newsrc file"));
+    emit StartupStep(QStringLiteral("Reading newsrc file"));
     m_groupOps->NameSortDescending = true;
     m_groupOps->CountSortDescending = true;
     m_newsrc->ReadNewsrc();
     m_newsrc->ShowGroups();
-    m_view.CloseSplash();
+    emit StartupDone();
     LogIt(QStringLiteral("Startup"));
 }
 
@@ -161,7 +161,7 @@ void TQuorvelApp::FormShow()
 void TQuorvelApp::SetCaption()
 {
     m_view.SetBusy(true);
-    m_view.SetWindowTitle(QStringLiteral("Quorvel v2: %1 Profile").arg(m_state.ProfileName));
+    emit CaptionChanged(QStringLiteral("Quorvel v2: %1 Profile").arg(m_state.ProfileName));
     m_view.SetFromText(
         QStringLiteral("%1 (%2)").arg(m_state.Settings.EmailAddress, m_state.Settings.FullName));
     m_view.SetBusy(false);

@@ -87,6 +87,13 @@ public:
 
     QString HelpFile() const { return m_state.ProgramDir + QStringLiteral("Quorvel.html"); }
 
+signals:
+    // Start-up names each of its steps (for a splash window), then says it is done.
+    void StartupStep(const QString& text);
+    void StartupDone();
+    // The caption for the current profile has changed ("Quorvel v2: NAME Profile").
+    void CaptionChanged(const QString& caption);
+
 private:
     void wireTasks();
     void wireGroups();

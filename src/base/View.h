@@ -76,14 +76,11 @@ public:
     virtual void SetProgress(int percent) = 0; // 0..100
     virtual void SetBusy(bool busy) = 0;       // hourglass cursor
     virtual void SetActionEnabled(TViewAction action, bool enabled) = 0;
-    virtual void ShowSplashStatus(const QString& text) = 0;
     // Called at every idle moment: enables commands and fills the status bar panels
     // ("Tasks: %d" and the folder path).
     virtual void RefreshControls(const TIdleState& state) = 0;
-    virtual void CloseSplash() = 0;
 
-    // Window title, profile selector, entry fields, folder tree.
-    virtual void SetWindowTitle(const QString& title) = 0;
+    // Profile selector, entry fields, folder tree.
     virtual void ShowProfiles(const QStringList& names, int selected) = 0;
     virtual QString FromText() const = 0;
     virtual void SetFromText(const QString& text) = 0;
@@ -103,13 +100,11 @@ public:
     virtual void ShowTaskWindow() = 0; // the task list window
 
     // The group pane is a virtual list over the shown group list: the view asks the core
-    // for rows; the core sets the count, the caption and the selection.
-    virtual void GroupPaneSetCount(int count) = 0;
-    virtual void GroupPaneSetCaption(const QString& caption) = 0;
+    // for rows and follows the newsrc store's signals for their count and caption; the core
+    // reads and sets the selection.
     virtual QList<int> GroupPaneSelectedRows() const = 0; // ascending
     virtual void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) = 0;
     virtual void GroupPaneMakeVisible(int row) = 0; // scrolls until the row shows whole
-    virtual void GroupPaneRepaint() = 0;
 
     // Ends the program after an unexpected error.
     virtual void CloseMainWindow() = 0;

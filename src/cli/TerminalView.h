@@ -60,11 +60,8 @@ public:
     void SetProgress(int percent) override;
     void SetBusy(bool) override {}
     void SetActionEnabled(TViewAction, bool) override {}
-    void ShowSplashStatus(const QString&) override {}
     void RefreshControls(const TIdleState& state) override { m_idle = state; }
-    void CloseSplash() override {}
 
-    void SetWindowTitle(const QString&) override {}
     void ShowProfiles(const QStringList& names, int) override { m_profiles = names; }
     QString FromText() const override { return m_from; }
     void SetFromText(const QString& text) override { m_from = text; }
@@ -81,13 +78,9 @@ public:
     void TaskViewClear() override;
     void ShowTaskWindow() override {}
 
-    void GroupPaneSetCount(int count) override { m_groupCount = count; }
-    void GroupPaneSetCaption(const QString&) override {}
     QList<int> GroupPaneSelectedRows() const override { return m_groupSelection; }
     void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
     void GroupPaneMakeVisible(int) override {}
-    void GroupPaneRepaint() override {}
-    int GroupPaneCount() const { return m_groupCount; }
 
     void CloseMainWindow() override;
 
@@ -117,6 +110,5 @@ private:
     QStringList m_profiles;
     TIdleState m_idle;
     QList<TTaskNode> m_tasks;
-    int m_groupCount = 0;
     QList<int> m_groupSelection;
 };

@@ -204,7 +204,7 @@ void TGroupListOperations::UpdateGroupCount(int listIndex, const QList<int>& row
         for (qsizetype i = 0; i < entries.size(); ++i)
             list[entries[i]].Count = counts[i].second;
     }
-    m_store.View().GroupPaneRepaint();
+    m_store.RowsChanged();
 }
 
 bool TGroupListOperations::ParseImportLine(const QByteArray& line, QByteArray& name, quint8& flag)

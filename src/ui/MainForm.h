@@ -24,6 +24,8 @@ class TFileList;
 class TFindGroupForm;
 class TFolderTree;
 class TGroupListModel;
+class TNewsrcStore;
+class TQuorvelApp;
 struct TGroupsMenuState;
 struct TShortcutMenuState;
 class THelpWindow;
@@ -51,6 +53,10 @@ public:
     void SetDialup(bool available, TSetupForm2::TEntryLister listEntries = {});
     // The rows of the group pane; not owned. Until it is set the pane stays empty.
     void SetGroupModel(TGroupListModel* model);
+    // The group pane follows the store's shown list (count, caption, selection, repaints).
+    void FollowGroupList(const TNewsrcStore& store);
+    // The splash window and the caption follow the application's start-up.
+    void FollowStartup(TQuorvelApp& app);
 
     // TView.
     void ShowWarning(const QString& text) override;
@@ -68,11 +74,11 @@ public:
     void SetProgress(int percent) override;
     void SetBusy(bool busy) override;
     void SetActionEnabled(TViewAction action, bool enabled) override;
-    void ShowSplashStatus(const QString& text) override;
+    void ShowSplashStatus(const QString& text);
     // The enabling rules and the status bar panels, at every idle moment.
     void RefreshControls(const TIdleState& state) override;
-    void CloseSplash() override;
-    void SetWindowTitle(const QString& title) override;
+    void CloseSplash();
+    void SetWindowTitle(const QString& title);
     void ShowProfiles(const QStringList& names, int selected) override;
     QString FromText() const override;
     void SetFromText(const QString& text) override;
@@ -86,12 +92,12 @@ public:
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
     void ShowTaskWindow() override;
-    void GroupPaneSetCount(int count) override;
-    void GroupPaneSetCaption(const QString& caption) override;
+    void GroupPaneSetCount(int count);
+    void GroupPaneSetCaption(const QString& caption);
     QList<int> GroupPaneSelectedRows() const override;
     void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
     void GroupPaneMakeVisible(int row) override;
-    void GroupPaneRepaint() override;
+    void GroupPaneRepaint();
     void CloseMainWindow() override;
 
     TFindGroupForm* FindGroupForm() const { return m_findGroupForm; }

@@ -15,6 +15,7 @@ TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic) : m_form(for
     form.AttachState(logic.State());
     form.AttachSessionLog(logic.SessionLog());
     form.SetGroupModel(&logic.GroupModel());
+    form.FollowStartup(logic);
     WireApp();
     WireTasks();
     WireGroups();

@@ -65,6 +65,7 @@ void TestAppSession::downloadThenPost()
     TScriptedView view;
     TSettingsStore store(home.filePath("settings.ini"));
     TQuorvelApp app(view, store, clock);
+    view.FollowStartup(app);
     app.FormCreate({});
     app.FormShow();
     app.InstallIdleHook();

@@ -41,6 +41,7 @@ struct TGroupsFixture
         State.SetProfile(QStringLiteral("Default"));
         Logger.SetFileName(State.DataFile(QStringLiteral("quorvel.log")));
         Store = std::make_unique<TNewsrcStore>(State, Logger, View);
+        View.FollowGroupList(*Store);
     }
 
     QString Path() const { return State.NewsrcPath; }

@@ -1,5 +1,8 @@
 #include "ScriptedView.h"
 
+#include "app/QuorvelApp.h"
+#include "groups/NewsrcStore.h"
+
 #include <QTest>
 #include <algorithm>
 
@@ -165,4 +168,26 @@ void TScriptedView::CloseMainWindow()
 {
     Closed = true;
     Calls << QStringLiteral("Close");
+}
+
+void TScriptedView::FollowGroupList(const TNewsrcStore& store)
+{
+    QObject::connect(&store, &TNewsrcStore::ShownSelectionCleared, &store,
+                     [this] { GroupPaneSelectRows({}, true); });
+    QObject::connect(&store, &TNewsrcStore::ShownCountChanged, &store,
+                     [this](int count) { GroupPaneSetCount(count); });
+    QObject::connect(&store, &TNewsrcStore::ShownCaptionChanged, &store,
+                     [this](const QString& caption) { GroupPaneSetCaption(caption); });
+    QObject::connect(&store, &TNewsrcStore::ShownRowsChanged, &store,
+                     [this] { GroupPaneRepaint(); });
+}
+
+void TScriptedView::FollowStartup(TQuorvelApp& app)
+{
+    QObject::connect(&app, &TQuorvelApp::StartupStep, &app,
+                     [this](const QString& text) { ShowSplashStatus(text); });
+    QObject::connect(&app, &TQuorvelApp::StartupDone, &app, [this] { CloseSplash(); });
+    QObject::connect(&app, &TQuorvelApp::CaptionChanged, &app,
+                     [this](const QString& caption) { SetWindowTitle(caption); });
+    FollowGroupList(app.Newsrc());
 }

@@ -2,6 +2,9 @@
 
 #include "base/View.h"
 
+class TNewsrcStore;
+class TQuorvelApp;
+
 #include <QList>
 #include <QMap>
 #include <QQueue>
@@ -13,6 +16,11 @@
 class TScriptedView : public TView
 {
 public:
+    // Records what the store and the application announce for the window, as the window
+    // would follow it.
+    void FollowGroupList(const TNewsrcStore& store);
+    void FollowStartup(TQuorvelApp& app);
+
     // Answers, consumed in order.
     QQueue<bool> YesNoAnswers;
     QQueue<std::optional<QString>> InputAnswers;
@@ -74,11 +82,11 @@ public:
     void SetProgress(int percent) override;
     void SetBusy(bool busy) override;
     void SetActionEnabled(TViewAction action, bool enabled) override;
-    void ShowSplashStatus(const QString& text) override;
+    void ShowSplashStatus(const QString& text);
     void RefreshControls(const TIdleState& state) override;
-    void CloseSplash() override;
+    void CloseSplash();
 
-    void SetWindowTitle(const QString& title) override;
+    void SetWindowTitle(const QString& title);
     void ShowProfiles(const QStringList& names, int selected) override;
     QString FromText() const override { return From; }
     void SetFromText(const QString& text) override { From = text; }
@@ -95,11 +103,11 @@ public:
     void TaskViewClear() override;
     void ShowTaskWindow() override { ++TaskWindowShown; }
 
-    void GroupPaneSetCount(int count) override;
-    void GroupPaneSetCaption(const QString& caption) override;
+    void GroupPaneSetCount(int count);
+    void GroupPaneSetCaption(const QString& caption);
     QList<int> GroupPaneSelectedRows() const override { return GroupSelection; }
     void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
-    void GroupPaneRepaint() override { ++GroupRepaints; }
+    void GroupPaneRepaint() { ++GroupRepaints; }
     void GroupPaneMakeVisible(int row) override { GroupVisibleRow = row; }
 
     void CloseMainWindow() override;

@@ -133,6 +133,7 @@ void TestMainForm::init()
     m_session = std::make_unique<TSessionLog>(TClock::System());
     m_logger = std::make_unique<TLogger>(*m_session, TClock::System());
     m_store = std::make_unique<TNewsrcStore>(m_state, *m_logger, *m_form);
+    m_form->FollowGroupList(*m_store);
     m_groups = std::make_unique<TGroupListModel>(*m_store);
     m_form->SetGroupModel(m_groups.get());
     QVERIFY(m_store->SaveFullList(GroupNames(), m_state.NewsrcPath));
@@ -226,6 +227,7 @@ void TestMainForm::reloadFollowsTaskFileAtIdle()
     TSettingsStore store(m_dir->filePath(QStringLiteral("settings.ini")));
     TQuorvelApp logic(*m_form, store, clock);
     m_form->AttachState(logic.State());
+    m_form->FollowStartup(logic);
     logic.FormCreate({});
     logic.InstallIdleHook();
 
