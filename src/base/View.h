@@ -61,12 +61,6 @@ public:
                                                  const QString& password) = 0;
     // The include-text window; nullopt on Cancel, else its lines.
     virtual std::optional<QStringList> AskIncludeText() = 0;
-    // A file-open dialog with the given caption and filter ("Name|*.ext"); empty on Cancel.
-    // An empty caption and filter keep the ones the dialog last had.
-    virtual QString AskOpenFile(const QString& caption, const QString& filter) = 0;
-    // The "Find Group" window, shown modally with the last search text and mode; nullopt
-    // unless closed with OK.
-    virtual std::optional<TFindAnswer> AskFindGroup(const QString& text, TFindMode mode) = 0;
     // The setup dialog for the current profile (a new profile opens it at once).
     virtual void OpenSetup() = 0;
 
@@ -89,22 +83,10 @@ public:
     virtual QString FolderPath() const = 0;
     virtual void SetFolderPath(const QString& path) = 0;
 
-    // The file pane: selected files, top to bottom, with full paths.
-    virtual QStringList SelectedFiles() const = 0;
-    virtual void ClearFileSelection() = 0;
-
     // The task view: one top-level node per task, with child lines.
     virtual void TaskViewAdd(const QString& caption, const QStringList& children) = 0;
     virtual void TaskViewRemoveFirst() = 0;
     virtual void TaskViewClear() = 0;
-    virtual void ShowTaskWindow() = 0; // the task list window
-
-    // The group pane is a virtual list over the shown group list: the view asks the core
-    // for rows and follows the newsrc store's signals for their count and caption; the core
-    // reads and sets the selection.
-    virtual QList<int> GroupPaneSelectedRows() const = 0; // ascending
-    virtual void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) = 0;
-    virtual void GroupPaneMakeVisible(int row) = 0; // scrolls until the row shows whole
 
     // Ends the program after an unexpected error.
     virtual void CloseMainWindow() = 0;

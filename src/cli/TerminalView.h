@@ -48,11 +48,6 @@ public:
     std::optional<TLoginAnswer> AskLogin(const QString& caption, const QString& user,
                                          const QString& password) override;
     std::optional<QStringList> AskIncludeText() override;
-    QString AskOpenFile(const QString& caption, const QString& filter) override;
-    std::optional<TFindAnswer> AskFindGroup(const QString&, TFindMode) override
-    {
-        return std::nullopt; // the command line names its groups
-    }
     void OpenSetup() override;
 
     void SetStatusText(const QString& text) override;
@@ -70,17 +65,9 @@ public:
     QString FolderPath() const override { return m_folder; }
     void SetFolderPath(const QString& path) override { m_folder = path; }
 
-    QStringList SelectedFiles() const override { return {}; } // posts come as requests
-    void ClearFileSelection() override {}
-
     void TaskViewAdd(const QString& caption, const QStringList& children) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
-    void ShowTaskWindow() override {}
-
-    QList<int> GroupPaneSelectedRows() const override { return m_groupSelection; }
-    void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
-    void GroupPaneMakeVisible(int) override {}
 
     void CloseMainWindow() override;
 
@@ -110,5 +97,4 @@ private:
     QStringList m_profiles;
     TIdleState m_idle;
     QList<TTaskNode> m_tasks;
-    QList<int> m_groupSelection;
 };

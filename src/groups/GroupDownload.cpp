@@ -1,5 +1,6 @@
 #include "groups/GroupDownload.h"
 
+#include "base/WindowView.h"
 #include "base/AppState.h"
 #include "base/Clock.h"
 #include "base/Logger.h"
@@ -25,7 +26,7 @@ TGroupDownload::TGroupDownload(TNewsrcStore& store, TTaskList& list, TTaskRunner
     connect(&m_client, &TbcsNNTP::OnGroupsDone, this, &TGroupDownload::NNTPGroupsDone);
 }
 
-TGroupsMenuState TGroupDownload::GroupsMenuClick() const
+TGroupsMenuState TGroupDownload::GroupsMenuClick(const TWindowView& window) const
 {
     TGroupsMenuState menu;
     const QString& lastUpdate = m_store.State().Settings.LastUpdate;
@@ -35,7 +36,7 @@ TGroupsMenuState TGroupDownload::GroupsMenuClick() const
     menu.SubscribeCaption = m_store.GroupView == TNewsrcStore::ViewSubscribed
                                 ? QStringLiteral("&Unsubscribe")
                                 : QStringLiteral("&Subscribe");
-    menu.SubscribeEnabled = !m_store.View().GroupPaneSelectedRows().isEmpty();
+    menu.SubscribeEnabled = !window.GroupPaneSelectedRows().isEmpty();
     menu.FindEnabled = !m_store.ShownList().empty();
     return menu;
 }

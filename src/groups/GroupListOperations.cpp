@@ -1,5 +1,6 @@
 #include "groups/GroupListOperations.h"
 
+#include "base/WindowView.h"
 #include "article/GroupName.h"
 #include "base/AppState.h"
 #include "base/Logger.h"
@@ -66,10 +67,10 @@ void TGroupListOperations::Sort1Click()
         view.SetStatusText(QStringLiteral("Finished"));
 }
 
-void TGroupListOperations::GroupsSubscribeItemClick()
+void TGroupListOperations::GroupsSubscribeItemClick(const TWindowView& window)
 {
     m_store.State().SetCurrentProcName(QStringLiteral("GroupsSubscribeItemClick"));
-    MoveGroups(m_store.GroupView, m_store.View().GroupPaneSelectedRows());
+    MoveGroups(m_store.GroupView, window.GroupPaneSelectedRows());
 }
 
 void TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
@@ -110,31 +111,30 @@ void TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
     view.SetBusy(false);
 }
 
-void TGroupListOperations::GroupFindClick()
+void TGroupListOperations::GroupFindClick(TWindowView& window)
 {
     m_store.State().SetCurrentProcName(QStringLiteral("GroupFindClick"));
     TView& view = m_store.View();
     StartIndex = 0;
-    const std::optional<TFindAnswer> answer = view.AskFindGroup(SearchText, SearchMode);
+    const std::optional<TFindAnswer> answer = window.AskFindGroup(SearchText, SearchMode);
     if (!answer)
         return;
-    if (!view.GroupPaneSelectedRows().isEmpty())
-        view.GroupPaneSelectRows({}, true);
+    if (!window.GroupPaneSelectedRows().isEmpty())
+        window.GroupPaneSelectRows({}, true);
     SearchText = answer->Text;
     SearchMode = answer->Mode;
-    FindGroup();
-    if (!view.GroupPaneSelectedRows().isEmpty())
+    FindGroup(window);
+    if (!window.GroupPaneSelectedRows().isEmpty())
         view.SetActionEnabled(TViewAction::FindAgain, SearchMode == TFindMode::First);
     else
         view.ShowWarning(QStringLiteral("No matches were found"));
 }
 
-void TGroupListOperations::FindGroup()
+void TGroupListOperations::FindGroup(TWindowView& window)
 {
     m_store.State().SetCurrentProcName(QStringLiteral("FindGroup"));
     if (SearchText.isEmpty())
         return;
-    TView& view = m_store.View();
     const TGroupList& list = m_store.ShownList();
     QList<int> matches;
     for (size_t i = size_t(qMax(0, StartIndex)); i < list.size(); ++i) {
@@ -148,26 +148,25 @@ void TGroupListOperations::FindGroup()
     }
     if (matches.isEmpty())
         return;
-    view.GroupPaneSelectRows(matches, false);
-    view.GroupPaneMakeVisible(matches.last());
+    window.GroupPaneSelectRows(matches, false);
+    window.GroupPaneMakeVisible(matches.last());
 }
 
-void TGroupListOperations::FindAgainClick()
+void TGroupListOperations::FindAgainClick(TWindowView& window)
 {
     m_store.State().SetCurrentProcName(QStringLiteral("FindAgainClick"));
     TView& view = m_store.View();
-    view.GroupPaneSelectRows({}, true);
+    window.GroupPaneSelectRows({}, true);
     ++StartIndex;
-    FindGroup();
-    if (view.GroupPaneSelectedRows().isEmpty()) {
+    FindGroup(window);
+    if (window.GroupPaneSelectedRows().isEmpty()) {
         view.ShowWarning(QStringLiteral("No more matches were found"));
         view.SetActionEnabled(TViewAction::FindAgain, false);
     }
 }
 
-qint32 TGroupListOperations::GetSelectedGroups(QStringList& list)
+qint32 TGroupListOperations::GetSelectedGroups(const QList<int>& rows, QStringList& list)
 {
-    const QList<int> rows = m_store.View().GroupPaneSelectedRows();
     if (rows.isEmpty())
         return 0;
     for (int row : rows)
@@ -180,9 +179,9 @@ int TGroupListOperations::ShownListIndex() const
     return m_store.GroupView;
 }
 
-void TGroupListOperations::UpdateGroupCount(qint32 n)
+void TGroupListOperations::UpdateGroupCount(const TWindowView& window, qint32 n)
 {
-    UpdateGroupCount(m_store.GroupView, m_store.View().GroupPaneSelectedRows(), n);
+    UpdateGroupCount(m_store.GroupView, window.GroupPaneSelectedRows(), n);
 }
 
 void TGroupListOperations::UpdateGroupCount(int listIndex, const QList<int>& rows, qint32 n)
@@ -279,10 +278,9 @@ bool TGroupListOperations::importFile(const QString& path)
     return true;
 }
 
-void TGroupListOperations::GroupsImportClick()
+void TGroupListOperations::GroupsImportClick(TWindowView& window)
 {
-    TView& view = m_store.View();
-    const QString path = view.AskOpenFile(QString(), QString());
+    const QString path = window.AskOpenFile(QString(), QString());
     if (!path.isEmpty())
         ImportGroups(path);
 }

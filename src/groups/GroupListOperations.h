@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class TNewsrcStore;
+class TWindowView;
 
 // Which of the pane's shortcut menu items can be chosen.
 struct TShortcutMenuState
@@ -39,11 +40,12 @@ public:
     void New1Click() { showList(2); }
     void Sort1Click();
 
-    void GroupsSubscribeItemClick();
-    void GroupFindClick();
-    void FindGroup();
-    void FindAgainClick();
-    void GroupsImportClick();
+    // The window's commands, on its group pane's selection and its dialogs.
+    void GroupsSubscribeItemClick(const TWindowView& window);
+    void GroupFindClick(TWindowView& window);
+    void FindGroup(TWindowView& window);
+    void FindAgainClick(TWindowView& window);
+    void GroupsImportClick(TWindowView& window);
 
     // What the two commands do, for groups and a file named by the caller: moves those rows
     // of a list (0 subscribed: to unsubscribed; 1 or 2: to subscribed), and reads a newsrc
@@ -51,11 +53,11 @@ public:
     void MoveGroups(int list, const QList<int>& rows);
     void ImportGroups(const QString& path);
 
-    // Appends the selected groups' names in row order; 0 (list untouched) without a
-    // selection, else the list's count afterwards.
-    qint32 GetSelectedGroups(QStringList& list);
-    // Adds n to the count of every selected group, in memory and in the file.
-    void UpdateGroupCount(qint32 n);
+    // Appends the names of those rows of the shown list in row order; 0 (list untouched)
+    // without rows, else the list's count afterwards.
+    qint32 GetSelectedGroups(const QList<int>& rows, QStringList& list);
+    // Adds n to the count of every group selected in the window, in memory and in the file.
+    void UpdateGroupCount(const TWindowView& window, qint32 n);
     // Adds n to the count of those rows of a list (0 subscribed, 1 unsubscribed, 2 new).
     void UpdateGroupCount(int list, const QList<int>& rows, qint32 n);
     // The list the pane shows (0 subscribed, 1 unsubscribed, 2 new).

@@ -1,6 +1,7 @@
 #include "tasks/TaskMenu.h"
 
 #include "base/View.h"
+#include "base/WindowView.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
@@ -26,10 +27,10 @@ void TTaskMenu::TasksReloadClick()
     m_file.ReadTasks();
 }
 
-void TTaskMenu::TasksViewClick()
+void TTaskMenu::TasksViewClick(TWindowView& window)
 {
     if (m_list.IsEmpty())
         m_view.ShowWarning(QStringLiteral("The task list is empty."));
     else
-        m_view.ShowTaskWindow();
+        window.ShowTaskWindow();
 }

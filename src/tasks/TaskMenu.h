@@ -4,6 +4,7 @@ class TTaskFile;
 class TTaskList;
 class TTaskRunner;
 class TView;
+class TWindowView;
 
 // The Tasks menu's handlers that act on the list and the task file.
 class TTaskMenu
@@ -15,7 +16,7 @@ public:
     void TaskMenuClick();
     void TasksClearClick();
     void TasksReloadClick();
-    void TasksViewClick();
+    void TasksViewClick(TWindowView& window);
 
 private:
     TTaskList& m_list;

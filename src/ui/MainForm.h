@@ -2,6 +2,7 @@
 
 #include "base/AppState.h"
 #include "base/View.h"
+#include "base/WindowView.h"
 #include "browser/FileList.h"
 #include "ui/SetupForm2.h"
 
@@ -38,7 +39,7 @@ class TTaskListForm;
 // progress bar, the folder tree and file list, the group pane and the status bar. It shows
 // what the program's logic tells it through TView and hands every command on as a signal,
 // which TProgramWiring connects to its operation.
-class TMainForm : public QMainWindow, public TView
+class TMainForm : public QMainWindow, public TView, public TWindowView
 {
     Q_OBJECT
 public:

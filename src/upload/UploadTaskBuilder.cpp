@@ -1,5 +1,6 @@
 #include "upload/UploadTaskBuilder.h"
 
+#include "base/WindowView.h"
 #include "article/GroupName.h"
 #include "base/AppState.h"
 #include "base/CommaText.h"
@@ -37,34 +38,41 @@ void TUploadTaskBuilder::showTaskCount()
     m_view.RefreshControls(m_runner.IdleState());
 }
 
-void TUploadTaskBuilder::PostButtonClick()
+void TUploadTaskBuilder::PostButtonClick(TWindowView& window)
 {
-    Post(RequestFromView());
+    // The files taken leave the file pane's selection.
+    if (Post(RequestFromView(window)))
+        window.ClearFileSelection();
 }
 
-void TUploadTaskBuilder::DoFileUpload()
+void TUploadTaskBuilder::DoFileUpload(TWindowView& window)
 {
-    PostCatalog(RequestFromView());
+    TPostRequest request = RequestFromView(window);
+    if (!startCatalog())
+        return;
+    request.Catalog =
+        window.AskOpenFile(QStringLiteral("File Open"), QStringLiteral("BBS Catalog|files.bbs"));
+    queueCatalog(request);
 }
 
-TPostRequest TUploadTaskBuilder::RequestFromView() const
+TPostRequest TUploadTaskBuilder::RequestFromView(const TWindowView& window) const
 {
     TPostRequest request = TPostRequest::FromSettings(m_state.Settings);
     request.Folder = m_view.FolderPath();
-    request.Files = m_view.SelectedFiles();
+    request.Files = window.SelectedFiles();
     request.GroupList = m_groups.ShownListIndex();
-    request.GroupRows = m_view.GroupPaneSelectedRows();
-    m_groups.GetSelectedGroups(request.Groups);
+    request.GroupRows = window.GroupPaneSelectedRows();
+    m_groups.GetSelectedGroups(request.GroupRows, request.Groups);
     request.From = m_view.FromText();
     request.Subject = m_view.SubjectText();
     return request;
 }
 
-void TUploadTaskBuilder::Post(const TPostRequest& request)
+bool TUploadTaskBuilder::Post(const TPostRequest& request)
 {
     m_state.SetCurrentProcName(QStringLiteral("PostButtonClick"));
     if (!checkAuth())
-        return;
+        return false;
     checkRas();
     if (request.IncludeText)
         m_poster.DoIncludeText(request.IncludeLines);
@@ -80,6 +88,7 @@ void TUploadTaskBuilder::Post(const TPostRequest& request)
     showTaskCount();
     m_runner.SetStatus(status);
     m_view.SetBusy(false);
+    return !request.Groups.isEmpty();
 }
 
 int TUploadTaskBuilder::BuildFileList(const TPostRequest& request, QStringList& list)
@@ -91,7 +100,6 @@ int TUploadTaskBuilder::BuildFileList(const TPostRequest& request, QStringList& 
         else
             list << name;
     }
-    m_view.ClearFileSelection();
     return int(list.size());
 }
 
@@ -169,14 +177,22 @@ void TUploadTaskBuilder::AddFileTask(const TPostRequest& request, const QString&
 
 void TUploadTaskBuilder::PostCatalog(const TPostRequest& request)
 {
+    if (startCatalog())
+        queueCatalog(request);
+}
+
+bool TUploadTaskBuilder::startCatalog()
+{
     m_state.SetCurrentProcName(QStringLiteral("DoFileUpload"));
     if (!checkAuth())
-        return;
+        return false;
     checkRas();
-    const QString catalog = !request.Catalog.isEmpty()
-                                ? request.Catalog
-                                : m_view.AskOpenFile(QStringLiteral("File Open"),
-                                                     QStringLiteral("BBS Catalog|files.bbs"));
+    return true;
+}
+
+void TUploadTaskBuilder::queueCatalog(const TPostRequest& request)
+{
+    const QString& catalog = request.Catalog;
     if (catalog.isEmpty())
         return;
     if (request.IncludeText)

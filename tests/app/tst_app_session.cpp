@@ -90,7 +90,7 @@ void TestAppSession::downloadThenPost()
     view.Files = {path};
     view.GroupSelection = {row};
     view.Subject = "Session test";
-    app.UploadTasks().PostButtonClick();
+    app.UploadTasks().PostButtonClick(view);
     QVERIFY(view.Files.isEmpty()); // the file pane's selection is cleared
     // The upload, then the Disconnect the profile asks for.
     QVERIFY(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/View.h"
+#include "base/WindowView.h"
 
 class TNewsrcStore;
 class TQuorvelApp;
@@ -13,7 +14,7 @@ class TQuorvelApp;
 // A view for tests: questions are answered from queues filled in advance, and every call
 // is recorded as a line ("Warning: ...", "Status: ...") so a test can check what the
 // user would have seen, in order. An unanswered question fails loudly.
-class TScriptedView : public TView
+class TScriptedView : public TView, public TWindowView
 {
 public:
     // Records what the store and the application announce for the window, as the window

@@ -594,23 +594,23 @@ void TestMainForm::findKeepsModeAndSelectsAllRows()
     // "All": every matching group selected at once, the earlier selection gone.
     m_form->GroupPaneSelectRows({2}, true);
     answer(QStringLiteral("test"), QStringLiteral("All"), true);
-    operations.GroupFindClick();
+    operations.GroupFindClick(*m_form);
     QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({0, 1, 3}));
     QVERIFY(!m_form->Command("FindAgainItem")->isEnabled());
     QCOMPARE(m_form->FindGroupForm()->Mode(), TFindMode::All);
 
     // The window opens with the last text and mode; "First" brings the single match back.
     answer(QStringLiteral("test"), QStringLiteral("First"), true);
-    operations.GroupFindClick();
+    operations.GroupFindClick(*m_form);
     QCOMPARE(shownText, QStringLiteral("test"));
     QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({0}));
     QVERIFY(m_form->Command("FindAgainItem")->isEnabled());
-    operations.FindAgainClick();
+    operations.FindAgainClick(*m_form);
     QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({1}));
 
     // Cancel keeps the selection and the mode.
     answer(QStringLiteral("comp"), QStringLiteral("All"), false);
-    operations.GroupFindClick();
+    operations.GroupFindClick(*m_form);
     QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({1}));
     QCOMPARE(operations.SearchMode, TFindMode::First);
 

@@ -99,7 +99,7 @@ void TestUploadTasks::crossPostOrNot()
     BuilderFixture f;
     f.state.Settings.CrossPost = crossPost;
     const QString a = f.folder + "/Pic One.JPG", b = f.folder + "/b.gif", c = f.folder + "/c.txt";
-    f.builder.PostButtonClick();
+    f.builder.PostButtonClick(f.view);
 
     QList<QPair<QString, QString>> expected;
     if (crossPost) {
@@ -154,7 +154,7 @@ void TestUploadTasks::taskFields()
     if (includeOn)
         f.view.IncludeTextAnswers.enqueue(answer);
     f.view.Files = {f.view.Files.first()};
-    f.builder.PostButtonClick();
+    f.builder.PostButtonClick(f.view);
 
     QCOMPARE(f.list.Count(), 1);
     const TTask& t = f.list.At(0);
@@ -184,7 +184,7 @@ void TestUploadTasks::postOrderAndStatus()
     f.state.Settings.IncludeText = true;
     f.view.IncludeTextAnswers.enqueue(QStringList{"x"});
     f.view.SetStatusText("Offline");
-    f.builder.PostButtonClick();
+    f.builder.PostButtonClick(f.view);
     QCOMPARE(f.checks.Calls, (QStringList{"CheckAuth", "CheckRas"}));
     QCOMPARE(f.view.Calls.mid(1, 3),
              (QStringList{"IncludeText", "Status: Building task list", "Status: Offline"}));
@@ -196,8 +196,8 @@ void TestUploadTasks::cancelledLoginQueuesNothing()
 {
     BuilderFixture f;
     f.checks.AuthAnswer = false;
-    f.builder.PostButtonClick();
-    f.builder.DoFileUpload();
+    f.builder.PostButtonClick(f.view);
+    f.builder.DoFileUpload(f.view);
     QCOMPARE(f.checks.Calls, (QStringList{"CheckAuth", "CheckAuth"}));
     QVERIFY(f.list.IsEmpty());
     QCOMPARE(f.view.Files.size(), 3);
@@ -226,7 +226,7 @@ void TestUploadTasks::disconnectWhenDone()
     f.state.Settings.DisconnectWhenDone = disconnect;
     f.state.Settings.RASOpenBefore = dialUp;
     f.state.Settings.RASCloseConnectionAfter = dialUp;
-    f.builder.PostButtonClick();
+    f.builder.PostButtonClick(f.view);
     QStringList got;
     for (const TTask& t : f.tasks())
         got << TaskKindCaption(t.Kind);
@@ -238,7 +238,7 @@ void TestUploadTasks::itemWithoutFileName()
 {
     BuilderFixture f;
     f.view.Files.insert(1, f.folder + "/");
-    f.builder.PostButtonClick();
+    f.builder.PostButtonClick(f.view);
     QVERIFY(f.logged("Error: Short name"));
     QCOMPARE(f.list.Count(), 3);
     QCOMPARE(f.count(0), 7);
@@ -248,7 +248,7 @@ void TestUploadTasks::nothingWithoutGroups()
 {
     BuilderFixture f;
     f.view.GroupSelection.clear();
-    f.builder.PostButtonClick();
+    f.builder.PostButtonClick(f.view);
     QVERIFY(f.list.IsEmpty());
     QCOMPARE(f.count(0), 4);
 }
@@ -271,7 +271,7 @@ void TestUploadTasks::catalogUpload()
                                                          "b.gif\r\n"
                                                          "absent.zip Not there\r\n");
     f.view.OpenFileAnswers.enqueue(catalog);
-    f.builder.DoFileUpload();
+    f.builder.DoFileUpload(f.view);
 
     QCOMPARE(f.view.Calls.first(), QStringLiteral("OpenFile: File Open|BBS Catalog|files.bbs"));
     QCOMPARE(f.checks.Calls, (QStringList{"CheckAuth", "CheckRas"}));
@@ -327,7 +327,7 @@ void TestUploadTasks::catalogDialogCancelled()
     BuilderFixture f;
     f.state.Settings.DisconnectWhenDone = true;
     f.view.OpenFileAnswers.enqueue(QString());
-    f.builder.DoFileUpload();
+    f.builder.DoFileUpload(f.view);
     QCOMPARE(f.checks.Calls, (QStringList{"CheckAuth", "CheckRas"}));
     QVERIFY(f.list.IsEmpty());
 }
@@ -338,7 +338,7 @@ void TestUploadTasks::unreadableCatalog()
     f.state.Settings.DisconnectWhenDone = true;
     const QString catalog = f.dir.filePath("gone/files.bbs");
     f.view.OpenFileAnswers.enqueue(catalog);
-    f.builder.DoFileUpload();
+    f.builder.DoFileUpload(f.view);
     QVERIFY(f.list.IsEmpty());
     QCOMPARE(f.view.Warnings.size(), 1);
     QVERIFY(f.view.Warnings.first().contains(catalog));
