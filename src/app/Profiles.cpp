@@ -23,8 +23,8 @@ int indexOfNoCase(const QStringList& names, const QString& name)
 } // namespace
 
 TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock,
-                     TProfileOwner& owner)
-    : m_state(state), m_store(store), m_view(view), m_clock(clock), m_owner(owner)
+                     TProfileOwner& owner, QObject* parent)
+    : QObject(parent), m_state(state), m_store(store), m_view(view), m_clock(clock), m_owner(owner)
 {
 }
 
@@ -119,7 +119,7 @@ int TProfiles::SelectedIndex() const
 void TProfiles::showNames()
 {
     const int index = SelectedIndex();
-    m_view.ShowProfiles(m_names, index < 0 && !m_names.isEmpty() ? 0 : index);
+    emit NamesShown(m_names, index < 0 && !m_names.isEmpty() ? 0 : index);
 }
 
 void TProfiles::saveLeavingProfile()
@@ -214,7 +214,7 @@ void TProfiles::DeleteProfile()
     sync();
     m_state.SetProfile(QStringLiteral("Default"));
     // No entry is selected when "Default" itself was deleted from the list.
-    m_view.ShowProfiles(m_names, m_names.indexOf(QStringLiteral("Default")));
+    emit NamesShown(m_names, m_names.indexOf(QStringLiteral("Default")));
     loadCurrentProfile();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -23,11 +24,12 @@ public:
 
 // The named profiles: loading and saving one profile's settings, the list of profile names,
 // and switching, creating and deleting profiles.
-class TProfiles
+class TProfiles : public QObject
 {
+    Q_OBJECT
 public:
     TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock,
-              TProfileOwner& owner);
+              TProfileOwner& owner, QObject* parent = nullptr);
 
     void ReadVariables();
     void SaveVariables();
@@ -57,6 +59,10 @@ public:
     int SelectedIndex() const;
 
     static QString CommonKey() { return QStringLiteral("Common"); }
+
+signals:
+    // The drop-down list of profiles, as shown, and the entry selected (-1: none).
+    void NamesShown(const QStringList& names, int selected);
 
 private:
     void saveLeavingProfile();

@@ -183,7 +183,7 @@ void TQuorvelApp::OnIdle()
     // Called by the event dispatcher, outside the guarded event delivery: what a task's
     // start lets escape is handled here as there.
     try {
-        m_view.RefreshControls(m_runner->IdleState());
+        m_runner->ShowIdleState();
         m_runner->IdleStep();
     } catch (const std::exception& e) {
         OnException(QString::fromUtf8(e.what()));

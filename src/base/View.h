@@ -70,12 +70,9 @@ public:
     virtual void SetProgress(int percent) = 0; // 0..100
     virtual void SetBusy(bool busy) = 0;       // hourglass cursor
     virtual void SetActionEnabled(TViewAction action, bool enabled) = 0;
-    // Called at every idle moment: enables commands and fills the status bar panels
-    // ("Tasks: %d" and the folder path).
-    virtual void RefreshControls(const TIdleState& state) = 0;
 
-    // Profile selector, entry fields, folder tree.
-    virtual void ShowProfiles(const QStringList& names, int selected) = 0;
+    // The From and Subject texts and the folder the files come from: the window's entry
+    // fields and folder tree, the terminal's defaults for a post.
     virtual QString FromText() const = 0;
     virtual void SetFromText(const QString& text) = 0;
     virtual QString SubjectText() const = 0;

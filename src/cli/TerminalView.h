@@ -35,8 +35,6 @@ public:
         QStringList Children;
     };
     const QList<TTaskNode>& Tasks() const { return m_tasks; }
-    const QStringList& ProfileNames() const { return m_profiles; }
-    const TIdleState& LastIdle() const { return m_idle; }
 
     // Prints a line of its own on standard error, after any progress bar.
     void Note(const QString& text);
@@ -55,9 +53,7 @@ public:
     void SetProgress(int percent) override;
     void SetBusy(bool) override {}
     void SetActionEnabled(TViewAction, bool) override {}
-    void RefreshControls(const TIdleState& state) override { m_idle = state; }
 
-    void ShowProfiles(const QStringList& names, int) override { m_profiles = names; }
     QString FromText() const override { return m_from; }
     void SetFromText(const QString& text) override { m_from = text; }
     QString SubjectText() const override { return m_subject; }
@@ -94,7 +90,5 @@ private:
     QString m_from;
     QString m_subject;
     QString m_folder;
-    QStringList m_profiles;
-    TIdleState m_idle;
     QList<TTaskNode> m_tasks;
 };

@@ -58,6 +58,8 @@ public:
     void IdleStep();
     // What the idle refresh of the window shows about the queue.
     TIdleState IdleState() const;
+    // Announces it (IdleStateChanged): at every idle moment, and when tasks were queued.
+    void ShowIdleState() { emit IdleStateChanged(IdleState()); }
 
     void DoTaskList();
     void DoNextTask();
@@ -86,6 +88,8 @@ public:
     void NNTPCanceled();
 
 signals:
+    // The window enables its commands and fills its status panels ("Tasks: %d") from this.
+    void IdleStateChanged(const TIdleState& state);
     // A Disconnect task was queued and the profile hangs up after its work: the dial-up
     // side queues the hang-up task now.
     void HangupTaskWanted();

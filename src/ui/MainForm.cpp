@@ -1,5 +1,6 @@
 #include "ui/MainForm.h"
 
+#include "app/Profiles.h"
 #include "app/QuorvelApp.h"
 #include "base/SessionLog.h"
 #include "browser/FileList.h"
@@ -11,6 +12,7 @@
 #include "groups/GroupListModel.h"
 #include "groups/GroupListOperations.h"
 #include "groups/NewsrcStore.h"
+#include "tasks/TaskRunner.h"
 #include "ui/HelpWindow.h"
 #include "ui/HotRowDelegate.h"
 #include "ui/IncTextForm.h"
@@ -425,6 +427,8 @@ void TMainForm::FollowStartup(TQuorvelApp& app)
     connect(&app, &TQuorvelApp::StartupStep, this, &TMainForm::ShowSplashStatus);
     connect(&app, &TQuorvelApp::StartupDone, this, &TMainForm::CloseSplash);
     connect(&app, &TQuorvelApp::CaptionChanged, this, &TMainForm::SetWindowTitle);
+    connect(&app.Profiles(), &TProfiles::NamesShown, this, &TMainForm::ShowProfiles);
+    connect(&app.Runner(), &TTaskRunner::IdleStateChanged, this, &TMainForm::RefreshControls);
     FollowGroupList(app.Newsrc());
 }
 

@@ -77,10 +77,10 @@ public:
     void SetActionEnabled(TViewAction action, bool enabled) override;
     void ShowSplashStatus(const QString& text);
     // The enabling rules and the status bar panels, at every idle moment.
-    void RefreshControls(const TIdleState& state) override;
+    void RefreshControls(const TIdleState& state);
     void CloseSplash();
     void SetWindowTitle(const QString& title);
-    void ShowProfiles(const QStringList& names, int selected) override;
+    void ShowProfiles(const QStringList& names, int selected);
     QString FromText() const override;
     void SetFromText(const QString& text) override;
     QString SubjectText() const override;

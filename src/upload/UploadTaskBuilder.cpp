@@ -35,7 +35,7 @@ void TUploadTaskBuilder::checkRas()
 
 void TUploadTaskBuilder::showTaskCount()
 {
-    m_view.RefreshControls(m_runner.IdleState());
+    m_runner.ShowIdleState();
 }
 
 void TUploadTaskBuilder::PostButtonClick(TWindowView& window)

@@ -33,6 +33,7 @@ struct ProfilesFixture
         state.ProgramDir = dir.path() + "/";
         state.SetProfile(state.ProfileName);
         profiles = std::make_unique<TProfiles>(state, *store, view, clock, owner);
+        view.FollowProfiles(*profiles);
     }
 
     QString raw(const QString& key) const

@@ -1,7 +1,9 @@
 #include "ScriptedView.h"
 
+#include "app/Profiles.h"
 #include "app/QuorvelApp.h"
 #include "groups/NewsrcStore.h"
+#include "tasks/TaskRunner.h"
 
 #include <QTest>
 #include <algorithm>
@@ -190,4 +192,19 @@ void TScriptedView::FollowStartup(TQuorvelApp& app)
     QObject::connect(&app, &TQuorvelApp::CaptionChanged, &app,
                      [this](const QString& caption) { SetWindowTitle(caption); });
     FollowGroupList(app.Newsrc());
+    FollowProfiles(app.Profiles());
+    FollowIdleState(app.Runner());
+}
+
+void TScriptedView::FollowProfiles(const TProfiles& profiles)
+{
+    QObject::connect(
+        &profiles, &TProfiles::NamesShown, &profiles,
+        [this](const QStringList& names, int selected) { ShowProfiles(names, selected); });
+}
+
+void TScriptedView::FollowIdleState(const TTaskRunner& runner)
+{
+    QObject::connect(&runner, &TTaskRunner::IdleStateChanged, &runner,
+                     [this](const TIdleState& state) { RefreshControls(state); });
 }

@@ -4,7 +4,9 @@
 #include "base/WindowView.h"
 
 class TNewsrcStore;
+class TProfiles;
 class TQuorvelApp;
+class TTaskRunner;
 
 #include <QList>
 #include <QMap>
@@ -21,6 +23,8 @@ public:
     // would follow it.
     void FollowGroupList(const TNewsrcStore& store);
     void FollowStartup(TQuorvelApp& app);
+    void FollowProfiles(const TProfiles& profiles);
+    void FollowIdleState(const TTaskRunner& runner);
 
     // Answers, consumed in order.
     QQueue<bool> YesNoAnswers;
@@ -84,11 +88,11 @@ public:
     void SetBusy(bool busy) override;
     void SetActionEnabled(TViewAction action, bool enabled) override;
     void ShowSplashStatus(const QString& text);
-    void RefreshControls(const TIdleState& state) override;
+    void RefreshControls(const TIdleState& state);
     void CloseSplash();
 
     void SetWindowTitle(const QString& title);
-    void ShowProfiles(const QStringList& names, int selected) override;
+    void ShowProfiles(const QStringList& names, int selected);
     QString FromText() const override { return From; }
     void SetFromText(const QString& text) override { From = text; }
     QString SubjectText() const override { return Subject; }

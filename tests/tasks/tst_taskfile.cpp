@@ -284,6 +284,7 @@ void TestTaskFile::reloadSwitchesProfile()
     store.WriteString(TProfiles::CommonKey(), "Profiles", known);
     TProfileOwnerStub profileOwner;
     TProfiles profiles(f.state, store, f.view, f.clock, profileOwner);
+    f.view.FollowProfiles(profiles);
     QList<int> countsAtSwitch;
     profileOwner.OnLoaded = [&] { countsAtSwitch << f.list.Count(); };
     profiles.ReadProfiles();

@@ -37,6 +37,7 @@ struct BuilderFixture : UploadFixture
         state.Settings.AutoStart = false; // keep the queue still while a test looks at it
         state.Settings.DisconnectWhenDone = false;
         view.FollowGroupList(store);
+        view.FollowIdleState(runner);
         QFile newsrc(state.NewsrcPath);
         if (!newsrc.open(QIODevice::WriteOnly))
             qFatal("cannot write the newsrc file");
