@@ -396,6 +396,13 @@ void TestCliPost::login()
     const QString shown = cli.Run({"profile", "show"}).Out;
     QVERIFY2(shown.contains("UserID = \n") && shown.contains("LoginRequired = 0\n"),
              qPrintable(shown));
+    if (!QFile::exists(cli.TaskFile()))
+        return;
+    // The kept tasks hold the profile's login, not the run's: the resumed run names its own.
+    cli.SetEnv("QUORVEL_PASSWORD", "open sesame");
+    const auto resumed = cli.Run({"tasks", "run", "--user", "ann"});
+    QVERIFY2(resumed.ExitCode == 0, qPrintable(resumed.Err));
+    QVERIFY(!QFile::exists(cli.TaskFile()));
 }
 
 void TestCliPost::interruptSavesTheQueue()
