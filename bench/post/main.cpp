@@ -125,7 +125,7 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
     TLogger logger(session, TClock::System());
     // As in the program: every line the news client logs goes to the log file as well.
     logger.SetFileName(home.filePath("quorvel.log"));
-    TTaskList list(view);
+    TTaskList list(view, state.Commands);
     TTaskFileOwnerStub owner; // no profile switch, no dial-up
     TTaskFile file(state, list, logger, view, owner);
     TNewsArticle article;

@@ -125,7 +125,7 @@ void TProfiles::showNames()
 void TProfiles::saveLeavingProfile()
 {
     SaveVariables();
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
     m_store.WriteString(m_state.ProfileKey, QStringLiteral("LastSubject"), m_view.SubjectText());
     m_store.WriteString(m_state.ProfileKey, QStringLiteral("LastDir"), m_view.FolderPath());
 }
@@ -136,7 +136,7 @@ void TProfiles::loadCurrentProfile()
     m_owner.ProfileLoaded();
     m_view.SetSubjectText(m_state.Settings.LastSubject);
     m_view.SetFolderPath(m_state.Settings.LastDir);
-    m_view.SetBusy(false);
+    m_state.Commands.SetBusy(false);
 }
 
 QString TProfiles::StoredName(const QString& name) const
@@ -183,7 +183,7 @@ void TProfiles::NewProfile(const QString& name)
         ProfilesComboBoxChange(name);
         return;
     }
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
     saveLeavingProfile();
     m_state.SetProfile(name);
     m_names << name;
@@ -220,7 +220,7 @@ void TProfiles::DeleteProfile()
 
 void TProfiles::SwitchWithoutSaving(const QString& name)
 {
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
     const QString stored = StoredName(name);
     m_state.SetProfile(stored);
     if (indexOfNoCase(m_names, stored) < 0)

@@ -37,12 +37,13 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
       m_profiles(std::make_unique<TProfiles>(m_state, store, view, clock,
                                              static_cast<TProfileOwner&>(*this))),
       m_article(std::make_unique<TNewsArticle>()), m_nntp(std::make_unique<TbcsNNTP>()),
-      m_taskList(std::make_unique<TTaskList>(view)),
+      m_taskList(std::make_unique<TTaskList>(view, m_state.Commands)),
       m_taskFile(std::make_unique<TTaskFile>(m_state, *m_taskList, *m_logger, view,
                                              static_cast<TTaskFileOwner&>(*this))),
       m_runner(std::make_unique<TTaskRunner>(*m_taskList, *m_taskFile, *m_nntp, view, *m_logger,
                                              m_state)),
-      m_taskMenu(std::make_unique<TTaskMenu>(*m_taskList, *m_taskFile, *m_runner, view)),
+      m_taskMenu(
+          std::make_unique<TTaskMenu>(*m_taskList, *m_taskFile, *m_runner, view, m_state.Commands)),
       m_ras(std::make_unique<TRasConnection>()),
       m_dialup(
           std::make_unique<TDialupTasks>(m_state, *m_taskList, *m_runner, *m_ras, view, *m_logger)),
@@ -160,11 +161,11 @@ void TQuorvelApp::FormShow()
 
 void TQuorvelApp::SetCaption()
 {
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
     emit CaptionChanged(QStringLiteral("Quorvel v2: %1 Profile").arg(m_state.ProfileName));
     m_view.SetFromText(
         QStringLiteral("%1 (%2)").arg(m_state.Settings.EmailAddress, m_state.Settings.FullName));
-    m_view.SetBusy(false);
+    m_state.Commands.SetBusy(false);
 }
 
 void TQuorvelApp::InstallIdleHook()

@@ -43,9 +43,12 @@ struct TLoginAnswer
     QString Password;
 };
 
-// Everything the core asks of the user interface. The main window implements it with
+// What the core shows or asks of every front end. The main window implements it with
 // widgets, the command-line front end with a terminal, and the tests with a scripted fake
-// that answers from a queue and records every call. No logic class touches a widget.
+// that answers from a queue and records every call. What only the window has is
+// TWindowView; what the core merely announces (start-up, the shown group list, the busy
+// cursor, the switched commands) are signals of the objects that own it. No logic class
+// touches a widget.
 class TView
 {
 public:
@@ -68,8 +71,6 @@ public:
     virtual void SetStatusText(const QString& text) = 0; // the "What's happening" field
     virtual QString StatusText() const = 0;
     virtual void SetProgress(int percent) = 0; // 0..100
-    virtual void SetBusy(bool busy) = 0;       // hourglass cursor
-    virtual void SetActionEnabled(TViewAction action, bool enabled) = 0;
 
     // The From and Subject texts and the folder the files come from: the window's entry
     // fields and folder tree, the terminal's defaults for a post.

@@ -12,8 +12,8 @@ class TTerminal;
 // article progress a bar (or plain lines when standard error is not a terminal), warnings
 // "quorvel-cli: warning: ..." lines. Questions are answered by --yes, by the person at the
 // terminal, or refused when there is nobody to ask: the program never waits for input
-// that cannot come. The controls of the window are plain values here, set by the command
-// being run (files, subject, selected groups) or by the core (From text, task view).
+// that cannot come. The From and Subject texts and the folder are plain values here, set by
+// the core from the profile; the task view is a list the run watches to know when it ends.
 class TTerminalView : public QObject, public TView
 {
     Q_OBJECT
@@ -51,8 +51,6 @@ public:
     void SetStatusText(const QString& text) override;
     QString StatusText() const override { return m_lastStatus; }
     void SetProgress(int percent) override;
-    void SetBusy(bool) override {}
-    void SetActionEnabled(TViewAction, bool) override {}
 
     QString FromText() const override { return m_from; }
     void SetFromText(const QString& text) override { m_from = text; }

@@ -100,7 +100,7 @@ void TGroupDownload::GroupsNewItemClick()
 void TGroupDownload::startTask(TTask& task)
 {
     m_list.SetRunnerBusy(true);
-    m_store.View().SetActionEnabled(TViewAction::Abort, true);
+    m_store.State().Commands.SetActionEnabled(TViewAction::Abort, true);
     m_running = task;
     const TGroupTaskFields<const TTask> fields = GroupTaskFields(std::as_const(task));
     m_runner.ConfigureClient({fields.Server,
@@ -189,13 +189,12 @@ void TGroupDownload::NNTPGroupsDone()
     const TTask task = std::move(*m_running);
     m_running.reset();
     const QString& newsrc = GroupTaskFields(task).NewsrcPath;
-    TView& view = m_store.View();
 
     qint32 saved = 0;
     const bool ok = task.Kind == tkGroupDownload
                         ? m_store.SaveFullList(m_client.Groups(), newsrc, &saved)
                         : m_store.SaveNewGroups(m_client.Groups(), newsrc, &saved);
-    view.SetActionEnabled(TViewAction::Abort, false);
+    m_store.State().Commands.SetActionEnabled(TViewAction::Abort, false);
     if (!ok) {
         // The store has told the user why; keep the batch for a later reload, as after
         // any other failure, and leave LastUpdate alone so nothing is skipped next time.

@@ -36,7 +36,7 @@ void TGroupListOperations::GroupListColumnClick(int column)
         NameSortDescending = !NameSortDescending;
     else
         CountSortDescending = !CountSortDescending;
-    view.SetBusy(true);
+    m_store.State().Commands.SetBusy(true);
     view.SetStatusText(QStringLiteral("Sorting"));
     if (column == 0)
         TGroupSorter::SortByName(m_store.ShownList(), NameSortDescending);
@@ -44,7 +44,7 @@ void TGroupListOperations::GroupListColumnClick(int column)
         TGroupSorter::SortByCount(m_store.ShownList(), CountSortDescending);
     m_store.ShowGroups();
     view.SetStatusText(QStringLiteral("Finished"));
-    view.SetBusy(false);
+    m_store.State().Commands.SetBusy(false);
 }
 
 void TGroupListOperations::Sort1Click()
@@ -52,7 +52,7 @@ void TGroupListOperations::Sort1Click()
     TView& view = m_store.View();
     if (!view.AskYesNo(QStringLiteral("This could take a while. Continue?")))
         return;
-    view.SetBusy(true);
+    m_store.State().Commands.SetBusy(true);
     view.SetStatusText(QStringLiteral("Sorting Subscribed groups"));
     TGroupSorter::SortByName(m_store.SubList, NameSortDescending);
     view.SetStatusText(QStringLiteral("Sorting Unsubscribed groups"));
@@ -62,7 +62,7 @@ void TGroupListOperations::Sort1Click()
     view.SetStatusText(QStringLiteral("Saving changes"));
     const bool saved = m_store.RewriteInListOrder();
     m_store.ShowGroups();
-    view.SetBusy(false);
+    m_store.State().Commands.SetBusy(false);
     if (saved)
         view.SetStatusText(QStringLiteral("Finished"));
 }
@@ -75,7 +75,6 @@ void TGroupListOperations::GroupsSubscribeItemClick(const TWindowView& window)
 
 void TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
 {
-    TView& view = m_store.View();
     if (rows.isEmpty())
         return;
 
@@ -93,7 +92,7 @@ void TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
             recordNos << source[size_t(row)].RecordNo;
         }
     }
-    view.SetBusy(true);
+    m_store.State().Commands.SetBusy(true);
     // The file first: when it cannot be written, nothing moves and memory still matches it.
     if (m_store.UpdateGroupFlags(flag, recordNos)) {
         TGroupList kept;
@@ -108,7 +107,7 @@ void TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
         source.shrink_to_fit();
     }
     m_store.ShowGroups();
-    view.SetBusy(false);
+    m_store.State().Commands.SetBusy(false);
 }
 
 void TGroupListOperations::GroupFindClick(TWindowView& window)
@@ -125,7 +124,8 @@ void TGroupListOperations::GroupFindClick(TWindowView& window)
     SearchMode = answer->Mode;
     FindGroup(window);
     if (!window.GroupPaneSelectedRows().isEmpty())
-        view.SetActionEnabled(TViewAction::FindAgain, SearchMode == TFindMode::First);
+        m_store.State().Commands.SetActionEnabled(TViewAction::FindAgain,
+                                                  SearchMode == TFindMode::First);
     else
         view.ShowWarning(QStringLiteral("No matches were found"));
 }
@@ -161,7 +161,7 @@ void TGroupListOperations::FindAgainClick(TWindowView& window)
     FindGroup(window);
     if (window.GroupPaneSelectedRows().isEmpty()) {
         view.ShowWarning(QStringLiteral("No more matches were found"));
-        view.SetActionEnabled(TViewAction::FindAgain, false);
+        m_store.State().Commands.SetActionEnabled(TViewAction::FindAgain, false);
     }
 }
 
@@ -288,10 +288,10 @@ void TGroupListOperations::GroupsImportClick(TWindowView& window)
 void TGroupListOperations::ImportGroups(const QString& path)
 {
     TView& view = m_store.View();
-    view.SetBusy(true);
+    m_store.State().Commands.SetBusy(true);
     view.SetStatusText(QStringLiteral("Importing ") + path);
     const bool imported = importFile(path);
-    view.SetBusy(false);
+    m_store.State().Commands.SetBusy(false);
     if (!imported)
         return;
     m_store.ReadNewsrc();

@@ -96,13 +96,13 @@ bool TNewsrcStore::ReadNewsrc()
     if (!file.Exists() && !CreateNewsrc())
         return false;
 
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
 
     std::vector<TNewsrcRecord> records;
     qint64 trailing = 0;
     QString error;
     const bool read = file.ReadAll(records, trailing, error);
-    m_view.SetBusy(false);
+    m_state.Commands.SetBusy(false);
     if (!read) {
         ReportFileError(error);
         return false;

@@ -142,9 +142,9 @@ bool TTaskFile::ReadTasks()
                         .arg(fileName, file.errorString()));
 
     if (parsed->ProfileName.compare(m_state.ProfileName, Qt::CaseInsensitive) != 0) {
-        m_view.SetBusy(true);
+        m_state.Commands.SetBusy(true);
         m_owner.SwitchProfile(parsed->ProfileName);
-        m_view.SetBusy(false);
+        m_state.Commands.SetBusy(false);
     }
     m_owner.CheckRas();
     for (const TTask& task : parsed->Tasks) {

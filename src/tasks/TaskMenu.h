@@ -3,6 +3,7 @@
 class TTaskFile;
 class TTaskList;
 class TTaskRunner;
+class TCommandState;
 class TView;
 class TWindowView;
 
@@ -10,7 +11,8 @@ class TWindowView;
 class TTaskMenu
 {
 public:
-    TTaskMenu(TTaskList& list, TTaskFile& file, TTaskRunner& runner, TView& view);
+    TTaskMenu(TTaskList& list, TTaskFile& file, TTaskRunner& runner, TView& view,
+              TCommandState& commands);
 
     // The menu opens: "&Clear" is offered only while there is something to clear.
     void TaskMenuClick();
@@ -23,4 +25,5 @@ private:
     TTaskFile& m_file;
     TTaskRunner& m_runner;
     TView& m_view;
+    TCommandState& m_commands;
 };

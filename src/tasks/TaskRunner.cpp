@@ -148,7 +148,7 @@ void TTaskRunner::DoDisconnect()
     m_logger.LogIt(OfflineText);
     SetStatus(OfflineText);
     DoNextTask();
-    m_view.SetActionEnabled(TViewAction::Disconnect, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Disconnect, false);
 }
 
 void TTaskRunner::AbortButtonClick()
@@ -159,8 +159,8 @@ void TTaskRunner::AbortButtonClick()
 
 void TTaskRunner::Abort()
 {
-    m_view.SetActionEnabled(TViewAction::Disconnect, false);
-    m_view.SetActionEnabled(TViewAction::Abort, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Disconnect, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, false);
     ClearTaskList(true);
     m_list.DialUpQueued = false;
     emit DialUpAborted();
@@ -221,7 +221,7 @@ void TTaskRunner::NNTPNewStatus(TClientStatus status)
 
 void TTaskRunner::NNTPDisconnected()
 {
-    m_view.SetActionEnabled(TViewAction::Disconnect, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Disconnect, false);
     m_logger.LogIt(OfflineText);
     SetStatus(OfflineText);
     if (LastClientStatus != csClosing && !m_list.IsEmpty()) {

@@ -422,8 +422,15 @@ void TMainForm::FollowGroupList(const TNewsrcStore& store)
     connect(&store, &TNewsrcStore::ShownRowsChanged, this, &TMainForm::GroupPaneRepaint);
 }
 
+void TMainForm::FollowCommands(const TCommandState& commands)
+{
+    connect(&commands, &TCommandState::BusyChanged, this, &TMainForm::SetBusy);
+    connect(&commands, &TCommandState::ActionEnabledChanged, this, &TMainForm::SetActionEnabled);
+}
+
 void TMainForm::FollowStartup(TQuorvelApp& app)
 {
+    FollowCommands(app.State().Commands);
     connect(&app, &TQuorvelApp::StartupStep, this, &TMainForm::ShowSplashStatus);
     connect(&app, &TQuorvelApp::StartupDone, this, &TMainForm::CloseSplash);
     connect(&app, &TQuorvelApp::CaptionChanged, this, &TMainForm::SetWindowTitle);

@@ -58,6 +58,8 @@ public:
     void FollowGroupList(const TNewsrcStore& store);
     // The splash window and the caption follow the application's start-up.
     void FollowStartup(TQuorvelApp& app);
+    // The busy cursor and the switched commands follow the operations.
+    void FollowCommands(const TCommandState& commands);
 
     // TView.
     void ShowWarning(const QString& text) override;
@@ -73,8 +75,8 @@ public:
     void SetStatusText(const QString& text) override;
     QString StatusText() const override;
     void SetProgress(int percent) override;
-    void SetBusy(bool busy) override;
-    void SetActionEnabled(TViewAction action, bool enabled) override;
+    void SetBusy(bool busy);
+    void SetActionEnabled(TViewAction action, bool enabled);
     void ShowSplashStatus(const QString& text);
     // The enabling rules and the status bar panels, at every idle moment.
     void RefreshControls(const TIdleState& state);

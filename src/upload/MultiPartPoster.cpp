@@ -109,7 +109,7 @@ void TMultiPartPoster::postPart()
     }
     m_runner.SetPartInFlight(true);
     // Each part's posted event turns Abort off; the series is still running.
-    m_view.SetActionEnabled(TViewAction::Abort, true);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, true);
     m_client.PostComposed();
 }
 

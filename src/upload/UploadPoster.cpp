@@ -36,7 +36,7 @@ TUploadPoster::~TUploadPoster() = default;
 void TUploadPoster::PostFile(const TTask& task)
 {
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
-    m_view.SetActionEnabled(TViewAction::Abort, true);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, true);
     m_list.SetRunnerBusy(true);
     if (task.MaxLines >= 1) {
         m_multiPart->DoMultiPart(task);
@@ -82,7 +82,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
 void TUploadPoster::endPosting()
 {
     m_view.SetProgress(0);
-    m_view.SetActionEnabled(TViewAction::Abort, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, false);
 }
 
 void TUploadPoster::NNTPPosted()

@@ -78,7 +78,7 @@ bool TUploadTaskBuilder::Post(const TPostRequest& request)
         m_poster.DoIncludeText(request.IncludeLines);
     const QString status = m_view.StatusText();
     m_runner.SetStatus(QStringLiteral("Building task list"));
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
     if (request.CrossPost)
         CrossPost(request);
     else
@@ -87,7 +87,7 @@ bool TUploadTaskBuilder::Post(const TPostRequest& request)
         m_runner.DisconnectButtonClick();
     showTaskCount();
     m_runner.SetStatus(status);
-    m_view.SetBusy(false);
+    m_state.Commands.SetBusy(false);
     return !request.Groups.isEmpty();
 }
 

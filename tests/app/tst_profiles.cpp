@@ -34,6 +34,7 @@ struct ProfilesFixture
         state.SetProfile(state.ProfileName);
         profiles = std::make_unique<TProfiles>(state, *store, view, clock, owner);
         view.FollowProfiles(*profiles);
+        view.FollowCommands(state.Commands);
     }
 
     QString raw(const QString& key) const

@@ -191,9 +191,19 @@ void TScriptedView::FollowStartup(TQuorvelApp& app)
     QObject::connect(&app, &TQuorvelApp::StartupDone, &app, [this] { CloseSplash(); });
     QObject::connect(&app, &TQuorvelApp::CaptionChanged, &app,
                      [this](const QString& caption) { SetWindowTitle(caption); });
+    FollowCommands(app.State().Commands);
     FollowGroupList(app.Newsrc());
     FollowProfiles(app.Profiles());
     FollowIdleState(app.Runner());
+}
+
+void TScriptedView::FollowCommands(const TCommandState& commands)
+{
+    QObject::connect(&commands, &TCommandState::BusyChanged, &commands,
+                     [this](bool busy) { SetBusy(busy); });
+    QObject::connect(
+        &commands, &TCommandState::ActionEnabledChanged, &commands,
+        [this](TViewAction action, bool enabled) { SetActionEnabled(action, enabled); });
 }
 
 void TScriptedView::FollowProfiles(const TProfiles& profiles)

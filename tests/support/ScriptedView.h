@@ -4,6 +4,7 @@
 #include "base/WindowView.h"
 
 class TNewsrcStore;
+class TCommandState;
 class TProfiles;
 class TQuorvelApp;
 class TTaskRunner;
@@ -24,6 +25,7 @@ public:
     void FollowGroupList(const TNewsrcStore& store);
     void FollowStartup(TQuorvelApp& app);
     void FollowProfiles(const TProfiles& profiles);
+    void FollowCommands(const TCommandState& commands);
     void FollowIdleState(const TTaskRunner& runner);
 
     // Answers, consumed in order.
@@ -85,8 +87,8 @@ public:
         return StatusTexts.isEmpty() ? QString() : StatusTexts.last();
     }
     void SetProgress(int percent) override;
-    void SetBusy(bool busy) override;
-    void SetActionEnabled(TViewAction action, bool enabled) override;
+    void SetBusy(bool busy);
+    void SetActionEnabled(TViewAction action, bool enabled);
     void ShowSplashStatus(const QString& text);
     void RefreshControls(const TIdleState& state);
     void CloseSplash();

@@ -23,7 +23,7 @@ struct TaskFixture
     TAppState state;
     TSessionLog session{clock};
     TLogger logger{session, clock};
-    TTaskList list{view};
+    TTaskList list{view, state.Commands};
     TTaskFileOwnerStub owner;
     TTaskFile file{state, list, logger, view, owner};
 
@@ -31,6 +31,7 @@ struct TaskFixture
     {
         state.ProgramDir = dir.path() + "/";
         state.SetProfile(QStringLiteral("Default"));
+        view.FollowCommands(state.Commands);
     }
 
     bool logged(const QString& text) const
