@@ -24,8 +24,9 @@ int indexOfNoCase(const QStringList& names, const QString& name)
 
 } // namespace
 
-TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock)
-    : m_state(state), m_store(store), m_view(view), m_clock(clock)
+TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock,
+                     TProfileOwner& owner, QObject* parent)
+    : QObject(parent), m_state(state), m_store(store), m_view(view), m_clock(clock), m_owner(owner)
 {
 }
 
@@ -42,8 +43,7 @@ void TProfiles::ReadVariables()
     if (!s.RememberPassword)
         s.Password.clear();
     m_asStored = storedForm(s);
-    if (m_hooks.CreateNewsrcIfMissing)
-        m_hooks.CreateNewsrcIfMissing();
+    m_owner.CreateNewsrcIfMissing();
 }
 
 ProfileSettings TProfiles::storedForm(ProfileSettings s)
@@ -137,13 +137,13 @@ int TProfiles::SelectedIndex() const
 void TProfiles::showNames()
 {
     const int index = SelectedIndex();
-    m_view.ShowProfiles(m_names, index < 0 && !m_names.isEmpty() ? 0 : index);
+    emit NamesShown(m_names, index < 0 && !m_names.isEmpty() ? 0 : index);
 }
 
 void TProfiles::saveLeavingProfile()
 {
     SaveVariables();
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
     m_store.WriteString(m_state.ProfileKey, QStringLiteral("LastSubject"), m_view.SubjectText());
     m_store.WriteString(m_state.ProfileKey, QStringLiteral("LastDir"), m_view.FolderPath());
 }
@@ -151,11 +151,10 @@ void TProfiles::saveLeavingProfile()
 void TProfiles::loadCurrentProfile()
 {
     ReadVariables();
-    if (m_hooks.ProfileLoaded)
-        m_hooks.ProfileLoaded();
+    m_owner.ProfileLoaded();
     m_view.SetSubjectText(m_state.Settings.LastSubject);
     m_view.SetFolderPath(m_state.Settings.LastDir);
-    m_view.SetBusy(false);
+    m_state.Commands.SetBusy(false);
 }
 
 QString TProfiles::StoredName(const QString& name) const
@@ -202,7 +201,7 @@ void TProfiles::NewProfile(const QString& name)
         ProfilesComboBoxChange(name);
         return;
     }
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
     saveLeavingProfile();
     m_state.SetProfile(name);
     m_names << name;
@@ -233,13 +232,13 @@ void TProfiles::DeleteProfile()
     sync();
     m_state.SetProfile(QStringLiteral("Default"));
     // No entry is selected when "Default" itself was deleted from the list.
-    m_view.ShowProfiles(m_names, m_names.indexOf(QStringLiteral("Default")));
+    emit NamesShown(m_names, m_names.indexOf(QStringLiteral("Default")));
     loadCurrentProfile();
 }
 
 void TProfiles::SwitchWithoutSaving(const QString& name)
 {
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
     const QString stored = StoredName(name);
     m_state.SetProfile(stored);
     if (indexOfNoCase(m_names, stored) < 0)

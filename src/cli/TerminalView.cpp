@@ -144,12 +144,6 @@ std::optional<QStringList> TTerminalView::AskIncludeText()
     }
 }
 
-QString TTerminalView::AskOpenFile(const QString&, const QString&)
-{
-    // Files come named on the command line, as requests; there is no dialog to answer.
-    return QString();
-}
-
 void TTerminalView::OpenSetup()
 {
     Note(QStringLiteral("Set the profile's values with 'quorvel-cli --profile NAME profile set "
@@ -190,16 +184,6 @@ void TTerminalView::TaskViewClear()
     m_batchCut = true;
     m_tasks.clear();
     emit QueueEmptied();
-}
-
-void TTerminalView::GroupPaneSelectRows(const QList<int>& rows, bool clearOthers)
-{
-    if (clearOthers)
-        m_groupSelection.clear();
-    for (int row : rows)
-        if (!m_groupSelection.contains(row))
-            m_groupSelection << row;
-    std::sort(m_groupSelection.begin(), m_groupSelection.end());
 }
 
 void TTerminalView::CloseMainWindow()

@@ -1,5 +1,7 @@
 #include "ui/MainForm.h"
 
+#include "app/Profiles.h"
+#include "app/QuorvelApp.h"
 #include "base/SessionLog.h"
 #include "browser/FileList.h"
 #include "browser/FolderTree.h"
@@ -9,6 +11,8 @@
 #include "groups/GroupDownload.h"
 #include "groups/GroupListModel.h"
 #include "groups/GroupListOperations.h"
+#include "groups/NewsrcStore.h"
+#include "tasks/TaskRunner.h"
 #include "ui/HelpWindow.h"
 #include "ui/HotRowDelegate.h"
 #include "ui/IncTextForm.h"
@@ -409,6 +413,32 @@ void TMainForm::SetDialup(bool available, TSetupForm2::TEntryLister listEntries)
 {
     m_dialupAvailable = available;
     m_dialupEntries = std::move(listEntries);
+}
+
+void TMainForm::FollowGroupList(const TNewsrcStore& store)
+{
+    connect(&store, &TNewsrcStore::ShownSelectionCleared, this,
+            [this] { GroupPaneSelectRows({}, true); });
+    connect(&store, &TNewsrcStore::ShownCountChanged, this, &TMainForm::GroupPaneSetCount);
+    connect(&store, &TNewsrcStore::ShownCaptionChanged, this, &TMainForm::GroupPaneSetCaption);
+    connect(&store, &TNewsrcStore::ShownRowsChanged, this, &TMainForm::GroupPaneRepaint);
+}
+
+void TMainForm::FollowCommands(const TCommandState& commands)
+{
+    connect(&commands, &TCommandState::BusyChanged, this, &TMainForm::SetBusy);
+    connect(&commands, &TCommandState::ActionEnabledChanged, this, &TMainForm::SetActionEnabled);
+}
+
+void TMainForm::FollowStartup(TQuorvelApp& app)
+{
+    FollowCommands(app.State().Commands);
+    connect(&app, &TQuorvelApp::StartupStep, this, &TMainForm::ShowSplashStatus);
+    connect(&app, &TQuorvelApp::StartupDone, this, &TMainForm::CloseSplash);
+    connect(&app, &TQuorvelApp::CaptionChanged, this, &TMainForm::SetWindowTitle);
+    connect(&app.Profiles(), &TProfiles::NamesShown, this, &TMainForm::ShowProfiles);
+    connect(&app.Runner(), &TTaskRunner::IdleStateChanged, this, &TMainForm::RefreshControls);
+    FollowGroupList(app.Newsrc());
 }
 
 void TMainForm::SetGroupModel(TGroupListModel* model)

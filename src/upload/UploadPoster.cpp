@@ -22,9 +22,9 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                              QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_logger(logger), m_state(state),
-      m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state))
+      m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
+                                                     static_cast<TUploadFailure&>(*this)))
 {
-    m_multiPart->SetFailHook([this](const QString& text) { failTask(text); });
     runner.SetHandler(tkUpload, [this](TTask& task) { PostFile(task); });
     connect(&client, &TbcsNNTP::OnPosted, this, &TUploadPoster::NNTPPosted);
     connect(&client, &TbcsNNTP::OnPostFailed, this, &TUploadPoster::NNTPPostFailed);
@@ -36,7 +36,7 @@ TUploadPoster::~TUploadPoster() = default;
 void TUploadPoster::PostFile(const TTask& task)
 {
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
-    m_view.SetActionEnabled(TViewAction::Abort, true);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, true);
     m_list.SetRunnerBusy(true);
     if (task.MaxLines >= 1) {
         m_multiPart->DoMultiPart(task);
@@ -51,7 +51,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     // A file gone since it was queued would leave the include text posted alone, or an
     // empty article refused with a text that names no file: say which file, keep the task.
     if (!QFileInfo::exists(upload.Path)) {
-        failTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
+        FailTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
         return;
     }
     m_article.Clear();
@@ -74,7 +74,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(task);
     m_article.FallbackCharset = m_state.Settings.TextCharset;
-    ApplyToClient(task, m_client);
+    m_runner.ConfigureClient(ClientSetup(task));
     for (const QString& line : IncludeLines(task))
         m_article.AddBodyLine(line);
     m_client.Post();
@@ -83,7 +83,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
 void TUploadPoster::endPosting()
 {
     m_view.SetProgress(0);
-    m_view.SetActionEnabled(TViewAction::Abort, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, false);
 }
 
 void TUploadPoster::NNTPPosted()
@@ -141,7 +141,7 @@ void TUploadPoster::DoIncludeText(const std::optional<QStringList>& given)
         PendingIncludeText = CommaText::Write(lines);
 }
 
-void TUploadPoster::failTask(const QString& text)
+void TUploadPoster::FailTask(const QString& text)
 {
     m_logger.LogIt(QStringLiteral("Error: ") + text);
     endPosting();

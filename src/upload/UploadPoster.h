@@ -1,5 +1,7 @@
 #pragma once
 
+#include "upload/MultiPartPoster.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -11,7 +13,6 @@ struct TAppState;
 struct TTask;
 class TbcsNNTP;
 class TLogger;
-class TMultiPartPoster;
 class TNewsArticle;
 class TTaskList;
 class TTaskRunner;
@@ -21,7 +22,7 @@ class TView;
 // series of parts (MaxLines of 1 or more) or as one article that the news client composes
 // from the attached file. It handles the client's posted, refused and progress events, and
 // asks for the include text that the next batch of uploads puts before the file.
-class TUploadPoster : public QObject
+class TUploadPoster : public QObject, private TUploadFailure
 {
     Q_OBJECT
 public:
@@ -51,7 +52,7 @@ signals:
 private:
     void postSingleArticle(const TTask& task);
     void endPosting();
-    void failTask(const QString& text);
+    void FailTask(const QString& text) override;
 
     TNewsArticle& m_article;
     TbcsNNTP& m_client;

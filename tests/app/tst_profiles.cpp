@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "ProfileOwnerStub.h"
 #include "ScriptedView.h"
 #include "base/AppState.h"
 #include "base/PasswordScrambler.h"
@@ -19,7 +20,7 @@ struct ProfilesFixture
     TAppState state;
     std::unique_ptr<TSettingsStore> store;
     std::unique_ptr<TProfiles> profiles;
-    int loads = 0;
+    TProfileOwnerStub owner;
 
     ProfilesFixture() { open(); }
 
@@ -31,8 +32,9 @@ struct ProfilesFixture
         store = std::make_unique<TSettingsStore>(iniPath());
         state.ProgramDir = dir.path() + "/";
         state.SetProfile(state.ProfileName);
-        profiles = std::make_unique<TProfiles>(state, *store, view, clock);
-        profiles->SetHooks({.CreateNewsrcIfMissing = {}, .ProfileLoaded = [this] { ++loads; }});
+        profiles = std::make_unique<TProfiles>(state, *store, view, clock, owner);
+        view.FollowProfiles(*profiles);
+        view.FollowCommands(state.Commands);
     }
 
     QString raw(const QString& key) const
@@ -216,7 +218,7 @@ void TestProfiles::newProfile()
     QCOMPARE(f.view.Profiles, (QStringList{"Default", "Work"}));
     QCOMPARE(f.view.SelectedProfile, 1);
     QCOMPARE(f.view.SetupOpened, 1);
-    QCOMPARE(f.loads, 1);
+    QCOMPARE(f.owner.Loads, 1);
     QCOMPARE(f.view.Subject, QStringLiteral("Type Subject Here")); // the new profile's default
     QCOMPARE(f.raw("Default/LastSubject"), QStringLiteral("left behind"));
     QVERIFY(!f.view.Busy);
@@ -231,7 +233,7 @@ void TestProfiles::newProfileSameNameOtherCase()
     QCOMPARE(f.state.ProfileName, QStringLiteral("Default"));
     QCOMPARE(f.view.Profiles, QStringList{"Default"});
     QCOMPARE(f.view.SetupOpened, 0);
-    QCOMPARE(f.loads, 0);
+    QCOMPARE(f.owner.Loads, 0);
 }
 
 void TestProfiles::newProfileCancelled()
@@ -256,7 +258,7 @@ void TestProfiles::switchProfileSavesTheOneLeft()
     QCOMPARE(f.state.ProfileName, QStringLiteral("Work"));
     QCOMPARE(f.state.Settings.FullName, QStringLiteral("Quorvel User"));
     QCOMPARE(f.view.Folder, QDir::homePath()); // the new profile's LastDir default
-    QCOMPARE(f.loads, 1);
+    QCOMPARE(f.owner.Loads, 1);
 }
 
 void TestProfiles::deleteProfile()

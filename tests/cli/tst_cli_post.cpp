@@ -440,6 +440,17 @@ void TestCliPost::login()
     QVERIFY(!r.Err.contains(password.isEmpty() ? QStringLiteral("\x01") : password));
     // Nothing was queued without a password; a refused login keeps the queue.
     QCOMPARE(QFile::exists(cli.TaskFile()), exitCode != 0 && !password.isEmpty());
+    // The login was the run's: the profile still has none.
+    const QString shown = cli.Run({"profile", "show"}).Out;
+    QVERIFY2(shown.contains("UserID = \n") && shown.contains("LoginRequired = 0\n"),
+             qPrintable(shown));
+    if (!QFile::exists(cli.TaskFile()))
+        return;
+    // The kept tasks hold the profile's login, not the run's: the resumed run names its own.
+    cli.SetEnv("QUORVEL_PASSWORD", "open sesame");
+    const auto resumed = cli.Run({"tasks", "run", "--user", "ann"});
+    QVERIFY2(resumed.ExitCode == 0, qPrintable(resumed.Err));
+    QVERIFY(!QFile::exists(cli.TaskFile()));
 }
 
 void TestCliPost::interruptSavesTheQueue()
