@@ -56,7 +56,9 @@ public:
 
     // Messages and questions.
     virtual void ShowWarning(const QString& text) = 0; // warning box, OK
-    virtual bool AskYesNo(const QString& text) = 0;    // true on Yes
+    // What stopped the work (a refused post, a lost connection); a warning box in the window.
+    virtual void ShowError(const QString& text) { ShowWarning(text); }
+    virtual bool AskYesNo(const QString& text) = 0; // true on Yes
     virtual std::optional<QString> InputBox(const QString& caption, const QString& prompt,
                                             const QString& initial) = 0;
     // The login dialog ("News server login", "Dial-up login"); nullopt on Cancel.

@@ -65,6 +65,14 @@ void TQueueRun::queueEmptied()
     finish();
 }
 
+// Refusals that the same request meets again: posting not allowed (440), the article
+// refused (441), a login missing or wrong (480, 481, 482), a command not permitted (502).
+bool TQueueRun::retryCannotHelp(int replyCode)
+{
+    return replyCode == 440 || replyCode == 441 || (replyCode >= 480 && replyCode <= 482) ||
+           replyCode == 502;
+}
+
 void TQueueRun::finish()
 {
     m_finishing = true;
@@ -76,6 +84,12 @@ void TQueueRun::finish()
         m_view.Note(QStringLiteral("quorvel-cli: the run did not complete, and the remaining "
                                    "tasks could not be saved to %1: they are lost when the "
                                    "program ends")
+                        .arg(taskFile));
+    else if (retryCannotHelp(m_client.ReplyCode()))
+        m_view.Note(QStringLiteral("quorvel-cli: the run did not complete; the remaining tasks "
+                                   "are kept in %1. The server's refusal stands: change what it "
+                                   "refused (the login, the article's size, the group) before "
+                                   "'quorvel-cli tasks run'")
                         .arg(taskFile));
     else
         m_view.Note(QStringLiteral("quorvel-cli: the run did not complete; the remaining tasks "

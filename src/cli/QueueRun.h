@@ -30,6 +30,7 @@ public:
     void TasksHeld();
 
 private:
+    static bool retryCannotHelp(int replyCode);
     void queueEmptied();
     void interrupted();
     void questionRefused();

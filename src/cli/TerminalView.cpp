@@ -49,6 +49,12 @@ void TTerminalView::ShowWarning(const QString& text)
         Note(Prefix + QStringLiteral("warning: ") + line);
 }
 
+void TTerminalView::ShowError(const QString& text)
+{
+    for (const QString& line : messageLines(text))
+        Note(Prefix + QStringLiteral("error: ") + line);
+}
+
 std::optional<QString> TTerminalView::ask(const QString& prompt, bool echo)
 {
     m_progress.Break();

@@ -39,6 +39,7 @@ public:
     void Note(const QString& text);
 
     void ShowWarning(const QString& text) override;
+    void ShowError(const QString& text) override;
     bool AskYesNo(const QString& text) override;
     std::optional<QString> InputBox(const QString& caption, const QString& prompt,
                                     const QString& initial) override;

@@ -228,9 +228,9 @@ void TTaskRunner::NNTPDisconnected()
     SetStatus(OfflineText);
     if (LastClientStatus != csClosing && !m_list.IsEmpty()) {
         ClearTaskList(true);
-        m_view.ShowWarning(QStringLiteral("Your connection to %1 was unexpectedly closed.")
-                               .arg(m_client.Server()) +
-                           QStringLiteral("\nAll tasks have been cancelled."));
+        m_view.ShowError(QStringLiteral("Your connection to %1 was unexpectedly closed.")
+                             .arg(m_client.Server()) +
+                         QStringLiteral("\nAll tasks have been cancelled."));
     }
     stopPart();
     DoNextTask();
@@ -241,7 +241,7 @@ void TTaskRunner::NNTPError(const QString& text)
     m_logger.LogIt(text);
     ClearTaskList(true);
     SetStatus(text);
-    m_view.ShowWarning(text);
+    m_view.ShowError(text);
     stopPart();
     DoNextTask();
 }

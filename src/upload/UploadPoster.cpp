@@ -111,7 +111,7 @@ void TUploadPoster::NNTPPostFailed(const QString& reason)
     m_state.SetCurrentProcName(QStringLiteral("NNTPPostFailed"));
     endPosting();
     m_runner.SetStatus(reason);
-    m_view.ShowWarning(reason);
+    m_view.ShowError(reason);
     m_runner.ClearTaskList(true);
     if (m_runner.PartInFlight()) {
         m_runner.SetPartInFlight(false);
@@ -146,7 +146,7 @@ void TUploadPoster::FailTask(const QString& text)
     m_logger.LogIt(QStringLiteral("Error: ") + text);
     endPosting();
     m_runner.SetStatus(text);
-    m_view.ShowWarning(text);
+    m_view.ShowError(text);
     m_runner.ClearTaskList(true);
     m_runner.DoNextTask();
 }

@@ -353,8 +353,9 @@ void TestCliPost::refusedPostIsResumedLater()
     const auto refused =
         cli.Run({"post", path, "--group", "quorvel.later", "--subject", "resumed post"});
     QCOMPARE(refused.ExitCode, 1);
-    QVERIFY2(refused.Err.contains(QLatin1String("quorvel-cli: warning: ")),
-             qPrintable(refused.Err));
+    // What stopped the work is an error, and the way on names what the server refused.
+    QVERIFY2(refused.Err.contains(QLatin1String("quorvel-cli: error: ")), qPrintable(refused.Err));
+    QVERIFY(refused.Err.contains(QLatin1String("The server's refusal stands")));
     QVERIFY(refused.Err.contains(QLatin1String("tasks run")));
     QVERIFY(QFile::exists(cli.TaskFile()));
 
@@ -418,7 +419,7 @@ void TestCliPost::login_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
     QTest::newRow("right password") << "open sesame" << 0 << "task(s) ended well";
-    QTest::newRow("wrong password") << "guess" << 1 << "quorvel-cli: warning: ";
+    QTest::newRow("wrong password") << "guess" << 1 << "quorvel-cli: error: ";
     QTest::newRow("no password in a script") << "" << 1 << "QUORVEL_PASSWORD";
 }
 
