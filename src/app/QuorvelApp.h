@@ -45,6 +45,9 @@ public:
     void FormShow();
     void OnIdle();
     void FormCloseQuery();
+    // A new user's profile starts with parts of a size every server takes (5000 lines,
+    // about 310 KB uuencoded), where a stored profile keeps its one-article default.
+    void PrepareFirstStart();
     void FormDestroy();
     void OnException(const QString& message);
     void ExitButtonClick();
