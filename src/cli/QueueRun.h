@@ -2,9 +2,11 @@
 
 #include <QObject>
 #include <QTimer>
-#include <functional>
 
+class TbcsNNTP;
 class TSignalPipe;
+class TTaskFile;
+class TTaskRunner;
 class TTerminalView;
 
 // Runs the queued tasks to their end on the application's event loop and turns the outcome
@@ -16,17 +18,9 @@ class TQueueRun : public QObject
 {
     Q_OBJECT
 public:
-    struct THooks
-    {
-        std::function<void()> Start;      // releases a queue held by Auto Start being off
-        std::function<void()> Abort;      // cancels every task, without a question
-        std::function<bool()> Connected;  // the news server connection is open
-        std::function<void()> Disconnect; // closes it politely (QUIT)
-        std::function<QString()> TaskFile;
-    };
-
-    TQueueRun(TTerminalView& view, TSignalPipe& signalPipe, THooks hooks,
-              QObject* parent = nullptr);
+    // Listens to the client's disconnect and the runner's held tasks itself.
+    TQueueRun(TTerminalView& view, TSignalPipe& signalPipe, TTaskRunner& runner, TbcsNNTP& client,
+              const TTaskFile& taskFile, QObject* parent = nullptr);
 
     // Returns when the queue has run out.
     int Exec();
@@ -39,6 +33,7 @@ public:
     void SetHeld(bool held);
 
 private:
+    static bool retryCannotHelp(int replyCode);
     void queueEmptied();
     void interrupted();
     void questionRefused();
@@ -47,7 +42,9 @@ private:
     int outcome() const;
 
     TTerminalView& m_view;
-    THooks m_hooks;
+    TTaskRunner& m_runner;
+    TbcsNNTP& m_client;
+    const TTaskFile& m_taskFile;
     QTimer m_quitGrace;
     bool m_running = false;
     bool m_finishing = false;

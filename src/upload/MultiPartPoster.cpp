@@ -28,9 +28,9 @@ using namespace UploadTaskFields;
 
 TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list,
                                    TTaskRunner& runner, TView& view, TAppState& state,
-                                   TBatchAccount& account, QObject* parent)
+                                   TBatchAccount& account, TUploadFailure& failure, QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
-      m_view(view), m_state(state), m_account(account)
+      m_view(view), m_state(state), m_account(account), m_failure(failure)
 {
     // An error, a lost connection or a cancel leaves the part unanswered; the runner's
     // handler that reports it also ends the task.
@@ -228,7 +228,7 @@ void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
         m_article.AddHeader(line);
     m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(m_task);
-    ApplyToClient(m_task, m_client);
+    m_runner.ConfigureClient(ClientSetup(m_task));
 }
 
 namespace {
@@ -274,6 +274,5 @@ void TMultiPartPoster::failTask(QString text)
     m_lines.reset();
     dropReadAhead();
     m_runner.SetPartInFlight(false);
-    if (m_fail)
-        m_fail(text);
+    m_failure.FailTask(text);
 }

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QTimer>
 #include <QStringList>
-#include <functional>
 #include <memory>
 
 struct TAppState;
@@ -18,6 +17,15 @@ class TTaskList;
 class TTaskRunner;
 class TUploadLines;
 class TView;
+
+// Ends the head upload task with a message (a file that cannot be read): the queue is saved.
+// The upload poster, which owns the multipart poster, answers.
+class TUploadFailure
+{
+public:
+    virtual ~TUploadFailure() = default;
+    virtual void FailTask(const QString& text) = 0;
+};
 
 // Posts the head upload task's file as articles of at most MaxLines body lines each (a yEnc
 // file: parts of MaxLines lines of 128 bytes each, framed as yEnc parts), every one with its
@@ -35,15 +43,10 @@ class TMultiPartPoster : public QObject
 {
     Q_OBJECT
 public:
-    // Ends the head task with a message (a file that cannot be read): the queue is saved.
-    using TFailHook = std::function<void(const QString& text)>;
-
     TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list, TTaskRunner& runner,
-                     TView& view, TAppState& state, TBatchAccount& account,
+                     TView& view, TAppState& state, TBatchAccount& account, TUploadFailure& failure,
                      QObject* parent = nullptr);
     ~TMultiPartPoster() override;
-
-    void SetFailHook(TFailHook hook) { m_fail = std::move(hook); }
 
     // Starts posting the task (the head of the list); returns at once.
     void DoMultiPart(const TTask& task);
@@ -84,7 +87,7 @@ private:
     TView& m_view;
     TAppState& m_state;
     TBatchAccount& m_account;
-    TFailHook m_fail;
+    TUploadFailure& m_failure;
     QString m_messageId; // the article being posted
 
     TTask m_task;

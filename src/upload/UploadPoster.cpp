@@ -25,9 +25,9 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
       m_view(view), m_logger(logger), m_state(state),
       m_account(std::make_unique<TBatchAccount>(state, list, logger, client)),
       m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
-                                                     *m_account))
+                                                     *m_account,
+                                                     static_cast<TUploadFailure&>(*this)))
 {
-    m_multiPart->SetFailHook([this](const QString& text) { failTask(text); });
     runner.SetHandler(tkUpload, [this](TTask& task) { PostFile(task); });
     connect(&client, &TbcsNNTP::OnPosted, this, &TUploadPoster::NNTPPosted);
     connect(&client, &TbcsNNTP::OnPostFailed, this, &TUploadPoster::NNTPPostFailed);
@@ -39,7 +39,7 @@ TUploadPoster::~TUploadPoster() = default;
 void TUploadPoster::PostFile(const TTask& task)
 {
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
-    m_view.SetActionEnabled(TViewAction::Abort, true);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, true);
     m_list.SetRunnerBusy(true);
     m_account->BeginTask(task);
     if (task.MaxLines >= 1) {
@@ -55,7 +55,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     // A file gone since it was queued would leave the include text posted alone, or an
     // empty article refused with a text that names no file: say which file, keep the task.
     if (!QFileInfo::exists(upload.Path)) {
-        failTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
+        FailTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
         return;
     }
     m_article.Clear();
@@ -80,7 +80,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(task);
     m_article.FallbackCharset = m_state.Settings.TextCharset;
-    ApplyToClient(task, m_client);
+    m_runner.ConfigureClient(ClientSetup(task));
     for (const QString& line : IncludeLines(task))
         m_article.AddBodyLine(line);
     const qint64 size = QFileInfo(upload.Path).size();
@@ -92,7 +92,7 @@ void TUploadPoster::endPosting(bool completed)
 {
     m_account->EndTask(completed);
     m_view.SetProgress(0);
-    m_view.SetActionEnabled(TViewAction::Abort, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, false);
 }
 
 void TUploadPoster::NNTPPosted()
@@ -133,7 +133,7 @@ void TUploadPoster::NNTPPostFailed(const QString& reason)
     }
     endPosting(false);
     m_runner.SetStatus(reason);
-    m_view.ShowWarning(reason);
+    m_view.ShowError(reason);
     m_runner.ClearTaskList(true);
     if (m_runner.PartInFlight()) {
         m_runner.SetPartInFlight(false);
@@ -163,12 +163,12 @@ void TUploadPoster::DoIncludeText(const std::optional<QStringList>& given)
         PendingIncludeText = CommaText::Write(lines);
 }
 
-void TUploadPoster::failTask(const QString& text)
+void TUploadPoster::FailTask(const QString& text)
 {
     m_logger.LogIt(QStringLiteral("Error: ") + text);
     endPosting(false);
     m_runner.SetStatus(text);
-    m_view.ShowWarning(text);
+    m_view.ShowError(text);
     m_runner.ClearTaskList(true);
     m_runner.DoNextTask();
 }

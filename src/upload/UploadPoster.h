@@ -1,5 +1,7 @@
 #pragma once
 
+#include "upload/MultiPartPoster.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -23,7 +25,7 @@ class TView;
 // from the attached file. It handles the client's posted, refused and progress events, and
 // asks for the include text that the next batch of uploads puts before the file. Every
 // article goes with a Message-ID of its own, recorded in its batch's account.
-class TUploadPoster : public QObject
+class TUploadPoster : public QObject, private TUploadFailure
 {
     Q_OBJECT
 public:
@@ -57,7 +59,7 @@ private:
     void answered(bool accepted);
     // The upload ends (completed: its whole file was taken) or stops.
     void endPosting(bool completed);
-    void failTask(const QString& text);
+    void FailTask(const QString& text) override;
 
     TNewsArticle& m_article;
     TbcsNNTP& m_client;

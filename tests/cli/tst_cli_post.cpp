@@ -410,8 +410,9 @@ void TestCliPost::refusedPostIsResumedLater()
     const auto refused =
         cli.Run({"post", path, "--group", "quorvel.later", "--subject", "resumed post"});
     QCOMPARE(refused.ExitCode, 1);
-    QVERIFY2(refused.Err.contains(QLatin1String("quorvel-cli: warning: ")),
-             qPrintable(refused.Err));
+    // What stopped the work is an error, and the way on names what the server refused.
+    QVERIFY2(refused.Err.contains(QLatin1String("quorvel-cli: error: ")), qPrintable(refused.Err));
+    QVERIFY(refused.Err.contains(QLatin1String("The server's refusal stands")));
     QVERIFY(refused.Err.contains(QLatin1String("tasks run")));
     QVERIFY(QFile::exists(cli.TaskFile()));
 
@@ -475,7 +476,7 @@ void TestCliPost::login_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
     QTest::newRow("right password") << "open sesame" << 0 << "task(s) ended well";
-    QTest::newRow("wrong password") << "guess" << 1 << "quorvel-cli: warning: ";
+    QTest::newRow("wrong password") << "guess" << 1 << "quorvel-cli: error: ";
     QTest::newRow("no password in a script") << "" << 1 << "QUORVEL_PASSWORD";
 }
 
@@ -497,6 +498,17 @@ void TestCliPost::login()
     QVERIFY(!r.Err.contains(password.isEmpty() ? QStringLiteral("\x01") : password));
     // Nothing was queued without a password; a refused login keeps the queue.
     QCOMPARE(QFile::exists(cli.TaskFile()), exitCode != 0 && !password.isEmpty());
+    // The login was the run's: the profile still has none.
+    const QString shown = cli.Run({"profile", "show"}).Out;
+    QVERIFY2(shown.contains("UserID = \n") && shown.contains("LoginRequired = 0\n"),
+             qPrintable(shown));
+    if (!QFile::exists(cli.TaskFile()))
+        return;
+    // The kept tasks hold the profile's login, not the run's: the resumed run names its own.
+    cli.SetEnv("QUORVEL_PASSWORD", "open sesame");
+    const auto resumed = cli.Run({"tasks", "run", "--user", "ann"});
+    QVERIFY2(resumed.ExitCode == 0, qPrintable(resumed.Err));
+    QVERIFY(!QFile::exists(cli.TaskFile()));
 }
 
 void TestCliPost::interruptSavesTheQueue()

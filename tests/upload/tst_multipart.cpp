@@ -533,16 +533,23 @@ void TestMultiPart::fileShrinksDuringSeries()
     QVERIFY(f.logged("Error: " + f.view.Warnings.first()));
 }
 
-void TestMultiPart::loginFromTask()
+// The first POST asks for a login, which any password passes; one article is taken, and every
+// later POST asks again.
+static void asksForLoginOnce(TFakeNntpServer& server)
 {
-    UploadFixture f;
-    TFakeNntpServer server;
-    QVERIFY(server.Start());
     server.On("POST", {"480 authentication required"}, true);
     server.OnPost({"240 article posted ok"}, true);
     server.On("POST", {"480 authentication required"});
     server.On("AUTHINFO USER*", {"381 more"});
     server.On("AUTHINFO PASS*", {"281 ok"});
+}
+
+void TestMultiPart::loginFromTask()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    asksForLoginOnce(server);
     const QString path = f.writeLines("a.txt", 3);
     for (const QString& login : QStringList{"joe,pass word,with, commas", "joe,"}) {
         TTask t = f.upload(path, server.Server(), 0);
@@ -568,11 +575,7 @@ void TestMultiPart::savedTaskTakesCorrectedPassword()
     UploadFixture f;
     TFakeNntpServer server;
     QVERIFY(server.Start());
-    server.On("POST", {"480 authentication required"}, true);
-    server.OnPost({"240 article posted ok"}, true);
-    server.On("POST", {"480 authentication required"});
-    server.On("AUTHINFO USER*", {"381 more"});
-    server.On("AUTHINFO PASS*", {"281 ok"});
+    asksForLoginOnce(server);
     f.state.Settings.Host = server.Server();
     f.state.Settings.UserID = "joe";
     f.state.Settings.Password = "corrected";
