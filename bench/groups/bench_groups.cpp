@@ -10,6 +10,7 @@
 #include "InnServer.h"
 #include "ScriptedTaskChecks.h"
 #include "ScriptedView.h"
+#include "TaskFileOwnerStub.h"
 
 #include "base/AppState.h"
 #include "base/Clock.h"
@@ -96,8 +97,9 @@ struct TProgram
     TScriptedView View;
     TNewsrcStore Store{State, Logger, View};
     TSettingsStore Settings{Dir.path() + "/settings.ini"};
-    TTaskList Tasks{View};
-    TTaskFile TaskFile{State, Tasks, Logger, View};
+    TTaskList Tasks{View, State.Commands};
+    TTaskFileOwnerStub TaskFileOwner;
+    TTaskFile TaskFile{State, Tasks, Logger, View, TaskFileOwner};
     TbcsNNTP Client;
     TTaskRunner Runner{Tasks, TaskFile, Client, View, Logger, State};
     TScriptedTaskChecks Checks;

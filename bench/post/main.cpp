@@ -10,6 +10,7 @@
 
 #include "InnServer.h"
 #include "ScriptedView.h"
+#include "TaskFileOwnerStub.h"
 #include "base/AppState.h"
 #include "base/Clock.h"
 #include "base/CommaText.h"
@@ -132,8 +133,9 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
     TLogger logger(session, TClock::System());
     // As in the program: every line the news client logs goes to the log file as well.
     logger.SetFileName(home.filePath("quorvel.log"));
-    TTaskList list(view);
-    TTaskFile file(state, list, logger, view);
+    TTaskList list(view, state.Commands);
+    TTaskFileOwnerStub owner; // no profile switch, no dial-up
+    TTaskFile file(state, list, logger, view, owner);
     TNewsArticle article;
     TbcsNNTP client;
     client.SetArticle(&article);

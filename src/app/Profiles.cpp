@@ -24,8 +24,9 @@ int indexOfNoCase(const QStringList& names, const QString& name)
 
 } // namespace
 
-TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock)
-    : m_state(state), m_store(store), m_view(view), m_clock(clock)
+TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock,
+                     TProfileOwner& owner, QObject* parent)
+    : QObject(parent), m_state(state), m_store(store), m_view(view), m_clock(clock), m_owner(owner)
 {
 }
 
@@ -41,22 +42,30 @@ void TProfiles::ReadVariables()
     // The password is kept only where the user asked for it to be remembered.
     if (!s.RememberPassword)
         s.Password.clear();
-    if (m_hooks.CreateNewsrcIfMissing)
-        m_hooks.CreateNewsrcIfMissing();
+    m_asStored = storedForm(s);
+    m_owner.CreateNewsrcIfMissing();
+}
+
+ProfileSettings TProfiles::storedForm(ProfileSettings s)
+{
+    // Without a login there is no user or password to keep.
+    if (!s.LoginRequired) {
+        s.UserID.clear();
+        s.RememberPassword = false;
+    }
+    if (!s.RememberPassword)
+        s.Password.clear();
+    return s;
 }
 
 void TProfiles::SaveVariables()
 {
     m_state.SetCurrentProcName(QStringLiteral("SaveVariables"));
-    ProfileSettings s = m_state.Settings;
-    s.LastSubject = m_view.SubjectText();
-    s.LastDir = m_view.FolderPath();
-    // Without a login there is no user or password to keep.
-    const bool keepPassword = s.LoginRequired && s.RememberPassword;
-    if (!s.LoginRequired) {
-        s.UserID.clear();
-        s.RememberPassword = false;
-    }
+    ProfileSettings current = m_state.Settings;
+    current.LastSubject = m_view.SubjectText();
+    current.LastDir = m_view.FolderPath();
+    const ProfileSettings s = storedForm(current);
+    const bool keepPassword = s.RememberPassword;
     // The dial-up password is kept scrambled whatever SaveRasPassword says; the dial-up login
     // decides whether to ask.
     auto scrambled = [&](const QString& p) {
@@ -69,12 +78,18 @@ void TProfiles::SaveVariables()
     auto unlessForgotten = [&](const QString& p) {
         return keepPassword ? scrambled(p) : QString();
     };
+    // Only what this run changed is written: a value another program (the terminal) saved
+    // meanwhile stays. A profile the store does not hold yet is written whole.
+    const bool whole = !m_store.KeyExists(m_state.ProfileKey);
     for (const TSettingField& field : SettingFields()) {
+        if (!whole && field.Same(s, m_asStored))
+            continue;
         if (field.Is(&ProfileSettings::Password))
             field.Write(m_store, m_state.ProfileKey, s, unlessForgotten);
         else
             field.Write(m_store, m_state.ProfileKey, s, scrambled);
     }
+    m_asStored = s;
     sync();
 }
 
@@ -122,13 +137,13 @@ int TProfiles::SelectedIndex() const
 void TProfiles::showNames()
 {
     const int index = SelectedIndex();
-    m_view.ShowProfiles(m_names, index < 0 && !m_names.isEmpty() ? 0 : index);
+    emit NamesShown(m_names, index < 0 && !m_names.isEmpty() ? 0 : index);
 }
 
 void TProfiles::saveLeavingProfile()
 {
     SaveVariables();
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
     m_store.WriteString(m_state.ProfileKey, QStringLiteral("LastSubject"), m_view.SubjectText());
     m_store.WriteString(m_state.ProfileKey, QStringLiteral("LastDir"), m_view.FolderPath());
 }
@@ -136,11 +151,10 @@ void TProfiles::saveLeavingProfile()
 void TProfiles::loadCurrentProfile()
 {
     ReadVariables();
-    if (m_hooks.ProfileLoaded)
-        m_hooks.ProfileLoaded();
+    m_owner.ProfileLoaded();
     m_view.SetSubjectText(m_state.Settings.LastSubject);
     m_view.SetFolderPath(m_state.Settings.LastDir);
-    m_view.SetBusy(false);
+    m_state.Commands.SetBusy(false);
 }
 
 QString TProfiles::StoredName(const QString& name) const
@@ -187,7 +201,7 @@ void TProfiles::NewProfile(const QString& name)
         ProfilesComboBoxChange(name);
         return;
     }
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
     saveLeavingProfile();
     m_state.SetProfile(name);
     m_names << name;
@@ -218,13 +232,13 @@ void TProfiles::DeleteProfile()
     sync();
     m_state.SetProfile(QStringLiteral("Default"));
     // No entry is selected when "Default" itself was deleted from the list.
-    m_view.ShowProfiles(m_names, m_names.indexOf(QStringLiteral("Default")));
+    emit NamesShown(m_names, m_names.indexOf(QStringLiteral("Default")));
     loadCurrentProfile();
 }
 
 void TProfiles::SwitchWithoutSaving(const QString& name)
 {
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
     const QString stored = StoredName(name);
     m_state.SetProfile(stored);
     if (indexOfNoCase(m_names, stored) < 0)

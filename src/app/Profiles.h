@@ -1,29 +1,37 @@
 #pragma once
 
+#include "base/ProfileSettings.h"
+
+#include <QObject>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 class TClock;
 class TSettingsStore;
 class TView;
 struct TAppState;
 
-// The named profiles: loading and saving one profile's settings, the list of profile names,
-// and switching, creating and deleting profiles.
-class TProfiles
+// What the rest of the program does around a change of profile; the application object
+// answers.
+class TProfileOwner
 {
 public:
-    // What the rest of the program does around a change of profile.
-    struct Hooks
-    {
-        std::function<void()> CreateNewsrcIfMissing; // while the settings are read
-        std::function<void()> ProfileLoaded;         // groups read and shown, caption renewed
-    };
+    virtual ~TProfileOwner() = default;
 
-    TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock);
+    // While the settings are read: the profile's newsrc file exists afterwards.
+    virtual void CreateNewsrcIfMissing() = 0;
+    // The profile is loaded: its groups are read and shown, the caption renewed.
+    virtual void ProfileLoaded() = 0;
+};
 
-    void SetHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+// The named profiles: loading and saving one profile's settings, the list of profile names,
+// and switching, creating and deleting profiles.
+class TProfiles : public QObject
+{
+    Q_OBJECT
+public:
+    TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock,
+              TProfileOwner& owner, QObject* parent = nullptr);
 
     void ReadVariables();
     void SaveVariables();
@@ -54,7 +62,12 @@ public:
 
     static QString CommonKey() { return QStringLiteral("Common"); }
 
+signals:
+    // The drop-down list of profiles, as shown, and the entry selected (-1: none).
+    void NamesShown(const QStringList& names, int selected);
+
 private:
+    static ProfileSettings storedForm(ProfileSettings settings);
     void saveLeavingProfile();
     void loadCurrentProfile();
     void showNames();
@@ -64,7 +77,9 @@ private:
     TSettingsStore& m_store;
     TView& m_view;
     const TClock& m_clock;
-    Hooks m_hooks;
+    TProfileOwner& m_owner;
+    // The profile's values as last read or written, in their stored form.
+    ProfileSettings m_asStored;
     QStringList m_names;
     QString m_lastSyncError;
 };

@@ -34,13 +34,16 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
     : QObject(parent), m_view(view), m_store(store), m_clock(clock),
       m_sessionLog(std::make_unique<TSessionLog>(clock)),
       m_logger(std::make_unique<TLogger>(*m_sessionLog, clock)),
-      m_profiles(std::make_unique<TProfiles>(m_state, store, view, clock)),
+      m_profiles(std::make_unique<TProfiles>(m_state, store, view, clock,
+                                             static_cast<TProfileOwner&>(*this))),
       m_article(std::make_unique<TNewsArticle>()), m_nntp(std::make_unique<TbcsNNTP>()),
-      m_taskList(std::make_unique<TTaskList>(view)),
-      m_taskFile(std::make_unique<TTaskFile>(m_state, *m_taskList, *m_logger, view)),
+      m_taskList(std::make_unique<TTaskList>(view, m_state.Commands)),
+      m_taskFile(std::make_unique<TTaskFile>(m_state, *m_taskList, *m_logger, view,
+                                             static_cast<TTaskFileOwner&>(*this))),
       m_runner(std::make_unique<TTaskRunner>(*m_taskList, *m_taskFile, *m_nntp, view, *m_logger,
                                              m_state)),
-      m_taskMenu(std::make_unique<TTaskMenu>(*m_taskList, *m_taskFile, *m_runner, view)),
+      m_taskMenu(
+          std::make_unique<TTaskMenu>(*m_taskList, *m_taskFile, *m_runner, view, m_state.Commands)),
       m_ras(std::make_unique<TRasConnection>()),
       m_dialup(
           std::make_unique<TDialupTasks>(m_state, *m_taskList, *m_runner, *m_ras, view, *m_logger)),
@@ -55,10 +58,6 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
           m_state, view, *m_taskList, *m_runner, *m_groupOps, *m_uploadPoster, *m_logger, *this))
 {
     connect(m_logger.get(), &TLogger::LogFileFailed, this, &TQuorvelApp::reportLogFailure);
-    m_profiles->SetHooks({
-        .CreateNewsrcIfMissing = [this] { m_newsrc->CreateNewsrcIfMissing(); },
-        .ProfileLoaded = [this] { profileLoaded(); },
-    });
     m_nntp->SetArticle(m_article.get());
     connect(m_nntp.get(), &TbcsNNTP::OnLogEvent, this, &TQuorvelApp::NNTPLogEvent);
     wireTasks();
@@ -75,7 +74,7 @@ void TQuorvelApp::wireGroups()
 
 bool TQuorvelApp::CheckAuth()
 {
-    return ::CheckAuth(m_state, m_view);
+    return ::CheckAuth(m_state, m_view, m_runner->ConnectionOverride());
 }
 
 void TQuorvelApp::CheckRas()
@@ -83,14 +82,20 @@ void TQuorvelApp::CheckRas()
     m_dialup->CheckRas();
 }
 
+void TQuorvelApp::SwitchProfile(const QString& profileName)
+{
+    m_profiles->SwitchWithoutSaving(profileName);
+}
+
+void TQuorvelApp::CreateNewsrcIfMissing()
+{
+    m_newsrc->CreateNewsrcIfMissing();
+}
+
 void TQuorvelApp::wireTasks()
 {
     // The runner connects itself to the news client's status, disconnect, error and
     // cancel events.
-    m_taskFile->SetHooks({
-        .SwitchProfile = [this](const QString& name) { m_profiles->SwitchWithoutSaving(name); },
-        .CheckRas = [this] { m_dialup->CheckRas(); },
-    });
     connect(m_runner.get(), &TTaskRunner::HangupTaskWanted, m_dialup.get(),
             &TDialupTasks::AddHangupTask);
     connect(m_runner.get(), &TTaskRunner::DialUpAborted, m_dialup.get(),
@@ -120,9 +125,9 @@ void TQuorvelApp::FormCreate(const QStringList& args)
     // A run killed while saving leaves its half-made copy behind.
     for (const char* name : {"qvsession.log", "qvtasks.qv"})
         TSafeFile::RemoveLeftovers(m_state.DataFile(QLatin1String(name)));
-    m_view.ShowSplashStatus(QStringLiteral("Loading"));
+    emit StartupStep(QStringLiteral("Loading"));
     m_state.VersionText = BuildVersionText();
-    m_view.ShowSplashStatus(QStringLiteral("Reading profile settings"));
+    emit StartupStep(QStringLiteral("Reading profile settings"));
     QString profile = args.isEmpty() ? QStringLiteral("Default") : args.first();
     if (const QString problem = ProfileNameProblem(profile); !problem.isEmpty()) {
         m_view.ShowWarning(QStringLiteral("The profile \"%1\" cannot be used: %2. The Default "
@@ -137,12 +142,12 @@ void TQuorvelApp::FormCreate(const QStringList& args)
     }
     m_profiles->ReadVariables();
     m_profiles->ReadProfiles();
-    m_view.ShowSplashStatus(QStringLiteral("Reading newsrc file"));
+    emit StartupStep(QStringLiteral("Reading newsrc file"));
     m_groupOps->NameSortDescending = true;
     m_groupOps->CountSortDescending = true;
     m_newsrc->ReadNewsrc();
     m_newsrc->ShowGroups();
-    m_view.CloseSplash();
+    emit StartupDone();
     LogIt(QStringLiteral("Startup"));
 }
 
@@ -156,11 +161,11 @@ void TQuorvelApp::FormShow()
 
 void TQuorvelApp::SetCaption()
 {
-    m_view.SetBusy(true);
-    m_view.SetWindowTitle(QStringLiteral("Quorvel v2: %1 Profile").arg(m_state.ProfileName));
+    m_state.Commands.SetBusy(true);
+    emit CaptionChanged(QStringLiteral("Quorvel v2: %1 Profile").arg(m_state.ProfileName));
     m_view.SetFromText(
         QStringLiteral("%1 (%2)").arg(m_state.Settings.EmailAddress, m_state.Settings.FullName));
-    m_view.SetBusy(false);
+    m_state.Commands.SetBusy(false);
 }
 
 void TQuorvelApp::InstallIdleHook()
@@ -179,7 +184,7 @@ void TQuorvelApp::OnIdle()
     // Called by the event dispatcher, outside the guarded event delivery: what a task's
     // start lets escape is handled here as there.
     try {
-        m_view.RefreshControls(m_runner->IdleState());
+        m_runner->ShowIdleState();
         m_runner->IdleStep();
     } catch (const std::exception& e) {
         OnException(QString::fromUtf8(e.what()));
@@ -192,6 +197,11 @@ void TQuorvelApp::OnIdle()
     // this step and the next one is ready, wake it so the next idle step starts that task.
     if (!m_taskList->RunnerBusy() && !m_taskList->IsEmpty())
         QTimer::singleShot(0, this, [] {});
+}
+
+void TQuorvelApp::PrepareFirstStart()
+{
+    m_state.Settings.MaxLines = 5000;
 }
 
 void TQuorvelApp::FormCloseQuery()
@@ -261,7 +271,7 @@ void TQuorvelApp::DeleteProfileClick()
     m_profiles->DeleteProfileClick();
 }
 
-void TQuorvelApp::profileLoaded()
+void TQuorvelApp::ProfileLoaded()
 {
     m_newsrc->ReadNewsrc();
     m_newsrc->ShowGroups();

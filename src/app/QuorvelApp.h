@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/Profiles.h"
 #include "base/AppState.h"
 #include "tasks/TaskChecks.h"
+#include "tasks/TaskFile.h"
 
 #include <QObject>
 #include <QStringList>
@@ -19,11 +21,9 @@ class TNewsrcStore;
 class TRasConnection;
 class TLogger;
 class TNewsArticle;
-class TTaskFile;
 class TTaskList;
 class TTaskMenu;
 class TTaskRunner;
-class TProfiles;
 class TSessionLog;
 class TSettingsStore;
 class TView;
@@ -31,7 +31,10 @@ class TView;
 // The application object: owns the program's state and its subsystems for the whole run,
 // wires their events together, and carries the life cycle - start-up, the idle step,
 // the close request, shutdown and the last-resort error handler.
-class TQuorvelApp : public QObject, public TTaskChecks
+class TQuorvelApp : public QObject,
+                    public TTaskChecks,
+                    private TTaskFileOwner,
+                    private TProfileOwner
 {
     Q_OBJECT
 public:
@@ -42,6 +45,9 @@ public:
     void FormShow();
     void OnIdle();
     void FormCloseQuery();
+    // A new user's profile starts with parts of a size every server takes (5000 lines,
+    // about 310 KB uuencoded), where a stored profile keeps its one-article default.
+    void PrepareFirstStart();
     void FormDestroy();
     void OnException(const QString& message);
     void ExitButtonClick();
@@ -84,11 +90,21 @@ public:
 
     QString HelpFile() const { return m_state.ProgramDir + QStringLiteral("Quorvel.html"); }
 
+signals:
+    // Start-up names each of its steps (for a splash window), then says it is done.
+    void StartupStep(const QString& text);
+    void StartupDone();
+    // The caption for the current profile has changed ("Quorvel v2: NAME Profile").
+    void CaptionChanged(const QString& caption);
+
 private:
     void wireTasks();
     void wireGroups();
     void reportLogFailure(const QString& message);
-    void profileLoaded();
+    // What the task file and the profiles ask of the program.
+    void SwitchProfile(const QString& profileName) override;
+    void CreateNewsrcIfMissing() override;
+    void ProfileLoaded() override;
 
     TView& m_view;
     TSettingsStore& m_store;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "base/CommandState.h"
 #include "base/ProfileSettings.h"
 
 #include <QString>
 
 // The program-wide state: where the data files live, the current profile and its settings,
-// and the name of the operation that ran last (logged when something fails unexpectedly).
+// the name of the operation that ran last (logged when something fails unexpectedly), and
+// the busy cursor and switched commands that the window follows.
 struct TAppState
 {
     QString ProgramDir; // with a trailing separator
@@ -14,6 +16,7 @@ struct TAppState
     QString NewsrcPath;
     QString VersionText;
     ProfileSettings Settings;
+    TCommandState Commands;
 
     void SetProfile(const QString& name);
     QString DataFile(const QString& fileName) const { return ProgramDir + fileName; }

@@ -41,7 +41,12 @@
     X(QString, TrustedAuthorities, QString(), false)    /* a PEM file beside the system's */       \
     X(QString, TrustedFingerprint, QString(), false) /* SHA-256 of a certificate trusted as is */  \
     X(QString, Encoding, QStringLiteral("uuencode"), false)      /* uuencode, yenc */              \
-    X(QString, TextCharset, QStringLiteral("ISO-8859-1"), false) /* 8-bit text not in UTF-8 */
+    X(QString, TextCharset, QStringLiteral("ISO-8859-1"), false) /* 8-bit text not in UTF-8 */     \
+    X(QString, MessageIdDomain, QStringLiteral("quorvel.invalid"), false) /* names no one */       \
+    X(QString, NzbFolder, QString(), false) /* empty: "nzb" in the data folder */                  \
+    X(bool, CheckAfterPost, true, false)    /* STAT every article of a batch once it is through */ \
+    X(qint16, CheckDelay, 5, false, 0, 3600) /* seconds before each round of checking */           \
+    X(qint16, CheckRounds, 2, false, 1, 100) /* asking again for what was not found */
 
 // The settings of one profile, one field per stored value, with the defaults a missing
 // value takes.

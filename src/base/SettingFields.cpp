@@ -144,6 +144,11 @@ void TSettingField::Write(TSettingsStore& store, const QString& key, const Profi
         Member);
 }
 
+bool TSettingField::Same(const ProfileSettings& a, const ProfileSettings& b) const
+{
+    return std::visit([&](auto member) { return a.*member == b.*member; }, Member);
+}
+
 const QList<TSettingField>& SettingFields()
 {
     static const QList<TSettingField> fields = {

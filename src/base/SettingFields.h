@@ -49,6 +49,9 @@ struct TSettingField
     void Write(TSettingsStore& store, const QString& key, const ProfileSettings& settings,
                const std::function<QString(const QString&)>& scramble) const;
 
+    // Whether a and b hold the same value of this setting.
+    bool Same(const ProfileSettings& a, const ProfileSettings& b) const;
+
     template <typename T> bool Is(T ProfileSettings::*member) const
     {
         const auto* own = std::get_if<T ProfileSettings::*>(&Member);

@@ -6,6 +6,8 @@
 #include "app/QuorvelApp.h"
 #include "base/SessionLog.h"
 #include "base/SettingsStore.h"
+#include "cli/CheckCommand.h"
+#include "cli/ConnectionOptions.h"
 #include "cli/ExitStatus.h"
 #include "cli/GroupCommands.h"
 #include "cli/GroupFetchCommands.h"
@@ -20,6 +22,8 @@
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskRunner.h"
+#include "upload/BatchAccount.h"
+#include "upload/UploadPoster.h"
 
 #include <exception>
 
@@ -98,8 +102,18 @@ int TCliSession::dispatch()
     const QString area = m_request.Command.section(u' ', 0, 0);
     if (area == QLatin1String("profile"))
         return TProfileCommands(*m_app, *m_view, m_terminal).Run(m_request);
+    const QString error = ReadConnectionOptions(m_request, m_app->State().Settings,
+                                                m_app->Runner().ConnectionOverride());
+    if (!error.isEmpty()) {
+        m_view->Note(QStringLiteral("quorvel-cli: ") + error);
+        return ExitFailed;
+    }
     if (area == QLatin1String("post"))
         return post();
+    if (area == QLatin1String("check"))
+        return TCheckCommand(m_app->State().Settings, m_app->Nntp(), *m_signals, *m_view,
+                             m_terminal)
+            .Run(m_request);
     if (area == QLatin1String("groups"))
         return groups();
     return tasks();
@@ -138,28 +152,29 @@ int TCliSession::tasks()
     const int status = TTaskCommands(m_app->TaskFile(), *m_view, m_terminal).Run(m_request);
     if (status != ExitOk || m_request.Command != QLatin1String("tasks run"))
         return status;
+    // The tasks carry the login they were queued with; a user named for this run needs its
+    // password before they start.
+    if (m_app->Runner().ConnectionOverride().UserName && !m_app->CheckAuth()) {
+        m_app->Runner().ClearTaskList(true);
+        m_view->Note(QStringLiteral("quorvel-cli: no password for --user: the tasks stay in %1")
+                         .arg(m_app->TaskFile().FileName()));
+        return ExitFailed;
+    }
     return runQueue();
 }
 
 int TCliSession::runQueue()
 {
-    TTaskRunner& runner = m_app->Runner();
-    TbcsNNTP& client = m_app->Nntp();
-    TTaskFile& taskFile = m_app->TaskFile();
-    TQueueRun run(*m_view, *m_signals,
-                  {
-                      .Start =
-                          [&runner] {
-                              if (!runner.AutoStart())
-                                  runner.StartTasks();
-                          },
-                      .Abort = [&runner] { runner.Abort(); },
-                      .Connected = [&client] { return client.Connected(); },
-                      .Disconnect = [&client] { client.Quit(); },
-                      .TaskFile = [&taskFile] { return taskFile.FileName(); },
-                  });
-    connect(&client, &TbcsNNTP::OnDisconnected, &run, &TQueueRun::Disconnected);
-    connect(&runner, &TTaskRunner::TasksHeld, &run, &TQueueRun::TasksHeld, Qt::QueuedConnection);
+    TQueueRun run(*m_view, *m_signals, m_app->Runner(), m_app->Nntp(), m_app->TaskFile());
+    // A script finds the NZB file of what it posted on standard output.
+    connect(
+        &m_app->UploadPoster().Account(), &TBatchAccount::NzbWritten, &run,
+        [this](const QString& path) { m_terminal.Out(QStringLiteral("NZB: ") + path + u'\n'); });
+    // The check after a batch outlasts its queue: the run waits for it.
+    connect(&m_app->UploadPoster().Account(), &TBatchAccount::CheckStarted, &run,
+            [&run] { run.SetHeld(true); });
+    connect(&m_app->UploadPoster().Account(), &TBatchAccount::CheckEnded, &run,
+            [&run] { run.SetHeld(false); });
     m_app->InstallIdleHook();
     return run.Exec();
 }

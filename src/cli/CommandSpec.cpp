@@ -21,6 +21,18 @@ TOptionSpec required(TOptionSpec option)
     return option;
 }
 
+// The commands that connect may reach the server otherwise than the profile says, for one run.
+QList<TOptionSpec> connectionOptions()
+{
+    return {
+        opt("user", "NAME", "log in to the server with this user name"),
+        opt("tls", "", "connect over TLS from the first byte, whatever the profile says"),
+        opt("starttls", "", "connect in plain text and upgrade with STARTTLS"),
+        opt("trust-fingerprint", "SHA256",
+            "trust the server's certificate with this SHA-256 fingerprint (self-signed)"),
+    };
+}
+
 QList<TOptionSpec> postOptions()
 {
     return {
@@ -36,7 +48,6 @@ QList<TOptionSpec> postOptions()
         opt("signature", "FILE", "signature file appended to each article"),
         opt("from", "TEXT", "From line, e.g. \"me@example.com (Me)\""),
         opt("server", "HOST[:PORT]", "news server"),
-        opt("user", "NAME", "log in to the server with this user name"),
         opt("timeout", "SECONDS", "reply time-out; 0 for none"),
         opt("post-timeout", "SECONDS", "time-out while an article is sent; 0 for none"),
         opt("catalog", "FILE", "post the files a files.bbs catalog lists, with its descriptions"),
@@ -55,11 +66,14 @@ QList<TCommandSpec> buildSpecs()
         cmd("post", "FILE...", "queue and post files to newsgroups", 0, -1,
             "quorvel-cli post --group alt.binaries.test --subject \"Holiday\" --lines 5000 "
             "photos/*.jpg",
-            postOptions()),
+            postOptions() + connectionOptions()),
+        cmd("check", "FILE.nzb",
+            "ask the server for every article an NZB file lists and print those missing", 1, 1,
+            "quorvel-cli check nzb/Holiday.nzb"),
         cmd("groups download", "", "download the server's full group list (replaces the newsrc)", 0,
-            0, "quorvel-cli --yes groups download"),
+            0, "quorvel-cli --yes groups download", connectionOptions()),
         cmd("groups new", "", "fetch the groups created since the last download", 0, 0,
-            "quorvel-cli groups new"),
+            "quorvel-cli groups new", connectionOptions()),
         cmd("groups list", "", "list the profile's groups", 0, 0,
             "quorvel-cli groups list --subscribed",
             {opt("subscribed", "", "only subscribed groups"),
@@ -74,7 +88,7 @@ QList<TCommandSpec> buildSpecs()
         cmd("tasks show", "", "show the tasks left in the task file by an earlier run", 0, 0,
             "quorvel-cli tasks show"),
         cmd("tasks run", "", "reload the task file and run its tasks", 0, 0,
-            "quorvel-cli --profile Work tasks run"),
+            "quorvel-cli --profile Work tasks run", connectionOptions()),
         cmd("profile show", "", "show the profile's settings", 0, 0,
             "quorvel-cli --profile Work profile show"),
         cmd("profile set", "KEY VALUE",

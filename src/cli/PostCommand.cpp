@@ -115,14 +115,6 @@ QString TPostCommand::applyOptions(const TCliRequest& request, ProfileSettings s
         s.CrossPost = true;
     if (request.Has(QStringLiteral("no-crosspost")))
         s.CrossPost = false;
-    if (request.Has(QStringLiteral("user"))) {
-        const QString user = request.Value(QStringLiteral("user"));
-        ProfileSettings& login = m_state.Settings;
-        if (user != login.UserID)
-            login.Password.clear(); // the stored password belongs to the stored user
-        login.UserID = user;
-        login.LoginRequired = true;
-    }
     if (request.Has(QStringLiteral("include-text"))) {
         const QString error =
             readIncludeText(request.Value(QStringLiteral("include-text")), post.IncludeLines);
@@ -172,16 +164,13 @@ int TPostCommand::Queue(const TCliRequest& request)
     TPostRequest post;
     if (error.isEmpty())
         error = locateGroups(groupNames, post);
-    m_saved = m_state.Settings;
     if (error.isEmpty())
         error = applyOptions(request, settings, post);
     if (error.isEmpty() && post.IncludeText && !post.IncludeLines && !m_view.CanAsk())
         error = QStringLiteral("the profile puts an include text before each file: give "
                                "--include-text FILE");
-    if (!error.isEmpty()) {
-        restoreLogin();
+    if (!error.isEmpty())
         return fail(error);
-    }
 
     if (!files.isEmpty())
         queueFiles(files, post);
@@ -189,7 +178,6 @@ int TPostCommand::Queue(const TCliRequest& request)
         post.Catalog = catalogPath.first();
         m_builder.PostCatalog(post);
     }
-    restoreLogin();
     if (m_view.TaskCount() == 0)
         return fail(m_view.QuestionRefused() ? QStringLiteral("nothing queued")
                                              : QStringLiteral("nothing to post"));
@@ -218,17 +206,5 @@ void TPostCommand::queueFiles(const QStringList& files, const TPostRequest& post
         m_builder.Post(batch);
         if (m_view.QuestionRefused())
             break;
-    }
-}
-
-void TPostCommand::restoreLogin()
-{
-    // Only the login an option changed goes back; a password typed at the login prompt
-    // stays for this run, as in the window.
-    ProfileSettings& s = m_state.Settings;
-    if (s.UserID != m_saved.UserID || s.LoginRequired != m_saved.LoginRequired) {
-        s.UserID = m_saved.UserID;
-        s.LoginRequired = m_saved.LoginRequired;
-        s.Password = m_saved.Password;
     }
 }

@@ -17,7 +17,8 @@ struct TCliRequest;
 // "post": checks the files, groups and options, then queues the upload tasks through the
 // same operation as the window's Post button (or its catalog upload), with a request built
 // from the arguments. The options go into the request, so a one-off option never changes
-// the profile; a login given with --user holds for the run and is put back afterwards.
+// the profile; the connection's options (--user, --tls, ...) are the session's
+// (ReadConnectionOptions).
 class TPostCommand
 {
 public:
@@ -36,11 +37,9 @@ private:
     QString applyOptions(const TCliRequest& request, ProfileSettings s, TPostRequest& post);
     QString readIncludeText(const QString& path, std::optional<QStringList>& lines) const;
     void queueFiles(const QStringList& files, const TPostRequest& post);
-    void restoreLogin();
 
     TAppState& m_state;
     TTerminalView& m_view;
     TUploadTaskBuilder& m_builder;
     TGroupSelection& m_groups;
-    ProfileSettings m_saved;
 };

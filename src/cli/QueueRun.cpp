@@ -3,6 +3,9 @@
 #include "cli/ExitStatus.h"
 #include "base/SignalPipe.h"
 #include "cli/TerminalView.h"
+#include "net/bcsNNTP.h"
+#include "tasks/TaskFile.h"
+#include "tasks/TaskRunner.h"
 
 #include <QCoreApplication>
 
@@ -11,9 +14,12 @@ namespace {
 constexpr int QuitGraceMs = 5000;
 } // namespace
 
-TQueueRun::TQueueRun(TTerminalView& view, TSignalPipe& signalPipe, THooks hooks, QObject* parent)
-    : QObject(parent), m_view(view), m_hooks(std::move(hooks))
+TQueueRun::TQueueRun(TTerminalView& view, TSignalPipe& signalPipe, TTaskRunner& runner,
+                     TbcsNNTP& client, const TTaskFile& taskFile, QObject* parent)
+    : QObject(parent), m_view(view), m_runner(runner), m_client(client), m_taskFile(taskFile)
 {
+    connect(&client, &TbcsNNTP::OnDisconnected, this, &TQueueRun::Disconnected);
+    connect(&runner, &TTaskRunner::TasksHeld, this, &TQueueRun::TasksHeld, Qt::QueuedConnection);
     // Queued: the view reports from inside the core's handlers, which must finish first.
     connect(&view, &TTerminalView::QueueEmptied, this, &TQueueRun::queueEmptied,
             Qt::QueuedConnection);
@@ -35,8 +41,9 @@ int TQueueRun::Exec()
     if (m_queued == 0)
         return m_view.QuestionRefused() ? ExitFailed : ExitOk;
     m_running = true;
-    if (m_hooks.Start)
-        m_hooks.Start();
+    // Releases a queue held by Auto Start being off.
+    if (!m_runner.AutoStart())
+        m_runner.StartTasks();
     const int status = QCoreApplication::exec();
     m_running = false;
     return status;
@@ -53,16 +60,31 @@ int TQueueRun::outcome() const
 
 void TQueueRun::queueEmptied()
 {
-    if (!m_running || m_finishing || m_view.TaskCount() > 0)
+    if (!m_running || m_finishing || m_held || m_view.TaskCount() > 0)
         return;
     finish();
+}
+
+void TQueueRun::SetHeld(bool held)
+{
+    m_held = held;
+    if (!held)
+        queueEmptied();
+}
+
+// Refusals that the same request meets again: posting not allowed (440), the article
+// refused (441), a login missing or wrong (480, 481, 482), a command not permitted (502).
+bool TQueueRun::retryCannotHelp(int replyCode)
+{
+    return replyCode == 440 || replyCode == 441 || (replyCode >= 480 && replyCode <= 482) ||
+           replyCode == 502;
 }
 
 void TQueueRun::finish()
 {
     m_finishing = true;
     const int status = outcome();
-    const QString taskFile = m_hooks.TaskFile ? m_hooks.TaskFile() : QString();
+    const QString taskFile = m_taskFile.FileName();
     if (status == ExitOk)
         m_view.Note(QStringLiteral("quorvel-cli: done: %1 task(s) ended well").arg(m_queued));
     else if (m_saveFailed)
@@ -70,14 +92,20 @@ void TQueueRun::finish()
                                    "tasks could not be saved to %1: they are lost when the "
                                    "program ends")
                         .arg(taskFile));
+    else if (retryCannotHelp(m_client.ReplyCode()))
+        m_view.Note(QStringLiteral("quorvel-cli: the run did not complete; the remaining tasks "
+                                   "are kept in %1. The server's refusal stands: change what it "
+                                   "refused (the login, the article's size, the group) before "
+                                   "'quorvel-cli tasks run'")
+                        .arg(taskFile));
     else
         m_view.Note(QStringLiteral("quorvel-cli: the run did not complete; the remaining tasks "
                                    "are kept in %1 ('quorvel-cli tasks run' resumes them)")
                         .arg(taskFile));
-    if (m_hooks.Connected && m_hooks.Connected() && m_hooks.Disconnect) {
+    if (m_client.Connected()) {
         m_quitGrace.start(QuitGraceMs);
-        m_hooks.Disconnect();
-        if (m_hooks.Connected())
+        m_client.Quit(); // politely
+        if (m_client.Connected())
             return; // Disconnected() follows
         m_quitGrace.stop();
     }
@@ -123,8 +151,7 @@ void TQueueRun::abortRun(const QString& reason)
 {
     m_aborted = true;
     m_view.Note(QStringLiteral("quorvel-cli: %1: cancelling all tasks").arg(reason));
-    if (m_hooks.Abort)
-        m_hooks.Abort();
+    m_runner.Abort(); // cancels every task, without a question
     // The abort empties the list, and the emptied queue finishes the run; a list that was
     // empty already has nothing left to report.
     if (m_view.TaskCount() == 0 && !m_finishing)

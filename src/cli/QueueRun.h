@@ -2,9 +2,11 @@
 
 #include <QObject>
 #include <QTimer>
-#include <functional>
 
+class TbcsNNTP;
 class TSignalPipe;
+class TTaskFile;
+class TTaskRunner;
 class TTerminalView;
 
 // Runs the queued tasks to their end on the application's event loop and turns the outcome
@@ -16,17 +18,9 @@ class TQueueRun : public QObject
 {
     Q_OBJECT
 public:
-    struct THooks
-    {
-        std::function<void()> Start;      // releases a queue held by Auto Start being off
-        std::function<void()> Abort;      // cancels every task, without a question
-        std::function<bool()> Connected;  // the news server connection is open
-        std::function<void()> Disconnect; // closes it politely (QUIT)
-        std::function<QString()> TaskFile;
-    };
-
-    TQueueRun(TTerminalView& view, TSignalPipe& signalPipe, THooks hooks,
-              QObject* parent = nullptr);
+    // Listens to the client's disconnect and the runner's held tasks itself.
+    TQueueRun(TTerminalView& view, TSignalPipe& signalPipe, TTaskRunner& runner, TbcsNNTP& client,
+              const TTaskFile& taskFile, QObject* parent = nullptr);
 
     // Returns when the queue has run out.
     int Exec();
@@ -34,8 +28,12 @@ public:
     void Disconnected();
     // The tasks left could not be saved to the task file: the run ends here, failed.
     void TasksHeld();
+    // Work that outlasts the queue (the check after a batch) runs: an emptied queue waits
+    // for it.
+    void SetHeld(bool held);
 
 private:
+    static bool retryCannotHelp(int replyCode);
     void queueEmptied();
     void interrupted();
     void questionRefused();
@@ -44,12 +42,15 @@ private:
     int outcome() const;
 
     TTerminalView& m_view;
-    THooks m_hooks;
+    TTaskRunner& m_runner;
+    TbcsNNTP& m_client;
+    const TTaskFile& m_taskFile;
     QTimer m_quitGrace;
     bool m_running = false;
     bool m_finishing = false;
     bool m_interrupted = false;
     bool m_aborted = false;
     bool m_saveFailed = false;
+    bool m_held = false;
     int m_queued = 0;
 };

@@ -49,6 +49,12 @@ void TTerminalView::ShowWarning(const QString& text)
         Note(Prefix + QStringLiteral("warning: ") + line);
 }
 
+void TTerminalView::ShowError(const QString& text)
+{
+    for (const QString& line : messageLines(text))
+        Note(Prefix + QStringLiteral("error: ") + line);
+}
+
 std::optional<QString> TTerminalView::ask(const QString& prompt, bool echo)
 {
     m_progress.Break();
@@ -144,12 +150,6 @@ std::optional<QStringList> TTerminalView::AskIncludeText()
     }
 }
 
-QString TTerminalView::AskOpenFile(const QString&, const QString&)
-{
-    // Files come named on the command line, as requests; there is no dialog to answer.
-    return QString();
-}
-
 void TTerminalView::OpenSetup()
 {
     Note(QStringLiteral("Set the profile's values with 'quorvel-cli --profile NAME profile set "
@@ -190,16 +190,6 @@ void TTerminalView::TaskViewClear()
     m_batchCut = true;
     m_tasks.clear();
     emit QueueEmptied();
-}
-
-void TTerminalView::GroupPaneSelectRows(const QList<int>& rows, bool clearOthers)
-{
-    if (clearOthers)
-        m_groupSelection.clear();
-    for (int row : rows)
-        if (!m_groupSelection.contains(row))
-            m_groupSelection << row;
-    std::sort(m_groupSelection.begin(), m_groupSelection.end());
 }
 
 void TTerminalView::CloseMainWindow()

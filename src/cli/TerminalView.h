@@ -12,8 +12,8 @@ class TTerminal;
 // only, a few times a second at most (TProgressDisplay), warnings everywhere as
 // "quorvel-cli: warning: ..." lines. Questions are answered by --yes, by the person at the
 // terminal, or refused when there is nobody to ask: the program never waits for input
-// that cannot come. The controls of the window are plain values here, set by the command
-// being run (files, subject, selected groups) or by the core (From text, task view).
+// that cannot come. The From and Subject texts and the folder are plain values here, set by
+// the core from the profile; the task view is a list the run watches to know when it ends.
 class TTerminalView : public QObject, public TView
 {
     Q_OBJECT
@@ -34,37 +34,24 @@ public:
         QStringList Children;
     };
     const QList<TTaskNode>& Tasks() const { return m_tasks; }
-    const QStringList& ProfileNames() const { return m_profiles; }
-    const TIdleState& LastIdle() const { return m_idle; }
 
     // Prints a line of its own on standard error, after any progress bar.
     void Note(const QString& text);
 
     void ShowWarning(const QString& text) override;
+    void ShowError(const QString& text) override;
     bool AskYesNo(const QString& text) override;
     std::optional<QString> InputBox(const QString& caption, const QString& prompt,
                                     const QString& initial) override;
     std::optional<TLoginAnswer> AskLogin(const QString& caption, const QString& user,
                                          const QString& password) override;
     std::optional<QStringList> AskIncludeText() override;
-    QString AskOpenFile(const QString& caption, const QString& filter) override;
-    std::optional<TFindAnswer> AskFindGroup(const QString&, TFindMode) override
-    {
-        return std::nullopt; // the command line names its groups
-    }
     void OpenSetup() override;
 
     void SetStatusText(const QString& text) override;
     QString StatusText() const override { return m_lastStatus; }
     void SetProgress(int percent) override;
-    void SetBusy(bool) override {}
-    void SetActionEnabled(TViewAction, bool) override {}
-    void ShowSplashStatus(const QString&) override {}
-    void RefreshControls(const TIdleState& state) override { m_idle = state; }
-    void CloseSplash() override {}
 
-    void SetWindowTitle(const QString&) override {}
-    void ShowProfiles(const QStringList& names, int) override { m_profiles = names; }
     QString FromText() const override { return m_from; }
     void SetFromText(const QString& text) override { m_from = text; }
     QString SubjectText() const override { return m_subject; }
@@ -72,21 +59,9 @@ public:
     QString FolderPath() const override { return m_folder; }
     void SetFolderPath(const QString& path) override { m_folder = path; }
 
-    QStringList SelectedFiles() const override { return {}; } // posts come as requests
-    void ClearFileSelection() override {}
-
     void TaskViewAdd(const QString& caption, const QStringList& children) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
-    void ShowTaskWindow() override {}
-
-    void GroupPaneSetCount(int count) override { m_groupCount = count; }
-    void GroupPaneSetCaption(const QString&) override {}
-    QList<int> GroupPaneSelectedRows() const override { return m_groupSelection; }
-    void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
-    void GroupPaneMakeVisible(int) override {}
-    void GroupPaneRepaint() override {}
-    int GroupPaneCount() const { return m_groupCount; }
 
     void CloseMainWindow() override;
 
@@ -112,9 +87,5 @@ private:
     QString m_from;
     QString m_subject;
     QString m_folder;
-    QStringList m_profiles;
-    TIdleState m_idle;
     QList<TTaskNode> m_tasks;
-    int m_groupCount = 0;
-    QList<int> m_groupSelection;
 };

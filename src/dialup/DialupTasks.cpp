@@ -137,7 +137,7 @@ bool TDialupTasks::askLogin(TTask& task)
 
 void TDialupTasks::startDial(const TTask& task)
 {
-    m_view.SetActionEnabled(TViewAction::Abort, true);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, true);
     m_list.SetRunnerBusy(true);
     const TDialFields<const TTask> dial = DialFields(task);
     setStatusAndLog(QStringLiteral("Dialing ") + dial.Connection);
@@ -195,7 +195,7 @@ void TDialupTasks::DoRasConnected()
     m_runner.SetStatus(QStringLiteral("Dial-up connected"));
     m_dialAttempts = 0;
     m_redialPending = false;
-    m_view.SetActionEnabled(TViewAction::Abort, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, false);
     m_dialUpOpen = true;
     startRasTimer(ConnectedWaitMs);
     // There is no status window to put away here; the call keeps the step in its place.

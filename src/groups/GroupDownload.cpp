@@ -1,5 +1,6 @@
 #include "groups/GroupDownload.h"
 
+#include "base/WindowView.h"
 #include "base/AppState.h"
 #include "base/Clock.h"
 #include "base/Logger.h"
@@ -25,7 +26,7 @@ TGroupDownload::TGroupDownload(TNewsrcStore& store, TTaskList& list, TTaskRunner
     connect(&m_client, &TbcsNNTP::OnGroupsDone, this, &TGroupDownload::NNTPGroupsDone);
 }
 
-TGroupsMenuState TGroupDownload::GroupsMenuClick() const
+TGroupsMenuState TGroupDownload::GroupsMenuClick(const TWindowView& window) const
 {
     TGroupsMenuState menu;
     const QString& lastUpdate = m_store.State().Settings.LastUpdate;
@@ -35,7 +36,7 @@ TGroupsMenuState TGroupDownload::GroupsMenuClick() const
     menu.SubscribeCaption = m_store.GroupView == TNewsrcStore::ViewSubscribed
                                 ? QStringLiteral("&Unsubscribe")
                                 : QStringLiteral("&Subscribe");
-    menu.SubscribeEnabled = !m_store.View().GroupPaneSelectedRows().isEmpty();
+    menu.SubscribeEnabled = !window.GroupPaneSelectedRows().isEmpty();
     menu.FindEnabled = !m_store.ShownList().empty();
     return menu;
 }
@@ -99,15 +100,13 @@ void TGroupDownload::GroupsNewItemClick()
 void TGroupDownload::startTask(TTask& task)
 {
     m_list.SetRunnerBusy(true);
-    m_store.View().SetActionEnabled(TViewAction::Abort, true);
+    m_store.State().Commands.SetActionEnabled(TViewAction::Abort, true);
     m_running = task;
     const TGroupTaskFields<const TTask> fields = GroupTaskFields(std::as_const(task));
-    m_client.SetServer(fields.Server);
-    m_client.SetUserName(fields.UserName);
-    m_client.SetPassword(fields.Password);
-    m_client.SetTimeout(task.Timeout);
-    m_client.SetPostTimeout(task.PostTimeout);
-    m_client.SetAuthenticate(fields.LoginRequired);
+    m_runner.ConfigureClient({fields.Server,
+                              {fields.LoginRequired, fields.UserName, fields.Password},
+                              task.Timeout,
+                              task.PostTimeout});
 }
 
 void TGroupDownload::DoList(TTask& task)
@@ -190,13 +189,12 @@ void TGroupDownload::NNTPGroupsDone()
     const TTask task = std::move(*m_running);
     m_running.reset();
     const QString& newsrc = GroupTaskFields(task).NewsrcPath;
-    TView& view = m_store.View();
 
     qint32 saved = 0;
     const bool ok = task.Kind == tkGroupDownload
                         ? m_store.SaveFullList(m_client.Groups(), newsrc, &saved)
                         : m_store.SaveNewGroups(m_client.Groups(), newsrc, &saved);
-    view.SetActionEnabled(TViewAction::Abort, false);
+    m_store.State().Commands.SetActionEnabled(TViewAction::Abort, false);
     if (!ok) {
         // The store has told the user why; keep the batch for a later reload, as after
         // any other failure, and leave LastUpdate alone so nothing is skipped next time.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+class TWindowView;
 class TbcsNNTP;
 class TClock;
 class TNewsrcStore;
@@ -38,7 +39,8 @@ public:
                    TSettingsStore& settings, const TClock& clock, TTaskChecks& checks,
                    QObject* parent = nullptr);
 
-    TGroupsMenuState GroupsMenuClick() const;
+    // The Groups menu as the window opens it: Subscribe needs a selection in its group pane.
+    TGroupsMenuState GroupsMenuClick(const TWindowView& window) const;
     void GroupsDownloadItemClick();
     void GroupsNewItemClick();
     // What the commands do: queue the download of the server's whole group list, or of the

@@ -1,5 +1,6 @@
 #include "groups/GroupListOperations.h"
 
+#include "base/WindowView.h"
 #include "article/GroupName.h"
 #include "base/AppState.h"
 #include "base/Logger.h"
@@ -36,7 +37,7 @@ void TGroupListOperations::GroupListColumnClick(int column)
         NameSortDescending = !NameSortDescending;
     else
         CountSortDescending = !CountSortDescending;
-    view.SetBusy(true);
+    m_store.State().Commands.SetBusy(true);
     view.SetStatusText(QStringLiteral("Sorting"));
     if (column == 0)
         TGroupSorter::SortByName(m_store.ShownList(), NameSortDescending);
@@ -44,7 +45,7 @@ void TGroupListOperations::GroupListColumnClick(int column)
         TGroupSorter::SortByCount(m_store.ShownList(), CountSortDescending);
     m_store.ShowGroups();
     view.SetStatusText(QStringLiteral("Finished"));
-    view.SetBusy(false);
+    m_store.State().Commands.SetBusy(false);
 }
 
 void TGroupListOperations::Sort1Click()
@@ -52,7 +53,7 @@ void TGroupListOperations::Sort1Click()
     TView& view = m_store.View();
     if (!view.AskYesNo(QStringLiteral("This could take a while. Continue?")))
         return;
-    view.SetBusy(true);
+    m_store.State().Commands.SetBusy(true);
     view.SetStatusText(QStringLiteral("Sorting Subscribed groups"));
     TGroupSorter::SortByName(m_store.SubList, NameSortDescending);
     view.SetStatusText(QStringLiteral("Sorting Unsubscribed groups"));
@@ -62,20 +63,19 @@ void TGroupListOperations::Sort1Click()
     view.SetStatusText(QStringLiteral("Saving changes"));
     const bool saved = m_store.RewriteInListOrder();
     m_store.ShowGroups();
-    view.SetBusy(false);
+    m_store.State().Commands.SetBusy(false);
     if (saved)
         view.SetStatusText(QStringLiteral("Finished"));
 }
 
-void TGroupListOperations::GroupsSubscribeItemClick()
+void TGroupListOperations::GroupsSubscribeItemClick(const TWindowView& window)
 {
     m_store.State().SetCurrentProcName(QStringLiteral("GroupsSubscribeItemClick"));
-    MoveGroups(m_store.GroupView, m_store.View().GroupPaneSelectedRows());
+    MoveGroups(m_store.GroupView, window.GroupPaneSelectedRows());
 }
 
 bool TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
 {
-    TView& view = m_store.View();
     if (rows.isEmpty())
         return true;
 
@@ -93,7 +93,7 @@ bool TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
             recordNos << source[size_t(row)].RecordNo;
         }
     }
-    view.SetBusy(true);
+    m_store.State().Commands.SetBusy(true);
     // The file first: when it cannot be written, nothing moves and memory still matches it.
     const bool written = m_store.UpdateGroupFlags(flag, recordNos);
     if (written) {
@@ -109,35 +109,35 @@ bool TGroupListOperations::MoveGroups(int shown, const QList<int>& rows)
         source.shrink_to_fit();
     }
     m_store.ShowGroups();
-    view.SetBusy(false);
+    m_store.State().Commands.SetBusy(false);
     return written;
 }
 
-void TGroupListOperations::GroupFindClick()
+void TGroupListOperations::GroupFindClick(TWindowView& window)
 {
     m_store.State().SetCurrentProcName(QStringLiteral("GroupFindClick"));
     TView& view = m_store.View();
     StartIndex = 0;
-    const std::optional<TFindAnswer> answer = view.AskFindGroup(SearchText, SearchMode);
+    const std::optional<TFindAnswer> answer = window.AskFindGroup(SearchText, SearchMode);
     if (!answer)
         return;
-    if (!view.GroupPaneSelectedRows().isEmpty())
-        view.GroupPaneSelectRows({}, true);
+    if (!window.GroupPaneSelectedRows().isEmpty())
+        window.GroupPaneSelectRows({}, true);
     SearchText = answer->Text;
     SearchMode = answer->Mode;
-    FindGroup();
-    if (!view.GroupPaneSelectedRows().isEmpty())
-        view.SetActionEnabled(TViewAction::FindAgain, SearchMode == TFindMode::First);
+    FindGroup(window);
+    if (!window.GroupPaneSelectedRows().isEmpty())
+        m_store.State().Commands.SetActionEnabled(TViewAction::FindAgain,
+                                                  SearchMode == TFindMode::First);
     else
         view.ShowWarning(QStringLiteral("No matches were found"));
 }
 
-void TGroupListOperations::FindGroup()
+void TGroupListOperations::FindGroup(TWindowView& window)
 {
     m_store.State().SetCurrentProcName(QStringLiteral("FindGroup"));
     if (SearchText.isEmpty())
         return;
-    TView& view = m_store.View();
     const TGroupList& list = m_store.ShownList();
     QList<int> matches;
     for (size_t i = size_t(qMax(0, StartIndex)); i < list.size(); ++i) {
@@ -151,26 +151,25 @@ void TGroupListOperations::FindGroup()
     }
     if (matches.isEmpty())
         return;
-    view.GroupPaneSelectRows(matches, false);
-    view.GroupPaneMakeVisible(matches.last());
+    window.GroupPaneSelectRows(matches, false);
+    window.GroupPaneMakeVisible(matches.last());
 }
 
-void TGroupListOperations::FindAgainClick()
+void TGroupListOperations::FindAgainClick(TWindowView& window)
 {
     m_store.State().SetCurrentProcName(QStringLiteral("FindAgainClick"));
     TView& view = m_store.View();
-    view.GroupPaneSelectRows({}, true);
+    window.GroupPaneSelectRows({}, true);
     ++StartIndex;
-    FindGroup();
-    if (view.GroupPaneSelectedRows().isEmpty()) {
+    FindGroup(window);
+    if (window.GroupPaneSelectedRows().isEmpty()) {
         view.ShowWarning(QStringLiteral("No more matches were found"));
-        view.SetActionEnabled(TViewAction::FindAgain, false);
+        m_store.State().Commands.SetActionEnabled(TViewAction::FindAgain, false);
     }
 }
 
-qint32 TGroupListOperations::GetSelectedGroups(QStringList& list)
+qint32 TGroupListOperations::GetSelectedGroups(const QList<int>& rows, QStringList& list)
 {
-    const QList<int> rows = m_store.View().GroupPaneSelectedRows();
     if (rows.isEmpty())
         return 0;
     for (int row : rows)
@@ -197,7 +196,7 @@ void TGroupListOperations::UpdateGroupCount(int listIndex, const QList<int>& row
         for (qsizetype i = 0; i < entries.size(); ++i)
             list[entries[i]].Count = counts[i].second;
     }
-    m_store.View().GroupPaneRepaint();
+    m_store.RowsChanged();
 }
 
 void TGroupListOperations::CountPost(const QStringList& groups)
@@ -287,10 +286,9 @@ bool TGroupListOperations::importFile(const QString& path)
     return true;
 }
 
-void TGroupListOperations::GroupsImportClick()
+void TGroupListOperations::GroupsImportClick(TWindowView& window)
 {
-    TView& view = m_store.View();
-    const QString path = view.AskOpenFile(QString(), QString());
+    const QString path = window.AskOpenFile(QString(), QString());
     if (!path.isEmpty())
         ImportGroups(path);
 }
@@ -298,10 +296,10 @@ void TGroupListOperations::GroupsImportClick()
 bool TGroupListOperations::ImportGroups(const QString& path)
 {
     TView& view = m_store.View();
-    view.SetBusy(true);
+    m_store.State().Commands.SetBusy(true);
     view.SetStatusText(QStringLiteral("Importing ") + path);
     const bool imported = importFile(path);
-    view.SetBusy(false);
+    m_store.State().Commands.SetBusy(false);
     if (!imported)
         return false;
     const bool read = m_store.ReadNewsrc();

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class TNewsrcStore;
+class TWindowView;
 
 // Which of the pane's shortcut menu items can be chosen.
 struct TShortcutMenuState
@@ -39,11 +40,12 @@ public:
     void New1Click() { showList(2); }
     void Sort1Click();
 
-    void GroupsSubscribeItemClick();
-    void GroupFindClick();
-    void FindGroup();
-    void FindAgainClick();
-    void GroupsImportClick();
+    // The window's commands, on its group pane's selection and its dialogs.
+    void GroupsSubscribeItemClick(const TWindowView& window);
+    void GroupFindClick(TWindowView& window);
+    void FindGroup(TWindowView& window);
+    void FindAgainClick(TWindowView& window);
+    void GroupsImportClick(TWindowView& window);
 
     // What the two commands do, for groups and a file named by the caller: moves those rows
     // of a list (0 subscribed: to unsubscribed; 1 or 2: to subscribed), and reads a newsrc
@@ -52,9 +54,9 @@ public:
     bool MoveGroups(int list, const QList<int>& rows);
     bool ImportGroups(const QString& path);
 
-    // Appends the selected groups' names in row order; 0 (list untouched) without a
-    // selection, else the list's count afterwards.
-    qint32 GetSelectedGroups(QStringList& list);
+    // Appends the names of those rows of the shown list in row order; 0 (list untouched)
+    // without rows, else the list's count afterwards.
+    qint32 GetSelectedGroups(const QList<int>& rows, QStringList& list);
     // Adds n to the count of those rows of a list (0 subscribed, 1 unsubscribed, 2 new).
     void UpdateGroupCount(int list, const QList<int>& rows, qint32 n);
     // One more post in each named group, in whichever list it is; others are ignored.

@@ -9,8 +9,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-TNewsrcStore::TNewsrcStore(TAppState& state, TLogger& logger, TView& view)
-    : m_state(state), m_logger(logger), m_view(view)
+TNewsrcStore::TNewsrcStore(TAppState& state, TLogger& logger, TView& view, QObject* parent)
+    : QObject(parent), m_state(state), m_logger(logger), m_view(view)
 {
 }
 
@@ -86,9 +86,9 @@ bool TNewsrcStore::ReadNewsrc()
         m_state.NewsrcPath = m_state.ProgramDir + QStringLiteral("newsrc");
     // The lists go first, whatever happens next: after a change of profile they belong to
     // the profile left, and changes made to them would land in the wrong file.
-    m_view.GroupPaneSetCaption(QStringLiteral("Reading newsrc file"));
-    m_view.GroupPaneSetCount(0);
-    m_view.GroupPaneRepaint();
+    emit ShownCaptionChanged(QStringLiteral("Reading newsrc file"));
+    emit ShownCountChanged(0);
+    emit ShownRowsChanged();
     ClearSubList();
     ClearUnsubList();
     ClearNewList();
@@ -96,13 +96,13 @@ bool TNewsrcStore::ReadNewsrc()
     if (!file.Exists() && !CreateNewsrc())
         return false;
 
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
 
     std::vector<TNewsrcRecord> records;
     qint64 trailing = 0;
     QString error;
     const bool read = file.ReadAll(records, trailing, error);
-    m_view.SetBusy(false);
+    m_state.Commands.SetBusy(false);
     if (!read) {
         ReportFileError(error);
         return false;
@@ -203,8 +203,8 @@ bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& target
         return false;
     }
     if (current) {
-        m_view.GroupPaneSetCount(0);
-        m_view.GroupPaneRepaint();
+        emit ShownCountChanged(0);
+        emit ShownRowsChanged();
         ClearSubList();
         ClearNewList();
         UnsubList = std::move(received);
@@ -324,7 +324,7 @@ QString TNewsrcStore::ShownCaption() const
 void TNewsrcStore::ShowGroups()
 {
     m_state.SetCurrentProcName(QStringLiteral("ShowGroups"));
-    m_view.GroupPaneSelectRows({}, true);
-    m_view.GroupPaneSetCount(int(ShownList().size()));
-    m_view.GroupPaneSetCaption(ShownCaption());
+    emit ShownSelectionCleared();
+    emit ShownCountChanged(int(ShownList().size()));
+    emit ShownCaptionChanged(ShownCaption());
 }

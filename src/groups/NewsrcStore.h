@@ -3,6 +3,7 @@
 #include "groups/GroupIndex.h"
 
 #include <QList>
+#include <QObject>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -17,8 +18,9 @@ struct TAppState;
 // record's flag and its Count the record's count. File failures are logged and shown to
 // the user; the operation then returns false and leaves the file as it was (or whole) and
 // the lists as they were - except ReadNewsrc, which leaves them empty.
-class TNewsrcStore
+class TNewsrcStore : public QObject
 {
+    Q_OBJECT
 public:
     enum : int
     {
@@ -27,7 +29,7 @@ public:
         ViewNew = 2,
     };
 
-    TNewsrcStore(TAppState& state, TLogger& logger, TView& view);
+    TNewsrcStore(TAppState& state, TLogger& logger, TView& view, QObject* parent = nullptr);
 
     TGroupList SubList;
     TGroupList UnsubList;
@@ -83,9 +85,19 @@ public:
     QString NewsrcPath() const;
     void ReportFileError(const QString& error);
 
+    // The counts or names of the shown rows changed in place: the group pane repaints.
+    void RowsChanged() { emit ShownRowsChanged(); }
+
     TAppState& State() { return m_state; }
     TView& View() { return m_view; }
     TLogger& Logger() { return m_logger; }
+
+signals:
+    // What the group pane shows of the shown list: it follows these.
+    void ShownSelectionCleared();
+    void ShownCountChanged(int count);
+    void ShownCaptionChanged(const QString& caption);
+    void ShownRowsChanged();
 
 private:
     bool markNewAsUnsubscribed(const QString& targetPath, bool current);

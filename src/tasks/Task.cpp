@@ -35,9 +35,9 @@ QString& TTask::Text(int index)
 
 const QString& TTask::Text(int index) const
 {
-    const std::array<const QString*, 10> texts = {&Text1, &Text2, &Text3, &Text4, &Text5,
-                                                  &Text6, &Text7, &Text8, &Text9, &Text10};
-    Q_ASSERT(index >= 1 && index <= 10);
+    const std::array<const QString*, 11> texts = {&Text1, &Text2, &Text3, &Text4,  &Text5, &Text6,
+                                                  &Text7, &Text8, &Text9, &Text10, &Text11};
+    Q_ASSERT(index >= 1 && index <= 11);
     return *texts[static_cast<size_t>(index - 1)];
 }
 

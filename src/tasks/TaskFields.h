@@ -30,12 +30,16 @@ template <typename Task> struct TUploadFields
     // A binary file goes yEnc-encoded rather than uuencoded. Task files written before there
     // was a choice hold false here, as uuencoded tasks still do.
     TTaskFlag<Task>& YEnc;
+    // The batch the task was queued in (the tasks one Post made), whose journal and NZB file
+    // record it; empty in task files written before there were batches: such a task posts
+    // unrecorded, as it always did.
+    TTaskText<Task>& Batch;
 };
 
 template <typename Task> TUploadFields<Task> UploadFields(Task& t)
 {
-    return {t.Text1, t.Text2, t.Text3, t.Text4,  t.Text5, t.Text6,
-            t.Text7, t.Text8, t.Text9, t.Text10, t.Flag1, t.Flag2};
+    return {t.Text1, t.Text2, t.Text3,  t.Text4, t.Text5, t.Text6, t.Text7,
+            t.Text8, t.Text9, t.Text10, t.Flag1, t.Flag2, t.Text11};
 }
 
 // A group download or a download of the groups new since a date.

@@ -79,8 +79,9 @@ std::optional<TParsedFile> parse(const QString& fileName, const QString& text, Q
 
 } // namespace
 
-TTaskFile::TTaskFile(TAppState& state, TTaskList& list, TLogger& logger, TView& view)
-    : m_state(state), m_list(list), m_logger(logger), m_view(view)
+TTaskFile::TTaskFile(TAppState& state, TTaskList& list, TLogger& logger, TView& view,
+                     TTaskFileOwner& owner)
+    : m_state(state), m_list(list), m_logger(logger), m_view(view), m_owner(owner)
 {
 }
 
@@ -172,13 +173,11 @@ bool TTaskFile::ReadTasks()
                         .arg(fileName, file.errorString()));
 
     if (parsed->ProfileName.compare(m_state.ProfileName, Qt::CaseInsensitive) != 0) {
-        m_view.SetBusy(true);
-        if (m_hooks.SwitchProfile)
-            m_hooks.SwitchProfile(parsed->ProfileName);
-        m_view.SetBusy(false);
+        m_state.Commands.SetBusy(true);
+        m_owner.SwitchProfile(parsed->ProfileName);
+        m_state.Commands.SetBusy(false);
     }
-    if (m_hooks.CheckRas)
-        m_hooks.CheckRas();
+    m_owner.CheckRas();
     for (const TTask& task : parsed->Tasks) {
         // The current settings' dial-up task, queued by CheckRas, takes a saved one's place.
         if (task.Kind == tkDialUp)

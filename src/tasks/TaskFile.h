@@ -1,21 +1,23 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 
 struct TAppState;
 class TLogger;
 class TTaskList;
 class TView;
 
-// What reading the task file needs from the rest of the program.
-struct TTaskFileHooks
+// What reading the task file asks of the rest of the program; the application object answers.
+class TTaskFileOwner
 {
+public:
+    virtual ~TTaskFileOwner() = default;
+
     // Makes the named profile current (settings, groups, window) without storing the
     // settings of the profile being left.
-    std::function<void(const QString& profileName)> SwitchProfile;
+    virtual void SwitchProfile(const QString& profileName) = 0;
     // Queues a fresh dial-up task when the current profile dials before its work.
-    std::function<void()> CheckRas;
+    virtual void CheckRas() = 0;
 };
 
 // The task file "qvtasks.qv": the pending tasks kept when a run is cut short, so that they
@@ -24,9 +26,8 @@ struct TTaskFileHooks
 class TTaskFile
 {
 public:
-    TTaskFile(TAppState& state, TTaskList& list, TLogger& logger, TView& view);
-
-    void SetHooks(TTaskFileHooks hooks) { m_hooks = std::move(hooks); }
+    TTaskFile(TAppState& state, TTaskList& list, TLogger& logger, TView& view,
+              TTaskFileOwner& owner);
 
     QString FileName() const;
     bool Exists() const;
@@ -52,5 +53,5 @@ private:
     TTaskList& m_list;
     TLogger& m_logger;
     TView& m_view;
-    TTaskFileHooks m_hooks;
+    TTaskFileOwner& m_owner;
 };

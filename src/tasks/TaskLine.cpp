@@ -34,6 +34,8 @@ QString Write(const TTask& task)
         fields << task.Text(i);
     fields << QString::number(task.Timeout) << QString::number(task.PostTimeout)
            << QString::number(task.MaxLines) << flagText(task.Flag1) << flagText(task.Flag2);
+    if (!task.Text11.isEmpty())
+        fields << task.Text11;
     return CommaText::Write(fields);
 }
 
@@ -62,6 +64,7 @@ std::optional<TTask> Read(const QString& line, QString* error)
     // Exactly "y": anything else, a capital Y included, reads as false.
     task.Flag1 = fields[14] == QStringLiteral("y");
     task.Flag2 = fields[15] == QStringLiteral("y");
+    task.Text11 = fields.value(FieldCount);
     return task;
 }
 

@@ -1,8 +1,9 @@
 #include "tasks/TaskList.h"
 
+#include "base/CommandState.h"
 #include "base/View.h"
 
-TTaskList::TTaskList(TView& view) : m_view(view) {}
+TTaskList::TTaskList(TView& view, TCommandState& commands) : m_view(view), m_commands(commands) {}
 
 TTask& TTaskList::Add(TTask task)
 {
@@ -28,7 +29,7 @@ void TTaskList::Clear()
 {
     m_tasks.clear();
     m_view.TaskViewClear();
-    m_view.SetActionEnabled(TViewAction::Disconnect, false);
-    m_view.SetActionEnabled(TViewAction::Abort, false);
+    m_commands.SetActionEnabled(TViewAction::Disconnect, false);
+    m_commands.SetActionEnabled(TViewAction::Abort, false);
     m_runnerBusy = false;
 }

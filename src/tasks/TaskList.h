@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+class TCommandState;
 class TView;
 
 // The queue of pending tasks, head first, and its companion task view: every change of
@@ -12,7 +13,7 @@ class TView;
 class TTaskList
 {
 public:
-    explicit TTaskList(TView& view);
+    TTaskList(TView& view, TCommandState& commands);
 
     // A task is running, or the queue is held because Auto Start is off. Set by the runner
     // and by the handler that starts a task; everyone else reads it.
@@ -38,6 +39,7 @@ public:
 
 private:
     TView& m_view;
+    TCommandState& m_commands;
     bool m_runnerBusy = false;
     std::vector<std::unique_ptr<TTask>> m_tasks;
 };

@@ -1,18 +1,21 @@
 #include "tasks/TaskMenu.h"
 
+#include "base/CommandState.h"
 #include "base/View.h"
+#include "base/WindowView.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
-TTaskMenu::TTaskMenu(TTaskList& list, TTaskFile& file, TTaskRunner& runner, TView& view)
-    : m_list(list), m_file(file), m_runner(runner), m_view(view)
+TTaskMenu::TTaskMenu(TTaskList& list, TTaskFile& file, TTaskRunner& runner, TView& view,
+                     TCommandState& commands)
+    : m_list(list), m_file(file), m_runner(runner), m_view(view), m_commands(commands)
 {
 }
 
 void TTaskMenu::TaskMenuClick()
 {
-    m_view.SetActionEnabled(TViewAction::TasksClear, !m_list.IsEmpty());
+    m_commands.SetActionEnabled(TViewAction::TasksClear, !m_list.IsEmpty());
 }
 
 void TTaskMenu::TasksClearClick()
@@ -26,10 +29,10 @@ void TTaskMenu::TasksReloadClick()
     m_file.ReadTasks();
 }
 
-void TTaskMenu::TasksViewClick()
+void TTaskMenu::TasksViewClick(TWindowView& window)
 {
     if (m_list.IsEmpty())
         m_view.ShowWarning(QStringLiteral("The task list is empty."));
     else
-        m_view.ShowTaskWindow();
+        window.ShowTaskWindow();
 }

@@ -66,11 +66,24 @@ void TTaskRunner::DoTaskList()
         dropUnknownHead(head);
         return;
     }
-    // Every task reaches the profile's server as the profile says: plain, or over TLS.
+    // Every task reaches the profile's server as the profile says, plain or over TLS, unless
+    // the session says otherwise.
     const ProfileSettings& s = m_state.Settings;
     TakeProfilePassword(head, s);
-    m_client.SetTls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint});
+    m_client.SetTls(
+        m_override.Tls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint}));
     (*handler)(head);
+}
+
+void TTaskRunner::ConfigureClient(const TClientSetup& setup)
+{
+    const TClientLogin login = m_override.Login(setup.Login);
+    m_client.SetServer(setup.Server);
+    m_client.SetAuthenticate(login.Required);
+    m_client.SetUserName(login.UserName);
+    m_client.SetPassword(login.Password);
+    m_client.SetTimeout(setup.Timeout);
+    m_client.SetPostTimeout(setup.PostTimeout);
 }
 
 void TTaskRunner::dropUnknownHead(const TTask& task)
@@ -137,7 +150,7 @@ void TTaskRunner::DoDisconnect()
     m_logger.LogIt(OfflineText);
     SetStatus(OfflineText);
     DoNextTask();
-    m_view.SetActionEnabled(TViewAction::Disconnect, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Disconnect, false);
 }
 
 void TTaskRunner::AbortButtonClick()
@@ -148,8 +161,8 @@ void TTaskRunner::AbortButtonClick()
 
 void TTaskRunner::Abort()
 {
-    m_view.SetActionEnabled(TViewAction::Disconnect, false);
-    m_view.SetActionEnabled(TViewAction::Abort, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Disconnect, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, false);
     ClearTaskList(true);
     m_list.DialUpQueued = false;
     emit DialUpAborted();
@@ -210,14 +223,14 @@ void TTaskRunner::NNTPNewStatus(TClientStatus status)
 
 void TTaskRunner::NNTPDisconnected()
 {
-    m_view.SetActionEnabled(TViewAction::Disconnect, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Disconnect, false);
     m_logger.LogIt(OfflineText);
     SetStatus(OfflineText);
     if (LastClientStatus != csClosing && !m_list.IsEmpty()) {
         ClearTaskList(true);
-        m_view.ShowWarning(QStringLiteral("Your connection to %1 was unexpectedly closed.")
-                               .arg(m_client.Server()) +
-                           QStringLiteral("\nAll tasks have been cancelled."));
+        m_view.ShowError(QStringLiteral("Your connection to %1 was unexpectedly closed.")
+                             .arg(m_client.Server()) +
+                         QStringLiteral("\nAll tasks have been cancelled."));
     }
     stopPart();
     DoNextTask();
@@ -228,7 +241,7 @@ void TTaskRunner::NNTPError(const QString& text)
     m_logger.LogIt(text);
     ClearTaskList(true);
     SetStatus(text);
-    m_view.ShowWarning(text);
+    m_view.ShowError(text);
     stopPart();
     DoNextTask();
 }

@@ -2,6 +2,7 @@
 
 #include "base/View.h"
 #include "net/ClientStatus.h"
+#include "tasks/ConnectionOverride.h"
 #include "tasks/Task.h"
 
 #include <QObject>
@@ -36,6 +37,14 @@ public:
 
     void SetHandler(TTaskKind kind, THandler handler);
 
+    // The session's connection values, laid over the profile's and the task's for every task
+    // run from now on; the login filled in when it is asked for.
+    TConnectionOverride& ConnectionOverride() { return m_override; }
+    const TConnectionOverride& ConnectionOverride() const { return m_override; }
+    // Sets the news client up for the task being run: its server, login and time-outs, the
+    // login as the session overrides it.
+    void ConfigureClient(const TClientSetup& setup);
+
     // The last status the news client reported, or DialingMarker.
     quint8 LastClientStatus = csIdle;
     // True while a part of a multipart upload waits for the server's answer: set by the
@@ -49,6 +58,8 @@ public:
     void IdleStep();
     // What the idle refresh of the window shows about the queue.
     TIdleState IdleState() const;
+    // Announces it (IdleStateChanged): at every idle moment, and when tasks were queued.
+    void ShowIdleState() { emit IdleStateChanged(IdleState()); }
 
     void DoTaskList();
     void DoNextTask();
@@ -77,6 +88,8 @@ public:
     void NNTPCanceled();
 
 signals:
+    // The window enables its commands and fills its status panels ("Tasks: %d") from this.
+    void IdleStateChanged(const TIdleState& state);
     // A Disconnect task was queued and the profile hangs up after its work: the dial-up
     // side queues the hang-up task now.
     void HangupTaskWanted();
@@ -103,5 +116,6 @@ private:
     TAppState& m_state;
     bool m_keptAfterFailedSave = false;
     bool m_partInFlight = false;
+    TConnectionOverride m_override;
     std::array<THandler, TaskKindCount> m_handlers;
 };

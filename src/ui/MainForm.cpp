@@ -1,5 +1,7 @@
 #include "ui/MainForm.h"
 
+#include "app/Profiles.h"
+#include "app/QuorvelApp.h"
 #include "base/SessionLog.h"
 #include "browser/FileList.h"
 #include "browser/FolderTree.h"
@@ -9,6 +11,8 @@
 #include "groups/GroupDownload.h"
 #include "groups/GroupListModel.h"
 #include "groups/GroupListOperations.h"
+#include "groups/NewsrcStore.h"
+#include "tasks/TaskRunner.h"
 #include "ui/HelpWindow.h"
 #include "ui/HotRowDelegate.h"
 #include "ui/IncTextForm.h"
@@ -294,6 +298,8 @@ QWidget* TMainForm::BuildEntryPanel()
     m_from->setToolTip(QStringLiteral("Name and address as sent to server"));
     m_subject = Named(new QLineEdit(left), "Subject");
     m_subject->setToolTip(QStringLiteral("Enter your subject here"));
+    // The default is a hint, not a subject: an untouched field is empty.
+    m_subject->setPlaceholderText(ProfileSettings().LastSubject);
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(4, 2, 2, 2);
     leftLayout->setSpacing(2);
@@ -407,6 +413,32 @@ void TMainForm::SetDialup(bool available, TSetupForm2::TEntryLister listEntries)
 {
     m_dialupAvailable = available;
     m_dialupEntries = std::move(listEntries);
+}
+
+void TMainForm::FollowGroupList(const TNewsrcStore& store)
+{
+    connect(&store, &TNewsrcStore::ShownSelectionCleared, this,
+            [this] { GroupPaneSelectRows({}, true); });
+    connect(&store, &TNewsrcStore::ShownCountChanged, this, &TMainForm::GroupPaneSetCount);
+    connect(&store, &TNewsrcStore::ShownCaptionChanged, this, &TMainForm::GroupPaneSetCaption);
+    connect(&store, &TNewsrcStore::ShownRowsChanged, this, &TMainForm::GroupPaneRepaint);
+}
+
+void TMainForm::FollowCommands(const TCommandState& commands)
+{
+    connect(&commands, &TCommandState::BusyChanged, this, &TMainForm::SetBusy);
+    connect(&commands, &TCommandState::ActionEnabledChanged, this, &TMainForm::SetActionEnabled);
+}
+
+void TMainForm::FollowStartup(TQuorvelApp& app)
+{
+    FollowCommands(app.State().Commands);
+    connect(&app, &TQuorvelApp::StartupStep, this, &TMainForm::ShowSplashStatus);
+    connect(&app, &TQuorvelApp::StartupDone, this, &TMainForm::CloseSplash);
+    connect(&app, &TQuorvelApp::CaptionChanged, this, &TMainForm::SetWindowTitle);
+    connect(&app.Profiles(), &TProfiles::NamesShown, this, &TMainForm::ShowProfiles);
+    connect(&app.Runner(), &TTaskRunner::IdleStateChanged, this, &TMainForm::RefreshControls);
+    FollowGroupList(app.Newsrc());
 }
 
 void TMainForm::SetGroupModel(TGroupListModel* model)
@@ -625,7 +657,7 @@ QString TMainForm::SubjectText() const
 
 void TMainForm::SetSubjectText(const QString& text)
 {
-    m_subject->setText(text);
+    m_subject->setText(text == m_subject->placeholderText() ? QString() : text);
 }
 
 QString TMainForm::FolderPath() const
@@ -930,6 +962,7 @@ void TMainForm::AcceptSetup(const ProfileSettings& settings)
     m_state->Settings = settings;
     SetFromText(QStringLiteral("%1 (%2)").arg(settings.EmailAddress, settings.FullName));
     SetCaption();
+    emit SetupAccepted();
 }
 
 void TMainForm::ExitButtonClick()

@@ -2,6 +2,7 @@
 
 #include "base/AppState.h"
 #include "base/View.h"
+#include "base/WindowView.h"
 #include "browser/FileList.h"
 #include "ui/SetupForm2.h"
 
@@ -24,6 +25,8 @@ class TFileList;
 class TFindGroupForm;
 class TFolderTree;
 class TGroupListModel;
+class TNewsrcStore;
+class TQuorvelApp;
 struct TGroupsMenuState;
 struct TShortcutMenuState;
 class THelpWindow;
@@ -36,7 +39,7 @@ class TTaskListForm;
 // progress bar, the folder tree and file list, the group pane and the status bar. It shows
 // what the program's logic tells it through TView and hands every command on as a signal,
 // which TProgramWiring connects to its operation.
-class TMainForm : public QMainWindow, public TView
+class TMainForm : public QMainWindow, public TView, public TWindowView
 {
     Q_OBJECT
 public:
@@ -51,6 +54,12 @@ public:
     void SetDialup(bool available, TSetupForm2::TEntryLister listEntries = {});
     // The rows of the group pane; not owned. Until it is set the pane stays empty.
     void SetGroupModel(TGroupListModel* model);
+    // The group pane follows the store's shown list (count, caption, selection, repaints).
+    void FollowGroupList(const TNewsrcStore& store);
+    // The splash window and the caption follow the application's start-up.
+    void FollowStartup(TQuorvelApp& app);
+    // The busy cursor and the switched commands follow the operations.
+    void FollowCommands(const TCommandState& commands);
 
     // TView.
     void ShowWarning(const QString& text) override;
@@ -66,14 +75,14 @@ public:
     void SetStatusText(const QString& text) override;
     QString StatusText() const override;
     void SetProgress(int percent) override;
-    void SetBusy(bool busy) override;
-    void SetActionEnabled(TViewAction action, bool enabled) override;
-    void ShowSplashStatus(const QString& text) override;
+    void SetBusy(bool busy);
+    void SetActionEnabled(TViewAction action, bool enabled);
+    void ShowSplashStatus(const QString& text);
     // The enabling rules and the status bar panels, at every idle moment.
-    void RefreshControls(const TIdleState& state) override;
-    void CloseSplash() override;
-    void SetWindowTitle(const QString& title) override;
-    void ShowProfiles(const QStringList& names, int selected) override;
+    void RefreshControls(const TIdleState& state);
+    void CloseSplash();
+    void SetWindowTitle(const QString& title);
+    void ShowProfiles(const QStringList& names, int selected);
     QString FromText() const override;
     void SetFromText(const QString& text) override;
     QString SubjectText() const override;
@@ -86,12 +95,12 @@ public:
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
     void ShowTaskWindow() override;
-    void GroupPaneSetCount(int count) override;
-    void GroupPaneSetCaption(const QString& caption) override;
+    void GroupPaneSetCount(int count);
+    void GroupPaneSetCaption(const QString& caption);
     QList<int> GroupPaneSelectedRows() const override;
     void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
     void GroupPaneMakeVisible(int row) override;
-    void GroupPaneRepaint() override;
+    void GroupPaneRepaint();
     void CloseMainWindow() override;
 
     TFindGroupForm* FindGroupForm() const { return m_findGroupForm; }
@@ -203,6 +212,8 @@ signals:
     void TasksViewClicked();
     void TasksStartClicked();
     void FormCloseQueried();
+    // The setup dialog was confirmed: its values are the profile's now.
+    void SetupAccepted();
     void ProfilesComboBoxChanged(const QString& name);
     void GroupListColumnClicked(int column);
 

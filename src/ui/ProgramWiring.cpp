@@ -1,5 +1,6 @@
 #include "ui/ProgramWiring.h"
 
+#include "app/Profiles.h"
 #include "app/QuorvelApp.h"
 #include "dialup/RasConnection.h"
 #include "groups/GroupDownload.h"
@@ -15,6 +16,7 @@ TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic) : m_form(for
     form.AttachState(logic.State());
     form.AttachSessionLog(logic.SessionLog());
     form.SetGroupModel(&logic.GroupModel());
+    form.FollowStartup(logic);
     WireApp();
     WireTasks();
     WireGroups();
@@ -38,6 +40,8 @@ void TProgramWiring::WireApp()
     TQuorvelApp& logic = m_logic;
     Wire(&TMainForm::ExitButtonClicked, [&logic] { logic.ExitButtonClick(); });
     Wire(&TMainForm::FormCloseQueried, [&logic] { logic.FormCloseQuery(); });
+    // Saved at once: a change made in Setup survives a crash or a logout.
+    Wire(&TMainForm::SetupAccepted, [&logic] { logic.Profiles().SaveVariables(); });
     Wire(&TMainForm::ProfilesComboBoxChanged,
          [&logic](const QString& name) { logic.ProfilesComboBoxChange(name); });
     Wire(&TMainForm::NewProfileClicked, [&logic] { logic.NewProfileClick(); });
@@ -53,8 +57,9 @@ void TProgramWiring::WireApp()
 void TProgramWiring::WireTasks()
 {
     TUploadTaskBuilder& uploads = m_logic.UploadTasks();
-    Wire(&TMainForm::PostButtonClicked, [&uploads] { uploads.PostButtonClick(); });
-    Wire(&TMainForm::FileOpenButtonClicked, [&uploads] { uploads.DoFileUpload(); });
+    TMainForm& form = m_form;
+    Wire(&TMainForm::PostButtonClicked, [&uploads, &form] { uploads.PostButtonClick(form); });
+    Wire(&TMainForm::FileOpenButtonClicked, [&uploads, &form] { uploads.DoFileUpload(form); });
     TTaskRunner& runner = m_logic.Runner();
     Wire(&TMainForm::AbortButtonClicked, [&runner] { runner.AbortButtonClick(); });
     Wire(&TMainForm::DisconnectButtonClicked, [&runner] { runner.DisconnectButtonClick(); });
@@ -64,17 +69,18 @@ void TProgramWiring::WireTasks()
     Wire(&TMainForm::TaskMenuClicked, [&tasks] { tasks.TaskMenuClick(); });
     Wire(&TMainForm::TasksClearClicked, [&tasks] { tasks.TasksClearClick(); });
     Wire(&TMainForm::TasksReloadClicked, [&tasks] { tasks.TasksReloadClick(); });
-    Wire(&TMainForm::TasksViewClicked, [&tasks] { tasks.TasksViewClick(); });
+    Wire(&TMainForm::TasksViewClicked, [&tasks, &form] { tasks.TasksViewClick(form); });
 }
 
 void TProgramWiring::WireGroups()
 {
     TMainForm& form = m_form;
     TGroupListOperations& groups = m_logic.GroupOperations();
-    Wire(&TMainForm::GroupFindClicked, [&groups] { groups.GroupFindClick(); });
-    Wire(&TMainForm::FindAgainClicked, [&groups] { groups.FindAgainClick(); });
-    Wire(&TMainForm::GroupsSubscribeItemClicked, [&groups] { groups.GroupsSubscribeItemClick(); });
-    Wire(&TMainForm::GroupsImportClicked, [&groups] { groups.GroupsImportClick(); });
+    Wire(&TMainForm::GroupFindClicked, [&groups, &form] { groups.GroupFindClick(form); });
+    Wire(&TMainForm::FindAgainClicked, [&groups, &form] { groups.FindAgainClick(form); });
+    Wire(&TMainForm::GroupsSubscribeItemClicked,
+         [&groups, &form] { groups.GroupsSubscribeItemClick(form); });
+    Wire(&TMainForm::GroupsImportClicked, [&groups, &form] { groups.GroupsImportClick(form); });
     Wire(&TMainForm::GroupListColumnClicked,
          [&groups](int column) { groups.GroupListColumnClick(column); });
     Wire(&TMainForm::PopupMenu1Opened,
@@ -86,7 +92,7 @@ void TProgramWiring::WireGroups()
 
     TGroupDownload& download = m_logic.GroupDownload();
     Wire(&TMainForm::GroupsMenuClicked,
-         [&form, &download] { form.ApplyGroupsMenu(download.GroupsMenuClick()); });
+         [&form, &download] { form.ApplyGroupsMenu(download.GroupsMenuClick(form)); });
     Wire(&TMainForm::GroupsDownloadItemClicked,
          [&download] { download.GroupsDownloadItemClick(); });
     Wire(&TMainForm::GroupsNewItemClicked, [&download] { download.GroupsNewItemClick(); });

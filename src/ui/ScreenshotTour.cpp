@@ -44,6 +44,7 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     TSessionLog sampleLog(TClock::System());
     TLogger logger(sampleLog, TClock::System());
     TNewsrcStore store(sample, logger, form);
+    form.FollowGroupList(store);
     TGroupListModel model(store);
     auto* previous = qobject_cast<TGroupListModel*>(form.GroupList()->model());
     form.SetGroupModel(&model);

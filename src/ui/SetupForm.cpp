@@ -139,6 +139,7 @@ QWidget* TSetupForm::BuildSystemPage()
     auto* page = new QWidget;
     m_server = NamedEdit("Server", page);
     m_server->setToolTip(QStringLiteral("host, host:port, or [IPv6 address]:port"));
+    m_server->setPlaceholderText(QStringLiteral("news.example.com or news.example.com:563"));
     m_security = new QComboBox(page);
     m_security->setObjectName(QStringLiteral("Security"));
     // The stored word of each choice goes with it.
@@ -177,6 +178,8 @@ QWidget* TSetupForm::BuildArticlesPage(const QString& maxLinesLabel)
 {
     auto* page = new QWidget;
     m_maxLines = NamedEdit("MaxLines", page);
+    m_maxLines->setToolTip(QStringLiteral("0 posts each file as one article; 5000 makes articles "
+                                          "of about 310 KB, which every server takes"));
     m_maxLines->setMaximumWidth(90);
     m_template = NamedEdit("Template", page);
     auto* yencTemplate = new QPushButton(QStringLiteral("yEnc style"), page);

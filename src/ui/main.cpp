@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
 int main(int argc, char* argv[])
@@ -32,6 +33,8 @@ int main(int argc, char* argv[])
     const bool quitAfterStart = args.removeAll(QStringLiteral("--quit-after-start")) > 0;
 
     TSettingsStore store;
+    // No settings yet: a new user, who is shown Setup before anything can be posted.
+    const bool firstStart = !QFileInfo::exists(store.FileName());
     TMainForm form;
     TQuorvelApp logic(form, store, TClock::System());
     TProgramWiring wiring(form, logic);
@@ -47,7 +50,13 @@ int main(int argc, char* argv[])
     // A logout or shutdown closes the window as Exit does: the work left is saved, and so
     // are the settings.
     TSignalPipe signalPipe;
-    QObject::connect(&signalPipe, &TSignalPipe::Interrupted, &form, &QWidget::close);
+    QObject::connect(&signalPipe, &TSignalPipe::Interrupted, &form,
+                     [] { QApplication::closeAllWindows(); }); // open dialogs too
+    if (firstStart && !quitAfterStart && screenshotDir.isEmpty())
+        QTimer::singleShot(0, &form, [&form, &logic] {
+            logic.PrepareFirstStart();
+            form.OpenSetup();
+        });
 
     if (!screenshotDir.isEmpty()) {
         QTimer::singleShot(800, &form, [&form, screenshotDir] {

@@ -2,6 +2,7 @@
 
 #include "base/AppState.h"
 #include "base/View.h"
+#include "upload/BatchAccount.h"
 #include "article/NewsArticle.h"
 #include "upload/SubjectLine.h"
 #include "upload/UploadLines.h"
@@ -27,15 +28,17 @@ using namespace UploadTaskFields;
 
 TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list,
                                    TTaskRunner& runner, TView& view, TAppState& state,
-                                   QObject* parent)
+                                   TBatchAccount& account, TUploadFailure& failure, QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
-      m_view(view), m_state(state)
+      m_view(view), m_state(state), m_account(account), m_failure(failure)
 {
     // An error, a lost connection or a cancel leaves the part unanswered; the runner's
     // handler that reports it also ends the task.
     connect(&runner, &TTaskRunner::PartStopped, this, [this] {
-        if (m_active)
-            finish(false);
+        if (!m_active)
+            return;
+        m_account.EndTask(false);
+        finish(false);
     });
     m_readAheadTimer.setSingleShot(true);
     m_readAheadTimer.setInterval(0);
@@ -84,6 +87,7 @@ void TMultiPartPoster::postSingle()
     if (!fillBody())
         return;
     m_lines.reset();
+    recordSent();
     // The posting handlers see no part in flight and end the task themselves.
     m_client.PostComposed();
 }
@@ -108,6 +112,7 @@ void TMultiPartPoster::postPart()
         return;
     }
     m_lines->NextPart();
+    recordSent();
     m_runner.SetPartInFlight(true);
     m_client.PostComposed();
 }
@@ -144,8 +149,10 @@ void TMultiPartPoster::finish(bool nextTask)
     m_lines.reset();
     dropReadAhead();
     m_runner.SetPartInFlight(false);
-    if (nextTask && stillHeadTask())
+    if (nextTask && stillHeadTask()) {
         m_runner.DoNextTask();
+        m_account.AfterTask();
+    }
 }
 
 bool TMultiPartPoster::stillHeadTask() const
@@ -210,6 +217,8 @@ void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
     m_article.Subject = subject;
     m_article.AddHeader(QStringLiteral("Subject: ") + subject);
     m_article.AddHeader(QStringLiteral("From: ") + upload.From);
+    m_messageId = m_account.MessageIdFor(int(part));
+    m_article.AddHeader(QStringLiteral("Message-ID: ") + m_messageId);
     if (!upload.ReplyTo.isEmpty())
         m_article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
     if (!upload.Organization.isEmpty())
@@ -219,7 +228,44 @@ void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
         m_article.AddHeader(line);
     m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(m_task);
-    ApplyToClient(m_task, m_client);
+    m_runner.ConfigureClient(ClientSetup(m_task));
+}
+
+namespace {
+
+// The file's bytes a yEnc part carries, from its "=ypart begin=B end=E" line; 0, 0 for an
+// article that is not a yEnc part of its own.
+std::pair<qint64, qint64> yEncPartRange(const TByteLines& body)
+{
+    for (qsizetype i = 0; i < body.Size() && i < 64; ++i) {
+        const QByteArrayView line = body.At(i);
+        if (!line.startsWith("=ypart "))
+            continue;
+        const QList<QByteArray> words = line.toByteArray().split(' ');
+        qint64 begin = 0, end = 0;
+        for (const QByteArray& w : words) {
+            if (w.startsWith("begin="))
+                begin = w.mid(6).toLongLong();
+            else if (w.startsWith("end="))
+                end = w.mid(4).toLongLong();
+        }
+        return {begin, end};
+    }
+    return {0, 0};
+}
+
+} // namespace
+
+void TMultiPartPoster::recordSent()
+{
+    qint64 bytes = 0;
+    for (const QString& h : m_article.HeaderLines)
+        bytes += h.toUtf8().size() + 2;
+    const TByteLines& body = m_article.RawBodyLines;
+    if (!body.IsEmpty())
+        bytes += 2 + body.Span(0, body.Size()).size();
+    const auto [begin, end] = yEncPartRange(body);
+    m_account.Sent(int(m_part), int(m_total), begin, end, bytes, m_messageId, m_article.Subject);
 }
 
 void TMultiPartPoster::failTask(QString text)
@@ -228,6 +274,5 @@ void TMultiPartPoster::failTask(QString text)
     m_lines.reset();
     dropReadAhead();
     m_runner.SetPartInFlight(false);
-    if (m_fail)
-        m_fail(text);
+    m_failure.FailTask(text);
 }

@@ -7,16 +7,25 @@
 #include <QString>
 #include <QTimer>
 #include <QStringList>
-#include <functional>
 #include <memory>
 
 struct TAppState;
+class TBatchAccount;
 class TbcsNNTP;
 class TNewsArticle;
 class TTaskList;
 class TTaskRunner;
 class TUploadLines;
 class TView;
+
+// Ends the head upload task with a message (a file that cannot be read): the queue is saved.
+// The upload poster, which owns the multipart poster, answers.
+class TUploadFailure
+{
+public:
+    virtual ~TUploadFailure() = default;
+    virtual void FailTask(const QString& text) = 0;
+};
 
 // Posts the head upload task's file as articles of at most MaxLines body lines each (a yEnc
 // file: parts of MaxLines lines of 128 bytes each, framed as yEnc parts), every one with its
@@ -34,14 +43,10 @@ class TMultiPartPoster : public QObject
 {
     Q_OBJECT
 public:
-    // Ends the head task with a message (a file that cannot be read): the queue is saved.
-    using TFailHook = std::function<void(const QString& text)>;
-
     TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list, TTaskRunner& runner,
-                     TView& view, TAppState& state, QObject* parent = nullptr);
+                     TView& view, TAppState& state, TBatchAccount& account, TUploadFailure& failure,
+                     QObject* parent = nullptr);
     ~TMultiPartPoster() override;
-
-    void SetFailHook(TFailHook hook) { m_fail = std::move(hook); }
 
     // Starts posting the task (the head of the list); returns at once.
     void DoMultiPart(const TTask& task);
@@ -69,6 +74,8 @@ private:
     void readAheadSlice();
     void dropReadAhead();
     void prepareArticle(qint64 part, qint64 total);
+    // The article is complete: its account records it as sent.
+    void recordSent();
     bool stillHeadTask() const;
     // Takes a copy: the text may belong to the line source that failing frees.
     void failTask(QString text);
@@ -79,7 +86,9 @@ private:
     TTaskRunner& m_runner;
     TView& m_view;
     TAppState& m_state;
-    TFailHook m_fail;
+    TBatchAccount& m_account;
+    TUploadFailure& m_failure;
+    QString m_messageId; // the article being posted
 
     TTask m_task;
     std::unique_ptr<TUploadLines> m_lines;

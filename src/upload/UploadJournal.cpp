@@ -145,7 +145,7 @@ std::optional<QList<TJournalArticle>> TUploadJournal::Read(const QString& path, 
         const std::optional<TJournalArticle> a = parse(QString::fromUtf8(raw.chopped(1)));
         if (!a)
             continue;
-        const QString key = a->File + '\n' + QString::number(a->Part);
+        const QString key = a->File + '\n' + a->Groups.join(',') + '\n' + QString::number(a->Part);
         if (const auto at = index.constFind(key); at != index.constEnd()) {
             articles[*at] = *a;
         } else {

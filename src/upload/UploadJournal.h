@@ -38,7 +38,8 @@ struct TJournalArticle
 // file is forced to disk at least every few seconds and whenever Sync is called (at each
 // task's end), so a crash loses at most the last seconds of records and never the file. Lines
 // are comma text: "article", file, part, total, begin, end, bytes, Message-ID, state,
-// subject, groups, poster, date. A later line for the same file and part replaces an earlier.
+// subject, groups, poster, date. A later line for the same file, groups and part replaces an
+// earlier.
 class TUploadJournal
 {
 public:

@@ -4,6 +4,7 @@
 #include "base/CommaText.h"
 #include "base/Logger.h"
 #include "base/View.h"
+#include "upload/BatchAccount.h"
 #include "upload/MultiPartPoster.h"
 #include "article/NewsArticle.h"
 #include "upload/SubjectLine.h"
@@ -22,9 +23,11 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                              QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_logger(logger), m_state(state),
-      m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state))
+      m_account(std::make_unique<TBatchAccount>(state, list, logger, client)),
+      m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
+                                                     *m_account,
+                                                     static_cast<TUploadFailure&>(*this)))
 {
-    m_multiPart->SetFailHook([this](const QString& text) { failTask(text); });
     runner.SetHandler(tkUpload, [this](TTask& task) { PostFile(task); });
     connect(&client, &TbcsNNTP::OnPosted, this, &TUploadPoster::NNTPPosted);
     connect(&client, &TbcsNNTP::OnPostFailed, this, &TUploadPoster::NNTPPostFailed);
@@ -36,8 +39,9 @@ TUploadPoster::~TUploadPoster() = default;
 void TUploadPoster::PostFile(const TTask& task)
 {
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
-    m_view.SetActionEnabled(TViewAction::Abort, true);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, true);
     m_list.SetRunnerBusy(true);
+    m_account->BeginTask(task);
     if (task.MaxLines >= 1) {
         m_multiPart->DoMultiPart(task);
         return;
@@ -51,7 +55,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     // A file gone since it was queued would leave the include text posted alone, or an
     // empty article refused with a text that names no file: say which file, keep the task.
     if (!QFileInfo::exists(upload.Path)) {
-        failTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
+        FailTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
         return;
     }
     m_article.Clear();
@@ -70,30 +74,40 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
     m_article.Subject = TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject,
                                                        subjectSpec.Path, 1, 1);
+    const QString messageId = m_account->MessageIdFor(1);
+    m_article.AddHeader(QStringLiteral("Message-ID: ") + messageId);
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
     m_article.Newsgroups = upload.Groups;
     m_article.SignatureFile = ExistingSignature(task);
     m_article.FallbackCharset = m_state.Settings.TextCharset;
-    ApplyToClient(task, m_client);
+    m_runner.ConfigureClient(ClientSetup(task));
     for (const QString& line : IncludeLines(task))
         m_article.AddBodyLine(line);
+    const qint64 size = QFileInfo(upload.Path).size();
+    m_account->Sent(1, 1, size > 0 ? 1 : 0, size, size, messageId, m_article.Subject);
     m_client.Post();
 }
 
-void TUploadPoster::endPosting()
+void TUploadPoster::endPosting(bool completed)
 {
+    m_account->EndTask(completed);
     m_view.SetProgress(0);
-    m_view.SetActionEnabled(TViewAction::Abort, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, false);
 }
 
 void TUploadPoster::NNTPPosted()
 {
     m_state.SetCurrentProcName(QStringLiteral("NNTPPosted"));
-    const bool accepted = m_client.ReplyCode() == 240;
+    answered(m_client.ReplyCode() == 240);
+}
+
+void TUploadPoster::answered(bool accepted)
+{
+    m_account->Answered(accepted);
     if (m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted))
         m_view.SetProgress(0); // Abort stays on from one part to the next
     else
-        endPosting();
+        endPosting(accepted);
     m_runner.SetStatus(QStringLiteral("Posted OK"));
     if (accepted && !m_list.IsEmpty() &&
         !(m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted)))
@@ -104,14 +118,22 @@ void TUploadPoster::NNTPPosted()
         return;
     }
     m_runner.DoNextTask();
+    m_account->AfterTask();
 }
 
 void TUploadPoster::NNTPPostFailed(const QString& reason)
 {
     m_state.SetCurrentProcName(QStringLiteral("NNTPPostFailed"));
-    endPosting();
+    // An article sent again with the Message-ID it had, refused as a duplicate: the server
+    // took it the first time. The check after the batch makes sure.
+    if (m_account->RefusedAsDuplicate(m_client.ReplyCode(), reason)) {
+        m_logger.LogIt(QStringLiteral("Taken before: ") + reason);
+        answered(true);
+        return;
+    }
+    endPosting(false);
     m_runner.SetStatus(reason);
-    m_view.ShowWarning(reason);
+    m_view.ShowError(reason);
     m_runner.ClearTaskList(true);
     if (m_runner.PartInFlight()) {
         m_runner.SetPartInFlight(false);
@@ -141,12 +163,12 @@ void TUploadPoster::DoIncludeText(const std::optional<QStringList>& given)
         PendingIncludeText = CommaText::Write(lines);
 }
 
-void TUploadPoster::failTask(const QString& text)
+void TUploadPoster::FailTask(const QString& text)
 {
     m_logger.LogIt(QStringLiteral("Error: ") + text);
-    endPosting();
+    endPosting(false);
     m_runner.SetStatus(text);
-    m_view.ShowWarning(text);
+    m_view.ShowError(text);
     m_runner.ClearTaskList(true);
     m_runner.DoNextTask();
 }

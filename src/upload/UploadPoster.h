@@ -1,5 +1,7 @@
 #pragma once
 
+#include "upload/MultiPartPoster.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -11,6 +13,7 @@ struct TAppState;
 struct TTask;
 class TbcsNNTP;
 class TLogger;
+class TBatchAccount;
 class TMultiPartPoster;
 class TNewsArticle;
 class TTaskList;
@@ -20,8 +23,9 @@ class TView;
 // Runs upload tasks: the runner hands it the head upload task, which it posts either as a
 // series of parts (MaxLines of 1 or more) or as one article that the news client composes
 // from the attached file. It handles the client's posted, refused and progress events, and
-// asks for the include text that the next batch of uploads puts before the file.
-class TUploadPoster : public QObject
+// asks for the include text that the next batch of uploads puts before the file. Every
+// article goes with a Message-ID of its own, recorded in its batch's account.
+class TUploadPoster : public QObject, private TUploadFailure
 {
     Q_OBJECT
 public:
@@ -42,6 +46,7 @@ public:
     void NNTPProgress(int percent);
 
     TMultiPartPoster& MultiPart() { return *m_multiPart; }
+    TBatchAccount& Account() { return *m_account; }
 
 signals:
     // The server took the whole upload (its one article, or the last part of its series):
@@ -50,8 +55,11 @@ signals:
 
 private:
     void postSingleArticle(const TTask& task);
-    void endPosting();
-    void failTask(const QString& text);
+    // The server's answer to the article: accepted, or not.
+    void answered(bool accepted);
+    // The upload ends (completed: its whole file was taken) or stops.
+    void endPosting(bool completed);
+    void FailTask(const QString& text) override;
 
     TNewsArticle& m_article;
     TbcsNNTP& m_client;
@@ -60,5 +68,6 @@ private:
     TView& m_view;
     TLogger& m_logger;
     TAppState& m_state;
+    std::unique_ptr<TBatchAccount> m_account;
     std::unique_ptr<TMultiPartPoster> m_multiPart;
 };

@@ -1,10 +1,12 @@
 #include "upload/UploadTaskBuilder.h"
 
+#include "base/WindowView.h"
 #include "article/GroupName.h"
 #include "base/AppState.h"
 #include "base/CommaText.h"
 #include "base/Logger.h"
 #include "base/View.h"
+#include "upload/BatchAccount.h"
 #include "upload/UploadPoster.h"
 #include "groups/GroupListOperations.h"
 #include "tasks/TaskChecks.h"
@@ -37,41 +39,59 @@ void TUploadTaskBuilder::checkRas()
 
 void TUploadTaskBuilder::showTaskCount()
 {
-    m_view.RefreshControls(m_runner.IdleState());
+    m_runner.ShowIdleState();
 }
 
-void TUploadTaskBuilder::PostButtonClick()
+void TUploadTaskBuilder::PostButtonClick(TWindowView& window)
 {
-    Post(RequestFromView());
+    TPostRequest request = RequestFromView(window);
+    // An empty subject field is asked for, not posted as nothing.
+    if (request.Subject.trimmed().isEmpty()) {
+        const std::optional<QString> subject =
+            m_view.InputBox(QStringLiteral("Post"), QStringLiteral("Subject of the post:"), {});
+        if (!subject || subject->trimmed().isEmpty())
+            return;
+        request.Subject = subject->trimmed();
+        m_view.SetSubjectText(request.Subject);
+    }
+    // The files taken leave the file pane's selection.
+    if (Post(request))
+        window.ClearFileSelection();
 }
 
-void TUploadTaskBuilder::DoFileUpload()
+void TUploadTaskBuilder::DoFileUpload(TWindowView& window)
 {
-    PostCatalog(RequestFromView());
+    TPostRequest request = RequestFromView(window);
+    if (!startCatalog())
+        return;
+    request.Catalog =
+        window.AskOpenFile(QStringLiteral("File Open"), QStringLiteral("BBS Catalog|files.bbs"));
+    queueCatalog(request);
 }
 
-TPostRequest TUploadTaskBuilder::RequestFromView() const
+TPostRequest TUploadTaskBuilder::RequestFromView(const TWindowView& window) const
 {
     TPostRequest request = TPostRequest::FromSettings(m_state.Settings);
     request.Folder = m_view.FolderPath();
-    request.Files = m_view.SelectedFiles();
-    m_groups.GetSelectedGroups(request.Groups);
+    request.Files = window.SelectedFiles();
+    m_groups.GetSelectedGroups(window.GroupPaneSelectedRows(), request.Groups);
     request.From = m_view.FromText();
     request.Subject = m_view.SubjectText();
     return request;
 }
 
-void TUploadTaskBuilder::Post(const TPostRequest& request)
+bool TUploadTaskBuilder::Post(const TPostRequest& request)
 {
     m_state.SetCurrentProcName(QStringLiteral("PostButtonClick"));
     if (!checkAuth())
-        return;
+        return false;
     checkRas();
     if (request.IncludeText)
         m_poster.DoIncludeText(request.IncludeLines);
     const QString status = m_view.StatusText();
     m_runner.SetStatus(QStringLiteral("Building task list"));
-    m_view.SetBusy(true);
+    m_state.Commands.SetBusy(true);
+    m_batch = TBatchAccount::NewBatchId();
     if (request.CrossPost)
         CrossPost(request);
     else
@@ -80,7 +100,8 @@ void TUploadTaskBuilder::Post(const TPostRequest& request)
         m_runner.DisconnectButtonClick();
     showTaskCount();
     m_runner.SetStatus(status);
-    m_view.SetBusy(false);
+    m_state.Commands.SetBusy(false);
+    return !request.Groups.isEmpty();
 }
 
 int TUploadTaskBuilder::BuildFileList(const TPostRequest& request, QStringList& list)
@@ -92,7 +113,6 @@ int TUploadTaskBuilder::BuildFileList(const TPostRequest& request, QStringList& 
         else
             list << name;
     }
-    m_view.ClearFileSelection();
     return int(list.size());
 }
 
@@ -159,23 +179,33 @@ void TUploadTaskBuilder::AddFileTask(const TPostRequest& request, const QString&
     task.MaxLines = request.MaxLines;
     upload.LoginRequired = s.LoginRequired;
     upload.YEnc = request.Encoding == TBodyEncoding::YEnc;
+    upload.Batch = m_batch;
     m_list.Add(task);
 }
 
 void TUploadTaskBuilder::PostCatalog(const TPostRequest& request)
 {
+    if (startCatalog())
+        queueCatalog(request);
+}
+
+bool TUploadTaskBuilder::startCatalog()
+{
     m_state.SetCurrentProcName(QStringLiteral("DoFileUpload"));
     if (!checkAuth())
-        return;
+        return false;
     checkRas();
-    const QString catalog = !request.Catalog.isEmpty()
-                                ? request.Catalog
-                                : m_view.AskOpenFile(QStringLiteral("File Open"),
-                                                     QStringLiteral("BBS Catalog|files.bbs"));
+    return true;
+}
+
+void TUploadTaskBuilder::queueCatalog(const TPostRequest& request)
+{
+    const QString& catalog = request.Catalog;
     if (catalog.isEmpty())
         return;
     if (request.IncludeText)
         m_poster.DoIncludeText(request.IncludeLines);
+    m_batch = TBatchAccount::NewBatchId();
     const bool read = request.CrossPost ? DoFileUploadCrossPost(request, catalog)
                                         : DoFileUploadNoCrossPost(request, catalog);
     if (read && request.DisconnectWhenDone)

@@ -16,11 +16,13 @@ class TTaskList;
 class TTaskRunner;
 class TUploadPoster;
 class TView;
+class TWindowView;
 
 // Turns the user's choice of files (the file pane's selection, or a "files.bbs" catalog) and
 // of groups (the group pane's selection) into upload tasks. Cross-posting makes one task per
 // file for all groups at once; otherwise each file gets one task per group. Every task takes
-// a copy of the settings it needs at the moment it is queued.
+// a copy of the settings it needs at the moment it is queued. The tasks one Post or
+// PostCatalog queues make a batch: one journal, one NZB file.
 class TUploadTaskBuilder
 {
 public:
@@ -33,19 +35,20 @@ public:
 
     // The window's commands: the request read from its controls (the file pane's
     // selection, the group pane's selection, the From and Subject fields, the folder) and
-    // the profile.
-    void PostButtonClick();
-    void DoFileUpload();
-    TPostRequest RequestFromView() const;
+    // the profile. Post clears the file selection it took; Open asks for the catalog after
+    // the login and dial-up checks.
+    void PostButtonClick(TWindowView& window);
+    void DoFileUpload(TWindowView& window);
+    TPostRequest RequestFromView(const TWindowView& window) const;
 
     // Queues the request's files for its groups, asking first for what is not known (the
-    // login, the include text).
-    void Post(const TPostRequest& request);
-    // Queues the files a files.bbs catalog lists (the request's, or one the user picks).
+    // login, the include text). False when it took no files: the login was cancelled or
+    // the request names no group.
+    bool Post(const TPostRequest& request);
+    // Queues the files the request's files.bbs catalog lists.
     void PostCatalog(const TPostRequest& request);
 
-    // Moves the request's files into list as file names; returns the list's count. The
-    // file pane's selection is empty afterwards.
+    // Moves the request's files into list as file names; returns the list's count.
     int BuildFileList(const TPostRequest& request, QStringList& list);
     void CrossPost(const TPostRequest& request);
     void NoCrossPost(const TPostRequest& request);
@@ -58,6 +61,10 @@ public:
 private:
     bool checkAuth();
     void checkRas();
+    // The catalog upload's start (its name, the login and dial-up checks); false when the
+    // login was cancelled.
+    bool startCatalog();
+    void queueCatalog(const TPostRequest& request);
     void showTaskCount();
     bool readCatalog(const QString& path, QList<TFilesBbsCatalog::TEntry>& entries);
 
@@ -69,4 +76,5 @@ private:
     TUploadPoster& m_poster;
     TLogger& m_logger;
     TTaskChecks& m_checks;
+    QString m_batch; // the batch the tasks being queued belong to
 };

@@ -1,7 +1,6 @@
 #include "upload/UploadTaskFields.h"
 
 #include "base/CommaText.h"
-#include "net/bcsNNTP.h"
 #include "tasks/TaskFields.h"
 
 #include <QFileInfo>
@@ -46,18 +45,14 @@ QStringList IncludeLines(const TTask& task)
     return upload.IncludeText.isEmpty() ? QStringList() : CommaText::Read(upload.IncludeText);
 }
 
-void ApplyToClient(const TTask& task, TbcsNNTP& client)
+TClientSetup ClientSetup(const TTask& task)
 {
     const TUploadFields<const TTask> upload = UploadFields(task);
-    client.SetServer(upload.Server);
-    client.SetAuthenticate(upload.LoginRequired);
-    if (upload.LoginRequired) {
-        const TLogin login = SplitLogin(upload.Login);
-        client.SetUserName(login.UserName);
-        client.SetPassword(login.Password);
-    }
-    client.SetTimeout(task.Timeout);
-    client.SetPostTimeout(task.PostTimeout);
+    const TLogin login = SplitLogin(upload.Login);
+    return {upload.Server,
+            {upload.LoginRequired, login.UserName, login.Password},
+            task.Timeout,
+            task.PostTimeout};
 }
 
 } // namespace UploadTaskFields

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "article/EncodedBody.h"
+#include "tasks/ConnectionOverride.h"
 
 #include <QString>
 #include <QStringList>
 
 struct TTask;
-class TbcsNNTP;
 
 // Reading the fields of an upload task the way both posting paths need them.
 namespace UploadTaskFields {
@@ -42,6 +42,6 @@ TBodyEncoding BodyEncoding(const TTask& task);
 QStringList IncludeLines(const TTask& task);
 
 // The server, the login and the time-outs of the task.
-void ApplyToClient(const TTask& task, TbcsNNTP& client);
+TClientSetup ClientSetup(const TTask& task);
 
 } // namespace UploadTaskFields

@@ -33,7 +33,10 @@ struct AppRun
     TSettingsStore store;
     TQuorvelApp app;
 
-    explicit AppRun(const QString& ini) : store(ini), app(view, store, clock) {}
+    explicit AppRun(const QString& ini) : store(ini), app(view, store, clock)
+    {
+        view.FollowStartup(app);
+    }
 };
 
 class TestApp : public QObject

@@ -65,6 +65,7 @@ void TestAppSession::downloadThenPost()
     TScriptedView view;
     TSettingsStore store(home.filePath("settings.ini"));
     TQuorvelApp app(view, store, clock);
+    view.FollowStartup(app);
     app.FormCreate({});
     app.FormShow();
     app.InstallIdleHook();
@@ -90,7 +91,7 @@ void TestAppSession::downloadThenPost()
     view.Files = {path};
     view.GroupSelection = {row};
     view.Subject = "Session test";
-    app.UploadTasks().PostButtonClick();
+    app.UploadTasks().PostButtonClick(view);
     QVERIFY(view.Files.isEmpty()); // the file pane's selection is cleared
     // The upload, then the Disconnect the profile asks for.
     QVERIFY(

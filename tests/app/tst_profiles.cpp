@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "ProfileOwnerStub.h"
 #include "ScriptedView.h"
 #include "base/AppState.h"
 #include "base/PasswordScrambler.h"
@@ -19,7 +20,7 @@ struct ProfilesFixture
     TAppState state;
     std::unique_ptr<TSettingsStore> store;
     std::unique_ptr<TProfiles> profiles;
-    int loads = 0;
+    TProfileOwnerStub owner;
 
     ProfilesFixture() { open(); }
 
@@ -31,8 +32,9 @@ struct ProfilesFixture
         store = std::make_unique<TSettingsStore>(iniPath());
         state.ProgramDir = dir.path() + "/";
         state.SetProfile(state.ProfileName);
-        profiles = std::make_unique<TProfiles>(state, *store, view, clock);
-        profiles->SetHooks({.CreateNewsrcIfMissing = {}, .ProfileLoaded = [this] { ++loads; }});
+        profiles = std::make_unique<TProfiles>(state, *store, view, clock, owner);
+        view.FollowProfiles(*profiles);
+        view.FollowCommands(state.Commands);
     }
 
     QString raw(const QString& key) const
@@ -61,6 +63,7 @@ private slots:
     void deleteProfile();
     void deleteDefaultProfile();
     void settingsFileIsPrivate();
+    void changeMadeElsewhereSurvives();
     void unusableNamesMakeNoProfile_data();
     void unusableNamesMakeNoProfile();
     void namesMatchRegardlessOfCase();
@@ -215,7 +218,7 @@ void TestProfiles::newProfile()
     QCOMPARE(f.view.Profiles, (QStringList{"Default", "Work"}));
     QCOMPARE(f.view.SelectedProfile, 1);
     QCOMPARE(f.view.SetupOpened, 1);
-    QCOMPARE(f.loads, 1);
+    QCOMPARE(f.owner.Loads, 1);
     QCOMPARE(f.view.Subject, QStringLiteral("Type Subject Here")); // the new profile's default
     QCOMPARE(f.raw("Default/LastSubject"), QStringLiteral("left behind"));
     QVERIFY(!f.view.Busy);
@@ -230,7 +233,7 @@ void TestProfiles::newProfileSameNameOtherCase()
     QCOMPARE(f.state.ProfileName, QStringLiteral("Default"));
     QCOMPARE(f.view.Profiles, QStringList{"Default"});
     QCOMPARE(f.view.SetupOpened, 0);
-    QCOMPARE(f.loads, 0);
+    QCOMPARE(f.owner.Loads, 0);
 }
 
 void TestProfiles::newProfileCancelled()
@@ -255,7 +258,7 @@ void TestProfiles::switchProfileSavesTheOneLeft()
     QCOMPARE(f.state.ProfileName, QStringLiteral("Work"));
     QCOMPARE(f.state.Settings.FullName, QStringLiteral("Quorvel User"));
     QCOMPARE(f.view.Folder, QDir::homePath()); // the new profile's LastDir default
-    QCOMPARE(f.loads, 1);
+    QCOMPARE(f.owner.Loads, 1);
 }
 
 void TestProfiles::deleteProfile()
@@ -303,6 +306,24 @@ void TestProfiles::deleteDefaultProfile()
     f.open();
     f.profiles->ReadProfiles();
     QCOMPARE(f.view.Profiles, QStringList{"Default"});
+}
+
+// A "profile set" made by the terminal while the window runs survives the window's save:
+// the window writes back only what it changed.
+void TestProfiles::changeMadeElsewhereSurvives()
+{
+    ProfilesFixture f;
+    f.profiles->ReadVariables();
+    f.profiles->SaveVariables();
+    {
+        TSettingsStore terminal(f.iniPath());
+        terminal.WriteInteger("Default", "MaxLines", 5000);
+        QCOMPARE(terminal.Sync(), QString());
+    }
+    f.state.Settings.FullName = "Changed Here";
+    f.profiles->SaveVariables();
+    QCOMPARE(f.raw("Default/MaxLines"), QStringLiteral("5000"));
+    QCOMPARE(f.raw("Default/FullName"), QStringLiteral("Changed Here"));
 }
 
 void TestProfiles::settingsFileIsPrivate()

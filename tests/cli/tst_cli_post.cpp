@@ -3,6 +3,7 @@
 #include "InnServer.h"
 #include "NntpReader.h"
 #include "SmallDisk.h"
+#include "upload/NzbFile.h"
 
 #include <QDir>
 #include <QProcess>
@@ -23,6 +24,7 @@ private slots:
     void cleanupTestCase();
     void postAndReadBack_data();
     void postAndReadBack();
+    void checkNamesWhatIsMissing();
     void optionsLeaveTheProfileAlone();
     void optionsReachTheArticle_data();
     void optionsReachTheArticle();
@@ -89,6 +91,7 @@ void TestCliPost::prepare(const TCliProcess& cli, const QString& server, const Q
         f.write(g.toUtf8() + ": 1-10\n");
     f.close();
     QCOMPARE(cli.Run({"profile", "set", "Host", server}).ExitCode, 0);
+    QCOMPARE(cli.Run({"profile", "set", "CheckDelay", "0"}).ExitCode, 0);
     QCOMPARE(cli.Run({"groups", "import", newsrc}).ExitCode, 0);
 }
 
@@ -176,6 +179,60 @@ void TestCliPost::postAndReadBack()
         }
         QCOMPARE(decode(articles, cli.Dir()), original);
     }
+
+    // The batch's NZB file is named on standard output and lists each article posted once.
+    QVERIFY2(r.Out.startsWith("NZB: "), qPrintable(r.Out));
+    QFile nzb(r.Out.mid(5).trimmed());
+    QVERIFY2(nzb.open(QIODevice::ReadOnly), qPrintable(nzb.fileName()));
+    QString error;
+    const auto files = NzbFile::Read(nzb.readAll(), &error);
+    QVERIFY2(files, qPrintable(error));
+    QStringList listed, posted;
+    for (const TNzbFile& file : *files)
+        for (const TNzbSegment& segment : file.Segments)
+            listed << "<" + segment.MessageId + ">";
+    for (const QString& group : groups)
+        for (const auto& a : articlesWith(group, subject))
+            if (!posted.contains(QString::fromUtf8(a.Header("Message-ID"))))
+                posted << QString::fromUtf8(a.Header("Message-ID"));
+    listed.sort();
+    posted.sort();
+    QCOMPARE(listed, posted);
+    // ... and the server has every one of them.
+    const auto check = cli.Run({"check", nzb.fileName()});
+    QVERIFY2(check.ExitCode == 0, qPrintable(check.Err));
+    QCOMPARE(check.Out, QString());
+}
+
+void TestCliPost::checkNamesWhatIsMissing()
+{
+    TCliProcess cli;
+    prepare(cli, m_inn.Server(), {"quorvel.test"});
+    const QString path = cli.Dir() + "/holiday.nzb";
+    TNzbFile file{"ann@example.org", 0, "Holiday (1/2)", {"quorvel.test"}, {}};
+    file.Segments = {{1, 100, "never-posted-1@quorvel.invalid"},
+                     {2, 100, "<never-posted-2@quorvel.invalid>"}};
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(NzbFile::Document("Holiday", {file}));
+    out.close();
+    const auto missing = cli.Run({"check", path});
+    QCOMPARE(missing.ExitCode, 1);
+    QCOMPARE(missing.Out, QString("<never-posted-1@quorvel.invalid>  Holiday (1/2), part 1\n"
+                                  "<never-posted-2@quorvel.invalid>  Holiday (1/2), part 2\n"));
+    QVERIFY2(missing.Err.contains("2 of 2 article(s) missing"), qPrintable(missing.Err));
+
+    QCOMPARE(cli.Run({"check"}).ExitCode, 2);
+    const auto unreadable = cli.Run({"check", cli.Dir() + "/none.nzb"});
+    QCOMPARE(unreadable.ExitCode, 1);
+    QVERIFY2(unreadable.Err.contains("cannot read " + cli.Dir() + "/none.nzb"),
+             qPrintable(unreadable.Err));
+    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write("<html/>");
+    out.close();
+    const auto notNzb = cli.Run({"check", path});
+    QCOMPARE(notNzb.ExitCode, 1);
+    QVERIFY2(notNzb.Err.contains("is no NZB file"), qPrintable(notNzb.Err));
 }
 
 void TestCliPost::optionsLeaveTheProfileAlone()
@@ -353,8 +410,9 @@ void TestCliPost::refusedPostIsResumedLater()
     const auto refused =
         cli.Run({"post", path, "--group", "quorvel.later", "--subject", "resumed post"});
     QCOMPARE(refused.ExitCode, 1);
-    QVERIFY2(refused.Err.contains(QLatin1String("quorvel-cli: warning: ")),
-             qPrintable(refused.Err));
+    // What stopped the work is an error, and the way on names what the server refused.
+    QVERIFY2(refused.Err.contains(QLatin1String("quorvel-cli: error: ")), qPrintable(refused.Err));
+    QVERIFY(refused.Err.contains(QLatin1String("The server's refusal stands")));
     QVERIFY(refused.Err.contains(QLatin1String("tasks run")));
     QVERIFY(QFile::exists(cli.TaskFile()));
 
@@ -418,7 +476,7 @@ void TestCliPost::login_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
     QTest::newRow("right password") << "open sesame" << 0 << "task(s) ended well";
-    QTest::newRow("wrong password") << "guess" << 1 << "quorvel-cli: warning: ";
+    QTest::newRow("wrong password") << "guess" << 1 << "quorvel-cli: error: ";
     QTest::newRow("no password in a script") << "" << 1 << "QUORVEL_PASSWORD";
 }
 
@@ -440,6 +498,17 @@ void TestCliPost::login()
     QVERIFY(!r.Err.contains(password.isEmpty() ? QStringLiteral("\x01") : password));
     // Nothing was queued without a password; a refused login keeps the queue.
     QCOMPARE(QFile::exists(cli.TaskFile()), exitCode != 0 && !password.isEmpty());
+    // The login was the run's: the profile still has none.
+    const QString shown = cli.Run({"profile", "show"}).Out;
+    QVERIFY2(shown.contains("UserID = \n") && shown.contains("LoginRequired = 0\n"),
+             qPrintable(shown));
+    if (!QFile::exists(cli.TaskFile()))
+        return;
+    // The kept tasks hold the profile's login, not the run's: the resumed run names its own.
+    cli.SetEnv("QUORVEL_PASSWORD", "open sesame");
+    const auto resumed = cli.Run({"tasks", "run", "--user", "ann"});
+    QVERIFY2(resumed.ExitCode == 0, qPrintable(resumed.Err));
+    QVERIFY(!QFile::exists(cli.TaskFile()));
 }
 
 void TestCliPost::interruptSavesTheQueue()

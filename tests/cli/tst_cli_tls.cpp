@@ -5,8 +5,19 @@
 #include "NntpReader.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
 
 class TestCliTls : public QObject
 {
@@ -16,6 +27,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void groupsOverTlsAndPostOverStartTls();
+    void sessionOptionsLeaveTheProfileAlone();
     void refusals();
 
 private:
@@ -85,6 +97,58 @@ void TestCliTls::groupsOverTlsAndPostOverStartTls()
     }));
 }
 
+void TestCliTls::sessionOptionsLeaveTheProfileAlone()
+{
+    // A profile in plain text pointed at the TLS port; the run's options alone reach it.
+    TCliProcess cli;
+    QCOMPARE(cli.Run({"profile", "set", "Host", QString("127.0.0.1:%1").arg(m_tlsPort)}).ExitCode,
+             0);
+    const QByteArray before = readAll(cli.SettingsFile());
+
+    // Trusting the certificate by the fingerprint its refusal names, as for a self-signed one.
+    const auto refused = cli.Run({"--yes", "groups", "download", "--tls"});
+    QVERIFY(refused.ExitCode != 0);
+    const QRegularExpressionMatch print =
+        QRegularExpression("SHA-256 fingerprint ([0-9A-F:]{95})").match(refused.Err);
+    QVERIFY2(print.hasMatch(), qPrintable(refused.Err));
+    const auto trusted =
+        cli.Run({"--yes", "groups", "download", "--tls", "--trust-fingerprint", print.captured(1)});
+    QVERIFY2(trusted.ExitCode == 0, qPrintable(trusted.Err));
+
+    QCOMPARE(cli.Run({"profile", "set", "TrustedAuthorities", m_pki.filePath("ca.pem")}).ExitCode,
+             0);
+    const QString path = cli.Dir() + "/session.txt";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("sent over --tls\n");
+    file.close();
+    cli.SetEnv("QUORVEL_PASSWORD", "not asked for"); // this server wants no login
+    const auto posted = cli.Run({"post", path, "--group", "quorvel.test", "--subject",
+                                 "session TLS", "--tls", "--user", "ann"});
+    QVERIFY2(posted.ExitCode == 0, qPrintable(posted.Err));
+    const QByteArray logged = readAll(cli.Home() + "/quorvel.log");
+    const qsizetype secured = logged.lastIndexOf("TLS: TLSv1.");
+    QVERIFY2(secured > 0 && logged.indexOf("POST", secured) > secured, logged.constData());
+
+    // The profile is as it was: no Security, no fingerprint, no login.
+    const QString shown = cli.Run({"profile", "show"}).Out;
+    QVERIFY2(shown.contains("Security = none\n") && shown.contains("TrustedFingerprint = \n") &&
+                 shown.contains("UserID = \n") && shown.contains("LoginRequired = 0\n"),
+             qPrintable(shown));
+    const QByteArray after = readAll(cli.SettingsFile());
+    QVERIFY(!after.contains("ann") || before.contains("ann"));
+    QVERIFY(!after.contains(print.captured(1).toLatin1()));
+
+    TNntpReader reader;
+    QString error;
+    QVERIFY2(reader.Connect(m_inn.Port(), &error), qPrintable(error));
+    QList<TNntpReader::TArticle> articles;
+    QVERIFY2(reader.ReadGroup("quorvel.test", articles, &error), qPrintable(error));
+    QVERIFY(std::any_of(articles.begin(), articles.end(), [](const auto& a) {
+        return a.Header("Subject").startsWith("session TLS") && a.Body.contains("sent over --tls");
+    }));
+}
+
 void TestCliTls::refusals()
 {
     TCliProcess cli;
@@ -101,6 +165,25 @@ void TestCliTls::refusals()
     QVERIFY(refused.ExitCode != 0);
     QVERIFY2(refused.Err.contains("certificate was refused: it was issued by an unknown authority"),
              qPrintable(refused.Err));
+
+    // The run's connection options, wrongly given, stop the command before it queues anything.
+    QVERIFY(QFile::remove(cli.TaskFile())); // what the refused download left
+    const QList<QPair<QStringList, QString>> wrong = {
+        {{"--tls", "--starttls"}, "--tls and --starttls exclude each other"},
+        {{"--trust-fingerprint", "AB:CD"}, "a SHA-256 fingerprint is 64 hex digits"},
+    };
+    for (const auto& [options, message] : wrong) {
+        const auto r = cli.Run(QStringList{"--yes", "groups", "download"} + options);
+        QCOMPARE(r.ExitCode, 1);
+        QVERIFY2(r.Err.contains(message), qPrintable(r.Err));
+    }
+    QCOMPARE(cli.Run({"profile", "set", "Security", "none"}).ExitCode, 0);
+    const auto plain = cli.Run(
+        {"--yes", "groups", "download", "--trust-fingerprint", QString(64, QLatin1Char('a'))});
+    QCOMPARE(plain.ExitCode, 1);
+    QVERIFY2(plain.Err.contains("--trust-fingerprint needs an encrypted connection"),
+             qPrintable(plain.Err));
+    QVERIFY(!QFile::exists(cli.TaskFile()));
 }
 
 QTEST_GUILESS_MAIN(TestCliTls)

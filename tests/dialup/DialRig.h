@@ -58,7 +58,7 @@ struct TDialRig : RunnerFixture
         QObject::connect(&runner, &TTaskRunner::HangupTaskWanted, &dial,
                          &TDialupTasks::AddHangupTask);
         QObject::connect(&runner, &TTaskRunner::DialUpAborted, &dial, &TDialupTasks::AbortDialUp);
-        file.SetHooks({.SwitchProfile = {}, .CheckRas = [this] { dial.CheckRas(); }});
+        owner.OnCheckRas = [this] { dial.CheckRas(); };
     }
 
     // What Post does: the dial-up check, one upload per file, then disconnect and hang-up.

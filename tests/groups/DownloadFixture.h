@@ -3,6 +3,7 @@
 #include "FakeClock.h"
 #include "GroupsFixture.h"
 #include "ScriptedTaskChecks.h"
+#include "TaskFileOwnerStub.h"
 
 #include "base/SettingsStore.h"
 #include "groups/GroupDownload.h"
@@ -19,8 +20,9 @@ struct TDownloadFixture : TGroupsFixture
 {
     TFakeClock Clock;
     TSettingsStore Settings{State.DataFile(QStringLiteral("settings.ini"))};
-    TTaskList Tasks{View};
-    TTaskFile TaskFile{State, Tasks, Logger, View};
+    TTaskList Tasks{View, State.Commands};
+    TTaskFileOwnerStub TaskFileOwner;
+    TTaskFile TaskFile{State, Tasks, Logger, View, TaskFileOwner};
     TbcsNNTP Client;
     TTaskRunner Runner{Tasks, TaskFile, Client, View, Logger, State};
     TScriptedTaskChecks Checks;

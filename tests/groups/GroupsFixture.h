@@ -41,6 +41,8 @@ struct TGroupsFixture
         State.SetProfile(QStringLiteral("Default"));
         Logger.SetFileName(State.DataFile(QStringLiteral("quorvel.log")));
         Store = std::make_unique<TNewsrcStore>(State, Logger, View);
+        View.FollowGroupList(*Store);
+        View.FollowCommands(State.Commands);
     }
 
     QString Path() const { return State.NewsrcPath; }

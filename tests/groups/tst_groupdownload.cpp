@@ -56,7 +56,7 @@ void TestGroupDownload::groupsMenu()
     f.State.Settings.LastUpdate = lastUpdate;
     f.Store->GroupView = view;
     f.View.GroupSelection = selection;
-    const TGroupsMenuState menu = f.Download.GroupsMenuClick();
+    const TGroupsMenuState menu = f.Download.GroupsMenuClick(f.View);
     QCOMPARE(menu.NewCaption, newCaption);
     QCOMPARE(menu.NewEnabled, newEnabled);
     QCOMPARE(menu.SubscribeCaption, subscribeCaption);

@@ -63,7 +63,7 @@ void TestGroupListOperations::cleanup()
 void TestGroupListOperations::unsubscribeRowsTwoAndFive()
 {
     f->View.GroupSelection = {2, 5};
-    ops->GroupsSubscribeItemClick();
+    ops->GroupsSubscribeItemClick(f->View);
 
     QCOMPARE(TGroupsFixture::Names(f->Store->SubList),
              (QStringList{"comp.lang.c", "alt.binaries.misc", "alt.test", "misc.test",
@@ -81,7 +81,7 @@ void TestGroupListOperations::unsubscribeRowsTwoAndFive()
     // The moved groups keep their records: moving one back rewrites the same byte.
     f->Store->GroupView = TNewsrcStore::ViewUnsubscribed;
     f->View.GroupSelection = {1};
-    ops->GroupsSubscribeItemClick();
+    ops->GroupsSubscribeItemClick(f->View);
     expected[2 * 81 + 80] = 0;
     QCOMPARE(f->ReadFile(), expected);
     QCOMPARE(f->Store->SubList.back().Name, QStringLiteral("Rec.Arts"));
@@ -92,7 +92,7 @@ void TestGroupListOperations::subscribeFromNewList()
     ops->New1Click();
     QCOMPARE(f->View.GroupCaption, QStringLiteral("New Groups: 2"));
     f->View.GroupSelection = {1};
-    ops->GroupsSubscribeItemClick();
+    ops->GroupsSubscribeItemClick(f->View);
     QCOMPARE(f->Store->SubList.back().Name, QStringLiteral("new.a"));
     QCOMPARE(TGroupsFixture::Names(f->Store->UnsubList), QStringList{"zz.unsub"});
     QCOMPARE(TGroupsFixture::Names(f->Store->NewList), QStringList{"new.b"});
@@ -184,24 +184,24 @@ void TestGroupListOperations::findFirstThenAgainToTheEnd()
 {
     f->View.GroupSelection = {0};
     f->View.FindAnswers << TFindAnswer{"alt.", TFindMode::First};
-    ops->GroupFindClick();
+    ops->GroupFindClick(f->View);
     QCOMPARE(f->View.GroupSelection, QList<int>{1});
     QCOMPARE(f->View.GroupVisibleRow, 1);
     QVERIFY(f->View.Actions.value(TViewAction::FindAgain));
 
-    ops->FindAgainClick();
+    ops->FindAgainClick(f->View);
     QCOMPARE(f->View.GroupSelection, QList<int>{3});
-    ops->FindAgainClick();
+    ops->FindAgainClick(f->View);
     QCOMPARE(f->View.GroupSelection, QList<int>{6});
     QVERIFY(f->View.Warnings.isEmpty());
-    ops->FindAgainClick();
+    ops->FindAgainClick(f->View);
     QVERIFY(f->View.GroupSelection.isEmpty());
     QCOMPARE(f->View.Warnings, QStringList{"No more matches were found"});
     QVERIFY(!f->View.Actions.value(TViewAction::FindAgain));
 
     // The next search offers the last text and mode; the match is case-sensitive.
     f->View.FindAnswers << TFindAnswer{"rec.", TFindMode::First};
-    ops->GroupFindClick();
+    ops->GroupFindClick(f->View);
     QVERIFY(f->View.Calls.contains("Find: alt.|First"));
     QCOMPARE(f->View.Warnings.last(), QStringLiteral("No matches were found"));
 }
@@ -209,7 +209,7 @@ void TestGroupListOperations::findFirstThenAgainToTheEnd()
 void TestGroupListOperations::findAll()
 {
     f->View.FindAnswers << TFindAnswer{".test", TFindMode::All};
-    ops->GroupFindClick();
+    ops->GroupFindClick(f->View);
     QCOMPARE(f->View.GroupSelection, (QList<int>{3, 4}));
     QVERIFY(!f->View.Actions.value(TViewAction::FindAgain, true));
     QCOMPARE(ops->StartIndex, 0);
@@ -219,19 +219,19 @@ void TestGroupListOperations::findAll()
 void TestGroupListOperations::findNothing()
 {
     f->View.FindAnswers << TFindAnswer{"", TFindMode::First} << std::nullopt;
-    ops->GroupFindClick();
+    ops->GroupFindClick(f->View);
     QCOMPARE(f->View.Warnings, QStringList{"No matches were found"});
-    ops->GroupFindClick(); // cancelled: nothing said
+    ops->GroupFindClick(f->View); // cancelled: nothing said
     QCOMPARE(f->View.Warnings.size(), 1);
 }
 
 void TestGroupListOperations::selectedGroups()
 {
     QStringList list{"keep.me"};
-    QCOMPARE(ops->GetSelectedGroups(list), 0);
+    QCOMPARE(ops->GetSelectedGroups(f->View.GroupSelection, list), 0);
     QCOMPARE(list, QStringList{"keep.me"});
     f->View.GroupSelection = {0, 4};
-    QCOMPARE(ops->GetSelectedGroups(list), 3);
+    QCOMPARE(ops->GetSelectedGroups(f->View.GroupSelection, list), 3);
     QCOMPARE(list, (QStringList{"keep.me", "comp.lang.c", "misc.test"}));
 }
 
@@ -262,7 +262,7 @@ void TestGroupListOperations::importNewsrcText()
                  source);
     f->Store->GroupView = TNewsrcStore::ViewUnsubscribed;
     f->View.OpenFileAnswers << source;
-    ops->GroupsImportClick();
+    ops->GroupsImportClick(f->View);
 
     QCOMPARE(f->ReadFile(),
              Record("comp.os.linux", 0, 0) + Record("alt.old", 0, 1) + Record("alt.fresh", 0, 2));
@@ -275,8 +275,8 @@ void TestGroupListOperations::importNewsrcText()
     // Cancelling the dialog or a missing file leaves the store alone.
     const QByteArray before = f->ReadFile();
     f->View.OpenFileAnswers << QString() << f->State.DataFile("gone.newsrc");
-    ops->GroupsImportClick();
-    ops->GroupsImportClick();
+    ops->GroupsImportClick(f->View);
+    ops->GroupsImportClick(f->View);
     QCOMPARE(f->ReadFile(), before);
     QCOMPARE(f->View.Warnings.size(), 1);
     QVERIFY(f->View.Warnings[0].contains("gone.newsrc"));

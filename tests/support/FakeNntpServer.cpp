@@ -160,10 +160,11 @@ void TFakeNntpServer::handleCommand(QTcpSocket* socket, TSession& session, const
             const QByteArray id = line.mid(5);
             const bool stored =
                 m_storedIds.contains(id) ||
-                std::any_of(m_articles.begin(), m_articles.end(), [&](const QByteArray& a) {
-                    return a.startsWith("Message-ID: " + id + "\r\n") ||
-                           a.contains("\r\nMessage-ID: " + id + "\r\n");
-                });
+                (!m_lostIds.contains(id) &&
+                 std::any_of(m_articles.begin(), m_articles.end(), [&](const QByteArray& a) {
+                     return a.startsWith("Message-ID: " + id + "\r\n") ||
+                            a.contains("\r\nMessage-ID: " + id + "\r\n");
+                 }));
             sendLines(socket, {stored ? "223 0 " + id : QByteArray("430 no such article")});
         } else {
             sendLines(socket, {"500 What?"});
@@ -204,6 +205,11 @@ void TFakeNntpServer::handleArticleLine(QTcpSocket* socket, TSession& session,
         const bool drop = rule.DropAfterArticle;
         session.Article.reset();
         m_articles.append(session.Text);
+        if (m_loseEvery > 0 && m_articles.size() % m_loseEvery == 0) {
+            const qsizetype at = session.Text.indexOf("Message-ID: ");
+            if (at >= 0)
+                m_lostIds << session.Text.mid(at + 12, session.Text.indexOf('\r', at) - at - 12);
+        }
         emit ArticleReceived();
         sendLines(socket, result);
         if (drop)

@@ -86,6 +86,9 @@ public:
     const QList<QByteArray>& Articles() const { return m_articles; }
     // Message-IDs STAT finds (223) besides those of the articles received; any other is 430.
     void AddStoredId(const QByteArray& messageId) { m_storedIds.append(messageId); }
+    // Every nth article received is answered as the rule says but not kept: STAT does not
+    // find it (a server that loses articles after taking them). 0: none is lost.
+    void SetLoseEvery(int n) { m_loseEvery = n; }
     // Article lines received so far for the article in progress.
     int ArticleLinesSoFar() const { return m_articleLines; }
 
@@ -108,6 +111,8 @@ private:
     QByteArray m_greeting = "200 fake news server ready, posting allowed\r\n";
     bool m_dropOnConnect = false;
     QList<QByteArray> m_storedIds;
+    QList<QByteArray> m_lostIds;
+    int m_loseEvery = 0;
     int m_receiveBufferSize = 0;
     QList<TRule> m_rules;
     int m_connections = 0;

@@ -1,5 +1,10 @@
 #include "ScriptedView.h"
 
+#include "app/Profiles.h"
+#include "app/QuorvelApp.h"
+#include "groups/NewsrcStore.h"
+#include "tasks/TaskRunner.h"
+
 #include <QTest>
 #include <algorithm>
 
@@ -167,4 +172,51 @@ void TScriptedView::CloseMainWindow()
 {
     Closed = true;
     Calls << QStringLiteral("Close");
+}
+
+void TScriptedView::FollowGroupList(const TNewsrcStore& store)
+{
+    QObject::connect(&store, &TNewsrcStore::ShownSelectionCleared, &store,
+                     [this] { GroupPaneSelectRows({}, true); });
+    QObject::connect(&store, &TNewsrcStore::ShownCountChanged, &store,
+                     [this](int count) { GroupPaneSetCount(count); });
+    QObject::connect(&store, &TNewsrcStore::ShownCaptionChanged, &store,
+                     [this](const QString& caption) { GroupPaneSetCaption(caption); });
+    QObject::connect(&store, &TNewsrcStore::ShownRowsChanged, &store,
+                     [this] { GroupPaneRepaint(); });
+}
+
+void TScriptedView::FollowStartup(TQuorvelApp& app)
+{
+    QObject::connect(&app, &TQuorvelApp::StartupStep, &app,
+                     [this](const QString& text) { ShowSplashStatus(text); });
+    QObject::connect(&app, &TQuorvelApp::StartupDone, &app, [this] { CloseSplash(); });
+    QObject::connect(&app, &TQuorvelApp::CaptionChanged, &app,
+                     [this](const QString& caption) { SetWindowTitle(caption); });
+    FollowCommands(app.State().Commands);
+    FollowGroupList(app.Newsrc());
+    FollowProfiles(app.Profiles());
+    FollowIdleState(app.Runner());
+}
+
+void TScriptedView::FollowCommands(const TCommandState& commands)
+{
+    QObject::connect(&commands, &TCommandState::BusyChanged, &commands,
+                     [this](bool busy) { SetBusy(busy); });
+    QObject::connect(
+        &commands, &TCommandState::ActionEnabledChanged, &commands,
+        [this](TViewAction action, bool enabled) { SetActionEnabled(action, enabled); });
+}
+
+void TScriptedView::FollowProfiles(const TProfiles& profiles)
+{
+    QObject::connect(
+        &profiles, &TProfiles::NamesShown, &profiles,
+        [this](const QStringList& names, int selected) { ShowProfiles(names, selected); });
+}
+
+void TScriptedView::FollowIdleState(const TTaskRunner& runner)
+{
+    QObject::connect(&runner, &TTaskRunner::IdleStateChanged, &runner,
+                     [this](const TIdleState& state) { RefreshControls(state); });
 }

@@ -1,6 +1,13 @@
 #pragma once
 
 #include "base/View.h"
+#include "base/WindowView.h"
+
+class TNewsrcStore;
+class TCommandState;
+class TProfiles;
+class TQuorvelApp;
+class TTaskRunner;
 
 #include <QList>
 #include <QMap>
@@ -10,9 +17,17 @@
 // A view for tests: questions are answered from queues filled in advance, and every call
 // is recorded as a line ("Warning: ...", "Status: ...") so a test can check what the
 // user would have seen, in order. An unanswered question fails loudly.
-class TScriptedView : public TView
+class TScriptedView : public TView, public TWindowView
 {
 public:
+    // Records what the store and the application announce for the window, as the window
+    // would follow it.
+    void FollowGroupList(const TNewsrcStore& store);
+    void FollowStartup(TQuorvelApp& app);
+    void FollowProfiles(const TProfiles& profiles);
+    void FollowCommands(const TCommandState& commands);
+    void FollowIdleState(const TTaskRunner& runner);
+
     // Answers, consumed in order.
     QQueue<bool> YesNoAnswers;
     QQueue<std::optional<QString>> InputAnswers;
@@ -73,14 +88,14 @@ public:
         return StatusTexts.isEmpty() ? QString() : StatusTexts.last();
     }
     void SetProgress(int percent) override;
-    void SetBusy(bool busy) override;
-    void SetActionEnabled(TViewAction action, bool enabled) override;
-    void ShowSplashStatus(const QString& text) override;
-    void RefreshControls(const TIdleState& state) override;
-    void CloseSplash() override;
+    void SetBusy(bool busy);
+    void SetActionEnabled(TViewAction action, bool enabled);
+    void ShowSplashStatus(const QString& text);
+    void RefreshControls(const TIdleState& state);
+    void CloseSplash();
 
-    void SetWindowTitle(const QString& title) override;
-    void ShowProfiles(const QStringList& names, int selected) override;
+    void SetWindowTitle(const QString& title);
+    void ShowProfiles(const QStringList& names, int selected);
     QString FromText() const override { return From; }
     void SetFromText(const QString& text) override { From = text; }
     QString SubjectText() const override { return Subject; }
@@ -96,11 +111,11 @@ public:
     void TaskViewClear() override;
     void ShowTaskWindow() override { ++TaskWindowShown; }
 
-    void GroupPaneSetCount(int count) override;
-    void GroupPaneSetCaption(const QString& caption) override;
+    void GroupPaneSetCount(int count);
+    void GroupPaneSetCaption(const QString& caption);
     QList<int> GroupPaneSelectedRows() const override { return GroupSelection; }
     void GroupPaneSelectRows(const QList<int>& rows, bool clearOthers) override;
-    void GroupPaneRepaint() override { ++GroupRepaints; }
+    void GroupPaneRepaint() { ++GroupRepaints; }
     void GroupPaneMakeVisible(int row) override { GroupVisibleRow = row; }
 
     void CloseMainWindow() override;

@@ -17,7 +17,7 @@ struct RunnerFixture : TaskFixture
 {
     TbcsNNTP client;
     TTaskRunner runner{list, file, client, view, logger, state};
-    TTaskMenu menu{list, file, runner, view};
+    TTaskMenu menu{list, file, runner, view, state.Commands};
     QList<int> panelCounts; // "Tasks: %d" at each idle moment, repeats left out
     QStringList started;    // Text1 of each task a test handler started
     int hangupsQueued = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeClock.h"
+#include "TaskFileOwnerStub.h"
 #include "ScriptedView.h"
 #include "base/AppState.h"
 #include "base/Logger.h"
@@ -22,13 +23,15 @@ struct TaskFixture
     TAppState state;
     TSessionLog session{clock};
     TLogger logger{session, clock};
-    TTaskList list{view};
-    TTaskFile file{state, list, logger, view};
+    TTaskList list{view, state.Commands};
+    TTaskFileOwnerStub owner;
+    TTaskFile file{state, list, logger, view, owner};
 
     TaskFixture()
     {
         state.ProgramDir = dir.path() + "/";
         state.SetProfile(QStringLiteral("Default"));
+        view.FollowCommands(state.Commands);
     }
 
     bool logged(const QString& text) const

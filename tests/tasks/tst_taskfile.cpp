@@ -1,3 +1,4 @@
+#include "ProfileOwnerStub.h"
 #include "TaskFixture.h"
 #include "app/Profiles.h"
 #include "base/SettingsStore.h"
@@ -29,6 +30,8 @@ TTask awkwardTask(TTaskKind kind)
     t.Kind = kind;
     for (int i = 1; i <= 10; ++i)
         t.Text(i) = texts[i - 1];
+    if (kind == tkUpload)
+        t.Text11 = QStringLiteral("batch, \"one\"");
     t.Flag1 = kind % 2 == 0;
     t.Flag2 = kind % 3 == 0;
     t.Timeout = -5;
@@ -118,6 +121,12 @@ void TestTaskFile::fieldForms()
     QVERIFY(back);
     QCOMPARE(back->Text6, QStringLiteral("alt.a,alt.b"));
     QCOMPARE(back->Text2, QString());
+    // A batch follows the flags; without one the line is the same as ever (above).
+    t.Text11 = QStringLiteral("20261207-182000-abcdef");
+    QCOMPARE(
+        TaskLine::Write(t),
+        QStringLiteral("1,/tmp/a.jpg,,,,,\"alt.a,alt.b\",,,,,0,0,0,y,n,20261207-182000-abcdef"));
+    QCOMPARE(TaskLine::Read(TaskLine::Write(t), &why)->Text11, t.Text11);
 }
 
 void TestTaskFile::fieldDefaults_data()
@@ -285,14 +294,15 @@ void TestTaskFile::reloadSwitchesProfile()
     TaskFixture f;
     TSettingsStore store(f.dir.filePath("Quorvel.ini"));
     store.WriteString(TProfiles::CommonKey(), "Profiles", known);
-    TProfiles profiles(f.state, store, f.view, f.clock);
+    TProfileOwnerStub profileOwner;
+    TProfiles profiles(f.state, store, f.view, f.clock, profileOwner);
+    f.view.FollowProfiles(profiles);
     QList<int> countsAtSwitch;
-    profiles.SetHooks(
-        {.CreateNewsrcIfMissing = {}, .ProfileLoaded = [&] { countsAtSwitch << f.list.Count(); }});
+    profileOwner.OnLoaded = [&] { countsAtSwitch << f.list.Count(); };
     profiles.ReadProfiles();
     int checkRas = 0;
-    f.file.SetHooks({.SwitchProfile = [&](const QString& n) { profiles.SwitchWithoutSaving(n); },
-                     .CheckRas = [&] { ++checkRas; }});
+    f.owner.OnSwitch = [&](const QString& n) { profiles.SwitchWithoutSaving(n); };
+    f.owner.OnCheckRas = [&] { ++checkRas; };
 
     f.writeFile(taskFile(name, {UploadLine}));
     QVERIFY(f.file.ReadTasks());
@@ -324,12 +334,12 @@ void TestTaskFile::dialUpLinesReplaced()
     TaskFixture f;
     f.state.Settings.RASConnection = QStringLiteral("Current entry");
     // What the dial-up side does before a batch: one fresh dial-up task from the settings.
-    f.file.SetHooks({.SwitchProfile = {}, .CheckRas = [&] {
-                         if (dialBefore && !f.list.DialUpQueued) {
-                             f.list.Add(makeTask(tkDialUp, f.state.Settings.RASConnection));
-                             f.list.DialUpQueued = true;
-                         }
-                     }});
+    f.owner.OnCheckRas = [&] {
+        if (dialBefore && !f.list.DialUpQueued) {
+            f.list.Add(makeTask(tkDialUp, f.state.Settings.RASConnection));
+            f.list.DialUpQueued = true;
+        }
+    };
     f.writeFile(taskFile("Default", {"0,Saved entry,user,secret,,,,,,,,0,0,0,y,y", UploadLine,
                                      "5,Saved entry,,,,,,,,,,0,0,0,n,n", UploadLine}));
     QVERIFY(f.file.ReadTasks());
@@ -370,8 +380,8 @@ void TestTaskFile::damagedFileChangesNothing()
     QFETCH(int, badLine);
     TaskFixture f;
     int hooksCalled = 0;
-    f.file.SetHooks({.SwitchProfile = [&](const QString&) { ++hooksCalled; },
-                     .CheckRas = [&] { ++hooksCalled; }});
+    f.owner.OnSwitch = [&](const QString&) { ++hooksCalled; };
+    f.owner.OnCheckRas = [&] { ++hooksCalled; };
     f.writeFile(bytes);
     QVERIFY(QFile::exists(f.file.FileName()));
 

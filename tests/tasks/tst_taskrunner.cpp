@@ -326,11 +326,11 @@ void TestTaskRunner::clearMenu()
 void TestTaskRunner::viewMenu()
 {
     RunnerFixture f;
-    f.menu.TasksViewClick();
+    f.menu.TasksViewClick(f.view);
     QCOMPARE(f.view.Warnings, QStringList{"The task list is empty."});
     QCOMPARE(f.view.TaskWindowShown, 0);
     f.list.Add(makeUpload("a"));
-    f.menu.TasksViewClick();
+    f.menu.TasksViewClick(f.view);
     QCOMPARE(f.view.TaskWindowShown, 1);
     QCOMPARE(f.view.Warnings.size(), 1);
 }

@@ -18,6 +18,7 @@
 #include "ui/MainForm.h"
 #include "ui/PasswordDlg.h"
 #include "ui/TaskListForm.h"
+#include "tasks/ConnectionOverride.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -111,7 +112,8 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<TMainForm> m_form;
-    TAppState m_state;
+    std::unique_ptr<TAppState> m_state;
+    TConnectionOverride m_noOverride; // none: the profile's login
     // The group pane over a real store of the profile's groups.
     std::unique_ptr<TSessionLog> m_session;
     std::unique_ptr<TLogger> m_logger;
@@ -122,18 +124,20 @@ private:
 void TestMainForm::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    m_state = TAppState();
-    m_state.ProgramDir = m_dir->path() + u'/';
-    m_state.VersionText = QStringLiteral("2.0.0.1");
-    m_state.SetProfile(QStringLiteral("Default"));
+    m_state = std::make_unique<TAppState>();
+    m_state->ProgramDir = m_dir->path() + u'/';
+    m_state->VersionText = QStringLiteral("2.0.0.1");
+    m_state->SetProfile(QStringLiteral("Default"));
     m_form = std::make_unique<TMainForm>();
-    m_form->AttachState(m_state);
+    m_form->AttachState(*m_state);
+    m_form->FollowCommands(m_state->Commands);
     m_session = std::make_unique<TSessionLog>(TClock::System());
     m_logger = std::make_unique<TLogger>(*m_session, TClock::System());
-    m_store = std::make_unique<TNewsrcStore>(m_state, *m_logger, *m_form);
+    m_store = std::make_unique<TNewsrcStore>(*m_state, *m_logger, *m_form);
+    m_form->FollowGroupList(*m_store);
     m_groups = std::make_unique<TGroupListModel>(*m_store);
     m_form->SetGroupModel(m_groups.get());
-    QVERIFY(m_store->SaveFullList(GroupNames(), m_state.NewsrcPath));
+    QVERIFY(m_store->SaveFullList(GroupNames(), m_state->NewsrcPath));
     m_store->GroupView = TNewsrcStore::ViewUnsubscribed;
     m_store->ShowGroups();
     QCOMPARE(m_form->GroupList()->model()->rowCount(), GroupNames().size());
@@ -224,6 +228,7 @@ void TestMainForm::reloadFollowsTaskFileAtIdle()
     TSettingsStore store(m_dir->filePath(QStringLiteral("settings.ini")));
     TQuorvelApp logic(*m_form, store, clock);
     m_form->AttachState(logic.State());
+    m_form->FollowStartup(logic);
     logic.FormCreate({});
     logic.InstallIdleHook();
 
@@ -386,12 +391,12 @@ void TestMainForm::autoStartMarkFollowsProgram()
     // The program's handler decides, the mark follows it.
     QAction* autoStart = m_form->Command("TasksAutoStartItem");
     connect(m_form.get(), &TMainForm::TasksAutoStartClicked,
-            [this] { m_state.Settings.AutoStart = !m_state.Settings.AutoStart; });
+            [this] { m_state->Settings.AutoStart = !m_state->Settings.AutoStart; });
     autoStart->trigger();
-    QVERIFY(!m_state.Settings.AutoStart);
+    QVERIFY(!m_state->Settings.AutoStart);
     QVERIFY(!autoStart->isChecked());
     autoStart->trigger();
-    QVERIFY(m_state.Settings.AutoStart && autoStart->isChecked());
+    QVERIFY(m_state->Settings.AutoStart && autoStart->isChecked());
 }
 
 void TestMainForm::busyCursorIsBalanced()
@@ -428,7 +433,7 @@ void TestMainForm::selectedFilesTopToBottomWithPaths()
 
 void TestMainForm::setupConfirmedRenewsFromAndCaption()
 {
-    m_state.ProfileName = QStringLiteral("Work");
+    m_state->ProfileName = QStringLiteral("Work");
     WhenModal([](QWidget* dialog) {
         dialog->findChild<QLineEdit*>(QStringLiteral("EmailAddress"))->setText("me@example.org");
         dialog->findChild<QLineEdit*>(QStringLiteral("FullName"))->setText("Ann Poster");
@@ -438,8 +443,8 @@ void TestMainForm::setupConfirmedRenewsFromAndCaption()
     m_form->SetupButtonClick();
     QCOMPARE(m_form->FromText(), QStringLiteral("me@example.org (Ann Poster)"));
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Quorvel v2: Work Profile"));
-    QCOMPARE(m_state.Settings.EmailAddress, QStringLiteral("me@example.org"));
-    QCOMPARE(m_state.Settings.Timeout, qint16(60));
+    QCOMPARE(m_state->Settings.EmailAddress, QStringLiteral("me@example.org"));
+    QCOMPARE(m_state->Settings.Timeout, qint16(60));
 
     // Cancel changes nothing.
     WhenModal([](QWidget* dialog) {
@@ -447,7 +452,7 @@ void TestMainForm::setupConfirmedRenewsFromAndCaption()
         ClickButton(dialog, QStringLiteral("Cancel"));
     });
     m_form->SetupButtonClick();
-    QCOMPARE(m_state.Settings.FullName, QStringLiteral("Ann Poster"));
+    QCOMPARE(m_state->Settings.FullName, QStringLiteral("Ann Poster"));
 }
 
 void TestMainForm::setupOffersDialupPageWhenAvailable()
@@ -471,12 +476,13 @@ void TestMainForm::setupOffersDialupPageWhenAvailable()
         ClickButton(dialog, QStringLiteral("OK"));
     });
     m_form->OpenSetup();
-    QCOMPARE(m_state.Settings.PostTimeout, qint16(0));
+    QCOMPARE(m_state->Settings.PostTimeout, qint16(0));
 }
 
 void TestMainForm::setupHelpOpensOverDialog()
 {
-    m_state.ProgramDir = qEnvironmentVariable("QUORVEL_SOURCE_DIR") + QStringLiteral("/docs/help/");
+    m_state->ProgramDir =
+        qEnvironmentVariable("QUORVEL_SOURCE_DIR") + QStringLiteral("/docs/help/");
     QString anchor;
     bool usable = false;
     WhenModal([&](QWidget* dialog) {
@@ -496,8 +502,8 @@ void TestMainForm::setupHelpOpensOverDialog()
 
 void TestMainForm::loginAskedOnceUntilAnswered()
 {
-    m_state.Settings.LoginRequired = true;
-    m_state.Settings.UserID = QStringLiteral("ann");
+    m_state->Settings.LoginRequired = true;
+    m_state->Settings.UserID = QStringLiteral("ann");
     int asked = 0;
     QString caption, shownUser;
     WhenModal([&](QWidget* dialog) {
@@ -509,32 +515,32 @@ void TestMainForm::loginAskedOnceUntilAnswered()
         dialog->findChild<QLineEdit*>(QStringLiteral("Password"))->setText("secret");
         ClickButton(dialog, QStringLiteral("OK"));
     });
-    QVERIFY(CheckAuth(m_state, *m_form));
+    QVERIFY(CheckAuth(*m_state, *m_form, m_noOverride));
     QCOMPARE(asked, 1);
     QCOMPARE(caption, QStringLiteral("News server login"));
     QCOMPARE(shownUser, QStringLiteral("ann"));
-    QCOMPARE(m_state.Settings.UserID, QStringLiteral("ann2"));
-    QCOMPARE(m_state.Settings.Password, QStringLiteral("secret"));
+    QCOMPARE(m_state->Settings.UserID, QStringLiteral("ann2"));
+    QCOMPARE(m_state->Settings.Password, QStringLiteral("secret"));
 
     // The password is known now: no second question.
-    QVERIFY(CheckAuth(m_state, *m_form));
+    QVERIFY(CheckAuth(*m_state, *m_form, m_noOverride));
     QCOMPARE(asked, 1);
     QVERIFY(QApplication::activeModalWidget() == nullptr);
 }
 
 void TestMainForm::loginCancelledQueuesNothing()
 {
-    m_state.Settings.LoginRequired = true;
+    m_state->Settings.LoginRequired = true;
     WhenModal([](QWidget* dialog) { ClickButton(dialog, QStringLiteral("Cancel")); });
-    QVERIFY(!CheckAuth(m_state, *m_form));
-    QVERIFY(m_state.Settings.Password.isEmpty());
+    QVERIFY(!CheckAuth(*m_state, *m_form, m_noOverride));
+    QVERIFY(m_state->Settings.Password.isEmpty());
 
     // No login needed, or the password is remembered: never asked.
-    m_state.Settings.LoginRequired = false;
-    QVERIFY(CheckAuth(m_state, *m_form));
-    m_state.Settings.LoginRequired = true;
-    m_state.Settings.RememberPassword = true;
-    QVERIFY(CheckAuth(m_state, *m_form));
+    m_state->Settings.LoginRequired = false;
+    QVERIFY(CheckAuth(*m_state, *m_form, m_noOverride));
+    m_state->Settings.LoginRequired = true;
+    m_state->Settings.RememberPassword = true;
+    QVERIFY(CheckAuth(*m_state, *m_form, m_noOverride));
 }
 
 void TestMainForm::taskListKeepsTreeWhileHidden()
@@ -590,23 +596,23 @@ void TestMainForm::findKeepsModeAndSelectsAllRows()
     // "All": every matching group selected at once, the earlier selection gone.
     m_form->GroupPaneSelectRows({2}, true);
     answer(QStringLiteral("test"), QStringLiteral("All"), true);
-    operations.GroupFindClick();
+    operations.GroupFindClick(*m_form);
     QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({0, 1, 3}));
     QVERIFY(!m_form->Command("FindAgainItem")->isEnabled());
     QCOMPARE(m_form->FindGroupForm()->Mode(), TFindMode::All);
 
     // The window opens with the last text and mode; "First" brings the single match back.
     answer(QStringLiteral("test"), QStringLiteral("First"), true);
-    operations.GroupFindClick();
+    operations.GroupFindClick(*m_form);
     QCOMPARE(shownText, QStringLiteral("test"));
     QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({0}));
     QVERIFY(m_form->Command("FindAgainItem")->isEnabled());
-    operations.FindAgainClick();
+    operations.FindAgainClick(*m_form);
     QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({1}));
 
     // Cancel keeps the selection and the mode.
     answer(QStringLiteral("comp"), QStringLiteral("All"), false);
-    operations.GroupFindClick();
+    operations.GroupFindClick(*m_form);
     QCOMPARE(m_form->GroupPaneSelectedRows(), QList<int>({1}));
     QCOMPARE(operations.SearchMode, TFindMode::First);
 
@@ -672,7 +678,7 @@ void TestMainForm::sessionLogWindowFollowsLog()
     QVERIFY(!window->isVisible());
     log.AddLine(QStringLiteral("Shutdown"));
     QCOMPARE(window->Lines().size(), 3);
-    QCOMPARE(m_state.CurrentProcName(), QStringLiteral("ViewLogItemClick"));
+    QCOMPARE(m_state->CurrentProcName(), QStringLiteral("ViewLogItemClick"));
 }
 
 void TestMainForm::helpTopicsHaveAnchors_data()
@@ -688,8 +694,9 @@ void TestMainForm::helpTopicsHaveAnchors()
 {
     QFETCH(int, topic);
     // The help as shipped: every topic the menus open must exist in it.
-    m_state.ProgramDir = qEnvironmentVariable("QUORVEL_SOURCE_DIR") + QStringLiteral("/docs/help/");
-    const QString file = THelpWindow::FindHelpFile(m_state.ProgramDir);
+    m_state->ProgramDir =
+        qEnvironmentVariable("QUORVEL_SOURCE_DIR") + QStringLiteral("/docs/help/");
+    const QString file = THelpWindow::FindHelpFile(m_state->ProgramDir);
     QVERIFY(!file.isEmpty());
     QFile html(file);
     QVERIFY(html.open(QIODevice::ReadOnly));

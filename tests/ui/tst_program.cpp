@@ -21,6 +21,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QSettings>
+#include <QLineEdit>
 #include <QTest>
 #include <QTreeView>
 
@@ -32,6 +34,7 @@ class TestProgram : public QObject
 private slots:
     void downloadFillsGroupPaneAndSubscribeMovesGroups();
     void groupShortcutsWorkBeforeMenuOpens();
+    void setupSavedWhenConfirmed();
 };
 
 // The program as main() builds it, on a data folder of its own, shown and running its
@@ -166,6 +169,24 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
     logic.ProfilesComboBoxChange(QStringLiteral("Default"));
     QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel v2: Default Profile"));
     QCOMPARE(rows->rowCount(), int(groups.ShownList().size()));
+}
+
+// OK in Setup writes the settings file at once, not only when the program ends.
+void TestProgram::setupSavedWhenConfirmed()
+{
+    TProgramRig rig;
+    WhenModal([](QWidget* setup) {
+        auto* name = setup->findChild<QLineEdit*>(QStringLiteral("FullName"));
+        QVERIFY(name);
+        name->setText(QStringLiteral("Saved At Once"));
+        for (auto* button : setup->findChildren<QPushButton*>())
+            if (button->text() == QStringLiteral("OK"))
+                button->click();
+    });
+    rig.form.OpenSetup();
+    QSettings ini(rig.home.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("Default/FullName")).toString(),
+             QStringLiteral("Saved At Once"));
 }
 
 void TestProgram::groupShortcutsWorkBeforeMenuOpens()

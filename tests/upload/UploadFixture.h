@@ -19,6 +19,7 @@ struct UploadFixture : RunnerFixture
     UploadFixture()
     {
         state.Settings.AutoStart = true;
+        state.Settings.CheckDelay = 0;
         client.SetArticle(&article);
         runIdleFromEventLoop();
     }

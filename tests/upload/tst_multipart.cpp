@@ -1,7 +1,12 @@
 #include "UploadFixture.h"
 #include "tasks/TaskFields.h"
+#include "upload/BatchAccount.h"
 #include "upload/MultiPartPoster.h"
+#include "upload/NzbFile.h"
+#include "upload/UploadJournal.h"
 
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -20,6 +25,9 @@ private slots:
     void textSeriesKeepsItsBytes();
     void headerOrder_data();
     void headerOrder();
+    void batchJournalAndNzb();
+    void lostAnswerRepostsWithTheSameId();
+    void checkFindsWhatTheServerLost();
     void includeTextOpensSignatureClosesTheSeries();
     void refusedPartStopsSeriesAndSavesQueue();
     void droppedConnectionStopsSeries();
@@ -199,7 +207,140 @@ void TestMultiPart::headerOrder()
     f.list.Add(t);
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
     QCOMPARE(server.Articles().size(), 1);
-    QCOMPARE(ReceivedArticle(server.Articles()[0]).Headers, headers);
+    QStringList received = ReceivedArticle(server.Articles()[0]).Headers;
+    const qsizetype id = received.indexOf(QRegularExpression("^Message-ID: .*"));
+    QVERIFY(id >= 0);
+    QVERIFY2(QRegularExpression("^Message-ID: <[a-z2-7]{26}@quorvel\\.invalid>$")
+                 .match(received.takeAt(id))
+                 .hasMatch(),
+             qPrintable(server.Articles()[0]));
+    QCOMPARE(received, headers);
+}
+
+namespace {
+
+QStringList messageIds(const TFakeNntpServer& server)
+{
+    QStringList ids;
+    for (const QByteArray& raw : server.Articles())
+        ids << ReceivedArticle(raw).Header("Message-ID");
+    return ids;
+}
+
+QList<TJournalArticle> journalOf(const UploadFixture& f, const QString& batch)
+{
+    QString error;
+    const auto read =
+        TUploadJournal::Read(f.state.DataFile("journals/" + batch + ".journal"), &error);
+    if (!read)
+        qWarning("%s", qPrintable(error));
+    return read.value_or(QList<TJournalArticle>());
+}
+
+} // namespace
+
+void TestMultiPart::batchJournalAndNzb()
+{
+    // A yEnc series and a text article queued in one batch: every article goes with an id
+    // of the profile's domain, the journal records each as taken, and the NZB file comes
+    // once, when the batch's last upload is through.
+    UploadFixture f;
+    f.state.Settings.MessageIdDomain = "posts.example";
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
+    const QString binary = f.writeRandom("a.bin", 300000);
+    TTask series = f.upload(binary, server.Server(), 1000, "alt.one,alt.two");
+    UploadFields(series).YEnc = true;
+    UploadFields(series).Batch = "b1";
+    TTask text = f.upload(f.writeLines("notes.txt", 3), server.Server(), 0);
+    UploadFields(text).Batch = "b1";
+    f.list.Add(series);
+    f.list.Add(text);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+
+    const QStringList ids = messageIds(server);
+    QCOMPARE(ids.size(), 4); // 300000 bytes in parts of 128000
+    QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), 4);
+    for (const QString& id : ids)
+        QVERIFY2(id.endsWith("@posts.example>"), qPrintable(id));
+    const QList<TJournalArticle> journal = journalOf(f, "b1");
+    QCOMPARE(journal.size(), 4);
+    qint64 next = 1;
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(journal[i].MessageId, ids[i]);
+        QCOMPARE(journal[i].State, TArticleState::Checked); // and found afterwards
+        if (i < 3) { // the series' parts cover the file, in order
+            QCOMPARE(journal[i].Begin, next);
+            next = journal[i].End + 1;
+        }
+    }
+    QCOMPARE(next, 300001);
+
+    QCOMPARE(nzbs.size(), 1);
+    const QString nzb = nzbs.first().first().toString();
+    QCOMPARE(nzb, f.state.DataFile("nzb/Pics.nzb"));
+    QProcess xmllint;
+    xmllint.start("xmllint",
+                  {"--noout", "--dtdvalid",
+                   QString(QUORVEL_SOURCE_DIR_DEFAULT) + "/tests/data/nzb-1.1.dtd", nzb});
+    QVERIFY(xmllint.waitForFinished());
+    QVERIFY2(xmllint.exitCode() == 0, xmllint.readAllStandardError().constData());
+    QFile file(nzb);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QString error;
+    const auto files = NzbFile::Read(file.readAll(), &error);
+    QVERIFY2(files, qPrintable(error));
+    QCOMPARE(files->size(), 2);
+    QCOMPARE(files->at(0).Groups, (QStringList{"alt.one", "alt.two"}));
+    QCOMPARE(files->at(0).Segments.size(), 3);
+    QCOMPARE("<" + files->at(0).Segments[2].MessageId + ">", ids[2]);
+    QCOMPARE("<" + files->at(1).Segments[0].MessageId + ">", ids[3]);
+}
+
+void TestMultiPart::lostAnswerRepostsWithTheSameId()
+{
+    // The connection drops after the server has stored part 2 but before its 240: the task
+    // is kept, and when it runs again part 2 goes with the id it had, which the server
+    // refuses as a duplicate: taken before, and found by the check. No NZB file until the
+    // batch is through.
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost({"240 article posted ok"}, true);
+    TFakeNntpServer::TRule lost;
+    lost.Command = "POST";
+    lost.TakesArticle = true;
+    lost.Lines = {"340 send article"};
+    lost.DropAfterArticle = true;
+    lost.Once = true;
+    server.Add(lost);
+    QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
+    TTask t = f.upload(f.writeLines("big.txt", 2500), server.Server(), 1000);
+    UploadFields(t).Batch = "b2";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+    QCOMPARE(server.Articles().size(), 2);
+    QCOMPARE(nzbs.size(), 0);
+    const QStringList first = messageIds(server);
+
+    // Part 1 again, then part 2 refused as the duplicate it is, then part 3.
+    server.OnPost({"240 article posted ok"}, true);
+    server.OnPost({"441 435 Duplicate"}, true);
+    server.OnPost();
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+    QCOMPARE(f.view.Warnings.size(), 1); // the lost connection only
+    const QStringList all = messageIds(server);
+    QCOMPARE(all.size(), 5);
+    QCOMPARE(all[3], first[1]);
+    QCOMPARE(nzbs.size(), 1);
+    const QList<TJournalArticle> journal = journalOf(f, "b2");
+    QCOMPARE(journal.size(), 3);
+    QCOMPARE(journal[1].MessageId, first[1]);
+    for (const TJournalArticle& a : journal)
+        QCOMPARE(a.State, TArticleState::Checked);
 }
 
 void TestMultiPart::includeTextOpensSignatureClosesTheSeries()
@@ -392,16 +533,23 @@ void TestMultiPart::fileShrinksDuringSeries()
     QVERIFY(f.logged("Error: " + f.view.Warnings.first()));
 }
 
-void TestMultiPart::loginFromTask()
+// The first POST asks for a login, which any password passes; one article is taken, and every
+// later POST asks again.
+static void asksForLoginOnce(TFakeNntpServer& server)
 {
-    UploadFixture f;
-    TFakeNntpServer server;
-    QVERIFY(server.Start());
     server.On("POST", {"480 authentication required"}, true);
     server.OnPost({"240 article posted ok"}, true);
     server.On("POST", {"480 authentication required"});
     server.On("AUTHINFO USER*", {"381 more"});
     server.On("AUTHINFO PASS*", {"281 ok"});
+}
+
+void TestMultiPart::loginFromTask()
+{
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    asksForLoginOnce(server);
     const QString path = f.writeLines("a.txt", 3);
     for (const QString& login : QStringList{"joe,pass word,with, commas", "joe,"}) {
         TTask t = f.upload(path, server.Server(), 0);
@@ -427,11 +575,7 @@ void TestMultiPart::savedTaskTakesCorrectedPassword()
     UploadFixture f;
     TFakeNntpServer server;
     QVERIFY(server.Start());
-    server.On("POST", {"480 authentication required"}, true);
-    server.OnPost({"240 article posted ok"}, true);
-    server.On("POST", {"480 authentication required"});
-    server.On("AUTHINFO USER*", {"381 more"});
-    server.On("AUTHINFO PASS*", {"281 ok"});
+    asksForLoginOnce(server);
     f.state.Settings.Host = server.Server();
     f.state.Settings.UserID = "joe";
     f.state.Settings.Password = "corrected";
@@ -489,6 +633,50 @@ void TestMultiPart::includeTextDialog()
     f.poster.DoIncludeText();
     QCOMPARE(f.poster.PendingIncludeText, pending);
     QCOMPARE(f.state.CurrentProcName(), QStringLiteral("DoIncludeText"));
+}
+
+void TestMultiPart::checkFindsWhatTheServerLost()
+{
+    // A server that answers 240 but keeps only two articles in three: the check after the
+    // batch asks for every article, then once more for those not found; those it lost are
+    // journalled as missing, left out of the NZB file and counted in the batch's last line.
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    server.SetLoseEvery(3);
+    f.state.Settings.MessageIdDomain = "a b";
+    QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
+    TTask t = f.upload(f.writeLines("big.txt", 5000), server.Server(), 1000);
+    UploadFields(t).Batch = "b3";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+
+    const QStringList ids = messageIds(server);
+    QCOMPARE(ids.size(), 5);
+    // A domain the Message-ID syntax cannot take is named in the log, not used.
+    QVERIFY(ids[0].endsWith("@quorvel.invalid>"));
+    QCOMPARE(f.session.Lines().filter("MessageIdDomain \"a b\" cannot stand").size(), 1);
+    QCOMPARE(server.Commands().count("STAT " + ids[2].toUtf8()), 2);
+    QCOMPARE(server.Commands().count("STAT " + ids[0].toUtf8()), 1);
+    const QList<TJournalArticle> journal = journalOf(f, "b3");
+    QCOMPARE(journal.size(), 5);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(journal[i].State, i == 2 ? TArticleState::Missing : TArticleState::Checked);
+    QCOMPARE(nzbs.size(), 1);
+    QFile file(nzbs.first().first().toString());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QString error;
+    const auto files = NzbFile::Read(file.readAll(), &error);
+    QVERIFY2(files && files->size() == 1, qPrintable(error));
+    QStringList listed;
+    for (const TNzbSegment& s : files->first().Segments)
+        listed << "<" + s.MessageId + ">";
+    QCOMPARE(listed, (QStringList{ids[0], ids[1], ids[3], ids[4]}));
+    const QStringList last = f.session.Lines().filter("Batch b3:");
+    QCOMPARE(last.size(), 1);
+    QVERIFY2(last.first().endsWith("Batch b3: 5 posted, 4 checked, 0 re-posted, 1 missing"),
+             qPrintable(last.first()));
 }
 
 QTEST_GUILESS_MAIN(TestMultiPart)

@@ -5,10 +5,12 @@
 #include "codec/EUUCode.h"
 #include "codec/YEncJoiner.h"
 #include "tasks/TaskFields.h"
+#include "upload/BatchAccount.h"
 #include "upload/NzbFile.h"
 #include "upload/SubjectLine.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -206,22 +208,27 @@ void TestUploadYEnc::nzbgetDownloads()
     const QByteArray bytes = content("random", 1000000);
     TTask t = yencTask(f, f.write(name, bytes), 1000);
     UploadFields(t).SubjectSpec = CommaText::Write({TSubjectLine::YEncTemplate(), "N", t.Text1});
-    post(f, t);
-
-    // The NZB a downloader would get, from what the server holds.
-    const QList<TNntpReader::TArticle> articles = fetch("\"" + name.toUtf8() + "\"");
-    QCOMPARE(articles.size(), 8); // 128,000 bytes a part
-    TNzbFile file;
-    file.Poster = QString::fromUtf8(articles.first().Header("From"));
-    file.Subject = QString::fromUtf8(articles.first().Header("Subject"));
-    file.Groups = {QString::fromLatin1(Group)};
-    for (const TNntpReader::TArticle& a : articles)
-        file.Segments << TNzbSegment{PostedArticles::PartOf(a.Header("Subject")), 130000,
-                                     QString::fromUtf8(a.Header("Message-ID"))};
+    UploadFields(t).Batch = "nzbget";
     const QString dir = m_work.filePath("nzbget");
     QVERIFY(QDir().mkpath(dir + "/dst"));
-    const QString nzb = dir + "/fetched.nzb";
-    PeerTools::WriteFile(nzb, NzbFile::Document("fetched", {file}));
+    f.state.Settings.NzbFolder = dir;
+    QSignalSpy written(&f.poster.Account(), &TBatchAccount::NzbWritten);
+    post(f, t);
+    QVERIFY(f.runUntil([&] { return !f.poster.Account().Checking(); }));
+
+    // The NZB file the post wrote lists the articles the server holds.
+    QCOMPARE(written.size(), 1);
+    const QString nzb = written.first().first().toString();
+    QCOMPARE(nzb, dir + "/N.nzb");
+    QString error;
+    const auto listed = NzbFile::Read(PeerTools::ReadFile(nzb), &error);
+    QVERIFY2(listed && listed->size() == 1, qPrintable(error));
+    const QList<TNntpReader::TArticle> articles = fetch("\"" + name.toUtf8() + "\"");
+    QCOMPARE(articles.size(), 8); // 128,000 bytes a part
+    QCOMPARE(listed->first().Segments.size(), 8);
+    for (int k = 0; k < 8; ++k)
+        QCOMPARE("<" + listed->first().Segments[k].MessageId.toUtf8() + ">",
+                 articles[k].Header("Message-ID"));
     QStringList conf = {"MainDir=" + dir,
                         "DestDir=${MainDir}/dst",
                         "InterDir=${MainDir}/inter",
@@ -258,7 +265,7 @@ void TestUploadYEnc::nzbgetDownloads()
     QString output;
     PostedArticles::RunTool("timeout", {"60", "nzbget", "-c", dir + "/nzbget.conf", nzb}, &output);
     QVERIFY2(!output.contains("CRC-Error") && !output.contains("failed"), qPrintable(output));
-    QVERIFY2(PeerTools::ReadFile(dir + "/dst/fetched/" + name) == bytes, qPrintable(output));
+    QVERIFY2(PeerTools::ReadFile(dir + "/dst/N/" + name) == bytes, qPrintable(output));
 }
 
 QTEST_GUILESS_MAIN(TestUploadYEnc)

@@ -37,6 +37,8 @@ struct BuilderFixture : UploadFixture
     {
         state.Settings.AutoStart = false; // keep the queue still while a test looks at it
         state.Settings.DisconnectWhenDone = false;
+        view.FollowGroupList(store);
+        view.FollowIdleState(runner);
         QFile newsrc(state.NewsrcPath);
         if (!newsrc.open(QIODevice::WriteOnly))
             qFatal("cannot write the newsrc file");
@@ -75,6 +77,7 @@ private slots:
     void taskFields();
     void postOrderAndStatus();
     void countsOnlyWhatTheServerTook();
+    void emptySubjectIsAskedFor();
     void cancelledLoginQueuesNothing();
     void disconnectWhenDone_data();
     void disconnectWhenDone();
@@ -100,7 +103,7 @@ void TestUploadTasks::crossPostOrNot()
     BuilderFixture f;
     f.state.Settings.CrossPost = crossPost;
     const QString a = f.folder + "/Pic One.JPG", b = f.folder + "/b.gif", c = f.folder + "/c.txt";
-    f.builder.PostButtonClick();
+    f.builder.PostButtonClick(f.view);
 
     QList<QPair<QString, QString>> expected;
     if (crossPost) {
@@ -164,7 +167,7 @@ void TestUploadTasks::taskFields()
     if (includeOn)
         f.view.IncludeTextAnswers.enqueue(answer);
     f.view.Files = {f.view.Files.first()};
-    f.builder.PostButtonClick();
+    f.builder.PostButtonClick(f.view);
 
     QCOMPARE(f.list.Count(), 1);
     const TTask& t = f.list.At(0);
@@ -194,7 +197,7 @@ void TestUploadTasks::postOrderAndStatus()
     f.state.Settings.IncludeText = true;
     f.view.IncludeTextAnswers.enqueue(QStringList{"x"});
     f.view.SetStatusText("Offline");
-    f.builder.PostButtonClick();
+    f.builder.PostButtonClick(f.view);
     QCOMPARE(f.checks.Calls, (QStringList{"CheckAuth", "CheckRas"}));
     QCOMPARE(f.view.Calls.mid(1, 3),
              (QStringList{"IncludeText", "Status: Building task list", "Status: Offline"}));
@@ -211,7 +214,7 @@ void TestUploadTasks::countsOnlyWhatTheServerTook()
     server.OnPost({"240 article posted ok"}, true).OnPost({"441 article too big"});
     f.state.Settings.Host = server.Server();
     f.state.Settings.CrossPost = false;
-    f.builder.PostButtonClick(); // three files to each of two groups, one task each
+    f.builder.PostButtonClick(f.view); // three files to each of two groups, one task each
     f.runner.StartTasks();
     QVERIFY(f.runUntil([&] { return !f.view.Warnings.isEmpty() && f.list.IsEmpty(); }));
     QCOMPARE(server.Commands().count("POST"), 2);
@@ -220,12 +223,26 @@ void TestUploadTasks::countsOnlyWhatTheServerTook()
     QCOMPARE(f.count(2), 9);
 }
 
+void TestUploadTasks::emptySubjectIsAskedFor()
+{
+    BuilderFixture f;
+    f.view.Subject.clear();
+    f.view.InputAnswers.enqueue(std::nullopt); // Cancel: nothing is posted
+    f.builder.PostButtonClick(f.view);
+    QVERIFY(f.list.IsEmpty());
+    f.view.InputAnswers.enqueue(QStringLiteral(" Holiday "));
+    f.builder.PostButtonClick(f.view);
+    QCOMPARE(f.list.Count(), 3);
+    QCOMPARE(CommaText::Read(f.tasks().first().Text5).value(1), QStringLiteral("Holiday"));
+    QCOMPARE(f.view.Subject, QStringLiteral("Holiday"));
+}
+
 void TestUploadTasks::cancelledLoginQueuesNothing()
 {
     BuilderFixture f;
     f.checks.AuthAnswer = false;
-    f.builder.PostButtonClick();
-    f.builder.DoFileUpload();
+    f.builder.PostButtonClick(f.view);
+    f.builder.DoFileUpload(f.view);
     QCOMPARE(f.checks.Calls, (QStringList{"CheckAuth", "CheckAuth"}));
     QVERIFY(f.list.IsEmpty());
     QCOMPARE(f.view.Files.size(), 3);
@@ -254,7 +271,7 @@ void TestUploadTasks::disconnectWhenDone()
     f.state.Settings.DisconnectWhenDone = disconnect;
     f.state.Settings.RASOpenBefore = dialUp;
     f.state.Settings.RASCloseConnectionAfter = dialUp;
-    f.builder.PostButtonClick();
+    f.builder.PostButtonClick(f.view);
     QStringList got;
     for (const TTask& t : f.tasks())
         got << TaskKindCaption(t.Kind);
@@ -266,7 +283,7 @@ void TestUploadTasks::itemWithoutFileName()
 {
     BuilderFixture f;
     f.view.Files.insert(1, f.folder + "/");
-    f.builder.PostButtonClick();
+    f.builder.PostButtonClick(f.view);
     QVERIFY(f.logged("Error: Short name"));
     QCOMPARE(f.list.Count(), 3);
 }
@@ -275,7 +292,7 @@ void TestUploadTasks::nothingWithoutGroups()
 {
     BuilderFixture f;
     f.view.GroupSelection.clear();
-    f.builder.PostButtonClick();
+    f.builder.PostButtonClick(f.view);
     QVERIFY(f.list.IsEmpty());
     QCOMPARE(f.count(0), 4);
 }
@@ -298,7 +315,7 @@ void TestUploadTasks::catalogUpload()
                                                          "b.gif\r\n"
                                                          "absent.zip Not there\r\n");
     f.view.OpenFileAnswers.enqueue(catalog);
-    f.builder.DoFileUpload();
+    f.builder.DoFileUpload(f.view);
 
     QCOMPARE(f.view.Calls.first(), QStringLiteral("OpenFile: File Open|BBS Catalog|files.bbs"));
     QCOMPARE(f.checks.Calls, (QStringList{"CheckAuth", "CheckRas"}));
@@ -352,7 +369,7 @@ void TestUploadTasks::catalogDialogCancelled()
     BuilderFixture f;
     f.state.Settings.DisconnectWhenDone = true;
     f.view.OpenFileAnswers.enqueue(QString());
-    f.builder.DoFileUpload();
+    f.builder.DoFileUpload(f.view);
     QCOMPARE(f.checks.Calls, (QStringList{"CheckAuth", "CheckRas"}));
     QVERIFY(f.list.IsEmpty());
 }
@@ -363,7 +380,7 @@ void TestUploadTasks::unreadableCatalog()
     f.state.Settings.DisconnectWhenDone = true;
     const QString catalog = f.dir.filePath("gone/files.bbs");
     f.view.OpenFileAnswers.enqueue(catalog);
-    f.builder.DoFileUpload();
+    f.builder.DoFileUpload(f.view);
     QVERIFY(f.list.IsEmpty());
     QCOMPARE(f.view.Warnings.size(), 1);
     QVERIFY(f.view.Warnings.first().contains(catalog));

@@ -1,0 +1,99 @@
+#include "cli/CheckCommand.h"
+
+#include "base/ProfileSettings.h"
+#include "base/SignalPipe.h"
+#include "cli/CliRequest.h"
+#include "cli/ExitStatus.h"
+#include "cli/Terminal.h"
+#include "cli/TerminalView.h"
+#include "net/bcsNNTP.h"
+#include "upload/NzbFile.h"
+
+#include <QEventLoop>
+#include <QFile>
+
+TCheckCommand::TCheckCommand(const ProfileSettings& settings, TbcsNNTP& client,
+                             TSignalPipe& signalPipe, TTerminalView& view,
+                             const TTerminal& terminal)
+    : m_settings(settings), m_client(client), m_signals(signalPipe), m_view(view),
+      m_terminal(terminal)
+{
+}
+
+int TCheckCommand::fail(const QString& text)
+{
+    m_view.Note(QStringLiteral("quorvel-cli: ") + text);
+    return ExitFailed;
+}
+
+int TCheckCommand::Run(const TCliRequest& request)
+{
+    const QString path = request.Arguments.value(0);
+    if (const QString error = readNzb(path); !error.isEmpty())
+        return fail(error);
+    if (const QString error = ask(); !error.isEmpty())
+        return fail(QStringLiteral("cannot check %1: %2").arg(path, error));
+    QString text;
+    for (const QString& id : std::as_const(m_missing))
+        text += id + QStringLiteral("  ") + m_what.value(m_ids.indexOf(id)) + u'\n';
+    m_terminal.Out(text);
+    m_view.Note(QStringLiteral("quorvel-cli: %1 of %2 article(s) missing")
+                    .arg(m_missing.size())
+                    .arg(m_ids.size()));
+    return m_missing.isEmpty() ? ExitOk : ExitFailed;
+}
+
+QString TCheckCommand::readNzb(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    QString error;
+    const std::optional<QList<TNzbFile>> files = NzbFile::Read(file.readAll(), &error);
+    if (!files)
+        return QStringLiteral("%1 is no NZB file: %2").arg(path, error);
+    for (const TNzbFile& f : *files) {
+        for (const TNzbSegment& s : f.Segments) {
+            const QString id = s.MessageId.startsWith(u'<') ? s.MessageId : '<' + s.MessageId + '>';
+            if (m_ids.contains(id))
+                continue;
+            m_ids << id;
+            m_what << QStringLiteral("%1, part %2").arg(f.Subject).arg(s.Number);
+        }
+    }
+    if (m_ids.isEmpty())
+        return QStringLiteral("%1 lists no articles").arg(path);
+    return QString();
+}
+
+QString TCheckCommand::ask()
+{
+    const ProfileSettings& s = m_settings;
+    m_client.SetServer(s.Host);
+    m_client.SetTimeout(s.Timeout);
+    m_client.SetAuthenticate(s.LoginRequired);
+    m_client.SetUserName(s.UserID);
+    m_client.SetPassword(s.Password);
+    m_client.SetTls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint});
+    QEventLoop loop;
+    QString error;
+    connect(&m_client, &TbcsNNTP::OnArticleChecked, &loop, [this](const QString& id, bool present) {
+        if (!present)
+            m_missing << id;
+    });
+    connect(&m_client, &TbcsNNTP::OnCheckDone, &loop, &QEventLoop::quit);
+    connect(&m_client, &TbcsNNTP::OnError, &loop, [&](const QString& text) {
+        error = text;
+        loop.quit();
+    });
+    connect(&m_client, &TbcsNNTP::OnCanceled, &loop, [&] {
+        error = QStringLiteral("interrupted");
+        loop.quit();
+    });
+    connect(&m_signals, &TSignalPipe::Interrupted, &loop, [this] { m_client.Cancel(); });
+    m_client.CheckArticles(m_ids);
+    // The client's own time-outs end a server that does not answer.
+    loop.exec();
+    m_client.Quit();
+    return error;
+}

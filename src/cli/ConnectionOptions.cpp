@@ -1,0 +1,51 @@
+#include "cli/ConnectionOptions.h"
+
+#include "base/ProfileSettings.h"
+#include "cli/CliRequest.h"
+#include "tasks/ConnectionOverride.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+QString readFingerprint(const QString& text, std::optional<QString>& fingerprint)
+{
+    static const QRegularExpression separators(QStringLiteral("[:\\s]"));
+    static const QRegularExpression sha256(QStringLiteral("^[0-9A-Fa-f]{64}$"));
+    QString hex = text;
+    hex.remove(separators);
+    if (!sha256.match(hex).hasMatch())
+        return QStringLiteral("--trust-fingerprint: a SHA-256 fingerprint is 64 hex digits, "
+                              "colons allowed; not '%1'")
+            .arg(text);
+    fingerprint = TTlsChannel::NormalizedFingerprint(hex);
+    return QString();
+}
+
+} // namespace
+
+QString ReadConnectionOptions(const TCliRequest& request, const ProfileSettings& profile,
+                              TConnectionOverride& session)
+{
+    const bool tls = request.Has(QStringLiteral("tls"));
+    const bool startTls = request.Has(QStringLiteral("starttls"));
+    if (tls && startTls)
+        return QStringLiteral("--tls and --starttls exclude each other");
+    if (tls)
+        session.Security = TTlsMode::Implicit;
+    if (startTls)
+        session.Security = TTlsMode::StartTls;
+    if (request.Has(QStringLiteral("trust-fingerprint"))) {
+        const TTlsMode mode = session.Security.value_or(TlsModeFromText(profile.Security));
+        if (mode == TTlsMode::None)
+            return QStringLiteral("--trust-fingerprint needs an encrypted connection: give --tls "
+                                  "or --starttls, or set the profile's Security");
+        const QString error = readFingerprint(request.Value(QStringLiteral("trust-fingerprint")),
+                                              session.TrustedFingerprint);
+        if (!error.isEmpty())
+            return error;
+    }
+    if (request.Has(QStringLiteral("user")))
+        session.UserName = request.Value(QStringLiteral("user"));
+    return QString();
+}

@@ -1,0 +1,20 @@
+#include "tasks/ConnectionOverride.h"
+
+TTlsConfig TConnectionOverride::Tls(TTlsConfig profile) const
+{
+    if (Security)
+        profile.Mode = *Security;
+    if (TrustedFingerprint)
+        profile.TrustedFingerprint = *TrustedFingerprint;
+    return profile;
+}
+
+TClientLogin TConnectionOverride::Login(TClientLogin task) const
+{
+    if (!UserName)
+        return task;
+    // The task's password belongs to the task's user.
+    const QString password =
+        Password ? *Password : (task.UserName == *UserName ? task.Password : QString());
+    return {true, *UserName, password};
+}

@@ -1,0 +1,292 @@
+#include "upload/BatchAccount.h"
+
+#include "article/MessageId.h"
+#include "base/AppState.h"
+#include "base/CommaText.h"
+#include "base/Logger.h"
+#include "tasks/TaskFields.h"
+#include "tasks/TaskList.h"
+#include "upload/NzbFile.h"
+#include "upload/UploadTaskFields.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+bool onServer(const TJournalArticle& a)
+{
+    return a.State == TArticleState::Accepted || a.State == TArticleState::Checked;
+}
+
+// The NZB's files: the articles on the server, one file per posted file and groups, in the
+// order the journal first names them.
+QList<TNzbFile> nzbFiles(const QList<TJournalArticle>& articles)
+{
+    QList<TNzbFile> files;
+    QStringList keys;
+    for (const TJournalArticle& a : articles) {
+        if (!onServer(a))
+            continue;
+        const QString key = a.File + '\n' + a.Groups.join(',');
+        qsizetype at = keys.indexOf(key);
+        if (at < 0) {
+            at = keys.size();
+            keys << key;
+            files << TNzbFile{a.Poster, a.Date, a.Subject, a.Groups, {}};
+        }
+        TNzbFile& file = files[at];
+        if (a.Part == 1 || file.Segments.isEmpty())
+            file.Subject = a.Subject; // a downloader names the file after its first part
+        file.Date = qMin(file.Date, a.Date);
+        file.Segments << TNzbSegment{a.Part, a.Bytes, a.MessageId};
+    }
+    return files;
+}
+
+} // namespace
+
+TBatchAccount::TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, TbcsNNTP& client,
+                             QObject* parent)
+    : QObject(parent), m_state(state), m_list(list), m_logger(logger), m_check(client)
+{
+    connect(&m_check, &TBatchCheck::Done, this, &TBatchAccount::checked);
+}
+
+QString TBatchAccount::NewBatchId()
+{
+    static const char Letters[] = "abcdefghijklmnopqrstuvwxyz234567";
+    QString id = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-"));
+    for (int i = 0; i < 6; ++i)
+        id += QLatin1Char(Letters[QRandomGenerator::system()->bounded(32)]);
+    return id;
+}
+
+QString TBatchAccount::JournalPath(const QString& batch) const
+{
+    return m_state.DataFile(QStringLiteral("journals/") + batch + QStringLiteral(".journal"));
+}
+
+QString TBatchAccount::NzbFolder() const
+{
+    const QString folder = m_state.Settings.NzbFolder;
+    return folder.isEmpty() ? m_state.DataFile(QStringLiteral("nzb")) : folder;
+}
+
+void TBatchAccount::BeginTask(const TTask& task)
+{
+    const TUploadFields<const TTask> upload = UploadFields(task);
+    m_file = upload.Path;
+    m_groups = upload.Groups;
+    m_poster = upload.From;
+    m_known.clear();
+    m_current = {};
+    m_checkDue = false;
+    const UploadTaskFields::TSubjectSpec spec = UploadTaskFields::SubjectSpec(task);
+    m_nzbName = spec.Subject.trimmed().isEmpty() ? QFileInfo(m_file).fileName() : spec.Subject;
+    if (upload.Batch != m_batch) {
+        m_journal.Close();
+        const QString& domain = m_state.Settings.MessageIdDomain;
+        if (!MessageId::IsValidDomain(domain))
+            m_logger.LogIt(QStringLiteral("Warning: MessageIdDomain \"%1\" cannot stand in a "
+                                          "Message-ID; %2 is used")
+                               .arg(domain, QLatin1String(MessageId::DefaultDomain)));
+    }
+    m_batch = upload.Batch;
+    if (m_batch.isEmpty())
+        return;
+    const QString path = JournalPath(m_batch);
+    QString error;
+    if (QFileInfo::exists(path)) {
+        const std::optional<QList<TJournalArticle>> read = TUploadJournal::Read(path, &error);
+        if (!read) {
+            fail(error);
+            return;
+        }
+        const QStringList groups = CommaText::Read(m_groups);
+        for (const TJournalArticle& a : *read)
+            if (a.File == m_file && a.Groups == groups)
+                m_known << a;
+    }
+    if (!m_journal.IsOpen() &&
+        (!QDir().mkpath(QFileInfo(path).path()) || !m_journal.Open(path, &error)))
+        fail(error.isEmpty() ? "Cannot make the folder " + QFileInfo(path).path() : error);
+}
+
+QString TBatchAccount::MessageIdFor(int part) const
+{
+    for (const TJournalArticle& a : m_known)
+        if (a.Part == part && a.State == TArticleState::Sent)
+            return a.MessageId;
+    return MessageId::Make(m_state.Settings.MessageIdDomain);
+}
+
+void TBatchAccount::Sent(int part, int total, qint64 begin, qint64 end, qint64 bytes,
+                         const QString& messageId, const QString& subject)
+{
+    m_current = {m_file,    part,
+                 total,     begin,
+                 end,       bytes,
+                 messageId, TArticleState::Sent,
+                 subject,   CommaText::Read(m_groups),
+                 m_poster,  QDateTime::currentSecsSinceEpoch()};
+    m_currentSentBefore = std::any_of(m_known.begin(), m_known.end(), [&](const auto& a) {
+        return a.Part == part && a.MessageId == messageId;
+    });
+    record(m_current);
+}
+
+bool TBatchAccount::RefusedAsDuplicate(int code, const QString& text) const
+{
+    if (!m_currentSentBefore || m_current.MessageId.isEmpty())
+        return false;
+    if (code == 435 || code == 437)
+        return true;
+    return code == 441 &&
+           (text.startsWith(QLatin1String("435")) || text.startsWith(QLatin1String("437")) ||
+            text.contains(QLatin1String("duplicate"), Qt::CaseInsensitive));
+}
+
+void TBatchAccount::Answered(bool accepted)
+{
+    if (m_current.MessageId.isEmpty() || !accepted)
+        return;
+    m_current.State = TArticleState::Accepted;
+    record(m_current);
+    m_known.removeIf([&](const TJournalArticle& a) { return a.Part == m_current.Part; });
+    m_known << m_current;
+}
+
+void TBatchAccount::EndTask(bool completed)
+{
+    m_current = {};
+    m_currentSentBefore = false;
+    if (!m_journal.IsOpen())
+        return;
+    QString error;
+    if (!m_journal.Sync(&error))
+        fail(error);
+    if (completed && !batchLeftBehindHead())
+        batchThrough();
+}
+
+void TBatchAccount::batchThrough()
+{
+    QString error;
+    const std::optional<QList<TJournalArticle>> articles =
+        TUploadJournal::Read(m_journal.Path(), &error);
+    if (!articles) {
+        fail(error);
+        closeBatch();
+        return;
+    }
+    m_batchArticles = *articles;
+    m_checkIds.clear();
+    for (const TJournalArticle& a : std::as_const(m_batchArticles))
+        if (a.State == TArticleState::Accepted)
+            m_checkIds << a.MessageId;
+    if (!m_state.Settings.CheckAfterPost || m_checkIds.isEmpty()) {
+        writeNzb(m_batchArticles);
+        closeBatch();
+        return;
+    }
+    m_checkDue = true;
+}
+
+void TBatchAccount::AfterTask()
+{
+    if (!m_checkDue)
+        return;
+    m_checkDue = false;
+    m_list.SetRunnerBusy(true);
+    m_check.Start(m_checkIds, m_state.Settings.CheckDelay, m_state.Settings.CheckRounds);
+    emit CheckStarted();
+}
+
+void TBatchAccount::checked(const QStringList& found, const QStringList& missing,
+                            const QString& error)
+{
+    setState(found, TArticleState::Checked);
+    setState(missing, TArticleState::Missing);
+    QString syncError;
+    if (!m_journal.Sync(&syncError))
+        fail(syncError);
+    if (!error.isEmpty())
+        m_logger.LogIt(QStringLiteral("The check after posting stopped: ") + error);
+    int posted = 0;
+    for (const TJournalArticle& a : std::as_const(m_batchArticles))
+        posted += a.State != TArticleState::Sent;
+    m_logger.LogIt(QStringLiteral("Batch %1: %2 posted, %3 checked, 0 re-posted, %4 missing")
+                       .arg(m_batch)
+                       .arg(posted)
+                       .arg(found.size())
+                       .arg(missing.size()));
+    writeNzb(m_batchArticles);
+    closeBatch();
+    m_list.SetRunnerBusy(false);
+    emit CheckEnded();
+}
+
+void TBatchAccount::setState(const QStringList& list, TArticleState state)
+{
+    const QSet<QString> ids(list.begin(), list.end());
+    for (TJournalArticle& a : m_batchArticles) {
+        if (!ids.contains(a.MessageId))
+            continue;
+        a.State = state;
+        record(a);
+    }
+}
+
+void TBatchAccount::closeBatch()
+{
+    m_journal.Close();
+    m_batch.clear();
+    m_batchArticles.clear();
+    m_checkIds.clear();
+}
+
+bool TBatchAccount::batchLeftBehindHead() const
+{
+    for (int i = 1; i < m_list.Count(); ++i) {
+        const TTask& task = m_list.At(i);
+        if (task.Kind == tkUpload && UploadFields(task).Batch == m_batch)
+            return true;
+    }
+    return false;
+}
+
+void TBatchAccount::writeNzb(const QList<TJournalArticle>& articles)
+{
+    QString error;
+    const QList<TNzbFile> files = nzbFiles(articles);
+    if (files.isEmpty())
+        return;
+    const QString path =
+        NzbFile::WriteNew(NzbFolder(), m_nzbName, NzbFile::Document(m_nzbName, files), &error);
+    if (path.isEmpty()) {
+        fail(error);
+        return;
+    }
+    m_logger.LogIt(QStringLiteral("NZB file written: ") + path);
+    emit NzbWritten(path);
+}
+
+void TBatchAccount::record(const TJournalArticle& article)
+{
+    if (!m_journal.IsOpen())
+        return;
+    QString error;
+    if (!m_journal.Record(article, &error))
+        fail(error);
+}
+
+void TBatchAccount::fail(const QString& text)
+{
+    m_logger.LogIt(QStringLiteral("Error: ") + text);
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "upload/BatchCheck.h"
+#include "upload/UploadJournal.h"
+
+#include <QObject>
+#include <QString>
+
+struct TAppState;
+struct TTask;
+class TLogger;
+class TTaskList;
+class TbcsNNTP;
+
+// Keeps the account of a batch of uploads (the tasks one Post queued): gives every article
+// its Message-ID, records each in the batch's journal as it is sent and answered, and when
+// the batch's last upload has gone, checks that the server has them (CheckAfterPost) and
+// writes the NZB file of the articles that are there. A task without a batch (from a task file
+// older than batches) posts with Message-IDs but unrecorded.
+//
+// While the check runs the runner stays busy, so that the tasks after the batch (the
+// Disconnect task above all) wait for it. The session log ends the batch with one line:
+// posted, checked, re-posted, missing.
+class TBatchAccount : public QObject
+{
+    Q_OBJECT
+public:
+    TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, TbcsNNTP& client,
+                  QObject* parent = nullptr);
+
+    // A new batch's id: the time it was queued and random letters, fit for a file name.
+    static QString NewBatchId();
+    // Where a batch's journal is kept: "journals/<batch>.journal" in the data folder.
+    QString JournalPath(const QString& batch) const;
+    QString NzbFolder() const;
+
+    // The task starts posting: its batch's journal is opened and read.
+    void BeginTask(const TTask& task);
+    // The Message-ID of the task's article part: the one it went with before when it
+    // was sent without an answer seen (a server that took it refuses it as a duplicate
+    // rather than posting it twice), else a new one.
+    QString MessageIdFor(int part) const;
+    // The article goes out now: its file bytes begin..end (0 when not its own) and its size.
+    void Sent(int part, int total, qint64 begin, qint64 end, qint64 bytes, const QString& messageId,
+              const QString& subject);
+    // The server's answer to the article last sent: accepted for 240.
+    void Answered(bool accepted);
+    // Whether the refusal (code, text) of the article last sent says the server has it
+    // already, and the article went with the Message-ID it had been sent with before: 435,
+    // 437, or 441 naming a duplicate.
+    bool RefusedAsDuplicate(int code, const QString& text) const;
+    // The task ends: the journal goes to disk; when it completed and no task of its batch is
+    // left behind it, the batch is through: checked first when the profile says so, then
+    // its NZB file is written.
+    void EndTask(bool completed);
+    // The runner has gone on from the task that ended: a check the batch waits for starts.
+    void AfterTask();
+    // A check runs: the tasks behind the batch wait, and a front end that ends with its
+    // queue waits for CheckEnded.
+    bool Checking() const { return m_check.Running(); }
+
+signals:
+    // The NZB file of a batch was written there.
+    void NzbWritten(const QString& path);
+    void CheckStarted();
+    void CheckEnded();
+
+private:
+    bool batchLeftBehindHead() const;
+    void batchThrough();
+    void checked(const QStringList& found, const QStringList& missing, const QString& error);
+    void setState(const QStringList& ids, TArticleState state);
+    void closeBatch();
+    void writeNzb(const QList<TJournalArticle>& articles);
+    void record(const TJournalArticle& article);
+    void fail(const QString& text);
+
+    TAppState& m_state;
+    TTaskList& m_list;
+    TLogger& m_logger;
+    TUploadJournal m_journal;
+    TBatchCheck m_check;
+    QList<TJournalArticle> m_batchArticles; // the batch's articles while it is checked
+    QStringList m_checkIds;                 // those to ask for
+    bool m_checkDue = false;
+    QString m_batch;
+    QString m_file;
+    QString m_groups;
+    QString m_poster;
+    QString m_nzbName;
+    QList<TJournalArticle> m_known; // the task's file's articles the journal held
+    TJournalArticle m_current;
+    bool m_currentSentBefore = false; // with this Message-ID, no answer seen
+};
