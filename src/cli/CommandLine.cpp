@@ -73,8 +73,8 @@ TParseOutcome helpFor(const QStringList& words)
     TParseOutcome out;
     out.What = TParseOutcome::Help;
     int used = 0;
-    if (const TCommandSpec* spec = matchCommand(words, &used))
-        out.Request.Command = spec->Name;
+    if (const TCommandSpec* command = matchCommand(words, &used))
+        out.Request.Command = command->Name;
     else if (!words.isEmpty() && IsCommandArea(words.first()))
         out.Request.Command = words.first();
     else if (!words.isEmpty())

@@ -87,8 +87,9 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_known.clear();
     m_current = {};
     m_checkDue = false;
-    const UploadTaskFields::TSubjectSpec spec = UploadTaskFields::SubjectSpec(task);
-    m_nzbName = spec.Subject.trimmed().isEmpty() ? QFileInfo(m_file).fileName() : spec.Subject;
+    const UploadTaskFields::TSubjectSpec subject = UploadTaskFields::SubjectSpec(task);
+    m_nzbName =
+        subject.Subject.trimmed().isEmpty() ? QFileInfo(m_file).fileName() : subject.Subject;
     if (upload.Batch != m_batch) {
         m_journal.Close();
         const QString& domain = m_state.Settings.MessageIdDomain;
