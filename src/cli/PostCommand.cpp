@@ -166,6 +166,10 @@ int TPostCommand::Queue(const TCliRequest& request)
         error = locateGroups(groupNames, post);
     if (error.isEmpty())
         error = applyOptions(request, settings, post);
+    if (error.isEmpty() && post.HasPlaceholderFrom())
+        error = QStringLiteral("the From address %1 is only an example: set yours with "
+                               "'quorvel-cli profile set EmailAddress ADDRESS', or give --from")
+                    .arg(ProfileSettings().EmailAddress);
     if (error.isEmpty() && post.IncludeText && !post.IncludeLines && !m_view.CanAsk())
         error = QStringLiteral("the profile puts an include text before each file: give "
                                "--include-text FILE");

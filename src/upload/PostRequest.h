@@ -35,6 +35,13 @@ struct TPostRequest
     std::optional<QStringList> IncludeLines;
     bool DisconnectWhenDone = true;
 
+    // True while From still carries the address every new profile starts with: an example
+    // that is nobody's, which no post should go out under.
+    bool HasPlaceholderFrom() const
+    {
+        return From.contains(ProfileSettings().EmailAddress, Qt::CaseInsensitive);
+    }
+
     // The profile's choice of how to post; what and where are left to the caller.
     static TPostRequest FromSettings(const ProfileSettings& s)
     {

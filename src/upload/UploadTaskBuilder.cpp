@@ -42,9 +42,21 @@ void TUploadTaskBuilder::showTaskCount()
     m_runner.ShowIdleState();
 }
 
+bool TUploadTaskBuilder::refusePlaceholderFrom(const TPostRequest& request)
+{
+    if (!request.HasPlaceholderFrom())
+        return false;
+    m_view.ShowError(QStringLiteral("The From address %1 is only an example. Enter your own "
+                                    "e-mail address in Setup (User page) before posting.")
+                         .arg(ProfileSettings().EmailAddress));
+    return true;
+}
+
 void TUploadTaskBuilder::PostButtonClick(TWindowView& window)
 {
     TPostRequest request = RequestFromView(window);
+    if (refusePlaceholderFrom(request))
+        return;
     // An empty subject field is asked for, not posted as nothing.
     if (request.Subject.trimmed().isEmpty()) {
         const std::optional<QString> subject =
@@ -62,6 +74,8 @@ void TUploadTaskBuilder::PostButtonClick(TWindowView& window)
 void TUploadTaskBuilder::DoFileUpload(TWindowView& window)
 {
     TPostRequest request = RequestFromView(window);
+    if (refusePlaceholderFrom(request))
+        return;
     if (!startCatalog())
         return;
     request.Catalog =

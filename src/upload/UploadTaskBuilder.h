@@ -59,6 +59,8 @@ public:
     bool DoFileUploadNoCrossPost(const TPostRequest& request, const QString& catalogPath);
 
 private:
+    // Tells the user and returns true when the request's From is the built-in example.
+    bool refusePlaceholderFrom(const TPostRequest& request);
     bool checkAuth();
     void checkRas();
     // The catalog upload's start (its name, the login and dial-up checks); false when the

@@ -91,6 +91,12 @@ void TestAppSession::downloadThenPost()
     view.Files = {path};
     view.GroupSelection = {row};
     view.Subject = "Session test";
+    // A new profile's example address is nobody's: the post is refused, pointing at Setup.
+    app.UploadTasks().PostButtonClick(view);
+    QVERIFY(app.TaskList().IsEmpty());
+    QVERIFY(view.Warnings.join('\n').contains("Setup"));
+    view.Warnings.clear();
+    view.From = "tester@quorvel.test (Session Tester)";
     app.UploadTasks().PostButtonClick(view);
     QVERIFY(view.Files.isEmpty()); // the file pane's selection is cleared
     // The upload, then the Disconnect the profile asks for.
@@ -107,7 +113,7 @@ void TestAppSession::downloadThenPost()
     QVERIFY2(reader.ReadGroup("quorvel.test", articles, &error), qPrintable(error));
     QCOMPARE(articles.size(), 1);
     QCOMPARE(articles[0].Header("Subject"), QByteArray("Session test - notes.txt (1/1) 43 Bytes"));
-    QCOMPARE(articles[0].Header("From"), QByteArray("poster@example.com (Quorvel User)"));
+    QCOMPARE(articles[0].Header("From"), QByteArray("tester@quorvel.test (Session Tester)"));
     QCOMPARE(articles[0].Body,
              (QList<QByteArray>{"first line", ".starts with a dot", "last line"}));
 

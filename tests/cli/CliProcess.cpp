@@ -18,6 +18,16 @@ QString TCliProcess::Binary()
     return qEnvironmentVariable("QUORVEL_BINARY_DIR") + QStringLiteral("/quorvel-cli");
 }
 
+TCliProcess::TResult TCliProcess::SetServer(const QString& host) const
+{
+    const TResult set =
+        Run({QStringLiteral("profile"), QStringLiteral("set"), QStringLiteral("Host"), host});
+    if (set.ExitCode != 0)
+        return set;
+    return Run({QStringLiteral("profile"), QStringLiteral("set"), QStringLiteral("EmailAddress"),
+                QStringLiteral("tester@quorvel.test")});
+}
+
 TCliProcess::TResult TCliProcess::ImportGroups(const QByteArray& newsrcText) const
 {
     const QString path = Dir() + QStringLiteral("/groups.newsrc");

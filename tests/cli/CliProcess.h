@@ -31,6 +31,9 @@ public:
 
     // Runs to the end while the test's event loop keeps turning (a fake server may live on it).
     TResult Run(const QStringList& args, int timeoutMs = 60000) const;
+    // Points the profile at a server, posting as a test address (a new profile's example
+    // address is refused); the first failing run's result, or the last one's.
+    TResult SetServer(const QString& host) const;
     // Writes a newsrc text file of those lines and runs "groups import" on it.
     TResult ImportGroups(const QByteArray& newsrcText) const;
     // Starts a run and leaves it to the caller (to interrupt it, for instance).

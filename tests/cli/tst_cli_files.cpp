@@ -161,7 +161,7 @@ void TestCliFiles::newsrcSurvivesKills()
 
 QStringList TestCliFiles::refusedPost(const TCliProcess& cli)
 {
-    cli.Run({"profile", "set", "Host", "127.0.0.1:1"});
+    cli.SetServer("127.0.0.1:1");
     cli.ImportGroups("alt.kill: 1-10\nalt.other: 1-5\n");
     const QString file = cli.Dir() + QStringLiteral("/killed.txt");
     QFile f(file);

@@ -90,7 +90,7 @@ void TestCliPost::prepare(const TCliProcess& cli, const QString& server, const Q
     for (const QString& g : groups)
         f.write(g.toUtf8() + ": 1-10\n");
     f.close();
-    QCOMPARE(cli.Run({"profile", "set", "Host", server}).ExitCode, 0);
+    QCOMPARE(cli.SetServer(server).ExitCode, 0);
     QCOMPARE(cli.Run({"profile", "set", "CheckDelay", "0"}).ExitCode, 0);
     QCOMPARE(cli.Run({"groups", "import", newsrc}).ExitCode, 0);
 }
@@ -346,6 +346,10 @@ void TestCliPost::refusedInputQueuesNothing_data()
         << QStringList{"post",         "/etc/hostname",  "--group",
                        "quorvel.test", "--include-text", "/no/such/intro"}
         << "cannot read /no/such/intro" << 1;
+    QTest::newRow("example From address")
+        << QStringList{"post",         "/etc/hostname", "--group",
+                       "quorvel.test", "--from",        "Poster@Example.com (Quorvel User)"}
+        << "set yours with 'quorvel-cli profile set EmailAddress ADDRESS'" << 1;
     QTest::newRow("missing catalog")
         << QStringList{"post", "--catalog", "/no/files.bbs", "--group", "quorvel.test"}
         << "/no/files.bbs: no such file" << 1;
@@ -562,7 +566,7 @@ QStringList TestCliPost::serverGroups(quint16 port)
 void TestCliPost::downloadAndNewGroups()
 {
     TCliProcess cli;
-    QCOMPARE(cli.Run({"profile", "set", "Host", m_inn.Server()}).ExitCode, 0);
+    QCOMPARE(cli.SetServer(m_inn.Server()).ExitCode, 0);
     const QString before = cli.Run({"groups", "list"}).Out;
 
     // Without a terminal the overwrite question cannot be answered: nothing changes.

@@ -151,7 +151,7 @@ void TestCliTerminal::progressShowsOnlyAtATerminal()
     QVERIFY(server.Start());
     server.OnPost();
     TCliProcess cli;
-    QCOMPARE(cli.Run({"profile", "set", "Host", server.Server()}).ExitCode, 0);
+    QCOMPARE(cli.SetServer(server.Server()).ExitCode, 0);
     const QString path = cli.Dir() + QStringLiteral("/file.txt");
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
@@ -191,7 +191,7 @@ void TestCliTerminal::longDownloadStaysQuiet()
     QVERIFY(server.Start());
     server.On("LIST*", list);
     TCliProcess cli;
-    QCOMPARE(cli.Run({"profile", "set", "Host", server.Server()}).ExitCode, 0);
+    QCOMPARE(cli.SetServer(server.Server()).ExitCode, 0);
     const QStringList args{"--yes", "groups", "download"};
 
     QByteArray transcript;
@@ -213,7 +213,7 @@ void TestCliTerminal::textFromOutsideIsShownSafely()
     QVERIFY(server.Start());
     server.OnPost({hostile});
     TCliProcess cli;
-    QCOMPARE(cli.Run({"profile", "set", "Host", server.Server()}).ExitCode, 0);
+    QCOMPARE(cli.SetServer(server.Server()).ExitCode, 0);
     const QString newsrc = cli.Dir() + QStringLiteral("/groups.newsrc");
     QFile f(newsrc);
     QVERIFY(f.open(QIODevice::WriteOnly));

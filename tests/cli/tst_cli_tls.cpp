@@ -57,9 +57,9 @@ void TestCliTls::groupsOverTlsAndPostOverStartTls()
 {
     TCliProcess cli;
     const QString host = QString("127.0.0.1:%1").arg(m_tlsPort);
-    for (const QStringList& set : {QStringList{"Host", host},
-                                   {"Security", "TLS"},
-                                   {"TrustedAuthorities", m_pki.filePath("ca.pem")}})
+    QCOMPARE(cli.SetServer(host).ExitCode, 0);
+    for (const QStringList& set :
+         {QStringList{"Security", "TLS"}, {"TrustedAuthorities", m_pki.filePath("ca.pem")}})
         QCOMPARE(cli.Run(QStringList{"profile", "set"} + set).ExitCode, 0);
     QVERIFY(cli.Run({"profile", "show"}).Out.contains("tls"));
     const auto downloaded = cli.Run({"--yes", "groups", "download"});
@@ -67,7 +67,7 @@ void TestCliTls::groupsOverTlsAndPostOverStartTls()
     QVERIFY(cli.Run({"groups", "list"}).Out.contains("quorvel.test"));
 
     // The same server's plain port, upgraded with STARTTLS, takes an upload.
-    QCOMPARE(cli.Run({"profile", "set", "Host", m_inn.Server()}).ExitCode, 0);
+    QCOMPARE(cli.SetServer(m_inn.Server()).ExitCode, 0);
     QCOMPARE(cli.Run({"profile", "set", "Security", "starttls"}).ExitCode, 0);
     const QString path = cli.Dir() + "/secret.txt";
     QFile file(path);
@@ -101,8 +101,7 @@ void TestCliTls::sessionOptionsLeaveTheProfileAlone()
 {
     // A profile in plain text pointed at the TLS port; the run's options alone reach it.
     TCliProcess cli;
-    QCOMPARE(cli.Run({"profile", "set", "Host", QString("127.0.0.1:%1").arg(m_tlsPort)}).ExitCode,
-             0);
+    QCOMPARE(cli.SetServer(QString("127.0.0.1:%1").arg(m_tlsPort)).ExitCode, 0);
     const QByteArray before = readAll(cli.SettingsFile());
 
     // Trusting the certificate by the fingerprint its refusal names, as for a self-signed one.
@@ -158,8 +157,7 @@ void TestCliTls::refusals()
              qPrintable(bad.Err));
 
     // No authority for the test certificate: refused, and the reason says so.
-    QCOMPARE(cli.Run({"profile", "set", "Host", QString("127.0.0.1:%1").arg(m_tlsPort)}).ExitCode,
-             0);
+    QCOMPARE(cli.SetServer(QString("127.0.0.1:%1").arg(m_tlsPort)).ExitCode, 0);
     QCOMPARE(cli.Run({"profile", "set", "Security", "tls"}).ExitCode, 0);
     const auto refused = cli.Run({"--yes", "groups", "download"});
     QVERIFY(refused.ExitCode != 0);

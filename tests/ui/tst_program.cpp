@@ -133,6 +133,7 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
     form.FileList()->SelectFiles({file});
     form.GroupPaneSelectRows({0}, true);
     form.SetSubjectText(QStringLiteral("Window test"));
+    form.SetFromText(QStringLiteral("tester@quorvel.test (Window Tester)"));
     QAction* post = form.Command(QStringLiteral("PostButton"));
     QVERIFY(RunLoopUntil([post] { return post->isEnabled(); }));
     post->trigger();
@@ -144,7 +145,7 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
     QVERIFY2(reader.ReadGroup(chosen.at(0).toLatin1(), articles, &error), qPrintable(error));
     QCOMPARE(articles.size(), 1);
     QVERIFY(articles.at(0).Header("Subject").contains("Window test"));
-    QVERIFY(articles.at(0).Header("From").contains("poster@example.com"));
+    QVERIFY(articles.at(0).Header("From").contains("tester@quorvel.test"));
 
     // Another profile has groups of its own; coming back shows the first profile's again.
     bool setupShown = false;
