@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/TaskRow.h"
+
 #include <QString>
 #include <QStringList>
 #include <QList>
@@ -84,7 +86,7 @@ public:
     virtual void SetFolderPath(const QString& path) = 0;
 
     // The task view: one top-level node per task, with child lines.
-    virtual void TaskViewAdd(const QString& caption, const QStringList& children) = 0;
+    virtual void TaskViewAdd(const TTaskRow& row) = 0;
     virtual void TaskViewRemoveFirst() = 0;
     virtual void TaskViewClear() = 0;
 

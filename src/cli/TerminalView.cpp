@@ -169,9 +169,9 @@ void TTerminalView::SetProgress(int percent)
     m_progress.Set(percent);
 }
 
-void TTerminalView::TaskViewAdd(const QString& caption, const QStringList& children)
+void TTerminalView::TaskViewAdd(const TTaskRow& row)
 {
-    m_tasks.append({caption, children});
+    m_tasks.append({row.Caption, row.Children});
 }
 
 void TTerminalView::TaskViewRemoveFirst()

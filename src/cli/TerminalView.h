@@ -59,7 +59,7 @@ public:
     QString FolderPath() const override { return m_folder; }
     void SetFolderPath(const QString& path) override { m_folder = path; }
 
-    void TaskViewAdd(const QString& caption, const QStringList& children) override;
+    void TaskViewAdd(const TTaskRow& row) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
 

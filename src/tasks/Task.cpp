@@ -41,6 +41,31 @@ const QString& TTask::Text(int index) const
     return *texts[static_cast<size_t>(index - 1)];
 }
 
+TTaskRow TTask::ViewRow() const
+{
+    TTaskRow row{TaskKindCaption(Kind), ViewLines(), {}, {}, {}};
+    switch (Kind) {
+    case tkDialUp:
+        break;
+    case tkHangup:
+    case tkDisconnect:
+        row.Server = TargetField(*this);
+        break;
+    case tkGroupDownload:
+    case tkNewGroups:
+        row.Server = GroupTaskFields(*this).Server;
+        break;
+    case tkUpload: {
+        const TUploadFields<const TTask> upload = UploadFields(*this);
+        row.File = upload.Path.section(u'/', -1);
+        row.Groups = upload.Groups;
+        row.Server = upload.Server;
+        break;
+    }
+    }
+    return row;
+}
+
 QStringList TTask::ViewLines() const
 {
     switch (Kind) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/TaskRow.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -52,6 +54,8 @@ struct TTask
 
     // The child lines the task view shows under the task's caption.
     QStringList ViewLines() const;
+    // The task view's row: the kind's caption, the child lines, the file, groups and server.
+    TTaskRow ViewRow() const;
 
     bool operator==(const TTask&) const = default;
 };

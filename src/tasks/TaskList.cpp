@@ -14,7 +14,7 @@ TTask& TTaskList::Add(TTask task)
 
 void TTaskList::AddTaskToView(const TTask& task)
 {
-    m_view.TaskViewAdd(TaskKindCaption(task.Kind), task.ViewLines());
+    m_view.TaskViewAdd(task.ViewRow());
 }
 
 void TTaskList::RemoveHead()

@@ -2,6 +2,7 @@
 
 #include "tasks/Task.h"
 
+#include <QObject>
 #include <memory>
 #include <vector>
 
@@ -9,9 +10,11 @@ class TCommandState;
 class TView;
 
 // The queue of pending tasks, head first, and its companion task view: every change of
-// the list is mirrored in the view, one top-level node per task.
-class TTaskList
+// the list is mirrored in the view, one top-level node per task. Where the head task
+// stands (running, which part, why it failed) is announced for the window's task list.
+class TTaskList : public QObject
 {
+    Q_OBJECT
 public:
     TTaskList(TView& view, TCommandState& commands);
 
@@ -36,6 +39,15 @@ public:
     // Frees every task, empties the view, disables Disconnect and Abort and clears
     // RunnerBusy. Saving first is the caller's business.
     void Clear();
+
+    // The head task's state as a reader sees it: "running", "running, part 3 of 40".
+    void SetHeadState(const QString& state) { emit HeadStateChanged(state); }
+    // The head task stopped for that reason; the list is cleared (and saved) next.
+    void SetHeadFailed(const QString& reason) { emit HeadFailed(reason); }
+
+signals:
+    void HeadStateChanged(const QString& state);
+    void HeadFailed(const QString& reason);
 
 private:
     TView& m_view;

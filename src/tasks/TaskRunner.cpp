@@ -70,6 +70,7 @@ void TTaskRunner::DoTaskList()
     // the session says otherwise.
     const ProfileSettings& s = m_state.Settings;
     TakeProfilePassword(head, s);
+    m_list.SetHeadState(QStringLiteral("running"));
     m_client.SetTls(
         m_override.Tls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint}));
     (*handler)(head);
@@ -227,6 +228,8 @@ void TTaskRunner::NNTPDisconnected()
     m_logger.LogIt(OfflineText);
     SetStatus(OfflineText);
     if (LastClientStatus != csClosing && !m_list.IsEmpty()) {
+        m_list.SetHeadFailed(
+            QStringLiteral("the connection to %1 was closed").arg(m_client.Server()));
         ClearTaskList(true);
         m_view.ShowError(QStringLiteral("Your connection to %1 was unexpectedly closed.")
                              .arg(m_client.Server()) +
@@ -239,6 +242,8 @@ void TTaskRunner::NNTPDisconnected()
 void TTaskRunner::NNTPError(const QString& text)
 {
     m_logger.LogIt(text);
+    if (!m_list.IsEmpty())
+        m_list.SetHeadFailed(text);
     ClearTaskList(true);
     SetStatus(text);
     m_view.ShowError(text);

@@ -22,6 +22,7 @@
 #include "ui/SetupForm.h"
 #include "ui/SplashForm.h"
 #include "ui/TaskListForm.h"
+#include "tasks/TaskList.h"
 #include "ui/ViewStyleIcons.h"
 
 #include <QActionGroup>
@@ -438,6 +439,10 @@ void TMainForm::FollowStartup(TQuorvelApp& app)
     connect(&app, &TQuorvelApp::CaptionChanged, this, &TMainForm::SetWindowTitle);
     connect(&app.Profiles(), &TProfiles::NamesShown, this, &TMainForm::ShowProfiles);
     connect(&app.Runner(), &TTaskRunner::IdleStateChanged, this, &TMainForm::RefreshControls);
+    connect(&app.TaskList(), &TTaskList::HeadStateChanged, m_taskListForm,
+            &TTaskListForm::SetHeadState);
+    connect(&app.TaskList(), &TTaskList::HeadFailed, m_taskListForm,
+            &TTaskListForm::ShowHeadFailure);
     FollowGroupList(app.Newsrc());
 }
 
@@ -682,9 +687,9 @@ void TMainForm::ClearFileSelection()
     m_fileList->ClearSelection();
 }
 
-void TMainForm::TaskViewAdd(const QString& caption, const QStringList& children)
+void TMainForm::TaskViewAdd(const TTaskRow& row)
 {
-    m_taskListForm->AddTask(caption, children);
+    m_taskListForm->AddTask(row);
 }
 
 void TMainForm::TaskViewRemoveFirst()

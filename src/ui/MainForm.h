@@ -91,7 +91,7 @@ public:
     void SetFolderPath(const QString& path) override;
     QStringList SelectedFiles() const override;
     void ClearFileSelection() override;
-    void TaskViewAdd(const QString& caption, const QStringList& children) override;
+    void TaskViewAdd(const TTaskRow& row) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
     void ShowTaskWindow() override;

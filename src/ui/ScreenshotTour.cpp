@@ -109,9 +109,13 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     include.show();
     saved += Save(&include, folder, QStringLiteral("include-text.png")) ? 1 : 0;
     include.hide();
-    form.TaskViewAdd(
-        QStringLiteral("Upload holiday-photos.zip"),
-        {QStringLiteral("Server: news.example.org"), QStringLiteral("Groups: alt.binaries.test")});
+    form.TaskViewAdd({QStringLiteral("Upload"),
+                      {QStringLiteral("news.example.org"),
+                       QStringLiteral("/home/ann/holiday-photos.zip"), QStringLiteral("Holiday")},
+                      QStringLiteral("holiday-photos.zip"),
+                      QStringLiteral("alt.binaries.test"),
+                      QStringLiteral("news.example.org")});
+    form.TaskListForm()->SetHeadState(QStringLiteral("running, part 3 of 40"));
     form.ShowTaskWindow();
     saved += Save(form.TaskListForm(), folder, QStringLiteral("task-list.png")) ? 1 : 0;
     form.TaskListForm()->hide();

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -15,13 +16,21 @@ TTaskListForm::TTaskListForm(QWidget* parent) : QDialog(parent)
 
     m_taskView = new QTreeWidget(this);
     m_taskView->setObjectName(QStringLiteral("TaskView"));
-    m_taskView->setHeaderHidden(true);
-    m_taskView->setColumnCount(1);
+    m_taskView->setColumnCount(ColumnCount);
+    m_taskView->setHeaderLabels({QStringLiteral("Task"), QStringLiteral("State"),
+                                 QStringLiteral("File"), QStringLiteral("Groups"),
+                                 QStringLiteral("Server")});
     m_taskView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Paths and subject lines are long: scroll sideways instead of cutting them off.
     m_taskView->header()->setStretchLastSection(false);
     m_taskView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_taskView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+    m_failure = new QLabel(this);
+    m_failure->setObjectName(QStringLiteral("FailureLabel"));
+    m_failure->setWordWrap(true);
+    m_failure->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_failure->hide();
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OkButton"));
@@ -33,15 +42,41 @@ TTaskListForm::TTaskListForm(QWidget* parent) : QDialog(parent)
     buttons->addWidget(ok);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_taskView);
+    layout->addWidget(m_failure);
     layout->addLayout(buttons);
-    setFixedSize(560, 360);
+    setFixedSize(760, 400);
 }
 
-void TTaskListForm::AddTask(const QString& caption, const QStringList& children)
+void TTaskListForm::AddTask(const TTaskRow& row)
 {
-    auto* node = new QTreeWidgetItem(m_taskView, QStringList{caption});
-    for (const QString& line : children)
+    auto* node = new QTreeWidgetItem(m_taskView, QStringList{row.Caption, QStringLiteral("waiting"),
+                                                             row.File, row.Groups, row.Server});
+    for (const QString& line : row.Children)
         new QTreeWidgetItem(node, QStringList{line});
+}
+
+void TTaskListForm::SetHeadState(const QString& state)
+{
+    if (QTreeWidgetItem* head = m_taskView->topLevelItem(0))
+        head->setText(StateColumn, state);
+}
+
+void TTaskListForm::ShowHeadFailure(const QString& reason)
+{
+    QString task = QStringLiteral("a task");
+    if (QTreeWidgetItem* head = m_taskView->topLevelItem(0)) {
+        head->setText(StateColumn, QStringLiteral("failed: ") + reason);
+        task = head->text(0);
+        if (!head->text(FileColumn).isEmpty())
+            task += u' ' + head->text(FileColumn);
+    }
+    m_failure->setText(QStringLiteral("Last failure: %1: %2").arg(task, reason));
+    m_failure->show();
+}
+
+QString TTaskListForm::FailureText() const
+{
+    return m_failure->text();
 }
 
 void TTaskListForm::RemoveFirst()

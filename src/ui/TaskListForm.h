@@ -1,11 +1,16 @@
 #pragma once
 
+#include "base/TaskRow.h"
+
 #include <QDialog>
 
+class QLabel;
 class QTreeWidget;
 
-// "Task List": one top-level node per queued task with its values as child lines. Lives from
-// start-up to the end; OK and the close box only hide it.
+// "Task List": one top-level node per queued task with its values as child lines, and beside
+// each task its state, file, groups and server. A failure clears the list (the tasks go to
+// the task file); the line under the list keeps what failed and why. Lives from start-up to
+// the end; OK and the close box only hide it.
 class TTaskListForm : public QDialog
 {
     Q_OBJECT
@@ -13,7 +18,21 @@ public:
     explicit TTaskListForm(QWidget* parent = nullptr);
 
     QTreeWidget* TaskView() const { return m_taskView; }
-    void AddTask(const QString& caption, const QStringList& children);
+    // The columns beside the caption.
+    enum TColumn
+    {
+        StateColumn = 1,
+        FileColumn,
+        GroupsColumn,
+        ServerColumn,
+        ColumnCount
+    };
+
+    void AddTask(const TTaskRow& row);
+    void SetHeadState(const QString& state);
+    // Marks the head task failed and keeps the reason under the list.
+    void ShowHeadFailure(const QString& reason);
+    QString FailureText() const;
     void RemoveFirst();
     void Clear();
     int TaskCount() const;
@@ -22,4 +41,5 @@ public:
 
 private:
     QTreeWidget* m_taskView;
+    QLabel* m_failure;
 };

@@ -218,6 +218,8 @@ void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
     m_article.AddHeader(QStringLiteral("Subject: ") + subject);
     m_article.AddHeader(QStringLiteral("From: ") + upload.From);
     m_messageId = m_account.MessageIdFor(int(part));
+    if (total > 1)
+        m_list.SetHeadState(QStringLiteral("running, part %1 of %2").arg(part).arg(total));
     m_article.AddHeader(QStringLiteral("Message-ID: ") + m_messageId);
     if (!upload.ReplyTo.isEmpty())
         m_article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);

@@ -133,6 +133,8 @@ void TUploadPoster::NNTPPostFailed(const QString& reason)
     }
     endPosting(false);
     m_runner.SetStatus(reason);
+    if (!m_list.IsEmpty())
+        m_list.SetHeadFailed(reason);
     m_view.ShowError(reason);
     m_runner.ClearTaskList(true);
     if (m_runner.PartInFlight()) {
@@ -168,6 +170,8 @@ void TUploadPoster::FailTask(const QString& text)
     m_logger.LogIt(QStringLiteral("Error: ") + text);
     endPosting(false);
     m_runner.SetStatus(text);
+    if (!m_list.IsEmpty())
+        m_list.SetHeadFailed(text);
     m_view.ShowError(text);
     m_runner.ClearTaskList(true);
     m_runner.DoNextTask();

@@ -131,9 +131,9 @@ void TScriptedView::ClearFileSelection()
     Files.clear();
 }
 
-void TScriptedView::TaskViewAdd(const QString& caption, const QStringList& children)
+void TScriptedView::TaskViewAdd(const TTaskRow& row)
 {
-    TaskNodes.append({caption, children});
+    TaskNodes.append({row.Caption, row.Children});
 }
 
 void TScriptedView::TaskViewRemoveFirst()

@@ -106,7 +106,7 @@ public:
     QStringList SelectedFiles() const override { return Files; }
     void ClearFileSelection() override;
 
-    void TaskViewAdd(const QString& caption, const QStringList& children) override;
+    void TaskViewAdd(const TTaskRow& row) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
     void ShowTaskWindow() override { ++TaskWindowShown; }

@@ -547,7 +547,7 @@ void TestMainForm::taskListKeepsTreeWhileHidden()
 {
     // The program answers the command with the task window when it has tasks.
     connect(m_form.get(), &TMainForm::TasksViewClicked, m_form.get(), &TMainForm::ShowTaskWindow);
-    m_form->TaskViewAdd(QStringLiteral("Upload a.bin"), {"Server: news", "Groups: alt.test"});
+    m_form->TaskViewAdd({"Upload", {"news", "/home/ann/a.bin", "A"}, "a.bin", "alt.test", "news"});
     m_form->RefreshControls({.TaskCount = 1});
     QVERIFY(m_form->Command("TasksViewItem")->isEnabled());
     m_form->Command("TasksViewItem")->trigger();
@@ -556,18 +556,26 @@ void TestMainForm::taskListKeepsTreeWhileHidden()
     ClickButton(window, QStringLiteral("OK"));
     QVERIFY(!window->isVisible());
 
-    m_form->TaskViewAdd(QStringLiteral("Disconnect"), {"Server: news"});
+    m_form->TaskViewAdd({"Disconnect", {"news"}, {}, {}, "news"});
     m_form->TasksViewClick();
     QVERIFY(window->isVisible());
     QTreeWidget* tree = window->TaskView();
     QCOMPARE(tree->topLevelItemCount(), 2);
-    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Upload a.bin"));
-    QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
+    QTreeWidgetItem* head = tree->topLevelItem(0);
+    QCOMPARE(head->childCount(), 3);
+    QCOMPARE(
+        (QStringList{head->text(0), head->text(1), head->text(2), head->text(3), head->text(4)}),
+        (QStringList{"Upload", "waiting", "a.bin", "alt.test", "news"}));
     QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("Disconnect"));
+    window->SetHeadState("running, part 2 of 9");
+    QCOMPARE(head->text(1), QStringLiteral("running, part 2 of 9"));
+    window->ShowHeadFailure("441 too big");
+    QCOMPARE(head->text(1), QStringLiteral("failed: 441 too big"));
+    QCOMPARE(window->FailureText(), QStringLiteral("Last failure: Upload a.bin: 441 too big"));
 
     // A line wider than the window is scrolled to, not cut off.
     const QString longPath = QStringLiteral("/home/user/") + QString(300, u'x') + ".bin";
-    m_form->TaskViewAdd(QStringLiteral("Upload"), {longPath});
+    m_form->TaskViewAdd({"Upload", {longPath}, {}, {}, {}});
     tree->expandAll();
     QTRY_VERIFY(tree->horizontalScrollBar()->maximum() > 0);
     QVERIFY(tree->columnWidth(0) >= tree->fontMetrics().horizontalAdvance(longPath));

@@ -68,9 +68,18 @@ void TestMultiPart::splitting()
     const QString path = f.writeLines("Notes.txt", lines);
     const qint64 size = QFileInfo(path).size();
     f.list.Add(f.upload(path, server.Server(), maxLines));
+    QSignalSpy states(&f.list, &TTaskList::HeadStateChanged);
 
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
     QCOMPARE(server.Articles().size(), bodies.size());
+    // The task list follows the series: running, then each part as it is composed.
+    QStringList expectedStates{"running"};
+    for (int k = 1; bodies.size() > 1 && k <= bodies.size(); ++k)
+        expectedStates << QStringLiteral("running, part %1 of %2").arg(k).arg(bodies.size());
+    QStringList seenStates;
+    for (const QList<QVariant>& state : std::as_const(states))
+        seenStates << state.at(0).toString();
+    QCOMPARE(seenStates, expectedStates);
     QStringList all;
     for (int k = 0; k < bodies.size(); ++k) {
         const ReceivedArticle a(server.Articles()[k]);
@@ -380,9 +389,12 @@ void TestMultiPart::refusedPartStopsSeriesAndSavesQueue()
     const QString second = f.writeLines("next.txt", 3);
     f.list.Add(f.upload(first, server.Server(), 1000));
     f.list.Add(f.upload(second, server.Server(), 1000));
+    QSignalSpy failed(&f.list, &TTaskList::HeadFailed);
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
 
     QCOMPARE(server.Commands(), (QList<QByteArray>{"POST", "POST"})); // no third part
+    QCOMPARE(failed.size(), 1); // the task list keeps the reason
+    QCOMPARE(failed.at(0).at(0).toString(), f.view.Warnings.value(0));
     QCOMPARE(f.view.Warnings, QStringList{"437 Article of 99999 bytes exceeds local limit"});
     QCOMPARE(f.view.StatusTexts.last(), f.view.Warnings.first());
     QCOMPARE(f.savedTasks(), (QStringList{"Upload " + first, "Upload " + second}));
