@@ -194,6 +194,16 @@ QWidget* TSetupForm::BuildArticlesPage(const QString& maxLinesLabel)
     m_encoding->setObjectName(QStringLiteral("Encoding"));
     m_encoding->addItem(QStringLiteral("uuencode"), QStringLiteral("uuencode"));
     m_encoding->addItem(QStringLiteral("yEnc"), QStringLiteral("yenc"));
+    // Text files that are not UTF-8 are marked with this charset; the list holds the common
+    // ones and any other name can be typed.
+    m_textCharset = new QComboBox(page);
+    m_textCharset->setObjectName(QStringLiteral("TextCharset"));
+    m_textCharset->setEditable(true);
+    m_textCharset->addItems({QStringLiteral("ISO-8859-1"), QStringLiteral("ISO-8859-15"),
+                             QStringLiteral("windows-1252"), QStringLiteral("ISO-8859-2"),
+                             QStringLiteral("windows-1250"), QStringLiteral("KOI8-R")});
+    m_textCharset->setToolTip(QStringLiteral("Text files in UTF-8 are marked UTF-8; others with "
+                                             "this charset"));
     m_includeText =
         NamedCheck("IncludeTextCheckbox", QStringLiteral("Include text in each article"), page);
     m_sigFile = NamedEdit("SigFile", page);
@@ -209,6 +219,7 @@ QWidget* TSetupForm::BuildArticlesPage(const QString& maxLinesLabel)
     form->addRow(maxLinesLabel, m_maxLines);
     form->addRow(QStringLiteral("Subject line template:"), templateRow);
     form->addRow(QStringLiteral("Binary files encoded as:"), m_encoding);
+    form->addRow(QStringLiteral("Text not in UTF-8 is in:"), m_textCharset);
     form->addRow(m_includeText);
     form->addRow(QStringLiteral("Signature file:"), sigRow);
     form->addRow(m_crosspost);
@@ -243,6 +254,7 @@ void TSetupForm::Fill(const ProfileSettings& s)
     m_maxLines->setText(QString::number(s.MaxLines));
     m_template->setText(s.Template);
     m_encoding->setCurrentIndex(qMax(0, m_encoding->findData(s.Encoding.toLower())));
+    m_textCharset->setCurrentText(s.TextCharset);
     m_includeText->setChecked(s.IncludeText);
     m_sigFile->setText(s.SigFile);
     m_crosspost->setChecked(s.CrossPost);
@@ -290,6 +302,7 @@ ProfileSettings TSetupForm::Settings() const
     s.MaxLines = ParseNumber<qint32>(m_maxLines->text(), m_fallbacks.MaxLines);
     s.Template = m_template->text();
     s.Encoding = m_encoding->currentData().toString();
+    s.TextCharset = m_textCharset->currentText().trimmed();
     s.IncludeText = m_includeText->isChecked();
     s.SigFile = m_sigFile->text();
     s.CrossPost = m_crosspost->isChecked();

@@ -71,6 +71,7 @@ private:
     QLineEdit* m_maxLines;
     QLineEdit* m_template;
     QComboBox* m_encoding;
+    QComboBox* m_textCharset;
     QCheckBox* m_includeText;
     QLineEdit* m_sigFile;
     QCheckBox* m_crosspost;

@@ -183,6 +183,7 @@ void TestSetupForm::settingsRoundTrip()
     s.CrossPost = false;
     s.LastSubject = QStringLiteral("untouched");
     s.Encoding = QStringLiteral("YEnc");
+    s.TextCharset = QStringLiteral("CP437"); // not in the list: kept as typed
     TSetupForm form(s);
     const ProfileSettings out = form.Settings();
     QCOMPARE(out.EmailAddress, s.EmailAddress);
@@ -197,6 +198,7 @@ void TestSetupForm::settingsRoundTrip()
     QCOMPARE(out.CrossPost, false);
     QCOMPARE(out.LastSubject, s.LastSubject);
     QCOMPARE(out.Encoding, QStringLiteral("yenc"));
+    QCOMPARE(out.TextCharset, s.TextCharset);
     // The yEnc template is one click away; the setting holds what the field holds.
     form.findChild<QPushButton*>(QStringLiteral("YEncTemplate"))->click();
     QCOMPARE(form.Settings().Template, QStringLiteral("%s - \"%f\" yEnc (%p/%t) %b"));
