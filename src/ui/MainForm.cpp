@@ -317,6 +317,10 @@ QWidget* TMainForm::BuildEntryPanel()
     m_headerSubject->setPalette(palette);
     m_progressBar = Named(new QProgressBar(right), "ProgressBar");
     m_progressBar->setToolTip(QStringLiteral("Upload Progress"));
+    m_progressTimer.setSingleShot(true);
+    m_progressTimer.setInterval(ProgressIntervalMs);
+    connect(&m_progressTimer, &QTimer::timeout, this,
+            [this] { m_progressBar->setValue(m_shownProgress); });
     m_progressBar->setRange(0, 100);
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
@@ -584,7 +588,12 @@ QString TMainForm::StatusText() const
 
 void TMainForm::SetProgress(int percent)
 {
-    m_progressBar->setValue(qBound(0, percent, 100));
+    // A progress bar repaints at once on every change of value, and a styled bar is slow
+    // to draw: on a fast line a part's steps took longer to draw than the part took to
+    // send. The latest value is shown at most every ProgressIntervalMs.
+    m_shownProgress = qBound(0, percent, 100);
+    if (!m_progressTimer.isActive())
+        m_progressTimer.start();
 }
 
 void TMainForm::SetBusy(bool busy)

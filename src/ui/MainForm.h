@@ -8,6 +8,7 @@
 
 #include <QKeySequence>
 #include <QMainWindow>
+#include <QTimer>
 
 #include <memory>
 
@@ -279,6 +280,10 @@ private:
     QLineEdit* m_subject = nullptr;
     QLineEdit* m_headerSubject = nullptr;
     QProgressBar* m_progressBar = nullptr;
+    // The per-cent steps of a part, shown at most this often (see SetProgress).
+    static constexpr int ProgressIntervalMs = 40;
+    QTimer m_progressTimer;
+    int m_shownProgress = 0;
     QSplitter* m_splitter1 = nullptr;
     QSplitter* m_splitter2 = nullptr;
     QSplitter* m_splitter3 = nullptr;
