@@ -2,6 +2,7 @@
 
 #include "article/EncodedBody.h"
 #include "base/ProfileSettings.h"
+#include "upload/RecoverySetting.h"
 
 #include <QList>
 #include <QString>
@@ -34,6 +35,7 @@ struct TPostRequest
     // The include text's lines; the user is asked for them when IncludeText and none given.
     std::optional<QStringList> IncludeLines;
     bool DisconnectWhenDone = true;
+    TRecoverySetting Recovery; // the PAR2 set posted after each file
 
     // The profile's choice of how to post; what and where are left to the caller.
     static TPostRequest FromSettings(const ProfileSettings& s)
@@ -49,6 +51,7 @@ struct TPostRequest
         r.CrossPost = s.CrossPost;
         r.IncludeText = s.IncludeText;
         r.DisconnectWhenDone = s.DisconnectWhenDone;
+        r.Recovery = TRecoverySetting::FromSettings(s);
         return r;
     }
 };
