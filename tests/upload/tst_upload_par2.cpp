@@ -12,6 +12,7 @@
 #include "upload/SubjectLine.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -70,6 +71,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void nzbgetRepairsAYEncPost();
+    void uuencodedPostRepairedWithPar2();
     void abortEndsPar2AndKeepsTheTask();
     void failuresPostNothing_data();
     void failuresPostNothing();
@@ -85,7 +87,9 @@ private:
             f.runUntil(done);
         return done();
     }
-    QString runNzbget(const QString& dir, const QString& nzb);
+    QString runNzbget(const QString& dir, const QString& nzb, const QStringList& options = {});
+    // Cancels the parts of the NZB's first file on the server.
+    void cancelParts(const QString& nzb, const QList<int>& parts);
 
     TInnServer m_inn;
     QTemporaryDir m_work;
@@ -127,13 +131,28 @@ bool TestUploadPar2::runQueue(UploadFixture& f, int seconds)
         seconds);
 }
 
-QString TestUploadPar2::runNzbget(const QString& dir, const QString& nzb)
+QString TestUploadPar2::runNzbget(const QString& dir, const QString& nzb,
+                                  const QStringList& options)
 {
     PeerTools::WriteFile(dir + "/nzbget.conf", PostedArticles::NzbgetConf(dir, m_inn.Port()));
     // On a connection failure nzbget retries for ever: timeout ends it.
     QString output;
-    PostedArticles::RunTool("timeout", {"300", "nzbget", "-c", dir + "/nzbget.conf", nzb}, &output);
+    PostedArticles::RunTool("timeout",
+                            QStringList{"300", "nzbget", "-c", dir + "/nzbget.conf"} + options +
+                                QStringList{nzb},
+                            &output);
     return output;
+}
+
+void TestUploadPar2::cancelParts(const QString& nzb, const QList<int>& parts)
+{
+    QString error;
+    const auto listed = NzbFile::Read(PeerTools::ReadFile(nzb), &error);
+    QVERIFY2(listed && !listed->isEmpty(), qPrintable(error));
+    for (int part : parts) {
+        const QString id = listed->first().Segments.at(part - 1).MessageId;
+        QVERIFY2(m_inn.CancelArticle("<" + id + ">", &error), qPrintable(error));
+    }
 }
 
 void TestUploadPar2::nzbgetRepairsAYEncPost()
@@ -169,10 +188,7 @@ void TestUploadPar2::nzbgetRepairsAYEncPost()
                  qPrintable(listed->at(i).Subject));
 
     // Three articles of the file go missing on the server.
-    for (int part : {10, 30, 50}) {
-        const QString id = listed->first().Segments.at(part - 1).MessageId;
-        QVERIFY2(m_inn.CancelArticle("<" + id + ">", &error), qPrintable(error));
-    }
+    cancelParts(dir + "/R.nzb", {10, 30, 50});
     QCOMPARE(PostedArticles::Fetch(m_inn.Port(), Group, "\"" + name.toUtf8() + "\"").size(), 52);
 
     const QString output = runNzbget(dir, dir + "/R.nzb");
@@ -197,6 +213,44 @@ void TestUploadPar2::nzbgetRepairsAYEncPost()
     QCOMPARE(PostedArticles::RunTool("par2", {"verify", back + "/" + name + ".par2"}, &verified),
              0);
     QVERIFY2(verified.contains("All files are correct"), qPrintable(verified));
+}
+
+void TestUploadPar2::uuencodedPostRepairedWithPar2()
+{
+    if (!PeerTools::Have(QStringLiteral("nzbget")))
+        QSKIP("nzbget is not installed (apt-get install nzbget)");
+    UploadFixture f;
+    const QString dir = m_work.filePath("uu");
+    QVERIFY(QDir().mkpath(dir));
+    f.state.Settings.NzbFolder = dir;
+    const QString name = QStringLiteral("mendable.bin");
+    const QByteArray bytes = randomBytes(8 << 20, 22);
+    TTask t = recoveryTask(f, f.write(name, bytes), "U", "10,0,0");
+    UploadFields(t).YEnc = false;
+    f.list.Add(t);
+    QVERIFY(runQueue(f, 600));
+    QCOMPARE(f.view.Warnings, QStringList());
+    cancelParts(dir + "/U.nzb", {10, 30, 50});
+
+    // NZBGet 21 cannot decode uuencoded articles: it fetches them whole, recovery files too.
+    const QString output =
+        runNzbget(dir, dir + "/U.nzb", {"-o", "RawArticle=yes", "-o", "ParCheck=force"});
+    QStringList articles;
+    QDirIterator it(dir + "/inter", QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        articles << it.next();
+    QVERIFY2(articles.size() > 60, qPrintable(output));
+    const QString out = m_work.filePath("uu-decoded");
+    QVERIFY(QDir().mkpath(out));
+    QString decoded;
+    PostedArticles::RunTool("uudeview", QStringList{"-i", "-d", "-q", "-p", out + "/"} + articles,
+                            &decoded);
+    QVERIFY2(PeerTools::ReadFile(out + "/" + name) != bytes, qPrintable(decoded));
+    QString repaired;
+    QCOMPARE(
+        PostedArticles::RunTool("par2", {"repair", "-q", out + "/" + name + ".par2"}, &repaired),
+        0);
+    QVERIFY2(PeerTools::ReadFile(out + "/" + name) == bytes, qPrintable(repaired));
 }
 
 void TestUploadPar2::abortEndsPar2AndKeepsTheTask()
