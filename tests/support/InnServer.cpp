@@ -140,6 +140,5 @@ bool TInnServer::CancelArticle(const QString& messageId, QString* error)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("INNCONF", m_folder + "/etc/inn.conf");
-    return runTool(QString(InnBin) + "/ctlinnd", {"cancel", messageId}, environment, 30000,
-                   error);
+    return runTool(QString(InnBin) + "/ctlinnd", {"cancel", messageId}, environment, 30000, error);
 }
