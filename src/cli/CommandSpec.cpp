@@ -42,6 +42,8 @@ QList<TOptionSpec> postOptions()
         opt("template", "TEMPLATE", "subject template, e.g. \"%s - %f (%p/%t) %b Bytes\""),
         opt("lines", "N", "lines per article part; 0 posts each file whole"),
         opt("encoding", "uuencode|yenc", "how binary files are encoded (text files go as text)"),
+        opt("par2", "PERCENT",
+            "post PAR2 recovery files of this size (per cent) after each file; 0 for none"),
         opt("crosspost", "", "post each file once to all groups"),
         opt("no-crosspost", "", "post each file once per group"),
         opt("include-text", "FILE", "text to put before each file"),

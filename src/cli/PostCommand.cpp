@@ -47,9 +47,9 @@ QString TPostCommand::usageError(const TCliRequest& request, ProfileSettings& s)
         const char* Option;
         const char* Setting;
     } plain[] = {
-        {"template", "Template"}, {"lines", "MaxLines"},  {"signature", "SigFile"},
-        {"server", "Host"},       {"timeout", "Timeout"}, {"post-timeout", "PostTimeout"},
-        {"encoding", "Encoding"},
+        {"template", "Template"}, {"lines", "MaxLines"},   {"signature", "SigFile"},
+        {"server", "Host"},       {"timeout", "Timeout"},  {"post-timeout", "PostTimeout"},
+        {"encoding", "Encoding"}, {"par2", "Par2Percent"},
     };
     for (const auto& o : plain) {
         const QString option = QLatin1String(o.Option);

@@ -35,9 +35,10 @@ QString& TTask::Text(int index)
 
 const QString& TTask::Text(int index) const
 {
-    const std::array<const QString*, 11> texts = {&Text1, &Text2, &Text3, &Text4,  &Text5, &Text6,
-                                                  &Text7, &Text8, &Text9, &Text10, &Text11};
-    Q_ASSERT(index >= 1 && index <= 11);
+    const std::array<const QString*, 12> texts = {&Text1, &Text2,  &Text3,  &Text4,
+                                                  &Text5, &Text6,  &Text7,  &Text8,
+                                                  &Text9, &Text10, &Text11, &Text12};
+    Q_ASSERT(index >= 1 && index <= 12);
     return *texts[static_cast<size_t>(index - 1)];
 }
 

@@ -42,13 +42,15 @@ struct TTask
     // Written to the task file only when set, after the fields every task has, so that a
     // task without it is written as before and older files read as they always did.
     QString Text11;
+    // Likewise after Text11 (written empty when only this one is set).
+    QString Text12;
     bool Flag1 = false;
     bool Flag2 = false;
     qint32 Timeout = 0;
     qint32 PostTimeout = 0;
     qint32 MaxLines = 0;
 
-    // Text1 .. Text11 by number (1-based), for code that walks all of them.
+    // Text1 .. Text12 by number (1-based), for code that walks all of them.
     QString& Text(int index);
     const QString& Text(int index) const;
 

@@ -34,12 +34,15 @@ template <typename Task> struct TUploadFields
     // record it; empty in task files written before there were batches: such a task posts
     // unrecorded, as it always did.
     TTaskText<Task>& Batch;
+    // The recovery files made and posted with the file (TRecoverySetting); empty for none, as
+    // in task files written before there were any.
+    TTaskText<Task>& Recovery;
 };
 
 template <typename Task> TUploadFields<Task> UploadFields(Task& t)
 {
-    return {t.Text1, t.Text2, t.Text3,  t.Text4, t.Text5, t.Text6, t.Text7,
-            t.Text8, t.Text9, t.Text10, t.Flag1, t.Flag2, t.Text11};
+    return {t.Text1, t.Text2, t.Text3,  t.Text4, t.Text5, t.Text6,  t.Text7,
+            t.Text8, t.Text9, t.Text10, t.Flag1, t.Flag2, t.Text11, t.Text12};
 }
 
 // A group download or a download of the groups new since a date.

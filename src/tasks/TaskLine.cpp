@@ -34,8 +34,10 @@ QString Write(const TTask& task)
         fields << task.Text(i);
     fields << QString::number(task.Timeout) << QString::number(task.PostTimeout)
            << QString::number(task.MaxLines) << flagText(task.Flag1) << flagText(task.Flag2);
-    if (!task.Text11.isEmpty())
+    if (!task.Text11.isEmpty() || !task.Text12.isEmpty())
         fields << task.Text11;
+    if (!task.Text12.isEmpty())
+        fields << task.Text12;
     return CommaText::Write(fields);
 }
 
@@ -65,6 +67,7 @@ std::optional<TTask> Read(const QString& line, QString* error)
     task.Flag1 = fields[14] == QStringLiteral("y");
     task.Flag2 = fields[15] == QStringLiteral("y");
     task.Text11 = fields.value(FieldCount);
+    task.Text12 = fields.value(FieldCount + 1);
     return task;
 }
 

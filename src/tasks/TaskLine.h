@@ -7,8 +7,8 @@
 #include <optional>
 
 // One task as a line of the task file: sixteen comma-text fields (kind, Text1..Text10,
-// Timeout, PostTimeout, MaxLines, Flag1, Flag2), a seventeenth (Text11) when the task has
-// one, and the splitting of the file's task
+// Timeout, PostTimeout, MaxLines, Flag1, Flag2), a seventeenth (Text11) and an eighteenth
+// (Text12) when the task has them, and the splitting of the file's task
 // part into such lines.
 namespace TaskLine {
 

@@ -1,6 +1,7 @@
 #include "ui/SetupForm.h"
 
 #include "ui/FileDialogFilter.h"
+#include "ui/RecoveryBox.h"
 #include "upload/SubjectLine.h"
 
 #include <QCheckBox>
@@ -223,8 +224,10 @@ QWidget* TSetupForm::BuildArticlesPage(const QString& maxLinesLabel)
     form->addRow(m_includeText);
     form->addRow(QStringLiteral("Signature file:"), sigRow);
     form->addRow(m_crosspost);
+    m_recovery = new TRecoveryBox(page);
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(form);
+    layout->addWidget(m_recovery);
     layout->addStretch();
     return page;
 }
@@ -258,6 +261,7 @@ void TSetupForm::Fill(const ProfileSettings& s)
     m_includeText->setChecked(s.IncludeText);
     m_sigFile->setText(s.SigFile);
     m_crosspost->setChecked(s.CrossPost);
+    m_recovery->Fill(s);
 }
 
 void TSetupForm::ApplyLoginRule(bool loginRequired)
@@ -306,5 +310,6 @@ ProfileSettings TSetupForm::Settings() const
     s.IncludeText = m_includeText->isChecked();
     s.SigFile = m_sigFile->text();
     s.CrossPost = m_crosspost->isChecked();
+    m_recovery->Apply(s);
     return s;
 }

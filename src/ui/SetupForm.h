@@ -9,6 +9,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
+class TRecoveryBox;
 
 // "Quorvel Setup" with the pages User, System and Articles: edits a copy of one profile's
 // settings. Settings() hands the edited copy back; the caller decides whether to keep it.
@@ -75,4 +76,5 @@ private:
     QCheckBox* m_includeText;
     QLineEdit* m_sigFile;
     QCheckBox* m_crosspost;
+    TRecoveryBox* m_recovery;
 };

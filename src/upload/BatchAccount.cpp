@@ -101,22 +101,41 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_batch = upload.Batch;
     if (m_batch.isEmpty())
         return;
+    if (!readKnown())
+        return;
     const QString path = JournalPath(m_batch);
     QString error;
-    if (QFileInfo::exists(path)) {
-        const std::optional<QList<TJournalArticle>> read = TUploadJournal::Read(path, &error);
-        if (!read) {
-            fail(error);
-            return;
-        }
-        const QStringList groups = CommaText::Read(m_groups);
-        for (const TJournalArticle& a : *read)
-            if (a.File == m_file && a.Groups == groups)
-                m_known << a;
-    }
     if (!m_journal.IsOpen() &&
         (!QDir().mkpath(QFileInfo(path).path()) || !m_journal.Open(path, &error)))
         fail(error.isEmpty() ? "Cannot make the folder " + QFileInfo(path).path() : error);
+}
+
+void TBatchAccount::BeginFile(const QString& path)
+{
+    m_file = path;
+    m_known.clear();
+    m_current = {};
+    if (!m_batch.isEmpty())
+        readKnown();
+}
+
+// What the journal holds of the file's articles already.
+bool TBatchAccount::readKnown()
+{
+    const QString path = JournalPath(m_batch);
+    if (!QFileInfo::exists(path))
+        return true;
+    QString error;
+    const std::optional<QList<TJournalArticle>> read = TUploadJournal::Read(path, &error);
+    if (!read) {
+        fail(error);
+        return false;
+    }
+    const QStringList groups = CommaText::Read(m_groups);
+    for (const TJournalArticle& a : *read)
+        if (a.File == m_file && a.Groups == groups)
+            m_known << a;
+    return true;
 }
 
 QString TBatchAccount::MessageIdFor(int part) const

@@ -36,6 +36,9 @@ public:
 
     // The task starts posting: its batch's journal is opened and read.
     void BeginTask(const TTask& task);
+    // A further file of the task starts posting (a recovery file): its articles are recorded
+    // under its own path, in the task's batch.
+    void BeginFile(const QString& path);
     // The Message-ID of the task's article part: the one it went with before when it
     // was sent without an answer seen (a server that took it refuses it as a duplicate
     // rather than posting it twice), else a new one.
@@ -66,6 +69,7 @@ signals:
     void CheckEnded();
 
 private:
+    bool readKnown();
     bool batchLeftBehindHead() const;
     void batchThrough();
     void checked(const QStringList& found, const QStringList& missing, const QString& error);

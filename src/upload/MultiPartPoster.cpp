@@ -56,6 +56,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
 {
     m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     m_task = task;
+    m_headTask = m_list.IsEmpty() ? task : m_list.Head();
     m_active = false;
     m_part = 0;
     m_total = 0;
@@ -149,15 +150,13 @@ void TMultiPartPoster::finish(bool nextTask)
     m_lines.reset();
     dropReadAhead();
     m_runner.SetPartInFlight(false);
-    if (nextTask && stillHeadTask()) {
-        m_runner.DoNextTask();
-        m_account.AfterTask();
-    }
+    if (nextTask && stillHeadTask())
+        m_failure.FileEnded();
 }
 
 bool TMultiPartPoster::stillHeadTask() const
 {
-    return !m_list.IsEmpty() && m_list.Head() == m_task;
+    return !m_list.IsEmpty() && m_list.Head() == m_headTask;
 }
 
 bool TMultiPartPoster::fillBody()

@@ -25,6 +25,9 @@ class TUploadFailure
 public:
     virtual ~TUploadFailure() = default;
     virtual void FailTask(const QString& text) = 0;
+    // The series of the task's file has ended: its next file (a recovery file) follows, or the
+    // next task.
+    virtual void FileEnded() = 0;
 };
 
 // Posts the head upload task's file as articles of at most MaxLines body lines each (a yEnc
@@ -48,7 +51,8 @@ public:
                      QObject* parent = nullptr);
     ~TMultiPartPoster() override;
 
-    // Starts posting the task (the head of the list); returns at once.
+    // Starts posting the task (the head of the list, or a copy of it naming one of its
+    // recovery files); returns at once.
     void DoMultiPart(const TTask& task);
     // The answer to the part in flight has come: accepted is true for 240. Called after
     // PartInFlight was cleared by the posting handlers.
@@ -91,6 +95,7 @@ private:
     QString m_messageId; // the article being posted
 
     TTask m_task;
+    TTask m_headTask; // the list's head it belongs to
     std::unique_ptr<TUploadLines> m_lines;
     TByteLines m_nextBody;   // the next part's lines, read while the server stores this one
     QTimer m_readAheadTimer; // reads the next slice of them

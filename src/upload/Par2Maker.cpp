@@ -23,8 +23,30 @@ TPar2Maker::~TPar2Maker()
 
 qint64 TPar2Maker::SpaceNeeded(qint64 fileSize, int percent)
 {
-    // The volumes, plus the checksums every file carries, plus a margin.
-    return fileSize * percent / 100 * 11 / 10 + fileSize / 100 + (1 << 20);
+    // The volumes, plus the checksums every file carries (of 2000 blocks, at most some forty
+    // copies of them over the volumes), plus a margin.
+    return fileSize * percent / 100 * 11 / 10 + fileSize / 100 + 48 * (1024 + 20 * 2000) +
+           (1 << 20);
+}
+
+int TPar2Maker::FilesWithin(qint64 fileSize, int percent, qint64 limit)
+{
+    // par2create's defaults: 2000 blocks of a size rounded up to 4 bytes, recovery blocks
+    // rounded to the nearest, 68 bytes of packet header on each.
+    const qint64 blockSize = qMax<qint64>(4, ((fileSize + 1999) / 2000 + 3) / 4 * 4);
+    const qint64 blocks = (fileSize + blockSize - 1) / blockSize;
+    const qint64 recovery = qMax<qint64>(1, (blocks * percent + 50) / 100);
+    // Main, file description, checksum (20 bytes a block) and creator packets.
+    const qint64 critical = 1024 + 20 * blocks;
+    for (qint64 files = 1; files < recovery; ++files) {
+        const qint64 perFile = (recovery + files - 1) / files;
+        int copies = 1; // par2 repeats the checksums once per doubling of the blocks
+        for (qint64 b = perFile; b > 1; b >>= 1)
+            ++copies;
+        if (perFile * (blockSize + 68) + copies * critical <= limit)
+            return int(files);
+    }
+    return int(recovery);
 }
 
 void TPar2Maker::Start(const TRecoveryRequest& request)
@@ -60,8 +82,13 @@ void TPar2Maker::Start(const TRecoveryRequest& request)
     }
     m_indexPath = QDir(request.WorkFolder).filePath(file.fileName() + ".par2");
     QStringList args = {"create", "-r" + QString::number(request.Percent)};
-    if (request.FileCount > 0)
-        args << "-n" + QString::number(request.FileCount);
+    const int count = request.FileLimit > 0
+                          ? FilesWithin(file.size(), request.Percent, request.FileLimit)
+                          : request.FileCount;
+    if (request.FileLimit > 0)
+        args << "-u";
+    if (count > 0)
+        args << "-n" + QString::number(count);
     // The set names the file by its name alone, as the downloader will have it.
     args << "-B" + file.absolutePath() << "-a" + m_indexPath << "--" << file.absoluteFilePath();
     m_process = std::make_unique<QProcess>();

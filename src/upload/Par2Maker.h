@@ -10,10 +10,11 @@
 // How much recovery data to make for a file.
 struct TRecoveryRequest
 {
-    QString File;       // the file to protect
-    QString WorkFolder; // where the recovery files go (made when missing)
-    int Percent = 0;    // redundancy, 1..100
-    int FileCount = 0;  // recovery files; 0: as par2 chooses
+    QString File;         // the file to protect
+    QString WorkFolder;   // where the recovery files go (made when missing)
+    int Percent = 0;      // redundancy, 1..100
+    int FileCount = 0;    // recovery files; 0: as par2 chooses
+    qint64 FileLimit = 0; // bytes per recovery file at most, which sets FileCount; 0: none
 };
 
 // Makes a file's PAR2 recovery set with par2cmdline, run as a child process, while the event
@@ -41,6 +42,10 @@ public:
 
     // Bytes the set needs on disk, with room to spare.
     static qint64 SpaceNeeded(qint64 fileSize, int percent);
+    // How many recovery files of equal size keep each within limit bytes: par2 cuts a file
+    // into 2000 blocks, and each recovery file holds its blocks and copies of the checksums
+    // of all the file's blocks. One block per file when the limit cannot be kept.
+    static int FilesWithin(qint64 fileSize, int percent, qint64 limit);
 
 signals:
     void Progress(int percent, const QString& text);

@@ -2,6 +2,7 @@
 
 #include "article/EncodedBody.h"
 #include "base/ProfileSettings.h"
+#include "upload/RecoverySetting.h"
 
 #include <QList>
 #include <QString>
@@ -34,6 +35,7 @@ struct TPostRequest
     // The include text's lines; the user is asked for them when IncludeText and none given.
     std::optional<QStringList> IncludeLines;
     bool DisconnectWhenDone = true;
+    TRecoverySetting Recovery; // the PAR2 set posted after each file
 
     // True while From still carries the address every new profile starts with: an example
     // that is nobody's, which no post should go out under.
@@ -56,6 +58,7 @@ struct TPostRequest
         r.CrossPost = s.CrossPost;
         r.IncludeText = s.IncludeText;
         r.DisconnectWhenDone = s.DisconnectWhenDone;
+        r.Recovery = TRecoverySetting::FromSettings(s);
         return r;
     }
 };

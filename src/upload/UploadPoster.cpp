@@ -26,12 +26,19 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
       m_account(std::make_unique<TBatchAccount>(state, list, logger, client)),
       m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
                                                      *m_account,
-                                                     static_cast<TUploadFailure&>(*this)))
+                                                     static_cast<TUploadFailure&>(*this))),
+      m_recovery(std::make_unique<TRecoveryFiles>(state, list, runner, view, logger, *m_account,
+                                                  static_cast<TRecoveryTarget&>(*this)))
 {
     runner.SetHandler(tkUpload, [this](TTask& task) { PostFile(task); });
     connect(&client, &TbcsNNTP::OnPosted, this, &TUploadPoster::NNTPPosted);
     connect(&client, &TbcsNNTP::OnPostFailed, this, &TUploadPoster::NNTPPostFailed);
     connect(&client, &TbcsNNTP::OnProgress, this, &TUploadPoster::NNTPProgress);
+    // However the task ends short (Abort, Clear, an error, a lost connection), its recovery
+    // files go: par2 is ended, the set removed.
+    for (auto stopped :
+         {&TTaskRunner::ListCleared, &TTaskRunner::TasksHeld, &TTaskRunner::PartStopped})
+        connect(&runner, stopped, m_recovery.get(), &TRecoveryFiles::Stop);
 }
 
 TUploadPoster::~TUploadPoster() = default;
@@ -42,11 +49,25 @@ void TUploadPoster::PostFile(const TTask& task)
     m_state.Commands.SetActionEnabled(TViewAction::Abort, true);
     m_list.SetRunnerBusy(true);
     m_account->BeginTask(task);
-    if (task.MaxLines >= 1) {
-        m_multiPart->DoMultiPart(task);
+    m_recovery->Begin(task);
+}
+
+void TUploadPoster::PostTaskFile(const TTask& fileTask)
+{
+    if (fileTask.MaxLines >= 1) {
+        m_multiPart->DoMultiPart(fileTask);
         return;
     }
-    postSingleArticle(task);
+    postSingleArticle(fileTask);
+}
+
+void TUploadPoster::FileEnded()
+{
+    if (m_fileCompleted && m_recovery->PostNext())
+        return;
+    m_recovery->Stop();
+    m_runner.DoNextTask();
+    m_account->AfterTask();
 }
 
 void TUploadPoster::postSingleArticle(const TTask& task)
@@ -90,9 +111,13 @@ void TUploadPoster::postSingleArticle(const TTask& task)
 
 void TUploadPoster::endPosting(bool completed)
 {
-    m_account->EndTask(completed);
+    // The task goes on with its recovery files: it is not through yet.
+    m_fileCompleted = completed;
+    const bool more = completed && m_recovery->HasNext();
+    m_account->EndTask(completed && !more);
     m_view.SetProgress(0);
-    m_state.Commands.SetActionEnabled(TViewAction::Abort, false);
+    if (!more)
+        m_state.Commands.SetActionEnabled(TViewAction::Abort, false);
 }
 
 void TUploadPoster::NNTPPosted()
@@ -117,8 +142,7 @@ void TUploadPoster::answered(bool accepted)
         m_multiPart->PartAnswered(accepted);
         return;
     }
-    m_runner.DoNextTask();
-    m_account->AfterTask();
+    FileEnded();
 }
 
 void TUploadPoster::NNTPPostFailed(const QString& reason)

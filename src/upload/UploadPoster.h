@@ -1,6 +1,7 @@
 #pragma once
 
 #include "upload/MultiPartPoster.h"
+#include "upload/RecoveryFiles.h"
 
 #include <QObject>
 #include <QString>
@@ -24,8 +25,9 @@ class TView;
 // series of parts (MaxLines of 1 or more) or as one article that the news client composes
 // from the attached file. It handles the client's posted, refused and progress events, and
 // asks for the include text that the next batch of uploads puts before the file. Every
-// article goes with a Message-ID of its own, recorded in its batch's account.
-class TUploadPoster : public QObject, private TUploadFailure
+// article goes with a Message-ID of its own, recorded in its batch's account. A task that asks
+// for recovery files has them made first and posts them after its file (TRecoveryFiles).
+class TUploadPoster : public QObject, private TUploadFailure, private TRecoveryTarget
 {
     Q_OBJECT
 public:
@@ -47,6 +49,7 @@ public:
 
     TMultiPartPoster& MultiPart() { return *m_multiPart; }
     TBatchAccount& Account() { return *m_account; }
+    TRecoveryFiles& Recovery() { return *m_recovery; }
 
 signals:
     // The server took the whole upload (its one article, or the last part of its series):
@@ -60,6 +63,8 @@ private:
     // The upload ends (completed: its whole file was taken) or stops.
     void endPosting(bool completed);
     void FailTask(const QString& text) override;
+    void PostTaskFile(const TTask& fileTask) override;
+    void FileEnded() override;
 
     TNewsArticle& m_article;
     TbcsNNTP& m_client;
@@ -70,4 +75,6 @@ private:
     TAppState& m_state;
     std::unique_ptr<TBatchAccount> m_account;
     std::unique_ptr<TMultiPartPoster> m_multiPart;
+    std::unique_ptr<TRecoveryFiles> m_recovery;
+    bool m_fileCompleted = false; // the file last posted went whole
 };

@@ -194,6 +194,7 @@ void TUploadTaskBuilder::AddFileTask(const TPostRequest& request, const QString&
     upload.LoginRequired = s.LoginRequired;
     upload.YEnc = request.Encoding == TBodyEncoding::YEnc;
     upload.Batch = m_batch;
+    upload.Recovery = request.Recovery.Write();
     m_list.Add(task);
 }
 

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTest>
 #include <csignal>
@@ -26,6 +27,7 @@ private slots:
     void postAndReadBack();
     void checkNamesWhatIsMissing();
     void optionsLeaveTheProfileAlone();
+    void par2OptionPostsTheRecoverySet();
     void optionsReachTheArticle_data();
     void optionsReachTheArticle();
     void refusedInputQueuesNothing_data();
@@ -258,6 +260,30 @@ void TestCliPost::optionsLeaveTheProfileAlone()
     QVERIFY2(subjects.filter("b.bin").size() >= 2, qPrintable(subjects.join('\n')));
 }
 
+void TestCliPost::par2OptionPostsTheRecoverySet()
+{
+    if (QStandardPaths::findExecutable("par2").isEmpty())
+        QSKIP("par2 is not installed (scripts/install-deps.sh)");
+    TCliProcess cli;
+    prepare(cli, m_inn.Server(), {"quorvel.test"});
+    const QString before = cli.Run({"profile", "show"}).Out;
+    QVERIFY(before.contains("Par2Percent = 0\n"));
+    const QString file = cli.Dir() + QStringLiteral("/set/album.bin");
+    makeFile(file, 200000);
+    const auto r = cli.Run({"post", file, "--group", "quorvel.test", "--subject", "with a set",
+                            "--encoding", "yenc", "--par2", "10"},
+                           180000); // par2 shares the machine with the other tests
+    QVERIFY2(r.ExitCode == 0, qPrintable(r.Err));
+    QCOMPARE(cli.Run({"profile", "show"}).Out, before);
+    QStringList subjects;
+    for (const auto& p : articlesWith("quorvel.test", "with a set - "))
+        subjects << QString::fromUtf8(p.Header("Subject"));
+    QVERIFY2(subjects.filter("album.bin (1/1)").size() == 1, qPrintable(subjects.join('\n')));
+    QVERIFY2(subjects.filter("album.bin.par2 (1/1)").size() == 1, qPrintable(subjects.join('\n')));
+    QVERIFY2(subjects.filter(QRegularExpression("album\\.bin\\.vol\\d+\\+\\d+\\.par2")).size() > 1,
+             qPrintable(subjects.join('\n')));
+}
+
 void TestCliPost::optionsReachTheArticle_data()
 {
     QTest::addColumn<QStringList>("options");
@@ -342,6 +368,9 @@ void TestCliPost::refusedInputQueuesNothing_data()
     QTest::newRow("unknown encoding")
         << QStringList{"post", "/etc/hostname", "--group", "quorvel.test", "--encoding", "base64"}
         << "--encoding: Encoding takes uuencode, yenc, not 'base64'" << 2;
+    QTest::newRow("recovery over 100 per cent")
+        << QStringList{"post", "/etc/hostname", "--group", "quorvel.test", "--par2", "200"}
+        << "--par2: Par2Percent takes a whole number from 0 to 100, not '200'" << 2;
     QTest::newRow("missing include text")
         << QStringList{"post",         "/etc/hostname",  "--group",
                        "quorvel.test", "--include-text", "/no/such/intro"}

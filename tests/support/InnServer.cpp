@@ -135,3 +135,10 @@ bool TInnServer::NewGroup(const QString& name, QString* error)
     return runTool(QString(InnBin) + "/ctlinnd", {"newgroup", name, "y", "quorvel"}, environment,
                    30000, error);
 }
+
+bool TInnServer::CancelArticle(const QString& messageId, QString* error)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("INNCONF", m_folder + "/etc/inn.conf");
+    return runTool(QString(InnBin) + "/ctlinnd", {"cancel", messageId}, environment, 30000, error);
+}

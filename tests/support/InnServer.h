@@ -46,6 +46,9 @@ public:
 
     // Adds a group through ctlinnd; false with the tool's output in error on failure.
     bool NewGroup(const QString& name, QString* error);
+    // Removes an article ("<id>") through ctlinnd, as if it had never reached the server; it
+    // leaves the overview too.
+    bool CancelArticle(const QString& messageId, QString* error);
 
 private:
     static QString script(const QString& name = "inn-instance.sh");

@@ -30,8 +30,10 @@ TTask awkwardTask(TTaskKind kind)
     t.Kind = kind;
     for (int i = 1; i <= 10; ++i)
         t.Text(i) = texts[i - 1];
-    if (kind == tkUpload)
+    if (kind == tkUpload) {
         t.Text11 = QStringLiteral("batch, \"one\"");
+        t.Text12 = QStringLiteral("5,2,0");
+    }
     t.Flag1 = kind % 2 == 0;
     t.Flag2 = kind % 3 == 0;
     t.Timeout = -5;
@@ -127,6 +129,16 @@ void TestTaskFile::fieldForms()
         TaskLine::Write(t),
         QStringLiteral("1,/tmp/a.jpg,,,,,\"alt.a,alt.b\",,,,,0,0,0,y,n,20261207-182000-abcdef"));
     QCOMPARE(TaskLine::Read(TaskLine::Write(t), &why)->Text11, t.Text11);
+    // The recovery setting comes after the batch, which is written empty when there is none;
+    // a line without them reads as a task without recovery files.
+    t.Text12 = QStringLiteral("10,0,0");
+    QCOMPARE(TaskLine::Write(t), QStringLiteral("1,/tmp/a.jpg,,,,,\"alt.a,alt.b\",,,,,0,0,0,y,n,"
+                                                "20261207-182000-abcdef,\"10,0,0\""));
+    t.Text11.clear();
+    QCOMPARE(TaskLine::Write(t),
+             QStringLiteral("1,/tmp/a.jpg,,,,,\"alt.a,alt.b\",,,,,0,0,0,y,n,,\"10,0,0\""));
+    QCOMPARE(*TaskLine::Read(TaskLine::Write(t), &why), t);
+    QCOMPARE(TaskLine::Read("1,/tmp/a.jpg,,,,,,,,,,0,0,0,y,n,b", &why)->Text12, QString());
 }
 
 void TestTaskFile::fieldDefaults_data()

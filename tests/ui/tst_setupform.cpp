@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 namespace {
@@ -184,6 +185,9 @@ void TestSetupForm::settingsRoundTrip()
     s.LastSubject = QStringLiteral("untouched");
     s.Encoding = QStringLiteral("YEnc");
     s.TextCharset = QStringLiteral("CP437"); // not in the list: kept as typed
+    s.Par2Percent = 15;
+    s.Par2Files = 4;
+    s.Par2FileMB = 50;
     TSetupForm form(s);
     const ProfileSettings out = form.Settings();
     QCOMPARE(out.EmailAddress, s.EmailAddress);
@@ -199,6 +203,16 @@ void TestSetupForm::settingsRoundTrip()
     QCOMPARE(out.LastSubject, s.LastSubject);
     QCOMPARE(out.Encoding, QStringLiteral("yenc"));
     QCOMPARE(out.TextCharset, s.TextCharset);
+    QCOMPARE(out.Par2Percent, 15);
+    QCOMPARE(out.Par2Files, 4);
+    QCOMPARE(out.Par2FileMB, 50);
+    // Without recovery data there is nothing to divide into files; a share above the
+    // setting's highest is not taken.
+    auto* percent = form.findChild<QSpinBox*>(QStringLiteral("Par2Percent"));
+    percent->setValue(0);
+    QVERIFY(!form.findChild<QSpinBox*>(QStringLiteral("Par2Files"))->isEnabled());
+    percent->setValue(250);
+    QCOMPARE(form.Settings().Par2Percent, 100);
     // The yEnc template is one click away; the setting holds what the field holds.
     form.findChild<QPushButton*>(QStringLiteral("YEncTemplate"))->click();
     QCOMPARE(form.Settings().Template, QStringLiteral("%s - \"%f\" yEnc (%p/%t) %b"));

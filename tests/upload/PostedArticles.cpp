@@ -52,4 +52,41 @@ int RunTool(const QString& program, const QStringList& arguments, QString* outpu
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
+QByteArray NzbgetConf(const QString& dir, quint16 port)
+{
+    const QStringList conf = {"MainDir=" + dir,
+                              "DestDir=${MainDir}/dst",
+                              "InterDir=${MainDir}/inter",
+                              "NzbDir=${MainDir}/nzb",
+                              "QueueDir=${MainDir}/queue",
+                              "TempDir=${MainDir}/tmp",
+                              "LockFile=${MainDir}/nzbget.lock",
+                              "LogFile=${MainDir}/nzbget.log",
+                              "WebDir=",
+                              "ConfigTemplate=/usr/share/nzbget/webui/nzbget.conf",
+                              "Server1.Active=yes",
+                              "Server1.Host=127.0.0.1",
+                              QStringLiteral("Server1.Port=%1").arg(port),
+                              "Server1.Encryption=no",
+                              "Server1.Connections=2",
+                              "ControlIP=127.0.0.1",
+                              "ControlPort=0",
+                              "UpdateCheck=none",
+                              "DaemonUsername=root",
+                              "NzbDirInterval=0",
+                              "DupeCheck=no",
+                              "AppendCategoryDir=no",
+                              "ArticleRetries=1",
+                              "ArticleTimeout=10",
+                              "ContinuePartial=no",
+                              "OutputMode=loggable",
+                              "CrcCheck=yes",
+                              "ParCheck=auto",
+                              "ParRepair=yes",
+                              "HealthCheck=none",
+                              "Unpack=no",
+                              "KeepHistory=1"};
+    return conf.join('\n').toUtf8() + '\n';
+}
+
 } // namespace PostedArticles

@@ -23,5 +23,8 @@ QByteArray Text(const TNntpReader::TArticle& article);
 // Runs a peer program and returns its exit code, -1 when it did not finish in time; output
 // gets what it wrote to standard output and standard error.
 int RunTool(const QString& program, const QStringList& arguments, QString* output);
+// An NZBGet configuration that keeps everything in dir and fetches from the news server at
+// port on 127.0.0.1, checking CRCs and repairing with the PAR2 files an NZB lists.
+QByteArray NzbgetConf(const QString& dir, quint16 port);
 
 } // namespace PostedArticles

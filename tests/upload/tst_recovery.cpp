@@ -1,6 +1,7 @@
 // Recovery files made with the real par2cmdline: a set that repairs a damaged copy, its
 // progress, Cancel, and the failures that must leave nothing behind.
 #include "upload/Par2Maker.h"
+#include "upload/RecoverySetting.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,6 +49,8 @@ private slots:
     void setRepairsADamagedCopy();
     void cancelEndsTheProcessAndRemovesItsFiles();
     void failuresLeaveNothing();
+    void sizeLimitKeepsEachFileWithin();
+    void taskFieldReadsOnlyWhatTheSettingTakes();
 };
 
 void TestRecovery::initTestCase()
@@ -136,6 +139,40 @@ void TestRecovery::failuresLeaveNothing()
                  qPrintable(finished.first().at(1).toString()));
         QVERIFY(maker.Files().isEmpty());
         QCOMPARE(QDir(dir.filePath("work")).entryList({"*.par2"}, QDir::Files), QStringList());
+    }
+}
+
+void TestRecovery::sizeLimitKeepsEachFileWithin()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("album.zip"), randomBytes(6 << 20)));
+    const qint64 limit = 300 * 1024;
+    TPar2Maker maker;
+    QSignalSpy finished(&maker, &TPar2Maker::Finished);
+    maker.Start({dir.filePath("album.zip"), dir.filePath("work"), 20, 0, limit});
+    QVERIFY(finished.wait(300000));
+    QVERIFY2(finished.first().at(0).toBool(), qPrintable(finished.first().at(1).toString()));
+    const QStringList volumes = maker.Files().mid(1);
+    QCOMPARE(volumes.size(), TPar2Maker::FilesWithin(6 << 20, 20, limit));
+    qint64 total = 0;
+    for (const QString& v : volumes) {
+        QVERIFY2(QFileInfo(v).size() <= limit, qPrintable(v));
+        total += QFileInfo(v).size();
+    }
+    // No more files than the limit needs: one fewer would not hold the set.
+    QVERIFY(total > (volumes.size() - 1) * limit);
+}
+
+void TestRecovery::taskFieldReadsOnlyWhatTheSettingTakes()
+{
+    QString error;
+    QVERIFY(TRecoverySetting::Read("", &error) == TRecoverySetting());
+    QVERIFY(TRecoverySetting::Read("10,4,0", &error) == (TRecoverySetting{10, 4, 0}));
+    QVERIFY(TRecoverySetting::Read((TRecoverySetting{5, 0, 20}).Write(), &error) ==
+            (TRecoverySetting{5, 0, 20}));
+    for (const QString bad : {"ten", "10,4", "0,0,0", "101,0,0", "10,-1,0", "10,0,x"}) {
+        QVERIFY2(!TRecoverySetting::Read(bad, &error), qPrintable(bad));
+        QVERIFY(error.contains("\"" + bad + "\""));
     }
 }
 

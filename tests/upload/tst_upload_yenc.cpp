@@ -229,38 +229,7 @@ void TestUploadYEnc::nzbgetDownloads()
     for (int k = 0; k < 8; ++k)
         QCOMPARE("<" + listed->first().Segments[k].MessageId.toUtf8() + ">",
                  articles[k].Header("Message-ID"));
-    QStringList conf = {"MainDir=" + dir,
-                        "DestDir=${MainDir}/dst",
-                        "InterDir=${MainDir}/inter",
-                        "NzbDir=${MainDir}/nzb",
-                        "QueueDir=${MainDir}/queue",
-                        "TempDir=${MainDir}/tmp",
-                        "LockFile=${MainDir}/nzbget.lock",
-                        "LogFile=${MainDir}/nzbget.log",
-                        "WebDir=",
-                        "ConfigTemplate=/usr/share/nzbget/webui/nzbget.conf",
-                        "Server1.Active=yes",
-                        "Server1.Host=127.0.0.1",
-                        QStringLiteral("Server1.Port=%1").arg(m_inn.Port()),
-                        "Server1.Encryption=no",
-                        "Server1.Connections=2",
-                        "ControlIP=127.0.0.1",
-                        "ControlPort=0",
-                        "UpdateCheck=none",
-                        "DaemonUsername=root",
-                        "NzbDirInterval=0",
-                        "DupeCheck=no",
-                        "AppendCategoryDir=no",
-                        "ArticleRetries=1",
-                        "ArticleTimeout=10",
-                        "ContinuePartial=no",
-                        "OutputMode=loggable",
-                        "CrcCheck=yes",
-                        "ParCheck=auto",
-                        "HealthCheck=none",
-                        "Unpack=no",
-                        "KeepHistory=1"};
-    PeerTools::WriteFile(dir + "/nzbget.conf", conf.join('\n').toUtf8() + '\n');
+    PeerTools::WriteFile(dir + "/nzbget.conf", PostedArticles::NzbgetConf(dir, m_inn.Port()));
     // On a connection failure nzbget retries for ever: timeout ends it.
     QString output;
     PostedArticles::RunTool("timeout", {"60", "nzbget", "-c", dir + "/nzbget.conf", nzb}, &output);

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "tasks/Task.h"
+#include "upload/Par2Maker.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+struct TAppState;
+class TBatchAccount;
+class TLogger;
+class TTaskList;
+class TTaskRunner;
+class TView;
+
+// What the recovery files ask of the upload poster that owns them.
+class TRecoveryTarget
+{
+public:
+    virtual ~TRecoveryTarget() = default;
+    // Posts one file of the head task: the task itself, or a copy of it naming one of its
+    // recovery files.
+    virtual void PostTaskFile(const TTask& fileTask) = 0;
+    // Ends the head task with a message; the queue is saved.
+    virtual void FailTask(const QString& text) = 0;
+};
+
+// The PAR2 recovery set of the head upload task (its Recovery field): made with par2 into a
+// folder of its own under "recovery" in the data folder before the task's file is posted, its
+// files posted right after that file, each as a file of the task (same groups, its own name in
+// the subject, its own record in the batch's journal), and removed when the task ends,
+// whatever the outcome. A set that was made whole for the same file and setting and is still
+// there (the program was stopped short) is posted again rather than made again.
+//
+// par2's progress is shown as the task's progress; a failure (par2 missing, par2 failing, no
+// room on the disk) ends the task before anything of it is posted.
+class TRecoveryFiles : public QObject
+{
+    Q_OBJECT
+public:
+    TRecoveryFiles(TAppState& state, TTaskList& list, TTaskRunner& runner, TView& view,
+                   TLogger& logger, TBatchAccount& account, TRecoveryTarget& target,
+                   QObject* parent = nullptr);
+    ~TRecoveryFiles() override;
+
+    // The head task starts: its set is made when it asks for one, then its file is posted.
+    void Begin(const TTask& task);
+    // The task's file or one of its recovery files has been posted whole: whether another
+    // recovery file follows, which is then posted from the event loop.
+    bool PostNext();
+    bool HasNext() const { return m_next < m_files.size(); }
+    // The task ends or is stopped: par2 is ended if it runs, and the set removed.
+    void Stop();
+
+    // The folder a task's set is made in.
+    QString FolderFor(const TTask& task) const;
+    // For tests: the program run as par2.
+    void SetProgram(const QString& program) { m_maker.SetProgram(program); }
+
+private:
+    void made(bool ok, const QString& error);
+    void progress(int percent, const QString& text);
+    void postNext();
+    bool stillHeadTask() const;
+    QString doneMark() const;
+    bool reuse();
+    void writeDoneMark();
+
+    TAppState& m_state;
+    TTaskList& m_list;
+    TTaskRunner& m_runner;
+    TView& m_view;
+    TLogger& m_logger;
+    TBatchAccount& m_account;
+    TRecoveryTarget& m_target;
+    TPar2Maker m_maker;
+    TTask m_task;         // the head task the set belongs to
+    QString m_folder;     // empty when there is no set
+    QString m_setting;    // the task's Recovery field the set was made for
+    QStringList m_files;  // the set, index file first
+    qsizetype m_next = 0; // the next of m_files to post
+};
