@@ -72,8 +72,10 @@ void TStreamSocket::HandshakeStep()
     }
     m_handshaking = false;
     m_peer = m_tls->PeerCertificate();
-    if (const QString refusal = m_tls->CheckPeer(); !refusal.isEmpty())
+    if (const QString refusal = m_tls->CheckPeer(); !refusal.isEmpty()) {
+        m_peerRefused = true;
         throw ESockError(0, refusal);
+    }
     // The server's first reply may have come with the handshake's last bytes.
     QueueReadable();
     if (m_upgrade) {

@@ -26,6 +26,8 @@ public:
     // The certificate the server showed (also when it was refused), and how the session is
     // protected ("TLSv1.3, TLS_AES_256_GCM_SHA384").
     const TCertificateInfo& PeerCertificate() const { return m_peer; }
+    // The handshake went through but the peer's certificate was not trusted.
+    bool PeerRefused() const { return m_peerRefused; }
     QString TlsDescription() const;
     void Close() override;
 
@@ -67,4 +69,5 @@ private:
     bool m_handshaking = false;
     bool m_upgrade = false; // the handshake came from StartTls, not from the connect
     TCertificateInfo m_peer;
+    bool m_peerRefused = false;
 };

@@ -393,6 +393,9 @@ void TbcsNNTP::disconnectedByServer()
 void TbcsNNTP::socketFailed(int code, const QString& message)
 {
     takeCertificate();
+    const TStreamSocket* socket = m_connection->LineSocket();
+    if (socket && socket->PeerRefused())
+        emit OnCertificateRefused(socket->PeerCertificate(), message);
     // A refused certificate is no reason to try the server's other addresses.
     if (code != 0 && tryNextAddress(message))
         return;

@@ -114,6 +114,8 @@ signals:
     void OnConnected();
     void OnDisconnected();
     void OnError(const QString& errorText);
+    // The server's certificate was refused (reason in words); OnError follows.
+    void OnCertificateRefused(const TCertificateInfo& certificate, const QString& reason);
     void OnGroupReceived(const QString& group);
     void OnGroupsDone();
     void OnLogEvent(const QString& logText);

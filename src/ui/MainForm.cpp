@@ -522,6 +522,26 @@ bool TMainForm::AskYesNo(const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
+bool TMainForm::AskTrustCertificate(const TCertificateInfo& certificate, const QString& server,
+                                    const QString& reason)
+{
+    const QString text =
+        QStringLiteral("The server %1 was refused: %2\n\n"
+                       "Subject: %3\nIssuer: %4\nValid from %5 to %6\nSHA-256: %7\n\n"
+                       "Trust this certificate for this profile? Say Yes only if you know it is "
+                       "your server's own certificate (compare the fingerprint with the one its "
+                       "administrator gave you). A different certificate will still be refused.")
+            .arg(server, reason, certificate.Subject, certificate.Issuer, certificate.NotBefore,
+                 certificate.NotAfter, certificate.Sha256);
+    QMessageBox box(QMessageBox::Warning, ProgramTitle, text, QMessageBox::Yes | QMessageBox::No,
+                    this);
+    box.setObjectName(QStringLiteral("TrustCertificateBox"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<QString> TMainForm::InputBox(const QString& caption, const QString& prompt,
                                            const QString& initial)
 {

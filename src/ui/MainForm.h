@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/TlsChannel.h"
+
 #include "base/AppState.h"
 #include "base/View.h"
 #include "base/WindowView.h"
@@ -65,6 +67,10 @@ public:
     // TView.
     void ShowWarning(const QString& text) override;
     bool AskYesNo(const QString& text) override;
+    // Shows a certificate no authority vouches for and asks whether to trust it; No is the
+    // default.
+    bool AskTrustCertificate(const TCertificateInfo& certificate, const QString& server,
+                             const QString& reason);
     std::optional<QString> InputBox(const QString& caption, const QString& prompt,
                                     const QString& initial) override;
     std::optional<TLoginAnswer> AskLogin(const QString& caption, const QString& user,

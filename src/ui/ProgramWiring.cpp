@@ -1,5 +1,6 @@
 #include "ui/ProgramWiring.h"
 
+#include "app/CertificateTrust.h"
 #include "app/Profiles.h"
 #include "app/QuorvelApp.h"
 #include "dialup/RasConnection.h"
@@ -11,6 +12,9 @@
 #include "upload/UploadTaskBuilder.h"
 #include "ui/MainForm.h"
 
+#include <QApplication>
+#include <QTimer>
+
 TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic) : m_form(form), m_logic(logic)
 {
     form.AttachState(logic.State());
@@ -20,6 +24,7 @@ TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic) : m_form(for
     WireApp();
     WireTasks();
     WireGroups();
+    WireCertificateTrust();
 }
 
 TProgramWiring::~TProgramWiring()
@@ -96,4 +101,29 @@ void TProgramWiring::WireGroups()
     Wire(&TMainForm::GroupsDownloadItemClicked,
          [&download] { download.GroupsDownloadItemClick(); });
     Wire(&TMainForm::GroupsNewItemClicked, [&download] { download.GroupsNewItemClick(); });
+}
+
+void TProgramWiring::WireCertificateTrust()
+{
+    m_trust = std::make_unique<TCertificateTrust>(
+        m_logic.Nntp(), m_logic.State(), m_logic.Profiles(), m_logic.TaskFile(), m_logic.Logger());
+    // The refusal's own error box comes first: the question waits until no dialog is open.
+    m_trustTimer.setInterval(100);
+    QObject::connect(&m_trustTimer, &QTimer::timeout, &m_form, [this] { askTrust(); });
+    QObject::connect(
+        m_trust.get(), &TCertificateTrust::TrustWanted, &m_form,
+        [this](const TCertificateInfo& certificate, const QString& server, const QString& reason) {
+            m_pendingTrust = {certificate, server, reason};
+            m_trustTimer.start();
+        });
+}
+
+void TProgramWiring::askTrust()
+{
+    if (!m_pendingTrust || QApplication::activeModalWidget())
+        return;
+    m_trustTimer.stop();
+    const TPendingTrust pending = *std::exchange(m_pendingTrust, std::nullopt);
+    if (m_form.AskTrustCertificate(pending.Certificate, pending.Server, pending.Reason))
+        m_trust->Trust(pending.Certificate);
 }

@@ -1,8 +1,14 @@
 #pragma once
 
+#include "net/TlsChannel.h"
+
 #include <QList>
 #include <QMetaObject>
+#include <QTimer>
+#include <memory>
+#include <optional>
 
+class TCertificateTrust;
 class TMainForm;
 class TQuorvelApp;
 
@@ -14,14 +20,27 @@ class TProgramWiring
 public:
     TProgramWiring(TMainForm& form, TQuorvelApp& logic);
     ~TProgramWiring();
+    TCertificateTrust& CertificateTrust() { return *m_trust; }
 
 private:
     void WireApp();
     void WireTasks();
     void WireGroups();
+    void WireCertificateTrust();
+    void askTrust();
     template <typename Signal, typename Operation> void Wire(Signal signal, Operation operation);
 
     TMainForm& m_form;
     TQuorvelApp& m_logic;
     QList<QMetaObject::Connection> m_connections;
+    std::unique_ptr<TCertificateTrust> m_trust;
+    // A certificate waiting to be shown to the user.
+    struct TPendingTrust
+    {
+        TCertificateInfo Certificate;
+        QString Server;
+        QString Reason;
+    };
+    std::optional<TPendingTrust> m_pendingTrust;
+    QTimer m_trustTimer;
 };

@@ -1,16 +1,22 @@
 // The news client over TLS against INN's own TLS (nnrpd): TLS from the first byte and
 // STARTTLS, certificates checked against a test authority, refusals with their reasons,
 // trusted fingerprints, logins, and servers that do not speak TLS where it is expected.
+#include "FakeClock.h"
 #include "FakeNntpServer.h"
 #include "InnServer.h"
 #include "NntpEventLog.h"
 #include "NntpReader.h"
+#include "ScriptedView.h"
 
+#include "app/CertificateTrust.h"
+#include "app/QuorvelApp.h"
+#include "base/SettingsStore.h"
 #include "article/NewsArticle.h"
 #include "net/bcsNNTP.h"
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +47,7 @@ private slots:
     void badCertificatesRefused_data();
     void badCertificatesRefused();
     void trustedFingerprint();
+    void refusedCertificateTrustedOnce();
     void serversThatDoNotSpeakTls_data();
     void serversThatDoNotSpeakTls();
     void clearTextLoginIsNamed();
@@ -213,6 +220,51 @@ void TestNntpTls::trustedFingerprint()
     QVERIFY2(error.startsWith("error The server's certificate has changed"), qPrintable(error));
     QVERIFY(error.contains(selfSigned));
     QVERIFY(error.contains(fingerprintOf(pki("server.pem"))));
+}
+
+void TestNntpTls::refusedCertificateTrustedOnce()
+{
+    // The program behind a front end that asks: a refused self-signed certificate is offered
+    // for trust once; trusted, it is stored in the profile and the next connection takes it.
+    QTemporaryDir home;
+    qputenv("QUORVEL_HOME", home.path().toUtf8());
+    TFakeClock clock;
+    TScriptedView view;
+    TSettingsStore store(home.filePath("settings.ini"));
+    TQuorvelApp app(view, store, clock);
+    app.FormCreate({});
+    TCertificateTrust trust(app.Nntp(), app.State(), app.Profiles(), app.TaskFile(), app.Logger());
+    QList<TCertificateInfo> offered;
+    connect(&trust, &TCertificateTrust::TrustWanted, this,
+            [&offered](const TCertificateInfo& certificate) { offered << certificate; });
+    TbcsNNTP& client = app.Nntp();
+    TNntpEventLog events(client);
+    const auto listGroups = [&](const QString& listener) {
+        events.Take();
+        setUp(client, TTlsMode::Implicit, QString("127.0.0.1:%1").arg(m_badPorts[listener]));
+        TTlsConfig tls = client.Tls();
+        tls.TrustedFingerprint = app.State().Settings.TrustedFingerprint;
+        client.SetTls(tls);
+        client.ListGroups();
+        return events.WaitFor({"groups done", "error", "disconnected"}) ? events.Events.last()
+                                                                        : QString();
+    };
+    QVERIFY(listGroups("selfsigned").startsWith("error "));
+    QCOMPARE(offered.size(), 1);
+    QCOMPARE(offered[0].Sha256, fingerprintOf(pki("selfsigned.pem")));
+    QVERIFY(offered[0].Subject.contains("localhost"));
+
+    trust.Trust(offered[0]);
+    QCOMPARE(QSettings(store.FileName(), QSettings::IniFormat)
+                 .value("Default/TrustedFingerprint")
+                 .toString(),
+             offered[0].Sha256);
+    QCOMPARE(listGroups("selfsigned"), QStringLiteral("groups done"));
+    client.Quit();
+    // Another certificate is refused, naming both, and not offered.
+    QVERIFY(listGroups("wronghost").startsWith("error The server's certificate has changed"));
+    QCOMPARE(offered.size(), 1);
+    qunsetenv("QUORVEL_HOME");
 }
 
 void TestNntpTls::serversThatDoNotSpeakTls_data()
