@@ -72,6 +72,7 @@ void TTaskRunner::DoTaskList()
     TakeProfilePassword(head, s);
     m_client.SetTls(
         m_override.Tls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint}));
+    m_file.QueueChanged();
     (*handler)(head);
 }
 
@@ -103,6 +104,7 @@ void TTaskRunner::DoNextTask()
         return;
     m_list.RemoveHead();
     m_list.SetRunnerBusy(false);
+    m_file.QueueChanged();
 }
 
 void TTaskRunner::SetStatus(const QString& text)
@@ -121,6 +123,8 @@ void TTaskRunner::ClearTaskList(bool save)
     }
     m_keptAfterFailedSave = false;
     m_list.Clear();
+    if (!save)
+        m_file.QueueChanged();
     emit ListCleared();
 }
 

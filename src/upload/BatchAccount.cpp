@@ -127,6 +127,42 @@ QString TBatchAccount::MessageIdFor(int part) const
     return MessageId::Make(m_state.Settings.MessageIdDomain);
 }
 
+void TBatchAccount::SetTotal(int total)
+{
+    const qsizetype before = m_known.size();
+    m_known.removeIf([total](const TJournalArticle& a) { return a.Total != total; });
+    if (m_known.size() != before)
+        m_logger.LogIt(QStringLiteral("Warning: %1 is cut into %2 parts now, not as the journal "
+                                      "says; it is posted whole")
+                           .arg(m_file)
+                           .arg(total));
+}
+
+bool TBatchAccount::Taken(int part) const
+{
+    return std::any_of(m_known.begin(), m_known.end(),
+                       [part](const TJournalArticle& a) { return a.Part == part && onServer(a); });
+}
+
+QStringList TBatchAccount::Unanswered() const
+{
+    QStringList ids;
+    for (const TJournalArticle& a : m_known)
+        if (a.State == TArticleState::Sent)
+            ids << a.MessageId;
+    return ids;
+}
+
+void TBatchAccount::Confirmed(const QStringList& messageIds)
+{
+    for (TJournalArticle& a : m_known) {
+        if (a.State != TArticleState::Sent || !messageIds.contains(a.MessageId))
+            continue;
+        a.State = TArticleState::Accepted;
+        record(a);
+    }
+}
+
 void TBatchAccount::Sent(int part, int total, qint64 begin, qint64 end, qint64 bytes,
                          const QString& messageId, const QString& subject)
 {
@@ -158,6 +194,16 @@ void TBatchAccount::Answered(bool accepted)
     if (m_current.MessageId.isEmpty() || !accepted)
         return;
     m_current.State = TArticleState::Accepted;
+    record(m_current);
+    m_known.removeIf([&](const TJournalArticle& a) { return a.Part == m_current.Part; });
+    m_known << m_current;
+}
+
+void TBatchAccount::Missing()
+{
+    if (m_current.MessageId.isEmpty())
+        return;
+    m_current.State = TArticleState::Missing;
     record(m_current);
     m_known.removeIf([&](const TJournalArticle& a) { return a.Part == m_current.Part; });
     m_known << m_current;
@@ -199,14 +245,15 @@ void TBatchAccount::batchThrough()
     m_checkDue = true;
 }
 
-void TBatchAccount::AfterTask()
+bool TBatchAccount::AfterTask()
 {
     if (!m_checkDue)
-        return;
+        return false;
     m_checkDue = false;
     m_list.SetRunnerBusy(true);
     m_check.Start(m_checkIds, m_state.Settings.CheckDelay, m_state.Settings.CheckRounds);
     emit CheckStarted();
+    return true;
 }
 
 void TBatchAccount::checked(const QStringList& found, const QStringList& missing,

@@ -40,6 +40,15 @@ public:
     // was sent without an answer seen (a server that took it refuses it as a duplicate
     // rather than posting it twice), else a new one.
     QString MessageIdFor(int part) const;
+    // The task's file makes total parts: what the journal holds of another count (the file
+    // or the part size changed since) is not taken for this upload.
+    void SetTotal(int total);
+    // Whether the task's article part is on the server already, from an earlier run.
+    bool Taken(int part) const;
+    // The Message-IDs of the task's articles sent in an earlier run without an answer seen.
+    QStringList Unanswered() const;
+    // Those of them that the server has (STAT 223): taken.
+    void Confirmed(const QStringList& messageIds);
     // The article goes out now: its file bytes begin..end (0 when not its own) and its size.
     void Sent(int part, int total, qint64 begin, qint64 end, qint64 bytes, const QString& messageId,
               const QString& subject);
@@ -49,12 +58,18 @@ public:
     // already, and the article went with the Message-ID it had been sent with before: 435,
     // 437, or 441 naming a duplicate.
     bool RefusedAsDuplicate(int code, const QString& text) const;
+    // The article last sent.
+    QString CurrentMessageId() const { return m_current.MessageId; }
+    // The article last sent was refused as a duplicate, yet the server does not have it: it
+    // is missing, and goes under a new Message-ID when the task runs again.
+    void Missing();
     // The task ends: the journal goes to disk; when it completed and no task of its batch is
     // left behind it, the batch is through: checked first when the profile says so, then
     // its NZB file is written.
     void EndTask(bool completed);
-    // The runner has gone on from the task that ended: a check the batch waits for starts.
-    void AfterTask();
+    // The task has ended well: a check the batch waits for starts, and true is returned: the
+    // task stays at the head of the list until CheckEnded.
+    bool AfterTask();
     // A check runs: the tasks behind the batch wait, and a front end that ends with its
     // queue waits for CheckEnded.
     bool Checking() const { return m_check.Running(); }

@@ -2,6 +2,7 @@
 
 #include "article/ByteLines.h"
 #include "tasks/Task.h"
+#include "upload/BatchCheck.h"
 
 #include <QObject>
 #include <QString>
@@ -25,6 +26,8 @@ class TUploadFailure
 public:
     virtual ~TUploadFailure() = default;
     virtual void FailTask(const QString& text) = 0;
+    // Every article of the upload left to post was taken in an earlier run: the task is done.
+    virtual void AlreadyPosted() = 0;
 };
 
 // Posts the head upload task's file as articles of at most MaxLines body lines each (a yEnc
@@ -39,6 +42,10 @@ public:
 //
 // The include text opens the first article and the signature closes the last; the counts
 // in the subject lines cover them.
+//
+// A task that ran before goes on from its batch's journal: parts the server took are read
+// past, not sent again, and parts sent without an answer seen are first asked for with STAT;
+// those the server does not have go again with the Message-ID they had.
 class TMultiPartPoster : public QObject
 {
     Q_OBJECT
@@ -63,7 +70,14 @@ public:
 
 private:
     void postSingle();
+    // Asks for the parts sent before without an answer seen, then goes on.
+    void confirmUnanswered();
+    void unansweredChecked(const QStringList& found, const QString& error);
     void postPart();
+    // Reads past the parts the server took in an earlier run; false when that failed.
+    bool skipTaken();
+    // The current part's lines into the article (read ahead or read now).
+    bool takeBody();
     void continueSeries();
     void finish(bool nextTask);
     // The current part's lines into the article, all of them.
@@ -89,6 +103,7 @@ private:
     TBatchAccount& m_account;
     TUploadFailure& m_failure;
     QString m_messageId; // the article being posted
+    TBatchCheck m_resumeCheck;
 
     TTask m_task;
     std::unique_ptr<TUploadLines> m_lines;

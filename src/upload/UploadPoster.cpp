@@ -26,8 +26,21 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
       m_account(std::make_unique<TBatchAccount>(state, list, logger, client)),
       m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
                                                      *m_account,
-                                                     static_cast<TUploadFailure&>(*this)))
+                                                     static_cast<TUploadFailure&>(*this))),
+      m_duplicateCheck(client)
 {
+    connect(&m_duplicateCheck, &TBatchCheck::Done, this,
+            [this](const QStringList& found, const QStringList&, const QString& error) {
+                duplicateChecked(m_duplicateReason, found, error);
+            });
+    connect(m_account.get(), &TBatchAccount::CheckStarted, this, [this] {
+        if (!m_list.IsEmpty())
+            m_checkedTask = m_list.Head();
+    });
+    connect(m_account.get(), &TBatchAccount::CheckEnded, this, [this] {
+        if (!m_list.IsEmpty() && m_list.Head() == m_checkedTask)
+            m_runner.DoNextTask();
+    });
     runner.SetHandler(tkUpload, [this](TTask& task) { PostFile(task); });
     connect(&client, &TbcsNNTP::OnPosted, this, &TUploadPoster::NNTPPosted);
     connect(&client, &TbcsNNTP::OnPostFailed, this, &TUploadPoster::NNTPPostFailed);
@@ -44,6 +57,11 @@ void TUploadPoster::PostFile(const TTask& task)
     m_account->BeginTask(task);
     if (task.MaxLines >= 1) {
         m_multiPart->DoMultiPart(task);
+        return;
+    }
+    m_account->SetTotal(1);
+    if (m_account->Taken(1)) {
+        AlreadyPosted();
         return;
     }
     postSingleArticle(task);
@@ -117,20 +135,55 @@ void TUploadPoster::answered(bool accepted)
         m_multiPart->PartAnswered(accepted);
         return;
     }
-    m_runner.DoNextTask();
-    m_account->AfterTask();
+    nextTask();
+}
+
+void TUploadPoster::nextTask()
+{
+    if (!m_account->AfterTask())
+        m_runner.DoNextTask();
+}
+
+void TUploadPoster::AlreadyPosted()
+{
+    m_logger.LogIt(QStringLiteral("Posted before: ") + UploadFields(m_list.Head()).Path);
+    m_runner.SetPartInFlight(false);
+    endPosting(true);
+    m_runner.SetStatus(QStringLiteral("Posted OK"));
+    emit UploadAccepted(UploadFields(std::as_const(m_list.Head())).Groups.split(u','));
+    nextTask();
 }
 
 void TUploadPoster::NNTPPostFailed(const QString& reason)
 {
     m_state.SetCurrentProcName(QStringLiteral("NNTPPostFailed"));
     // An article sent again with the Message-ID it had, refused as a duplicate: the server
-    // took it the first time. The check after the batch makes sure.
+    // took it the first time, if STAT finds it there.
     if (m_account->RefusedAsDuplicate(m_client.ReplyCode(), reason)) {
+        m_duplicateReason = reason;
+        m_duplicateCheck.Start({m_account->CurrentMessageId()}, 0, 1);
+        return;
+    }
+    refused(reason);
+}
+
+void TUploadPoster::duplicateChecked(const QString& reason, const QStringList& found,
+                                     const QString& error)
+{
+    if (!error.isEmpty())
+        return; // the runner reports it and stops the part
+    if (!found.isEmpty()) {
         m_logger.LogIt(QStringLiteral("Taken before: ") + reason);
         answered(true);
         return;
     }
+    // Refused as a duplicate, yet not there: it goes under a new Message-ID next time.
+    m_account->Missing();
+    refused(reason + QStringLiteral(" (and the server does not have it)"));
+}
+
+void TUploadPoster::refused(const QString& reason)
+{
     endPosting(false);
     m_runner.SetStatus(reason);
     m_view.ShowError(reason);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tasks/Task.h"
+#include "upload/BatchCheck.h"
 #include "upload/MultiPartPoster.h"
 
 #include <QObject>
@@ -60,6 +62,13 @@ private:
     // The upload ends (completed: its whole file was taken) or stops.
     void endPosting(bool completed);
     void FailTask(const QString& text) override;
+    void AlreadyPosted() override;
+    // The task has ended well: on to the next unless the batch's check holds it.
+    void nextTask();
+    // The server refused the article: the task stops and the queue is saved.
+    void refused(const QString& reason);
+    // A refusal as a duplicate, and whether the server has the article (STAT).
+    void duplicateChecked(const QString& reason, const QStringList& found, const QString& error);
 
     TNewsArticle& m_article;
     TbcsNNTP& m_client;
@@ -70,4 +79,7 @@ private:
     TAppState& m_state;
     std::unique_ptr<TBatchAccount> m_account;
     std::unique_ptr<TMultiPartPoster> m_multiPart;
+    TBatchCheck m_duplicateCheck;
+    QString m_duplicateReason;
+    TTask m_checkedTask; // held at the head while its batch is checked
 };

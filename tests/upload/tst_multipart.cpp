@@ -302,9 +302,10 @@ void TestMultiPart::batchJournalAndNzb()
 void TestMultiPart::lostAnswerRepostsWithTheSameId()
 {
     // The connection drops after the server has stored part 2 but before its 240: the task
-    // is kept, and when it runs again part 2 goes with the id it had, which the server
-    // refuses as a duplicate: taken before, and found by the check. No NZB file until the
-    // batch is through.
+    // is kept, and when it runs again part 1 is not sent again, and part 2 is first asked
+    // for. Here the server's STAT does not find it at first, so it goes again with the id it
+    // had, is refused as a duplicate, found by STAT this time and counted as taken. No NZB
+    // file until the batch is through.
     UploadFixture f;
     TFakeNntpServer server;
     QVERIFY(server.Start());
@@ -325,16 +326,19 @@ void TestMultiPart::lostAnswerRepostsWithTheSameId()
     QCOMPARE(nzbs.size(), 0);
     const QStringList first = messageIds(server);
 
-    // Part 1 again, then part 2 refused as the duplicate it is, then part 3.
-    server.OnPost({"240 article posted ok"}, true);
+    server.On("STAT *", {"430 no such article"}, true);
     server.OnPost({"441 435 Duplicate"}, true);
     server.OnPost();
     f.list.Add(t);
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
     QCOMPARE(f.view.Warnings.size(), 1); // the lost connection only
     const QStringList all = messageIds(server);
-    QCOMPARE(all.size(), 5);
-    QCOMPARE(all[3], first[1]);
+    QCOMPARE(all.size(), 4);
+    QCOMPARE(all[2], first[1]);
+    const QByteArray stat = "STAT " + first[1].toUtf8();
+    const QList<QByteArray>& commands = server.Commands();
+    QVERIFY(commands.indexOf(stat) < commands.lastIndexOf("POST"));
+    QCOMPARE(commands.count(stat), 3); // before it went again, after its refusal, the check
     QCOMPARE(nzbs.size(), 1);
     const QList<TJournalArticle> journal = journalOf(f, "b2");
     QCOMPARE(journal.size(), 3);
