@@ -55,6 +55,8 @@ void TUploadPoster::PostFile(const TTask& task)
     m_state.Commands.SetActionEnabled(TViewAction::Abort, true);
     m_list.SetRunnerBusy(true);
     m_account->BeginTask(task);
+    // What the journal holds may be asked for before an article goes.
+    m_runner.ConfigureClient(ClientSetup(task));
     if (task.MaxLines >= 1) {
         m_multiPart->DoMultiPart(task);
         return;
