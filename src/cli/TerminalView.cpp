@@ -174,6 +174,11 @@ void TTerminalView::TaskViewAdd(const QString& caption, const QStringList& child
     m_tasks.append({caption, children});
 }
 
+void TTerminalView::TaskViewInsert(int index, const QString& caption, const QStringList& children)
+{
+    m_tasks.insert(index, {caption, children});
+}
+
 void TTerminalView::TaskViewRemoveFirst()
 {
     if (m_tasks.isEmpty())

@@ -60,6 +60,7 @@ public:
     void SetFolderPath(const QString& path) override { m_folder = path; }
 
     void TaskViewAdd(const QString& caption, const QStringList& children) override;
+    void TaskViewInsert(int index, const QString& caption, const QStringList& children) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
 

@@ -17,6 +17,13 @@ void TTaskList::AddTaskToView(const TTask& task)
     m_view.TaskViewAdd(TaskKindCaption(task.Kind), task.ViewLines());
 }
 
+TTask& TTaskList::Insert(int index, TTask task)
+{
+    const auto at = m_tasks.insert(m_tasks.begin() + index, std::make_unique<TTask>(std::move(task)));
+    m_view.TaskViewInsert(index, TaskKindCaption((*at)->Kind), (*at)->ViewLines());
+    return **at;
+}
+
 void TTaskList::RemoveHead()
 {
     if (m_tasks.empty())

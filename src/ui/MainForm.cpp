@@ -687,6 +687,11 @@ void TMainForm::TaskViewAdd(const QString& caption, const QStringList& children)
     m_taskListForm->AddTask(caption, children);
 }
 
+void TMainForm::TaskViewInsert(int index, const QString& caption, const QStringList& children)
+{
+    m_taskListForm->InsertTask(index, caption, children);
+}
+
 void TMainForm::TaskViewRemoveFirst()
 {
     m_taskListForm->RemoveFirst();

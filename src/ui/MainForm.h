@@ -92,6 +92,7 @@ public:
     QStringList SelectedFiles() const override;
     void ClearFileSelection() override;
     void TaskViewAdd(const QString& caption, const QStringList& children) override;
+    void TaskViewInsert(int index, const QString& caption, const QStringList& children) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
     void ShowTaskWindow() override;

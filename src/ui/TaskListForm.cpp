@@ -44,6 +44,14 @@ void TTaskListForm::AddTask(const QString& caption, const QStringList& children)
         new QTreeWidgetItem(node, QStringList{line});
 }
 
+void TTaskListForm::InsertTask(int index, const QString& caption, const QStringList& children)
+{
+    auto* node = new QTreeWidgetItem(QStringList{caption});
+    for (const QString& line : children)
+        new QTreeWidgetItem(node, QStringList{line});
+    m_taskView->insertTopLevelItem(index, node);
+}
+
 void TTaskListForm::RemoveFirst()
 {
     delete m_taskView->takeTopLevelItem(0);

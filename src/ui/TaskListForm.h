@@ -14,6 +14,7 @@ public:
 
     QTreeWidget* TaskView() const { return m_taskView; }
     void AddTask(const QString& caption, const QStringList& children);
+    void InsertTask(int index, const QString& caption, const QStringList& children);
     void RemoveFirst();
     void Clear();
     int TaskCount() const;

@@ -3,6 +3,8 @@
 #include "upload/BatchCheck.h"
 #include "upload/UploadJournal.h"
 
+#include "tasks/Task.h"
+
 #include <QObject>
 #include <QString>
 
@@ -15,7 +17,9 @@ class TbcsNNTP;
 // Keeps the account of a batch of uploads (the tasks one Post queued): gives every article
 // its Message-ID, records each in the batch's journal as it is sent and answered, and when
 // the batch's last upload has gone, checks that the server has them (CheckAfterPost) and
-// writes the NZB file of the articles that are there. A task without a batch (from a task file
+// writes the NZB file of the articles that are there. Articles the check does not find go
+// again under new Message-IDs (the server's history may remember the old ones): their
+// uploads are queued again and post only what is missing, for up to CheckRounds rounds. A task without a batch (from a task file
 // older than batches) posts with Message-IDs but unrecorded.
 //
 // While the check runs the runner stays busy, so that the tasks after the batch (the
@@ -73,6 +77,9 @@ public:
     // A check runs: the tasks behind the batch wait, and a front end that ends with its
     // queue waits for CheckEnded.
     bool Checking() const { return m_check.Running(); }
+    // The check found articles missing and queued their uploads again, before the task it
+    // held: that task runs again rather than leaving the list.
+    bool RepostDue() const { return m_repostDue; }
 
 signals:
     // The NZB file of a batch was written there.
@@ -84,6 +91,10 @@ private:
     bool batchLeftBehindHead() const;
     void batchThrough();
     void checked(const QStringList& found, const QStringList& missing, const QString& error);
+    // Queues again the uploads of the batch that have articles missing, before the head task
+    // (which runs again by itself); false when none can go again.
+    bool requeue(const QStringList& missing);
+    void logLastLine();
     void setState(const QStringList& ids, TArticleState state);
     void closeBatch();
     void writeNzb(const QList<TJournalArticle>& articles);
@@ -98,6 +109,10 @@ private:
     QList<TJournalArticle> m_batchArticles; // the batch's articles while it is checked
     QStringList m_checkIds;                 // those to ask for
     bool m_checkDue = false;
+    QList<TTask> m_batchTasks; // the batch's uploads run so far, to post again from
+    int m_repostRounds = 0;
+    int m_reposted = 0;
+    bool m_repostDue = false;
     QString m_batch;
     QString m_file;
     QString m_groups;

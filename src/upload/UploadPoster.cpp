@@ -38,7 +38,8 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
             m_checkedTask = m_list.Head();
     });
     connect(m_account.get(), &TBatchAccount::CheckEnded, this, [this] {
-        if (!m_list.IsEmpty() && m_list.Head() == m_checkedTask)
+        // Articles found missing go again: the task runs again after their uploads.
+        if (!m_list.IsEmpty() && m_list.Head() == m_checkedTask && !m_account->RepostDue())
             m_runner.DoNextTask();
     });
     runner.SetHandler(tkUpload, [this](TTask& task) { PostFile(task); });

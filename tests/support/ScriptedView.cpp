@@ -136,6 +136,11 @@ void TScriptedView::TaskViewAdd(const QString& caption, const QStringList& child
     TaskNodes.append({caption, children});
 }
 
+void TScriptedView::TaskViewInsert(int index, const QString& caption, const QStringList& children)
+{
+    TaskNodes.insert(index, {caption, children});
+}
+
 void TScriptedView::TaskViewRemoveFirst()
 {
     if (!TaskNodes.isEmpty())

@@ -107,6 +107,7 @@ public:
     void ClearFileSelection() override;
 
     void TaskViewAdd(const QString& caption, const QStringList& children) override;
+    void TaskViewInsert(int index, const QString& caption, const QStringList& children) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
     void ShowTaskWindow() override { ++TaskWindowShown; }

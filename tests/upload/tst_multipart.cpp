@@ -27,7 +27,9 @@ private slots:
     void headerOrder();
     void batchJournalAndNzb();
     void lostAnswerRepostsWithTheSameId();
+    void checkFindsWhatTheServerLost_data();
     void checkFindsWhatTheServerLost();
+    void lostArticleOfAnEarlierUploadGoesAgain();
     void includeTextOpensSignatureClosesTheSeries();
     void refusedPartStopsSeriesAndSavesQueue();
     void droppedConnectionStopsSeries();
@@ -639,17 +641,35 @@ void TestMultiPart::includeTextDialog()
     QCOMPARE(f.state.CurrentProcName(), QStringLiteral("DoIncludeText"));
 }
 
+void TestMultiPart::checkFindsWhatTheServerLost_data()
+{
+    QTest::addColumn<int>("rounds");
+    QTest::addColumn<int>("articles");
+    QTest::addColumn<QString>("lastLine");
+    // Part 3 is lost, and so is its first copy (the sixth article).
+    QTest::newRow("found at the second try")
+        << 2 << 7 << "Batch b3: 5 posted, 5 checked, 2 re-posted, 0 missing";
+    QTest::newRow("lost again") << 1 << 6
+                                << "Batch b3: 5 posted, 4 checked, 1 re-posted, 1 missing";
+}
+
 void TestMultiPart::checkFindsWhatTheServerLost()
 {
     // A server that answers 240 but keeps only two articles in three: the check after the
-    // batch asks for every article, then once more for those not found; those it lost are
-    // journalled as missing, left out of the NZB file and counted in the batch's last line.
+    // batch asks for every article, then once more for those not found; those it lost go
+    // again under new Message-IDs, as many times as there are rounds, and what is still
+    // missing after that is journalled as missing, left out of the NZB file and counted in
+    // the batch's last line.
+    QFETCH(int, rounds);
+    QFETCH(int, articles);
+    QFETCH(QString, lastLine);
     UploadFixture f;
     TFakeNntpServer server;
     QVERIFY(server.Start());
     server.OnPost();
     server.SetLoseEvery(3);
     f.state.Settings.MessageIdDomain = "a b";
+    f.state.Settings.CheckRounds = qint16(rounds);
     QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
     TTask t = f.upload(f.writeLines("big.txt", 5000), server.Server(), 1000);
     UploadFields(t).Batch = "b3";
@@ -657,16 +677,20 @@ void TestMultiPart::checkFindsWhatTheServerLost()
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
 
     const QStringList ids = messageIds(server);
-    QCOMPARE(ids.size(), 5);
+    QCOMPARE(ids.size(), articles);
     // A domain the Message-ID syntax cannot take is named in the log, not used.
     QVERIFY(ids[0].endsWith("@quorvel.invalid>"));
     QCOMPARE(f.session.Lines().filter("MessageIdDomain \"a b\" cannot stand").size(), 1);
-    QCOMPARE(server.Commands().count("STAT " + ids[2].toUtf8()), 2);
+    QCOMPARE(server.Commands().count("STAT " + ids[2].toUtf8()), rounds);
     QCOMPARE(server.Commands().count("STAT " + ids[0].toUtf8()), 1);
+    for (int i = 5; i < articles; ++i) // each copy is part 3, with an id of its own
+        QVERIFY(server.Articles()[i].contains("(3/5)"));
+    QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), articles);
     const QList<TJournalArticle> journal = journalOf(f, "b3");
     QCOMPARE(journal.size(), 5);
-    for (int i = 0; i < 5; ++i)
-        QCOMPARE(journal[i].State, i == 2 ? TArticleState::Missing : TArticleState::Checked);
+    const bool found = articles == 7;
+    QCOMPARE(journal[2].MessageId, ids.last());
+    QCOMPARE(journal[2].State, found ? TArticleState::Checked : TArticleState::Missing);
     QCOMPARE(nzbs.size(), 1);
     QFile file(nzbs.first().first().toString());
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -676,11 +700,40 @@ void TestMultiPart::checkFindsWhatTheServerLost()
     QStringList listed;
     for (const TNzbSegment& s : files->first().Segments)
         listed << "<" + s.MessageId + ">";
-    QCOMPARE(listed, (QStringList{ids[0], ids[1], ids[3], ids[4]}));
-    const QStringList last = f.session.Lines().filter("Batch b3:");
+    QStringList expected{ids[0], ids[1], ids[3], ids[4]};
+    if (found)
+        expected.insert(2, ids[6]);
+    QCOMPARE(listed, expected);
+    const QStringList last = f.session.Lines().filter("Batch b3: 5");
     QCOMPARE(last.size(), 1);
-    QVERIFY2(last.first().endsWith("Batch b3: 5 posted, 4 checked, 0 re-posted, 1 missing"),
-             qPrintable(last.first()));
+    QVERIFY2(last.first().endsWith(lastLine), qPrintable(last.first()));
+}
+
+void TestMultiPart::lostArticleOfAnEarlierUploadGoesAgain()
+{
+    // Two files in one batch, and the server loses the first file's last part: the first
+    // upload is queued again before the second (which the check holds at the head), posts
+    // that part alone, and the batch is through with every article found.
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    server.SetLoseEvery(4);
+    QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
+    TTask first = f.upload(f.writeLines("first.txt", 4000), server.Server(), 1000);
+    TTask second = f.upload(f.writeLines("second.txt", 2000), server.Server(), 1000);
+    UploadFields(first).Batch = UploadFields(second).Batch = "b4";
+    f.list.Add(first);
+    f.list.Add(second);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+    QCOMPARE(server.Articles().size(), 7);
+    QVERIFY(server.Articles()[6].contains("first.txt (4/4)"));
+    const QList<TJournalArticle> journal = journalOf(f, "b4");
+    QCOMPARE(journal.size(), 6);
+    for (const TJournalArticle& a : journal)
+        QCOMPARE(a.State, TArticleState::Checked);
+    QCOMPARE(nzbs.size(), 1);
+    QCOMPARE(f.session.Lines().filter("6 posted, 6 checked, 1 re-posted, 0 missing").size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestMultiPart)
