@@ -46,7 +46,8 @@
     X(QString, NzbFolder, QString(), false) /* empty: "nzb" in the data folder */                  \
     X(bool, CheckAfterPost, true, false)    /* STAT every article of a batch once it is through */ \
     X(qint16, CheckDelay, 5, false, 0, 3600) /* seconds before each round of checking */           \
-    X(qint16, CheckRounds, 2, false, 1, 100) /* asking again for what was not found */
+    X(qint16, CheckRounds, 2, false, 1, 100) /* asking again for what was not found */          \
+    X(qint16, PostRetries, 0, false, 0, 100) /* after a passing failure; 0: stop and save */
 
 // The settings of one profile, one field per stored value, with the defaults a missing
 // value takes.

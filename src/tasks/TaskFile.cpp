@@ -188,8 +188,8 @@ bool TTaskFile::writeKept(const QString& text)
                                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     if (!reason.isEmpty())
-        return fail(QStringLiteral("The running tasks could not be kept in %1: %2")
-                        .arg(fileName, reason));
+        return fail(
+            QStringLiteral("The running tasks could not be kept in %1: %2").arg(fileName, reason));
     m_keptText = text;
     return true;
 }

@@ -51,9 +51,9 @@ public:
     // A task starts or has left the list: with KeepQueue, the file follows.
     void QueueChanged();
 
-    // Appends the file's tasks to the list and deletes the file (keeps it, with KeepQueue). A file with any damaged
-    // line changes nothing: no task is queued, no profile switched, the file stays, and
-    // the user is told which line is bad. Returns true when the tasks were loaded.
+    // Appends the file's tasks to the list and deletes the file (keeps it, with KeepQueue). A file
+    // with any damaged line changes nothing: no task is queued, no profile switched, the file
+    // stays, and the user is told which line is bad. Returns true when the tasks were loaded.
     bool ReadTasks();
 
 private:

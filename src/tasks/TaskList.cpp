@@ -19,7 +19,8 @@ void TTaskList::AddTaskToView(const TTask& task)
 
 TTask& TTaskList::Insert(int index, TTask task)
 {
-    const auto at = m_tasks.insert(m_tasks.begin() + index, std::make_unique<TTask>(std::move(task)));
+    const auto at =
+        m_tasks.insert(m_tasks.begin() + index, std::make_unique<TTask>(std::move(task)));
     m_view.TaskViewInsert(index, TaskKindCaption((*at)->Kind), (*at)->ViewLines());
     return **at;
 }

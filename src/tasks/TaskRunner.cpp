@@ -231,6 +231,11 @@ void TTaskRunner::NNTPDisconnected()
     m_logger.LogIt(OfflineText);
     SetStatus(OfflineText);
     if (LastClientStatus != csClosing && !m_list.IsEmpty()) {
+        if (m_retry &&
+            m_retry(QStringLiteral("The connection to %1 was closed").arg(m_client.Server()))) {
+            stopPart();
+            return;
+        }
         ClearTaskList(true);
         m_view.ShowError(QStringLiteral("Your connection to %1 was unexpectedly closed.")
                              .arg(m_client.Server()) +
@@ -243,8 +248,12 @@ void TTaskRunner::NNTPDisconnected()
 void TTaskRunner::NNTPError(const QString& text)
 {
     m_logger.LogIt(text);
-    ClearTaskList(true);
     SetStatus(text);
+    if (!m_list.IsEmpty() && m_retry && m_retry(text)) {
+        stopPart();
+        return;
+    }
+    ClearTaskList(true);
     m_view.ShowError(text);
     stopPart();
     DoNextTask();

@@ -19,8 +19,8 @@ class TbcsNNTP;
 // the batch's last upload has gone, checks that the server has them (CheckAfterPost) and
 // writes the NZB file of the articles that are there. Articles the check does not find go
 // again under new Message-IDs (the server's history may remember the old ones): their
-// uploads are queued again and post only what is missing, for up to CheckRounds rounds. A task without a batch (from a task file
-// older than batches) posts with Message-IDs but unrecorded.
+// uploads are queued again and post only what is missing, for up to CheckRounds rounds. A task
+// without a batch (from a task file older than batches) posts with Message-IDs but unrecorded.
 //
 // While the check runs the runner stays busy, so that the tasks after the batch (the
 // Disconnect task above all) wait for it. The session log ends the batch with one line:

@@ -216,6 +216,12 @@ void TMultiPartPoster::finish(bool nextTask)
         m_runner.DoNextTask();
 }
 
+void TMultiPartPoster::Stop()
+{
+    if (m_active)
+        finish(false);
+}
+
 bool TMultiPartPoster::stillHeadTask() const
 {
     return !m_list.IsEmpty() && m_list.Head() == m_task;

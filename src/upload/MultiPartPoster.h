@@ -60,6 +60,8 @@ public:
     // The answer to the part in flight has come: accepted is true for 240. Called after
     // PartInFlight was cleared by the posting handlers.
     void PartAnswered(bool accepted);
+    // The part in flight failed and the task is to be tried again: the series stops here.
+    void Stop();
     // Whether a part answered so is followed by another: the series is still running.
     bool ContinuesAfter(bool accepted) const { return m_active && accepted && m_part < m_total; }
 

@@ -27,8 +27,14 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
       m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
                                                      *m_account,
                                                      static_cast<TUploadFailure&>(*this))),
-      m_duplicateCheck(client)
+      m_retry(list, logger, state), m_duplicateCheck(client)
 {
+    // A failure that may pass keeps the task for another try, as often as the profile says.
+    runner.SetRetryHandler([this](const QString& reason) {
+        const int code = m_client.ReplyCode();
+        return m_retry.Take(reason, code >= 400 ? code : 0);
+    });
+    connect(&runner, &TTaskRunner::ListCleared, &m_retry, &TPostRetry::Cancel);
     connect(&m_duplicateCheck, &TBatchCheck::Done, this,
             [this](const QStringList& found, const QStringList&, const QString& error) {
                 duplicateChecked(m_duplicateReason, found, error);
@@ -125,6 +131,8 @@ void TUploadPoster::NNTPPosted()
 void TUploadPoster::answered(bool accepted)
 {
     m_account->Answered(accepted);
+    if (accepted)
+        m_retry.Succeeded();
     if (m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted))
         m_view.SetProgress(0); // Abort stays on from one part to the next
     else
@@ -187,6 +195,13 @@ void TUploadPoster::duplicateChecked(const QString& reason, const QStringList& f
 
 void TUploadPoster::refused(const QString& reason)
 {
+    if (m_retry.Take(reason, m_client.ReplyCode())) {
+        endPosting(false);
+        m_runner.SetStatus(reason);
+        m_runner.SetPartInFlight(false);
+        m_multiPart->Stop();
+        return;
+    }
     endPosting(false);
     m_runner.SetStatus(reason);
     m_view.ShowError(reason);

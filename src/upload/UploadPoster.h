@@ -3,6 +3,7 @@
 #include "tasks/Task.h"
 #include "upload/BatchCheck.h"
 #include "upload/MultiPartPoster.h"
+#include "upload/PostRetry.h"
 
 #include <QObject>
 #include <QString>
@@ -49,6 +50,7 @@ public:
 
     TMultiPartPoster& MultiPart() { return *m_multiPart; }
     TBatchAccount& Account() { return *m_account; }
+    TPostRetry& Retry() { return m_retry; }
 
 signals:
     // The server took the whole upload (its one article, or the last part of its series):
@@ -79,6 +81,7 @@ private:
     TAppState& m_state;
     std::unique_ptr<TBatchAccount> m_account;
     std::unique_ptr<TMultiPartPoster> m_multiPart;
+    TPostRetry m_retry;
     TBatchCheck m_duplicateCheck;
     QString m_duplicateReason;
     TTask m_checkedTask; // held at the head while its batch is checked

@@ -3,6 +3,7 @@
 #include "upload/BatchAccount.h"
 #include "upload/MultiPartPoster.h"
 #include "upload/NzbFile.h"
+#include "upload/PostRetry.h"
 #include "upload/UploadJournal.h"
 
 #include <QProcess>
@@ -30,6 +31,9 @@ private slots:
     void checkFindsWhatTheServerLost_data();
     void checkFindsWhatTheServerLost();
     void lostArticleOfAnEarlierUploadGoesAgain();
+    void passingFailuresAreTriedAgain();
+    void failuresARetryCannotMendStop_data();
+    void failuresARetryCannotMendStop();
     void includeTextOpensSignatureClosesTheSeries();
     void refusedPartStopsSeriesAndSavesQueue();
     void droppedConnectionStopsSeries();
@@ -347,6 +351,86 @@ void TestMultiPart::lostAnswerRepostsWithTheSameId()
     QCOMPARE(journal[1].MessageId, first[1]);
     for (const TJournalArticle& a : journal)
         QCOMPARE(a.State, TArticleState::Checked);
+}
+
+void TestMultiPart::passingFailuresAreTriedAgain()
+{
+    // With retries allowed, a 436, a connection dropped in the middle of a part and a 503
+    // each stop the series only for a back-off: the task is tried again and goes on from the
+    // part that failed (the one cut off is asked for first, and goes with the same id), and
+    // every part ends on the server once. Nothing is shown as an error, nothing saved.
+    UploadFixture f;
+    f.state.Settings.PostRetries = 2;
+    f.poster.Retry().SetFirstDelay(1);
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost({"240 article posted ok"}, true);
+    server.OnPost({"436 transfer failed, try again later"}, true);
+    server.OnPost({"240 article posted ok"}, true);
+    TFakeNntpServer::TRule cut;
+    cut.Command = "POST";
+    cut.TakesArticle = true;
+    cut.Lines = {"340 send article"};
+    cut.DropAfterLines = 3;
+    cut.Once = true;
+    server.Add(cut);
+    server.OnPost({"503 server busy"}, true);
+    server.OnPost();
+    TTask t = f.upload(f.writeLines("big.txt", 4000), server.Server(), 1000);
+    UploadFields(t).Batch = "b5";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+
+    QCOMPARE(f.view.Warnings, QStringList());
+    QCOMPARE(f.savedTasks(), QStringList());
+    QCOMPARE(f.session.Lines().filter("trying again in").size(), 3);
+    const QStringList ids = messageIds(server); // whole articles received, refused ones too
+    QCOMPARE(ids.size(), 6);
+    QCOMPARE(ids[1], ids[2]); // part 2 after the 436
+    QCOMPARE(ids[3], ids[4]); // part 3 after the cut and the 503
+    const QList<TJournalArticle> journal = journalOf(f, "b5");
+    QCOMPARE(journal.size(), 4);
+    for (const TJournalArticle& a : journal)
+        QCOMPARE(a.State, TArticleState::Checked);
+
+    // The back-off doubles, spread by up to a fifth either way, and stops at a minute.
+    QCOMPARE(TPostRetry::Delay(1, 0, 2000), 2000);
+    QCOMPARE(TPostRetry::Delay(3, 0, 2000), 8000);
+    QCOMPARE(TPostRetry::Delay(2, 1, 2000), 4800);
+    QCOMPARE(TPostRetry::Delay(2, -1, 2000), 3200);
+    QCOMPARE(TPostRetry::Delay(30, 1, 2000), 60000);
+}
+
+void TestMultiPart::failuresARetryCannotMendStop_data()
+{
+    QTest::addColumn<QList<QByteArray>>("answers");
+    QTest::addColumn<int>("posts");
+    QTest::newRow("441 too big") << QList<QByteArray>{"441 article too big"} << 1;
+    QTest::newRow("440 not allowed") << QList<QByteArray>{"440 posting not allowed"} << 1;
+    QTest::newRow("the last retry fails")
+        << QList<QByteArray>{"436 try later", "436 try later", "436 try later"} << 3;
+}
+
+void TestMultiPart::failuresARetryCannotMendStop()
+{
+    // A refusal that no retry mends, or a failure after the last retry, stops the series at
+    // once with the server's text, and the queue is saved as it always was.
+    QFETCH(QList<QByteArray>, answers);
+    QFETCH(int, posts);
+    UploadFixture f;
+    f.state.Settings.PostRetries = 2;
+    f.poster.Retry().SetFirstDelay(1);
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    for (const QByteArray& answer : answers)
+        server.OnPost({answer}, true);
+    server.OnPost();
+    const QString path = f.writeLines("big.txt", 2500);
+    f.list.Add(f.upload(path, server.Server(), 1000));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+    QCOMPARE(server.Articles().size(), posts);
+    QCOMPARE(f.view.Warnings, QStringList{QString::fromUtf8(answers.last().mid(4))});
+    QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
 }
 
 void TestMultiPart::includeTextOpensSignatureClosesTheSeries()
