@@ -92,6 +92,8 @@ public:
     QStringList SelectedFiles() const override;
     void ClearFileSelection() override;
     void TaskViewAdd(const QString& caption, const QStringList& children) override;
+    // Where the last batch's NZB file was written, in the status bar.
+    void ShowNzbWritten(const QString& path);
     void TaskViewInsert(int index, const QString& caption, const QStringList& children) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
@@ -288,6 +290,7 @@ private:
     QTreeView* m_groupList = nullptr;
     TGroupListModel* m_groupModel = nullptr;
     QLabel* m_taskPanel = nullptr;
+    QLabel* m_nzbPanel = nullptr;
     QLabel* m_folderPanel = nullptr;
 
     // Windows owned for the whole run.

@@ -1,5 +1,6 @@
 #include "ui/SetupForm.h"
 
+#include "ui/DeliveryPage.h"
 #include "ui/FileDialogFilter.h"
 #include "upload/SubjectLine.h"
 
@@ -72,6 +73,8 @@ TSetupForm::TSetupForm(const ProfileSettings& settings, const TFallbacks& fallba
     m_pages->addTab(BuildUserPage(), QStringLiteral("User"));
     m_pages->addTab(BuildSystemPage(), QStringLiteral("System"));
     m_pages->addTab(BuildArticlesPage(maxLinesLabel), QStringLiteral("Articles"));
+    m_delivery = new TDeliveryPage;
+    m_pages->addTab(m_delivery, QStringLiteral("Delivery"));
 
     auto* buttons = new QDialogButtonBox(
         QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
@@ -246,6 +249,7 @@ void TSetupForm::Fill(const ProfileSettings& s)
     m_includeText->setChecked(s.IncludeText);
     m_sigFile->setText(s.SigFile);
     m_crosspost->setChecked(s.CrossPost);
+    m_delivery->Fill(s);
 }
 
 void TSetupForm::ApplyLoginRule(bool loginRequired)
@@ -293,5 +297,6 @@ ProfileSettings TSetupForm::Settings() const
     s.IncludeText = m_includeText->isChecked();
     s.SigFile = m_sigFile->text();
     s.CrossPost = m_crosspost->isChecked();
+    m_delivery->Apply(s);
     return s;
 }

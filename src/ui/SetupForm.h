@@ -9,8 +9,9 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
+class TDeliveryPage;
 
-// "Quorvel Setup" with the pages User, System and Articles: edits a copy of one profile's
+// "Quorvel Setup" with the pages User, System, Articles and Delivery: edits a copy of one profile's
 // settings. Settings() hands the edited copy back; the caller decides whether to keep it.
 class TSetupForm : public QDialog
 {
@@ -74,4 +75,6 @@ private:
     QCheckBox* m_includeText;
     QLineEdit* m_sigFile;
     QCheckBox* m_crosspost;
+
+    TDeliveryPage* m_delivery;
 };

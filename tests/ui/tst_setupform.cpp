@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 namespace {
@@ -64,6 +65,7 @@ private slots:
     void numberFallbacks_data();
     void numberFallbacks();
     void settingsRoundTrip();
+    void deliveryPage();
     void dialupOffEmptiesButKeepsConnection();
     void dialupFillSelectsExactEntry_data();
     void dialupFillSelectsExactEntry();
@@ -207,6 +209,38 @@ void TestSetupForm::settingsRoundTrip()
     for (auto* label : form.findChildren<QLabel*>())
         twoBlanks |= label->text() == QStringLiteral("Maximum  lines per article:");
     QVERIFY(twoBlanks);
+}
+
+void TestSetupForm::deliveryPage()
+{
+    // The Delivery page shows and edits the accounting settings, numbers within the values
+    // each setting takes; the check's numbers are off while the check is.
+    ProfileSettings s;
+    s.MessageIdDomain = QStringLiteral("posts.example");
+    s.NzbFolder = QStringLiteral("/srv/nzb");
+    s.CheckAfterPost = false;
+    s.CheckDelay = 30;
+    s.CheckRounds = 4;
+    s.PostRetries = 3;
+    TSetupForm form(s);
+    ProfileSettings out = form.Settings();
+    QCOMPARE(out.MessageIdDomain, s.MessageIdDomain);
+    QCOMPARE(out.NzbFolder, s.NzbFolder);
+    QCOMPARE(out.CheckAfterPost, false);
+    QCOMPARE(out.CheckDelay, qint16(30));
+    QCOMPARE(out.CheckRounds, qint16(4));
+    QCOMPARE(out.PostRetries, qint16(3));
+    QVERIFY(!Control<QSpinBox>(&form, "CheckDelay")->isEnabled());
+    Control<QCheckBox>(&form, "CheckAfterPost")->setChecked(true);
+    QVERIFY(Control<QSpinBox>(&form, "CheckDelay")->isEnabled());
+    Control<QSpinBox>(&form, "CheckRounds")->setValue(0);
+    Control<QSpinBox>(&form, "PostRetries")->setValue(5000);
+    Control<QLineEdit>(&form, "NzbFolder")->clear();
+    out = form.Settings();
+    QCOMPARE(out.CheckAfterPost, true);
+    QCOMPARE(out.CheckRounds, qint16(1));
+    QCOMPARE(out.PostRetries, qint16(100));
+    QCOMPARE(out.NzbFolder, QString());
 }
 
 void TestSetupForm::dialupOffEmptiesButKeepsConnection()
