@@ -120,6 +120,7 @@ void TMultiPartPoster::postSingle()
     prepareArticle(1, 1);
     if (!fillBody())
         return;
+    m_partRange = m_lines->PartRange();
     m_lines.reset();
     recordSent();
     // The posting handlers see no part in flight and end the task themselves.
@@ -142,6 +143,7 @@ void TMultiPartPoster::postPart()
     prepareArticle(m_part, m_total);
     if (!takeBody())
         return;
+    m_partRange = m_lines->PartRange();
     m_lines->NextPart();
     recordSent();
     m_runner.SetPartInFlight(true);
@@ -331,7 +333,10 @@ void TMultiPartPoster::recordSent()
     const TByteLines& body = m_article.RawBodyLines;
     if (!body.IsEmpty())
         bytes += 2 + body.Span(0, body.Size()).size();
-    const auto [begin, end] = yEncPartRange(body);
+    const auto [yEncBegin, yEncEnd] = yEncPartRange(body);
+    const bool ownRange = yEncBegin > 0;
+    const qint64 begin = ownRange ? yEncBegin : m_partRange.first;
+    const qint64 end = ownRange ? yEncEnd : m_partRange.second;
     m_account.Sent(int(m_part), int(m_total), begin, end, bytes, m_messageId, m_article.Subject);
 }
 

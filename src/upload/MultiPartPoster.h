@@ -104,7 +104,8 @@ private:
     TAppState& m_state;
     TBatchAccount& m_account;
     TUploadFailure& m_failure;
-    QString m_messageId; // the article being posted
+    QString m_messageId;                   // the article being posted
+    std::pair<qint64, qint64> m_partRange; // the file's bytes it carries, when not yEnc
     TBatchCheck m_resumeCheck;
 
     TTask m_task;

@@ -27,6 +27,8 @@ private slots:
     void headerOrder_data();
     void headerOrder();
     void batchJournalAndNzb();
+    void journalRangesCoverTheFile_data();
+    void journalRangesCoverTheFile();
     void lostAnswerRepostsWithTheSameId();
     void checkFindsWhatTheServerLost_data();
     void checkFindsWhatTheServerLost();
@@ -303,6 +305,38 @@ void TestMultiPart::batchJournalAndNzb()
     QCOMPARE(files->at(0).Segments.size(), 3);
     QCOMPARE("<" + files->at(0).Segments[2].MessageId + ">", ids[2]);
     QCOMPARE("<" + files->at(1).Segments[0].MessageId + ">", ids[3]);
+}
+
+void TestMultiPart::journalRangesCoverTheFile_data()
+{
+    QTest::addColumn<bool>("binary");
+    QTest::newRow("uuencoded") << true;
+    QTest::newRow("text") << false;
+}
+
+void TestMultiPart::journalRangesCoverTheFile()
+{
+    // The parts of a uuencoded or a text series carry the file's bytes one after another:
+    // the journal says which, from the first byte to the last.
+    QFETCH(bool, binary);
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    const QString path = binary ? f.writeRandom("a.bin", 100000) : f.writeLines("a.txt", 2500);
+    TTask t = f.upload(path, server.Server(), 1000);
+    UploadFields(t).Batch = "b6";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+    const QList<TJournalArticle> journal = journalOf(f, "b6");
+    QCOMPARE(journal.size(), 3);
+    qint64 next = 1;
+    for (const TJournalArticle& a : journal) {
+        QCOMPARE(a.Begin, next);
+        QVERIFY(a.End >= a.Begin);
+        next = a.End + 1;
+    }
+    QCOMPARE(next, QFileInfo(path).size() + 1);
 }
 
 void TestMultiPart::lostAnswerRepostsWithTheSameId()
