@@ -77,8 +77,8 @@ private slots:
 void TestSetupForm::loginOffEmptiesAndDisables_data()
 {
     QTest::addColumn<bool>("fourPages");
-    QTest::newRow("three pages") << false;
-    QTest::newRow("four pages") << true;
+    QTest::newRow("no dial-up page") << false;
+    QTest::newRow("with the dial-up page") << true;
 }
 
 void TestSetupForm::loginOffEmptiesAndDisables()
@@ -136,15 +136,15 @@ void TestSetupForm::numberFallbacks_data()
     QTest::addColumn<int>("postTimeout");
     QTest::addColumn<int>("maxLines");
 
-    QTest::newRow("letters, three pages") << false << "abc" << 60 << 30 << 0;
-    QTest::newRow("letters, four pages") << true << "abc" << 0 << 0 << 0;
-    QTest::newRow("empty, three pages") << false << "" << 60 << 30 << 0;
-    QTest::newRow("number, three pages") << false << "45" << 45 << 45 << 45;
-    QTest::newRow("blanks around, four pages") << true << " 120 " << 120 << 120 << 120;
+    QTest::newRow("letters, no dial-up page") << false << "abc" << 60 << 30 << 0;
+    QTest::newRow("letters, with the dial-up page") << true << "abc" << 0 << 0 << 0;
+    QTest::newRow("empty, no dial-up page") << false << "" << 60 << 30 << 0;
+    QTest::newRow("number, no dial-up page") << false << "45" << 45 << 45 << 45;
+    QTest::newRow("blanks around, with the dial-up page") << true << " 120 " << 120 << 120 << 120;
     QTest::newRow("negative") << false << "-5" << -5 << -5 << -5;
     // Too big for the 16-bit time-outs: the fall-back, not a wrapped value.
-    QTest::newRow("too big for 16 bits, three pages") << false << "70000" << 60 << 30 << 70000;
-    QTest::newRow("too big for 16 bits, four pages") << true << "70000" << 0 << 0 << 70000;
+    QTest::newRow("too big for 16 bits, no dial-up page") << false << "70000" << 60 << 30 << 70000;
+    QTest::newRow("too big for 16 bits, with the dial-up page") << true << "70000" << 0 << 0 << 70000;
     QTest::newRow("too big for 32 bits") << false << "3000000000" << 60 << 30 << 0;
     QTest::newRow("decimal point") << true << "1.5" << 0 << 0 << 0;
 }
