@@ -157,6 +157,8 @@ void TUploadPoster::nextTask()
 
 void TUploadPoster::AlreadyPosted()
 {
+    if (m_list.IsEmpty())
+        return;
     m_logger.LogIt(QStringLiteral("Posted before: ") + UploadFields(m_list.Head()).Path);
     m_runner.SetPartInFlight(false);
     endPosting(true);
