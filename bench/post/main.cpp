@@ -5,6 +5,8 @@
 //   bench_post [--size-mib N] [--max-lines N] [--rounds N]   throughput against the peer
 //   bench_post --memory --size-mib N                         the program alone, peak memory
 //   bench_post --tls ...                                     both over TLS (INN's nnrpd -S)
+//   bench_post --accounting [--size-mib N] [--rounds N]      the program alone, without and
+//                                                            with the journal and the check
 //   bench_post --yenc [--size-mib N] [--rounds N]            the program alone, uuencoded and
 //                                                            yEnc in turn: bytes on the wire
 
@@ -17,6 +19,7 @@
 #include "base/Logger.h"
 #include "base/SessionLog.h"
 #include "article/NewsArticle.h"
+#include "upload/BatchAccount.h"
 #include "upload/UploadPoster.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFields.h"
@@ -47,6 +50,16 @@ struct TOptions
     bool MemoryOnly = false;
     bool Tls = false;
     bool YEnc = false;
+    bool Accounting = false;
+};
+
+// What keeps account of the articles while they are posted: nothing (a task without a
+// batch), the batch's journal, or the journal and the check after the batch.
+enum class TAccounting
+{
+    None,
+    Journal,
+    JournalAndCheck
 };
 
 // Where the posts go: the server, and the authority file when it speaks TLS.
@@ -75,6 +88,8 @@ TOptions parse(const QStringList& args)
             o.Tls = true;
         else if (a == "--yenc")
             o.YEnc = true;
+        else if (a == "--accounting")
+            o.Accounting = true;
     }
     return o;
 }
@@ -103,6 +118,7 @@ struct TResult
     // POST to 340, handing the article to the connection, and from the "." to the 240 (which
     // includes the server reading what was still buffered).
     double Gap = 0, Post = 0, Send = 0, Wait = 0;
+    double Total = 0;     // until the task has left the list: the check included
     double Cpu = 0;       // seconds of CPU (user + system) this process spent posting
     qint64 WireBytes = 0; // the articles as they went out: header, body and the final "."
     qint64 WireLines = 0; // their lines, each ending in CR LF
@@ -117,7 +133,8 @@ double cpuSeconds()
 }
 
 // One upload task through the program's own machinery, as the application wires it.
-TResult postWithProgram(const TTarget& target, const QString& path, int maxLines, bool yenc = false)
+TResult postWithProgram(const TTarget& target, const QString& path, int maxLines, bool yenc = false,
+                        TAccounting accounting = TAccounting::None)
 {
     QTemporaryDir home;
     TScriptedView view;
@@ -154,6 +171,10 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
     t.PostTimeout = 60;
     t.MaxLines = maxLines;
     UploadFields(t).YEnc = yenc;
+    if (accounting != TAccounting::None)
+        UploadFields(t).Batch = TBatchAccount::NewBatchId();
+    state.Settings.CheckAfterPost = accounting == TAccounting::JournalAndCheck;
+    state.Settings.CheckDelay = 0;
     list.Add(t);
 
     QObject::connect(&client, &TbcsNNTP::OnLogEvent,
@@ -213,6 +234,7 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
     const double cpuBefore = cpuSeconds();
     clock.start(); // the runner starts the task at the first idle moment
     QCoreApplication::exec();
+    result.Total = clock.nsecsElapsed() / 1e9;
     result.Cpu = cpuSeconds() - cpuBefore;
     QObject::disconnect(idle);
     client.Quit();
@@ -298,6 +320,33 @@ int main(int argc, char** argv)
     }
     const double mib = double(o.SizeMiB);
     std::printf("file %lld MiB, MaxLines %d%s\n", o.SizeMiB, o.MaxLines, o.Tls ? ", over TLS" : "");
+
+    if (o.Accounting) {
+        // The same upload without accounting, with the journal, and with the check after it,
+        // in turn each round.
+        const char* names[] = {"no journal", "journal", "journal and check"};
+        QList<double> totals[3];
+        for (int round = 1; round <= o.Rounds; ++round) {
+            for (int mode = 0; mode < 3; ++mode) {
+                ::sync();
+                const TResult r =
+                    postWithProgram(target, path, o.MaxLines, false, TAccounting(mode));
+                totals[mode] << r.Total;
+                // What came after the last article's 240: the check, and the NZB file.
+                std::printf("round %d, %s: %lld articles, %.2f s (%.1f MiB/s), CPU %.2f s, "
+                            "after the last article %.3f s\n",
+                            round, names[mode], r.Articles, r.Total, mib / r.Total, r.Cpu,
+                            r.Total - r.Seconds);
+                std::fflush(stdout);
+            }
+        }
+        const double plain = median(totals[0]);
+        std::printf("median: no journal %.2f s; journal %.2f s (%+.1f%%); journal and check "
+                    "%.2f s (%+.1f%%)\n",
+                    plain, median(totals[1]), 100 * (median(totals[1]) / plain - 1),
+                    median(totals[2]), 100 * (median(totals[2]) / plain - 1));
+        return 0;
+    }
 
     if (o.YEnc) {
         const double fileBytes = double(o.SizeMiB << 20);

@@ -58,6 +58,8 @@ public:
     // fault; NextPart goes on to the next one and is false after the last.
     virtual qint64 PartCount() const { return 1; }
     virtual bool NextPart() { return false; }
+    // The file's bytes encoded so far; -1 where the encoding does not tell.
+    virtual qint64 BytesDone() const { return -1; }
 
     TBodyFault Fault() const { return m_fault; }
     const QString& FaultDetail() const { return m_detail; }
@@ -93,6 +95,7 @@ public:
     bool Open() override;
     void Close() override { m_file.close(); }
     qint64 AppendFullLines(TByteLines& lines, qint64 max) override;
+    qint64 BytesDone() const override { return m_consumed; }
 
 private:
     // The next line, in m_out or m_begin.

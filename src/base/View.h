@@ -87,6 +87,8 @@ public:
 
     // The task view: one top-level node per task, with child lines.
     virtual void TaskViewAdd(const TTaskRow& row) = 0;
+    // A node put before the one at index (0: first).
+    virtual void TaskViewInsert(int index, const TTaskRow& row) = 0;
     virtual void TaskViewRemoveFirst() = 0;
     virtual void TaskViewClear() = 0;
 

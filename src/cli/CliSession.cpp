@@ -75,6 +75,9 @@ int TCliSession::Run()
     connect(m_view.get(), &TTerminalView::CloseRequested, this,
             [this] { m_unexpectedError = true; });
     m_signals = std::make_unique<TSignalPipe>();
+    // A terminal run can end at any moment (a kill, a closed terminal): its tasks stay in the
+    // task file until they are done.
+    m_app->TaskFile().KeepQueue(true);
 
     int status = ExitOk;
     // Commands run outside the event loop, where the guarded application cannot catch.

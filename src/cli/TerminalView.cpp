@@ -174,6 +174,11 @@ void TTerminalView::TaskViewAdd(const TTaskRow& row)
     m_tasks.append({row.Caption, row.Children});
 }
 
+void TTerminalView::TaskViewInsert(int index, const TTaskRow& row)
+{
+    m_tasks.insert(index, {row.Caption, row.Children});
+}
+
 void TTerminalView::TaskViewRemoveFirst()
 {
     if (m_tasks.isEmpty())

@@ -60,6 +60,7 @@ public:
     void SetFolderPath(const QString& path) override { m_folder = path; }
 
     void TaskViewAdd(const TTaskRow& row) override;
+    void TaskViewInsert(int index, const TTaskRow& row) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
 

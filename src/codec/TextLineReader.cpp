@@ -46,6 +46,14 @@ bool TTextLineReader::fill()
     return true;
 }
 
+qint64 TTextLineReader::Consumed() const
+{
+    const qint64 taken = m_file.pos() - (m_buffer.size() - m_pos);
+    // A CR LF split between two blocks: the LF not yet read belongs to the line taken.
+    const bool pendingLF = m_skipLF && m_pos < m_buffer.size() && m_buffer.at(m_pos) == '\n';
+    return taken + (pendingLF ? 1 : 0);
+}
+
 bool TTextLineReader::Next(QByteArray& line)
 {
     if (!m_errorText.isEmpty())

@@ -16,6 +16,8 @@ public:
     // The next line. False at the end of the file, or on a read failure with ErrorText set.
     bool Next(QByteArray& line);
     const QString& ErrorText() const { return m_errorText; }
+    // The file's bytes taken so far, line ends included: where the next line begins.
+    qint64 Consumed() const;
 
     // The number of lines of the file in one pass that keeps no line, and what its bytes
     // need declared when charset is given; false with *error set when the file cannot be

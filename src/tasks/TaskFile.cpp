@@ -102,23 +102,35 @@ bool TTaskFile::fail(const QString& message)
     return false;
 }
 
+bool TTaskFile::readSaved(QString* text)
+{
+    const QString fileName = FileName();
+    text->clear();
+    if (!QFileInfo::exists(fileName))
+        return true;
+    QFile saved(fileName);
+    if (!saved.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("The tasks could not be saved to %1: the tasks saved "
+                                   "there before cannot be read: %2\nThey stay in the task "
+                                   "list until they are saved or cleared.")
+                        .arg(fileName, saved.errorString()));
+    *text = Utf8OrLatin1(saved.readAll());
+    if (!text->isEmpty() && !text->endsWith(QLatin1Char('\n')))
+        *text += CrLf;
+    return true;
+}
+
 bool TTaskFile::SaveTasks()
 {
     const QString fileName = FileName();
     // Tasks saved earlier (another profile's, an earlier failure's) stay in the file, with
-    // the profile line that heads them; ours go after them.
+    // the profile line that heads them; ours go after them. A file that follows the list
+    // holds ours already, after those.
     QString text;
-    if (QFileInfo::exists(fileName)) {
-        QFile saved(fileName);
-        if (!saved.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("The tasks could not be saved to %1: the tasks saved "
-                                       "there before cannot be read: %2\nThey stay in the task "
-                                       "list until they are saved or cleared.")
-                            .arg(fileName, saved.errorString()));
-        text = Utf8OrLatin1(saved.readAll());
-        if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
-            text += CrLf;
-    }
+    if (m_keptBefore)
+        text = *m_keptBefore;
+    else if (!readSaved(&text))
+        return false;
     const bool appended = !text.trimmed().isEmpty();
     if (!appended)
         text = m_state.ProfileName + CrLf;
@@ -135,6 +147,50 @@ bool TTaskFile::SaveTasks()
     if (appended)
         m_logger.LogIt(QStringLiteral("Info: The tasks saved there before were kept"));
     m_list.DialUpQueued = false;
+    m_keptBefore.reset();
+    return true;
+}
+
+void TTaskFile::QueueChanged()
+{
+    if (!m_keepQueue)
+        return;
+    if (!m_keptBefore) {
+        if (m_list.IsEmpty())
+            return;
+        QString before;
+        if (!readSaved(&before))
+            return;
+        m_keptBefore = before;
+        m_keptText = before;
+    }
+    QString text = m_keptBefore->trimmed().isEmpty() ? QString() : *m_keptBefore;
+    if (!m_list.IsEmpty() && text.isEmpty())
+        text = m_state.ProfileName + CrLf;
+    for (int i = 0; i < m_list.Count(); ++i)
+        text += TaskLine::Write(m_list.At(i)) + CrLf;
+    if (writeKept(text) && m_list.IsEmpty())
+        m_keptBefore.reset(); // the run is through; the file is what it was
+}
+
+bool TTaskFile::writeKept(const QString& text)
+{
+    if (text == m_keptText)
+        return true;
+    const QString fileName = FileName();
+    QString reason;
+    if (text.isEmpty()) {
+        QFile file(fileName);
+        if (file.exists() && !file.remove())
+            reason = file.errorString();
+    } else {
+        reason = TSafeFile::Replace(fileName, text.toUtf8(),
+                                    QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    if (!reason.isEmpty())
+        return fail(
+            QStringLiteral("The running tasks could not be kept in %1: %2").arg(fileName, reason));
+    m_keptText = text;
     return true;
 }
 
@@ -166,8 +222,12 @@ bool TTaskFile::ReadTasks()
     const auto parsed = parse(fileName, text, &error);
     if (!parsed)
         return fail(error);
-    // Removed before anything is queued: a file that stayed would queue its tasks twice.
-    if (!file.remove())
+    // Removed before anything is queued: a file that stayed would queue its tasks twice. A
+    // file that follows the list stays: from now on it holds the list.
+    if (m_keepQueue) {
+        m_keptBefore = QString();
+        m_keptText = text;
+    } else if (!file.remove())
         return fail(QStringLiteral("The task file %1 cannot be deleted, so its tasks were not "
                                    "loaded: %2")
                         .arg(fileName, file.errorString()));

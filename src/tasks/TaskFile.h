@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 struct TAppState;
 class TLogger;
 class TTaskList;
@@ -41,13 +43,30 @@ public:
     // then keeps the tasks, which exist nowhere else.
     bool SaveTasks();
 
-    // Appends the file's tasks to the list and deletes the file. A file with any damaged
-    // line changes nothing: no task is queued, no profile switched, the file stays, and
-    // the user is told which line is bad. Returns true when the tasks were loaded.
+    // While tasks run, the file follows the list at every change (KeepQueue, for the
+    // terminal): it holds the tasks it held before the run and the list as it stands, so
+    // that a crash or a kill loses no task; it goes back to what it was once the list is
+    // through. Reading the file then leaves it in place: its tasks are the list's.
+    void KeepQueue(bool keep) { m_keepQueue = keep; }
+    // A task starts or has left the list: with KeepQueue, the file follows.
+    void QueueChanged();
+
+    // Appends the file's tasks to the list and deletes the file (keeps it, with KeepQueue). A file
+    // with any damaged line changes nothing: no task is queued, no profile switched, the file
+    // stays, and the user is told which line is bad. Returns true when the tasks were loaded.
     bool ReadTasks();
 
 private:
     bool fail(const QString& message);
+    // The text of the file as it is, to write the list after; false when it cannot be read.
+    bool readSaved(QString* text);
+    bool writeKept(const QString& text);
+
+    bool m_keepQueue = false;
+    // With KeepQueue, once the list is in the file: what the file held before the run, and
+    // what was last written.
+    std::optional<QString> m_keptBefore;
+    QString m_keptText;
 
     TAppState& m_state;
     TTaskList& m_list;

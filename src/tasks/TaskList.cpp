@@ -17,6 +17,14 @@ void TTaskList::AddTaskToView(const TTask& task)
     m_view.TaskViewAdd(task.ViewRow());
 }
 
+TTask& TTaskList::Insert(int index, TTask task)
+{
+    const auto at =
+        m_tasks.insert(m_tasks.begin() + index, std::make_unique<TTask>(std::move(task)));
+    m_view.TaskViewInsert(index, (*at)->ViewRow());
+    return **at;
+}
+
 void TTaskList::RemoveHead()
 {
     if (m_tasks.empty())

@@ -34,6 +34,8 @@ public:
     TTask& Add(TTask task);
     void AddTaskToView(const TTask& task);
 
+    // Puts the task before the one at index (0: at the head), in the task view as well.
+    TTask& Insert(int index, TTask task);
     // Frees the head task and drops its node; nothing happens on an empty list.
     void RemoveHead();
     // Frees every task, empties the view, disables Disconnect and Abort and clears

@@ -73,6 +73,7 @@ void TTaskRunner::DoTaskList()
     m_list.SetHeadState(QStringLiteral("running"));
     m_client.SetTls(
         m_override.Tls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint}));
+    m_file.QueueChanged();
     (*handler)(head);
 }
 
@@ -104,6 +105,7 @@ void TTaskRunner::DoNextTask()
         return;
     m_list.RemoveHead();
     m_list.SetRunnerBusy(false);
+    m_file.QueueChanged();
 }
 
 void TTaskRunner::SetStatus(const QString& text)
@@ -122,6 +124,8 @@ void TTaskRunner::ClearTaskList(bool save)
     }
     m_keptAfterFailedSave = false;
     m_list.Clear();
+    if (!save)
+        m_file.QueueChanged();
     emit ListCleared();
 }
 
@@ -228,6 +232,11 @@ void TTaskRunner::NNTPDisconnected()
     m_logger.LogIt(OfflineText);
     SetStatus(OfflineText);
     if (LastClientStatus != csClosing && !m_list.IsEmpty()) {
+        if (m_retry &&
+            m_retry(QStringLiteral("The connection to %1 was closed").arg(m_client.Server()))) {
+            stopPart();
+            return;
+        }
         m_list.SetHeadFailed(
             QStringLiteral("the connection to %1 was closed").arg(m_client.Server()));
         ClearTaskList(true);
@@ -242,10 +251,14 @@ void TTaskRunner::NNTPDisconnected()
 void TTaskRunner::NNTPError(const QString& text)
 {
     m_logger.LogIt(text);
+    SetStatus(text);
+    if (!m_list.IsEmpty() && m_retry && m_retry(text)) {
+        stopPart();
+        return;
+    }
     if (!m_list.IsEmpty())
         m_list.SetHeadFailed(text);
     ClearTaskList(true);
-    SetStatus(text);
     m_view.ShowError(text);
     stopPart();
     DoNextTask();

@@ -36,6 +36,11 @@ public:
                 TAppState& state, QObject* parent = nullptr);
 
     void SetHandler(TTaskKind kind, THandler handler);
+    // Asked when the connection drops or fails while a task runs, before the tasks are
+    // saved and cleared: true when the task is to be tried again (it stays at the head,
+    // and whoever said so starts it again).
+    using TRetryHandler = std::function<bool(const QString& reason)>;
+    void SetRetryHandler(TRetryHandler handler) { m_retry = std::move(handler); }
 
     // The session's connection values, laid over the profile's and the task's for every task
     // run from now on; the login filled in when it is asked for.
@@ -118,4 +123,5 @@ private:
     bool m_partInFlight = false;
     TConnectionOverride m_override;
     std::array<THandler, TaskKindCount> m_handlers;
+    TRetryHandler m_retry;
 };

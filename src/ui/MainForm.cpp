@@ -397,6 +397,11 @@ void TMainForm::BuildStatusBar()
     m_folderPanel->setContentsMargins(4, 0, 4, 0);
     bar->addWidget(m_taskPanel);
     bar->addWidget(m_folderPanel, 1);
+    m_nzbPanel = Named(new QLabel(bar), "NzbPanel");
+    m_nzbPanel->setContentsMargins(4, 0, 4, 0);
+    m_nzbPanel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_nzbPanel->hide();
+    bar->addPermanentWidget(m_nzbPanel);
     bar->setSizeGripEnabled(true);
     setStatusBar(bar);
 }
@@ -601,6 +606,13 @@ void TMainForm::SetStatusText(const QString& text)
     m_headerSubject->setText(text);
 }
 
+void TMainForm::ShowNzbWritten(const QString& path)
+{
+    m_nzbPanel->setText(QStringLiteral("NZB: ") + path);
+    m_nzbPanel->setToolTip(QStringLiteral("The NZB file of the last batch was written to ") + path);
+    m_nzbPanel->show();
+}
+
 QString TMainForm::StatusText() const
 {
     return m_headerSubject->text();
@@ -719,6 +731,11 @@ void TMainForm::ClearFileSelection()
 void TMainForm::TaskViewAdd(const TTaskRow& row)
 {
     m_taskListForm->AddTask(row);
+}
+
+void TMainForm::TaskViewInsert(int index, const TTaskRow& row)
+{
+    m_taskListForm->InsertTask(index, row);
 }
 
 void TMainForm::TaskViewRemoveFirst()

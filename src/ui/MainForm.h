@@ -99,6 +99,9 @@ public:
     QStringList SelectedFiles() const override;
     void ClearFileSelection() override;
     void TaskViewAdd(const TTaskRow& row) override;
+    // Where the last batch's NZB file was written, in the status bar.
+    void ShowNzbWritten(const QString& path);
+    void TaskViewInsert(int index, const TTaskRow& row) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
     void ShowTaskWindow() override;
@@ -298,6 +301,7 @@ private:
     QTreeView* m_groupList = nullptr;
     TGroupListModel* m_groupModel = nullptr;
     QLabel* m_taskPanel = nullptr;
+    QLabel* m_nzbPanel = nullptr;
     QLabel* m_folderPanel = nullptr;
 
     // Windows owned for the whole run.

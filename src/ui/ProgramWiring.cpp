@@ -9,6 +9,8 @@
 #include "groups/GroupListOperations.h"
 #include "tasks/TaskMenu.h"
 #include "tasks/TaskRunner.h"
+#include "upload/BatchAccount.h"
+#include "upload/UploadPoster.h"
 #include "upload/UploadTaskBuilder.h"
 #include "ui/MainForm.h"
 
@@ -75,6 +77,9 @@ void TProgramWiring::WireTasks()
     Wire(&TMainForm::TasksClearClicked, [&tasks] { tasks.TasksClearClick(); });
     Wire(&TMainForm::TasksReloadClicked, [&tasks] { tasks.TasksReloadClick(); });
     Wire(&TMainForm::TasksViewClicked, [&tasks, &form] { tasks.TasksViewClick(form); });
+    m_connections << QObject::connect(&m_logic.UploadPoster().Account(), &TBatchAccount::NzbWritten,
+                                      &form,
+                                      [&form](const QString& path) { form.ShowNzbWritten(path); });
 }
 
 void TProgramWiring::WireGroups()

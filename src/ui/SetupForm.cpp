@@ -1,5 +1,6 @@
 #include "ui/SetupForm.h"
 
+#include "ui/DeliveryPage.h"
 #include "ui/FileDialogFilter.h"
 #include "ui/RecoveryBox.h"
 #include "upload/SubjectLine.h"
@@ -73,6 +74,8 @@ TSetupForm::TSetupForm(const ProfileSettings& settings, const TFallbacks& fallba
     m_pages->addTab(BuildUserPage(), QStringLiteral("User"));
     m_pages->addTab(BuildSystemPage(), QStringLiteral("System"));
     m_pages->addTab(BuildArticlesPage(maxLinesLabel), QStringLiteral("Articles"));
+    m_delivery = new TDeliveryPage;
+    m_pages->addTab(m_delivery, QStringLiteral("Delivery"));
 
     auto* buttons = new QDialogButtonBox(
         QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
@@ -262,6 +265,7 @@ void TSetupForm::Fill(const ProfileSettings& s)
     m_sigFile->setText(s.SigFile);
     m_crosspost->setChecked(s.CrossPost);
     m_recovery->Fill(s);
+    m_delivery->Fill(s);
 }
 
 void TSetupForm::ApplyLoginRule(bool loginRequired)
@@ -311,5 +315,6 @@ ProfileSettings TSetupForm::Settings() const
     s.SigFile = m_sigFile->text();
     s.CrossPost = m_crosspost->isChecked();
     m_recovery->Apply(s);
+    m_delivery->Apply(s);
     return s;
 }

@@ -10,8 +10,9 @@ class QLabel;
 class QLineEdit;
 class QTabWidget;
 class TRecoveryBox;
+class TDeliveryPage;
 
-// "Quorvel Setup" with the pages User, System and Articles: edits a copy of one profile's
+// "Quorvel Setup" with the pages User, System, Articles and Delivery: edits a copy of one profile's
 // settings. Settings() hands the edited copy back; the caller decides whether to keep it.
 class TSetupForm : public QDialog
 {
@@ -77,4 +78,5 @@ private:
     QLineEdit* m_sigFile;
     QCheckBox* m_crosspost;
     TRecoveryBox* m_recovery;
+    TDeliveryPage* m_delivery;
 };

@@ -47,12 +47,18 @@ TTaskListForm::TTaskListForm(QWidget* parent) : QDialog(parent)
     setFixedSize(760, 400);
 }
 
-void TTaskListForm::AddTask(const TTaskRow& row)
+QTreeWidgetItem* TTaskListForm::newNode(const TTaskRow& row)
 {
-    auto* node = new QTreeWidgetItem(m_taskView, QStringList{row.Caption, QStringLiteral("waiting"),
-                                                             row.File, row.Groups, row.Server});
+    auto* node = new QTreeWidgetItem(
+        QStringList{row.Caption, QStringLiteral("waiting"), row.File, row.Groups, row.Server});
     for (const QString& line : row.Children)
         new QTreeWidgetItem(node, QStringList{line});
+    return node;
+}
+
+void TTaskListForm::AddTask(const TTaskRow& row)
+{
+    m_taskView->addTopLevelItem(newNode(row));
 }
 
 void TTaskListForm::SetHeadState(const QString& state)
@@ -77,6 +83,11 @@ void TTaskListForm::ShowHeadFailure(const QString& reason)
 QString TTaskListForm::FailureText() const
 {
     return m_failure->text();
+}
+
+void TTaskListForm::InsertTask(int index, const TTaskRow& row)
+{
+    m_taskView->insertTopLevelItem(index, newNode(row));
 }
 
 void TTaskListForm::RemoveFirst()

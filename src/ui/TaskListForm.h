@@ -6,6 +6,7 @@
 
 class QLabel;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // "Task List": one top-level node per queued task with its values as child lines, and beside
 // each task its state, file, groups and server. A failure clears the list (the tasks go to
@@ -33,6 +34,7 @@ public:
     // Marks the head task failed and keeps the reason under the list.
     void ShowHeadFailure(const QString& reason);
     QString FailureText() const;
+    void InsertTask(int index, const TTaskRow& row);
     void RemoveFirst();
     void Clear();
     int TaskCount() const;
@@ -40,6 +42,8 @@ public:
     void OkButtonClick();
 
 private:
+    static QTreeWidgetItem* newNode(const TTaskRow& row);
+
     QTreeWidget* m_taskView;
     QLabel* m_failure;
 };

@@ -90,8 +90,12 @@ void TBatchAccount::BeginTask(const TTask& task)
     const UploadTaskFields::TSubjectSpec subject = UploadTaskFields::SubjectSpec(task);
     m_nzbName =
         subject.Subject.trimmed().isEmpty() ? QFileInfo(m_file).fileName() : subject.Subject;
+    m_repostDue = false;
     if (upload.Batch != m_batch) {
         m_journal.Close();
+        m_batchTasks.clear();
+        m_repostRounds = 0;
+        m_reposted = 0;
         const QString& domain = m_state.Settings.MessageIdDomain;
         if (!MessageId::IsValidDomain(domain))
             m_logger.LogIt(QStringLiteral("Warning: MessageIdDomain \"%1\" cannot stand in a "
@@ -101,6 +105,10 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_batch = upload.Batch;
     if (m_batch.isEmpty())
         return;
+    m_batchTasks.removeIf([&](const TTask& t) {
+        return UploadFields(t).Path == m_file && UploadFields(t).Groups == m_groups;
+    });
+    m_batchTasks << task;
     if (!readKnown())
         return;
     const QString path = JournalPath(m_batch);
@@ -146,6 +154,42 @@ QString TBatchAccount::MessageIdFor(int part) const
     return MessageId::Make(m_state.Settings.MessageIdDomain);
 }
 
+void TBatchAccount::SetTotal(int total)
+{
+    const qsizetype before = m_known.size();
+    m_known.removeIf([total](const TJournalArticle& a) { return a.Total != total; });
+    if (m_known.size() != before)
+        m_logger.LogIt(QStringLiteral("Warning: %1 is cut into %2 parts now, not as the journal "
+                                      "says; it is posted whole")
+                           .arg(m_file)
+                           .arg(total));
+}
+
+bool TBatchAccount::Taken(int part) const
+{
+    return std::any_of(m_known.begin(), m_known.end(),
+                       [part](const TJournalArticle& a) { return a.Part == part && onServer(a); });
+}
+
+QStringList TBatchAccount::Unanswered() const
+{
+    QStringList ids;
+    for (const TJournalArticle& a : m_known)
+        if (a.State == TArticleState::Sent)
+            ids << a.MessageId;
+    return ids;
+}
+
+void TBatchAccount::Confirmed(const QStringList& messageIds)
+{
+    for (TJournalArticle& a : m_known) {
+        if (a.State != TArticleState::Sent || !messageIds.contains(a.MessageId))
+            continue;
+        a.State = TArticleState::Accepted;
+        record(a);
+    }
+}
+
 void TBatchAccount::Sent(int part, int total, qint64 begin, qint64 end, qint64 bytes,
                          const QString& messageId, const QString& subject)
 {
@@ -177,6 +221,16 @@ void TBatchAccount::Answered(bool accepted)
     if (m_current.MessageId.isEmpty() || !accepted)
         return;
     m_current.State = TArticleState::Accepted;
+    record(m_current);
+    m_known.removeIf([&](const TJournalArticle& a) { return a.Part == m_current.Part; });
+    m_known << m_current;
+}
+
+void TBatchAccount::Missing()
+{
+    if (m_current.MessageId.isEmpty())
+        return;
+    m_current.State = TArticleState::Missing;
     record(m_current);
     m_known.removeIf([&](const TJournalArticle& a) { return a.Part == m_current.Part; });
     m_known << m_current;
@@ -218,14 +272,15 @@ void TBatchAccount::batchThrough()
     m_checkDue = true;
 }
 
-void TBatchAccount::AfterTask()
+bool TBatchAccount::AfterTask()
 {
     if (!m_checkDue)
-        return;
+        return false;
     m_checkDue = false;
     m_list.SetRunnerBusy(true);
     m_check.Start(m_checkIds, m_state.Settings.CheckDelay, m_state.Settings.CheckRounds);
     emit CheckStarted();
+    return true;
 }
 
 void TBatchAccount::checked(const QStringList& found, const QStringList& missing,
@@ -238,18 +293,73 @@ void TBatchAccount::checked(const QStringList& found, const QStringList& missing
         fail(syncError);
     if (!error.isEmpty())
         m_logger.LogIt(QStringLiteral("The check after posting stopped: ") + error);
-    int posted = 0;
-    for (const TJournalArticle& a : std::as_const(m_batchArticles))
-        posted += a.State != TArticleState::Sent;
-    m_logger.LogIt(QStringLiteral("Batch %1: %2 posted, %3 checked, 0 re-posted, %4 missing")
-                       .arg(m_batch)
-                       .arg(posted)
-                       .arg(found.size())
-                       .arg(missing.size()));
+    if (error.isEmpty() && !missing.isEmpty() && m_repostRounds < m_state.Settings.CheckRounds &&
+        requeue(missing)) {
+        ++m_repostRounds;
+        m_reposted += int(missing.size());
+        m_repostDue = true;
+        m_logger.LogIt(QStringLiteral("Batch %1: %2 article(s) missing, posted again under new "
+                                      "Message-IDs")
+                           .arg(m_batch)
+                           .arg(missing.size()));
+        m_batchArticles.clear();
+        m_list.SetRunnerBusy(false);
+        emit CheckEnded();
+        return;
+    }
+    logLastLine();
     writeNzb(m_batchArticles);
     closeBatch();
     m_list.SetRunnerBusy(false);
     emit CheckEnded();
+}
+
+void TBatchAccount::logLastLine()
+{
+    int posted = 0, checked = 0, missing = 0;
+    for (const TJournalArticle& a : std::as_const(m_batchArticles)) {
+        posted += a.State != TArticleState::Sent;
+        checked += a.State == TArticleState::Checked;
+        missing += a.State == TArticleState::Missing;
+    }
+    m_logger.LogIt(QStringLiteral("Batch %1: %2 posted, %3 checked, %4 re-posted, %5 missing")
+                       .arg(m_batch)
+                       .arg(posted)
+                       .arg(checked)
+                       .arg(m_reposted)
+                       .arg(missing));
+}
+
+bool TBatchAccount::requeue(const QStringList& missing)
+{
+    if (m_list.IsEmpty() || m_list.Head().Kind != tkUpload)
+        return false;
+    const QSet<QString> ids(missing.begin(), missing.end());
+    const TUploadFields<const TTask> head = UploadFields(std::as_const(m_list.Head()));
+    bool again = false;
+    int at = 0;
+    QStringList queued;
+    for (const TJournalArticle& a : std::as_const(m_batchArticles)) {
+        if (!ids.contains(a.MessageId))
+            continue;
+        const QString groups = CommaText::Write(a.Groups);
+        if (a.File == head.Path && a.Groups == CommaText::Read(head.Groups)) {
+            again = true; // the head runs again
+            continue;
+        }
+        if (queued.contains(a.File + '\n' + groups))
+            continue;
+        for (const TTask& task : std::as_const(m_batchTasks)) {
+            const TUploadFields<const TTask> upload = UploadFields(task);
+            if (upload.Path != a.File || CommaText::Read(upload.Groups) != a.Groups)
+                continue;
+            m_list.Insert(at++, task);
+            queued << a.File + '\n' + groups;
+            again = true;
+            break;
+        }
+    }
+    return again;
 }
 
 void TBatchAccount::setState(const QStringList& list, TArticleState state)

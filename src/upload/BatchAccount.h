@@ -3,6 +3,8 @@
 #include "upload/BatchCheck.h"
 #include "upload/UploadJournal.h"
 
+#include "tasks/Task.h"
+
 #include <QObject>
 #include <QString>
 
@@ -15,8 +17,10 @@ class TbcsNNTP;
 // Keeps the account of a batch of uploads (the tasks one Post queued): gives every article
 // its Message-ID, records each in the batch's journal as it is sent and answered, and when
 // the batch's last upload has gone, checks that the server has them (CheckAfterPost) and
-// writes the NZB file of the articles that are there. A task without a batch (from a task file
-// older than batches) posts with Message-IDs but unrecorded.
+// writes the NZB file of the articles that are there. Articles the check does not find go
+// again under new Message-IDs (the server's history may remember the old ones): their
+// uploads are queued again and post only what is missing, for up to CheckRounds rounds. A task
+// without a batch (from a task file older than batches) posts with Message-IDs but unrecorded.
 //
 // While the check runs the runner stays busy, so that the tasks after the batch (the
 // Disconnect task above all) wait for it. The session log ends the batch with one line:
@@ -43,6 +47,15 @@ public:
     // was sent without an answer seen (a server that took it refuses it as a duplicate
     // rather than posting it twice), else a new one.
     QString MessageIdFor(int part) const;
+    // The task's file makes total parts: what the journal holds of another count (the file
+    // or the part size changed since) is not taken for this upload.
+    void SetTotal(int total);
+    // Whether the task's article part is on the server already, from an earlier run.
+    bool Taken(int part) const;
+    // The Message-IDs of the task's articles sent in an earlier run without an answer seen.
+    QStringList Unanswered() const;
+    // Those of them that the server has (STAT 223): taken.
+    void Confirmed(const QStringList& messageIds);
     // The article goes out now: its file bytes begin..end (0 when not its own) and its size.
     void Sent(int part, int total, qint64 begin, qint64 end, qint64 bytes, const QString& messageId,
               const QString& subject);
@@ -52,15 +65,24 @@ public:
     // already, and the article went with the Message-ID it had been sent with before: 435,
     // 437, or 441 naming a duplicate.
     bool RefusedAsDuplicate(int code, const QString& text) const;
+    // The article last sent.
+    QString CurrentMessageId() const { return m_current.MessageId; }
+    // The article last sent was refused as a duplicate, yet the server does not have it: it
+    // is missing, and goes under a new Message-ID when the task runs again.
+    void Missing();
     // The task ends: the journal goes to disk; when it completed and no task of its batch is
     // left behind it, the batch is through: checked first when the profile says so, then
     // its NZB file is written.
     void EndTask(bool completed);
-    // The runner has gone on from the task that ended: a check the batch waits for starts.
-    void AfterTask();
+    // The task has ended well: a check the batch waits for starts, and true is returned: the
+    // task stays at the head of the list until CheckEnded.
+    bool AfterTask();
     // A check runs: the tasks behind the batch wait, and a front end that ends with its
     // queue waits for CheckEnded.
     bool Checking() const { return m_check.Running(); }
+    // The check found articles missing and queued their uploads again, before the task it
+    // held: that task runs again rather than leaving the list.
+    bool RepostDue() const { return m_repostDue; }
 
 signals:
     // The NZB file of a batch was written there.
@@ -73,6 +95,10 @@ private:
     bool batchLeftBehindHead() const;
     void batchThrough();
     void checked(const QStringList& found, const QStringList& missing, const QString& error);
+    // Queues again the uploads of the batch that have articles missing, before the head task
+    // (which runs again by itself); false when none can go again.
+    bool requeue(const QStringList& missing);
+    void logLastLine();
     void setState(const QStringList& ids, TArticleState state);
     void closeBatch();
     void writeNzb(const QList<TJournalArticle>& articles);
@@ -87,6 +113,10 @@ private:
     QList<TJournalArticle> m_batchArticles; // the batch's articles while it is checked
     QStringList m_checkIds;                 // those to ask for
     bool m_checkDue = false;
+    QList<TTask> m_batchTasks; // the batch's uploads run so far, to post again from
+    int m_repostRounds = 0;
+    int m_reposted = 0;
+    bool m_repostDue = false;
     QString m_batch;
     QString m_file;
     QString m_groups;

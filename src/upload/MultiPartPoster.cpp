@@ -30,8 +30,12 @@ TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTas
                                    TTaskRunner& runner, TView& view, TAppState& state,
                                    TBatchAccount& account, TUploadFailure& failure, QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
-      m_view(view), m_state(state), m_account(account), m_failure(failure)
+      m_view(view), m_state(state), m_account(account), m_failure(failure), m_resumeCheck(client)
 {
+    connect(&m_resumeCheck, &TBatchCheck::Done, this,
+            [this](const QStringList& found, const QStringList&, const QString& error) {
+                unansweredChecked(found, error);
+            });
     // An error, a lost connection or a cancel leaves the part unanswered; the runner's
     // handler that reports it also ends the task.
     connect(&runner, &TTaskRunner::PartStopped, this, [this] {
@@ -72,11 +76,41 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
         return;
     }
     if (m_lines->OneArticle()) {
+        m_account.SetTotal(1);
+        if (m_account.Taken(1)) {
+            m_lines.reset();
+            m_failure.AlreadyPosted();
+            return;
+        }
         postSingle();
         return;
     }
     m_total = m_lines->PartCount();
     m_active = true;
+    m_account.SetTotal(int(m_total));
+    confirmUnanswered();
+}
+
+void TMultiPartPoster::confirmUnanswered()
+{
+    const QStringList unanswered = m_account.Unanswered();
+    if (unanswered.isEmpty()) {
+        postPart();
+        return;
+    }
+    // Asked for like a part in flight: a failure or an abort ends the task the same way.
+    m_runner.SetStatus(QStringLiteral("Asking for the parts sent before"));
+    m_runner.SetPartInFlight(true);
+    m_resumeCheck.Start(unanswered, 0, 1);
+}
+
+void TMultiPartPoster::unansweredChecked(const QStringList& found, const QString& error)
+{
+    // A failure is the runner's to report; it stops the part in flight.
+    if (!m_active || !error.isEmpty() || !m_runner.PartInFlight())
+        return;
+    m_runner.SetPartInFlight(false);
+    m_account.Confirmed(found);
     postPart();
 }
 
@@ -87,6 +121,7 @@ void TMultiPartPoster::postSingle()
     prepareArticle(1, 1);
     if (!fillBody())
         return;
+    m_partRange = m_lines->PartRange();
     m_lines.reset();
     recordSent();
     // The posting handlers see no part in flight and end the task themselves.
@@ -95,27 +130,56 @@ void TMultiPartPoster::postSingle()
 
 void TMultiPartPoster::postPart()
 {
-    ++m_part;
-    prepareArticle(m_part, m_total);
-    if (m_readAhead) {
-        // The server answered before the read-ahead was through: read the rest now.
-        m_readAheadTimer.stop();
-        if (m_readAheadError.isEmpty() && !readPart(m_nextBody, PartRest))
-            m_readAheadError = m_lines->ErrorText();
-        const QString error = m_readAheadError;
-        m_article.RawBodyLines = std::move(m_nextBody);
+    if (!skipTaken())
+        return;
+    if (m_part >= m_total) {
+        // The rest of the series was taken in an earlier run.
+        m_active = false;
+        m_lines.reset();
         dropReadAhead();
-        if (!error.isEmpty()) {
-            failTask(error);
-            return;
-        }
-    } else if (!fillBody()) {
+        m_failure.AlreadyPosted();
         return;
     }
+    ++m_part;
+    prepareArticle(m_part, m_total);
+    if (!takeBody())
+        return;
+    m_partRange = m_lines->PartRange();
     m_lines->NextPart();
     recordSent();
     m_runner.SetPartInFlight(true);
     m_client.PostComposed();
+}
+
+bool TMultiPartPoster::skipTaken()
+{
+    while (m_part < m_total && m_account.Taken(int(m_part + 1))) {
+        ++m_part;
+        m_article.RawBodyLines.Clear();
+        if (!takeBody())
+            return false; // the task has failed
+        m_article.RawBodyLines.Clear();
+        m_lines->NextPart();
+    }
+    return true;
+}
+
+bool TMultiPartPoster::takeBody()
+{
+    if (!m_readAhead)
+        return fillBody();
+    // The server answered before the read-ahead was through: read the rest now.
+    m_readAheadTimer.stop();
+    if (m_readAheadError.isEmpty() && !readPart(m_nextBody, PartRest))
+        m_readAheadError = m_lines->ErrorText();
+    const QString error = m_readAheadError;
+    m_article.RawBodyLines = std::move(m_nextBody);
+    dropReadAhead();
+    if (!error.isEmpty()) {
+        failTask(error);
+        return false;
+    }
+    return true;
 }
 
 void TMultiPartPoster::PartAnswered(bool accepted)
@@ -152,6 +216,12 @@ void TMultiPartPoster::finish(bool nextTask)
     m_runner.SetPartInFlight(false);
     if (nextTask && stillHeadTask())
         m_failure.FileEnded();
+}
+
+void TMultiPartPoster::Stop()
+{
+    if (m_active)
+        finish(false);
 }
 
 bool TMultiPartPoster::stillHeadTask() const
@@ -265,7 +335,10 @@ void TMultiPartPoster::recordSent()
     const TByteLines& body = m_article.RawBodyLines;
     if (!body.IsEmpty())
         bytes += 2 + body.Span(0, body.Size()).size();
-    const auto [begin, end] = yEncPartRange(body);
+    const auto [yEncBegin, yEncEnd] = yEncPartRange(body);
+    const bool ownRange = yEncBegin > 0;
+    const qint64 begin = ownRange ? yEncBegin : m_partRange.first;
+    const qint64 end = ownRange ? yEncEnd : m_partRange.second;
     m_account.Sent(int(m_part), int(m_total), begin, end, bytes, m_messageId, m_article.Subject);
 }
 

@@ -2,6 +2,7 @@
 
 #include "article/ByteLines.h"
 #include "tasks/Task.h"
+#include "upload/BatchCheck.h"
 
 #include <QObject>
 #include <QString>
@@ -28,6 +29,8 @@ public:
     // The series of the task's file has ended: its next file (a recovery file) follows, or the
     // next task.
     virtual void FileEnded() = 0;
+    // Every article of the upload left to post was taken in an earlier run: the task is done.
+    virtual void AlreadyPosted() = 0;
 };
 
 // Posts the head upload task's file as articles of at most MaxLines body lines each (a yEnc
@@ -42,6 +45,10 @@ public:
 //
 // The include text opens the first article and the signature closes the last; the counts
 // in the subject lines cover them.
+//
+// A task that ran before goes on from its batch's journal: parts the server took are read
+// past, not sent again, and parts sent without an answer seen are first asked for with STAT;
+// those the server does not have go again with the Message-ID they had.
 class TMultiPartPoster : public QObject
 {
     Q_OBJECT
@@ -57,6 +64,8 @@ public:
     // The answer to the part in flight has come: accepted is true for 240. Called after
     // PartInFlight was cleared by the posting handlers.
     void PartAnswered(bool accepted);
+    // The part in flight failed and the task is to be tried again: the series stops here.
+    void Stop();
     // Whether a part answered so is followed by another: the series is still running.
     bool ContinuesAfter(bool accepted) const { return m_active && accepted && m_part < m_total; }
 
@@ -67,7 +76,14 @@ public:
 
 private:
     void postSingle();
+    // Asks for the parts sent before without an answer seen, then goes on.
+    void confirmUnanswered();
+    void unansweredChecked(const QStringList& found, const QString& error);
     void postPart();
+    // Reads past the parts the server took in an earlier run; false when that failed.
+    bool skipTaken();
+    // The current part's lines into the article (read ahead or read now).
+    bool takeBody();
     void continueSeries();
     void finish(bool nextTask);
     // The current part's lines into the article, all of them.
@@ -92,7 +108,9 @@ private:
     TAppState& m_state;
     TBatchAccount& m_account;
     TUploadFailure& m_failure;
-    QString m_messageId; // the article being posted
+    QString m_messageId;                   // the article being posted
+    std::pair<qint64, qint64> m_partRange; // the file's bytes it carries, when not yEnc
+    TBatchCheck m_resumeCheck;
 
     TTask m_task;
     TTask m_headTask; // the list's head it belongs to

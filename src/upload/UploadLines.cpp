@@ -25,6 +25,7 @@ bool TUploadLines::Open(const QStringList& includeLines, const QString& path, bo
     m_maxLines = maxLines;
     m_ownParts = encode && encoding == TBodyEncoding::YEnc;
     m_given = 0;
+    m_partBegin = 0;
     m_part = 1;
     m_includeGiven = 0;
     m_fileDone = false;
@@ -96,11 +97,20 @@ bool TUploadLines::PartDone() const
     return m_fileDone && (m_part < m_file.PartCount() || m_signatureDone);
 }
 
+std::pair<qint64, qint64> TUploadLines::PartRange() const
+{
+    const qint64 done = m_ownParts ? -1 : m_file.BytesDone();
+    if (done <= m_partBegin)
+        return {0, 0};
+    return {m_partBegin + 1, done};
+}
+
 bool TUploadLines::NextPart()
 {
     if (!m_ownParts) {
         if (m_partEnd >= totalLines())
             return false;
+        m_partBegin = qMax<qint64>(m_partBegin, m_file.BytesDone());
         m_partEnd = qMin(m_partEnd + m_maxLines, totalLines());
         return true;
     }

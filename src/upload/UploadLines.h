@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 // Every body line of one upload, in posting order, part by part: the include text opens the
 // first part, then come the file's lines (encoded or as text), and the signature closes the
 // last part. Uuencoded and text files are this sequence cut into pieces of at most MaxLines
@@ -29,6 +31,9 @@ public:
     // failure with ErrorText set.
     bool AppendPart(TByteLines& lines, qint64 max);
     bool PartDone() const;
+    // The file's bytes the current part carries, from 1, as far as it has been read: 0, 0
+    // when it carries none, or when the file frames its own parts (yEnc parts say theirs).
+    std::pair<qint64, qint64> PartRange() const;
     // Goes on to the next part once this one is done; false after the last.
     bool NextPart();
     const QString& ErrorText() const { return m_errorText; }
@@ -57,6 +62,7 @@ private:
     // Cut by lines: lines given, and where the current part ends.
     qint64 m_given = 0;
     qint64 m_partEnd = 0;
+    qint64 m_partBegin = 0; // the file's bytes before the current part
     // Parts of their own: the current one, from 1, and how far it is.
     qint64 m_part = 1;
     qsizetype m_includeGiven = 0;

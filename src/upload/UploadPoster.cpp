@@ -28,8 +28,28 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                                                      *m_account,
                                                      static_cast<TUploadFailure&>(*this))),
       m_recovery(std::make_unique<TRecoveryFiles>(state, list, runner, view, logger, *m_account,
-                                                  static_cast<TRecoveryTarget&>(*this)))
+                                                  static_cast<TRecoveryTarget&>(*this))),
+      m_retry(list, logger, state), m_duplicateCheck(client)
 {
+    // A failure that may pass keeps the task for another try, as often as the profile says.
+    runner.SetRetryHandler([this](const QString& reason) {
+        const int code = m_client.ReplyCode();
+        return m_retry.Take(reason, code >= 400 ? code : 0);
+    });
+    connect(&runner, &TTaskRunner::ListCleared, &m_retry, &TPostRetry::Cancel);
+    connect(&m_duplicateCheck, &TBatchCheck::Done, this,
+            [this](const QStringList& found, const QStringList&, const QString& error) {
+                duplicateChecked(m_duplicateReason, found, error);
+            });
+    connect(m_account.get(), &TBatchAccount::CheckStarted, this, [this] {
+        if (!m_list.IsEmpty())
+            m_checkedTask = m_list.Head();
+    });
+    connect(m_account.get(), &TBatchAccount::CheckEnded, this, [this] {
+        // Articles found missing go again: the task runs again after their uploads.
+        if (!m_list.IsEmpty() && m_list.Head() == m_checkedTask && !m_account->RepostDue())
+            m_runner.DoNextTask();
+    });
     runner.SetHandler(tkUpload, [this](TTask& task) { PostFile(task); });
     connect(&client, &TbcsNNTP::OnPosted, this, &TUploadPoster::NNTPPosted);
     connect(&client, &TbcsNNTP::OnPostFailed, this, &TUploadPoster::NNTPPostFailed);
@@ -54,8 +74,15 @@ void TUploadPoster::PostFile(const TTask& task)
 
 void TUploadPoster::PostTaskFile(const TTask& fileTask)
 {
+    // What the journal holds may be asked for before an article goes.
+    m_runner.ConfigureClient(ClientSetup(fileTask));
     if (fileTask.MaxLines >= 1) {
         m_multiPart->DoMultiPart(fileTask);
+        return;
+    }
+    m_account->SetTotal(1);
+    if (m_account->Taken(1)) {
+        AlreadyPosted();
         return;
     }
     postSingleArticle(fileTask);
@@ -66,8 +93,7 @@ void TUploadPoster::FileEnded()
     if (m_fileCompleted && m_recovery->PostNext())
         return;
     m_recovery->Stop();
-    m_runner.DoNextTask();
-    m_account->AfterTask();
+    nextTask();
 }
 
 void TUploadPoster::postSingleArticle(const TTask& task)
@@ -129,6 +155,8 @@ void TUploadPoster::NNTPPosted()
 void TUploadPoster::answered(bool accepted)
 {
     m_account->Answered(accepted);
+    if (accepted)
+        m_retry.Succeeded();
     if (m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted))
         m_view.SetProgress(0); // Abort stays on from one part to the next
     else
@@ -145,14 +173,59 @@ void TUploadPoster::answered(bool accepted)
     FileEnded();
 }
 
+void TUploadPoster::nextTask()
+{
+    if (!m_account->AfterTask())
+        m_runner.DoNextTask();
+}
+
+void TUploadPoster::AlreadyPosted()
+{
+    if (m_list.IsEmpty())
+        return;
+    m_logger.LogIt(QStringLiteral("Posted before: ") + UploadFields(m_list.Head()).Path);
+    m_runner.SetPartInFlight(false);
+    endPosting(true);
+    m_runner.SetStatus(QStringLiteral("Posted OK"));
+    emit UploadAccepted(UploadFields(std::as_const(m_list.Head())).Groups.split(u','));
+    FileEnded();
+}
+
 void TUploadPoster::NNTPPostFailed(const QString& reason)
 {
     m_state.SetCurrentProcName(QStringLiteral("NNTPPostFailed"));
     // An article sent again with the Message-ID it had, refused as a duplicate: the server
-    // took it the first time. The check after the batch makes sure.
+    // took it the first time, if STAT finds it there.
     if (m_account->RefusedAsDuplicate(m_client.ReplyCode(), reason)) {
+        m_duplicateReason = reason;
+        m_duplicateCheck.Start({m_account->CurrentMessageId()}, 0, 1);
+        return;
+    }
+    refused(reason);
+}
+
+void TUploadPoster::duplicateChecked(const QString& reason, const QStringList& found,
+                                     const QString& error)
+{
+    if (!error.isEmpty())
+        return; // the runner reports it and stops the part
+    if (!found.isEmpty()) {
         m_logger.LogIt(QStringLiteral("Taken before: ") + reason);
         answered(true);
+        return;
+    }
+    // Refused as a duplicate, yet not there: it goes under a new Message-ID next time.
+    m_account->Missing();
+    refused(reason + QStringLiteral(" (and the server does not have it)"));
+}
+
+void TUploadPoster::refused(const QString& reason)
+{
+    if (m_retry.Take(reason, m_client.ReplyCode())) {
+        endPosting(false);
+        m_runner.SetStatus(reason);
+        m_runner.SetPartInFlight(false);
+        m_multiPart->Stop();
         return;
     }
     endPosting(false);

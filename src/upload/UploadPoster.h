@@ -1,7 +1,10 @@
 #pragma once
 
+#include "tasks/Task.h"
+#include "upload/BatchCheck.h"
 #include "upload/MultiPartPoster.h"
 #include "upload/RecoveryFiles.h"
+#include "upload/PostRetry.h"
 
 #include <QObject>
 #include <QString>
@@ -50,6 +53,7 @@ public:
     TMultiPartPoster& MultiPart() { return *m_multiPart; }
     TBatchAccount& Account() { return *m_account; }
     TRecoveryFiles& Recovery() { return *m_recovery; }
+    TPostRetry& Retry() { return m_retry; }
 
 signals:
     // The server took the whole upload (its one article, or the last part of its series):
@@ -65,6 +69,13 @@ private:
     void FailTask(const QString& text) override;
     void PostTaskFile(const TTask& fileTask) override;
     void FileEnded() override;
+    void AlreadyPosted() override;
+    // The task has ended well: on to the next unless the batch's check holds it.
+    void nextTask();
+    // The server refused the article: the task stops and the queue is saved.
+    void refused(const QString& reason);
+    // A refusal as a duplicate, and whether the server has the article (STAT).
+    void duplicateChecked(const QString& reason, const QStringList& found, const QString& error);
 
     TNewsArticle& m_article;
     TbcsNNTP& m_client;
@@ -77,4 +88,8 @@ private:
     std::unique_ptr<TMultiPartPoster> m_multiPart;
     std::unique_ptr<TRecoveryFiles> m_recovery;
     bool m_fileCompleted = false; // the file last posted went whole
+    TPostRetry m_retry;
+    TBatchCheck m_duplicateCheck;
+    QString m_duplicateReason;
+    TTask m_checkedTask; // held at the head while its batch is checked
 };

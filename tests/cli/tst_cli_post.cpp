@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTest>
+#include <QThread>
 #include <csignal>
 
 // Posting, resuming and logging in through the real executable against a private INN
@@ -34,6 +35,7 @@ private slots:
     void refusedInputQueuesNothing();
     void groupOutsideTheListIsPostedTo();
     void refusedPostIsResumedLater();
+    void killedSeriesGoesOnWithoutDuplicates();
     void damagedTaskFileIsKept_data();
     void damagedTaskFileIsKept();
     void login_data();
@@ -469,6 +471,90 @@ void TestCliPost::refusedPostIsResumedLater()
     const auto nothing = cli.Run({"tasks", "run"});
     QCOMPARE(nothing.ExitCode, 1);
     QVERIFY(nothing.Err.contains(QLatin1String("no tasks to resume")));
+}
+
+namespace {
+
+// How many articles the batch journals in folder record as taken (a part taken again after
+// a resume counts again).
+int takenInJournals(const QString& folder)
+{
+    int taken = 0;
+    for (const QFileInfo& info : QDir(folder).entryInfoList({"*.journal"}, QDir::Files)) {
+        QFile file(info.filePath());
+        if (file.open(QIODevice::ReadOnly))
+            taken += int(file.readAll().count(",accepted,"));
+    }
+    return taken;
+}
+
+} // namespace
+
+void TestCliPost::killedSeriesGoesOnWithoutDuplicates()
+{
+    // A 60-part series killed with SIGKILL at ten moments spread over its run (after every
+    // sixth part or so, at a random moment of the next), each time followed by "tasks run":
+    // in the end every part is on the server exactly once, and the NZB file lists each once.
+    constexpr int Parts = 60;
+    constexpr int Kills = 10;
+    QString error;
+    QVERIFY2(m_inn.NewGroup(QStringLiteral("quorvel.resume"), &error), qPrintable(error));
+    TCliProcess cli;
+    prepare(cli, m_inn.Server(), {"quorvel.resume"});
+    // 20 uuencoded lines a part: 1190 lines make 60 parts.
+    const QString path = cli.Dir() + QStringLiteral("/series.bin");
+    makeFile(path, (1190 - 4) * 45);
+    const QString journals = cli.Home() + QStringLiteral("/journals");
+
+    const quint32 seed = QRandomGenerator::global()->generate();
+    qInfo("kill moments from seed %u", seed);
+    QRandomGenerator random(seed);
+    QString nzbPath;
+    int kills = 0;
+    QStringList args{"post",    path, "--group",   "quorvel.resume",
+                     "--lines", "20", "--subject", "resumed"};
+    for (int i = 1; i <= Kills && (i == 1 || QFile::exists(cli.TaskFile())); ++i) {
+        const std::unique_ptr<QProcess> p = cli.Start(args);
+        QElapsedTimer waited;
+        waited.start();
+        while (p->state() == QProcess::Running &&
+               takenInJournals(journals) < i * Parts / (Kills + 1) && waited.elapsed() < 20000)
+            QThread::usleep(200);
+        QThread::usleep(random.bounded(3000));
+        if (p->state() == QProcess::Running && ::kill(pid_t(p->processId()), SIGKILL) == 0)
+            ++kills;
+        const auto r = TCliProcess::Finish(*p);
+        if (r.Out.startsWith(QLatin1String("NZB: ")))
+            nzbPath = r.Out.mid(5).trimmed();
+        args = QStringList{"tasks", "run"};
+    }
+    QCOMPARE(kills, Kills);
+    const auto last = cli.Run(args);
+    QVERIFY2(last.ExitCode == 0, qPrintable(last.Err));
+    nzbPath = last.Out.mid(5).trimmed();
+    QVERIFY(!QFile::exists(cli.TaskFile()));
+
+    const auto articles = articlesWith("quorvel.resume", "resumed");
+    QMap<QString, int> perSubject;
+    QStringList posted;
+    for (const auto& a : articles) {
+        ++perSubject[QString::fromUtf8(a.Header("Subject"))];
+        posted << QString::fromUtf8(a.Header("Message-ID"));
+    }
+    QCOMPARE(perSubject.size(), Parts);
+    for (auto it = perSubject.cbegin(); it != perSubject.cend(); ++it)
+        QVERIFY2(it.value() == 1, qPrintable(it.key()));
+
+    QFile nzb(nzbPath);
+    QVERIFY2(nzb.open(QIODevice::ReadOnly), qPrintable(nzbPath));
+    const auto files = NzbFile::Read(nzb.readAll(), &error);
+    QVERIFY2(files && files->size() == 1, qPrintable(error));
+    QStringList listed;
+    for (const TNzbSegment& segment : files->first().Segments)
+        listed << "<" + segment.MessageId + ">";
+    listed.sort();
+    posted.sort();
+    QCOMPARE(listed, posted);
 }
 
 void TestCliPost::damagedTaskFileIsKept_data()

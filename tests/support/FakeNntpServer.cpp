@@ -161,7 +161,7 @@ void TFakeNntpServer::handleCommand(QTcpSocket* socket, TSession& session, const
             const bool stored =
                 m_storedIds.contains(id) ||
                 (!m_lostIds.contains(id) &&
-                 std::any_of(m_articles.begin(), m_articles.end(), [&](const QByteArray& a) {
+                 std::any_of(m_kept.begin(), m_kept.end(), [&](const QByteArray& a) {
                      return a.startsWith("Message-ID: " + id + "\r\n") ||
                             a.contains("\r\nMessage-ID: " + id + "\r\n");
                  }));
@@ -205,6 +205,9 @@ void TFakeNntpServer::handleArticleLine(QTcpSocket* socket, TSession& session,
         const bool drop = rule.DropAfterArticle;
         session.Article.reset();
         m_articles.append(session.Text);
+        // An article refused is not kept.
+        if (result.isEmpty() || !(result.first().startsWith('4') || result.first().startsWith('5')))
+            m_kept.append(session.Text);
         if (m_loseEvery > 0 && m_articles.size() % m_loseEvery == 0) {
             const qsizetype at = session.Text.indexOf("Message-ID: ");
             if (at >= 0)

@@ -84,7 +84,8 @@ public:
     const QList<QByteArray>& Commands() const { return m_commands; }
     // Each complete article as received, lines joined with CR LF, the "." line left out.
     const QList<QByteArray>& Articles() const { return m_articles; }
-    // Message-IDs STAT finds (223) besides those of the articles received; any other is 430.
+    // Message-IDs STAT finds (223) besides those of the articles received and not refused
+    // (answered 4xx or 5xx); any other is 430.
     void AddStoredId(const QByteArray& messageId) { m_storedIds.append(messageId); }
     // Every nth article received is answered as the rule says but not kept: STAT does not
     // find it (a server that loses articles after taking them). 0: none is lost.
@@ -119,5 +120,6 @@ private:
     int m_closed = 0;
     QList<QByteArray> m_commands;
     QList<QByteArray> m_articles;
+    QList<QByteArray> m_kept; // those not refused
     int m_articleLines = 0;
 };

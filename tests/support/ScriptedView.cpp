@@ -136,6 +136,11 @@ void TScriptedView::TaskViewAdd(const TTaskRow& row)
     TaskNodes.append({row.Caption, row.Children});
 }
 
+void TScriptedView::TaskViewInsert(int index, const TTaskRow& row)
+{
+    TaskNodes.insert(index, {row.Caption, row.Children});
+}
+
 void TScriptedView::TaskViewRemoveFirst()
 {
     if (!TaskNodes.isEmpty())

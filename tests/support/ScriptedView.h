@@ -107,6 +107,7 @@ public:
     void ClearFileSelection() override;
 
     void TaskViewAdd(const TTaskRow& row) override;
+    void TaskViewInsert(int index, const TTaskRow& row) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
     void ShowTaskWindow() override { ++TaskWindowShown; }

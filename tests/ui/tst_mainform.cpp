@@ -464,12 +464,12 @@ void TestMainForm::setupOffersDialupPageWhenAvailable()
     };
     WhenModal(countPages);
     m_form->SetupButtonClick();
-    QCOMPARE(pages, 3);
+    QCOMPARE(pages, 4);
 
     m_form->SetDialup(true, [](const TSetupForm2::TEntriesDone& done) { done({"DSL"}); });
     WhenModal(countPages);
     m_form->OpenSetup();
-    QCOMPARE(pages, 4);
+    QCOMPARE(pages, 5);
     // Letters as a time-out mean 0 in this form.
     WhenModal([](QWidget* dialog) {
         dialog->findChild<QLineEdit*>(QStringLiteral("PostTimeout"))->setText("soon");

@@ -10,6 +10,8 @@
 #include "ui/MainForm.h"
 #include "browser/FileList.h"
 #include "ui/ProgramWiring.h"
+#include "upload/BatchAccount.h"
+#include "upload/UploadPoster.h"
 
 #include <QAction>
 #include <QDir>
@@ -35,6 +37,7 @@ private slots:
     void downloadFillsGroupPaneAndSubscribeMovesGroups();
     void groupShortcutsWorkBeforeMenuOpens();
     void setupSavedWhenConfirmed();
+    void nzbFileNamedInTheStatusBar();
 };
 
 // The program as main() builds it, on a data folder of its own, shown and running its
@@ -188,6 +191,17 @@ void TestProgram::setupSavedWhenConfirmed()
     QSettings ini(rig.home.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
     QCOMPARE(ini.value(QStringLiteral("Default/FullName")).toString(),
              QStringLiteral("Saved At Once"));
+}
+
+void TestProgram::nzbFileNamedInTheStatusBar()
+{
+    TProgramRig rig;
+    auto* panel = rig.form.findChild<QLabel*>(QStringLiteral("NzbPanel"));
+    QVERIFY(panel);
+    QVERIFY(!panel->isVisible());
+    emit rig.logic.UploadPoster().Account().NzbWritten(QStringLiteral("/data/nzb/Pics.nzb"));
+    QVERIFY(panel->isVisible());
+    QCOMPARE(panel->text(), QStringLiteral("NZB: /data/nzb/Pics.nzb"));
 }
 
 void TestProgram::groupShortcutsWorkBeforeMenuOpens()

@@ -19,7 +19,7 @@ class TestSetupDialup : public QObject
 private slots:
     void initTestCase();
     void connectionListFromNetworkManager();
-    void noNetworkManagerThreePages();
+    void noNetworkManagerNoDialupPage();
 
 private:
     TDbusMockFixture m_fixture;
@@ -63,7 +63,7 @@ void TestSetupDialup::connectionListFromNetworkManager()
                 button->click();
     });
     form.SetupButtonClick();
-    QCOMPARE(pages, 4);
+    QCOMPARE(pages, 5);
     listed.sort();
     QCOMPARE(listed, QStringList({QStringLiteral("Mobile"), QStringLiteral("Provider DSL")}));
     QCOMPARE(current, QStringLiteral("Mobile"));
@@ -71,7 +71,7 @@ void TestSetupDialup::connectionListFromNetworkManager()
     QCOMPARE(state.Settings.RASUserName, QStringLiteral("bob"));
 }
 
-void TestSetupDialup::noNetworkManagerThreePages()
+void TestSetupDialup::noNetworkManagerNoDialupPage()
 {
     m_fixture.StopNetworkManager();
     TRasConnection dialup;
@@ -88,7 +88,7 @@ void TestSetupDialup::noNetworkManagerThreePages()
                 button->click();
     });
     form.SetupButtonClick();
-    QCOMPARE(pages, 3);
+    QCOMPARE(pages, 4); // no Dial-up page
 }
 
 QTEST_MAIN(TestSetupDialup)

@@ -65,6 +65,7 @@ private slots:
     void numberFallbacks_data();
     void numberFallbacks();
     void settingsRoundTrip();
+    void deliveryPage();
     void dialupOffEmptiesButKeepsConnection();
     void dialupFillSelectsExactEntry_data();
     void dialupFillSelectsExactEntry();
@@ -76,8 +77,8 @@ private slots:
 void TestSetupForm::loginOffEmptiesAndDisables_data()
 {
     QTest::addColumn<bool>("fourPages");
-    QTest::newRow("three pages") << false;
-    QTest::newRow("four pages") << true;
+    QTest::newRow("no dial-up page") << false;
+    QTest::newRow("with the dial-up page") << true;
 }
 
 void TestSetupForm::loginOffEmptiesAndDisables()
@@ -135,15 +136,15 @@ void TestSetupForm::numberFallbacks_data()
     QTest::addColumn<int>("postTimeout");
     QTest::addColumn<int>("maxLines");
 
-    QTest::newRow("letters, three pages") << false << "abc" << 60 << 30 << 0;
-    QTest::newRow("letters, four pages") << true << "abc" << 0 << 0 << 0;
-    QTest::newRow("empty, three pages") << false << "" << 60 << 30 << 0;
-    QTest::newRow("number, three pages") << false << "45" << 45 << 45 << 45;
-    QTest::newRow("blanks around, four pages") << true << " 120 " << 120 << 120 << 120;
+    QTest::newRow("letters, no dial-up page") << false << "abc" << 60 << 30 << 0;
+    QTest::newRow("letters, with the dial-up page") << true << "abc" << 0 << 0 << 0;
+    QTest::newRow("empty, no dial-up page") << false << "" << 60 << 30 << 0;
+    QTest::newRow("number, no dial-up page") << false << "45" << 45 << 45 << 45;
+    QTest::newRow("blanks around, with the dial-up page") << true << " 120 " << 120 << 120 << 120;
     QTest::newRow("negative") << false << "-5" << -5 << -5 << -5;
     // Too big for the 16-bit time-outs: the fall-back, not a wrapped value.
-    QTest::newRow("too big for 16 bits, three pages") << false << "70000" << 60 << 30 << 70000;
-    QTest::newRow("too big for 16 bits, four pages") << true << "70000" << 0 << 0 << 70000;
+    QTest::newRow("too big for 16 bits, no dial-up page") << false << "70000" << 60 << 30 << 70000;
+    QTest::newRow("too big for 16 bits, with the dial-up page") << true << "70000" << 0 << 0 << 70000;
     QTest::newRow("too big for 32 bits") << false << "3000000000" << 60 << 30 << 0;
     QTest::newRow("decimal point") << true << "1.5" << 0 << 0 << 0;
 }
@@ -223,6 +224,38 @@ void TestSetupForm::settingsRoundTrip()
     for (auto* label : form.findChildren<QLabel*>())
         twoBlanks |= label->text() == QStringLiteral("Maximum  lines per article:");
     QVERIFY(twoBlanks);
+}
+
+void TestSetupForm::deliveryPage()
+{
+    // The Delivery page shows and edits the accounting settings, numbers within the values
+    // each setting takes; the check's numbers are off while the check is.
+    ProfileSettings s;
+    s.MessageIdDomain = QStringLiteral("posts.example");
+    s.NzbFolder = QStringLiteral("/srv/nzb");
+    s.CheckAfterPost = false;
+    s.CheckDelay = 30;
+    s.CheckRounds = 4;
+    s.PostRetries = 3;
+    TSetupForm form(s);
+    ProfileSettings out = form.Settings();
+    QCOMPARE(out.MessageIdDomain, s.MessageIdDomain);
+    QCOMPARE(out.NzbFolder, s.NzbFolder);
+    QCOMPARE(out.CheckAfterPost, false);
+    QCOMPARE(out.CheckDelay, qint16(30));
+    QCOMPARE(out.CheckRounds, qint16(4));
+    QCOMPARE(out.PostRetries, qint16(3));
+    QVERIFY(!Control<QSpinBox>(&form, "CheckDelay")->isEnabled());
+    Control<QCheckBox>(&form, "CheckAfterPost")->setChecked(true);
+    QVERIFY(Control<QSpinBox>(&form, "CheckDelay")->isEnabled());
+    Control<QSpinBox>(&form, "CheckRounds")->setValue(0);
+    Control<QSpinBox>(&form, "PostRetries")->setValue(5000);
+    Control<QLineEdit>(&form, "NzbFolder")->clear();
+    out = form.Settings();
+    QCOMPARE(out.CheckAfterPost, true);
+    QCOMPARE(out.CheckRounds, qint16(1));
+    QCOMPARE(out.PostRetries, qint16(100));
+    QCOMPARE(out.NzbFolder, QString());
 }
 
 void TestSetupForm::dialupOffEmptiesButKeepsConnection()

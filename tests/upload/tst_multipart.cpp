@@ -3,6 +3,7 @@
 #include "upload/BatchAccount.h"
 #include "upload/MultiPartPoster.h"
 #include "upload/NzbFile.h"
+#include "upload/PostRetry.h"
 #include "upload/UploadJournal.h"
 
 #include <QProcess>
@@ -26,8 +27,15 @@ private slots:
     void headerOrder_data();
     void headerOrder();
     void batchJournalAndNzb();
+    void journalRangesCoverTheFile_data();
+    void journalRangesCoverTheFile();
     void lostAnswerRepostsWithTheSameId();
+    void checkFindsWhatTheServerLost_data();
     void checkFindsWhatTheServerLost();
+    void lostArticleOfAnEarlierUploadGoesAgain();
+    void passingFailuresAreTriedAgain();
+    void failuresARetryCannotMendStop_data();
+    void failuresARetryCannotMendStop();
     void includeTextOpensSignatureClosesTheSeries();
     void refusedPartStopsSeriesAndSavesQueue();
     void droppedConnectionStopsSeries();
@@ -308,12 +316,45 @@ void TestMultiPart::batchJournalAndNzb()
     QCOMPARE("<" + files->at(1).Segments[0].MessageId + ">", ids[3]);
 }
 
+void TestMultiPart::journalRangesCoverTheFile_data()
+{
+    QTest::addColumn<bool>("binary");
+    QTest::newRow("uuencoded") << true;
+    QTest::newRow("text") << false;
+}
+
+void TestMultiPart::journalRangesCoverTheFile()
+{
+    // The parts of a uuencoded or a text series carry the file's bytes one after another:
+    // the journal says which, from the first byte to the last.
+    QFETCH(bool, binary);
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    const QString path = binary ? f.writeRandom("a.bin", 100000) : f.writeLines("a.txt", 2500);
+    TTask t = f.upload(path, server.Server(), 1000);
+    UploadFields(t).Batch = "b6";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+    const QList<TJournalArticle> journal = journalOf(f, "b6");
+    QCOMPARE(journal.size(), 3);
+    qint64 next = 1;
+    for (const TJournalArticle& a : journal) {
+        QCOMPARE(a.Begin, next);
+        QVERIFY(a.End >= a.Begin);
+        next = a.End + 1;
+    }
+    QCOMPARE(next, QFileInfo(path).size() + 1);
+}
+
 void TestMultiPart::lostAnswerRepostsWithTheSameId()
 {
     // The connection drops after the server has stored part 2 but before its 240: the task
-    // is kept, and when it runs again part 2 goes with the id it had, which the server
-    // refuses as a duplicate: taken before, and found by the check. No NZB file until the
-    // batch is through.
+    // is kept, and when it runs again part 1 is not sent again, and part 2 is first asked
+    // for. Here the server's STAT does not find it at first, so it goes again with the id it
+    // had, is refused as a duplicate, found by STAT this time and counted as taken. No NZB
+    // file until the batch is through.
     UploadFixture f;
     TFakeNntpServer server;
     QVERIFY(server.Start());
@@ -334,22 +375,105 @@ void TestMultiPart::lostAnswerRepostsWithTheSameId()
     QCOMPARE(nzbs.size(), 0);
     const QStringList first = messageIds(server);
 
-    // Part 1 again, then part 2 refused as the duplicate it is, then part 3.
-    server.OnPost({"240 article posted ok"}, true);
+    server.On("STAT *", {"430 no such article"}, true);
     server.OnPost({"441 435 Duplicate"}, true);
     server.OnPost();
     f.list.Add(t);
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
     QCOMPARE(f.view.Warnings.size(), 1); // the lost connection only
     const QStringList all = messageIds(server);
-    QCOMPARE(all.size(), 5);
-    QCOMPARE(all[3], first[1]);
+    QCOMPARE(all.size(), 4);
+    QCOMPARE(all[2], first[1]);
+    const QByteArray stat = "STAT " + first[1].toUtf8();
+    const QList<QByteArray>& commands = server.Commands();
+    QVERIFY(commands.indexOf(stat) < commands.lastIndexOf("POST"));
+    QCOMPARE(commands.count(stat), 3); // before it went again, after its refusal, the check
     QCOMPARE(nzbs.size(), 1);
     const QList<TJournalArticle> journal = journalOf(f, "b2");
     QCOMPARE(journal.size(), 3);
     QCOMPARE(journal[1].MessageId, first[1]);
     for (const TJournalArticle& a : journal)
         QCOMPARE(a.State, TArticleState::Checked);
+}
+
+void TestMultiPart::passingFailuresAreTriedAgain()
+{
+    // With retries allowed, a 436, a connection dropped in the middle of a part and a 503
+    // each stop the series only for a back-off: the task is tried again and goes on from the
+    // part that failed (the one cut off is asked for first, and goes with the same id), and
+    // every part ends on the server once. Nothing is shown as an error, nothing saved.
+    UploadFixture f;
+    f.state.Settings.PostRetries = 2;
+    f.poster.Retry().SetFirstDelay(1);
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost({"240 article posted ok"}, true);
+    server.OnPost({"436 transfer failed, try again later"}, true);
+    server.OnPost({"240 article posted ok"}, true);
+    TFakeNntpServer::TRule cut;
+    cut.Command = "POST";
+    cut.TakesArticle = true;
+    cut.Lines = {"340 send article"};
+    cut.DropAfterLines = 3;
+    cut.Once = true;
+    server.Add(cut);
+    server.OnPost({"503 server busy"}, true);
+    server.OnPost();
+    TTask t = f.upload(f.writeLines("big.txt", 4000), server.Server(), 1000);
+    UploadFields(t).Batch = "b5";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+
+    QCOMPARE(f.view.Warnings, QStringList());
+    QCOMPARE(f.savedTasks(), QStringList());
+    QCOMPARE(f.session.Lines().filter("trying again in").size(), 3);
+    const QStringList ids = messageIds(server); // whole articles received, refused ones too
+    QCOMPARE(ids.size(), 6);
+    QCOMPARE(ids[1], ids[2]); // part 2 after the 436
+    QCOMPARE(ids[3], ids[4]); // part 3 after the cut and the 503
+    const QList<TJournalArticle> journal = journalOf(f, "b5");
+    QCOMPARE(journal.size(), 4);
+    for (const TJournalArticle& a : journal)
+        QCOMPARE(a.State, TArticleState::Checked);
+
+    // The back-off doubles, spread by up to a fifth either way, and stops at a minute.
+    QCOMPARE(TPostRetry::Delay(1, 0, 2000), 2000);
+    QCOMPARE(TPostRetry::Delay(3, 0, 2000), 8000);
+    QCOMPARE(TPostRetry::Delay(2, 1, 2000), 4800);
+    QCOMPARE(TPostRetry::Delay(2, -1, 2000), 3200);
+    QCOMPARE(TPostRetry::Delay(30, 1, 2000), 60000);
+}
+
+void TestMultiPart::failuresARetryCannotMendStop_data()
+{
+    QTest::addColumn<QList<QByteArray>>("answers");
+    QTest::addColumn<int>("posts");
+    QTest::newRow("441 too big") << QList<QByteArray>{"441 article too big"} << 1;
+    QTest::newRow("440 not allowed") << QList<QByteArray>{"440 posting not allowed"} << 1;
+    QTest::newRow("the last retry fails")
+        << QList<QByteArray>{"436 try later", "436 try later", "436 try later"} << 3;
+}
+
+void TestMultiPart::failuresARetryCannotMendStop()
+{
+    // A refusal that no retry mends, or a failure after the last retry, stops the series at
+    // once with the server's text, and the queue is saved as it always was.
+    QFETCH(QList<QByteArray>, answers);
+    QFETCH(int, posts);
+    UploadFixture f;
+    f.state.Settings.PostRetries = 2;
+    f.poster.Retry().SetFirstDelay(1);
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    for (const QByteArray& answer : answers)
+        server.OnPost({answer}, true);
+    server.OnPost();
+    const QString path = f.writeLines("big.txt", 2500);
+    f.list.Add(f.upload(path, server.Server(), 1000));
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+    QCOMPARE(server.Articles().size(), posts);
+    QCOMPARE(f.view.Warnings, QStringList{QString::fromUtf8(answers.last().mid(4))});
+    QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
 }
 
 void TestMultiPart::includeTextOpensSignatureClosesTheSeries()
@@ -647,17 +771,35 @@ void TestMultiPart::includeTextDialog()
     QCOMPARE(f.state.CurrentProcName(), QStringLiteral("DoIncludeText"));
 }
 
+void TestMultiPart::checkFindsWhatTheServerLost_data()
+{
+    QTest::addColumn<int>("rounds");
+    QTest::addColumn<int>("articles");
+    QTest::addColumn<QString>("lastLine");
+    // Part 3 is lost, and so is its first copy (the sixth article).
+    QTest::newRow("found at the second try")
+        << 2 << 7 << "Batch b3: 5 posted, 5 checked, 2 re-posted, 0 missing";
+    QTest::newRow("lost again") << 1 << 6
+                                << "Batch b3: 5 posted, 4 checked, 1 re-posted, 1 missing";
+}
+
 void TestMultiPart::checkFindsWhatTheServerLost()
 {
     // A server that answers 240 but keeps only two articles in three: the check after the
-    // batch asks for every article, then once more for those not found; those it lost are
-    // journalled as missing, left out of the NZB file and counted in the batch's last line.
+    // batch asks for every article, then once more for those not found; those it lost go
+    // again under new Message-IDs, as many times as there are rounds, and what is still
+    // missing after that is journalled as missing, left out of the NZB file and counted in
+    // the batch's last line.
+    QFETCH(int, rounds);
+    QFETCH(int, articles);
+    QFETCH(QString, lastLine);
     UploadFixture f;
     TFakeNntpServer server;
     QVERIFY(server.Start());
     server.OnPost();
     server.SetLoseEvery(3);
     f.state.Settings.MessageIdDomain = "a b";
+    f.state.Settings.CheckRounds = qint16(rounds);
     QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
     TTask t = f.upload(f.writeLines("big.txt", 5000), server.Server(), 1000);
     UploadFields(t).Batch = "b3";
@@ -665,16 +807,20 @@ void TestMultiPart::checkFindsWhatTheServerLost()
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
 
     const QStringList ids = messageIds(server);
-    QCOMPARE(ids.size(), 5);
+    QCOMPARE(ids.size(), articles);
     // A domain the Message-ID syntax cannot take is named in the log, not used.
     QVERIFY(ids[0].endsWith("@quorvel.invalid>"));
     QCOMPARE(f.session.Lines().filter("MessageIdDomain \"a b\" cannot stand").size(), 1);
-    QCOMPARE(server.Commands().count("STAT " + ids[2].toUtf8()), 2);
+    QCOMPARE(server.Commands().count("STAT " + ids[2].toUtf8()), rounds);
     QCOMPARE(server.Commands().count("STAT " + ids[0].toUtf8()), 1);
+    for (int i = 5; i < articles; ++i) // each copy is part 3, with an id of its own
+        QVERIFY(server.Articles()[i].contains("(3/5)"));
+    QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), articles);
     const QList<TJournalArticle> journal = journalOf(f, "b3");
     QCOMPARE(journal.size(), 5);
-    for (int i = 0; i < 5; ++i)
-        QCOMPARE(journal[i].State, i == 2 ? TArticleState::Missing : TArticleState::Checked);
+    const bool found = articles == 7;
+    QCOMPARE(journal[2].MessageId, ids.last());
+    QCOMPARE(journal[2].State, found ? TArticleState::Checked : TArticleState::Missing);
     QCOMPARE(nzbs.size(), 1);
     QFile file(nzbs.first().first().toString());
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -684,11 +830,40 @@ void TestMultiPart::checkFindsWhatTheServerLost()
     QStringList listed;
     for (const TNzbSegment& s : files->first().Segments)
         listed << "<" + s.MessageId + ">";
-    QCOMPARE(listed, (QStringList{ids[0], ids[1], ids[3], ids[4]}));
-    const QStringList last = f.session.Lines().filter("Batch b3:");
+    QStringList expected{ids[0], ids[1], ids[3], ids[4]};
+    if (found)
+        expected.insert(2, ids[6]);
+    QCOMPARE(listed, expected);
+    const QStringList last = f.session.Lines().filter("Batch b3: 5");
     QCOMPARE(last.size(), 1);
-    QVERIFY2(last.first().endsWith("Batch b3: 5 posted, 4 checked, 0 re-posted, 1 missing"),
-             qPrintable(last.first()));
+    QVERIFY2(last.first().endsWith(lastLine), qPrintable(last.first()));
+}
+
+void TestMultiPart::lostArticleOfAnEarlierUploadGoesAgain()
+{
+    // Two files in one batch, and the server loses the first file's last part: the first
+    // upload is queued again before the second (which the check holds at the head), posts
+    // that part alone, and the batch is through with every article found.
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    server.SetLoseEvery(4);
+    QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
+    TTask first = f.upload(f.writeLines("first.txt", 4000), server.Server(), 1000);
+    TTask second = f.upload(f.writeLines("second.txt", 2000), server.Server(), 1000);
+    UploadFields(first).Batch = UploadFields(second).Batch = "b4";
+    f.list.Add(first);
+    f.list.Add(second);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+    QCOMPARE(server.Articles().size(), 7);
+    QVERIFY(server.Articles()[6].contains("first.txt (4/4)"));
+    const QList<TJournalArticle> journal = journalOf(f, "b4");
+    QCOMPARE(journal.size(), 6);
+    for (const TJournalArticle& a : journal)
+        QCOMPARE(a.State, TArticleState::Checked);
+    QCOMPARE(nzbs.size(), 1);
+    QCOMPARE(f.session.Lines().filter("6 posted, 6 checked, 1 re-posted, 0 missing").size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestMultiPart)
