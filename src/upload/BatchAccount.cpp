@@ -85,6 +85,7 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_groups = upload.Groups;
     m_poster = upload.From;
     m_known.clear();
+    m_takenWholeBefore = false;
     m_current = {};
     m_checkDue = false;
     const UploadTaskFields::TSubjectSpec subject = UploadTaskFields::SubjectSpec(task);
@@ -122,6 +123,7 @@ void TBatchAccount::BeginFile(const QString& path)
 {
     m_file = path;
     m_known.clear();
+    m_takenWholeBefore = false;
     m_current = {};
     if (!m_batch.isEmpty())
         readKnown();
@@ -143,6 +145,10 @@ bool TBatchAccount::readKnown()
     for (const TJournalArticle& a : *read)
         if (a.File == m_file && a.Groups == groups)
             m_known << a;
+    // A series stops at its first refusal, so a last part the server answered means the
+    // whole file went through once.
+    for (const TJournalArticle& a : std::as_const(m_known))
+        m_takenWholeBefore |= a.Part == a.Total && a.State != TArticleState::Sent;
     return true;
 }
 

@@ -43,6 +43,11 @@ public:
     // A further file of the task starts posting (a recovery file): its articles are recorded
     // under its own path, in the task's batch.
     void BeginFile(const QString& path);
+    // The file being posted now (the task's own, or one of its recovery files).
+    const QString& File() const { return m_file; }
+    // The journal showed the file's last part answered before this run began: an earlier
+    // run or round took the whole file.
+    bool TakenWholeBefore() const { return m_takenWholeBefore; }
     // The Message-ID of the task's article part: the one it went with before when it
     // was sent without an answer seen (a server that took it refuses it as a duplicate
     // rather than posting it twice), else a new one.
@@ -119,6 +124,7 @@ private:
     bool m_repostDue = false;
     QString m_batch;
     QString m_file;
+    bool m_takenWholeBefore = false; // see TakenWholeBefore
     QString m_groups;
     QString m_poster;
     QString m_nzbName;

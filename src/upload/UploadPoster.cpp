@@ -162,15 +162,25 @@ void TUploadPoster::answered(bool accepted)
     else
         endPosting(accepted);
     m_runner.SetStatus(QStringLiteral("Posted OK"));
-    if (accepted && !m_list.IsEmpty() &&
-        !(m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted)))
-        emit UploadAccepted(UploadFields(std::as_const(m_list.Head())).Groups.split(u','));
+    if (accepted && !(m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted)))
+        countPost();
     if (m_runner.PartInFlight()) {
         m_runner.SetPartInFlight(false);
         m_multiPart->PartAnswered(accepted);
         return;
     }
     FileEnded();
+}
+
+void TUploadPoster::countPost()
+{
+    // A post counts once in its groups: for the task's own file, not its recovery files, and
+    // not again when a resumed run or a re-post round finds it taken before.
+    if (m_list.IsEmpty())
+        return;
+    const TUploadFields<const TTask> upload = UploadFields(std::as_const(m_list.Head()));
+    if (m_account->File() == upload.Path && !m_account->TakenWholeBefore())
+        emit UploadAccepted(upload.Groups.split(u','));
 }
 
 void TUploadPoster::nextTask()
@@ -187,7 +197,7 @@ void TUploadPoster::AlreadyPosted()
     m_runner.SetPartInFlight(false);
     endPosting(true);
     m_runner.SetStatus(QStringLiteral("Posted OK"));
-    emit UploadAccepted(UploadFields(std::as_const(m_list.Head())).Groups.split(u','));
+    countPost();
     FileEnded();
 }
 

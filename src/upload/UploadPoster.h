@@ -72,6 +72,8 @@ private:
     void AlreadyPosted() override;
     // The task has ended well: on to the next unless the batch's check holds it.
     void nextTask();
+    // Counts the finished post in its groups, once per file.
+    void countPost();
     // The server refused the article: the task stops and the queue is saved.
     void refused(const QString& reason);
     // A refusal as a duplicate, and whether the server has the article (STAT).

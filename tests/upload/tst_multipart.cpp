@@ -850,6 +850,7 @@ void TestMultiPart::lostArticleOfAnEarlierUploadGoesAgain()
     server.OnPost();
     server.SetLoseEvery(4);
     QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
+    QSignalSpy counted(&f.poster, &TUploadPoster::UploadAccepted);
     TTask first = f.upload(f.writeLines("first.txt", 4000), server.Server(), 1000);
     TTask second = f.upload(f.writeLines("second.txt", 2000), server.Server(), 1000);
     UploadFields(first).Batch = UploadFields(second).Batch = "b4";
@@ -864,6 +865,7 @@ void TestMultiPart::lostArticleOfAnEarlierUploadGoesAgain()
         QCOMPARE(a.State, TArticleState::Checked);
     QCOMPARE(nzbs.size(), 1);
     QCOMPARE(f.session.Lines().filter("6 posted, 6 checked, 1 re-posted, 0 missing").size(), 1);
+    QCOMPARE(counted.size(), 2); // each file counts in its group once, the re-post not again
 }
 
 QTEST_GUILESS_MAIN(TestMultiPart)
