@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 struct ProfileSettings;
 struct TTask;
 
@@ -8,3 +10,16 @@ struct TTask;
 // the one to use: the user may have corrected it in Setup since the task failed with the old
 // one. The task takes it over, so a task saved again carries the corrected one.
 void TakeProfilePassword(TTask& task, const ProfileSettings& settings);
+
+// The profile's passwords that the desktop's keyring holds; empty where it holds none.
+struct TKeyringPasswords
+{
+    QString NewsServer;
+    QString DialUp;
+};
+
+// The task as the task file keeps it: a password the keyring holds for the profile the task
+// logs in as is left out (TakeProfilePassword puts it back when the task runs); any other
+// password stays, since it is kept nowhere else.
+TTask WithoutProfilePassword(const TTask& task, const ProfileSettings& settings,
+                             const TKeyringPasswords& keyring);

@@ -1,3 +1,4 @@
+#include "NoKeyring.h"
 #include "ProfileOwnerStub.h"
 #include "TaskFixture.h"
 #include "app/Profiles.h"
@@ -307,7 +308,8 @@ void TestTaskFile::reloadSwitchesProfile()
     TSettingsStore store(f.dir.filePath("Quorvel.ini"));
     store.WriteString(TProfiles::CommonKey(), "Profiles", known);
     TProfileOwnerStub profileOwner;
-    TProfiles profiles(f.state, store, f.view, f.clock, profileOwner);
+    TNoKeyring keyring;
+    TProfiles profiles(f.state, store, keyring, f.view, f.clock, profileOwner);
     f.view.FollowProfiles(profiles);
     QList<int> countsAtSwitch;
     profileOwner.OnLoaded = [&] { countsAtSwitch << f.list.Count(); };
