@@ -102,6 +102,21 @@ bool TTaskFile::fail(const QString& message)
     return false;
 }
 
+QString TTaskFile::listLines(const QString& before) const
+{
+    // Under another profile's line the tasks are read back for that profile, whose passwords
+    // are not ours: they keep their own.
+    qsizetype rest = -1;
+    const bool ourProfile =
+        firstLine(before, &rest).compare(m_state.ProfileName, Qt::CaseInsensitive) == 0;
+    const TKeyringPasswords keyring = ourProfile ? m_owner.KeyringPasswords() : TKeyringPasswords();
+    QString lines;
+    for (int i = 0; i < m_list.Count(); ++i)
+        lines +=
+            TaskLine::Write(WithoutProfilePassword(m_list.At(i), m_state.Settings, keyring)) + CrLf;
+    return lines;
+}
+
 bool TTaskFile::SaveTasks()
 {
     const QString fileName = FileName();
@@ -122,15 +137,7 @@ bool TTaskFile::SaveTasks()
     const bool appended = !text.trimmed().isEmpty();
     if (!appended)
         text = m_state.ProfileName + CrLf;
-    // Under another profile's line the tasks are read back for that profile, whose passwords
-    // are not ours: they keep their own.
-    qsizetype rest = -1;
-    const bool ourProfile =
-        firstLine(text, &rest).compare(m_state.ProfileName, Qt::CaseInsensitive) == 0;
-    const TKeyringPasswords keyring = ourProfile ? m_owner.KeyringPasswords() : TKeyringPasswords();
-    for (int i = 0; i < m_list.Count(); ++i)
-        text +=
-            TaskLine::Write(WithoutProfilePassword(m_list.At(i), m_state.Settings, keyring)) + CrLf;
+    text += listLines(text);
 
     const QString reason = TSafeFile::Replace(fileName, text.toUtf8(),
                                               QFileDevice::ReadOwner | QFileDevice::WriteOwner);

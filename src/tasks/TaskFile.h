@@ -54,6 +54,9 @@ public:
 
 private:
     bool fail(const QString& message);
+    // The list's task lines as they follow the text before them (which starts with the
+    // profile line): every task line of the file is written here.
+    QString listLines(const QString& before) const;
 
     TAppState& m_state;
     TTaskList& m_list;
