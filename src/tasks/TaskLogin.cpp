@@ -41,16 +41,6 @@ bool LogsInAsProfile(const TTask& task, const ProfileSettings& s)
     }
 }
 
-// The task's password, as its kind keeps it.
-QString TaskPassword(const TTask& task)
-{
-    if (task.Kind == tkUpload)
-        return UploadFields(task).Login.section(QLatin1Char(','), 1);
-    if (task.Kind == tkDialUp)
-        return DialFields(task).Password;
-    return GroupTaskFields(task).Password;
-}
-
 void SetTaskPassword(TTask& task, const QString& password)
 {
     if (task.Kind == tkUpload)
@@ -80,7 +70,8 @@ TTask WithoutProfilePassword(const TTask& task, const ProfileSettings& settings,
 {
     TTask kept = task;
     const QString& held = task.Kind == tkDialUp ? keyring.DialUp : keyring.NewsServer;
-    if (!held.isEmpty() && LogsInAsProfile(task, settings) && TaskPassword(task) == held)
+    // Whatever password such a task holds, it runs with the profile's.
+    if (!held.isEmpty() && LogsInAsProfile(task, settings))
         SetTaskPassword(kept, QString());
     return kept;
 }

@@ -18,8 +18,8 @@ struct TKeyringPasswords
     QString DialUp;
 };
 
-// The task as the task file keeps it: a password the keyring holds for the profile the task
-// logs in as is left out (TakeProfilePassword puts it back when the task runs); any other
-// password stays, since it is kept nowhere else.
+// The task as the task file keeps it: when it logs in (or dials) as the profile does and the
+// keyring holds the profile's password, its password is left out, since TakeProfilePassword
+// gives it the profile's when it runs; any other task keeps its own, kept nowhere else.
 TTask WithoutProfilePassword(const TTask& task, const ProfileSettings& settings,
                              const TKeyringPasswords& keyring);

@@ -288,8 +288,9 @@ void TestTaskFile::saveFailureReported()
     QVERIFY(f.logged("Error: " + QString(f.view.Warnings[0]).replace(u'\n', u' ')));
 }
 
-// The passwords the keyring holds for the profile stay out of the file; any other is kept,
-// and so is every password under another profile's line.
+// A task that logs in as the profile, whose password the keyring holds, is saved without a
+// password; another user's task keeps its own, and so does every task under another
+// profile's line.
 void TestTaskFile::keyringPasswordsLeftOut()
 {
     TaskFixture f;
@@ -332,6 +333,7 @@ void TestTaskFile::keyringPasswordsLeftOut()
         QList<TTask> expected = queued;
         if (underOurs) {
             UploadFields(expected[0]).Login = "alice,";
+            UploadFields(expected[2]).Login = "alice,";
             GroupTaskFields(expected[3]).Password.clear();
         }
         expected.removeLast();
