@@ -24,9 +24,10 @@ int indexOfNoCase(const QStringList& names, const QString& name)
 
 } // namespace
 
-TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock,
-                     TProfileOwner& owner, QObject* parent)
-    : QObject(parent), m_state(state), m_store(store), m_view(view), m_clock(clock), m_owner(owner)
+TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TSecretStore& keyring, TView& view,
+                     const TClock& clock, TProfileOwner& owner, QObject* parent)
+    : QObject(parent), m_state(state), m_store(store), m_view(view), m_clock(clock), m_owner(owner),
+      m_passwords(keyring, store, view)
 {
 }
 
@@ -42,7 +43,11 @@ void TProfiles::ReadVariables()
     // The password is kept only where the user asked for it to be remembered.
     if (!s.RememberPassword)
         s.Password.clear();
+    const bool moved = m_passwords.Take(m_state.ProfileName, m_state.ProfileKey, s);
     m_asStored = storedForm(s);
+    // A password moved into the keyring leaves the file now.
+    if (moved)
+        sync();
     m_owner.CreateNewsrcIfMissing();
 }
 
@@ -75,8 +80,13 @@ void TProfiles::SaveVariables()
                                QStringLiteral(" It is used in this session but not saved."));
         return PasswordScrambler::Scramble(p, m_clock.TickCount());
     };
-    auto unlessForgotten = [&](const QString& p) {
-        return keepPassword ? scrambled(p) : QString();
+    // In the keyring when one takes it, the file holding none; else scrambled in the file.
+    auto forFile = [&](const TSettingField& field, const QString& p) {
+        const bool forgotten = field.Is(&ProfileSettings::Password) && !keepPassword;
+        const QString kept = forgotten ? QString() : p;
+        if (m_passwords.Keep(m_state.ProfileName, field, kept) || forgotten)
+            return QString();
+        return scrambled(kept);
     };
     // Only what this run changed is written: a value another program (the terminal) saved
     // meanwhile stays. A profile the store does not hold yet is written whole.
@@ -84,10 +94,8 @@ void TProfiles::SaveVariables()
     for (const TSettingField& field : SettingFields()) {
         if (!whole && field.Same(s, m_asStored))
             continue;
-        if (field.Is(&ProfileSettings::Password))
-            field.Write(m_store, m_state.ProfileKey, s, unlessForgotten);
-        else
-            field.Write(m_store, m_state.ProfileKey, s, scrambled);
+        field.Write(m_store, m_state.ProfileKey, s,
+                    [&](const QString& p) { return forFile(field, p); });
     }
     m_asStored = s;
     sync();
@@ -229,6 +237,7 @@ void TProfiles::DeleteProfile()
     if (index >= 0)
         m_names.removeAt(index);
     m_store.DeleteKey(m_state.ProfileKey);
+    m_passwords.Forget(m_state.ProfileName);
     sync();
     m_state.SetProfile(QStringLiteral("Default"));
     // No entry is selected when "Default" itself was deleted from the list.

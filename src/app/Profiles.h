@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ProfilePasswords.h"
 #include "base/ProfileSettings.h"
 
 #include <QObject>
@@ -7,6 +8,7 @@
 #include <QStringList>
 
 class TClock;
+class TSecretStore;
 class TSettingsStore;
 class TView;
 struct TAppState;
@@ -30,8 +32,8 @@ class TProfiles : public QObject
 {
     Q_OBJECT
 public:
-    TProfiles(TAppState& state, TSettingsStore& store, TView& view, const TClock& clock,
-              TProfileOwner& owner, QObject* parent = nullptr);
+    TProfiles(TAppState& state, TSettingsStore& store, TSecretStore& keyring, TView& view,
+              const TClock& clock, TProfileOwner& owner, QObject* parent = nullptr);
 
     void ReadVariables();
     void SaveVariables();
@@ -62,6 +64,9 @@ public:
 
     static QString CommonKey() { return QStringLiteral("Common"); }
 
+    // The current profile's passwords that the desktop's keyring holds.
+    const TKeyringPasswords& KeyringPasswords() const { return m_passwords.Held(); }
+
 signals:
     // The drop-down list of profiles, as shown, and the entry selected (-1: none).
     void NamesShown(const QStringList& names, int selected);
@@ -78,6 +83,7 @@ private:
     TView& m_view;
     const TClock& m_clock;
     TProfileOwner& m_owner;
+    TProfilePasswords m_passwords;
     // The profile's values as last read or written, in their stored form.
     ProfileSettings m_asStored;
     QStringList m_names;

@@ -5,6 +5,7 @@
 #include "base/Logger.h"
 #include "base/SafeFile.h"
 #include "app/Profiles.h"
+#include "app/SecretStore.h"
 #include "base/SessionLog.h"
 #include "base/SettingsStore.h"
 #include "base/View.h"
@@ -34,7 +35,8 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
     : QObject(parent), m_view(view), m_store(store), m_clock(clock),
       m_sessionLog(std::make_unique<TSessionLog>(clock)),
       m_logger(std::make_unique<TLogger>(*m_sessionLog, clock)),
-      m_profiles(std::make_unique<TProfiles>(m_state, store, view, clock,
+      m_keyring(std::make_unique<TSecretStore>()),
+      m_profiles(std::make_unique<TProfiles>(m_state, store, *m_keyring, view, clock,
                                              static_cast<TProfileOwner&>(*this))),
       m_article(std::make_unique<TNewsArticle>()), m_nntp(std::make_unique<TbcsNNTP>()),
       m_taskList(std::make_unique<TTaskList>(view, m_state.Commands)),
@@ -276,6 +278,11 @@ void TQuorvelApp::ProfileLoaded()
     m_newsrc->ReadNewsrc();
     m_newsrc->ShowGroups();
     SetCaption();
+}
+
+TKeyringPasswords TQuorvelApp::KeyringPasswords() const
+{
+    return m_profiles->KeyringPasswords();
 }
 
 void TQuorvelApp::reportLogFailure(const QString& message)

@@ -25,6 +25,7 @@ class TTaskList;
 class TTaskMenu;
 class TTaskRunner;
 class TSessionLog;
+class TSecretStore;
 class TSettingsStore;
 class TView;
 
@@ -105,6 +106,7 @@ private:
     void SwitchProfile(const QString& profileName) override;
     void CreateNewsrcIfMissing() override;
     void ProfileLoaded() override;
+    TKeyringPasswords KeyringPasswords() const override;
 
     TView& m_view;
     TSettingsStore& m_store;
@@ -112,6 +114,7 @@ private:
     TAppState m_state;
     std::unique_ptr<TSessionLog> m_sessionLog;
     std::unique_ptr<TLogger> m_logger;
+    std::unique_ptr<TSecretStore> m_keyring;
     std::unique_ptr<TProfiles> m_profiles;
     std::unique_ptr<TNewsArticle> m_article;
     std::unique_ptr<TbcsNNTP> m_nntp;

@@ -68,6 +68,9 @@ bool TSecretStore::Available()
             g_error_free(error);
         return false;
     }
+    // GLib ends the process with SIGTERM when the session bus goes away; a keyring that is
+    // gone is a failed call like any other, told where a password is read or stored.
+    g_dbus_connection_set_exit_on_close(g_dbus_proxy_get_connection(G_DBUS_PROXY(service)), FALSE);
     // Asking for nothing proves that a keyring answers (and is not merely activatable).
     GHashTable* none = g_hash_table_new(g_str_hash, g_str_equal);
     GList* found =

@@ -7,7 +7,7 @@
 // "profile set-password") and, for a number narrower than its type, the lowest and highest
 // value it takes. Read, save and the terminal's "profile set" all go by this list
 // (SettingFields()), in this order. Passwords are plain text in ProfileSettings; they
-// are scrambled only in the store.
+// are kept in the desktop's keyring where one answers, else scrambled in the store.
 #define QUORVEL_PROFILE_SETTINGS(X)                                                                \
     X(QString, EmailAddress, QStringLiteral("poster@example.com"), false)                          \
     X(QString, FullName, QStringLiteral("Quorvel User"), false)                                    \

@@ -120,6 +120,21 @@ bool TTaskFile::readSaved(QString* text)
     return true;
 }
 
+QString TTaskFile::listLines(const QString& before) const
+{
+    // Under another profile's line the tasks are read back for that profile, whose passwords
+    // are not ours: they keep their own.
+    qsizetype rest = -1;
+    const bool ourProfile =
+        firstLine(before, &rest).compare(m_state.ProfileName, Qt::CaseInsensitive) == 0;
+    const TKeyringPasswords keyring = ourProfile ? m_owner.KeyringPasswords() : TKeyringPasswords();
+    QString lines;
+    for (int i = 0; i < m_list.Count(); ++i)
+        lines +=
+            TaskLine::Write(WithoutProfilePassword(m_list.At(i), m_state.Settings, keyring)) + CrLf;
+    return lines;
+}
+
 bool TTaskFile::SaveTasks()
 {
     const QString fileName = FileName();
@@ -134,8 +149,7 @@ bool TTaskFile::SaveTasks()
     const bool appended = !text.trimmed().isEmpty();
     if (!appended)
         text = m_state.ProfileName + CrLf;
-    for (int i = 0; i < m_list.Count(); ++i)
-        text += TaskLine::Write(m_list.At(i)) + CrLf;
+    text += listLines(text);
 
     const QString reason = TSafeFile::Replace(fileName, text.toUtf8(),
                                               QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -167,8 +181,7 @@ void TTaskFile::QueueChanged()
     QString text = m_keptBefore->trimmed().isEmpty() ? QString() : *m_keptBefore;
     if (!m_list.IsEmpty() && text.isEmpty())
         text = m_state.ProfileName + CrLf;
-    for (int i = 0; i < m_list.Count(); ++i)
-        text += TaskLine::Write(m_list.At(i)) + CrLf;
+    text += listLines(text);
     if (writeKept(text) && m_list.IsEmpty())
         m_keptBefore.reset(); // the run is through; the file is what it was
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tasks/TaskLogin.h"
+
 #include <QString>
 
 #include <optional>
@@ -20,11 +22,15 @@ public:
     virtual void SwitchProfile(const QString& profileName) = 0;
     // Queues a fresh dial-up task when the current profile dials before its work.
     virtual void CheckRas() = 0;
+    // The current profile's passwords that the desktop's keyring holds: the file leaves them
+    // out of the profile's tasks.
+    virtual TKeyringPasswords KeyringPasswords() const = 0;
 };
 
 // The task file "qvtasks.qv": the pending tasks kept when a run is cut short, so that they
 // can be reloaded later. Line 1 names the profile that wrote it; each further line is one
-// task. The file holds passwords in plain text, so it is private to its owner.
+// task. A password the keyring holds for that profile is left out; any other is held in
+// plain text, so the file is private to its owner.
 class TTaskFile
 {
 public:
@@ -67,6 +73,9 @@ private:
     // what was last written.
     std::optional<QString> m_keptBefore;
     QString m_keptText;
+    // The list's task lines as they follow the text before them (which starts with the
+    // profile line): every task line of the file is written here.
+    QString listLines(const QString& before) const;
 
     TAppState& m_state;
     TTaskList& m_list;

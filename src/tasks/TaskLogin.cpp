@@ -11,47 +11,67 @@ bool SameServer(const QString& a, const QString& b)
 }
 
 // The upload's "user,password" field: the user name ends at the first comma.
-void TakeForUpload(TTask& task, const ProfileSettings& s)
+QString UploadUser(const TTask& task)
 {
-    TUploadFields<TTask> upload = UploadFields(task);
-    const QString user = upload.Login.section(QLatin1Char(','), 0, 0);
-    if (upload.LoginRequired && SameServer(upload.Server, s.Host) && user == s.UserID)
-        upload.Login = user + QLatin1Char(',') + s.Password;
+    return UploadFields(task).Login.section(QLatin1Char(','), 0, 0);
 }
 
-void TakeForGroups(TTask& task, const ProfileSettings& s)
+// Whether the task logs in (or dials) as the profile does: then the profile's password is
+// the one it uses.
+bool LogsInAsProfile(const TTask& task, const ProfileSettings& s)
 {
-    TGroupTaskFields<TTask> group = GroupTaskFields(task);
-    if (group.LoginRequired && SameServer(group.Server, s.Host) && group.UserName == s.UserID)
-        group.Password = s.Password;
+    switch (task.Kind) {
+    case tkUpload: {
+        const TUploadFields<const TTask> upload = UploadFields(task);
+        return upload.LoginRequired && SameServer(upload.Server, s.Host) &&
+               UploadUser(task) == s.UserID;
+    }
+    case tkGroupDownload:
+    case tkNewGroups: {
+        const TGroupTaskFields<const TTask> group = GroupTaskFields(task);
+        return group.LoginRequired && SameServer(group.Server, s.Host) &&
+               group.UserName == s.UserID;
+    }
+    case tkDialUp: {
+        const TDialFields<const TTask> dial = DialFields(task);
+        return dial.Connection == s.RASConnection && dial.UserName == s.RASUserName;
+    }
+    default:
+        return false;
+    }
 }
 
-void TakeForDial(TTask& task, const ProfileSettings& s)
+void SetTaskPassword(TTask& task, const QString& password)
 {
-    TDialFields<TTask> dial = DialFields(task);
-    if (!s.RASPassword.isEmpty() && dial.Connection == s.RASConnection &&
-        dial.UserName == s.RASUserName)
-        dial.Password = s.RASPassword;
+    if (task.Kind == tkUpload)
+        UploadFields(task).Login = UploadUser(task) + QLatin1Char(',') + password;
+    else if (task.Kind == tkDialUp)
+        DialFields(task).Password = password;
+    else
+        GroupTaskFields(task).Password = password;
+}
+
+const QString& ProfilePassword(const TTask& task, const ProfileSettings& s)
+{
+    return task.Kind == tkDialUp ? s.RASPassword : s.Password;
 }
 
 } // namespace
 
 void TakeProfilePassword(TTask& task, const ProfileSettings& settings)
 {
-    switch (task.Kind) {
-    case tkUpload:
-        if (!settings.Password.isEmpty())
-            TakeForUpload(task, settings);
-        break;
-    case tkGroupDownload:
-    case tkNewGroups:
-        if (!settings.Password.isEmpty())
-            TakeForGroups(task, settings);
-        break;
-    case tkDialUp:
-        TakeForDial(task, settings);
-        break;
-    default:
-        break;
-    }
+    const QString& password = ProfilePassword(task, settings);
+    if (!password.isEmpty() && LogsInAsProfile(task, settings))
+        SetTaskPassword(task, password);
+}
+
+TTask WithoutProfilePassword(const TTask& task, const ProfileSettings& settings,
+                             const TKeyringPasswords& keyring)
+{
+    TTask kept = task;
+    const QString& held = task.Kind == tkDialUp ? keyring.DialUp : keyring.NewsServer;
+    // Whatever password such a task holds, it runs with the profile's.
+    if (!held.isEmpty() && LogsInAsProfile(task, settings))
+        SetTaskPassword(kept, QString());
+    return kept;
 }

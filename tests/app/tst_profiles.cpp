@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "NoKeyring.h"
 #include "ProfileOwnerStub.h"
 #include "ScriptedView.h"
 #include "base/AppState.h"
@@ -14,6 +15,7 @@
 // One profile store in a temporary folder, as the program sees it.
 struct ProfilesFixture
 {
+    TNoKeyring keyring;
     QTemporaryDir dir;
     TFakeClock clock;
     TScriptedView view;
@@ -32,7 +34,7 @@ struct ProfilesFixture
         store = std::make_unique<TSettingsStore>(iniPath());
         state.ProgramDir = dir.path() + "/";
         state.SetProfile(state.ProfileName);
-        profiles = std::make_unique<TProfiles>(state, *store, view, clock, owner);
+        profiles = std::make_unique<TProfiles>(state, *store, keyring, view, clock, owner);
         view.FollowProfiles(*profiles);
         view.FollowCommands(state.Commands);
     }

@@ -28,6 +28,7 @@ void TestSecretStore::storesReadsAndForgetsPerProfileAndKind()
     TDbusMockFixture bus;
     QVERIFY2(bus.StartBus(TDbusMockFixture::TBus::Session), qPrintable(bus.Error()));
     QVERIFY2(bus.StartKeyring(), qPrintable(bus.Error()));
+    qunsetenv("QUORVEL_KEYRING"); // the tests keep off the user's keyring unless told
     TSecretStore store;
     QVERIFY(store.Available());
     QString error;

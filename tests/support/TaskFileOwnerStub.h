@@ -9,6 +9,7 @@ struct TTaskFileOwnerStub : TTaskFileOwner
 {
     std::function<void(const QString&)> OnSwitch;
     std::function<void()> OnCheckRas;
+    TKeyringPasswords Keyring;
 
     void SwitchProfile(const QString& name) override
     {
@@ -20,4 +21,5 @@ struct TTaskFileOwnerStub : TTaskFileOwner
         if (OnCheckRas)
             OnCheckRas();
     }
+    TKeyringPasswords KeyringPasswords() const override { return Keyring; }
 };

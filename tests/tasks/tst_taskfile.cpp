@@ -1,7 +1,9 @@
+#include "NoKeyring.h"
 #include "ProfileOwnerStub.h"
 #include "TaskFixture.h"
 #include "app/Profiles.h"
 #include "base/SettingsStore.h"
+#include "tasks/TaskFields.h"
 #include "tasks/TaskLine.h"
 
 #include <QFileInfo>
@@ -70,6 +72,7 @@ private slots:
     void saveAndReload();
     void savedFileIsPrivateAndKeepsEarlierTasks();
     void saveFailureReported();
+    void keyringPasswordsLeftOut();
     void reloadSwitchesProfile_data();
     void reloadSwitchesProfile();
     void dialUpLinesReplaced_data();
@@ -285,6 +288,61 @@ void TestTaskFile::saveFailureReported()
     QVERIFY(f.logged("Error: " + QString(f.view.Warnings[0]).replace(u'\n', u' ')));
 }
 
+// A task that logs in as the profile, whose password the keyring holds, is saved without a
+// password; another user's task keeps its own, and so does every task under another
+// profile's line.
+void TestTaskFile::keyringPasswordsLeftOut()
+{
+    TaskFixture f;
+    ProfileSettings& s = f.state.Settings;
+    s.Host = "news:119";
+    s.UserID = "alice";
+    s.Password = "pw";
+    s.RASConnection = "Modem";
+    s.RASUserName = "dialer";
+    s.RASPassword = "dpw";
+    f.owner.Keyring = {"pw", "dpw"};
+    auto upload = [](const QString& login) {
+        TTask t = makeUpload("/tmp/a.jpg");
+        UploadFields(t).Server = "NEWS:119";
+        UploadFields(t).Login = login;
+        UploadFields(t).LoginRequired = true;
+        return t;
+    };
+    TTask group = makeTask(tkGroupDownload, "news:119");
+    GroupTaskFields(group).UserName = "alice";
+    GroupTaskFields(group).Password = "pw";
+    GroupTaskFields(group).LoginRequired = true;
+    TTask dial = makeTask(tkDialUp, "Modem");
+    DialFields(dial).UserName = "dialer";
+    DialFields(dial).Password = "dpw";
+    const QList<TTask> queued = {upload("alice,pw"), upload("bob,pw"), upload("alice,typed"), group,
+                                 dial};
+    for (const bool underOurs : {true, false}) {
+        if (!underOurs)
+            f.writeFile("Old\r\n");
+        for (const TTask& t : queued)
+            f.list.Add(t);
+        QVERIFY(f.file.SaveTasks());
+        // A dial-up line is not read back (a fresh one is queued): its line tells.
+        QVERIFY(
+            f.fileBytes().contains(underOurs ? "\r\n0,Modem,dialer,," : "\r\n0,Modem,dialer,dpw,"));
+        f.list.Clear();
+        f.owner.OnSwitch = [&](const QString& name) { f.state.SetProfile(name); };
+        QVERIFY(f.file.ReadTasks());
+        QList<TTask> expected = queued;
+        if (underOurs) {
+            UploadFields(expected[0]).Login = "alice,";
+            UploadFields(expected[2]).Login = "alice,";
+            GroupTaskFields(expected[3]).Password.clear();
+        }
+        expected.removeLast();
+        QCOMPARE(f.tasks(), expected);
+        f.list.Clear();
+        f.state.SetProfile("Default");
+    }
+}
+
 void TestTaskFile::reloadSwitchesProfile_data()
 {
     QTest::addColumn<QString>("known");   // profile names in the store
@@ -307,7 +365,8 @@ void TestTaskFile::reloadSwitchesProfile()
     TSettingsStore store(f.dir.filePath("Quorvel.ini"));
     store.WriteString(TProfiles::CommonKey(), "Profiles", known);
     TProfileOwnerStub profileOwner;
-    TProfiles profiles(f.state, store, f.view, f.clock, profileOwner);
+    TNoKeyring keyring;
+    TProfiles profiles(f.state, store, keyring, f.view, f.clock, profileOwner);
     f.view.FollowProfiles(profiles);
     QList<int> countsAtSwitch;
     profileOwner.OnLoaded = [&] { countsAtSwitch << f.list.Count(); };
