@@ -1,13 +1,7 @@
 #include "codec/YEncDecoder.h"
 
+#include "codec/YEncSimd.h"
 #include "codec/YEncVector.h"
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#define QUORVEL_YENC_X86 1
-#define QUORVEL_SSSE3 __attribute__((target("ssse3,popcnt")))
-#define QUORVEL_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt")))
-#endif
 
 namespace {
 
@@ -117,10 +111,7 @@ const TPacks& packs()
     return instance;
 }
 
-QUORVEL_SSSE3 inline __m128i load16(const void* at)
-{
-    return _mm_loadu_si128(static_cast<const __m128i*>(at));
-}
+using YEncSimd::load16;
 
 // As decodeAvx512, 16 bytes at a time, packed by table shuffles 8 bytes per shuffle.
 QUORVEL_SSSE3 void decodeSsse3(TDecodeState& s)

@@ -1,17 +1,11 @@
 #include "codec/YEncEncoder.h"
 
 #include "codec/Crc32.h"
+#include "codec/YEncSimd.h"
 #include "codec/YEncVector.h"
 
 #include <array>
 #include <cstring>
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#define QUORVEL_YENC_X86 1
-#define QUORVEL_SSSE3 __attribute__((target("ssse3,popcnt")))
-#define QUORVEL_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt")))
-#endif
 
 namespace {
 
@@ -110,10 +104,7 @@ const TSpreads& spreads()
     return instance;
 }
 
-QUORVEL_SSSE3 inline __m128i load16(const void* at)
-{
-    return _mm_loadu_si128(static_cast<const __m128i*>(at));
-}
+using YEncSimd::load16;
 
 // As encodeAvx512, 16 bytes at a time spread by table shuffles, 8 bytes per shuffle.
 QUORVEL_SSSE3 void encodeSsse3(TLineState& s, const uchar* in, qint64 count, bool endsData)
