@@ -49,9 +49,8 @@
     X(qint16, CheckRounds, 2, false, 1, 100) /* asking again for what was not found */             \
     X(qint16, Par2Percent, 0, false, 0, 100) /* recovery data per file; 0: none */                 \
     X(qint16, Par2Files, 0, false, 0, 1000)  /* recovery files per file; 0: as par2 makes */       \
-    X(qint16, Par2FileMB, 0, false, 0, 9999) /* largest recovery file; 0: no limit */ \
+    X(qint16, Par2FileMB, 0, false, 0, 9999) /* largest recovery file; 0: no limit */              \
     X(qint16, PostRetries, 0, false, 0, 100) /* after a passing failure; 0: stop and save */
-
 
 // The settings of one profile, one field per stored value, with the defaults a missing
 // value takes.

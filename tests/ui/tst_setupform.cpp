@@ -144,7 +144,8 @@ void TestSetupForm::numberFallbacks_data()
     QTest::newRow("negative") << false << "-5" << -5 << -5 << -5;
     // Too big for the 16-bit time-outs: the fall-back, not a wrapped value.
     QTest::newRow("too big for 16 bits, no dial-up page") << false << "70000" << 60 << 30 << 70000;
-    QTest::newRow("too big for 16 bits, with the dial-up page") << true << "70000" << 0 << 0 << 70000;
+    QTest::newRow("too big for 16 bits, with the dial-up page")
+        << true << "70000" << 0 << 0 << 70000;
     QTest::newRow("too big for 32 bits") << false << "3000000000" << 60 << 30 << 0;
     QTest::newRow("decimal point") << true << "1.5" << 0 << 0 << 0;
 }
