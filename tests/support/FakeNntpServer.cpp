@@ -1,11 +1,30 @@
 #include "FakeNntpServer.h"
 
+#include <QFile>
 #include <QHostAddress>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <algorithm>
 #include <memory>
+
+namespace {
+
+// The Message-ID header's value of an article as received; empty without one.
+QByteArray messageIdOf(const QByteArray& text)
+{
+    const qsizetype at = text.startsWith("Message-ID: ") ? 0 : text.indexOf("\r\nMessage-ID: ");
+    if (at < 0)
+        return {};
+    const qsizetype start = text.indexOf(':', at) + 2;
+    return text.mid(start, text.indexOf('\r', start) - start);
+}
+
+} // namespace
 
 struct TFakeNntpServer::TSession
 {
@@ -21,6 +40,31 @@ TFakeNntpServer::TFakeNntpServer(QObject* parent) : QObject(parent), m_server(ne
 }
 
 TFakeNntpServer::~TFakeNntpServer() = default;
+
+bool TFakeNntpServer::UseTls(const QString& certificateFile, const QString& keyFile)
+{
+    QFile keyIn(keyFile);
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(certificateFile);
+    if (chain.isEmpty() || !keyIn.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray pem = keyIn.readAll();
+    QSslKey key(pem, QSsl::Ec);
+    if (key.isNull())
+        key = QSslKey(pem, QSsl::Rsa);
+    if (key.isNull())
+        return false;
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificateChain(chain);
+    tls.setPrivateKey(key);
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone); // the client shows no certificate
+    auto* server = new QSslServer(this);
+    server->setSslConfiguration(tls);
+    // A connection is pending once its handshake is done.
+    connect(server, &QTcpServer::pendingConnectionAvailable, this, &TFakeNntpServer::accept);
+    delete m_server;
+    m_server = server;
+    return true;
+}
 
 bool TFakeNntpServer::Start(const QHostAddress& at)
 {
@@ -161,10 +205,8 @@ void TFakeNntpServer::handleCommand(QTcpSocket* socket, TSession& session, const
             const bool stored =
                 m_storedIds.contains(id) ||
                 (!m_lostIds.contains(id) &&
-                 std::any_of(m_kept.begin(), m_kept.end(), [&](const QByteArray& a) {
-                     return a.startsWith("Message-ID: " + id + "\r\n") ||
-                            a.contains("\r\nMessage-ID: " + id + "\r\n");
-                 }));
+                 std::any_of(m_kept.begin(), m_kept.end(),
+                             [&](const QByteArray& a) { return messageIdOf(a) == id; }));
             sendLines(socket, {stored ? "223 0 " + id : QByteArray("430 no such article")});
         } else {
             sendLines(socket, {"500 What?"});
@@ -201,18 +243,20 @@ void TFakeNntpServer::handleArticleLine(QTcpSocket* socket, TSession& session,
 {
     const TRule& rule = *session.Article;
     if (line == ".") {
-        const QList<QByteArray> result = rule.Result;
+        QList<QByteArray> result = rule.Result;
         const bool drop = rule.DropAfterArticle;
         session.Article.reset();
         m_articles.append(session.Text);
+        const QByteArray id = messageIdOf(session.Text);
+        if (m_refuseDuplicates && !id.isEmpty() &&
+            std::any_of(m_kept.begin(), m_kept.end(),
+                        [&](const QByteArray& a) { return messageIdOf(a) == id; }))
+            result = {"441 435 Duplicate"};
         // An article refused is not kept.
         if (result.isEmpty() || !(result.first().startsWith('4') || result.first().startsWith('5')))
             m_kept.append(session.Text);
-        if (m_loseEvery > 0 && m_articles.size() % m_loseEvery == 0) {
-            const qsizetype at = session.Text.indexOf("Message-ID: ");
-            if (at >= 0)
-                m_lostIds << session.Text.mid(at + 12, session.Text.indexOf('\r', at) - at - 12);
-        }
+        if (m_loseEvery > 0 && m_articles.size() % m_loseEvery == 0 && !id.isEmpty())
+            m_lostIds << id;
         emit ArticleReceived();
         sendLines(socket, result);
         if (drop)

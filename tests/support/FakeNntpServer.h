@@ -53,6 +53,9 @@ public:
     explicit TFakeNntpServer(QObject* parent = nullptr);
     ~TFakeNntpServer() override;
 
+    // Speaks TLS from the first byte with the certificate and key given (PEM files): the
+    // greeting and everything after go over TLS. Before Start; false when a file is unusable.
+    bool UseTls(const QString& certificateFile, const QString& keyFile);
     // Listens on a free port of the loopback address given (IPv4 unless told otherwise).
     bool Start(const QHostAddress& at = QHostAddress(QHostAddress::LocalHost));
     quint16 Port() const;
@@ -90,6 +93,11 @@ public:
     // Every nth article received is answered as the rule says but not kept: STAT does not
     // find it (a server that loses articles after taking them). 0: none is lost.
     void SetLoseEvery(int n) { m_loseEvery = n; }
+    // An article whose Message-ID the server has kept already is refused as INN refuses it
+    // ("441 435 Duplicate") and not kept again.
+    void SetRefuseDuplicates(bool on) { m_refuseDuplicates = on; }
+    // The articles kept: received and not refused.
+    const QList<QByteArray>& Kept() const { return m_kept; }
     // Article lines received so far for the article in progress.
     int ArticleLinesSoFar() const { return m_articleLines; }
 
@@ -114,6 +122,7 @@ private:
     QList<QByteArray> m_storedIds;
     QList<QByteArray> m_lostIds;
     int m_loseEvery = 0;
+    bool m_refuseDuplicates = false;
     int m_receiveBufferSize = 0;
     QList<TRule> m_rules;
     int m_connections = 0;
