@@ -86,8 +86,12 @@ void TProgressDisplay::drawBar(int percent)
 void TProgressDisplay::SetBatch(const TBatchProgressState& state)
 {
     const bool newPart = !m_batch || m_batch->Part != state.Part || m_batch->File != state.File;
+    const bool taken = m_batch && state.Done > m_batch->Done;
     m_batch = state;
-    if (newPart)
+    // A part the server took is whole, whatever the client last reported of it.
+    if (taken)
+        m_partPercent = 100;
+    else if (newPart)
         m_partPercent = 0;
     // The end of the batch is always drawn.
     if (m_live && (due(m_barAt, BarIntervalMs) || state.Done >= state.Total))

@@ -258,7 +258,13 @@ void TUploadPoster::refused(const QString& reason)
 
 void TUploadPoster::NNTPProgress(int percent)
 {
+    // The batch learns of a new part first, so that the percentage is the new part's.
+    batchPart();
     m_view.SetProgress(percent);
+}
+
+void TUploadPoster::batchPart()
+{
     if (!m_progress.Running())
         return;
     const bool series = m_multiPart->Active();

@@ -88,6 +88,8 @@ private:
     void beginProgress(const TTask& task);
     void fileProgress(const QString& path);
     void partProgress(bool accepted);
+    // The part being posted, when it is a new one.
+    void batchPart();
     void endProgress();
     // The server refused the article: the task stops and the queue is saved.
     void refused(const QString& reason);
