@@ -271,7 +271,9 @@ QString TCommandLine::Usage()
         "Progress is shown only on a terminal, as one line redrawn in place: the batch's per\n"
         "cent, bytes, speed and time left, and the file and part being posted. Without a\n"
         "terminal a line tells each file started and posted, and each failure; --verbose\n"
-        "prints every log line, and post --json writes the events as JSON lines.\n\n");
+        "prints every log line. With --json, post and tasks run write one JSON object a line\n"
+        "on standard output for each event (\"event\": file_started, part_accepted, file_ended,\n"
+        "batch_summary with the NZB file, run_ended with the exit status).\n\n");
     text += ExitStatusText;
     return text;
 }

@@ -60,9 +60,7 @@ QList<TOptionSpec> postOptions()
 QList<TOptionSpec> reportOptions()
 {
     return {
-        opt("json", "",
-            "write one JSON object a line on standard output for each event: file_started, "
-            "part_accepted, file_ended, batch_summary (with the NZB file), run_ended"),
+        opt("json", "", "write each event as one line of JSON on standard output, for scripts"),
     };
 }
 
