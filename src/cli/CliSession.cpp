@@ -13,6 +13,7 @@
 #include "cli/GroupFetchCommands.h"
 #include "cli/GroupSelection.h"
 #include "cli/PostCommand.h"
+#include "cli/PostReport.h"
 #include "cli/ProfileCommands.h"
 #include "cli/QueueRun.h"
 #include "base/SignalPipe.h"
@@ -169,10 +170,18 @@ int TCliSession::tasks()
 int TCliSession::runQueue()
 {
     TQueueRun run(*m_view, *m_signals, m_app->Runner(), m_app->Nntp(), m_app->TaskFile());
-    // A script finds the NZB file of what it posted on standard output.
-    connect(
-        &m_app->UploadPoster().Account(), &TBatchAccount::NzbWritten, &run,
-        [this](const QString& path) { m_terminal.Out(QStringLiteral("NZB: ") + path + u'\n'); });
+    const bool json = m_request.Has(QStringLiteral("json"));
+    TPostReport report(m_app->UploadPoster(), m_app->UploadPoster().Account(), m_app->TaskList(),
+                       *m_view, m_terminal, json);
+    connect(&report, &TPostReport::Posted, &run, &TQueueRun::Posted);
+    connect(&run, &TQueueRun::Finishing, &report, &TPostReport::Finish);
+    // A script finds the NZB file of what it posted on standard output (in the JSON lines
+    // with --json).
+    if (!json)
+        connect(&m_app->UploadPoster().Account(), &TBatchAccount::NzbWritten, &run,
+                [this](const QString& path) {
+                    m_terminal.Out(QStringLiteral("NZB: ") + path + u'\n');
+                });
     // The check after a batch outlasts its queue: the run waits for it.
     connect(&m_app->UploadPoster().Account(), &TBatchAccount::CheckStarted, &run,
             [&run] { run.SetHeld(true); });

@@ -204,10 +204,12 @@ QString commandHead(const TCommandSpec& c)
 const QString ExitStatusText = QStringLiteral(
     "Exit status:\n"
     "  0    every command and queued task ended well (warnings and notes do not change it)\n"
-    "  1    a task or the command failed; the reason was printed (the task file then keeps\n"
-    "       what is left; 'tasks run' resumes it)\n"
+    "  1    the command failed, or a task failed before any article was posted; the reason\n"
+    "       was printed (the task file then keeps what is left; 'tasks run' resumes it)\n"
     "  2    the command line was not understood: an unknown command or option, a missing\n"
     "       or surplus argument, a missing --group, a value a setting or option does not take\n"
+    "  3    some articles were posted, then a task failed; what was not posted is kept in\n"
+    "       the task file ('tasks run' resumes it)\n"
     "  130  interrupted by Ctrl+C or SIGTERM (the queue was saved)\n");
 
 QString oneCommandHelp(const TCommandSpec& c)
@@ -266,7 +268,12 @@ QString TCommandLine::Usage()
         "\nPasswords are never taken from the command line: they are read from the terminal\n"
         "without echo, or from QUORVEL_PASSWORD and QUORVEL_DIALUP_PASSWORD.\n"
         "QUORVEL_HOME names the folder of the data files, QUORVEL_SETTINGS the settings file.\n"
-        "Progress is shown only on a terminal; --verbose prints every log line.\n\n");
+        "Progress is shown only on a terminal, as one line redrawn in place: the batch's per\n"
+        "cent, bytes, speed and time left, and the file and part being posted. Without a\n"
+        "terminal a line tells each file started and posted, and each failure; --verbose\n"
+        "prints every log line. With --json, post and tasks run write one JSON object a line\n"
+        "on standard output for each event (\"event\": file_started, part_accepted, file_ended,\n"
+        "batch_summary with the NZB file, run_ended with the exit status).\n\n");
     text += ExitStatusText;
     return text;
 }

@@ -56,6 +56,14 @@ QList<TOptionSpec> postOptions()
     };
 }
 
+// The commands that post: how a script follows the run.
+QList<TOptionSpec> reportOptions()
+{
+    return {
+        opt("json", "", "write each event as one line of JSON on standard output, for scripts"),
+    };
+}
+
 QList<TCommandSpec> buildSpecs()
 {
     const auto cmd = [](const char* name, const char* args, const char* help, int min, int max,
@@ -68,7 +76,7 @@ QList<TCommandSpec> buildSpecs()
         cmd("post", "FILE...", "queue and post files to newsgroups", 0, -1,
             "quorvel-cli post --group alt.binaries.test --subject \"Holiday\" --lines 5000 "
             "photos/*.jpg",
-            postOptions() + connectionOptions()),
+            postOptions() + connectionOptions() + reportOptions()),
         cmd("check", "FILE.nzb",
             "ask the server for every article an NZB file lists and print those missing", 1, 1,
             "quorvel-cli check nzb/Holiday.nzb"),
@@ -90,7 +98,7 @@ QList<TCommandSpec> buildSpecs()
         cmd("tasks show", "", "show the tasks left in the task file by an earlier run", 0, 0,
             "quorvel-cli tasks show"),
         cmd("tasks run", "", "reload the task file and run its tasks", 0, 0,
-            "quorvel-cli --profile Work tasks run", connectionOptions()),
+            "quorvel-cli --profile Work tasks run", connectionOptions() + reportOptions()),
         cmd("profile show", "", "show the profile's settings", 0, 0,
             "quorvel-cli --profile Work profile show"),
         cmd("profile set", "KEY VALUE",

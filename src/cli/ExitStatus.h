@@ -6,5 +6,6 @@ enum ExitStatus : int
     ExitOk = 0,           // every command and queued task ended well
     ExitFailed = 1,       // a task or the command failed; the reason was printed
     ExitUsage = 2,        // the command line was not understood
+    ExitPartly = 3,       // some articles were posted, then a task failed (the rest was saved)
     ExitInterrupted = 130 // Ctrl+C or SIGTERM aborted the run (the queue was saved)
 };

@@ -53,8 +53,10 @@ int TQueueRun::outcome() const
 {
     if (m_interrupted)
         return ExitInterrupted;
-    if (m_aborted || m_saveFailed || m_view.BatchCut())
+    if (m_saveFailed)
         return ExitFailed;
+    if (m_aborted || m_view.BatchCut())
+        return m_posted ? ExitPartly : ExitFailed;
     return ExitOk;
 }
 
@@ -84,6 +86,7 @@ void TQueueRun::finish()
 {
     m_finishing = true;
     const int status = outcome();
+    emit Finishing(status);
     const QString taskFile = m_taskFile.FileName();
     if (status == ExitOk)
         m_view.Note(QStringLiteral("quorvel-cli: done: %1 task(s) ended well").arg(m_queued));

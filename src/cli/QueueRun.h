@@ -10,10 +10,10 @@ class TTaskRunner;
 class TTerminalView;
 
 // Runs the queued tasks to their end on the application's event loop and turns the outcome
-// into the exit status: 0 when every task ended well, 1 when the run was cut short (the
-// core saved what was left to the task file), 130 after Ctrl+C, which aborts like the
-// window's Abort button. A question that nobody can answer while tasks run also aborts,
-// since nothing else would ever move the queue on.
+// into the exit status: 0 when every task ended well, 3 when the run was cut short after the
+// server had taken some articles and 1 when before (either way the core saved what was left
+// to the task file), 130 after Ctrl+C, which aborts like the window's Abort button. A question that
+// nobody can answer while tasks run also aborts, since nothing else would ever move the queue on.
 class TQueueRun : public QObject
 {
     Q_OBJECT
@@ -31,6 +31,12 @@ public:
     // Work that outlasts the queue (the check after a batch) runs: an emptied queue waits
     // for it.
     void SetHeld(bool held);
+    // The server took an article of the run.
+    void Posted() { m_posted = true; }
+
+signals:
+    // The run ends with that exit status; the connection may still be closing.
+    void Finishing(int status);
 
 private:
     static bool retryCannotHelp(int replyCode);
@@ -52,5 +58,6 @@ private:
     bool m_aborted = false;
     bool m_saveFailed = false;
     bool m_held = false;
+    bool m_posted = false;
     int m_queued = 0;
 };

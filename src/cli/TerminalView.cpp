@@ -37,6 +37,11 @@ bool TTerminalView::CanAsk() const
     return m_terminal.InputIsTerminal();
 }
 
+bool TTerminalView::ShowsProgress() const
+{
+    return m_terminal.ErrorIsTerminal();
+}
+
 void TTerminalView::Note(const QString& text)
 {
     m_progress.Break();

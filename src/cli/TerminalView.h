@@ -37,6 +37,10 @@ public:
 
     // Prints a line of its own on standard error, after any progress bar.
     void Note(const QString& text);
+    // Where the batch of uploads stands: one line redrawn in place, on a terminal only.
+    void ShowBatch(const TBatchProgressState& state) { m_progress.SetBatch(state); }
+    // Whether progress is drawn (standard error is a terminal).
+    bool ShowsProgress() const;
 
     void ShowWarning(const QString& text) override;
     void ShowError(const QString& text) override;

@@ -397,6 +397,11 @@ void TMainForm::BuildStatusBar()
     m_folderPanel->setContentsMargins(4, 0, 4, 0);
     bar->addWidget(m_taskPanel);
     bar->addWidget(m_folderPanel, 1);
+    m_batchPanel = Named(new QLabel(bar), "BatchPanel");
+    m_batchPanel->setContentsMargins(4, 0, 4, 0);
+    m_batchPanel->setToolTip(QStringLiteral("Batch Progress"));
+    m_batchPanel->hide();
+    bar->addPermanentWidget(m_batchPanel);
     m_nzbPanel = Named(new QLabel(bar), "NzbPanel");
     m_nzbPanel->setContentsMargins(4, 0, 4, 0);
     m_nzbPanel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -611,6 +616,12 @@ void TMainForm::ShowNzbWritten(const QString& path)
     m_nzbPanel->setText(QStringLiteral("NZB: ") + path);
     m_nzbPanel->setToolTip(QStringLiteral("The NZB file of the last batch was written to ") + path);
     m_nzbPanel->show();
+}
+
+void TMainForm::ShowBatchProgress(const TBatchProgressState& state)
+{
+    m_batchPanel->setText(QStringLiteral("Batch: ") + TBatchProgress::SummaryText(state));
+    m_batchPanel->show();
 }
 
 QString TMainForm::StatusText() const

@@ -7,6 +7,7 @@
 #include "base/WindowView.h"
 #include "browser/FileList.h"
 #include "ui/SetupForm2.h"
+#include "upload/BatchProgress.h"
 
 #include <QKeySequence>
 #include <QMainWindow>
@@ -101,6 +102,8 @@ public:
     void TaskViewAdd(const TTaskRow& row) override;
     // Where the last batch's NZB file was written, in the status bar.
     void ShowNzbWritten(const QString& path);
+    // Where the batch of uploads stands (per cent, bytes, speed, time left), in the status bar.
+    void ShowBatchProgress(const TBatchProgressState& state);
     void TaskViewInsert(int index, const TTaskRow& row) override;
     void TaskViewRemoveFirst() override;
     void TaskViewClear() override;
@@ -302,6 +305,7 @@ private:
     TGroupListModel* m_groupModel = nullptr;
     QLabel* m_taskPanel = nullptr;
     QLabel* m_nzbPanel = nullptr;
+    QLabel* m_batchPanel = nullptr;
     QLabel* m_folderPanel = nullptr;
 
     // Windows owned for the whole run.

@@ -80,6 +80,9 @@ void TProgramWiring::WireTasks()
     m_connections << QObject::connect(&m_logic.UploadPoster().Account(), &TBatchAccount::NzbWritten,
                                       &form,
                                       [&form](const QString& path) { form.ShowNzbWritten(path); });
+    m_connections << QObject::connect(
+        &m_logic.UploadPoster(), &TUploadPoster::BatchProgressChanged, &form,
+        [&form](const TBatchProgressState& state) { form.ShowBatchProgress(state); });
 }
 
 void TProgramWiring::WireGroups()

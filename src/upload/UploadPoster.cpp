@@ -16,11 +16,13 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 using namespace UploadTaskFields;
 
 TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list,
                              TTaskRunner& runner, TView& view, TLogger& logger, TAppState& state,
-                             QObject* parent)
+                             const TClock& clock, QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_logger(logger), m_state(state),
       m_account(std::make_unique<TBatchAccount>(state, list, logger, client)),
@@ -29,7 +31,7 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                                                      static_cast<TUploadFailure&>(*this))),
       m_recovery(std::make_unique<TRecoveryFiles>(state, list, runner, view, logger, *m_account,
                                                   static_cast<TRecoveryTarget&>(*this))),
-      m_retry(list, logger, state), m_duplicateCheck(client)
+      m_retry(list, logger, state), m_duplicateCheck(client), m_progress(clock)
 {
     // A failure that may pass keeps the task for another try, as often as the profile says.
     runner.SetRetryHandler([this](const QString& reason) {
@@ -37,6 +39,7 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
         return m_retry.Take(reason, code >= 400 ? code : 0);
     });
     connect(&runner, &TTaskRunner::ListCleared, &m_retry, &TPostRetry::Cancel);
+    connect(&runner, &TTaskRunner::ListCleared, this, &TUploadPoster::endProgress);
     connect(&m_duplicateCheck, &TBatchCheck::Done, this,
             [this](const QStringList& found, const QStringList&, const QString& error) {
                 duplicateChecked(m_duplicateReason, found, error);
@@ -68,6 +71,7 @@ void TUploadPoster::PostFile(const TTask& task)
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
     m_state.Commands.SetActionEnabled(TViewAction::Abort, true);
     m_list.SetRunnerBusy(true);
+    beginProgress(task);
     m_account->BeginTask(task);
     m_recovery->Begin(task);
 }
@@ -76,6 +80,7 @@ void TUploadPoster::PostTaskFile(const TTask& fileTask)
 {
     // What the journal holds may be asked for before an article goes.
     m_runner.ConfigureClient(ClientSetup(fileTask));
+    fileProgress(UploadFields(fileTask).Path);
     if (fileTask.MaxLines >= 1) {
         m_multiPart->DoMultiPart(fileTask);
         return;
@@ -155,6 +160,7 @@ void TUploadPoster::NNTPPosted()
 void TUploadPoster::answered(bool accepted)
 {
     m_account->Answered(accepted);
+    partProgress(accepted);
     if (accepted)
         m_retry.Succeeded();
     if (m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted))
@@ -185,6 +191,11 @@ void TUploadPoster::countPost()
 
 void TUploadPoster::nextTask()
 {
+    bool uploadsBehind = false;
+    for (int i = 1; i < m_list.Count() && !uploadsBehind; ++i)
+        uploadsBehind = m_list.At(i).Kind == tkUpload;
+    if (!uploadsBehind)
+        endProgress();
     if (!m_account->AfterTask())
         m_runner.DoNextTask();
 }
@@ -194,6 +205,8 @@ void TUploadPoster::AlreadyPosted()
     if (m_list.IsEmpty())
         return;
     m_logger.LogIt(QStringLiteral("Posted before: ") + UploadFields(m_list.Head()).Path);
+    m_progress.Advance(m_fileSize - m_fileDone);
+    m_fileDone = m_fileSize;
     m_runner.SetPartInFlight(false);
     endPosting(true);
     m_runner.SetStatus(QStringLiteral("Posted OK"));
@@ -243,6 +256,7 @@ void TUploadPoster::refused(const QString& reason)
     if (!m_list.IsEmpty())
         m_list.SetHeadFailed(reason);
     m_view.ShowError(reason);
+    endProgress();
     m_runner.ClearTaskList(true);
     if (m_runner.PartInFlight()) {
         m_runner.SetPartInFlight(false);
@@ -254,7 +268,83 @@ void TUploadPoster::refused(const QString& reason)
 
 void TUploadPoster::NNTPProgress(int percent)
 {
+    // The batch learns of a new part first, so that the percentage is the new part's.
+    batchPart();
     m_view.SetProgress(percent);
+}
+
+void TUploadPoster::batchPart()
+{
+    if (!m_progress.Running())
+        return;
+    const bool series = m_multiPart->Active();
+    const qint64 part = series ? m_multiPart->Part() : 1;
+    const TBatchProgressState before = m_progress.State();
+    if (before.File == m_filePath && before.Part == part)
+        return;
+    m_progress.SetCurrent(m_filePath, part, series ? m_multiPart->TotalParts() : 1);
+    emit BatchProgressChanged(m_progress.State());
+}
+
+void TUploadPoster::beginProgress(const TTask& task)
+{
+    if (m_progress.Running())
+        return;
+    // Every upload queued now is of the batch; a file listed twice (once per group) counts
+    // twice, as it goes twice.
+    qint64 total = 0;
+    m_countedFiles.clear();
+    for (int i = 0; i < m_list.Count(); ++i) {
+        const TTask& queued = m_list.At(i);
+        if (queued.Kind != tkUpload)
+            continue;
+        const QString path = UploadFields(queued).Path;
+        total += QFileInfo(path).size();
+        m_countedFiles << path;
+    }
+    if (m_countedFiles.isEmpty()) {
+        const QString path = UploadFields(task).Path;
+        total = QFileInfo(path).size();
+        m_countedFiles << path;
+    }
+    m_progress.Begin(total);
+    emit BatchProgressChanged(m_progress.State());
+}
+
+void TUploadPoster::fileProgress(const QString& path)
+{
+    m_filePath = path;
+    m_fileSize = QFileInfo(path).size();
+    m_fileDone = 0;
+    // A recovery file made on the way, or a file the batch counted once and posts again.
+    if (!m_countedFiles.removeOne(path))
+        m_progress.AddTotal(m_fileSize);
+    emit FileStarted(path);
+}
+
+void TUploadPoster::partProgress(bool accepted)
+{
+    if (!accepted || !m_progress.Running())
+        return;
+    const bool series = m_multiPart->Active() && m_runner.PartInFlight();
+    const qint64 part = series ? m_multiPart->Part() : 1;
+    const qint64 parts = series ? m_multiPart->TotalParts() : 1;
+    // The file's bytes up to the end of the part; the last part takes what is left, parts
+    // taken in an earlier run included.
+    const qint64 upTo = part >= parts ? m_fileSize : m_fileSize * part / std::max<qint64>(parts, 1);
+    m_progress.Advance(std::max<qint64>(upTo - m_fileDone, 0));
+    m_fileDone = std::max(m_fileDone, upTo);
+    m_progress.SetCurrent(m_filePath, part, parts);
+    emit BatchProgressChanged(m_progress.State());
+    emit PartAccepted(m_filePath, part, parts);
+    if (part >= parts)
+        emit FileDone(m_filePath, parts);
+}
+
+void TUploadPoster::endProgress()
+{
+    m_progress.End();
+    m_countedFiles.clear();
 }
 
 void TUploadPoster::DoIncludeText(const std::optional<QStringList>& given)
@@ -280,6 +370,7 @@ void TUploadPoster::FailTask(const QString& text)
     if (!m_list.IsEmpty())
         m_list.SetHeadFailed(text);
     m_view.ShowError(text);
+    endProgress();
     m_runner.ClearTaskList(true);
     m_runner.DoNextTask();
 }

@@ -2,6 +2,7 @@
 
 #include "tasks/Task.h"
 #include "upload/BatchCheck.h"
+#include "upload/BatchProgress.h"
 #include "upload/MultiPartPoster.h"
 #include "upload/RecoveryFiles.h"
 #include "upload/PostRetry.h"
@@ -36,7 +37,8 @@ class TUploadPoster : public QObject, private TUploadFailure, private TRecoveryT
 public:
     // Registers PostFile as the runner's action for upload tasks and listens to the client.
     TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list, TTaskRunner& runner,
-                  TView& view, TLogger& logger, TAppState& state, QObject* parent = nullptr);
+                  TView& view, TLogger& logger, TAppState& state,
+                  const TClock& clock = TClock::System(), QObject* parent = nullptr);
     ~TUploadPoster() override;
 
     // The include text last typed, in comma-text form (one item per line); empty for none.
@@ -59,6 +61,14 @@ signals:
     // The server took the whole upload (its one article, or the last part of its series):
     // the groups it went to have one more post.
     void UploadAccepted(const QStringList& groups);
+    // A file of an upload (its own, or a recovery file) starts posting.
+    void FileStarted(const QString& path);
+    // The server took part of parts of the file.
+    void PartAccepted(const QString& path, qint64 part, qint64 parts);
+    // The server took the whole file, in parts articles.
+    void FileDone(const QString& path, qint64 parts);
+    // The batch's progress moved: a part was taken, or the next one started.
+    void BatchProgressChanged(const TBatchProgressState& state);
 
 private:
     void postSingleArticle(const TTask& task);
@@ -74,6 +84,15 @@ private:
     void nextTask();
     // Counts the finished post in its groups, once per file.
     void countPost();
+    // The batch's progress: a batch starts with the first upload after an idle queue and
+    // counts the files of every upload queued then; it ends when its last upload ends or the
+    // queue stops.
+    void beginProgress(const TTask& task);
+    void fileProgress(const QString& path);
+    void partProgress(bool accepted);
+    // The part being posted, when it is a new one.
+    void batchPart();
+    void endProgress();
     // The server refused the article: the task stops and the queue is saved.
     void refused(const QString& reason);
     // A refusal as a duplicate, and whether the server has the article (STAT).
@@ -94,4 +113,9 @@ private:
     TBatchCheck m_duplicateCheck;
     QString m_duplicateReason;
     TTask m_checkedTask; // held at the head while its batch is checked
+    TBatchProgress m_progress;
+    QStringList m_countedFiles; // the files the batch's total holds
+    QString m_filePath;         // the file being posted and its size
+    qint64 m_fileSize = 0;
+    qint64 m_fileDone = 0; // of it, in parts the server took
 };

@@ -6,6 +6,8 @@
 #include "upload/NzbFile.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -44,6 +46,8 @@ private slots:
     void downloadAndNewGroups();
     void unsavedTasksEndTheRun();
     void fullDiskKeepsEveryFile();
+    void scriptFollowsASeries();
+    void partlyPostedRunExitsWithThree();
 
 private:
     static QByteArray makeFile(const QString& path, int size);
@@ -814,6 +818,114 @@ void TestCliPost::fullDiskKeepsEveryFile()
     QCOMPARE(contents(newsrc), groups);
     QCOMPARE(contents(settings), before[0]);
     QCOMPARE(contents(sessionLog), before[1]);
+}
+
+namespace {
+
+// The JSON objects of a run's standard output, one a line; an empty list when a line is not one.
+QList<QJsonObject> jsonLines(const QString& out)
+{
+    QList<QJsonObject> events;
+    for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts)) {
+        const QJsonDocument doc = QJsonDocument::fromJson(line.toUtf8());
+        if (!doc.isObject())
+            return {};
+        events << doc.object();
+    }
+    return events;
+}
+
+QList<QJsonObject> eventsOf(const QList<QJsonObject>& events, const char* name)
+{
+    QList<QJsonObject> found;
+    for (const QJsonObject& e : events)
+        if (e.value(QLatin1String("event")).toString() == QLatin1String(name))
+            found << e;
+    return found;
+}
+
+} // namespace
+
+void TestCliPost::scriptFollowsASeries()
+{
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    TCliProcess cli;
+    prepare(cli, server.Server(), {"quorvel.test"});
+    const QString path = cli.Dir() + QStringLiteral("/series.bin");
+    makeFile(path, 20000);
+    const QStringList post{"post", path, "--group", "quorvel.test", "--lines", "100"};
+
+    // Without a terminal: the file started and posted, no per cents.
+    const auto plain = cli.Run(post);
+    QVERIFY2(plain.ExitCode == 0, qPrintable(plain.Err));
+    const qsizetype parts = server.Articles().size();
+    QVERIFY(parts > 2);
+    QVERIFY2(plain.Err.startsWith(
+                 QStringLiteral("Posting %1\nPosted %1: %2 part(s)\n").arg(path).arg(parts)),
+             qPrintable(plain.Err));
+    QVERIFY2(!plain.Err.contains(u'%'), qPrintable(plain.Err));
+    QVERIFY(plain.Out.startsWith(QLatin1String("NZB: ")));
+
+    // --json: one object a line, and nothing else on standard output.
+    const auto json = cli.Run(post + QStringList{"--json"});
+    QVERIFY2(json.ExitCode == 0, qPrintable(json.Err));
+    const QList<QJsonObject> events = jsonLines(json.Out);
+    QVERIFY2(!events.isEmpty(), qPrintable(json.Out));
+    const QList<QJsonObject> accepted = eventsOf(events, "part_accepted");
+    QCOMPARE(accepted.size(), parts);
+    for (int i = 0; i < accepted.size(); ++i)
+        QCOMPARE(accepted[i].value(QLatin1String("part")).toInteger(), qint64(i + 1));
+    QCOMPARE(accepted.last().value(QLatin1String("batch_bytes_done")).toInteger(), 20000LL);
+    QCOMPARE(accepted.last().value(QLatin1String("batch_bytes_total")).toInteger(), 20000LL);
+    const QList<QJsonObject> ended = eventsOf(events, "file_ended");
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended[0].value(QLatin1String("result")).toString(), QStringLiteral("posted"));
+    const QList<QJsonObject> batch = eventsOf(events, "batch_summary");
+    QCOMPARE(batch.size(), 1);
+    QVERIFY(QFile::exists(batch[0].value(QLatin1String("nzb")).toString()));
+    QCOMPARE(events.last().value(QLatin1String("event")).toString(), QStringLiteral("run_ended"));
+    QCOMPARE(events.last().value(QLatin1String("exit_status")).toInt(), 0);
+}
+
+void TestCliPost::partlyPostedRunExitsWithThree()
+{
+    // Two parts are taken, the third refused: exit status 3, the rest kept in the task file.
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost({"240 article posted ok"}, true);
+    server.OnPost({"240 article posted ok"}, true);
+    server.OnPost({"441 posting failed"});
+    TCliProcess cli;
+    prepare(cli, server.Server(), {"quorvel.test"});
+    const QString path = cli.Dir() + QStringLiteral("/partly.bin");
+    makeFile(path, 20000);
+
+    const auto r =
+        cli.Run({"post", path, "--group", "quorvel.test", "--lines", "100", "--json"}, 20000);
+    QCOMPARE(r.ExitCode, 3);
+    QVERIFY(QFile::exists(cli.TaskFile()));
+    const QList<QJsonObject> events = jsonLines(r.Out);
+    QCOMPARE(eventsOf(events, "part_accepted").size(), 2);
+    const QList<QJsonObject> ended = eventsOf(events, "file_ended");
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended[0].value(QLatin1String("result")).toString(), QStringLiteral("failed"));
+    QCOMPARE(ended[0].value(QLatin1String("file")).toString(), path);
+    QVERIFY(ended[0]
+                .value(QLatin1String("reason"))
+                .toString()
+                .contains(QLatin1String("posting failed")));
+    QCOMPARE(eventsOf(events, "run_ended").value(0).value(QLatin1String("exit_status")).toInt(), 3);
+
+    // Nothing taken at all: 1.
+    TFakeNntpServer refusing;
+    QVERIFY(refusing.Start());
+    refusePosts(refusing);
+    QCOMPARE(cli.SetServer(refusing.Server()).ExitCode, 0);
+    QFile::remove(cli.TaskFile());
+    QCOMPARE(cli.Run({"post", path, "--group", "quorvel.test", "--lines", "100"}, 20000).ExitCode,
+             1);
 }
 
 QTEST_GUILESS_MAIN(TestCliPost)

@@ -68,7 +68,7 @@ void TestCliProfiles::helpListsEveryCommand()
     for (const char* o : {"--group", "--subject", "--lines", "--no-crosspost", "--catalog",
                           "--server", "--profile", "--yes", "--dialup"})
         QVERIFY2(r.Out.contains(QLatin1String(o)), o);
-    for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  ", "\n  130  "})
+    for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  ", "\n  3  ", "\n  130  "})
         QVERIFY2(r.Out.contains(QLatin1String("Exit status:")) &&
                      r.Out.contains(QLatin1String(status)),
                  status);

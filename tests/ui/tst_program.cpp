@@ -37,7 +37,7 @@ private slots:
     void downloadFillsGroupPaneAndSubscribeMovesGroups();
     void groupShortcutsWorkBeforeMenuOpens();
     void setupSavedWhenConfirmed();
-    void nzbFileNamedInTheStatusBar();
+    void batchAndNzbFileInTheStatusBar();
 };
 
 // The program as main() builds it, on a data folder of its own, shown and running its
@@ -193,7 +193,7 @@ void TestProgram::setupSavedWhenConfirmed()
              QStringLiteral("Saved At Once"));
 }
 
-void TestProgram::nzbFileNamedInTheStatusBar()
+void TestProgram::batchAndNzbFileInTheStatusBar()
 {
     TProgramRig rig;
     auto* panel = rig.form.findChild<QLabel*>(QStringLiteral("NzbPanel"));
@@ -202,6 +202,19 @@ void TestProgram::nzbFileNamedInTheStatusBar()
     emit rig.logic.UploadPoster().Account().NzbWritten(QStringLiteral("/data/nzb/Pics.nzb"));
     QVERIFY(panel->isVisible());
     QCOMPARE(panel->text(), QStringLiteral("NZB: /data/nzb/Pics.nzb"));
+
+    // The batch's progress as the upload poster announces it, beside the NZB file.
+    auto* batch = rig.form.findChild<QLabel*>(QStringLiteral("BatchPanel"));
+    QVERIFY(batch);
+    TBatchProgressState state;
+    state.Done = 3000000;
+    state.Total = 12000000;
+    state.Percent = 25;
+    state.BytesPerSecond = 1500000;
+    state.SecondsLeft = 6;
+    emit rig.logic.UploadPoster().BatchProgressChanged(state);
+    QVERIFY(batch->isVisible());
+    QCOMPARE(batch->text(), QStringLiteral("Batch: 25% 3.0 MB of 12.0 MB, 1.5 MB/s, 0:06 left"));
 }
 
 void TestProgram::groupShortcutsWorkBeforeMenuOpens()
