@@ -45,12 +45,14 @@
     X(QString, MessageIdDomain, QStringLiteral("quorvel.invalid"), false) /* names no one */       \
     X(QString, NzbFolder, QString(), false) /* empty: "nzb" in the data folder */                  \
     X(bool, CheckAfterPost, true, false)    /* STAT every article of a batch once it is through */ \
-    X(qint16, CheckDelay, 5, false, 0, 3600) /* seconds before each round of checking */           \
-    X(qint16, CheckRounds, 2, false, 1, 100) /* asking again for what was not found */             \
-    X(qint16, Par2Percent, 0, false, 0, 100) /* recovery data per file; 0: none */                 \
-    X(qint16, Par2Files, 0, false, 0, 1000)  /* recovery files per file; 0: as par2 makes */       \
-    X(qint16, Par2FileMB, 0, false, 0, 9999) /* largest recovery file; 0: no limit */              \
-    X(qint16, PostRetries, 0, false, 0, 100) /* after a passing failure; 0: stop and save */
+    X(qint16, CheckDelay, 5, false, 0, 3600)       /* seconds before each round of checking */     \
+    X(qint16, CheckRounds, 2, false, 1, 100)       /* asking again for what was not found */       \
+    X(qint16, Par2Percent, 0, false, 0, 100)       /* recovery data per file; 0: none */           \
+    X(qint16, Par2Files, 0, false, 0, 1000)        /* recovery files per file; 0: as par2 makes */ \
+    X(qint16, Par2FileMB, 0, false, 0, 9999)       /* largest recovery file; 0: no limit */        \
+    X(qint16, PostRetries, 0, false, 0, 100)       /* after a passing failure; 0: stop and save */ \
+    X(qint16, Connections, 1, false, 1, 32)        /* posting a series over this many at once */   \
+    X(qint32, SpeedLimit, 0, false, 0, 2147483647) /* KB per second over all; 0: none */
 
 // The settings of one profile, one field per stored value, with the defaults a missing
 // value takes.

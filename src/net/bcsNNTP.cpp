@@ -73,7 +73,21 @@ void TbcsNNTP::SetHostResolver(THostResolver* resolver)
 
 void TbcsNNTP::SetSecondLength(int milliseconds)
 {
+    m_secondLength = milliseconds;
     m_timer->SetSecondLength(milliseconds);
+}
+
+void TbcsNNTP::TakeSetup(const TbcsNNTP& other)
+{
+    m_server = other.m_server;
+    m_authenticate = other.m_authenticate;
+    m_userName = other.m_userName;
+    m_password = other.m_password;
+    m_timeout = other.m_timeout;
+    m_postTimeout = other.m_postTimeout;
+    m_tls = other.m_tls;
+    SetHostResolver(other.m_resolver.data());
+    SetSecondLength(other.m_secondLength);
 }
 
 // ---- the connection object

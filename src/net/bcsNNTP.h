@@ -108,6 +108,9 @@ public:
     // length of one time-out second in milliseconds.
     void SetHostResolver(THostResolver* resolver);
     void SetSecondLength(int milliseconds);
+    // Takes every setting of another client (server, login, time-outs, protection, the
+    // lookup and the time-out second): a further connection set up as that one is.
+    void TakeSetup(const TbcsNNTP& other);
 
 signals:
     void OnCanceled();
@@ -191,6 +194,7 @@ private:
     void takeCertificate();
 
     std::unique_ptr<TPhaseTimer> m_timer;
+    int m_secondLength = 1000;
     TTextClient* m_connection = nullptr; // a child; replaced after every drop
     QPointer<THostResolver> m_resolver;  // a test's lookup, when set
     std::unique_ptr<THostResolver> m_systemResolver;
