@@ -10,38 +10,25 @@
 
 #include <QTest>
 
-#include <array>
-
-namespace {
-
 // Four clients asking for chunks of different sizes as the clock moves in small uneven
 // steps; a refused client asks again after the wait it was given. Returns the bytes sent.
-qint64 drive(TSendBudget& budget, TFakeClock& clock, quint64 ms, qint64* asked = nullptr)
+static qint64 drive(TSendBudget& budget, TFakeClock& clock, quint64 ms)
 {
-    const std::array<qint64, 4> chunks = {500, 4096, 16384, 65536};
-    std::array<quint64, 4> resumeAt = {};
+    const qint64 chunks[4] = {500, 4096, 16384, 65536};
+    quint64 resumeAt[4] = {};
     qint64 total = 0;
-    const quint64 end = clock.Ticks + ms;
-    for (int step = 0; clock.Ticks < end; ++step) {
+    for (const quint64 end = clock.Ticks + ms; clock.Ticks < end;
+         clock.Ticks += 1 + clock.Ticks % 7) {
         for (int c = 0; c < 4; ++c) {
-            if (clock.Ticks < resumeAt[c])
-                continue;
-            if (asked)
-                *asked += chunks[c];
-            const qint64 allowed = budget.Allowed(chunks[c]);
-            if (allowed == 0) {
+            const qint64 allowed = clock.Ticks < resumeAt[c] ? 0 : budget.Allowed(chunks[c]);
+            if (allowed == 0 && clock.Ticks >= resumeAt[c])
                 resumeAt[c] = clock.Ticks + budget.WaitMs();
-                continue;
-            }
             budget.Spent(allowed);
             total += allowed;
         }
-        clock.Ticks += 1 + step % 7;
     }
     return total;
 }
-
-} // namespace
 
 class TestSendBudget : public QObject
 {
@@ -56,17 +43,12 @@ void TestSendBudget::sharedLimitHolds()
 {
     TFakeClock clock;
     TSendBudget budget(clock);
-    qint64 asked = 0;
-    const qint64 free = drive(budget, clock, 1000, &asked);
-    QCOMPARE(free, asked);
+    QCOMPARE(budget.Allowed(1 << 30), 1 << 30); // no limit
     QCOMPARE(budget.WaitMs(), 0);
-
     const qint64 limit = 100 * 1024;
     budget.SetLimit(limit);
     const qint64 minute = drive(budget, clock, 60'000);
     QVERIFY2(qAbs(minute - 60 * limit) <= 60 * limit / 20, qPrintable(QString::number(minute)));
-    QVERIFY(budget.Refusals() > 0);
-
     // A lower limit takes effect at once.
     budget.SetLimit(limit / 4);
     const qint64 lower = drive(budget, clock, 20'000);
@@ -76,7 +58,7 @@ void TestSendBudget::sharedLimitHolds()
 void TestSendBudget::postUnderLimit()
 {
     // 4 KB/s and an article of about 8 KB: half of it waits for the budget, in pauses longer
-    // than the (shortened) post time-out, which must not count them as a stalled write.
+    // than the (shortened) post time-out, which must not take them for a stalled write.
     TFakeNntpServer server;
     QVERIFY(server.Start());
     server.OnPost();
@@ -84,23 +66,17 @@ void TestSendBudget::postUnderLimit()
     budget.SetLimit(4 * 1024);
     TbcsNNTP main;
     main.SetServer(server.Server());
-    main.SetTimeout(30);
     main.SetPostTimeout(1);
     main.SetSecondLength(100);
     main.SetSendBudget(&budget);
-    // A further connection takes the budget with the rest of the setup.
-    TbcsNNTP client;
+    TbcsNNTP client; // a further connection shares the budget through the setup
     client.TakeSetup(main);
-    QCOMPARE(client.SendBudget(), &budget);
     TNntpEventLog events(client);
     TNewsArticle article;
-    article.HeaderLines = {"From: poster@example.com", "Subject: limited"};
-    article.Subject = "limited";
     article.Newsgroups = "alt.test";
-    QByteArray expected =
-        "From: poster@example.com\r\nSubject: limited\r\nNewsgroups: alt.test\r\n";
+    QByteArray expected = "Newsgroups: alt.test\r\n";
     for (int i = 0; i < 100; ++i) {
-        article.BodyLines << QString("line %1 ").arg(i, 3) + QString(70, QChar('a' + i % 26));
+        article.BodyLines << QString("%1 ").arg(i, 3) + QString(76, QChar('a' + i % 26));
         expected += "\r\n" + article.BodyLines.last().toUtf8();
     }
     client.SetArticle(&article);

@@ -350,16 +350,12 @@ void TestTaskRunner::reloadMenu()
 
 void TestTaskRunner::speedLimitShared()
 {
-    // The profile's limit (KB per second) reaches the main client and, through its setup,
-    // a further connection; a later task takes a changed limit.
+    // The profile's limit (KB per second) reaches the main client at every task.
     RunnerFixture f;
     f.state.Settings.SpeedLimit = 250;
     f.runner.ConfigureClient({});
     QCOMPARE(f.client.SendBudget(), &f.runner.SendBudget());
     QCOMPARE(f.runner.SendBudget().Limit(), 250 * 1024);
-    TbcsNNTP extra;
-    extra.TakeSetup(f.client);
-    QCOMPARE(extra.SendBudget(), &f.runner.SendBudget());
     f.state.Settings.SpeedLimit = 0;
     f.runner.ConfigureClient({});
     QCOMPARE(f.runner.SendBudget().Limit(), 0);
