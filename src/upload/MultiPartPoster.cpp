@@ -128,6 +128,7 @@ void TMultiPartPoster::startParallel()
     // connections counts it.
     m_client.Quit();
     m_connections.Prepare(m_client, m_state.Settings.Connections);
+    showPartsDone();
     // The series is one part in flight for the runner: a failure, a drop or Abort stops it.
     m_runner.SetPartInFlight(true);
     fillConnections();
@@ -176,6 +177,7 @@ void TMultiPartPoster::parallelAnswered(qint64 part, bool accepted, int code, co
         return;
     }
     ++m_onServer;
+    showPartsDone();
     m_failure.PartTaken(part, m_onServer, m_total);
     if (m_onServer < m_total) {
         // Go on from the event loop, not from inside the client's reply handler.
@@ -184,6 +186,12 @@ void TMultiPartPoster::parallelAnswered(qint64 part, bool accepted, int code, co
     }
     m_failure.SeriesPosted();
     finish(true);
+}
+
+void TMultiPartPoster::showPartsDone()
+{
+    m_list.SetHeadState(
+        QStringLiteral("running, %1 of %2 parts done").arg(m_onServer).arg(m_total));
 }
 
 void TMultiPartPoster::parallelFailed(const QString& text)
@@ -390,7 +398,7 @@ void TMultiPartPoster::prepareArticle(TNewsArticle& article, qint64 part, qint64
     article.AddHeader(QStringLiteral("Subject: ") + subject);
     article.AddHeader(QStringLiteral("From: ") + upload.From);
     m_messageId = m_account.MessageIdFor(int(part));
-    if (total > 1)
+    if (total > 1 && !m_parallel)
         m_list.SetHeadState(QStringLiteral("running, part %1 of %2").arg(part).arg(total));
     article.AddHeader(QStringLiteral("Message-ID: ") + m_messageId);
     if (!upload.ReplyTo.isEmpty())

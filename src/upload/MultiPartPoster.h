@@ -102,6 +102,8 @@ private:
     void fillConnections();
     void parallelAnswered(qint64 part, bool accepted, int code, const QString& text);
     void parallelFailed(const QString& text);
+    // The task list's state of the task: how many of its parts the server has.
+    void showPartsDone();
     // After the series: connections nothing more will be posted over are closed.
     void closeIdleConnections();
     // Reads past the parts the server took in an earlier run; false when that failed.

@@ -86,11 +86,14 @@ struct Rig
 void TestParallelPost::partsTakenOutOfOrderAreRecordedInOrder()
 {
     // The first connection's answers come late, so the others' parts are taken before its
-    // own: the journal and the NZB still list the parts in order, each once.
+    // own: the journal and the NZB still list the parts in order, each once. The connections
+    // share the one speed limit.
     Rig r(3);
+    r.f.state.Settings.SpeedLimit = 200;
     r.server.OnPost();
     r.server.SetAnswerDelay(1, 150);
     QSignalSpy accepted(&r.f.poster, &TUploadPoster::PartAccepted);
+    QSignalSpy states(&r.f.list, &TTaskList::HeadStateChanged);
     QSignalSpy nzbs(&r.f.poster.Account(), &TBatchAccount::NzbWritten);
     r.f.list.Add(r.series());
     QVERIFY(r.run());
@@ -100,11 +103,16 @@ void TestParallelPost::partsTakenOutOfOrderAreRecordedInOrder()
     const QList<int> used = r.server.ArticleConnections();
     QCOMPARE(QSet<int>(used.begin(), used.end()), (QSet<int>{1, 2, 3}));
     QCOMPARE(r.keptParts(), QList<int>(Parts, 1));
+    QVERIFY(r.f.runner.SendBudget().Refusals() > 0);
     QList<qint64> order;
     for (const QList<QVariant>& signal : accepted)
         order << signal.at(1).toLongLong();
     QCOMPARE(order.size(), Parts);
     QVERIFY2(!std::is_sorted(order.begin(), order.end()), "the parts were taken in order");
+    QStringList shown;
+    for (const QList<QVariant>& signal : states)
+        shown << signal.first().toString();
+    QVERIFY2(shown.contains("running, 10 of 10 parts done"), qPrintable(shown.join('|')));
 
     const QList<TJournalArticle> journal = journalOf(r.f, "b1");
     QCOMPARE(journal.size(), Parts);
@@ -133,17 +141,22 @@ void TestParallelPost::partsTakenOutOfOrderAreRecordedInOrder()
 
 void TestParallelPost::failureOnOneConnectionStopsTheOthers_data()
 {
-    QTest::addColumn<bool>("drop");
-    QTest::addColumn<QString>("warning");
-    QTest::newRow("connection dropped mid-article") << true << "unexpectedly closed";
-    QTest::newRow("article refused") << false << "posting failed";
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("warning"); // empty: none
+    QTest::newRow("connection dropped mid-article") << "drop"
+                                                    << "unexpectedly closed";
+    QTest::newRow("article refused") << "refuse"
+                                     << "posting failed";
+    QTest::newRow("Abort mid-article") << "abort"
+                                       << "";
 }
 
 void TestParallelPost::failureOnOneConnectionStopsTheOthers()
 {
-    // The fourth article fails while the other connections carry theirs: every connection
-    // stops, the task is saved, and running it again posts what is missing, each part once.
-    QFETCH(bool, drop);
+    // The fourth article fails (or the user aborts) while the other connections carry theirs:
+    // every connection stops, the task is saved, and running it again posts what is missing,
+    // each part once.
+    QFETCH(QString, fault);
     QFETCH(QString, warning);
     Rig r(3);
     r.server.SetRefuseDuplicates(true);
@@ -151,29 +164,38 @@ void TestParallelPost::failureOnOneConnectionStopsTheOthers()
     r.server.OnPost({"240 article posted ok"}, true);
     r.server.OnPost({"240 article posted ok"}, true);
     r.server.OnPost({"240 article posted ok"}, true);
-    TFakeNntpServer::TRule fault;
-    fault.Command = "POST";
-    fault.TakesArticle = true;
-    fault.Once = true;
-    fault.Lines = {"340 send article"};
-    if (drop)
-        fault.DropAfterLines = 10;
+    TFakeNntpServer::TRule rule;
+    rule.Command = "POST";
+    rule.TakesArticle = true;
+    rule.Once = true;
+    rule.Lines = {"340 send article"};
+    if (fault == "drop")
+        rule.DropAfterLines = 10;
+    else if (fault == "refuse")
+        rule.Result = {"441 posting failed"};
     else
-        fault.Result = {"441 posting failed"};
-    r.server.Add(fault);
+        rule.StallAfterLines = 10;
+    r.server.Add(rule);
+    connect(&r.server, &TFakeNntpServer::CommandReceived, this, [&] {
+        if (fault == "abort" && r.server.Commands().count("POST") == 4)
+            QTimer::singleShot(0, &r.f.runner, &TTaskRunner::Abort);
+    });
     r.server.OnPost();
     r.f.list.Add(r.series());
     QVERIFY(r.run());
     QTest::qWait(300); // a connection left going would post more now
 
-    QCOMPARE(r.f.view.Warnings.size(), 1);
-    QVERIFY2(r.f.view.Warnings.first().contains(warning), qPrintable(r.f.view.Warnings.first()));
+    QCOMPARE(r.f.view.Warnings.size(), warning.isEmpty() ? 0 : 1);
+    if (!warning.isEmpty())
+        QVERIFY2(r.f.view.Warnings.first().contains(warning),
+                 qPrintable(r.f.view.Warnings.first()));
     QCOMPARE(r.f.savedTasks(), QStringList{"Upload " + r.path});
     QVERIFY(!r.f.runner.PartInFlight());
     QVERIFY(!r.f.poster.MultiPart().Active());
     QVERIFY(r.f.poster.MultiPart().Connections().Idle());
     const qsizetype before = r.server.Articles().size();
     QVERIFY2(before < Parts, "the series went on after the failure");
+    QCOMPARE(r.server.Closed(), r.server.Connections()); // none left open
 
     r.f.view.Warnings.clear();
     r.f.list.Add(r.series());
