@@ -11,10 +11,10 @@ TCertificateTrust::TCertificateTrust(TbcsNNTP& client, TAppState& state, TProfil
     : QObject(parent), m_client(client), m_state(state), m_profiles(profiles), m_tasks(tasks),
       m_logger(logger)
 {
-    connect(&client, &TbcsNNTP::OnCertificateRefused, this, &TCertificateTrust::refused);
+    connect(&client, &TbcsNNTP::OnCertificateRefused, this, &TCertificateTrust::Refused);
 }
 
-void TCertificateTrust::refused(const TCertificateInfo& certificate, const QString& reason)
+void TCertificateTrust::Refused(const TCertificateInfo& certificate, const QString& reason)
 {
     if (certificate.IsEmpty() || !m_state.Settings.TrustedFingerprint.trimmed().isEmpty())
         return;

@@ -25,14 +25,15 @@ public:
                       TLogger& logger, QObject* parent = nullptr);
 
     void Trust(const TCertificateInfo& certificate);
+    // A certificate the client's server showed was refused (also on a further connection of
+    // the same server).
+    void Refused(const TCertificateInfo& certificate, const QString& reason);
 
 signals:
     void TrustWanted(const TCertificateInfo& certificate, const QString& server,
                      const QString& reason);
 
 private:
-    void refused(const TCertificateInfo& certificate, const QString& reason);
-
     TbcsNNTP& m_client;
     TAppState& m_state;
     TProfiles& m_profiles;

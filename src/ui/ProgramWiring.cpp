@@ -115,6 +115,9 @@ void TProgramWiring::WireCertificateTrust()
 {
     m_trust = std::make_unique<TCertificateTrust>(
         m_logic.Nntp(), m_logic.State(), m_logic.Profiles(), m_logic.TaskFile(), m_logic.Logger());
+    QObject::connect(&m_logic.UploadPoster().MultiPart().Connections(),
+                     &TPostConnections::CertificateRefused, m_trust.get(),
+                     &TCertificateTrust::Refused);
     // The refusal's own error box comes first: the question waits until no dialog is open.
     m_trustTimer.setInterval(100);
     QObject::connect(&m_trustTimer, &QTimer::timeout, &m_form, [this] { askTrust(); });

@@ -73,6 +73,7 @@ void TPostConnections::addSlot()
             emit Progress(percent);
     });
     connect(client, &TbcsNNTP::OnLogEvent, this, &TPostConnections::LogEvent);
+    connect(client, &TbcsNNTP::OnCertificateRefused, this, &TPostConnections::CertificateRefused);
     m_slots.push_back(std::move(owned));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/TlsChannel.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -56,6 +58,8 @@ signals:
     // Progress of the article going out on the connection that carries the lowest part.
     void Progress(int percent);
     void LogEvent(const QString& text);
+    // A connection refused the server's certificate.
+    void CertificateRefused(const TCertificateInfo& certificate, const QString& reason);
     // A part that waited for a connection to be opened has gone, and another may follow.
     void RoomFreed();
 
