@@ -4,6 +4,7 @@
 #include "RunnerFixture.h"
 #include "base/CommaText.h"
 #include "article/NewsArticle.h"
+#include "upload/UploadJournal.h"
 #include "upload/UploadPoster.h"
 
 #include <QFile>
@@ -49,6 +50,17 @@ struct UploadFixture : RunnerFixture
         for (char& c : bytes)
             c = char(rng.bounded(256));
         return write(name, bytes);
+    }
+
+    // What the journal of the batch holds, article by article.
+    QList<TJournalArticle> journal(const QString& batch) const
+    {
+        QString error;
+        const auto read =
+            TUploadJournal::Read(state.DataFile("journals/" + batch + ".journal"), &error);
+        if (!read)
+            qWarning("%s", qPrintable(error));
+        return read.value_or(QList<TJournalArticle>());
     }
 
     // An upload task as the task builder makes it.

@@ -244,16 +244,6 @@ QStringList messageIds(const TFakeNntpServer& server)
     return ids;
 }
 
-QList<TJournalArticle> journalOf(const UploadFixture& f, const QString& batch)
-{
-    QString error;
-    const auto read =
-        TUploadJournal::Read(f.state.DataFile("journals/" + batch + ".journal"), &error);
-    if (!read)
-        qWarning("%s", qPrintable(error));
-    return read.value_or(QList<TJournalArticle>());
-}
-
 } // namespace
 
 void TestMultiPart::batchJournalAndNzb()
@@ -282,7 +272,7 @@ void TestMultiPart::batchJournalAndNzb()
     QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), 4);
     for (const QString& id : ids)
         QVERIFY2(id.endsWith("@posts.example>"), qPrintable(id));
-    const QList<TJournalArticle> journal = journalOf(f, "b1");
+    const QList<TJournalArticle> journal = f.journal("b1");
     QCOMPARE(journal.size(), 4);
     qint64 next = 1;
     for (int i = 0; i < 4; ++i) {
@@ -337,7 +327,7 @@ void TestMultiPart::journalRangesCoverTheFile()
     UploadFields(t).Batch = "b6";
     f.list.Add(t);
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
-    const QList<TJournalArticle> journal = journalOf(f, "b6");
+    const QList<TJournalArticle> journal = f.journal("b6");
     QCOMPARE(journal.size(), 3);
     qint64 next = 1;
     for (const TJournalArticle& a : journal) {
@@ -389,7 +379,7 @@ void TestMultiPart::lostAnswerRepostsWithTheSameId()
     QVERIFY(commands.indexOf(stat) < commands.lastIndexOf("POST"));
     QCOMPARE(commands.count(stat), 3); // before it went again, after its refusal, the check
     QCOMPARE(nzbs.size(), 1);
-    const QList<TJournalArticle> journal = journalOf(f, "b2");
+    const QList<TJournalArticle> journal = f.journal("b2");
     QCOMPARE(journal.size(), 3);
     QCOMPARE(journal[1].MessageId, first[1]);
     for (const TJournalArticle& a : journal)
@@ -431,7 +421,7 @@ void TestMultiPart::passingFailuresAreTriedAgain()
     QCOMPARE(ids.size(), 6);
     QCOMPARE(ids[1], ids[2]); // part 2 after the 436
     QCOMPARE(ids[3], ids[4]); // part 3 after the cut and the 503
-    const QList<TJournalArticle> journal = journalOf(f, "b5");
+    const QList<TJournalArticle> journal = f.journal("b5");
     QCOMPARE(journal.size(), 4);
     for (const TJournalArticle& a : journal)
         QCOMPARE(a.State, TArticleState::Checked);
@@ -816,7 +806,7 @@ void TestMultiPart::checkFindsWhatTheServerLost()
     for (int i = 5; i < articles; ++i) // each copy is part 3, with an id of its own
         QVERIFY(server.Articles()[i].contains("(3/5)"));
     QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), articles);
-    const QList<TJournalArticle> journal = journalOf(f, "b3");
+    const QList<TJournalArticle> journal = f.journal("b3");
     QCOMPARE(journal.size(), 5);
     const bool found = articles == 7;
     QCOMPARE(journal[2].MessageId, ids.last());
@@ -859,7 +849,7 @@ void TestMultiPart::lostArticleOfAnEarlierUploadGoesAgain()
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
     QCOMPARE(server.Articles().size(), 7);
     QVERIFY(server.Articles()[6].contains("first.txt (4/4)"));
-    const QList<TJournalArticle> journal = journalOf(f, "b4");
+    const QList<TJournalArticle> journal = f.journal("b4");
     QCOMPARE(journal.size(), 6);
     for (const TJournalArticle& a : journal)
         QCOMPARE(a.State, TArticleState::Checked);

@@ -28,16 +28,6 @@ namespace {
 constexpr int Parts = 10;
 constexpr int PartLines = 50; // yEnc: 6400 bytes a part
 
-QList<TJournalArticle> journalOf(const UploadFixture& f, const QString& batch)
-{
-    QString error;
-    const auto read =
-        TUploadJournal::Read(f.state.DataFile("journals/" + batch + ".journal"), &error);
-    if (!read)
-        qWarning("%s", qPrintable(error));
-    return read.value_or(QList<TJournalArticle>());
-}
-
 // The part number in a subject "... (k/N) ...".
 int partOf(const QString& subject)
 {
@@ -114,7 +104,7 @@ void TestParallelPost::partsTakenOutOfOrderAreRecordedInOrder()
         shown << signal.first().toString();
     QVERIFY2(shown.contains("running, 10 of 10 parts done"), qPrintable(shown.join('|')));
 
-    const QList<TJournalArticle> journal = journalOf(r.f, "b1");
+    const QList<TJournalArticle> journal = r.f.journal("b1");
     QCOMPARE(journal.size(), Parts);
     qint64 next = 1;
     for (int k = 0; k < Parts; ++k) {
