@@ -73,6 +73,7 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     auto* pages = setup.findChild<QTabWidget*>();
     const QStringList names = {QStringLiteral("setup-user.png"), QStringLiteral("setup-system.png"),
                                QStringLiteral("setup-articles.png"),
+                               QStringLiteral("setup-delivery.png"),
                                QStringLiteral("setup-dialup.png")};
     for (int i = 0; pages && i < pages->count() && i < names.size(); ++i) {
         pages->setCurrentIndex(i);
