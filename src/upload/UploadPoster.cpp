@@ -31,7 +31,8 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                                                      static_cast<TUploadFailure&>(*this))),
       m_recovery(std::make_unique<TRecoveryFiles>(state, list, runner, view, logger, *m_account,
                                                   static_cast<TRecoveryTarget&>(*this))),
-      m_retry(list, logger, state), m_duplicateCheck(client), m_progress(clock)
+      m_retry(list, logger, state), m_duplicateCheck(client), m_singleCheck(client),
+      m_progress(clock)
 {
     // A failure that may pass keeps the task for another try, as often as the profile says.
     runner.SetRetryHandler([this](const QString& reason) {
@@ -43,6 +44,10 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
     connect(&m_duplicateCheck, &TBatchCheck::Done, this,
             [this](const QStringList& found, const QStringList&, const QString& error) {
                 duplicateChecked(m_duplicateReason, found, error);
+            });
+    connect(&m_singleCheck, &TBatchCheck::Done, this,
+            [this](const QStringList& found, const QStringList&, const QString& error) {
+                singleChecked(found, error);
             });
     connect(m_account.get(), &TBatchAccount::CheckStarted, this, [this] {
         if (!m_list.IsEmpty())
@@ -94,7 +99,29 @@ void TUploadPoster::PostTaskFile(const TTask& fileTask)
         AlreadyPosted();
         return;
     }
+    const QStringList unanswered = m_account->Unanswered();
+    if (!unanswered.isEmpty()) {
+        // Asked for like a part in flight: a failure or an abort ends the task the same way.
+        m_singleTask = fileTask;
+        m_runner.SetStatus(QStringLiteral("Asking for the article sent before"));
+        m_runner.SetPartInFlight(true);
+        m_singleCheck.Start(unanswered, 0, 1);
+        return;
+    }
     postSingleArticle(fileTask);
+}
+
+void TUploadPoster::singleChecked(const QStringList& found, const QString& error)
+{
+    // A failure is the runner's to report; it stops the part in flight.
+    if (!error.isEmpty() || !m_runner.PartInFlight())
+        return;
+    m_runner.SetPartInFlight(false);
+    m_account->Confirmed(found);
+    if (m_account->Taken(1))
+        AlreadyPosted();
+    else
+        postSingleArticle(m_singleTask);
 }
 
 void TUploadPoster::FileEnded()

@@ -72,6 +72,9 @@ signals:
 
 private:
     void postSingleArticle(const TTask& task);
+    // The single article was sent before without an answer seen: posted only if the server
+    // does not have it.
+    void singleChecked(const QStringList& found, const QString& error);
     // The server's answer to the article: accepted, or not.
     void answered(bool accepted);
     // The upload ends (completed: its whole file was taken) or stops.
@@ -115,6 +118,8 @@ private:
     bool m_fileCompleted = false; // the file last posted went whole
     TPostRetry m_retry;
     TBatchCheck m_duplicateCheck;
+    TBatchCheck m_singleCheck;
+    TTask m_singleTask; // the task whose article is asked for
     QString m_duplicateReason;
     TTask m_checkedTask; // held at the head while its batch is checked
     TBatchProgress m_progress;

@@ -30,6 +30,7 @@ private slots:
     void journalRangesCoverTheFile_data();
     void journalRangesCoverTheFile();
     void lostAnswerRepostsWithTheSameId();
+    void lostAnswerOfOneArticleIsAskedForFirst();
     void checkFindsWhatTheServerLost_data();
     void checkFindsWhatTheServerLost();
     void lostArticleOfAnEarlierUploadGoesAgain();
@@ -384,6 +385,37 @@ void TestMultiPart::lostAnswerRepostsWithTheSameId()
     QCOMPARE(journal[1].MessageId, first[1]);
     for (const TJournalArticle& a : journal)
         QCOMPARE(a.State, TArticleState::Checked);
+}
+
+void TestMultiPart::lostAnswerOfOneArticleIsAskedForFirst()
+{
+    // A file posted whole, stored by the server, whose 240 was lost with the connection: the
+    // task runs again, asks for it with STAT, finds it and ends well without posting it twice.
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    TFakeNntpServer::TRule lost;
+    lost.Command = "POST";
+    lost.TakesArticle = true;
+    lost.Lines = {"340 send article"};
+    lost.DropAfterArticle = true;
+    lost.Once = true;
+    server.Add(lost);
+    server.OnPost();
+    TTask t = f.upload(f.writeLines("notes.txt", 20), server.Server(), 0);
+    UploadFields(t).Batch = "b7";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+    QCOMPARE(server.Articles().size(), 1);
+    f.view.Warnings.clear();
+
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+    QCOMPARE(f.view.Warnings, QStringList());
+    QCOMPARE(server.Articles().size(), 1);
+    QCOMPARE(server.Commands().count("POST"), 1);
+    QVERIFY(f.logged("Posted before: " + UploadFields(t).Path));
+    QCOMPARE(f.journal("b7").first().State, TArticleState::Checked);
 }
 
 void TestMultiPart::passingFailuresAreTriedAgain()
