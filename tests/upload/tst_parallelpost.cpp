@@ -139,6 +139,8 @@ void TestParallelPost::failureOnOneConnectionStopsTheOthers_data()
                                      << "posting failed";
     QTest::newRow("Abort mid-article") << "abort"
                                        << "";
+    QTest::newRow("dropped, tried again") << "retry"
+                                          << "";
 }
 
 void TestParallelPost::failureOnOneConnectionStopsTheOthers()
@@ -159,7 +161,7 @@ void TestParallelPost::failureOnOneConnectionStopsTheOthers()
     rule.TakesArticle = true;
     rule.Once = true;
     rule.Lines = {"340 send article"};
-    if (fault == "drop")
+    if (fault == "drop" || fault == "retry")
         rule.DropAfterLines = 10;
     else if (fault == "refuse")
         rule.Result = {"441 posting failed"};
@@ -171,8 +173,18 @@ void TestParallelPost::failureOnOneConnectionStopsTheOthers()
             QTimer::singleShot(0, &r.f.runner, &TTaskRunner::Abort);
     });
     r.server.OnPost();
+    if (fault == "retry") {
+        r.f.state.Settings.PostRetries = 1;
+        r.f.poster.Retry().SetFirstDelay(1);
+    }
     r.f.list.Add(r.series());
     QVERIFY(r.run());
+    if (fault == "retry") { // the task went on after the back-off and is through
+        QCOMPARE(r.f.view.Warnings, QStringList());
+        QCOMPARE(r.f.savedTasks(), QStringList());
+        QCOMPARE(r.keptParts(), QList<int>(Parts, 1));
+        return;
+    }
     QTest::qWait(300); // a connection left going would post more now
 
     QCOMPARE(r.f.view.Warnings.size(), warning.isEmpty() ? 0 : 1);
