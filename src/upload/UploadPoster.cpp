@@ -191,19 +191,19 @@ void TUploadPoster::NNTPPosted()
 void TUploadPoster::answered(bool accepted)
 {
     m_account->Answered(accepted);
+    const bool series = m_multiPart->Active() && m_runner.PartInFlight();
+    const bool goesOn = series && m_multiPart->ContinuesAfter(accepted);
     if (accepted) {
-        const bool series = m_multiPart->Active() && m_runner.PartInFlight();
         const qint64 part = series ? m_multiPart->Part() : 1;
         partProgress(part, part, series ? m_multiPart->TotalParts() : 1);
-    }
-    if (accepted)
         m_retry.Succeeded();
-    if (m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted))
+    }
+    if (goesOn)
         m_view.SetProgress(0); // Abort stays on from one part to the next
     else
         endPosting(accepted);
     m_runner.SetStatus(QStringLiteral("Posted OK"));
-    if (accepted && !(m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted)))
+    if (accepted && !goesOn)
         countPost();
     if (m_runner.PartInFlight()) {
         m_runner.SetPartInFlight(false);
