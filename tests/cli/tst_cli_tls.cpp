@@ -66,22 +66,26 @@ void TestCliTls::groupsOverTlsAndPostOverStartTls()
     QVERIFY2(downloaded.ExitCode == 0, qPrintable(downloaded.Err));
     QVERIFY(cli.Run({"groups", "list"}).Out.contains("quorvel.test"));
 
-    // The same server's plain port, upgraded with STARTTLS, takes an upload.
+    // The same server's plain port, upgraded with STARTTLS, takes a series over three
+    // connections, each secured on its own.
     QCOMPARE(cli.SetServer(m_inn.Server()).ExitCode, 0);
     QCOMPARE(cli.Run({"profile", "set", "Security", "starttls"}).ExitCode, 0);
+    QCOMPARE(cli.Run({"profile", "set", "Connections", "3"}).ExitCode, 0);
     const QString path = cli.Dir() + "/secret.txt";
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("sent under STARTTLS\n");
+    for (int i = 1; i <= 50; ++i)
+        file.write("sent under STARTTLS " + QByteArray::number(i) + "\n");
     file.close();
-    const auto posted =
-        cli.Run({"post", path, "--group", "quorvel.test", "--subject", "over STARTTLS"});
+    const auto posted = cli.Run(
+        {"post", path, "--group", "quorvel.test", "--subject", "over STARTTLS", "--lines", "10"});
     QVERIFY2(posted.ExitCode == 0, qPrintable(posted.Err));
     QFile log(cli.Home() + "/quorvel.log");
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QByteArray logged = log.readAll();
     // STARTTLS, the server's 382, the session, and only then the article.
-    const qsizetype agreed = logged.lastIndexOf("382 ");
+    QVERIFY(logged.count("382 ") >= 3);
+    const qsizetype agreed = logged.indexOf("382 ");
     const qsizetype secured = logged.indexOf("TLS: TLSv1.", agreed);
     QVERIFY2(agreed > 0 && secured > agreed && logged.indexOf("POST", agreed) > secured,
              logged.mid(logged.lastIndexOf("Startup")).constData());
@@ -91,10 +95,16 @@ void TestCliTls::groupsOverTlsAndPostOverStartTls()
     QVERIFY2(reader.Connect(m_inn.Port(), &error), qPrintable(error));
     QList<TNntpReader::TArticle> articles;
     QVERIFY2(reader.ReadGroup("quorvel.test", articles, &error), qPrintable(error));
-    QVERIFY(std::any_of(articles.begin(), articles.end(), [](const auto& a) {
-        return a.Header("Subject").startsWith("over STARTTLS") &&
-               a.Body.contains("sent under STARTTLS");
-    }));
+    QCOMPARE(std::count_if(articles.begin(), articles.end(),
+                           [](const auto& a) {
+                               return a.Header("Subject").startsWith("over STARTTLS") &&
+                                      a.Body.contains("sent under STARTTLS 41");
+                           }),
+             1);
+    QCOMPARE(std::count_if(
+                 articles.begin(), articles.end(),
+                 [](const auto& a) { return a.Header("Subject").startsWith("over STARTTLS"); }),
+             5);
 }
 
 void TestCliTls::sessionOptionsLeaveTheProfileAlone()
