@@ -1,6 +1,7 @@
 #include "FakeClock.h"
 #include "InnServer.h"
 #include "NntpReader.h"
+#include "RunUntil.h"
 #include "ScriptedView.h"
 #include "app/QuorvelApp.h"
 #include "base/SessionLog.h"
@@ -15,26 +16,6 @@
 #include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-// Runs the event loop the way the program does - blocking when idle, so the idle hook runs -
-// until the condition holds or the time is up.
-bool runUntil(const std::function<bool()>& condition, int ms)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    poll.start(20);
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return condition();
-}
-
-} // namespace
 
 // The whole program without its window: a group list downloaded and a file posted through the
 // application object, against a real news server, driven by the idle hook as in a real run.
@@ -73,7 +54,7 @@ void TestAppSession::downloadThenPost()
 
     view.YesNoAnswers.enqueue(true); // "This will completely overwrite your newsrc file."
     app.GroupDownload().GroupsDownloadItemClick();
-    QVERIFY(runUntil(
+    QVERIFY(RunUntil(
         [&] { return app.TaskList().IsEmpty() && view.StatusTexts.contains("Online"); }, 20000));
     QCOMPARE(view.GroupCaption.left(20), QStringLiteral("Unsubscribed Groups:"));
     int row = -1;
@@ -101,7 +82,7 @@ void TestAppSession::downloadThenPost()
     QVERIFY(view.Files.isEmpty()); // the file pane's selection is cleared
     // The upload, then the Disconnect the profile asks for.
     QVERIFY(
-        runUntil([&] { return app.TaskList().IsEmpty() && !app.TaskList().RunnerBusy(); }, 20000));
+        RunUntil([&] { return app.TaskList().IsEmpty() && !app.TaskList().RunnerBusy(); }, 20000));
     QVERIFY(view.StatusTexts.contains("Posted OK"));
     QCOMPARE(view.StatusTexts.last(), QStringLiteral("Offline"));
     QVERIFY(view.Warnings.isEmpty());

@@ -4,6 +4,7 @@
 #include "DbusMockFixture.h"
 #include "FakeClock.h"
 #include "FakeNntpServer.h"
+#include "RunUntil.h"
 #include "ScriptedView.h"
 #include "app/QuorvelApp.h"
 #include "app/SecretStore.h"
@@ -25,20 +26,6 @@
 namespace {
 
 using TKind = TSecretStore::TKind;
-
-bool runUntil(const std::function<bool()>& condition, int ms)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    poll.start(20);
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return condition();
-}
 
 // One run of the program on the test's program folder and settings file.
 struct AppRun
@@ -143,7 +130,7 @@ void TestKeyring::reloadAndPost()
     AppRun run(ini());
     run.app.InstallIdleHook();
     QVERIFY(run.app.TaskFile().ReadTasks());
-    QVERIFY(runUntil(
+    QVERIFY(RunUntil(
         [&] { return run.app.TaskList().IsEmpty() && !run.app.TaskList().RunnerBusy(); }, 10000));
     QVERIFY(m_server->Commands().contains("AUTHINFO PASS s3cret, too"));
     QCOMPARE(m_server->Articles().size(), 1);
