@@ -5,8 +5,8 @@
 //
 //   bench_window [--size-mib N] [--max-lines N] [--rounds N]
 
+#include "BenchSupport.h"
 #include "FakeClock.h"
-#include "InnServer.h"
 #include "app/QuorvelApp.h"
 #include "base/SettingsStore.h"
 #include "tasks/TaskList.h"
@@ -18,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -46,21 +45,6 @@ TOptions parse(const QStringList& args)
             o.Rounds = args[++i].toInt();
     }
     return o;
-}
-
-bool writeRandomFile(const QString& path, qint64 bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray block(1 << 20, '\0');
-    QRandomGenerator rng(7);
-    for (qint64 done = 0; done < bytes; done += block.size()) {
-        rng.fillRange(reinterpret_cast<quint32*>(block.data()), block.size() / 4);
-        if (f.write(block.constData(), qMin<qint64>(block.size(), bytes - done)) < 0)
-            return false;
-    }
-    return f.flush();
 }
 
 // Seconds the window took: the request the Post button makes, run until the queue is empty.
@@ -147,19 +131,12 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const TOptions o = parse(app.arguments());
-    if (!TInnServer::Available()) {
-        std::fprintf(stderr, "%s\n", qPrintable(TInnServer::SkipReason()));
-        return 2;
-    }
     TInnServer inn;
-    QString error;
-    if (!inn.Start({.Auth = QString(), .Groups = 1}, &error)) {
-        std::fprintf(stderr, "INN: %s\n", qPrintable(error));
-        return 1;
-    }
+    if (const int status = StartBenchInn(inn, {.Auth = QString(), .Groups = 1}))
+        return status;
     QTemporaryDir work;
     const QString path = work.filePath("bench.bin");
-    if (!writeRandomFile(path, o.SizeMiB << 20)) {
+    if (!WriteRandomFile(path, o.SizeMiB << 20, 7)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;
     }
