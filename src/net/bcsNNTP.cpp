@@ -7,6 +7,7 @@
 #include "net/HostResolver.h"
 #include "net/LineSocket.h"
 #include "net/PhaseTimer.h"
+#include "net/SendBudget.h"
 #include "net/SockAddress.h"
 #include "net/SockError.h"
 #include "net/TextClient.h"
@@ -43,9 +44,12 @@ constexpr int AttemptSliceMs = 2000;
 
 TbcsNNTP::TbcsNNTP(QObject* parent)
     : QObject(parent), m_timer(std::make_unique<TPhaseTimer>()),
-      m_systemResolver(std::make_unique<THostResolver>()), m_attemptTimer(new QTimer(this))
+      m_systemResolver(std::make_unique<THostResolver>()), m_attemptTimer(new QTimer(this)),
+      m_budgetTimer(new QTimer(this))
 {
     m_attemptTimer->setSingleShot(true);
+    m_budgetTimer->setSingleShot(true);
+    connect(m_budgetTimer, &QTimer::timeout, this, &TbcsNNTP::budgetResumed);
     connect(m_attemptTimer, &QTimer::timeout, this, &TbcsNNTP::attemptTooSlow);
     qRegisterMetaType<TClientStatus>();
     connect(m_timer.get(), &TPhaseTimer::Fired, this, &TbcsNNTP::timerFired);
@@ -86,6 +90,7 @@ void TbcsNNTP::TakeSetup(const TbcsNNTP& other)
     m_timeout = other.m_timeout;
     m_postTimeout = other.m_postTimeout;
     m_tls = other.m_tls;
+    m_budget = other.m_budget;
     SetHostResolver(other.m_resolver.data());
     SetSecondLength(other.m_secondLength);
 }
@@ -123,6 +128,7 @@ void TbcsNNTP::makeConnection()
 void TbcsNNTP::dropConnection()
 {
     m_attemptTimer->stop();
+    m_budgetTimer->stop();
     m_phase = TSendPhase::None;
     m_out.clear();
     m_outPos = 0;
@@ -469,9 +475,14 @@ void TbcsNNTP::pump()
                     break;
                 continue;
             }
-            const qint64 chunk = qMin<qint64>(m_out.size() - m_outPos, socket->WriteBufferSize());
+            const qint64 chunk =
+                meteredChunk(qMin<qint64>(m_out.size() - m_outPos, socket->WriteBufferSize()));
+            if (chunk == 0)
+                break; // the speed limit's pause: budgetResumed goes on
             const qint64 taken = socket->Write(m_out.constData() + m_outPos, chunk);
             m_outPos += taken;
+            if (m_budget && m_phase != TSendPhase::None)
+                m_budget->Spent(taken);
             if (taken == chunk)
                 continue;
             socket->Flush();
@@ -491,6 +502,32 @@ void TbcsNNTP::pump()
     m_pumping = false;
     if (connection == m_connection)
         checkWritten();
+}
+
+// Article bytes keep to the speed limit; when none may go now, sending resumes from the
+// timer once some may.
+qint64 TbcsNNTP::meteredChunk(qint64 wanted)
+{
+    if (!m_budget || m_phase == TSendPhase::None)
+        return wanted;
+    if (m_budgetTimer->isActive())
+        return 0;
+    const qint64 allowed = m_budget->Allowed(wanted);
+    if (allowed == 0) {
+        // Nothing stalls while we hold back: the post time-out starts again on resuming.
+        stopTimer();
+        m_budgetTimer->start(m_budget->WaitMs());
+    }
+    return allowed;
+}
+
+void TbcsNNTP::budgetResumed()
+{
+    if (!stillSending() || m_phase == TSendPhase::None)
+        return;
+    // The pause was ours, not a stalled connection.
+    armTimer(m_postTimeout);
+    pump();
 }
 
 void TbcsNNTP::claimOutput()
@@ -524,6 +561,9 @@ void TbcsNNTP::writeBufferEmpty()
 
 void TbcsNNTP::writeProgress()
 {
+    // While the speed limit holds us back the buffer only drains: nothing can stall.
+    if (m_budgetTimer->isActive())
+        return;
     if (m_state == csSendingArticle && m_phase != TSendPhase::None)
         armTimer(m_postTimeout);
 }

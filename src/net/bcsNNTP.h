@@ -17,6 +17,7 @@ class TTextClient;
 class TLineSocket;
 class TPhaseTimer;
 class THostResolver;
+class TSendBudget;
 struct TAsyncHostInfo;
 
 // The news-server client: downloads the group list, asks for new groups, posts one article
@@ -108,8 +109,14 @@ public:
     // length of one time-out second in milliseconds.
     void SetHostResolver(THostResolver* resolver);
     void SetSecondLength(int milliseconds);
+    // The speed limit the article bytes keep to (not owned; nullptr = none), shared with
+    // other clients. Commands go unmetered. A pause of the limit is not a stalled write: the
+    // post time-out starts again when sending resumes.
+    TSendBudget* SendBudget() const { return m_budget; }
+    void SetSendBudget(TSendBudget* budget) { m_budget = budget; }
     // Takes every setting of another client (server, login, time-outs, protection, the
-    // lookup and the time-out second): a further connection set up as that one is.
+    // lookup, the time-out second and the speed limit): a further connection set up as
+    // that one is.
     void TakeSetup(const TbcsNNTP& other);
 
 signals:
@@ -167,6 +174,8 @@ private:
 
     void startArticle();
     void pump();
+    qint64 meteredChunk(qint64 wanted);
+    void budgetResumed();
     bool nextArticleLine();
     bool nextBodyLine();
     void reportProgress();
@@ -200,7 +209,9 @@ private:
     std::unique_ptr<THostResolver> m_systemResolver;
     int m_lookupHandle = -1;
     QTimer* m_attemptTimer; // one address's share of the connect time-out
-    QString m_host;         // the server's host part, without brackets
+    TSendBudget* m_budget = nullptr;
+    QTimer* m_budgetTimer; // resumes sending after a pause of the speed limit
+    QString m_host;        // the server's host part, without brackets
     quint16 m_port = 0;
     QString m_attempt;       // the address being connected to
     QStringList m_addresses; // those still to try

@@ -3,6 +3,7 @@
 #include "tasks/TaskFields.h"
 
 #include "base/AppState.h"
+#include "base/Clock.h"
 #include "base/Logger.h"
 #include "article/NewsArticle.h"
 #include "net/bcsNNTP.h"
@@ -21,7 +22,7 @@ const QString OfflineText = QStringLiteral("Offline");
 TTaskRunner::TTaskRunner(TTaskList& list, TTaskFile& file, TbcsNNTP& client, TView& view,
                          TLogger& logger, TAppState& state, QObject* parent)
     : QObject(parent), m_list(list), m_file(file), m_client(client), m_view(view), m_logger(logger),
-      m_state(state)
+      m_state(state), m_budget(TClock::System())
 {
     m_handlers[tkDisconnect] = [this](TTask&) { DoDisconnect(); };
     connect(&client, &TbcsNNTP::OnNewStatus, this, &TTaskRunner::NNTPNewStatus);
@@ -86,6 +87,8 @@ void TTaskRunner::ConfigureClient(const TClientSetup& setup)
     m_client.SetPassword(login.Password);
     m_client.SetTimeout(setup.Timeout);
     m_client.SetPostTimeout(setup.PostTimeout);
+    m_budget.SetLimit(qint64(m_state.Settings.SpeedLimit) * 1024);
+    m_client.SetSendBudget(&m_budget);
 }
 
 void TTaskRunner::dropUnknownHead(const TTask& task)

@@ -2,6 +2,7 @@
 
 #include "base/View.h"
 #include "net/ClientStatus.h"
+#include "net/SendBudget.h"
 #include "tasks/ConnectionOverride.h"
 #include "tasks/Task.h"
 
@@ -47,8 +48,11 @@ public:
     TConnectionOverride& ConnectionOverride() { return m_override; }
     const TConnectionOverride& ConnectionOverride() const { return m_override; }
     // Sets the news client up for the task being run: its server, login and time-outs, the
-    // login as the session overrides it.
+    // login as the session overrides it, and the profile's speed limit.
     void ConfigureClient(const TClientSetup& setup);
+    // The program's one speed limit, shared by every connection: a further client takes it
+    // with the rest of the main client's setup (TbcsNNTP::TakeSetup).
+    TSendBudget& SendBudget() { return m_budget; }
 
     // The last status the news client reported, or DialingMarker.
     quint8 LastClientStatus = csIdle;
@@ -122,6 +126,7 @@ private:
     bool m_keptAfterFailedSave = false;
     bool m_partInFlight = false;
     TConnectionOverride m_override;
+    TSendBudget m_budget;
     std::array<THandler, TaskKindCount> m_handlers;
     TRetryHandler m_retry;
 };

@@ -48,6 +48,12 @@ TDeliveryPage::TDeliveryPage(QWidget* parent) : QWidget(parent)
     m_retries = NumberBox("PostRetries", this);
     m_retries->setToolTip(QStringLiteral("After a dropped connection, a time-out or a busy "
                                          "server; 0 stops and saves the tasks at once"));
+    m_connections = NumberBox("Connections", this);
+    m_connections->setToolTip(QStringLiteral("The parts of a series go over this many "
+                                             "connections at once"));
+    m_speedLimit = NumberBox("SpeedLimit", this);
+    m_speedLimit->setToolTip(QStringLiteral("Kilobytes per second over all connections "
+                                            "together"));
 
     auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
@@ -58,6 +64,8 @@ TDeliveryPage::TDeliveryPage(QWidget* parent) : QWidget(parent)
     form->addRow(QStringLiteral("Seconds before checking:"), m_checkDelay);
     form->addRow(QStringLiteral("Rounds of checking:"), m_checkRounds);
     form->addRow(QStringLiteral("Retries after a failure:"), m_retries);
+    form->addRow(QStringLiteral("Connections:"), m_connections);
+    form->addRow(QStringLiteral("Speed limit (KB/s, 0 for none):"), m_speedLimit);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addStretch();
@@ -75,6 +83,8 @@ void TDeliveryPage::Fill(const ProfileSettings& s)
     m_checkDelay->setValue(s.CheckDelay);
     m_checkRounds->setValue(s.CheckRounds);
     m_retries->setValue(s.PostRetries);
+    m_connections->setValue(s.Connections);
+    m_speedLimit->setValue(s.SpeedLimit);
     m_checkDelay->setEnabled(s.CheckAfterPost);
     m_checkRounds->setEnabled(s.CheckAfterPost);
 }
@@ -87,6 +97,8 @@ void TDeliveryPage::Apply(ProfileSettings& s) const
     s.CheckDelay = qint16(m_checkDelay->value());
     s.CheckRounds = qint16(m_checkRounds->value());
     s.PostRetries = qint16(m_retries->value());
+    s.Connections = qint16(m_connections->value());
+    s.SpeedLimit = m_speedLimit->value();
 }
 
 void TDeliveryPage::browseNzbFolder()

@@ -9,8 +9,8 @@ class QLineEdit;
 class QSpinBox;
 
 // The setup dialog's page on how a batch of uploads is accounted for: the domain of the
-// Message-IDs, where the NZB files go, the check after posting and the retries of failures
-// that may pass.
+// Message-IDs, where the NZB files go, the check after posting, the retries of failures
+// that may pass, the connections to post over and the speed limit.
 class TDeliveryPage : public QWidget
 {
     Q_OBJECT
@@ -30,4 +30,6 @@ private:
     QSpinBox* m_checkDelay;
     QSpinBox* m_checkRounds;
     QSpinBox* m_retries;
+    QSpinBox* m_connections;
+    QSpinBox* m_speedLimit;
 };

@@ -87,6 +87,7 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_known.clear();
     m_takenWholeBefore = false;
     m_current = {};
+    m_unanswered.clear();
     m_checkDue = false;
     const UploadTaskFields::TSubjectSpec subject = UploadTaskFields::SubjectSpec(task);
     m_nzbName =
@@ -125,6 +126,7 @@ void TBatchAccount::BeginFile(const QString& path)
     m_known.clear();
     m_takenWholeBefore = false;
     m_current = {};
+    m_unanswered.clear();
     if (!m_batch.isEmpty())
         readKnown();
 }
@@ -208,6 +210,7 @@ void TBatchAccount::Sent(int part, int total, qint64 begin, qint64 end, qint64 b
     m_currentSentBefore = std::any_of(m_known.begin(), m_known.end(), [&](const auto& a) {
         return a.Part == part && a.MessageId == messageId;
     });
+    m_unanswered.insert(part, m_current);
     record(m_current);
 }
 
@@ -224,12 +227,22 @@ bool TBatchAccount::RefusedAsDuplicate(int code, const QString& text) const
 
 void TBatchAccount::Answered(bool accepted)
 {
-    if (m_current.MessageId.isEmpty() || !accepted)
+    if (m_current.MessageId.isEmpty())
         return;
-    m_current.State = TArticleState::Accepted;
-    record(m_current);
-    m_known.removeIf([&](const TJournalArticle& a) { return a.Part == m_current.Part; });
-    m_known << m_current;
+    Answered(m_current.Part, accepted);
+    if (accepted)
+        m_current.State = TArticleState::Accepted;
+}
+
+void TBatchAccount::Answered(int part, bool accepted)
+{
+    TJournalArticle article = m_unanswered.take(part);
+    if (article.MessageId.isEmpty() || !accepted)
+        return;
+    article.State = TArticleState::Accepted;
+    record(article);
+    m_known.removeIf([&](const TJournalArticle& a) { return a.Part == part; });
+    m_known << article;
 }
 
 void TBatchAccount::Missing()
@@ -246,6 +259,7 @@ void TBatchAccount::EndTask(bool completed)
 {
     m_current = {};
     m_currentSentBefore = false;
+    m_unanswered.clear();
     if (!m_journal.IsOpen())
         return;
     QString error;

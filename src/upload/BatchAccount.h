@@ -5,6 +5,7 @@
 
 #include "tasks/Task.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -66,6 +67,8 @@ public:
               const QString& subject);
     // The server's answer to the article last sent: accepted for 240.
     void Answered(bool accepted);
+    // The server's answer to the task's article part, one of several on their way at once.
+    void Answered(int part, bool accepted);
     // Whether the refusal (code, text) of the article last sent says the server has it
     // already, and the article went with the Message-ID it had been sent with before: 435,
     // 437, or 441 naming a duplicate.
@@ -130,5 +133,6 @@ private:
     QString m_nzbName;
     QList<TJournalArticle> m_known; // the task's file's articles the journal held
     TJournalArticle m_current;
-    bool m_currentSentBefore = false; // with this Message-ID, no answer seen
+    QHash<int, TJournalArticle> m_unanswered; // the task's articles sent, by part
+    bool m_currentSentBefore = false;         // with this Message-ID, no answer seen
 };

@@ -47,6 +47,9 @@ TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTas
     m_readAheadTimer.setSingleShot(true);
     m_readAheadTimer.setInterval(0);
     connect(&m_readAheadTimer, &QTimer::timeout, this, &TMultiPartPoster::readAheadSlice);
+    connect(&m_connections, &TPostConnections::Answered, this, &TMultiPartPoster::parallelAnswered);
+    connect(&m_connections, &TPostConnections::Failed, this, &TMultiPartPoster::parallelFailed);
+    connect(&m_connections, &TPostConnections::RoomFreed, this, &TMultiPartPoster::continueSeries);
     // The end of a part is on its way: read the next part's lines while the server works.
     connect(&client, &TbcsNNTP::OnNewStatus, this, [this](TClientStatus status) {
         if (m_active && status == csArticleSent && m_part < m_total && !m_readAhead)
@@ -62,8 +65,11 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     m_task = task;
     m_headTask = m_list.IsEmpty() ? task : m_list.Head();
     m_active = false;
+    m_parallel = false;
     m_part = 0;
     m_total = 0;
+    m_onServer = 0;
+    m_sentNow = 0;
     dropReadAhead();
     m_runner.SetStatus(QStringLiteral("Composing article"));
 
@@ -87,6 +93,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     }
     m_total = m_lines->PartCount();
     m_active = true;
+    m_parallel = m_state.Settings.Connections > 1;
     m_account.SetTotal(int(m_total));
     confirmUnanswered();
 }
@@ -114,22 +121,110 @@ void TMultiPartPoster::unansweredChecked(const QStringList& found, const QString
     postPart();
 }
 
+void TMultiPartPoster::startParallel()
+{
+    m_parallel = true;
+    // The main connection has nothing to do while the series goes: a server that limits
+    // connections counts it.
+    m_client.Quit();
+    m_connections.Prepare(m_client, m_state.Settings.Connections);
+    // The series is one part in flight for the runner: a failure, a drop or Abort stops it.
+    m_runner.SetPartInFlight(true);
+    fillConnections();
+}
+
+void TMultiPartPoster::fillConnections()
+{
+    while (m_active && m_connections.HasRoom()) {
+        const qint64 before = m_part;
+        if (!skipTaken())
+            return; // the task has failed
+        m_onServer += m_part - before;
+        if (m_part >= m_total)
+            break;
+        ++m_part;
+        auto article = std::make_unique<TNewsArticle>();
+        prepareArticle(*article, m_part, m_total);
+        if (!takeBody(*article))
+            return;
+        m_partRange = m_lines->PartRange();
+        m_lines->NextPart();
+        recordSent(*article);
+        ++m_sentNow;
+        m_connections.Send(m_part, std::move(article));
+    }
+    if (!m_active)
+        return;
+    if (m_part < m_total) {
+        readAhead();
+        return;
+    }
+    if (m_sentNow == 0) {
+        // The rest of the series was taken in an earlier run.
+        finish(false);
+        m_failure.AlreadyPosted();
+    }
+}
+
+void TMultiPartPoster::parallelAnswered(qint64 part, bool accepted, int code, const QString& text)
+{
+    if (!m_active || !m_parallel)
+        return;
+    m_account.Answered(int(part), accepted);
+    if (!accepted) {
+        m_failure.PartRefused(code, text);
+        return;
+    }
+    ++m_onServer;
+    m_failure.PartTaken(part, m_onServer, m_total);
+    if (m_onServer < m_total) {
+        // Go on from the event loop, not from inside the client's reply handler.
+        QTimer::singleShot(0, this, &TMultiPartPoster::continueSeries);
+        return;
+    }
+    m_failure.SeriesPosted();
+    finish(true);
+}
+
+void TMultiPartPoster::parallelFailed(const QString& text)
+{
+    if (!m_active || !m_parallel)
+        return;
+    // Reported as the main connection's failures are: the queue is saved (or the task tried
+    // again), and the runner's PartStopped ends the series and drops the other connections.
+    m_runner.NNTPError(text);
+}
+
+void TMultiPartPoster::closeIdleConnections()
+{
+    if (m_active)
+        return;
+    // Kept for the next upload only: the check after a batch (the task held at the head) and
+    // any other task use the main connection, and a server may count every open one.
+    if (m_list.IsEmpty() || m_list.Head().Kind != tkUpload || m_list.Head() == m_headTask)
+        m_connections.Quit();
+}
+
 void TMultiPartPoster::postSingle()
 {
     m_part = 1;
     m_total = 1;
-    prepareArticle(1, 1);
-    if (!fillBody())
+    prepareArticle(m_article, 1, 1);
+    if (!fillBody(m_article))
         return;
     m_partRange = m_lines->PartRange();
     m_lines.reset();
-    recordSent();
+    recordSent(m_article);
     // The posting handlers see no part in flight and end the task themselves.
     m_client.PostComposed();
 }
 
 void TMultiPartPoster::postPart()
 {
+    if (m_parallel) {
+        startParallel();
+        return;
+    }
     if (!skipTaken())
         return;
     if (m_part >= m_total) {
@@ -141,12 +236,12 @@ void TMultiPartPoster::postPart()
         return;
     }
     ++m_part;
-    prepareArticle(m_part, m_total);
-    if (!takeBody())
+    prepareArticle(m_article, m_part, m_total);
+    if (!takeBody(m_article))
         return;
     m_partRange = m_lines->PartRange();
     m_lines->NextPart();
-    recordSent();
+    recordSent(m_article);
     m_runner.SetPartInFlight(true);
     m_client.PostComposed();
 }
@@ -156,7 +251,7 @@ bool TMultiPartPoster::skipTaken()
     while (m_part < m_total && m_account.Taken(int(m_part + 1))) {
         ++m_part;
         m_article.RawBodyLines.Clear();
-        if (!takeBody())
+        if (!takeBody(m_article))
             return false; // the task has failed
         m_article.RawBodyLines.Clear();
         m_lines->NextPart();
@@ -164,16 +259,16 @@ bool TMultiPartPoster::skipTaken()
     return true;
 }
 
-bool TMultiPartPoster::takeBody()
+bool TMultiPartPoster::takeBody(TNewsArticle& article)
 {
     if (!m_readAhead)
-        return fillBody();
+        return fillBody(article);
     // The server answered before the read-ahead was through: read the rest now.
     m_readAheadTimer.stop();
     if (m_readAheadError.isEmpty() && !readPart(m_nextBody, PartRest))
         m_readAheadError = m_lines->ErrorText();
     const QString error = m_readAheadError;
-    m_article.RawBodyLines = std::move(m_nextBody);
+    article.RawBodyLines = std::move(m_nextBody);
     dropReadAhead();
     if (!error.isEmpty()) {
         failTask(error);
@@ -203,9 +298,13 @@ void TMultiPartPoster::continueSeries()
         m_active = false;
         m_lines.reset();
         dropReadAhead();
+        m_connections.Stop();
         return;
     }
-    postPart();
+    if (m_parallel)
+        fillConnections();
+    else
+        postPart();
 }
 
 void TMultiPartPoster::finish(bool nextTask)
@@ -213,6 +312,10 @@ void TMultiPartPoster::finish(bool nextTask)
     m_active = false;
     m_lines.reset();
     dropReadAhead();
+    if (m_parallel) {
+        m_connections.Stop();
+        QTimer::singleShot(0, this, &TMultiPartPoster::closeIdleConnections);
+    }
     m_runner.SetPartInFlight(false);
     if (nextTask && stillHeadTask())
         m_failure.FileEnded();
@@ -229,10 +332,10 @@ bool TMultiPartPoster::stillHeadTask() const
     return !m_list.IsEmpty() && m_list.Head() == m_headTask;
 }
 
-bool TMultiPartPoster::fillBody()
+bool TMultiPartPoster::fillBody(TNewsArticle& article)
 {
-    m_lines->ReservePart(m_article.RawBodyLines);
-    if (readPart(m_article.RawBodyLines, PartRest))
+    m_lines->ReservePart(article.RawBodyLines);
+    if (readPart(article.RawBodyLines, PartRest))
         return true;
     failTask(m_lines->ErrorText());
     return false;
@@ -274,31 +377,31 @@ void TMultiPartPoster::dropReadAhead()
     m_readAheadError.clear();
 }
 
-void TMultiPartPoster::prepareArticle(qint64 part, qint64 total)
+void TMultiPartPoster::prepareArticle(TNewsArticle& article, qint64 part, qint64 total)
 {
     const TUploadFields<const TTask> upload = UploadFields(std::as_const(m_task));
     const TSubjectSpec subjectSpec = SubjectSpec(m_task);
-    m_article.Clear();
+    article.Clear();
     m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
     const QString subject = TSubjectLine::BuildSubjectLine(
         subjectSpec.Template, subjectSpec.Subject, subjectSpec.Path, part, total);
     m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
-    m_article.Subject = subject;
-    m_article.AddHeader(QStringLiteral("Subject: ") + subject);
-    m_article.AddHeader(QStringLiteral("From: ") + upload.From);
+    article.Subject = subject;
+    article.AddHeader(QStringLiteral("Subject: ") + subject);
+    article.AddHeader(QStringLiteral("From: ") + upload.From);
     m_messageId = m_account.MessageIdFor(int(part));
     if (total > 1)
         m_list.SetHeadState(QStringLiteral("running, part %1 of %2").arg(part).arg(total));
-    m_article.AddHeader(QStringLiteral("Message-ID: ") + m_messageId);
+    article.AddHeader(QStringLiteral("Message-ID: ") + m_messageId);
     if (!upload.ReplyTo.isEmpty())
-        m_article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
+        article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
     if (!upload.Organization.isEmpty())
-        m_article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
+        article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
     const QString charset = m_lines->Charset().Name(m_state.Settings.TextCharset);
     for (const QString& line : TNewsArticle::CharsetHeaders(charset))
-        m_article.AddHeader(line);
-    m_article.Newsgroups = upload.Groups;
-    m_article.SignatureFile = ExistingSignature(m_task);
+        article.AddHeader(line);
+    article.Newsgroups = upload.Groups;
+    article.SignatureFile = ExistingSignature(m_task);
     m_runner.ConfigureClient(ClientSetup(m_task));
 }
 
@@ -327,19 +430,19 @@ std::pair<qint64, qint64> yEncPartRange(const TByteLines& body)
 
 } // namespace
 
-void TMultiPartPoster::recordSent()
+void TMultiPartPoster::recordSent(const TNewsArticle& article)
 {
     qint64 bytes = 0;
-    for (const QString& h : m_article.HeaderLines)
+    for (const QString& h : article.HeaderLines)
         bytes += h.toUtf8().size() + 2;
-    const TByteLines& body = m_article.RawBodyLines;
+    const TByteLines& body = article.RawBodyLines;
     if (!body.IsEmpty())
         bytes += 2 + body.Span(0, body.Size()).size();
     const auto [yEncBegin, yEncEnd] = yEncPartRange(body);
     const bool ownRange = yEncBegin > 0;
     const qint64 begin = ownRange ? yEncBegin : m_partRange.first;
     const qint64 end = ownRange ? yEncEnd : m_partRange.second;
-    m_account.Sent(int(m_part), int(m_total), begin, end, bytes, m_messageId, m_article.Subject);
+    m_account.Sent(int(m_part), int(m_total), begin, end, bytes, m_messageId, article.Subject);
 }
 
 void TMultiPartPoster::failTask(QString text)
@@ -347,6 +450,7 @@ void TMultiPartPoster::failTask(QString text)
     m_active = false;
     m_lines.reset();
     dropReadAhead();
+    m_connections.Stop();
     m_runner.SetPartInFlight(false);
     m_failure.FailTask(text);
 }

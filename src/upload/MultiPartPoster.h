@@ -3,6 +3,7 @@
 #include "article/ByteLines.h"
 #include "tasks/Task.h"
 #include "upload/BatchCheck.h"
+#include "upload/PostConnections.h"
 
 #include <QObject>
 #include <QString>
@@ -31,6 +32,13 @@ public:
     virtual void FileEnded() = 0;
     // Every article of the upload left to post was taken in an earlier run: the task is done.
     virtual void AlreadyPosted() = 0;
+    // Over several connections: the server took part, and done of the total parts are on
+    // it now (those taken in an earlier run included).
+    virtual void PartTaken(qint64 part, qint64 done, qint64 total) = 0;
+    // Over several connections: the server refused a part; the series stops.
+    virtual void PartRefused(int code, const QString& reason) = 0;
+    // Over several connections: the server has every part; the file ends next.
+    virtual void SeriesPosted() = 0;
 };
 
 // Posts the head upload task's file as articles of at most MaxLines body lines each (a yEnc
@@ -45,6 +53,12 @@ public:
 //
 // The include text opens the first article and the signature closes the last; the counts
 // in the subject lines cover them.
+//
+// With Connections above one, the parts go over that many connections at once
+// (TPostConnections): each part is composed when a connection is free, so that no more than
+// one part per connection and the one read ahead are in memory. Parts may be taken in any
+// order; the series ends when the server has all of them, and stops at the first refusal or
+// failed connection, which drops the others.
 //
 // A task that ran before goes on from its batch's journal: parts the server took are read
 // past, not sent again, and parts sent without an answer seen are first asked for with STAT;
@@ -71,6 +85,9 @@ public:
 
     // Where the series stands, for the window and for tests.
     bool Active() const { return m_active; }
+    // Posting over several connections.
+    bool Parallel() const { return m_parallel; }
+    TPostConnections& Connections() { return m_connections; }
     qint64 Part() const { return m_part; }
     qint64 TotalParts() const { return m_total; }
 
@@ -80,22 +97,29 @@ private:
     void confirmUnanswered();
     void unansweredChecked(const QStringList& found, const QString& error);
     void postPart();
+    // Over several connections: the parts left go as connections come free.
+    void startParallel();
+    void fillConnections();
+    void parallelAnswered(qint64 part, bool accepted, int code, const QString& text);
+    void parallelFailed(const QString& text);
+    // After the series: connections nothing more will be posted over are closed.
+    void closeIdleConnections();
     // Reads past the parts the server took in an earlier run; false when that failed.
     bool skipTaken();
     // The current part's lines into the article (read ahead or read now).
-    bool takeBody();
+    bool takeBody(TNewsArticle& article);
     void continueSeries();
     void finish(bool nextTask);
     // The current part's lines into the article, all of them.
-    bool fillBody();
+    bool fillBody(TNewsArticle& article);
     // Up to lines more of the current part into body.
     bool readPart(TByteLines& body, qint64 lines);
     void readAhead();
     void readAheadSlice();
     void dropReadAhead();
-    void prepareArticle(qint64 part, qint64 total);
+    void prepareArticle(TNewsArticle& article, qint64 part, qint64 total);
     // The article is complete: its account records it as sent.
-    void recordSent();
+    void recordSent(const TNewsArticle& article);
     bool stillHeadTask() const;
     // Takes a copy: the text may belong to the line source that failing frees.
     void failTask(QString text);
@@ -122,4 +146,8 @@ private:
     qint64 m_part = 0;
     qint64 m_total = 0;
     bool m_active = false;
+    bool m_parallel = false;
+    qint64 m_onServer = 0; // parts the server has: taken before, or accepted in this run
+    qint64 m_sentNow = 0;  // parts sent in this run
+    TPostConnections m_connections;
 };

@@ -57,6 +57,10 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
     connect(&client, &TbcsNNTP::OnPosted, this, &TUploadPoster::NNTPPosted);
     connect(&client, &TbcsNNTP::OnPostFailed, this, &TUploadPoster::NNTPPostFailed);
     connect(&client, &TbcsNNTP::OnProgress, this, &TUploadPoster::NNTPProgress);
+    TPostConnections& connections = m_multiPart->Connections();
+    connect(&connections, &TPostConnections::Progress, this, &TUploadPoster::NNTPProgress);
+    connect(&connections, &TPostConnections::LogEvent, this,
+            [this](const QString& text) { m_logger.LogIt(text.trimmed()); });
     // However the task ends short (Abort, Clear, an error, a lost connection), its recovery
     // files go: par2 is ended, the set removed.
     for (auto stopped :
@@ -160,7 +164,11 @@ void TUploadPoster::NNTPPosted()
 void TUploadPoster::answered(bool accepted)
 {
     m_account->Answered(accepted);
-    partProgress(accepted);
+    if (accepted) {
+        const bool series = m_multiPart->Active() && m_runner.PartInFlight();
+        const qint64 part = series ? m_multiPart->Part() : 1;
+        partProgress(part, part, series ? m_multiPart->TotalParts() : 1);
+    }
     if (accepted)
         m_retry.Succeeded();
     if (m_runner.PartInFlight() && m_multiPart->ContinuesAfter(accepted))
@@ -214,6 +222,24 @@ void TUploadPoster::AlreadyPosted()
     FileEnded();
 }
 
+void TUploadPoster::PartTaken(qint64 part, qint64 done, qint64 total)
+{
+    partProgress(part, done, total);
+    m_retry.Succeeded();
+    m_runner.SetStatus(QStringLiteral("Posted OK"));
+}
+
+void TUploadPoster::PartRefused(int code, const QString& reason)
+{
+    refused(reason, code);
+}
+
+void TUploadPoster::SeriesPosted()
+{
+    endPosting(true);
+    countPost();
+}
+
 void TUploadPoster::NNTPPostFailed(const QString& reason)
 {
     m_state.SetCurrentProcName(QStringLiteral("NNTPPostFailed"));
@@ -224,7 +250,7 @@ void TUploadPoster::NNTPPostFailed(const QString& reason)
         m_duplicateCheck.Start({m_account->CurrentMessageId()}, 0, 1);
         return;
     }
-    refused(reason);
+    refused(reason, m_client.ReplyCode());
 }
 
 void TUploadPoster::duplicateChecked(const QString& reason, const QStringList& found,
@@ -239,12 +265,12 @@ void TUploadPoster::duplicateChecked(const QString& reason, const QStringList& f
     }
     // Refused as a duplicate, yet not there: it goes under a new Message-ID next time.
     m_account->Missing();
-    refused(reason + QStringLiteral(" (and the server does not have it)"));
+    refused(reason + QStringLiteral(" (and the server does not have it)"), m_client.ReplyCode());
 }
 
-void TUploadPoster::refused(const QString& reason)
+void TUploadPoster::refused(const QString& reason, int code)
 {
-    if (m_retry.Take(reason, m_client.ReplyCode())) {
+    if (m_retry.Take(reason, code)) {
         endPosting(false);
         m_runner.SetStatus(reason);
         m_runner.SetPartInFlight(false);
@@ -322,22 +348,19 @@ void TUploadPoster::fileProgress(const QString& path)
     emit FileStarted(path);
 }
 
-void TUploadPoster::partProgress(bool accepted)
+void TUploadPoster::partProgress(qint64 part, qint64 done, qint64 parts)
 {
-    if (!accepted || !m_progress.Running())
+    if (!m_progress.Running())
         return;
-    const bool series = m_multiPart->Active() && m_runner.PartInFlight();
-    const qint64 part = series ? m_multiPart->Part() : 1;
-    const qint64 parts = series ? m_multiPart->TotalParts() : 1;
-    // The file's bytes up to the end of the part; the last part takes what is left, parts
-    // taken in an earlier run included.
-    const qint64 upTo = part >= parts ? m_fileSize : m_fileSize * part / std::max<qint64>(parts, 1);
+    // The file's bytes up to the end of the parts done; the last part takes what is left,
+    // parts taken in an earlier run included.
+    const qint64 upTo = done >= parts ? m_fileSize : m_fileSize * done / std::max<qint64>(parts, 1);
     m_progress.Advance(std::max<qint64>(upTo - m_fileDone, 0));
     m_fileDone = std::max(m_fileDone, upTo);
     m_progress.SetCurrent(m_filePath, part, parts);
     emit BatchProgressChanged(m_progress.State());
     emit PartAccepted(m_filePath, part, parts);
-    if (part >= parts)
+    if (done >= parts)
         emit FileDone(m_filePath, parts);
 }
 

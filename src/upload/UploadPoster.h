@@ -80,6 +80,9 @@ private:
     void PostTaskFile(const TTask& fileTask) override;
     void FileEnded() override;
     void AlreadyPosted() override;
+    void PartTaken(qint64 part, qint64 done, qint64 total) override;
+    void PartRefused(int code, const QString& reason) override;
+    void SeriesPosted() override;
     // The task has ended well: on to the next unless the batch's check holds it.
     void nextTask();
     // Counts the finished post in its groups, once per file.
@@ -89,12 +92,13 @@ private:
     // queue stops.
     void beginProgress(const TTask& task);
     void fileProgress(const QString& path);
-    void partProgress(bool accepted);
+    // The server took part of parts; done of them are on it now.
+    void partProgress(qint64 part, qint64 done, qint64 parts);
     // The part being posted, when it is a new one.
     void batchPart();
     void endProgress();
     // The server refused the article: the task stops and the queue is saved.
-    void refused(const QString& reason);
+    void refused(const QString& reason, int code);
     // A refusal as a duplicate, and whether the server has the article (STAT).
     void duplicateChecked(const QString& reason, const QStringList& found, const QString& error);
 

@@ -7,7 +7,9 @@
 #include <QSslKey>
 #include <QSslServer>
 #include <QTcpServer>
+#include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <algorithm>
 #include <memory>
@@ -32,6 +34,7 @@ struct TFakeNntpServer::TSession
     QByteArray Text;
     int Lines = 0;
     bool Stalled = false;
+    int Number = 0; // from 1, in the order accepted
 };
 
 TFakeNntpServer::TFakeNntpServer(QObject* parent) : QObject(parent), m_server(new QTcpServer(this))
@@ -143,7 +146,16 @@ void TFakeNntpServer::accept()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         ++m_connections;
+        if (m_limit > 0 && m_open >= m_limit) {
+            ++m_refused;
+            socket->write(m_limitRefusal);
+            socket->disconnectFromHost();
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            continue;
+        }
+        ++m_open;
         auto session = std::make_shared<TSession>();
+        session->Number = m_connections;
         if (m_receiveBufferSize > 0) {
             socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
                                     m_receiveBufferSize);
@@ -163,6 +175,7 @@ void TFakeNntpServer::accept()
         });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             ++m_closed;
+            --m_open;
             socket->deleteLater();
             emit ConnectionClosed();
         });
@@ -247,6 +260,7 @@ void TFakeNntpServer::handleArticleLine(QTcpSocket* socket, TSession& session,
         const bool drop = rule.DropAfterArticle;
         session.Article.reset();
         m_articles.append(session.Text);
+        m_articleConnections.append(session.Number);
         const QByteArray id = messageIdOf(session.Text);
         if (m_refuseDuplicates && !id.isEmpty() &&
             std::any_of(m_kept.begin(), m_kept.end(),
@@ -258,6 +272,17 @@ void TFakeNntpServer::handleArticleLine(QTcpSocket* socket, TSession& session,
         if (m_loseEvery > 0 && m_articles.size() % m_loseEvery == 0 && !id.isEmpty())
             m_lostIds << id;
         emit ArticleReceived();
+        if (session.Number == m_delayedConnection && m_answerDelay > 0) {
+            QPointer<QTcpSocket> late(socket);
+            QTimer::singleShot(m_answerDelay, this, [this, late, result, drop] {
+                if (!late)
+                    return;
+                sendLines(late, result);
+                if (drop)
+                    late->disconnectFromHost();
+            });
+            return;
+        }
         sendLines(socket, result);
         if (drop)
             socket->disconnectFromHost();

@@ -67,6 +67,19 @@ public:
     // The greeting bytes exactly as given (no CR LF added).
     void SetRawGreeting(const QByteArray& bytes) { m_greeting = bytes; }
     void SetDropOnConnect(bool on) { m_dropOnConnect = on; }
+    // While open connections are open, a further one is greeted with refusal and closed (a
+    // server that limits its connections). 0: no limit.
+    void SetConnectionLimit(int open, const QByteArray& refusal)
+    {
+        m_limit = open;
+        m_limitRefusal = refusal + "\r\n";
+    }
+    // The answers to the articles of the nth connection accepted (from 1) go out ms late.
+    void SetAnswerDelay(int connection, int ms)
+    {
+        m_delayedConnection = connection;
+        m_answerDelay = ms;
+    }
     // A small receive buffer makes a client's writes block sooner when the server stalls.
     void SetReceiveBufferSize(int bytes) { m_receiveBufferSize = bytes; }
 
@@ -87,6 +100,10 @@ public:
     const QList<QByteArray>& Commands() const { return m_commands; }
     // Each complete article as received, lines joined with CR LF, the "." line left out.
     const QList<QByteArray>& Articles() const { return m_articles; }
+    // For each of them, the connection it came over (from 1, in the order they were accepted).
+    const QList<int>& ArticleConnections() const { return m_articleConnections; }
+    // Connections greeted with the limit's refusal.
+    int Refused() const { return m_refused; }
     // Message-IDs STAT finds (223) besides those of the articles received and not refused
     // (answered 4xx or 5xx); any other is 430.
     void AddStoredId(const QByteArray& messageId) { m_storedIds.append(messageId); }
@@ -127,6 +144,13 @@ private:
     QList<TRule> m_rules;
     int m_connections = 0;
     int m_closed = 0;
+    int m_open = 0;
+    int m_limit = 0;
+    QByteArray m_limitRefusal;
+    int m_refused = 0;
+    int m_delayedConnection = 0;
+    int m_answerDelay = 0;
+    QList<int> m_articleConnections;
     QList<QByteArray> m_commands;
     QList<QByteArray> m_articles;
     QList<QByteArray> m_kept; // those not refused

@@ -27,6 +27,7 @@ private slots:
     void clearMenu();
     void viewMenu();
     void reloadMenu();
+    void speedLimitShared();
 };
 
 void TestTaskRunner::autoStartRunsBatchCountingDown()
@@ -345,6 +346,19 @@ void TestTaskRunner::reloadMenu()
     QCOMPARE(f.list.Count(), 1);
     QCOMPARE(f.list.At(0).Text1, QStringLiteral("a"));
     QVERIFY(!f.runner.IdleState().TaskFileExists); // and no longer
+}
+
+void TestTaskRunner::speedLimitShared()
+{
+    // The profile's limit (KB per second) reaches the main client at every task.
+    RunnerFixture f;
+    f.state.Settings.SpeedLimit = 250;
+    f.runner.ConfigureClient({});
+    QCOMPARE(f.client.SendBudget(), &f.runner.SendBudget());
+    QCOMPARE(f.runner.SendBudget().Limit(), 250 * 1024);
+    f.state.Settings.SpeedLimit = 0;
+    f.runner.ConfigureClient({});
+    QCOMPARE(f.runner.SendBudget().Limit(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestTaskRunner)

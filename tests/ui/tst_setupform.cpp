@@ -238,6 +238,8 @@ void TestSetupForm::deliveryPage()
     s.CheckDelay = 30;
     s.CheckRounds = 4;
     s.PostRetries = 3;
+    s.Connections = 4;
+    s.SpeedLimit = 250;
     TSetupForm form(s);
     ProfileSettings out = form.Settings();
     QCOMPARE(out.MessageIdDomain, s.MessageIdDomain);
@@ -246,16 +248,22 @@ void TestSetupForm::deliveryPage()
     QCOMPARE(out.CheckDelay, qint16(30));
     QCOMPARE(out.CheckRounds, qint16(4));
     QCOMPARE(out.PostRetries, qint16(3));
+    QCOMPARE(out.Connections, qint16(4));
+    QCOMPARE(out.SpeedLimit, 250);
     QVERIFY(!Control<QSpinBox>(&form, "CheckDelay")->isEnabled());
     Control<QCheckBox>(&form, "CheckAfterPost")->setChecked(true);
     QVERIFY(Control<QSpinBox>(&form, "CheckDelay")->isEnabled());
     Control<QSpinBox>(&form, "CheckRounds")->setValue(0);
     Control<QSpinBox>(&form, "PostRetries")->setValue(5000);
+    Control<QSpinBox>(&form, "Connections")->setValue(0);
+    Control<QSpinBox>(&form, "SpeedLimit")->setValue(0);
     Control<QLineEdit>(&form, "NzbFolder")->clear();
     out = form.Settings();
     QCOMPARE(out.CheckAfterPost, true);
     QCOMPARE(out.CheckRounds, qint16(1));
     QCOMPARE(out.PostRetries, qint16(100));
+    QCOMPARE(out.Connections, qint16(1));
+    QCOMPARE(out.SpeedLimit, 0);
     QCOMPARE(out.NzbFolder, QString());
 }
 

@@ -76,22 +76,32 @@ void TestUploadInn::binaryRoundTrip_data()
 {
     QTest::addColumn<int>("maxLines");
     QTest::addColumn<int>("parts");
+    QTest::addColumn<int>("connections");
     // 3 MiB uuencoded: 69905 lines of 45 bytes, plus begin, the short last line, "`", "end".
-    QTest::newRow("parts of 5000 lines") << 5000 << 14;
-    QTest::newRow("one article") << 0 << 1;
+    QTest::newRow("parts of 5000 lines") << 5000 << 14 << 1;
+    QTest::newRow("one article") << 0 << 1 << 1;
+    QTest::newRow("40 parts over 4 connections") << 1748 << 40 << 4;
 }
 
 void TestUploadInn::binaryRoundTrip()
 {
     QFETCH(int, maxLines);
     QFETCH(int, parts);
+    QFETCH(int, connections);
     UploadFixture f;
-    const QString name = QStringLiteral("random%1.bin").arg(maxLines);
+    f.state.Settings.Connections = qint16(connections);
+    const QString name = QStringLiteral("random%1-%2.bin").arg(maxLines).arg(connections);
     const QString path = f.writeRandom(name, 3 * 1024 * 1024, quint32(maxLines) + 11);
     TTask t = f.upload(path, m_inn.Server(), maxLines, QString::fromLatin1(Group1));
     t.Text3 = "back@example.com";
     t.Text4 = "Quorvel Tests";
+    // When the first part is taken, the other connections still carry theirs.
+    int carried = 0;
+    connect(&f.poster, &TUploadPoster::PartAccepted, this,
+            [&] { carried = std::max(carried, f.poster.MultiPart().Connections().Busy() + 1); });
     post(f, {t});
+    if (parts > 1)
+        QCOMPARE(carried, connections);
 
     const QList<TNntpReader::TArticle> articles = fetch(Group1, name.toUtf8());
     QCOMPARE(articles.size(), parts);
