@@ -48,6 +48,13 @@ TOptions parse(const QStringList& args)
     return o;
 }
 
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
 // Seconds the window took: the request the Post button makes, run until the queue is empty.
 double postWithWindow(const QString& server, const QString& path, const TOptions& o)
 {
@@ -160,14 +167,23 @@ int main(int argc, char** argv)
         round % 2 ? viaWindow() : viaTerminal();
         if (window.last() < 0 || terminal.last() < 0)
             return 1;
-        std::printf("round %d: window %.2f s, terminal %.2f s\n", round + 1, window.last(),
-                    terminal.last());
+        std::printf("round %d: window %.2f s, terminal %.2f s, ratio %.2f\n", round + 1,
+                    window.last(), terminal.last(), terminal.last() / window.last());
+        std::fflush(stdout);
     }
-    std::sort(window.begin(), window.end());
-    std::sort(terminal.begin(), terminal.end());
-    const double w = window.at(window.size() / 2), t = terminal.at(terminal.size() / 2);
+    QList<double> ratios;
+    double windowSum = 0, terminalSum = 0;
+    for (int i = 0; i < o.Rounds; ++i) {
+        ratios << terminal[i] / window[i];
+        windowSum += window[i];
+        terminalSum += terminal[i];
+    }
+    const double w = median(window), t = median(terminal);
     std::printf("median: window %.2f s (%.1f MB/s), terminal %.2f s; window speed %.2fx the "
                 "terminal's\n",
                 w, o.SizeMiB * 1.048576 / w, t, t / w);
+    // The server's pace drifts within a run; each round's pair meets the same moment.
+    std::printf("median of the rounds' ratios %.2fx; all rounds together %.2fx\n", median(ratios),
+                terminalSum / windowSum);
     return 0;
 }
