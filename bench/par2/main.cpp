@@ -6,7 +6,7 @@
 //
 //   bench_par2 [--size-mib N] [--percent P] [--max-lines N] [--rounds N]
 
-#include "InnServer.h"
+#include "BenchSupport.h"
 #include "ScriptedView.h"
 #include "TaskFileOwnerStub.h"
 #include "article/NewsArticle.h"
@@ -29,7 +29,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -60,22 +59,6 @@ TOptions parse(const QStringList& args)
             o.Rounds = args[i + 1].toInt();
     }
     return o;
-}
-
-bool writeRandomFile(const QString& path, qint64 bytes, quint32 seed)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray block(1 << 20, '\0');
-    QRandomGenerator rng(seed);
-    for (qint64 done = 0; done < bytes; done += block.size()) {
-        rng.fillRange(reinterpret_cast<quint32*>(block.data()), block.size() / 4);
-        const qint64 n = qMin<qint64>(block.size(), bytes - done);
-        if (f.write(block.constData(), n) != n)
-            return false;
-    }
-    return true;
 }
 
 // The program as the application wires it, posting upload tasks until its queue is through.
@@ -196,23 +179,14 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const TOptions o = parse(app.arguments());
-    if (!TInnServer::Available()) {
-        std::fprintf(stderr, "%s\n", qPrintable(TInnServer::SkipReason()));
-        return 2;
-    }
     TInnServer inn;
-    TInnServer::TOptions innOptions;
-    innOptions.Groups = 1;
-    QString error;
-    if (!inn.Start(innOptions, &error)) {
-        std::fprintf(stderr, "INN did not start: %s\n", qPrintable(error));
-        return 1;
-    }
+    if (const int status = StartBenchInn(inn, {.Auth = QString(), .Groups = 1}))
+        return status;
     QTemporaryDir work;
     const QString first = work.filePath("first.bin");
     const QString second = work.filePath("second.bin");
-    if (!writeRandomFile(first, o.SizeMiB << 20, 1) ||
-        !writeRandomFile(second, o.SizeMiB << 20, 2)) {
+    if (!WriteRandomFile(first, o.SizeMiB << 20, 1) ||
+        !WriteRandomFile(second, o.SizeMiB << 20, 2)) {
         std::fprintf(stderr, "cannot write the files in %s\n", qPrintable(work.path()));
         return 1;
     }

@@ -1,16 +1,19 @@
 // Posting throughput and memory: a large random file posted in parts of MaxLines lines to a
 // private INN, through the program's own runner, poster and news client, next to a plain
-// Python client that POSTs the same articles, encoded in advance, over one raw connection.
+// Python client that POSTs the same articles, encoded in advance, over as many raw connections.
 //
 //   bench_post [--size-mib N] [--max-lines N] [--rounds N]   throughput against the peer
-//   bench_post --memory --size-mib N                         the program alone, peak memory
+//              [--connections N[,N...]]                      over N connections (each in turn)
+//              [--delay-ms D]                                both through a proxy delaying
+//                                                            each direction by D ms
+//   bench_post --memory --size-mib N [--connections N]       the program alone, peak memory
 //   bench_post --tls ...                                     both over TLS (INN's nnrpd -S)
 //   bench_post --accounting [--size-mib N] [--rounds N]      the program alone, without and
 //                                                            with the journal and the check
 //   bench_post --yenc [--size-mib N] [--rounds N]            the program alone, uuencoded and
 //                                                            yEnc in turn: bytes on the wire
 
-#include "InnServer.h"
+#include "BenchSupport.h"
 #include "ScriptedView.h"
 #include "TaskFileOwnerStub.h"
 #include "base/AppState.h"
@@ -32,7 +35,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -51,6 +54,8 @@ struct TOptions
     bool Tls = false;
     bool YEnc = false;
     bool Accounting = false;
+    QList<int> Connections = {1};
+    int DelayMs = 0;
 };
 
 // What keeps account of the articles while they are posted: nothing (a task without a
@@ -61,6 +66,10 @@ enum class TAccounting
     Journal,
     JournalAndCheck
 };
+
+// The groups the program and the plain client post to.
+const QString ProgramGroup = QStringLiteral("quorvel.bulk.0000001");
+const QString PeerGroup = QStringLiteral("quorvel.bulk.0000002");
 
 // Where the posts go: the server, and the authority file when it speaks TLS.
 struct TTarget
@@ -90,24 +99,15 @@ TOptions parse(const QStringList& args)
             o.YEnc = true;
         else if (a == "--accounting")
             o.Accounting = true;
+        else if (a == "--connections") {
+            o.Connections.clear();
+            for (const QString& n : next.split(','))
+                o.Connections << qMax(1, n.toInt());
+            ++i;
+        } else if (a == "--delay-ms")
+            o.DelayMs = next.toInt(), ++i;
     }
     return o;
-}
-
-bool writeRandomFile(const QString& path, qint64 bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray block(1 << 20, '\0');
-    QRandomGenerator rng(42);
-    for (qint64 done = 0; done < bytes; done += block.size()) {
-        rng.fillRange(reinterpret_cast<quint32*>(block.data()), block.size() / 4);
-        const qint64 n = qMin<qint64>(block.size(), bytes - done);
-        if (f.write(block.constData(), n) != n)
-            return false;
-    }
-    return true;
 }
 
 struct TResult
@@ -132,15 +132,17 @@ double cpuSeconds()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// One upload task through the program's own machinery, as the application wires it.
+// One upload task through the program's own machinery, as the application wires it, over
+// connections connections at once.
 TResult postWithProgram(const TTarget& target, const QString& path, int maxLines, bool yenc = false,
-                        TAccounting accounting = TAccounting::None)
+                        TAccounting accounting = TAccounting::None, int connections = 1)
 {
     QTemporaryDir home;
     TScriptedView view;
     TAppState state;
     state.ProgramDir = home.path() + "/";
     state.SetProfile("Default");
+    state.Settings.Connections = qint16(connections);
     // The runner hands the profile's connection security to the client before the task.
     if (!target.CaFile.isEmpty()) {
         state.Settings.Security = QStringLiteral("tls");
@@ -164,7 +166,7 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
     t.Text1 = path;
     t.Text2 = "bench@example.com";
     t.Text5 = CommaText::Write({"%s - %f (%p/%t) %b Bytes", "Quorvel", path});
-    t.Text6 = "quorvel.bulk.0000001";
+    t.Text6 = ProgramGroup;
     t.Text8 = target.Server;
     t.Text9 = ",";
     t.Timeout = 60;
@@ -185,11 +187,6 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
     QObject::connect(&client, &TbcsNNTP::OnPosted, [&] {
         result.Seconds = clock.nsecsElapsed() / 1e9;
         ++result.Articles;
-        // The scripted view records every call it gets; over thousands of articles the peak
-        // memory would measure its records rather than the program.
-        view.Calls.clear();
-        view.StatusTexts.clear();
-        view.Progress.clear();
     });
     QObject::connect(&client, &TbcsNNTP::OnPostFailed, [](const QString& why) {
         std::fprintf(stderr, "refused: %s\n", qPrintable(why));
@@ -224,13 +221,19 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
         tDone = ms();
         result.Wait += tDone - tSent;
     });
+    const auto onIdle = [&] {
+        if (list.IsEmpty() && !list.RunnerBusy())
+            QCoreApplication::exit(0);
+        else
+            runner.IdleStep();
+        // The scripted view records every call it gets, from every connection; over thousands
+        // of articles the peak memory would measure its records rather than the program.
+        view.Calls.clear();
+        view.StatusTexts.clear();
+        view.Progress.clear();
+    };
     const auto idle = QObject::connect(QAbstractEventDispatcher::instance(),
-                                       &QAbstractEventDispatcher::aboutToBlock, [&] {
-                                           if (list.IsEmpty())
-                                               QCoreApplication::exit(0);
-                                           else
-                                               runner.IdleStep();
-                                       });
+                                       &QAbstractEventDispatcher::aboutToBlock, onIdle);
     const double cpuBefore = cpuSeconds();
     clock.start(); // the runner starts the task at the first idle moment
     QCoreApplication::exec();
@@ -241,24 +244,22 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
     return result;
 }
 
-TResult postWithPeer(const TTarget& target, const QString& path, int maxLines)
+TResult postWithPeer(const TTarget& target, const QString& path, int maxLines, int connections = 1)
 {
     QProcess python;
     python.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const QString script = QStringLiteral(QUORVEL_BENCH_DIR) + "/plain_post.py";
-    QStringList args = {script,
-                        "127.0.0.1",
-                        QString::number(target.Port),
-                        "quorvel.bulk.0000002",
-                        path,
-                        QString::number(maxLines)};
+    QStringList args = {script,    "127.0.0.1", QString::number(target.Port),
+                        PeerGroup, path,        QString::number(maxLines)};
     if (!target.CaFile.isEmpty())
         args << "--tls" << target.CaFile;
+    args << "--connections" << QString::number(connections);
     python.start("python3", args);
     python.waitForFinished(-1);
     const QStringList fields = QString::fromLocal8Bit(python.readAll()).split(' ');
     TResult result;
     result.Seconds = fields.value(0).toDouble();
+    result.Total = result.Seconds;
     result.Articles = fields.value(1).toLongLong();
     result.Cpu = fields.value(3).toDouble();
     return result;
@@ -278,16 +279,149 @@ double peakMiB()
     return usage.ru_maxrss / 1024.0;
 }
 
+// The newest article number of a group on the server (GROUP's high mark), -1 when it cannot
+// be read: what was posted, counted by the server over every connection.
+qint64 highMark(quint16 port, const QString& group)
+{
+    QTcpSocket socket;
+    socket.connectToHost("127.0.0.1", port);
+    const auto line = [&] {
+        while (!socket.canReadLine())
+            if (!socket.waitForReadyRead(30000))
+                return QByteArray();
+        return socket.readLine().trimmed();
+    };
+    if (!socket.waitForConnected(30000) || !line().startsWith("200"))
+        return -1;
+    socket.write("GROUP " + group.toUtf8() + "\r\n");
+    const QList<QByteArray> reply = line().split(' ');
+    socket.write("QUIT\r\n");
+    socket.waitForBytesWritten(1000);
+    return reply.value(0) == "211" ? reply.value(3).toLongLong() : -1;
+}
+
+// The loopback proxy delaying each direction (delay_proxy.py), started and stopped by its
+// process id.
+class TDelayProxy
+{
+public:
+    ~TDelayProxy()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate(); // SIGTERM to its process id
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    // Starts it in front of upstreamPort; the port it listens on, 0 on failure.
+    quint16 Start(quint16 upstreamPort, int delayMs)
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start("python3", {QStringLiteral(QUORVEL_BENCH_DIR) + "/delay_proxy.py",
+                                    QString::number(upstreamPort), QString::number(delayMs)});
+        while (m_process.waitForReadyRead(10000) || m_process.bytesAvailable() > 0)
+            if (m_process.canReadLine())
+                return quint16(m_process.readLine().trimmed().toUInt());
+        return 0;
+    }
+
+    qint64 ProcessId() const { return m_process.processId(); }
+
+private:
+    QProcess m_process;
+};
+
+// The two clients' throughput over one number of connections.
+struct TComparison
+{
+    int Connections = 1;
+    double PeerMedian = 0, OurMedian = 0; // MiB/s
+    double RoundRatio = 0;                // median of the rounds' ratios quorvel / plain
+    double Together = 0;                  // all rounds' bytes over all rounds' time
+};
+
+// Rounds of the program and the plain client, alternating, over connections connections.
+// Each side's time runs until its last article is accepted (the program's: until the task
+// has left the list); the articles are counted by the server.
+TComparison compare(const TOptions& o, const TTarget& target, quint16 innPort, const QString& path,
+                    int connections)
+{
+    const double mib = double(o.SizeMiB);
+    QList<double> peerRates, ourRates, ratios;
+    double peerSeconds = 0, ourSeconds = 0, peerCpu = 0, ourCpu = 0;
+    std::printf("-- %d connection%s\n", connections, connections > 1 ? "s" : "");
+    for (int round = 1; round <= o.Rounds; ++round) {
+        TResult peer, ours;
+        qint64 peerPosted = 0, ourPosted = 0;
+        const auto runPeer = [&] {
+            const qint64 mark = highMark(innPort, PeerGroup);
+            peer = postWithPeer(target, path, o.MaxLines, connections);
+            peerPosted = highMark(innPort, PeerGroup) - mark;
+        };
+        const auto runOurs = [&] {
+            const qint64 mark = highMark(innPort, ProgramGroup);
+            ours = postWithProgram(target, path, o.MaxLines, false, TAccounting::None, connections);
+            ourPosted = highMark(innPort, ProgramGroup) - mark;
+        };
+        // Alternate the two clients so that a slower server moment hits both alike; who goes
+        // first alternates too, as the server slows down while its spool fills. Each post
+        // starts with the spool written out: otherwise whoever posts while the kernel flushes
+        // the other's articles is slowed down by it.
+        ::sync();
+        round % 2 ? runPeer() : runOurs();
+        ::sync();
+        round % 2 ? runOurs() : runPeer();
+        if (peerPosted != peer.Articles || ourPosted != peerPosted)
+            std::printf("  articles on the server differ: plain client %lld (it counted %lld), "
+                        "quorvel %lld\n",
+                        peerPosted, peer.Articles, ourPosted);
+        std::printf("round %d: plain client %lld articles %.2f s (%.1f MiB/s); quorvel %lld "
+                    "articles %.2f s (%.1f MiB/s); ratio %.2f\n",
+                    round, peerPosted, peer.Total, mib / peer.Total, ourPosted, ours.Total,
+                    mib / ours.Total, peer.Total / ours.Total);
+        // Over one connection the news client the bench watches carries every article.
+        if (connections == 1)
+            std::printf("  quorvel's time (s): 240 to POST %.2f, POST to 340 %.2f, sending %.2f, "
+                        "'.' to 240 %.2f; CPU %.2f\n",
+                        ours.Gap / 1000, ours.Post / 1000, ours.Send / 1000, ours.Wait / 1000,
+                        ours.Cpu);
+        else
+            std::printf("  quorvel's CPU %.2f s\n", ours.Cpu);
+        std::fflush(stdout);
+        peerRates << mib / peer.Total;
+        ourRates << mib / ours.Total;
+        ratios << peer.Total / ours.Total;
+        peerSeconds += peer.Total;
+        ourSeconds += ours.Total;
+        peerCpu += peer.Cpu;
+        ourCpu += ours.Cpu;
+    }
+    TComparison c;
+    c.Connections = connections;
+    c.PeerMedian = median(peerRates);
+    c.OurMedian = median(ourRates);
+    c.RoundRatio = median(ratios);
+    c.Together = peerSeconds / ourSeconds;
+    std::printf("median: plain client %.1f MiB/s, quorvel %.1f MiB/s, ratio %.2fx (goal >= 0.9x)\n",
+                c.PeerMedian, c.OurMedian, c.OurMedian / c.PeerMedian);
+    // The server's pace drifts within a run; the ratio of each round's pair is steadier.
+    std::printf("median of the rounds' ratios: %.2fx\n", c.RoundRatio);
+    // The same bytes posted by both over all rounds: the throughput of the whole run.
+    std::printf("all rounds together: plain client %.1f MiB/s, quorvel %.1f MiB/s, ratio %.2fx\n",
+                mib * o.Rounds / peerSeconds, mib * o.Rounds / ourSeconds, c.Together);
+    const double gib = mib * o.Rounds / 1024;
+    std::printf("CPU seconds per GiB posted: plain client %.2f, quorvel %.2f\n", peerCpu / gib,
+                ourCpu / gib);
+    std::fflush(stdout);
+    return c;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const TOptions o = parse(app.arguments());
-    if (!TInnServer::Available()) {
-        std::fprintf(stderr, "%s\n", qPrintable(TInnServer::SkipReason()));
-        return 2;
-    }
     TInnServer inn;
     TInnServer::TOptions innOptions;
     innOptions.Groups = 2;
@@ -299,10 +433,8 @@ int main(int argc, char** argv)
     }
     if (o.Tls)
         innOptions.TlsDir = work.filePath("pki");
-    if (!inn.Start(innOptions, &error)) {
-        std::fprintf(stderr, "INN did not start: %s\n", qPrintable(error));
-        return 1;
-    }
+    if (const int status = StartBenchInn(inn, innOptions))
+        return status;
     TTarget target{inn.Server(), inn.Port(), QString()};
     if (o.Tls) {
         target.Port = inn.StartTlsListener(&error);
@@ -313,8 +445,19 @@ int main(int argc, char** argv)
         target.Server = QString("127.0.0.1:%1").arg(target.Port);
         target.CaFile = work.filePath("pki/ca.pem");
     }
+    TDelayProxy proxy;
+    if (o.DelayMs > 0) {
+        target.Port = proxy.Start(target.Port, o.DelayMs);
+        if (!target.Port) {
+            std::fprintf(stderr, "the delaying proxy did not start\n");
+            return 1;
+        }
+        target.Server = QString("127.0.0.1:%1").arg(target.Port);
+        std::printf("through a proxy delaying each direction by %d ms (process %lld, port %u)\n",
+                    o.DelayMs, proxy.ProcessId(), target.Port);
+    }
     const QString path = work.filePath("random.bin");
-    if (!writeRandomFile(path, o.SizeMiB << 20)) {
+    if (!WriteRandomFile(path, o.SizeMiB << 20, 42)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;
     }
@@ -368,63 +511,28 @@ int main(int argc, char** argv)
     }
 
     if (o.MemoryOnly) {
+        const int connections = o.Connections.value(0, 1);
+        const qint64 mark = highMark(inn.Port(), ProgramGroup);
         const double before = peakMiB();
-        const TResult r = postWithProgram(target, path, o.MaxLines);
-        std::printf("quorvel: %lld articles in %.2f s, %.1f MiB/s\n", r.Articles, r.Seconds,
-                    mib / r.Seconds);
+        const TResult r =
+            postWithProgram(target, path, o.MaxLines, false, TAccounting::None, connections);
+        std::printf("quorvel over %d connections: %lld articles on the server in %.2f s, "
+                    "%.1f MiB/s\n",
+                    connections, highMark(inn.Port(), ProgramGroup) - mark, r.Total, mib / r.Total);
         std::printf("peak memory (max RSS): %.1f MiB (%.1f MiB before posting)\n", peakMiB(),
                     before);
         return 0;
     }
 
-    // Alternate the two clients so that a slower server moment hits both alike; who goes
-    // first alternates too, as the server slows down while its spool fills.
-    QList<double> peerRates, ourRates, ratios;
-    double peerSeconds = 0, ourSeconds = 0, peerCpu = 0, ourCpu = 0;
-    for (int round = 1; round <= o.Rounds; ++round) {
-        TResult peer, ours;
-        // Each post starts with the spool written out: otherwise whoever posts while the
-        // kernel flushes the other's 256 MiB is slowed down by it.
-        if (round % 2) {
-            ::sync();
-            peer = postWithPeer(target, path, o.MaxLines);
-            ::sync();
-            ours = postWithProgram(target, path, o.MaxLines);
-        } else {
-            ::sync();
-            ours = postWithProgram(target, path, o.MaxLines);
-            ::sync();
-            peer = postWithPeer(target, path, o.MaxLines);
-        }
-        std::printf("round %d: plain client %lld articles %.2f s (%.1f MiB/s); quorvel %lld "
-                    "articles %.2f s (%.1f MiB/s); ratio %.2f\n",
-                    round, peer.Articles, peer.Seconds, mib / peer.Seconds, ours.Articles,
-                    ours.Seconds, mib / ours.Seconds, peer.Seconds / ours.Seconds);
-        std::printf("  quorvel's time (s): 240 to POST %.2f, POST to 340 %.2f, sending %.2f, "
-                    "'.' to 240 %.2f; CPU %.2f\n",
-                    ours.Gap / 1000, ours.Post / 1000, ours.Send / 1000, ours.Wait / 1000,
-                    ours.Cpu);
-        std::fflush(stdout);
-        peerRates << mib / peer.Seconds;
-        ourRates << mib / ours.Seconds;
-        ratios << peer.Seconds / ours.Seconds;
-        peerSeconds += peer.Seconds;
-        ourSeconds += ours.Seconds;
-        peerCpu += peer.Cpu;
-        ourCpu += ours.Cpu;
-    }
-    const double peerMedian = median(peerRates), ourMedian = median(ourRates);
-    std::printf("median: plain client %.1f MiB/s, quorvel %.1f MiB/s, ratio %.2fx (goal >= 0.9x)\n",
-                peerMedian, ourMedian, ourMedian / peerMedian);
-    // The server's pace drifts within a run; the ratio of each round's pair is steadier.
-    std::printf("median of the rounds' ratios: %.2fx\n", median(ratios));
-    // The same bytes posted by both over all rounds: the throughput of the whole run.
-    std::printf("all rounds together: plain client %.1f MiB/s, quorvel %.1f MiB/s, ratio %.2fx\n",
-                mib * o.Rounds / peerSeconds, mib * o.Rounds / ourSeconds,
-                peerSeconds / ourSeconds);
-    const double gib = mib * o.Rounds / 1024;
-    std::printf("CPU seconds per GiB posted: plain client %.2f, quorvel %.2f\n", peerCpu / gib,
-                ourCpu / gib);
+    QList<TComparison> table;
+    for (const int connections : o.Connections)
+        table << compare(o, target, inn.Port(), path, connections);
+    std::printf("\nconnections | plain client (median) | quorvel (median) | ratio of medians | "
+                "median of rounds' ratios | all rounds together\n");
+    for (const TComparison& c : table)
+        std::printf("%d | %.1f MiB/s | %.1f MiB/s | %.2fx | %.2fx | %.2fx\n", c.Connections,
+                    c.PeerMedian, c.OurMedian, c.OurMedian / c.PeerMedian, c.RoundRatio,
+                    c.Together);
     std::printf("peak memory (max RSS) of this process: %.1f MiB\n", peakMiB());
     return 0;
 }
