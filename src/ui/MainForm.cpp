@@ -63,7 +63,15 @@ template <typename T> T* Named(T* object, const char* name)
 
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
+TMainForm::TMainForm(QWidget* parent)
+    : QMainWindow(parent),
+      m_shownStatus([this](const QString& text) { m_headerSubject->setText(text); }, this),
+      m_shownBatch(
+          [this](const QString& text) {
+              m_batchPanel->setText(text);
+              m_batchPanel->show();
+          },
+          this)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowIcon(ProgramIcon());
@@ -608,7 +616,8 @@ void TMainForm::OpenSetup()
 
 void TMainForm::SetStatusText(const QString& text)
 {
-    m_headerSubject->setText(text);
+    m_statusText = text;
+    m_shownStatus.Set(text);
 }
 
 void TMainForm::ShowNzbWritten(const QString& path)
@@ -620,13 +629,12 @@ void TMainForm::ShowNzbWritten(const QString& path)
 
 void TMainForm::ShowBatchProgress(const TBatchProgressState& state)
 {
-    m_batchPanel->setText(QStringLiteral("Batch: ") + TBatchProgress::SummaryText(state));
-    m_batchPanel->show();
+    m_shownBatch.Set(QStringLiteral("Batch: ") + TBatchProgress::SummaryText(state));
 }
 
 QString TMainForm::StatusText() const
 {
-    return m_headerSubject->text();
+    return m_statusText;
 }
 
 void TMainForm::SetProgress(int percent)

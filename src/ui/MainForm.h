@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/LatestShown.h"
 #include "net/TlsChannel.h"
 
 #include "base/AppState.h"
@@ -306,6 +307,9 @@ private:
     QLabel* m_taskPanel = nullptr;
     QLabel* m_nzbPanel = nullptr;
     QLabel* m_batchPanel = nullptr;
+    QString m_statusText = QStringLiteral("Offline"); // the latest, shown or about to be
+    TLatestShown m_shownStatus;
+    TLatestShown m_shownBatch;
     QLabel* m_folderPanel = nullptr;
 
     // Windows owned for the whole run.

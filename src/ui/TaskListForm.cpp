@@ -63,12 +63,18 @@ void TTaskListForm::AddTask(const TTaskRow& row)
 
 void TTaskListForm::SetHeadState(const QString& state)
 {
+    m_headState.Set(state);
+}
+
+void TTaskListForm::showHeadState(const QString& state)
+{
     if (QTreeWidgetItem* head = m_taskView->topLevelItem(0))
         head->setText(StateColumn, state);
 }
 
 void TTaskListForm::ShowHeadFailure(const QString& reason)
 {
+    m_headState.Cancel();
     QString task = QStringLiteral("a task");
     if (QTreeWidgetItem* head = m_taskView->topLevelItem(0)) {
         head->setText(StateColumn, QStringLiteral("failed: ") + reason);
@@ -87,16 +93,21 @@ QString TTaskListForm::FailureText() const
 
 void TTaskListForm::InsertTask(int index, const TTaskRow& row)
 {
+    if (index == 0)
+        m_headState.Cancel();
     m_taskView->insertTopLevelItem(index, newNode(row));
 }
 
 void TTaskListForm::RemoveFirst()
 {
+    // A state still to be shown was the head's that leaves.
+    m_headState.Cancel();
     delete m_taskView->takeTopLevelItem(0);
 }
 
 void TTaskListForm::Clear()
 {
+    m_headState.Cancel();
     m_taskView->clear();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/LatestShown.h"
 #include "base/TaskRow.h"
 
 #include <QDialog>
@@ -42,8 +43,10 @@ public:
     void OkButtonClick();
 
 private:
+    void showHeadState(const QString& state);
     static QTreeWidgetItem* newNode(const TTaskRow& row);
 
     QTreeWidget* m_taskView;
     QLabel* m_failure;
+    TLatestShown m_headState{[this](const QString& state) { showHeadState(state); }, this};
 };

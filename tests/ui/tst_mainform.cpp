@@ -10,6 +10,7 @@
 #include "groups/GroupListOperations.h"
 #include "groups/NewsrcStore.h"
 #include "app/CheckAuth.h"
+#include "ui/LatestShown.h"
 #include "ui/FileDialogFilter.h"
 #include "ui/FindGroupForm.h"
 #include "ui/HelpWindow.h"
@@ -569,7 +570,14 @@ void TestMainForm::taskListKeepsTreeWhileHidden()
     QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("Disconnect"));
     window->SetHeadState("running, part 2 of 9");
     QCOMPARE(head->text(1), QStringLiteral("running, part 2 of 9"));
+    // States that come faster than they can be drawn: the latest is shown shortly after, and
+    // a failure is not overwritten by a state still waiting.
+    window->SetHeadState("running, part 3 of 9");
+    QTRY_COMPARE(head->text(1), QStringLiteral("running, part 3 of 9"));
+    window->SetHeadState("running, part 4 of 9");
     window->ShowHeadFailure("441 too big");
+    QCOMPARE(head->text(1), QStringLiteral("failed: 441 too big"));
+    QTest::qWait(2 * TLatestShown::IntervalMs);
     QCOMPARE(head->text(1), QStringLiteral("failed: 441 too big"));
     QCOMPARE(window->FailureText(), QStringLiteral("Last failure: Upload a.bin: 441 too big"));
 
