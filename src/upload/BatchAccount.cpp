@@ -56,6 +56,7 @@ TBatchAccount::TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger,
     : QObject(parent), m_state(state), m_list(list), m_logger(logger), m_check(client)
 {
     connect(&m_check, &TBatchCheck::Done, this, &TBatchAccount::checked);
+    m_fileAccount = newFile({}, {});
 }
 
 QString TBatchAccount::NewBatchId()
@@ -78,20 +79,16 @@ QString TBatchAccount::NzbFolder() const
     return folder.isEmpty() ? m_state.DataFile(QStringLiteral("nzb")) : folder;
 }
 
-void TBatchAccount::BeginTask(const TTask& task)
+void TBatchAccount::BeginTask(const TTask& task, std::unique_ptr<TFileAccount> opened)
 {
     const TUploadFields<const TTask> upload = UploadFields(task);
-    m_file = upload.Path;
     m_groups = upload.Groups;
     m_poster = upload.From;
-    m_known.clear();
-    m_takenWholeBefore = false;
-    m_current = {};
-    m_unanswered.clear();
+    m_fileAccount = newFile(upload.Path, {});
     m_checkDue = false;
     const UploadTaskFields::TSubjectSpec subject = UploadTaskFields::SubjectSpec(task);
     m_nzbName =
-        subject.Subject.trimmed().isEmpty() ? QFileInfo(m_file).fileName() : subject.Subject;
+        subject.Subject.trimmed().isEmpty() ? QFileInfo(upload.Path).fileName() : subject.Subject;
     m_repostDue = false;
     if (upload.Batch != m_batch) {
         m_journal.Close();
@@ -108,10 +105,15 @@ void TBatchAccount::BeginTask(const TTask& task)
     if (m_batch.isEmpty())
         return;
     m_batchTasks.removeIf([&](const TTask& t) {
-        return UploadFields(t).Path == m_file && UploadFields(t).Groups == m_groups;
+        return UploadFields(t).Path == upload.Path && UploadFields(t).Groups == m_groups;
     });
     m_batchTasks << task;
-    if (!readKnown())
+    if (opened && opened->File() == upload.Path && opened->Groups() == CommaText::Read(m_groups) &&
+        m_journal.IsOpen()) {
+        m_fileAccount = std::move(opened);
+        return;
+    }
+    if (!beginFile(upload.Path))
         return;
     const QString path = JournalPath(m_batch);
     QString error;
@@ -120,146 +122,77 @@ void TBatchAccount::BeginTask(const TTask& task)
         fail(error.isEmpty() ? "Cannot make the folder " + QFileInfo(path).path() : error);
 }
 
-void TBatchAccount::BeginFile(const QString& path)
+std::unique_ptr<TFileAccount> TBatchAccount::OpenAhead(const TTask& task)
 {
-    m_file = path;
-    m_known.clear();
-    m_takenWholeBefore = false;
-    m_current = {};
-    m_unanswered.clear();
-    if (!m_batch.isEmpty())
-        readKnown();
+    const TUploadFields<const TTask> upload = UploadFields(task);
+    if (m_batch.isEmpty() || upload.Batch != m_batch || !m_journal.IsOpen())
+        return nullptr;
+    const std::optional<QList<TJournalArticle>> known = readKnown(upload.Path, upload.Groups);
+    if (!known)
+        return nullptr;
+    auto account = std::make_unique<TFileAccount>(
+        upload.Path, CommaText::Read(upload.Groups), upload.From, *known,
+        m_state.Settings.MessageIdDomain, [this](const TJournalArticle& a) { record(a); });
+    return account;
 }
 
-// What the journal holds of the file's articles already.
-bool TBatchAccount::readKnown()
+void TBatchAccount::BeginFile(const QString& path)
 {
+    m_fileAccount = newFile(path, {});
+    if (!m_batch.isEmpty())
+        beginFile(path);
+}
+
+bool TBatchAccount::beginFile(const QString& path)
+{
+    const std::optional<QList<TJournalArticle>> known = readKnown(path, m_groups);
+    if (!known)
+        return false;
+    m_fileAccount = newFile(path, *known);
+    return true;
+}
+
+std::unique_ptr<TFileAccount> TBatchAccount::newFile(const QString& path,
+                                                     QList<TJournalArticle> known)
+{
+    return std::make_unique<TFileAccount>(path, CommaText::Read(m_groups), m_poster,
+                                          std::move(known), m_state.Settings.MessageIdDomain,
+                                          [this](const TJournalArticle& a) { record(a); });
+}
+
+// What the journal holds of the file's articles to groups already.
+std::optional<QList<TJournalArticle>> TBatchAccount::readKnown(const QString& file,
+                                                               const QString& groups)
+{
+    QList<TJournalArticle> known;
     const QString path = JournalPath(m_batch);
     if (!QFileInfo::exists(path))
-        return true;
+        return known;
     QString error;
     const std::optional<QList<TJournalArticle>> read = TUploadJournal::Read(path, &error);
     if (!read) {
         fail(error);
-        return false;
+        return std::nullopt;
     }
-    const QStringList groups = CommaText::Read(m_groups);
+    const QStringList groupList = CommaText::Read(groups);
     for (const TJournalArticle& a : *read)
-        if (a.File == m_file && a.Groups == groups)
-            m_known << a;
-    // A series stops at its first refusal, so a last part the server answered means the
-    // whole file went through once.
-    for (const TJournalArticle& a : std::as_const(m_known))
-        m_takenWholeBefore |= a.Part == a.Total && a.State != TArticleState::Sent;
-    return true;
-}
-
-QString TBatchAccount::MessageIdFor(int part) const
-{
-    for (const TJournalArticle& a : m_known)
-        if (a.Part == part && a.State == TArticleState::Sent)
-            return a.MessageId;
-    return MessageId::Make(m_state.Settings.MessageIdDomain);
+        if (a.File == file && a.Groups == groupList)
+            known << a;
+    return known;
 }
 
 void TBatchAccount::SetTotal(int total)
 {
-    const qsizetype before = m_known.size();
-    m_known.removeIf([total](const TJournalArticle& a) { return a.Total != total; });
-    if (m_known.size() != before)
+    if (!m_fileAccount->SetTotal(total))
         m_logger.LogIt(QStringLiteral("Warning: %1 is cut into %2 parts now, not as the journal "
                                       "says; it is posted whole")
-                           .arg(m_file)
+                           .arg(m_fileAccount->File())
                            .arg(total));
-}
-
-bool TBatchAccount::Taken(int part) const
-{
-    return std::any_of(m_known.begin(), m_known.end(),
-                       [part](const TJournalArticle& a) { return a.Part == part && onServer(a); });
-}
-
-QStringList TBatchAccount::Unanswered() const
-{
-    QStringList ids;
-    for (const TJournalArticle& a : m_known)
-        if (a.State == TArticleState::Sent)
-            ids << a.MessageId;
-    return ids;
-}
-
-void TBatchAccount::Confirmed(const QStringList& messageIds)
-{
-    for (TJournalArticle& a : m_known) {
-        if (a.State != TArticleState::Sent || !messageIds.contains(a.MessageId))
-            continue;
-        a.State = TArticleState::Accepted;
-        record(a);
-    }
-}
-
-void TBatchAccount::Sent(int part, int total, qint64 begin, qint64 end, qint64 bytes,
-                         const QString& messageId, const QString& subject)
-{
-    m_current = {m_file,    part,
-                 total,     begin,
-                 end,       bytes,
-                 messageId, TArticleState::Sent,
-                 subject,   CommaText::Read(m_groups),
-                 m_poster,  QDateTime::currentSecsSinceEpoch()};
-    m_currentSentBefore = std::any_of(m_known.begin(), m_known.end(), [&](const auto& a) {
-        return a.Part == part && a.MessageId == messageId;
-    });
-    m_unanswered.insert(part, m_current);
-    record(m_current);
-}
-
-bool TBatchAccount::RefusedAsDuplicate(int code, const QString& text) const
-{
-    if (!m_currentSentBefore || m_current.MessageId.isEmpty())
-        return false;
-    if (code == 435 || code == 437)
-        return true;
-    return code == 441 &&
-           (text.startsWith(QLatin1String("435")) || text.startsWith(QLatin1String("437")) ||
-            text.contains(QLatin1String("duplicate"), Qt::CaseInsensitive));
-}
-
-void TBatchAccount::Answered(bool accepted)
-{
-    if (m_current.MessageId.isEmpty())
-        return;
-    Answered(m_current.Part, accepted);
-    if (accepted)
-        m_current.State = TArticleState::Accepted;
-}
-
-void TBatchAccount::Answered(int part, bool accepted)
-{
-    TJournalArticle article = m_unanswered.take(part);
-    if (article.MessageId.isEmpty() || !accepted)
-        return;
-    article.State = TArticleState::Accepted;
-    record(article);
-    m_known.removeIf([&](const TJournalArticle& a) { return a.Part == part; });
-    m_known << article;
-}
-
-void TBatchAccount::Missing()
-{
-    if (m_current.MessageId.isEmpty())
-        return;
-    m_current.State = TArticleState::Missing;
-    record(m_current);
-    m_known.removeIf([&](const TJournalArticle& a) { return a.Part == m_current.Part; });
-    m_known << m_current;
 }
 
 void TBatchAccount::EndTask(bool completed)
 {
-    m_current = {};
-    m_currentSentBefore = false;
-    m_unanswered.clear();
+    m_fileAccount->Ended();
     if (!m_journal.IsOpen())
         return;
     QString error;

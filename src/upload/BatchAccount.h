@@ -1,13 +1,16 @@
 #pragma once
 
 #include "upload/BatchCheck.h"
+#include "upload/FileAccount.h"
 #include "upload/UploadJournal.h"
 
 #include "tasks/Task.h"
 
-#include <QHash>
 #include <QObject>
 #include <QString>
+
+#include <memory>
+#include <optional>
 
 struct TAppState;
 struct TTask;
@@ -39,45 +42,56 @@ public:
     QString JournalPath(const QString& batch) const;
     QString NzbFolder() const;
 
-    // The task starts posting: its batch's journal is opened and read.
-    void BeginTask(const TTask& task);
+    // The task starts posting: its batch's journal is opened and read. A file account opened
+    // ahead for it (OpenAhead) goes on as its account, with what it recorded meanwhile.
+    void BeginTask(const TTask& task, std::unique_ptr<TFileAccount> opened = nullptr);
+    // An account for a task of the batch behind the head, whose file starts posting while the
+    // head's last parts are on their way; none for a task of another batch, or when the
+    // journal cannot be read.
+    std::unique_ptr<TFileAccount> OpenAhead(const TTask& task);
     // A further file of the task starts posting (a recovery file): its articles are recorded
     // under its own path, in the task's batch.
     void BeginFile(const QString& path);
     // The file being posted now (the task's own, or one of its recovery files).
-    const QString& File() const { return m_file; }
+    const QString& File() const { return m_fileAccount->File(); }
     // The journal showed the file's last part answered before this run began: an earlier
     // run or round took the whole file.
-    bool TakenWholeBefore() const { return m_takenWholeBefore; }
+    bool TakenWholeBefore() const { return m_fileAccount->TakenWholeBefore(); }
     // The Message-ID of the task's article part: the one it went with before when it
     // was sent without an answer seen (a server that took it refuses it as a duplicate
     // rather than posting it twice), else a new one.
-    QString MessageIdFor(int part) const;
+    QString MessageIdFor(int part) const { return m_fileAccount->MessageIdFor(part); }
     // The task's file makes total parts: what the journal holds of another count (the file
     // or the part size changed since) is not taken for this upload.
     void SetTotal(int total);
     // Whether the task's article part is on the server already, from an earlier run.
-    bool Taken(int part) const;
+    bool Taken(int part) const { return m_fileAccount->Taken(part); }
     // The Message-IDs of the task's articles sent in an earlier run without an answer seen.
-    QStringList Unanswered() const;
+    QStringList Unanswered() const { return m_fileAccount->Unanswered(); }
     // Those of them that the server has (STAT 223): taken.
-    void Confirmed(const QStringList& messageIds);
+    void Confirmed(const QStringList& messageIds) { m_fileAccount->Confirmed(messageIds); }
     // The article goes out now: its file bytes begin..end (0 when not its own) and its size.
     void Sent(int part, int total, qint64 begin, qint64 end, qint64 bytes, const QString& messageId,
-              const QString& subject);
+              const QString& subject)
+    {
+        m_fileAccount->Sent(part, total, begin, end, bytes, messageId, subject);
+    }
     // The server's answer to the article last sent: accepted for 240.
-    void Answered(bool accepted);
+    void Answered(bool accepted) { m_fileAccount->Answered(accepted); }
     // The server's answer to the task's article part, one of several on their way at once.
-    void Answered(int part, bool accepted);
+    void Answered(int part, bool accepted) { m_fileAccount->Answered(part, accepted); }
     // Whether the refusal (code, text) of the article last sent says the server has it
     // already, and the article went with the Message-ID it had been sent with before: 435,
     // 437, or 441 naming a duplicate.
-    bool RefusedAsDuplicate(int code, const QString& text) const;
+    bool RefusedAsDuplicate(int code, const QString& text) const
+    {
+        return m_fileAccount->RefusedAsDuplicate(code, text);
+    }
     // The article last sent.
-    QString CurrentMessageId() const { return m_current.MessageId; }
+    QString CurrentMessageId() const { return m_fileAccount->CurrentMessageId(); }
     // The article last sent was refused as a duplicate, yet the server does not have it: it
     // is missing, and goes under a new Message-ID when the task runs again.
-    void Missing();
+    void Missing() { m_fileAccount->Missing(); }
     // The task ends: the journal goes to disk; when it completed and no task of its batch is
     // left behind it, the batch is through: checked first when the profile says so, then
     // its NZB file is written.
@@ -99,7 +113,9 @@ signals:
     void CheckEnded();
 
 private:
-    bool readKnown();
+    bool beginFile(const QString& path);
+    std::unique_ptr<TFileAccount> newFile(const QString& path, QList<TJournalArticle> known);
+    std::optional<QList<TJournalArticle>> readKnown(const QString& file, const QString& groups);
     bool batchLeftBehindHead() const;
     void batchThrough();
     void checked(const QStringList& found, const QStringList& missing, const QString& error);
@@ -126,13 +142,8 @@ private:
     int m_reposted = 0;
     bool m_repostDue = false;
     QString m_batch;
-    QString m_file;
-    bool m_takenWholeBefore = false; // see TakenWholeBefore
     QString m_groups;
     QString m_poster;
     QString m_nzbName;
-    QList<TJournalArticle> m_known; // the task's file's articles the journal held
-    TJournalArticle m_current;
-    QHash<int, TJournalArticle> m_unanswered; // the task's articles sent, by part
-    bool m_currentSentBefore = false;         // with this Message-ID, no answer seen
+    std::unique_ptr<TFileAccount> m_fileAccount; // the file being posted now
 };
