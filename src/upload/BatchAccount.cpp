@@ -79,7 +79,7 @@ QString TBatchAccount::NzbFolder() const
     return folder.isEmpty() ? m_state.DataFile(QStringLiteral("nzb")) : folder;
 }
 
-void TBatchAccount::BeginTask(const TTask& task, std::unique_ptr<TFileAccount> opened)
+void TBatchAccount::BeginTask(const TTask& task)
 {
     const TUploadFields<const TTask> upload = UploadFields(task);
     m_groups = upload.Groups;
@@ -108,11 +108,6 @@ void TBatchAccount::BeginTask(const TTask& task, std::unique_ptr<TFileAccount> o
         return UploadFields(t).Path == upload.Path && UploadFields(t).Groups == m_groups;
     });
     m_batchTasks << task;
-    if (opened && opened->File() == upload.Path && opened->Groups() == CommaText::Read(m_groups) &&
-        m_journal.IsOpen()) {
-        m_fileAccount = std::move(opened);
-        return;
-    }
     if (!beginFile(upload.Path))
         return;
     const QString path = JournalPath(m_batch);
@@ -134,6 +129,20 @@ std::unique_ptr<TFileAccount> TBatchAccount::OpenAhead(const TTask& task)
         upload.Path, CommaText::Read(upload.Groups), upload.From, *known,
         m_state.Settings.MessageIdDomain, [this](const TJournalArticle& a) { record(a); });
     return account;
+}
+
+void TBatchAccount::TakeFile(std::unique_ptr<TFileAccount> account)
+{
+    if (account && account->File() == m_fileAccount->File() &&
+        account->Groups() == CommaText::Read(m_groups))
+        m_fileAccount = std::move(account);
+}
+
+void TBatchAccount::Flush()
+{
+    QString error;
+    if (m_journal.IsOpen() && !m_journal.Sync(&error))
+        fail(error);
 }
 
 void TBatchAccount::BeginFile(const QString& path)

@@ -42,13 +42,19 @@ public:
     QString JournalPath(const QString& batch) const;
     QString NzbFolder() const;
 
-    // The task starts posting: its batch's journal is opened and read. A file account opened
-    // ahead for it (OpenAhead) goes on as its account, with what it recorded meanwhile.
-    void BeginTask(const TTask& task, std::unique_ptr<TFileAccount> opened = nullptr);
+    // The task starts posting: its batch's journal is opened and read.
+    void BeginTask(const TTask& task);
     // An account for a task of the batch behind the head, whose file starts posting while the
     // head's last parts are on their way; none for a task of another batch, or when the
     // journal cannot be read.
     std::unique_ptr<TFileAccount> OpenAhead(const TTask& task);
+    // The task that began goes on with the account opened ahead for it, and what it recorded
+    // meanwhile.
+    void TakeFile(std::unique_ptr<TFileAccount> account);
+    // The account of the file being posted now.
+    TFileAccount& Current() { return *m_fileAccount; }
+    // What was recorded goes to disk now.
+    void Flush();
     // A further file of the task starts posting (a recovery file): its articles are recorded
     // under its own path, in the task's batch.
     void BeginFile(const QString& path);

@@ -3,6 +3,8 @@
 #include "base/AppState.h"
 #include "base/View.h"
 #include "upload/BatchAccount.h"
+#include "upload/FileAccount.h"
+#include "upload/RecoverySetting.h"
 #include "article/NewsArticle.h"
 #include "upload/SubjectLine.h"
 #include "upload/UploadLines.h"
@@ -14,6 +16,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -44,6 +47,12 @@ TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTas
         m_account.EndTask(false);
         finish(false);
     });
+    // The queue was cleared or held between two tasks: what went ahead stops with it.
+    for (auto stopped : {&TTaskRunner::ListCleared, &TTaskRunner::TasksHeld})
+        connect(&runner, stopped, this, [this] {
+            if (!m_active)
+                dropAhead();
+        });
     m_readAheadTimer.setSingleShot(true);
     m_readAheadTimer.setInterval(0);
     connect(&m_readAheadTimer, &QTimer::timeout, this, &TMultiPartPoster::readAheadSlice);
@@ -64,6 +73,11 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     m_task = task;
     m_headTask = m_list.IsEmpty() ? task : m_list.Head();
+    m_aheadClosed = false;
+    if (adoptAhead(task))
+        return;
+    dropAhead();
+    m_seriesId = m_nextSeriesId++;
     m_active = false;
     m_parallel = false;
     m_part = 0;
@@ -81,7 +95,10 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
         failTask(m_lines->ErrorText());
         return;
     }
-    if (m_lines->OneArticle()) {
+    // Over several connections a file of one article goes as a series of one, so that the
+    // files behind it can go ahead.
+    const bool parallel = m_state.Settings.Connections > 1;
+    if (m_lines->OneArticle() && !parallel) {
         m_account.SetTotal(1);
         if (m_account.Taken(1)) {
             m_lines.reset();
@@ -91,9 +108,9 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
         postSingle();
         return;
     }
-    m_total = m_lines->PartCount();
+    m_total = m_lines->OneArticle() ? 1 : m_lines->PartCount();
     m_active = true;
-    m_parallel = m_state.Settings.Connections > 1;
+    m_parallel = parallel;
     m_account.SetTotal(int(m_total));
     confirmUnanswered();
 }
@@ -152,7 +169,7 @@ void TMultiPartPoster::fillConnections()
         m_lines->NextPart();
         recordSent(*article);
         ++m_sentNow;
-        m_connections.Send(m_part, std::move(article));
+        m_connections.Send(tag(m_seriesId, m_part), std::move(article));
     }
     if (!m_active)
         return;
@@ -164,12 +181,174 @@ void TMultiPartPoster::fillConnections()
         // The rest of the series was taken in an earlier run.
         finish(false);
         m_failure.AlreadyPosted();
+        return;
+    }
+    fillAhead();
+}
+
+void TMultiPartPoster::fillAhead()
+{
+    if (!m_failure.LastFileOfTask())
+        return;
+    while (m_connections.HasRoom()) {
+        TAheadSeries* series = m_ahead.empty() ? nullptr : m_ahead.back().get();
+        const bool partsLeft = series && series->Part < series->Total &&
+                               series->Refused.isEmpty() && series->Error.isEmpty();
+        if (!partsLeft)
+            series = openAhead();
+        if (!series)
+            return;
+        sendAhead(*series);
     }
 }
 
-void TMultiPartPoster::parallelAnswered(qint64 part, bool accepted, int code, const QString& text)
+TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
 {
-    if (!m_active || !m_parallel)
+    // One connection each at least: the head's series and those ahead of it.
+    const int next = 1 + int(m_ahead.size());
+    if (m_aheadClosed || next >= m_state.Settings.Connections || next >= m_list.Count())
+        return nullptr;
+    const TTask& task = m_list.At(next);
+    auto series = std::make_unique<TAheadSeries>();
+    if (mayGoAhead(task))
+        series->Account = m_account.OpenAhead(task);
+    if (series->Account && series->Account->New()) {
+        const TSubjectSpec subjectSpec = SubjectSpec(task);
+        series->Lines = std::make_unique<TUploadLines>();
+        if (!series->Lines->Open(IncludeLines(task), subjectSpec.Path,
+                                 TNewsArticle::NeedsEncoding(subjectSpec.Path),
+                                 ExistingSignature(task), BodyEncoding(task), task.MaxLines))
+            series->Lines.reset(); // the task says why in its turn
+    }
+    if (!series->Lines) {
+        // The uploads behind this one wait for their turn too, to keep the list's order.
+        m_aheadClosed = true;
+        return nullptr;
+    }
+    series->Id = m_nextSeriesId++;
+    series->Task = task;
+    series->Total = series->Lines->OneArticle() ? 1 : series->Lines->PartCount();
+    m_ahead.push_back(std::move(series));
+    return m_ahead.back().get();
+}
+
+bool TMultiPartPoster::mayGoAhead(const TTask& task) const
+{
+    if (task.Kind != tkUpload || task.MaxLines < 1)
+        return false;
+    const TUploadFields<const TTask> upload = UploadFields(task);
+    if (upload.Batch.isEmpty() || upload.Batch != UploadFields(m_task).Batch)
+        return false;
+    const TClientSetup setup = ClientSetup(task);
+    const TClientSetup head = ClientSetup(m_task);
+    if (setup.Server != head.Server || setup.Login.UserName != head.Login.UserName)
+        return false;
+    QString error;
+    const std::optional<TRecoverySetting> recovery =
+        TRecoverySetting::Read(upload.Recovery, &error);
+    return recovery && !recovery->IsSet();
+}
+
+void TMultiPartPoster::sendAhead(TAheadSeries& series)
+{
+    const qint64 part = ++series.Part;
+    auto article = std::make_unique<TNewsArticle>();
+    const QString messageId = series.Account->MessageIdFor(int(part));
+    composeHeaders(*article, series.Task, *series.Lines, messageId, part, series.Total);
+    series.Lines->ReservePart(article->RawBodyLines);
+    if (!series.Lines->AppendPart(article->RawBodyLines, PartRest)) {
+        series.Error = series.Lines->ErrorText();
+        --series.Part;
+        return;
+    }
+    const std::pair<qint64, qint64> range = series.Lines->PartRange();
+    series.Lines->NextPart();
+    recordSent(*series.Account, *article, part, series.Total, range, messageId);
+    if (series.Part >= series.Total)
+        series.Lines.reset(); // the file is read: its reader and its buffers go
+    m_connections.Send(tag(series.Id, part), std::move(article));
+}
+
+void TMultiPartPoster::aheadAnswered(TAheadSeries& series, qint64 part, bool accepted, int code,
+                                     const QString& text)
+{
+    series.Account->Answered(int(part), accepted);
+    if (accepted)
+        series.Accepted << part;
+    else if (series.Refused.isEmpty()) {
+        series.RefusedCode = code;
+        series.Refused = text;
+    }
+    if (m_active)
+        QTimer::singleShot(0, this, &TMultiPartPoster::continueSeries);
+}
+
+TMultiPartPoster::TAheadSeries* TMultiPartPoster::aheadSeries(quint32 id)
+{
+    for (const auto& series : m_ahead)
+        if (series->Id == id)
+            return series.get();
+    return nullptr;
+}
+
+bool TMultiPartPoster::adoptAhead(const TTask& task)
+{
+    if (m_ahead.empty() || !(m_ahead.front()->Task == task))
+        return false;
+    std::unique_ptr<TAheadSeries> series = std::move(m_ahead.front());
+    m_ahead.pop_front();
+    m_account.TakeFile(std::move(series->Account));
+    m_lines = std::move(series->Lines);
+    dropReadAhead();
+    m_seriesId = series->Id;
+    m_part = series->Part;
+    m_total = series->Total;
+    m_sentNow = series->Part;
+    m_onServer = 0;
+    m_active = true;
+    m_parallel = true;
+    m_runner.ConfigureClient(ClientSetup(task));
+    m_runner.SetPartInFlight(true);
+    // What the server took meanwhile counts now, in the order of the parts.
+    std::sort(series->Accepted.begin(), series->Accepted.end());
+    for (const qint64 part : std::as_const(series->Accepted))
+        m_failure.PartTaken(part, ++m_onServer, m_total);
+    showPartsDone();
+    if (!series->Error.isEmpty()) {
+        failTask(series->Error);
+        return true;
+    }
+    if (!series->Refused.isEmpty()) {
+        m_failure.PartRefused(series->RefusedCode, series->Refused);
+        return true;
+    }
+    if (m_onServer >= m_total) {
+        m_failure.SeriesPosted();
+        finish(true);
+        return true;
+    }
+    QTimer::singleShot(0, this, &TMultiPartPoster::continueSeries);
+    return true;
+}
+
+void TMultiPartPoster::dropAhead()
+{
+    if (m_ahead.empty())
+        return;
+    m_ahead.clear();
+    m_connections.Stop();
+    m_account.Flush();
+}
+
+void TMultiPartPoster::parallelAnswered(qint64 tagged, bool accepted, int code, const QString& text)
+{
+    const auto id = quint32(tagged >> 32);
+    const qint64 part = tagged & 0xffffffff;
+    if (TAheadSeries* series = aheadSeries(id)) {
+        aheadAnswered(*series, part, accepted, code, text);
+        return;
+    }
+    if (!m_active || !m_parallel || id != m_seriesId)
         return;
     m_account.Answered(int(part), accepted);
     if (!accepted) {
@@ -196,6 +375,11 @@ void TMultiPartPoster::showPartsDone()
 
 void TMultiPartPoster::parallelFailed(const QString& text)
 {
+    if (!m_active && !m_ahead.empty()) {
+        dropAhead();
+        m_failure.AheadDropped(text);
+        return;
+    }
     if (!m_active || !m_parallel)
         return;
     // Reported as the main connection's failures are: the queue is saved (or the task tried
@@ -207,6 +391,10 @@ void TMultiPartPoster::closeIdleConnections()
 {
     if (m_active)
         return;
+    // Kept for the series that went ahead, when its task is next.
+    if (!m_ahead.empty() && !m_list.IsEmpty() && m_list.Head() == m_ahead.front()->Task)
+        return;
+    dropAhead();
     // Kept for the next upload only: the check after a batch (the task held at the head) and
     // any other task use the main connection, and a server may count every open one.
     if (m_list.IsEmpty() || m_list.Head().Kind != tkUpload || m_list.Head() == m_headTask)
@@ -306,6 +494,7 @@ void TMultiPartPoster::continueSeries()
         m_active = false;
         m_lines.reset();
         dropReadAhead();
+        dropAhead();
         m_connections.Stop();
         return;
     }
@@ -320,12 +509,17 @@ void TMultiPartPoster::finish(bool nextTask)
     m_active = false;
     m_lines.reset();
     dropReadAhead();
+    const bool goesOn = nextTask && stillHeadTask();
     if (m_parallel) {
-        m_connections.Stop();
+        // What went ahead stays on its way for the next task.
+        if (!goesOn || m_ahead.empty()) {
+            dropAhead();
+            m_connections.Stop();
+        }
         QTimer::singleShot(0, this, &TMultiPartPoster::closeIdleConnections);
     }
     m_runner.SetPartInFlight(false);
-    if (nextTask && stillHeadTask())
+    if (goesOn)
         m_failure.FileEnded();
 }
 
@@ -387,8 +581,19 @@ void TMultiPartPoster::dropReadAhead()
 
 void TMultiPartPoster::prepareArticle(TNewsArticle& article, qint64 part, qint64 total)
 {
-    const TUploadFields<const TTask> upload = UploadFields(std::as_const(m_task));
-    const TSubjectSpec subjectSpec = SubjectSpec(m_task);
+    m_messageId = m_account.MessageIdFor(int(part));
+    if (total > 1 && !m_parallel)
+        m_list.SetHeadState(QStringLiteral("running, part %1 of %2").arg(part).arg(total));
+    composeHeaders(article, m_task, *m_lines, m_messageId, part, total);
+    m_runner.ConfigureClient(ClientSetup(m_task));
+}
+
+void TMultiPartPoster::composeHeaders(TNewsArticle& article, const TTask& task,
+                                      const TUploadLines& lines, const QString& messageId,
+                                      qint64 part, qint64 total) const
+{
+    const TUploadFields<const TTask> upload = UploadFields(task);
+    const TSubjectSpec subjectSpec = SubjectSpec(task);
     article.Clear();
     m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
     const QString subject = TSubjectLine::BuildSubjectLine(
@@ -397,20 +602,16 @@ void TMultiPartPoster::prepareArticle(TNewsArticle& article, qint64 part, qint64
     article.Subject = subject;
     article.AddHeader(QStringLiteral("Subject: ") + subject);
     article.AddHeader(QStringLiteral("From: ") + upload.From);
-    m_messageId = m_account.MessageIdFor(int(part));
-    if (total > 1 && !m_parallel)
-        m_list.SetHeadState(QStringLiteral("running, part %1 of %2").arg(part).arg(total));
-    article.AddHeader(QStringLiteral("Message-ID: ") + m_messageId);
+    article.AddHeader(QStringLiteral("Message-ID: ") + messageId);
     if (!upload.ReplyTo.isEmpty())
         article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
     if (!upload.Organization.isEmpty())
         article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
-    const QString charset = m_lines->Charset().Name(m_state.Settings.TextCharset);
+    const QString charset = lines.Charset().Name(m_state.Settings.TextCharset);
     for (const QString& line : TNewsArticle::CharsetHeaders(charset))
         article.AddHeader(line);
     article.Newsgroups = upload.Groups;
-    article.SignatureFile = ExistingSignature(m_task);
-    m_runner.ConfigureClient(ClientSetup(m_task));
+    article.SignatureFile = ExistingSignature(task);
 }
 
 namespace {
@@ -440,6 +641,13 @@ std::pair<qint64, qint64> yEncPartRange(const TByteLines& body)
 
 void TMultiPartPoster::recordSent(const TNewsArticle& article)
 {
+    recordSent(m_account.Current(), article, m_part, m_total, m_partRange, m_messageId);
+}
+
+void TMultiPartPoster::recordSent(TFileAccount& account, const TNewsArticle& article, qint64 part,
+                                  qint64 total, std::pair<qint64, qint64> range,
+                                  const QString& messageId)
+{
     qint64 bytes = 0;
     for (const QString& h : article.HeaderLines)
         bytes += h.toUtf8().size() + 2;
@@ -448,9 +656,9 @@ void TMultiPartPoster::recordSent(const TNewsArticle& article)
         bytes += 2 + body.Span(0, body.Size()).size();
     const auto [yEncBegin, yEncEnd] = yEncPartRange(body);
     const bool ownRange = yEncBegin > 0;
-    const qint64 begin = ownRange ? yEncBegin : m_partRange.first;
-    const qint64 end = ownRange ? yEncEnd : m_partRange.second;
-    m_account.Sent(int(m_part), int(m_total), begin, end, bytes, m_messageId, article.Subject);
+    const qint64 begin = ownRange ? yEncBegin : range.first;
+    const qint64 end = ownRange ? yEncEnd : range.second;
+    account.Sent(int(part), int(total), begin, end, bytes, messageId, article.Subject);
 }
 
 void TMultiPartPoster::failTask(QString text)

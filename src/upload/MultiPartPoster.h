@@ -9,10 +9,13 @@
 #include <QString>
 #include <QTimer>
 #include <QStringList>
+
+#include <deque>
 #include <memory>
 
 struct TAppState;
 class TBatchAccount;
+class TFileAccount;
 class TbcsNNTP;
 class TNewsArticle;
 class TTaskList;
@@ -39,6 +42,11 @@ public:
     virtual void PartRefused(int code, const QString& reason) = 0;
     // Over several connections: the server has every part; the file ends next.
     virtual void SeriesPosted() = 0;
+    // The file being posted is the task's last (no recovery file follows it).
+    virtual bool LastFileOfTask() const = 0;
+    // Parts of the uploads behind the head that were on their way were dropped (a connection
+    // failed between tasks): those uploads go on from the journal when their turn comes.
+    virtual void AheadDropped(const QString& text) = 0;
 };
 
 // Posts the head upload task's file as articles of at most MaxLines body lines each (a yEnc
@@ -60,6 +68,15 @@ public:
 // order; the series ends when the server has all of them, and stops at the first refusal or
 // failed connection, which drops the others.
 //
+// Once every part of the head's last file is on its way and a connection is free, the uploads
+// behind it in the same batch start too (posting ahead), each a series of its own over the
+// same connections, so that the connections are kept busy from one file to the next and a
+// batch of small files goes over all of them. They stay in the list, and each still ends as a
+// task when its turn as the head comes and the server has all its parts. Only uploads to the
+// same server that make no recovery files and have nothing in the journal go ahead; the first
+// that does not qualify waits for its turn, and so do those behind it. A part refused ahead
+// stops its series, and is reported when its task is the head.
+//
 // A task that ran before goes on from its batch's journal: parts the server took are read
 // past, not sent again, and parts sent without an answer seen are first asked for with STAT;
 // those the server does not have go again with the Message-ID they had.
@@ -73,7 +90,7 @@ public:
     ~TMultiPartPoster() override;
 
     // Starts posting the task (the head of the list, or a copy of it naming one of its
-    // recovery files); returns at once.
+    // recovery files); returns at once. A task that was posted ahead goes on where it is.
     void DoMultiPart(const TTask& task);
     // The answer to the part in flight has come: accepted is true for 240. Called after
     // PartInFlight was cleared by the posting handlers.
@@ -90,8 +107,39 @@ public:
     TPostConnections& Connections() { return m_connections; }
     qint64 Part() const { return m_part; }
     qint64 TotalParts() const { return m_total; }
+    // How many uploads behind the head are being posted ahead.
+    int AheadCount() const { return int(m_ahead.size()); }
 
 private:
+    // An upload behind the head being posted ahead.
+    struct TAheadSeries
+    {
+        quint32 Id = 0;
+        TTask Task;
+        std::unique_ptr<TUploadLines> Lines;
+        std::unique_ptr<TFileAccount> Account;
+        qint64 Part = 0; // parts sent
+        qint64 Total = 0;
+        QList<qint64> Accepted;
+        int RefusedCode = 0;
+        QString Refused; // the server's text for the first part refused
+        QString Error;   // the file could not be read
+    };
+
+    // A part's tag on the connections: its series and its number.
+    static qint64 tag(quint32 series, qint64 part) { return (qint64(series) << 32) | part; }
+    // Goes on with the series posted ahead for the task, when there is one.
+    bool adoptAhead(const TTask& task);
+    // Posts parts of the uploads behind the head while connections are free.
+    void fillAhead();
+    TAheadSeries* openAhead();
+    bool mayGoAhead(const TTask& task) const;
+    void sendAhead(TAheadSeries& series);
+    void aheadAnswered(TAheadSeries& series, qint64 part, bool accepted, int code,
+                       const QString& text);
+    TAheadSeries* aheadSeries(quint32 id);
+    // Drops the series posted ahead, with every part on its way.
+    void dropAhead();
     void postSingle();
     // Asks for the parts sent before without an answer seen, then goes on.
     void confirmUnanswered();
@@ -120,8 +168,13 @@ private:
     void readAheadSlice();
     void dropReadAhead();
     void prepareArticle(TNewsArticle& article, qint64 part, qint64 total);
+    // The article's header lines for part of the task's file read by lines.
+    void composeHeaders(TNewsArticle& article, const TTask& task, const TUploadLines& lines,
+                        const QString& messageId, qint64 part, qint64 total) const;
     // The article is complete: its account records it as sent.
     void recordSent(const TNewsArticle& article);
+    static void recordSent(TFileAccount& account, const TNewsArticle& article, qint64 part,
+                           qint64 total, std::pair<qint64, qint64> range, const QString& messageId);
     bool stillHeadTask() const;
     // Takes a copy: the text may belong to the line source that failing frees.
     void failTask(QString text);
@@ -149,7 +202,11 @@ private:
     qint64 m_total = 0;
     bool m_active = false;
     bool m_parallel = false;
-    qint64 m_onServer = 0; // parts the server has: taken before, or accepted in this run
-    qint64 m_sentNow = 0;  // parts sent in this run
+    qint64 m_onServer = 0;  // parts the server has: taken before, or accepted in this run
+    qint64 m_sentNow = 0;   // parts sent in this run
+    quint32 m_seriesId = 0; // the head's series, on the connections
+    quint32 m_nextSeriesId = 1;
+    std::deque<std::unique_ptr<TAheadSeries>> m_ahead; // in the list's order
+    bool m_aheadClosed = false;                        // the next upload cannot go ahead
     TPostConnections m_connections;
 };

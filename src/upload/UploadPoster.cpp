@@ -267,6 +267,18 @@ void TUploadPoster::SeriesPosted()
     countPost();
 }
 
+bool TUploadPoster::LastFileOfTask() const
+{
+    return !m_recovery->HasNext();
+}
+
+void TUploadPoster::AheadDropped(const QString& text)
+{
+    m_logger.LogIt(QStringLiteral("Posting ahead stopped: %1; the next files go on from the "
+                                  "journal")
+                       .arg(text));
+}
+
 void TUploadPoster::NNTPPostFailed(const QString& reason)
 {
     m_state.SetCurrentProcName(QStringLiteral("NNTPPostFailed"));

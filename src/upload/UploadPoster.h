@@ -86,6 +86,8 @@ private:
     void PartTaken(qint64 part, qint64 done, qint64 total) override;
     void PartRefused(int code, const QString& reason) override;
     void SeriesPosted() override;
+    bool LastFileOfTask() const override;
+    void AheadDropped(const QString& text) override;
     // The task has ended well: on to the next unless the batch's check holds it.
     void nextTask();
     // Counts the finished post in its groups, once per file.

@@ -5,6 +5,7 @@
 #include "upload/UploadTaskFields.h"
 #include "tasks/TaskFields.h"
 
+#include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,6 +22,9 @@ private slots:
     void failureOnOneConnectionStopsTheOthers();
     void serverThatLimitsConnections_data();
     void serverThatLimitsConnections();
+    void filesOfABatchGoAhead();
+    void failureWhileFilesGoAhead_data();
+    void failureWhileFilesGoAhead();
 };
 
 namespace {
@@ -48,9 +52,11 @@ struct Rig
         path = f.writeRandom("series.bin", Parts * PartLines * 128 - 100);
     }
 
-    TTask series(const QString& batch = QStringLiteral("b1")) const
+    TTask series(const QString& batch = QStringLiteral("b1")) const { return upload(path, batch); }
+
+    TTask upload(const QString& file, const QString& batch = QStringLiteral("b1")) const
     {
-        TTask t = f.upload(path, server.Server(), PartLines);
+        TTask t = f.upload(file, server.Server(), PartLines);
         UploadFields(t).YEnc = true;
         UploadFields(t).Batch = batch;
         return t;
@@ -59,6 +65,27 @@ struct Rig
     bool run()
     {
         return f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); });
+    }
+
+    // A batch of six files of one article each, with the series fourth.
+    QStringList queueBatch()
+    {
+        QStringList paths;
+        for (int k = 1; k <= 6; ++k)
+            paths << f.writeRandom(QStringLiteral("small%1.bin").arg(k), 3000, quint32(k));
+        paths.insert(3, path);
+        for (const QString& file : paths)
+            f.list.Add(upload(file));
+        return paths;
+    }
+
+    // How often the server kept each article, by subject.
+    QList<int> keptArticles() const
+    {
+        QHash<QString, int> count;
+        for (const QByteArray& raw : server.Kept())
+            ++count[ReceivedArticle(raw).Header("Subject")];
+        return count.values();
     }
 
     // How often each part is kept by the server.
@@ -240,6 +267,116 @@ void TestParallelPost::serverThatLimitsConnections()
     QVERIFY(r.run());
     QCOMPARE(r.server.Refused(), 2);
     QCOMPARE(r.f.view.Warnings, QStringList());
+}
+
+void TestParallelPost::filesOfABatchGoAhead()
+{
+    // The first connection answers late: while it holds the head's article, the files
+    // behind it go over the other connections, so that all four carry articles. Each task
+    // still ends in its turn, and the journal and the NZB list the files in the queue's order
+    // with their parts in order.
+    Rig r(4);
+    r.server.SetAnswerDelay(1, 100);
+    r.server.OnPost();
+    QSignalSpy done(&r.f.poster, &TUploadPoster::FileDone);
+    QSignalSpy nzbs(&r.f.poster.Account(), &TBatchAccount::NzbWritten);
+    const QStringList paths = r.queueBatch();
+    QVERIFY(r.run());
+    QCOMPARE(r.f.view.Warnings, QStringList());
+
+    // The three files before the series went over three connections at once.
+    QSet<int> first;
+    for (qsizetype k = 0; k < r.server.Articles().size(); ++k) {
+        const QString subject = ReceivedArticle(r.server.Articles()[k]).Header("Subject");
+        if (subject.contains(QRegularExpression("small[123]")))
+            first << r.server.ArticleConnections()[k];
+    }
+    QCOMPARE(first.size(), 3);
+    QCOMPARE(r.keptArticles(), QList<int>(6 + Parts, 1));
+    QStringList ended;
+    for (const QList<QVariant>& signal : done)
+        ended << signal.first().toString();
+    QCOMPARE(ended, paths);
+
+    QStringList journalFiles;
+    for (const TJournalArticle& a : r.f.journal("b1")) {
+        QCOMPARE(a.State, TArticleState::Checked);
+        if (journalFiles.isEmpty() || journalFiles.last() != a.File)
+            journalFiles << a.File;
+    }
+    QCOMPARE(journalFiles, paths);
+    QCOMPARE(nzbs.size(), 1);
+    QFile file(nzbs.first().first().toString());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QString error;
+    const auto files = NzbFile::Read(file.readAll(), &error);
+    QVERIFY2(files, qPrintable(error));
+    QCOMPARE(files->size(), paths.size());
+    for (qsizetype k = 0; k < paths.size(); ++k) {
+        QVERIFY2(files->at(k).Subject.contains(QFileInfo(paths[k]).fileName()),
+                 qPrintable(files->at(k).Subject));
+        const QList<TNzbSegment>& segments = files->at(k).Segments;
+        for (qsizetype n = 0; n < segments.size(); ++n)
+            QCOMPARE(segments[n].Number, n + 1);
+    }
+}
+
+void TestParallelPost::failureWhileFilesGoAhead_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<int>("saved"); // files left in the saved queue
+    // The third file's article, sent ahead while the head waits for its answer.
+    QTest::newRow("connection dropped") << "drop"
+                                        << "unexpectedly closed" << 7;
+    QTest::newRow("article refused") << "refuse"
+                                     << "posting failed" << 5;
+}
+
+void TestParallelPost::failureWhileFilesGoAhead()
+{
+    // A dropped connection stops everything at once and saves the whole queue; a refusal of
+    // a file sent ahead is that file's, reported when its turn comes. Running the saved queue
+    // again posts what is missing, each article once.
+    QFETCH(QString, fault);
+    QFETCH(QString, warning);
+    QFETCH(int, saved);
+    Rig r(3);
+    r.server.SetRefuseDuplicates(true);
+    r.server.SetAnswerDelay(1, 150);
+    r.server.OnPost({"240 article posted ok"}, true);
+    r.server.OnPost({"240 article posted ok"}, true);
+    TFakeNntpServer::TRule rule;
+    rule.Command = "POST";
+    rule.TakesArticle = true;
+    rule.Once = true;
+    rule.Lines = {"340 send article"};
+    if (fault == "drop")
+        rule.DropAfterLines = 10;
+    else
+        rule.Result = {"441 posting failed"};
+    r.server.Add(rule);
+    r.server.OnPost();
+    const QStringList paths = r.queueBatch();
+    QVERIFY(r.run());
+    QTest::qWait(300); // a connection left going would post more now
+
+    QCOMPARE(r.f.view.Warnings.size(), 1);
+    QVERIFY2(r.f.view.Warnings.first().contains(warning), qPrintable(r.f.view.Warnings.first()));
+    QStringList left;
+    for (const QString& path : paths.mid(paths.size() - saved))
+        left << "Upload " + path;
+    QCOMPARE(r.f.savedTasks(), left);
+    QVERIFY(!r.f.runner.PartInFlight());
+    QCOMPARE(r.f.poster.MultiPart().AheadCount(), 0);
+    QVERIFY(r.f.poster.MultiPart().Connections().Idle());
+
+    r.f.view.Warnings.clear();
+    for (const QString& path : paths.mid(paths.size() - saved))
+        r.f.list.Add(r.upload(path));
+    QVERIFY(r.run());
+    QCOMPARE(r.f.view.Warnings, QStringList());
+    QCOMPARE(r.keptArticles(), QList<int>(6 + Parts, 1));
 }
 
 QTEST_MAIN(TestParallelPost)
