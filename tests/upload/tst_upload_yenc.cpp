@@ -45,11 +45,12 @@ private slots:
     void cleanupTestCase();
     void roundTrip_data();
     void roundTrip();
+    void nzbgetDownloads_data();
     void nzbgetDownloads();
 
 private:
     TTask yencTask(UploadFixture& f, const QString& path, int maxLines) const;
-    void post(UploadFixture& f, const TTask& task);
+    void post(UploadFixture& f, const QList<TTask>& tasks);
     // The articles whose subject contains the marker, in part order.
     QList<TNntpReader::TArticle> fetch(const QByteArray& marker);
     // Saves each article with its headers; the files in part order.
@@ -80,9 +81,10 @@ TTask TestUploadYEnc::yencTask(UploadFixture& f, const QString& path, int maxLin
     return t;
 }
 
-void TestUploadYEnc::post(UploadFixture& f, const TTask& task)
+void TestUploadYEnc::post(UploadFixture& f, const QList<TTask>& tasks)
 {
-    f.list.Add(task);
+    for (const TTask& task : tasks)
+        f.list.Add(task);
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
     QCOMPARE(f.view.Warnings, QStringList());
 }
@@ -138,7 +140,7 @@ void TestUploadYEnc::roundTrip()
         UploadFields(t).IncludeText = CommaText::Write({"Holiday pictures", ".dotted"});
         UploadFields(t).SignatureFile = f.write("sig.txt", "-- \r\nMe\r\n");
     }
-    post(f, t);
+    post(f, {t});
 
     const QList<TNntpReader::TArticle> articles = fetch(name.toUtf8());
     QCOMPARE(articles.size(), parts);
@@ -199,32 +201,57 @@ void TestUploadYEnc::roundTrip()
     QVERIFY(PeerTools::ReadFile(joined) == bytes);
 }
 
+void TestUploadYEnc::nzbgetDownloads_data()
+{
+    QTest::addColumn<int>("connections");
+    QTest::addColumn<int>("smallFiles"); // of one article each, behind the large one
+    QTest::newRow("one file over one connection") << 1 << 0;
+    QTest::newRow("a batch of three over four connections") << 4 << 2;
+}
+
 void TestUploadYEnc::nzbgetDownloads()
 {
     if (!PeerTools::Have(QStringLiteral("nzbget")))
         QSKIP("nzbget is not installed (apt-get install nzbget)");
+    QFETCH(int, connections);
+    QFETCH(int, smallFiles);
     UploadFixture f;
-    const QString name = QStringLiteral("fetched.bin");
-    const QByteArray bytes = content("random", 1000000);
-    TTask t = yencTask(f, f.write(name, bytes), 1000);
-    UploadFields(t).SubjectSpec = CommaText::Write({TSubjectLine::YEncTemplate(), "N", t.Text1});
-    UploadFields(t).Batch = "nzbget";
-    const QString dir = m_work.filePath("nzbget");
+    f.state.Settings.Connections = qint16(connections);
+    const QString tag = QString::number(connections);
+    QMap<QString, QByteArray> files; // by name
+    files["fetched" + tag + ".bin"] = content("random", 1000000);
+    for (int k = 1; k <= smallFiles; ++k)
+        files[QStringLiteral("small%1-%2.bin").arg(k).arg(tag)] = content("random", 5000 + k);
+    QList<TTask> tasks;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        TTask t = yencTask(f, f.write(it.key(), it.value()), 1000);
+        UploadFields(t).SubjectSpec =
+            CommaText::Write({TSubjectLine::YEncTemplate(), "N" + tag, t.Text1});
+        UploadFields(t).Batch = "nzbget" + tag;
+        tasks << t;
+    }
+    const QString dir = m_work.filePath("nzbget" + tag);
     QVERIFY(QDir().mkpath(dir + "/dst"));
     f.state.Settings.NzbFolder = dir;
     QSignalSpy written(&f.poster.Account(), &TBatchAccount::NzbWritten);
-    post(f, t);
+    int ahead = 0; // the small files went while the large one's last parts were out
+    connect(&f.poster, &TUploadPoster::PartAccepted, this,
+            [&] { ahead = std::max(ahead, f.poster.MultiPart().AheadCount()); });
+    post(f, tasks);
+    QCOMPARE(ahead, smallFiles);
     QVERIFY(f.runUntil([&] { return !f.poster.Account().Checking(); }));
 
-    // The NZB file the post wrote lists the articles the server holds.
+    // The NZB file the post wrote lists the articles the server holds, file by file.
     QCOMPARE(written.size(), 1);
     const QString nzb = written.first().first().toString();
-    QCOMPARE(nzb, dir + "/N.nzb");
+    QCOMPARE(nzb, dir + "/N" + tag + ".nzb");
     QString error;
     const auto listed = NzbFile::Read(PeerTools::ReadFile(nzb), &error);
-    QVERIFY2(listed && listed->size() == 1, qPrintable(error));
-    const QList<TNntpReader::TArticle> articles = fetch("\"" + name.toUtf8() + "\"");
+    QVERIFY2(listed && listed->size() == files.size(), qPrintable(error));
+    const QString first = files.firstKey();
+    const QList<TNntpReader::TArticle> articles = fetch("\"" + first.toUtf8() + "\"");
     QCOMPARE(articles.size(), 8); // 128,000 bytes a part
+    QVERIFY2(listed->first().Subject.contains(first), qPrintable(listed->first().Subject));
     QCOMPARE(listed->first().Segments.size(), 8);
     for (int k = 0; k < 8; ++k)
         QCOMPARE("<" + listed->first().Segments[k].MessageId.toUtf8() + ">",
@@ -234,7 +261,9 @@ void TestUploadYEnc::nzbgetDownloads()
     QString output;
     PostedArticles::RunTool("timeout", {"60", "nzbget", "-c", dir + "/nzbget.conf", nzb}, &output);
     QVERIFY2(!output.contains("CRC-Error") && !output.contains("failed"), qPrintable(output));
-    QVERIFY2(PeerTools::ReadFile(dir + "/dst/N/" + name) == bytes, qPrintable(output));
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        QVERIFY2(PeerTools::ReadFile(dir + "/dst/N" + tag + "/" + it.key()) == it.value(),
+                 qPrintable(it.key() + "\n" + output));
 }
 
 QTEST_GUILESS_MAIN(TestUploadYEnc)
