@@ -10,6 +10,8 @@
 //   bench_post --tls ...                                     both over TLS (INN's nnrpd -S)
 //   bench_post --accounting [--size-mib N] [--rounds N]      the program alone, without and
 //                                                            with the journal and the check
+//   bench_post --batch K [--size-mib N] [--connections N,N] the program alone, the same MiB
+//              [--delay-ms D] [--rounds N]                 as K files of one batch, over each N
 //   bench_post --yenc [--size-mib N] [--rounds N]            the program alone, uuencoded and
 //                                                            yEnc in turn: bytes on the wire
 
@@ -54,6 +56,7 @@ struct TOptions
     bool Tls = false;
     bool YEnc = false;
     bool Accounting = false;
+    int BatchFiles = 0;
     QList<int> Connections = {1};
     int DelayMs = 0;
 };
@@ -99,6 +102,8 @@ TOptions parse(const QStringList& args)
             o.YEnc = true;
         else if (a == "--accounting")
             o.Accounting = true;
+        else if (a == "--batch")
+            o.BatchFiles = qMax(1, next.toInt()), ++i;
         else if (a == "--connections") {
             o.Connections.clear();
             for (const QString& n : next.split(','))
@@ -132,10 +137,11 @@ double cpuSeconds()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// One upload task through the program's own machinery, as the application wires it, over
-// connections connections at once.
-TResult postWithProgram(const TTarget& target, const QString& path, int maxLines, bool yenc = false,
-                        TAccounting accounting = TAccounting::None, int connections = 1)
+// Upload tasks of one batch, one per file, through the program's own machinery, as the
+// application wires it, over connections connections at once.
+TResult postWithProgram(const TTarget& target, const QStringList& paths, int maxLines,
+                        bool yenc = false, TAccounting accounting = TAccounting::None,
+                        int connections = 1)
 {
     QTemporaryDir home;
     TScriptedView view;
@@ -161,23 +167,26 @@ TResult postWithProgram(const TTarget& target, const QString& path, int maxLines
     TTaskRunner runner(list, file, client, view, logger, state);
     TUploadPoster poster(article, client, list, runner, view, logger, state);
 
-    TTask t;
-    t.Kind = tkUpload;
-    t.Text1 = path;
-    t.Text2 = "bench@example.com";
-    t.Text5 = CommaText::Write({"%s - %f (%p/%t) %b Bytes", "Quorvel", path});
-    t.Text6 = ProgramGroup;
-    t.Text8 = target.Server;
-    t.Text9 = ",";
-    t.Timeout = 60;
-    t.PostTimeout = 60;
-    t.MaxLines = maxLines;
-    UploadFields(t).YEnc = yenc;
-    if (accounting != TAccounting::None)
-        UploadFields(t).Batch = TBatchAccount::NewBatchId();
+    const QString batch =
+        accounting == TAccounting::None ? QString() : TBatchAccount::NewBatchId();
+    for (const QString& path : paths) {
+        TTask t;
+        t.Kind = tkUpload;
+        t.Text1 = path;
+        t.Text2 = "bench@example.com";
+        t.Text5 = CommaText::Write({"%s - %f (%p/%t) %b Bytes", "Quorvel", path});
+        t.Text6 = ProgramGroup;
+        t.Text8 = target.Server;
+        t.Text9 = ",";
+        t.Timeout = 60;
+        t.PostTimeout = 60;
+        t.MaxLines = maxLines;
+        UploadFields(t).YEnc = yenc;
+        UploadFields(t).Batch = batch;
+        list.Add(t);
+    }
     state.Settings.CheckAfterPost = accounting == TAccounting::JournalAndCheck;
     state.Settings.CheckDelay = 0;
-    list.Add(t);
 
     QObject::connect(&client, &TbcsNNTP::OnLogEvent,
                      [&](const QString& text) { logger.LogIt(text.trimmed()); });
@@ -360,7 +369,7 @@ TComparison compare(const TOptions& o, const TTarget& target, quint16 innPort, c
         };
         const auto runOurs = [&] {
             const qint64 mark = highMark(innPort, ProgramGroup);
-            ours = postWithProgram(target, path, o.MaxLines, false, TAccounting::None, connections);
+            ours = postWithProgram(target, {path}, o.MaxLines, false, TAccounting::None, connections);
             ourPosted = highMark(innPort, ProgramGroup) - mark;
         };
         // Alternate the two clients so that a slower server moment hits both alike; who goes
@@ -473,7 +482,7 @@ int main(int argc, char** argv)
             for (int mode = 0; mode < 3; ++mode) {
                 ::sync();
                 const TResult r =
-                    postWithProgram(target, path, o.MaxLines, false, TAccounting(mode));
+                    postWithProgram(target, {path}, o.MaxLines, false, TAccounting(mode));
                 totals[mode] << r.Total;
                 // What came after the last article's 240: the check, and the NZB file.
                 std::printf("round %d, %s: %lld articles, %.2f s (%.1f MiB/s), CPU %.2f s, "
@@ -496,7 +505,7 @@ int main(int argc, char** argv)
         for (int round = 1; round <= o.Rounds; ++round) {
             for (const bool yenc : {false, true}) {
                 ::sync();
-                const TResult r = postWithProgram(target, path, o.MaxLines, yenc);
+                const TResult r = postWithProgram(target, {path}, o.MaxLines, yenc);
                 // Also with one byte per line end, as a file of the articles holds them.
                 std::printf("round %d, %s: %lld articles in %.2f s (%.1f MiB/s), CPU %.2f s; "
                             "wire bytes / file bytes %.4f (%.4f with LF line ends)\n",
@@ -510,12 +519,44 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    if (o.BatchFiles > 0) {
+        // The same bytes as files of one batch, journal kept as every post keeps it.
+        QStringList files;
+        for (int k = 0; k < o.BatchFiles; ++k) {
+            files << work.filePath(QStringLiteral("file%1.bin").arg(k + 1));
+            if (!WriteRandomFile(files.last(), (o.SizeMiB << 20) / o.BatchFiles, quint32(k + 1))) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(files.last()));
+                return 1;
+            }
+        }
+        std::printf("the same bytes as a batch of %d files\n", o.BatchFiles);
+        QList<double> seconds[8];
+        for (int round = 1; round <= o.Rounds; ++round)
+            for (qsizetype n = 0; n < o.Connections.size() && n < 8; ++n) {
+                ::sync();
+                const qint64 mark = highMark(inn.Port(), ProgramGroup);
+                const TResult r = postWithProgram(target, files, o.MaxLines, false,
+                                                  TAccounting::Journal, o.Connections[n]);
+                seconds[n] << r.Total;
+                std::printf("round %d, %d connection(s): %lld articles on the server in %.2f s "
+                            "(%.1f MiB/s)\n",
+                            round, o.Connections[n], highMark(inn.Port(), ProgramGroup) - mark,
+                            r.Total, mib / r.Total);
+                std::fflush(stdout);
+            }
+        for (qsizetype n = 0; n < o.Connections.size() && n < 8; ++n)
+            std::printf("%d connection(s): median %.2f s, %.1f MiB/s, %.2fx of %d\n",
+                        o.Connections[n], median(seconds[n]), mib / median(seconds[n]),
+                        median(seconds[0]) / median(seconds[n]), o.Connections[0]);
+        return 0;
+    }
+
     if (o.MemoryOnly) {
         const int connections = o.Connections.value(0, 1);
         const qint64 mark = highMark(inn.Port(), ProgramGroup);
         const double before = peakMiB();
         const TResult r =
-            postWithProgram(target, path, o.MaxLines, false, TAccounting::None, connections);
+            postWithProgram(target, {path}, o.MaxLines, false, TAccounting::None, connections);
         std::printf("quorvel over %d connections: %lld articles on the server in %.2f s, "
                     "%.1f MiB/s\n",
                     connections, highMark(inn.Port(), ProgramGroup) - mark, r.Total, mib / r.Total);
