@@ -9,6 +9,7 @@
 #include "article/NewsArticle.h"
 #include "upload/SubjectLine.h"
 #include "upload/UploadTaskFields.h"
+#include "upload/WholeFileArticle.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
@@ -141,31 +142,11 @@ void TUploadPoster::postSingleArticle(const TTask& task)
         FailTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
         return;
     }
-    m_article.Clear();
-    m_article.Encoding = BodyEncoding(task);
-    m_article.AddFile(upload.Path);
-    m_article.From = upload.From;
-    // Compose adds these from the properties as well; the task's values go in as lines,
-    // before From and Subject, so the properties must not repeat them.
-    m_article.ReplyTo.clear();
-    m_article.Organization.clear();
-    if (!upload.ReplyTo.isEmpty())
-        m_article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
-    if (!upload.Organization.isEmpty())
-        m_article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
-    const TSubjectSpec subjectSpec = SubjectSpec(task);
     m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
-    m_article.Subject = TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject,
-                                                       subjectSpec.Path, 1, 1);
     const QString messageId = m_account->MessageIdFor(1);
-    m_article.AddHeader(QStringLiteral("Message-ID: ") + messageId);
+    SetUpWholeFileArticle(m_article, task, messageId, m_state.Settings.TextCharset);
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
-    m_article.Newsgroups = upload.Groups;
-    m_article.SignatureFile = ExistingSignature(task);
-    m_article.FallbackCharset = m_state.Settings.TextCharset;
     m_runner.ConfigureClient(ClientSetup(task));
-    for (const QString& line : IncludeLines(task))
-        m_article.AddBodyLine(line);
     const qint64 size = QFileInfo(upload.Path).size();
     m_account->Sent(1, 1, size > 0 ? 1 : 0, size, size, messageId, m_article.Subject);
     m_client.Post();
