@@ -9,11 +9,13 @@
 #include "upload/SubjectLine.h"
 #include "upload/UploadLines.h"
 #include "upload/UploadTaskFields.h"
+#include "upload/WholeFileArticle.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -80,6 +82,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     m_seriesId = m_nextSeriesId++;
     m_active = false;
     m_parallel = false;
+    m_whole = false;
     m_part = 0;
     m_total = 0;
     m_onServer = 0;
@@ -88,6 +91,21 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     m_runner.SetStatus(QStringLiteral("Composing article"));
 
     const TSubjectSpec subjectSpec = SubjectSpec(task);
+    if (task.MaxLines < 1) {
+        // Posted whole over one of several connections, composed as it goes.
+        if (!QFileInfo::exists(subjectSpec.Path)) {
+            failTask(QStringLiteral("The file %1 no longer exists").arg(subjectSpec.Path));
+            return;
+        }
+        m_lines.reset();
+        m_whole = true;
+        m_total = 1;
+        m_active = true;
+        m_parallel = true;
+        m_account.SetTotal(1);
+        confirmUnanswered();
+        return;
+    }
     m_lines = std::make_unique<TUploadLines>();
     if (!m_lines->Open(IncludeLines(task), subjectSpec.Path,
                        TNewsArticle::NeedsEncoding(subjectSpec.Path), ExistingSignature(task),
@@ -161,13 +179,23 @@ void TMultiPartPoster::fillConnections()
         if (m_part >= m_total)
             break;
         ++m_part;
-        auto article = std::make_unique<TNewsArticle>();
-        prepareArticle(*article, m_part, m_total);
-        if (!takeBody(*article))
-            return;
-        m_partRange = m_lines->PartRange();
-        m_lines->NextPart();
-        recordSent(*article);
+        std::unique_ptr<TNewsArticle> article;
+        if (m_whole) {
+            QString error;
+            article = wholeArticle(m_task, m_account.Current(), error);
+            if (!article) {
+                failTask(error);
+                return;
+            }
+        } else {
+            article = std::make_unique<TNewsArticle>();
+            prepareArticle(*article, m_part, m_total);
+            if (!takeBody(*article))
+                return;
+            m_partRange = m_lines->PartRange();
+            m_lines->NextPart();
+            recordSent(*article);
+        }
         ++m_sentNow;
         m_connections.Send(tag(m_seriesId, m_part), std::move(article));
     }
@@ -212,29 +240,33 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
     auto series = std::make_unique<TAheadSeries>();
     if (mayGoAhead(task))
         series->Account = m_account.OpenAhead(task);
+    bool ready = false;
     if (series->Account && series->Account->New()) {
         const TSubjectSpec subjectSpec = SubjectSpec(task);
-        series->Lines = std::make_unique<TUploadLines>();
-        if (!series->Lines->Open(IncludeLines(task), subjectSpec.Path,
-                                 TNewsArticle::NeedsEncoding(subjectSpec.Path),
-                                 ExistingSignature(task), BodyEncoding(task), task.MaxLines))
-            series->Lines.reset(); // the task says why in its turn
+        series->Whole = task.MaxLines < 1;
+        series->Lines = series->Whole ? nullptr : std::make_unique<TUploadLines>();
+        // A file that cannot be read waits: its task says why in its turn.
+        ready = series->Whole ? QFileInfo::exists(subjectSpec.Path)
+                              : series->Lines->Open(IncludeLines(task), subjectSpec.Path,
+                                                    TNewsArticle::NeedsEncoding(subjectSpec.Path),
+                                                    ExistingSignature(task), BodyEncoding(task),
+                                                    task.MaxLines);
     }
-    if (!series->Lines) {
+    if (!ready) {
         // The uploads behind this one wait for their turn too, to keep the list's order.
         m_aheadClosed = true;
         return nullptr;
     }
     series->Id = m_nextSeriesId++;
     series->Task = task;
-    series->Total = series->Lines->OneArticle() ? 1 : series->Lines->PartCount();
+    series->Total = series->Whole || series->Lines->OneArticle() ? 1 : series->Lines->PartCount();
     m_ahead.push_back(std::move(series));
     return m_ahead.back().get();
 }
 
 bool TMultiPartPoster::mayGoAhead(const TTask& task) const
 {
-    if (task.Kind != tkUpload || task.MaxLines < 1)
+    if (task.Kind != tkUpload)
         return false;
     const TUploadFields<const TTask> upload = UploadFields(task);
     if (upload.Batch.isEmpty() || upload.Batch != UploadFields(m_task).Batch)
@@ -251,6 +283,13 @@ bool TMultiPartPoster::mayGoAhead(const TTask& task) const
 
 void TMultiPartPoster::sendAhead(TAheadSeries& series)
 {
+    if (series.Whole) {
+        std::unique_ptr<TNewsArticle> article =
+            wholeArticle(series.Task, *series.Account, series.Error);
+        if (article)
+            m_connections.Send(tag(series.Id, ++series.Part), std::move(article));
+        return;
+    }
     const qint64 part = ++series.Part;
     auto article = std::make_unique<TNewsArticle>();
     const QString messageId = series.Account->MessageIdFor(int(part));
@@ -299,6 +338,7 @@ bool TMultiPartPoster::adoptAhead(const TTask& task)
     m_ahead.pop_front();
     m_account.TakeFile(std::move(series->Account));
     m_lines = std::move(series->Lines);
+    m_whole = series->Whole;
     dropReadAhead();
     m_seriesId = series->Id;
     m_part = series->Part;
@@ -444,6 +484,10 @@ void TMultiPartPoster::postPart()
 
 bool TMultiPartPoster::skipTaken()
 {
+    if (m_whole) {
+        m_part = m_account.Taken(1) ? 1 : m_part;
+        return true;
+    }
     while (m_part < m_total && m_account.Taken(int(m_part + 1))) {
         ++m_part;
         m_article.RawBodyLines.Clear();
@@ -642,6 +686,27 @@ std::pair<qint64, qint64> yEncPartRange(const TByteLines& body)
 void TMultiPartPoster::recordSent(const TNewsArticle& article)
 {
     recordSent(m_account.Current(), article, m_part, m_total, m_partRange, m_messageId);
+}
+
+std::unique_ptr<TNewsArticle>
+TMultiPartPoster::wholeArticle(const TTask& task, TFileAccount& account, QString& error) const
+{
+    auto article = std::make_unique<TNewsArticle>();
+    const QString messageId = account.MessageIdFor(1);
+    SetUpWholeFileArticle(*article, task, messageId, m_state.Settings.TextCharset);
+    bool composed = false;
+    try {
+        composed = article->Compose();
+    } catch (const std::exception& e) {
+        article->ErrorText = QString::fromUtf8(e.what());
+    }
+    if (!composed) {
+        error = article->ErrorText;
+        return nullptr;
+    }
+    const qint64 size = QFileInfo(UploadFields(task).Path).size();
+    account.Sent(1, 1, size > 0 ? 1 : 0, size, size, messageId, article->Subject);
+    return article;
 }
 
 void TMultiPartPoster::recordSent(TFileAccount& account, const TNewsArticle& article, qint64 part,

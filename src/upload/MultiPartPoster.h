@@ -116,7 +116,8 @@ private:
     {
         quint32 Id = 0;
         TTask Task;
-        std::unique_ptr<TUploadLines> Lines;
+        std::unique_ptr<TUploadLines> Lines; // none for a file posted whole
+        bool Whole = false;
         std::unique_ptr<TFileAccount> Account;
         qint64 Part = 0; // parts sent
         qint64 Total = 0;
@@ -173,6 +174,10 @@ private:
                         const QString& messageId, qint64 part, qint64 total) const;
     // The article is complete: its account records it as sent.
     void recordSent(const TNewsArticle& article);
+    // The article carrying the task's file whole, composed and recorded as sent; none when
+    // the file cannot be read (error says why).
+    std::unique_ptr<TNewsArticle> wholeArticle(const TTask& task, TFileAccount& account,
+                                               QString& error) const;
     static void recordSent(TFileAccount& account, const TNewsArticle& article, qint64 part,
                            qint64 total, std::pair<qint64, qint64> range, const QString& messageId);
     bool stillHeadTask() const;
@@ -202,6 +207,7 @@ private:
     qint64 m_total = 0;
     bool m_active = false;
     bool m_parallel = false;
+    bool m_whole = false;   // the file goes whole, in one article (MaxLines 0)
     qint64 m_onServer = 0;  // parts the server has: taken before, or accepted in this run
     qint64 m_sentNow = 0;   // parts sent in this run
     quint32 m_seriesId = 0; // the head's series, on the connections

@@ -91,7 +91,9 @@ void TUploadPoster::PostTaskFile(const TTask& fileTask)
     // What the journal holds may be asked for before an article goes.
     m_runner.ConfigureClient(ClientSetup(fileTask));
     fileProgress(UploadFields(fileTask).Path);
-    if (fileTask.MaxLines >= 1) {
+    // Over several connections a file posted whole goes over them too, so that the files
+    // behind it can go ahead.
+    if (fileTask.MaxLines >= 1 || m_state.Settings.Connections > 1) {
         m_multiPart->DoMultiPart(fileTask);
         return;
     }

@@ -22,6 +22,7 @@ private slots:
     void failureOnOneConnectionStopsTheOthers();
     void serverThatLimitsConnections_data();
     void serverThatLimitsConnections();
+    void filesOfABatchGoAhead_data();
     void filesOfABatchGoAhead();
     void failureWhileFilesGoAhead_data();
     void failureWhileFilesGoAhead();
@@ -44,6 +45,7 @@ struct Rig
     UploadFixture f;
     TFakeNntpServer server;
     QString path;
+    int maxLines = PartLines;
 
     explicit Rig(int connections)
     {
@@ -56,7 +58,7 @@ struct Rig
 
     TTask upload(const QString& file, const QString& batch = QStringLiteral("b1")) const
     {
-        TTask t = f.upload(file, server.Server(), PartLines);
+        TTask t = f.upload(file, server.Server(), maxLines);
         UploadFields(t).YEnc = true;
         UploadFields(t).Batch = batch;
         return t;
@@ -269,13 +271,24 @@ void TestParallelPost::serverThatLimitsConnections()
     QCOMPARE(r.f.view.Warnings, QStringList());
 }
 
+void TestParallelPost::filesOfABatchGoAhead_data()
+{
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<int>("articles");
+    QTest::newRow("in parts") << PartLines << 6 + Parts;
+    QTest::newRow("each file whole") << 0 << 7;
+}
+
 void TestParallelPost::filesOfABatchGoAhead()
 {
     // The first connection answers late: while it holds the head's article, the files
     // behind it go over the other connections, so that all four carry articles. Each task
     // still ends in its turn, and the journal and the NZB list the files in the queue's order
     // with their parts in order.
+    QFETCH(int, maxLines);
+    QFETCH(int, articles);
     Rig r(4);
+    r.maxLines = maxLines;
     r.server.SetAnswerDelay(1, 100);
     r.server.OnPost();
     QSignalSpy done(&r.f.poster, &TUploadPoster::FileDone);
@@ -292,7 +305,7 @@ void TestParallelPost::filesOfABatchGoAhead()
             first << r.server.ArticleConnections()[k];
     }
     QCOMPARE(first.size(), 3);
-    QCOMPARE(r.keptArticles(), QList<int>(6 + Parts, 1));
+    QCOMPARE(r.keptArticles(), QList<int>(articles, 1));
     QStringList ended;
     for (const QList<QVariant>& signal : done)
         ended << signal.first().toString();

@@ -81,6 +81,7 @@ void TestUploadInn::binaryRoundTrip_data()
     QTest::newRow("parts of 5000 lines") << 5000 << 14 << 1;
     QTest::newRow("one article") << 0 << 1 << 1;
     QTest::newRow("40 parts over 4 connections") << 1748 << 40 << 4;
+    QTest::newRow("one article over 4 connections") << 0 << 1 << 4;
 }
 
 void TestUploadInn::binaryRoundTrip()
@@ -100,6 +101,7 @@ void TestUploadInn::binaryRoundTrip()
     connect(&f.poster, &TUploadPoster::PartAccepted, this,
             [&] { carried = std::max(carried, f.poster.MultiPart().Connections().Busy() + 1); });
     post(f, {t});
+    QCOMPARE(f.poster.MultiPart().Parallel(), connections > 1);
     if (parts > 1)
         QCOMPARE(carried, connections);
 
