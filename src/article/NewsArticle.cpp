@@ -160,6 +160,16 @@ bool TNewsArticle::Compose()
     return true;
 }
 
+bool TNewsArticle::TryCompose()
+{
+    try {
+        return Compose();
+    } catch (const std::exception& e) {
+        ErrorText = QString::fromUtf8(e.what());
+        return false;
+    }
+}
+
 void TNewsArticle::declareCharset()
 {
     TTextCharset charset;

@@ -86,6 +86,9 @@ public:
     // signature). False with ErrorText set when the article is
     // incomplete or a file cannot be read.
     bool Compose();
+    // Compose, with an exception on the way (memory, a file system fault) turned into a
+    // failure with ErrorText set.
+    bool TryCompose();
 
     // Total number of body lines, known before the first is read; a yEnc attachment counts
     // as if no byte were escaped, so its body may run a few lines longer.

@@ -246,13 +246,7 @@ void TbcsNNTP::startPost(bool compose)
     }
     if (compose) {
         emit OnNewStatus(csComposing);
-        bool composed = false;
-        try {
-            composed = m_article->Compose();
-        } catch (const std::exception& e) {
-            m_article->ErrorText = QString::fromUtf8(e.what());
-        }
-        if (!composed) {
+        if (!m_article->TryCompose()) {
             fail(m_article->ErrorText);
             return;
         }

@@ -694,13 +694,7 @@ TMultiPartPoster::wholeArticle(const TTask& task, TFileAccount& account, QString
     auto article = std::make_unique<TNewsArticle>();
     const QString messageId = account.MessageIdFor(1);
     SetUpWholeFileArticle(*article, task, messageId, m_state.Settings.TextCharset);
-    bool composed = false;
-    try {
-        composed = article->Compose();
-    } catch (const std::exception& e) {
-        article->ErrorText = QString::fromUtf8(e.what());
-    }
-    if (!composed) {
+    if (!article->TryCompose()) {
         error = article->ErrorText;
         return nullptr;
     }

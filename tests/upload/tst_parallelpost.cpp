@@ -69,6 +69,27 @@ struct Rig
         return f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); });
     }
 
+    // The server takes good articles, then fails the next as fault says: "drop" (or "retry")
+    // the connection mid-article, "refuse" it, or stall mid-article; then takes every article.
+    void failAfter(int good, const QString& fault)
+    {
+        for (int k = 0; k < good; ++k)
+            server.OnPost({"240 article posted ok"}, true);
+        TFakeNntpServer::TRule rule;
+        rule.Command = "POST";
+        rule.TakesArticle = true;
+        rule.Once = true;
+        rule.Lines = {"340 send article"};
+        if (fault == "drop" || fault == "retry")
+            rule.DropAfterLines = 10;
+        else if (fault == "refuse")
+            rule.Result = {"441 posting failed"};
+        else
+            rule.StallAfterLines = 10;
+        server.Add(rule);
+        server.OnPost();
+    }
+
     // A batch of six files of one article each, with the series fourth.
     QStringList queueBatch()
     {
@@ -182,26 +203,11 @@ void TestParallelPost::failureOnOneConnectionStopsTheOthers()
     Rig r(3);
     r.server.SetRefuseDuplicates(true);
     r.server.SetAnswerDelay(2, 100); // the second connection still waits for its answers
-    r.server.OnPost({"240 article posted ok"}, true);
-    r.server.OnPost({"240 article posted ok"}, true);
-    r.server.OnPost({"240 article posted ok"}, true);
-    TFakeNntpServer::TRule rule;
-    rule.Command = "POST";
-    rule.TakesArticle = true;
-    rule.Once = true;
-    rule.Lines = {"340 send article"};
-    if (fault == "drop" || fault == "retry")
-        rule.DropAfterLines = 10;
-    else if (fault == "refuse")
-        rule.Result = {"441 posting failed"};
-    else
-        rule.StallAfterLines = 10;
-    r.server.Add(rule);
+    r.failAfter(3, fault);
     connect(&r.server, &TFakeNntpServer::CommandReceived, this, [&] {
         if (fault == "abort" && r.server.Commands().count("POST") == 4)
             QTimer::singleShot(0, &r.f.runner, &TTaskRunner::Abort);
     });
-    r.server.OnPost();
     if (fault == "retry") {
         r.f.state.Settings.PostRetries = 1;
         r.f.poster.Retry().SetFirstDelay(1);
@@ -357,19 +363,7 @@ void TestParallelPost::failureWhileFilesGoAhead()
     Rig r(3);
     r.server.SetRefuseDuplicates(true);
     r.server.SetAnswerDelay(1, 150);
-    r.server.OnPost({"240 article posted ok"}, true);
-    r.server.OnPost({"240 article posted ok"}, true);
-    TFakeNntpServer::TRule rule;
-    rule.Command = "POST";
-    rule.TakesArticle = true;
-    rule.Once = true;
-    rule.Lines = {"340 send article"};
-    if (fault == "drop")
-        rule.DropAfterLines = 10;
-    else
-        rule.Result = {"441 posting failed"};
-    r.server.Add(rule);
-    r.server.OnPost();
+    r.failAfter(2, fault);
     const QStringList paths = r.queueBatch();
     QVERIFY(r.run());
     QTest::qWait(300); // a connection left going would post more now
