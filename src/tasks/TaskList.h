@@ -46,10 +46,13 @@ public:
     void SetHeadState(const QString& state) { emit HeadStateChanged(state); }
     // The head task stopped for that reason; the list is cleared (and saved) next.
     void SetHeadFailed(const QString& reason) { emit HeadFailed(reason); }
+    // The state of the task at index behind the head that has started already.
+    void SetState(int index, const QString& state) { emit StateChanged(index, state); }
 
 signals:
     void HeadStateChanged(const QString& state);
     void HeadFailed(const QString& reason);
+    void StateChanged(int index, const QString& state);
 
 private:
     TView& m_view;

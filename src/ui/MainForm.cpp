@@ -465,6 +465,7 @@ void TMainForm::FollowStartup(TQuorvelApp& app)
             &TTaskListForm::SetHeadState);
     connect(&app.TaskList(), &TTaskList::HeadFailed, m_taskListForm,
             &TTaskListForm::ShowHeadFailure);
+    connect(&app.TaskList(), &TTaskList::StateChanged, m_taskListForm, &TTaskListForm::SetState);
     FollowGroupList(app.Newsrc());
 }
 

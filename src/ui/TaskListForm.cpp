@@ -72,6 +72,14 @@ void TTaskListForm::showHeadState(const QString& state)
         head->setText(StateColumn, state);
 }
 
+void TTaskListForm::SetState(int index, const QString& state)
+{
+    if (index == 0)
+        SetHeadState(state);
+    else if (QTreeWidgetItem* row = m_taskView->topLevelItem(index))
+        row->setText(StateColumn, state);
+}
+
 void TTaskListForm::ShowHeadFailure(const QString& reason)
 {
     m_headState.Cancel();

@@ -32,6 +32,7 @@ public:
 
     void AddTask(const TTaskRow& row);
     void SetHeadState(const QString& state);
+    void SetState(int index, const QString& state);
     // Marks the head task failed and keeps the reason under the list.
     void ShowHeadFailure(const QString& reason);
     QString FailureText() const;

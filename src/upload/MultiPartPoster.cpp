@@ -260,6 +260,7 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
     series->Id = m_nextSeriesId++;
     series->Task = task;
     series->Total = series->Whole || series->Lines->OneArticle() ? 1 : series->Lines->PartCount();
+    showAheadState(*series);
     m_ahead.push_back(std::move(series));
     return m_ahead.back().get();
 }
@@ -312,14 +313,32 @@ void TMultiPartPoster::aheadAnswered(TAheadSeries& series, qint64 part, bool acc
                                      const QString& text)
 {
     series.Account->Answered(int(part), accepted);
-    if (accepted)
+    if (accepted) {
         series.Accepted << part;
-    else if (series.Refused.isEmpty()) {
+        m_failure.AheadPartTaken(UploadFields(series.Task).Path, series.Accepted.size(),
+                                 series.Total);
+    } else if (series.Refused.isEmpty()) {
         series.RefusedCode = code;
         series.Refused = text;
     }
+    showAheadState(series);
     if (m_active)
         QTimer::singleShot(0, this, &TMultiPartPoster::continueSeries);
+}
+
+void TMultiPartPoster::showAheadState(const TAheadSeries& series)
+{
+    for (int i = 1; i < m_list.Count(); ++i) {
+        if (!(m_list.At(i) == series.Task))
+            continue;
+        m_list.SetState(i, series.Refused.isEmpty()
+                               ? QStringLiteral("running ahead, %1 of %2 parts done")
+                                     .arg(series.Accepted.size())
+                                     .arg(series.Total)
+                               : QStringLiteral("part refused, reported in its turn: ") +
+                                     series.Refused);
+        return;
+    }
 }
 
 TMultiPartPoster::TAheadSeries* TMultiPartPoster::aheadSeries(quint32 id)
@@ -375,6 +394,11 @@ void TMultiPartPoster::dropAhead()
 {
     if (m_ahead.empty())
         return;
+    // Those still queued wait for their turn again.
+    for (const auto& series : m_ahead)
+        for (int i = 1; i < m_list.Count(); ++i)
+            if (m_list.At(i) == series->Task)
+                m_list.SetState(i, QStringLiteral("waiting"));
     m_ahead.clear();
     m_connections.Stop();
     m_account.Flush();

@@ -42,6 +42,9 @@ public:
     virtual void PartRefused(int code, const QString& reason) = 0;
     // Over several connections: the server has every part; the file ends next.
     virtual void SeriesPosted() = 0;
+    // Over several connections: the server took a part of the file of an upload behind the
+    // head, done of its total parts so far.
+    virtual void AheadPartTaken(const QString& path, qint64 done, qint64 total) = 0;
     // The file being posted is the task's last (no recovery file follows it).
     virtual bool LastFileOfTask() const = 0;
     // Parts of the uploads behind the head that were on their way were dropped (a connection
@@ -139,6 +142,8 @@ private:
     void aheadAnswered(TAheadSeries& series, qint64 part, bool accepted, int code,
                        const QString& text);
     TAheadSeries* aheadSeries(quint32 id);
+    // The task list's state of the series' task.
+    void showAheadState(const TAheadSeries& series);
     // Drops the series posted ahead, with every part on its way.
     void dropAhead();
     void postSingle();

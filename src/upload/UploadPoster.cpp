@@ -21,6 +21,16 @@
 
 using namespace UploadTaskFields;
 
+namespace {
+
+// The file's bytes up to the end of the parts done; the last part takes what is left.
+qint64 bytesUpTo(qint64 fileSize, qint64 done, qint64 parts)
+{
+    return done >= parts ? fileSize : fileSize * done / std::max<qint64>(parts, 1);
+}
+
+} // namespace
+
 TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList& list,
                              TTaskRunner& runner, TView& view, TLogger& logger, TAppState& state,
                              const TClock& clock, QObject* parent)
@@ -363,7 +373,7 @@ void TUploadPoster::fileProgress(const QString& path)
 {
     m_filePath = path;
     m_fileSize = QFileInfo(path).size();
-    m_fileDone = 0;
+    m_fileDone = m_aheadDone.take(path);
     // A recovery file made on the way, or a file the batch counted once and posts again.
     if (!m_countedFiles.removeOne(path))
         m_progress.AddTotal(m_fileSize);
@@ -374,9 +384,8 @@ void TUploadPoster::partProgress(qint64 part, qint64 done, qint64 parts)
 {
     if (!m_progress.Running())
         return;
-    // The file's bytes up to the end of the parts done; the last part takes what is left,
-    // parts taken in an earlier run included.
-    const qint64 upTo = done >= parts ? m_fileSize : m_fileSize * done / std::max<qint64>(parts, 1);
+    // Parts taken in an earlier run, or while the file was behind the head, included.
+    const qint64 upTo = bytesUpTo(m_fileSize, done, parts);
     m_progress.Advance(std::max<qint64>(upTo - m_fileDone, 0));
     m_fileDone = std::max(m_fileDone, upTo);
     m_progress.SetCurrent(m_filePath, part, parts);
@@ -386,8 +395,20 @@ void TUploadPoster::partProgress(qint64 part, qint64 done, qint64 parts)
         emit FileDone(m_filePath, parts);
 }
 
+void TUploadPoster::AheadPartTaken(const QString& path, qint64 done, qint64 total)
+{
+    if (!m_progress.Running())
+        return;
+    const qint64 upTo = bytesUpTo(QFileInfo(path).size(), done, total);
+    qint64& counted = m_aheadDone[path];
+    m_progress.Advance(std::max<qint64>(upTo - counted, 0));
+    counted = std::max(counted, upTo);
+    emit BatchProgressChanged(m_progress.State());
+}
+
 void TUploadPoster::endProgress()
 {
+    m_aheadDone.clear();
     m_progress.End();
     m_countedFiles.clear();
 }

@@ -7,6 +7,7 @@
 #include "upload/RecoveryFiles.h"
 #include "upload/PostRetry.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -86,6 +87,7 @@ private:
     void PartTaken(qint64 part, qint64 done, qint64 total) override;
     void PartRefused(int code, const QString& reason) override;
     void SeriesPosted() override;
+    void AheadPartTaken(const QString& path, qint64 done, qint64 total) override;
     bool LastFileOfTask() const override;
     void AheadDropped(const QString& text) override;
     // The task has ended well: on to the next unless the batch's check holds it.
@@ -128,5 +130,6 @@ private:
     QStringList m_countedFiles; // the files the batch's total holds
     QString m_filePath;         // the file being posted and its size
     qint64 m_fileSize = 0;
-    qint64 m_fileDone = 0; // of it, in parts the server took
+    qint64 m_fileDone = 0;              // of it, in parts the server took
+    QHash<QString, qint64> m_aheadDone; // of the files behind it, taken while it was posted
 };
