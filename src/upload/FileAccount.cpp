@@ -73,17 +73,31 @@ void TFileAccount::Sent(int part, int total, qint64 begin, qint64 end, qint64 by
     m_current = {m_file,  part,     total,     begin,
                  end,     bytes,    messageId, TArticleState::Sent,
                  subject, m_groups, m_poster,  QDateTime::currentSecsSinceEpoch()};
-    m_currentSentBefore = std::any_of(m_known.begin(), m_known.end(), [&](const auto& a) {
-        return a.Part == part && a.MessageId == messageId;
-    });
+    m_currentSentBefore = sentBefore(part, messageId);
     m_unanswered.insert(part, m_current);
     m_record(m_current);
 }
 
+bool TFileAccount::sentBefore(int part, const QString& messageId) const
+{
+    return std::any_of(m_known.begin(), m_known.end(), [&](const TJournalArticle& a) {
+        return a.Part == part && a.MessageId == messageId;
+    });
+}
+
 bool TFileAccount::RefusedAsDuplicate(int code, const QString& text) const
 {
-    if (!m_currentSentBefore || m_current.MessageId.isEmpty())
-        return false;
+    return m_currentSentBefore && !m_current.MessageId.isEmpty() && duplicateRefusal(code, text);
+}
+
+bool TFileAccount::RefusedAsDuplicate(int part, int code, const QString& text) const
+{
+    const QString id = MessageIdOf(part);
+    return !id.isEmpty() && sentBefore(part, id) && duplicateRefusal(code, text);
+}
+
+bool TFileAccount::duplicateRefusal(int code, const QString& text)
+{
     if (code == 435 || code == 437)
         return true;
     return code == 441 &&
@@ -116,9 +130,22 @@ void TFileAccount::Missing()
     if (m_current.MessageId.isEmpty())
         return;
     m_current.State = TArticleState::Missing;
-    m_record(m_current);
-    m_known.removeIf([&](const TJournalArticle& a) { return a.Part == m_current.Part; });
-    m_known << m_current;
+    missing(m_current);
+}
+
+void TFileAccount::Missing(int part)
+{
+    TJournalArticle article = m_unanswered.take(part);
+    if (!article.MessageId.isEmpty())
+        missing(article);
+}
+
+void TFileAccount::missing(TJournalArticle article)
+{
+    article.State = TArticleState::Missing;
+    m_record(article);
+    m_known.removeIf([&](const TJournalArticle& a) { return a.Part == article.Part; });
+    m_known << article;
 }
 
 void TFileAccount::Ended()

@@ -39,12 +39,24 @@ public:
     void Answered(bool accepted);
     void Answered(int part, bool accepted);
     bool RefusedAsDuplicate(int code, const QString& text) const;
+    // The same for part, one of several on their way at once.
+    bool RefusedAsDuplicate(int part, int code, const QString& text) const;
+    // The Message-ID part went with, while no answer is recorded for it.
+    QString MessageIdOf(int part) const { return m_unanswered.value(part).MessageId; }
     QString CurrentMessageId() const { return m_current.MessageId; }
     void Missing();
+    // Part was refused as a duplicate, yet the server does not have it.
+    void Missing(int part);
     // The file's run ends: answers still to come are not recorded.
     void Ended();
 
 private:
+    // A refusal that says the server has the article already: 435, 437, or 441 naming a
+    // duplicate.
+    static bool duplicateRefusal(int code, const QString& text);
+    bool sentBefore(int part, const QString& messageId) const;
+    void missing(TJournalArticle article);
+
     QString m_file;
     QStringList m_groups;
     QString m_poster;

@@ -35,8 +35,10 @@ TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTas
                                    TTaskRunner& runner, TView& view, TAppState& state,
                                    TBatchAccount& account, TUploadFailure& failure, QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
-      m_view(view), m_state(state), m_account(account), m_failure(failure), m_resumeCheck(client)
+      m_view(view), m_state(state), m_account(account), m_failure(failure), m_resumeCheck(client),
+      m_duplicateCheck(client)
 {
+    connect(&m_duplicateCheck, &TBatchCheck::Done, this, &TMultiPartPoster::duplicateChecked);
     connect(&m_resumeCheck, &TBatchCheck::Done, this,
             [this](const QStringList& found, const QStringList&, const QString& error) {
                 unansweredChecked(found, error);
@@ -414,11 +416,47 @@ void TMultiPartPoster::parallelAnswered(qint64 tagged, bool accepted, int code, 
     }
     if (!m_active || !m_parallel || id != m_seriesId)
         return;
+    if (!accepted && m_account.Current().RefusedAsDuplicate(int(part), code, text)) {
+        // Sent again with the Message-ID it had: the server may have it after all.
+        m_duplicates.push_back({part, code, text, m_account.Current().MessageIdOf(int(part))});
+        if (m_duplicates.size() == 1)
+            m_duplicateCheck.Start({m_duplicates.front().MessageId}, 0, 1);
+        return;
+    }
     m_account.Answered(int(part), accepted);
     if (!accepted) {
         m_failure.PartRefused(code, text);
         return;
     }
+    partTaken(part);
+}
+
+void TMultiPartPoster::duplicateChecked(const QStringList& found, const QStringList& missing,
+                                        const QString& error)
+{
+    // A failure is the runner's to report; it stops the series.
+    if (!m_active || !error.isEmpty() || m_duplicates.empty() ||
+        !(found + missing).contains(m_duplicates.front().MessageId)) {
+        m_duplicates.clear();
+        return;
+    }
+    const TDuplicate refused = m_duplicates.front();
+    m_duplicates.pop_front();
+    if (found.isEmpty()) {
+        m_account.Current().Missing(int(refused.Part));
+        m_failure.PartRefused(refused.Code,
+                              refused.Text + QStringLiteral(" (and the server does not have it)"));
+        return;
+    }
+    m_failure.TakenBefore(refused.Text);
+    m_account.Answered(int(refused.Part), true);
+    if (!m_duplicates.empty())
+        m_duplicateCheck.Start({m_duplicates.front().MessageId}, 0, 1);
+    partTaken(refused.Part);
+}
+
+void TMultiPartPoster::partTaken(qint64 part)
+{
     ++m_onServer;
     showPartsDone();
     m_failure.PartTaken(part, m_onServer, m_total);
@@ -575,6 +613,7 @@ void TMultiPartPoster::continueSeries()
 void TMultiPartPoster::finish(bool nextTask)
 {
     m_active = false;
+    m_duplicates.clear();
     m_lines.reset();
     dropReadAhead();
     const bool goesOn = nextTask && stillHeadTask();
@@ -747,6 +786,7 @@ void TMultiPartPoster::recordSent(TFileAccount& account, const TNewsArticle& art
 void TMultiPartPoster::failTask(QString text)
 {
     m_active = false;
+    m_duplicates.clear();
     m_lines.reset();
     dropReadAhead();
     m_connections.Stop();

@@ -42,6 +42,8 @@ public:
     virtual void PartRefused(int code, const QString& reason) = 0;
     // Over several connections: the server has every part; the file ends next.
     virtual void SeriesPosted() = 0;
+    // Over several connections: a part refused as a duplicate was found on the server.
+    virtual void TakenBefore(const QString& reason) = 0;
     // Over several connections: the server took a part of the file of an upload behind the
     // head, done of its total parts so far.
     virtual void AheadPartTaken(const QString& path, qint64 done, qint64 total) = 0;
@@ -156,6 +158,11 @@ private:
     void fillConnections();
     void parallelAnswered(qint64 part, bool accepted, int code, const QString& text);
     void parallelFailed(const QString& text);
+    // STAT's answer for the first part refused as a duplicate.
+    void duplicateChecked(const QStringList& found, const QStringList& missing,
+                          const QString& error);
+    // The server has part: the series goes on, or ends when it was the last.
+    void partTaken(qint64 part);
     // The task list's state of the task: how many of its parts the server has.
     void showPartsDone();
     // After the series: connections nothing more will be posted over are closed.
@@ -200,6 +207,16 @@ private:
     QString m_messageId;                   // the article being posted
     std::pair<qint64, qint64> m_partRange; // the file's bytes it carries, when not yEnc
     TBatchCheck m_resumeCheck;
+    // Parts refused as duplicates, asked for with STAT one after the other.
+    struct TDuplicate
+    {
+        qint64 Part = 0;
+        int Code = 0;
+        QString Text;
+        QString MessageId;
+    };
+    TBatchCheck m_duplicateCheck;
+    std::deque<TDuplicate> m_duplicates;
 
     TTask m_task;
     TTask m_headTask; // the list's head it belongs to

@@ -260,6 +260,11 @@ void TUploadPoster::SeriesPosted()
     countPost();
 }
 
+void TUploadPoster::TakenBefore(const QString& reason)
+{
+    m_logger.LogIt(QStringLiteral("Taken before: ") + reason);
+}
+
 bool TUploadPoster::LastFileOfTask() const
 {
     return !m_recovery->HasNext();
@@ -291,7 +296,7 @@ void TUploadPoster::duplicateChecked(const QString& reason, const QStringList& f
     if (!error.isEmpty())
         return; // the runner reports it and stops the part
     if (!found.isEmpty()) {
-        m_logger.LogIt(QStringLiteral("Taken before: ") + reason);
+        TakenBefore(reason);
         answered(true);
         return;
     }

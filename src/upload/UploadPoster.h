@@ -88,6 +88,7 @@ private:
     void PartRefused(int code, const QString& reason) override;
     void SeriesPosted() override;
     void AheadPartTaken(const QString& path, qint64 done, qint64 total) override;
+    void TakenBefore(const QString& reason) override;
     bool LastFileOfTask() const override;
     void AheadDropped(const QString& text) override;
     // The task has ended well: on to the next unless the batch's check holds it.

@@ -22,6 +22,8 @@ private slots:
     void failureOnOneConnectionStopsTheOthers();
     void serverThatLimitsConnections_data();
     void serverThatLimitsConnections();
+    void refusedAsDuplicateWhenSentAgain_data();
+    void refusedAsDuplicateWhenSentAgain();
     void filesOfABatchGoAhead_data();
     void filesOfABatchGoAhead();
     void failureWhileFilesGoAhead_data();
@@ -407,6 +409,67 @@ void TestParallelPost::failureWhileFilesGoAhead()
     QVERIFY(r.run());
     QCOMPARE(r.f.view.Warnings, QStringList());
     QCOMPARE(r.keptArticles(), QList<int>(6 + Parts, 1));
+}
+
+void TestParallelPost::refusedAsDuplicateWhenSentAgain_data()
+{
+    QTest::addColumn<bool>("kept"); // the server kept the article whose answer was lost
+    QTest::newRow("the server has it") << true;
+    QTest::newRow("the server does not have it") << false;
+}
+
+void TestParallelPost::refusedAsDuplicateWhenSentAgain()
+{
+    // The connection drops with the last article: it goes again with the Message-ID it had
+    // and is refused as a duplicate. STAT settles it: found, it is taken; not found, the
+    // queue is saved and it goes under a new Message-ID the next time. Each part is kept
+    // once.
+    QFETCH(bool, kept);
+    Rig r(3);
+    for (int k = 1; k < Parts; ++k)
+        r.server.OnPost({"240 article posted ok"}, true);
+    TFakeNntpServer::TRule lost;
+    lost.Command = "POST";
+    lost.TakesArticle = true;
+    lost.Once = true;
+    lost.Lines = {"340 send article"};
+    if (kept)
+        lost.DropAfterArticle = true;
+    else
+        lost.DropAfterLines = 10;
+    r.server.Add(lost);
+    r.f.list.Add(r.series());
+    QVERIFY(r.run());
+    QCOMPARE(r.f.view.Warnings.size(), 1);
+    r.f.view.Warnings.clear();
+
+    if (kept) {
+        r.server.On("STAT *", {"430 no such article"}, true); // a server slow to index it
+        r.server.SetRefuseDuplicates(true);
+    } else {
+        r.server.OnPost({"441 435 Duplicate"}, true);
+    }
+    r.server.OnPost();
+    r.f.list.Add(r.series());
+    QVERIFY(r.run());
+    if (kept) {
+        QCOMPARE(r.f.view.Warnings, QStringList());
+        QCOMPARE(r.f.session.Lines().filter("Taken before: ").size(), 1);
+    } else {
+        QCOMPARE(r.f.view.Warnings.size(), 1);
+        QVERIFY2(r.f.view.Warnings.first().endsWith("(and the server does not have it)"),
+                 qPrintable(r.f.view.Warnings.first()));
+        QCOMPARE(r.f.savedTasks().last(), "Upload " + r.path); // after the first run's
+        r.f.view.Warnings.clear();
+        r.f.list.Add(r.series());
+        QVERIFY(r.run());
+        QCOMPARE(r.f.view.Warnings, QStringList());
+    }
+    QCOMPARE(r.keptParts(), QList<int>(Parts, 1));
+    const QList<TJournalArticle> journal = r.f.journal("b1");
+    QCOMPARE(journal.size(), Parts);
+    for (const TJournalArticle& a : journal)
+        QCOMPARE(a.State, TArticleState::Checked);
 }
 
 QTEST_MAIN(TestParallelPost)
