@@ -220,7 +220,7 @@ void TMultiPartPoster::fillAhead()
 {
     if (!m_failure.LastFileOfTask())
         return;
-    while (m_connections.HasRoom()) {
+    while (m_active && m_connections.HasRoom()) {
         TAheadSeries* series = m_ahead.empty() ? nullptr : m_ahead.back().get();
         const bool partsLeft = series && series->Part < series->Total &&
                                series->Refused.isEmpty() && series->Error.isEmpty();
