@@ -56,7 +56,7 @@ TBatchAccount::TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger,
     : QObject(parent), m_state(state), m_list(list), m_logger(logger), m_check(client)
 {
     connect(&m_check, &TBatchCheck::Done, this, &TBatchAccount::checked);
-    m_fileAccount = newFile({}, {});
+    m_fileAccount = newFile({}, {}, {}, {});
 }
 
 QString TBatchAccount::NewBatchId()
@@ -84,7 +84,7 @@ void TBatchAccount::BeginTask(const TTask& task)
     const TUploadFields<const TTask> upload = UploadFields(task);
     m_groups = upload.Groups;
     m_poster = upload.From;
-    m_fileAccount = newFile(upload.Path, {});
+    m_fileAccount = newFile(upload.Path, m_groups, m_poster, {});
     m_checkDue = false;
     const UploadTaskFields::TSubjectSpec subject = UploadTaskFields::SubjectSpec(task);
     m_nzbName =
@@ -125,10 +125,7 @@ std::unique_ptr<TFileAccount> TBatchAccount::OpenAhead(const TTask& task)
     const std::optional<QList<TJournalArticle>> known = readKnown(upload.Path, upload.Groups);
     if (!known)
         return nullptr;
-    auto account = std::make_unique<TFileAccount>(
-        upload.Path, CommaText::Read(upload.Groups), upload.From, *known,
-        m_state.Settings.MessageIdDomain, [this](const TJournalArticle& a) { record(a); });
-    return account;
+    return newFile(upload.Path, upload.Groups, upload.From, *known);
 }
 
 void TBatchAccount::TakeFile(std::unique_ptr<TFileAccount> account)
@@ -147,7 +144,7 @@ void TBatchAccount::Flush()
 
 void TBatchAccount::BeginFile(const QString& path)
 {
-    m_fileAccount = newFile(path, {});
+    m_fileAccount = newFile(path, m_groups, m_poster, {});
     if (!m_batch.isEmpty())
         beginFile(path);
 }
@@ -157,15 +154,16 @@ bool TBatchAccount::beginFile(const QString& path)
     const std::optional<QList<TJournalArticle>> known = readKnown(path, m_groups);
     if (!known)
         return false;
-    m_fileAccount = newFile(path, *known);
+    m_fileAccount = newFile(path, m_groups, m_poster, *known);
     return true;
 }
 
-std::unique_ptr<TFileAccount> TBatchAccount::newFile(const QString& path,
+std::unique_ptr<TFileAccount> TBatchAccount::newFile(const QString& path, const QString& groups,
+                                                     const QString& poster,
                                                      QList<TJournalArticle> known)
 {
-    return std::make_unique<TFileAccount>(path, CommaText::Read(m_groups), m_poster,
-                                          std::move(known), m_state.Settings.MessageIdDomain,
+    return std::make_unique<TFileAccount>(path, CommaText::Read(groups), poster, std::move(known),
+                                          m_state.Settings.MessageIdDomain,
                                           [this](const TJournalArticle& a) { record(a); });
 }
 

@@ -120,7 +120,8 @@ signals:
 
 private:
     bool beginFile(const QString& path);
-    std::unique_ptr<TFileAccount> newFile(const QString& path, QList<TJournalArticle> known);
+    std::unique_ptr<TFileAccount> newFile(const QString& path, const QString& groups,
+                                          const QString& poster, QList<TJournalArticle> known);
     std::optional<QList<TJournalArticle>> readKnown(const QString& file, const QString& groups);
     bool batchLeftBehindHead() const;
     void batchThrough();

@@ -73,7 +73,6 @@ void TFileAccount::Sent(int part, int total, qint64 begin, qint64 end, qint64 by
     m_current = {m_file,  part,     total,     begin,
                  end,     bytes,    messageId, TArticleState::Sent,
                  subject, m_groups, m_poster,  QDateTime::currentSecsSinceEpoch()};
-    m_currentSentBefore = sentBefore(part, messageId);
     m_unanswered.insert(part, m_current);
     m_record(m_current);
 }
@@ -87,7 +86,7 @@ bool TFileAccount::sentBefore(int part, const QString& messageId) const
 
 bool TFileAccount::RefusedAsDuplicate(int code, const QString& text) const
 {
-    return m_currentSentBefore && !m_current.MessageId.isEmpty() && duplicateRefusal(code, text);
+    return !m_current.MessageId.isEmpty() && RefusedAsDuplicate(m_current.Part, code, text);
 }
 
 bool TFileAccount::RefusedAsDuplicate(int part, int code, const QString& text) const
@@ -127,21 +126,15 @@ void TFileAccount::Answered(int part, bool accepted)
 
 void TFileAccount::Missing()
 {
-    if (m_current.MessageId.isEmpty())
-        return;
-    m_current.State = TArticleState::Missing;
-    missing(m_current);
+    if (!m_current.MessageId.isEmpty())
+        Missing(m_current.Part);
 }
 
 void TFileAccount::Missing(int part)
 {
     TJournalArticle article = m_unanswered.take(part);
-    if (!article.MessageId.isEmpty())
-        missing(article);
-}
-
-void TFileAccount::missing(TJournalArticle article)
-{
+    if (article.MessageId.isEmpty())
+        return;
     article.State = TArticleState::Missing;
     m_record(article);
     m_known.removeIf([&](const TJournalArticle& a) { return a.Part == article.Part; });
@@ -151,6 +144,5 @@ void TFileAccount::missing(TJournalArticle article)
 void TFileAccount::Ended()
 {
     m_current = {};
-    m_currentSentBefore = false;
     m_unanswered.clear();
 }

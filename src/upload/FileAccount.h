@@ -55,7 +55,6 @@ private:
     // duplicate.
     static bool duplicateRefusal(int code, const QString& text);
     bool sentBefore(int part, const QString& messageId) const;
-    void missing(TJournalArticle article);
 
     QString m_file;
     QStringList m_groups;
@@ -66,5 +65,4 @@ private:
     QList<TJournalArticle> m_known; // the file's articles the journal held
     TJournalArticle m_current;
     QHash<int, TJournalArticle> m_unanswered; // the file's articles sent, by part
-    bool m_currentSentBefore = false;         // with this Message-ID, no answer seen
 };

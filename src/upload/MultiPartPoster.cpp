@@ -84,7 +84,6 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     m_seriesId = m_nextSeriesId++;
     m_active = false;
     m_parallel = false;
-    m_whole = false;
     m_part = 0;
     m_total = 0;
     m_onServer = 0;
@@ -100,7 +99,6 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
             return;
         }
         m_lines.reset();
-        m_whole = true;
         m_total = 1;
         m_active = true;
         m_parallel = true;
@@ -108,11 +106,10 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
         confirmUnanswered();
         return;
     }
-    m_lines = std::make_unique<TUploadLines>();
-    if (!m_lines->Open(IncludeLines(task), subjectSpec.Path,
-                       TNewsArticle::NeedsEncoding(subjectSpec.Path), ExistingSignature(task),
-                       BodyEncoding(task), task.MaxLines)) {
-        failTask(m_lines->ErrorText());
+    QString error;
+    m_lines = openLines(task, error);
+    if (!m_lines) {
+        failTask(error);
         return;
     }
     // Over several connections a file of one article goes as a series of one, so that the
@@ -128,7 +125,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
         postSingle();
         return;
     }
-    m_total = m_lines->OneArticle() ? 1 : m_lines->PartCount();
+    m_total = m_lines->PartCount();
     m_active = true;
     m_parallel = parallel;
     m_account.SetTotal(int(m_total));
@@ -182,7 +179,7 @@ void TMultiPartPoster::fillConnections()
             break;
         ++m_part;
         std::unique_ptr<TNewsArticle> article;
-        if (m_whole) {
+        if (whole(m_task)) {
             QString error;
             article = wholeArticle(m_task, m_account.Current(), error);
             if (!article) {
@@ -244,15 +241,10 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
         series->Account = m_account.OpenAhead(task);
     bool ready = false;
     if (series->Account && series->Account->New()) {
-        const TSubjectSpec subjectSpec = SubjectSpec(task);
-        series->Whole = task.MaxLines < 1;
-        series->Lines = series->Whole ? nullptr : std::make_unique<TUploadLines>();
         // A file that cannot be read waits: its task says why in its turn.
-        ready = series->Whole ? QFileInfo::exists(subjectSpec.Path)
-                              : series->Lines->Open(IncludeLines(task), subjectSpec.Path,
-                                                    TNewsArticle::NeedsEncoding(subjectSpec.Path),
-                                                    ExistingSignature(task), BodyEncoding(task),
-                                                    task.MaxLines);
+        QString error;
+        series->Lines = whole(task) ? nullptr : openLines(task, error);
+        ready = whole(task) ? QFileInfo::exists(UploadFields(task).Path) : bool(series->Lines);
     }
     if (!ready) {
         // The uploads behind this one wait for their turn too, to keep the list's order.
@@ -261,7 +253,8 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
     }
     series->Id = m_nextSeriesId++;
     series->Task = task;
-    series->Total = series->Whole || series->Lines->OneArticle() ? 1 : series->Lines->PartCount();
+    series->Total = whole(task) ? 1 : series->Lines->PartCount();
+    series->FileSize = QFileInfo(UploadFields(task).Path).size();
     showAheadState(*series);
     m_ahead.push_back(std::move(series));
     return m_ahead.back().get();
@@ -286,7 +279,7 @@ bool TMultiPartPoster::mayGoAhead(const TTask& task) const
 
 void TMultiPartPoster::sendAhead(TAheadSeries& series)
 {
-    if (series.Whole) {
+    if (whole(series.Task)) {
         std::unique_ptr<TNewsArticle> article =
             wholeArticle(series.Task, *series.Account, series.Error);
         if (article)
@@ -317,8 +310,8 @@ void TMultiPartPoster::aheadAnswered(TAheadSeries& series, qint64 part, bool acc
     series.Account->Answered(int(part), accepted);
     if (accepted) {
         series.Accepted << part;
-        m_failure.AheadPartTaken(UploadFields(series.Task).Path, series.Accepted.size(),
-                                 series.Total);
+        m_failure.AheadPartTaken(UploadFields(series.Task).Path, series.FileSize,
+                                 series.Accepted.size(), series.Total);
     } else if (series.Refused.isEmpty()) {
         series.RefusedCode = code;
         series.Refused = text;
@@ -359,7 +352,6 @@ bool TMultiPartPoster::adoptAhead(const TTask& task)
     m_ahead.pop_front();
     m_account.TakeFile(std::move(series->Account));
     m_lines = std::move(series->Lines);
-    m_whole = series->Whole;
     dropReadAhead();
     m_seriesId = series->Id;
     m_part = series->Part;
@@ -546,7 +538,7 @@ void TMultiPartPoster::postPart()
 
 bool TMultiPartPoster::skipTaken()
 {
-    if (m_whole) {
+    if (whole(m_task)) {
         m_part = m_account.Taken(1) ? 1 : m_part;
         return true;
     }
@@ -751,6 +743,18 @@ void TMultiPartPoster::recordSent(const TNewsArticle& article)
     recordSent(m_account.Current(), article, m_part, m_total, m_partRange, m_messageId);
 }
 
+std::unique_ptr<TUploadLines> TMultiPartPoster::openLines(const TTask& task, QString& error)
+{
+    const TSubjectSpec subjectSpec = SubjectSpec(task);
+    auto lines = std::make_unique<TUploadLines>();
+    if (lines->Open(IncludeLines(task), subjectSpec.Path,
+                    TNewsArticle::NeedsEncoding(subjectSpec.Path), ExistingSignature(task),
+                    BodyEncoding(task), task.MaxLines))
+        return lines;
+    error = lines->ErrorText();
+    return nullptr;
+}
+
 std::unique_ptr<TNewsArticle>
 TMultiPartPoster::wholeArticle(const TTask& task, TFileAccount& account, QString& error) const
 {
@@ -761,8 +765,7 @@ TMultiPartPoster::wholeArticle(const TTask& task, TFileAccount& account, QString
         error = article->ErrorText;
         return nullptr;
     }
-    const qint64 size = QFileInfo(UploadFields(task).Path).size();
-    account.Sent(1, 1, size > 0 ? 1 : 0, size, size, messageId, article->Subject);
+    RecordWholeFileSent(account, UploadFields(task).Path, messageId, article->Subject);
     return article;
 }
 

@@ -44,9 +44,9 @@ public:
     virtual void SeriesPosted() = 0;
     // Over several connections: a part refused as a duplicate was found on the server.
     virtual void TakenBefore(const QString& reason) = 0;
-    // Over several connections: the server took a part of the file of an upload behind the
-    // head, done of its total parts so far.
-    virtual void AheadPartTaken(const QString& path, qint64 done, qint64 total) = 0;
+    // Over several connections: the server took a part of the file (of size bytes) of an
+    // upload behind the head, done of its total parts so far.
+    virtual void AheadPartTaken(const QString& path, qint64 size, qint64 done, qint64 total) = 0;
     // The file being posted is the task's last (no recovery file follows it).
     virtual bool LastFileOfTask() const = 0;
     // Parts of the uploads behind the head that were on their way were dropped (a connection
@@ -122,7 +122,7 @@ private:
         quint32 Id = 0;
         TTask Task;
         std::unique_ptr<TUploadLines> Lines; // none for a file posted whole
-        bool Whole = false;
+        qint64 FileSize = 0;
         std::unique_ptr<TFileAccount> Account;
         qint64 Part = 0; // parts sent
         qint64 Total = 0;
@@ -132,6 +132,10 @@ private:
         QString Error;   // the file could not be read
     };
 
+    // The task's file goes whole, in one article (MaxLines 0).
+    static bool whole(const TTask& task) { return task.MaxLines < 1; }
+    // The task's file opened to be read as its parts; none when it cannot be (error says why).
+    static std::unique_ptr<TUploadLines> openLines(const TTask& task, QString& error);
     // A part's tag on the connections: its series and its number.
     static qint64 tag(quint32 series, qint64 part) { return (qint64(series) << 32) | part; }
     // Goes on with the series posted ahead for the task, when there is one.
@@ -229,7 +233,6 @@ private:
     qint64 m_total = 0;
     bool m_active = false;
     bool m_parallel = false;
-    bool m_whole = false;   // the file goes whole, in one article (MaxLines 0)
     qint64 m_onServer = 0;  // parts the server has: taken before, or accepted in this run
     qint64 m_sentNow = 0;   // parts sent in this run
     quint32 m_seriesId = 0; // the head's series, on the connections

@@ -159,8 +159,7 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     SetUpWholeFileArticle(m_article, task, messageId, m_state.Settings.TextCharset);
     m_state.SetCurrentProcName(QStringLiteral("PostFile"));
     m_runner.ConfigureClient(ClientSetup(task));
-    const qint64 size = QFileInfo(upload.Path).size();
-    m_account->Sent(1, 1, size > 0 ? 1 : 0, size, size, messageId, m_article.Subject);
+    RecordWholeFileSent(m_account->Current(), upload.Path, messageId, m_article.Subject);
     m_client.Post();
 }
 
@@ -400,11 +399,11 @@ void TUploadPoster::partProgress(qint64 part, qint64 done, qint64 parts)
         emit FileDone(m_filePath, parts);
 }
 
-void TUploadPoster::AheadPartTaken(const QString& path, qint64 done, qint64 total)
+void TUploadPoster::AheadPartTaken(const QString& path, qint64 size, qint64 done, qint64 total)
 {
     if (!m_progress.Running())
         return;
-    const qint64 upTo = bytesUpTo(QFileInfo(path).size(), done, total);
+    const qint64 upTo = bytesUpTo(size, done, total);
     qint64& counted = m_aheadDone[path];
     m_progress.Advance(std::max<qint64>(upTo - counted, 0));
     counted = std::max(counted, upTo);

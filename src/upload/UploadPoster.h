@@ -87,7 +87,7 @@ private:
     void PartTaken(qint64 part, qint64 done, qint64 total) override;
     void PartRefused(int code, const QString& reason) override;
     void SeriesPosted() override;
-    void AheadPartTaken(const QString& path, qint64 done, qint64 total) override;
+    void AheadPartTaken(const QString& path, qint64 size, qint64 done, qint64 total) override;
     void TakenBefore(const QString& reason) override;
     bool LastFileOfTask() const override;
     void AheadDropped(const QString& text) override;

@@ -3,8 +3,11 @@
 #include "article/NewsArticle.h"
 #include "tasks/Task.h"
 #include "tasks/TaskFields.h"
+#include "upload/FileAccount.h"
 #include "upload/SubjectLine.h"
 #include "upload/UploadTaskFields.h"
+
+#include <QFileInfo>
 
 using namespace UploadTaskFields;
 
@@ -33,4 +36,11 @@ void SetUpWholeFileArticle(TNewsArticle& article, const TTask& task, const QStri
     article.FallbackCharset = fallbackCharset;
     for (const QString& line : IncludeLines(task))
         article.AddBodyLine(line);
+}
+
+void RecordWholeFileSent(TFileAccount& account, const QString& path, const QString& messageId,
+                         const QString& subject)
+{
+    const qint64 size = QFileInfo(path).size();
+    account.Sent(1, 1, size > 0 ? 1 : 0, size, size, messageId, subject);
 }
