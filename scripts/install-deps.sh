@@ -16,6 +16,9 @@ packages=(
     adwaita-icon-theme          # toolbar and file-type icons where the desktop has no theme
     time                        # /usr/bin/time -v for the benchmarks' peak memory
     clang libfuzzer-14-dev      # the fuzz targets (scripts/fuzz.sh)
+    nzbget                      # a downloader that fetches and checks what the tests posted
+    dpkg-dev file               # the Debian package: dpkg-shlibdeps works out its Depends
+    lintian appstream desktop-file-utils man-db   # the package's checks
 )
 
 missing=()

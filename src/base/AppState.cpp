@@ -40,19 +40,40 @@ bool isWritableDir(const QString& dir)
 
 } // namespace
 
-QString ResolveProgramDir()
+bool IsInstalledProgramDir(const QString& dir)
 {
-    const QString home = qEnvironmentVariable("QUORVEL_HOME");
+    // Asking the package manager which files it owns would take a process per start; the
+    // places it installs to are few and fixed.
+    static const char* const systemRoots[] = {"/usr",   "/opt",   "/bin",  "/sbin",      "/lib",
+                                              "/lib32", "/lib64", "/snap", "/nix/store", "/app"};
+    const QString canonical = QFileInfo(dir).canonicalFilePath();
+    const QString path =
+        QDir::cleanPath(canonical.isEmpty() ? QDir(dir).absolutePath() : canonical);
+    for (const char* root : systemRoots) {
+        const QString r = QLatin1String(root);
+        if (path == r || path.startsWith(r + u'/'))
+            return true;
+    }
+    return false;
+}
+
+QString ChooseProgramDir(const QString& home, const QString& exeDir, const QString& dataDir)
+{
     if (!home.isEmpty()) {
         QDir().mkpath(home);
         return withSeparator(home);
     }
-    const QString exeDir = QCoreApplication::applicationDirPath();
-    if (!exeDir.isEmpty() && isWritableDir(exeDir))
+    if (!exeDir.isEmpty() && isWritableDir(exeDir) && !IsInstalledProgramDir(exeDir))
         return withSeparator(exeDir);
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    return withSeparator(data);
+    QDir().mkpath(dataDir);
+    return withSeparator(dataDir);
+}
+
+QString ResolveProgramDir()
+{
+    return ChooseProgramDir(qEnvironmentVariable("QUORVEL_HOME"),
+                            QCoreApplication::applicationDirPath(),
+                            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
 QString BuildVersionText()

@@ -37,7 +37,15 @@ private:
 // both.
 QString ProfileNameProblem(const QString& name);
 
-// The program folder: QUORVEL_HOME when set, else the executable's folder when writable,
-// else the per-user data folder. Always ends with a separator; created when missing.
+// The program folder: QUORVEL_HOME when set, else the executable's folder when it is a
+// portable copy's (writable, and not a folder the system's software lives in), else the
+// per-user data folder. Always ends with a separator; created when missing.
 QString ResolveProgramDir();
+// The same choice with its inputs given: home is QUORVEL_HOME, exeDir the executable's
+// folder, dataDir the per-user data folder.
+QString ChooseProgramDir(const QString& home, const QString& exeDir, const QString& dataDir);
+// Whether dir (after following links) lies where installed software lives: /usr (with
+// /usr/local), /opt, /bin, /sbin, /lib, /snap, /nix/store or a Flatpak's /app. A program
+// there keeps no data beside itself, even when the folder is writable (run as root).
+bool IsInstalledProgramDir(const QString& dir);
 QString BuildVersionText();

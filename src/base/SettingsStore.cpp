@@ -8,18 +8,20 @@
 #include <QSettings>
 #include <QTemporaryFile>
 
-TSettingsStore::TSettingsStore(const QString& fileName)
+QString TSettingsStore::DefaultFileName()
 {
     // QUORVEL_SETTINGS points a run (a test, a second installation) at a file of its own.
     const QString overridden = qEnvironmentVariable("QUORVEL_SETTINGS");
-    if (fileName.isEmpty() && !overridden.isEmpty())
-        m_fileName = overridden;
-    else if (fileName.isEmpty())
-        m_fileName = QSettings(QSettings::IniFormat, QSettings::UserScope,
-                               QStringLiteral("Brindlecove Software"), QStringLiteral("Quorvel"))
-                         .fileName();
-    else
-        m_fileName = fileName;
+    if (!overridden.isEmpty())
+        return overridden;
+    return QSettings(QSettings::IniFormat, QSettings::UserScope,
+                     QStringLiteral("Brindlecove Software"), QStringLiteral("Quorvel"))
+        .fileName();
+}
+
+TSettingsStore::TSettingsStore(const QString& fileName)
+{
+    m_fileName = fileName.isEmpty() ? DefaultFileName() : fileName;
     TSafeFile::RemoveLeftovers(m_fileName); // of a save cut short by a kill
     load();
 }

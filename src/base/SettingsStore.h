@@ -21,6 +21,8 @@ public:
     // configuration file for the program.
     explicit TSettingsStore(const QString& fileName = QString());
     ~TSettingsStore();
+    // The file a store made without a name uses.
+    static QString DefaultFileName();
 
     QString ReadString(const QString& key, const QString& name, const QString& def) const;
     bool ReadBool(const QString& key, const QString& name, bool def) const;

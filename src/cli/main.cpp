@@ -1,13 +1,41 @@
 #include <QCoreApplication> // the guarded application template needs its base declared
 
+#include "app/Profiles.h"
 #include "base/AppState.h"
+#include "base/CommaText.h"
 #include "base/GuardedApplication.h"
+#include "base/SettingsStore.h"
 #include "cli/CliSession.h"
 #include "cli/CommandLine.h"
+#include "cli/Completion.h"
 #include "cli/ExitStatus.h"
 #include "cli/Terminal.h"
 
+#include <QFileInfo>
+
 #include <csignal>
+
+namespace {
+
+// "--complete INDEX WORD...": the bash completion's question, answered one candidate a line.
+// Not in the help: it is for the completion script, not for people.
+int complete(const QStringList& args, const TTerminal& terminal)
+{
+    // Pressing Tab must not start a settings file; with none there is only Default.
+    QStringList profiles{QStringLiteral("Default")};
+    if (QFileInfo::exists(TSettingsStore::DefaultFileName())) {
+        const TSettingsStore store; // only read: a store saves nothing it did not change
+        profiles = CommaText::Read(
+            store.ReadString(TProfiles::CommonKey(), QStringLiteral("Profiles"), profiles.first()));
+    }
+    const QStringList words = args.mid(1);
+    const int index = args.value(0).toInt();
+    const QStringList candidates = TCompletion(profiles).Candidates(words, index);
+    terminal.Out(candidates.isEmpty() ? QString() : candidates.join(u'\n') + u'\n');
+    return ExitOk;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -19,6 +47,9 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Brindlecove Software"));
 
     const TTerminal terminal;
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.value(0) == QLatin1String("--complete"))
+        return complete(arguments.mid(1), terminal);
     const TParseOutcome parsed = TCommandLine::Parse(QCoreApplication::arguments().mid(1));
     switch (parsed.What) {
     case TParseOutcome::Help:

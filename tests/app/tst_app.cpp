@@ -1,6 +1,7 @@
 #include "FakeClock.h"
 #include "ScriptedView.h"
 #include "app/QuorvelApp.h"
+#include "base/AppState.h"
 #include "tasks/TaskFile.h"
 #include "base/SessionLog.h"
 #include "base/SettingsStore.h"
@@ -8,6 +9,8 @@
 #include "tasks/TaskRunner.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -55,6 +58,9 @@ private slots:
     void startWithUnusableProfileName();
     void errorStartingATaskSavesTheQueue();
     void leftoversOfKilledSavesRemoved();
+    void installedProgramDir_data();
+    void installedProgramDir();
+    void programFolderOfPortableAndInstalledCopies();
 
 private:
     std::unique_ptr<QTemporaryDir> m_home;
@@ -269,6 +275,47 @@ void TestApp::leftoversOfKilledSavesRemoved()
             left << name;
     QCOMPARE(left, (QStringList{"qvsession.log.recent", "qvsession.log.toolong1",
                                 "newsrc.Default.aB3dE9", "qvsession.logx"}));
+}
+
+void TestApp::installedProgramDir_data()
+{
+    QTest::addColumn<QString>("dir");
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("/usr/bin") << "/usr/bin" << true;
+    QTest::newRow("/usr/local/bin") << "/usr/local/bin" << true;
+    QTest::newRow("/usr itself") << "/usr" << true;
+    QTest::newRow("/opt/quorvel/bin") << "/opt/quorvel/bin" << true;
+    QTest::newRow("/snap/quorvel/3/bin") << "/snap/quorvel/3/bin" << true;
+    QTest::newRow("/nix/store/x-quorvel/bin") << "/nix/store/x-quorvel/bin" << true;
+    QTest::newRow("flatpak /app/bin") << "/app/bin" << true;
+    QTest::newRow("/usr2/bin is not /usr") << "/usr2/bin" << false;
+    QTest::newRow("/optional/bin is not /opt") << "/optional/bin" << false;
+    QTest::newRow("a home folder") << "/home/ann/Quorvel" << false;
+    QTest::newRow("a stick") << "/media/ann/STICK/Quorvel" << false;
+}
+
+void TestApp::installedProgramDir()
+{
+    QFETCH(QString, dir);
+    QFETCH(bool, installed);
+    QCOMPARE(IsInstalledProgramDir(dir), installed);
+}
+
+void TestApp::programFolderOfPortableAndInstalledCopies()
+{
+    const QString portable = file("portable");
+    const QString data = file("xdg-data");
+    QVERIFY(QDir().mkpath(portable));
+    // A link into /usr is judged by where it leads: an installed program started through it.
+    const QString linked = file("linked-bin");
+    QVERIFY(QFile::link("/usr/bin", linked));
+
+    QCOMPARE(ChooseProgramDir(QString(), portable, data), portable + u'/');
+    QCOMPARE(ChooseProgramDir(QString(), "/usr/bin", data), data + u'/');
+    QCOMPARE(ChooseProgramDir(QString(), linked, data), data + u'/');
+    QCOMPARE(ChooseProgramDir(file("home"), "/usr/bin", data), file("home") + u'/');
+    QVERIFY(QFileInfo(data).isDir());
+    QVERIFY(QFileInfo(file("home")).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestApp)

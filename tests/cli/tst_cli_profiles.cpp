@@ -28,6 +28,8 @@ private slots:
     void settingsNotReadAreNeverWritten();
     void settingsThatCannotBeSavedFail();
     void warningLeavesSuccessAlone();
+    void completion_data();
+    void completion();
 
 private:
     static QString shown(const QString& showOutput, const QString& key);
@@ -414,6 +416,45 @@ void TestCliProfiles::warningLeavesSuccessAlone()
     QCOMPARE(r.ExitCode, 0);
     QCOMPARE(cli.Run({"groups", "list", "--subscribed"}).Out,
              QStringLiteral("alt.two\tsubscribed\t0\n"));
+}
+
+void TestCliProfiles::completion_data()
+{
+    // The bash completion's question: the index of the word being completed, then the words.
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("command") << QStringList{"0", "pro"} << QStringList{"profile"};
+    QTest::newRow("second word") << QStringList{"1", "groups", "un"} << QStringList{"unsubscribe"};
+    QTest::newRow("after a global option")
+        << QStringList{"3", "--profile", "Work", "groups", "i"} << QStringList{"import"};
+    QTest::newRow("option of the command")
+        << QStringList{"1", "post", "--enc"} << QStringList{"--encoding"};
+    QTest::newRow("option's words")
+        << QStringList{"2", "post", "--encoding", ""} << QStringList{"uuencode", "yenc"};
+    QTest::newRow("profile names")
+        << QStringList{"1", "--profile", ""} << QStringList{"Default", "My Server"};
+    QTest::newRow("profile to delete")
+        << QStringList{"2", "profile", "delete", "my"} << QStringList{"My Server"};
+    QTest::newRow("setting name, any case")
+        << QStringList{"2", "profile", "set", "maxl"} << QStringList{"MaxLines"};
+    QTest::newRow("no password setting")
+        << QStringList{"2", "profile", "set", "Passw"} << QStringList{};
+    QTest::newRow("setting's choices") << QStringList{"3", "profile", "set", "Security", ""}
+                                       << QStringList{"none", "tls", "starttls"};
+    QTest::newRow("yes or no") << QStringList{"3", "profile", "set", "CrossPost", ""}
+                               << QStringList{"yes", "no"};
+    QTest::newRow("files are the shell's") << QStringList{"1", "post", ""} << QStringList{};
+}
+
+void TestCliProfiles::completion()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, expected);
+    TCliProcess cli;
+    QCOMPARE(cli.Run({"profile", "create", "My Server"}).ExitCode, 0);
+    const auto r = cli.Run(QStringList{"--complete"} + args);
+    QCOMPARE(r.ExitCode, 0);
+    QCOMPARE(r.Out.split(u'\n', Qt::SkipEmptyParts), expected);
 }
 
 QTEST_GUILESS_MAIN(TestCliProfiles)
