@@ -20,6 +20,7 @@
 #include "cli/TaskCommands.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalView.h"
+#include "cli/WatchCommand.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskRunner.h"
@@ -114,6 +115,9 @@ int TCliSession::dispatch()
     }
     if (area == QLatin1String("post"))
         return post();
+    if (area == QLatin1String("watch"))
+        return TWatchCommand(*m_app, *m_view, *m_signals, [this] { return runQueue(); })
+            .Run(m_request);
     if (area == QLatin1String("check"))
         return TCheckCommand(m_app->State().Settings, m_app->Nntp(), *m_signals, *m_view,
                              m_terminal)

@@ -56,6 +56,21 @@ QList<TOptionSpec> postOptions()
     };
 }
 
+// "watch" posts as "post" does, one item at a time; a catalog names files of its own.
+QList<TOptionSpec> watchOptions()
+{
+    QList<TOptionSpec> options;
+    for (const TOptionSpec& o : postOptions())
+        if (o.Name != QLatin1String("catalog"))
+            options << o;
+    options << opt("settle", "SECONDS",
+                   "how long an item must stay unchanged before it is posted (default 30)")
+            << opt("posted", "move|remember",
+                   "move posted items into FOLDER/posted, or leave them and remember them "
+                   "(default: the profile's WatchPosted)");
+    return options;
+}
+
 // The commands that post: how a script follows the run.
 QList<TOptionSpec> reportOptions()
 {
@@ -77,6 +92,10 @@ QList<TCommandSpec> buildSpecs()
             "quorvel-cli post --group alt.binaries.test --subject \"Holiday\" --lines 5000 "
             "photos/*.jpg",
             postOptions() + connectionOptions() + reportOptions()),
+        cmd("watch", "FOLDER",
+            "post each file or folder that lands in FOLDER once it has stopped changing", 1, 1,
+            "quorvel-cli watch ~/Uploads --group alt.binaries.test --encoding yenc",
+            watchOptions() + connectionOptions() + reportOptions()),
         cmd("check", "FILE.nzb",
             "ask the server for every article an NZB file lists and print those missing", 1, 1,
             "quorvel-cli check nzb/Holiday.nzb"),
