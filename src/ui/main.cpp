@@ -19,6 +19,8 @@ int main(int argc, char* argv[])
     TGuardedApplication<QApplication> app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setOrganizationName(QStringLiteral("Brindlecove Software"));
+    // The installed desktop entry's name, so the desktop matches the window to its menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quorvel.Quorvel"));
     UseIconTheme();
 
     // "--screenshot <folder>" saves pictures of the windows for the documentation and ends.
