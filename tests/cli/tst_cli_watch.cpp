@@ -23,6 +23,8 @@ class TestCliWatch : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void refusesWhatItCannotWatch_data();
+    void refusesWhatItCannotWatch();
     void postsEachItemOnceAfterItSettles();
     void sigtermMidPostThenRestartPostsNothingTwice();
 
@@ -168,6 +170,36 @@ bool writeFile(const QString& path, const QByteArray& bytes, QIODevice::OpenMode
 }
 
 } // namespace
+
+void TestCliWatch::refusesWhatItCannotWatch_data()
+{
+    QTest::addColumn<QStringList>("args"); // "DIR" stands for a folder that exists
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no folder") << QStringList{"DIR/none", "--group", "quorvel.test"} << 1
+                               << "DIR/none: no such folder";
+    QTest::newRow("a file") << QStringList{"DIR/file", "--group", "quorvel.test"} << 1
+                            << "DIR/file: no such folder";
+    QTest::newRow("no group") << QStringList{"DIR"} << 2 << "needs at least one --group";
+    QTest::newRow("settle not a number")
+        << QStringList{"DIR", "--group", "quorvel.test", "--settle", "soon"} << 2
+        << "--settle takes a number of seconds";
+    QTest::newRow("posted neither") << QStringList{"DIR", "--group", "g", "--posted", "delete"} << 2
+                                    << "--posted takes move or remember, not 'delete'";
+}
+
+void TestCliWatch::refusesWhatItCannotWatch()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    TCliProcess cli;
+    QVERIFY(writeFile(cli.Dir() + "/file", "x", QIODevice::WriteOnly));
+    args.replaceInStrings("DIR", cli.Dir());
+    const auto r = cli.Run(QStringList{"watch"} + args, 20000);
+    QCOMPARE(r.ExitCode, status);
+    QVERIFY2(r.Err.contains(message.replace("DIR", cli.Dir())), qPrintable(r.Err));
+}
 
 void TestCliWatch::postsEachItemOnceAfterItSettles()
 {
