@@ -100,6 +100,15 @@ as_user env QUORVEL_KEYRING=off quorvel-cli post --group quorvel.test --subject 
     --lines 1000 /home/ann/photo.jpg | tee "$work/post.out"
 grep -q '^NZB: /home/ann/.local/share/Brindlecove Software/Quorvel/nzb/' "$work/post.out" ||
     die "the NZB file is not in the user's data folder"
+# The watch posts what lands in a folder, and stops on SIGTERM.
+as_user mkdir -p /home/ann/Uploads
+as_user sh -c 'head -c 30000 /dev/urandom > /home/ann/Uploads/dropped.bin'
+status=0
+as_user env QUORVEL_KEYRING=off timeout --preserve-status -s TERM 20 quorvel-cli watch /home/ann/Uploads \
+    --group quorvel.test --settle 1 >"$work/watch.out" 2>&1 || status=$?
+grep -E '^(Watching|Posted) ' "$work/watch.out"
+[ "$status" -eq 130 ] || die "watch ended with status $status, not 130 (SIGTERM)"
+[ -f "$root/home/ann/Uploads/posted/dropped.bin" ] || die "watch did not post dropped.bin"
 # As root too: an installed program never writes beside itself.
 in_root quorvel-cli profile list >/dev/null
 ls "$root/usr/bin" | grep -v '^quorvel' | grep -q . # /usr/bin is still there

@@ -52,7 +52,7 @@
     X(qint16, Par2FileMB, 0, false, 0, 9999)       /* largest recovery file; 0: no limit */        \
     X(qint16, PostRetries, 0, false, 0, 100)       /* after a passing failure; 0: stop and save */ \
     X(qint16, Connections, 1, false, 1, 32)        /* posting over this many at once */            \
-    X(qint32, SpeedLimit, 0, false, 0, 2147483647) /* KB per second over all; 0: none */     \
+    X(qint32, SpeedLimit, 0, false, 0, 2147483647) /* KB per second over all; 0: none */           \
     X(QString, WatchPosted, QStringLiteral("move"), false) /* watch: move, remember */
 
 // The settings of one profile, one field per stored value, with the defaults a missing
