@@ -78,6 +78,9 @@ QStringList TCompletion::Candidates(const QStringList& words, int index) const
     QStringList commandWords;
     QString pendingOption; // an option whose value is the next word
     for (const QString& w : words.mid(0, index)) {
+        // bash splits "--encoding=yenc" at the '=' into three words.
+        if (!pendingOption.isEmpty() && w == u'=')
+            continue;
         if (!pendingOption.isEmpty()) {
             pendingOption.clear();
             continue;

@@ -431,6 +431,8 @@ void TestCliProfiles::completion_data()
         << QStringList{"1", "post", "--enc"} << QStringList{"--encoding"};
     QTest::newRow("option's words")
         << QStringList{"2", "post", "--encoding", ""} << QStringList{"uuencode", "yenc"};
+    QTest::newRow("option's words after '='")
+        << QStringList{"3", "post", "--encoding", "=", "y"} << QStringList{"yenc"};
     QTest::newRow("profile names")
         << QStringList{"1", "--profile", ""} << QStringList{"Default", "My Server"};
     QTest::newRow("profile to delete")
