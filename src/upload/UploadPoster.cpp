@@ -36,7 +36,7 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                              const TClock& clock, QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_logger(logger), m_state(state),
-      m_account(std::make_unique<TBatchAccount>(state, list, logger, client)),
+      m_account(std::make_unique<TBatchAccount>(state, list, logger, view, client)),
       m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
                                                      *m_account,
                                                      static_cast<TUploadFailure&>(*this))),
