@@ -106,10 +106,7 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_batch = upload.Batch;
     if (m_batch.isEmpty())
         return;
-    m_batchTasks.removeIf([&](const TTask& t) {
-        return UploadFields(t).Path == upload.Path && UploadFields(t).Groups == m_groups;
-    });
-    m_batchTasks << task;
+    m_batchTasks.insert(upload.Path + u'\n' + CommaText::Write(CommaText::Read(m_groups)), task);
     const QString path = JournalPath(m_batch);
     QString error;
     if (!m_journal.IsOpen() &&
@@ -323,11 +320,9 @@ bool TBatchAccount::requeue(const QStringList& missing)
 std::optional<TTask> TBatchAccount::batchTask(const QString& file, const QStringList& groups,
                                               const QString& login) const
 {
-    for (const TTask& task : m_batchTasks) {
-        const TUploadFields<const TTask> upload = UploadFields(task);
-        if (upload.Path == file && CommaText::Read(upload.Groups) == groups)
-            return task;
-    }
+    if (const auto at = m_batchTasks.constFind(file + u'\n' + CommaText::Write(groups));
+        at != m_batchTasks.constEnd())
+        return *at;
     // Posted by an earlier run: the task as the journal recorded it.
     const std::optional<TJournalFile> recorded = m_journal.Content().FileOf(file, groups);
     QString error;

@@ -6,6 +6,7 @@
 
 #include "tasks/Task.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -156,7 +157,8 @@ private:
     QList<TJournalArticle> m_batchArticles; // the batch's articles while it is checked
     QStringList m_checkIds;                 // those to ask for
     bool m_checkDue = false;
-    QList<TTask> m_batchTasks; // the batch's uploads run so far, to post again from
+    // The batch's uploads run so far, to post again from, by file and groups.
+    QHash<QString, TTask> m_batchTasks;
     int m_repostRounds = 0;
     int m_reposted = 0;
     bool m_repostDue = false;
