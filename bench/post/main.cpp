@@ -10,8 +10,8 @@
 //   bench_post --tls ...                                     both over TLS (INN's nnrpd -S)
 //   bench_post --accounting [--size-mib N] [--rounds N]      the program alone, without and
 //                                                            with the journal and the check
-//   bench_post --batch K [--size-mib N] [--connections N,N] the program alone, the same MiB
-//              [--delay-ms D] [--rounds N]                 as K files of one batch, over each N
+//   bench_post --batch K [--size-mib N] [--connections N,N] the same MiB as K files of one
+//              [--delay-ms D] [--rounds N]                 batch, over each N, both clients
 //   bench_post --yenc [--size-mib N] [--rounds N]            the program alone, uuencoded and
 //                                                            yEnc in turn: bytes on the wire
 
@@ -167,8 +167,7 @@ TResult postWithProgram(const TTarget& target, const QStringList& paths, int max
     TTaskRunner runner(list, file, client, view, logger, state);
     TUploadPoster poster(article, client, list, runner, view, logger, state);
 
-    const QString batch =
-        accounting == TAccounting::None ? QString() : TBatchAccount::NewBatchId();
+    const QString batch = accounting == TAccounting::None ? QString() : TBatchAccount::NewBatchId();
     for (const QString& path : paths) {
         TTask t;
         t.Kind = tkUpload;
@@ -369,7 +368,8 @@ TComparison compare(const TOptions& o, const TTarget& target, quint16 innPort, c
         };
         const auto runOurs = [&] {
             const qint64 mark = highMark(innPort, ProgramGroup);
-            ours = postWithProgram(target, {path}, o.MaxLines, false, TAccounting::None, connections);
+            ours =
+                postWithProgram(target, {path}, o.MaxLines, false, TAccounting::None, connections);
             ourPosted = highMark(innPort, ProgramGroup) - mark;
         };
         // Alternate the two clients so that a slower server moment hits both alike; who goes
@@ -529,25 +529,47 @@ int main(int argc, char** argv)
                 return 1;
             }
         }
+        const QString list = work.filePath(QStringLiteral("files.list"));
+        QFile listed(list);
+        if (!listed.open(QIODevice::WriteOnly) || listed.write(files.join('\n').toUtf8()) < 0 ||
+            !listed.flush()) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(list));
+            return 1;
+        }
+        listed.close();
         std::printf("the same bytes as a batch of %d files\n", o.BatchFiles);
-        QList<double> seconds[8];
+        QList<double> ours[8], peers[8];
         for (int round = 1; round <= o.Rounds; ++round)
             for (qsizetype n = 0; n < o.Connections.size() && n < 8; ++n) {
-                ::sync();
-                const qint64 mark = highMark(inn.Port(), ProgramGroup);
-                const TResult r = postWithProgram(target, files, o.MaxLines, false,
-                                                  TAccounting::Journal, o.Connections[n]);
-                seconds[n] << r.Total;
-                std::printf("round %d, %d connection(s): %lld articles on the server in %.2f s "
-                            "(%.1f MiB/s)\n",
-                            round, o.Connections[n], highMark(inn.Port(), ProgramGroup) - mark,
-                            r.Total, mib / r.Total);
+                const qint64 ourMark = highMark(inn.Port(), ProgramGroup);
+                const qint64 peerMark = highMark(inn.Port(), PeerGroup);
+                TResult r, peer;
+                // Who posts first alternates from round to round.
+                for (const bool oursNow : {round % 2 == 1, round % 2 == 0}) {
+                    ::sync();
+                    if (oursNow)
+                        r = postWithProgram(target, files, o.MaxLines, false, TAccounting::Journal,
+                                            o.Connections[n]);
+                    else
+                        peer = postWithPeer(target, "@" + list, o.MaxLines, o.Connections[n]);
+                }
+                ours[n] << r.Total;
+                peers[n] << peer.Seconds;
+                std::printf("round %d, %d connection(s): quorvel %lld articles on the server in "
+                            "%.2f s (%.2f ms a file, CPU %.2f s), plain client %lld in %.2f s: "
+                            "%.2fx\n",
+                            round, o.Connections[n], highMark(inn.Port(), ProgramGroup) - ourMark,
+                            r.Total, 1000 * r.Total / o.BatchFiles, r.Cpu,
+                            highMark(inn.Port(), PeerGroup) - peerMark, peer.Seconds,
+                            peer.Seconds / r.Total);
                 std::fflush(stdout);
             }
         for (qsizetype n = 0; n < o.Connections.size() && n < 8; ++n)
-            std::printf("%d connection(s): median %.2f s, %.1f MiB/s, %.2fx of %d\n",
-                        o.Connections[n], median(seconds[n]), mib / median(seconds[n]),
-                        median(seconds[0]) / median(seconds[n]), o.Connections[0]);
+            std::printf("%d connection(s): quorvel median %.2f s, %.1f MiB/s, %.2fx of %d; plain "
+                        "client median %.2f s; ratio of medians %.2fx\n",
+                        o.Connections[n], median(ours[n]), mib / median(ours[n]),
+                        median(ours[0]) / median(ours[n]), o.Connections[0], median(peers[n]),
+                        median(peers[n]) / median(ours[n]));
         return 0;
     }
 

@@ -4,7 +4,8 @@ MAXLINES body lines (the same lines and subjects the program posts), all before 
 then POSTs them over raw NNTP connections, waiting for 340 and 240 each time; with
 "--tls CAFILE" over TLS from the first byte (the ssl module, certificate checked); with
 "--connections N" over N connections at once, one thread each, every thread taking the next
-article not yet taken. The clock runs from before the connections are made to the last 240.
+article not yet taken. PATH given as "@LIST" posts the files LIST names, one a line, in
+turn (a batch of files). The clock runs from before the connections are made to the last 240.
 Prints: seconds articles body_bytes cpu_seconds"""
 import binascii
 import os
@@ -101,11 +102,7 @@ class Poster(threading.Thread):
         self.body_bytes += len(article)
 
 
-def main():
-    cafile = take_option("--tls")
-    connections = int(take_option("--connections") or 1)
-    host, port, group, path, max_lines = sys.argv[1:6]
-    port, max_lines = int(port), int(max_lines)
+def file_articles(path, group, max_lines):
     lines = [b"." + l if l.startswith(b".") else l for l in encoded_lines(path)]
     size = os.path.getsize(path)
     name = os.path.basename(path)
@@ -116,7 +113,22 @@ def main():
         head = [b"Subject: Plain - %s (%d/%d) %d Bytes" % (name.encode(), k + 1, total, size),
                 b"From: bench@example.com", b"Newsgroups: " + group.encode(), b""]
         articles.append(b"\r\n".join(head + body) + b"\r\n.\r\n")
-    del lines
+    return articles
+
+
+def main():
+    cafile = take_option("--tls")
+    connections = int(take_option("--connections") or 1)
+    host, port, group, path, max_lines = sys.argv[1:6]
+    port, max_lines = int(port), int(max_lines)
+    if path.startswith("@"):
+        with open(path[1:]) as f:
+            paths = [line.rstrip("\n") for line in f if line.strip()]
+    else:
+        paths = [path]
+    articles = []
+    for p in paths:
+        articles += file_articles(p, group, max_lines)
 
     lock = threading.Lock()
     taken = iter(range(len(articles)))

@@ -166,6 +166,10 @@ int TPostCommand::Queue(const TCliRequest& request)
         error = locateGroups(groupNames, post);
     if (error.isEmpty())
         error = applyOptions(request, settings, post);
+    if (error.isEmpty() && !post.SubjectError().isEmpty())
+        return request.Has(QStringLiteral("subject"))
+                   ? fail("--subject: " + post.SubjectError(), ExitUsage)
+                   : fail("the profile's " + post.SubjectError().mid(4));
     if (error.isEmpty() && post.HasPlaceholderFrom())
         error = QStringLiteral("the From address %1 is only an example: set yours with "
                                "'quorvel-cli profile set EmailAddress ADDRESS', or give --from")

@@ -417,6 +417,7 @@ void TbcsNNTP::socketFailed(int code, const QString& message)
     const QString text = m_state == csConnecting && code != 0 ? message + attemptText() : message;
     stopTimer();
     dropConnection();
+    m_replyCode = 0; // no reply of the server's is behind this failure
     log("Error: " + text);
     emit OnError(text);
 }
@@ -1005,6 +1006,7 @@ void TbcsNNTP::timerFired()
     m_canceled = true;
     m_lookupHandle = -1;
     dropConnection();
+    m_replyCode = 0;
     emit OnError(text);
 }
 

@@ -76,6 +76,7 @@ public:
     // hundred thousand groups.
     static constexpr qsizetype DefaultGroupLimit = 2'000'000;
     void SetGroupLimit(qsizetype names) { m_groupLimit = names; }
+    // The last reply's code; 0 after a failure no reply was behind (dropped, timed out).
     int ReplyCode() const { return m_replyCode; }
     const QString& ReplyText() const { return m_replyText; }
     // The lines logged while LogFile was set.

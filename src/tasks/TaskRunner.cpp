@@ -236,7 +236,7 @@ void TTaskRunner::NNTPDisconnected()
     SetStatus(OfflineText);
     if (LastClientStatus != csClosing && !m_list.IsEmpty()) {
         if (m_retry &&
-            m_retry(QStringLiteral("The connection to %1 was closed").arg(m_client.Server()))) {
+            m_retry(QStringLiteral("The connection to %1 was closed").arg(m_client.Server()), 0)) {
             stopPart();
             return;
         }
@@ -253,9 +253,14 @@ void TTaskRunner::NNTPDisconnected()
 
 void TTaskRunner::NNTPError(const QString& text)
 {
+    ConnectionFailed(text, m_client.ReplyCode());
+}
+
+void TTaskRunner::ConnectionFailed(const QString& text, int replyCode)
+{
     m_logger.LogIt(text);
     SetStatus(text);
-    if (!m_list.IsEmpty() && m_retry && m_retry(text)) {
+    if (!m_list.IsEmpty() && m_retry && m_retry(text, replyCode)) {
         stopPart();
         return;
     }

@@ -39,8 +39,9 @@ public:
     void SetHandler(TTaskKind kind, THandler handler);
     // Asked when the connection drops or fails while a task runs, before the tasks are
     // saved and cleared: true when the task is to be tried again (it stays at the head,
-    // and whoever said so starts it again).
-    using TRetryHandler = std::function<bool(const QString& reason)>;
+    // and whoever said so starts it again). replyCode is the failing connection's last reply,
+    // 0 when it was dropped.
+    using TRetryHandler = std::function<bool(const QString& reason, int replyCode)>;
     void SetRetryHandler(TRetryHandler handler) { m_retry = std::move(handler); }
 
     // The session's connection values, laid over the profile's and the task's for every task
@@ -94,6 +95,9 @@ public:
     void NNTPNewStatus(TClientStatus status);
     void NNTPDisconnected();
     void NNTPError(const QString& text);
+    // Another connection the task runs over failed as NNTPError says; replyCode is its last
+    // reply.
+    void ConnectionFailed(const QString& text, int replyCode);
     void NNTPCanceled();
 
 signals:

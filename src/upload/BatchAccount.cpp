@@ -4,7 +4,9 @@
 #include "base/AppState.h"
 #include "base/CommaText.h"
 #include "base/Logger.h"
+#include "base/View.h"
 #include "tasks/TaskFields.h"
+#include "tasks/TaskLine.h"
 #include "tasks/TaskList.h"
 #include "upload/NzbFile.h"
 #include "upload/UploadTaskFields.h"
@@ -51,9 +53,9 @@ QList<TNzbFile> nzbFiles(const QList<TJournalArticle>& articles)
 
 } // namespace
 
-TBatchAccount::TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, TbcsNNTP& client,
-                             QObject* parent)
-    : QObject(parent), m_state(state), m_list(list), m_logger(logger), m_check(client)
+TBatchAccount::TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, TView& view,
+                             TbcsNNTP& client, QObject* parent)
+    : QObject(parent), m_state(state), m_list(list), m_logger(logger), m_view(view), m_check(client)
 {
     connect(&m_check, &TBatchCheck::Done, this, &TBatchAccount::checked);
     m_fileAccount = newFile({}, {}, {}, {});
@@ -104,17 +106,15 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_batch = upload.Batch;
     if (m_batch.isEmpty())
         return;
-    m_batchTasks.removeIf([&](const TTask& t) {
-        return UploadFields(t).Path == upload.Path && UploadFields(t).Groups == m_groups;
-    });
-    m_batchTasks << task;
-    if (!beginFile(upload.Path))
-        return;
+    m_batchTasks.insert(upload.Path + u'\n' + CommaText::Write(CommaText::Read(m_groups)), task);
     const QString path = JournalPath(m_batch);
     QString error;
     if (!m_journal.IsOpen() &&
-        (!QDir().mkpath(QFileInfo(path).path()) || !m_journal.Open(path, &error)))
+        (!QDir().mkpath(QFileInfo(path).path()) || !m_journal.Open(path, &error))) {
         fail(error.isEmpty() ? "Cannot make the folder " + QFileInfo(path).path() : error);
+        return;
+    }
+    beginFile(upload.Path, &task);
 }
 
 std::unique_ptr<TFileAccount> TBatchAccount::OpenAhead(const TTask& task)
@@ -122,10 +122,10 @@ std::unique_ptr<TFileAccount> TBatchAccount::OpenAhead(const TTask& task)
     const TUploadFields<const TTask> upload = UploadFields(task);
     if (m_batch.isEmpty() || upload.Batch != m_batch || !m_journal.IsOpen())
         return nullptr;
-    const std::optional<QList<TJournalArticle>> known = readKnown(upload.Path, upload.Groups);
-    if (!known)
-        return nullptr;
-    return newFile(upload.Path, upload.Groups, upload.From, *known);
+    const QStringList groups = CommaText::Read(upload.Groups);
+    startFile(upload.Path, groups, &task);
+    return newFile(upload.Path, upload.Groups, upload.From,
+                   m_journal.Content().ArticlesOf(upload.Path, groups));
 }
 
 void TBatchAccount::TakeFile(std::unique_ptr<TFileAccount> account)
@@ -146,16 +146,43 @@ void TBatchAccount::BeginFile(const QString& path)
 {
     m_fileAccount = newFile(path, m_groups, m_poster, {});
     if (!m_batch.isEmpty())
-        beginFile(path);
+        beginFile(path, nullptr);
 }
 
-bool TBatchAccount::beginFile(const QString& path)
+void TBatchAccount::beginFile(const QString& path, const TTask* task)
 {
-    const std::optional<QList<TJournalArticle>> known = readKnown(path, m_groups);
-    if (!known)
-        return false;
-    m_fileAccount = newFile(path, m_groups, m_poster, *known);
-    return true;
+    const QStringList groups = CommaText::Read(m_groups);
+    startFile(path, groups, task);
+    m_fileAccount = newFile(path, m_groups, m_poster, m_journal.Content().ArticlesOf(path, groups));
+}
+
+void TBatchAccount::startFile(const QString& path, const QStringList& groups, const TTask* task)
+{
+    QString error;
+    const std::optional<TFileIdentity> identity = TFileIdentity::Of(path, &error);
+    if (!identity)
+        return; // posting the file says why it cannot be read
+    const TJournalContent& content = m_journal.Content();
+    const std::optional<TJournalFile> before = content.FileOf(path, groups);
+    if (before && before->Identity == *identity)
+        return;
+    if (before && !content.ArticlesOf(path, groups).isEmpty()) {
+        const QString text = QStringLiteral("%1 has changed since its upload began: it is posted "
+                                            "again from its start under new Message-IDs, and its "
+                                            "earlier parts are left out of the NZB file")
+                                 .arg(path);
+        m_logger.LogIt(QStringLiteral("Warning: ") + text);
+        m_view.ShowWarning(text);
+    }
+    record(TJournalFile{path, groups, *identity, task ? journalTask(*task) : QString()});
+}
+
+QString TBatchAccount::journalTask(TTask task)
+{
+    // The password stays out of the journal: a task posted again from it takes the login of
+    // the batch's task at hand.
+    UploadFields(task).Login = CommaText::Read(UploadFields(task).Login).value(0);
+    return TaskLine::Write(task);
 }
 
 std::unique_ptr<TFileAccount> TBatchAccount::newFile(const QString& path, const QString& groups,
@@ -165,27 +192,6 @@ std::unique_ptr<TFileAccount> TBatchAccount::newFile(const QString& path, const 
     return std::make_unique<TFileAccount>(path, CommaText::Read(groups), poster, std::move(known),
                                           m_state.Settings.MessageIdDomain,
                                           [this](const TJournalArticle& a) { record(a); });
-}
-
-// What the journal holds of the file's articles to groups already.
-std::optional<QList<TJournalArticle>> TBatchAccount::readKnown(const QString& file,
-                                                               const QString& groups)
-{
-    QList<TJournalArticle> known;
-    const QString path = JournalPath(m_batch);
-    if (!QFileInfo::exists(path))
-        return known;
-    QString error;
-    const std::optional<QList<TJournalArticle>> read = TUploadJournal::Read(path, &error);
-    if (!read) {
-        fail(error);
-        return std::nullopt;
-    }
-    const QStringList groupList = CommaText::Read(groups);
-    for (const TJournalArticle& a : *read)
-        if (a.File == file && a.Groups == groupList)
-            known << a;
-    return known;
 }
 
 void TBatchAccount::SetTotal(int total)
@@ -211,15 +217,7 @@ void TBatchAccount::EndTask(bool completed)
 
 void TBatchAccount::batchThrough()
 {
-    QString error;
-    const std::optional<QList<TJournalArticle>> articles =
-        TUploadJournal::Read(m_journal.Path(), &error);
-    if (!articles) {
-        fail(error);
-        closeBatch();
-        return;
-    }
-    m_batchArticles = *articles;
+    m_batchArticles = m_journal.Content().Articles();
     m_checkIds.clear();
     for (const TJournalArticle& a : std::as_const(m_batchArticles))
         if (a.State == TArticleState::Accepted)
@@ -309,17 +307,32 @@ bool TBatchAccount::requeue(const QStringList& missing)
         }
         if (queued.contains(a.File + '\n' + groups))
             continue;
-        for (const TTask& task : std::as_const(m_batchTasks)) {
-            const TUploadFields<const TTask> upload = UploadFields(task);
-            if (upload.Path != a.File || CommaText::Read(upload.Groups) != a.Groups)
-                continue;
-            m_list.Insert(at++, task);
-            queued << a.File + '\n' + groups;
-            again = true;
-            break;
-        }
+        const std::optional<TTask> task = batchTask(a.File, a.Groups, head.Login);
+        if (!task)
+            continue;
+        m_list.Insert(at++, *task);
+        queued << a.File + '\n' + groups;
+        again = true;
     }
     return again;
+}
+
+std::optional<TTask> TBatchAccount::batchTask(const QString& file, const QStringList& groups,
+                                              const QString& login) const
+{
+    if (const auto at = m_batchTasks.constFind(file + u'\n' + CommaText::Write(groups));
+        at != m_batchTasks.constEnd())
+        return *at;
+    // Posted by an earlier run: the task as the journal recorded it.
+    const std::optional<TJournalFile> recorded = m_journal.Content().FileOf(file, groups);
+    QString error;
+    std::optional<TTask> task = recorded && !recorded->Task.isEmpty()
+                                    ? TaskLine::Read(recorded->Task, &error)
+                                    : std::nullopt;
+    if (!task || task->Kind != tkUpload)
+        return std::nullopt;
+    UploadFields(*task).Login = login;
+    return task;
 }
 
 void TBatchAccount::setState(const QStringList& list, TArticleState state)
@@ -367,12 +380,12 @@ void TBatchAccount::writeNzb(const QList<TJournalArticle>& articles)
     emit NzbWritten(path);
 }
 
-void TBatchAccount::record(const TJournalArticle& article)
+template <typename Record> void TBatchAccount::record(const Record& entry)
 {
     if (!m_journal.IsOpen())
         return;
     QString error;
-    if (!m_journal.Record(article, &error))
+    if (!m_journal.Record(entry, &error))
         fail(error);
 }
 

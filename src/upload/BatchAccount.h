@@ -6,6 +6,7 @@
 
 #include "tasks/Task.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -17,6 +18,7 @@ struct TTask;
 class TLogger;
 class TTaskList;
 class TbcsNNTP;
+class TView;
 
 // Keeps the account of a batch of uploads (the tasks one Post queued): gives every article
 // its Message-ID, records each in the batch's journal as it is sent and answered, and when
@@ -33,7 +35,7 @@ class TBatchAccount : public QObject
 {
     Q_OBJECT
 public:
-    TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, TbcsNNTP& client,
+    TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, TView& view, TbcsNNTP& client,
                   QObject* parent = nullptr);
 
     // A new batch's id: the time it was queued and random letters, fit for a file name.
@@ -42,7 +44,9 @@ public:
     QString JournalPath(const QString& batch) const;
     QString NzbFolder() const;
 
-    // The task starts posting: its batch's journal is opened and read.
+    // The task starts posting: its batch's journal is opened and read. A file that is not what
+    // the journal recorded when it started posting (it changed since) starts afresh, with a
+    // warning: what was recorded of it before is left out.
     void BeginTask(const TTask& task);
     // An account for a task of the batch behind the head, whose file starts posting while the
     // head's last parts are on their way; none for a task of another batch, or when the
@@ -119,10 +123,18 @@ signals:
     void CheckEnded();
 
 private:
-    bool beginFile(const QString& path);
+    // The file of task (none for a recovery file) starts posting: its account takes what the
+    // journal holds of it.
+    void beginFile(const QString& path, const TTask* task);
+    // Records the file as it is now, unless the journal has it so already.
+    void startFile(const QString& path, const QStringList& groups, const TTask* task);
+    static QString journalTask(TTask task);
     std::unique_ptr<TFileAccount> newFile(const QString& path, const QString& groups,
                                           const QString& poster, QList<TJournalArticle> known);
-    std::optional<QList<TJournalArticle>> readKnown(const QString& file, const QString& groups);
+    // The batch's upload of file to groups, as this run queued it or the journal recorded it;
+    // login is what it posts with.
+    std::optional<TTask> batchTask(const QString& file, const QStringList& groups,
+                                   const QString& login) const;
     bool batchLeftBehindHead() const;
     void batchThrough();
     void checked(const QStringList& found, const QStringList& missing, const QString& error);
@@ -133,18 +145,20 @@ private:
     void setState(const QStringList& ids, TArticleState state);
     void closeBatch();
     void writeNzb(const QList<TJournalArticle>& articles);
-    void record(const TJournalArticle& article);
+    template <typename Record> void record(const Record& entry);
     void fail(const QString& text);
 
     TAppState& m_state;
     TTaskList& m_list;
     TLogger& m_logger;
+    TView& m_view;
     TUploadJournal m_journal;
     TBatchCheck m_check;
     QList<TJournalArticle> m_batchArticles; // the batch's articles while it is checked
     QStringList m_checkIds;                 // those to ask for
     bool m_checkDue = false;
-    QList<TTask> m_batchTasks; // the batch's uploads run so far, to post again from
+    // The batch's uploads run so far, to post again from, by file and groups.
+    QHash<QString, TTask> m_batchTasks;
     int m_repostRounds = 0;
     int m_reposted = 0;
     bool m_repostDue = false;

@@ -467,7 +467,7 @@ void TMultiPartPoster::showPartsDone()
         QStringLiteral("running, %1 of %2 parts done").arg(m_onServer).arg(m_total));
 }
 
-void TMultiPartPoster::parallelFailed(const QString& text)
+void TMultiPartPoster::parallelFailed(const QString& text, int replyCode)
 {
     if (!m_active && !m_ahead.empty()) {
         dropAhead();
@@ -477,8 +477,9 @@ void TMultiPartPoster::parallelFailed(const QString& text)
     if (!m_active || !m_parallel)
         return;
     // Reported as the main connection's failures are: the queue is saved (or the task tried
-    // again), and the runner's PartStopped ends the series and drops the other connections.
-    m_runner.NNTPError(text);
+    // again, if the failing connection's own reply says it may pass), and the runner's
+    // PartStopped ends the series and drops the other connections.
+    m_runner.ConnectionFailed(text, replyCode);
 }
 
 void TMultiPartPoster::closeIdleConnections()

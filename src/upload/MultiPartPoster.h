@@ -161,7 +161,7 @@ private:
     void startParallel();
     void fillConnections();
     void parallelAnswered(qint64 part, bool accepted, int code, const QString& text);
-    void parallelFailed(const QString& text);
+    void parallelFailed(const QString& text, int replyCode);
     // STAT's answer for the first part refused as a duplicate.
     void duplicateChecked(const QStringList& found, const QStringList& missing,
                           const QString& error);

@@ -61,12 +61,14 @@ void TPostConnections::addSlot()
     connect(client, &TbcsNNTP::OnPostFailed, this, [this, slot, client](const QString& reason) {
         posted(*slot, false, client->ReplyCode(), reason);
     });
-    connect(client, &TbcsNNTP::OnError, this,
-            [this, slot](const QString& text) { failed(*slot, text); });
+    connect(client, &TbcsNNTP::OnError, this, [this, slot, client](const QString& text) {
+        failed(*slot, text, client->ReplyCode());
+    });
     connect(client, &TbcsNNTP::OnDisconnected, this, [this, slot, client] {
         failed(
             *slot,
-            QStringLiteral("Your connection to %1 was unexpectedly closed.").arg(client->Server()));
+            QStringLiteral("Your connection to %1 was unexpectedly closed.").arg(client->Server()),
+            0);
     });
     connect(client, &TbcsNNTP::OnProgress, this, [this, slot](int percent) {
         if (slot->Part != 0 && slot->Part == lowestPart())
@@ -173,7 +175,7 @@ void TPostConnections::posted(TSlot& slot, bool accepted, int code, const QStrin
     dispatch();
 }
 
-void TPostConnections::failed(TSlot& slot, const QString& text)
+void TPostConnections::failed(TSlot& slot, const QString& text, int replyCode)
 {
     // An idle connection that went is opened again when it is needed.
     if (slot.Part == 0)
@@ -182,7 +184,7 @@ void TPostConnections::failed(TSlot& slot, const QString& text)
         retire(slot, text);
         return;
     }
-    emit Failed(text);
+    emit Failed(text, replyCode);
 }
 
 bool TPostConnections::refusedForLimit(const TSlot& slot) const

@@ -53,8 +53,9 @@ signals:
     // The server answered part: accepted (240), or refused with code and its text.
     void Answered(qint64 part, bool accepted, int code, const QString& text);
     // A connection carrying a part failed (dropped, timed out, refused the login), or the
-    // server took no connection at all.
-    void Failed(const QString& text);
+    // server took no connection at all: replyCode is that connection's last reply, 0 when it
+    // was dropped.
+    void Failed(const QString& text, int replyCode);
     // Progress of the article going out on the connection that carries the lowest part.
     void Progress(int percent);
     void LogEvent(const QString& text);
@@ -77,7 +78,7 @@ private:
     bool mayOpen(const TSlot& slot) const;
     TSlot* freeSlot();
     void posted(TSlot& slot, bool accepted, int code, const QString& text);
-    void failed(TSlot& slot, const QString& text);
+    void failed(TSlot& slot, const QString& text, int replyCode);
     bool refusedForLimit(const TSlot& slot) const;
     void retire(TSlot& slot, const QString& text);
     void fail(const QString& text);

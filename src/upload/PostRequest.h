@@ -44,6 +44,18 @@ struct TPostRequest
         return From.contains(ProfileSettings().EmailAddress, Qt::CaseInsensitive);
     }
 
+    // Why the subject cannot be posted: a control character (a line break, a tab, an escape)
+    // would break the subject line; empty when it can.
+    QString SubjectError() const
+    {
+        for (const QChar c : Subject)
+            if (c.category() == QChar::Other_Control)
+                return QStringLiteral("the subject holds a control character (U+%1): a subject "
+                                      "is one line of text")
+                    .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0'));
+        return QString();
+    }
+
     // The profile's choice of how to post; what and where are left to the caller.
     static TPostRequest FromSettings(const ProfileSettings& s)
     {

@@ -3,7 +3,7 @@
 #include "base/CommaText.h"
 
 #include <QFile>
-#include <QHash>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -16,7 +16,8 @@ namespace {
 
 // Seconds of records a crash may cost at most.
 constexpr qint64 SyncEveryMs = 2000;
-constexpr int FieldCount = 13;
+constexpr int ArticleFields = 13;
+constexpr int FileFields = 7;
 const QStringList StateNames = {"sent", "accepted", "checked", "missing"};
 
 QString systemError()
@@ -24,20 +25,81 @@ QString systemError()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-QString lineOf(const TJournalArticle& a)
+// A line of the journal holds no control character: those and the backslash go as \xHH.
+QString escaped(const QString& text)
 {
-    return CommaText::Write({"article", a.File, QString::number(a.Part), QString::number(a.Total),
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'\\' || c.category() == QChar::Other_Control)
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::optional<QString> unescaped(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\\') {
+            out += text[i];
+            continue;
+        }
+        bool ok = false;
+        const ushort code =
+            i + 3 < text.size() ? QStringView(text).mid(i + 2, 2).toUShort(&ok, 16) : 0;
+        if (!ok || text[i + 1] != u'x')
+            return std::nullopt;
+        out += QChar(code);
+        i += 3;
+    }
+    return out;
+}
+
+// Cuts the file open at fd after its last line break.
+bool dropTornLine(int fd)
+{
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    if (size < 0)
+        return false;
+    char chunk[4096];
+    for (off_t end = size; end > 0;) {
+        const off_t from = std::max<off_t>(0, end - off_t(sizeof chunk));
+        if (::pread(fd, chunk, size_t(end - from), from) != end - from)
+            return false;
+        for (off_t i = end - from - 1; i >= 0; --i) {
+            if (chunk[i] != '\n')
+                continue;
+            const off_t keep = from + i + 1;
+            return keep == size || ::ftruncate(fd, keep) == 0;
+        }
+        end = from;
+    }
+    return ::ftruncate(fd, 0) == 0;
+}
+
+QString articleLine(const TJournalArticle& a)
+{
+    return CommaText::Write({"part", a.File, QString::number(a.Part), QString::number(a.Total),
                              QString::number(a.Begin), QString::number(a.End),
                              QString::number(a.Bytes), a.MessageId,
                              TUploadJournal::StateName(a.State), a.Subject,
-                             CommaText::Write(a.Groups), a.Poster, QString::number(a.Date)}) +
-           '\n';
+                             CommaText::Write(a.Groups), a.Poster, QString::number(a.Date)});
 }
 
-std::optional<TJournalArticle> parse(const QString& line)
+QString fileLine(const TJournalFile& f)
 {
-    const QStringList f = CommaText::Read(line);
-    if (f.size() < FieldCount || f[0] != "article")
+    return CommaText::Write({"file", f.File, CommaText::Write(f.Groups),
+                             QString::number(f.Identity.Size), QString::number(f.Identity.Modified),
+                             f.Identity.Hash, f.Task});
+}
+
+std::optional<TJournalArticle> parseArticle(const QStringList& f)
+{
+    if (f.size() < ArticleFields)
         return std::nullopt;
     TJournalArticle a;
     bool ok[6] = {};
@@ -60,6 +122,37 @@ std::optional<TJournalArticle> parse(const QString& line)
     return a;
 }
 
+std::optional<TJournalFile> parseFile(const QStringList& f)
+{
+    if (f.size() < FileFields)
+        return std::nullopt;
+    TJournalFile file{f[1], CommaText::Read(f[2]), {}, f[6]};
+    bool ok[2] = {};
+    file.Identity = {f[3].toLongLong(&ok[0]), f[4].toLongLong(&ok[1]), f[5]};
+    if (!ok[0] || !ok[1] || file.File.isEmpty())
+        return std::nullopt;
+    return file;
+}
+
+// Adds what the line records to content; a damaged line adds nothing.
+void addLine(const QString& line, TJournalContent& content)
+{
+    if (line.startsWith(QLatin1String("article,"))) { // written before lines were escaped
+        if (const auto a = parseArticle(CommaText::Read(line)))
+            content.Add(*a);
+        return;
+    }
+    const std::optional<QString> text = unescaped(line);
+    const QStringList fields = text ? CommaText::Read(*text) : QStringList();
+    if (fields.value(0) == u"part") {
+        if (const auto a = parseArticle(fields))
+            content.Add(*a);
+    } else if (fields.value(0) == u"file") {
+        if (const auto f = parseFile(fields))
+            content.Add(*f);
+    }
+}
+
 } // namespace
 
 TUploadJournal::~TUploadJournal()
@@ -75,24 +168,49 @@ QString TUploadJournal::StateName(TArticleState state)
 bool TUploadJournal::Open(const QString& path, QString* error)
 {
     Close();
+    m_content = {};
+    if (QFileInfo::exists(path)) {
+        std::optional<TJournalContent> read = Read(path, error);
+        if (!read)
+            return false;
+        m_content = std::move(*read);
+    }
     m_fd = ::open(QFile::encodeName(path).constData(),
-                  O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+                  O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0) {
         *error = "Cannot open the upload journal " + path + ": " + systemError();
         return false;
     }
     m_path = path;
     m_sinceSync.start();
+    // A line torn by a crash goes, so that the next record starts a line of its own.
+    if (!dropTornLine(m_fd)) {
+        *error = "Cannot write the upload journal " + path + ": " + systemError();
+        Close();
+        return false;
+    }
     return true;
 }
 
 bool TUploadJournal::Record(const TJournalArticle& article, QString* error)
 {
+    m_content.Add(article);
+    return append(escaped(articleLine(article)), error);
+}
+
+bool TUploadJournal::Record(const TJournalFile& file, QString* error)
+{
+    m_content.Add(file);
+    return append(escaped(fileLine(file)), error);
+}
+
+bool TUploadJournal::append(const QString& text, QString* error)
+{
     if (m_fd < 0) {
         *error = QStringLiteral("The upload journal is not open");
         return false;
     }
-    const QByteArray line = lineOf(article).toUtf8();
+    const QByteArray line = text.toUtf8() + '\n';
     qsizetype done = 0;
     while (done < line.size()) {
         const ssize_t n = ::write(m_fd, line.constData() + done, size_t(line.size() - done));
@@ -128,36 +246,22 @@ void TUploadJournal::Close()
     m_fd = -1;
 }
 
-std::optional<QList<TJournalArticle>> TUploadJournal::Read(const QString& path, QString* error)
+std::optional<TJournalContent> TUploadJournal::Read(const QString& path, QString* error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = "Cannot read the upload journal " + path + ": " + file.errorString();
         return std::nullopt;
     }
-    QList<TJournalArticle> articles;
-    QHash<QString, qsizetype> index;     // file + part -> place in articles
-    QHash<QString, qsizetype> fileOrder; // file -> when it was first seen
+    TJournalContent content;
     while (!file.atEnd()) {
         const QByteArray raw = file.readLine();
-        if (!raw.endsWith('\n'))
-            break; // torn by a crash
-        const std::optional<TJournalArticle> a = parse(QString::fromUtf8(raw.chopped(1)));
-        if (!a)
-            continue;
-        const QString key = a->File + '\n' + a->Groups.join(',') + '\n' + QString::number(a->Part);
-        if (const auto at = index.constFind(key); at != index.constEnd()) {
-            articles[*at] = *a;
-        } else {
-            index.insert(key, articles.size());
-            fileOrder.insert(a->File, fileOrder.value(a->File, fileOrder.size()));
-            articles << *a;
-        }
+        if (raw.endsWith('\n')) // else torn by a crash
+            addLine(QString::fromUtf8(raw.chopped(1)), content);
     }
-    std::stable_sort(articles.begin(), articles.end(),
-                     [&](const TJournalArticle& a, const TJournalArticle& b) {
-                         const qsizetype fa = fileOrder.value(a.File), fb = fileOrder.value(b.File);
-                         return fa != fb ? fa < fb : a.Part < b.Part;
-                     });
-    return articles;
+    if (file.error() != QFileDevice::NoError) {
+        *error = "Cannot read the upload journal " + path + ": " + file.errorString();
+        return std::nullopt;
+    }
+    return content;
 }

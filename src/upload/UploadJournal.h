@@ -1,45 +1,24 @@
 #pragma once
 
+#include "upload/JournalContent.h"
+
 #include <QElapsedTimer>
-#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <optional>
 
-// What became of one article of an upload.
-enum class TArticleState
-{
-    Sent,     // handed to the server, no answer seen yet
-    Accepted, // the server answered 240
-    Checked,  // found on the server afterwards (STAT 223)
-    Missing,  // not found when checked
-};
-
-struct TJournalArticle
-{
-    QString File;     // the posted file's path
-    int Part = 0;     // 1-based
-    int Total = 0;    // parts of the file
-    qint64 Begin = 0; // the file's bytes the article carries: Begin..End, 1-based, inclusive
-    qint64 End = 0;
-    qint64 Bytes = 0; // the article's size on the wire
-    QString MessageId;
-    TArticleState State = TArticleState::Sent;
-    QString Subject;
-    QStringList Groups;
-    QString Poster;
-    qint64 Date = 0; // Unix time it was sent
-
-    bool operator==(const TJournalArticle&) const = default;
-};
-
-// The record of a batch's articles, one line per change, appended as the batch runs. The
-// file is forced to disk at least every few seconds and whenever Sync is called (at each
-// task's end), so a crash loses at most the last seconds of records and never the file. Lines
-// are comma text: "article", file, part, total, begin, end, bytes, Message-ID, state,
-// subject, groups, poster, date. A later line for the same file, groups and part replaces an
-// earlier.
+// The record of a batch's uploads, one line per change, appended as the batch runs: a file
+// line as each file starts posting, an article line as each article is sent and answered.
+// The file is forced to disk at least every few seconds and whenever Sync is called (at each
+// task's end), so a crash loses at most the last seconds of records and never the file. What
+// it holds is kept in memory as it is read at Open and written, so that a task's start never
+// reads the file again.
+//
+// Lines are comma text: "file", file, groups, size, modified, hash, task; "part", file, part,
+// total, begin, end, bytes, Message-ID, state, subject, groups, poster, date. In these a
+// backslash and every control character (a line break in a file name) are written as \xHH.
+// "article" lines, written before, have the fields of "part" lines unescaped, and are read as
+// they are.
 class TUploadJournal
 {
 public:
@@ -48,21 +27,26 @@ public:
     TUploadJournal(const TUploadJournal&) = delete;
     TUploadJournal& operator=(const TUploadJournal&) = delete;
 
-    // Opens the journal for appending, creating it when new.
+    // Reads what the journal holds and opens it for appending, creating it when new.
     bool Open(const QString& path, QString* error);
     bool IsOpen() const { return m_fd >= 0; }
     QString Path() const { return m_path; }
     bool Record(const TJournalArticle& article, QString* error);
+    bool Record(const TJournalFile& file, QString* error);
+    // What the journal holds, those records that failed to be written included.
+    const TJournalContent& Content() const { return m_content; }
     bool Sync(QString* error);
     void Close();
 
-    // The latest state of every article in the journal, by file (in the order first seen)
-    // and part; a torn last line (a crash while it was written) is left out.
-    static std::optional<QList<TJournalArticle>> Read(const QString& path, QString* error);
+    // What the journal at path holds; a torn line (a crash while it was written) is left out.
+    static std::optional<TJournalContent> Read(const QString& path, QString* error);
     static QString StateName(TArticleState state);
 
 private:
+    bool append(const QString& line, QString* error);
+
     int m_fd = -1;
     QString m_path;
     QElapsedTimer m_sinceSync;
+    TJournalContent m_content;
 };

@@ -36,7 +36,7 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                              const TClock& clock, QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_logger(logger), m_state(state),
-      m_account(std::make_unique<TBatchAccount>(state, list, logger, client)),
+      m_account(std::make_unique<TBatchAccount>(state, list, logger, view, client)),
       m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
                                                      *m_account,
                                                      static_cast<TUploadFailure&>(*this))),
@@ -46,9 +46,8 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
       m_progress(clock)
 {
     // A failure that may pass keeps the task for another try, as often as the profile says.
-    runner.SetRetryHandler([this](const QString& reason) {
-        const int code = m_client.ReplyCode();
-        return m_retry.Take(reason, code >= 400 ? code : 0);
+    runner.SetRetryHandler([this](const QString& reason, int replyCode) {
+        return m_retry.Take(reason, replyCode >= 400 ? replyCode : 0);
     });
     connect(&runner, &TTaskRunner::ListCleared, &m_retry, &TPostRetry::Cancel);
     connect(&runner, &TTaskRunner::ListCleared, this, &TUploadPoster::endProgress);

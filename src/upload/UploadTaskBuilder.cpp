@@ -97,6 +97,10 @@ TPostRequest TUploadTaskBuilder::RequestFromView(const TWindowView& window) cons
 bool TUploadTaskBuilder::Post(const TPostRequest& request)
 {
     m_state.SetCurrentProcName(QStringLiteral("PostButtonClick"));
+    if (const QString error = request.SubjectError(); !error.isEmpty()) {
+        m_view.ShowError(QStringLiteral("Cannot post: ") + error);
+        return false;
+    }
     if (!checkAuth())
         return false;
     checkRas();

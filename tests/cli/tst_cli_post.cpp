@@ -388,6 +388,10 @@ void TestCliPost::refusedInputQueuesNothing_data()
     QTest::newRow("missing catalog")
         << QStringList{"post", "--catalog", "/no/files.bbs", "--group", "quorvel.test"}
         << "/no/files.bbs: no such file" << 1;
+    QTest::newRow("line break in the subject")
+        << QStringList{"post",         "/etc/hostname", "--group",
+                       "quorvel.test", "--subject",     "two\nlines"}
+        << "--subject: the subject holds a control character (U+000A)" << 2;
 }
 
 void TestCliPost::refusedInputQueuesNothing()

@@ -60,7 +60,7 @@ struct UploadFixture : RunnerFixture
             TUploadJournal::Read(state.DataFile("journals/" + batch + ".journal"), &error);
         if (!read)
             qWarning("%s", qPrintable(error));
-        return read.value_or(QList<TJournalArticle>());
+        return read ? read->Articles() : QList<TJournalArticle>();
     }
 
     // An upload task as the task builder makes it.

@@ -19,6 +19,8 @@ class TestAccounting : public QObject
 private slots:
     void messageIds();
     void journalKeepsTheLatestStateOfEachArticle();
+    void journalCountsOnlyAFilesLatestForm_data();
+    void journalCountsOnlyAFilesLatestForm();
     void nzbValidatesAndNeverReplaces();
 };
 
@@ -62,7 +64,7 @@ void TestAccounting::journalKeepsTheLatestStateOfEachArticle()
     b.End = 150;
     b.MessageId = "<a2@x>";
     TJournalArticle c = a;
-    c.File = "/data/c.bin";
+    c.File = "/data/c\nd\\x0a.bin"; // a line break and a backslash in the name
     c.Total = 1;
     c.MessageId = "<c1@x>";
     QString error;
@@ -91,16 +93,61 @@ void TestAccounting::journalKeepsTheLatestStateOfEachArticle()
     QVERIFY(raw.open(QIODevice::Append));
     raw.write("article,/data/c.bin,1,1,1,100,180,<c1@x>,chec");
     raw.close();
+    {
+        // Opened after the crash: the torn line goes, the next record is whole.
+        TUploadJournal journal;
+        QVERIFY(journal.Open(path, &error));
+        c.State = TArticleState::Checked;
+        QVERIFY(journal.Record(c, &error));
+    }
 
     const auto read = TUploadJournal::Read(path, &error);
     QVERIFY2(read, qPrintable(error));
-    QCOMPARE(*read, (QList<TJournalArticle>{a, b, c}));
+    QCOMPARE(read->Articles(), (QList<TJournalArticle>{a, b, c}));
 
     QVERIFY(!TUploadJournal::Read(dir.filePath("none"), &error));
     QVERIFY(error.contains(dir.filePath("none")));
     TUploadJournal journal;
     QVERIFY(!journal.Open(dir.filePath("no/such/folder/j"), &error));
     QVERIFY(error.contains("no/such/folder"));
+}
+
+void TestAccounting::journalCountsOnlyAFilesLatestForm_data()
+{
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QStringList>("ids"); // of the articles that count
+    const QByteArray file1 = "file,/d/a,alt.test,10,1,aa,\"\"\n";
+    const QByteArray part1 = "part,/d/a,1,2,1,5,9,<1@x>,accepted,S,alt.test,me,1\n";
+    const QByteArray part2 = "part,/d/a,2,2,6,10,9,<2@x>,accepted,S,alt.test,me,1\n";
+    QTest::newRow("the same file again")
+        << file1 + part1 + part2 + file1 << QStringList{"<1@x>", "<2@x>"};
+    QTest::newRow("the file changed")
+        << file1 + part1 + "file,/d/a,alt.test,10,2,aa,\"\"\n" + part2 << QStringList{"<2@x>"};
+    QTest::newRow("written before files were recorded")
+        << "article,/d/a,1,2,1,5,9,<1@x>,accepted,S,alt.test,me,1\n" + file1
+        << QStringList{"<1@x>"};
+    QTest::newRow("cut into another number of parts")
+        << "article,/d/a,5,13,1,5,9,<5@x>,accepted,S,alt.test,me,1\n" + part1
+        << QStringList{"<1@x>"};
+}
+
+void TestAccounting::journalCountsOnlyAFilesLatestForm()
+{
+    // A file whose records say it changed, or that was cut anew, counts with what was recorded
+    // since; a journal of an earlier version is read as it was.
+    QFETCH(QByteArray, lines);
+    QFETCH(QStringList, ids);
+    QTemporaryDir dir;
+    QFile file(dir.filePath("batch.journal"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size());
+    file.close();
+    QString error;
+    const auto read = TUploadJournal::Read(file.fileName(), &error);
+    QVERIFY2(read, qPrintable(error));
+    QStringList counted;
+    for (const TJournalArticle& a : read->Articles())
+        counted << a.MessageId;
+    QCOMPARE(counted, ids);
 }
 
 void TestAccounting::nzbValidatesAndNeverReplaces()

@@ -33,7 +33,10 @@ private slots:
     void lostAnswerOfOneArticleIsAskedForFirst();
     void checkFindsWhatTheServerLost_data();
     void checkFindsWhatTheServerLost();
+    void lostArticleOfAnEarlierUploadGoesAgain_data();
     void lostArticleOfAnEarlierUploadGoesAgain();
+    void fileChangedSinceItsUploadStopped_data();
+    void fileChangedSinceItsUploadStopped();
     void passingFailuresAreTriedAgain();
     void failuresARetryCannotMendStop_data();
     void failuresARetryCannotMendStop();
@@ -861,33 +864,112 @@ void TestMultiPart::checkFindsWhatTheServerLost()
     QVERIFY2(last.first().endsWith(lastLine), qPrintable(last.first()));
 }
 
+void TestMultiPart::lostArticleOfAnEarlierUploadGoesAgain_data()
+{
+    QTest::addColumn<bool>("laterRun");
+    QTest::newRow("in the same run") << false;
+    // The second file is refused at first: the first run ends before the check, and the run
+    // that goes on with the saved queue (another process) posts the first file's loss.
+    QTest::newRow("in a later run") << true;
+}
+
 void TestMultiPart::lostArticleOfAnEarlierUploadGoesAgain()
 {
     // Two files in one batch, and the server loses the first file's last part: the first
     // upload is queued again before the second (which the check holds at the head), posts
     // that part alone, and the batch is through with every article found.
+    QFETCH(bool, laterRun);
     UploadFixture f;
     TFakeNntpServer server;
     QVERIFY(server.Start());
+    if (laterRun) {
+        for (int k = 0; k < 4; ++k)
+            server.OnPost({"240 article posted ok"}, true);
+        server.OnPost({"441 posting failed"}, true);
+    }
     server.OnPost();
     server.SetLoseEvery(4);
-    QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
     QSignalSpy counted(&f.poster, &TUploadPoster::UploadAccepted);
+    UploadFixture later;
+    later.state.ProgramDir = f.state.ProgramDir;
+    UploadFixture& run = laterRun ? later : f;
+    QSignalSpy nzbs(&run.poster.Account(), &TBatchAccount::NzbWritten);
     TTask first = f.upload(f.writeLines("first.txt", 4000), server.Server(), 1000);
-    TTask second = f.upload(f.writeLines("second.txt", 2000), server.Server(), 1000);
+    TTask second = f.upload(f.writeLines("second.txt", 1000), server.Server(), 1000);
     UploadFields(first).Batch = UploadFields(second).Batch = "b4";
     f.list.Add(first);
     f.list.Add(second);
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
-    QCOMPARE(server.Articles().size(), 7);
-    QVERIFY(server.Articles()[6].contains("first.txt (4/4)"));
+    if (laterRun) {
+        QCOMPARE(f.savedTasks(), QStringList{"Upload " + UploadFields(second).Path});
+        QVERIFY(later.file.ReadTasks());
+        QVERIFY(later.runUntil(
+            [&] { return later.list.IsEmpty() && !later.poster.Account().Checking(); }));
+    }
+    QCOMPARE(server.Articles().size(), laterRun ? 7 : 6);
+    QVERIFY(server.Articles().last().contains("first.txt (4/4)"));
     const QList<TJournalArticle> journal = f.journal("b4");
-    QCOMPARE(journal.size(), 6);
+    QCOMPARE(journal.size(), 5);
     for (const TJournalArticle& a : journal)
         QCOMPARE(a.State, TArticleState::Checked);
     QCOMPARE(nzbs.size(), 1);
-    QCOMPARE(f.session.Lines().filter("6 posted, 6 checked, 1 re-posted, 0 missing").size(), 1);
-    QCOMPARE(counted.size(), 2); // each file counts in its group once, the re-post not again
+    QCOMPARE(run.session.Lines().filter("5 posted, 5 checked, 1 re-posted, 0 missing").size(), 1);
+    if (!laterRun)
+        QCOMPARE(counted.size(), 2); // each file counts in its group once, the re-post not again
+}
+
+void TestMultiPart::fileChangedSinceItsUploadStopped_data()
+{
+    QTest::addColumn<int>("size");  // of the file when its upload stopped
+    QTest::addColumn<int>("taken"); // parts the server took then
+    QTest::addColumn<int>("now");   // the size it has when the upload goes on
+    constexpr int Part = 1000 * 45; // bytes of a part of 1000 uuencoded lines
+    QTest::newRow("other bytes, same size") << 5 * Part - 2000 << 2 << 5 * Part - 2000;
+    QTest::newRow("replaced by fewer parts") << 13 * Part - 2000 << 11 << 4 * Part - 2000;
+}
+
+void TestMultiPart::fileChangedSinceItsUploadStopped()
+{
+    // The upload stopped (the connection dropped), then the file was changed: the upload
+    // starts again under new Message-IDs, with a warning, and no part of the earlier file is
+    // listed in the NZB file.
+    QFETCH(int, size);
+    QFETCH(int, taken);
+    QFETCH(int, now);
+    UploadFixture f;
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    for (int k = 0; k < taken; ++k)
+        server.OnPost({"240 article posted ok"}, true);
+    server.OnDrop("POST", true);
+    server.OnPost();
+    QSignalSpy nzbs(&f.poster.Account(), &TBatchAccount::NzbWritten);
+    const QString path = f.writeRandom("movie.bin", size, 1);
+    TTask t = f.upload(path, server.Server(), 1000);
+    UploadFields(t).Batch = "b8";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+    QCOMPARE(server.Articles().size(), taken);
+    f.view.Warnings.clear();
+
+    f.writeRandom("movie.bin", now, 2);
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+    QCOMPARE(f.view.Warnings.size(), 1);
+    QVERIFY2(f.view.Warnings.first().contains(path + " has changed since its upload began"),
+             qPrintable(f.view.Warnings.first()));
+    const QStringList posted = messageIds(server).mid(taken);
+    QCOMPARE(posted.size(), (now + 2000) / (1000 * 45));
+    QCOMPARE(nzbs.size(), 1);
+    QFile file(nzbs.first().first().toString());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QString error;
+    const auto files = NzbFile::Read(file.readAll(), &error);
+    QVERIFY2(files && files->size() == 1, qPrintable(error));
+    QStringList listed;
+    for (const TNzbSegment& s : files->first().Segments)
+        listed << "<" + s.MessageId + ">";
+    QCOMPARE(listed, posted);
 }
 
 QTEST_GUILESS_MAIN(TestMultiPart)

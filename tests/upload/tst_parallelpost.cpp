@@ -28,6 +28,8 @@ private slots:
     void filesOfABatchGoAhead();
     void failureWhileFilesGoAhead_data();
     void failureWhileFilesGoAhead();
+    void retryGoesByTheFailingConnection_data();
+    void retryGoesByTheFailingConnection();
 };
 
 namespace {
@@ -470,6 +472,65 @@ void TestParallelPost::refusedAsDuplicateWhenSentAgain()
     QCOMPARE(journal.size(), Parts);
     for (const TJournalArticle& a : journal)
         QCOMPARE(a.State, TArticleState::Checked);
+}
+
+void TestParallelPost::retryGoesByTheFailingConnection_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("retried");
+    // The part sent before is asked for first, over the main connection: STAT answers 430.
+    QTest::newRow("dropped after a STAT answered 430") << "drop" << true;
+    QTest::newRow("481 on a posting connection") << "481" << false;
+}
+
+void TestParallelPost::retryGoesByTheFailingConnection()
+{
+    // Whether a failure on a posting connection may pass is told by that connection's own
+    // reply, not by what the main connection last heard.
+    QFETCH(QString, fault);
+    QFETCH(bool, retried);
+    Rig r(3);
+    r.f.state.Settings.PostRetries = 1;
+    r.f.poster.Retry().SetFirstDelay(1);
+    TTask task = r.series();
+    if (fault == "drop") {
+        TUploadJournal journal;
+        QString error;
+        QVERIFY(QDir().mkpath(r.f.state.DataFile("journals")));
+        QVERIFY2(journal.Open(r.f.state.DataFile("journals/b1.journal"), &error),
+                 qPrintable(error));
+        QVERIFY(journal.Record({r.path,
+                                1,
+                                Parts,
+                                1,
+                                10,
+                                10,
+                                "<lost@x>",
+                                TArticleState::Sent,
+                                "s",
+                                {"alt.test"},
+                                "me",
+                                1},
+                               &error));
+        r.failAfter(3, "drop");
+    } else {
+        UploadFields(task).Login = QStringLiteral("user,secret");
+        UploadFields(task).LoginRequired = true;
+        r.server.On("POST", {"480 authentication required"});
+        r.server.On("AUTHINFO USER user", {"381 more"});
+        r.server.On("AUTHINFO PASS secret", {"481 wrong password"});
+    }
+    r.f.list.Add(task);
+    QVERIFY(r.run());
+    QCOMPARE(r.f.session.Lines().filter("trying again").size(), retried ? 1 : 0);
+    if (retried) {
+        QCOMPARE(r.f.view.Warnings, QStringList());
+        QCOMPARE(r.keptParts(), QList<int>(Parts, 1));
+    } else {
+        QCOMPARE(r.f.view.Warnings.size(), 1);
+        QVERIFY2(r.f.view.Warnings.first().contains("wrong password"),
+                 qPrintable(r.f.view.Warnings.first()));
+    }
 }
 
 QTEST_MAIN(TestParallelPost)

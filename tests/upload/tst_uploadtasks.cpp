@@ -230,6 +230,13 @@ void TestUploadTasks::emptySubjectIsAskedFor()
     f.view.InputAnswers.enqueue(std::nullopt); // Cancel: nothing is posted
     f.builder.PostButtonClick(f.view);
     QVERIFY(f.list.IsEmpty());
+    // A line break would break the subject line: refused, with a message.
+    f.view.InputAnswers.enqueue(QStringLiteral("two\nlines"));
+    f.builder.PostButtonClick(f.view);
+    QVERIFY(f.list.IsEmpty());
+    QCOMPARE(f.view.Warnings, QStringList{"Cannot post: the subject holds a control character "
+                                          "(U+000A): a subject is one line of text"});
+    f.view.Subject.clear();
     f.view.InputAnswers.enqueue(QStringLiteral(" Holiday "));
     f.builder.PostButtonClick(f.view);
     QCOMPARE(f.list.Count(), 3);
