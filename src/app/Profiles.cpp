@@ -34,7 +34,9 @@ TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TSecretStore& keyr
 void TProfiles::ReadVariables()
 {
     m_state.SetCurrentProcName(QStringLiteral("ReadVariables"));
-    ProfileSettings def;
+    // A profile the store does not hold yet starts as every new profile does.
+    ProfileSettings def =
+        m_store.KeyExists(m_state.ProfileKey) ? ProfileSettings() : NewProfileSettings();
     // A profile that never used a folder starts in the home folder, where the files are.
     def.LastDir = QDir::homePath();
     ProfileSettings& s = m_state.Settings;

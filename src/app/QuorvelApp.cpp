@@ -201,11 +201,6 @@ void TQuorvelApp::OnIdle()
         QTimer::singleShot(0, this, [] {});
 }
 
-void TQuorvelApp::PrepareFirstStart()
-{
-    m_state.Settings.MaxLines = 5000;
-}
-
 void TQuorvelApp::FormCloseQuery()
 {
     m_state.SetCurrentProcName(QStringLiteral("FormCloseQuery"));

@@ -56,10 +56,7 @@ int main(int argc, char* argv[])
     QObject::connect(&signalPipe, &TSignalPipe::Interrupted, &form,
                      [] { QApplication::closeAllWindows(); }); // open dialogs too
     if (firstStart && !quitAfterStart && screenshotDir.isEmpty())
-        QTimer::singleShot(0, &form, [&form, &logic] {
-            logic.PrepareFirstStart();
-            form.OpenSetup();
-        });
+        QTimer::singleShot(0, &form, [&form] { form.OpenSetup(); });
 
     if (!screenshotDir.isEmpty()) {
         QTimer::singleShot(800, &form, [&form, screenshotDir] {

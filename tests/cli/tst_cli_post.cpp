@@ -334,8 +334,10 @@ void TestCliPost::optionsReachTheArticle()
     options.replaceInStrings(QStringLiteral("@dir"), cli.Dir());
 
     // --server overrides the profile's (unreachable) server for this run only.
-    const auto r = cli.Run(
-        QStringList{"post", "--group", "quorvel.test", "--server", server.Server()} + options);
+    // Each file goes whole, as one article (a new profile cuts files into parts).
+    const auto r = cli.Run(QStringList{"post", "--group", "quorvel.test", "--lines", "0",
+                                       "--server", server.Server()} +
+                           options);
     QVERIFY2(r.ExitCode == 0, qPrintable(r.Err));
     QCOMPARE(server.Articles().size(), 1);
     const QList<QByteArray> lines = server.Articles().first().split('\n');
