@@ -73,6 +73,14 @@ int TCliSession::Run()
     if (m_request.Verbose)
         connect(&m_app->SessionLog(), &TSessionLog::LineAdded, this,
                 [this](const QString& line) { m_view->Note(line); });
+    // A password sent in clear text is worth a line on the terminal, not only in the log.
+    connect(&m_app->Nntp(), &TbcsNNTP::OnClearTextLogin, this, [this](const QString& host) {
+        if (!m_warnedClearText.contains(host))
+            m_view->ShowWarning(QStringLiteral("the password for %1 goes in clear text: set "
+                                               "Security tls or starttls")
+                                    .arg(host));
+        m_warnedClearText.insert(host);
+    });
     connect(m_view.get(), &TTerminalView::CloseRequested, this,
             [this] { m_unexpectedError = true; });
     m_signals = std::make_unique<TSignalPipe>();

@@ -3,6 +3,7 @@
 #include "cli/CliRequest.h"
 
 #include <QObject>
+#include <QSet>
 #include <memory>
 #include <optional>
 
@@ -42,4 +43,6 @@ private:
     std::unique_ptr<TQuorvelApp> m_app;
     std::unique_ptr<TSignalPipe> m_signals;
     bool m_unexpectedError = false;
+    // The servers already warned about a password in clear text.
+    QSet<QString> m_warnedClearText;
 };

@@ -915,6 +915,7 @@ void TbcsNNTP::login()
         m_warnedClearLogin = true;
         log("Warning: the password goes to " + m_host +
             " in clear text: this connection is not protected by TLS");
+        emit OnClearTextLogin(m_host);
     }
     setState(csUserSent, false);
     emit OnNewStatus(csLoggingIn);

@@ -621,6 +621,12 @@ void TestCliPost::login()
     QCOMPARE(r.ExitCode, exitCode);
     QVERIFY2(r.Err.contains(message), qPrintable(r.Err));
     QVERIFY(!r.Err.contains(password.isEmpty() ? QStringLiteral("\x01") : password));
+    // A password that went without TLS is told once on the terminal.
+    if (!password.isEmpty())
+        QCOMPARE(r.Err.count(QStringLiteral("the password for %1 goes in clear text: set Security "
+                                            "tls or starttls")
+                                 .arg(m_guarded.Server().section(u':', 0, 0))),
+                 1);
     // Nothing was queued without a password; a refused login keeps the queue.
     QCOMPARE(QFile::exists(cli.TaskFile()), exitCode != 0 && !password.isEmpty());
     // The login was the run's: the profile still has none.
