@@ -20,6 +20,8 @@
 #include "cli/TaskCommands.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalView.h"
+#include "groups/GroupDownload.h"
+#include "groups/NewsrcFile.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskRunner.h"
@@ -150,6 +152,14 @@ int TCliSession::groups()
             .Run(m_request);
     }
     TGroupFetchCommands fetch(m_app->GroupDownload(), m_app->Newsrc(), *m_view, m_terminal);
+    connect(&m_app->GroupDownload(), &TGroupDownload::GroupsSaved, this,
+            [this](const TSavedGroups& count) {
+                if (count.TooLong > 0)
+                    m_view->ShowWarning(QStringLiteral("%1 group name(s) of %2 bytes or more were "
+                                                       "left out: a newsrc record holds fewer")
+                                            .arg(count.TooLong)
+                                            .arg(TNewsrcFile::NameLimit));
+            });
     const int queued = fetch.Queue(m_request);
     if (queued != ExitOk)
         return queued;
