@@ -125,9 +125,7 @@ int TCliSession::dispatch()
     if (area == QLatin1String("post"))
         return post();
     if (area == QLatin1String("check"))
-        return TCheckCommand(m_app->State().Settings, m_app->Nntp(), *m_signals, *m_view,
-                             m_terminal)
-            .Run(m_request);
+        return check();
     if (area == QLatin1String("groups"))
         return groups();
     return tasks();
@@ -139,6 +137,18 @@ int TCliSession::post()
     TPostCommand post(m_app->State(), *m_view, m_app->UploadTasks(), groups);
     const int queued = post.Queue(m_request);
     return queued == ExitOk ? runQueue() : queued;
+}
+
+int TCliSession::check()
+{
+    // A user named for this run needs its password before the server asks.
+    if (m_app->Runner().ConnectionOverride().UserName && !m_app->CheckAuth()) {
+        m_view->Note(QStringLiteral("quorvel-cli: no password for --user: nothing was checked"));
+        return ExitFailed;
+    }
+    return TCheckCommand(m_app->State().Settings, m_app->Runner(), m_app->Nntp(), *m_signals,
+                         *m_view, m_terminal)
+        .Run(m_request);
 }
 
 int TCliSession::groups()

@@ -31,6 +31,7 @@ private:
     std::optional<QString> storedProfileName() const;
     int dispatch();
     int post();
+    int check();
     int groups();
     int tasks();
     int runQueue();

@@ -727,14 +727,15 @@ void TbcsNNTP::handleGreeting(const QString& line)
     m_connected = true;
     if (!parseReply(line))
         return;
-    if (m_replyCode == 200) {
+    // RFC 3977 5.1.1: 201 says posting is not allowed; reading (the group list, STAT) is.
+    const bool posting = m_pendingCommand == QLatin1String("POST");
+    if (m_replyCode == 200 || (m_replyCode == 201 && !posting)) {
         if (m_tls.Mode == TTlsMode::StartTls && !isSecured())
             startTls();
         else
             sendPendingCommand();
         return;
     }
-    // 201 (no posting) as well: every operation here may need to post.
     const QString refusal = m_replyText;
     Quit();
     fail(refusal);

@@ -218,8 +218,10 @@ void TestCliPost::checkNamesWhatIsMissing()
     prepare(cli, m_inn.Server(), {"quorvel.test"});
     const QString path = cli.Dir() + "/holiday.nzb";
     TNzbFile file{"ann@example.org", 0, "Holiday (1/2)", {"quorvel.test"}, {}};
+    // One that no server takes is named and left out; the rest are checked.
     file.Segments = {{1, 100, "never-posted-1@quorvel.invalid"},
-                     {2, 100, "<never-posted-2@quorvel.invalid>"}};
+                     {2, 100, "<no-at-sign>"},
+                     {3, 100, "<never-posted-3@quorvel.invalid>"}};
     QFile out(path);
     QVERIFY(out.open(QIODevice::WriteOnly));
     out.write(NzbFile::Document("Holiday", {file}));
@@ -227,8 +229,22 @@ void TestCliPost::checkNamesWhatIsMissing()
     const auto missing = cli.Run({"check", path});
     QCOMPARE(missing.ExitCode, 1);
     QCOMPARE(missing.Out, QString("<never-posted-1@quorvel.invalid>  Holiday (1/2), part 1\n"
-                                  "<never-posted-2@quorvel.invalid>  Holiday (1/2), part 2\n"));
-    QVERIFY2(missing.Err.contains("2 of 2 article(s) missing"), qPrintable(missing.Err));
+                                  "<never-posted-3@quorvel.invalid>  Holiday (1/2), part 3\n"));
+    QVERIFY2(missing.Err.contains("file 1 (Holiday (1/2)), segment 2: the Message-ID "
+                                  "<no-at-sign> is not of the form <left@right>"),
+             qPrintable(missing.Err));
+    QVERIFY2(missing.Err.contains("2 of 2 article(s) missing; 1 unusable"),
+             qPrintable(missing.Err));
+
+    // A server that allows reading only (201) is enough for a check.
+    TFakeNntpServer readOnly;
+    readOnly.SetGreeting("201 reading only");
+    readOnly.AddStoredId("<never-posted-1@quorvel.invalid>");
+    QVERIFY(readOnly.Start());
+    QCOMPARE(cli.SetServer(readOnly.Server()).ExitCode, 0);
+    const auto oneMissing = cli.Run({"check", path});
+    QCOMPARE(oneMissing.Out, QString("<never-posted-3@quorvel.invalid>  Holiday (1/2), part 3\n"));
+    QVERIFY2(oneMissing.Err.contains("1 of 2 article(s) missing"), qPrintable(oneMissing.Err));
 
     QCOMPARE(cli.Run({"check"}).ExitCode, 2);
     const auto unreadable = cli.Run({"check", cli.Dir() + "/none.nzb"});
