@@ -247,6 +247,16 @@ void TProfiles::DeleteProfile()
     loadCurrentProfile();
 }
 
+QString TProfiles::SwitchForTask(const QString& name)
+{
+    const QString stored = StoredName(name);
+    if (indexOfNoCase(m_names, stored) < 0 && !m_store.KeyExists(stored))
+        return QStringLiteral("there is no such profile any more");
+    saveLeavingProfile();
+    SwitchWithoutSaving(stored);
+    return QString();
+}
+
 void TProfiles::SwitchWithoutSaving(const QString& name)
 {
     m_state.Commands.SetBusy(true);

@@ -122,6 +122,12 @@ int TCliSession::dispatch()
         m_view->Note(QStringLiteral("quorvel-cli: ") + error);
         return ExitFailed;
     }
+    if (usesQueue()) {
+        if (const QString busy = m_app->TakeQueue(); !busy.isEmpty()) {
+            m_view->Note(QStringLiteral("quorvel-cli: ") + busy);
+            return ExitFailed;
+        }
+    }
     if (area == QLatin1String("post"))
         return post();
     if (area == QLatin1String("check"))
@@ -137,6 +143,13 @@ int TCliSession::post()
     TPostCommand post(m_app->State(), *m_view, m_app->UploadTasks(), groups);
     const int queued = post.Queue(m_request);
     return queued == ExitOk ? runQueue() : queued;
+}
+
+bool TCliSession::usesQueue() const
+{
+    const QString& command = m_request.Command;
+    return command == QLatin1String("post") || command == QLatin1String("tasks run") ||
+           command == QLatin1String("groups download") || command == QLatin1String("groups new");
 }
 
 int TCliSession::check()

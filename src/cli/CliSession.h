@@ -30,6 +30,8 @@ public:
 private:
     std::optional<QString> storedProfileName() const;
     int dispatch();
+    // The command queues tasks: it needs the data folder's queue to itself.
+    bool usesQueue() const;
     int post();
     int check();
     int groups();

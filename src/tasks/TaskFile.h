@@ -2,6 +2,9 @@
 
 #include "tasks/TaskLogin.h"
 
+#include "tasks/Task.h"
+
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -28,9 +31,11 @@ public:
 };
 
 // The task file "qvtasks.qv": the pending tasks kept when a run is cut short, so that they
-// can be reloaded later. Line 1 names the profile that wrote it; each further line is one
-// task. A password the keyring holds for that profile is left out; any other is held in
-// plain text, so the file is private to its owner.
+// can be reloaded later. Line 1 names the profile of the first block of tasks; each further
+// line is one task, or "Profile: NAME" where a block of another profile's tasks begins (a
+// file of one profile's tasks reads as it always did). Each task runs under the profile of
+// its block. A password the keyring holds for the current profile is left out of that
+// profile's tasks; any other is held in plain text, so the file is private to its owner.
 class TTaskFile
 {
 public:
@@ -39,6 +44,17 @@ public:
 
     QString FileName() const;
     bool Exists() const;
+    // Whether Reload has tasks to add: the file holds tasks that are not queued already.
+    bool CanReload() const;
+
+    // Another program owns the data folder's queue (why, in words): the file is neither read
+    // nor written, and nothing may run here.
+    void SetReadOnly(const QString& reason) { m_readOnly = reason; }
+    const QString& ReadOnlyReason() const { return m_readOnly; }
+
+    // The file's tasks, each naming its profile, read without changing anything; nothing
+    // and why ("FILE, line N: ...") when the file cannot be read or is damaged.
+    std::optional<QList<TTask>> Peek(QString* error) const;
 
     // How many tasks the file holds; 0 when there is none.
     int SavedTaskCount() const;
@@ -60,6 +76,8 @@ public:
     // Appends the file's tasks to the list and deletes the file (keeps it, with KeepQueue). A file
     // with any damaged line changes nothing: no task is queued, no profile switched, the file
     // stays, and the user is told which line is bad. Returns true when the tasks were loaded.
+    // While the file follows the list, only the tasks it held before are added: the others
+    // are queued already. On an empty list the first block's profile becomes current.
     bool ReadTasks();
 
 private:
@@ -73,9 +91,14 @@ private:
     // what was last written.
     std::optional<QString> m_keptBefore;
     QString m_keptText;
-    // The list's task lines as they follow the text before them (which starts with the
-    // profile line): every task line of the file is written here.
+    // The list's task lines as they follow the text before them, with a profile line where
+    // the profile changes: every task line of the file is written here.
     QString listLines(const QString& before) const;
+    // What the file holds besides the list while it follows the list; nothing otherwise.
+    bool followsList() const { return m_keepQueue && m_keptBefore.has_value(); }
+    void queueRead(const QList<TTask>& tasks);
+
+    QString m_readOnly;
 
     TAppState& m_state;
     TTaskList& m_list;

@@ -43,6 +43,7 @@ private slots:
     void login_data();
     void login();
     void interruptSavesTheQueue();
+    void secondProgramStaysOffTheQueue();
     void downloadAndNewGroups();
     void unsavedTasksEndTheRun();
     void fullDiskKeepsEveryFile();
@@ -683,6 +684,43 @@ void TestCliPost::interruptSavesTheQueue()
     QVERIFY(cli.Run({"tasks", "show"}).Out.contains(path));
 }
 
+void TestCliPost::secondProgramStaysOffTheQueue()
+{
+    // The first POST stalls, so the first program holds the queue; later ones are taken.
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    TFakeNntpServer::TRule post;
+    post.Command = "POST";
+    post.TakesArticle = true;
+    post.Lines = {"340 send article"};
+    post.StallAfterLines = 5;
+    post.Once = true;
+    server.Add(post);
+    server.OnPost();
+    TCliProcess cli;
+    prepare(cli, server.Server(), {"quorvel.test"});
+    const QString path = cli.Dir() + QStringLiteral("/held.bin");
+    makeFile(path, 200000);
+    const auto first = cli.Start({"post", path, "--group", "quorvel.test"});
+    QTRY_VERIFY_WITH_TIMEOUT(server.ArticleLinesSoFar() >= 5, 20000);
+
+    const QString holder = QStringLiteral("process %1").arg(first->processId());
+    for (const QStringList& args :
+         {QStringList{"tasks", "run"}, QStringList{"post", path, "--group", "quorvel.test"}}) {
+        const auto second = cli.Run(args);
+        QCOMPARE(second.ExitCode, 1);
+        QVERIFY2(second.Err.contains(holder), qPrintable(second.Err));
+    }
+    QCOMPARE(server.Connections(), 1); // the second ones never connected
+
+    // A lock left by a killed program is taken over: its kept task goes, once.
+    ::kill(pid_t(first->processId()), SIGKILL);
+    TCliProcess::Finish(*first);
+    const auto resumed = cli.Run({"tasks", "run"});
+    QVERIFY2(resumed.ExitCode == 0, qPrintable(resumed.Err));
+    QCOMPARE(server.Kept().size(), 1);
+}
+
 QStringList TestCliPost::serverGroups(quint16 port)
 {
     QTcpSocket socket;
@@ -824,19 +862,21 @@ void TestCliPost::fullDiskKeepsEveryFile()
     makeFile(path, 3000);
     QVERIFY2(disk.Fill(&why), qPrintable(why));
 
+    // Not even the queue's lock can be written: nothing is queued or posted.
+    const QString noLock = QStringLiteral("qvqueue.lock cannot be made: the disk is full");
     const auto posted = cli.Run({"--verbose", "post", path, "--group", "quorvel.test"}, 20000);
     QCOMPARE(posted.ExitCode, 1);
-    QVERIFY2(posted.Err.contains(QLatin1String("could not be saved")), qPrintable(posted.Err));
+    QVERIFY2(posted.Err.contains(noLock), qPrintable(posted.Err));
     QVERIFY(!posted.Err.contains(QLatin1String("are kept in")));
     QVERIFY(!posted.Err.contains(QLatin1String("Tasks saved")));
     QVERIFY(!QFile::exists(cli.TaskFile()));
+    QVERIFY(server.Articles().isEmpty());
 
-    // Posting patched the group's count in place; the download would replace the file.
     const QByteArray groups = contents(newsrc);
     const auto downloaded = cli.Run({"--yes", "groups", "download"}, 20000);
     QCOMPARE(downloaded.ExitCode, 1);
     QVERIFY(!downloaded.Err.contains(QLatin1String("ended well")));
-    QVERIFY2(downloaded.Err.contains(newsrc), qPrintable(downloaded.Err));
+    QVERIFY2(downloaded.Err.contains(noLock), qPrintable(downloaded.Err));
 
     QCOMPARE(cli.Run({"profile", "set", "Host", "news.elsewhere"}).ExitCode, 1);
     QCOMPARE(contents(newsrc), groups);
