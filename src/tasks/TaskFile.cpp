@@ -114,6 +114,47 @@ QString lastProfile(const QString& text)
     return profile;
 }
 
+// Appends one task's line, after the profile line its block needs: the file's first line
+// when nothing stands before it, "Profile: NAME" where the profile changes.
+void appendTask(QString& lines, QString& block, bool first, const QString& profile,
+                const QString& taskLine)
+{
+    if (first)
+        lines += profile + CrLf;
+    else if (!sameProfile(profile, block))
+        lines += BlockMark + profile + CrLf;
+    block = profile;
+    lines += taskLine + CrLf;
+}
+
+// Tasks as the file holds them, each as read (passwords included).
+QString tasksText(const QList<TTask>& tasks)
+{
+    QString text;
+    QString block;
+    for (const TTask& task : tasks)
+        appendTask(text, block, text.isEmpty(), task.Profile, TaskLine::Write(task));
+    return text;
+}
+
+void dropEnded(QList<TTask>& tasks, const QSet<int>& ended)
+{
+    if (ended.isEmpty())
+        return;
+    QList<TTask> left;
+    for (int i = 0; i < tasks.size(); ++i)
+        if (!ended.contains(i))
+            left << tasks.at(i);
+    tasks = left;
+}
+
+int taskCount(const QString& text)
+{
+    TParseError ignored;
+    const auto tasks = text.trimmed().isEmpty() ? std::nullopt : parse(text, &ignored);
+    return tasks ? int(tasks->size()) : 0;
+}
+
 } // namespace
 
 TTaskFile::TTaskFile(TAppState& state, TTaskList& list, TLogger& logger, TView& view,
@@ -151,7 +192,14 @@ bool TTaskFile::readSaved(QString* text)
                                    "there before cannot be read: %2\nThey stay in the task "
                                    "list until they are saved or cleared.")
                         .arg(fileName, saved.errorString()));
-    *text = Utf8OrLatin1(saved.readAll());
+    const QByteArray bytes = saved.readAll();
+    *text = Utf8OrLatin1(bytes);
+    // Tasks that ended in a run that was cut short are not kept again.
+    if (!TEndedTasks::Read(fileName, bytes).isEmpty()) {
+        QString ignored;
+        if (const auto tasks = readBytes(fileName, bytes, &ignored))
+            *text = tasksText(*tasks);
+    }
     if (!text->isEmpty() && !text->endsWith(QLatin1Char('\n')))
         *text += CrLf;
     return true;
@@ -167,18 +215,15 @@ QString TTaskFile::listLines(const QString& before) const
     for (int i = 0; i < m_list.Count(); ++i) {
         const TTask& task = m_list.At(i);
         const QString& profile = task.Profile.isEmpty() ? m_state.ProfileName : task.Profile;
-        if (before.isEmpty() && lines.isEmpty())
-            lines += profile + CrLf;
-        else if (!sameProfile(profile, block))
-            lines += BlockMark + profile + CrLf;
-        block = profile;
+        const bool first = before.isEmpty() && lines.isEmpty();
         if (!sameProfile(profile, m_state.ProfileName)) {
-            lines += TaskLine::Write(task) + CrLf;
+            appendTask(lines, block, first, profile, TaskLine::Write(task));
             continue;
         }
         if (!keyring)
             keyring = m_owner.KeyringPasswords();
-        lines += TaskLine::Write(WithoutProfilePassword(task, m_state.Settings, *keyring)) + CrLf;
+        appendTask(lines, block, first, profile,
+                   TaskLine::Write(WithoutProfilePassword(task, m_state.Settings, *keyring)));
     }
     return lines;
 }
@@ -212,6 +257,8 @@ bool TTaskFile::SaveTasks()
         return fail(QStringLiteral("The tasks could not be saved to %1: %2\nThey stay in the task "
                                    "list until they are saved or cleared.")
                         .arg(fileName, reason));
+    m_ended.Rebase(fileName, QByteArray()); // the file holds no ended task now
+    m_written.reset();
     m_logger.LogIt(QStringLiteral("Info: Tasks saved to ") + fileName);
     if (appended)
         m_logger.LogIt(QStringLiteral("Info: The tasks saved there before were kept"));
@@ -231,8 +278,9 @@ void TTaskFile::QueueChanged()
         if (!readSaved(&before))
             return;
         m_keptBefore = before;
-        m_keptText = before;
     }
+    if (recordEnded())
+        return;
     QString text = m_keptBefore->trimmed().isEmpty() ? QString() : *m_keptBefore;
     text += listLines(text);
     if (writeKept(text) && m_list.IsEmpty())
@@ -241,8 +289,6 @@ void TTaskFile::QueueChanged()
 
 bool TTaskFile::writeKept(const QString& text)
 {
-    if (text == m_keptText)
-        return true;
     const QString fileName = FileName();
     QString reason;
     if (text.isEmpty()) {
@@ -253,10 +299,49 @@ bool TTaskFile::writeKept(const QString& text)
         reason = TSafeFile::Replace(fileName, text.toUtf8(),
                                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
-    if (!reason.isEmpty())
+    if (!reason.isEmpty()) {
+        m_written.reset();
         return fail(
             QStringLiteral("The running tasks could not be kept in %1: %2").arg(fileName, reason));
-    m_keptText = text;
+    }
+    // Records of tasks ended refer to the file as written now.
+    if (const QString stale = m_ended.Rebase(fileName, text.toUtf8()); !stale.isEmpty())
+        m_logger.LogIt(QStringLiteral("Warning: the record of ended tasks beside %1 could not be "
+                                      "removed: %2")
+                           .arg(fileName, stale));
+    std::vector<const TTask*> written;
+    written.reserve(size_t(m_list.Count()));
+    for (int i = 0; i < m_list.Count(); ++i)
+        written.push_back(&m_list.At(i));
+    m_written = std::move(written);
+    m_writtenBefore = taskCount(m_keptBefore.value_or(QString()));
+    m_recordedEnded = 0;
+    return true;
+}
+
+bool TTaskFile::recordEnded()
+{
+    if (!m_written || m_list.IsEmpty())
+        return false;
+    const std::vector<const TTask*>& written = *m_written;
+    const int ended = int(written.size()) - m_list.Count();
+    // Written whole again once the file would hold more ended tasks than queued ones, so
+    // that it never grows far beyond the queue.
+    if (ended < m_recordedEnded || (ended > 64 && ended > m_list.Count()))
+        return false;
+    // Tasks are the same task by identity, not by value.
+    for (int i = 0; i < m_list.Count(); ++i)
+        if (&m_list.At(i) != written[size_t(ended + i)])
+            return false;
+    for (; m_recordedEnded < ended; ++m_recordedEnded) {
+        const QString error = m_ended.Record(FileName(), m_writtenBefore + m_recordedEnded);
+        if (!error.isEmpty()) {
+            m_logger.LogIt(QStringLiteral("Warning: an ended task could not be recorded beside "
+                                          "%1 (%2); the file is written whole instead")
+                               .arg(FileName(), error));
+            return false;
+        }
+    }
     return true;
 }
 
@@ -265,13 +350,15 @@ int TTaskFile::SavedTaskCount() const
     QFile file(FileName());
     if (!file.open(QIODevice::ReadOnly))
         return 0;
+    const QByteArray bytes = file.readAll();
     int lines = 0;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine().trimmed();
-        if (!line.isEmpty() && !line.startsWith(BlockMark.toUtf8()))
+    for (const QByteArray& line : bytes.split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (!trimmed.isEmpty() && !trimmed.startsWith(BlockMark.toUtf8()))
             ++lines;
     }
-    return qMax(0, lines - 1); // the first line names the profile
+    // The first line names the profile; tasks that ended in a run cut short are gone.
+    return qMax(0, lines - 1 - int(TEndedTasks::Read(file.fileName(), bytes).size()));
 }
 
 bool TTaskFile::CanReload() const
@@ -288,11 +375,20 @@ std::optional<QList<TTask>> TTaskFile::Peek(QString* error) const
         *error = QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString());
         return std::nullopt;
     }
+    return readBytes(file.fileName(), file.readAll(), error);
+}
+
+std::optional<QList<TTask>> TTaskFile::readBytes(const QString& fileName, const QByteArray& bytes,
+                                                 QString* error)
+{
     TParseError parseError;
-    auto tasks = parse(Utf8OrLatin1(file.readAll()), &parseError);
-    if (!tasks)
+    auto tasks = parse(Utf8OrLatin1(bytes), &parseError);
+    if (!tasks) {
         *error = QStringLiteral("%1, line %2: %3")
-                     .arg(file.fileName(), QString::number(parseError.Line), parseError.Why);
+                     .arg(fileName, QString::number(parseError.Line), parseError.Why);
+        return tasks;
+    }
+    dropEnded(*tasks, TEndedTasks::Read(fileName, bytes));
     return tasks;
 }
 
@@ -305,6 +401,7 @@ bool TTaskFile::ReadTasks()
     // before are new to the list.
     const bool following = followsList();
     QString text;
+    QByteArray bytes;
     if (following) {
         text = *m_keptBefore;
         if (text.trimmed().isEmpty())
@@ -317,26 +414,32 @@ bool TTaskFile::ReadTasks()
             return fail(QStringLiteral("The task file %1 cannot be read: %2")
                             .arg(fileName, file.errorString()));
         // The program writes UTF-8; a file edited elsewhere may be in a one-byte encoding.
-        text = Utf8OrLatin1(file.readAll());
+        bytes = file.readAll();
+        text = Utf8OrLatin1(bytes);
     }
 
     TParseError error;
-    const auto tasks = parse(text, &error);
+    auto tasks = parse(text, &error);
     if (!tasks)
         return fail(damaged(fileName, error));
+    // Tasks that ended in a run that was cut short do not run again.
+    if (!following)
+        dropEnded(*tasks, TEndedTasks::Read(fileName, bytes));
     // Removed before anything is queued: a file that stayed would queue its tasks twice. A
     // file that follows the list stays: from now on it holds the list.
     if (m_keepQueue) {
-        if (!following)
-            m_keptText = text;
         m_keptBefore = QString();
-    } else if (QFile file(fileName); !file.remove())
+        m_written.reset(); // written whole at the next change
+    } else if (QFile file(fileName); !file.remove()) {
         return fail(QStringLiteral("The task file %1 cannot be deleted, so its tasks were not "
                                    "loaded: %2")
                         .arg(fileName, file.errorString()));
+    } else {
+        m_ended.Rebase(fileName, QByteArray());
+    }
 
     qsizetype rest = -1;
-    const QString firstProfile = firstLine(text, &rest);
+    const QString firstProfile = tasks->isEmpty() ? firstLine(text, &rest) : tasks->first().Profile;
     // A running queue keeps the profile it runs under; each task switches to its own as it
     // starts.
     if (m_list.IsEmpty() && !sameProfile(firstProfile, m_state.ProfileName)) {

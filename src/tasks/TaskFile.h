@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tasks/EndedTasks.h"
 #include "tasks/TaskLogin.h"
 
 #include "tasks/Task.h"
@@ -8,6 +9,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 struct TAppState;
 class TLogger;
@@ -82,15 +84,30 @@ public:
 
 private:
     bool fail(const QString& message);
-    // The text of the file as it is, to write the list after; false when it cannot be read.
+    // The text of the file as it is (its ended tasks left out), to write the list after;
+    // false when it cannot be read.
     bool readSaved(QString* text);
+    // Writes the file whole (removes it, for an empty text), as the list stands.
     bool writeKept(const QString& text);
+    // With KeepQueue: when the only change since the file was written whole is that tasks
+    // left the head, records them as ended (TEndedTasks) rather than writing the queue
+    // again, so that a task's start and end cost the same however many are queued. True
+    // when that is all there was to do.
+    bool recordEnded();
+    // The file's tasks as its bytes hold them, those recorded as ended left out.
+    static std::optional<QList<TTask>> readBytes(const QString& fileName, const QByteArray& bytes,
+                                                 QString* error);
 
     bool m_keepQueue = false;
-    // With KeepQueue, once the list is in the file: what the file held before the run, and
-    // what was last written.
+    // With KeepQueue, once the list is in the file: what the file held before the run.
     std::optional<QString> m_keptBefore;
-    QString m_keptText;
+    // Since the file was last written whole: the list's tasks as it held them, how many
+    // tasks stand before them in the file, and how many of them were recorded as ended.
+    // Nothing written yet: none.
+    std::optional<std::vector<const TTask*>> m_written;
+    int m_writtenBefore = 0;
+    int m_recordedEnded = 0;
+    TEndedTasks m_ended;
     // The list's task lines as they follow the text before them, with a profile line where
     // the profile changes: every task line of the file is written here.
     QString listLines(const QString& before) const;

@@ -28,6 +28,7 @@ private slots:
     void viewMenu();
     void reloadMenu();
     void reloadAddsOnlyWhatIsNotQueued();
+    void endedTasksAreRecordedBesideTheFile();
     void readOnlyQueueRunsNothing();
     void taskRunsUnderItsOwnProfile_data();
     void taskRunsUnderItsOwnProfile();
@@ -387,6 +388,38 @@ void TestTaskRunner::readOnlyQueueRunsNothing()
              qPrintable(f.view.Warnings.join('|')));
     QVERIFY(!f.runner.IdleState().TaskFileExists); // no Reload either
     QCOMPARE(f.fileBytes(), QByteArray("Default\r\n"));
+}
+
+void TestTaskRunner::endedTasksAreRecordedBesideTheFile()
+{
+    // A task's end costs the same however many are queued: the running queue's file is not
+    // written whole again, the end is recorded beside it, and a later reader sees both.
+    RunnerFixture f;
+    f.file.KeepQueue(true);
+    f.handleUploadsWaiting();
+    for (const char* name : {"a", "b", "c"})
+        f.list.Add(makeUpload(name));
+    f.idle();
+    const QByteArray whole = f.fileBytes();
+    f.runner.DoNextTask();
+    f.idle();
+    QCOMPARE(f.started, (QStringList{"a", "b"}));
+    QCOMPARE(f.fileBytes(), whole);
+    TTaskFile later{f.state, f.list, f.logger, f.view, f.owner}; // after a kill
+    QString error;
+    auto names = [&] {
+        QStringList out;
+        for (const TTask& task : later.Peek(&error).value_or(QList<TTask>{}))
+            out << task.Text1;
+        return out;
+    };
+    QCOMPARE(names(), (QStringList{"b", "c"}));
+    QCOMPARE(later.SavedTaskCount(), 2);
+    // The record belongs to those very bytes: beside a file written since, it means nothing.
+    QByteArray since = whole;
+    since[0] = 'd'; // "default": the same profile, other bytes
+    f.writeFile(since);
+    QCOMPARE(names(), (QStringList{"a", "b", "c"}));
 }
 
 void TestTaskRunner::taskRunsUnderItsOwnProfile_data()
