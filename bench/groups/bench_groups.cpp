@@ -97,7 +97,7 @@ struct TProgram
     TScriptedView View;
     TNewsrcStore Store{State, Logger, View};
     TSettingsStore Settings{Dir.path() + "/settings.ini"};
-    TTaskList Tasks{View, State.Commands};
+    TTaskList Tasks{View, State};
     TTaskFileOwnerStub TaskFileOwner;
     TTaskFile TaskFile{State, Tasks, Logger, View, TaskFileOwner};
     TbcsNNTP Client;

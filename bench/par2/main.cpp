@@ -69,7 +69,7 @@ struct TProgram
     TAppState state;
     TSessionLog session{TClock::System()};
     TLogger logger{session, TClock::System()};
-    TTaskList list{view, state.Commands};
+    TTaskList list{view, state};
     TTaskFileOwnerStub owner;
     TTaskFile file{state, list, logger, view, owner};
     TNewsArticle article;

@@ -158,7 +158,7 @@ TResult postWithProgram(const TTarget& target, const QStringList& paths, int max
     TLogger logger(session, TClock::System());
     // As in the program: every line the news client logs goes to the log file as well.
     logger.SetFileName(home.filePath("quorvel.log"));
-    TTaskList list(view, state.Commands);
+    TTaskList list(view, state);
     TTaskFileOwnerStub owner; // no profile switch, no dial-up
     TTaskFile file(state, list, logger, view, owner);
     TNewsArticle article;

@@ -34,7 +34,9 @@ TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TSecretStore& keyr
 void TProfiles::ReadVariables()
 {
     m_state.SetCurrentProcName(QStringLiteral("ReadVariables"));
-    ProfileSettings def;
+    // A profile the store does not hold yet starts as every new profile does.
+    ProfileSettings def =
+        m_store.KeyExists(m_state.ProfileKey) ? ProfileSettings() : NewProfileSettings();
     // A profile that never used a folder starts in the home folder, where the files are.
     def.LastDir = QDir::homePath();
     ProfileSettings& s = m_state.Settings;
@@ -243,6 +245,16 @@ void TProfiles::DeleteProfile()
     // No entry is selected when "Default" itself was deleted from the list.
     emit NamesShown(m_names, m_names.indexOf(QStringLiteral("Default")));
     loadCurrentProfile();
+}
+
+QString TProfiles::SwitchForTask(const QString& name)
+{
+    const QString stored = StoredName(name);
+    if (indexOfNoCase(m_names, stored) < 0 && !m_store.KeyExists(stored))
+        return QStringLiteral("there is no such profile any more");
+    saveLeavingProfile();
+    SwitchWithoutSaving(stored);
+    return QString();
 }
 
 void TProfiles::SwitchWithoutSaving(const QString& name)

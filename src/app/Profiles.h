@@ -53,6 +53,10 @@ public:
     // Makes name current, e.g. for a task file written under another profile: adds it to the
     // list when missing (regardless of case) and loads it without saving the one left.
     void SwitchWithoutSaving(const QString& name);
+    // Makes the profile a queued task came from current before the task runs, storing the
+    // one left first. A profile that is no longer stored is not made up from defaults (its
+    // tasks would reach the server otherwise than it said): returns why, empty on success.
+    QString SwitchForTask(const QString& name);
 
     // The profile's name as stored when one is stored under name regardless of case,
     // else name itself.

@@ -39,7 +39,7 @@ TQuorvelApp::TQuorvelApp(TView& view, TSettingsStore& store, const TClock& clock
       m_profiles(std::make_unique<TProfiles>(m_state, store, *m_keyring, view, clock,
                                              static_cast<TProfileOwner&>(*this))),
       m_article(std::make_unique<TNewsArticle>()), m_nntp(std::make_unique<TbcsNNTP>()),
-      m_taskList(std::make_unique<TTaskList>(view, m_state.Commands)),
+      m_taskList(std::make_unique<TTaskList>(view, m_state)),
       m_taskFile(std::make_unique<TTaskFile>(m_state, *m_taskList, *m_logger, view,
                                              static_cast<TTaskFileOwner&>(*this))),
       m_runner(std::make_unique<TTaskRunner>(*m_taskList, *m_taskFile, *m_nntp, view, *m_logger,
@@ -94,8 +94,25 @@ void TQuorvelApp::CreateNewsrcIfMissing()
     m_newsrc->CreateNewsrcIfMissing();
 }
 
+QString TQuorvelApp::TakeQueue()
+{
+    const QString error = m_queueLock.Acquire(m_state.ProgramDir);
+    if (!error.isEmpty()) {
+        m_taskFile->SetReadOnly(error);
+        LogIt(QStringLiteral("Error: ") + error);
+        return error;
+    }
+    m_taskFile->SetReadOnly(QString());
+    // Only the queue's owner may clear away a half-made copy: another program's may be one
+    // it is writing right now.
+    TSafeFile::RemoveLeftovers(m_taskFile->FileName());
+    return QString();
+}
+
 void TQuorvelApp::wireTasks()
 {
+    m_runner->SetProfileSwitch(
+        [this](const QString& name) { return m_profiles->SwitchForTask(name); });
     // The runner connects itself to the news client's status, disconnect, error and
     // cancel events.
     connect(m_runner.get(), &TTaskRunner::HangupTaskWanted, m_dialup.get(),
@@ -124,9 +141,9 @@ void TQuorvelApp::FormCreate(const QStringList& args)
     m_state.SetCurrentProcName(QStringLiteral("FormCreate"));
     m_state.ProgramDir = ResolveProgramDir();
     m_logger->SetFileName(m_state.DataFile(QStringLiteral("quorvel.log")));
-    // A run killed while saving leaves its half-made copy behind.
-    for (const char* name : {"qvsession.log", "qvtasks.qv"})
-        TSafeFile::RemoveLeftovers(m_state.DataFile(QLatin1String(name)));
+    // A run killed while saving leaves its half-made copy behind (the task file's: see
+    // TakeQueue).
+    TSafeFile::RemoveLeftovers(m_state.DataFile(QStringLiteral("qvsession.log")));
     emit StartupStep(QStringLiteral("Loading"));
     m_state.VersionText = BuildVersionText();
     emit StartupStep(QStringLiteral("Reading profile settings"));
@@ -199,11 +216,6 @@ void TQuorvelApp::OnIdle()
     // this step and the next one is ready, wake it so the next idle step starts that task.
     if (!m_taskList->RunnerBusy() && !m_taskList->IsEmpty())
         QTimer::singleShot(0, this, [] {});
-}
-
-void TQuorvelApp::PrepareFirstStart()
-{
-    m_state.Settings.MaxLines = 5000;
 }
 
 void TQuorvelApp::FormCloseQuery()

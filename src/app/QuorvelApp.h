@@ -2,6 +2,7 @@
 
 #include "app/Profiles.h"
 #include "base/AppState.h"
+#include "tasks/QueueLock.h"
 #include "tasks/TaskChecks.h"
 #include "tasks/TaskFile.h"
 
@@ -46,12 +47,14 @@ public:
     void FormShow();
     void OnIdle();
     void FormCloseQuery();
-    // A new user's profile starts with parts of a size every server takes (5000 lines,
-    // about 310 KB uuencoded), where a stored profile keeps its one-article default.
-    void PrepareFirstStart();
     void FormDestroy();
     void OnException(const QString& message);
     void ExitButtonClick();
+
+    // Takes the data folder's queue for this process (TQueueLock), after FormCreate. Returns
+    // why not, naming the process that holds it: the task file then stays untouched and
+    // nothing runs.
+    QString TakeQueue();
 
     // Runs OnIdle whenever the event loop is about to wait for new events.
     void InstallIdleHook();
@@ -130,6 +133,7 @@ private:
     std::unique_ptr<TGroupDownload> m_groupDownload;
     std::unique_ptr<TUploadPoster> m_uploadPoster;
     std::unique_ptr<TUploadTaskBuilder> m_uploadTasks;
+    TQueueLock m_queueLock;
     bool m_logFailureShown = false;
     bool m_inIdle = false;
 };

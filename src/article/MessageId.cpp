@@ -46,4 +46,23 @@ bool IsValidDomain(const QString& domain)
     return true;
 }
 
+QString Problem(const QString& id)
+{
+    if (id.size() > MaxLength)
+        return QStringLiteral("longer than %1 characters").arg(MaxLength);
+    if (id.size() < 5 || !id.startsWith(u'<') || !id.endsWith(u'>'))
+        return QStringLiteral("not of the form <left@right>");
+    const QStringView inner = QStringView(id).mid(1, id.size() - 2);
+    for (QChar c : inner) {
+        if (c.unicode() < 33 || c.unicode() > 126)
+            return QStringLiteral("holds a blank, a control or a non-ASCII character");
+        if (c == u'<' || c == u'>')
+            return QStringLiteral("holds an angle bracket inside");
+    }
+    const qsizetype at = inner.indexOf(u'@');
+    if (at <= 0 || at == inner.size() - 1)
+        return QStringLiteral("not of the form <left@right>");
+    return QString();
+}
+
 } // namespace MessageId

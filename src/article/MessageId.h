@@ -14,5 +14,9 @@ QString Make(const QString& domain = QString::fromLatin1(DefaultDomain));
 // A domain the Message-ID syntax takes (dot-atoms of letters, digits and -._~!$&'*+=^`{|}):
 // false for an empty one, one with blanks, brackets or "@", or a too long one.
 bool IsValidDomain(const QString& domain);
+// Why a Message-ID read from elsewhere (an NZB file) cannot be asked for, empty when it can:
+// "<left@right>" of printable US-ASCII without blanks or inner angle brackets, at most 250
+// octets (RFC 3977 3.6, RFC 5536 3.1.3), as news servers check it.
+QString Problem(const QString& id);
 
 } // namespace MessageId

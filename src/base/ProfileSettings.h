@@ -63,3 +63,10 @@ struct ProfileSettings
     QUORVEL_PROFILE_SETTINGS(QUORVEL_SETTING_FIELD)
 #undef QUORVEL_SETTING_FIELD
 };
+
+// The values a profile starts with when the store holds nothing for it yet (a first start, a
+// profile made in the window or by the terminal, the implicit Default), for every front end.
+// They differ from the defaults above only where a new user is better served than a stored
+// profile's missing value: parts of a size every server takes (5000 lines, about 310 KB
+// uuencoded) rather than one article of any size.
+ProfileSettings NewProfileSettings();

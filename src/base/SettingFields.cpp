@@ -171,3 +171,10 @@ const TSettingField* FindSettingField(const QString& name)
             return &f;
     return nullptr;
 }
+
+ProfileSettings NewProfileSettings()
+{
+    ProfileSettings s;
+    s.MaxLines = 5000;
+    return s;
+}

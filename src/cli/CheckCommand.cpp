@@ -1,21 +1,24 @@
 #include "cli/CheckCommand.h"
 
+#include "article/MessageId.h"
 #include "base/ProfileSettings.h"
 #include "base/SignalPipe.h"
 #include "cli/CliRequest.h"
 #include "cli/ExitStatus.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalView.h"
+#include "codec/PrintableText.h"
 #include "net/bcsNNTP.h"
+#include "tasks/TaskRunner.h"
 #include "upload/NzbFile.h"
 
 #include <QEventLoop>
 #include <QFile>
 
-TCheckCommand::TCheckCommand(const ProfileSettings& settings, TbcsNNTP& client,
+TCheckCommand::TCheckCommand(const ProfileSettings& settings, TTaskRunner& runner, TbcsNNTP& client,
                              TSignalPipe& signalPipe, TTerminalView& view,
                              const TTerminal& terminal)
-    : m_settings(settings), m_client(client), m_signals(signalPipe), m_view(view),
+    : m_settings(settings), m_runner(runner), m_client(client), m_signals(signalPipe), m_view(view),
       m_terminal(terminal)
 {
 }
@@ -31,16 +34,39 @@ int TCheckCommand::Run(const TCliRequest& request)
     const QString path = request.Arguments.value(0);
     if (const QString error = readNzb(path); !error.isEmpty())
         return fail(error);
+    for (const QString& unusable : std::as_const(m_unusable))
+        m_view.ShowWarning(unusable);
     if (const QString error = ask(); !error.isEmpty())
         return fail(QStringLiteral("cannot check %1: %2").arg(path, error));
     QString text;
-    for (const QString& id : std::as_const(m_missing))
-        text += id + QStringLiteral("  ") + m_what.value(m_ids.indexOf(id)) + u'\n';
+    for (const qsizetype index : std::as_const(m_missing))
+        text += m_ids.at(index) + QStringLiteral("  ") + m_what.at(index) + u'\n';
     m_terminal.Out(text);
-    m_view.Note(QStringLiteral("quorvel-cli: %1 of %2 article(s) missing")
-                    .arg(m_missing.size())
-                    .arg(m_ids.size()));
-    return m_missing.isEmpty() ? ExitOk : ExitFailed;
+    QString summary = QStringLiteral("quorvel-cli: %1 of %2 article(s) missing")
+                          .arg(m_missing.size())
+                          .arg(m_ids.size());
+    if (!m_unusable.isEmpty())
+        summary += QStringLiteral("; %1 unusable Message-ID(s) not checked").arg(m_unusable.size());
+    m_view.Note(summary);
+    return m_missing.isEmpty() && m_unusable.isEmpty() ? ExitOk : ExitFailed;
+}
+
+void TCheckCommand::addSegment(int fileNo, const QString& subject, int segment,
+                               const QString& messageId)
+{
+    const QString id = messageId.startsWith(u'<') ? messageId : '<' + messageId + '>';
+    if (const QString problem = MessageId::Problem(id); !problem.isEmpty()) {
+        m_unusable << QStringLiteral("file %1 (%2), segment %3: the Message-ID %4 is %5; it was "
+                                     "not checked")
+                          .arg(QString::number(fileNo), PrintableText(subject),
+                               QString::number(segment), PrintableText(id), problem);
+        return;
+    }
+    if (m_index.contains(id))
+        return;
+    m_index.insert(id, m_ids.size());
+    m_ids << id;
+    m_what << QStringLiteral("%1, part %2").arg(subject).arg(segment);
 }
 
 QString TCheckCommand::readNzb(const QString& path)
@@ -52,34 +78,31 @@ QString TCheckCommand::readNzb(const QString& path)
     const std::optional<QList<TNzbFile>> files = NzbFile::Read(file.readAll(), &error);
     if (!files)
         return QStringLiteral("%1 is no NZB file: %2").arg(path, error);
+    int fileNo = 0;
     for (const TNzbFile& f : *files) {
-        for (const TNzbSegment& s : f.Segments) {
-            const QString id = s.MessageId.startsWith(u'<') ? s.MessageId : '<' + s.MessageId + '>';
-            if (m_ids.contains(id))
-                continue;
-            m_ids << id;
-            m_what << QStringLiteral("%1, part %2").arg(f.Subject).arg(s.Number);
-        }
+        ++fileNo;
+        for (const TNzbSegment& s : f.Segments)
+            addSegment(fileNo, f.Subject, s.Number, s.MessageId);
     }
-    if (m_ids.isEmpty())
+    if (m_ids.isEmpty() && m_unusable.isEmpty())
         return QStringLiteral("%1 lists no articles").arg(path);
     return QString();
 }
 
 QString TCheckCommand::ask()
 {
+    if (m_ids.isEmpty())
+        return QString(); // every one listed was unusable: nothing to ask
     const ProfileSettings& s = m_settings;
-    m_client.SetServer(s.Host);
-    m_client.SetTimeout(s.Timeout);
-    m_client.SetAuthenticate(s.LoginRequired);
-    m_client.SetUserName(s.UserID);
-    m_client.SetPassword(s.Password);
-    m_client.SetTls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint});
+    m_runner.ConfigureClient(
+        {s.Host, {s.LoginRequired, s.UserID, s.Password}, s.Timeout, s.PostTimeout});
+    m_client.SetTls(m_runner.ConnectionOverride().Tls(
+        {TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint}));
     QEventLoop loop;
     QString error;
     connect(&m_client, &TbcsNNTP::OnArticleChecked, &loop, [this](const QString& id, bool present) {
         if (!present)
-            m_missing << id;
+            m_missing << m_index.value(id);
     });
     connect(&m_client, &TbcsNNTP::OnCheckDone, &loop, &QEventLoop::quit);
     connect(&m_client, &TbcsNNTP::OnError, &loop, [&](const QString& text) {

@@ -21,6 +21,8 @@
 #include "cli/Terminal.h"
 #include "cli/TerminalView.h"
 #include "cli/WatchCommand.h"
+#include "groups/GroupDownload.h"
+#include "groups/NewsrcFile.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFile.h"
 #include "tasks/TaskRunner.h"
@@ -74,6 +76,14 @@ int TCliSession::Run()
     if (m_request.Verbose)
         connect(&m_app->SessionLog(), &TSessionLog::LineAdded, this,
                 [this](const QString& line) { m_view->Note(line); });
+    // A password sent in clear text is worth a line on the terminal, not only in the log.
+    connect(&m_app->Nntp(), &TbcsNNTP::OnClearTextLogin, this, [this](const QString& host) {
+        if (!m_warnedClearText.contains(host))
+            m_view->ShowWarning(QStringLiteral("the password for %1 goes in clear text: set "
+                                               "Security tls or starttls")
+                                    .arg(host));
+        m_warnedClearText.insert(host);
+    });
     connect(m_view.get(), &TTerminalView::CloseRequested, this,
             [this] { m_unexpectedError = true; });
     m_signals = std::make_unique<TSignalPipe>();
@@ -113,15 +123,19 @@ int TCliSession::dispatch()
         m_view->Note(QStringLiteral("quorvel-cli: ") + error);
         return ExitFailed;
     }
+    if (usesQueue()) {
+        if (const QString busy = m_app->TakeQueue(); !busy.isEmpty()) {
+            m_view->Note(QStringLiteral("quorvel-cli: ") + busy);
+            return ExitFailed;
+        }
+    }
     if (area == QLatin1String("post"))
         return post();
     if (area == QLatin1String("watch"))
         return TWatchCommand(*m_app, *m_view, *m_signals, [this] { return runQueue(); })
             .Run(m_request);
     if (area == QLatin1String("check"))
-        return TCheckCommand(m_app->State().Settings, m_app->Nntp(), *m_signals, *m_view,
-                             m_terminal)
-            .Run(m_request);
+        return check();
     if (area == QLatin1String("groups"))
         return groups();
     return tasks();
@@ -135,6 +149,26 @@ int TCliSession::post()
     return queued == ExitOk ? runQueue() : queued;
 }
 
+bool TCliSession::usesQueue() const
+{
+    const QString& command = m_request.Command;
+    return command == QLatin1String("post") || command == QLatin1String("tasks run") ||
+           command == QLatin1String("groups download") || command == QLatin1String("groups new") ||
+           command == QLatin1String("watch");
+}
+
+int TCliSession::check()
+{
+    // A user named for this run needs its password before the server asks.
+    if (m_app->Runner().ConnectionOverride().UserName && !m_app->CheckAuth()) {
+        m_view->Note(QStringLiteral("quorvel-cli: no password for --user: nothing was checked"));
+        return ExitFailed;
+    }
+    return TCheckCommand(m_app->State().Settings, m_app->Runner(), m_app->Nntp(), *m_signals,
+                         *m_view, m_terminal)
+        .Run(m_request);
+}
+
 int TCliSession::groups()
 {
     const bool download = m_request.Command == QLatin1String("groups download");
@@ -146,6 +180,14 @@ int TCliSession::groups()
             .Run(m_request);
     }
     TGroupFetchCommands fetch(m_app->GroupDownload(), m_app->Newsrc(), *m_view, m_terminal);
+    connect(&m_app->GroupDownload(), &TGroupDownload::GroupsSaved, this,
+            [this](const TSavedGroups& count) {
+                if (count.TooLong > 0)
+                    m_view->ShowWarning(QStringLiteral("%1 group name(s) of %2 bytes or more were "
+                                                       "left out: a newsrc record holds fewer")
+                                            .arg(count.TooLong)
+                                            .arg(TNewsrcFile::NameLimit));
+            });
     const int queued = fetch.Queue(m_request);
     if (queued != ExitOk)
         return queued;

@@ -3,6 +3,7 @@
 #include "cli/CliRequest.h"
 
 #include <QObject>
+#include <QSet>
 #include <memory>
 #include <optional>
 
@@ -29,7 +30,10 @@ public:
 private:
     std::optional<QString> storedProfileName() const;
     int dispatch();
+    // The command queues tasks: it needs the data folder's queue to itself.
+    bool usesQueue() const;
     int post();
+    int check();
     int groups();
     int tasks();
     int runQueue();
@@ -42,4 +46,6 @@ private:
     std::unique_ptr<TQuorvelApp> m_app;
     std::unique_ptr<TSignalPipe> m_signals;
     bool m_unexpectedError = false;
+    // The servers already warned about a password in clear text.
+    QSet<QString> m_warnedClearText;
 };

@@ -82,8 +82,8 @@ int TWatchCommand::Run(const TCliRequest& request)
     if (!folder.isDir())
         return fail(QStringLiteral("%1: no such folder").arg(request.Arguments.first()),
                     ExitFailed);
-    // The queue lock (TQueueLock) is taken here: one process owns this data folder's queue
-    // for as long as the watch runs, from before the leftover tasks are read.
+    // The session took the data folder's queue lock before this ran, so the leftover tasks
+    // read below are ours alone for as long as the watch runs.
     m_ledger =
         std::make_unique<TWatchLedger>(m_app.State().DataFile(QStringLiteral("qvwatch.txt")));
     if (const QString error = m_ledger->Load(); !error.isEmpty())

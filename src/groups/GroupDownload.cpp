@@ -190,7 +190,7 @@ void TGroupDownload::NNTPGroupsDone()
     m_running.reset();
     const QString& newsrc = GroupTaskFields(task).NewsrcPath;
 
-    qint32 saved = 0;
+    TSavedGroups saved;
     const bool ok = task.Kind == tkGroupDownload
                         ? m_store.SaveFullList(m_client.Groups(), newsrc, &saved)
                         : m_store.SaveNewGroups(m_client.Groups(), newsrc, &saved);
@@ -202,7 +202,8 @@ void TGroupDownload::NNTPGroupsDone()
         m_runner.DoNextTask();
         return;
     }
-    m_store.Logger().LogIt(QStringLiteral("Groups received: ") + QString::number(saved));
+    m_store.Logger().LogIt(QStringLiteral("Groups received: ") + QString::number(saved.Saved));
+    emit GroupsSaved(saved);
     const bool current = m_store.IsCurrentFile(newsrc);
     if (current)
         m_store.GroupView = TNewsrcStore::ViewUnsubscribed;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "groups/NewsrcStore.h"
 #include "tasks/Task.h"
 
 #include <QDateTime>
@@ -60,6 +61,11 @@ public:
     // date in that layout.
     static QString SinceDate(const QString& lastUpdate);
     static QString LastUpdateText(const QDateTime& when);
+
+signals:
+    // The received names were saved into a newsrc file: how many, and how many were left
+    // out for being too long (the terminal sums this up).
+    void GroupsSaved(const TSavedGroups& count);
 
 private:
     bool queueTask(TTaskKind kind);

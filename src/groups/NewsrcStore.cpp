@@ -176,7 +176,18 @@ qint32 TNewsrcStore::GetGroupCount(qint32 index)
     return size_t(index) < list.size() ? list[size_t(index)].Count : 0;
 }
 
-bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& targetPath, qint32* saved)
+void TNewsrcStore::logTooLong(const TSavedGroups& count, const QString& targetPath)
+{
+    if (count.TooLong > 0)
+        m_logger.LogIt(QStringLiteral("%1 group name(s) of %2 bytes or more were left out of %3: "
+                                      "a newsrc record holds fewer")
+                           .arg(QString::number(count.TooLong),
+                                QString::number(TNewsrcFile::NameLimit),
+                                QDir::toNativeSeparators(targetPath)));
+}
+
+bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& targetPath,
+                                TSavedGroups* count)
 {
     m_view.SetStatusText(QStringLiteral("Saving received groups"));
     const bool current = IsCurrentFile(targetPath);
@@ -185,6 +196,7 @@ bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& target
     records.reserve(groups.size() * TNewsrcFile::RecordSize);
     TGroupList received;
     received.reserve(size_t(groups.size()));
+    TSavedGroups tally;
     for (const QString& group : groups) {
         if (TNewsrcFile::NameFits(QStringView(group))) {
             const qint32 no = qint32(records.size() / TNewsrcFile::RecordSize);
@@ -192,9 +204,12 @@ bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& target
                                       TNewsrcFile::FlagUnsubscribed);
             if (current)
                 received.push_back({group, no, 0});
+        } else {
+            ++tally.TooLong;
         }
         progress.Step();
     }
+    tally.Saved = qint32(records.size() / TNewsrcFile::RecordSize);
     QString error;
     const bool written = TNewsrcFile(targetPath).Replace(records, error);
     progress.Finish();
@@ -209,8 +224,9 @@ bool TNewsrcStore::SaveFullList(const QStringList& groups, const QString& target
         ClearNewList();
         UnsubList = std::move(received);
     }
-    if (saved)
-        *saved = qint32(records.size() / TNewsrcFile::RecordSize);
+    logTooLong(tally, targetPath);
+    if (count)
+        *count = tally;
     m_view.SetStatusText(QStringLiteral("Finished"));
     return true;
 }
@@ -250,10 +266,10 @@ bool TNewsrcStore::markNewAsUnsubscribed(const QString& targetPath, bool current
 }
 
 bool TNewsrcStore::SaveNewGroups(const QStringList& groups, const QString& targetPath,
-                                 qint32* saved)
+                                 TSavedGroups* count)
 {
-    if (saved)
-        *saved = 0;
+    if (count)
+        *count = TSavedGroups();
     const bool current = IsCurrentFile(targetPath);
     if (!markNewAsUnsubscribed(targetPath, current))
         return false;
@@ -265,13 +281,17 @@ bool TNewsrcStore::SaveNewGroups(const QStringList& groups, const QString& targe
     QByteArray records;
     records.reserve(groups.size() * TNewsrcFile::RecordSize);
     QStringList kept;
+    TSavedGroups tally;
     for (const QString& group : groups) {
         if (TNewsrcFile::NameFits(QStringView(group))) {
             TNewsrcFile::AppendRecord(records, QStringView(group), 0, TNewsrcFile::FlagNew);
             kept << group;
+        } else {
+            ++tally.TooLong;
         }
         progress.Step();
     }
+    tally.Saved = qint32(kept.size());
     qint32 first = 0;
     QString error;
     const bool written = records.isEmpty() || TNewsrcFile(targetPath).Append(records, first, error);
@@ -284,8 +304,9 @@ bool TNewsrcStore::SaveNewGroups(const QStringList& groups, const QString& targe
         for (qsizetype i = 0; i < kept.size(); ++i)
             NewList.push_back({kept[i], first + qint32(i), 0});
     }
-    if (saved)
-        *saved = qint32(kept.size());
+    logTooLong(tally, targetPath);
+    if (count)
+        *count = tally;
     m_view.SetStatusText(QStringLiteral("Finished"));
     return true;
 }

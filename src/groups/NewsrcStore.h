@@ -18,6 +18,14 @@ struct TAppState;
 // record's flag and its Count the record's count. File failures are logged and shown to
 // the user; the operation then returns false and leaves the file as it was (or whole) and
 // the lists as they were - except ReadNewsrc, which leaves them empty.
+// What saving a received group list wrote: the groups kept, and the names left out because
+// a newsrc record cannot hold them (75 bytes or more).
+struct TSavedGroups
+{
+    qint32 Saved = 0;
+    qint32 TooLong = 0;
+};
+
 class TNewsrcStore : public QObject
 {
     Q_OBJECT
@@ -65,13 +73,13 @@ public:
     // A full group list received into the task's target file: it becomes the whole store,
     // all unsubscribed, in the order received. The lists change only when the target is
     // the current profile's file.
-    // saved, when given, receives the number of groups written.
+    // count, when given, receives how many groups were written and how many were too long.
     bool SaveFullList(const QStringList& groups, const QString& targetPath,
-                      qint32* saved = nullptr);
+                      TSavedGroups* count = nullptr);
     // Groups created since the last query: the former new groups become unsubscribed and
     // the received ones are appended as new.
     bool SaveNewGroups(const QStringList& groups, const QString& targetPath,
-                       qint32* saved = nullptr);
+                       TSavedGroups* count = nullptr);
 
     // Rewrites the whole file in the lists' present order (subscribed, unsubscribed, new)
     // and renumbers the entries; the numbers change only when the file was written.
@@ -100,6 +108,7 @@ signals:
     void ShownRowsChanged();
 
 private:
+    void logTooLong(const TSavedGroups& count, const QString& targetPath);
     bool markNewAsUnsubscribed(const QString& targetPath, bool current);
 
     TAppState& m_state;

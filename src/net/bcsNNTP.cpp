@@ -728,14 +728,15 @@ void TbcsNNTP::handleGreeting(const QString& line)
     m_connected = true;
     if (!parseReply(line))
         return;
-    if (m_replyCode == 200) {
+    // RFC 3977 5.1.1: 201 says posting is not allowed; reading (the group list, STAT) is.
+    const bool posting = m_pendingCommand == QLatin1String("POST");
+    if (m_replyCode == 200 || (m_replyCode == 201 && !posting)) {
         if (m_tls.Mode == TTlsMode::StartTls && !isSecured())
             startTls();
         else
             sendPendingCommand();
         return;
     }
-    // 201 (no posting) as well: every operation here may need to post.
     const QString refusal = m_replyText;
     Quit();
     fail(refusal);
@@ -916,6 +917,7 @@ void TbcsNNTP::login()
         m_warnedClearLogin = true;
         log("Warning: the password goes to " + m_host +
             " in clear text: this connection is not protected by TLS");
+        emit OnClearTextLogin(m_host);
     }
     setState(csUserSent, false);
     emit OnNewStatus(csLoggingIn);

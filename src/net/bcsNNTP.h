@@ -130,6 +130,8 @@ signals:
     void OnGroupReceived(const QString& group);
     void OnGroupsDone();
     void OnLogEvent(const QString& logText);
+    // A login is about to send the password over a connection without TLS (once per client).
+    void OnClearTextLogin(const QString& host);
     void OnNewStatus(TClientStatus newStatus);
     void OnPosted();
     void OnPostFailed(const QString& reason);

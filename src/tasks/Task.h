@@ -49,6 +49,9 @@ struct TTask
     qint32 Timeout = 0;
     qint32 PostTimeout = 0;
     qint32 MaxLines = 0;
+    // The profile the task was queued from, whose settings it runs under (the task list fills
+    // it in; the task file keeps it as the profile line of the task's block).
+    QString Profile;
 
     // Text1 .. Text12 by number (1-based), for code that walks all of them.
     QString& Text(int index);

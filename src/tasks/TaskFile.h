@@ -1,10 +1,15 @@
 #pragma once
 
+#include "tasks/EndedTasks.h"
 #include "tasks/TaskLogin.h"
 
+#include "tasks/Task.h"
+
+#include <QList>
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 struct TAppState;
 class TLogger;
@@ -28,9 +33,11 @@ public:
 };
 
 // The task file "qvtasks.qv": the pending tasks kept when a run is cut short, so that they
-// can be reloaded later. Line 1 names the profile that wrote it; each further line is one
-// task. A password the keyring holds for that profile is left out; any other is held in
-// plain text, so the file is private to its owner.
+// can be reloaded later. Line 1 names the profile of the first block of tasks; each further
+// line is one task, or "Profile: NAME" where a block of another profile's tasks begins (a
+// file of one profile's tasks reads as it always did). Each task runs under the profile of
+// its block. A password the keyring holds for the current profile is left out of that
+// profile's tasks; any other is held in plain text, so the file is private to its owner.
 class TTaskFile
 {
 public:
@@ -39,6 +46,17 @@ public:
 
     QString FileName() const;
     bool Exists() const;
+    // Whether Reload has tasks to add: the file holds tasks that are not queued already.
+    bool CanReload() const;
+
+    // Another program owns the data folder's queue (why, in words): the file is neither read
+    // nor written, and nothing may run here.
+    void SetReadOnly(const QString& reason) { m_readOnly = reason; }
+    const QString& ReadOnlyReason() const { return m_readOnly; }
+
+    // The file's tasks, each naming its profile, read without changing anything; nothing
+    // and why ("FILE, line N: ...") when the file cannot be read or is damaged.
+    std::optional<QList<TTask>> Peek(QString* error) const;
 
     // How many tasks the file holds; 0 when there is none.
     int SavedTaskCount() const;
@@ -60,22 +78,44 @@ public:
     // Appends the file's tasks to the list and deletes the file (keeps it, with KeepQueue). A file
     // with any damaged line changes nothing: no task is queued, no profile switched, the file
     // stays, and the user is told which line is bad. Returns true when the tasks were loaded.
+    // While the file follows the list, only the tasks it held before are added: the others
+    // are queued already. On an empty list the first block's profile becomes current.
     bool ReadTasks();
 
 private:
     bool fail(const QString& message);
-    // The text of the file as it is, to write the list after; false when it cannot be read.
+    // The text of the file as it is (its ended tasks left out), to write the list after;
+    // false when it cannot be read.
     bool readSaved(QString* text);
+    // Writes the file whole (removes it, for an empty text), as the list stands.
     bool writeKept(const QString& text);
+    // With KeepQueue: when the only change since the file was written whole is that tasks
+    // left the head, records them as ended (TEndedTasks) rather than writing the queue
+    // again, so that a task's start and end cost the same however many are queued. True
+    // when that is all there was to do.
+    bool recordEnded();
+    // The file's tasks as its bytes hold them, those recorded as ended left out.
+    static std::optional<QList<TTask>> readBytes(const QString& fileName, const QByteArray& bytes,
+                                                 QString* error);
 
     bool m_keepQueue = false;
-    // With KeepQueue, once the list is in the file: what the file held before the run, and
-    // what was last written.
+    // With KeepQueue, once the list is in the file: what the file held before the run.
     std::optional<QString> m_keptBefore;
-    QString m_keptText;
-    // The list's task lines as they follow the text before them (which starts with the
-    // profile line): every task line of the file is written here.
+    // Since the file was last written whole: the list's tasks as it held them, how many
+    // tasks stand before them in the file, and how many of them were recorded as ended.
+    // Nothing written yet: none.
+    std::optional<std::vector<const TTask*>> m_written;
+    int m_writtenBefore = 0;
+    int m_recordedEnded = 0;
+    TEndedTasks m_ended;
+    // The list's task lines as they follow the text before them, with a profile line where
+    // the profile changes: every task line of the file is written here.
     QString listLines(const QString& before) const;
+    // What the file holds besides the list while it follows the list; nothing otherwise.
+    bool followsList() const { return m_keepQueue && m_keptBefore.has_value(); }
+    void queueRead(const QList<TTask>& tasks);
+
+    QString m_readOnly;
 
     TAppState& m_state;
     TTaskList& m_list;

@@ -1,12 +1,19 @@
 #include "tasks/TaskList.h"
 
-#include "base/CommandState.h"
+#include "base/AppState.h"
 #include "base/View.h"
 
-TTaskList::TTaskList(TView& view, TCommandState& commands) : m_view(view), m_commands(commands) {}
+TTaskList::TTaskList(TView& view, TAppState& state) : m_view(view), m_state(state) {}
+
+void TTaskList::stamp(TTask& task) const
+{
+    if (task.Profile.isEmpty())
+        task.Profile = m_state.ProfileName;
+}
 
 TTask& TTaskList::Add(TTask task)
 {
+    stamp(task);
     m_tasks.push_back(std::make_unique<TTask>(std::move(task)));
     AddTaskToView(*m_tasks.back());
     return *m_tasks.back();
@@ -19,6 +26,7 @@ void TTaskList::AddTaskToView(const TTask& task)
 
 TTask& TTaskList::Insert(int index, TTask task)
 {
+    stamp(task);
     const auto at =
         m_tasks.insert(m_tasks.begin() + index, std::make_unique<TTask>(std::move(task)));
     m_view.TaskViewInsert(index, (*at)->ViewRow());
@@ -37,7 +45,7 @@ void TTaskList::Clear()
 {
     m_tasks.clear();
     m_view.TaskViewClear();
-    m_commands.SetActionEnabled(TViewAction::Disconnect, false);
-    m_commands.SetActionEnabled(TViewAction::Abort, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Disconnect, false);
+    m_state.Commands.SetActionEnabled(TViewAction::Abort, false);
     m_runnerBusy = false;
 }

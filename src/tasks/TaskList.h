@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-class TCommandState;
+struct TAppState;
 class TView;
 
 // The queue of pending tasks, head first, and its companion task view: every change of
@@ -16,7 +16,7 @@ class TTaskList : public QObject
 {
     Q_OBJECT
 public:
-    TTaskList(TView& view, TCommandState& commands);
+    TTaskList(TView& view, TAppState& state);
 
     // A task is running, or the queue is held because Auto Start is off. Set by the runner
     // and by the handler that starts a task; everyone else reads it.
@@ -30,7 +30,8 @@ public:
     TTask& Head() { return *m_tasks.front(); }
     const TTask& At(int index) const { return *m_tasks.at(static_cast<size_t>(index)); }
 
-    // Appends the task at the end and shows it at the end of the task view.
+    // Appends the task at the end and shows it at the end of the task view. A task that names
+    // no profile is queued from the current one.
     TTask& Add(TTask task);
     void AddTaskToView(const TTask& task);
 
@@ -55,8 +56,10 @@ signals:
     void StateChanged(int index, const QString& state);
 
 private:
+    void stamp(TTask& task) const;
+
     TView& m_view;
-    TCommandState& m_commands;
+    TAppState& m_state;
     bool m_runnerBusy = false;
     std::vector<std::unique_ptr<TTask>> m_tasks;
 };

@@ -51,7 +51,7 @@ TIdleState TTaskRunner::IdleState() const
     TIdleState idle;
     idle.TaskCount = m_list.Count();
     idle.AutoStart = AutoStart();
-    idle.TaskFileExists = m_file.Exists();
+    idle.TaskFileExists = m_file.CanReload();
     idle.Connected = m_client.Connected();
     return idle;
 }
@@ -60,6 +60,10 @@ void TTaskRunner::DoTaskList()
 {
     if (m_list.IsEmpty())
         return;
+    if (!m_file.ReadOnlyReason().isEmpty()) {
+        refuseReadOnly();
+        return;
+    }
     m_list.SetRunnerBusy(true);
     TTask& head = m_list.Head();
     const THandler* handler = IsKnownTaskKind(head.Kind) ? &m_handlers[head.Kind] : nullptr;
@@ -67,6 +71,8 @@ void TTaskRunner::DoTaskList()
         dropUnknownHead(head);
         return;
     }
+    if (!takeHeadProfile(head))
+        return;
     // Every task reaches the profile's server as the profile says, plain or over TLS, unless
     // the session says otherwise.
     const ProfileSettings& s = m_state.Settings;
@@ -76,6 +82,41 @@ void TTaskRunner::DoTaskList()
         m_override.Tls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint}));
     m_file.QueueChanged();
     (*handler)(head);
+}
+
+bool TTaskRunner::takeHeadProfile(const TTask& head)
+{
+    if (head.Profile.isEmpty() ||
+        head.Profile.compare(m_state.ProfileName, Qt::CaseInsensitive) == 0)
+        return true;
+    const QString error = m_switch
+                              ? m_switch(head.Profile)
+                              : QStringLiteral("no profile but the current one can be used here");
+    if (error.isEmpty()) {
+        m_logger.LogIt(QStringLiteral("Info: The next task runs under the profile %1, which "
+                                      "queued it")
+                           .arg(head.Profile));
+        return true;
+    }
+    const QString text =
+        QStringLiteral("The task cannot run under the profile %1, which queued it: %2")
+            .arg(head.Profile, error);
+    m_logger.LogIt(QStringLiteral("Error: ") + text);
+    m_list.SetHeadFailed(text);
+    ClearTaskList(true);
+    m_view.ShowError(text);
+    return false;
+}
+
+void TTaskRunner::refuseReadOnly()
+{
+    const QString text = QStringLiteral("Nothing runs in this window: %1. The %2 task(s) queued "
+                                        "here were dropped.")
+                             .arg(m_file.ReadOnlyReason())
+                             .arg(m_list.Count());
+    m_logger.LogIt(QStringLiteral("Error: ") + text);
+    ClearTaskList(false);
+    m_view.ShowWarning(text);
 }
 
 void TTaskRunner::ConfigureClient(const TClientSetup& setup)

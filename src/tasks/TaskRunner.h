@@ -43,6 +43,11 @@ public:
     // 0 when it was dropped.
     using TRetryHandler = std::function<bool(const QString& reason, int replyCode)>;
     void SetRetryHandler(TRetryHandler handler) { m_retry = std::move(handler); }
+    // Makes the named profile current before a task queued from it starts, so that the task
+    // runs under that profile's settings (server security, speed, connections, check, NZB
+    // folder, Message-ID domain); returns why it cannot, empty when it did.
+    using TProfileSwitch = std::function<QString(const QString& profileName)>;
+    void SetProfileSwitch(TProfileSwitch profileSwitch) { m_switch = std::move(profileSwitch); }
 
     // The session's connection values, laid over the profile's and the task's for every task
     // run from now on; the login filled in when it is asked for.
@@ -120,6 +125,11 @@ signals:
 private:
     void stopPart();
     void dropUnknownHead(const TTask& task);
+    // Makes the head task's profile current; false (the run ended, the tasks saved) when it
+    // cannot be.
+    bool takeHeadProfile(const TTask& head);
+    // Nothing runs where another program owns the queue: what was queued here is dropped.
+    void refuseReadOnly();
 
     TTaskList& m_list;
     TTaskFile& m_file;
@@ -133,4 +143,5 @@ private:
     TSendBudget m_budget;
     std::array<THandler, TaskKindCount> m_handlers;
     TRetryHandler m_retry;
+    TProfileSwitch m_switch;
 };

@@ -49,7 +49,15 @@ int main(int argc, char* argv[])
     form.show();
     logic.FormShow();
     logic.InstallIdleHook();
-    if (const int waiting = logic.TaskFile().SavedTaskCount(); waiting > 0)
+    // A second window (or a terminal run) on the same data folder would post the same
+    // queue twice: only one owns it.
+    if (const QString busy = logic.TakeQueue(); !busy.isEmpty())
+        QTimer::singleShot(0, &form, [&form, busy] {
+            form.ShowWarning(QStringLiteral("This window is read-only: %1.\nIt runs no task and "
+                                            "leaves the task file to the other program.")
+                                 .arg(busy));
+        });
+    else if (const int waiting = logic.TaskFile().SavedTaskCount(); waiting > 0)
         form.SetStatusText(
             QStringLiteral("%1 saved task(s) wait: Tasks > Reload (F6) runs them").arg(waiting));
     // A logout or shutdown closes the window as Exit does: the work left is saved, and so
@@ -58,10 +66,7 @@ int main(int argc, char* argv[])
     QObject::connect(&signalPipe, &TSignalPipe::Interrupted, &form,
                      [] { QApplication::closeAllWindows(); }); // open dialogs too
     if (firstStart && !quitAfterStart && screenshotDir.isEmpty())
-        QTimer::singleShot(0, &form, [&form, &logic] {
-            logic.PrepareFirstStart();
-            form.OpenSetup();
-        });
+        QTimer::singleShot(0, &form, [&form] { form.OpenSetup(); });
 
     if (!screenshotDir.isEmpty()) {
         QTimer::singleShot(800, &form, [&form, screenshotDir] {

@@ -269,6 +269,8 @@ void TestApp::leftoversOfKilledSavesRemoved()
     }
     AppRun run(ini());
     run.app.FormCreate({});
+    // The task file's only once the queue is ours.
+    QVERIFY(run.app.TakeQueue().isEmpty());
     QStringList left;
     for (const QString& name : names)
         if (QFile::exists(file(name)))

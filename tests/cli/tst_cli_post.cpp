@@ -43,6 +43,7 @@ private slots:
     void login_data();
     void login();
     void interruptSavesTheQueue();
+    void secondProgramStaysOffTheQueue();
     void downloadAndNewGroups();
     void unsavedTasksEndTheRun();
     void fullDiskKeepsEveryFile();
@@ -218,8 +219,10 @@ void TestCliPost::checkNamesWhatIsMissing()
     prepare(cli, m_inn.Server(), {"quorvel.test"});
     const QString path = cli.Dir() + "/holiday.nzb";
     TNzbFile file{"ann@example.org", 0, "Holiday (1/2)", {"quorvel.test"}, {}};
+    // One that no server takes is named and left out; the rest are checked.
     file.Segments = {{1, 100, "never-posted-1@quorvel.invalid"},
-                     {2, 100, "<never-posted-2@quorvel.invalid>"}};
+                     {2, 100, "<no-at-sign>"},
+                     {3, 100, "<never-posted-3@quorvel.invalid>"}};
     QFile out(path);
     QVERIFY(out.open(QIODevice::WriteOnly));
     out.write(NzbFile::Document("Holiday", {file}));
@@ -227,8 +230,22 @@ void TestCliPost::checkNamesWhatIsMissing()
     const auto missing = cli.Run({"check", path});
     QCOMPARE(missing.ExitCode, 1);
     QCOMPARE(missing.Out, QString("<never-posted-1@quorvel.invalid>  Holiday (1/2), part 1\n"
-                                  "<never-posted-2@quorvel.invalid>  Holiday (1/2), part 2\n"));
-    QVERIFY2(missing.Err.contains("2 of 2 article(s) missing"), qPrintable(missing.Err));
+                                  "<never-posted-3@quorvel.invalid>  Holiday (1/2), part 3\n"));
+    QVERIFY2(missing.Err.contains("file 1 (Holiday (1/2)), segment 2: the Message-ID "
+                                  "<no-at-sign> is not of the form <left@right>"),
+             qPrintable(missing.Err));
+    QVERIFY2(missing.Err.contains("2 of 2 article(s) missing; 1 unusable"),
+             qPrintable(missing.Err));
+
+    // A server that allows reading only (201) is enough for a check.
+    TFakeNntpServer readOnly;
+    readOnly.SetGreeting("201 reading only");
+    readOnly.AddStoredId("<never-posted-1@quorvel.invalid>");
+    QVERIFY(readOnly.Start());
+    QCOMPARE(cli.SetServer(readOnly.Server()).ExitCode, 0);
+    const auto oneMissing = cli.Run({"check", path});
+    QCOMPARE(oneMissing.Out, QString("<never-posted-3@quorvel.invalid>  Holiday (1/2), part 3\n"));
+    QVERIFY2(oneMissing.Err.contains("1 of 2 article(s) missing"), qPrintable(oneMissing.Err));
 
     QCOMPARE(cli.Run({"check"}).ExitCode, 2);
     const auto unreadable = cli.Run({"check", cli.Dir() + "/none.nzb"});
@@ -334,8 +351,10 @@ void TestCliPost::optionsReachTheArticle()
     options.replaceInStrings(QStringLiteral("@dir"), cli.Dir());
 
     // --server overrides the profile's (unreachable) server for this run only.
-    const auto r = cli.Run(
-        QStringList{"post", "--group", "quorvel.test", "--server", server.Server()} + options);
+    // Each file goes whole, as one article (a new profile cuts files into parts).
+    const auto r = cli.Run(QStringList{"post", "--group", "quorvel.test", "--lines", "0",
+                                       "--server", server.Server()} +
+                           options);
     QVERIFY2(r.ExitCode == 0, qPrintable(r.Err));
     QCOMPARE(server.Articles().size(), 1);
     const QList<QByteArray> lines = server.Articles().first().split('\n');
@@ -623,6 +642,12 @@ void TestCliPost::login()
     QCOMPARE(r.ExitCode, exitCode);
     QVERIFY2(r.Err.contains(message), qPrintable(r.Err));
     QVERIFY(!r.Err.contains(password.isEmpty() ? QStringLiteral("\x01") : password));
+    // A password that went without TLS is told once on the terminal.
+    if (!password.isEmpty())
+        QCOMPARE(r.Err.count(QStringLiteral("the password for %1 goes in clear text: set Security "
+                                            "tls or starttls")
+                                 .arg(m_guarded.Server().section(u':', 0, 0))),
+                 1);
     // Nothing was queued without a password; a refused login keeps the queue.
     QCOMPARE(QFile::exists(cli.TaskFile()), exitCode != 0 && !password.isEmpty());
     // The login was the run's: the profile still has none.
@@ -661,6 +686,43 @@ void TestCliPost::interruptSavesTheQueue()
     QVERIFY2(r.Err.contains(QLatin1String("interrupted")), qPrintable(r.Err));
     QVERIFY(QFile::exists(cli.TaskFile()));
     QVERIFY(cli.Run({"tasks", "show"}).Out.contains(path));
+}
+
+void TestCliPost::secondProgramStaysOffTheQueue()
+{
+    // The first POST stalls, so the first program holds the queue; later ones are taken.
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    TFakeNntpServer::TRule post;
+    post.Command = "POST";
+    post.TakesArticle = true;
+    post.Lines = {"340 send article"};
+    post.StallAfterLines = 5;
+    post.Once = true;
+    server.Add(post);
+    server.OnPost();
+    TCliProcess cli;
+    prepare(cli, server.Server(), {"quorvel.test"});
+    const QString path = cli.Dir() + QStringLiteral("/held.bin");
+    makeFile(path, 200000);
+    const auto first = cli.Start({"post", path, "--group", "quorvel.test"});
+    QTRY_VERIFY_WITH_TIMEOUT(server.ArticleLinesSoFar() >= 5, 20000);
+
+    const QString holder = QStringLiteral("process %1").arg(first->processId());
+    for (const QStringList& args :
+         {QStringList{"tasks", "run"}, QStringList{"post", path, "--group", "quorvel.test"}}) {
+        const auto second = cli.Run(args);
+        QCOMPARE(second.ExitCode, 1);
+        QVERIFY2(second.Err.contains(holder), qPrintable(second.Err));
+    }
+    QCOMPARE(server.Connections(), 1); // the second ones never connected
+
+    // A lock left by a killed program is taken over: its kept task goes, once.
+    ::kill(pid_t(first->processId()), SIGKILL);
+    TCliProcess::Finish(*first);
+    const auto resumed = cli.Run({"tasks", "run"});
+    QVERIFY2(resumed.ExitCode == 0, qPrintable(resumed.Err));
+    QCOMPARE(server.Kept().size(), 1);
 }
 
 QStringList TestCliPost::serverGroups(quint16 port)
@@ -804,19 +866,21 @@ void TestCliPost::fullDiskKeepsEveryFile()
     makeFile(path, 3000);
     QVERIFY2(disk.Fill(&why), qPrintable(why));
 
+    // Not even the queue's lock can be written: nothing is queued or posted.
+    const QString noLock = QStringLiteral("qvqueue.lock cannot be made: the disk is full");
     const auto posted = cli.Run({"--verbose", "post", path, "--group", "quorvel.test"}, 20000);
     QCOMPARE(posted.ExitCode, 1);
-    QVERIFY2(posted.Err.contains(QLatin1String("could not be saved")), qPrintable(posted.Err));
+    QVERIFY2(posted.Err.contains(noLock), qPrintable(posted.Err));
     QVERIFY(!posted.Err.contains(QLatin1String("are kept in")));
     QVERIFY(!posted.Err.contains(QLatin1String("Tasks saved")));
     QVERIFY(!QFile::exists(cli.TaskFile()));
+    QVERIFY(server.Articles().isEmpty());
 
-    // Posting patched the group's count in place; the download would replace the file.
     const QByteArray groups = contents(newsrc);
     const auto downloaded = cli.Run({"--yes", "groups", "download"}, 20000);
     QCOMPARE(downloaded.ExitCode, 1);
     QVERIFY(!downloaded.Err.contains(QLatin1String("ended well")));
-    QVERIFY2(downloaded.Err.contains(newsrc), qPrintable(downloaded.Err));
+    QVERIFY2(downloaded.Err.contains(noLock), qPrintable(downloaded.Err));
 
     QCOMPARE(cli.Run({"profile", "set", "Host", "news.elsewhere"}).ExitCode, 1);
     QCOMPARE(contents(newsrc), groups);

@@ -339,6 +339,10 @@ void TestCliProfiles::createAndDeleteProfiles()
         QVERIFY2(r.Err.contains(QLatin1String("profile")), qPrintable(r.Err));
     }
     QCOMPARE(cli.Run({"profile", "list"}).Out, QStringLiteral("* Default\n  Home Server\n"));
+    // A profile made here starts as one the window makes, and so does the implicit Default.
+    for (const char* name : {"Home Server", "Default"})
+        QCOMPARE(shown(cli.Run({"--profile", name, "profile", "show"}).Out, "MaxLines"),
+                 QStringLiteral("5000"));
     QVERIFY(QFile::exists(cli.Home() + QStringLiteral("/newsrc.Home Server")));
 
     // Deleting asks first: a script without --yes is refused and nothing goes.

@@ -105,6 +105,17 @@ void TestCliTls::groupsOverTlsAndPostOverStartTls()
                  articles.begin(), articles.end(),
                  [](const auto& a) { return a.Header("Subject").startsWith("over STARTTLS"); }),
              5);
+
+    // The check of what was posted takes the same connection options as the commands that
+    // post: the profile in plain text, the run over STARTTLS.
+    QCOMPARE(cli.Run({"profile", "set", "Security", "none"}).ExitCode, 0);
+    const QString nzb = posted.Out.section(QStringLiteral("NZB: "), 1).trimmed();
+    const auto checked = cli.Run({"check", nzb, "--starttls"});
+    QVERIFY2(checked.ExitCode == 0, qPrintable(checked.Err));
+    QVERIFY2(checked.Err.contains("0 of 5 article(s) missing"), qPrintable(checked.Err));
+    QVERIFY(log.seek(0));
+    const QByteArray checkLog = log.readAll();
+    QVERIFY(checkLog.indexOf("STAT", checkLog.lastIndexOf("382 ")) > 0);
 }
 
 void TestCliTls::sessionOptionsLeaveTheProfileAlone()

@@ -20,7 +20,7 @@ struct TDownloadFixture : TGroupsFixture
 {
     TFakeClock Clock;
     TSettingsStore Settings{State.DataFile(QStringLiteral("settings.ini"))};
-    TTaskList Tasks{View, State.Commands};
+    TTaskList Tasks{View, State};
     TTaskFileOwnerStub TaskFileOwner;
     TTaskFile TaskFile{State, Tasks, Logger, View, TaskFileOwner};
     TbcsNNTP Client;

@@ -105,7 +105,14 @@ void TestNewsrcStore::saveFullListSkipsLongNames()
     f.WriteFile(Record("old.sub", 4, 0) + Record("old.new", 0, 2));
     QVERIFY(f.Store->ReadNewsrc());
     const QString longName = QString(80, 'g');
-    QVERIFY(f.Store->SaveFullList({"first.group", longName, "third.group"}, f.Path()));
+    TSavedGroups count;
+    QVERIFY(f.Store->SaveFullList({"first.group", longName, "third.group", QString(75, 'h')},
+                                  f.Path(), &count));
+    // Left out, but counted and told.
+    QCOMPARE(count.Saved, 2);
+    QCOMPARE(count.TooLong, 2);
+    QVERIFY(f.Session.Lines().last().contains(
+        QLatin1String("2 group name(s) of 75 bytes or more were left out of")));
 
     QCOMPARE(f.ReadFile(), Record("first.group", 0, 1) + Record("third.group", 0, 1));
     QVERIFY(f.Store->SubList.empty());

@@ -105,22 +105,34 @@ private slots:
 void TestNntpClient::greetingRefused_data()
 {
     QTest::addColumn<QByteArray>("greeting");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("201 no posting")
-        << QByteArray("201 server ready, no posting") << "server ready, no posting";
-    QTest::newRow("400 unavailable")
-        << QByteArray("400 service temporarily unavailable") << "service temporarily unavailable";
+    QTest::addColumn<bool>("post"); // else the group list is asked for
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("201 no posting, then POST")
+        << QByteArray("201 server ready, no posting") << true << "error server ready, no posting";
+    QTest::newRow("201 no posting, then LIST")
+        << QByteArray("201 server ready, no posting") << false << "groups done";
+    QTest::newRow("400 unavailable") << QByteArray("400 service temporarily unavailable") << false
+                                     << "error service temporarily unavailable";
 }
 
 void TestNntpClient::greetingRefused()
 {
     QFETCH(QByteArray, greeting);
-    QFETCH(QString, error);
+    QFETCH(bool, post);
+    QFETCH(QString, outcome);
     TRig rig;
     rig.Server.SetGreeting(greeting);
-    rig.Client.ListGroups();
-    QVERIFY(rig.Events.WaitFor({"error"}));
-    QCOMPARE(rig.Events.Events, QStringList({"status 2", "connected", "error " + error}));
+    rig.Server.On("LIST", ListAnswer);
+    rig.FillArticle({"body"});
+    if (post)
+        rig.Client.PostComposed();
+    else
+        rig.Client.ListGroups();
+    QVERIFY(rig.Events.WaitFor({"error", "groups done"}));
+    QCOMPARE(rig.Events.Events.last(), outcome);
+    if (!outcome.startsWith(QLatin1String("error")))
+        return;
+    QCOMPARE(rig.Events.Events, QStringList({"status 2", "connected", outcome}));
     QTRY_COMPARE(rig.Server.Commands(), TList({"QUIT"}));
     QVERIFY(!rig.Client.Connected());
 }

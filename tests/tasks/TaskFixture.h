@@ -23,7 +23,7 @@ struct TaskFixture
     TAppState state;
     TSessionLog session{clock};
     TLogger logger{session, clock};
-    TTaskList list{view, state.Commands};
+    TTaskList list{view, state};
     TTaskFileOwnerStub owner;
     TTaskFile file{state, list, logger, view, owner};
 

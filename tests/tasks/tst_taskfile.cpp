@@ -228,8 +228,10 @@ void TestTaskFile::saveAndReload()
                           makeTask(tkDisconnect, "news"),
                           makeTask(tkHangup, "Modem"),
                           awkwardTask(TTaskKind(7))};
-    for (const TTask& t : saved)
+    for (TTask& t : saved) {
+        t.Profile = QStringLiteral("Default"); // queued from the current profile
         f.list.Add(t);
+    }
     f.list.DialUpQueued = true;
     QVERIFY(f.file.SaveTasks());
     QVERIFY(!f.list.DialUpQueued);
@@ -260,9 +262,10 @@ void TestTaskFile::savedFileIsPrivateAndKeepsEarlierTasks()
                                                  QFile::ReadGroup | QFile::ReadOther);
     f.list.Add(makeTask(tkDisconnect, "new"));
     QVERIFY(f.file.SaveTasks());
-    // Another profile's saved tasks stay, under their own profile line; ours follow.
+    // Another profile's saved tasks stay, under their own profile line; ours follow under ours,
+    // so that each runs under the profile it was queued from.
     QCOMPARE(f.fileBytes(), QByteArray("Old\r\n4,old,,,,,,,,,,0,0,0,n,n\r\n4,old2,,,,,,,,,,0,0,0,n,"
-                                       "n\r\n4,new,,,,,,,,,,0,0,0,n,n\r\n"));
+                                       "n\r\nProfile: Default\r\n4,new,,,,,,,,,,0,0,0,n,n\r\n"));
     QVERIFY(f.logged("Info: The tasks saved there before were kept"));
     QCOMPARE(f.file.SavedTaskCount(), 3);
     QCOMPARE(QFileInfo(f.file.FileName()).permissions() &
@@ -271,6 +274,11 @@ void TestTaskFile::savedFileIsPrivateAndKeepsEarlierTasks()
     QVERIFY(QFileInfo(f.file.FileName()).permissions() & QFile::WriteOwner);
     // No temporary file is left beside it.
     QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList{"qvtasks.qv"});
+    // Read back, each task names the profile it runs under.
+    f.list.Clear();
+    QVERIFY(f.file.ReadTasks());
+    QCOMPARE(QList<QString>({f.list.At(0).Profile, f.list.At(1).Profile, f.list.At(2).Profile}),
+             QList<QString>({"Old", "Old", "Default"}));
 }
 
 void TestTaskFile::saveFailureReported()
@@ -289,8 +297,7 @@ void TestTaskFile::saveFailureReported()
 }
 
 // A task that logs in as the profile, whose password the keyring holds, is saved without a
-// password; another user's task keeps its own, and so does every task under another
-// profile's line.
+// password; another user's task keeps its own, and so does every task of another profile.
 void TestTaskFile::keyringPasswordsLeftOut()
 {
     TaskFixture f;
@@ -319,10 +326,11 @@ void TestTaskFile::keyringPasswordsLeftOut()
     const QList<TTask> queued = {upload("alice,pw"), upload("bob,pw"), upload("alice,typed"), group,
                                  dial};
     for (const bool underOurs : {true, false}) {
-        if (!underOurs)
-            f.writeFile("Old\r\n");
-        for (const TTask& t : queued)
+        // Another profile's tasks: the keyring's passwords are not theirs.
+        for (TTask t : queued) {
+            t.Profile = underOurs ? "Default" : "Old";
             f.list.Add(t);
+        }
         QVERIFY(f.file.SaveTasks());
         // A dial-up line is not read back (a fresh one is queued): its line tells.
         QVERIFY(
@@ -331,6 +339,8 @@ void TestTaskFile::keyringPasswordsLeftOut()
         f.owner.OnSwitch = [&](const QString& name) { f.state.SetProfile(name); };
         QVERIFY(f.file.ReadTasks());
         QList<TTask> expected = queued;
+        for (TTask& t : expected)
+            t.Profile = underOurs ? "Default" : "Old";
         if (underOurs) {
             UploadFields(expected[0]).Login = "alice,";
             UploadFields(expected[2]).Login = "alice,";

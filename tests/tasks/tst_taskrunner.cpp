@@ -27,6 +27,11 @@ private slots:
     void clearMenu();
     void viewMenu();
     void reloadMenu();
+    void reloadAddsOnlyWhatIsNotQueued();
+    void endedTasksAreRecordedBesideTheFile();
+    void readOnlyQueueRunsNothing();
+    void taskRunsUnderItsOwnProfile_data();
+    void taskRunsUnderItsOwnProfile();
     void speedLimitShared();
 };
 
@@ -346,6 +351,118 @@ void TestTaskRunner::reloadMenu()
     QCOMPARE(f.list.Count(), 1);
     QCOMPARE(f.list.At(0).Text1, QStringLiteral("a"));
     QVERIFY(!f.runner.IdleState().TaskFileExists); // and no longer
+}
+
+void TestTaskRunner::reloadAddsOnlyWhatIsNotQueued()
+{
+    // The file follows the running queue (as in the window): it holds a task saved earlier
+    // and the list's own; Reload adds the saved one, once.
+    RunnerFixture f;
+    f.file.KeepQueue(true);
+    f.handleUploadsWaiting();
+    f.writeFile("Default\r\n" + TaskLine::Write(makeUpload("saved")).toUtf8() + "\r\n");
+    f.list.Add(makeUpload("running"));
+    f.idle();
+    QCOMPARE(f.started, QStringList{"running"});
+    QVERIFY(f.runner.IdleState().TaskFileExists);
+    for (int reloads = 0; reloads < 2; ++reloads)
+        f.menu.TasksReloadClick();
+    QCOMPARE(f.list.Count(), 2);
+    QCOMPARE(f.list.At(1).Text1, QStringLiteral("saved"));
+    QVERIFY(!f.runner.IdleState().TaskFileExists); // nothing left that is not queued
+    QCOMPARE(f.savedTasks(), (QStringList{"Upload running", "Upload saved"}));
+}
+
+void TestTaskRunner::readOnlyQueueRunsNothing()
+{
+    // Another program owns the data folder's queue: nothing starts, nothing is written.
+    RunnerFixture f;
+    f.handleUploadsWaiting();
+    f.writeFile("Default\r\n");
+    f.file.SetReadOnly(QStringLiteral("held by process 4242"));
+    f.list.Add(makeUpload("a"));
+    f.idle();
+    QVERIFY(f.started.isEmpty());
+    QVERIFY(f.list.IsEmpty());
+    QVERIFY2(f.view.Warnings.value(0).contains("held by process 4242"),
+             qPrintable(f.view.Warnings.join('|')));
+    QVERIFY(!f.runner.IdleState().TaskFileExists); // no Reload either
+    QCOMPARE(f.fileBytes(), QByteArray("Default\r\n"));
+}
+
+void TestTaskRunner::endedTasksAreRecordedBesideTheFile()
+{
+    // A task's end costs the same however many are queued: the running queue's file is not
+    // written whole again, the end is recorded beside it, and a later reader sees both.
+    RunnerFixture f;
+    f.file.KeepQueue(true);
+    f.handleUploadsWaiting();
+    for (const char* name : {"a", "b", "c"})
+        f.list.Add(makeUpload(name));
+    f.idle();
+    const QByteArray whole = f.fileBytes();
+    f.runner.DoNextTask();
+    f.idle();
+    QCOMPARE(f.started, (QStringList{"a", "b"}));
+    QCOMPARE(f.fileBytes(), whole);
+    TTaskFile later{f.state, f.list, f.logger, f.view, f.owner}; // after a kill
+    QString error;
+    auto names = [&] {
+        QStringList out;
+        for (const TTask& task : later.Peek(&error).value_or(QList<TTask>{}))
+            out << task.Text1;
+        return out;
+    };
+    QCOMPARE(names(), (QStringList{"b", "c"}));
+    QCOMPARE(later.SavedTaskCount(), 2);
+    // The record belongs to those very bytes: beside a file written since, it means nothing.
+    QByteArray since = whole;
+    since[0] = 'd'; // "default": the same profile, other bytes
+    f.writeFile(since);
+    QCOMPARE(names(), (QStringList{"a", "b", "c"}));
+}
+
+void TestTaskRunner::taskRunsUnderItsOwnProfile_data()
+{
+    QTest::addColumn<QString>("refusal"); // the profile switch's answer
+    QTest::newRow("stored profile") << QString();
+    QTest::newRow("profile deleted") << QStringLiteral("there is no such profile any more");
+}
+
+void TestTaskRunner::taskRunsUnderItsOwnProfile()
+{
+    QFETCH(QString, refusal);
+    RunnerFixture f;
+    QString securityAtStart;
+    f.runner.SetHandler(tkUpload, [&](TTask& task) {
+        f.started << task.Text1;
+        securityAtStart = f.state.Settings.Security;
+    });
+    f.runner.SetProfileSwitch([&](const QString& name) {
+        if (refusal.isEmpty()) {
+            f.state.SetProfile(name);
+            f.state.Settings.Security = QStringLiteral("tls");
+        }
+        return refusal;
+    });
+    TTask task = makeUpload("a");
+    task.Profile = QStringLiteral("Work");
+    f.list.Add(task);
+    f.idle();
+    if (refusal.isEmpty()) {
+        QCOMPARE(f.started, QStringList{"a"});
+        QCOMPARE(f.state.ProfileName, QStringLiteral("Work"));
+        QCOMPARE(securityAtStart, QStringLiteral("tls"));
+        return;
+    }
+    // Never under the current profile's settings: kept for later, and the user told why.
+    QVERIFY(f.started.isEmpty());
+    QVERIFY(f.list.IsEmpty());
+    QVERIFY(f.fileBytes().startsWith("Work\r\n1,a,"));
+    QVERIFY2(f.view.Warnings.value(0).contains("cannot run under the profile Work, which queued "
+                                               "it: " +
+                                               refusal),
+             qPrintable(f.view.Warnings.join('|')));
 }
 
 void TestTaskRunner::speedLimitShared()
