@@ -49,5 +49,8 @@ void TLineSocketBase::ReadBufferFull()
         return;
     emit OnReadBufferFull(this);
     if (self && IsOpen() && ReadHeld() == ReadBufferSize())
-        throw EBufferedSocketException("Read buffer full, user did not flush");
+        throw EBufferedSocketException(
+            QStringLiteral("Read buffer full, user did not flush: the server sent a line longer "
+                           "than %1 bytes")
+                .arg(ReadBufferSize()));
 }

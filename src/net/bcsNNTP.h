@@ -134,6 +134,9 @@ signals:
     void OnPostFailed(const QString& reason);
     void OnArticleChecked(const QString& messageId, bool present);
     void OnCheckDone();
+    // The server cannot check articles (STAT answered 500 to 503): nothing was checked; the
+    // connection stays usable. The text names the server and its answer.
+    void OnCheckRefused(const QString& text);
     // Body progress 1..100 while the article goes out, then 0 once at its end.
     void OnProgress(int percent);
 
@@ -186,6 +189,14 @@ private:
 
     void setState(TClientStatus state, bool report = true);
     QString timeoutText() const;
+    // What the client was doing, in the words a failure names it: "connecting", "POST", ...
+    QString stepText() const;
+    // "host:port" of the server connected to, or as set when not connected yet.
+    QString serverText() const;
+    // The last reply as a failure: "CODE TEXT (host:port, step)".
+    QString replyFailure() const;
+    // Where a failure without a reply of the server happened: " (host:port, step)".
+    QString whereText() const;
     void armTimer(int seconds);
     void stopTimer();
     void timerFired();
@@ -225,6 +236,7 @@ private:
     qsizetype m_checkSent = 0;
     qsizetype m_checkDone = 0;
     bool m_checkDraining = false;
+    QString m_checkRefusal; // the first refusal of a STAT, while the others are let through
     TClientStatus m_state = csIdle;
     TClientStatus m_pendingStatus = csIdle;
     bool m_connected = false;

@@ -132,6 +132,13 @@ void TTaskRunner::ClearTaskList(bool save)
     emit ListCleared();
 }
 
+QString TTaskRunner::KeptText() const
+{
+    if (!m_list.IsEmpty() || !m_file.Exists())
+        return QString();
+    return QStringLiteral("\nThe tasks stay in the task file %1.").arg(m_file.FileName());
+}
+
 bool TTaskRunner::AutoStart() const
 {
     return m_state.Settings.AutoStart;
@@ -262,7 +269,7 @@ void TTaskRunner::NNTPError(const QString& text)
     if (!m_list.IsEmpty())
         m_list.SetHeadFailed(text);
     ClearTaskList(true);
-    m_view.ShowError(text);
+    m_view.ShowError(text + KeptText());
     stopPart();
     DoNextTask();
 }

@@ -69,6 +69,9 @@ public:
     TIdleState IdleState() const;
     // Announces it (IdleStateChanged): at every idle moment, and when tasks were queued.
     void ShowIdleState() { emit IdleStateChanged(IdleState()); }
+    // After a failure saved the queue: the sentence that says where the tasks are kept;
+    // empty when they were not saved.
+    QString KeptText() const;
 
     void DoTaskList();
     void DoNextTask();

@@ -36,7 +36,7 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                              const TClock& clock, QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_logger(logger), m_state(state),
-      m_account(std::make_unique<TBatchAccount>(state, list, logger, client)),
+      m_account(std::make_unique<TBatchAccount>(state, list, logger, view, client)),
       m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
                                                      *m_account,
                                                      static_cast<TUploadFailure&>(*this))),
@@ -60,6 +60,13 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
             [this](const QStringList& found, const QStringList&, const QString& error) {
                 singleChecked(found, error);
             });
+    // Without STAT nothing tells whether the article sent before is there: the task stops.
+    for (TBatchCheck* check : {&m_duplicateCheck, &m_singleCheck})
+        connect(check, &TBatchCheck::Refused, this,
+                [this](const QStringList&, const QString& text) {
+                    m_runner.SetPartInFlight(false);
+                    FailTask(text);
+                });
     connect(m_account.get(), &TBatchAccount::CheckStarted, this, [this] {
         if (!m_list.IsEmpty())
             m_checkedTask = m_list.Head();
@@ -317,9 +324,9 @@ void TUploadPoster::refused(const QString& reason, int code)
     m_runner.SetStatus(reason);
     if (!m_list.IsEmpty())
         m_list.SetHeadFailed(reason);
-    m_view.ShowError(reason);
     endProgress();
     m_runner.ClearTaskList(true);
+    m_view.ShowError(reason + m_runner.KeptText());
     if (m_runner.PartInFlight()) {
         m_runner.SetPartInFlight(false);
         m_multiPart->PartAnswered(false);
@@ -439,8 +446,8 @@ void TUploadPoster::FailTask(const QString& text)
     m_runner.SetStatus(text);
     if (!m_list.IsEmpty())
         m_list.SetHeadFailed(text);
-    m_view.ShowError(text);
     endProgress();
     m_runner.ClearTaskList(true);
+    m_view.ShowError(text + m_runner.KeptText());
     m_runner.DoNextTask();
 }

@@ -494,7 +494,10 @@ void TestMultiPart::failuresARetryCannotMendStop()
     f.list.Add(f.upload(path, server.Server(), 1000));
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
     QCOMPARE(server.Articles().size(), posts);
-    QCOMPARE(f.view.Warnings, QStringList{QString::fromUtf8(answers.last().mid(4))});
+    QCOMPARE(f.view.Warnings,
+             QStringList{QString::fromUtf8(answers.last()) + " (" + server.Server() +
+                         ", sending the article)\nThe tasks stay in the task file " +
+                         f.file.FileName() + "."});
     QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
 }
 
@@ -540,9 +543,12 @@ void TestMultiPart::refusedPartStopsSeriesAndSavesQueue()
 
     QCOMPARE(server.Commands(), (QList<QByteArray>{"POST", "POST"})); // no third part
     QCOMPARE(failed.size(), 1); // the task list keeps the reason
-    QCOMPARE(failed.at(0).at(0).toString(), f.view.Warnings.value(0));
-    QCOMPARE(f.view.Warnings, QStringList{"437 Article of 99999 bytes exceeds local limit"});
-    QCOMPARE(f.view.StatusTexts.last(), f.view.Warnings.first());
+    const QString refusal = "441 437 Article of 99999 bytes exceeds local limit (" +
+                            server.Server() + ", sending the article)";
+    QCOMPARE(failed.at(0).at(0).toString(), refusal);
+    QCOMPARE(f.view.Warnings,
+             QStringList{refusal + "\nThe tasks stay in the task file " + f.file.FileName() + "."});
+    QCOMPARE(f.view.StatusTexts.last(), refusal);
     QCOMPARE(f.savedTasks(), (QStringList{"Upload " + first, "Upload " + second}));
     QVERIFY(!f.runner.PartInFlight());
     QVERIFY(!f.poster.MultiPart().Active());
@@ -654,7 +660,9 @@ void TestMultiPart::yencPartsHaveALimit()
     QVERIFY(server.Articles().isEmpty());
     QCOMPARE(f.view.Warnings,
              QStringList{"The file " + path +
-                         " would make more than 999999 parts; allow more lines per part"});
+                         " would make more than 999999 parts; allow more lines per part\nThe "
+                         "tasks stay in the task file " +
+                         f.file.FileName() + "."});
     QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
 }
 
@@ -688,7 +696,7 @@ void TestMultiPart::fileShrinksDuringSeries()
     QCOMPARE(f.view.Warnings.size(), 1);
     QVERIFY2(f.view.Warnings.first().contains(path), qPrintable(f.view.Warnings.first()));
     QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
-    QVERIFY(f.logged("Error: " + f.view.Warnings.first()));
+    QVERIFY(f.logged("Error: " + f.view.Warnings.first().section('\n', 0, 0)));
 }
 
 // The first POST asks for a login, which any password passes; one article is taken, and every
@@ -722,7 +730,9 @@ void TestMultiPart::loginFromTask()
              (QList<QByteArray>{"POST", "AUTHINFO USER joe", "AUTHINFO PASS pass word,with, commas",
                                 "POST", "POST", "QUIT"}));
     QCOMPARE(f.client.Password(), QString());
-    QCOMPARE(f.view.Warnings, QStringList{"authentication required"});
+    QCOMPARE(f.view.Warnings,
+             QStringList{"480 authentication required (" + server.Server() +
+                         ", POST)\nThe tasks stay in the task file " + f.file.FileName() + "."});
     QCOMPARE(server.Articles().size(), 1);
 }
 
@@ -859,6 +869,14 @@ void TestMultiPart::checkFindsWhatTheServerLost()
     const QStringList last = f.session.Lines().filter("Batch b3: 5");
     QCOMPARE(last.size(), 1);
     QVERIFY2(last.first().endsWith(lastLine), qPrintable(last.first()));
+    // What is missing is told, and the NZB file says it is incomplete.
+    QCOMPARE(file.fileName().endsWith(".incomplete.nzb"), !found);
+    QCOMPARE(f.view.Warnings
+                 .filter("1 article(s) still missing on the server after the last "
+                         "check: " +
+                         f.dir.filePath("big.txt") + " (part 3)")
+                 .size(),
+             found ? 0 : 1);
 }
 
 void TestMultiPart::lostArticleOfAnEarlierUploadGoesAgain()
