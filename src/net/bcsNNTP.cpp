@@ -1019,7 +1019,9 @@ QString TbcsNNTP::timeoutText() const
 
 void TbcsNNTP::timerFired()
 {
-    const QString text = "Timeout while " + timeoutText() + whereText();
+    // Looking up and connecting name the server already.
+    const bool named = m_state == csLookingUp || m_state == csConnecting;
+    const QString text = "Timeout while " + timeoutText() + (named ? QString() : whereText());
     m_canceled = true;
     m_lookupHandle = -1;
     dropConnection();

@@ -252,7 +252,7 @@ void TTaskRunner::NNTPDisconnected()
         ClearTaskList(true);
         m_view.ShowError(QStringLiteral("Your connection to %1 was unexpectedly closed.")
                              .arg(m_client.Server()) +
-                         QStringLiteral("\nAll tasks have been cancelled."));
+                         QStringLiteral("\nAll tasks have been cancelled.") + KeptText());
     }
     stopPart();
     DoNextTask();

@@ -324,9 +324,7 @@ void TUploadPoster::refused(const QString& reason, int code)
     m_runner.SetStatus(reason);
     if (!m_list.IsEmpty())
         m_list.SetHeadFailed(reason);
-    endProgress();
-    m_runner.ClearTaskList(true);
-    m_view.ShowError(reason + m_runner.KeptText());
+    showFailure(reason);
     if (m_runner.PartInFlight()) {
         m_runner.SetPartInFlight(false);
         m_multiPart->PartAnswered(false);
@@ -439,6 +437,17 @@ void TUploadPoster::DoIncludeText(const std::optional<QStringList>& given)
         PendingIncludeText = CommaText::Write(lines);
 }
 
+void TUploadPoster::showFailure(const QString& text)
+{
+    const QString cause = m_retry.FirstCause();
+    endProgress();
+    m_runner.ClearTaskList(true);
+    const QString before = cause.isEmpty() || cause == text
+                               ? QString()
+                               : QStringLiteral("\nIt was being tried again after: ") + cause;
+    m_view.ShowError(text + before + m_runner.KeptText());
+}
+
 void TUploadPoster::FailTask(const QString& text)
 {
     m_logger.LogIt(QStringLiteral("Error: ") + text);
@@ -446,8 +455,6 @@ void TUploadPoster::FailTask(const QString& text)
     m_runner.SetStatus(text);
     if (!m_list.IsEmpty())
         m_list.SetHeadFailed(text);
-    endProgress();
-    m_runner.ClearTaskList(true);
-    m_view.ShowError(text + m_runner.KeptText());
+    showFailure(text);
     m_runner.DoNextTask();
 }

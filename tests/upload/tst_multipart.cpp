@@ -470,10 +470,13 @@ void TestMultiPart::failuresARetryCannotMendStop_data()
 {
     QTest::addColumn<QList<QByteArray>>("answers");
     QTest::addColumn<int>("posts");
-    QTest::newRow("441 too big") << QList<QByteArray>{"441 article too big"} << 1;
-    QTest::newRow("440 not allowed") << QList<QByteArray>{"440 posting not allowed"} << 1;
+    QTest::addColumn<QString>("cause"); // the failure the retries began with
+    QTest::newRow("441 too big") << QList<QByteArray>{"441 article too big"} << 1 << "";
+    QTest::newRow("440 not allowed") << QList<QByteArray>{"440 posting not allowed"} << 1 << "";
     QTest::newRow("the last retry fails")
-        << QList<QByteArray>{"436 try later", "436 try later", "436 try later"} << 3;
+        << QList<QByteArray>{"436 try later", "436 try later", "436 try later"} << 3 << "";
+    QTest::newRow("a retry is refused")
+        << QList<QByteArray>{"436 try later", "441 article too big"} << 2 << "436 try later";
 }
 
 void TestMultiPart::failuresARetryCannotMendStop()
@@ -482,6 +485,7 @@ void TestMultiPart::failuresARetryCannotMendStop()
     // once with the server's text, and the queue is saved as it always was.
     QFETCH(QList<QByteArray>, answers);
     QFETCH(int, posts);
+    QFETCH(QString, cause);
     UploadFixture f;
     f.state.Settings.PostRetries = 2;
     f.poster.Retry().SetFirstDelay(1);
@@ -494,10 +498,12 @@ void TestMultiPart::failuresARetryCannotMendStop()
     f.list.Add(f.upload(path, server.Server(), 1000));
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
     QCOMPARE(server.Articles().size(), posts);
-    QCOMPARE(f.view.Warnings,
-             QStringList{QString::fromUtf8(answers.last()) + " (" + server.Server() +
-                         ", sending the article)\nThe tasks stay in the task file " +
-                         f.file.FileName() + "."});
+    const QString where = " (" + server.Server() + ", sending the article)";
+    QCOMPARE(
+        f.view.Warnings,
+        QStringList{QString::fromUtf8(answers.last()) + where +
+                    (cause.isEmpty() ? "" : "\nIt was being tried again after: " + cause + where) +
+                    "\nThe tasks stay in the task file " + f.file.FileName() + "."});
     QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
 }
 
