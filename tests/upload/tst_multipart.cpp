@@ -1,3 +1,4 @@
+#include "SmallDisk.h"
 #include "UploadFixture.h"
 #include "tasks/TaskFields.h"
 #include "upload/BatchAccount.h"
@@ -34,6 +35,7 @@ private slots:
     void checkFindsWhatTheServerLost_data();
     void checkFindsWhatTheServerLost();
     void lostArticleOfAnEarlierUploadGoesAgain();
+    void journalOnAFullDiskIsTold();
     void passingFailuresAreTriedAgain();
     void failuresARetryCannotMendStop_data();
     void failuresARetryCannotMendStop();
@@ -912,6 +914,36 @@ void TestMultiPart::lostArticleOfAnEarlierUploadGoesAgain()
     QCOMPARE(nzbs.size(), 1);
     QCOMPARE(f.session.Lines().filter("6 posted, 6 checked, 1 re-posted, 0 missing").size(), 1);
     QCOMPARE(counted.size(), 2); // each file counts in its group once, the re-post not again
+}
+
+void TestMultiPart::journalOnAFullDiskIsTold()
+{
+    // The batch's journal cannot be written: the upload goes on, and what failed is shown
+    // once, naming the file and the reason, and signalled to the front end.
+    UploadFixture f;
+    const QString journals = f.state.DataFile("journals");
+    QVERIFY(QDir().mkpath(journals));
+    TSmallDisk disk(journals);
+    QString why;
+    if (!disk.Mount(64, &why))
+        QSKIP(qPrintable("no small disk for the journals: " + why));
+    QVERIFY2(disk.Fill(&why), qPrintable(why));
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    QSignalSpy failed(&f.poster.Account(), &TBatchAccount::WriteFailed);
+    TTask t = f.upload(f.writeLines("full.txt", 3000), server.Server(), 1000);
+    UploadFields(t).Batch = "b9";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+
+    QCOMPARE(server.Articles().size(), 3);
+    QCOMPARE(failed.size(), 1);
+    const QString text = failed.first().first().toString();
+    QVERIFY2(text.startsWith("Cannot write the upload journal " + journals +
+                             "/b9.journal: No space left on device"),
+             qPrintable(text));
+    QCOMPARE(f.view.Warnings, QStringList{text});
 }
 
 QTEST_GUILESS_MAIN(TestMultiPart)
