@@ -96,14 +96,14 @@ void TQueueRun::finish()
         m_view.Note(QStringLiteral("quorvel-cli: the tasks ran, but %1 article(s) are still "
                                    "missing on the server (named above)")
                         .arg(m_missing));
-    else if (m_writeFailed && !m_aborted && !m_view.BatchCut())
-        m_view.Note(QStringLiteral("quorvel-cli: the tasks ran, but the journal or an NZB file "
-                                   "could not be written (named above)"));
     else if (m_saveFailed)
         m_view.Note(QStringLiteral("quorvel-cli: the run did not complete, and the remaining "
                                    "tasks could not be saved to %1: they are lost when the "
                                    "program ends")
                         .arg(taskFile));
+    else if (m_writeFailed && !m_aborted && !m_view.BatchCut())
+        m_view.Note(QStringLiteral("quorvel-cli: the tasks ran, but the journal or an NZB file "
+                                   "could not be written (named above)"));
     else if (retryCannotHelp(m_client.ReplyCode()))
         m_view.Note(QStringLiteral("quorvel-cli: the run did not complete; the remaining tasks "
                                    "are kept in %1. The server's refusal stands: change what it "

@@ -13,7 +13,6 @@
 #include "upload/UploadTaskFields.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QRandomGenerator>
@@ -268,6 +267,7 @@ void TBatchAccount::checked(const QStringList& found, const QStringList& missing
         // The task stays for a later run to check the rest: until then the NZB file lists
         // what was found, and says it is incomplete.
         m_logger.LogIt(QStringLiteral("The check after posting stopped: ") + error);
+        logLastLine();
         writeNzb(true, false);
         closeBatch();
     } else if (!missing.isEmpty() && m_repostRounds < m_state.Settings.CheckRounds &&
