@@ -416,6 +416,7 @@ void TbcsNNTP::connectedToServer()
 // handler that starts the next operation at once gets a fresh connection that stays.
 void TbcsNNTP::disconnectedByServer()
 {
+    m_closedDuring = stepText();
     stopTimer();
     dropConnection();
     emit OnDisconnected();

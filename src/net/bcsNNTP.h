@@ -77,6 +77,9 @@ public:
     static constexpr qsizetype DefaultGroupLimit = 2'000'000;
     void SetGroupLimit(qsizetype names) { m_groupLimit = names; }
     int ReplyCode() const { return m_replyCode; }
+    // What the client was doing when the server last closed the connection ("POST",
+    // "sending the article", ...); empty when it was idle.
+    const QString& ClosedDuring() const { return m_closedDuring; }
     const QString& ReplyText() const { return m_replyText; }
     // The lines logged while LogFile was set.
     const QStringList& LogLines() const { return m_logLines; }
@@ -237,6 +240,7 @@ private:
     qsizetype m_checkDone = 0;
     bool m_checkDraining = false;
     QString m_checkRefusal; // the first refusal of a STAT, while the others are let through
+    QString m_closedDuring;
     TClientStatus m_state = csIdle;
     TClientStatus m_pendingStatus = csIdle;
     bool m_connected = false;

@@ -132,6 +132,13 @@ void TTaskRunner::ClearTaskList(bool save)
     emit ListCleared();
 }
 
+QString TTaskRunner::closedDuring() const
+{
+    const QString& step = m_client.ClosedDuring();
+    return step.isEmpty() ? QString()
+                          : QStringLiteral("\nThe server closed it during: %1.").arg(step);
+}
+
 QString TTaskRunner::KeptText() const
 {
     if (!m_list.IsEmpty() || !m_file.Exists())
@@ -252,7 +259,8 @@ void TTaskRunner::NNTPDisconnected()
         ClearTaskList(true);
         m_view.ShowError(QStringLiteral("Your connection to %1 was unexpectedly closed.")
                              .arg(m_client.Server()) +
-                         QStringLiteral("\nAll tasks have been cancelled.") + KeptText());
+                         QStringLiteral("\nAll tasks have been cancelled.") + closedDuring() +
+                         KeptText());
     }
     stopPart();
     DoNextTask();

@@ -118,6 +118,8 @@ signals:
 
 private:
     void stopPart();
+    // "\nThe server closed it during: STEP." when the client knows the step.
+    QString closedDuring() const;
     void dropUnknownHead(const TTask& task);
 
     TTaskList& m_list;

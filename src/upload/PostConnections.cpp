@@ -64,9 +64,11 @@ void TPostConnections::addSlot()
     connect(client, &TbcsNNTP::OnError, this,
             [this, slot](const QString& text) { failed(*slot, text); });
     connect(client, &TbcsNNTP::OnDisconnected, this, [this, slot, client] {
-        failed(
-            *slot,
-            QStringLiteral("Your connection to %1 was unexpectedly closed.").arg(client->Server()));
+        const QString& step = client->ClosedDuring();
+        failed(*slot, QStringLiteral("Your connection to %1 was unexpectedly closed.%2")
+                          .arg(client->Server(),
+                               step.isEmpty() ? QString()
+                                              : " The server closed it during: " + step + "."));
     });
     connect(client, &TbcsNNTP::OnProgress, this, [this, slot](int percent) {
         if (slot->Part != 0 && slot->Part == lowestPart())

@@ -141,8 +141,8 @@ void TestTaskSession::serverClosesConnection()
     QCOMPARE(f.started, QStringList{"a.jpg"});
     QCOMPARE(f.view.Warnings,
              QStringList{"Your connection to " + f.server.Server() +
-                         " was unexpectedly closed.\nAll tasks have been cancelled.\nThe tasks "
-                         "stay in the task file " +
+                         " was unexpectedly closed.\nAll tasks have been cancelled.\nThe "
+                         "server closed it during: POST.\nThe tasks stay in the task file " +
                          f.file.FileName() + "."});
     QCOMPARE(f.savedTasks(), (QStringList{"Upload a.jpg", "Upload b.jpg"}));
     QCOMPARE(f.view.StatusTexts.last(), QStringLiteral("Offline"));
