@@ -50,7 +50,7 @@ void TLineSocketBase::ReadBufferFull()
     emit OnReadBufferFull(this);
     if (self && IsOpen() && ReadHeld() == ReadBufferSize())
         throw EBufferedSocketException(
-            QStringLiteral("Read buffer full, user did not flush: the server sent a line longer "
+            QStringLiteral("Read buffer full, user did not flush: a line received is longer "
                            "than %1 bytes")
                 .arg(ReadBufferSize()));
 }
