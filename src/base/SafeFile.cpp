@@ -79,6 +79,19 @@ QString TSafeFile::Replace(const QString& fileName, const QByteArray& bytes,
     return file.ErrorText();
 }
 
+QString TSafeFile::MakeFolder(const QString& folder)
+{
+    if (QDir().mkpath(folder))
+        return QString();
+    // The nearest path that exists stands in the way.
+    QFileInfo above(folder);
+    while (!above.exists() && above.absolutePath() != above.absoluteFilePath())
+        above = QFileInfo(above.absolutePath());
+    const QString reason = above.isDir() ? above.absoluteFilePath() + " is not writable"
+                                         : above.absoluteFilePath() + " is not a folder";
+    return "Cannot make the folder " + folder + ": " + reason;
+}
+
 int TSafeFile::RemoveLeftovers(const QString& fileName)
 {
     const QFileInfo target(fileName);

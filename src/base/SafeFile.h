@@ -33,6 +33,10 @@ public:
     static QString Replace(const QString& fileName, const QByteArray& bytes,
                            QFileDevice::Permissions permissions = {});
 
+    // Makes folder and the folders above it as needed; returns why that failed ("Cannot make
+    // the folder F: P is not a folder"), empty on success.
+    static QString MakeFolder(const QString& folder);
+
     // Removes the new files that replacing fileName left behind when the program was killed
     // before renaming or removing them (fileName.XXXXXX), unless one was written to within
     // the last minutes: another run may be saving it now. Returns how many went.

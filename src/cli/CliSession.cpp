@@ -220,6 +220,10 @@ int TCliSession::runQueue()
     TPostReport report(m_app->UploadPoster(), m_app->UploadPoster().Account(), m_app->TaskList(),
                        *m_view, m_terminal, json);
     connect(&report, &TPostReport::Posted, &run, &TQueueRun::Posted);
+    TBatchAccount& account = m_app->UploadPoster().Account();
+    connect(&account, &TBatchAccount::WriteFailed, &run, &TQueueRun::WriteFailed);
+    connect(&account, &TBatchAccount::BatchEnded, &run,
+            [&run](const QString&, int missing) { run.BatchEnded(missing); });
     connect(&run, &TQueueRun::Finishing, &report, &TPostReport::Finish);
     // A script finds the NZB file of what it posted on standard output (in the JSON lines
     // with --json).

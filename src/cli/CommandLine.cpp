@@ -205,11 +205,16 @@ const QString ExitStatusText = QStringLiteral(
     "Exit status:\n"
     "  0    every command and queued task ended well (warnings and notes do not change it)\n"
     "  1    the command failed, or a task failed before any article was posted; the reason\n"
-    "       was printed (the task file then keeps what is left; 'tasks run' resumes it)\n"
+    "       was printed (the task file then keeps what is left; 'tasks run' resumes it);\n"
+    "       or the tasks ran but the journal or an NZB file could not be written (the file\n"
+    "       and the reason were printed)\n"
     "  2    the command line was not understood: an unknown command or option, a missing\n"
     "       or surplus argument, a missing --group, a value a setting or option does not take\n"
     "  3    some articles were posted, then a task failed; what was not posted is kept in\n"
     "       the task file ('tasks run' resumes it)\n"
+    "  4    the tasks ran, but articles are still missing on the server after the last\n"
+    "       check (CheckAfterPost); their files were printed, and the NZB file, named\n"
+    "       NAME.incomplete.nzb, lists only the articles found\n"
     "  130  interrupted by Ctrl+C or SIGTERM (the queue was saved)\n");
 
 QString oneCommandHelp(const TCommandSpec& c)

@@ -23,7 +23,9 @@ TPostReport::TPostReport(TUploadPoster& poster, TBatchAccount& account, TTaskLis
                 m_view.ShowBatch(state);
             });
     connect(&list, &TTaskList::HeadFailed, this, &TPostReport::failed);
-    connect(&account, &TBatchAccount::NzbWritten, this, &TPostReport::nzbWritten);
+    connect(&account, &TBatchAccount::NzbWritten, this,
+            [this](const QString& path) { m_nzbFiles << path; });
+    connect(&account, &TBatchAccount::BatchEnded, this, &TPostReport::batchEnded);
 }
 
 bool TPostReport::plainLines() const
@@ -83,13 +85,14 @@ void TPostReport::failed(const QString& reason)
     m_file.clear();
 }
 
-void TPostReport::nzbWritten(const QString& path)
+void TPostReport::batchEnded(const QString& nzb, int missing)
 {
-    m_nzbFiles << path;
-    write(QStringLiteral("batch_summary"), {{QStringLiteral("nzb"), path},
-                                            {QStringLiteral("files_posted"), m_batch.FilesPosted},
-                                            {QStringLiteral("files_failed"), m_batch.FilesFailed},
-                                            {QStringLiteral("parts_accepted"), m_batch.Parts}});
+    write(QStringLiteral("batch_summary"),
+          {{QStringLiteral("nzb"), nzb.isEmpty() ? QJsonValue() : QJsonValue(nzb)},
+           {QStringLiteral("files_posted"), m_batch.FilesPosted},
+           {QStringLiteral("files_failed"), m_batch.FilesFailed},
+           {QStringLiteral("parts_accepted"), m_batch.Parts},
+           {QStringLiteral("articles_missing"), missing}});
     m_batch = {};
 }
 

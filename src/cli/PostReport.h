@@ -37,7 +37,8 @@ private:
     void partAccepted(const QString& path, qint64 part, qint64 parts);
     void fileDone(const QString& path, qint64 parts);
     void failed(const QString& reason);
-    void nzbWritten(const QString& path);
+    // A batch is through: a summary with its NZB file and the articles still missing.
+    void batchEnded(const QString& nzb, int missing);
     void write(const QString& event, QJsonObject fields) const;
     // Plain lines go where nothing is drawn in place.
     bool plainLines() const;

@@ -57,7 +57,9 @@ int TQueueRun::outcome() const
         return ExitFailed;
     if (m_aborted || m_view.BatchCut())
         return m_posted ? ExitPartly : ExitFailed;
-    return ExitOk;
+    if (m_writeFailed)
+        return ExitFailed;
+    return m_missing > 0 ? ExitMissing : ExitOk;
 }
 
 void TQueueRun::queueEmptied()
@@ -90,11 +92,18 @@ void TQueueRun::finish()
     const QString taskFile = m_taskFile.FileName();
     if (status == ExitOk)
         m_view.Note(QStringLiteral("quorvel-cli: done: %1 task(s) ended well").arg(m_queued));
+    else if (status == ExitMissing)
+        m_view.Note(QStringLiteral("quorvel-cli: the tasks ran, but %1 article(s) are still "
+                                   "missing on the server (named above)")
+                        .arg(m_missing));
     else if (m_saveFailed)
         m_view.Note(QStringLiteral("quorvel-cli: the run did not complete, and the remaining "
                                    "tasks could not be saved to %1: they are lost when the "
                                    "program ends")
                         .arg(taskFile));
+    else if (m_writeFailed && !m_aborted && !m_view.BatchCut())
+        m_view.Note(QStringLiteral("quorvel-cli: the tasks ran, but the journal or an NZB file "
+                                   "could not be written (named above)"));
     else if (retryCannotHelp(m_client.ReplyCode()))
         m_view.Note(QStringLiteral("quorvel-cli: the run did not complete; the remaining tasks "
                                    "are kept in %1. The server's refusal stands: change what it "

@@ -12,8 +12,10 @@ class TTerminalView;
 // Runs the queued tasks to their end on the application's event loop and turns the outcome
 // into the exit status: 0 when every task ended well, 3 when the run was cut short after the
 // server had taken some articles and 1 when before (either way the core saved what was left
-// to the task file), 130 after Ctrl+C, which aborts like the window's Abort button. A question that
-// nobody can answer while tasks run also aborts, since nothing else would ever move the queue on.
+// to the task file) or when the journal or an NZB file could not be written, 4 when the tasks
+// ran but articles are still missing on the server after the last check, 130 after Ctrl+C, which
+// aborts like the window's Abort button. A question that nobody can answer while tasks run also
+// aborts, since nothing else would ever move the queue on.
 class TQueueRun : public QObject
 {
     Q_OBJECT
@@ -33,6 +35,10 @@ public:
     void SetHeld(bool held);
     // The server took an article of the run.
     void Posted() { m_posted = true; }
+    // The journal or an NZB file could not be written: the run does not end well.
+    void WriteFailed() { m_writeFailed = true; }
+    // A batch ended with articles still missing on the server.
+    void BatchEnded(int missing) { m_missing += missing; }
 
 signals:
     // The run ends with that exit status; the connection may still be closing.
@@ -59,5 +65,7 @@ private:
     bool m_saveFailed = false;
     bool m_held = false;
     bool m_posted = false;
+    bool m_writeFailed = false;
+    int m_missing = 0;
     int m_queued = 0;
 };

@@ -49,5 +49,8 @@ void TLineSocketBase::ReadBufferFull()
         return;
     emit OnReadBufferFull(this);
     if (self && IsOpen() && ReadHeld() == ReadBufferSize())
-        throw EBufferedSocketException("Read buffer full, user did not flush");
+        throw EBufferedSocketException(
+            QStringLiteral("Read buffer full, user did not flush: a line received is longer "
+                           "than %1 bytes")
+                .arg(ReadBufferSize()));
 }

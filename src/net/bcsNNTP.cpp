@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -173,6 +174,7 @@ void TbcsNNTP::CheckArticles(const QStringList& messageIds)
     m_checkIds = messageIds;
     m_checkSent = m_checkDone = 0;
     m_checkDraining = false;
+    m_checkRefusal.clear();
     if (messageIds.isEmpty()) {
         emit OnCheckDone();
         return;
@@ -211,9 +213,24 @@ void TbcsNNTP::handleStatReply()
         login();
         return;
     }
+    if (!m_checkRefusal.isEmpty() || (m_replyCode >= 500 && m_replyCode <= 503)) {
+        // STAT not known or not allowed: the answers still on their way are let through.
+        if (m_checkRefusal.isEmpty())
+            m_checkRefusal = "cannot check articles: " + replyFailure();
+        if (m_checkDone < m_checkSent) {
+            armTimer(m_timeout);
+            return;
+        }
+        stopTimer();
+        m_pendingCommand.clear();
+        const QString refusal = std::exchange(m_checkRefusal, QString());
+        log("Warning: " + refusal);
+        emit OnCheckRefused(refusal);
+        return;
+    }
     if (m_replyCode != 223 && m_replyCode != 430) {
         m_pendingCommand.clear();
-        fail(m_replyText);
+        fail(replyFailure());
         return;
     }
     emit OnArticleChecked(m_checkIds.at(index), m_replyCode == 223);
@@ -399,6 +416,7 @@ void TbcsNNTP::connectedToServer()
 // handler that starts the next operation at once gets a fresh connection that stays.
 void TbcsNNTP::disconnectedByServer()
 {
+    m_closedDuring = stepText();
     stopTimer();
     dropConnection();
     emit OnDisconnected();
@@ -414,7 +432,8 @@ void TbcsNNTP::socketFailed(int code, const QString& message)
     if (code != 0 && tryNextAddress(message))
         return;
     // System errors say "connecting"; the address tells where.
-    const QString text = m_state == csConnecting && code != 0 ? message + attemptText() : message;
+    const QString text =
+        m_state == csConnecting && code != 0 ? message + attemptText() : message + whereText();
     stopTimer();
     dropConnection();
     m_replyCode = 0; // no reply of the server's is behind this failure
@@ -737,7 +756,7 @@ void TbcsNNTP::handleGreeting(const QString& line)
             sendPendingCommand();
         return;
     }
-    const QString refusal = m_replyText;
+    const QString refusal = replyFailure();
     Quit();
     fail(refusal);
 }
@@ -779,7 +798,7 @@ void TbcsNNTP::badReply(const QString& line)
 {
     stopTimer();
     dropConnection();
-    fail("Bad reply from server: " + line);
+    fail("Bad reply from server: " + line + whereText());
 }
 
 void TbcsNNTP::handleReply()
@@ -796,12 +815,12 @@ void TbcsNNTP::handleReply()
             // A list that never starts is as stuck as one that stops.
             armTimer(GroupLineTimeout);
         } else {
-            fail(m_replyText);
+            fail(replyFailure());
         }
         return;
     case csUserSent:
         if (m_replyCode != 381) {
-            fail(m_replyText);
+            fail(replyFailure());
             return;
         }
         armTimer(m_timeout);
@@ -813,7 +832,7 @@ void TbcsNNTP::handleReply()
         if (m_replyCode == 281)
             sendPendingCommand();
         else
-            fail(m_replyText);
+            fail(replyFailure());
         return;
     case csPostSent:
         if (m_replyCode == 480) {
@@ -823,14 +842,14 @@ void TbcsNNTP::handleReply()
             setState(csSendingArticle);
             startArticle();
         } else {
-            fail(m_replyText);
+            fail(replyFailure());
         }
         return;
     case csArticleSent:
         if (m_replyCode == 240)
             emit OnPosted();
         else
-            emit OnPostFailed(m_replyText);
+            emit OnPostFailed(replyFailure());
         return;
     case csStatSent:
         handleStatReply();
@@ -871,7 +890,7 @@ void TbcsNNTP::handleStartTlsReply(const QString& line)
     if (!parseReply(line))
         return;
     if (m_replyCode != 382) {
-        const QString refusal = "The server refused STARTTLS: " + line;
+        const QString refusal = "The server refused STARTTLS: " + line + whereText();
         Quit();
         log("Error: " + refusal);
         fail(refusal);
@@ -899,7 +918,7 @@ void TbcsNNTP::login()
 {
     // RFC 4643: a 480 asks for AUTHINFO USER, then PASS after 381.
     if (!m_authenticate || m_userName.isEmpty() || m_password.isEmpty()) {
-        const QString refusal = m_replyText;
+        const QString refusal = replyFailure();
         Quit();
         fail(refusal);
         return;
@@ -907,7 +926,7 @@ void TbcsNNTP::login()
     // Once per command: a server that asks again after accepting the login would have the
     // password sent over and over.
     if (m_loginSent) {
-        const QString refusal = m_replyText;
+        const QString refusal = replyFailure();
         Quit();
         fail("The server asked for a login again after accepting it: " + refusal);
         return;
@@ -1004,12 +1023,63 @@ QString TbcsNNTP::timeoutText() const
 
 void TbcsNNTP::timerFired()
 {
-    const QString text = "Timeout while " + timeoutText();
+    // Looking up and connecting name the server already.
+    const bool named = m_state == csLookingUp || m_state == csConnecting;
+    const QString text = "Timeout while " + timeoutText() + (named ? QString() : whereText());
     m_canceled = true;
     m_lookupHandle = -1;
     dropConnection();
     m_replyCode = 0;
     emit OnError(text);
+}
+
+QString TbcsNNTP::stepText() const
+{
+    switch (m_state) {
+    case csLookingUp:
+        return QStringLiteral("looking up");
+    case csConnecting:
+        return m_startTlsSent ? QStringLiteral("STARTTLS")
+               : m_connected  ? QStringLiteral("greeting")
+                              : QStringLiteral("connecting");
+    case csListSent:
+    case csReceivingList:
+        return QStringLiteral("LIST");
+    case csNewGroupsSent:
+    case csReceivingNewGroups:
+        return QStringLiteral("NEWGROUPS");
+    case csUserSent:
+    case csPassSent:
+        return QStringLiteral("login");
+    case csPostSent:
+        return QStringLiteral("POST");
+    case csSendingArticle:
+    case csArticleSent:
+        return QStringLiteral("sending the article");
+    case csStatSent:
+        return QStringLiteral("STAT check");
+    default:
+        return QString();
+    }
+}
+
+QString TbcsNNTP::serverText() const
+{
+    if (m_host.isEmpty())
+        return m_server;
+    const QString host = m_host.contains(':') ? '[' + m_host + ']' : m_host;
+    return host + ':' + QString::number(m_port);
+}
+
+QString TbcsNNTP::whereText() const
+{
+    const QString step = stepText();
+    return " (" + serverText() + (step.isEmpty() ? QString() : ", " + step) + ')';
+}
+
+QString TbcsNNTP::replyFailure() const
+{
+    return QString::number(m_replyCode) + ' ' + m_replyText + whereText();
 }
 
 void TbcsNNTP::fail(const QString& text)

@@ -78,6 +78,9 @@ public:
     void SetGroupLimit(qsizetype names) { m_groupLimit = names; }
     // The last reply's code; 0 after a failure no reply was behind (dropped, timed out).
     int ReplyCode() const { return m_replyCode; }
+    // What the client was doing when the server last closed the connection ("POST",
+    // "sending the article", ...); empty when it was idle.
+    const QString& ClosedDuring() const { return m_closedDuring; }
     const QString& ReplyText() const { return m_replyText; }
     // The lines logged while LogFile was set.
     const QStringList& LogLines() const { return m_logLines; }
@@ -137,6 +140,9 @@ signals:
     void OnPostFailed(const QString& reason);
     void OnArticleChecked(const QString& messageId, bool present);
     void OnCheckDone();
+    // The server cannot check articles (STAT answered 500 to 503): nothing was checked; the
+    // connection stays usable. The text names the server and its answer.
+    void OnCheckRefused(const QString& text);
     // Body progress 1..100 while the article goes out, then 0 once at its end.
     void OnProgress(int percent);
 
@@ -189,6 +195,14 @@ private:
 
     void setState(TClientStatus state, bool report = true);
     QString timeoutText() const;
+    // What the client was doing, in the words a failure names it: "connecting", "POST", ...
+    QString stepText() const;
+    // "host:port" of the server connected to, or as set when not connected yet.
+    QString serverText() const;
+    // The last reply as a failure: "CODE TEXT (host:port, step)".
+    QString replyFailure() const;
+    // Where a failure without a reply of the server happened: " (host:port, step)".
+    QString whereText() const;
     void armTimer(int seconds);
     void stopTimer();
     void timerFired();
@@ -228,6 +242,8 @@ private:
     qsizetype m_checkSent = 0;
     qsizetype m_checkDone = 0;
     bool m_checkDraining = false;
+    QString m_checkRefusal; // the first refusal of a STAT, while the others are let through
+    QString m_closedDuring;
     TClientStatus m_state = csIdle;
     TClientStatus m_pendingStatus = csIdle;
     bool m_connected = false;

@@ -173,6 +173,20 @@ void TTaskRunner::ClearTaskList(bool save)
     emit ListCleared();
 }
 
+QString TTaskRunner::closedDuring() const
+{
+    const QString& step = m_client.ClosedDuring();
+    return step.isEmpty() ? QString()
+                          : QStringLiteral("\nThe server closed it during: %1.").arg(step);
+}
+
+QString TTaskRunner::KeptText() const
+{
+    if (!m_list.IsEmpty() || !m_file.Exists())
+        return QString();
+    return QStringLiteral("\nThe tasks stay in the task file %1.").arg(m_file.FileName());
+}
+
 bool TTaskRunner::AutoStart() const
 {
     return m_state.Settings.AutoStart;
@@ -286,7 +300,8 @@ void TTaskRunner::NNTPDisconnected()
         ClearTaskList(true);
         m_view.ShowError(QStringLiteral("Your connection to %1 was unexpectedly closed.")
                              .arg(m_client.Server()) +
-                         QStringLiteral("\nAll tasks have been cancelled."));
+                         QStringLiteral("\nAll tasks have been cancelled.") + closedDuring() +
+                         KeptText());
     }
     stopPart();
     DoNextTask();
@@ -308,7 +323,7 @@ void TTaskRunner::ConnectionFailed(const QString& text, int replyCode)
     if (!m_list.IsEmpty())
         m_list.SetHeadFailed(text);
     ClearTaskList(true);
-    m_view.ShowError(text);
+    m_view.ShowError(text + KeptText());
     stopPart();
     DoNextTask();
 }

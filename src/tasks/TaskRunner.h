@@ -75,6 +75,9 @@ public:
     TIdleState IdleState() const;
     // Announces it (IdleStateChanged): at every idle moment, and when tasks were queued.
     void ShowIdleState() { emit IdleStateChanged(IdleState()); }
+    // After a failure saved the queue: the sentence that says where the tasks are kept;
+    // empty when they were not saved.
+    QString KeptText() const;
 
     void DoTaskList();
     void DoNextTask();
@@ -124,6 +127,8 @@ signals:
 
 private:
     void stopPart();
+    // "\nThe server closed it during: STEP." when the client knows the step.
+    QString closedDuring() const;
     void dropUnknownHead(const TTask& task);
     // Makes the head task's profile current; false (the run ended, the tasks saved) when it
     // cannot be.

@@ -4,16 +4,18 @@
 #include "base/AppState.h"
 #include "base/CommaText.h"
 #include "base/Logger.h"
+#include "base/SafeFile.h"
 #include "base/View.h"
 #include "tasks/TaskFields.h"
 #include "tasks/TaskLine.h"
 #include "tasks/TaskList.h"
+#include "upload/BatchNzb.h"
 #include "upload/NzbFile.h"
 #include "upload/UploadTaskFields.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QSet>
 
@@ -21,19 +23,21 @@
 
 namespace {
 
-bool onServer(const TJournalArticle& a)
+// Whether the article is on the server: found there, or (when the batch was not checked)
+// accepted.
+bool onServer(const TJournalArticle& a, bool verified)
 {
-    return a.State == TArticleState::Accepted || a.State == TArticleState::Checked;
+    return a.State == TArticleState::Checked || (!verified && a.State == TArticleState::Accepted);
 }
 
 // The NZB's files: the articles on the server, one file per posted file and groups, in the
 // order the journal first names them.
-QList<TNzbFile> nzbFiles(const QList<TJournalArticle>& articles)
+QList<TNzbFile> nzbFiles(const QList<TJournalArticle>& articles, bool verified)
 {
     QList<TNzbFile> files;
     QStringList keys;
     for (const TJournalArticle& a : articles) {
-        if (!onServer(a))
+        if (!onServer(a, verified))
             continue;
         const QString key = a.File + '\n' + a.Groups.join(',');
         qsizetype at = keys.indexOf(key);
@@ -58,6 +62,7 @@ TBatchAccount::TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger,
     : QObject(parent), m_state(state), m_list(list), m_logger(logger), m_view(view), m_check(client)
 {
     connect(&m_check, &TBatchCheck::Done, this, &TBatchAccount::checked);
+    connect(&m_check, &TBatchCheck::Refused, this, &TBatchAccount::checkRefused);
     m_fileAccount = newFile({}, {}, {}, {});
 }
 
@@ -94,6 +99,7 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_repostDue = false;
     if (upload.Batch != m_batch) {
         m_journal.Close();
+        m_failures.clear();
         m_batchTasks.clear();
         m_repostRounds = 0;
         m_reposted = 0;
@@ -109,10 +115,13 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_batchTasks.insert(upload.Path + u'\n' + CommaText::Write(CommaText::Read(m_groups)), task);
     const QString path = JournalPath(m_batch);
     QString error;
-    if (!m_journal.IsOpen() &&
-        (!QDir().mkpath(QFileInfo(path).path()) || !m_journal.Open(path, &error))) {
-        fail(error.isEmpty() ? "Cannot make the folder " + QFileInfo(path).path() : error);
-        return;
+    if (!m_journal.IsOpen()) {
+        error = TSafeFile::MakeFolder(QFileInfo(path).path());
+        if (error.isEmpty())
+            m_journal.Open(path, &error);
+        if (!error.isEmpty())
+            fail(error + "; the batch goes without its journal: it is not checked, no NZB file "
+                         "is written, and a stopped upload starts again from its first part");
     }
     beginFile(upload.Path, &task);
 }
@@ -223,8 +232,7 @@ void TBatchAccount::batchThrough()
         if (a.State == TArticleState::Accepted)
             m_checkIds << a.MessageId;
     if (!m_state.Settings.CheckAfterPost || m_checkIds.isEmpty()) {
-        writeNzb(m_batchArticles);
-        closeBatch();
+        endBatch(m_state.Settings.CheckAfterPost);
         return;
     }
     m_checkDue = true;
@@ -249,10 +257,15 @@ void TBatchAccount::checked(const QStringList& found, const QStringList& missing
     QString syncError;
     if (!m_journal.Sync(&syncError))
         fail(syncError);
-    if (!error.isEmpty())
+    if (!error.isEmpty()) {
+        // The task stays for a later run to check the rest: until then the NZB file lists
+        // what was found, and says it is incomplete.
         m_logger.LogIt(QStringLiteral("The check after posting stopped: ") + error);
-    if (error.isEmpty() && !missing.isEmpty() && m_repostRounds < m_state.Settings.CheckRounds &&
-        requeue(missing)) {
+        logLastLine();
+        writeNzb(true, false);
+        closeBatch();
+    } else if (!missing.isEmpty() && m_repostRounds < m_state.Settings.CheckRounds &&
+               requeue(missing)) {
         ++m_repostRounds;
         m_reposted += int(missing.size());
         m_repostDue = true;
@@ -261,15 +274,54 @@ void TBatchAccount::checked(const QStringList& found, const QStringList& missing
                            .arg(m_batch)
                            .arg(missing.size()));
         m_batchArticles.clear();
-        m_list.SetRunnerBusy(false);
-        emit CheckEnded();
-        return;
+    } else {
+        endBatch(true);
     }
-    logLastLine();
-    writeNzb(m_batchArticles);
-    closeBatch();
     m_list.SetRunnerBusy(false);
     emit CheckEnded();
+}
+
+void TBatchAccount::checkRefused(const QStringList& found, const QString& text)
+{
+    setState(found, TArticleState::Checked);
+    m_view.ShowWarning(text + "\nThe NZB file lists the articles the server accepted.");
+    endBatch(false);
+    m_list.SetRunnerBusy(false);
+    emit CheckEnded();
+}
+
+void TBatchAccount::endBatch(bool verified)
+{
+    logLastLine();
+    int missing = 0;
+    for (const TJournalArticle& a : std::as_const(m_batchArticles))
+        missing += a.State == TArticleState::Missing;
+    const QString nzb = writeNzb(verified, missing == 0);
+    if (missing > 0)
+        m_view.ShowWarning(QStringLiteral("%1 article(s) still missing on the server after the "
+                                          "last check: %2. The NZB file lists the others%3.")
+                               .arg(missing)
+                               .arg(missingText(), nzb.isEmpty() ? QString() : ": " + nzb));
+    emit BatchEnded(nzb, missing);
+    closeBatch();
+}
+
+QString TBatchAccount::missingText() const
+{
+    QStringList files;
+    QHash<QString, QStringList> parts;
+    for (const TJournalArticle& a : std::as_const(m_batchArticles)) {
+        if (a.State != TArticleState::Missing)
+            continue;
+        if (!parts.contains(a.File))
+            files << a.File;
+        parts[a.File] << QString::number(a.Part);
+    }
+    QStringList text;
+    for (const QString& file : std::as_const(files))
+        text << QStringLiteral("%1 (part%2 %3)")
+                    .arg(file, parts[file].size() > 1 ? "s" : "", parts[file].join(", "));
+    return text.join("; ");
 }
 
 void TBatchAccount::logLastLine()
@@ -364,20 +416,24 @@ bool TBatchAccount::batchLeftBehindHead() const
     return false;
 }
 
-void TBatchAccount::writeNzb(const QList<TJournalArticle>& articles)
+QString TBatchAccount::writeNzb(bool verified, bool complete)
 {
+    // An incomplete batch has its file even when none of its articles was found yet: it
+    // says where the NZB file comes once they are.
+    const QList<TNzbFile> files = nzbFiles(m_batchArticles, verified);
+    if (files.isEmpty() && complete)
+        return QString();
     QString error;
-    const QList<TNzbFile> files = nzbFiles(articles);
-    if (files.isEmpty())
-        return;
-    const QString path =
-        NzbFile::WriteNew(NzbFolder(), m_nzbName, NzbFile::Document(m_nzbName, files), &error);
-    if (path.isEmpty()) {
+    const TBatchNzb nzb(
+        m_state.DataFile(QStringLiteral("journals/") + m_batch + QStringLiteral(".nzbpath")));
+    const QString path = nzb.Write(NzbFolder(), m_nzbName, files, complete, &error);
+    if (!error.isEmpty())
         fail(error);
-        return;
-    }
+    if (path.isEmpty())
+        return path;
     m_logger.LogIt(QStringLiteral("NZB file written: ") + path);
     emit NzbWritten(path);
+    return path;
 }
 
 template <typename Record> void TBatchAccount::record(const Record& entry)
@@ -392,4 +448,9 @@ template <typename Record> void TBatchAccount::record(const Record& entry)
 void TBatchAccount::fail(const QString& text)
 {
     m_logger.LogIt(QStringLiteral("Error: ") + text);
+    if (m_failures.contains(text))
+        return; // a full disk fails every record alike
+    m_failures << text;
+    m_view.ShowError(text);
+    emit WriteFailed(text);
 }

@@ -119,6 +119,12 @@ public:
 signals:
     // The NZB file of a batch was written there.
     void NzbWritten(const QString& path);
+    // The batch is through: its NZB file (empty when none was written), and how many of its
+    // articles are still missing after the last check round (they are not in the NZB file).
+    void BatchEnded(const QString& nzb, int missing);
+    // The journal or the NZB file could not be written (shown to the user already): what
+    // failed, naming the file and the reason.
+    void WriteFailed(const QString& text);
     void CheckStarted();
     void CheckEnded();
 
@@ -138,13 +144,21 @@ private:
     bool batchLeftBehindHead() const;
     void batchThrough();
     void checked(const QStringList& found, const QStringList& missing, const QString& error);
+    // The server cannot check: the batch ends with what it accepted, and a warning.
+    void checkRefused(const QStringList& found, const QString& text);
+    // The batch ends: its NZB file lists the articles on the server (found by the check, or
+    // accepted when nothing was checked); complete unless articles are missing.
+    void endBatch(bool verified);
+    // The articles still missing, by file: "FILE (parts 2, 5)".
+    QString missingText() const;
     // Queues again the uploads of the batch that have articles missing, before the head task
     // (which runs again by itself); false when none can go again.
     bool requeue(const QStringList& missing);
     void logLastLine();
     void setState(const QStringList& ids, TArticleState state);
     void closeBatch();
-    void writeNzb(const QList<TJournalArticle>& articles);
+    // Writes the batch's NZB file; returns its path (empty when none was written).
+    QString writeNzb(bool verified, bool complete);
     template <typename Record> void record(const Record& entry);
     void fail(const QString& text);
 
@@ -166,5 +180,6 @@ private:
     QString m_groups;
     QString m_poster;
     QString m_nzbName;
+    QStringList m_failures; // what failed to be written in this batch, shown once each
     std::unique_ptr<TFileAccount> m_fileAccount; // the file being posted now
 };

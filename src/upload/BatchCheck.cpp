@@ -9,7 +9,20 @@ TBatchCheck::TBatchCheck(TbcsNNTP& client, QObject* parent) : QObject(parent), m
     connect(&client, &TbcsNNTP::OnArticleChecked, this, &TBatchCheck::checked);
     connect(&client, &TbcsNNTP::OnCheckDone, this, &TBatchCheck::roundDone);
     connect(&client, &TbcsNNTP::OnError, this, &TBatchCheck::stopped);
+    connect(&client, &TbcsNNTP::OnCheckRefused, this, [this](const QString& text) {
+        if (!m_running)
+            return;
+        m_running = false;
+        m_delay.stop();
+        emit Refused(m_found, text);
+    });
     connect(&client, &TbcsNNTP::OnCanceled, this, [this] { stopped(QStringLiteral("Canceled")); });
+    // Between rounds nothing is asked: the next round connects again.
+    connect(&client, &TbcsNNTP::OnDisconnected, this, [this] {
+        if (!m_delay.isActive())
+            stopped(QStringLiteral("The connection to %1 was closed (STAT check)")
+                        .arg(m_client.Server()));
+    });
 }
 
 void TBatchCheck::Start(const QStringList& messageIds, int delaySeconds, int rounds)

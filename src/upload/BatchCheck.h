@@ -25,6 +25,9 @@ signals:
     // A check stopped by a failure or a cancel says why in error; what it did not get to ask
     // is in neither list.
     void Done(const QStringList& found, const QStringList& missing, const QString& error);
+    // The server cannot check articles at all (it does not know STAT): text names the server
+    // and its answer. What was found before is in found.
+    void Refused(const QStringList& found, const QString& text);
 
 private:
     void ask();

@@ -99,9 +99,11 @@ bool TFileAccount::duplicateRefusal(int code, const QString& text)
 {
     if (code == 435 || code == 437)
         return true;
+    // The text may come as the failure shows it, after the reply's code.
+    const QString said = text.startsWith(QLatin1String("441 ")) ? text.mid(4) : text;
     return code == 441 &&
-           (text.startsWith(QLatin1String("435")) || text.startsWith(QLatin1String("437")) ||
-            text.contains(QLatin1String("duplicate"), Qt::CaseInsensitive));
+           (said.startsWith(QLatin1String("435")) || said.startsWith(QLatin1String("437")) ||
+            said.contains(QLatin1String("duplicate"), Qt::CaseInsensitive));
 }
 
 void TFileAccount::Answered(bool accepted)

@@ -39,6 +39,9 @@ TMultiPartPoster::TMultiPartPoster(TNewsArticle& article, TbcsNNTP& client, TTas
       m_duplicateCheck(client)
 {
     connect(&m_duplicateCheck, &TBatchCheck::Done, this, &TMultiPartPoster::duplicateChecked);
+    // Without STAT nothing tells whether the articles sent before are there: the task stops.
+    connect(&m_resumeCheck, &TBatchCheck::Refused, this,
+            [this](const QStringList&, const QString& text) { failTask(text); });
     connect(&m_resumeCheck, &TBatchCheck::Done, this,
             [this](const QStringList& found, const QStringList&, const QString& error) {
                 unansweredChecked(found, error);

@@ -1,5 +1,7 @@
 #include "upload/NzbFile.h"
 
+#include "base/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QXmlStreamReader>
@@ -50,16 +52,40 @@ QString withoutBrackets(const QString& id)
     return id;
 }
 
+// A file name holds 255 bytes; the name keeps room for " (999).incomplete.nzb".
+constexpr qsizetype NameBytes = 200;
+
+// The longest start of text that takes at most limit bytes of UTF-8, cut between characters.
+QString cutToBytes(const QString& text, qsizetype limit)
+{
+    qsizetype bytes = 0;
+    qsizetype end = 0;
+    while (end < text.size()) {
+        const qsizetype length = text.at(end).isHighSurrogate() && end + 1 < text.size() ? 2 : 1;
+        bytes += QStringView(text).mid(end, length).toUtf8().size();
+        if (bytes > limit)
+            break;
+        end += length;
+    }
+    return text.left(end);
+}
+
 // A file name from a subject or a file's name: no folders, no control characters.
 QString safeName(const QString& name)
 {
     QString out;
     for (QChar c : name)
         out += (c == '/' || c == '\\' || c.unicode() < 0x20) ? QChar('_') : c;
-    out = out.trimmed().left(150);
+    out = out.trimmed();
     while (out.startsWith('.'))
         out.remove(0, 1);
+    out = cutToBytes(out, NameBytes).trimmed();
     return out.isEmpty() ? QStringLiteral("upload") : out;
+}
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 bool writeAll(int fd, const QByteArray& data, QString* error)
@@ -70,13 +96,13 @@ bool writeAll(int fd, const QByteArray& data, QString* error)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            *error = QString::fromLocal8Bit(std::strerror(errno));
+            *error = systemError();
             return false;
         }
         done += n;
     }
     if (::fsync(fd) != 0) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
+        *error = systemError();
         return false;
     }
     return true;
@@ -115,30 +141,29 @@ QByteArray Document(const QString& title, const QList<TNzbFile>& files)
     return xml;
 }
 
-QString WriteNew(const QString& folder, const QString& name, const QByteArray& document,
-                 QString* error)
+QString WriteNew(const QString& folder, const QString& name, const QString& ending,
+                 const QByteArray& document, QString* error)
 {
-    if (!QDir().mkpath(folder)) {
-        *error = "Cannot make the folder " + folder;
+    *error = TSafeFile::MakeFolder(folder);
+    if (!error->isEmpty())
         return QString();
-    }
     const QString base = safeName(name);
     for (int n = 1; n < 1000; ++n) {
         const QString file =
-            n == 1 ? base + ".nzb" : QStringLiteral("%1 (%2).nzb").arg(base).arg(n);
+            n == 1 ? base + ending : QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(ending);
         const QString path = QDir(folder).filePath(file);
         const int fd = ::open(QFile::encodeName(path).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd < 0 && errno == EEXIST)
             continue;
         if (fd < 0) {
-            *error = "Cannot write " + path + ": " + QString::fromLocal8Bit(std::strerror(errno));
+            *error = "Cannot write " + path + ": " + systemError();
             return QString();
         }
         QString reason;
         const bool written = writeAll(fd, document, &reason);
         if (::close(fd) != 0 && written)
-            reason = QString::fromLocal8Bit(std::strerror(errno));
+            reason = systemError();
         if (!written || !reason.isEmpty()) {
             ::unlink(QFile::encodeName(path).constData());
             *error = "Cannot write " + path + ": " + reason;

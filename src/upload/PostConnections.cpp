@@ -65,10 +65,13 @@ void TPostConnections::addSlot()
         failed(*slot, text, client->ReplyCode());
     });
     connect(client, &TbcsNNTP::OnDisconnected, this, [this, slot, client] {
-        failed(
-            *slot,
-            QStringLiteral("Your connection to %1 was unexpectedly closed.").arg(client->Server()),
-            0);
+        const QString& step = client->ClosedDuring();
+        failed(*slot,
+               QStringLiteral("Your connection to %1 was unexpectedly closed.%2")
+                   .arg(client->Server(),
+                        step.isEmpty() ? QString()
+                                       : " The server closed it during: " + step + "."),
+               0);
     });
     connect(client, &TbcsNNTP::OnProgress, this, [this, slot](int percent) {
         if (slot->Part != 0 && slot->Part == lowestPart())

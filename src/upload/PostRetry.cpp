@@ -40,7 +40,8 @@ bool TPostRetry::Take(const QString& reason, int replyCode)
         m_used = 0;
         return false;
     }
-    ++m_used;
+    if (m_used++ == 0)
+        m_cause = reason;
     const double jitter = QRandomGenerator::global()->generateDouble() * 2 - 1;
     const int delay = Delay(m_used, jitter, m_firstDelay);
     m_logger.LogIt(QStringLiteral("%1; trying again in %2 s (%3 of %4)")
@@ -57,6 +58,7 @@ void TPostRetry::Cancel()
 {
     m_timer.stop();
     m_used = 0;
+    m_cause.clear();
 }
 
 void TPostRetry::retry()

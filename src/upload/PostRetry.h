@@ -24,7 +24,14 @@ public:
     // tried again; also true for a further failure reported while the retry waits.
     bool Take(const QString& reason, int replyCode);
     // A part was taken: the retries count from nothing again.
-    void Succeeded() { m_used = 0; }
+    void Succeeded()
+    {
+        m_used = 0;
+        m_cause.clear();
+    }
+    // The failure that the retries of the head upload began with, until a part is taken or
+    // the queue is cleared: a later failure does not hide it. Empty when none was retried.
+    const QString& FirstCause() const { return m_cause; }
     // The queue was cleared or aborted: no retry waits any longer.
     void Cancel();
     bool Waiting() const { return m_timer.isActive(); }
@@ -45,5 +52,6 @@ private:
     const TAppState& m_state;
     QTimer m_timer;
     int m_used = 0;
+    QString m_cause;
     int m_firstDelay = 2000;
 };

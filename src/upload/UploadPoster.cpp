@@ -59,6 +59,13 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
             [this](const QStringList& found, const QStringList&, const QString& error) {
                 singleChecked(found, error);
             });
+    // Without STAT nothing tells whether the article sent before is there: the task stops.
+    for (TBatchCheck* check : {&m_duplicateCheck, &m_singleCheck})
+        connect(check, &TBatchCheck::Refused, this,
+                [this](const QStringList&, const QString& text) {
+                    m_runner.SetPartInFlight(false);
+                    FailTask(text);
+                });
     connect(m_account.get(), &TBatchAccount::CheckStarted, this, [this] {
         if (!m_list.IsEmpty())
             m_checkedTask = m_list.Head();
@@ -316,9 +323,7 @@ void TUploadPoster::refused(const QString& reason, int code)
     m_runner.SetStatus(reason);
     if (!m_list.IsEmpty())
         m_list.SetHeadFailed(reason);
-    m_view.ShowError(reason);
-    endProgress();
-    m_runner.ClearTaskList(true);
+    showFailure(reason);
     if (m_runner.PartInFlight()) {
         m_runner.SetPartInFlight(false);
         m_multiPart->PartAnswered(false);
@@ -431,6 +436,17 @@ void TUploadPoster::DoIncludeText(const std::optional<QStringList>& given)
         PendingIncludeText = CommaText::Write(lines);
 }
 
+void TUploadPoster::showFailure(const QString& text)
+{
+    const QString cause = m_retry.FirstCause();
+    endProgress();
+    m_runner.ClearTaskList(true);
+    const QString before = cause.isEmpty() || cause == text
+                               ? QString()
+                               : QStringLiteral("\nIt was being tried again after: ") + cause;
+    m_view.ShowError(text + before + m_runner.KeptText());
+}
+
 void TUploadPoster::FailTask(const QString& text)
 {
     m_logger.LogIt(QStringLiteral("Error: ") + text);
@@ -438,8 +454,6 @@ void TUploadPoster::FailTask(const QString& text)
     m_runner.SetStatus(text);
     if (!m_list.IsEmpty())
         m_list.SetHeadFailed(text);
-    m_view.ShowError(text);
-    endProgress();
-    m_runner.ClearTaskList(true);
+    showFailure(text);
     m_runner.DoNextTask();
 }

@@ -105,6 +105,9 @@ private:
     // The part being posted, when it is a new one.
     void batchPart();
     void endProgress();
+    // The upload stopped for text: the queue is saved, and the user told what failed, what
+    // failure the retries began with, and where the tasks are kept.
+    void showFailure(const QString& text);
     // The server refused the article: the task stops and the queue is saved.
     void refused(const QString& reason, int code);
     // A refusal as a duplicate, and whether the server has the article (STAT).

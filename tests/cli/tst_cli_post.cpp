@@ -49,6 +49,9 @@ private slots:
     void fullDiskKeepsEveryFile();
     void scriptFollowsASeries();
     void partlyPostedRunExitsWithThree();
+    void outcomesAreToldTruly_data();
+    void outcomesAreToldTruly();
+    void checkCutShortLeavesAnIncompleteNzb();
 
 private:
     static QByteArray makeFile(const QString& path, int size);
@@ -994,6 +997,99 @@ void TestCliPost::partlyPostedRunExitsWithThree()
     QFile::remove(cli.TaskFile());
     QCOMPARE(cli.Run({"post", path, "--group", "quorvel.test", "--lines", "100"}, 20000).ExitCode,
              1);
+}
+
+void TestCliPost::outcomesAreToldTruly_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said"); // on standard error
+    QTest::newRow("the server keeps nothing")
+        << "lose" << 4
+        << "2 article(s) still missing on the server after the last check: @dir/out.bin (parts "
+           "1, 2)";
+    QTest::newRow("STAT not known") << "stat" << 0
+                                    << "warning: cannot check articles: 500 What? (@server, "
+                                       "STAT check)";
+    QTest::newRow("NZB folder through a file")
+        << "nzb" << 1 << "Cannot make the folder @dir/plain/nzb: @dir/plain is not a folder";
+    QTest::newRow("journals a plain file")
+        << "journals" << 1
+        << "Cannot make the folder @home/journals: @home/journals is not a folder";
+    QTest::newRow("a subject longer than a file name") << "subject" << 0 << "ended well";
+}
+
+void TestCliPost::outcomesAreToldTruly()
+{
+    // Whatever keeps the post from being whole on the server or from being recorded is said,
+    // naming the file and the reason, and the run does not exit 0 for it.
+    QFETCH(QString, fault);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    TCliProcess cli;
+    prepare(cli, server.Server(), {"quorvel.test"});
+    QString subject = QStringLiteral("outcome");
+    if (fault == "lose")
+        server.SetLoseEvery(1);
+    else if (fault == "stat")
+        server.On("STAT*", {"500 What?"});
+    else if (fault == "nzb")
+        QCOMPARE(cli.Run({"profile", "set", "NzbFolder", cli.Dir() + "/plain/nzb"}).ExitCode, 0);
+    else if (fault == "subject")
+        subject = QString(102, QChar(0x6F22)); // 306 bytes of UTF-8
+    makeFile(cli.Dir() + (fault == "nzb" ? "/plain" : "/unused"), 10);
+    makeFile(cli.Home() + (fault == "journals" ? "/journals" : "/unused"), 10);
+    const QString path = cli.Dir() + "/out.bin";
+    makeFile(path, 4000); // two parts of 50 lines
+
+    const auto r = cli.Run(
+        {"post", path, "--group", "quorvel.test", "--lines", "50", "--subject", subject, "--json"},
+        20000);
+    said.replace("@dir", cli.Dir())
+        .replace("@home", cli.Home())
+        .replace("@server", server.Server());
+    QCOMPARE(r.ExitCode, status);
+    QVERIFY2(r.Err.contains(said), qPrintable(r.Err));
+    QCOMPARE(r.Err.contains("ended well"), status == 0);
+    QVERIFY(!QFile::exists(cli.TaskFile()));
+    const QJsonObject batch = eventsOf(jsonLines(r.Out), "batch_summary").value(0);
+    QCOMPARE(batch.value(QLatin1String("articles_missing")).toInt(), fault == "lose" ? 2 : 0);
+    if (status == 0)
+        QVERIFY2(QFile::exists(batch.value(QLatin1String("nzb")).toString()), qPrintable(r.Out));
+}
+
+void TestCliPost::checkCutShortLeavesAnIncompleteNzb()
+{
+    // The check after posting loses the server: the NZB file lists only what was found and
+    // says it is incomplete; the next run checks the rest and completes that same file.
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    server.OnDrop("STAT*", true);
+    TCliProcess cli;
+    prepare(cli, server.Server(), {"quorvel.test"});
+    const QString path = cli.Dir() + "/cut.bin";
+    makeFile(path, 4000);
+    const auto cut = cli.Run(
+        {"post", path, "--group", "quorvel.test", "--lines", "50", "--subject", "cut"}, 20000);
+    QCOMPARE(cut.ExitCode, 3);
+    const QString incomplete = cli.Home() + "/nzb/cut.incomplete.nzb";
+    QCOMPARE(cut.Out, "NZB: " + incomplete + "\n");
+    QString error;
+    const auto listed = NzbFile::Read(contents(incomplete), &error);
+    QVERIFY2(listed && listed->isEmpty(), qPrintable(error)); // nothing was found yet
+
+    const auto resumed = cli.Run({"tasks", "run"}, 20000);
+    QVERIFY2(resumed.ExitCode == 0, qPrintable(resumed.Err));
+    QCOMPARE(resumed.Out, "NZB: " + cli.Home() + "/nzb/cut.nzb\n");
+    QVERIFY(!QFile::exists(incomplete));
+    QCOMPARE(server.Articles().size(), 2);
+    const auto complete = NzbFile::Read(contents(cli.Home() + "/nzb/cut.nzb"), &error);
+    QVERIFY2(complete && complete->size() == 1, qPrintable(error));
+    QCOMPARE(complete->first().Segments.size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestCliPost)

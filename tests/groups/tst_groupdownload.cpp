@@ -263,7 +263,9 @@ void TestGroupDownload::refusalChangesNothing()
 
     QCOMPARE(f.ReadFile(), before);
     QCOMPARE(f.StoredLastUpdate(), QStringLiteral("none"));
-    QCOMPARE(f.View.Warnings, QStringList{"no permission"});
+    QCOMPARE(f.View.Warnings, QStringList{"502 no permission (" + server.Server() +
+                                          ", LIST)\nThe tasks stay in the task file " +
+                                          f.TaskFile.FileName() + "."});
     QVERIFY(f.TaskFile.Exists()); // the batch is kept for a reload
     QCOMPARE(TGroupsFixture::Names(f.Store->SubList), QStringList{"keep.me"});
 }

@@ -242,7 +242,8 @@ void TestBufferedSocket::lineLongerThanReadBuffer()
     QSignalSpy full(&pair.Client, &TBufferedClientBase::OnReadBufferFull);
     pair.Peer->write("short\r\n" + QByteArray(1100, 'L') + "\r\n");
     QVERIFY(failed.wait());
-    QCOMPARE(failed.first().at(1).toString(), "Read buffer full, user did not flush");
+    QCOMPARE(failed.first().at(1).toString(),
+             "Read buffer full, user did not flush: a line received is longer than 1024 bytes");
     QCOMPARE(full.size(), 1);
     QCOMPARE(pair.Lines, QList<QByteArray>({"short"}));
     QVERIFY(!pair.Client.IsOpen());

@@ -106,20 +106,20 @@ void TestNntpClient::greetingRefused_data()
 {
     QTest::addColumn<QByteArray>("greeting");
     QTest::addColumn<bool>("post"); // else the group list is asked for
-    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("refusal"); // empty when the operation goes on
     QTest::newRow("201 no posting, then POST")
-        << QByteArray("201 server ready, no posting") << true << "error server ready, no posting";
+        << QByteArray("201 server ready, no posting") << true << "201 server ready, no posting";
     QTest::newRow("201 no posting, then LIST")
-        << QByteArray("201 server ready, no posting") << false << "groups done";
+        << QByteArray("201 server ready, no posting") << false << QString();
     QTest::newRow("400 unavailable") << QByteArray("400 service temporarily unavailable") << false
-                                     << "error service temporarily unavailable";
+                                     << "400 service temporarily unavailable";
 }
 
 void TestNntpClient::greetingRefused()
 {
     QFETCH(QByteArray, greeting);
     QFETCH(bool, post);
-    QFETCH(QString, outcome);
+    QFETCH(QString, refusal);
     TRig rig;
     rig.Server.SetGreeting(greeting);
     rig.Server.On("LIST", ListAnswer);
@@ -129,10 +129,14 @@ void TestNntpClient::greetingRefused()
     else
         rig.Client.ListGroups();
     QVERIFY(rig.Events.WaitFor({"error", "groups done"}));
-    QCOMPARE(rig.Events.Events.last(), outcome);
-    if (!outcome.startsWith(QLatin1String("error")))
+    if (refusal.isEmpty()) {
+        QCOMPARE(rig.Events.Events.last(), QStringLiteral("groups done"));
         return;
-    QCOMPARE(rig.Events.Events, QStringList({"status 2", "connected", outcome}));
+    }
+    // The failure names the reply, the server and the step.
+    QCOMPARE(rig.Events.Events,
+             QStringList({"status 2", "connected",
+                          "error " + refusal + " (" + rig.Server.Server() + ", greeting)"}));
     QTRY_COMPARE(rig.Server.Commands(), TList({"QUIT"}));
     QVERIFY(!rig.Client.Connected());
 }
@@ -231,7 +235,9 @@ void TestNntpClient::loginDemanded()
         rig.Client.PostComposed();
     QVERIFY(rig.Events.WaitFor({"groups done", "posted", "error"}));
     if (!logsIn) {
-        QCOMPARE(rig.Events.Events.last(), "error authentication required");
+        QCOMPARE(rig.Events.Events.last(), "error 480 authentication required (" +
+                                               rig.Server.Server() + ", " +
+                                               QString::fromUtf8(command.split(' ').first()) + ")");
         QTRY_COMPARE(rig.Server.Commands(), TList({command, "QUIT"}));
         return;
     }
@@ -253,10 +259,10 @@ void TestNntpClient::loginRefused_data()
     QTest::addColumn<TList>("userReply");
     QTest::addColumn<TList>("passReply");
     QTest::addColumn<QString>("error");
-    QTest::newRow("user refused") << TList{"482 no such user"} << TList{} << "no such user";
+    QTest::newRow("user refused") << TList{"482 no such user"} << TList{} << "482 no such user";
     QTest::newRow("password refused")
         << TList{"381 password please"} << TList{"481 authentication failed"}
-        << "authentication failed";
+        << "481 authentication failed";
 }
 
 void TestNntpClient::loginRefused()
@@ -273,7 +279,7 @@ void TestNntpClient::loginRefused()
     rig.Server.On("AUTHINFO PASS secret", passReply);
     rig.Client.ListGroups();
     QVERIFY(rig.Events.WaitFor({"error"}));
-    QCOMPARE(rig.Events.Events.last(), "error " + error);
+    QCOMPARE(rig.Events.Events.last(), "error " + error + " (" + rig.Server.Server() + ", login)");
     QVERIFY(!rig.Events.Has("status 6"));
 }
 
@@ -303,7 +309,7 @@ void TestNntpClient::loginAskedAgain()
         rig.Client.PostComposed();
     QVERIFY(rig.Events.WaitFor({"groups done", "posted", "error"}));
     QVERIFY2(rig.Events.Events.last().startsWith("error ") &&
-                 rig.Events.Events.last().endsWith("login first"),
+                 rig.Events.Events.last().contains("480 login first (" + rig.Server.Server()),
              qPrintable(rig.Events.Events.last()));
     QTRY_COMPARE(rig.Server.Commands(),
                  TList({command, "AUTHINFO USER user", "AUTHINFO PASS secret", command, "QUIT"}));
@@ -378,14 +384,16 @@ void TestNntpClient::postRefused()
     rig.Server.OnPost({"441 posting failed"});
     rig.Client.PostComposed();
     QVERIFY(rig.Events.WaitFor({"posted", "post failed", "error"}));
-    QCOMPARE(rig.Events.Events.last(), "post failed posting failed");
+    QCOMPARE(rig.Events.Events.last(),
+             "post failed 441 posting failed (" + rig.Server.Server() + ", sending the article)");
     QCOMPARE(rig.Client.ReplyCode(), 441);
     // The connection stays usable for the next article.
     rig.Events.Take();
     rig.Server.OnPost();
     rig.Client.PostComposed();
     QVERIFY(rig.Events.WaitFor({"posted", "post failed", "error"}));
-    QCOMPARE(rig.Events.Events.last(), "post failed posting failed");
+    QCOMPARE(rig.Events.Events.last(),
+             "post failed 441 posting failed (" + rig.Server.Server() + ", sending the article)");
     QCOMPARE(rig.Server.Connections(), 1);
 }
 
@@ -511,7 +519,8 @@ void TestNntpClient::sendingArticleTimesOut()
     rig.FillArticle(body);
     rig.Client.PostComposed();
     QVERIFY(rig.Events.WaitFor({"error", "posted"}, 30000));
-    QCOMPARE(rig.Events.Events.last(), "error Timeout while sending article");
+    QCOMPARE(rig.Events.Events.last(), "error Timeout while sending article (" +
+                                           rig.Server.Server() + ", sending the article)");
     QVERIFY(!rig.Events.Has("progress 100"));
 }
 
@@ -732,12 +741,17 @@ void TestNntpClient::checkArticles()
     QCOMPARE(count("STAT <part3@"), 2);
     QCOMPARE(count("STAT <part149@"), 1);
 
-    // A server that does not know STAT ends the check with its answer.
+    // A server that does not know STAT ends the check with its answer, once every answer
+    // is in, and the connection stays.
     rig.Server.On("STAT*", {"500 unknown command"});
     rig.Events.Take();
     rig.Client.CheckArticles(ids.mid(0, 3));
-    QVERIFY(rig.Events.WaitFor({"check done", "error"}));
-    QCOMPARE(rig.Events.Events.last(), "error unknown command");
+    QVERIFY(rig.Events.WaitFor({"check done", "check refused", "error"}));
+    QCOMPARE(rig.Events.Events.last(),
+             "check refused cannot check articles: 500 unknown command (" + rig.Server.Server() +
+                 ", STAT check)");
+    QCOMPARE(count("STAT <part0@"), 2);
+    QVERIFY(rig.Client.Connected());
 }
 
 void TestNntpClient::connectFailures_data()
@@ -878,7 +892,7 @@ void TestNntpClient::nextOperationFromFailureHandler_data()
     QTest::newRow("drop") << int(A::Drop) << QByteArray() << "disconnected";
     QTest::newRow("bad reply") << int(A::Raw) << QByteArray("oops\r\n") << "error Bad reply";
     QTest::newRow("time-out") << int(A::Stall) << QByteArray() << "error Timeout";
-    QTest::newRow("refusal") << int(A::Raw) << QByteArray("502 not now\r\n") << "error not now";
+    QTest::newRow("refusal") << int(A::Raw) << QByteArray("502 not now\r\n") << "error 502 not now";
 }
 
 void TestNntpClient::nextOperationFromFailureHandler()

@@ -320,7 +320,8 @@ void TestNntpInn::loginToPost()
     const int asked = events.LogLines.indexOf("POST") + 1;
     QVERIFY(events.LogLines.value(asked).startsWith("480 "));
     if (!authenticate) {
-        QCOMPARE(events.Events.last(), "error " + events.LogLines.value(asked).mid(4));
+        QCOMPARE(events.Events.last(),
+                 "error " + events.LogLines.value(asked) + " (" + client.Server() + ", POST)");
         QVERIFY(events.LogLines.contains("QUIT"));
         return;
     }
@@ -339,7 +340,7 @@ void TestNntpInn::loginToPost()
         QCOMPARE(client.ReplyCode(), 240);
     } else {
         QVERIFY(passReply.startsWith("481 "));
-        QCOMPARE(events.Events.last(), "error " + passReply.mid(4));
+        QCOMPARE(events.Events.last(), "error " + passReply + " (" + client.Server() + ", login)");
     }
 }
 

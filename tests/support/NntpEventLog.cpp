@@ -24,6 +24,8 @@ TNntpEventLog::TNntpEventLog(TbcsNNTP& client, QObject* parent) : QObject(parent
         add("checked " + id + (present ? " 1" : " 0"));
     });
     connect(&client, &TbcsNNTP::OnCheckDone, this, [add] { add("check done"); });
+    connect(&client, &TbcsNNTP::OnCheckRefused, this,
+            [add](const QString& text) { add("check refused " + text); });
     connect(&client, &TbcsNNTP::OnPostFailed, this,
             [add](const QString& r) { add("post failed " + r); });
     connect(&client, &TbcsNNTP::OnProgress, this,

@@ -116,9 +116,11 @@ void TestTaskSession::errorDuringSecondUpload()
     QCOMPARE(f.savedTasks(), (QStringList{"Upload b.jpg", "Upload c.jpg",
                                           "Disconnect " + f.server.Server(), "Hangup Modem"}));
     QVERIFY(f.fileBytes().startsWith("Default\r\n"));
-    QCOMPARE(f.view.Warnings, QStringList{"posting not allowed"});
-    QCOMPARE(f.view.StatusTexts.last(), QStringLiteral("posting not allowed"));
-    QVERIFY(f.logged("posting not allowed"));
+    const QString refusal = "440 posting not allowed (" + f.server.Server() + ", POST)";
+    QCOMPARE(f.view.Warnings,
+             QStringList{refusal + "\nThe tasks stay in the task file " + f.file.FileName() + "."});
+    QCOMPARE(f.view.StatusTexts.last(), refusal);
+    QVERIFY(f.logged(refusal));
     QVERIFY(f.logged("Info: Tasks saved to " + f.file.FileName()));
     QVERIFY(!f.runner.PartInFlight());
     QCOMPARE(f.partStopped.count(), 1);
@@ -139,7 +141,9 @@ void TestTaskSession::serverClosesConnection()
     QCOMPARE(f.started, QStringList{"a.jpg"});
     QCOMPARE(f.view.Warnings,
              QStringList{"Your connection to " + f.server.Server() +
-                         " was unexpectedly closed.\nAll tasks have been cancelled."});
+                         " was unexpectedly closed.\nAll tasks have been cancelled.\nThe "
+                         "server closed it during: POST.\nThe tasks stay in the task file " +
+                         f.file.FileName() + "."});
     QCOMPARE(f.savedTasks(), (QStringList{"Upload a.jpg", "Upload b.jpg"}));
     QCOMPARE(f.view.StatusTexts.last(), QStringLiteral("Offline"));
     QVERIFY(f.logged("Offline"));

@@ -163,10 +163,10 @@ void TestAccounting::nzbValidatesAndNeverReplaces()
 
     QTemporaryDir dir;
     QString error;
-    const QString first = NzbFile::WriteNew(dir.path(), "Pics/../x", doc, &error);
+    const QString first = NzbFile::WriteNew(dir.path(), "Pics/../x", ".nzb", doc, &error);
     QVERIFY2(!first.isEmpty(), qPrintable(error));
     QCOMPARE(QFileInfo(first).dir().path(), dir.path());
-    const QString again = NzbFile::WriteNew(dir.path(), "Pics/../x", "other", &error);
+    const QString again = NzbFile::WriteNew(dir.path(), "Pics/../x", ".nzb", "other", &error);
     QCOMPARE(QFileInfo(again).fileName(), QFileInfo(first).completeBaseName() + " (2).nzb");
     QFile written(first);
     QVERIFY(written.open(QIODevice::ReadOnly));
@@ -201,8 +201,16 @@ void TestAccounting::nzbValidatesAndNeverReplaces()
     QVERIFY(error.startsWith("line 1: "));
     QVERIFY(!NzbFile::Read("<html/>", &error));
 
-    QVERIFY(NzbFile::WriteNew("/proc/no-such-place", "x", doc, &error).isEmpty());
+    QVERIFY(NzbFile::WriteNew("/proc/no-such-place", "x", ".nzb", doc, &error).isEmpty());
     QVERIFY(error.contains("/proc/no-such-place"));
+
+    // A subject longer than a file name can hold (255 bytes) is cut between characters.
+    const QString cjk = QString(102, QChar(0x6F22)) + "\U0001F600";
+    const QString named = NzbFile::WriteNew(dir.path(), cjk, ".incomplete.nzb", doc, &error);
+    QVERIFY2(!named.isEmpty(), qPrintable(error));
+    const QByteArray name = QFileInfo(named).fileName().toUtf8();
+    QVERIFY(name.size() <= 255 && name.endsWith(".incomplete.nzb"));
+    QVERIFY(cjk.startsWith(QString::fromUtf8(name.chopped(15))));
 }
 
 QTEST_GUILESS_MAIN(TestAccounting)

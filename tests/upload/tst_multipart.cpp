@@ -1,3 +1,4 @@
+#include "SmallDisk.h"
 #include "UploadFixture.h"
 #include "tasks/TaskFields.h"
 #include "upload/BatchAccount.h"
@@ -37,6 +38,7 @@ private slots:
     void lostArticleOfAnEarlierUploadGoesAgain();
     void fileChangedSinceItsUploadStopped_data();
     void fileChangedSinceItsUploadStopped();
+    void journalOnAFullDiskIsTold();
     void passingFailuresAreTriedAgain();
     void failuresARetryCannotMendStop_data();
     void failuresARetryCannotMendStop();
@@ -473,10 +475,13 @@ void TestMultiPart::failuresARetryCannotMendStop_data()
 {
     QTest::addColumn<QList<QByteArray>>("answers");
     QTest::addColumn<int>("posts");
-    QTest::newRow("441 too big") << QList<QByteArray>{"441 article too big"} << 1;
-    QTest::newRow("440 not allowed") << QList<QByteArray>{"440 posting not allowed"} << 1;
+    QTest::addColumn<QString>("cause"); // the failure the retries began with
+    QTest::newRow("441 too big") << QList<QByteArray>{"441 article too big"} << 1 << "";
+    QTest::newRow("440 not allowed") << QList<QByteArray>{"440 posting not allowed"} << 1 << "";
     QTest::newRow("the last retry fails")
-        << QList<QByteArray>{"436 try later", "436 try later", "436 try later"} << 3;
+        << QList<QByteArray>{"436 try later", "436 try later", "436 try later"} << 3 << "";
+    QTest::newRow("a retry is refused")
+        << QList<QByteArray>{"436 try later", "441 article too big"} << 2 << "436 try later";
 }
 
 void TestMultiPart::failuresARetryCannotMendStop()
@@ -485,6 +490,7 @@ void TestMultiPart::failuresARetryCannotMendStop()
     // once with the server's text, and the queue is saved as it always was.
     QFETCH(QList<QByteArray>, answers);
     QFETCH(int, posts);
+    QFETCH(QString, cause);
     UploadFixture f;
     f.state.Settings.PostRetries = 2;
     f.poster.Retry().SetFirstDelay(1);
@@ -497,7 +503,12 @@ void TestMultiPart::failuresARetryCannotMendStop()
     f.list.Add(f.upload(path, server.Server(), 1000));
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
     QCOMPARE(server.Articles().size(), posts);
-    QCOMPARE(f.view.Warnings, QStringList{QString::fromUtf8(answers.last().mid(4))});
+    const QString where = " (" + server.Server() + ", sending the article)";
+    QCOMPARE(
+        f.view.Warnings,
+        QStringList{QString::fromUtf8(answers.last()) + where +
+                    (cause.isEmpty() ? "" : "\nIt was being tried again after: " + cause + where) +
+                    "\nThe tasks stay in the task file " + f.file.FileName() + "."});
     QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
 }
 
@@ -543,9 +554,12 @@ void TestMultiPart::refusedPartStopsSeriesAndSavesQueue()
 
     QCOMPARE(server.Commands(), (QList<QByteArray>{"POST", "POST"})); // no third part
     QCOMPARE(failed.size(), 1); // the task list keeps the reason
-    QCOMPARE(failed.at(0).at(0).toString(), f.view.Warnings.value(0));
-    QCOMPARE(f.view.Warnings, QStringList{"437 Article of 99999 bytes exceeds local limit"});
-    QCOMPARE(f.view.StatusTexts.last(), f.view.Warnings.first());
+    const QString refusal = "441 437 Article of 99999 bytes exceeds local limit (" +
+                            server.Server() + ", sending the article)";
+    QCOMPARE(failed.at(0).at(0).toString(), refusal);
+    QCOMPARE(f.view.Warnings,
+             QStringList{refusal + "\nThe tasks stay in the task file " + f.file.FileName() + "."});
+    QCOMPARE(f.view.StatusTexts.last(), refusal);
     QCOMPARE(f.savedTasks(), (QStringList{"Upload " + first, "Upload " + second}));
     QVERIFY(!f.runner.PartInFlight());
     QVERIFY(!f.poster.MultiPart().Active());
@@ -657,7 +671,9 @@ void TestMultiPart::yencPartsHaveALimit()
     QVERIFY(server.Articles().isEmpty());
     QCOMPARE(f.view.Warnings,
              QStringList{"The file " + path +
-                         " would make more than 999999 parts; allow more lines per part"});
+                         " would make more than 999999 parts; allow more lines per part\nThe "
+                         "tasks stay in the task file " +
+                         f.file.FileName() + "."});
     QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
 }
 
@@ -691,7 +707,7 @@ void TestMultiPart::fileShrinksDuringSeries()
     QCOMPARE(f.view.Warnings.size(), 1);
     QVERIFY2(f.view.Warnings.first().contains(path), qPrintable(f.view.Warnings.first()));
     QCOMPARE(f.savedTasks(), QStringList{"Upload " + path});
-    QVERIFY(f.logged("Error: " + f.view.Warnings.first()));
+    QVERIFY(f.logged("Error: " + f.view.Warnings.first().section('\n', 0, 0)));
 }
 
 // The first POST asks for a login, which any password passes; one article is taken, and every
@@ -725,7 +741,9 @@ void TestMultiPart::loginFromTask()
              (QList<QByteArray>{"POST", "AUTHINFO USER joe", "AUTHINFO PASS pass word,with, commas",
                                 "POST", "POST", "QUIT"}));
     QCOMPARE(f.client.Password(), QString());
-    QCOMPARE(f.view.Warnings, QStringList{"authentication required"});
+    QCOMPARE(f.view.Warnings,
+             QStringList{"480 authentication required (" + server.Server() +
+                         ", POST)\nThe tasks stay in the task file " + f.file.FileName() + "."});
     QCOMPARE(server.Articles().size(), 1);
 }
 
@@ -862,6 +880,14 @@ void TestMultiPart::checkFindsWhatTheServerLost()
     const QStringList last = f.session.Lines().filter("Batch b3: 5");
     QCOMPARE(last.size(), 1);
     QVERIFY2(last.first().endsWith(lastLine), qPrintable(last.first()));
+    // What is missing is told, and the NZB file says it is incomplete.
+    QCOMPARE(file.fileName().endsWith(".incomplete.nzb"), !found);
+    QCOMPARE(f.view.Warnings
+                 .filter("1 article(s) still missing on the server after the last "
+                         "check: " +
+                         f.dir.filePath("big.txt") + " (part 3)")
+                 .size(),
+             found ? 0 : 1);
 }
 
 void TestMultiPart::lostArticleOfAnEarlierUploadGoesAgain_data()
@@ -970,6 +996,36 @@ void TestMultiPart::fileChangedSinceItsUploadStopped()
     for (const TNzbSegment& s : files->first().Segments)
         listed << "<" + s.MessageId + ">";
     QCOMPARE(listed, posted);
+}
+
+void TestMultiPart::journalOnAFullDiskIsTold()
+{
+    // The batch's journal cannot be written: the upload goes on, and what failed is shown
+    // once, naming the file and the reason, and signalled to the front end.
+    UploadFixture f;
+    const QString journals = f.state.DataFile("journals");
+    QVERIFY(QDir().mkpath(journals));
+    TSmallDisk disk(journals);
+    QString why;
+    if (!disk.Mount(64, &why))
+        QSKIP(qPrintable("no small disk for the journals: " + why));
+    QVERIFY2(disk.Fill(&why), qPrintable(why));
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    server.OnPost();
+    QSignalSpy failed(&f.poster.Account(), &TBatchAccount::WriteFailed);
+    TTask t = f.upload(f.writeLines("full.txt", 3000), server.Server(), 1000);
+    UploadFields(t).Batch = "b9";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
+
+    QCOMPARE(server.Articles().size(), 3);
+    QCOMPARE(failed.size(), 1);
+    const QString text = failed.first().first().toString();
+    QVERIFY2(text.startsWith("Cannot write the upload journal " + journals +
+                             "/b9.journal: No space left on device"),
+             qPrintable(text));
+    QCOMPARE(f.view.Warnings, QStringList{text});
 }
 
 QTEST_GUILESS_MAIN(TestMultiPart)
