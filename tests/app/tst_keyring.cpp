@@ -16,8 +16,10 @@
 #include "upload/PostRequest.h"
 #include "upload/UploadTaskBuilder.h"
 
+#include <QDBusConnection>
 #include <QEventLoop>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -53,8 +55,8 @@ class TestKeyring : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
-    // Qt's session bus connection is made once per process: the private bus comes first.
     void keyringHoldsPasswordsAndMovesOldOnes();
     void withoutKeyringPasswordsStayScrambled();
 
@@ -70,7 +72,17 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<TFakeNntpServer> m_server;
+    TDbusMockFixture m_bus;
 };
+
+// libdbus reads the bus addresses from the environment once, at the first use of any bus
+// (the application's dial-up component asks for the system bus as it is built): the private
+// session bus is up and connected before any test runs, whichever runs first or alone.
+void TestKeyring::initTestCase()
+{
+    QVERIFY2(m_bus.StartBus(TDbusMockFixture::TBus::Session), qPrintable(m_bus.Error()));
+    QVERIFY(QDBusConnection::sessionBus().isConnected());
+}
 
 void TestKeyring::init()
 {
@@ -139,6 +151,13 @@ void TestKeyring::reloadAndPost()
 
 void TestKeyring::withoutKeyringPasswordsStayScrambled()
 {
+    // No session bus to be seen, as over ssh; the environment is put back for the next test.
+    const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const auto restore = qScopeGuard([&] {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+        runtime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", runtime);
+    });
     qunsetenv("QUORVEL_KEYRING");
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     qputenv("XDG_RUNTIME_DIR", "/nonexistent");
@@ -158,9 +177,8 @@ void TestKeyring::withoutKeyringPasswordsStayScrambled()
 
 void TestKeyring::keyringHoldsPasswordsAndMovesOldOnes()
 {
-    TDbusMockFixture bus;
-    QVERIFY2(bus.StartBus(TDbusMockFixture::TBus::Session), qPrintable(bus.Error()));
-    QVERIFY2(bus.StartKeyring(), qPrintable(bus.Error()));
+    QVERIFY2(m_bus.StartKeyring(), qPrintable(m_bus.Error()));
+    const auto stop = qScopeGuard([this] { m_bus.StopKeyring(); });
     qunsetenv("QUORVEL_KEYRING");
     TSecretStore keyring;
     QVERIFY(keyring.Available());
