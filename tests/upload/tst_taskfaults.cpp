@@ -178,7 +178,8 @@ void TestTaskFaults::faults()
     QCOMPARE(f.savedTasks(), queued);
     QVERIFY2(server.Kept().size() <= 1, qPrintable(f.view.Warnings.join(" | ")));
     QCOMPARE(f.view.Warnings.size(), 1);
-    QVERIFY(!f.view.Warnings.first().trimmed().isEmpty());
+    QVERIFY2(f.view.Warnings.first().contains(FaultPhrase(phase, TFault(fault))),
+             qPrintable(f.view.Warnings.first()));
     if (phase == "connect")
         return; // the saved tasks name a port nobody listens on
 
@@ -231,7 +232,8 @@ void TestTaskFaults::tlsServerFailsMidArticle()
     QVERIFY(server.Articles().isEmpty());
     QCOMPARE(f.savedTasks(), queued);
     QCOMPARE(f.view.Warnings.size(), 1);
-    QVERIFY(!f.view.Warnings.first().trimmed().isEmpty());
+    QVERIFY2(f.view.Warnings.first().contains(FaultPhrase("body", TFault(fault))),
+             qPrintable(f.view.Warnings.first()));
 
     server.OnPost();
     QVERIFY2(f.rerun(), qPrintable(f.view.Warnings.join(" | ")));
