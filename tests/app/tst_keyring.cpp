@@ -1,11 +1,13 @@
 // The profile's passwords kept in a private gnome-keyring-daemon on a private session bus, and
 // scrambled in the settings file where no keyring answers: what the settings file and the task
 // file hold, and a saved post still logging in.
+#include "AppRun.h"
 #include "DbusMockFixture.h"
 #include "FakeClock.h"
 #include "FakeNntpServer.h"
 #include "RunUntil.h"
 #include "ScriptedView.h"
+#include "TestFiles.h"
 #include "app/QuorvelApp.h"
 #include "app/SecretStore.h"
 #include "base/PasswordScrambler.h"
@@ -29,24 +31,12 @@ namespace {
 
 using TKind = TSecretStore::TKind;
 
-// One run of the program on the test's program folder and settings file.
-struct AppRun
+// One run of the program on the test's program folder and settings file, started and
+// closed again.
+struct AppRun : TAppRun
 {
-    TFakeClock clock;
-    TScriptedView view;
-    TSettingsStore store;
-    TQuorvelApp app;
-
-    explicit AppRun(const QString& ini) : store(ini), app(view, store, clock)
-    {
-        view.FollowStartup(app);
-        app.FormCreate({});
-    }
-    ~AppRun()
-    {
-        app.FormCloseQuery();
-        app.FormDestroy();
-    }
+    explicit AppRun(const QString& ini) : TAppRun(ini) { app.FormCreate({}); }
+    ~AppRun() { Close(); }
 };
 
 } // namespace
@@ -104,8 +94,7 @@ QString TestKeyring::raw(const QString& name) const
 
 QByteArray TestKeyring::taskFile() const
 {
-    QFile f(m_home->filePath("qvtasks.qv"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return TestFiles::Read(m_home->filePath("qvtasks.qv"));
 }
 
 void TestKeyring::setLogin(ProfileSettings& s) const
@@ -121,14 +110,12 @@ void TestKeyring::setLogin(ProfileSettings& s) const
 
 void TestKeyring::queuePostAndClose()
 {
-    QFile file(m_home->filePath("notes.txt"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("one line\r\n");
-    file.close();
+    const QString notes = m_home->filePath("notes.txt");
+    QVERIFY(TestFiles::Write(notes, "one line\r\n"));
     AppRun run(ini());
     TPostRequest request = TPostRequest::FromSettings(run.app.State().Settings);
     request.Folder = m_home->path();
-    request.Files = {file.fileName()};
+    request.Files = {notes};
     request.Groups = {"quorvel.test"};
     request.From = "alice@quorvel.test";
     request.Subject = "Keyring";

@@ -1,3 +1,4 @@
+#include "AppRun.h"
 #include "FakeClock.h"
 #include "InnServer.h"
 #include "NntpReader.h"
@@ -74,11 +75,9 @@ struct TProgramRig
     }
 
     QTemporaryDir home;
-    bool homeSet = qputenv("QUORVEL_HOME", home.path().toUtf8());
-    TFakeClock clock;
-    TSettingsStore store{home.filePath(QStringLiteral("settings.ini"))};
     TMainForm form;
-    TQuorvelApp logic{form, store, clock};
+    TAppCore core{form, home.filePath(QStringLiteral("settings.ini"))};
+    TQuorvelApp& logic = core.app;
     TProgramWiring wiring{form, logic};
     QTimer guard;
     QMessageBox* seen = nullptr;

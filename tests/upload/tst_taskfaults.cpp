@@ -80,9 +80,9 @@ struct TQueueFixture : UploadFixture
 
     bool runQueue()
     {
-        const bool ended = runUntil([&] { return list.IsEmpty() && !list.RunnerBusy(); });
-        QTest::qWait(100); // a task wrongly run on would post now
-        return ended;
+        // The queue through, and then the idle step's turns: a task wrongly run on would
+        // post now.
+        return NothingMoreAfter([&] { return list.IsEmpty() && !list.RunnerBusy(); });
     }
 
     // The saved queue run again, the server behaving: every task ends and the file goes.
