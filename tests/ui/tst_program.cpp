@@ -158,10 +158,9 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
     form.SetFromText(QStringLiteral("tester@quorvel.test (Window Tester)"));
     QAction* post = form.Command(QStringLiteral("PostButton"));
     QVERIFY(RunLoopUntil([post] { return post->isEnabled(); }));
-    // A loaded machine's INN has been seen to drop a reader right after POST: the upload is
-    // tried again, as the profile can ask.
-    logic.State().Settings.PostRetries = 2;
-    logic.UploadPoster().Retry().SetFirstDelay(10);
+    // No retry: INN takes the post at the first try, also with several copies of this test
+    // at once on a loaded machine, its syslog showing no reader dropped. A failure shows as
+    // the window's error box, whose text the rig reports.
     post->trigger();
     QVERIFY(RunLoopUntil([&] { return logic.TaskList().IsEmpty(); }, 1500));
     QCOMPARE(rows->index(0, 1).data().toString(), QStringLiteral("1"));
