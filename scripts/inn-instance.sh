@@ -13,6 +13,11 @@
 # tls-listen starts a reader (nnrpd) speaking TLS from the first byte on 127.0.0.1:PORT beside
 # innd, with the instance's certificate or the pair given, and prints its process id.
 # stop shuts innd down by its process id and ends the instance's nnrpd processes.
+#
+# innd and nnrpd tell why they refuse or drop a reader only through syslog(3), and nothing
+# listens on /dev/log here. With QUORVEL_INN_SYSLOG set to a folder, start preloads a small
+# library (built with cc) that appends their syslog lines to DIR/log/syslog, and stop copies
+# that file into the folder as INSTANCE.syslog, since the tests remove DIR.
 set -euo pipefail
 
 NEWSBIN=/usr/lib/news/bin
@@ -127,6 +132,66 @@ write_database() {
     (cd "$dir/db" && su news -s /bin/sh -c "INNCONF=$dir/etc/inn.conf $NEWSBIN/makedbz -i -o -s 10000")
 }
 
+# The preloaded syslog(3) of the instance, built into DIR/lib; nothing when not asked for.
+build_syslog_shim() {
+    local dir=$1
+    [ -n "${QUORVEL_INN_SYSLOG:-}" ] || return 0
+    mkdir -p "$dir/lib"
+    cat >"$dir/lib/syslog.c" <<'C'
+#define _GNU_SOURCE
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/time.h>
+#include <unistd.h>
+static const char* ident = "";
+void openlog(const char* id, int option, int facility)
+{
+    (void)option;
+    (void)facility;
+    if (id)
+        ident = id;
+}
+void closelog(void) {}
+void vsyslog(int priority, const char* format, va_list args)
+{
+    const char* path = getenv("QUORVEL_INN_SYSLOG_FILE");
+    FILE* out = path ? fopen(path, "a") : NULL;
+    if (!out)
+        return;
+    struct timeval now;
+    gettimeofday(&now, NULL);
+    fprintf(out, "%ld.%06ld %s[%d] <%d> ", (long)now.tv_sec, (long)now.tv_usec, ident,
+            (int)getpid(), priority & 7);
+    vfprintf(out, format, args);
+    fputc('\n', out);
+    fclose(out);
+}
+void syslog(int priority, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vsyslog(priority, format, args);
+    va_end(args);
+}
+void __syslog_chk(int priority, int flag, const char* format, ...)
+{
+    (void)flag;
+    va_list args;
+    va_start(args, format);
+    vsyslog(priority, format, args);
+    va_end(args);
+}
+void __vsyslog_chk(int priority, int flag, const char* format, va_list args)
+{
+    (void)flag;
+    vsyslog(priority, format, args);
+}
+C
+    cc -O2 -shared -fPIC -o "$dir/lib/syslog.so" "$dir/lib/syslog.c" || die "cannot build the syslog library (cc)"
+    : >"$dir/log/syslog"
+}
+
 wait_greeting() {
     local port=$1 pid=$2 tries=0 line
     while [ $tries -lt 300 ]; do
@@ -213,8 +278,13 @@ start() {
     if [ ${#tls[@]} -eq 3 ]; then
         add_tls "$dir" "${tls[@]}"
     fi
+    build_syslog_shim "$dir"
     chown -R news:news "$dir"
-    INNCONF="$dir/etc/inn.conf" setsid "$NEWSBIN/innd" -f -t 1 </dev/null \
+    local preload=()
+    if [ -n "${QUORVEL_INN_SYSLOG:-}" ]; then
+        preload=(LD_PRELOAD="$dir/lib/syslog.so" QUORVEL_INN_SYSLOG_FILE="$dir/log/syslog")
+    fi
+    env "${preload[@]}" INNCONF="$dir/etc/inn.conf" setsid "$NEWSBIN/innd" -f -t 1 </dev/null \
         >"$dir/log/innd.out" 2>&1 &
     local pid=$!
     echo "$pid" >"$dir/innd.instance.pid"
@@ -261,6 +331,10 @@ stop() {
         kill "$p" 2>/dev/null || true
     done
     rm -f "$dir/innd.instance.pid"
+    if [ -n "${QUORVEL_INN_SYSLOG:-}" ] && [ -f "$dir/log/syslog" ]; then
+        mkdir -p "$QUORVEL_INN_SYSLOG"
+        cp "$dir/log/syslog" "$QUORVEL_INN_SYSLOG/$(basename "$dir").syslog" || true
+    fi
 }
 
 case ${1:-} in

@@ -1,5 +1,7 @@
+#include "AppRun.h"
 #include "FakeClock.h"
 #include "ScriptedView.h"
+#include "TestFiles.h"
 #include "app/QuorvelApp.h"
 #include "base/AppState.h"
 #include "tasks/TaskFile.h"
@@ -22,25 +24,13 @@ namespace {
 
 QByteArray readFile(const QString& path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return TestFiles::Read(path);
 }
 
 } // namespace
 
 // One run of the program against a private program folder and settings file.
-struct AppRun
-{
-    TFakeClock clock;
-    TScriptedView view;
-    TSettingsStore store;
-    TQuorvelApp app;
-
-    explicit AppRun(const QString& ini) : store(ini), app(view, store, clock)
-    {
-        view.FollowStartup(app);
-    }
-};
+using AppRun = TAppRun;
 
 class TestApp : public QObject
 {

@@ -1,6 +1,7 @@
 #include "FakeClock.h"
 #include "InnServer.h"
 #include "NntpReader.h"
+#include "AppRun.h"
 #include "RunUntil.h"
 #include "ScriptedView.h"
 #include "app/QuorvelApp.h"
@@ -41,15 +42,10 @@ void TestAppSession::initTestCase()
 void TestAppSession::downloadThenPost()
 {
     QTemporaryDir home;
-    qputenv("QUORVEL_HOME", home.path().toUtf8());
-    TFakeClock clock;
-    TScriptedView view;
-    TSettingsStore store(home.filePath("settings.ini"));
-    TQuorvelApp app(view, store, clock);
-    view.FollowStartup(app);
-    app.FormCreate({});
-    app.FormShow();
-    app.InstallIdleHook();
+    TAppRun run(home.filePath("settings.ini"));
+    TQuorvelApp& app = run.app;
+    TScriptedView& view = run.view;
+    run.StartShown();
     app.State().Settings.Host = m_inn.Server();
 
     view.YesNoAnswers.enqueue(true); // "This will completely overwrite your newsrc file."
@@ -101,8 +97,7 @@ void TestAppSession::downloadThenPost()
     const QStringList log = app.SessionLog().Lines();
     QVERIFY(std::any_of(log.begin(), log.end(),
                         [](const QString& l) { return l.endsWith("   POST"); }));
-    app.FormCloseQuery();
-    app.FormDestroy();
+    run.Close();
 }
 
 QTEST_GUILESS_MAIN(TestAppSession)

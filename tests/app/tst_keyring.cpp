@@ -1,11 +1,13 @@
 // The profile's passwords kept in a private gnome-keyring-daemon on a private session bus, and
 // scrambled in the settings file where no keyring answers: what the settings file and the task
 // file hold, and a saved post still logging in.
+#include "AppRun.h"
 #include "DbusMockFixture.h"
 #include "FakeClock.h"
 #include "FakeNntpServer.h"
 #include "RunUntil.h"
 #include "ScriptedView.h"
+#include "TestFiles.h"
 #include "app/QuorvelApp.h"
 #include "app/SecretStore.h"
 #include "base/PasswordScrambler.h"
@@ -16,8 +18,10 @@
 #include "upload/PostRequest.h"
 #include "upload/UploadTaskBuilder.h"
 
+#include <QDBusConnection>
 #include <QEventLoop>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,24 +31,12 @@ namespace {
 
 using TKind = TSecretStore::TKind;
 
-// One run of the program on the test's program folder and settings file.
-struct AppRun
+// One run of the program on the test's program folder and settings file, started and
+// closed again.
+struct AppRun : TAppRun
 {
-    TFakeClock clock;
-    TScriptedView view;
-    TSettingsStore store;
-    TQuorvelApp app;
-
-    explicit AppRun(const QString& ini) : store(ini), app(view, store, clock)
-    {
-        view.FollowStartup(app);
-        app.FormCreate({});
-    }
-    ~AppRun()
-    {
-        app.FormCloseQuery();
-        app.FormDestroy();
-    }
+    explicit AppRun(const QString& ini) : TAppRun(ini) { app.FormCreate({}); }
+    ~AppRun() { Close(); }
 };
 
 } // namespace
@@ -53,8 +45,8 @@ class TestKeyring : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
-    // Qt's session bus connection is made once per process: the private bus comes first.
     void keyringHoldsPasswordsAndMovesOldOnes();
     void withoutKeyringPasswordsStayScrambled();
 
@@ -70,7 +62,17 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<TFakeNntpServer> m_server;
+    TDbusMockFixture m_bus;
 };
+
+// libdbus reads the bus addresses from the environment once, at the first use of any bus
+// (the application's dial-up component asks for the system bus as it is built): the private
+// session bus is up and connected before any test runs, whichever runs first or alone.
+void TestKeyring::initTestCase()
+{
+    QVERIFY2(m_bus.StartBus(TDbusMockFixture::TBus::Session), qPrintable(m_bus.Error()));
+    QVERIFY(QDBusConnection::sessionBus().isConnected());
+}
 
 void TestKeyring::init()
 {
@@ -92,8 +94,7 @@ QString TestKeyring::raw(const QString& name) const
 
 QByteArray TestKeyring::taskFile() const
 {
-    QFile f(m_home->filePath("qvtasks.qv"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return TestFiles::Read(m_home->filePath("qvtasks.qv"));
 }
 
 void TestKeyring::setLogin(ProfileSettings& s) const
@@ -109,14 +110,12 @@ void TestKeyring::setLogin(ProfileSettings& s) const
 
 void TestKeyring::queuePostAndClose()
 {
-    QFile file(m_home->filePath("notes.txt"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("one line\r\n");
-    file.close();
+    const QString notes = m_home->filePath("notes.txt");
+    QVERIFY(TestFiles::Write(notes, "one line\r\n"));
     AppRun run(ini());
     TPostRequest request = TPostRequest::FromSettings(run.app.State().Settings);
     request.Folder = m_home->path();
-    request.Files = {file.fileName()};
+    request.Files = {notes};
     request.Groups = {"quorvel.test"};
     request.From = "alice@quorvel.test";
     request.Subject = "Keyring";
@@ -139,6 +138,13 @@ void TestKeyring::reloadAndPost()
 
 void TestKeyring::withoutKeyringPasswordsStayScrambled()
 {
+    // No session bus to be seen, as over ssh; the environment is put back for the next test.
+    const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const auto restore = qScopeGuard([&] {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+        runtime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", runtime);
+    });
     qunsetenv("QUORVEL_KEYRING");
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     qputenv("XDG_RUNTIME_DIR", "/nonexistent");
@@ -158,9 +164,8 @@ void TestKeyring::withoutKeyringPasswordsStayScrambled()
 
 void TestKeyring::keyringHoldsPasswordsAndMovesOldOnes()
 {
-    TDbusMockFixture bus;
-    QVERIFY2(bus.StartBus(TDbusMockFixture::TBus::Session), qPrintable(bus.Error()));
-    QVERIFY2(bus.StartKeyring(), qPrintable(bus.Error()));
+    QVERIFY2(m_bus.StartKeyring(), qPrintable(m_bus.Error()));
+    const auto stop = qScopeGuard([this] { m_bus.StopKeyring(); });
     qunsetenv("QUORVEL_KEYRING");
     TSecretStore keyring;
     QVERIFY(keyring.Available());

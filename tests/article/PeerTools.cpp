@@ -1,4 +1,5 @@
 #include "PeerTools.h"
+#include "TestFiles.h"
 
 #include <QFile>
 #include <QProcess>
@@ -9,26 +10,18 @@ namespace PeerTools {
 
 QByteArray RandomBytes(qint64 size, quint32 seed)
 {
-    QRandomGenerator generator(seed);
-    QByteArray data(size, Qt::Uninitialized);
-    for (char& byte : data)
-        byte = char(generator.bounded(256));
-    return data;
+    return TestFiles::Random(size, seed);
 }
 
 void WriteFile(const QString& path, const QByteArray& data)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size())
+    if (!TestFiles::Write(path, data))
         qFatal("cannot write %s", qPrintable(path));
 }
 
 QByteArray ReadFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<missing ") + path.toUtf8() + '>';
-    return file.readAll();
+    return TestFiles::Read(path, QByteArray("<missing ") + path.toUtf8() + '>');
 }
 
 bool Have(const QString& program)

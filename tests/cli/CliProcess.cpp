@@ -1,4 +1,5 @@
 #include "CliProcess.h"
+#include "RunUntil.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -64,13 +65,7 @@ TCliProcess::TResult TCliProcess::Finish(QProcess& p, int timeoutMs)
         r.Err = QStringLiteral("quorvel-cli did not start: ") + p.errorString();
         return r;
     }
-    if (p.state() != QProcess::NotRunning) {
-        QEventLoop loop;
-        QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    if (p.state() != QProcess::NotRunning) {
+    if (!RunUntil([&p] { return p.state() == QProcess::NotRunning; }, timeoutMs)) {
         p.kill();
         p.waitForFinished();
         r.Err = QStringLiteral("quorvel-cli did not finish: ") + p.errorString();

@@ -5,6 +5,7 @@
 // no new file is created through a link planted where it goes.
 #include "CliProcess.h"
 #include "SmallDisk.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,8 +58,7 @@ private:
 
 QByteArray TestCliFiles::contents(const QString& path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+    return TestFiles::Read(path, "(missing)");
 }
 
 QByteArray TestCliFiles::settingsContents(const QString& path)

@@ -2,6 +2,7 @@
 #include "FakeNntpServer.h"
 #include "InnServer.h"
 #include "NntpReader.h"
+#include "TestFiles.h"
 #include "SmallDisk.h"
 #include "upload/NzbFile.h"
 
@@ -84,13 +85,9 @@ void TestCliPost::cleanupTestCase()
 
 QByteArray TestCliPost::makeFile(const QString& path, int size)
 {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char& b : bytes)
-        b = char(QRandomGenerator::global()->bounded(256));
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
+    const QByteArray bytes = TestFiles::Random(size, QRandomGenerator::global()->generate());
+    if (!TestFiles::Write(path, bytes))
+        qWarning("cannot write %s", qPrintable(path));
     return bytes;
 }
 
@@ -812,8 +809,7 @@ namespace {
 
 QByteArray contents(const QString& path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    return TestFiles::Read(path, "<unreadable>");
 }
 
 void refusePosts(TFakeNntpServer& server)

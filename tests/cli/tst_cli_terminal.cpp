@@ -1,5 +1,6 @@
 #include "CliProcess.h"
 #include "FakeNntpServer.h"
+#include "RunUntil.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,7 +57,8 @@ std::unique_ptr<QProcess> TestCliTerminal::startAtTerminal(const TCliProcess& cl
 
 bool TestCliTerminal::waitFor(QProcess& p, QByteArray& transcript, const QByteArray& text)
 {
-    return QTest::qWaitFor([&] { return (transcript += p.readAll()).contains(text); }, 20000);
+    return QTest::qWaitFor([&] { return (transcript += p.readAll()).contains(text); },
+                           GuardMs(20000));
 }
 
 int TestCliTerminal::finish(QProcess& p, QByteArray& transcript)

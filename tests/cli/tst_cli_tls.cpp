@@ -3,6 +3,7 @@
 #include "CliProcess.h"
 #include "InnServer.h"
 #include "NntpReader.h"
+#include "TestFiles.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -13,8 +14,7 @@ namespace {
 
 QByteArray readAll(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return TestFiles::Read(path);
 }
 
 } // namespace

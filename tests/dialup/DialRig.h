@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 // Runs the component's waits (forced hang-up, dial window) on the next turn of the loop.
 class TQuickWaiter : public TWaiter
@@ -98,21 +99,30 @@ struct TDialRig : RunnerFixture
     // the idle step itself and comes back at once for a task left ready.
     bool runTasksUntil(const std::function<bool()>& done)
     {
-        QEventLoop loop;
-        const auto idle = QObject::connect(QAbstractEventDispatcher::instance(),
-                                           &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
-                                               runner.IdleStep();
-                                               if (done())
-                                                   loop.quit();
-                                               // A task that ended inside the step leaves
-                                               // the next one ready: come back for it.
-                                               else if (!list.RunnerBusy() && !list.IsEmpty())
-                                                   QTimer::singleShot(0, &loop, [] {});
-                                           });
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        if (!done())
-            loop.exec();
-        QObject::disconnect(idle);
-        return done();
+        const auto steps = idleSteps(done);
+        return RunUntil(done, 10000);
+    }
+
+    // The same until the loop falls idle twice: a task wrongly released has started by then.
+    bool runTasksUntilIdle()
+    {
+        const auto steps = idleSteps([] { return false; });
+        return NothingMoreAfter([] { return true; });
+    }
+
+    // The runner's idle step at every idle moment while the object returned lives.
+    std::unique_ptr<QObject> idleSteps(const std::function<bool()>& done)
+    {
+        auto turn = std::make_unique<QObject>();
+        QObject::connect(QAbstractEventDispatcher::instance(),
+                         &QAbstractEventDispatcher::aboutToBlock, turn.get(),
+                         [this, done, context = turn.get()] {
+                             runner.IdleStep();
+                             // A task that ended inside the step leaves the next one
+                             // ready: come back for it.
+                             if (!done() && !list.RunnerBusy() && !list.IsEmpty())
+                                 QTimer::singleShot(0, context, [] {});
+                         });
+        return turn;
     }
 };

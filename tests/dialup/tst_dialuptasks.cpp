@@ -179,7 +179,7 @@ void TestDialupTasks::loginAtDialTime()
 
     const QString asked = "Login: Dial-up login|alice|";
     QVERIFY(rig.runTasksUntil([&] { return rig.view.Calls.contains(asked); }));
-    QTest::qWait(50);
+    QVERIFY(rig.runTasksUntilIdle());
     QVERIFY(rig.list.RunnerBusy());
     QCOMPARE(rig.captions().first(), QString("Dial-up Provider"));
     QCOMPARE(rig.loggedCount("Dialing Provider"), 0);
@@ -421,12 +421,13 @@ void TestDialupTasks::abortDuringRedialWait()
     rig.state.Settings.AutoStart = false;
     rig.runner.IdleStep(); // empty list: the queue is held now
     rig.queueBatch({"b.bin"});
-    QTest::qWait(100);
+    QVERIFY(rig.runTasksUntilIdle());
     QVERIFY(rig.list.RunnerBusy());
     QCOMPARE(rig.loggedCount("Dialing Provider"), 2);
 
     rig.runner.TasksStartClick();
     QVERIFY(rig.runTasksUntil([&] { return !rig.view.Warnings.isEmpty(); }));
+    QCOMPARE(rig.view.Warnings, QStringList{Exceeded});
     QCOMPARE(rig.loggedCount("Dialing Provider"), 2 + 5);
 }
 

@@ -1,4 +1,5 @@
 #include "DbusMockFixture.h"
+#include "RunUntil.h"
 #include "dialup/RasBackend.h"
 #include "dialup/RasConnection.h"
 #include "dialup/RasTypes.h"
@@ -67,17 +68,9 @@ bool WaitForState(QSignalSpy& spy, int state)
 // Runs the event loop until `start`'s callback is called.
 bool RunUntilDone(const std::function<void(std::function<void()> finished)>& start)
 {
-    QEventLoop loop;
     bool done = false;
-    start([&] {
-        done = true;
-        loop.quit();
-    });
-    if (!done) {
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done;
+    start([&] { done = true; });
+    return RunUntil([&] { return done; }, 10000);
 }
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "FakeClock.h"
 #include "GroupsFixture.h"
+#include "RunUntil.h"
 #include "ScriptedTaskChecks.h"
 #include "TaskFileOwnerStub.h"
 
@@ -38,13 +39,11 @@ struct TDownloadFixture : TGroupsFixture
     // Steps the runner as the idle hook would until the queue is empty.
     bool RunQueue(int timeoutMs = 20000)
     {
-        QElapsedTimer waited;
-        waited.start();
-        while (!Tasks.IsEmpty() && waited.elapsed() < timeoutMs) {
-            Runner.IdleStep();
-            QTest::qWait(5);
-        }
-        return Tasks.IsEmpty();
+        QObject turn;
+        QObject::connect(QAbstractEventDispatcher::instance(),
+                         &QAbstractEventDispatcher::aboutToBlock, &turn,
+                         [this] { Runner.IdleStep(); });
+        return RunUntil([this] { return Tasks.IsEmpty(); }, timeoutMs);
     }
 
     QString StoredLastUpdate(const QString& key = QStringLiteral("Default")) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ScriptedView.h"
+#include "TestFiles.h"
 #include "base/AppState.h"
 #include "base/Clock.h"
 #include "base/Logger.h"
@@ -49,15 +50,12 @@ struct TGroupsFixture
 
     void WriteFile(const QByteArray& bytes, const QString& path = QString()) const
     {
-        QFile f(path.isEmpty() ? State.NewsrcPath : path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
+        TestFiles::Write(path.isEmpty() ? State.NewsrcPath : path, bytes);
     }
 
     QByteArray ReadFile(const QString& path = QString()) const
     {
-        QFile f(path.isEmpty() ? State.NewsrcPath : path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return TestFiles::Read(path.isEmpty() ? State.NewsrcPath : path);
     }
 
     // Names of a list in order.

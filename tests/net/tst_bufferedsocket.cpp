@@ -1,5 +1,6 @@
 // The buffered line socket: line splitting, buffer limits and their messages, flushing,
 // resets treated as a disconnect.
+#include "RunUntil.h"
 #include "net/BufferedSocketException.h"
 #include "net/LineSocket.h"
 #include "net/SockError.h"
@@ -52,7 +53,7 @@ struct TPair
         Client.Open();
         if (!connected.wait())
             return false;
-        if (!QTest::qWaitFor([this] { return Listener.hasPendingConnections(); }, 5000))
+        if (!QTest::qWaitFor([this] { return Listener.hasPendingConnections(); }, GuardMs(5000)))
             return false;
         Peer = Listener.nextPendingConnection();
         return Peer != nullptr;

@@ -1,9 +1,9 @@
 // Every phase of a news client's conversation against a server that closes the connection,
 // goes silent, answers garbage or answers an unexpected code: each case ends within the
-// time-out with a message and posts nothing twice. Memory limits asserted: the megabyte
-// lines of the whole matrix grow the process's peak by less than 32 MiB; a LIST of a million
-// groups by less than 256 MiB, test server's copy of the list included (the names are kept,
-// about 100 bytes each).
+// time-out with a message and posts nothing twice. Memory limits asserted: every megabyte
+// line of the matrix, five times over, grows the process's peak by less than 32 MiB (40 MiB
+// of such lines arrive); a LIST of a million groups by less than 256 MiB, test server's copy
+// of the list included (the names are kept, about 100 bytes each).
 #include "FakeNntpServer.h"
 #include "NntpEventLog.h"
 #include "NntpFaults.h"
@@ -11,10 +11,9 @@
 #include "article/NewsArticle.h"
 #include "net/bcsNNTP.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
-
-#include <sys/resource.h>
 
 namespace {
 
@@ -33,11 +32,31 @@ using namespace NntpFaults;
 #define QUORVEL_PEAK_MEANINGFUL 1
 #endif
 
+// The peak resident size is measured from here: Linux resets it through clear_refs (the
+// peak of getrusage() would also keep that of any thread that has ended).
+bool resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
+
+// The peak resident size since the last reset.
 qint64 peakKiB()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// The peak's growth since a reset, or a reason it cannot be told.
+qint64 peakGrowthKiB(qint64 before)
+{
+    const qint64 peak = peakKiB();
+    return peak < 0 || before < 0 ? -1 : peak - before;
 }
 
 } // namespace
@@ -47,14 +66,14 @@ class TestFaultMatrix : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { m_peakBefore = peakKiB(); }
     void faults_data();
     void faults();
     void megabyteLinesAreNotKept();
     void millionGroups();
 
 private:
-    qint64 m_peakBefore = 0;
+    // One row of the matrix: the client against a server with that fault at that phase.
+    static void runFault(const QString& phase, TFault fault);
 };
 
 void TestFaultMatrix::faults_data()
@@ -68,6 +87,11 @@ void TestFaultMatrix::faults()
 {
     QFETCH(QString, phase);
     QFETCH(int, fault);
+    runFault(phase, TFault(fault));
+}
+
+void TestFaultMatrix::runFault(const QString& phase, TFault fault)
+{
     TFakeNntpServer server;
     QVERIFY(server.Start());
     QString address = server.Server();
@@ -76,7 +100,7 @@ void TestFaultMatrix::faults()
         QVERIFY(gone.Start());
         address = gone.Server();
     }
-    Arrange(server, phase, TFault(fault), 6); // headers and empty line: 4, body: 2
+    Arrange(server, phase, fault, 6); // headers and empty line: 4, body: 2
 
     TbcsNNTP client;
     TNntpEventLog events(client);
@@ -107,7 +131,7 @@ void TestFaultMatrix::faults()
     QVERIFY2(!last.startsWith("groups done") && last != "posted",
              qPrintable("reported success: " + events.Events.join(" | ")));
     if (last.startsWith("error ") || last.startsWith("post failed "))
-        QVERIFY2(!last.section(' ', 1).trimmed().isEmpty(), qPrintable(last));
+        QVERIFY2(last.contains(FaultPhrase(phase, fault)), qPrintable(last));
     QVERIFY(server.Articles().size() <= 1);
 
     // The client is usable at once for the next operation.
@@ -125,12 +149,24 @@ void TestFaultMatrix::megabyteLinesAreNotKept()
 {
     if (!QUORVEL_PEAK_MEANINGFUL)
         QSKIP("peak memory under AddressSanitizer is the sanitizer's, not the program's");
-    const qint64 grown = peakKiB() - m_peakBefore;
-    QVERIFY2(grown < 32 * 1024, qPrintable(QString("peak memory grew by %1 KiB").arg(grown)));
+    if (!resetPeak())
+        QSKIP("this kernel does not let the peak memory be reset (/proc/self/clear_refs)");
+    const qint64 before = peakKiB();
+    for (int round = 0; round < 5; ++round)
+        for (const QString& phase : AllPhases)
+            if (phase != "quit" && Applies(phase, TFault::Megabyte)) {
+                runFault(phase, TFault::Megabyte);
+                if (QTest::currentTestFailed())
+                    return;
+            }
+    const qint64 grown = peakGrowthKiB(before);
+    QVERIFY2(grown >= 0 && grown < 32 * 1024,
+             qPrintable(QString("peak memory grew by %1 KiB").arg(grown)));
 }
 
 void TestFaultMatrix::millionGroups()
 {
+    const bool measured = QUORVEL_PEAK_MEANINGFUL && resetPeak();
     const qint64 before = peakKiB();
     const int count = 1000000;
     QByteArray list = "215 list follows\r\n";
@@ -152,10 +188,11 @@ void TestFaultMatrix::millionGroups()
     QTRY_VERIFY_WITH_TIMEOUT(done.size() + failed.size() > 0, 60000);
     QCOMPARE(failed.size(), 0);
     QCOMPARE(client.Groups().size(), count);
-    if (!QUORVEL_PEAK_MEANINGFUL)
-        QSKIP("peak memory under AddressSanitizer is the sanitizer's, not the program's");
-    const qint64 grown = peakKiB() - before;
-    QVERIFY2(grown < 256 * 1024, qPrintable(QString("peak memory grew by %1 KiB").arg(grown)));
+    if (!measured)
+        QSKIP("peak memory is the sanitizer's, or this kernel cannot reset it");
+    const qint64 grown = peakGrowthKiB(before);
+    QVERIFY2(grown >= 0 && grown < 256 * 1024,
+             qPrintable(QString("peak memory grew by %1 KiB").arg(grown)));
 }
 
 QTEST_GUILESS_MAIN(TestFaultMatrix)

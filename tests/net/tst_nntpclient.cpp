@@ -2,6 +2,7 @@
 // drops, malformed replies, progress and connection reuse.
 #include "FakeNntpServer.h"
 #include "NntpEventLog.h"
+#include "RunUntil.h"
 #include "ScriptedResolver.h"
 
 #include "article/GroupName.h"
@@ -180,7 +181,7 @@ void TestNntpClient::newGroupsDateLength()
     TRig rig;
     rig.Client.NewGroups(date);
     QCOMPARE(rig.Events.Events, QStringList({"error Bad Command Syntax"}));
-    QTest::qWait(50);
+    QVERIFY(NothingMoreAfter([&] { return !rig.Client.Connected(); }));
     QCOMPARE(rig.Server.Connections(), 0);
 }
 

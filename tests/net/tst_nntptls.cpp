@@ -1,6 +1,7 @@
 // The news client over TLS against INN's own TLS (nnrpd): TLS from the first byte and
 // STARTTLS, certificates checked against a test authority, refusals with their reasons,
 // trusted fingerprints, logins, and servers that do not speak TLS where it is expected.
+#include "AppRun.h"
 #include "FakeClock.h"
 #include "FakeNntpServer.h"
 #include "InnServer.h"
@@ -227,11 +228,8 @@ void TestNntpTls::refusedCertificateTrustedOnce()
     // The program behind a front end that asks: a refused self-signed certificate is offered
     // for trust once; trusted, it is stored in the profile and the next connection takes it.
     QTemporaryDir home;
-    qputenv("QUORVEL_HOME", home.path().toUtf8());
-    TFakeClock clock;
-    TScriptedView view;
-    TSettingsStore store(home.filePath("settings.ini"));
-    TQuorvelApp app(view, store, clock);
+    TAppRun run(home.filePath("settings.ini"));
+    TQuorvelApp& app = run.app;
     app.FormCreate({});
     TCertificateTrust trust(app.Nntp(), app.State(), app.Profiles(), app.TaskFile(), app.Logger());
     QList<TCertificateInfo> offered;
@@ -255,7 +253,7 @@ void TestNntpTls::refusedCertificateTrustedOnce()
     QVERIFY(offered[0].Subject.contains("localhost"));
 
     trust.Trust(offered[0]);
-    QCOMPARE(QSettings(store.FileName(), QSettings::IniFormat)
+    QCOMPARE(QSettings(run.store.FileName(), QSettings::IniFormat)
                  .value("Default/TrustedFingerprint")
                  .toString(),
              offered[0].Sha256);

@@ -1,4 +1,5 @@
 #include "NntpEventLog.h"
+#include "RunUntil.h"
 
 #include "net/bcsNNTP.h"
 
@@ -63,7 +64,7 @@ bool TNntpEventLog::WaitFor(const QStringList& prefixes, int timeoutMs)
                     return true;
         return false;
     };
-    return QTest::qWaitFor(found, timeoutMs);
+    return QTest::qWaitFor(found, GuardMs(timeoutMs));
 }
 
 QStringList TNntpEventLog::Take()

@@ -91,6 +91,31 @@ inline TFakeNntpServer::TRule FaultRule(const QByteArray& command, TFault fault,
     return rule;
 }
 
+// What the message about a fault says at least, whatever else it adds: the connection
+// refused or closed, the time-out, the reply that is no reply, or the server's own text.
+inline QString FaultPhrase(const QString& phase, TFault how)
+{
+    switch (how) {
+    case TFault::Close:
+        return phase == "connect" ? "Connection refused" : "unexpectedly closed";
+    case TFault::Silent:
+        return "Timeout while";
+    case TFault::NotDigits:
+        return phase == "greeting" ? "Bad reply from server: good day"
+                                   : "Bad reply from server: hello there";
+    case TFault::Nul:
+        return "Bad reply from server";
+    case TFault::Megabyte:
+        return "Read buffer full";
+    case TFault::Unexpected:
+        return phase == "greeting" ? "go away"
+               : phase == "post"   ? "what article"
+               : phase == "240"    ? "what"
+                                   : "hm";
+    }
+    return {};
+}
+
 // Scripts the server to answer well everywhere but at the phase, where it misbehaves once. A
 // login is asked for (480) at the first LIST, NEWGROUPS or POST when the fault is in it.
 // The connect phase is the caller's: it points the client at a port nobody listens on.

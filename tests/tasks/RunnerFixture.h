@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RunUntil.h"
 #include "TaskFixture.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskLine.h"
@@ -50,20 +51,7 @@ struct RunnerFixture : TaskFixture
 
     // Runs the event loop, idle moments included, until done() holds (or a guard of a few
     // seconds passes, which the caller's check then reports).
-    bool runUntil(const std::function<bool()>& done)
-    {
-        QEventLoop loop;
-        const auto check = QObject::connect(QAbstractEventDispatcher::instance(),
-                                            &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
-                                                if (done())
-                                                    loop.quit();
-                                            });
-        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-        if (!done())
-            loop.exec();
-        QObject::disconnect(check);
-        return done();
-    }
+    bool runUntil(const std::function<bool()>& done) { return RunUntil(done); }
 
     // Uploads end from a later event, the way a posted reply ends them.
     void handleUploadsEndingLater()

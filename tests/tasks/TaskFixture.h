@@ -2,6 +2,7 @@
 
 #include "FakeClock.h"
 #include "TaskFileOwnerStub.h"
+#include "TestFiles.h"
 #include "ScriptedView.h"
 #include "base/AppState.h"
 #include "base/Logger.h"
@@ -42,18 +43,9 @@ struct TaskFixture
         return false;
     }
 
-    QByteArray fileBytes() const
-    {
-        QFile f(file.FileName());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray fileBytes() const { return TestFiles::Read(file.FileName()); }
 
-    void writeFile(const QByteArray& bytes) const
-    {
-        QFile f(file.FileName());
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            f.write(bytes);
-    }
+    void writeFile(const QByteArray& bytes) const { TestFiles::Write(file.FileName(), bytes); }
 
     QList<TTask> tasks() const
     {

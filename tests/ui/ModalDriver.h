@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RunUntil.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -23,17 +25,8 @@ inline void WhenModal(std::function<void(QWidget*)> act, int attempts = 500)
 }
 
 // Runs a real event loop, one that sleeps when it has nothing to do (so idle hooks fire),
-// until done() holds or the attempts run out. True when done() held.
+// until done() holds or a guard of attempts times 10 ms passes. True when done() held.
 inline bool RunLoopUntil(const std::function<bool()>& done, int attempts = 500)
 {
-    QEventLoop loop;
-    QTimer poll;
-    int left = attempts;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || --left <= 0)
-            loop.quit();
-    });
-    poll.start(10);
-    loop.exec();
-    return done();
+    return RunUntil(done, attempts * 10);
 }

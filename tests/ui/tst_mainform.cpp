@@ -1,5 +1,7 @@
+#include "AppRun.h"
 #include "FakeClock.h"
 #include "ModalDriver.h"
+#include "TestFiles.h"
 #include "base/Logger.h"
 #include "app/QuorvelApp.h"
 #include "base/SessionLog.h"
@@ -45,9 +47,7 @@ namespace {
 
 void WriteFile(const QString& path, const QByteArray& bytes)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(TestFiles::Write(path, bytes));
 }
 
 void ClickButton(QWidget* dialog, const QString& text)
@@ -224,10 +224,8 @@ void TestMainForm::enablingRules()
 void TestMainForm::reloadFollowsTaskFileAtIdle()
 {
     // The real application object drives the window from its idle hook.
-    qputenv("QUORVEL_HOME", m_dir->path().toUtf8());
-    TFakeClock clock;
-    TSettingsStore store(m_dir->filePath(QStringLiteral("settings.ini")));
-    TQuorvelApp logic(*m_form, store, clock);
+    TAppCore run(*m_form, m_dir->filePath(QStringLiteral("settings.ini")));
+    TQuorvelApp& logic = run.app;
     m_form->AttachState(logic.State());
     m_form->FollowStartup(logic);
     logic.FormCreate({});

@@ -1,3 +1,4 @@
+#include "AppRun.h"
 #include "FakeClock.h"
 #include "InnServer.h"
 #include "NntpReader.h"
@@ -74,11 +75,9 @@ struct TProgramRig
     }
 
     QTemporaryDir home;
-    bool homeSet = qputenv("QUORVEL_HOME", home.path().toUtf8());
-    TFakeClock clock;
-    TSettingsStore store{home.filePath(QStringLiteral("settings.ini"))};
     TMainForm form;
-    TQuorvelApp logic{form, store, clock};
+    TAppCore core{form, home.filePath(QStringLiteral("settings.ini"))};
+    TQuorvelApp& logic = core.app;
     TProgramWiring wiring{form, logic};
     QTimer guard;
     QMessageBox* seen = nullptr;
@@ -112,8 +111,12 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
     TNewsrcStore& groups = logic.Newsrc();
     QVERIFY(RunLoopUntil([&] { return groups.UnsubList.size() >= 5 && logic.TaskList().IsEmpty(); },
                          1500));
-    const QStringList log = logic.SessionLog().Lines();
-    QVERIFY(!log.isEmpty());
+    // The session log tells how many groups came.
+    const QStringList received =
+        logic.SessionLog().Lines().filter(QStringLiteral("   Groups received: "));
+    QCOMPARE(received.size(), 1);
+    QVERIFY2(received.first().endsWith(QStringLiteral(": %1").arg(groups.UnsubList.size())),
+             qPrintable(received.first()));
 
     // The full list arrives unsubscribed; the shortcut menu shows it in the pane.
     form.Command(QStringLiteral("Unsubscribed1"))->trigger();
@@ -155,10 +158,10 @@ void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
     form.SetFromText(QStringLiteral("tester@quorvel.test (Window Tester)"));
     QAction* post = form.Command(QStringLiteral("PostButton"));
     QVERIFY(RunLoopUntil([post] { return post->isEnabled(); }));
-    // A loaded machine's INN has been seen to drop a reader right after POST: the upload is
-    // tried again, as the profile can ask.
-    logic.State().Settings.PostRetries = 2;
-    logic.UploadPoster().Retry().SetFirstDelay(10);
+    // No retry: INN takes the post at the first try, also with several copies of this test
+    // at once on a loaded machine, its syslog showing no reader dropped. A failure shows as
+    // the window's error box, whose text the rig reports; QUORVEL_INN_SYSLOG=FOLDER keeps
+    // INN's own account of it.
     post->trigger();
     QVERIFY(RunLoopUntil([&] { return logic.TaskList().IsEmpty(); }, 1500));
     QCOMPARE(rows->index(0, 1).data().toString(), QStringLiteral("1"));

@@ -2,6 +2,7 @@
 
 #include "FakeNntpServer.h"
 #include "RunnerFixture.h"
+#include "TestFiles.h"
 #include "base/CommaText.h"
 #include "article/NewsArticle.h"
 #include "upload/UploadJournal.h"
@@ -28,8 +29,7 @@ struct UploadFixture : RunnerFixture
     QString write(const QString& name, const QByteArray& bytes) const
     {
         const QString path = dir.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        if (!TestFiles::Write(path, bytes))
             qFatal("cannot write %s", qPrintable(path));
         return path;
     }
@@ -45,11 +45,7 @@ struct UploadFixture : RunnerFixture
 
     QString writeRandom(const QString& name, qint64 size, quint32 seed = 1) const
     {
-        QByteArray bytes(size, '\0');
-        QRandomGenerator rng(seed);
-        for (char& c : bytes)
-            c = char(rng.bounded(256));
-        return write(name, bytes);
+        return write(name, TestFiles::Random(size, seed));
     }
 
     // What the journal of the batch holds, article by article.

@@ -580,7 +580,8 @@ void TestMultiPart::droppedConnectionStopsSeries()
     const QString path = f.writeLines("big.txt", 2500);
     f.list.Add(f.upload(path, server.Server(), 1000));
     QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.list.RunnerBusy(); }));
-    QTest::qWait(50); // a wrongly continued series would reconnect now
+    // A wrongly continued series would reconnect now.
+    QVERIFY(NothingMoreAfter([&] { return server.Connections() == server.Closed(); }));
 
     QCOMPARE(server.Connections(), 1);
     QCOMPARE(server.Articles().size(), 1);
@@ -610,7 +611,8 @@ void TestMultiPart::abortDuringSeries()
     f.view.YesNoAnswers.enqueue(true);
     f.runner.AbortButtonClick();
     QVERIFY(f.runUntil([&] { return !f.poster.MultiPart().Active(); }));
-    QTest::qWait(50); // a wrongly continued series would post again now
+    // A wrongly continued series would post again now.
+    QVERIFY(NothingMoreAfter([&] { return !f.client.Connected(); }));
 
     QCOMPARE(server.Commands(), (QList<QByteArray>{"POST", "POST"}));
     QVERIFY(f.list.IsEmpty());

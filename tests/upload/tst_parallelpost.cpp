@@ -231,7 +231,8 @@ void TestParallelPost::failureOnOneConnectionStopsTheOthers()
         QCOMPARE(r.keptParts(), QList<int>(Parts, 1));
         return;
     }
-    QTest::qWait(300); // a connection left going would post more now
+    // A connection left going would post more now.
+    QVERIFY(NothingMoreAfter([&] { return r.server.Connections() == r.server.Closed(); }));
 
     QCOMPARE(r.f.view.Warnings.size(), warning.isEmpty() ? 0 : 1);
     if (!warning.isEmpty())
@@ -393,7 +394,8 @@ void TestParallelPost::failureWhileFilesGoAhead()
     r.failAfter(2, fault);
     const QStringList paths = r.queueBatch();
     QVERIFY(r.run());
-    QTest::qWait(300); // a connection left going would post more now
+    // A connection left going would post more now.
+    QVERIFY(NothingMoreAfter([&] { return r.server.Connections() == r.server.Closed(); }));
 
     QCOMPARE(r.f.view.Warnings.size(), 1);
     QVERIFY2(r.f.view.Warnings.first().contains(warning), qPrintable(r.f.view.Warnings.first()));

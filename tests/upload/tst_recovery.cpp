@@ -1,5 +1,7 @@
 // Recovery files made with the real par2cmdline: a set that repairs a damaged copy, its
 // progress, Cancel, and the failures that must leave nothing behind.
+#include "RunUntil.h"
+#include "TestFiles.h"
 #include "upload/Par2Maker.h"
 #include "upload/RecoverySetting.h"
 
@@ -16,17 +18,12 @@ namespace {
 
 QByteArray randomBytes(qsizetype size)
 {
-    QByteArray data(size, '\0');
-    QRandomGenerator random(7);
-    for (char& c : data)
-        c = char(random.bounded(256));
-    return data;
+    return TestFiles::Random(size, 7);
 }
 
 bool writeFile(const QString& path, const QByteArray& data)
 {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+    return TestFiles::Write(path, data);
 }
 
 int runPar2(const QStringList& args, const QString& folder)
@@ -108,7 +105,7 @@ void TestRecovery::cancelEndsTheProcessAndRemovesItsFiles()
     QVERIFY(progress.wait(60000)); // par2 is at work
     maker.Cancel();
     QVERIFY(!maker.IsRunning());
-    QTest::qWait(200);
+    QVERIFY(NothingMoreAfter([&] { return !maker.IsRunning(); }));
     QCOMPARE(finished.size(), 0);
     QCOMPARE(QDir(dir.filePath("work")).entryList(QDir::Files), QStringList());
 }

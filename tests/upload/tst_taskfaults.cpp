@@ -80,9 +80,9 @@ struct TQueueFixture : UploadFixture
 
     bool runQueue()
     {
-        const bool ended = runUntil([&] { return list.IsEmpty() && !list.RunnerBusy(); });
-        QTest::qWait(100); // a task wrongly run on would post now
-        return ended;
+        // The queue through, and then the idle step's turns: a task wrongly run on would
+        // post now.
+        return NothingMoreAfter([&] { return list.IsEmpty() && !list.RunnerBusy(); });
     }
 
     // The saved queue run again, the server behaving: every task ends and the file goes.
@@ -178,10 +178,11 @@ void TestTaskFaults::faults()
     QCOMPARE(f.savedTasks(), queued);
     QVERIFY2(server.Kept().size() <= 1, qPrintable(f.view.Warnings.join(" | ")));
     QCOMPARE(f.view.Warnings.size(), 1);
-    // What failed names the server and says where the tasks are kept.
+    // What failed names the server, the fault and where the tasks are kept.
     const QString shown = f.view.Warnings.first();
     QVERIFY2(shown.contains(address), qPrintable(shown));
     QVERIFY2(shown.contains("stay in the task file " + f.file.FileName()), qPrintable(shown));
+    QVERIFY2(shown.contains(FaultPhrase(phase, TFault(fault))), qPrintable(shown));
     if (phase == "connect")
         return; // the saved tasks name a port nobody listens on
 
@@ -234,7 +235,8 @@ void TestTaskFaults::tlsServerFailsMidArticle()
     QVERIFY(server.Articles().isEmpty());
     QCOMPARE(f.savedTasks(), queued);
     QCOMPARE(f.view.Warnings.size(), 1);
-    QVERIFY(!f.view.Warnings.first().trimmed().isEmpty());
+    QVERIFY2(f.view.Warnings.first().contains(FaultPhrase("body", TFault(fault))),
+             qPrintable(f.view.Warnings.first()));
 
     server.OnPost();
     QVERIFY2(f.rerun(), qPrintable(f.view.Warnings.join(" | ")));

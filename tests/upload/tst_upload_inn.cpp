@@ -1,5 +1,6 @@
 #include "InnServer.h"
 #include "PostedArticles.h"
+#include "TestFiles.h"
 #include "UploadFixture.h"
 
 #include <QDir>
@@ -12,8 +13,7 @@ constexpr QByteArrayView Group2 = "quorvel.bulk.0000002";
 
 QByteArray readAll(const QString& path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return TestFiles::Read(path);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "PeerTools.h"
 #include "PostedArticles.h"
 #include "SmallDisk.h"
+#include "TestFiles.h"
 #include "UploadFixture.h"
 #include "tasks/TaskFields.h"
 #include "upload/BatchAccount.h"
@@ -24,11 +25,7 @@ constexpr QByteArrayView Group = "quorvel.bulk.0000001";
 
 QByteArray randomBytes(qint64 size, quint32 seed)
 {
-    QByteArray bytes(size, '\0');
-    QRandomGenerator rng(seed);
-    for (char& c : bytes)
-        c = char(rng.bounded(256));
-    return bytes;
+    return TestFiles::Random(size, seed);
 }
 
 // par2 processes this one started and has not reaped.
@@ -81,11 +78,9 @@ private:
                        const QString& recovery) const;
     // Runs the event loop until the queue is through, for up to seconds.
     static bool runQueue(UploadFixture& f, int seconds);
-    static bool waitUntil(UploadFixture& f, const std::function<bool()>& done, int seconds)
+    static bool waitUntil(UploadFixture&, const std::function<bool()>& done, int seconds)
     {
-        for (int waited = 0; waited < seconds && !done(); waited += 5)
-            f.runUntil(done);
-        return done();
+        return RunUntil(done, seconds * 1000);
     }
     QString runNzbget(const QString& dir, const QString& nzb, const QStringList& options = {});
     // Cancels the parts of the NZB's first file on the server.
@@ -268,7 +263,7 @@ void TestUploadPar2::abortEndsPar2AndKeepsTheTask()
     QCOMPARE(par2Children(), 0);
     QVERIFY(!QFileInfo::exists(f.state.DataFile("recovery")));
     QVERIFY(f.list.IsEmpty());
-    QTest::qWait(200);
+    QVERIFY(NothingMoreAfter([&] { return !f.client.Connected(); }));
     QCOMPARE(PostedArticles::Fetch(m_inn.Port(), Group, name.toUtf8()).size(), 0);
     // The task is kept with its setting, so that run again it makes the same set.
     const QList<TTask> saved = savedTasks(f);

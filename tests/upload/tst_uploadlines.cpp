@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "upload/FileLineSource.h"
 #include "article/NewsArticle.h"
 #include "upload/SubjectLine.h"
@@ -37,8 +38,7 @@ private:
 QString TestUploadLines::write(const QString& name, const QByteArray& bytes)
 {
     const QString path = m_dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+    if (!TestFiles::Write(path, bytes))
         qFatal("cannot write %s", qPrintable(path));
     return path;
 }
@@ -95,10 +95,7 @@ void TestUploadLines::encodedLinesMatchWholeFileEncoding_data()
 void TestUploadLines::encodedLinesMatchWholeFileEncoding()
 {
     QFETCH(int, size);
-    QByteArray bytes(size, '\0');
-    QRandomGenerator rng(quint32(size) + 7);
-    for (char& c : bytes)
-        c = char(rng.bounded(256));
+    const QByteArray bytes = TestFiles::Random(size, quint32(size) + 7);
     const QString path = write(QStringLiteral("data %1.bin").arg(size), bytes);
 
     TNewsArticle whole;

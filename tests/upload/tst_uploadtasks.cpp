@@ -217,6 +217,9 @@ void TestUploadTasks::countsOnlyWhatTheServerTook()
     f.builder.PostButtonClick(f.view); // three files to each of two groups, one task each
     f.runner.StartTasks();
     QVERIFY(f.runUntil([&] { return !f.view.Warnings.isEmpty() && f.list.IsEmpty(); }));
+    QCOMPARE(f.view.Warnings.size(), 1);
+    QVERIFY2(f.view.Warnings.first().contains("article too big"),
+             qPrintable(f.view.Warnings.first()));
     QCOMPARE(server.Commands().count("POST"), 2);
     QCOMPARE(f.count(0), 5);
     QCOMPARE(f.count(1), 0);
