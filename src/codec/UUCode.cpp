@@ -265,7 +265,9 @@ void TUUCode::decode(QIODevice& input, qint64 size)
         if (name.isEmpty())
             throw EUUCode(
                 QStringLiteral("The begin line of %1 holds no usable file name").arg(m_inputFile));
-        m_outputFile = QFileInfo(m_inputFile).dir().filePath(name);
+        m_decoded =
+            TDecodedPath::Choose(QFileInfo(m_inputFile).path(), name, {m_inputFile}, m_overwrite);
+        m_outputFile = m_decoded.Path;
         output = std::make_unique<TOutputFile>(m_outputFile);
     };
 
