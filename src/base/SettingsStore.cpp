@@ -2,11 +2,16 @@
 
 #include "base/SafeFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryFile>
+
+#include <cerrno>
+#include <csignal>
 
 TSettingsStore::TSettingsStore(const QString& fileName)
 {
@@ -24,11 +29,51 @@ TSettingsStore::TSettingsStore(const QString& fileName)
     load();
 }
 
+namespace {
+
+// ".Quorvel.ini.PID.XXXXXX": the process that works on it is named, so that a copy left by a
+// killed run is told from one a running program holds. QSettings locks it with ".lock".
+QString workPrefix(const QFileInfo& settings)
+{
+    return QStringLiteral(".%1.").arg(settings.fileName());
+}
+
+bool processAlive(qint64 pid)
+{
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+} // namespace
+
+int TSettingsStore::RemoveStaleCopies(const QString& fileName)
+{
+    const QFileInfo settings(fileName);
+    const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QRegularExpression::escape(workPrefix(settings)) +
+                                            QStringLiteral("([0-9]+)\\.[A-Za-z0-9]{6}(\\.lock)?")));
+    int removed = 0;
+    const QDir dir = settings.absoluteDir();
+    for (const QString& name :
+         dir.entryList({workPrefix(settings) + '*'}, QDir::Files | QDir::Hidden | QDir::System)) {
+        const QRegularExpressionMatch match = pattern.match(name);
+        if (match.hasMatch() && !processAlive(match.captured(1).toLongLong()) &&
+            QFile::remove(dir.filePath(name)))
+            ++removed;
+    }
+    return removed;
+}
+
 void TSettingsStore::load()
 {
-    // The working copy is private from the start: it holds the scrambled passwords too.
-    m_work = std::make_unique<QTemporaryFile>(QDir::tempPath() +
-                                              QStringLiteral("/qvsettings.XXXXXX.ini"));
+    // The working copy holds the scrambled passwords too: private from the start, and beside
+    // the settings file rather than in a shared temporary folder, where a killed run would
+    // leave it for anyone to find.
+    const QFileInfo settings(m_fileName);
+    QDir().mkpath(settings.absolutePath());
+    RemoveStaleCopies(m_fileName);
+    m_work = std::make_unique<QTemporaryFile>(settings.absoluteDir().filePath(
+        workPrefix(settings) + QString::number(QCoreApplication::applicationPid()) +
+        QStringLiteral(".XXXXXX")));
     if (!m_work->open())
         m_readError = QStringLiteral("Cannot create a working copy of the settings file %1: %2")
                           .arg(m_fileName, m_work->errorString());
