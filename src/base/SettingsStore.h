@@ -11,9 +11,10 @@ class QTemporaryFile;
 // read with the default a missing value takes. The file is private to its owner since it
 // holds scrambled passwords.
 //
-// The values live in a private working copy beside the file (mode 0600); a save replaces the file
-// whole, and only when it changed. A file that exists but could not be read is never written:
-// defaults saved over it would wipe the user's profiles.
+// The values live in a private working copy beside the file (mode 0600; when that folder takes
+// none, in the runtime or temporary folder); a save replaces the file whole, and only when it
+// changed. A file that exists but could not be read is never written: defaults saved over it
+// would wipe the user's profiles.
 class TSettingsStore
 {
 public:
@@ -50,6 +51,7 @@ public:
 private:
     QString path(const QString& key, const QString& name) const;
     void load();
+    QString makeWorkCopy();
     void adoptOutsideChanges();
     QString save();
 
