@@ -6,6 +6,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ExitStatus.h"
 #include "cli/Terminal.h"
+#include "codec/LocalFile.h"
 
 #include <csignal>
 
@@ -19,7 +20,12 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Brindlecove Software"));
 
     const TTerminal terminal;
-    const TParseOutcome parsed = TCommandLine::Parse(QCoreApplication::arguments().mid(1));
+    // From the bytes, not QCoreApplication::arguments(): a file name that is not UTF-8 must
+    // come through as it is to be opened (see TLocalFile).
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << TLocalFile::FromBytes(QByteArray(argv[i]));
+    const TParseOutcome parsed = TCommandLine::Parse(arguments);
     switch (parsed.What) {
     case TParseOutcome::Help:
         terminal.Out(TCommandLine::Help(parsed.Request.Command));

@@ -2,6 +2,7 @@
 
 #include "codec/EUUCode.h"
 #include "codec/LineCodec.h"
+#include "codec/LocalFile.h"
 #include "codec/OutputFile.h"
 
 #include <QDir>
@@ -95,7 +96,7 @@ void TUUCode::run()
     if (m_outputFile.isEmpty() && !(isDecoder(m_algorithm) && m_headers))
         throw EUUCode(QStringLiteral("OutputFileName is empty"));
 
-    QFile input(m_inputFile);
+    TLocalFile input(m_inputFile);
     if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw EUUCode(
             QStringLiteral("Cannot open input file %1: %2").arg(m_inputFile, input.errorString()));

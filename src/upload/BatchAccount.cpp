@@ -4,6 +4,7 @@
 #include "base/AppState.h"
 #include "base/CommaText.h"
 #include "base/Logger.h"
+#include "codec/LocalFile.h"
 #include "tasks/TaskFields.h"
 #include "tasks/TaskList.h"
 #include "upload/NzbFile.h"
@@ -87,8 +88,9 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_fileAccount = newFile(upload.Path, m_groups, m_poster, {});
     m_checkDue = false;
     const UploadTaskFields::TSubjectSpec subject = UploadTaskFields::SubjectSpec(task);
-    m_nzbName =
-        subject.Subject.trimmed().isEmpty() ? QFileInfo(upload.Path).fileName() : subject.Subject;
+    m_nzbName = subject.Subject.trimmed().isEmpty()
+                    ? TLocalFile::Shown(QFileInfo(upload.Path).fileName())
+                    : subject.Subject;
     m_repostDue = false;
     if (upload.Batch != m_batch) {
         m_journal.Close();

@@ -1,4 +1,5 @@
 #include "codec/EUUCode.h"
+#include "codec/LocalFile.h"
 #include "codec/UUCode.h"
 
 #include "PeerTools.h"
@@ -7,8 +8,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
 
 using namespace PeerTools;
 
@@ -72,6 +76,8 @@ private slots:
     void beginLineName();
     void takenNames_data();
     void takenNames();
+    void namesNotUtf8_data();
+    void namesNotUtf8();
     void progressAndRunFlag_data();
     void progressAndRunFlag();
     void copyOntoItself();
@@ -672,6 +678,42 @@ void TestUUCode::takenNames()
     for (const QString& file : files)
         if (file != written)
             QCOMPARE(ReadFile(path("in/" + file)), QByteArray("old"));
+}
+
+void TestUUCode::namesNotUtf8_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("Latin-1") << QByteArray("caf\xe9.bin") << QString::fromUtf8("caf\uFFFD.bin");
+    QTest::newRow("UTF-8") << QByteArray("Gr\xc3\xbc\xc3\x9f"
+                                         "e")
+                           << QString::fromUtf8("Grüße");
+    QTest::newRow("cut short") << QByteArray("a\xe2\x82") << QString::fromUtf8("a\uFFFD\uFFFD");
+    QTest::newRow("overlong") << QByteArray("\xc0\xaf") << QString::fromUtf8("\uFFFD\uFFFD");
+    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80")
+                               << QString::fromUtf8("\uFFFD\uFFFD\uFFFD");
+    // A character of the range raw bytes are kept in must not pass for three of them.
+    QTest::newRow("private use") << QByteArray("\xef\x9f\xa9")
+                                 << QString::fromUtf8("\uFFFD\uFFFD\uFFFD");
+}
+
+// A file is opened by the very bytes of its name, whatever they are.
+void TestUUCode::namesNotUtf8()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    const QString name = TLocalFile::FromBytes(bytes);
+    QCOMPARE(TLocalFile::ToBytes(name), bytes);
+    QCOMPARE(TLocalFile::Shown(name), shown);
+    const QByteArray path = QFile::encodeName(m_dir->path()) + '/' + bytes;
+    FILE* made = std::fopen(path.constData(), "w");
+    // Qt cannot remove what it cannot name.
+    const auto removed = qScopeGuard([&] { std::remove(path.constData()); });
+    QVERIFY(made && std::fputs("cat", made) >= 0 && std::fclose(made) == 0);
+    TLocalFile file(m_dir->path() + '/' + name);
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.errorString()));
+    QCOMPARE(file.readAll(), QByteArray("cat"));
+    QCOMPARE(TLocalFile::Info(m_dir->path() + '/' + name).Size, 3);
 }
 
 void TestUUCode::progressAndRunFlag_data()
