@@ -96,7 +96,7 @@ bool TEncodedBody::readFully(QFile& file, QByteArray& block, qint64 want)
 }
 
 TUUEncodedBody::TUUEncodedBody(const QString& path)
-    : m_path(path), m_file(path), m_size(QFileInfo(path).size())
+    : m_path(path), m_file(path), m_size(TLocalFile::Info(path).Size)
 {
 }
 
@@ -120,7 +120,7 @@ bool TUUEncodedBody::take(QByteArrayView& view)
     if (Fault() != TBodyFault::None || m_index >= LineCount())
         return false;
     if (m_index == 0) {
-        m_begin = BeginLine(QFileInfo(m_path).fileName());
+        m_begin = BeginLine(TLocalFile::Shown(QFileInfo(m_path).fileName()));
         WireLine::StuffDot(m_begin);
         ++m_index;
         view = m_begin;

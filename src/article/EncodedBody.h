@@ -1,6 +1,7 @@
 #pragma once
 
 #include "article/ByteLines.h"
+#include "codec/LocalFile.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -107,7 +108,7 @@ private:
     bool readBlock();
 
     QString m_path;
-    QFile m_file;
+    TLocalFile m_file;
     qint64 m_size = 0;
     qint64 m_index = 0;    // lines given so far
     qint64 m_consumed = 0; // file bytes encoded so far

@@ -1,6 +1,7 @@
 #include "article/NewsArticle.h"
 
 #include "codec/EUUCode.h"
+#include "codec/LocalFile.h"
 #include "article/EncodedBody.h"
 #include "article/EncodedFileSegment.h"
 #include "article/LinesSegment.h"
@@ -34,7 +35,7 @@ void TNewsArticle::Clear()
 
 int TNewsArticle::AddFile(const QString& path)
 {
-    if (QFileInfo(path).isFile())
+    if (TLocalFile::Info(path).IsFile)
         Attachments.append(path);
     return int(Attachments.size());
 }

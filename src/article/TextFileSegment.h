@@ -1,6 +1,7 @@
 #pragma once
 
 #include "article/BodySegment.h"
+#include "codec/LocalFile.h"
 #include "codec/TextCharset.h"
 
 #include <QFile>
@@ -32,7 +33,7 @@ private:
     QString readError() const;
 
     QString m_path;
-    QFile m_file;
+    TLocalFile m_file;
     std::vector<char> m_buffer;
     qsizetype m_pos = 0;
     qsizetype m_end = 0;

@@ -13,7 +13,7 @@ constexpr qint64 BlockBytes = 256 * 1024;
 } // namespace
 
 TYEncBody::TYEncBody(const QString& path, qint64 partBytes)
-    : m_path(path), m_file(path), m_size(QFileInfo(path).size()),
+    : m_path(path), m_file(path), m_size(TLocalFile::Info(path).Size),
       // An empty file has no byte for a part to begin at: it goes in one piece.
       m_partBytes(m_size > 0 ? qMax<qint64>(0, partBytes) : 0),
       m_parts(PartCountFor(m_size, m_partBytes))
@@ -30,7 +30,7 @@ qint64 TYEncBody::PartCountFor(qint64 size, qint64 partBytes)
 YEnc::TPart TYEncBody::currentPart() const
 {
     YEnc::TPart part;
-    part.name = QFileInfo(m_path).fileName();
+    part.name = TLocalFile::Shown(QFileInfo(m_path).fileName());
     part.fileSize = m_size;
     if (m_partBytes <= 0) {
         part.size = m_size;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "article/EncodedBody.h"
+#include "codec/LocalFile.h"
 #include "codec/YEnc.h"
 #include "codec/YEncEncoder.h"
 
@@ -50,7 +51,7 @@ private:
     QByteArray endLine();
 
     QString m_path;
-    QFile m_file;
+    TLocalFile m_file;
     qint64 m_size = 0;
     qint64 m_partBytes = 0;
     qint64 m_parts = 1;

@@ -29,6 +29,22 @@ QString Trimmed(const QString& text)
     return text.mid(b, e - b);
 }
 
+QString Escaped(const QString& text)
+{
+    // As the terminal shows them (\xHH): a name from a post or a server's text may hold an
+    // escape sequence (C0 or C1) that would act on whoever reads the log in a terminal.
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control && c != u'\t')
+            shown += QStringLiteral("\\x") +
+                     QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0');
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 QString Format(const QDateTime& when, const QString& text)
 {
     // One entry is one line: a line break inside the text (a message of several lines, a
@@ -43,7 +59,7 @@ QString Format(const QDateTime& when, const QString& text)
             ++end;
         line.replace(i, end - i, u' ');
     }
-    return TimeStamp(when) + QStringLiteral("   ") + line;
+    return TimeStamp(when) + QStringLiteral("   ") + Escaped(line);
 }
 
 } // namespace LogLine

@@ -7,10 +7,13 @@
 class TClock;
 class TSessionLog;
 
-// Formats one log line: the time stamp, three blanks, the trimmed text on one line.
+// Formats one log line: the time stamp, three blanks, the trimmed text on one line with its
+// control characters escaped.
 namespace LogLine {
 QString TimeStamp(const QDateTime& when);
 QString Trimmed(const QString& text);
+// Control characters other than the tab shown as \xHH.
+QString Escaped(const QString& text);
 QString Format(const QDateTime& when, const QString& text);
 } // namespace LogLine
 

@@ -2,11 +2,16 @@
 
 #include "base/SafeFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryFile>
+
+#include <cerrno>
+#include <csignal>
 
 QString TSettingsStore::DefaultFileName()
 {
@@ -26,16 +31,59 @@ TSettingsStore::TSettingsStore(const QString& fileName)
     load();
 }
 
+namespace {
+
+// ".Quorvel.ini.PID.XXXXXX": the process that works on it is named, so that a copy left by a
+// killed run is told from one a running program holds. QSettings locks it with ".lock".
+QString workPrefix(const QFileInfo& settings)
+{
+    return QStringLiteral(".%1.").arg(settings.fileName());
+}
+
+bool processAlive(qint64 pid)
+{
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+// Where a working copy may go, best first: beside the settings file; when that folder takes
+// none (a full disk, a folder the user may not write), the user's private runtime folder, and
+// only then the temporary folder.
+QStringList workFolders(const QFileInfo& settings)
+{
+    QStringList folders{settings.absolutePath()};
+    if (const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR"); !runtime.isEmpty())
+        folders << runtime;
+    return folders << QDir::tempPath();
+}
+
+} // namespace
+
+int TSettingsStore::RemoveStaleCopies(const QString& fileName)
+{
+    const QFileInfo settings(fileName);
+    const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QRegularExpression::escape(workPrefix(settings)) +
+                                            QStringLiteral("([0-9]+)\\.[A-Za-z0-9]{6}(\\.lock)?")));
+    int removed = 0;
+    for (const QString& folder : workFolders(settings)) {
+        const QDir dir(folder);
+        for (const QString& name : dir.entryList({workPrefix(settings) + '*'},
+                                                 QDir::Files | QDir::Hidden | QDir::System)) {
+            const QRegularExpressionMatch match = pattern.match(name);
+            if (match.hasMatch() && !processAlive(match.captured(1).toLongLong()) &&
+                QFile::remove(dir.filePath(name)))
+                ++removed;
+        }
+    }
+    return removed;
+}
+
 void TSettingsStore::load()
 {
-    // The working copy is private from the start: it holds the scrambled passwords too.
-    m_work = std::make_unique<QTemporaryFile>(QDir::tempPath() +
-                                              QStringLiteral("/qvsettings.XXXXXX.ini"));
-    if (!m_work->open())
-        m_readError = QStringLiteral("Cannot create a working copy of the settings file %1: %2")
-                          .arg(m_fileName, m_work->errorString());
     const QFileInfo info(m_fileName);
-    if (m_readError.isEmpty() && info.exists()) {
+    QDir().mkpath(info.absolutePath());
+    RemoveStaleCopies(m_fileName);
+    if (info.exists()) {
         QFile file(m_fileName);
         if (info.isDir())
             m_readError = QStringLiteral("The settings file %1 is a folder").arg(m_fileName);
@@ -47,16 +95,35 @@ void TSettingsStore::load()
         if (m_readError.isEmpty() && file.error() != QFileDevice::NoError)
             m_readError = QStringLiteral("Cannot read the settings file %1: %2")
                               .arg(m_fileName, file.errorString());
-        if (m_readError.isEmpty() &&
-            (m_work->write(m_savedBytes) != m_savedBytes.size() || !m_work->flush()))
-            m_readError = QStringLiteral("Cannot create a working copy of the settings file "
-                                         "%1: %2")
-                              .arg(m_fileName, m_work->errorString());
     }
-    m_work->close();
     if (!m_readError.isEmpty())
         m_savedBytes.clear();
+    const QString failed = makeWorkCopy();
+    if (m_readError.isEmpty() && !failed.isEmpty())
+        m_readError = QStringLiteral("Cannot create a working copy of the settings file %1: %2")
+                          .arg(m_fileName, failed);
     m_settings = std::make_unique<QSettings>(m_work->fileName(), QSettings::IniFormat);
+}
+
+// The working copy holds the scrambled passwords too: private from the start, and beside the
+// settings file rather than in a shared temporary folder, where a killed run would leave it
+// for anyone to find. Returns the last failure when no folder takes it.
+QString TSettingsStore::makeWorkCopy()
+{
+    const QFileInfo settings(m_fileName);
+    QString failure;
+    for (const QString& folder : workFolders(settings)) {
+        m_work = std::make_unique<QTemporaryFile>(QDir(folder).filePath(
+            workPrefix(settings) + QString::number(QCoreApplication::applicationPid()) +
+            QStringLiteral(".XXXXXX")));
+        const bool made =
+            m_work->open() && m_work->write(m_savedBytes) == m_savedBytes.size() && m_work->flush();
+        failure = m_work->errorString();
+        m_work->close();
+        if (made)
+            return QString();
+    }
+    return failure;
 }
 
 TSettingsStore::~TSettingsStore()

@@ -11,9 +11,10 @@ class QTemporaryFile;
 // read with the default a missing value takes. The file is private to its owner since it
 // holds scrambled passwords.
 //
-// The values live in a private working copy; a save replaces the file whole, and only
-// when it changed. A file that exists but could not be read is never written: defaults
-// saved over it would wipe the user's profiles.
+// The values live in a private working copy beside the file (mode 0600; when that folder takes
+// none, in the runtime or temporary folder); a save replaces the file whole, and only when it
+// changed. A file that exists but could not be read is never written: defaults saved over it
+// would wipe the user's profiles.
 class TSettingsStore
 {
 public:
@@ -45,9 +46,14 @@ public:
     // The error of the last Sync, empty when it succeeded.
     QString LastSyncError() const { return m_syncError; }
 
+    // Removes the working copies beside fileName that runs killed before they could remove
+    // them left (those of processes no longer alive). Returns how many went.
+    static int RemoveStaleCopies(const QString& fileName);
+
 private:
     QString path(const QString& key, const QString& name) const;
     void load();
+    QString makeWorkCopy();
     void adoptOutsideChanges();
     QString save();
 

@@ -8,6 +8,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/GroupSelection.h"
 #include "cli/TerminalView.h"
+#include "codec/LocalFile.h"
 #include "upload/UploadTaskBuilder.h"
 
 #include <algorithm>
@@ -66,14 +67,16 @@ QString TPostCommand::usageError(const TCliRequest& request, ProfileSettings& s)
 QString TPostCommand::checkFiles(const QStringList& files, QStringList* absolute) const
 {
     for (const QString& file : files) {
-        const QFileInfo info(file);
-        if (!info.exists())
-            return QStringLiteral("%1: no such file").arg(file);
-        if (!info.isFile())
-            return QStringLiteral("%1: not a regular file").arg(file);
-        if (!info.isReadable())
-            return QStringLiteral("%1: not readable").arg(file);
-        *absolute << info.absoluteFilePath();
+        // By the name's bytes: it need not be UTF-8.
+        const TLocalFile::TInfo info = TLocalFile::Info(file);
+        const QString shown = TLocalFile::Shown(file);
+        if (!info.Exists)
+            return QStringLiteral("%1: no such file").arg(shown);
+        if (!info.IsFile)
+            return QStringLiteral("%1: not a regular file").arg(shown);
+        if (!info.Readable)
+            return QStringLiteral("%1: not readable").arg(shown);
+        *absolute << QFileInfo(file).absoluteFilePath();
     }
     return QString();
 }

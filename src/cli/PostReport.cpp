@@ -2,6 +2,7 @@
 
 #include "cli/Terminal.h"
 #include "cli/TerminalView.h"
+#include "codec/LocalFile.h"
 #include "tasks/TaskList.h"
 #include "upload/BatchAccount.h"
 #include "upload/UploadPoster.h"
@@ -45,8 +46,8 @@ void TPostReport::fileStarted(const QString& path)
 {
     m_file = path;
     if (plainLines())
-        m_view.Note(QStringLiteral("Posting ") + path);
-    write(QStringLiteral("file_started"), {{QStringLiteral("file"), path}});
+        m_view.Note(QStringLiteral("Posting ") + TLocalFile::Shown(path));
+    write(QStringLiteral("file_started"), {{QStringLiteral("file"), TLocalFile::Shown(path)}});
 }
 
 void TPostReport::partAccepted(const QString& path, qint64 part, qint64 parts)
@@ -54,7 +55,7 @@ void TPostReport::partAccepted(const QString& path, qint64 part, qint64 parts)
     ++m_run.Parts;
     ++m_batch.Parts;
     emit Posted();
-    write(QStringLiteral("part_accepted"), {{QStringLiteral("file"), path},
+    write(QStringLiteral("part_accepted"), {{QStringLiteral("file"), TLocalFile::Shown(path)},
                                             {QStringLiteral("part"), part},
                                             {QStringLiteral("parts"), parts},
                                             {QStringLiteral("batch_bytes_done"), m_state.Done},
@@ -67,8 +68,9 @@ void TPostReport::fileDone(const QString& path, qint64 parts)
     ++m_run.FilesPosted;
     ++m_batch.FilesPosted;
     if (plainLines())
-        m_view.Note(QStringLiteral("Posted %1: %2 part(s)").arg(path).arg(parts));
-    write(QStringLiteral("file_ended"), {{QStringLiteral("file"), path},
+        m_view.Note(
+            QStringLiteral("Posted %1: %2 part(s)").arg(TLocalFile::Shown(path)).arg(parts));
+    write(QStringLiteral("file_ended"), {{QStringLiteral("file"), TLocalFile::Shown(path)},
                                          {QStringLiteral("result"), QStringLiteral("posted")},
                                          {QStringLiteral("parts"), parts}});
 }

@@ -1,6 +1,7 @@
 #include "cli/ProgressDisplay.h"
 
 #include "cli/Terminal.h"
+#include "codec/LocalFile.h"
 
 #include <QFileInfo>
 
@@ -106,7 +107,7 @@ void TProgressDisplay::drawBatch()
         const QString part =
             QStringLiteral(" part %1/%2 %3%").arg(s.Part).arg(s.Parts).arg(m_partPercent);
         const qsizetype room = LineWidth - line.size() - part.size() - 2;
-        QString name = QFileInfo(s.File).fileName();
+        QString name = TLocalFile::Shown(QFileInfo(s.File).fileName());
         if (name.size() > room)
             name = room > 3 ? name.left(room - 3) + QStringLiteral("...") : QString();
         line += QStringLiteral("  ") + name + part;

@@ -10,6 +10,7 @@
 #include "cli/Completion.h"
 #include "cli/ExitStatus.h"
 #include "cli/Terminal.h"
+#include "codec/LocalFile.h"
 
 #include <QFileInfo>
 
@@ -47,10 +48,14 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Brindlecove Software"));
 
     const TTerminal terminal;
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    // From the bytes, not QCoreApplication::arguments(): a file name that is not UTF-8 must
+    // come through as it is to be opened (see TLocalFile).
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << TLocalFile::FromBytes(QByteArray(argv[i]));
     if (arguments.value(0) == QLatin1String("--complete"))
         return complete(arguments.mid(1), terminal);
-    const TParseOutcome parsed = TCommandLine::Parse(QCoreApplication::arguments().mid(1));
+    const TParseOutcome parsed = TCommandLine::Parse(arguments);
     switch (parsed.What) {
     case TParseOutcome::Help:
         terminal.Out(TCommandLine::Help(parsed.Request.Command));

@@ -24,8 +24,9 @@ bool TOutputFile::IsDevice(const QString& path)
         absolute.startsWith(QLatin1String("/dev/fd/")) ||
         absolute == QLatin1String("/dev/stdout") || absolute == QLatin1String("/dev/stderr"))
         return true;
-    // By the file's type, not its folder: /dev/shm holds ordinary files.
-    return info.exists() && !info.isFile();
+    // By the file's type, not its folder: /dev/shm holds ordinary files. A link is replaced,
+    // not followed, whatever it points to.
+    return info.exists() && !info.isSymLink() && !info.isFile();
 }
 
 TOutputFile::TOutputFile(const QString& path) : m_path(path)
@@ -47,15 +48,14 @@ TOutputFile::TOutputFile(const QString& path) : m_path(path)
     if (m_direct) {
         m_file = std::make_unique<QFile>(path);
     } else {
-        // Replace the file a link points to, not the link.
-        const QString target = info.isSymLink() ? info.canonicalFilePath() : path;
-        m_target = target.isEmpty() ? path : target;
-        const QFileInfo final(m_target);
+        // A link is replaced, never written through: it may lead anywhere.
+        m_target = path;
         auto temporary = std::make_unique<QTemporaryFile>(
-            final.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX").arg(final.fileName())));
-        m_permissions = final.exists() ? final.permissions()
-                                       : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                             QFileDevice::ReadGroup | QFileDevice::ReadOther;
+            info.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX").arg(info.fileName())));
+        m_permissions = info.isFile() && !info.isSymLink()
+                            ? info.permissions()
+                            : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                  QFileDevice::ReadGroup | QFileDevice::ReadOther;
         if (!temporary->open())
             fail(QStringLiteral("Cannot create output file %1: %2"), *temporary);
         m_file = std::move(temporary);

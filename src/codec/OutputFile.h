@@ -8,7 +8,8 @@
 
 // The file a conversion writes. A regular file is written to a hidden temporary file beside
 // its final name and renamed over it only when the run completes, so a failed run leaves the
-// old file as it was and the output may even replace the input. Devices, pipes and the
+// old file as it was and the output may even replace the input. A symbolic link at the name
+// is replaced by the file, never written through. Devices, pipes and the
 // process's descriptors (standard output, /dev/null) are written directly. Failures raise
 // EUUCode naming the file.
 class TOutputFile

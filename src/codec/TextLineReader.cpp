@@ -11,6 +11,7 @@ constexpr qint64 BlockSize = 256 * 1024;
 bool TTextLineReader::Open(const QString& path)
 {
     m_file.setFileName(path);
+    m_path = path;
     m_buffer.clear();
     m_pos = 0;
     m_atEnd = false;
@@ -23,7 +24,8 @@ bool TTextLineReader::Open(const QString& path)
 
 bool TTextLineReader::fail(const QString& what)
 {
-    m_errorText = what.arg(m_file.fileName(), m_file.errorString());
+    // Opened by the bytes of a name that is not UTF-8, the file has no name of its own.
+    m_errorText = what.arg(TLocalFile::Shown(m_path), m_file.errorString());
     m_file.close();
     m_atEnd = true;
     return false;

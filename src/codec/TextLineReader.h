@@ -1,5 +1,7 @@
 #pragma once
 
+#include "codec/LocalFile.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -29,7 +31,8 @@ private:
     bool fill();
     bool fail(const QString& what);
 
-    QFile m_file;
+    TLocalFile m_file;
+    QString m_path;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
     bool m_atEnd = false;

@@ -2,6 +2,7 @@
 
 #include "codec/EUUCode.h"
 #include "codec/LineCodec.h"
+#include "codec/LocalFile.h"
 #include "codec/OutputFile.h"
 
 #include <QDir>
@@ -95,7 +96,7 @@ void TUUCode::run()
     if (m_outputFile.isEmpty() && !(isDecoder(m_algorithm) && m_headers))
         throw EUUCode(QStringLiteral("OutputFileName is empty"));
 
-    QFile input(m_inputFile);
+    TLocalFile input(m_inputFile);
     if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw EUUCode(
             QStringLiteral("Cannot open input file %1: %2").arg(m_inputFile, input.errorString()));
@@ -265,7 +266,9 @@ void TUUCode::decode(QIODevice& input, qint64 size)
         if (name.isEmpty())
             throw EUUCode(
                 QStringLiteral("The begin line of %1 holds no usable file name").arg(m_inputFile));
-        m_outputFile = QFileInfo(m_inputFile).dir().filePath(name);
+        m_decoded =
+            TDecodedPath::Choose(QFileInfo(m_inputFile).path(), name, {m_inputFile}, m_overwrite);
+        m_outputFile = m_decoded.Path;
         output = std::make_unique<TOutputFile>(m_outputFile);
     };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "codec/DecodedPath.h"
+
 #include <QObject>
 #include <QString>
 
@@ -69,6 +71,11 @@ public:
     // A decoder with headers sets it to the input's folder plus the name in the begin line.
     QString OutputFile() const { return m_outputFile; }
     void SetOutputFile(const QString& path) { m_outputFile = path; }
+    // A decoder with headers replaces an existing file of the begin line's name only when
+    // told to; otherwise it writes under a free name (see TDecodedPath).
+    void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
+    // Where the begin line's name was wanted and where the file went.
+    const TDecodedPath& Decoded() const { return m_decoded; }
     TUnixCRLF UnixCRLF() const { return m_unixCRLF; }
     void SetUnixCRLF(TUnixCRLF lineEnd) { m_unixCRLF = lineEnd; }
 
@@ -98,5 +105,7 @@ private:
     bool m_headers = true;
     QString m_inputFile;
     QString m_outputFile;
+    bool m_overwrite = false;
+    TDecodedPath m_decoded;
     TUnixCRLF m_unixCRLF = CRLF;
 };

@@ -170,7 +170,7 @@ QString TYEncJoiner::Join(const QStringList& inputFiles)
 {
     if (inputFiles.isEmpty())
         throw EUUCode(QStringLiteral("InputFileName is empty"));
-    m_firstInput = inputFiles.first();
+    m_inputs = inputFiles;
     for (const QString& path : inputFiles)
         joinFile(path);
     checkWhole();
@@ -255,7 +255,9 @@ void TYEncJoiner::claim(const THeader& h, const QString& path)
             if (name.isEmpty())
                 throw EUUCode(
                     QStringLiteral("The =ybegin line of %1 holds no usable file name").arg(path));
-            m_outputFile = QFileInfo(m_firstInput).dir().filePath(name);
+            m_decoded = TDecodedPath::Choose(QFileInfo(m_inputs.first()).path(), name, m_inputs,
+                                             m_overwrite);
+            m_outputFile = m_decoded.Path;
         }
         m_name = QString::fromUtf8(h.name);
         m_size = h.size;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "codec/DecodedPath.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -22,8 +24,13 @@ public:
     explicit TYEncJoiner(QString outputFile = {});
     ~TYEncJoiner();
 
+    // Without an output file: replace an existing file of the =ybegin line's name (never an
+    // input, never through a link) instead of writing under a free name.
+    void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
     // Returns the file written.
     QString Join(const QStringList& inputFiles);
+    // Without an output file: where the =ybegin line's name was wanted and where it went.
+    const TDecodedPath& Decoded() const { return m_decoded; }
 
     struct TRange
     {
@@ -44,7 +51,9 @@ private:
     void checkWhole();
 
     QString m_outputFile;
-    QString m_firstInput;
+    bool m_overwrite = false;
+    TDecodedPath m_decoded;
+    QStringList m_inputs;
     std::unique_ptr<TOutputFile> m_output;
     qint64 m_position = 0;
     QString m_name;

@@ -37,7 +37,10 @@ void TLineSocketBase::splitLines()
     // A handler may close the socket (and have it freed later) or change the options.
     QPointer<TLineSocketBase> self(this);
     QByteArray line;
-    while (self && IsOpen() && (m_options & lsoLineReceivedEvents) && ReadLine(line))
+    // No line is handed out while a TLS handshake runs: bytes held from before it are not
+    // the secured session's.
+    while (self && IsOpen() && !Handshaking() && (m_options & lsoLineReceivedEvents) &&
+           ReadLine(line))
         emit OnLineReceived(this, line, true);
 }
 

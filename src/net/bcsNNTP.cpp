@@ -896,6 +896,18 @@ void TbcsNNTP::handleStartTlsReply(const QString& line)
         fail(refusal);
         return;
     }
+    // Whatever came after the 382 was sent in clear text and must not pass for a reply over
+    // TLS (the plaintext injection known from STARTTLS in mail).
+    if (openSocket()->ReadHeld() > 0) {
+        const QString violation = "The server sent more after its 382 reply to STARTTLS, "
+                                  "before the TLS handshake; connection" +
+                                  attemptText() + " dropped";
+        stopTimer();
+        dropConnection();
+        log("Error: " + violation);
+        fail(violation);
+        return;
+    }
     armTimer(m_timeout);
     try {
         openSocket()->StartTls();

@@ -6,6 +6,7 @@
 #include "base/Logger.h"
 #include "base/SafeFile.h"
 #include "base/View.h"
+#include "codec/LocalFile.h"
 #include "tasks/TaskFields.h"
 #include "tasks/TaskLine.h"
 #include "tasks/TaskList.h"
@@ -94,8 +95,9 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_fileAccount = newFile(upload.Path, m_groups, m_poster, {});
     m_checkDue = false;
     const UploadTaskFields::TSubjectSpec subject = UploadTaskFields::SubjectSpec(task);
-    m_nzbName =
-        subject.Subject.trimmed().isEmpty() ? QFileInfo(upload.Path).fileName() : subject.Subject;
+    m_nzbName = subject.Subject.trimmed().isEmpty()
+                    ? TLocalFile::Shown(QFileInfo(upload.Path).fileName())
+                    : subject.Subject;
     m_repostDue = false;
     if (upload.Batch != m_batch) {
         m_journal.Close();

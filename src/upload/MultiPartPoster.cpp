@@ -2,6 +2,7 @@
 
 #include "base/AppState.h"
 #include "base/View.h"
+#include "codec/LocalFile.h"
 #include "upload/BatchAccount.h"
 #include "upload/FileAccount.h"
 #include "upload/RecoverySetting.h"
@@ -97,8 +98,9 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     const TSubjectSpec subjectSpec = SubjectSpec(task);
     if (task.MaxLines < 1) {
         // Posted whole over one of several connections, composed as it goes.
-        if (!QFileInfo::exists(subjectSpec.Path)) {
-            failTask(QStringLiteral("The file %1 no longer exists").arg(subjectSpec.Path));
+        if (!TLocalFile::Info(subjectSpec.Path).Exists) {
+            failTask(QStringLiteral("The file %1 no longer exists")
+                         .arg(TLocalFile::Shown(subjectSpec.Path)));
             return;
         }
         m_lines.reset();
@@ -247,7 +249,8 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
         // A file that cannot be read waits: its task says why in its turn.
         QString error;
         series->Lines = whole(task) ? nullptr : openLines(task, error);
-        ready = whole(task) ? QFileInfo::exists(UploadFields(task).Path) : bool(series->Lines);
+        ready =
+            whole(task) ? TLocalFile::Info(UploadFields(task).Path).Exists : bool(series->Lines);
     }
     if (!ready) {
         // The uploads behind this one wait for their turn too, to keep the list's order.
@@ -257,7 +260,7 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
     series->Id = m_nextSeriesId++;
     series->Task = task;
     series->Total = whole(task) ? 1 : series->Lines->PartCount();
-    series->FileSize = QFileInfo(UploadFields(task).Path).size();
+    series->FileSize = TLocalFile::Info(UploadFields(task).Path).Size;
     showAheadState(*series);
     m_ahead.push_back(std::move(series));
     return m_ahead.back().get();

@@ -26,6 +26,10 @@ QByteArray escaped(const QString& text)
         if (u == 0xFFFE || u == 0xFFFF)
             continue;
         switch (u) {
+        case '\t':
+            // A reader turns a tab in an attribute (a subject, a poster) into a blank.
+            out += QStringLiteral("&#9;");
+            break;
         case '&':
             out += QStringLiteral("&amp;");
             break;

@@ -1,5 +1,7 @@
 #include "upload/Par2Maker.h"
 
+#include "codec/LocalFile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -61,6 +63,12 @@ void TPar2Maker::Start(const TRecoveryRequest& request)
         !QFileInfo(m_program).isExecutable()) {
         fail("Recovery files need par2 (par2cmdline, Debian package \"par2\"), which is not "
              "installed");
+        return;
+    }
+    if (TLocalFile::HasRawBytes(request.File)) {
+        // par2 takes its file names as arguments, which go to it as UTF-8.
+        fail("Cannot make recovery files for " + TLocalFile::Shown(request.File) +
+             ": its name is not UTF-8, and par2 is given names as UTF-8");
         return;
     }
     if (!file.isFile() || !file.isReadable()) {

@@ -1,5 +1,7 @@
 #include "upload/SubjectLine.h"
 
+#include "codec/LocalFile.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -18,7 +20,7 @@ QString TSubjectLine::BuildSubjectLine(const QString& tmpl, const QString& subje
 {
     QString text = tmpl;
     replaceFirst(text, QLatin1StringView("%s"), subject);
-    replaceFirst(text, QLatin1StringView("%f"), QFileInfo(path).fileName());
+    replaceFirst(text, QLatin1StringView("%f"), TLocalFile::Shown(QFileInfo(path).fileName()));
     replaceFirst(text, QLatin1StringView("%p"), QString::number(part));
     replaceFirst(text, QLatin1StringView("%t"), QString::number(total));
     // The size is looked up only when the template asks for it.
@@ -29,6 +31,5 @@ QString TSubjectLine::BuildSubjectLine(const QString& tmpl, const QString& subje
 
 qint64 TSubjectLine::GetSize(const QString& path)
 {
-    const QFileInfo info(path);
-    return info.exists() ? info.size() : 0;
+    return TLocalFile::Info(path).Size;
 }

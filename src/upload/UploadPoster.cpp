@@ -4,6 +4,7 @@
 #include "base/CommaText.h"
 #include "base/Logger.h"
 #include "base/View.h"
+#include "codec/LocalFile.h"
 #include "upload/BatchAccount.h"
 #include "upload/MultiPartPoster.h"
 #include "article/NewsArticle.h"
@@ -156,8 +157,9 @@ void TUploadPoster::postSingleArticle(const TTask& task)
     const TUploadFields<const TTask> upload = UploadFields(task);
     // A file gone since it was queued would leave the include text posted alone, or an
     // empty article refused with a text that names no file: say which file, keep the task.
-    if (!QFileInfo::exists(upload.Path)) {
-        FailTask(QStringLiteral("The file %1 no longer exists").arg(upload.Path));
+    if (!TLocalFile::Info(upload.Path).Exists) {
+        FailTask(
+            QStringLiteral("The file %1 no longer exists").arg(TLocalFile::Shown(upload.Path)));
         return;
     }
     m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
@@ -365,12 +367,12 @@ void TUploadPoster::beginProgress(const TTask& task)
         if (queued.Kind != tkUpload)
             continue;
         const QString path = UploadFields(queued).Path;
-        total += QFileInfo(path).size();
+        total += TLocalFile::Info(path).Size;
         m_countedFiles << path;
     }
     if (m_countedFiles.isEmpty()) {
         const QString path = UploadFields(task).Path;
-        total = QFileInfo(path).size();
+        total = TLocalFile::Info(path).Size;
         m_countedFiles << path;
     }
     m_progress.Begin(total);
@@ -380,7 +382,7 @@ void TUploadPoster::beginProgress(const TTask& task)
 void TUploadPoster::fileProgress(const QString& path)
 {
     m_filePath = path;
-    m_fileSize = QFileInfo(path).size();
+    m_fileSize = TLocalFile::Info(path).Size;
     m_fileDone = m_aheadDone.take(path);
     // A recovery file made on the way, or a file the batch counted once and posts again.
     if (!m_countedFiles.removeOne(path))

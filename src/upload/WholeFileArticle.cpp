@@ -1,6 +1,7 @@
 #include "upload/WholeFileArticle.h"
 
 #include "article/NewsArticle.h"
+#include "codec/LocalFile.h"
 #include "tasks/Task.h"
 #include "tasks/TaskFields.h"
 #include "upload/FileAccount.h"
@@ -41,6 +42,6 @@ void SetUpWholeFileArticle(TNewsArticle& article, const TTask& task, const QStri
 void RecordWholeFileSent(TFileAccount& account, const QString& path, const QString& messageId,
                          const QString& subject)
 {
-    const qint64 size = QFileInfo(path).size();
+    const qint64 size = TLocalFile::Info(path).Size;
     account.Sent(1, 1, size > 0 ? 1 : 0, size, size, messageId, subject);
 }

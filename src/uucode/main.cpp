@@ -12,10 +12,26 @@
 
 namespace {
 
-int fail(const QString& message)
+// Names come from the input: shown with their control characters escaped.
+void tell(const QString& message)
 {
     std::fprintf(stderr, "quorvel-uucode: %s\n", qPrintable(PrintableText(message)));
+}
+
+int fail(const QString& message)
+{
+    tell(message);
     return 1;
+}
+
+void tellWritten(const TDecodedPath& decoded)
+{
+    if (decoded.Renamed())
+        tell(QStringLiteral("%1 exists (links and input files are never replaced, others only "
+                            "with --overwrite); wrote %2 instead")
+                 .arg(decoded.Wanted, decoded.Path));
+    else
+        tell(QStringLiteral("wrote %1").arg(decoded.Path));
 }
 
 // yEnc, beside the algorithms of TUUCode: "yencode" writes one piece, or with --part-size
@@ -35,24 +51,25 @@ int yencode(const QStringList& inputs, const QString& output, const QString& par
         TYEncFileEncoder encoder(size, lf ? QByteArray("\n") : QByteArray("\r\n"));
         const QStringList written = encoder.Encode(inputs.first(), output);
         if (written.size() > 1)
-            std::fprintf(stderr, "quorvel-uucode: wrote %lld parts, %s to %s\n",
-                         qint64(written.size()), qPrintable(written.first()),
-                         qPrintable(written.last()));
+            tell(QStringLiteral("wrote %1 parts, %2 to %3")
+                     .arg(written.size())
+                     .arg(written.first(), written.last()));
     } catch (const EUUCode& e) {
         return fail(e.Message());
     }
     return 0;
 }
 
-int ydecode(const QStringList& inputs, const QString& output)
+int ydecode(const QStringList& inputs, const QString& output, bool overwrite)
 {
     if (inputs.isEmpty())
         return fail(QStringLiteral("give the input files (see --help)"));
     try {
         TYEncJoiner joiner(output);
-        const QString written = joiner.Join(inputs);
+        joiner.SetOverwrite(overwrite);
+        joiner.Join(inputs);
         if (output.isEmpty())
-            std::fprintf(stderr, "quorvel-uucode: wrote %s\n", qPrintable(written));
+            tellWritten(joiner.Decoded());
     } catch (const EUUCode& e) {
         return fail(e.Message());
     }
@@ -76,7 +93,8 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(
         QStringLiteral("Encodes a file as uuencode, xxencode, base64 or yEnc text, or decodes "
                        "such text.\nDecoding with headers writes the file named in the begin line "
-                       "into the input's folder.\nydecode takes the parts of one file in any "
+                       "into the input's folder, as \"name (1).ext\" when that name is "
+                       "taken.\nydecode takes the parts of one file in any "
                        "order, checks their sizes and CRC-32 values, and writes the file (named "
                        "in the =ybegin line, or --output) only when all of them are right."));
     parser.addHelpOption();
@@ -104,8 +122,13 @@ int main(int argc, char* argv[])
         QStringLiteral("yencode: parts of this many bytes, written to the output name plus "
                        ".001, .002, ..."),
         QStringLiteral("bytes"));
-    parser.addOptions(
-        {algorithmOption, outputOption, noHeadersOption, lfOption, modeOption, partSizeOption});
+    const QCommandLineOption overwriteOption(
+        QStringLiteral("overwrite"),
+        QStringLiteral("Decoding with headers: replace an existing file of the name the begin "
+                       "line gives (never an input file, never through a link) instead of "
+                       "writing \"name (1).ext\"."));
+    parser.addOptions({algorithmOption, outputOption, noHeadersOption, lfOption, modeOption,
+                       partSizeOption, overwriteOption});
     parser.addPositionalArgument(QStringLiteral("input"),
                                  QStringLiteral("The file to read (ydecode: the part files)."));
     parser.process(app);
@@ -122,7 +145,7 @@ int main(int argc, char* argv[])
     if (parser.value(algorithmOption) == YEncode)
         return yencode(inputs, output, parser.value(partSizeOption), parser.isSet(lfOption));
     if (parser.value(algorithmOption) == YDecode)
-        return ydecode(inputs, output);
+        return ydecode(inputs, output, parser.isSet(overwriteOption));
     if (parser.isSet(partSizeOption))
         return fail(QStringLiteral("--part-size is for yencode"));
     if (inputs.size() != 1)
@@ -149,13 +172,13 @@ int main(int argc, char* argv[])
     coder.SetHeaders(!parser.isSet(noHeadersOption));
     coder.SetUnixCRLF(parser.isSet(lfOption) ? TUUCode::LF : TUUCode::CRLF);
     coder.SetFileMode(quint16(mode));
+    coder.SetOverwrite(parser.isSet(overwriteOption));
     try {
         coder.SetActive(true);
     } catch (const EUUCode& e) {
         return fail(e.Message());
     }
     if (named && coder.Headers())
-        std::fprintf(stderr, "quorvel-uucode: wrote %s\n",
-                     qPrintable(PrintableText(coder.OutputFile())));
+        tellWritten(coder.Decoded());
     return 0;
 }

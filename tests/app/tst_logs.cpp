@@ -40,6 +40,11 @@ void TestLogs::lineFormat_data()
     QTest::newRow("line breaks inside")
         << "saved to /x: full\nThey stay\r\nhere\rnow"
         << "03/04/26 05:06:07   saved to /x: full They stay here now";
+    QTest::newRow("escape sequences, C0 and C1")
+        << QString::fromUtf8("wrote \x1b]0;owned\x07"
+                             "a\tb\xc2\x9b"
+                             "31m.bin")
+        << "03/04/26 05:06:07   wrote \\x1B]0;owned\\x07a\tb\\x9B31m.bin";
 }
 
 void TestLogs::lineFormat()

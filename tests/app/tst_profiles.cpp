@@ -7,7 +7,10 @@
 #include "app/Profiles.h"
 #include "base/SettingsStore.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -332,6 +335,27 @@ void TestProfiles::changeMadeElsewhereSurvives()
 
 void TestProfiles::settingsFileIsPrivate()
 {
+    // A copy a killed run left (its process has ended) goes at start-up; a running one's stays.
+    QTemporaryDir dir;
+    QProcess ended;
+    ended.start("true");
+    QVERIFY(ended.waitForFinished());
+    const QString pid = QString::number(ended.processId() ? ended.processId() : 999999999);
+    const QString stale = dir.filePath(".Quorvel.ini." + pid + ".AbC123");
+    const QString live = dir.filePath(
+        ".Quorvel.ini." + QString::number(QCoreApplication::applicationPid()) + ".XyZ789");
+    for (const QString& copy : {stale, live})
+        QVERIFY(QFile(copy).open(QIODevice::WriteOnly));
+    const TSettingsStore store(dir.filePath("Quorvel.ini"));
+    QVERIFY(!QFile::exists(stale) && QFile::exists(live));
+    // The working copy sits beside the file, private.
+    const QStringList copies =
+        QDir(dir.path()).entryList({".Quorvel.ini.*"}, QDir::Files | QDir::Hidden);
+    QCOMPARE(copies.size(), 2);
+    for (const QString& copy : copies)
+        if (dir.filePath(copy) != live)
+            QCOMPARE(QFile::permissions(dir.filePath(copy)),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     ProfilesFixture f;
     f.profiles->SaveVariables();
     const QFile::Permissions p = QFile::permissions(f.iniPath());

@@ -1,4 +1,5 @@
 #include "codec/EUUCode.h"
+#include "codec/LocalFile.h"
 #include "codec/UUCode.h"
 
 #include "PeerTools.h"
@@ -7,8 +8,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
 
 using namespace PeerTools;
 
@@ -70,6 +74,10 @@ private slots:
     void missingInputKeepsOutput();
     void beginLineName_data();
     void beginLineName();
+    void takenNames_data();
+    void takenNames();
+    void namesNotUtf8_data();
+    void namesNotUtf8();
     void progressAndRunFlag_data();
     void progressAndRunFlag();
     void copyOntoItself();
@@ -622,6 +630,92 @@ void TestUUCode::beginLineName()
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
 }
 
+void TestUUCode::takenNames_data()
+{
+    QTest::addColumn<QString>("name");      // in the begin line
+    QTest::addColumn<QStringList>("files"); // already in the folder, holding "old"
+    QTest::addColumn<bool>("link");         // name is a link to a file outside the folder
+    QTest::addColumn<bool>("overwrite");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("link out of the folder")
+        << "innocent.bin" << QStringList() << true << false << "innocent (1).bin";
+    QTest::newRow("link, also with overwrite")
+        << "innocent.bin" << QStringList() << true << true << "innocent (1).bin";
+    QTest::newRow("dot file") << ".bashrc" << QStringList{".bashrc"} << false << false
+                              << ".bashrc (1)";
+    QTest::newRow("the input") << "post.txt" << QStringList() << false << true << "post (1).txt";
+    QTest::newRow("next free number")
+        << "a.bin" << QStringList{"a.bin", "a (1).bin"} << false << false << "a (2).bin";
+    QTest::newRow("overwrite") << "a.bin" << QStringList{"a.bin"} << false << true << "a.bin";
+}
+
+// A name from a post never reaches through a link, the input or a file already there.
+void TestUUCode::takenNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, files);
+    QFETCH(bool, link);
+    QFETCH(bool, overwrite);
+    QFETCH(QString, written);
+    QVERIFY(QDir().mkpath(path("in")) && QDir().mkpath(path("outside")));
+    WriteFile(path("outside/victim"), "old");
+    if (link)
+        QVERIFY(QFile::link(path("outside/victim"), path("in/" + name)));
+    for (const QString& file : files)
+        WriteFile(path("in/" + file), "old");
+    const QByteArray post = "begin 644 " + name.toUtf8() + "\n#8V%T\n`\nend\n";
+    WriteFile(path("in/post.txt"), post);
+    TUUCode coder;
+    coder.SetAlgorithm(TUUCode::uudecode);
+    coder.SetInputFile(path("in/post.txt"));
+    coder.SetOverwrite(overwrite);
+    coder.SetActive(true);
+    QCOMPARE(coder.OutputFile(), path("in/" + written));
+    QCOMPARE(coder.Decoded().Renamed(), written != name);
+    QCOMPARE(ReadFile(path("in/" + written)), QByteArray("cat"));
+    QCOMPARE(ReadFile(path("outside/victim")), QByteArray("old"));
+    QCOMPARE(ReadFile(path("in/post.txt")), post);
+    for (const QString& file : files)
+        if (file != written)
+            QCOMPARE(ReadFile(path("in/" + file)), QByteArray("old"));
+}
+
+void TestUUCode::namesNotUtf8_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("Latin-1") << QByteArray("caf\xe9.bin") << QString::fromUtf8("caf\uFFFD.bin");
+    QTest::newRow("UTF-8") << QByteArray("Gr\xc3\xbc\xc3\x9f"
+                                         "e")
+                           << QString::fromUtf8("Grüße");
+    QTest::newRow("cut short") << QByteArray("a\xe2\x82") << QString::fromUtf8("a\uFFFD\uFFFD");
+    QTest::newRow("overlong") << QByteArray("\xc0\xaf") << QString::fromUtf8("\uFFFD\uFFFD");
+    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80")
+                               << QString::fromUtf8("\uFFFD\uFFFD\uFFFD");
+    // A character of the range raw bytes are kept in must not pass for three of them.
+    QTest::newRow("private use") << QByteArray("\xef\x9f\xa9")
+                                 << QString::fromUtf8("\uFFFD\uFFFD\uFFFD");
+}
+
+// A file is opened by the very bytes of its name, whatever they are.
+void TestUUCode::namesNotUtf8()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    const QString name = TLocalFile::FromBytes(bytes);
+    QCOMPARE(TLocalFile::ToBytes(name), bytes);
+    QCOMPARE(TLocalFile::Shown(name), shown);
+    const QByteArray path = QFile::encodeName(m_dir->path()) + '/' + bytes;
+    FILE* made = std::fopen(path.constData(), "w");
+    // Qt cannot remove what it cannot name.
+    const auto removed = qScopeGuard([&] { std::remove(path.constData()); });
+    QVERIFY(made && std::fputs("cat", made) >= 0 && std::fclose(made) == 0);
+    TLocalFile file(m_dir->path() + '/' + name);
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.errorString()));
+    QCOMPARE(file.readAll(), QByteArray("cat"));
+    QCOMPARE(TLocalFile::Info(m_dir->path() + '/' + name).Size, 3);
+}
+
 void TestUUCode::progressAndRunFlag_data()
 {
     QTest::addColumn<TUUCode::TAlgorithm>("algorithm");
@@ -691,8 +785,10 @@ void TestUUCode::outputThroughLink()
     coder.SetInputFile(path("in.bin"));
     coder.SetOutputFile(path("link.txt"));
     coder.SetActive(true);
-    QVERIFY(QFileInfo(path("link.txt")).isSymLink());
-    QCOMPARE(ReadFile(path("target.txt")), QByteArray("#8V%T\n\n"));
+    // The link is replaced by the output; what it pointed to stays as it was.
+    QVERIFY(!QFileInfo(path("link.txt")).isSymLink());
+    QCOMPARE(ReadFile(path("link.txt")), QByteArray("#8V%T\n\n"));
+    QCOMPARE(ReadFile(path("target.txt")), QByteArray("old"));
 }
 
 QTEST_GUILESS_MAIN(TestUUCode)

@@ -117,6 +117,7 @@ private slots:
     void hostileInput();
     void damagedCopiesNeverPass();
     void toolJoinsAndRefuses();
+    void toolKeepsTakenNames();
     void ordinaryFilesUnderDev();
 
 private:
@@ -566,6 +567,35 @@ void TestYEnc::toolJoinsAndRefuses()
     QVERIFY2(error.contains(path("post.003") + QStringLiteral(": part 3 is damaged")),
              qPrintable(error));
     QVERIFY(!QFile::exists(path(name)));
+}
+
+// quorvel-uucode -a ydecode: a name already taken (here by a link out of the folder) is
+// neither followed nor replaced; the file goes under a free name, said with its control
+// characters (C1 here) escaped.
+void TestYEnc::toolKeepsTakenNames()
+{
+    const QString name = QString::fromUtf8("red\xc2\x9b"
+                                           "31m.bin");
+    const YEnc::TPart part{name, 3, 0, 0, 0, 3};
+    WriteFile(path("post.txt"),
+              YEnc::EncodePart(part, reinterpret_cast<const uchar*>("abc"), 0).text);
+    WriteFile(path("victim"), "old");
+    QVERIFY(QFile::link(path("victim"), path(name)));
+    const auto decode = [&](const QStringList& options) {
+        QProcess process;
+        process.start(tool(), QStringList{"-a", "ydecode", path("post.txt")} + options);
+        process.waitForFinished(60000);
+        return process.exitCode() == 0 ? process.readAllStandardError() : QByteArray();
+    };
+    const QByteArray told = decode({});
+    QVERIFY2(told.contains("red\\x9B31m (1).bin") && !told.contains("\x9b"), told.constData());
+    QCOMPARE(ReadFile(path("victim")), QByteArray("old"));
+    QCOMPARE(ReadFile(path("red\xc2\x9b"
+                           "31m (1).bin")),
+             QByteArray("abc"));
+    QVERIFY(decode({}).contains("31m (2).bin"));
+    QVERIFY(decode({"--overwrite"}).contains("31m (1).bin"));
+    QCOMPARE(ReadFile(path("victim")), QByteArray("old"));
 }
 
 // /dev/shm is a folder of ordinary files: a refused join there leaves the file of the

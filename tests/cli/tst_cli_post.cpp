@@ -12,11 +12,13 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTest>
 #include <QThread>
 #include <csignal>
+#include <cstdio>
 
 // Posting, resuming and logging in through the real executable against a private INN
 // server (and the scripted fake server where INN cannot misbehave on demand).
@@ -30,6 +32,7 @@ private slots:
     void postAndReadBack_data();
     void postAndReadBack();
     void checkNamesWhatIsMissing();
+    void nameNotUtf8IsPosted();
     void optionsLeaveTheProfileAlone();
     void par2OptionPostsTheRecoverySet();
     void optionsReachTheArticle_data();
@@ -211,6 +214,30 @@ void TestCliPost::postAndReadBack()
     const auto check = cli.Run({"check", nzb.fileName()});
     QVERIFY2(check.ExitCode == 0, qPrintable(check.Err));
     QCOMPARE(check.Out, QString());
+}
+
+// File names are bytes: "caf\xe9.bin" under a UTF-8 locale is opened by its bytes and shown
+// with a replacement character.
+void TestCliPost::nameNotUtf8IsPosted()
+{
+    TCliProcess cli;
+    prepare(cli, m_inn.Server(), {"quorvel.test"});
+    const QByteArray raw = QFile::encodeName(cli.Dir()) + "/caf\xe9.bin";
+    const QByteArray original = makeFile(cli.Dir() + "/plain.bin", 20000);
+    QCOMPARE(std::rename(QFile::encodeName(cli.Dir() + "/plain.bin").constData(), raw.constData()),
+             0);
+    // Qt cannot remove what it cannot name.
+    const auto removed = qScopeGuard([&] { std::remove(raw.constData()); });
+    // QProcess cannot pass bytes that are not UTF-8: the shell makes the last argument.
+    cli.SetEnv("QV_DIR", cli.Dir());
+    cli.SetWrapper({"sh", "-c", R"sh(exec "$@" "$(printf '%s/caf\351.bin' "$QV_DIR")")sh", "sh"});
+    const auto r = cli.Run({"post", "--group", "quorvel.test", "--subject", "raw name"});
+    QVERIFY2(r.ExitCode == 0, qPrintable(r.Err));
+    const auto articles = articlesWith("quorvel.test", "raw name");
+    QCOMPARE(articles.size(), 1);
+    QVERIFY2(articles[0].Header("Subject").contains("caf\xef\xbf\xbd.bin"),
+             articles[0].Header("Subject").constData());
+    QCOMPARE(decode(articles, cli.Dir()), original);
 }
 
 void TestCliPost::checkNamesWhatIsMissing()

@@ -28,7 +28,8 @@ RANK = {
 }
 # The programs that stand on one layer alone.
 ONLY = {"uucode": {"codec"}}
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/[^"]+"')
+# Both forms: every library is built with -I src, so <upload/X.h> reaches a layer as well.
+INCLUDE = re.compile(r'^\s*#\s*include\s*(["<])(([^">/]+)/[^">]+)[">]')
 
 
 def allowed(layer, target):
@@ -37,6 +38,25 @@ def allowed(layer, target):
     if layer == "browser":
         return target == "browser"
     return target == layer or RANK[target] < RANK[layer]
+
+
+def include_faults(src, layer, relative, lines):
+    faults = []
+    for number, line in enumerate(lines, 1):
+        m = INCLUDE.match(line)
+        if not m:
+            continue
+        form, path, target = m.groups()
+        # <sys/socket.h>, <net/if.h>, <QtCore/QString>: an angle include names one of ours
+        # only when the file is there.
+        if form == "<" and not os.path.isfile(os.path.join(src, path)):
+            continue
+        where = f"src/{relative}:{number}"
+        if target not in RANK and target not in ONLY:
+            faults.append(f"{where}: includes from unknown folder {target}")
+        elif not allowed(layer, target):
+            faults.append(f"{where}: {layer} includes {path}, a layer above it")
+    return faults
 
 
 def check_includes(src):
@@ -48,19 +68,15 @@ def check_includes(src):
         if layer not in RANK and layer not in ONLY:
             faults.append(f"src/{layer}: a folder that is no known layer")
             continue
-        for name in sorted(os.listdir(folder)):
-            if not name.endswith((".h", ".cpp")):
-                continue
-            with open(os.path.join(folder, name), encoding="utf-8", errors="replace") as f:
-                for number, line in enumerate(f, 1):
-                    m = INCLUDE.match(line)
-                    if not m:
-                        continue
-                    target = m.group(1)
-                    if target not in RANK:
-                        faults.append(f"src/{layer}/{name}:{number}: includes from unknown folder {target}")
-                    elif not allowed(layer, target):
-                        faults.append(f"src/{layer}/{name}:{number}: {layer} includes {m.group(0).split()[-1]}, a layer above it")
+        # Subfolders belong to their layer.
+        for root, dirs, files in os.walk(folder):
+            dirs.sort()
+            for name in sorted(files):
+                if not name.endswith((".h", ".cpp")):
+                    continue
+                path = os.path.join(root, name)
+                with open(path, encoding="utf-8", errors="replace") as f:
+                    faults += include_faults(src, layer, os.path.relpath(path, src), f)
     return faults
 
 

@@ -270,14 +270,23 @@ void TestNntpTls::serversThatDoNotSpeakTls_data()
     QTest::addColumn<QString>("server");
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<QByteArray>("startTlsReply");
+    const QByteArray refused = "502 no TLS here\r\n";
     QTest::newRow("closes during the handshake")
-        << "drop" << int(TTlsMode::Implicit) << "error TLS handshake failed: ";
+        << "drop" << int(TTlsMode::Implicit) << "error TLS handshake failed: " << refused;
     QTest::newRow("plain server on the TLS port")
-        << "plain" << int(TTlsMode::Implicit) << "error TLS handshake failed: ";
-    QTest::newRow("refuses STARTTLS")
-        << "plain" << int(TTlsMode::StartTls) << "error The server refused STARTTLS: 502 ";
+        << "plain" << int(TTlsMode::Implicit) << "error TLS handshake failed: " << refused;
+    QTest::newRow("refuses STARTTLS") << "plain" << int(TTlsMode::StartTls)
+                                      << "error The server refused STARTTLS: 502 " << refused;
     QTest::newRow("TLS port reached without TLS")
-        << "tls" << int(TTlsMode::None) << "error Timeout while connecting to ";
+        << "tls" << int(TTlsMode::None) << "error Timeout while connecting to " << refused;
+    // Replies slipped in before the handshake must never pass for replies over TLS.
+    const QString injected = "error The server sent more after its 382 reply to STARTTLS";
+    QTest::newRow("injects 340 and 240 after 382")
+        << "plain" << int(TTlsMode::StartTls) << injected
+        << QByteArray("382 go ahead\r\n340 send\r\n240 posted\r\n");
+    QTest::newRow("injects 480 after 382") << "plain" << int(TTlsMode::StartTls) << injected
+                                           << QByteArray("382 go ahead\r\n480 login\r\n");
 }
 
 void TestNntpTls::serversThatDoNotSpeakTls()
@@ -285,9 +294,10 @@ void TestNntpTls::serversThatDoNotSpeakTls()
     QFETCH(QString, server);
     QFETCH(int, mode);
     QFETCH(QString, error);
+    QFETCH(QByteArray, startTlsReply);
     TFakeNntpServer fake;
     QVERIFY(fake.Start());
-    fake.On("STARTTLS", {"502 no TLS here"});
+    fake.OnRaw("STARTTLS", startTlsReply);
     if (server == "drop")
         fake.SetDropOnConnect(true);
     TbcsNNTP client;
@@ -298,6 +308,8 @@ void TestNntpTls::serversThatDoNotSpeakTls()
     client.ListGroups();
     QVERIFY(events.WaitFor({"groups done", "error", "disconnected"}, 15000));
     QVERIFY2(events.Events.last().startsWith(error), qPrintable(events.Events.last()));
+    if (startTlsReply.startsWith("382"))
+        QVERIFY(events.Events.last().contains(fake.Server()));
     QVERIFY(!fake.Commands().contains("LIST"));
 }
 

@@ -154,7 +154,7 @@ void TestAccounting::nzbValidatesAndNeverReplaces()
 {
     TNzbFile file{"Me & <me@example.com>",
                   1700000000,
-                  "Pics - \"a&b.jpg\" yEnc (1/3)",
+                  "Pics - \"a&b.jpg\"\tyEnc (1/3)", // a tab is no blank
                   {"alt.binaries.test", "alt.test"},
                   {}};
     file.Segments = {{3, 5000, "<p3@x>"}, {1, 740123, "<p1@x>"}, {2, 740123, "p2@x"}};
@@ -185,7 +185,7 @@ void TestAccounting::nzbValidatesAndNeverReplaces()
     xmllint.start("xmllint", {"--xpath", "string(//*[local-name()='file'][1]/@subject)", first});
     QVERIFY(xmllint.waitForFinished());
     QCOMPARE(xmllint.readAllStandardOutput().trimmed(),
-             QByteArray("Pics - \"a&b.jpg\" yEnc (1/3)"));
+             QByteArray("Pics - \"a&b.jpg\"\tyEnc (1/3)"));
 
     // What is written reads back; what is not an NZB says why.
     const auto read = NzbFile::Read(doc, &error);
