@@ -1,0 +1,161 @@
+#include "codec/par2/Gf16Region.h"
+
+#include "codec/par2/Gf16.h"
+
+#include <atomic>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace {
+
+std::atomic<bool> forcedPortable = false;
+
+void mulAddPortable(const TGf16Factor& f, uchar* dst, const uchar* src, qint64 bytes)
+{
+    for (qint64 i = 0; i + 1 < bytes; i += 2) {
+        const uchar lo = src[i];
+        const uchar hi = src[i + 1];
+        dst[i] ^= f.Low[0][lo & 15] ^ f.Low[1][lo >> 4] ^ f.Low[2][hi & 15] ^ f.Low[3][hi >> 4];
+        dst[i + 1] ^=
+            f.High[0][lo & 15] ^ f.High[1][lo >> 4] ^ f.High[2][hi & 15] ^ f.High[3][hi >> 4];
+    }
+}
+
+#if defined(__x86_64__)
+
+// Each width does the same steps on two vectors of words: their low and high bytes gathered
+// apart (pack), the four nibbles looked up in the eight tables (shuffle), the product bytes
+// put back in word order (unpack) and added to the destination. Pack and unpack work within
+// 128-bit lanes on every width, so they undo each other.
+#define QUORVEL_GF16_BODY(V, P, W, load, store, bcast)                                             \
+    const V mask = P##_set1_epi16(0x00ff);                                                         \
+    const V nib = P##_set1_epi8(0x0f);                                                             \
+    V tl[4], th[4];                                                                                \
+    for (int k = 0; k < 4; ++k) {                                                                  \
+        tl[k] = bcast(_mm_load_si128(reinterpret_cast<const __m128i*>(f.Low[k])));                 \
+        th[k] = bcast(_mm_load_si128(reinterpret_cast<const __m128i*>(f.High[k])));                \
+    }                                                                                              \
+    constexpr qint64 step = 2 * sizeof(V);                                                         \
+    qint64 i = 0;                                                                                  \
+    for (; i + step <= bytes; i += step) {                                                         \
+        const V a = load(reinterpret_cast<const V*>(src + i));                                     \
+        const V b = load(reinterpret_cast<const V*>(src + i + sizeof(V)));                         \
+        const V lo = P##_packus_epi16(P##_and_si##W(a, mask), P##_and_si##W(b, mask));             \
+        const V hi = P##_packus_epi16(P##_srli_epi16(a, 8), P##_srli_epi16(b, 8));                 \
+        const V n0 = P##_and_si##W(lo, nib);                                                       \
+        const V n1 = P##_and_si##W(P##_srli_epi16(lo, 4), nib);                                    \
+        const V n2 = P##_and_si##W(hi, nib);                                                       \
+        const V n3 = P##_and_si##W(P##_srli_epi16(hi, 4), nib);                                    \
+        const V rl = P##_xor_si##W(                                                                \
+            P##_xor_si##W(P##_shuffle_epi8(tl[0], n0), P##_shuffle_epi8(tl[1], n1)),               \
+            P##_xor_si##W(P##_shuffle_epi8(tl[2], n2), P##_shuffle_epi8(tl[3], n3)));              \
+        const V rh = P##_xor_si##W(                                                                \
+            P##_xor_si##W(P##_shuffle_epi8(th[0], n0), P##_shuffle_epi8(th[1], n1)),               \
+            P##_xor_si##W(P##_shuffle_epi8(th[2], n2), P##_shuffle_epi8(th[3], n3)));              \
+        V* d0 = reinterpret_cast<V*>(dst + i);                                                     \
+        V* d1 = reinterpret_cast<V*>(dst + i + sizeof(V));                                         \
+        store(d0, P##_xor_si##W(load(d0), P##_unpacklo_epi8(rl, rh)));                             \
+        store(d1, P##_xor_si##W(load(d1), P##_unpackhi_epi8(rl, rh)));                             \
+    }                                                                                              \
+    mulAddPortable(f, dst + i, src + i, bytes - i);
+
+__attribute__((target("ssse3"))) inline __m128i same128(__m128i x)
+{
+    return x;
+}
+
+__attribute__((target("ssse3"))) void mulAddSsse3(const TGf16Factor& f, uchar* dst,
+                                                  const uchar* src, qint64 bytes)
+{
+    QUORVEL_GF16_BODY(__m128i, _mm, 128, _mm_loadu_si128, _mm_storeu_si128, same128)
+}
+
+__attribute__((target("avx2"))) void mulAddAvx2(const TGf16Factor& f, uchar* dst, const uchar* src,
+                                                qint64 bytes)
+{
+    QUORVEL_GF16_BODY(__m256i, _mm256, 256, _mm256_loadu_si256, _mm256_storeu_si256,
+                      _mm256_broadcastsi128_si256)
+}
+
+__attribute__((target("avx512f"))) inline __m512i broadcast512(__m128i x)
+{
+    return _mm512_maskz_broadcast_i32x4(__mmask16(0xffff), x);
+}
+
+__attribute__((target("avx512f,avx512bw"))) void mulAddAvx512(const TGf16Factor& f, uchar* dst,
+                                                              const uchar* src, qint64 bytes)
+{
+    QUORVEL_GF16_BODY(__m512i, _mm512, 512, _mm512_loadu_si512, _mm512_storeu_si512, broadcast512)
+}
+
+#undef QUORVEL_GF16_BODY
+
+#endif
+
+using TMulAdd = void (*)(const TGf16Factor&, uchar*, const uchar*, qint64);
+
+struct TChoice
+{
+    TMulAdd Run;
+    const char* Kind;
+};
+
+TChoice choose()
+{
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx512bw"))
+        return {mulAddAvx512, "avx512"};
+    if (__builtin_cpu_supports("avx2"))
+        return {mulAddAvx2, "avx2"};
+    if (__builtin_cpu_supports("ssse3"))
+        return {mulAddSsse3, "ssse3"};
+#endif
+    return {mulAddPortable, "portable"};
+}
+
+const TChoice& chosen()
+{
+    static const TChoice c = choose();
+    return c;
+}
+
+} // namespace
+
+TGf16Factor::TGf16Factor(quint16 factor)
+{
+    // factor * 2^j for the sixteen bits of a word; a nibble's product is the sum of its bits'.
+    quint16 bit[16];
+    bit[0] = factor;
+    for (int j = 1; j < 16; ++j)
+        bit[j] = Gf16::Mul(bit[j - 1], 2);
+    for (int k = 0; k < 4; ++k) {
+        for (int n = 0; n < 16; ++n) {
+            quint16 p = 0;
+            for (int b = 0; b < 4; ++b)
+                if (n & (1 << b))
+                    p ^= bit[4 * k + b];
+            Low[k][n] = uchar(p & 0xff);
+            High[k][n] = uchar(p >> 8);
+        }
+    }
+}
+
+void TGf16Factor::MulAdd(uchar* dst, const uchar* src, qint64 bytes) const
+{
+    if (forcedPortable.load(std::memory_order_relaxed))
+        mulAddPortable(*this, dst, src, bytes);
+    else
+        chosen().Run(*this, dst, src, bytes);
+}
+
+const char* TGf16Factor::Kind()
+{
+    return forcedPortable ? "portable" : chosen().Kind;
+}
+
+void TGf16Factor::ForcePortable(bool on)
+{
+    forcedPortable = on;
+}
