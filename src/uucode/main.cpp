@@ -30,6 +30,7 @@ const QString Par2Create = QStringLiteral("par2create");
 struct TPar2Options
 {
     QString Redundancy;
+    QString Blocks;
     QString Volumes;
     QString Memory;
     bool Uniform = false;
@@ -46,6 +47,9 @@ int par2create(const QStringList& inputs, const QString& output, const TPar2Opti
     request.Percent = options.Redundancy.toInt(&ok);
     if (!ok || request.Percent < 1 || request.Percent > 100)
         return fail(QStringLiteral("redundancy must be a percentage from 1 to 100"));
+    request.RecoveryCount = options.Blocks.isEmpty() ? 0 : options.Blocks.toInt(&ok);
+    if (!ok || request.RecoveryCount < 0)
+        return fail(QStringLiteral("blocks must be a number of recovery slices"));
     request.FileCount = options.Volumes.isEmpty() ? 0 : options.Volumes.toInt(&ok);
     if (!ok || request.FileCount < 0)
         return fail(QStringLiteral("volumes must be a number of files (0: doubling sizes)"));
@@ -153,6 +157,10 @@ int main(int argc, char* argv[])
         QStringLiteral("redundancy"),
         QStringLiteral("par2create: recovery slices per 100 slices of the file (10)."),
         QStringLiteral("percent"), QStringLiteral("10"));
+    const QCommandLineOption blocksOption(
+        QStringLiteral("blocks"),
+        QStringLiteral("par2create: this many recovery slices rather than --redundancy."),
+        QStringLiteral("count"));
     const QCommandLineOption volumesOption(
         QStringLiteral("volumes"),
         QStringLiteral("par2create: recovery files to spread them over (default: sizes 1, 2, "
@@ -166,7 +174,7 @@ int main(int argc, char* argv[])
                        "further reads of the file (256)."),
         QStringLiteral("MiB"), QStringLiteral("256"));
     parser.addOptions({algorithmOption, outputOption, noHeadersOption, lfOption, modeOption,
-                       partSizeOption, redundancyOption, volumesOption, uniformOption,
+                       partSizeOption, redundancyOption, blocksOption, volumesOption, uniformOption,
                        memoryOption});
     parser.addPositionalArgument(QStringLiteral("input"),
                                  QStringLiteral("The file to read (ydecode: the part files)."));
@@ -187,7 +195,8 @@ int main(int argc, char* argv[])
         return ydecode(inputs, output);
     if (parser.value(algorithmOption) == Par2Create)
         return par2create(inputs, parser.value(outputOption),
-                          {parser.value(redundancyOption), parser.value(volumesOption),
+                          {parser.value(redundancyOption), parser.value(blocksOption),
+                           parser.value(volumesOption),
                            parser.value(memoryOption), parser.isSet(uniformOption)});
     if (parser.isSet(partSizeOption))
         return fail(QStringLiteral("--part-size is for yencode"));

@@ -1,7 +1,5 @@
 #include "codec/par2/Gf16Region.h"
 
-#include "codec/par2/Gf16.h"
-
 #include <atomic>
 
 #if defined(__x86_64__)
@@ -127,17 +125,21 @@ TGf16Factor::TGf16Factor(quint16 factor)
 {
     // factor * 2^j for the sixteen bits of a word; a nibble's product is the sum of its bits'.
     quint16 bit[16];
-    bit[0] = factor;
-    for (int j = 1; j < 16; ++j)
-        bit[j] = Gf16::Mul(bit[j - 1], 2);
+    quint32 v = factor;
+    for (int j = 0; j < 16; ++j) {
+        bit[j] = quint16(v);
+        v <<= 1;
+        if (v & 0x10000)
+            v ^= 0x1100B;
+    }
     for (int k = 0; k < 4; ++k) {
+        quint16 p[16];
+        p[0] = 0;
+        for (int n = 1; n < 16; ++n)
+            p[n] = p[n & (n - 1)] ^ bit[4 * k + __builtin_ctz(unsigned(n))];
         for (int n = 0; n < 16; ++n) {
-            quint16 p = 0;
-            for (int b = 0; b < 4; ++b)
-                if (n & (1 << b))
-                    p ^= bit[4 * k + b];
-            Low[k][n] = uchar(p & 0xff);
-            High[k][n] = uchar(p >> 8);
+            Low[k][n] = uchar(p[n] & 0xff);
+            High[k][n] = uchar(p[n] >> 8);
         }
     }
 }

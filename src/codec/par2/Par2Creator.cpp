@@ -3,6 +3,7 @@
 #include "codec/Crc32.h"
 #include "codec/EUUCode.h"
 #include "codec/OutputFile.h"
+#include "codec/par2/Gf16.h"
 #include "codec/par2/Parallel.h"
 #include "codec/par2/RecoveryEncoder.h"
 
@@ -87,7 +88,9 @@ void TPar2Creator::plan()
     m_name = QFile::encodeName(QFileInfo(m_request.File).fileName());
     m_sliceSize = Par2Layout::SliceSize(m_size);
     m_slices = int(Par2Layout::SliceCount(m_size, m_sliceSize));
-    m_recovery = Par2Layout::RecoveryCount(m_slices, m_request.Percent);
+    m_recovery = m_request.RecoveryCount > 0 && m_slices > 0
+                     ? std::min(m_request.RecoveryCount, Gf16::Order)
+                     : Par2Layout::RecoveryCount(m_slices, m_request.Percent);
     m_layout = Par2Layout::Volumes(QFileInfo(m_request.File).fileName(), m_recovery,
                                    m_request.FileCount, m_request.Uniform);
     m_perPass =
@@ -166,7 +169,7 @@ void TPar2Creator::finishChecksums()
     m_facts.Length = m_size;
     m_facts.Md5 = m_fileMd5.Finish();
     const Par2Packets::TId fileId = Par2Packets::FileId(m_facts);
-    const QByteArray mainBody = Par2Packets::MainBody(m_sliceSize, fileId);
+    const QByteArray mainBody = Par2Packets::MainBody(m_sliceSize, fileId, m_size > 0);
     m_setId = TMd5::Of(mainBody);
     m_critical = Par2Packets::Main(m_setId, mainBody) +
                  Par2Packets::FileDescription(m_setId, m_facts) +

@@ -21,6 +21,7 @@ struct TPar2Request
     QString File;                           // the file to protect
     QString Folder;                         // where the set goes (it exists)
     int Percent = 10;                       // recovery slices per 100 input slices, 1..100
+    int RecoveryCount = 0;                  // recovery slices, when given rather than Percent
     int FileCount = 0;                      // recovery volumes; 0: as doubling sizes need
     bool Uniform = false;                   // volumes of equal size rather than doubling
     qint64 MemoryLimit = qint64(256) << 20; // recovery data held at once

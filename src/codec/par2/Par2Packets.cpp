@@ -67,11 +67,11 @@ TId FileId(const TFileFacts& file)
     return TMd5::Of(data);
 }
 
-QByteArray MainBody(qint64 sliceSize, const TId& fileId)
+QByteArray MainBody(qint64 sliceSize, const TId& fileId, bool recoverable)
 {
     QByteArray body;
     putLe64(body, quint64(sliceSize));
-    putLe32(body, 1);
+    putLe32(body, recoverable ? 1 : 0);
     putId(body, fileId);
     return body;
 }

@@ -29,8 +29,9 @@ struct TFileFacts
 };
 
 TId FileId(const TFileFacts& file);
-// The main packet's body, whose MD5 is the set's ID.
-QByteArray MainBody(qint64 sliceSize, const TId& fileId);
+// The main packet's body, whose MD5 is the set's ID. An empty file has no slices to recover
+// and is described outside the recovery set.
+QByteArray MainBody(qint64 sliceSize, const TId& fileId, bool recoverable);
 QByteArray Main(const TId& setId, const QByteArray& mainBody);
 QByteArray FileDescription(const TId& setId, const TFileFacts& file);
 QByteArray SliceChecksums(const TId& setId, const TId& fileId, const std::vector<TSliceSum>& sums);
