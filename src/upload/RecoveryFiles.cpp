@@ -20,7 +20,7 @@
 
 namespace {
 
-// Written beside a set once par2 has made it whole: the file and setting it was made for, then
+// Written beside a set once it has been made whole: the file and setting it was made for, then
 // the set's file names, one a line.
 const char* const DoneMarkName = "set.done";
 
@@ -93,12 +93,14 @@ void TRecoveryFiles::made(bool ok, const QString& error)
         m_target.FailTask(error);
         return;
     }
-    if (!stillHeadTask()) { // cleared while par2 worked
+    if (!stillHeadTask()) { // cleared while the set was made
         Stop();
         return;
     }
     m_files = m_maker.Files();
     m_next = 0;
+    if (!m_maker.Note().isEmpty())
+        m_logger.LogIt(m_maker.Note());
     writeDoneMark();
     m_logger.LogIt(QStringLiteral("Recovery files of %1 made: %2 files in %3")
                        .arg(UploadFields(std::as_const(m_task)).Path)

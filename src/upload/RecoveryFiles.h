@@ -26,15 +26,15 @@ public:
     virtual void FailTask(const QString& text) = 0;
 };
 
-// The PAR2 recovery set of the head upload task (its Recovery field): made with par2 into a
+// The PAR2 recovery set of the head upload task (its Recovery field): made into a
 // folder of its own under "recovery" in the data folder before the task's file is posted, its
 // files posted right after that file, each as a file of the task (same groups, its own name in
 // the subject, its own record in the batch's journal), and removed when the task ends,
 // whatever the outcome. A set that was made whole for the same file and setting and is still
 // there (the program was stopped short) is posted again rather than made again.
 //
-// par2's progress is shown as the task's progress; a failure (par2 missing, par2 failing, no
-// room on the disk) ends the task before anything of it is posted.
+// The making's progress is shown as the task's progress; a failure (the file unreadable, no
+// room on the disk, a write failing) ends the task before anything of it is posted.
 class TRecoveryFiles : public QObject
 {
     Q_OBJECT
@@ -50,13 +50,11 @@ public:
     // recovery file follows, which is then posted from the event loop.
     bool PostNext();
     bool HasNext() const { return m_next < m_files.size(); }
-    // The task ends or is stopped: par2 is ended if it runs, and the set removed.
+    // The task ends or is stopped: the making is stopped if it runs, and the set removed.
     void Stop();
 
     // The folder a task's set is made in.
     QString FolderFor(const TTask& task) const;
-    // For tests: the program run as par2.
-    void SetProgram(const QString& program) { m_maker.SetProgram(program); }
 
 private:
     void made(bool ok, const QString& error);
