@@ -196,8 +196,8 @@ int main(int argc, char* argv[])
     if (parser.value(algorithmOption) == Par2Create)
         return par2create(inputs, parser.value(outputOption),
                           {parser.value(redundancyOption), parser.value(blocksOption),
-                           parser.value(volumesOption),
-                           parser.value(memoryOption), parser.isSet(uniformOption)});
+                           parser.value(volumesOption), parser.value(memoryOption),
+                           parser.isSet(uniformOption)});
     if (parser.isSet(partSizeOption))
         return fail(QStringLiteral("--part-size is for yencode"));
     if (inputs.size() != 1)
