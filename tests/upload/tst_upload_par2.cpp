@@ -170,7 +170,7 @@ void TestUploadPar2::nzbgetRepairsAYEncPost()
     QVERIFY(runQueue(f, 600));
     QCOMPARE(f.view.Warnings, QStringList());
 
-    // par2's progress was shown, and its files are gone with the task.
+    // The making's progress was shown, and its files are gone with the task.
     const QRegularExpression making("^Creating recovery files \\d+%$");
     QVERIFY(!f.view.StatusTexts.filter(making).isEmpty());
     QVERIFY(!QFileInfo::exists(f.state.DataFile("recovery")));
@@ -258,8 +258,8 @@ void TestUploadPar2::abortStopsTheMakingAndKeepsTheTask()
     UploadFixture f;
     const QString name = QStringLiteral("aborted.bin");
     f.list.Add(recoveryTask(f, f.write(name, randomBytes(16 << 20, 5)), "A", "40,0,0"));
-    // The window goes on while the set is made: its progress arrives through the event loop.
-    // No par2 program runs for it.
+    // The file is posted while its set is made, the window going on: progress arrives through
+    // the event loop. No par2 program runs for the set.
     QVERIFY(waitUntil(
         f, [&] { return !f.view.Progress.isEmpty() && f.view.Progress.last() > 0; }, 120));
     QCOMPARE(par2Children(), 0);
@@ -269,7 +269,9 @@ void TestUploadPar2::abortStopsTheMakingAndKeepsTheTask()
     QVERIFY(!QFileInfo::exists(f.state.DataFile("recovery")));
     QVERIFY(f.list.IsEmpty());
     QTest::qWait(200);
-    QCOMPARE(PostedArticles::Fetch(m_inn.Port(), Group, name.toUtf8()).size(), 0);
+    // Nothing of the set went out.
+    QCOMPARE(PostedArticles::Fetch(m_inn.Port(), Group, (name + ".par2").toUtf8()).size(), 0);
+    QCOMPARE(PostedArticles::Fetch(m_inn.Port(), Group, (name + ".vol").toUtf8()).size(), 0);
     // The task is kept with its setting, so that run again it makes the same set.
     const QList<TTask> saved = savedTasks(f);
     QCOMPARE(saved.size(), 1);
