@@ -34,7 +34,7 @@ QMap<QByteArray, QByteArray> packets(const QString& folder)
 }
 
 TPar2Result make(const QString& file, int blocks, int percent = 10, int volumes = 0,
-                 bool uniform = false)
+                 bool uniform = false, qint64 memory = qint64(256) << 20)
 {
     TPar2Request request;
     request.File = file;
@@ -43,6 +43,7 @@ TPar2Result make(const QString& file, int blocks, int percent = 10, int volumes 
     request.Percent = percent;
     request.FileCount = volumes;
     request.Uniform = uniform;
+    request.MemoryLimit = memory;
     return TPar2Creator(request).Make();
 }
 
@@ -109,24 +110,30 @@ void TestPar2Create::par2VerifiesAndRepairs()
 void TestPar2Create::samePacketsAsPar2_data()
 {
     QTest::addColumn<bool>("portable");
-    QTest::newRow("vector code") << false;
-    QTest::newRow("portable code") << true;
+    QTest::addColumn<int>("reads"); // of the file, the recovery data made a part at a time
+    QTest::newRow("vector code") << false << 1;
+    QTest::newRow("portable code") << true << 1;
+    QTest::newRow("in three reads") << false << 3;
 }
 
 void TestPar2Create::samePacketsAsPar2()
 {
     QFETCH(bool, portable);
+    QFETCH(int, reads);
     QTemporaryDir dir;
     QDir(dir.path()).mkpath("ours");
     QDir(dir.path()).mkpath("theirs");
     const QByteArray data = PeerTools::RandomBytes(300001, 36);
     PeerTools::WriteFile(dir.filePath("ours/input.bin"), data);
     PeerTools::WriteFile(dir.filePath("theirs/input.bin"), data);
+    const qint64 sliceSize = Par2Layout::SliceSize(data.size());
     TGf16Factor::ForcePortable(portable);
-    const TPar2Result made = make(dir.filePath("ours/input.bin"), 7);
+    const TPar2Result made = make(dir.filePath("ours/input.bin"), 7, 10, 0, false,
+                                  sliceSize * ((7 + reads - 1) / reads));
     TGf16Factor::ForcePortable(false);
     QVERIFY2(made.Error.isEmpty(), qPrintable(made.Error));
-    const QString slice = QString::number(Par2Layout::SliceSize(data.size()));
+    QCOMPARE(made.Note.isEmpty(), reads == 1);
+    const QString slice = QString::number(sliceSize);
     QCOMPARE(PeerTools::Run("par2",
                             {"create", "-q", "-c7", "-s" + slice, "input.bin.par2", "input.bin"},
                             dir.filePath("theirs")),
