@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -66,6 +68,17 @@ TPar2Result TPar2Creator::Make()
     } catch (const TStopped&) {
         removeWritten();
         result.Error = QStringLiteral("Stopped");
+        return result;
+    } catch (const std::bad_alloc&) {
+        removeWritten();
+        result.Error = QStringLiteral("Not enough memory to make the recovery files of %1 (%2 MiB "
+                                      "of recovery data at once: lower Par2MemoryMB)")
+                           .arg(m_request.File, QString::number(m_request.MemoryLimit >> 20));
+        return result;
+    } catch (const std::exception& e) {
+        removeWritten();
+        result.Error = QStringLiteral("Cannot make the recovery files of %1: %2")
+                           .arg(m_request.File, QString::fromLocal8Bit(e.what()));
         return result;
     }
     result.Files << m_written.last();
