@@ -1,14 +1,14 @@
 #include "codec/par2/Gf16Region.h"
 
 #include <atomic>
+#include <cstring>
+#include <vector>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
 namespace {
-
-std::atomic<bool> forcedPortable = false;
 
 void mulAddPortable(const TGf16Factor& f, uchar* dst, const uchar* src, qint64 bytes)
 {
@@ -90,6 +90,35 @@ __attribute__((target("avx512f,avx512bw"))) void mulAddAvx512(const TGf16Factor&
 
 #undef QUORVEL_GF16_BODY
 
+// With GFNI a byte times a fixed 8x8 bit matrix is one instruction: a word's product is its
+// low and high bytes each through two matrices (into the product's low and high byte).
+__attribute__((target("avx512f,avx512bw,gfni"))) void mulAddGfni(const TGf16Factor& f, uchar* dst,
+                                                                 const uchar* src, qint64 bytes)
+{
+    const __m512i mask = _mm512_set1_epi16(0x00ff);
+    const __m512i ll = _mm512_set1_epi64(qint64(f.Matrix[0]));
+    const __m512i lh = _mm512_set1_epi64(qint64(f.Matrix[1]));
+    const __m512i hl = _mm512_set1_epi64(qint64(f.Matrix[2]));
+    const __m512i hh = _mm512_set1_epi64(qint64(f.Matrix[3]));
+    qint64 i = 0;
+    for (; i + 128 <= bytes; i += 128) {
+        const __m512i a = _mm512_loadu_si512(src + i);
+        const __m512i b = _mm512_loadu_si512(src + i + 64);
+        const __m512i lo =
+            _mm512_packus_epi16(_mm512_and_si512(a, mask), _mm512_and_si512(b, mask));
+        const __m512i hi = _mm512_packus_epi16(_mm512_srli_epi16(a, 8), _mm512_srli_epi16(b, 8));
+        const __m512i rl = _mm512_xor_si512(_mm512_gf2p8affine_epi64_epi8(lo, ll, 0),
+                                            _mm512_gf2p8affine_epi64_epi8(hi, hl, 0));
+        const __m512i rh = _mm512_xor_si512(_mm512_gf2p8affine_epi64_epi8(lo, lh, 0),
+                                            _mm512_gf2p8affine_epi64_epi8(hi, hh, 0));
+        _mm512_storeu_si512(
+            dst + i, _mm512_xor_si512(_mm512_loadu_si512(dst + i), _mm512_unpacklo_epi8(rl, rh)));
+        _mm512_storeu_si512(dst + i + 64, _mm512_xor_si512(_mm512_loadu_si512(dst + i + 64),
+                                                           _mm512_unpackhi_epi8(rl, rh)));
+    }
+    mulAddPortable(f, dst + i, src + i, bytes - i);
+}
+
 #endif
 
 using TMulAdd = void (*)(const TGf16Factor&, uchar*, const uchar*, qint64);
@@ -100,24 +129,32 @@ struct TChoice
     const char* Kind;
 };
 
-TChoice choose()
+// Every code this processor runs, fastest first.
+std::vector<TChoice> available()
 {
+    std::vector<TChoice> all;
 #if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("gfni"))
+        all.push_back({mulAddGfni, "gfni"});
     if (__builtin_cpu_supports("avx512bw"))
-        return {mulAddAvx512, "avx512"};
+        all.push_back({mulAddAvx512, "avx512"});
     if (__builtin_cpu_supports("avx2"))
-        return {mulAddAvx2, "avx2"};
+        all.push_back({mulAddAvx2, "avx2"});
     if (__builtin_cpu_supports("ssse3"))
-        return {mulAddSsse3, "ssse3"};
+        all.push_back({mulAddSsse3, "ssse3"});
 #endif
-    return {mulAddPortable, "portable"};
+    all.push_back({mulAddPortable, "portable"});
+    return all;
 }
 
-const TChoice& chosen()
+const TChoice& best()
 {
-    static const TChoice c = choose();
+    static const TChoice c = available().front();
     return c;
 }
+
+std::atomic<TMulAdd> forced = nullptr;
+std::atomic<const char*> forcedKind = nullptr;
 
 } // namespace
 
@@ -142,22 +179,43 @@ TGf16Factor::TGf16Factor(quint16 factor)
             High[k][n] = uchar(p[n] >> 8);
         }
     }
+    // Row i of a matrix (output bit i) is byte 7 - i; its bit j takes input bit j.
+    for (int m = 0; m < 4; ++m) {
+        const int in = m < 2 ? 0 : 8;       // input byte: low, high
+        const int out = m % 2 == 0 ? 0 : 8; // output byte: low, high
+        quint64 matrix = 0;
+        for (int i = 0; i < 8; ++i)
+            for (int j = 0; j < 8; ++j)
+                if (bit[in + j] & (1 << (out + i)))
+                    matrix |= quint64(1) << (8 * (7 - i) + j);
+        Matrix[m] = matrix;
+    }
 }
 
 void TGf16Factor::MulAdd(uchar* dst, const uchar* src, qint64 bytes) const
 {
-    if (forcedPortable.load(std::memory_order_relaxed))
-        mulAddPortable(*this, dst, src, bytes);
-    else
-        chosen().Run(*this, dst, src, bytes);
+    const TMulAdd run = forced.load(std::memory_order_relaxed);
+    (run ? run : best().Run)(*this, dst, src, bytes);
 }
 
 const char* TGf16Factor::Kind()
 {
-    return forcedPortable ? "portable" : chosen().Kind;
+    const char* kind = forcedKind.load();
+    return kind ? kind : best().Kind;
 }
 
-void TGf16Factor::ForcePortable(bool on)
+bool TGf16Factor::Force(const char* kind)
 {
-    forcedPortable = on;
+    if (!kind) {
+        forced = nullptr;
+        forcedKind = nullptr;
+        return true;
+    }
+    for (const TChoice& c : available())
+        if (std::strcmp(c.Kind, kind) == 0) {
+            forced = c.Run;
+            forcedKind = c.Kind;
+            return true;
+        }
+    return false;
 }

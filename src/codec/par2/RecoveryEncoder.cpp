@@ -1,6 +1,7 @@
 #include "codec/par2/RecoveryEncoder.h"
 
 #include "codec/par2/Gf16.h"
+#include "codec/par2/Parallel.h"
 
 #include <algorithm>
 
@@ -14,11 +15,13 @@ void TRecoveryEncoder::Prepare(int first, int count, const uchar* data)
 {
     m_batch = data;
     m_batchCount = count;
-    m_factors.clear();
-    m_factors.reserve(size_t(m_count) * size_t(count));
-    for (int r = 0; r < m_count; ++r)
+    m_factors.resize(size_t(m_count) * size_t(count));
+    // The tables of a batch take as long as a good part of its multiplying: on every core.
+    RunParallel(m_count, [&](int r) {
         for (int s = 0; s < count; ++s)
-            m_factors.emplace_back(Gf16::Factor(first + s, quint32(m_firstExponent + r)));
+            m_factors[size_t(r) * size_t(count) + size_t(s)] =
+                TGf16Factor(Gf16::Factor(first + s, quint32(m_firstExponent + r)));
+    });
 }
 
 int TRecoveryEncoder::Chunks() const
