@@ -1,8 +1,7 @@
-// Recovery files: a large random file made and posted with its PAR2 set through the program's
-// own runner and poster, against the parts done apart: par2 create alone, and the program
-// posting the file and the same set (made beforehand) alone. Then whether making the next
-// file's set while this one is posted would pay: par2 on a second file while the program posts
-// the first, against the two one after the other.
+// Recovery files: our PAR2 creator against par2 create making the same set (same slice size and
+// recovery slice count) of a large random file, wall and CPU time and peak memory, alternating;
+// then the file posted with its set made by the program (Recovery "P,0,0") against the file
+// posted alone, through the program's own runner and poster.
 //
 //   bench_par2 [--size-mib N] [--percent P] [--max-lines N] [--rounds N]
 
@@ -15,6 +14,9 @@
 #include "base/CommaText.h"
 #include "base/Logger.h"
 #include "base/SessionLog.h"
+#include "codec/par2/Gf16Region.h"
+#include "codec/par2/Par2Creator.h"
+#include "codec/par2/Par2Layout.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFields.h"
 #include "tasks/TaskFile.h"
@@ -142,35 +144,89 @@ struct TProgram
     }
 };
 
-QProcess* startPar2(const QString& file, const QString& folder, int percent)
+struct TMeasure
 {
-    QDir(folder).removeRecursively();
-    QDir().mkpath(folder);
-    auto* par2 = new QProcess;
-    par2->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    par2->setStandardOutputFile(QProcess::nullDevice());
-    const QFileInfo info(file);
-    par2->start("par2", {"create", "-q", "-r" + QString::number(percent), "-B" + info.path(),
-                         "-a" + folder + "/" + info.fileName() + ".par2", "--", file});
-    return par2;
-}
+    double Wall = 0;
+    double Cpu = 0;
+    double PeakMiB = 0;
+};
 
-// CPU seconds (user + system) of the children reaped so far: par2's.
-double childCpu()
+double cpuOf(int who)
 {
     rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
+    getrusage(who, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-double timePar2(const QString& file, const QString& folder, int percent)
+// The process's peak resident memory since resetPeak, in MiB (Linux's VmHWM).
+double peakMiB()
 {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return -1;
+}
+
+void resetPeak()
+{
+    QFile refs("/proc/self/clear_refs");
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+TMeasure timePar2(const QString& file, const QString& folder, qint64 slice, int count)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    QProcess par2;
+    par2.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    par2.setStandardOutputFile(QProcess::nullDevice());
+    const QFileInfo info(file);
     QElapsedTimer clock;
+    const double cpu0 = cpuOf(RUSAGE_CHILDREN);
     clock.start();
-    std::unique_ptr<QProcess> par2(startPar2(file, folder, percent));
-    par2->waitForFinished(-1);
-    return clock.nsecsElapsed() / 1e9;
+    par2.start("par2",
+               {"create", "-q", "-s" + QString::number(slice), "-c" + QString::number(count),
+                "-B" + info.path(), "-a" + folder + "/" + info.fileName() + ".par2", "--", file});
+    par2.waitForFinished(-1);
+    TMeasure m{clock.nsecsElapsed() / 1e9, cpuOf(RUSAGE_CHILDREN) - cpu0, 0};
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage); // the largest child so far: par2 is the only one
+    m.PeakMiB = usage.ru_maxrss / 1024.0;
+    if (par2.exitCode() != 0)
+        std::fprintf(stderr, "par2 create failed (%d)\n", par2.exitCode());
+    return m;
+}
+
+TMeasure timeOurs(const QString& file, const QString& folder, int count)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    TPar2Request request;
+    request.File = file;
+    request.Folder = folder;
+    request.RecoveryCount = count;
+    resetPeak();
+    const double base = peakMiB();
+    QElapsedTimer clock;
+    const double cpu0 = cpuOf(RUSAGE_SELF);
+    clock.start();
+    const TPar2Result result = TPar2Creator(request).Make();
+    TMeasure m{clock.nsecsElapsed() / 1e9, cpuOf(RUSAGE_SELF) - cpu0, peakMiB() - base};
+    if (!result.Error.isEmpty())
+        std::fprintf(stderr, "our creator failed: %s\n", qPrintable(result.Error));
+    return m;
+}
+
+double loadAverage()
+{
+    double load[1] = {-1};
+    getloadavg(load, 1);
+    return load[0];
 }
 
 } // namespace
@@ -184,61 +240,39 @@ int main(int argc, char** argv)
         return status;
     QTemporaryDir work;
     const QString first = work.filePath("first.bin");
-    const QString second = work.filePath("second.bin");
-    if (!WriteRandomFile(first, o.SizeMiB << 20, 1) ||
-        !WriteRandomFile(second, o.SizeMiB << 20, 2)) {
-        std::fprintf(stderr, "cannot write the files in %s\n", qPrintable(work.path()));
+    if (!WriteRandomFile(first, o.SizeMiB << 20, 1)) {
+        std::fprintf(stderr, "cannot write the file in %s\n", qPrintable(work.path()));
         return 1;
     }
-    const QString recovery = QString("%1,0,0").arg(o.Percent);
-    std::printf("file %lld MiB, %d%% recovery, yEnc, MaxLines %d\n", o.SizeMiB, o.Percent,
-                o.MaxLines);
+    const qint64 slice = Par2Layout::SliceSize(o.SizeMiB << 20);
+    const int count =
+        Par2Layout::RecoveryCount(Par2Layout::SliceCount(o.SizeMiB << 20, slice), o.Percent);
+    std::printf("file %lld MiB, %d%% recovery: %d recovery slices of %lld bytes; multiply code "
+                "%s; yEnc, MaxLines %d\n",
+                o.SizeMiB, o.Percent, count, slice, TGf16Factor::Kind(), o.MaxLines);
     for (int round = 1; round <= o.Rounds; ++round) {
         ::sync();
-        const QString set = work.filePath("set");
-        const double cpu0 = childCpu();
-        const double create = timePar2(first, set, o.Percent);
-        const double cpu1 = childCpu();
-        qint64 setBytes = 0;
+        const double load = loadAverage();
+        const TMeasure par2 = timePar2(first, work.filePath("theirs"), slice, count);
+        const TMeasure ours = timeOurs(first, work.filePath("ours"), count);
+        std::printf("round %d (load %.1f): par2 create %.2f s wall, %.2f s CPU, %.0f MiB peak; "
+                    "ours %.2f s wall, %.2f s CPU, %.0f MiB more at peak: %.2fx faster (wall), "
+                    "%.2fx less CPU\n",
+                    round, load, par2.Wall, par2.Cpu, par2.PeakMiB, ours.Wall, ours.Cpu,
+                    ours.PeakMiB, par2.Wall / ours.Wall, par2.Cpu / ours.Cpu);
+        std::fflush(stdout);
+
+        ::sync();
         TProgram alone;
         alone.add(inn.Server(), first, o.MaxLines, QString());
-        for (const QFileInfo& f : QDir(set).entryInfoList(QDir::Files, QDir::Name)) {
-            alone.add(inn.Server(), f.filePath(), o.MaxLines, QString());
-            setBytes += f.size();
-        }
         const double post = alone.run();
         ::sync();
         TProgram whole;
-        whole.add(inn.Server(), first, o.MaxLines, recovery);
-        const double cpu2 = childCpu();
+        whole.add(inn.Server(), first, o.MaxLines, QString("%1,0,0").arg(o.Percent));
         const double both = whole.run();
-        const double cpu3 = childCpu();
-        std::printf("round %d: par2 create %.2f s (set %.1f MiB); posting file and set %.2f s; "
-                    "made and posted %.2f s (posting from %.2f s) = %.3fx the sum %.2f s\n",
-                    round, create, setBytes / 1048576.0, post, both, whole.FirstLookup,
-                    both / (create + post), create + post);
-        std::printf("round %d: par2's CPU %.2f s alone, %.2f s run by the program\n", round,
-                    cpu1 - cpu0, cpu3 - cpu2);
-
-        // Making the second file's set while the first is posted.
-        ::sync();
-        TProgram fileOnly;
-        fileOnly.add(inn.Server(), first, o.MaxLines, QString());
-        const double postFile = fileOnly.run();
-        const double createSecond = timePar2(second, work.filePath("set2"), o.Percent);
-        TProgram overlapped;
-        overlapped.add(inn.Server(), first, o.MaxLines, QString());
-        QElapsedTimer clock;
-        clock.start();
-        std::unique_ptr<QProcess> par2(startPar2(second, work.filePath("set2"), o.Percent));
-        const double posted = overlapped.run();
-        par2->waitForFinished(-1);
-        const double together = clock.nsecsElapsed() / 1e9;
-        std::printf("round %d: posting the file %.2f s, par2 on the next %.2f s, one after the "
-                    "other %.2f s; together %.2f s (posting done at %.2f s): %.0f%% of the time "
-                    "saved\n",
-                    round, postFile, createSecond, postFile + createSecond, together, posted,
-                    100.0 * (1 - together / (postFile + createSecond)));
+        std::printf("round %d (load %.1f): posting the file alone %.2f s; made and posted with "
+                    "its set %.2f s (posting from %.2f s): %.3fx\n",
+                    round, loadAverage(), post, both, whole.FirstLookup, both / post);
         std::fflush(stdout);
     }
     return 0;

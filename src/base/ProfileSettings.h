@@ -50,6 +50,7 @@
     X(qint16, Par2Percent, 0, false, 0, 100)       /* recovery data per file; 0: none */           \
     X(qint16, Par2Files, 0, false, 0, 1000)        /* recovery files per file; 0: as par2 makes */ \
     X(qint16, Par2FileMB, 0, false, 0, 9999)       /* largest recovery file; 0: no limit */        \
+    X(qint16, Par2MemoryMB, 256, false, 16, 16384) /* recovery data made at once; more: reread */  \
     X(qint16, PostRetries, 0, false, 0, 100)       /* after a passing failure; 0: stop and save */ \
     X(qint16, Connections, 1, false, 1, 32)        /* posting over this many at once */            \
     X(qint32, SpeedLimit, 0, false, 0, 2147483647) /* KB per second over all; 0: none */           \

@@ -27,8 +27,8 @@ TRecoveryBox::TRecoveryBox(QWidget* parent)
 {
     setObjectName(QStringLiteral("RecoveryBox"));
     m_percent = SettingSpin("Par2Percent", QStringLiteral("none"), QStringLiteral(" %"), this);
-    m_percent->setToolTip(QStringLiteral("Made with par2 before each file is posted and posted "
-                                         "after it; 10 % mends a file that lost a few articles"));
+    m_percent->setToolTip(QStringLiteral("Made while each file is posted and posted after it; "
+                                         "10 % mends a file that lost a few articles"));
     m_files = SettingSpin("Par2Files", QStringLiteral("as par2 chooses"), QString(), this);
     m_fileMB = SettingSpin("Par2FileMB", QStringLiteral("no limit"), QStringLiteral(" MB"), this);
     m_fileMB->setToolTip(QStringLiteral("When set, it decides the number of files"));

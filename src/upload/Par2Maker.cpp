@@ -1,26 +1,26 @@
 #include "upload/Par2Maker.h"
 
 #include "codec/LocalFile.h"
+#include "codec/par2/Par2Creator.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QStorageInfo>
+#include <QThread>
 
 namespace {
 
 const char* const Creating = "Creating recovery files";
-constexpr int KeptLines = 6;
 
 } // namespace
 
-TPar2Maker::TPar2Maker(QObject* parent) : QObject(parent) {}
+TPar2Maker::TPar2Maker(QObject* parent) : QObject(parent), m_result(std::make_unique<TPar2Result>())
+{
+}
 
 TPar2Maker::~TPar2Maker()
 {
-    if (m_process)
-        Cancel();
+    Cancel();
 }
 
 qint64 TPar2Maker::SpaceNeeded(qint64 fileSize, int percent)
@@ -33,7 +33,7 @@ qint64 TPar2Maker::SpaceNeeded(qint64 fileSize, int percent)
 
 int TPar2Maker::FilesWithin(qint64 fileSize, int percent, qint64 limit)
 {
-    // par2create's defaults: 2000 blocks of a size rounded up to 4 bytes, recovery blocks
+    // The creator's layout: 2000 slices of a size rounded up to 4 bytes, recovery blocks
     // rounded to the nearest, 68 bytes of packet header on each.
     const qint64 blockSize = qMax<qint64>(4, ((fileSize + 1999) / 2000 + 3) / 4 * 4);
     const qint64 blocks = (fileSize + blockSize - 1) / blockSize;
@@ -42,7 +42,7 @@ int TPar2Maker::FilesWithin(qint64 fileSize, int percent, qint64 limit)
     const qint64 critical = 1024 + 20 * blocks;
     for (qint64 files = 1; files < recovery; ++files) {
         const qint64 perFile = (recovery + files - 1) / files;
-        int copies = 1; // par2 repeats the checksums once per doubling of the blocks
+        int copies = 1; // the checksums once more per doubling of the slices
         for (qint64 b = perFile; b > 1; b >>= 1)
             ++copies;
         if (perFile * (blockSize + 68) + copies * critical <= limit)
@@ -53,22 +53,16 @@ int TPar2Maker::FilesWithin(qint64 fileSize, int percent, qint64 limit)
 
 void TPar2Maker::Start(const TRecoveryRequest& request)
 {
+    Cancel();
     m_request = request;
     m_files.clear();
-    m_lastLines.clear();
-    m_pending.clear();
+    m_note.clear();
     m_percent = -1;
     const QFileInfo file(request.File);
-    if (QStandardPaths::findExecutable(m_program).isEmpty() &&
-        !QFileInfo(m_program).isExecutable()) {
-        fail("Recovery files need par2 (par2cmdline, Debian package \"par2\"), which is not "
-             "installed");
-        return;
-    }
     if (TLocalFile::HasRawBytes(request.File)) {
-        // par2 takes its file names as arguments, which go to it as UTF-8.
+        // The recovery set names its file in its packets as UTF-8.
         fail("Cannot make recovery files for " + TLocalFile::Shown(request.File) +
-             ": its name is not UTF-8, and par2 is given names as UTF-8");
+             ": its name is not UTF-8");
         return;
     }
     if (!file.isFile() || !file.isReadable()) {
@@ -88,115 +82,71 @@ void TPar2Maker::Start(const TRecoveryRequest& request)
                       QString::number(disk.bytesAvailable() >> 20)));
         return;
     }
-    m_indexPath = QDir(request.WorkFolder).filePath(file.fileName() + ".par2");
-    QStringList args = {"create", "-r" + QString::number(request.Percent)};
-    const int count = request.FileLimit > 0
-                          ? FilesWithin(file.size(), request.Percent, request.FileLimit)
-                          : request.FileCount;
-    if (request.FileLimit > 0)
-        args << "-u";
-    if (count > 0)
-        args << "-n" + QString::number(count);
-    // The set names the file by its name alone, as the downloader will have it.
-    args << "-B" + file.absolutePath() << "-a" + m_indexPath << "--" << file.absoluteFilePath();
-    m_process = std::make_unique<QProcess>();
-    m_process->setProcessChannelMode(QProcess::MergedChannels);
-    connect(m_process.get(), &QProcess::readyRead, this, &TPar2Maker::readOutput);
-    connect(m_process.get(), &QProcess::finished, this, &TPar2Maker::processFinished);
+    TPar2Request make;
+    make.File = file.absoluteFilePath();
+    make.Folder = request.WorkFolder;
+    make.Percent = request.Percent;
+    make.Uniform = request.FileLimit > 0;
+    make.FileCount = make.Uniform ? FilesWithin(file.size(), request.Percent, request.FileLimit)
+                                  : request.FileCount;
+    make.MemoryLimit = request.MemoryLimit;
+    m_abort = false;
     emit Progress(0, Creating);
-    m_process->start(m_program, args);
-    if (!m_process->waitForStarted(10000)) {
-        const QString why = m_process->errorString();
-        m_process.reset();
-        RemoveFiles();
-        fail("Cannot start par2: " + why);
-    }
+    // The thread reports progress through queued calls; its result is read once it has ended.
+    m_thread = QThread::create([this, make] {
+        TPar2Creator creator(make);
+        creator.SetAbort(&m_abort);
+        creator.SetProgress([this](int percent) {
+            QMetaObject::invokeMethod(
+                this, [this, percent] { reportProgress(percent); }, Qt::QueuedConnection);
+        });
+        *m_result = creator.Make();
+    });
+    connect(m_thread, &QThread::finished, this, &TPar2Maker::threadDone);
+    m_thread->start();
 }
 
-void TPar2Maker::readOutput()
+void TPar2Maker::reportProgress(int percent)
 {
-    m_pending += m_process->readAll();
-    static const QRegularExpression percent(QStringLiteral("(\\d+(?:\\.\\d+)?)%"));
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < m_pending.size(); ++i) {
-        if (m_pending[i] != '\r' && m_pending[i] != '\n')
-            continue;
-        const QString line = QString::fromLocal8Bit(m_pending.mid(start, i - start)).trimmed();
-        start = i + 1;
-        if (line.isEmpty())
-            continue;
-        const QRegularExpressionMatch m = percent.match(line);
-        if (!m.hasMatch()) {
-            m_lastLines << line;
-            if (m_lastLines.size() > KeptLines)
-                m_lastLines.removeFirst();
-            continue;
-        }
-        // par2 builds its matrix ("Constructing"), then computes the recovery blocks
-        // ("Processing"), each from 0 to 100 %: one bar, the second phase the longer.
-        const double phase = qBound(0.0, m.captured(1).toDouble(), 100.0);
-        const int value = line.startsWith(QStringLiteral("Constructing"))
-                              ? int(phase / 10)
-                              : 10 + int(phase * 9 / 10);
-        if (value > m_percent) {
-            m_percent = value;
-            emit Progress(value, Creating);
-        }
-    }
-    m_pending.remove(0, start);
+    if (!m_thread || percent <= m_percent)
+        return;
+    m_percent = percent;
+    emit Progress(percent, Creating);
 }
 
-void TPar2Maker::processFinished(int exitCode, QProcess::ExitStatus status)
+void TPar2Maker::threadDone()
 {
-    readOutput();
-    m_process.release()->deleteLater();
-    if (status != QProcess::NormalExit || exitCode != 0) {
-        RemoveFiles();
-        fail(QStringLiteral("par2 failed (exit status %1): %2")
-                 .arg(QString::number(exitCode), m_lastLines.join(" / ")));
+    if (!m_thread)
+        return;
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+    const TPar2Result result = *m_result;
+    if (!result.Error.isEmpty()) {
+        fail(result.Error);
         return;
     }
-    m_files = setFiles();
-    if (m_files.isEmpty() || m_files.first() != m_indexPath) {
-        RemoveFiles();
-        fail("par2 made no recovery files for " + m_request.File);
-        return;
-    }
+    m_files = result.Files;
+    m_note = result.Note;
     emit Progress(100, Creating);
     emit Finished(true, QString());
 }
 
 void TPar2Maker::Cancel()
 {
-    if (!m_process)
+    if (!m_thread)
         return;
-    m_process->disconnect(this);
-    m_process->kill();
-    m_process->waitForFinished(5000);
-    m_process.reset();
-    RemoveFiles();
-}
-
-// The index file and its volumes ("name.vol000+032.par2"), volumes in block order.
-QStringList TPar2Maker::setFiles() const
-{
-    const QFileInfo index(m_indexPath);
-    const QString stem = index.fileName().chopped(5); // without ".par2"
-    QStringList files;
-    if (index.exists())
-        files << m_indexPath;
-    QStringList volumes =
-        QDir(index.absolutePath()).entryList({stem + ".vol*.par2"}, QDir::Files, QDir::Name);
-    for (const QString& v : volumes)
-        files << index.dir().filePath(v);
-    return files;
+    // The creator stops within one batch of slices and removes what it wrote.
+    m_abort = true;
+    m_thread->disconnect(this);
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
 }
 
 void TPar2Maker::RemoveFiles()
 {
-    if (m_indexPath.isEmpty())
-        return;
-    for (const QString& f : setFiles())
+    for (const QString& f : std::as_const(m_files))
         QFile::remove(f);
     m_files.clear();
 }

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QObject>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
+
+class QThread;
+struct TPar2Result;
 
 // How much recovery data to make for a file.
 struct TRecoveryRequest
@@ -15,12 +18,12 @@ struct TRecoveryRequest
     int Percent = 0;      // redundancy, 1..100
     int FileCount = 0;    // recovery files; 0: as par2 chooses
     qint64 FileLimit = 0; // bytes per recovery file at most, which sets FileCount; 0: none
+    qint64 MemoryLimit = qint64(256) << 20; // recovery data held in memory at once
 };
 
-// Makes a file's PAR2 recovery set with par2cmdline, run as a child process, while the event
-// loop goes on: its progress output becomes Progress, Cancel ends it (by its process id) and
-// removes what it wrote. Nothing is left behind after a failure either: a set is whole or
-// absent.
+// Makes a file's PAR2 recovery set with our own creator, on a thread of its own while the
+// event loop goes on: its progress becomes Progress, Cancel stops it and removes what it
+// wrote. Nothing is left behind after a failure either: a set is whole or absent.
 class TPar2Maker : public QObject
 {
     Q_OBJECT
@@ -29,22 +32,22 @@ public:
     explicit TPar2Maker(QObject* parent = nullptr);
     ~TPar2Maker() override;
 
-    // The program to run (tests point it elsewhere).
-    void SetProgram(const QString& program) { m_program = program; }
     // Starts making the set; Finished reports the end (at once when it cannot start).
     void Start(const TRecoveryRequest& request);
     void Cancel();
-    bool IsRunning() const { return m_process != nullptr; }
+    bool IsRunning() const { return m_thread != nullptr; }
     // The set made: the index file first, then the recovery volumes in order.
     const QStringList& Files() const { return m_files; }
+    // For the log, when the set was made in more than one read of the file.
+    const QString& Note() const { return m_note; }
     // Removes the files of the set (when its task ends, whatever the outcome).
     void RemoveFiles();
 
     // Bytes the set needs on disk, with room to spare.
     static qint64 SpaceNeeded(qint64 fileSize, int percent);
-    // How many recovery files of equal size keep each within limit bytes: par2 cuts a file
-    // into 2000 blocks, and each recovery file holds its blocks and copies of the checksums
-    // of all the file's blocks. One block per file when the limit cannot be kept.
+    // How many recovery files of equal size keep each within limit bytes: a file is cut into
+    // 2000 slices, and each recovery file holds its slices and copies of the checksums of
+    // all the file's slices. One slice per file when the limit cannot be kept.
     static int FilesWithin(qint64 fileSize, int percent, qint64 limit);
 
 signals:
@@ -52,17 +55,15 @@ signals:
     void Finished(bool ok, const QString& error);
 
 private:
-    void readOutput();
-    void processFinished(int exitCode, QProcess::ExitStatus status);
+    void reportProgress(int percent);
+    void threadDone();
     void fail(const QString& error);
-    QStringList setFiles() const;
 
-    QString m_program = QStringLiteral("par2");
-    std::unique_ptr<QProcess> m_process;
     TRecoveryRequest m_request;
-    QString m_indexPath;
-    QByteArray m_pending;    // output not yet split into lines
-    QStringList m_lastLines; // the last lines that were not progress, for a failure
+    QThread* m_thread = nullptr;
+    std::unique_ptr<TPar2Result> m_result; // written by the thread, read when it has ended
+    std::atomic<bool> m_abort = false;
     QStringList m_files;
+    QString m_note;
     int m_percent = -1;
 };

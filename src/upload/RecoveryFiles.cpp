@@ -20,7 +20,7 @@
 
 namespace {
 
-// Written beside a set once par2 has made it whole: the file and setting it was made for, then
+// Written beside a set once it has been made whole: the file and setting it was made for, then
 // the set's file names, one a line.
 const char* const DoneMarkName = "set.done";
 
@@ -76,42 +76,72 @@ void TRecoveryFiles::Begin(const TTask& task)
         return;
     }
     QDir(m_folder).removeRecursively(); // what an earlier run left unfinished
+    m_making = true;
     m_maker.Start({UploadFields(task).Path, m_folder, setting->Percent, setting->FileCount,
-                   qint64(setting->FileMB) << 20});
+                   qint64(setting->FileMB) << 20, qint64(m_state.Settings.Par2MemoryMB) << 20});
+    if (!m_maker.IsRunning()) // it could not begin, and the task has failed
+        return;
+    m_posting = true;
+    m_target.PostTaskFile(task);
 }
 
 void TRecoveryFiles::progress(int percent, const QString& text)
 {
-    m_view.SetProgress(percent);
+    // The bar shows the file's own progress while it is posted.
+    if (m_waiting)
+        m_view.SetProgress(percent);
     m_runner.SetStatus(QStringLiteral("%1 %2%").arg(text).arg(percent));
 }
 
 void TRecoveryFiles::made(bool ok, const QString& error)
 {
+    m_making = false;
+    if (!ok && m_posting && !m_waiting) {
+        m_error = error; // told once the file is through
+        return;
+    }
     if (!ok) {
         Stop();
         m_target.FailTask(error);
         return;
     }
-    if (!stillHeadTask()) { // cleared while par2 worked
+    if (!stillHeadTask()) { // cleared while the set was made
         Stop();
         return;
     }
     m_files = m_maker.Files();
     m_next = 0;
+    if (!m_maker.Note().isEmpty())
+        m_logger.LogIt(m_maker.Note());
     writeDoneMark();
     m_logger.LogIt(QStringLiteral("Recovery files of %1 made: %2 files in %3")
                        .arg(UploadFields(std::as_const(m_task)).Path)
                        .arg(m_files.size())
                        .arg(m_folder));
-    m_view.SetProgress(0);
-    m_target.PostTaskFile(m_task);
+    if (m_waiting) {
+        m_waiting = false;
+        m_view.SetProgress(0);
+        postNext();
+    }
 }
 
 bool TRecoveryFiles::PostNext()
 {
     if (!HasNext())
         return false;
+    if (!m_error.isEmpty()) {
+        QTimer::singleShot(0, this, [this, error = m_error] {
+            Stop();
+            m_target.FailTask(error);
+        });
+        m_error.clear();
+        return true;
+    }
+    if (m_making) { // the file went faster than its set: the set's progress is shown now
+        m_waiting = true;
+        progress(0, QStringLiteral("Creating recovery files"));
+        return true;
+    }
     QTimer::singleShot(0, this, &TRecoveryFiles::postNext);
     return true;
 }
@@ -141,6 +171,8 @@ void TRecoveryFiles::Stop()
     m_maker.Cancel();
     m_files.clear();
     m_next = 0;
+    m_making = m_posting = m_waiting = false;
+    m_error.clear();
     m_task = TTask();
     if (m_folder.isEmpty())
         return;

@@ -26,15 +26,17 @@ public:
     virtual void FailTask(const QString& text) = 0;
 };
 
-// The PAR2 recovery set of the head upload task (its Recovery field): made with par2 into a
-// folder of its own under "recovery" in the data folder before the task's file is posted, its
-// files posted right after that file, each as a file of the task (same groups, its own name in
-// the subject, its own record in the batch's journal), and removed when the task ends,
-// whatever the outcome. A set that was made whole for the same file and setting and is still
-// there (the program was stopped short) is posted again rather than made again.
+// The PAR2 recovery set of the head upload task (its Recovery field): made into a
+// folder of its own under "recovery" in the data folder while the task's file is posted, its
+// files posted right after that file (once the set is whole), each as a file of the task (same
+// groups, its own name in the subject, its own record in the batch's journal), and removed when the
+// task ends, whatever the outcome. A set that was made whole for the same file and setting and is
+// still there (the program was stopped short) is posted again rather than made again.
 //
-// par2's progress is shown as the task's progress; a failure (par2 missing, par2 failing, no
-// room on the disk) ends the task before anything of it is posted.
+// A set that cannot be begun (the file unreadable, no room on the disk) ends the task before
+// anything of it is posted; one that fails later ends it after the file, which the journal
+// keeps. The making's progress is shown in the status, and once the file is posted as the
+// task's progress.
 class TRecoveryFiles : public QObject
 {
     Q_OBJECT
@@ -44,19 +46,18 @@ public:
                    QObject* parent = nullptr);
     ~TRecoveryFiles() override;
 
-    // The head task starts: its set is made when it asks for one, then its file is posted.
+    // The head task starts: its file is posted, its set made meanwhile when it asks for one.
     void Begin(const TTask& task);
     // The task's file or one of its recovery files has been posted whole: whether another
-    // recovery file follows, which is then posted from the event loop.
+    // recovery file follows (or the set is still being made, or failed), which is then posted
+    // from the event loop (once the set is made), or the task failed.
     bool PostNext();
-    bool HasNext() const { return m_next < m_files.size(); }
-    // The task ends or is stopped: par2 is ended if it runs, and the set removed.
+    bool HasNext() const { return m_making || !m_error.isEmpty() || m_next < m_files.size(); }
+    // The task ends or is stopped: the making is stopped if it runs, and the set removed.
     void Stop();
 
     // The folder a task's set is made in.
     QString FolderFor(const TTask& task) const;
-    // For tests: the program run as par2.
-    void SetProgram(const QString& program) { m_maker.SetProgram(program); }
 
 private:
     void made(bool ok, const QString& error);
@@ -75,9 +76,13 @@ private:
     TBatchAccount& m_account;
     TRecoveryTarget& m_target;
     TPar2Maker m_maker;
-    TTask m_task;         // the head task the set belongs to
-    QString m_folder;     // empty when there is no set
-    QString m_setting;    // the task's Recovery field the set was made for
-    QStringList m_files;  // the set, index file first
-    qsizetype m_next = 0; // the next of m_files to post
+    TTask m_task;           // the head task the set belongs to
+    QString m_folder;       // empty when there is no set
+    QString m_setting;      // the task's Recovery field the set was made for
+    QStringList m_files;    // the set, index file first
+    qsizetype m_next = 0;   // the next of m_files to post
+    bool m_making = false;  // the set is being made
+    bool m_posting = false; // the file is being posted (or has been)
+    bool m_waiting = false; // the file is posted: the set is waited for
+    QString m_error;        // the making failed while the file was posted
 };

@@ -85,7 +85,7 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
     connect(&connections, &TPostConnections::LogEvent, this,
             [this](const QString& text) { m_logger.LogIt(text.trimmed()); });
     // However the task ends short (Abort, Clear, an error, a lost connection), its recovery
-    // files go: par2 is ended, the set removed.
+    // files go: the making of the set is stopped, the set removed.
     for (auto stopped :
          {&TTaskRunner::ListCleared, &TTaskRunner::TasksHeld, &TTaskRunner::PartStopped})
         connect(&runner, stopped, m_recovery.get(), &TRecoveryFiles::Stop);

@@ -3,9 +3,11 @@
 #include "codec/UUCode.h"
 #include "codec/YEncFileEncoder.h"
 #include "codec/YEncJoiner.h"
+#include "codec/par2/Par2Creator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QMetaEnum>
 
 #include <cstdio>
@@ -38,6 +40,51 @@ void tellWritten(const TDecodedPath& decoded)
 // numbered part files; "ydecode" joins parts given in any order.
 const QString YEncode = QStringLiteral("yencode");
 const QString YDecode = QStringLiteral("ydecode");
+// A PAR2 recovery set for one file, made as the poster makes it, without posting.
+const QString Par2Create = QStringLiteral("par2create");
+
+struct TPar2Options
+{
+    QString Redundancy;
+    QString Blocks;
+    QString Volumes;
+    QString Memory;
+    bool Uniform = false;
+};
+
+int par2create(const QStringList& inputs, const QString& output, const TPar2Options& options)
+{
+    if (inputs.size() != 1)
+        return fail(QStringLiteral("give exactly one input file (see --help)"));
+    TPar2Request request;
+    request.File = inputs.first();
+    request.Folder = output.isEmpty() ? QFileInfo(request.File).absolutePath() : output;
+    bool ok = false;
+    request.Percent = options.Redundancy.toInt(&ok);
+    if (!ok || request.Percent < 1 || request.Percent > 100)
+        return fail(QStringLiteral("redundancy must be a percentage from 1 to 100"));
+    request.RecoveryCount = options.Blocks.isEmpty() ? 0 : options.Blocks.toInt(&ok);
+    if (!ok || request.RecoveryCount < 0)
+        return fail(QStringLiteral("blocks must be a number of recovery slices"));
+    request.FileCount = options.Volumes.isEmpty() ? 0 : options.Volumes.toInt(&ok);
+    if (!ok || request.FileCount < 0)
+        return fail(QStringLiteral("volumes must be a number of files (0: doubling sizes)"));
+    request.MemoryLimit = options.Memory.toLongLong(&ok) << 20;
+    if (!ok || request.MemoryLimit < 1)
+        return fail(QStringLiteral("memory must be a number of MiB above 0"));
+    request.Uniform = options.Uniform;
+    if (!QFileInfo(request.Folder).isDir())
+        return fail(
+            QStringLiteral("%1 is not a folder for the recovery files").arg(request.Folder));
+    const TPar2Result result = TPar2Creator(request).Make();
+    if (!result.Error.isEmpty())
+        return fail(result.Error);
+    if (!result.Note.isEmpty())
+        std::fprintf(stderr, "quorvel-uucode: %s\n", qPrintable(PrintableText(result.Note)));
+    for (const QString& file : result.Files)
+        std::fprintf(stderr, "quorvel-uucode: wrote %s\n", qPrintable(PrintableText(file)));
+    return 0;
+}
 
 int yencode(const QStringList& inputs, const QString& output, const QString& partSize, bool lf)
 {
@@ -87,7 +134,7 @@ int main(int argc, char* argv[])
     QStringList names;
     for (int i = 0; i < algorithms.keyCount(); ++i)
         names << QString::fromLatin1(algorithms.key(i));
-    names << YEncode << YDecode;
+    names << YEncode << YDecode << Par2Create;
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -96,7 +143,9 @@ int main(int argc, char* argv[])
                        "into the input's folder, as \"name (1).ext\" when that name is "
                        "taken.\nydecode takes the parts of one file in any "
                        "order, checks their sizes and CRC-32 values, and writes the file (named "
-                       "in the =ybegin line, or --output) only when all of them are right."));
+                       "in the =ybegin line, or --output) only when all of them are right.\n"
+                       "par2create makes the PAR2 recovery set of a file in its folder (or the "
+                       "folder --output names): name.par2 and name.vol*.par2."));
     parser.addHelpOption();
     const QCommandLineOption algorithmOption(
         {QStringLiteral("a"), QStringLiteral("algorithm")},
@@ -122,13 +171,34 @@ int main(int argc, char* argv[])
         QStringLiteral("yencode: parts of this many bytes, written to the output name plus "
                        ".001, .002, ..."),
         QStringLiteral("bytes"));
+    const QCommandLineOption redundancyOption(
+        QStringLiteral("redundancy"),
+        QStringLiteral("par2create: recovery slices per 100 slices of the file (10)."),
+        QStringLiteral("percent"), QStringLiteral("10"));
+    const QCommandLineOption blocksOption(
+        QStringLiteral("blocks"),
+        QStringLiteral("par2create: this many recovery slices rather than --redundancy."),
+        QStringLiteral("count"));
+    const QCommandLineOption volumesOption(
+        QStringLiteral("volumes"),
+        QStringLiteral("par2create: recovery files to spread them over (default: sizes 1, 2, "
+                       "4, ... as needed)."),
+        QStringLiteral("count"));
+    const QCommandLineOption uniformOption(
+        QStringLiteral("uniform"), QStringLiteral("par2create: recovery files of equal size."));
+    const QCommandLineOption memoryOption(
+        QStringLiteral("memory"),
+        QStringLiteral("par2create: recovery data held in memory at once; more is made in "
+                       "further reads of the file (256)."),
+        QStringLiteral("MiB"), QStringLiteral("256"));
     const QCommandLineOption overwriteOption(
         QStringLiteral("overwrite"),
         QStringLiteral("Decoding with headers: replace an existing file of the name the begin "
                        "line gives (never an input file, never through a link) instead of "
                        "writing \"name (1).ext\"."));
     parser.addOptions({algorithmOption, outputOption, noHeadersOption, lfOption, modeOption,
-                       partSizeOption, overwriteOption});
+                       partSizeOption, overwriteOption, redundancyOption, blocksOption,
+                       volumesOption, uniformOption, memoryOption});
     parser.addPositionalArgument(QStringLiteral("input"),
                                  QStringLiteral("The file to read (ydecode: the part files)."));
     parser.process(app);
@@ -146,6 +216,11 @@ int main(int argc, char* argv[])
         return yencode(inputs, output, parser.value(partSizeOption), parser.isSet(lfOption));
     if (parser.value(algorithmOption) == YDecode)
         return ydecode(inputs, output, parser.isSet(overwriteOption));
+    if (parser.value(algorithmOption) == Par2Create)
+        return par2create(inputs, parser.value(outputOption),
+                          {parser.value(redundancyOption), parser.value(blocksOption),
+                           parser.value(volumesOption), parser.value(memoryOption),
+                           parser.isSet(uniformOption)});
     if (parser.isSet(partSizeOption))
         return fail(QStringLiteral("--part-size is for yencode"));
     if (inputs.size() != 1)

@@ -1,5 +1,6 @@
-// Recovery files made with the real par2cmdline: a set that repairs a damaged copy, its
-// progress, Cancel, and the failures that must leave nothing behind.
+// Recovery files made with our own creator and checked with the real par2cmdline: a set that
+// repairs a damaged copy, its progress, Cancel, names taken literally, and the failures that
+// must leave nothing behind.
 #include "RunUntil.h"
 #include "TestFiles.h"
 #include "upload/Par2Maker.h"
@@ -46,6 +47,8 @@ private slots:
     void setRepairsADamagedCopy();
     void cancelEndsTheProcessAndRemovesItsFiles();
     void failuresLeaveNothing();
+    void namesAreTakenLiterally_data();
+    void namesAreTakenLiterally();
     void sizeLimitKeepsEachFileWithin();
     void taskFieldReadsOnlyWhatTheSettingTakes();
 };
@@ -102,7 +105,7 @@ void TestRecovery::cancelEndsTheProcessAndRemovesItsFiles()
     QSignalSpy finished(&maker, &TPar2Maker::Finished);
     maker.Start({dir.filePath("big.bin"), dir.filePath("work"), 30, 0});
     QVERIFY(maker.IsRunning());
-    QVERIFY(progress.wait(60000)); // par2 is at work
+    QVERIFY(progress.wait(60000)); // the creator is at work
     maker.Cancel();
     QVERIFY(!maker.IsRunning());
     QVERIFY(NothingMoreAfter([&] { return !maker.IsRunning(); }));
@@ -113,30 +116,55 @@ void TestRecovery::cancelEndsTheProcessAndRemovesItsFiles()
 void TestRecovery::failuresLeaveNothing()
 {
     QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath("empty.bin"), QByteArray()));
     QVERIFY(writeFile(dir.filePath("data.bin"), "some data"));
     struct TCase
     {
-        QString program, file, error;
+        QString file, work, error;
     };
     const QList<TCase> cases = {
-        {"par2-not-here", "data.bin", "Debian package \"par2\""},
-        {"par2", "missing.bin", "Cannot read " + dir.filePath("missing.bin")},
-        // par2 refuses an empty file: its own words are shown.
-        {"par2", "empty.bin", "Skipping 0 byte file"},
+        {"missing.bin", "work", "Cannot read " + dir.filePath("missing.bin")},
+        {"data.bin", "data.bin/work", "Cannot make the folder " + dir.filePath("data.bin/work")},
     };
     for (const TCase& c : cases) {
         TPar2Maker maker;
-        maker.SetProgram(c.program);
         QSignalSpy finished(&maker, &TPar2Maker::Finished);
-        maker.Start({dir.filePath(c.file), dir.filePath("work"), 10, 0});
+        maker.Start({dir.filePath(c.file), dir.filePath(c.work), 10, 0});
         QVERIFY(finished.size() == 1 || finished.wait(60000));
         QVERIFY(!finished.first().at(0).toBool());
         QVERIFY2(finished.first().at(1).toString().contains(c.error),
                  qPrintable(finished.first().at(1).toString()));
         QVERIFY(maker.Files().isEmpty());
-        QCOMPARE(QDir(dir.filePath("work")).entryList({"*.par2"}, QDir::Files), QStringList());
+        QCOMPARE(QDir(dir.path()).entryList({"*.par2"}, QDir::Files), QStringList());
     }
+}
+
+void TestRecovery::namesAreTakenLiterally_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("files"); // the index file and its volumes
+    QTest::newRow("brackets") << "a[1].bin" << 100000 << 3;
+    QTest::newRow("question mark") << "what?.bin" << 100000 << 3;
+    QTest::newRow("star") << "all*.bin" << 100000 << 3;
+    QTest::newRow("empty file") << "empty.bin" << 0 << 1;
+}
+
+void TestRecovery::namesAreTakenLiterally()
+{
+    QFETCH(QString, name);
+    QFETCH(int, size);
+    QFETCH(int, files);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(name), randomBytes(size)));
+    TPar2Maker maker;
+    QSignalSpy finished(&maker, &TPar2Maker::Finished);
+    maker.Start({dir.filePath(name), dir.filePath("work"), 10, 2});
+    QVERIFY(finished.wait(60000));
+    QVERIFY2(finished.first().at(0).toBool(), qPrintable(finished.first().at(1).toString()));
+    QCOMPARE(maker.Files().size(), files);
+    QCOMPARE(maker.Files().first(), dir.filePath("work/" + name + ".par2"));
+    for (const QString& f : maker.Files())
+        QVERIFY2(QFileInfo(f).isFile() && QFileInfo(f).fileName().startsWith(name), qPrintable(f));
 }
 
 void TestRecovery::sizeLimitKeepsEachFileWithin()
