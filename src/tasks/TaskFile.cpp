@@ -220,7 +220,24 @@ int TTaskFile::SavedTaskCount() const
     return qMax(0, lines - 1); // the first line names the profile
 }
 
-bool TTaskFile::ReadTasks()
+std::optional<QList<TTask>> TTaskFile::SavedTasks(QString* error) const
+{
+    const QString fileName = FileName();
+    QFile file(fileName);
+    if (!file.exists())
+        return QList<TTask>();
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error =
+            QStringLiteral("The task file %1 cannot be read: %2").arg(fileName, file.errorString());
+        return std::nullopt;
+    }
+    const auto parsed = parse(fileName, Utf8OrLatin1(file.readAll()), error);
+    if (!parsed)
+        return std::nullopt;
+    return parsed->Tasks;
+}
+
+bool TTaskFile::ReadTasks(const TAdjust& adjust)
 {
     const QString fileName = FileName();
     QFile file(fileName);
@@ -255,7 +272,12 @@ bool TTaskFile::ReadTasks()
         // The current settings' dial-up task, queued by CheckRas, takes a saved one's place.
         if (task.Kind == tkDialUp)
             continue;
-        m_list.Add(task);
+        if (adjust) {
+            TTask adjusted = task;
+            adjust(adjusted);
+            m_list.Add(adjusted);
+        } else
+            m_list.Add(task);
         if (task.Kind == tkHangup)
             m_list.DialUpQueued = false;
     }

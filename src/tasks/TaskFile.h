@@ -1,6 +1,10 @@
 #pragma once
 
+#include "tasks/Task.h"
 #include "tasks/TaskLogin.h"
+
+#include <QList>
+#include <functional>
 
 #include <QString>
 
@@ -42,6 +46,9 @@ public:
 
     // How many tasks the file holds; 0 when there is none.
     int SavedTaskCount() const;
+    // The tasks the file holds, read without queueing them; nothing and the reason when the
+    // file cannot be read or a line is damaged. An absent file holds no task.
+    std::optional<QList<TTask>> SavedTasks(QString* error) const;
 
     // Writes the whole list after the tasks the file holds already (those are never
     // dropped), replacing the file only once the new one is complete, and
@@ -60,7 +67,10 @@ public:
     // Appends the file's tasks to the list and deletes the file (keeps it, with KeepQueue). A file
     // with any damaged line changes nothing: no task is queued, no profile switched, the file
     // stays, and the user is told which line is bad. Returns true when the tasks were loaded.
-    bool ReadTasks();
+    // Each task may be adjusted as it is queued (the current profile's server and login for a
+    // retry), once the file's profile is current.
+    using TAdjust = std::function<void(TTask&)>;
+    bool ReadTasks(const TAdjust& adjust = {});
 
 private:
     bool fail(const QString& message);

@@ -19,6 +19,8 @@
 #include "ui/LogForm.h"
 #include "ui/PasswordDlg.h"
 #include "ui/ProgramIcon.h"
+#include "ui/QueueModel.h"
+#include "ui/QueuePanel.h"
 #include "ui/SetupForm.h"
 #include "ui/SplashForm.h"
 #include "ui/TaskListForm.h"
@@ -38,6 +40,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -95,7 +98,7 @@ TMainForm::TMainForm(QWidget* parent)
     m_findGroupForm = new TFindGroupForm(this);
 
     setMinimumSize(604, 403);
-    resize(860, 600);
+    resize(900, 720);
 }
 
 TMainForm::~TMainForm()
@@ -332,11 +335,20 @@ QWidget* TMainForm::BuildEntryPanel()
     m_progressBar->setRange(0, 100);
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
-    m_progressBar->setFixedHeight(m_headerSubject->sizeHint().height());
+    // The article's bar; the batch has the big one, in the queue panel.
+    m_progressBar->setFixedHeight(qMax(6, m_headerSubject->sizeHint().height() / 3));
+    m_nowLabel = Named(new QLabel(QStringLiteral("Nothing queued"), right), "NowLabel");
+    m_nowLabel->setToolTip(QStringLiteral("What the queue is doing now"));
+    m_nowLabel->setMinimumWidth(120);
+    m_nowLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->setSpacing(6);
+    statusRow->addWidget(m_headerSubject, 1);
+    statusRow->addWidget(m_nowLabel, 1);
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(2, 2, 4, 2);
     rightLayout->setSpacing(2);
-    rightLayout->addWidget(m_headerSubject);
+    rightLayout->addLayout(statusRow);
     rightLayout->addWidget(m_progressBar);
 
     m_splitter3->setStretchFactor(0, 1);
@@ -386,10 +398,13 @@ QWidget* TMainForm::BuildWorkArea()
     });
     m_groupList->viewport()->installEventFilter(this);
 
+    m_queuePanel = new TQueuePanel(m_splitter1);
+
     m_splitter1->setStretchFactor(0, 1);
     m_splitter1->setStretchFactor(1, 1);
+    m_splitter1->setStretchFactor(2, 1);
     // Files and groups share the height; the files part is never below its first height.
-    m_splitter1->setSizes({260, 240});
+    m_splitter1->setSizes({260, 200, 180});
     m_splitter2->setMinimumHeight(155);
     return m_splitter1;
 }
@@ -466,7 +481,25 @@ void TMainForm::FollowStartup(TQuorvelApp& app)
     connect(&app.TaskList(), &TTaskList::HeadFailed, m_taskListForm,
             &TTaskListForm::ShowHeadFailure);
     connect(&app.TaskList(), &TTaskList::StateChanged, m_taskListForm, &TTaskListForm::SetState);
+    FollowTaskList(app.TaskList());
     FollowGroupList(app.Newsrc());
+}
+
+void TMainForm::FollowTaskList(const TTaskList& list)
+{
+    TQueueModel* queue = m_queuePanel->Model();
+    connect(&list, &TTaskList::HeadStateChanged, queue,
+            [queue](const QString& state) { queue->SetState(0, state); });
+    connect(&list, &TTaskList::HeadFailed, queue, &TQueueModel::SetHeadFailed);
+    connect(&list, &TTaskList::StateChanged, queue, &TQueueModel::SetState);
+    connect(&list, &TTaskList::RowRemoved, this, [this](int index) {
+        m_queuePanel->Model()->RemoveAt(index);
+        m_taskListForm->RemoveAt(index);
+    });
+    connect(&list, &TTaskList::RowMoved, this, [this](int from, int to) {
+        m_queuePanel->Model()->Move(from, to);
+        m_taskListForm->Move(from, to);
+    });
 }
 
 void TMainForm::SetGroupModel(TGroupListModel* model)
@@ -630,7 +663,39 @@ void TMainForm::ShowNzbWritten(const QString& path)
 
 void TMainForm::ShowBatchProgress(const TBatchProgressState& state)
 {
+    m_batchRunning = true;
     m_shownBatch.Set(QStringLiteral("Batch: ") + TBatchProgress::SummaryText(state));
+    m_queuePanel->ShowBatch(state);
+    if (state.File.isEmpty())
+        SetNowText(
+            QStringLiteral("Starting a batch of %1").arg(TBatchProgress::BytesText(state.Total)));
+    else
+        SetNowText(QStringLiteral("Posting %1, part %2 of %3 (batch %4%)")
+                       .arg(QFileInfo(state.File).fileName())
+                       .arg(state.Part)
+                       .arg(state.Parts)
+                       .arg(state.Percent));
+}
+
+void TMainForm::SetNowText(const QString& text)
+{
+    if (m_nowLabel->text() != text)
+        m_nowLabel->setText(text);
+}
+
+QString TMainForm::NowText() const
+{
+    return m_nowLabel->text();
+}
+
+void TMainForm::ShowKeptTasks(const QList<TTaskRow>& rows, const QString& summary)
+{
+    if (m_taskCount > 0)
+        return;
+    m_queuePanel->Model()->ShowKept(rows);
+    m_queuePanel->OfferKept(summary);
+    SetNowText(summary.isEmpty() ? QStringLiteral("Nothing queued")
+                                 : summary + QStringLiteral(": Resume goes on where they stopped"));
 }
 
 QString TMainForm::StatusText() const
@@ -751,21 +816,26 @@ void TMainForm::ClearFileSelection()
 void TMainForm::TaskViewAdd(const TTaskRow& row)
 {
     m_taskListForm->AddTask(row);
+    m_queuePanel->Model()->Add(row);
+    m_queuePanel->OfferKept({});
 }
 
 void TMainForm::TaskViewInsert(int index, const TTaskRow& row)
 {
     m_taskListForm->InsertTask(index, row);
+    m_queuePanel->Model()->Insert(index, row);
 }
 
 void TMainForm::TaskViewRemoveFirst()
 {
     m_taskListForm->RemoveFirst();
+    m_queuePanel->Model()->RemoveAt(0);
 }
 
 void TMainForm::TaskViewClear()
 {
     m_taskListForm->Clear();
+    m_queuePanel->Model()->Clear();
 }
 
 void TMainForm::ShowTaskWindow()
@@ -834,7 +904,10 @@ void TMainForm::GroupPaneRepaint()
 
 void TMainForm::CloseMainWindow()
 {
+    // Exit is the user's close, asked about as the close box is.
+    m_exitGiven = true;
     close();
+    m_exitGiven = false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -866,6 +939,18 @@ void TMainForm::RefreshControls(const TIdleState& state)
         m_tasksAutoStartItem->setChecked(state.AutoStart);
     SetButtons(state);
     ShowIdleStatus(state.TaskCount);
+    const bool emptied = m_taskCount > 0 && state.TaskCount == 0;
+    m_taskCount = state.TaskCount;
+    if (!emptied)
+        return;
+    // The figures of a batch that no longer runs go; what the queue did stays readable.
+    m_batchRunning = false;
+    m_queuePanel->EndBatch();
+    m_batchPanel->hide();
+    SetNowText(QStringLiteral("Nothing queued"));
+    emit QueueEmptied();
+    if (m_quitWhenDone)
+        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void TMainForm::SetButtons(const TIdleState& facts)
@@ -947,8 +1032,40 @@ void TMainForm::FitGroupColumn()
 // ---------------------------------------------------------------------------------------------
 // Events.
 
+bool TMainForm::MayCloseWithWork()
+{
+    QMessageBox box(QMessageBox::Question, ProgramTitle,
+                    QStringLiteral("Quorvel is still working: %1 task(s) in the queue.\n\n"
+                                   "Pause and quit keeps the queue; it is offered at the next "
+                                   "start and goes on where it stopped. Keep posting closes "
+                                   "Quorvel when the queue is through.")
+                        .arg(m_taskCount),
+                    QMessageBox::NoButton, this);
+    box.setObjectName(QStringLiteral("CloseWithWorkBox"));
+    QPushButton* pause = box.addButton(QStringLiteral("Pause and quit"), QMessageBox::AcceptRole);
+    QPushButton* keep = box.addButton(QStringLiteral("Keep posting"), QMessageBox::ActionRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(keep);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == pause)
+        return true;
+    if (box.clickedButton() == keep) {
+        m_quitWhenDone = true;
+        SetNowText(QStringLiteral("Quorvel closes when the queue is through"));
+    }
+    return false;
+}
+
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    // A close the user gives (the close box, Exit) with work queued asks first; a logout or a
+    // signal closes at once, keeping the queue.
+    const bool users = event->spontaneous() || m_exitGiven;
+    if (!m_closing && users && m_taskCount > 0 && !m_quitWhenDone && !MayCloseWithWork()) {
+        event->ignore();
+        return;
+    }
     if (!m_closing)
         emit FormCloseQueried();
     m_closing = true;

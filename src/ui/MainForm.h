@@ -38,7 +38,9 @@ class THelpWindow;
 class TLogForm;
 class TSessionLog;
 class TSplashForm;
+class TTaskList;
 class TTaskListForm;
+class TQueuePanel;
 
 // The main window: the toolbar, the From/Subject entry panel with the status field and the
 // progress bar, the folder tree and file list, the group pane and the status bar. It shows
@@ -147,6 +149,12 @@ public:
     TFolderTree* DriveTree() const { return m_driveTree; }
     QTreeView* GroupList() const { return m_groupList; }
     TTaskListForm* TaskListForm() const { return m_taskListForm; }
+    TQueuePanel* QueuePanel() const { return m_queuePanel; }
+    // What is happening now, beside the status field ("Posting photo.jpg, part 193 of 328").
+    QString NowText() const;
+    // The kept tasks as the queue panel lists them while nothing is queued, and the offer
+    // to go on with them (empty: none).
+    void ShowKeptTasks(const QList<TTaskRow>& rows, const QString& summary);
     TLogForm* LogForm() const { return m_logForm; }
     THelpWindow* HelpWindow() const { return m_helpWindow; }
 
@@ -228,6 +236,8 @@ signals:
     void FormCloseQueried();
     // The setup dialog was confirmed: its values are the profile's now.
     void SetupAccepted();
+    // The queue has just emptied (done, paused, aborted or failed).
+    void QueueEmptied();
     void ProfilesComboBoxChanged(const QString& name);
     void GroupListColumnClicked(int column);
 
@@ -249,6 +259,10 @@ private:
     void BuildStatusBar();
     void SetProcName(const char* name);
     void FitGroupColumn();
+    void SetNowText(const QString& text);
+    // Asked when the window is closed with work queued: true when it may close.
+    bool MayCloseWithWork();
+    void FollowTaskList(const TTaskList& list);
     void ShowHelpOver(QDialog* dialog, int topic);
     void AcceptSetup(const ProfileSettings& settings);
 
@@ -293,6 +307,14 @@ private:
     QLineEdit* m_subject = nullptr;
     QLineEdit* m_headerSubject = nullptr;
     QProgressBar* m_progressBar = nullptr;
+    QLabel* m_nowLabel = nullptr;
+    TQueuePanel* m_queuePanel = nullptr;
+    int m_taskCount = 0;
+    bool m_batchRunning = false;
+    // Exit was given (the close is the user's, as with the close box).
+    bool m_exitGiven = false;
+    // "Keep posting" was chosen on closing: the window closes once the queue is through.
+    bool m_quitWhenDone = false;
     // The per-cent steps of a part, shown at most this often (see SetProgress).
     static constexpr int ProgressIntervalMs = 40;
     QTimer m_progressTimer;

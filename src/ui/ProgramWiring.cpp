@@ -3,6 +3,7 @@
 #include "app/CertificateTrust.h"
 #include "app/Profiles.h"
 #include "app/QuorvelApp.h"
+#include "app/QueueControl.h"
 #include "dialup/RasConnection.h"
 #include "groups/GroupDownload.h"
 #include "groups/GroupListModel.h"
@@ -13,6 +14,7 @@
 #include "upload/UploadPoster.h"
 #include "upload/UploadTaskBuilder.h"
 #include "ui/MainForm.h"
+#include "ui/QueuePanel.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -27,6 +29,7 @@ TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic) : m_form(for
     WireTasks();
     WireGroups();
     WireCertificateTrust();
+    WireQueue();
 }
 
 TProgramWiring::~TProgramWiring()
@@ -137,4 +140,44 @@ void TProgramWiring::askTrust()
     const TPendingTrust pending = *std::exchange(m_pendingTrust, std::nullopt);
     if (m_form.AskTrustCertificate(pending.Certificate, pending.Server, pending.Reason))
         m_trust->Trust(pending.Certificate);
+}
+
+void TProgramWiring::WireQueue()
+{
+    m_queue =
+        std::make_unique<TQueueControl>(m_logic.TaskList(), m_logic.TaskFile(), m_logic.Runner(),
+                                        m_logic.UploadPoster().MultiPart(), m_logic.State());
+    TQueuePanel* panel = m_form.QueuePanel();
+    TQueueControl& queue = *m_queue;
+    auto connectPanel = [this, panel](auto signal, auto operation) {
+        m_connections << QObject::connect(panel, signal, &m_form, operation);
+    };
+    connectPanel(&TQueuePanel::PauseClicked, [this, &queue] { queueDone(queue.Pause()); });
+    connectPanel(&TQueuePanel::ResumeClicked, [this, &queue] { queueDone(queue.Resume()); });
+    connectPanel(&TQueuePanel::RetryClicked,
+                 [this, &queue] { queueDone(queue.RetryWithCurrentSettings()); });
+    connectPanel(&TQueuePanel::RemoveClicked,
+                 [this, &queue](int row) { queueDone(queue.Remove(row)); });
+    connectPanel(&TQueuePanel::MoveClicked,
+                 [this, &queue](int row, int to) { queueDone(queue.Move(row, to)); });
+    Wire(&TMainForm::QueueEmptied, [this] { ShowKeptTasks(); });
+}
+
+void TProgramWiring::queueDone(const QString& error)
+{
+    if (!error.isEmpty())
+        m_form.ShowWarning(error);
+    m_logic.Runner().ShowIdleState();
+}
+
+void TProgramWiring::ShowKeptTasks()
+{
+    QString error;
+    const QList<TTaskRow> rows = m_queue->KeptRows(&error);
+    if (!error.isEmpty()) {
+        m_form.ShowKeptTasks({}, QString());
+        m_form.SetStatusText(error);
+        return;
+    }
+    m_form.ShowKeptTasks(rows, rows.isEmpty() ? QString() : m_queue->KeptSummary());
 }

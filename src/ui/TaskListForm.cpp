@@ -113,6 +113,22 @@ void TTaskListForm::RemoveFirst()
     delete m_taskView->takeTopLevelItem(0);
 }
 
+void TTaskListForm::RemoveAt(int index)
+{
+    if (index == 0)
+        RemoveFirst();
+    else
+        delete m_taskView->takeTopLevelItem(index);
+}
+
+void TTaskListForm::Move(int from, int to)
+{
+    if (from == 0 || to == 0)
+        m_headState.Cancel();
+    if (QTreeWidgetItem* row = m_taskView->takeTopLevelItem(from))
+        m_taskView->insertTopLevelItem(to, row);
+}
+
 void TTaskListForm::Clear()
 {
     m_headState.Cancel();

@@ -47,9 +47,8 @@ int main(int argc, char* argv[])
     form.show();
     logic.FormShow();
     logic.InstallIdleHook();
-    if (const int waiting = logic.TaskFile().SavedTaskCount(); waiting > 0)
-        form.SetStatusText(
-            QStringLiteral("%1 saved task(s) wait: Tasks > Reload (F6) runs them").arg(waiting));
+    // Work left from an earlier run is listed in the queue panel and offered.
+    wiring.ShowKeptTasks();
     // A logout or shutdown closes the window as Exit does: the work left is saved, and so
     // are the settings.
     TSignalPipe signalPipe;
