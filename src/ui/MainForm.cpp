@@ -30,6 +30,9 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -96,6 +99,12 @@ TMainForm::TMainForm(QWidget* parent)
     m_taskListForm = new TTaskListForm(this);
     m_logForm = new TLogForm(this);
     m_findGroupForm = new TFindGroupForm(this);
+
+    // Files and folders dropped anywhere on the window are posted; the entry fields take no
+    // drop, so a dropped file never becomes a subject.
+    setAcceptDrops(true);
+    m_from->setAcceptDrops(false);
+    m_subject->setAcceptDrops(false);
 
     setMinimumSize(604, 403);
     resize(900, 720);
@@ -224,6 +233,11 @@ void TMainForm::BuildMenus()
     m_fileSelectAllItem =
         AddItem(file, "FileSelectAllItem", QStringLiteral("Select &All"),
                 &TMainForm::FileSelectAllItemClick, QKeySequence(Qt::CTRL | Qt::Key_A));
+    file->addSeparator();
+    AddItem(file, "AddFilesItem", QStringLiteral("Add &files…"), &TMainForm::AddFilesClick,
+            QKeySequence(Qt::CTRL | Qt::Key_O));
+    AddItem(file, "AddFolderItem", QStringLiteral("Add f&older…"), &TMainForm::AddFolderClick,
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     file->addSeparator();
     QMenu* profile = Named(file->addMenu(QStringLiteral("&Profile")), "FileProfileMenu");
     AddItem(profile, "NewProfileItem", QStringLiteral("&New"), &TMainForm::NewProfileClick);
@@ -1075,6 +1089,42 @@ void TMainForm::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+namespace {
+
+QStringList LocalPaths(const QMimeData* data)
+{
+    QStringList paths;
+    if (data)
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile())
+                paths << url.toLocalFile();
+    return paths;
+}
+
+} // namespace
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!LocalPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!LocalPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = LocalPaths(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Posting may ask (the subject, the login): not inside the drop, which holds the source.
+    QTimer::singleShot(0, this, [this, paths] { emit FilesDropped(paths); });
+}
+
 void TMainForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
@@ -1110,6 +1160,25 @@ void TMainForm::PostButtonClick()
 void TMainForm::FileOpenButtonClick()
 {
     emit FileOpenButtonClicked();
+}
+
+void TMainForm::AddFilesClick()
+{
+    QFileDialog dialog(this, QStringLiteral("Add files"), FolderPath());
+    dialog.setObjectName(QStringLiteral("AddFilesDialog"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        emit FilesDropped(dialog.selectedFiles());
+}
+
+void TMainForm::AddFolderClick()
+{
+    QFileDialog dialog(this, QStringLiteral("Add folder"), FolderPath());
+    dialog.setObjectName(QStringLiteral("AddFolderDialog"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        emit FilesDropped(dialog.selectedFiles());
 }
 
 void TMainForm::AbortButtonClick()

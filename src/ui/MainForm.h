@@ -164,6 +164,8 @@ public:
 public slots:
     void PostButtonClick();
     void FileOpenButtonClick();
+    void AddFilesClick();
+    void AddFolderClick();
     void AbortButtonClick();
     void SetupButtonClick();
     void ExitButtonClick();
@@ -239,6 +241,8 @@ signals:
     // The queue has just emptied (done, paused, aborted or failed).
     void QueueEmptied();
     void ProfilesComboBoxChanged(const QString& name);
+    // Files and folders dropped on the window or chosen with Add files… or Add folder….
+    void FilesDropped(const QStringList& paths);
     void GroupListColumnClicked(int column);
 
 protected:
@@ -246,6 +250,9 @@ protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QAction* NewAction(const char* name, const QString& text, const QString& hint = {});

@@ -70,6 +70,8 @@ void TProgramWiring::WireTasks()
     TMainForm& form = m_form;
     Wire(&TMainForm::PostButtonClicked, [&uploads, &form] { uploads.PostButtonClick(form); });
     Wire(&TMainForm::FileOpenButtonClicked, [&uploads, &form] { uploads.DoFileUpload(form); });
+    Wire(&TMainForm::FilesDropped,
+         [&uploads, &form](const QStringList& paths) { uploads.PostDropped(form, paths); });
     TTaskRunner& runner = m_logic.Runner();
     Wire(&TMainForm::AbortButtonClicked, [&runner] { runner.AbortButtonClick(); });
     Wire(&TMainForm::DisconnectButtonClicked, [&runner] { runner.DisconnectButtonClick(); });

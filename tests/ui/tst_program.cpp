@@ -36,6 +36,8 @@
 #include <QTreeView>
 #include <QProgressBar>
 #include <QTcpServer>
+#include <QMimeData>
+#include <QUrl>
 
 // The whole program behind its window: the commands as the user gives them, the work done
 // by the real task runner and news client against a private INN server.
@@ -49,6 +51,7 @@ private slots:
     void batchAndNzbFileInTheStatusBar();
     void queuePanelRunsBatchAndRetriesWithCurrentServer();
     void abortPausesAndCloseKeepsQueueForNextStart();
+    void droppedFolderPostsOneBatchWithItsSubfolders();
 };
 
 // The program as main() builds it, on a data folder of its own, shown and running its
@@ -461,6 +464,60 @@ void TestProgram::abortPausesAndCloseKeepsQueueForNextStart()
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QCOMPARE(after.size(), parts);
     QCOMPARE(QSet<QString>(after.begin(), after.end()).size(), parts);
+}
+
+// A folder dropped on the window (here on the Subject field, which takes no drop) is posted
+// as one batch named after it, the files of its subfolders under their paths below it.
+void TestProgram::droppedFolderPostsOneBatchWithItsSubfolders()
+{
+    QUORVEL_REQUIRE_INN();
+    TInnServer inn;
+    QString error;
+    QVERIFY2(inn.Start({.Auth = QString(), .Groups = 0}, &error), qPrintable(error));
+    QVERIFY2(inn.NewGroup(QStringLiteral("alt.test"), &error), qPrintable(error));
+    TProgramRig rig(inn.Server());
+    TMainForm& form = rig.form;
+    const QString folder = rig.dir + QStringLiteral("/Holiday");
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/day two")));
+    for (const QString& name : {QStringLiteral("a.txt"), QStringLiteral("day two/b.txt")}) {
+        QFile out(folder + u'/' + name);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("Written on " + name.toUtf8() + "\r\n");
+    }
+    form.SetFromText(QStringLiteral("tester@quorvel.test (Drop Tester)"));
+    form.GroupPaneSelectRows({0}, true); // alt.test, the new profile's group
+
+    auto* subject = form.findChild<QLineEdit*>(QStringLiteral("Subject"));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(folder)});
+    const QPointF at(5, 5);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(subject, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(subject, &drop);
+    QVERIFY(drop.isAccepted());
+    QVERIFY(RunLoopUntil([&] { return !rig.logic.TaskList().IsEmpty(); }));
+    QVERIFY(RunLoopUntil([&] { return rig.logic.TaskList().IsEmpty(); }, 1500));
+    QCOMPARE(subject->text(), QString());
+    QCOMPARE(rig.unexpected, QStringList());
+
+    TNntpReader reader;
+    QList<TNntpReader::TArticle> articles;
+    QVERIFY2(reader.Connect(inn.Port(), &error), qPrintable(error));
+    QVERIFY2(reader.ReadGroup("alt.test", articles, &error), qPrintable(error));
+    QStringList subjects;
+    for (const TNntpReader::TArticle& article : std::as_const(articles))
+        subjects << QString::fromLatin1(article.Header("Subject"));
+    subjects.sort();
+    QCOMPARE(subjects.size(), 2);
+    QVERIFY2(subjects.at(0).startsWith(QStringLiteral("Holiday - a.txt (1/1)")),
+             qPrintable(subjects.join(u'|')));
+    QVERIFY2(subjects.at(1).startsWith(QStringLiteral("Holiday - day two/b.txt (1/1)")),
+             qPrintable(subjects.join(u'|')));
+    QFile nzb(rig.dir + QStringLiteral("/nzb/Holiday.nzb"));
+    QVERIFY2(nzb.open(QIODevice::ReadOnly), qPrintable(nzb.fileName()));
+    QVERIFY(nzb.readAll().contains("day two/b.txt"));
 }
 
 QTEST_MAIN(TestProgram)
