@@ -3,7 +3,9 @@
 #include "app/CertificateTrust.h"
 #include "app/Profiles.h"
 #include "app/QuorvelApp.h"
+#include "app/DesktopNotifier.h"
 #include "app/QueueControl.h"
+#include "tasks/TaskList.h"
 #include "dialup/RasConnection.h"
 #include "groups/GroupDownload.h"
 #include "groups/GroupListModel.h"
@@ -163,6 +165,14 @@ void TProgramWiring::WireQueue()
     connectPanel(&TQueuePanel::MoveClicked,
                  [this, &queue](int row, int to) { queueDone(queue.Move(row, to)); });
     Wire(&TMainForm::QueueEmptied, [this] { ShowKeptTasks(); });
+
+    // A word to the desktop when a batch is through or stops.
+    m_notifier = std::make_unique<TDesktopNotifier>(m_logic.Logger());
+    TDesktopNotifier& notifier = *m_notifier;
+    m_connections << QObject::connect(&m_logic.UploadPoster().Account(), &TBatchAccount::NzbWritten,
+                                      &notifier, &TDesktopNotifier::BatchDone);
+    m_connections << QObject::connect(&m_logic.TaskList(), &TTaskList::HeadFailed, &notifier,
+                                      &TDesktopNotifier::BatchStopped);
 }
 
 void TProgramWiring::queueDone(const QString& error)

@@ -10,6 +10,7 @@
 
 class TCertificateTrust;
 class TQueueControl;
+class TDesktopNotifier;
 class TMainForm;
 class TQuorvelApp;
 
@@ -23,6 +24,7 @@ public:
     ~TProgramWiring();
     TCertificateTrust& CertificateTrust() { return *m_trust; }
     TQueueControl& QueueControl() { return *m_queue; }
+    TDesktopNotifier& Notifier() { return *m_notifier; }
     // The queue panel lists the tasks the task file keeps, and offers them, while nothing is
     // queued.
     void ShowKeptTasks();
@@ -42,6 +44,7 @@ private:
     QList<QMetaObject::Connection> m_connections;
     std::unique_ptr<TCertificateTrust> m_trust;
     std::unique_ptr<TQueueControl> m_queue;
+    std::unique_ptr<TDesktopNotifier> m_notifier;
     // A certificate waiting to be shown to the user.
     struct TPendingTrust
     {
