@@ -3,6 +3,7 @@
 #include "app/Profiles.h"
 #include "app/QuorvelApp.h"
 #include "base/SessionLog.h"
+#include "base/SettingsStore.h"
 #include "browser/FileList.h"
 #include "browser/FolderTree.h"
 #include "ui/AboutBox.h"
@@ -26,6 +27,7 @@
 #include "ui/TaskListForm.h"
 #include "tasks/TaskList.h"
 #include "ui/ViewStyleIcons.h"
+#include "ui/WindowLayout.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -195,9 +197,17 @@ void TMainForm::BuildToolBar()
     bar->setMovable(false);
     bar->setFloatable(false);
     bar->setIconSize(QSize(24, 24));
-    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // Every button says what it does; Post, the one most used, stands out.
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
     bar->addAction(m_postButton);
+    if (QWidget* post = bar->widgetForAction(m_postButton)) {
+        post->setObjectName(QStringLiteral("PostToolButton"));
+        QFont font = post->font();
+        font.setBold(true);
+        post->setFont(font);
+        post->setToolTip(QStringLiteral("Post the selected files to the selected groups"));
+    }
     bar->addAction(m_fileOpenButton);
     bar->addSeparator();
     bar->addAction(m_abortButton);
@@ -456,6 +466,15 @@ void TMainForm::AttachState(TAppState& state)
     m_state = &state;
 }
 
+void TMainForm::AttachLayoutStore(TSettingsStore& store)
+{
+    m_layoutStore = &store;
+    WindowLayout::Restore(*this, store);
+    // A place kept from the last run is not centred again.
+    m_placeKept = !store.ReadString(QStringLiteral("Window"), QStringLiteral("Geometry"), QString())
+                       .isEmpty();
+}
+
 void TMainForm::AttachSessionLog(const TSessionLog& log)
 {
     m_logForm->Attach(log);
@@ -577,6 +596,24 @@ void TMainForm::ShowWarning(const QString& text)
 {
     QMessageBox box(QMessageBox::Warning, ProgramTitle, text, QMessageBox::Ok, this);
     box.exec();
+}
+
+void TMainForm::ShowError(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, ProgramTitle, text, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("ErrorBox"));
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPushButton* setup = box.addButton(QStringLiteral("Open Setup"), QMessageBox::ActionRole);
+    QPushButton* retry = nullptr;
+    if (m_taskCount > 0)
+        retry = box.addButton(QStringLiteral("Retry"), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    // Both act once the failure has been dealt with (the queue kept in the task file).
+    if (box.clickedButton() == setup)
+        QTimer::singleShot(0, this, &TMainForm::OpenSetup);
+    else if (retry && box.clickedButton() == retry)
+        QTimer::singleShot(0, this, &TMainForm::RetryRequested);
 }
 
 bool TMainForm::AskYesNo(const QString& text)
@@ -1080,6 +1117,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // Saved with the settings the close writes.
+    if (!m_closing && m_layoutStore)
+        WindowLayout::Save(*this, *m_layoutStore);
     if (!m_closing)
         emit FormCloseQueried();
     m_closing = true;
@@ -1131,7 +1171,7 @@ void TMainForm::showEvent(QShowEvent* event)
     if (m_shownOnce)
         return;
     m_shownOnce = true;
-    if (const QScreen* screen = this->screen())
+    if (const QScreen* screen = this->screen(); screen && !m_placeKept)
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
     m_from->setFocus();
 }

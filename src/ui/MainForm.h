@@ -37,6 +37,7 @@ struct TShortcutMenuState;
 class THelpWindow;
 class TLogForm;
 class TSessionLog;
+class TSettingsStore;
 class TSplashForm;
 class TTaskList;
 class TTaskListForm;
@@ -57,6 +58,8 @@ public:
     // file and the help, the version for the About window.
     void AttachState(TAppState& state);
     void AttachSessionLog(const TSessionLog& log);
+    // The window opens as it was left (size, panes, columns) and is saved there on closing.
+    void AttachLayoutStore(TSettingsStore& store);
     // Dial-up available: the setup dialog gets its Dial-up page, listing these entries.
     void SetDialup(bool available, TSetupForm2::TEntryLister listEntries = {});
     // The rows of the group pane; not owned. Until it is set the pane stays empty.
@@ -70,6 +73,9 @@ public:
 
     // TView.
     void ShowWarning(const QString& text) override;
+    // An error with a way forward: Open Setup, and Retry while work was queued (it goes on
+    // with the tasks the failure kept).
+    void ShowError(const QString& text) override;
     bool AskYesNo(const QString& text) override;
     // Shows a certificate no authority vouches for and asks whether to trust it; No is the
     // default.
@@ -238,6 +244,8 @@ signals:
     void FormCloseQueried();
     // The setup dialog was confirmed: its values are the profile's now.
     void SetupAccepted();
+    // Retry was chosen in an error box: go on with the kept tasks.
+    void RetryRequested();
     // The queue has just emptied (done, paused, aborted or failed).
     void QueueEmptied();
     void ProfilesComboBoxChanged(const QString& name);
@@ -274,11 +282,13 @@ private:
     void AcceptSetup(const ProfileSettings& settings);
 
     TAppState* m_state = nullptr;
+    TSettingsStore* m_layoutStore = nullptr;
     TAppState m_ownState;
     bool m_dialupAvailable = false;
     TSetupForm2::TEntryLister m_dialupEntries;
     bool m_busy = false;
     bool m_shownOnce = false;
+    bool m_placeKept = false; // the window's place came from the last run
     bool m_closing = false;
     // The file-open dialog keeps its folder, title and filter from one use to the next.
     QString m_openDialogDir;

@@ -165,6 +165,7 @@ void TProgramWiring::WireQueue()
     connectPanel(&TQueuePanel::MoveClicked,
                  [this, &queue](int row, int to) { queueDone(queue.Move(row, to)); });
     Wire(&TMainForm::QueueEmptied, [this] { ShowKeptTasks(); });
+    Wire(&TMainForm::RetryRequested, [this, &queue] { queueDone(queue.Resume()); });
 
     // A word to the desktop when a batch is through or stops.
     m_notifier = std::make_unique<TDesktopNotifier>(m_logic.Logger());

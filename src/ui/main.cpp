@@ -38,6 +38,7 @@ int main(int argc, char* argv[])
     TMainForm form;
     TQuorvelApp logic(form, store, TClock::System());
     TProgramWiring wiring(form, logic);
+    form.AttachLayoutStore(store);
     // A window can end at any moment too (a kill, a crash, the machine going down): its tasks
     // stay in the task file until they are done, and go on from the journal when reloaded.
     logic.TaskFile().KeepQueue(true);

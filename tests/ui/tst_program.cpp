@@ -359,15 +359,21 @@ void TestProgram::queuePanelRunsBatchAndRetriesWithCurrentServer()
 
     // Nobody answers at that server: the batch stops, its tasks are kept and offered.
     QString failure;
-    WhenModal([&failure](QWidget* box) {
+    QStringList ways;
+    WhenModal([&failure, &ways](QWidget* box) {
         failure = qobject_cast<QMessageBox*>(box)->text();
-        qobject_cast<QMessageBox*>(box)->accept();
+        for (QAbstractButton* button : qobject_cast<QMessageBox*>(box)->buttons())
+            ways << button->text();
+        qobject_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
     });
     QVERIFY(RunLoopUntil([start] { return start->isEnabled(); }));
     QCOMPARE(rows->rowCount(), 3); // held, not begun
     start->trigger();
     QVERIFY(RunLoopUntil([&] { return rows->ShowsKept(); }, 1500));
     QVERIFY2(failure.contains(QStringLiteral("127.0.0.1")), qPrintable(failure));
+    ways.sort();
+    QCOMPARE(ways, (QStringList{QStringLiteral("OK"), QStringLiteral("Open Setup"),
+                                QStringLiteral("Retry")}));
     QCOMPARE(rows->rowCount(), 3);
     QVERIFY(PanelButton(form, "QueueRetryButton")->isEnabled());
 
