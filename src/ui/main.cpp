@@ -6,6 +6,7 @@
 #include "tasks/TaskFile.h"
 #include "ui/IconTheme.h"
 #include "ui/MainForm.h"
+#include "ui/ProgramPalette.h"
 #include "ui/ProgramWiring.h"
 #include "ui/ScreenshotTour.h"
 
@@ -31,6 +32,7 @@ int main(int argc, char* argv[])
     // "--quit-after-start" closes the window as soon as it has started: a check that the
     // installed program starts at all.
     const bool quitAfterStart = args.removeAll(QStringLiteral("--quit-after-start")) > 0;
+    UseDesktopPalette(args);
 
     TSettingsStore store;
     // No settings yet: a new user, who is shown Setup before anything can be posted.
