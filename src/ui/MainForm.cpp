@@ -25,6 +25,7 @@
 #include "ui/SetupForm.h"
 #include "ui/SplashForm.h"
 #include "ui/TaskListForm.h"
+#include "ui/TrayStatus.h"
 #include "tasks/TaskList.h"
 #include "ui/ViewStyleIcons.h"
 #include "ui/WindowLayout.h"
@@ -98,6 +99,7 @@ TMainForm::TMainForm(QWidget* parent)
     setCentralWidget(central);
     BuildStatusBar();
 
+    m_tray = new TTrayStatus(*this);
     m_taskListForm = new TTaskListForm(this);
     m_logForm = new TLogForm(this);
     m_findGroupForm = new TFindGroupForm(this);
@@ -297,6 +299,11 @@ void TMainForm::BuildMenus()
     QMenu* view = Named(bar->addMenu(QStringLiteral("&View")), "ViewMenu");
     AddItem(view, "ViewLogItem", QStringLiteral("Session Log"), &TMainForm::ViewLogItemClick,
             QKeySequence(Qt::Key_F9));
+    QAction* tray = NewAction("ViewTrayItem", QStringLiteral("&Tray Icon While Posting"));
+    tray->setCheckable(true);
+    tray->setChecked(true);
+    connect(tray, &QAction::toggled, this, [this](bool on) { m_tray->SetEnabled(on); });
+    view->addAction(tray);
     view->addSeparator();
     AddItem(view, "ViewRefreshItem", QStringLiteral("&Refresh"), &TMainForm::ViewRefreshItemClick,
             QKeySequence(Qt::Key_F5));
@@ -730,8 +737,10 @@ void TMainForm::ShowBatchProgress(const TBatchProgressState& state)
 
 void TMainForm::SetNowText(const QString& text)
 {
-    if (m_nowLabel->text() != text)
-        m_nowLabel->setText(text);
+    if (m_nowLabel->text() == text)
+        return;
+    m_nowLabel->setText(text);
+    m_tray->SetText(text);
 }
 
 QString TMainForm::NowText() const
@@ -992,6 +1001,7 @@ void TMainForm::RefreshControls(const TIdleState& state)
     ShowIdleStatus(state.TaskCount);
     const bool emptied = m_taskCount > 0 && state.TaskCount == 0;
     m_taskCount = state.TaskCount;
+    m_tray->SetWorking(m_taskCount > 0);
     if (!emptied)
         return;
     // The figures of a batch that no longer runs go; what the queue did stays readable.

@@ -42,6 +42,7 @@ class TSplashForm;
 class TTaskList;
 class TTaskListForm;
 class TQueuePanel;
+class TTrayStatus;
 
 // The main window: the toolbar, the From/Subject entry panel with the status field and the
 // progress bar, the folder tree and file list, the group pane and the status bar. It shows
@@ -326,6 +327,7 @@ private:
     QProgressBar* m_progressBar = nullptr;
     QLabel* m_nowLabel = nullptr;
     TQueuePanel* m_queuePanel = nullptr;
+    TTrayStatus* m_tray = nullptr;
     int m_taskCount = 0;
     bool m_batchRunning = false;
     // Exit was given (the close is the user's, as with the close box).

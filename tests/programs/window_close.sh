@@ -24,7 +24,7 @@ display=70
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
 Xvfb ":$display" -screen 0 1280x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-export DISPLAY=":$display"
+export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
 wait_for "xdotool getdisplaygeometry >/dev/null 2>&1" "the X server did not start"
 openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
