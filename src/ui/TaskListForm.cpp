@@ -58,6 +58,11 @@ QTreeWidgetItem* TTaskListForm::newNode(const TTaskRow& row)
 
 void TTaskListForm::AddTask(const TTaskRow& row)
 {
+    // A new run: the last one's failure no longer holds.
+    if (TaskCount() == 0) {
+        m_failure->clear();
+        m_failure->hide();
+    }
     m_taskView->addTopLevelItem(newNode(row));
 }
 

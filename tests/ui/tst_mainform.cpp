@@ -595,6 +595,10 @@ void TestMainForm::taskListKeepsTreeWhileHidden()
     QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Disconnect"));
     m_form->TaskViewClear();
     QCOMPARE(tree->topLevelItemCount(), 0);
+    // A new run starts: the last one's failure no longer holds.
+    QVERIFY(!window->FailureText().isEmpty());
+    m_form->TaskViewAdd({"Upload", {}, QStringLiteral("c.bin"), {}, {}});
+    QCOMPARE(window->FailureText(), QString());
 }
 
 void TestMainForm::findKeepsModeAndSelectsAllRows()
