@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 // One task as the task view shows it: the caption with the task's values as child lines, and
 // beside the caption what a reader scans the list for. File and Groups are empty for tasks
@@ -13,4 +14,5 @@ struct TTaskRow
     QString File; // the file's name, without its folder
     QString Groups;
     QString Server;
+    qint64 Bytes = 0; // the file's size; 0 for tasks that post no file
 };

@@ -31,6 +31,10 @@ void TSendBudget::SetLimit(qint64 bytesPerSecond)
 
 qint64 TSendBudget::Allowed(qint64 wanted)
 {
+    if (m_paused && wanted > 0) {
+        ++m_refusals;
+        return 0;
+    }
     if (m_limit == 0 || wanted <= 0)
         return qMax<qint64>(0, wanted);
     refill();
@@ -53,6 +57,8 @@ void TSendBudget::Spent(qint64 bytes)
 
 int TSendBudget::WaitMs()
 {
+    if (m_paused)
+        return PausedWaitMs;
     if (m_limit == 0)
         return 0;
     refill();

@@ -17,6 +17,11 @@ public:
     // Bytes per second over all clients; 0 = no limit. Takes effect at once.
     void SetLimit(qint64 bytesPerSecond);
     qint64 Limit() const { return m_limit; }
+    // While paused nothing may go, limit or not: every client waits PausedWaitMs at a time
+    // and asks again. The time-outs rest meanwhile, as in any wait for the budget.
+    void SetPaused(bool paused) { m_paused = paused; }
+    bool Paused() const { return m_paused; }
+    static constexpr int PausedWaitMs = 100;
     // Bytes that may go now, at most wanted; all of them without a limit. Nothing while
     // less than a step (or less than wanted, when that is smaller) has built up.
     qint64 Allowed(qint64 wanted);
@@ -37,4 +42,5 @@ private:
     qint64 m_credit = 0; // in thousandths of a byte, so no fraction of a millisecond is lost
     quint64 m_lastTick = 0;
     qint64 m_refusals = 0;
+    bool m_paused = false;
 };

@@ -2,6 +2,8 @@
 
 #include "tasks/TaskFields.h"
 
+#include <QFileInfo>
+
 #include <array>
 
 QString TaskKindCaption(TTaskKind kind)
@@ -61,6 +63,7 @@ TTaskRow TTask::ViewRow() const
         row.File = upload.Path.section(u'/', -1);
         row.Groups = upload.Groups;
         row.Server = upload.Server;
+        row.Bytes = QFileInfo(upload.Path).size();
         break;
     }
     }

@@ -392,7 +392,24 @@ std::optional<QList<TTask>> TTaskFile::readBytes(const QString& fileName, const 
     return tasks;
 }
 
-bool TTaskFile::ReadTasks()
+std::optional<QList<TTask>> TTaskFile::SavedTasks(QString* error) const
+{
+    const QString fileName = FileName();
+    QFile file(fileName);
+    if (!file.exists())
+        return QList<TTask>();
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error =
+            QStringLiteral("The task file %1 cannot be read: %2").arg(fileName, file.errorString());
+        return std::nullopt;
+    }
+    const auto parsed = parse(fileName, Utf8OrLatin1(file.readAll()), error);
+    if (!parsed)
+        return std::nullopt;
+    return parsed->Tasks;
+}
+
+bool TTaskFile::ReadTasks(const TAdjust& adjust)
 {
     const QString fileName = FileName();
     if (!m_readOnly.isEmpty())
@@ -460,7 +477,12 @@ void TTaskFile::queueRead(const QList<TTask>& tasks)
         // The current settings' dial-up task, queued by CheckRas, takes a saved one's place.
         if (task.Kind == tkDialUp)
             continue;
-        m_list.Add(task);
+        if (adjust) {
+            TTask adjusted = task;
+            adjust(adjusted);
+            m_list.Add(adjusted);
+        } else
+            m_list.Add(task);
         if (task.Kind == tkHangup)
             m_list.DialUpQueued = false;
     }

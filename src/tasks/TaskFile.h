@@ -1,13 +1,13 @@
 #pragma once
 
 #include "tasks/EndedTasks.h"
-#include "tasks/TaskLogin.h"
-
 #include "tasks/Task.h"
+#include "tasks/TaskLogin.h"
 
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -60,6 +60,9 @@ public:
 
     // How many tasks the file holds; 0 when there is none.
     int SavedTaskCount() const;
+    // The tasks the file holds, read without queueing them; nothing and the reason when the
+    // file cannot be read or a line is damaged. An absent file holds no task.
+    std::optional<QList<TTask>> SavedTasks(QString* error) const;
 
     // Writes the whole list after the tasks the file holds already (those are never
     // dropped), replacing the file only once the new one is complete, and
@@ -80,7 +83,10 @@ public:
     // stays, and the user is told which line is bad. Returns true when the tasks were loaded.
     // While the file follows the list, only the tasks it held before are added: the others
     // are queued already. On an empty list the first block's profile becomes current.
-    bool ReadTasks();
+    // Each task may be adjusted as it is queued (the current profile's server and login for a
+    // retry), once the file's profile is current.
+    using TAdjust = std::function<void(TTask&)>;
+    bool ReadTasks(const TAdjust& adjust = {});
 
 private:
     bool fail(const QString& message);

@@ -38,12 +38,40 @@ void TTaskList::RemoveHead()
     if (m_tasks.empty())
         return;
     m_tasks.erase(m_tasks.begin());
+    m_headStarted = false;
     m_view.TaskViewRemoveFirst();
+}
+
+bool TTaskList::RemoveAt(int index)
+{
+    if (index == 0) {
+        RemoveHead();
+        return true;
+    }
+    if (index < 0 || index >= Count())
+        return false;
+    m_tasks.erase(m_tasks.begin() + index);
+    emit RowRemoved(index);
+    return true;
+}
+
+bool TTaskList::Move(int from, int to)
+{
+    if (from < 0 || to < 0 || from >= Count() || to >= Count())
+        return false;
+    if (from == to)
+        return true;
+    std::unique_ptr<TTask> task = std::move(m_tasks[size_t(from)]);
+    m_tasks.erase(m_tasks.begin() + from);
+    m_tasks.insert(m_tasks.begin() + to, std::move(task));
+    emit RowMoved(from, to);
+    return true;
 }
 
 void TTaskList::Clear()
 {
     m_tasks.clear();
+    m_headStarted = false;
     m_view.TaskViewClear();
     m_state.Commands.SetActionEnabled(TViewAction::Disconnect, false);
     m_state.Commands.SetActionEnabled(TViewAction::Abort, false);

@@ -39,12 +39,22 @@ public:
     TTask& Insert(int index, TTask task);
     // Frees the head task and drops its node; nothing happens on an empty list.
     void RemoveHead();
+    // Drops the task at index, or moves it to stand at index to; the window's queue follows
+    // (RowRemoved, RowMoved). False for an index outside the list.
+    bool RemoveAt(int index);
+    bool Move(int from, int to);
     // Frees every task, empties the view, disables Disconnect and Abort and clears
     // RunnerBusy. Saving first is the caller's business.
     void Clear();
 
     // The head task's state as a reader sees it: "running", "running, part 3 of 40".
-    void SetHeadState(const QString& state) { emit HeadStateChanged(state); }
+    void SetHeadState(const QString& state)
+    {
+        m_headStarted = true;
+        emit HeadStateChanged(state);
+    }
+    // The head has been started (a state was given for it) since it became the head.
+    bool HeadStarted() const { return m_headStarted; }
     // The head task stopped for that reason; the list is cleared (and saved) next.
     void SetHeadFailed(const QString& reason) { emit HeadFailed(reason); }
     // The state of the task at index behind the head that has started already.
@@ -54,6 +64,8 @@ signals:
     void HeadStateChanged(const QString& state);
     void HeadFailed(const QString& reason);
     void StateChanged(int index, const QString& state);
+    void RowRemoved(int index);
+    void RowMoved(int from, int to);
 
 private:
     void stamp(TTask& task) const;
@@ -61,5 +73,6 @@ private:
     TView& m_view;
     TAppState& m_state;
     bool m_runnerBusy = false;
+    bool m_headStarted = false;
     std::vector<std::unique_ptr<TTask>> m_tasks;
 };

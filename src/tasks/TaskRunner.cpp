@@ -218,7 +218,13 @@ void TTaskRunner::DoDisconnect()
 
 void TTaskRunner::AbortButtonClick()
 {
-    if (m_view.AskYesNo(QStringLiteral("Are you sure that you want to cancel all tasks?")))
+    // Nothing more goes out while the user makes up their mind: an answer of No goes on
+    // from where sending stopped.
+    m_budget.SetPaused(true);
+    const bool abort =
+        m_view.AskYesNo(QStringLiteral("Are you sure that you want to cancel all tasks?"));
+    m_budget.SetPaused(false);
+    if (abort)
         Abort();
 }
 

@@ -3,6 +3,7 @@
 #include "app/Profiles.h"
 #include "app/QuorvelApp.h"
 #include "base/SessionLog.h"
+#include "base/SettingsStore.h"
 #include "browser/FileList.h"
 #include "browser/FolderTree.h"
 #include "ui/AboutBox.h"
@@ -19,15 +20,22 @@
 #include "ui/LogForm.h"
 #include "ui/PasswordDlg.h"
 #include "ui/ProgramIcon.h"
+#include "ui/QueueModel.h"
+#include "ui/QueuePanel.h"
 #include "ui/SetupForm.h"
 #include "ui/SplashForm.h"
 #include "ui/TaskListForm.h"
+#include "ui/TrayStatus.h"
 #include "tasks/TaskList.h"
 #include "ui/ViewStyleIcons.h"
+#include "ui/WindowLayout.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -38,6 +46,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -90,12 +99,19 @@ TMainForm::TMainForm(QWidget* parent)
     setCentralWidget(central);
     BuildStatusBar();
 
+    m_tray = new TTrayStatus(*this);
     m_taskListForm = new TTaskListForm(this);
     m_logForm = new TLogForm(this);
     m_findGroupForm = new TFindGroupForm(this);
 
+    // Files and folders dropped anywhere on the window are posted; the entry fields take no
+    // drop, so a dropped file never becomes a subject.
+    setAcceptDrops(true);
+    m_from->setAcceptDrops(false);
+    m_subject->setAcceptDrops(false);
+
     setMinimumSize(604, 403);
-    resize(860, 600);
+    resize(900, 720);
 }
 
 TMainForm::~TMainForm()
@@ -183,9 +199,17 @@ void TMainForm::BuildToolBar()
     bar->setMovable(false);
     bar->setFloatable(false);
     bar->setIconSize(QSize(24, 24));
-    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // Every button says what it does; Post, the one most used, stands out.
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
     bar->addAction(m_postButton);
+    if (QWidget* post = bar->widgetForAction(m_postButton)) {
+        post->setObjectName(QStringLiteral("PostToolButton"));
+        QFont font = post->font();
+        font.setBold(true);
+        post->setFont(font);
+        post->setToolTip(QStringLiteral("Post the selected files to the selected groups"));
+    }
     bar->addAction(m_fileOpenButton);
     bar->addSeparator();
     bar->addAction(m_abortButton);
@@ -221,6 +245,11 @@ void TMainForm::BuildMenus()
     m_fileSelectAllItem =
         AddItem(file, "FileSelectAllItem", QStringLiteral("Select &All"),
                 &TMainForm::FileSelectAllItemClick, QKeySequence(Qt::CTRL | Qt::Key_A));
+    file->addSeparator();
+    AddItem(file, "AddFilesItem", QStringLiteral("Add &files…"), &TMainForm::AddFilesClick,
+            QKeySequence(Qt::CTRL | Qt::Key_O));
+    AddItem(file, "AddFolderItem", QStringLiteral("Add f&older…"), &TMainForm::AddFolderClick,
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     file->addSeparator();
     QMenu* profile = Named(file->addMenu(QStringLiteral("&Profile")), "FileProfileMenu");
     AddItem(profile, "NewProfileItem", QStringLiteral("&New"), &TMainForm::NewProfileClick);
@@ -270,6 +299,11 @@ void TMainForm::BuildMenus()
     QMenu* view = Named(bar->addMenu(QStringLiteral("&View")), "ViewMenu");
     AddItem(view, "ViewLogItem", QStringLiteral("Session Log"), &TMainForm::ViewLogItemClick,
             QKeySequence(Qt::Key_F9));
+    QAction* tray = NewAction("ViewTrayItem", QStringLiteral("&Tray Icon While Posting"));
+    tray->setCheckable(true);
+    tray->setChecked(true);
+    connect(tray, &QAction::toggled, this, [this](bool on) { m_tray->SetEnabled(on); });
+    view->addAction(tray);
     view->addSeparator();
     AddItem(view, "ViewRefreshItem", QStringLiteral("&Refresh"), &TMainForm::ViewRefreshItemClick,
             QKeySequence(Qt::Key_F5));
@@ -332,11 +366,20 @@ QWidget* TMainForm::BuildEntryPanel()
     m_progressBar->setRange(0, 100);
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
-    m_progressBar->setFixedHeight(m_headerSubject->sizeHint().height());
+    // The article's bar; the batch has the big one, in the queue panel.
+    m_progressBar->setFixedHeight(qMax(6, m_headerSubject->sizeHint().height() / 3));
+    m_nowLabel = Named(new QLabel(QStringLiteral("Nothing queued"), right), "NowLabel");
+    m_nowLabel->setToolTip(QStringLiteral("What the queue is doing now"));
+    m_nowLabel->setMinimumWidth(120);
+    m_nowLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->setSpacing(6);
+    statusRow->addWidget(m_headerSubject, 1);
+    statusRow->addWidget(m_nowLabel, 1);
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(2, 2, 4, 2);
     rightLayout->setSpacing(2);
-    rightLayout->addWidget(m_headerSubject);
+    rightLayout->addLayout(statusRow);
     rightLayout->addWidget(m_progressBar);
 
     m_splitter3->setStretchFactor(0, 1);
@@ -386,10 +429,13 @@ QWidget* TMainForm::BuildWorkArea()
     });
     m_groupList->viewport()->installEventFilter(this);
 
+    m_queuePanel = new TQueuePanel(m_splitter1);
+
     m_splitter1->setStretchFactor(0, 1);
     m_splitter1->setStretchFactor(1, 1);
+    m_splitter1->setStretchFactor(2, 1);
     // Files and groups share the height; the files part is never below its first height.
-    m_splitter1->setSizes({260, 240});
+    m_splitter1->setSizes({260, 200, 180});
     m_splitter2->setMinimumHeight(155);
     return m_splitter1;
 }
@@ -425,6 +471,15 @@ void TMainForm::BuildStatusBar()
 void TMainForm::AttachState(TAppState& state)
 {
     m_state = &state;
+}
+
+void TMainForm::AttachLayoutStore(TSettingsStore& store)
+{
+    m_layoutStore = &store;
+    WindowLayout::Restore(*this, store);
+    // A place kept from the last run is not centred again.
+    m_placeKept = !store.ReadString(QStringLiteral("Window"), QStringLiteral("Geometry"), QString())
+                       .isEmpty();
 }
 
 void TMainForm::AttachSessionLog(const TSessionLog& log)
@@ -466,7 +521,25 @@ void TMainForm::FollowStartup(TQuorvelApp& app)
     connect(&app.TaskList(), &TTaskList::HeadFailed, m_taskListForm,
             &TTaskListForm::ShowHeadFailure);
     connect(&app.TaskList(), &TTaskList::StateChanged, m_taskListForm, &TTaskListForm::SetState);
+    FollowTaskList(app.TaskList());
     FollowGroupList(app.Newsrc());
+}
+
+void TMainForm::FollowTaskList(const TTaskList& list)
+{
+    TQueueModel* queue = m_queuePanel->Model();
+    connect(&list, &TTaskList::HeadStateChanged, queue,
+            [queue](const QString& state) { queue->SetState(0, state); });
+    connect(&list, &TTaskList::HeadFailed, queue, &TQueueModel::SetHeadFailed);
+    connect(&list, &TTaskList::StateChanged, queue, &TQueueModel::SetState);
+    connect(&list, &TTaskList::RowRemoved, this, [this](int index) {
+        m_queuePanel->Model()->RemoveAt(index);
+        m_taskListForm->RemoveAt(index);
+    });
+    connect(&list, &TTaskList::RowMoved, this, [this](int from, int to) {
+        m_queuePanel->Model()->Move(from, to);
+        m_taskListForm->Move(from, to);
+    });
 }
 
 void TMainForm::SetGroupModel(TGroupListModel* model)
@@ -530,6 +603,24 @@ void TMainForm::ShowWarning(const QString& text)
 {
     QMessageBox box(QMessageBox::Warning, ProgramTitle, text, QMessageBox::Ok, this);
     box.exec();
+}
+
+void TMainForm::ShowError(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, ProgramTitle, text, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("ErrorBox"));
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPushButton* setup = box.addButton(QStringLiteral("Open Setup"), QMessageBox::ActionRole);
+    QPushButton* retry = nullptr;
+    if (m_taskCount > 0)
+        retry = box.addButton(QStringLiteral("Retry"), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    // Both act once the failure has been dealt with (the queue kept in the task file).
+    if (box.clickedButton() == setup)
+        QTimer::singleShot(0, this, &TMainForm::OpenSetup);
+    else if (retry && box.clickedButton() == retry)
+        QTimer::singleShot(0, this, &TMainForm::RetryRequested);
 }
 
 bool TMainForm::AskYesNo(const QString& text)
@@ -630,7 +721,41 @@ void TMainForm::ShowNzbWritten(const QString& path)
 
 void TMainForm::ShowBatchProgress(const TBatchProgressState& state)
 {
+    m_batchRunning = true;
     m_shownBatch.Set(QStringLiteral("Batch: ") + TBatchProgress::SummaryText(state));
+    m_queuePanel->ShowBatch(state);
+    if (state.File.isEmpty())
+        SetNowText(
+            QStringLiteral("Starting a batch of %1").arg(TBatchProgress::BytesText(state.Total)));
+    else
+        SetNowText(QStringLiteral("Posting %1, part %2 of %3 (batch %4%)")
+                       .arg(QFileInfo(state.File).fileName())
+                       .arg(state.Part)
+                       .arg(state.Parts)
+                       .arg(state.Percent));
+}
+
+void TMainForm::SetNowText(const QString& text)
+{
+    if (m_nowLabel->text() == text)
+        return;
+    m_nowLabel->setText(text);
+    m_tray->SetText(text);
+}
+
+QString TMainForm::NowText() const
+{
+    return m_nowLabel->text();
+}
+
+void TMainForm::ShowKeptTasks(const QList<TTaskRow>& rows, const QString& summary)
+{
+    if (m_taskCount > 0)
+        return;
+    m_queuePanel->Model()->ShowKept(rows);
+    m_queuePanel->OfferKept(summary);
+    SetNowText(summary.isEmpty() ? QStringLiteral("Nothing queued")
+                                 : summary + QStringLiteral(": Resume goes on where they stopped"));
 }
 
 QString TMainForm::StatusText() const
@@ -751,21 +876,26 @@ void TMainForm::ClearFileSelection()
 void TMainForm::TaskViewAdd(const TTaskRow& row)
 {
     m_taskListForm->AddTask(row);
+    m_queuePanel->Model()->Add(row);
+    m_queuePanel->OfferKept({});
 }
 
 void TMainForm::TaskViewInsert(int index, const TTaskRow& row)
 {
     m_taskListForm->InsertTask(index, row);
+    m_queuePanel->Model()->Insert(index, row);
 }
 
 void TMainForm::TaskViewRemoveFirst()
 {
     m_taskListForm->RemoveFirst();
+    m_queuePanel->Model()->RemoveAt(0);
 }
 
 void TMainForm::TaskViewClear()
 {
     m_taskListForm->Clear();
+    m_queuePanel->Model()->Clear();
 }
 
 void TMainForm::ShowTaskWindow()
@@ -834,7 +964,10 @@ void TMainForm::GroupPaneRepaint()
 
 void TMainForm::CloseMainWindow()
 {
+    // Exit is the user's close, asked about as the close box is.
+    m_exitGiven = true;
     close();
+    m_exitGiven = false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -866,6 +999,19 @@ void TMainForm::RefreshControls(const TIdleState& state)
         m_tasksAutoStartItem->setChecked(state.AutoStart);
     SetButtons(state);
     ShowIdleStatus(state.TaskCount);
+    const bool emptied = m_taskCount > 0 && state.TaskCount == 0;
+    m_taskCount = state.TaskCount;
+    m_tray->SetWorking(m_taskCount > 0);
+    if (!emptied)
+        return;
+    // The figures of a batch that no longer runs go; what the queue did stays readable.
+    m_batchRunning = false;
+    m_queuePanel->EndBatch();
+    m_batchPanel->hide();
+    SetNowText(QStringLiteral("Nothing queued"));
+    emit QueueEmptied();
+    if (m_quitWhenDone)
+        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void TMainForm::SetButtons(const TIdleState& facts)
@@ -947,8 +1093,43 @@ void TMainForm::FitGroupColumn()
 // ---------------------------------------------------------------------------------------------
 // Events.
 
+bool TMainForm::MayCloseWithWork()
+{
+    QMessageBox box(QMessageBox::Question, ProgramTitle,
+                    QStringLiteral("Quorvel is still working: %1 task(s) in the queue.\n\n"
+                                   "Pause and quit keeps the queue; it is offered at the next "
+                                   "start and goes on where it stopped. Keep posting closes "
+                                   "Quorvel when the queue is through.")
+                        .arg(m_taskCount),
+                    QMessageBox::NoButton, this);
+    box.setObjectName(QStringLiteral("CloseWithWorkBox"));
+    QPushButton* pause = box.addButton(QStringLiteral("Pause and quit"), QMessageBox::AcceptRole);
+    QPushButton* keep = box.addButton(QStringLiteral("Keep posting"), QMessageBox::ActionRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(keep);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == pause)
+        return true;
+    if (box.clickedButton() == keep) {
+        m_quitWhenDone = true;
+        SetNowText(QStringLiteral("Quorvel closes when the queue is through"));
+    }
+    return false;
+}
+
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    // A close the user gives (the close box, Exit) with work queued asks first; a logout or a
+    // signal closes at once, keeping the queue.
+    const bool users = event->spontaneous() || m_exitGiven;
+    if (!m_closing && users && m_taskCount > 0 && !m_quitWhenDone && !MayCloseWithWork()) {
+        event->ignore();
+        return;
+    }
+    // Saved with the settings the close writes.
+    if (!m_closing && m_layoutStore)
+        WindowLayout::Save(*this, *m_layoutStore);
     if (!m_closing)
         emit FormCloseQueried();
     m_closing = true;
@@ -958,13 +1139,49 @@ void TMainForm::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+namespace {
+
+QStringList LocalPaths(const QMimeData* data)
+{
+    QStringList paths;
+    if (data)
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile())
+                paths << url.toLocalFile();
+    return paths;
+}
+
+} // namespace
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!LocalPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!LocalPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = LocalPaths(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Posting may ask (the subject, the login): not inside the drop, which holds the source.
+    QTimer::singleShot(0, this, [this, paths] { emit FilesDropped(paths); });
+}
+
 void TMainForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (m_shownOnce)
         return;
     m_shownOnce = true;
-    if (const QScreen* screen = this->screen())
+    if (const QScreen* screen = this->screen(); screen && !m_placeKept)
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
     m_from->setFocus();
 }
@@ -993,6 +1210,25 @@ void TMainForm::PostButtonClick()
 void TMainForm::FileOpenButtonClick()
 {
     emit FileOpenButtonClicked();
+}
+
+void TMainForm::AddFilesClick()
+{
+    QFileDialog dialog(this, QStringLiteral("Add files"), FolderPath());
+    dialog.setObjectName(QStringLiteral("AddFilesDialog"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        emit FilesDropped(dialog.selectedFiles());
+}
+
+void TMainForm::AddFolderClick()
+{
+    QFileDialog dialog(this, QStringLiteral("Add folder"), FolderPath());
+    dialog.setObjectName(QStringLiteral("AddFolderDialog"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        emit FilesDropped(dialog.selectedFiles());
 }
 
 void TMainForm::AbortButtonClick()

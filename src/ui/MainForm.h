@@ -37,8 +37,12 @@ struct TShortcutMenuState;
 class THelpWindow;
 class TLogForm;
 class TSessionLog;
+class TSettingsStore;
 class TSplashForm;
+class TTaskList;
 class TTaskListForm;
+class TQueuePanel;
+class TTrayStatus;
 
 // The main window: the toolbar, the From/Subject entry panel with the status field and the
 // progress bar, the folder tree and file list, the group pane and the status bar. It shows
@@ -55,6 +59,8 @@ public:
     // file and the help, the version for the About window.
     void AttachState(TAppState& state);
     void AttachSessionLog(const TSessionLog& log);
+    // The window opens as it was left (size, panes, columns) and is saved there on closing.
+    void AttachLayoutStore(TSettingsStore& store);
     // Dial-up available: the setup dialog gets its Dial-up page, listing these entries.
     void SetDialup(bool available, TSetupForm2::TEntryLister listEntries = {});
     // The rows of the group pane; not owned. Until it is set the pane stays empty.
@@ -68,6 +74,9 @@ public:
 
     // TView.
     void ShowWarning(const QString& text) override;
+    // An error with a way forward: Open Setup, and Retry while work was queued (it goes on
+    // with the tasks the failure kept).
+    void ShowError(const QString& text) override;
     bool AskYesNo(const QString& text) override;
     // Shows a certificate no authority vouches for and asks whether to trust it; No is the
     // default.
@@ -147,6 +156,12 @@ public:
     TFolderTree* DriveTree() const { return m_driveTree; }
     QTreeView* GroupList() const { return m_groupList; }
     TTaskListForm* TaskListForm() const { return m_taskListForm; }
+    TQueuePanel* QueuePanel() const { return m_queuePanel; }
+    // What is happening now, beside the status field ("Posting photo.jpg, part 193 of 328").
+    QString NowText() const;
+    // The kept tasks as the queue panel lists them while nothing is queued, and the offer
+    // to go on with them (empty: none).
+    void ShowKeptTasks(const QList<TTaskRow>& rows, const QString& summary);
     TLogForm* LogForm() const { return m_logForm; }
     THelpWindow* HelpWindow() const { return m_helpWindow; }
 
@@ -156,6 +171,8 @@ public:
 public slots:
     void PostButtonClick();
     void FileOpenButtonClick();
+    void AddFilesClick();
+    void AddFolderClick();
     void AbortButtonClick();
     void SetupButtonClick();
     void ExitButtonClick();
@@ -228,7 +245,13 @@ signals:
     void FormCloseQueried();
     // The setup dialog was confirmed: its values are the profile's now.
     void SetupAccepted();
+    // Retry was chosen in an error box: go on with the kept tasks.
+    void RetryRequested();
+    // The queue has just emptied (done, paused, aborted or failed).
+    void QueueEmptied();
     void ProfilesComboBoxChanged(const QString& name);
+    // Files and folders dropped on the window or chosen with Add files… or Add folder….
+    void FilesDropped(const QStringList& paths);
     void GroupListColumnClicked(int column);
 
 protected:
@@ -236,6 +259,9 @@ protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QAction* NewAction(const char* name, const QString& text, const QString& hint = {});
@@ -249,15 +275,21 @@ private:
     void BuildStatusBar();
     void SetProcName(const char* name);
     void FitGroupColumn();
+    void SetNowText(const QString& text);
+    // Asked when the window is closed with work queued: true when it may close.
+    bool MayCloseWithWork();
+    void FollowTaskList(const TTaskList& list);
     void ShowHelpOver(QDialog* dialog, int topic);
     void AcceptSetup(const ProfileSettings& settings);
 
     TAppState* m_state = nullptr;
+    TSettingsStore* m_layoutStore = nullptr;
     TAppState m_ownState;
     bool m_dialupAvailable = false;
     TSetupForm2::TEntryLister m_dialupEntries;
     bool m_busy = false;
     bool m_shownOnce = false;
+    bool m_placeKept = false; // the window's place came from the last run
     bool m_closing = false;
     // The file-open dialog keeps its folder, title and filter from one use to the next.
     QString m_openDialogDir;
@@ -293,6 +325,15 @@ private:
     QLineEdit* m_subject = nullptr;
     QLineEdit* m_headerSubject = nullptr;
     QProgressBar* m_progressBar = nullptr;
+    QLabel* m_nowLabel = nullptr;
+    TQueuePanel* m_queuePanel = nullptr;
+    TTrayStatus* m_tray = nullptr;
+    int m_taskCount = 0;
+    bool m_batchRunning = false;
+    // Exit was given (the close is the user's, as with the close box).
+    bool m_exitGiven = false;
+    // "Keep posting" was chosen on closing: the window closes once the queue is through.
+    bool m_quitWhenDone = false;
     // The per-cent steps of a part, shown at most this often (see SetProgress).
     static constexpr int ProgressIntervalMs = 40;
     QTimer m_progressTimer;

@@ -3,6 +3,9 @@
 #include "app/CertificateTrust.h"
 #include "app/Profiles.h"
 #include "app/QuorvelApp.h"
+#include "app/DesktopNotifier.h"
+#include "app/QueueControl.h"
+#include "tasks/TaskList.h"
 #include "dialup/RasConnection.h"
 #include "groups/GroupDownload.h"
 #include "groups/GroupListModel.h"
@@ -13,6 +16,7 @@
 #include "upload/UploadPoster.h"
 #include "upload/UploadTaskBuilder.h"
 #include "ui/MainForm.h"
+#include "ui/QueuePanel.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -27,6 +31,7 @@ TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic) : m_form(for
     WireTasks();
     WireGroups();
     WireCertificateTrust();
+    WireQueue();
 }
 
 TProgramWiring::~TProgramWiring()
@@ -67,6 +72,8 @@ void TProgramWiring::WireTasks()
     TMainForm& form = m_form;
     Wire(&TMainForm::PostButtonClicked, [&uploads, &form] { uploads.PostButtonClick(form); });
     Wire(&TMainForm::FileOpenButtonClicked, [&uploads, &form] { uploads.DoFileUpload(form); });
+    Wire(&TMainForm::FilesDropped,
+         [&uploads, &form](const QStringList& paths) { uploads.PostDropped(form, paths); });
     TTaskRunner& runner = m_logic.Runner();
     Wire(&TMainForm::AbortButtonClicked, [&runner] { runner.AbortButtonClick(); });
     Wire(&TMainForm::DisconnectButtonClicked, [&runner] { runner.DisconnectButtonClick(); });
@@ -137,4 +144,53 @@ void TProgramWiring::askTrust()
     const TPendingTrust pending = *std::exchange(m_pendingTrust, std::nullopt);
     if (m_form.AskTrustCertificate(pending.Certificate, pending.Server, pending.Reason))
         m_trust->Trust(pending.Certificate);
+}
+
+void TProgramWiring::WireQueue()
+{
+    m_queue =
+        std::make_unique<TQueueControl>(m_logic.TaskList(), m_logic.TaskFile(), m_logic.Runner(),
+                                        m_logic.UploadPoster().MultiPart(), m_logic.State());
+    TQueuePanel* panel = m_form.QueuePanel();
+    TQueueControl& queue = *m_queue;
+    auto connectPanel = [this, panel](auto signal, auto operation) {
+        m_connections << QObject::connect(panel, signal, &m_form, operation);
+    };
+    connectPanel(&TQueuePanel::PauseClicked, [this, &queue] { queueDone(queue.Pause()); });
+    connectPanel(&TQueuePanel::ResumeClicked, [this, &queue] { queueDone(queue.Resume()); });
+    connectPanel(&TQueuePanel::RetryClicked,
+                 [this, &queue] { queueDone(queue.RetryWithCurrentSettings()); });
+    connectPanel(&TQueuePanel::RemoveClicked,
+                 [this, &queue](int row) { queueDone(queue.Remove(row)); });
+    connectPanel(&TQueuePanel::MoveClicked,
+                 [this, &queue](int row, int to) { queueDone(queue.Move(row, to)); });
+    Wire(&TMainForm::QueueEmptied, [this] { ShowKeptTasks(); });
+    Wire(&TMainForm::RetryRequested, [this, &queue] { queueDone(queue.Resume()); });
+
+    // A word to the desktop when a batch is through or stops.
+    m_notifier = std::make_unique<TDesktopNotifier>(m_logic.Logger());
+    TDesktopNotifier& notifier = *m_notifier;
+    m_connections << QObject::connect(&m_logic.UploadPoster().Account(), &TBatchAccount::NzbWritten,
+                                      &notifier, &TDesktopNotifier::BatchDone);
+    m_connections << QObject::connect(&m_logic.TaskList(), &TTaskList::HeadFailed, &notifier,
+                                      &TDesktopNotifier::BatchStopped);
+}
+
+void TProgramWiring::queueDone(const QString& error)
+{
+    if (!error.isEmpty())
+        m_form.ShowWarning(error);
+    m_logic.Runner().ShowIdleState();
+}
+
+void TProgramWiring::ShowKeptTasks()
+{
+    QString error;
+    const QList<TTaskRow> rows = m_queue->KeptRows(&error);
+    if (!error.isEmpty()) {
+        m_form.ShowKeptTasks({}, QString());
+        m_form.SetStatusText(error);
+        return;
+    }
+    m_form.ShowKeptTasks(rows, rows.isEmpty() ? QString() : m_queue->KeptSummary());
 }

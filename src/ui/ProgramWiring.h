@@ -9,6 +9,8 @@
 #include <optional>
 
 class TCertificateTrust;
+class TQueueControl;
+class TDesktopNotifier;
 class TMainForm;
 class TQuorvelApp;
 
@@ -21,12 +23,19 @@ public:
     TProgramWiring(TMainForm& form, TQuorvelApp& logic);
     ~TProgramWiring();
     TCertificateTrust& CertificateTrust() { return *m_trust; }
+    TQueueControl& QueueControl() { return *m_queue; }
+    TDesktopNotifier& Notifier() { return *m_notifier; }
+    // The queue panel lists the tasks the task file keeps, and offers them, while nothing is
+    // queued.
+    void ShowKeptTasks();
 
 private:
     void WireApp();
     void WireTasks();
     void WireGroups();
     void WireCertificateTrust();
+    void WireQueue();
+    void queueDone(const QString& error);
     void askTrust();
     template <typename Signal, typename Operation> void Wire(Signal signal, Operation operation);
 
@@ -34,6 +43,8 @@ private:
     TQuorvelApp& m_logic;
     QList<QMetaObject::Connection> m_connections;
     std::unique_ptr<TCertificateTrust> m_trust;
+    std::unique_ptr<TQueueControl> m_queue;
+    std::unique_ptr<TDesktopNotifier> m_notifier;
     // A certificate waiting to be shown to the user.
     struct TPendingTrust
     {

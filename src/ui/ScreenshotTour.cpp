@@ -15,6 +15,8 @@
 #include "ui/SplashForm.h"
 #include "ui/TaskListForm.h"
 #include "ui/MainForm.h"
+#include "ui/QueueModel.h"
+#include "ui/QueuePanel.h"
 #include "ui/SetupForm2.h"
 
 #include <QApplication>
@@ -120,6 +122,32 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     form.ShowTaskWindow();
     saved += Save(form.TaskListForm(), folder, QStringLiteral("task-list.png")) ? 1 : 0;
     form.TaskListForm()->hide();
+
+    // The main window while a batch goes out: the queue panel and what is happening now.
+    form.TaskViewClear();
+    form.TaskViewAdd({QStringLiteral("Upload"),
+                      {},
+                      QStringLiteral("photo-002.jpg"),
+                      QStringLiteral("alt.binaries.test"),
+                      QStringLiteral("news.example.org"),
+                      4200000});
+    form.TaskViewAdd(
+        {QStringLiteral("Disconnect"), {}, {}, {}, QStringLiteral("news.example.org")});
+    form.QueuePanel()->Model()->SetState(0, QStringLiteral("running, 193 of 328 parts done"));
+    TBatchProgressState batch;
+    batch.Total = 29000000;
+    batch.Done = 12300000;
+    batch.Percent = 42;
+    batch.BytesPerSecond = 1200000;
+    batch.SecondsLeft = 14;
+    batch.File = QStringLiteral("/home/ann/Holiday/photo-002.jpg");
+    batch.Part = 193;
+    batch.Parts = 328;
+    form.ShowBatchProgress(batch);
+    form.SetStatusText(QStringLiteral("Posted OK"));
+    form.SetProgress(64);
+    QApplication::processEvents();
+    saved += Save(&form, folder, QStringLiteral("main-posting.png")) ? 1 : 0;
     form.TaskViewClear();
     form.ViewLogItemClick();
     saved += Save(form.LogForm(), folder, QStringLiteral("session-log.png")) ? 1 : 0;

@@ -58,6 +58,11 @@ QTreeWidgetItem* TTaskListForm::newNode(const TTaskRow& row)
 
 void TTaskListForm::AddTask(const TTaskRow& row)
 {
+    // A new run: the last one's failure no longer holds.
+    if (TaskCount() == 0) {
+        m_failure->clear();
+        m_failure->hide();
+    }
     m_taskView->addTopLevelItem(newNode(row));
 }
 
@@ -111,6 +116,22 @@ void TTaskListForm::RemoveFirst()
     // A state still to be shown was the head's that leaves.
     m_headState.Cancel();
     delete m_taskView->takeTopLevelItem(0);
+}
+
+void TTaskListForm::RemoveAt(int index)
+{
+    if (index == 0)
+        RemoveFirst();
+    else
+        delete m_taskView->takeTopLevelItem(index);
+}
+
+void TTaskListForm::Move(int from, int to)
+{
+    if (from == 0 || to == 0)
+        m_headState.Cancel();
+    if (QTreeWidgetItem* row = m_taskView->takeTopLevelItem(from))
+        m_taskView->insertTopLevelItem(to, row);
 }
 
 void TTaskListForm::Clear()

@@ -38,6 +38,8 @@ public:
     QString FailureText() const;
     void InsertTask(int index, const TTaskRow& row);
     void RemoveFirst();
+    void RemoveAt(int index);
+    void Move(int from, int to);
     void Clear();
     int TaskCount() const;
 

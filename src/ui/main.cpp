@@ -6,6 +6,7 @@
 #include "tasks/TaskFile.h"
 #include "ui/IconTheme.h"
 #include "ui/MainForm.h"
+#include "ui/ProgramPalette.h"
 #include "ui/ProgramWiring.h"
 #include "ui/ScreenshotTour.h"
 
@@ -33,6 +34,7 @@ int main(int argc, char* argv[])
     // "--quit-after-start" closes the window as soon as it has started: a check that the
     // installed program starts at all.
     const bool quitAfterStart = args.removeAll(QStringLiteral("--quit-after-start")) > 0;
+    UseDesktopPalette(args);
 
     TSettingsStore store;
     // No settings yet: a new user, who is shown Setup before anything can be posted.
@@ -40,6 +42,7 @@ int main(int argc, char* argv[])
     TMainForm form;
     TQuorvelApp logic(form, store, TClock::System());
     TProgramWiring wiring(form, logic);
+    form.AttachLayoutStore(store);
     // A window can end at any moment too (a kill, a crash, the machine going down): its tasks
     // stay in the task file until they are done, and go on from the journal when reloaded.
     logic.TaskFile().KeepQueue(true);
@@ -57,9 +60,8 @@ int main(int argc, char* argv[])
                                             "leaves the task file to the other program.")
                                  .arg(busy));
         });
-    else if (const int waiting = logic.TaskFile().SavedTaskCount(); waiting > 0)
-        form.SetStatusText(
-            QStringLiteral("%1 saved task(s) wait: Tasks > Reload (F6) runs them").arg(waiting));
+    else // work left from an earlier run is listed in the queue panel and offered
+        wiring.ShowKeptTasks();
     // A logout or shutdown closes the window as Exit does: the work left is saved, and so
     // are the settings.
     TSignalPipe signalPipe;

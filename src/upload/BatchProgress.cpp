@@ -30,6 +30,14 @@ void TBatchProgress::Advance(qint64 bytes)
         m_samples.pop_front();
 }
 
+void TBatchProgress::Recount(qint64 bytes)
+{
+    const qint64 before = m_done;
+    m_done = std::min(m_done + std::max<qint64>(bytes, 0), m_total);
+    for (TSample& sample : m_samples)
+        sample.Done += m_done - before;
+}
+
 void TBatchProgress::SetCurrent(const QString& file, qint64 part, qint64 parts)
 {
     m_file = file;

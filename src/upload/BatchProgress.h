@@ -38,6 +38,9 @@ public:
     void AddTotal(qint64 bytes);
     // The server took bytes more of the batch's files.
     void Advance(qint64 bytes);
+    // Bytes the server took in an earlier run, found now: they count as done, but not
+    // towards the speed, which is this run's alone.
+    void Recount(qint64 bytes);
     // The file and part being posted.
     void SetCurrent(const QString& file, qint64 part, qint64 parts);
     void End() { m_running = false; }

@@ -703,7 +703,7 @@ void TMultiPartPoster::composeHeaders(TNewsArticle& article, const TTask& task,
     article.Clear();
     m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
     const QString subject = TSubjectLine::BuildSubjectLine(
-        subjectSpec.Template, subjectSpec.Subject, subjectSpec.Path, part, total);
+        subjectSpec.Template, subjectSpec.Subject, subjectSpec.Path, part, total, subjectSpec.Name);
     m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     article.Subject = subject;
     article.AddHeader(QStringLiteral("Subject: ") + subject);

@@ -16,11 +16,13 @@ void replaceFirst(QString& text, QLatin1StringView placeholder, const QString& v
 } // namespace
 
 QString TSubjectLine::BuildSubjectLine(const QString& tmpl, const QString& subject,
-                                       const QString& path, qint64 part, qint64 total)
+                                       const QString& path, qint64 part, qint64 total,
+                                       const QString& name)
 {
     QString text = tmpl;
     replaceFirst(text, QLatin1StringView("%s"), subject);
-    replaceFirst(text, QLatin1StringView("%f"), TLocalFile::Shown(QFileInfo(path).fileName()));
+    replaceFirst(text, QLatin1StringView("%f"),
+                 name.isEmpty() ? TLocalFile::Shown(QFileInfo(path).fileName()) : name);
     replaceFirst(text, QLatin1StringView("%p"), QString::number(part));
     replaceFirst(text, QLatin1StringView("%t"), QString::number(total));
     // The size is looked up only when the template asks for it.

@@ -240,7 +240,7 @@ void TUploadPoster::AlreadyPosted()
     if (m_list.IsEmpty())
         return;
     m_logger.LogIt(QStringLiteral("Posted before: ") + UploadFields(m_list.Head()).Path);
-    m_progress.Advance(m_fileSize - m_fileDone);
+    m_progress.Recount(m_fileSize - m_fileDone);
     m_fileDone = m_fileSize;
     m_runner.SetPartInFlight(false);
     endPosting(true);
@@ -394,7 +394,14 @@ void TUploadPoster::partProgress(qint64 part, qint64 done, qint64 parts)
 {
     if (!m_progress.Running())
         return;
-    // Parts taken in an earlier run, or while the file was behind the head, included.
+    // Parts taken in an earlier run, or while the file was behind the head, included. Each
+    // answer of this run brings one part more: what came with it before it was counted in
+    // an earlier run.
+    const qint64 earlier = bytesUpTo(m_fileSize, std::max<qint64>(done - 1, 0), parts);
+    if (earlier > m_fileDone) {
+        m_progress.Recount(earlier - m_fileDone);
+        m_fileDone = earlier;
+    }
     const qint64 upTo = bytesUpTo(m_fileSize, done, parts);
     m_progress.Advance(std::max<qint64>(upTo - m_fileDone, 0));
     m_fileDone = std::max(m_fileDone, upTo);

@@ -7,6 +7,7 @@
 #include "base/Logger.h"
 #include "base/View.h"
 #include "upload/BatchAccount.h"
+#include "upload/DroppedFiles.h"
 #include "upload/UploadPoster.h"
 #include "groups/GroupListOperations.h"
 #include "tasks/TaskChecks.h"
@@ -14,6 +15,7 @@
 #include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 TUploadTaskBuilder::TUploadTaskBuilder(TAppState& state, TView& view, TTaskList& list,
@@ -83,6 +85,49 @@ void TUploadTaskBuilder::DoFileUpload(TWindowView& window)
     queueCatalog(request);
 }
 
+int TUploadTaskBuilder::PostDropped(TWindowView& window, const QStringList& paths)
+{
+    const TDroppedFiles dropped = CollectDropped(paths);
+    for (const QString& error : dropped.Errors)
+        m_logger.LogIt(QStringLiteral("Error: ") + error);
+    const TPostRequest base = RequestFromView(window);
+    int queued = 0;
+    if (dropped.Batches.isEmpty()) {
+        // Only errors: they are shown below.
+    } else if (base.Groups.isEmpty()) {
+        m_view.ShowWarning(QStringLiteral("Choose the group(s) to post to in the group pane, "
+                                          "then drop or add the files again: nothing was "
+                                          "queued."));
+        return 0;
+    } else if (refusePlaceholderFrom(base)) {
+        return 0;
+    }
+    for (const TDroppedBatch& batch : dropped.Batches) {
+        TPostRequest request = base;
+        request.Folder = batch.Folder;
+        request.Files = batch.Files;
+        if (request.Subject.trimmed().isEmpty())
+            request.Subject = batch.Name;
+        if (request.Subject.trimmed().isEmpty()) {
+            const std::optional<QString> subject =
+                m_view.InputBox(QStringLiteral("Post"),
+                                QStringLiteral("Subject of the post of %1 file(s) from %2:")
+                                    .arg(batch.Files.size())
+                                    .arg(batch.Folder),
+                                {});
+            if (!subject || subject->trimmed().isEmpty())
+                continue;
+            request.Subject = subject->trimmed();
+        }
+        if (Post(request))
+            ++queued;
+    }
+    if (!dropped.Errors.isEmpty())
+        m_view.ShowWarning(QStringLiteral("These could not be posted:\n") +
+                           dropped.Errors.join(u'\n'));
+    return queued;
+}
+
 TPostRequest TUploadTaskBuilder::RequestFromView(const TWindowView& window) const
 {
     TPostRequest request = TPostRequest::FromSettings(m_state.Settings);
@@ -122,10 +167,21 @@ bool TUploadTaskBuilder::Post(const TPostRequest& request)
     return !request.Groups.isEmpty();
 }
 
+namespace {
+QString folderOf(const TPostRequest& request);
+} // namespace
+
 int TUploadTaskBuilder::BuildFileList(const TPostRequest& request, QStringList& list)
 {
+    const QString folder = folderOf(request);
     for (const QString& path : request.Files) {
-        const QString name = QFileInfo(path).fileName();
+        // A file in a subfolder keeps its path below the folder posted.
+        const QString below =
+            QDir::cleanPath(path.startsWith(folder) ? path.mid(folder.size()) : path);
+        const bool inSubfolder = QDir::isRelativePath(below) && below.contains(u'/') &&
+                                 !below.startsWith(QStringLiteral("../")) &&
+                                 QFileInfo(folder + below).isFile();
+        const QString name = inSubfolder ? below : QFileInfo(path).fileName();
         if (name.isEmpty())
             m_logger.LogIt(QStringLiteral("Error: Short name"));
         else
@@ -185,7 +241,12 @@ void TUploadTaskBuilder::AddFileTask(const TPostRequest& request, const QString&
     upload.From = request.From;
     upload.ReplyTo = s.ReplyTo;
     upload.Organization = s.Organization;
-    upload.SubjectSpec = CommaText::Write({request.Template, subject, path});
+    const QString folder = folderOf(request);
+    // Only a file the request named by its path below the folder (a folder posted whole).
+    const QString below = path.startsWith(folder) ? path.mid(folder.size()) : QString();
+    upload.SubjectSpec = below.contains(u'/') && request.Files.contains(below)
+                             ? CommaText::Write({request.Template, subject, path, below})
+                             : CommaText::Write({request.Template, subject, path});
     upload.Groups = groups;
     upload.SignatureFile = request.SigFile;
     upload.Server = request.Host;

@@ -40,6 +40,11 @@ public:
     void PostButtonClick(TWindowView& window);
     void DoFileUpload(TWindowView& window);
     TPostRequest RequestFromView(const TWindowView& window) const;
+    // Files and folders dropped on the window or added with "Add files…" and "Add folder…":
+    // posted as the Post button posts, each folder as one batch named after it (unless a
+    // subject is typed) with the files of its subfolders under their paths below it. Returns
+    // how many batches were queued; the user is told what could not be.
+    int PostDropped(TWindowView& window, const QStringList& paths);
 
     // Queues the request's files for its groups, asking first for what is not known (the
     // login, the include text). False when it took no files: the login was cancelled or

@@ -11,7 +11,7 @@ TSubjectSpec SubjectSpec(const TTask& task)
 {
     const TUploadFields<const TTask> upload = UploadFields(task);
     const QStringList values = CommaText::Read(upload.SubjectSpec);
-    TSubjectSpec subjectSpec{values.value(0), values.value(1), values.value(2)};
+    TSubjectSpec subjectSpec{values.value(0), values.value(1), values.value(2), values.value(3)};
     // A hand-edited task file may lose the path here; the file to post is still known.
     if (subjectSpec.Path.isEmpty())
         subjectSpec.Path = upload.Path;

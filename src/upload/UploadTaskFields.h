@@ -16,10 +16,13 @@ struct TSubjectSpec
     QString Template;
     QString Subject;
     QString Path;
+    // The name %f stands for: the path below the folder that was posted, for a file in a
+    // subfolder of it; empty for the file's own name.
+    QString Name;
 };
 
-// What the subject line is made of: the template, the subject text and the file's path, in
-// comma-text form.
+// What the subject line is made of: the template, the subject text, the file's path and, for
+// a file in a subfolder of the folder posted, its path below that folder, in comma-text form.
 TSubjectSpec SubjectSpec(const TTask& task);
 
 struct TLogin

@@ -30,7 +30,7 @@ void SetUpWholeFileArticle(TNewsArticle& article, const TTask& task, const QStri
         article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
     const TSubjectSpec subjectSpec = SubjectSpec(task);
     article.Subject = TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject,
-                                                     subjectSpec.Path, 1, 1);
+                                                     subjectSpec.Path, 1, 1, subjectSpec.Name);
     article.AddHeader(QStringLiteral("Message-ID: ") + messageId);
     article.Newsgroups = upload.Groups;
     article.SignatureFile = ExistingSignature(task);

@@ -36,6 +36,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QScrollBar>
+#include <QSplitter>
+#include <QHeaderView>
 #include <QSortFilterProxyModel>
 #include <QTest>
 #include <QTreeView>
@@ -103,6 +105,7 @@ private slots:
     void aboutShowsVersion();
     void dialogFilters_data();
     void dialogFilters();
+    void layoutRememberedForTheNextRun();
 
 private:
     void ShowFolderWithFiles(const QStringList& names);
@@ -590,6 +593,10 @@ void TestMainForm::taskListKeepsTreeWhileHidden()
     QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Disconnect"));
     m_form->TaskViewClear();
     QCOMPARE(tree->topLevelItemCount(), 0);
+    // A new run starts: the last one's failure no longer holds.
+    QVERIFY(!window->FailureText().isEmpty());
+    m_form->TaskViewAdd({"Upload", {}, QStringLiteral("c.bin"), {}, {}});
+    QCOMPARE(window->FailureText(), QString());
 }
 
 void TestMainForm::findKeepsModeAndSelectsAllRows()
@@ -753,6 +760,31 @@ void TestMainForm::dialogFilters()
 {
     QFETCH(QString, filter);
     QTEST(ToDialogFilter(filter), "expected");
+}
+
+// Size, panes and columns as the user left them, from the settings file, at the next start.
+void TestMainForm::layoutRememberedForTheNextRun()
+{
+    TSettingsStore store(m_dir->filePath(QStringLiteral("settings.ini")));
+    m_form->AttachLayoutStore(store);
+    m_form->show();
+    m_form->resize(1010, 690);
+    auto* splitter = m_form->findChild<QSplitter*>(QStringLiteral("Splitter1"));
+    splitter->setSizes({300, 120, 150});
+    const QList<int> sizes = splitter->sizes();
+    m_form->GroupList()->header()->resizeSection(1, 77);
+    m_form->close();
+    QVERIFY(store.Sync().isEmpty());
+
+    TSettingsStore again(m_dir->filePath(QStringLiteral("settings.ini")));
+    TMainForm next;
+    next.SetGroupModel(m_groups.get());
+    next.AttachLayoutStore(again);
+    next.show();
+    QCOMPARE(next.size(), QSize(1010, 690));
+    QCOMPARE(next.findChild<QSplitter*>(QStringLiteral("Splitter1"))->sizes(), sizes);
+    QCOMPARE(next.GroupList()->header()->sectionSize(1), 77);
+    next.SetGroupModel(nullptr);
 }
 
 QTEST_MAIN(TestMainForm)

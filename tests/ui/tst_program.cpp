@@ -11,6 +11,12 @@
 #include "ui/MainForm.h"
 #include "browser/FileList.h"
 #include "ui/ProgramWiring.h"
+#include "ui/QueueModel.h"
+#include "ui/QueuePanel.h"
+#include "tasks/TaskFields.h"
+#include "tasks/TaskRunner.h"
+#include "upload/PostRequest.h"
+#include "upload/UploadTaskBuilder.h"
 #include "upload/BatchAccount.h"
 #include "upload/UploadPoster.h"
 
@@ -29,6 +35,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QProgressBar>
+#include <QTcpServer>
+#include <QMimeData>
+#include <QUrl>
 
 // The whole program behind its window: the commands as the user gives them, the work done
 // by the real task runner and news client against a private INN server.
@@ -40,13 +50,18 @@ private slots:
     void groupShortcutsWorkBeforeMenuOpens();
     void setupSavedWhenConfirmed();
     void batchAndNzbFileInTheStatusBar();
+    void queuePanelRunsBatchAndRetriesWithCurrentServer();
+    void abortPausesAndCloseKeepsQueueForNextStart();
+    void droppedFolderPostsOneBatchWithItsSubfolders();
 };
 
 // The program as main() builds it, on a data folder of its own, shown and running its
 // idle step; closed down again however the test ends.
 struct TProgramRig
 {
-    explicit TProgramRig(const QString& host = QString())
+    // dataDir: a data folder of an earlier run, for a restart; by default one of its own.
+    explicit TProgramRig(const QString& host = QString(), const QString& dataDir = QString())
+        : dir(dataDir.isEmpty() ? home.path() : dataDir)
     {
         logic.FormCreate({});
         if (!host.isEmpty())
@@ -75,8 +90,9 @@ struct TProgramRig
     }
 
     QTemporaryDir home;
+    QString dir;
     TMainForm form;
-    TAppCore core{form, home.filePath(QStringLiteral("settings.ini"))};
+    TAppCore core{form, dir + QStringLiteral("/settings.ini")};
     TQuorvelApp& logic = core.app;
     TProgramWiring wiring{form, logic};
     QTimer guard;
@@ -262,6 +278,255 @@ void TestProgram::groupShortcutsWorkBeforeMenuOpens()
     QCOMPARE(groups.UnsubList.size(), size_t(1));
     // Nothing is chosen in the emptied pane, so the shortcut rests again.
     QVERIFY(!subscribe->isEnabled());
+}
+
+namespace {
+
+const QString QueueGroup = QStringLiteral("quorvel.bulk.0000001");
+
+// Files of size bytes each in folder/Uploads, and a request posting them to QueueGroup.
+TPostRequest QueueRequest(const ProfileSettings& s, const QString& folder, const QStringList& names,
+                          int size, const QString& subject)
+{
+    QDir().mkpath(folder);
+    for (const QString& name : names) {
+        QFile out(folder + u'/' + name);
+        if (out.open(QIODevice::WriteOnly))
+            for (int i = 0; i < size; ++i)
+                out.putChar(char((i * 7 + name.size()) % 251));
+    }
+    TPostRequest request = TPostRequest::FromSettings(s);
+    request.Folder = folder;
+    request.Files = names;
+    request.Groups = {QueueGroup};
+    request.From = QStringLiteral("tester@quorvel.test (Queue Tester)");
+    request.Subject = subject;
+    return request;
+}
+
+// The subjects of the articles in QueueGroup that contain marker; empty on a read error.
+QStringList PostedSubjects(quint16 port, const QByteArray& marker, QString* error)
+{
+    TNntpReader reader;
+    QList<TNntpReader::TArticle> articles;
+    if (!reader.Connect(port, error) || !reader.ReadGroup(QueueGroup.toLatin1(), articles, error))
+        return {};
+    QStringList subjects;
+    for (const TNntpReader::TArticle& article : std::as_const(articles))
+        if (article.Header("Subject").contains(marker))
+            subjects << QString::fromLatin1(article.Header("Subject"));
+    return subjects;
+}
+
+QPushButton* PanelButton(TMainForm& form, const char* name)
+{
+    return form.QueuePanel()->findChild<QPushButton*>(QLatin1String(name));
+}
+
+} // namespace
+
+// The queue panel lists the batch, reorders what has not begun, shows what is being posted
+// beside the status field, and after a failure offers the kept tasks, which go to the server
+// Setup names now.
+void TestProgram::queuePanelRunsBatchAndRetriesWithCurrentServer()
+{
+    QUORVEL_REQUIRE_INN();
+    TInnServer inn;
+    QString error;
+    QVERIFY2(inn.Start({.Auth = QString(), .Groups = 1}, &error), qPrintable(error));
+    QTcpServer probe; // a port nobody listens on once it is closed
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const QString deadServer = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+    probe.close();
+
+    TProgramRig rig(deadServer);
+    TMainForm& form = rig.form;
+    TQuorvelApp& logic = rig.logic;
+    ProfileSettings& s = logic.State().Settings;
+    s.MaxLines = 60;
+    s.AutoStart = false; // held, to be reordered first
+    QAction* start = form.Command(QStringLiteral("TasksStartItem"));
+    QVERIFY(RunLoopUntil([&] { return logic.TaskList().RunnerBusy(); }));
+    const QString folder = rig.dir + QStringLiteral("/Uploads");
+    QVERIFY(logic.UploadTasks().Post(
+        QueueRequest(s, folder, {QStringLiteral("a.bin"), QStringLiteral("b.bin")}, 20000,
+                     QStringLiteral("Queue test"))));
+    TQueueModel* rows = form.QueuePanel()->Model();
+    QCOMPARE(rows->rowCount(), 3); // the two files and the Disconnect after them
+    QCOMPARE(rows->index(0, TQueueModel::StateColumn).data().toString(), QStringLiteral("waiting"));
+    form.QueuePanel()->View()->selectionModel()->select(
+        rows->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    PanelButton(form, "QueueDownButton")->click();
+    QVERIFY(UploadFields(logic.TaskList().At(0)).Path.endsWith(QStringLiteral("b.bin")));
+    QVERIFY(rows->index(0, 0).data().toString().startsWith(QStringLiteral("b.bin")));
+
+    // Nobody answers at that server: the batch stops, its tasks are kept and offered.
+    QString failure;
+    QStringList ways;
+    WhenModal([&failure, &ways](QWidget* box) {
+        failure = qobject_cast<QMessageBox*>(box)->text();
+        for (QAbstractButton* button : qobject_cast<QMessageBox*>(box)->buttons())
+            ways << button->text();
+        qobject_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+    });
+    QVERIFY(RunLoopUntil([start] { return start->isEnabled(); }));
+    QCOMPARE(rows->rowCount(), 3); // held, not begun
+    start->trigger();
+    QVERIFY(RunLoopUntil([&] { return rows->ShowsKept(); }, 1500));
+    QVERIFY2(failure.contains(QStringLiteral("127.0.0.1")), qPrintable(failure));
+    ways.sort();
+    QCOMPARE(ways, (QStringList{QStringLiteral("OK"), QStringLiteral("Open Setup"),
+                                QStringLiteral("Retry")}));
+    QCOMPARE(rows->rowCount(), 3);
+    QVERIFY(PanelButton(form, "QueueRetryButton")->isEnabled());
+
+    // Setup now names the right server; Retry takes it, and the batch goes through.
+    s.Host = inn.Server();
+    s.AutoStart = true;
+    QStringList seen;
+    PanelButton(form, "QueueRetryButton")->click();
+    QVERIFY2(RunLoopUntil(
+                 [&] {
+                     seen << form.NowText();
+                     return logic.TaskList().IsEmpty() && !rows->ShowsKept() &&
+                            form.NowText() == QStringLiteral("Nothing queued");
+                 },
+                 3000),
+             qPrintable(rig.unexpected.join(u'|') + u'|' + form.NowText() + u'|' + rows->State(0)));
+    QCOMPARE(rig.unexpected, QStringList());
+    QVERIFY2(!seen.filter(QStringLiteral("Posting b.bin, part ")).isEmpty(),
+             qPrintable(seen.join(u'|')));
+    QCOMPARE(form.QueuePanel()->BatchBar()->format(), QStringLiteral("Last batch: done"));
+    const QStringList subjects = PostedSubjects(inn.Port(), "Queue test", &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(subjects.size() > 2);
+    QCOMPARE(QSet<QString>(subjects.begin(), subjects.end()).size(), subjects.size());
+}
+
+// While Abort's question is open nothing is sent; closing mid-post with "Pause and quit"
+// keeps the queue, the next start offers it, and Resume posts the rest, nothing twice.
+void TestProgram::abortPausesAndCloseKeepsQueueForNextStart()
+{
+    QUORVEL_REQUIRE_INN();
+    TInnServer inn;
+    QString error;
+    QVERIFY2(inn.Start({.Auth = QString(), .Groups = 1}, &error), qPrintable(error));
+    QTemporaryDir data;
+    int parts = 0;
+    {
+        TProgramRig rig(inn.Server(), data.path());
+        TQuorvelApp& logic = rig.logic;
+        ProfileSettings& s = logic.State().Settings;
+        s.MaxLines = 100;
+        s.SpeedLimit = 40; // KB/s: slow enough to stop half-way
+        QVERIFY(logic.UploadTasks().Post(QueueRequest(s, rig.dir + QStringLiteral("/Uploads"),
+                                                      {QStringLiteral("big.bin")}, 120000,
+                                                      QStringLiteral("Resume test"))));
+        QVERIFY(RunLoopUntil(
+            [&] { return rig.form.NowText().contains(QStringLiteral("part 3 of")); }, 1500));
+        parts = rig.form.NowText().section(QStringLiteral(" of "), 1).section(u' ', 0, 0).toInt();
+
+        TSendBudget& budget = logic.Runner().SendBudget();
+        bool pausedWhileAsked = false;
+        int progressAtStart = -1;
+        int progressAtEnd = -2;
+        WhenModal([&](QWidget* box) {
+            const qint64 refused = budget.Refusals();
+            RunLoopUntil([&] { return budget.Refusals() > refused; });
+            progressAtStart =
+                rig.form.findChild<QProgressBar*>(QStringLiteral("ProgressBar"))->value();
+            RunLoopUntil([&] { return budget.Refusals() > refused + 5; });
+            progressAtEnd =
+                rig.form.findChild<QProgressBar*>(QStringLiteral("ProgressBar"))->value();
+            pausedWhileAsked = budget.Paused();
+            qobject_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+        });
+        rig.form.Command(QStringLiteral("AbortButton"))->trigger();
+        QVERIFY(pausedWhileAsked);
+        QCOMPARE(progressAtEnd, progressAtStart);
+        QVERIFY(!budget.Paused());
+        QVERIFY(!logic.TaskList().IsEmpty()); // No: the post goes on
+
+        QString question;
+        WhenModal([&question](QWidget* box) {
+            auto* close = qobject_cast<QMessageBox*>(box);
+            question = close->text();
+            for (QAbstractButton* b : close->buttons())
+                if (b->text() == QStringLiteral("Pause and quit"))
+                    b->click();
+        });
+        rig.form.Command(QStringLiteral("ExitButton"))->trigger();
+        QVERIFY2(question.contains(QStringLiteral("Pause and quit keeps the queue")),
+                 qPrintable(question));
+        QVERIFY(!rig.form.isVisible());
+        QCOMPARE(rig.unexpected, QStringList());
+    }
+    const QStringList before = PostedSubjects(inn.Port(), "Resume test", &error);
+    QVERIFY(before.size() < parts);
+
+    TProgramRig again(inn.Server(), data.path());
+    again.wiring.ShowKeptTasks();
+    QCOMPARE(again.form.QueuePanel()->KeptOffer(), QStringLiteral("1 upload was not finished:"));
+    again.form.QueuePanel()->findChild<QPushButton*>(QStringLiteral("KeptResumeButton"))->click();
+    QVERIFY(RunLoopUntil([&] { return again.logic.TaskList().IsEmpty(); }, 3000));
+    const QStringList after = PostedSubjects(inn.Port(), "Resume test", &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(after.size(), parts);
+    QCOMPARE(QSet<QString>(after.begin(), after.end()).size(), parts);
+}
+
+// A folder dropped on the window (here on the Subject field, which takes no drop) is posted
+// as one batch named after it, the files of its subfolders under their paths below it.
+void TestProgram::droppedFolderPostsOneBatchWithItsSubfolders()
+{
+    QUORVEL_REQUIRE_INN();
+    TInnServer inn;
+    QString error;
+    QVERIFY2(inn.Start({.Auth = QString(), .Groups = 0}, &error), qPrintable(error));
+    QVERIFY2(inn.NewGroup(QStringLiteral("alt.test"), &error), qPrintable(error));
+    TProgramRig rig(inn.Server());
+    TMainForm& form = rig.form;
+    const QString folder = rig.dir + QStringLiteral("/Holiday");
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/day two")));
+    for (const QString& name : {QStringLiteral("a.txt"), QStringLiteral("day two/b.txt")}) {
+        QFile out(folder + u'/' + name);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("Written on " + name.toUtf8() + "\r\n");
+    }
+    form.SetFromText(QStringLiteral("tester@quorvel.test (Drop Tester)"));
+    form.GroupPaneSelectRows({0}, true); // alt.test, the new profile's group
+
+    auto* subject = form.findChild<QLineEdit*>(QStringLiteral("Subject"));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(folder)});
+    const QPointF at(5, 5);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(subject, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(subject, &drop);
+    QVERIFY(drop.isAccepted());
+    QVERIFY(RunLoopUntil([&] { return !rig.logic.TaskList().IsEmpty(); }));
+    QVERIFY(RunLoopUntil([&] { return rig.logic.TaskList().IsEmpty(); }, 1500));
+    QCOMPARE(subject->text(), QString());
+    QCOMPARE(rig.unexpected, QStringList());
+
+    TNntpReader reader;
+    QList<TNntpReader::TArticle> articles;
+    QVERIFY2(reader.Connect(inn.Port(), &error), qPrintable(error));
+    QVERIFY2(reader.ReadGroup("alt.test", articles, &error), qPrintable(error));
+    QStringList subjects;
+    for (const TNntpReader::TArticle& article : std::as_const(articles))
+        subjects << QString::fromLatin1(article.Header("Subject"));
+    subjects.sort();
+    QCOMPARE(subjects.size(), 2);
+    QVERIFY2(subjects.at(0).startsWith(QStringLiteral("Holiday - a.txt (1/1)")),
+             qPrintable(subjects.join(u'|')));
+    QVERIFY2(subjects.at(1).startsWith(QStringLiteral("Holiday - day two/b.txt (1/1)")),
+             qPrintable(subjects.join(u'|')));
+    QFile nzb(rig.dir + QStringLiteral("/nzb/Holiday.nzb"));
+    QVERIFY2(nzb.open(QIODevice::ReadOnly), qPrintable(nzb.fileName()));
+    QVERIFY(nzb.readAll().contains("day two/b.txt"));
 }
 
 QTEST_MAIN(TestProgram)

@@ -12,6 +12,7 @@ private slots:
     void speedIsAMovingAverage();
     void stallSlowsTheSpeedDown();
     void totalGrowsAndDoneStaysWithin();
+    void earlierRunCountsNotTowardsSpeed();
     void texts();
 };
 
@@ -51,6 +52,23 @@ void TestBatchProgress::stallSlowsTheSpeedDown()
     clock.Ticks += TBatchProgress::SpeedWindowMs;
     QCOMPARE(progress.State().BytesPerSecond, 0LL);
     QCOMPARE(progress.State().SecondsLeft, -1LL);
+}
+
+// A resumed batch finds half its bytes taken before: done, but not this run's speed.
+void TestBatchProgress::earlierRunCountsNotTowardsSpeed()
+{
+    TFakeClock clock;
+    TBatchProgress progress(clock);
+    progress.Begin(1000000);
+    clock.Ticks += 1000;
+    progress.Recount(500000);
+    progress.Advance(4000);
+    clock.Ticks += 1000;
+    progress.Advance(4000);
+    const TBatchProgressState state = progress.State();
+    QCOMPARE(state.Done, 508000LL);
+    QCOMPARE(state.BytesPerSecond, 4000LL);
+    QCOMPARE(state.SecondsLeft, 123LL); // 492,000 bytes at 4,000 a second
 }
 
 void TestBatchProgress::totalGrowsAndDoneStaysWithin()
