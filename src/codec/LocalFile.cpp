@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include <cerrno>
+#include <dirent.h>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -121,4 +122,33 @@ TLocalFile::TInfo TLocalFile::Info(const QString& name)
     info.Readable = ::access(bytes.constData(), R_OK) == 0;
     info.Size = st.st_size;
     return info;
+}
+
+QString TLocalFile::FromShown(const QString& path)
+{
+    if (!path.contains(QChar::ReplacementCharacter) || Info(path).Exists)
+        return path;
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash < 0)
+        return path;
+    const QString folder = slash == 0 ? QStringLiteral("/") : FromShown(path.left(slash));
+    const QString shown = path.mid(slash + 1);
+    DIR* dir = ::opendir(ToBytes(folder).constData());
+    if (dir == nullptr)
+        return path;
+    QString found;
+    int matches = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray raw(entry->d_name);
+        if (QFile::decodeName(raw) == shown) {
+            found = FromBytes(raw);
+            ++matches;
+        }
+    }
+    ::closedir(dir);
+    // Two names that show alike cannot be told apart: the view's name stays, and opening it
+    // says that there is no such file.
+    if (matches != 1)
+        return path;
+    return (folder.endsWith(u'/') ? folder : folder + u'/') + found;
 }

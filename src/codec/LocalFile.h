@@ -34,6 +34,12 @@ public:
     };
     static TInfo Info(const QString& name);
 
+    // The name of the file a view shows as path: Qt's own views and dialogs decode a name that
+    // is not UTF-8 with replacement characters, which opens nothing. Where path names no file
+    // and one entry of its folder (read by the bytes) decodes to it, that entry, decoded
+    // reversibly; otherwise path as it is.
+    static QString FromShown(const QString& path);
+
 private:
     QString m_name;
 };

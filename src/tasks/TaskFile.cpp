@@ -394,19 +394,9 @@ std::optional<QList<TTask>> TTaskFile::readBytes(const QString& fileName, const 
 
 std::optional<QList<TTask>> TTaskFile::SavedTasks(QString* error) const
 {
-    const QString fileName = FileName();
-    QFile file(fileName);
-    if (!file.exists())
+    if (!QFile::exists(FileName()))
         return QList<TTask>();
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error =
-            QStringLiteral("The task file %1 cannot be read: %2").arg(fileName, file.errorString());
-        return std::nullopt;
-    }
-    const auto parsed = parse(fileName, Utf8OrLatin1(file.readAll()), error);
-    if (!parsed)
-        return std::nullopt;
-    return parsed->Tasks;
+    return Peek(error);
 }
 
 bool TTaskFile::ReadTasks(const TAdjust& adjust)
@@ -464,13 +454,13 @@ bool TTaskFile::ReadTasks(const TAdjust& adjust)
         m_owner.SwitchProfile(firstProfile);
         m_state.Commands.SetBusy(false);
     }
-    queueRead(*tasks);
+    queueRead(*tasks, adjust);
     if (following)
         QueueChanged();
     return true;
 }
 
-void TTaskFile::queueRead(const QList<TTask>& tasks)
+void TTaskFile::queueRead(const QList<TTask>& tasks, const TAdjust& adjust)
 {
     m_owner.CheckRas();
     for (const TTask& task : tasks) {

@@ -119,7 +119,7 @@ private:
     QString listLines(const QString& before) const;
     // What the file holds besides the list while it follows the list; nothing otherwise.
     bool followsList() const { return m_keepQueue && m_keptBefore.has_value(); }
-    void queueRead(const QList<TTask>& tasks);
+    void queueRead(const QList<TTask>& tasks, const TAdjust& adjust);
 
     QString m_readOnly;
 

@@ -6,6 +6,7 @@
 #include "base/SettingsStore.h"
 #include "browser/FileList.h"
 #include "browser/FolderTree.h"
+#include "codec/LocalFile.h"
 #include "ui/AboutBox.h"
 #include "ui/FileDialogFilter.h"
 #include "ui/FindGroupForm.h"
@@ -1147,7 +1148,7 @@ QStringList LocalPaths(const QMimeData* data)
     if (data)
         for (const QUrl& url : data->urls())
             if (url.isLocalFile())
-                paths << url.toLocalFile();
+                paths << TLocalFile::FromShown(url.toLocalFile());
     return paths;
 }
 

@@ -714,6 +714,9 @@ void TestUUCode::namesNotUtf8()
     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.errorString()));
     QCOMPARE(file.readAll(), QByteArray("cat"));
     QCOMPARE(TLocalFile::Info(m_dir->path() + '/' + name).Size, 3);
+    // What a view of the folder shows (Qt's lossy decoding) leads back to the file.
+    const QString viewed = m_dir->path() + '/' + QFile::decodeName(bytes);
+    QCOMPARE(TLocalFile::Info(TLocalFile::FromShown(viewed)).Size, 3);
 }
 
 void TestUUCode::progressAndRunFlag_data()
