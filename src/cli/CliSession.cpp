@@ -7,6 +7,7 @@
 #include "base/SessionLog.h"
 #include "base/SettingsStore.h"
 #include "cli/CheckCommand.h"
+#include "cli/HistoryCommand.h"
 #include "cli/ConnectionOptions.h"
 #include "cli/ExitStatus.h"
 #include "cli/GroupCommands.h"
@@ -24,6 +25,7 @@
 #include "tasks/TaskFile.h"
 #include "tasks/TaskRunner.h"
 #include "upload/BatchAccount.h"
+#include "upload/UploadHistory.h"
 #include "upload/UploadPoster.h"
 
 #include <exception>
@@ -120,6 +122,8 @@ int TCliSession::dispatch()
             .Run(m_request);
     if (area == QLatin1String("groups"))
         return groups();
+    if (area == QLatin1String("history"))
+        return history();
     return tasks();
 }
 
@@ -129,6 +133,18 @@ int TCliSession::post()
     TPostCommand post(m_app->State(), *m_view, m_app->UploadTasks(), groups);
     const int queued = post.Queue(m_request);
     return queued == ExitOk ? runQueue() : queued;
+}
+
+int TCliSession::history()
+{
+    QStringList errors;
+    const QList<THistoryEntry> entries =
+        UploadHistory::Read(m_app->State().DataFile(QStringLiteral("journals")),
+                            m_app->UploadPoster().Account().NzbFolder(), &errors);
+    for (const QString& error : std::as_const(errors))
+        m_view->Note(QStringLiteral("quorvel-cli: ") + error);
+    m_terminal.Out(HistoryCommand::Text(entries, m_request.Has(QStringLiteral("json"))));
+    return errors.isEmpty() ? ExitOk : ExitFailed;
 }
 
 int TCliSession::groups()

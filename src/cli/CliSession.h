@@ -30,6 +30,7 @@ private:
     std::optional<QString> storedProfileName() const;
     int dispatch();
     int post();
+    int history();
     int groups();
     int tasks();
     int runQueue();

@@ -80,6 +80,8 @@ QList<TCommandSpec> buildSpecs()
         cmd("check", "FILE.nzb",
             "ask the server for every article an NZB file lists and print those missing", 1, 1,
             "quorvel-cli check nzb/Holiday.nzb"),
+        cmd("history", "", "list every batch posted: its files, groups, articles and state", 0, 0,
+            "quorvel-cli history --json", reportOptions()),
         cmd("groups download", "", "download the server's full group list (replaces the newsrc)", 0,
             0, "quorvel-cli --yes groups download", connectionOptions()),
         cmd("groups new", "", "fetch the groups created since the last download", 0, 0,
