@@ -8,6 +8,7 @@
 #include "base/SettingsStore.h"
 #include "cli/CheckCommand.h"
 #include "cli/HistoryCommand.h"
+#include "cli/RepairCommand.h"
 #include "cli/ConnectionOptions.h"
 #include "cli/ExitStatus.h"
 #include "cli/GroupCommands.h"
@@ -124,6 +125,8 @@ int TCliSession::dispatch()
         return groups();
     if (area == QLatin1String("history"))
         return history();
+    if (area == QLatin1String("repair"))
+        return repair();
     return tasks();
 }
 
@@ -133,6 +136,13 @@ int TCliSession::post()
     TPostCommand post(m_app->State(), *m_view, m_app->UploadTasks(), groups);
     const int queued = post.Queue(m_request);
     return queued == ExitOk ? runQueue() : queued;
+}
+
+int TCliSession::repair()
+{
+    if (m_app->Runner().ConnectionOverride().UserName && !m_app->CheckAuth())
+        return ExitFailed;
+    return RepairCommand::Run(*m_app, *m_signals, *m_view, m_request);
 }
 
 int TCliSession::history()

@@ -31,6 +31,7 @@ private:
     int dispatch();
     int post();
     int history();
+    int repair();
     int groups();
     int tasks();
     int runQueue();

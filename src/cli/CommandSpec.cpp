@@ -82,6 +82,13 @@ QList<TCommandSpec> buildSpecs()
             "quorvel-cli check nzb/Holiday.nzb"),
         cmd("history", "", "list every batch posted: its files, groups, articles and state", 0, 0,
             "quorvel-cli history --json", reportOptions()),
+        cmd("repair", "ENTRY|FILE.nzb",
+            "post again, from the source files, the articles of a batch the server lost, and "
+            "rewrite its NZB file",
+            1, 1, "quorvel-cli repair 20261208-101500-abcdef --source ~/holiday",
+            QList<TOptionSpec>{
+                opt("source", "FOLDER", "where the posted files are now, when moved since")} +
+                connectionOptions()),
         cmd("groups download", "", "download the server's full group list (replaces the newsrc)", 0,
             0, "quorvel-cli --yes groups download", connectionOptions()),
         cmd("groups new", "", "fetch the groups created since the last download", 0, 0,
