@@ -1,0 +1,145 @@
+#include "CliProcess.h"
+#include "InnServer.h"
+#include "PeerTools.h"
+#include "PostedArticles.h"
+#include "upload/NzbFile.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTest>
+
+// The history of posted batches and the repair of what the server lost, through the real
+// executable against a private INN server, with NZBGet downloading what the repair restored.
+class TestCliRepair : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void lostArticlesArePostedAgain();
+    void changedSourceIsRefused();
+
+private:
+    // Posts a file of parts × 1,280 bytes in yEnc parts; its history entry.
+    QJsonObject post(const TCliProcess& cli, const QString& path, int parts,
+                     const QString& subject);
+    static QStringList nzbIds(const QString& nzb);
+    void cancel(const QStringList& ids);
+
+    TInnServer m_inn;
+};
+
+void TestCliRepair::initTestCase()
+{
+    QUORVEL_REQUIRE_INN();
+    QString error;
+    QVERIFY2(m_inn.Start(&error), qPrintable(error));
+}
+
+void TestCliRepair::cleanupTestCase()
+{
+    m_inn.Stop();
+}
+
+QJsonObject TestCliRepair::post(const TCliProcess& cli, const QString& path, int parts,
+                                const QString& subject)
+{
+    QByteArray bytes(parts * 1280, Qt::Uninitialized);
+    for (char& b : bytes)
+        b = char(QRandomGenerator::global()->bounded(256));
+    QDir().mkpath(QFileInfo(path).path());
+    PeerTools::WriteFile(path, bytes);
+    if (cli.SetServer(m_inn.Server()).ExitCode != 0)
+        return {};
+    const auto r = cli.Run({"post", path, "--group", "quorvel.test", "--subject", subject,
+                            "--encoding", "yenc", "--lines", "10"});
+    if (r.ExitCode != 0)
+        qWarning() << r.Err;
+    const auto history = cli.Run({"history", "--json"});
+    return QJsonDocument::fromJson(history.Out.toUtf8()).object();
+}
+
+QStringList TestCliRepair::nzbIds(const QString& nzb)
+{
+    QString error;
+    const auto files = NzbFile::Read(PeerTools::ReadFile(nzb), &error);
+    QStringList ids;
+    for (const TNzbFile& f : files.value_or(QList<TNzbFile>()))
+        for (const TNzbSegment& s : f.Segments)
+            ids << s.MessageId;
+    return ids;
+}
+
+void TestCliRepair::cancel(const QStringList& ids)
+{
+    QString error;
+    for (const QString& id : ids)
+        QVERIFY2(m_inn.CancelArticle('<' + id + '>', &error), qPrintable(error));
+}
+
+void TestCliRepair::lostArticlesArePostedAgain()
+{
+    TCliProcess cli;
+    const QString source = cli.Dir() + "/src/forty.bin";
+    const QJsonObject entry = post(cli, source, 40, "forty");
+    QCOMPARE(entry.value("articles").toInt(), 40);
+    QCOMPARE(entry.value("state").toString(), QString("complete"));
+    const QString nzb = entry.value("nzb").toString();
+    const QStringList before = nzbIds(nzb);
+    QCOMPARE(before.size(), 40);
+    const QStringList lost = {before[0], before[9], before[20], before[31], before[39]};
+    cancel(lost);
+
+    const auto check = cli.Run({"check", nzb});
+    QCOMPARE(check.ExitCode, 1);
+    QVERIFY2(check.Err.contains("5 of 40 article(s) missing"), qPrintable(check.Err));
+    const auto repair = cli.Run({"repair", entry.value("entry").toString()});
+    QVERIFY2(repair.ExitCode == 0, qPrintable(repair.Err));
+    QVERIFY2(repair.Err.contains("5 of 5 missing article(s) posted again"), qPrintable(repair.Err));
+    const QStringList after = nzbIds(nzb);
+    QCOMPARE(after.size(), 40);
+    for (int k = 0; k < 40; ++k)
+        QCOMPARE(after[k] != before[k], lost.contains(before[k]));
+    QCOMPARE(cli.Run({"check", nzb}).ExitCode, 0);
+    // Run again, it finds nothing missing and posts nothing.
+    const auto again = cli.Run({"repair", nzb});
+    QVERIFY2(again.Err.contains("0 of 0 missing"), qPrintable(again.Err));
+    QCOMPARE(PostedArticles::Fetch(m_inn.Port(), "quorvel.test", "forty").size(), 40);
+
+    const QString dir = cli.Dir() + "/nzbget";
+    QDir().mkpath(dir);
+    PeerTools::WriteFile(dir + "/nzbget.conf", PostedArticles::NzbgetConf(dir, m_inn.Port()));
+    QString output;
+    PostedArticles::RunTool("timeout", {"60", "nzbget", "-c", dir + "/nzbget.conf", nzb}, &output);
+    QVERIFY2(!output.contains("CRC-Error") && !output.contains("failed"), qPrintable(output));
+    const QString name = QFileInfo(nzb).completeBaseName();
+    QCOMPARE(PeerTools::ReadFile(dir + "/dst/" + name + "/forty.bin"), PeerTools::ReadFile(source));
+}
+
+void TestCliRepair::changedSourceIsRefused()
+{
+    TCliProcess cli;
+    const QString source = cli.Dir() + "/src/four.bin";
+    const QJsonObject entry = post(cli, source, 4, "four changed");
+    const QString nzb = entry.value("nzb").toString();
+    const QStringList ids = nzbIds(nzb);
+    QCOMPARE(ids.size(), 4);
+    cancel({ids[1]});
+    QByteArray bytes = PeerTools::ReadFile(source);
+    bytes[2000] = char(bytes[2000] ^ 1);
+    PeerTools::WriteFile(source, bytes);
+
+    const QByteArray nzbBefore = PeerTools::ReadFile(nzb);
+    const auto repair = cli.Run({"repair", nzb});
+    QCOMPARE(repair.ExitCode, 1);
+    QVERIFY2(repair.Err.contains(source + " has changed since it was posted"),
+             qPrintable(repair.Err));
+    QCOMPARE(PeerTools::ReadFile(nzb), nzbBefore);
+    QCOMPARE(PostedArticles::Fetch(m_inn.Port(), "quorvel.test", "four changed").size(), 3);
+}
+
+QTEST_GUILESS_MAIN(TestCliRepair)
+#include "tst_cli_repair.moc"
