@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QEventLoop>
+#include <QSet>
 
 TBatchRepair::TBatchRepair(TbcsNNTP& client, QObject* parent) : QObject(parent), m_client(client) {}
 
@@ -33,9 +34,10 @@ TRepairOutcome TBatchRepair::Run(const TRepairRequest& request)
         ids << a.MessageId;
     if (!missingOf(ids, missing))
         return m_outcome;
+    const QSet<QString> gone(missing.cbegin(), missing.cend());
     QList<TJournalArticle> lost;
     for (const TJournalArticle& a : articles)
-        if (missing.contains(a.MessageId))
+        if (gone.contains(a.MessageId))
             lost << a;
     m_outcome.Missing = int(lost.size());
     emit Progress(QStringLiteral("%1 of %2 article(s) missing").arg(lost.size()).arg(ids.size()));
@@ -44,10 +46,21 @@ TRepairOutcome TBatchRepair::Run(const TRepairRequest& request)
     for (const TJournalArticle& a : std::as_const(lost))
         if (!repost(a))
             break;
-    if (!m_journal.Sync(&m_outcome.Error) || m_outcome.Reposted == 0)
-        return m_outcome;
+    // Rewritten even after a failure or when nothing is missing: what the journal holds is
+    // on the server or as lost as what the NZB listed, and a repair killed before this point
+    // posted articles the NZB does not list yet.
+    QString error;
+    if (!m_journal.Sync(&error))
+        return fail(error);
     m_target.Content = m_journal.Content();
-    if (const QString error = UploadRepair::RewriteNzb(m_target); !error.isEmpty())
+    if (error = UploadRepair::RewriteNzb(m_target); !error.isEmpty())
+        return fail(error);
+    return m_outcome;
+}
+
+TRepairOutcome TBatchRepair::fail(const QString& error)
+{
+    if (m_outcome.Error.isEmpty())
         m_outcome.Error = error;
     return m_outcome;
 }

@@ -54,6 +54,8 @@ signals:
 private:
     // The articles of ids the server does not have; false when asking failed.
     bool missingOf(const QStringList& ids, QStringList& missing);
+    // The outcome with error, unless an earlier one is there.
+    TRepairOutcome fail(const QString& error);
     QString sourcesChanged(const QList<TJournalArticle>& lost) const;
     bool repost(const TJournalArticle& lost);
     // Starts the client and runs until one of its outcomes; false on an error (in m_outcome).

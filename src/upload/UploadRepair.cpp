@@ -149,7 +149,8 @@ QString UploadRepair::RewriteNzb(const TRepairTarget& target)
     QFile file(target.Nzb);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read %1: %2").arg(target.Nzb, file.errorString());
-    QByteArray document = file.readAll();
+    const QByteArray before = file.readAll();
+    QByteArray document = before;
     QString error;
     const std::optional<QList<TNzbFile>> nzb = NzbFile::Read(document, &error);
     if (!nzb)
@@ -177,5 +178,5 @@ QString UploadRepair::RewriteNzb(const TRepairTarget& target)
                              '>' + fresh.toHtmlEscaped().toUtf8() + '<');
         }
     }
-    return TSafeFile::Replace(target.Nzb, document);
+    return document == before ? QString() : TSafeFile::Replace(target.Nzb, document);
 }

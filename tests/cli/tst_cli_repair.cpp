@@ -2,13 +2,18 @@
 #include "InnServer.h"
 #include "PeerTools.h"
 #include "PostedArticles.h"
+#include "RunUntil.h"
 #include "upload/NzbFile.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <csignal>
 
 // The history of posted batches and the repair of what the server lost, through the real
 // executable against a private INN server, with NZBGet downloading what the repair restored.
@@ -21,6 +26,7 @@ private slots:
     void cleanupTestCase();
     void lostArticlesArePostedAgain();
     void changedSourceIsRefused();
+    void killedRepairPostsEachArticleOnce();
 
 private:
     // Posts a file of parts × 1,280 bytes in yEnc parts; its history entry.
@@ -139,6 +145,34 @@ void TestCliRepair::changedSourceIsRefused()
              qPrintable(repair.Err));
     QCOMPARE(PeerTools::ReadFile(nzb), nzbBefore);
     QCOMPARE(PostedArticles::Fetch(m_inn.Port(), "quorvel.test", "four changed").size(), 3);
+}
+
+void TestCliRepair::killedRepairPostsEachArticleOnce()
+{
+    TCliProcess cli;
+    const QJsonObject entry = post(cli, cli.Dir() + "/src/eight.bin", 8, "eight killed");
+    const QString nzb = entry.value("nzb").toString();
+    const QStringList ids = nzbIds(nzb);
+    QCOMPARE(ids.size(), 8);
+    cancel({ids[1], ids[4], ids[6], ids[7]});
+
+    // Killed as soon as the journal records the first article posted again as taken.
+    const QString journal = entry.value("journal").toString();
+    const auto taken = [&] { return PeerTools::ReadFile(journal).count(",accepted,"); };
+    const qsizetype before = taken();
+    const std::unique_ptr<QProcess> repair = cli.Start({"repair", nzb});
+    QVERIFY(RunUntil([&] { return taken() > before || repair->state() == QProcess::NotRunning; },
+                     30000));
+    ::kill(pid_t(repair->processId()), SIGKILL);
+    QVERIFY(repair->waitForFinished());
+
+    const auto again = cli.Run({"repair", nzb});
+    QVERIFY2(again.ExitCode == 0, qPrintable(again.Err));
+    const QRegularExpression reposted("(\\d+) of (\\d+) missing article\\(s\\) posted again");
+    const QRegularExpressionMatch counts = reposted.match(again.Err);
+    QVERIFY2(counts.hasMatch() && counts.captured(2).toInt() < 4, qPrintable(again.Err));
+    QCOMPARE(cli.Run({"check", nzb}).ExitCode, 0);
+    QCOMPARE(PostedArticles::Fetch(m_inn.Port(), "quorvel.test", "eight killed").size(), 8);
 }
 
 QTEST_GUILESS_MAIN(TestCliRepair)
