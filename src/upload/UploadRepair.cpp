@@ -21,17 +21,20 @@ QString bracketed(const QString& id)
 
 std::optional<TRepairTarget> targetOf(const QString& journal, const QString& nzb, QString* error)
 {
-    QString readError;
-    std::optional<TJournalContent> content = TUploadJournal::Read(journal, &readError);
-    if (!content) {
-        *error = readError;
+    std::optional<TJournalContent> content = TUploadJournal::Read(journal, error);
+    if (!content)
         return std::nullopt;
-    }
     if (nzb.isEmpty()) {
         *error = QStringLiteral("no NZB file lists the articles of %1").arg(journal);
         return std::nullopt;
     }
     return TRepairTarget{journal, nzb, std::move(*content)};
+}
+
+// Where an article stands in the journal: its file, groups and part.
+QString placeOf(const TJournalArticle& a, int part)
+{
+    return a.File + u'\n' + a.Groups.join(u',') + u'\n' + QString::number(part);
 }
 
 // The CRC-32 of the file's bytes from..to (0-based, to excluded); none when it cannot be read.
@@ -58,14 +61,15 @@ std::optional<TRepairTarget> UploadRepair::Find(const QString& entryOrNzb,
 {
     if (!entryOrNzb.endsWith(QLatin1String(".nzb"), Qt::CaseInsensitive)) {
         const QString journal = QDir(journalFolder).filePath(entryOrNzb + ".journal");
-        if (!QFileInfo::exists(journal)) {
+        if (entryOrNzb.contains(u'/') || !QFileInfo::exists(journal)) {
             *error = QStringLiteral("no batch %1 in the history").arg(entryOrNzb);
             return std::nullopt;
         }
-        QString readError;
-        const auto content = TUploadJournal::Read(journal, &readError);
+        const auto content = TUploadJournal::Read(journal, error);
+        if (!content)
+            return std::nullopt;
         QStringList ids;
-        for (const TJournalArticle& a : content.value_or(TJournalContent()).Articles())
+        for (const TJournalArticle& a : content->Articles())
             ids << a.MessageId;
         return targetOf(journal, UploadHistory::FindNzb(nzbFolder, ids), error);
     }
@@ -157,9 +161,12 @@ QString UploadRepair::RewriteNzb(const TRepairTarget& target)
         return QStringLiteral("%1 is no NZB file: %2").arg(target.Nzb, error);
     // A file of the NZB is the journal's file one of whose articles it lists.
     QHash<QString, const TJournalArticle*> byId;
+    QHash<QString, QString> idAt; // place -> Message-ID now
     const QList<TJournalArticle> articles = target.Content.Articles();
-    for (const TJournalArticle& a : articles)
+    for (const TJournalArticle& a : articles) {
         byId.insert(a.MessageId, &a);
+        idAt.insert(placeOf(a, a.Part), a.MessageId);
+    }
     for (const TNzbFile& f : *nzb) {
         const TJournalArticle* known = nullptr;
         for (qsizetype i = 0; !known && i < f.Segments.size(); ++i)
@@ -167,13 +174,10 @@ QString UploadRepair::RewriteNzb(const TRepairTarget& target)
         if (!known)
             continue;
         for (const TNzbSegment& s : f.Segments) {
-            const auto now = std::find_if(articles.begin(), articles.end(), [&](const auto& a) {
-                return a.File == known->File && a.Groups == known->Groups && a.Part == s.Number;
-            });
-            const QString id = bracketed(s.MessageId);
-            if (now == articles.end() || now->MessageId == id)
+            const QString now = idAt.value(placeOf(*known, s.Number));
+            if (now.isEmpty() || now == bracketed(s.MessageId))
                 continue;
-            const QString fresh = now->MessageId.mid(1, now->MessageId.size() - 2);
+            const QString fresh = now.mid(1, now.size() - 2);
             document.replace('>' + s.MessageId.toHtmlEscaped().toUtf8() + '<',
                              '>' + fresh.toHtmlEscaped().toUtf8() + '<');
         }
