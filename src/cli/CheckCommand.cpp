@@ -7,6 +7,7 @@
 #include "cli/Terminal.h"
 #include "cli/TerminalView.h"
 #include "net/bcsNNTP.h"
+#include "upload/ArticleBodyCheck.h"
 #include "upload/NzbFile.h"
 
 #include <QEventLoop>
@@ -33,14 +34,67 @@ int TCheckCommand::Run(const TCliRequest& request)
         return fail(error);
     if (const QString error = ask(); !error.isEmpty())
         return fail(QStringLiteral("cannot check %1: %2").arg(path, error));
+    if (request.Has(QStringLiteral("bodies"))) {
+        const QString value = request.Value(QStringLiteral("bodies"));
+        bool ok = false;
+        const int percent = QString(value).remove(u'%').toInt(&ok);
+        if (!ok || percent < 1 || percent > 100)
+            return fail(QStringLiteral("--bodies takes a per cent from 1% to 100%, not \"%1\"")
+                            .arg(value));
+        if (const QString error = checkBodies(percent); !error.isEmpty())
+            return fail(QStringLiteral("cannot check %1: %2").arg(path, error));
+    }
     QString text;
+    for (const QString& line : std::as_const(m_damaged))
+        text += line + u'\n';
     for (const QString& id : std::as_const(m_missing))
         text += id + QStringLiteral("  ") + m_what.value(m_ids.indexOf(id)) + u'\n';
     m_terminal.Out(text);
     m_view.Note(QStringLiteral("quorvel-cli: %1 of %2 article(s) missing")
                     .arg(m_missing.size())
                     .arg(m_ids.size()));
-    return m_missing.isEmpty() ? ExitOk : ExitFailed;
+    if (request.Has(QStringLiteral("bodies")))
+        m_view.Note(
+            QStringLiteral("quorvel-cli: %1 article body(ies) damaged").arg(m_damaged.size()));
+    return m_missing.isEmpty() && m_damaged.isEmpty() ? ExitOk : ExitFailed;
+}
+
+QString TCheckCommand::checkBodies(int percent)
+{
+    // Spread over the whole post: every article whose share of percent reaches a whole one.
+    QStringList sample;
+    qsizetype present = 0;
+    for (const QString& id : std::as_const(m_ids)) {
+        if (m_missing.contains(id))
+            continue;
+        if ((present + 1) * percent / 100 > present * percent / 100)
+            sample << id;
+        ++present;
+    }
+    QEventLoop loop;
+    QString error;
+    connect(&m_client, &TbcsNNTP::OnBodyFetched, &loop,
+            [this](const QString& id, bool there, const QByteArrayList& lines) {
+                const QString damage = there ? ArticleBodyCheck::Damage(lines)
+                                             : QStringLiteral("the server has no body for it");
+                if (!damage.isEmpty())
+                    m_damaged << QStringLiteral("%1  %2  damaged: %3")
+                                     .arg(id, m_what.value(m_ids.indexOf(id)), damage);
+            });
+    connect(&m_client, &TbcsNNTP::OnBodiesDone, &loop, &QEventLoop::quit);
+    connect(&m_client, &TbcsNNTP::OnError, &loop, [&](const QString& text) {
+        error = text;
+        loop.quit();
+    });
+    connect(&m_client, &TbcsNNTP::OnCanceled, &loop, [&] {
+        error = QStringLiteral("interrupted");
+        loop.quit();
+    });
+    connect(&m_signals, &TSignalPipe::Interrupted, &loop, [this] { m_client.Cancel(); });
+    m_client.FetchBodies(sample);
+    loop.exec();
+    m_client.Quit();
+    return error;
 }
 
 QString TCheckCommand::readNzb(const QString& path)

@@ -30,6 +30,9 @@ private:
     QString readNzb(const QString& path);
     // Asks for them all; empty, or why the server could not be asked.
     QString ask();
+    // Fetches the bodies of percent of the articles found and names those damaged; empty,
+    // or why they could not be fetched.
+    QString checkBodies(int percent);
 
     const ProfileSettings& m_settings;
     TbcsNNTP& m_client;
@@ -39,4 +42,5 @@ private:
     QStringList m_ids;
     QStringList m_what; // "subject, part n", one for each id
     QStringList m_missing;
+    QStringList m_damaged; // "id  what  damaged: reason"
 };

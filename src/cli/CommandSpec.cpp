@@ -79,7 +79,10 @@ QList<TCommandSpec> buildSpecs()
             postOptions() + connectionOptions() + reportOptions()),
         cmd("check", "FILE.nzb",
             "ask the server for every article an NZB file lists and print those missing", 1, 1,
-            "quorvel-cli check nzb/Holiday.nzb"),
+            "quorvel-cli check nzb/Holiday.nzb",
+            {opt("bodies", "N%",
+                 "also fetch N per cent of the articles found (BODY) and check their yEnc "
+                 "size and CRC-32")}),
         cmd("history", "", "list every batch posted: its files, groups, articles and state", 0, 0,
             "quorvel-cli history --json", reportOptions()),
         cmd("repair", "ENTRY|FILE.nzb",

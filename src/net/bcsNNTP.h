@@ -4,6 +4,7 @@
 #include "net/TlsChannel.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -94,6 +95,10 @@ public:
     // Asks whether each article is on the server (STAT, several at once as RFC 3977
     // allows); OnArticleChecked reports each in order, then OnCheckDone.
     void CheckArticles(const QStringList& messageIds);
+    // Fetches each article's body (BODY), one after the other; OnBodyFetched reports each in
+    // order (its lines with the dot rule undone; none when the server has no such article),
+    // then OnBodiesDone.
+    void FetchBodies(const QStringList& messageIds);
     // Sends QUIT (no reply awaited) and drops the connection, if one is open.
     void Quit();
     // Stops whatever runs and drops the connection.
@@ -135,6 +140,8 @@ signals:
     void OnPostFailed(const QString& reason);
     void OnArticleChecked(const QString& messageId, bool present);
     void OnCheckDone();
+    void OnBodyFetched(const QString& messageId, bool present, const QByteArrayList& lines);
+    void OnBodiesDone();
     // Body progress 1..100 while the article goes out, then 0 once at its end.
     void OnProgress(int percent);
 
@@ -158,6 +165,9 @@ private:
     void login();
     void sendStatBatch();
     void handleStatReply();
+    void handleBodyReply();
+    void handleBodyLine(const QByteArray& line);
+    void nextBody();
 
     void asyncComplete(const TAsyncHostInfo& info);
     void connectedToServer();
@@ -226,6 +236,10 @@ private:
     qsizetype m_checkSent = 0;
     qsizetype m_checkDone = 0;
     bool m_checkDraining = false;
+    QStringList m_bodyIds;
+    qsizetype m_bodyAt = 0;
+    QByteArrayList m_body;
+    qint64 m_bodyBytes = 0;
     TClientStatus m_state = csIdle;
     TClientStatus m_pendingStatus = csIdle;
     bool m_connected = false;

@@ -1,8 +1,10 @@
 #include "CliProcess.h"
+#include "FakeNntpServer.h"
 #include "InnServer.h"
 #include "PeerTools.h"
 #include "PostedArticles.h"
 #include "RunUntil.h"
+#include "codec/YEnc.h"
 #include "upload/NzbFile.h"
 
 #include <QDir>
@@ -27,6 +29,7 @@ private slots:
     void lostArticlesArePostedAgain();
     void changedSourceIsRefused();
     void killedRepairPostsEachArticleOnce();
+    void bodiesCheckNamesADamagedBody();
 
 private:
     // Posts a file of parts × 1,280 bytes in yEnc parts; its history entry.
@@ -173,6 +176,45 @@ void TestCliRepair::killedRepairPostsEachArticleOnce()
     QVERIFY2(counts.hasMatch() && counts.captured(2).toInt() < 4, qPrintable(again.Err));
     QCOMPARE(cli.Run({"check", nzb}).ExitCode, 0);
     QCOMPARE(PostedArticles::Fetch(m_inn.Port(), "quorvel.test", "eight killed").size(), 8);
+}
+
+void TestCliRepair::bodiesCheckNamesADamagedBody()
+{
+    // Two parts stored whole as far as STAT can tell; the second comes back with a wrong byte.
+    QByteArray data(512, Qt::Uninitialized);
+    for (char& b : data)
+        b = char(QRandomGenerator::global()->bounded(256));
+    const auto body = [&](int part, const QByteArray& bytes) {
+        const YEnc::TPart p{"two.bin", 512, part, 2, (part - 1) * 256, 256};
+        const auto* at = reinterpret_cast<const uchar*>(bytes.constData()) + p.begin;
+        return YEnc::EncodePart(p, at, 0, "\n").text.trimmed().split('\n');
+    };
+    QByteArray damaged = data;
+    damaged[300] = char(damaged[300] ^ 0x10);
+    QList<QByteArray> second = body(2, damaged);
+    second.last() = body(2, data).last(); // the =yend line of what was posted
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    const QList<QByteArray> ids = {"<whole@quorvel.invalid>", "<damaged@quorvel.invalid>"};
+    server.On("BODY " + ids[0],
+              QList<QByteArray>{"222 0 " + ids[0]} + body(1, data) + QList<QByteArray>{"."});
+    server.On("BODY " + ids[1],
+              QList<QByteArray>{"222 0 " + ids[1]} + second + QList<QByteArray>{"."});
+    TCliProcess cli;
+    QCOMPARE(cli.SetServer(server.Server()).ExitCode, 0);
+    for (const QByteArray& id : ids)
+        server.AddStoredId(id);
+    TNzbFile file{"ann@example.org", 0, "two (1/2)", {"quorvel.test"}, {}};
+    file.Segments = {{1, 400, ids[0]}, {2, 400, ids[1]}};
+    const QString nzb = cli.Dir() + "/two.nzb";
+    PeerTools::WriteFile(nzb, NzbFile::Document("two", {file}));
+
+    QCOMPARE(cli.Run({"check", nzb}).ExitCode, 0);
+    const auto bodies = cli.Run({"check", "--bodies", "100%", nzb});
+    QCOMPARE(bodies.ExitCode, 1);
+    QVERIFY2(bodies.Out.startsWith(ids[1] + "  two (1/2), part 2  damaged: CRC-32"),
+             qPrintable(bodies.Out));
+    QVERIFY2(!bodies.Out.contains(ids[0]), qPrintable(bodies.Out));
 }
 
 QTEST_GUILESS_MAIN(TestCliRepair)
