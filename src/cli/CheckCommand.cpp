@@ -39,8 +39,8 @@ int TCheckCommand::Run(const TCliRequest& request)
         bool ok = false;
         const int percent = QString(value).remove(u'%').toInt(&ok);
         if (!ok || percent < 1 || percent > 100)
-            return fail(QStringLiteral("--bodies takes a per cent from 1% to 100%, not \"%1\"")
-                            .arg(value));
+            return fail(
+                QStringLiteral("--bodies takes a per cent from 1% to 100%, not \"%1\"").arg(value));
         if (const QString error = checkBodies(percent); !error.isEmpty())
             return fail(QStringLiteral("cannot check %1: %2").arg(path, error));
     }
