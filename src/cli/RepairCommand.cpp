@@ -53,8 +53,10 @@ int RepairCommand::Run(TQuorvelApp& app, TSignalPipe& signalPipe, TTerminalView&
     if (!outcome.Error.isEmpty())
         view.Note(QStringLiteral("quorvel-cli: cannot repair %1: %2")
                       .arg(request.Arguments.value(0), outcome.Error));
-    view.Note(QStringLiteral("quorvel-cli: %1 of %2 missing article(s) posted again")
-                  .arg(outcome.Reposted)
-                  .arg(outcome.Missing));
+    // A repair that stopped before asking the server has nothing to count.
+    if (outcome.Error.isEmpty() || outcome.Missing > 0)
+        view.Note(QStringLiteral("quorvel-cli: %1 of %2 missing article(s) posted again")
+                      .arg(outcome.Reposted)
+                      .arg(outcome.Missing));
     return statusOf(outcome);
 }
