@@ -105,7 +105,10 @@ void TestCliRepair::lostArticlesArePostedAgain()
     const auto check = cli.Run({"check", nzb});
     QCOMPARE(check.ExitCode, 1);
     QVERIFY2(check.Err.contains("5 of 40 article(s) missing"), qPrintable(check.Err));
-    const auto repair = cli.Run({"repair", entry.value("entry").toString()});
+    // The file moved since: --source says where it is now.
+    const QString moved = cli.Dir() + "/moved";
+    QVERIFY(QDir().mkpath(moved) && QFile::rename(source, moved + "/forty.bin"));
+    const auto repair = cli.Run({"repair", entry.value("entry").toString(), "--source", moved});
     QVERIFY2(repair.ExitCode == 0, qPrintable(repair.Err));
     QVERIFY2(repair.Err.contains("5 of 5 missing article(s) posted again"), qPrintable(repair.Err));
     const QStringList after = nzbIds(nzb);
@@ -125,7 +128,8 @@ void TestCliRepair::lostArticlesArePostedAgain()
     PostedArticles::RunTool("timeout", {"60", "nzbget", "-c", dir + "/nzbget.conf", nzb}, &output);
     QVERIFY2(!output.contains("CRC-Error") && !output.contains("failed"), qPrintable(output));
     const QString name = QFileInfo(nzb).completeBaseName();
-    QCOMPARE(PeerTools::ReadFile(dir + "/dst/" + name + "/forty.bin"), PeerTools::ReadFile(source));
+    QCOMPARE(PeerTools::ReadFile(dir + "/dst/" + name + "/forty.bin"),
+             PeerTools::ReadFile(moved + "/forty.bin"));
 }
 
 void TestCliRepair::changedSourceIsRefused()
