@@ -62,6 +62,20 @@ bool TYEncBody::Open()
     return true;
 }
 
+bool TYEncBody::OpenPart(qint64 part, quint32 fileCrcBefore)
+{
+    if (!Open())
+        return false;
+    if (part < 1 || part > m_parts)
+        return fail(TBodyFault::Changed);
+    m_part = part - 1;
+    m_fileCrc = fileCrcBefore;
+    if (!m_file.seek(currentPart().begin))
+        return fail(TBodyFault::Read, m_file.errorString());
+    startPart();
+    return true;
+}
+
 void TYEncBody::startPart()
 {
     const YEnc::TPart part = currentPart();

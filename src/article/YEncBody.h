@@ -29,6 +29,9 @@ public:
     qint64 LineCount() const override;
     // Starts again from the first line of the first part.
     bool Open() override;
+    // Starts at part (from 1) instead, fileCrcBefore being the CRC-32 of the file's bytes
+    // before it: one part made again alone, as it was when the file was posted.
+    bool OpenPart(qint64 part, quint32 fileCrcBefore);
     void Close() override { m_file.close(); }
     // The lines vary in length; they are taken one at a time.
     qint64 AppendFullLines(TByteLines&, qint64) override { return 0; }

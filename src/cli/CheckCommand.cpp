@@ -10,9 +10,11 @@
 #include "codec/PrintableText.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskRunner.h"
+#include "upload/ArticleBodyCheck.h"
 #include "upload/NzbFile.h"
 
 #include <QEventLoop>
+#include <QSet>
 #include <QFile>
 
 TCheckCommand::TCheckCommand(const ProfileSettings& settings, TTaskRunner& runner, TbcsNNTP& client,
@@ -38,7 +40,19 @@ int TCheckCommand::Run(const TCliRequest& request)
         m_view.ShowWarning(unusable);
     if (const QString error = ask(); !error.isEmpty())
         return fail(QStringLiteral("cannot check %1: %2").arg(path, error));
+    if (request.Has(QStringLiteral("bodies"))) {
+        const QString value = request.Value(QStringLiteral("bodies"));
+        bool ok = false;
+        const int percent = QString(value).remove(u'%').toInt(&ok);
+        if (!ok || percent < 1 || percent > 100)
+            return fail(
+                QStringLiteral("--bodies takes a per cent from 1% to 100%, not \"%1\"").arg(value));
+        if (const QString error = checkBodies(percent); !error.isEmpty())
+            return fail(QStringLiteral("cannot check %1: %2").arg(path, error));
+    }
     QString text;
+    for (const QString& line : std::as_const(m_damaged))
+        text += line + u'\n';
     for (const qsizetype index : std::as_const(m_missing))
         text += m_ids.at(index) + QStringLiteral("  ") + m_what.at(index) + u'\n';
     m_terminal.Out(text);
@@ -48,7 +62,11 @@ int TCheckCommand::Run(const TCliRequest& request)
     if (!m_unusable.isEmpty())
         summary += QStringLiteral("; %1 unusable Message-ID(s) not checked").arg(m_unusable.size());
     m_view.Note(summary);
-    return m_missing.isEmpty() && m_unusable.isEmpty() ? ExitOk : ExitFailed;
+    if (request.Has(QStringLiteral("bodies")))
+        m_view.Note(
+            QStringLiteral("quorvel-cli: %1 article body(ies) damaged").arg(m_damaged.size()));
+    return m_missing.isEmpty() && m_unusable.isEmpty() && m_damaged.isEmpty() ? ExitOk
+                                                                             : ExitFailed;
 }
 
 void TCheckCommand::addSegment(int fileNo, const QString& subject, int segment,
@@ -67,6 +85,45 @@ void TCheckCommand::addSegment(int fileNo, const QString& subject, int segment,
     m_index.insert(id, m_ids.size());
     m_ids << id;
     m_what << QStringLiteral("%1, part %2").arg(subject).arg(segment);
+}
+
+QString TCheckCommand::checkBodies(int percent)
+{
+    // Spread over the whole post: every article whose share of percent reaches a whole one.
+    const QSet<qsizetype> missing(m_missing.cbegin(), m_missing.cend());
+    QStringList sample;
+    qsizetype present = 0;
+    for (qsizetype i = 0; i < m_ids.size(); ++i) {
+        if (missing.contains(i))
+            continue;
+        if ((present + 1) * percent / 100 > present * percent / 100)
+            sample << m_ids.at(i);
+        ++present;
+    }
+    QEventLoop loop;
+    QString error;
+    connect(&m_client, &TbcsNNTP::OnBodyFetched, &loop,
+            [this](const QString& id, bool there, const QByteArrayList& lines) {
+                const QString damage = there ? ArticleBodyCheck::Damage(lines)
+                                             : QStringLiteral("the server has no body for it");
+                if (!damage.isEmpty())
+                    m_damaged << QStringLiteral("%1  %2  damaged: %3")
+                                     .arg(id, m_what.value(m_index.value(id, -1)), damage);
+            });
+    connect(&m_client, &TbcsNNTP::OnBodiesDone, &loop, &QEventLoop::quit);
+    connect(&m_client, &TbcsNNTP::OnError, &loop, [&](const QString& text) {
+        error = text;
+        loop.quit();
+    });
+    connect(&m_client, &TbcsNNTP::OnCanceled, &loop, [&] {
+        error = QStringLiteral("interrupted");
+        loop.quit();
+    });
+    connect(&m_signals, &TSignalPipe::Interrupted, &loop, [this] { m_client.Cancel(); });
+    m_client.FetchBodies(sample);
+    loop.exec();
+    m_client.Quit();
+    return error;
 }
 
 QString TCheckCommand::readNzb(const QString& path)

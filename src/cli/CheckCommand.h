@@ -36,6 +36,9 @@ private:
     void addSegment(int fileNo, const QString& subject, int segment, const QString& messageId);
     // Asks for them all; empty, or why the server could not be asked.
     QString ask();
+    // Fetches the bodies of percent of the articles found and names those damaged; empty,
+    // or why they could not be fetched.
+    QString checkBodies(int percent);
 
     const ProfileSettings& m_settings;
     TTaskRunner& m_runner;
@@ -48,4 +51,5 @@ private:
     QHash<QString, qsizetype> m_index; // where each id stands in m_ids
     QList<qsizetype> m_missing;
     QStringList m_unusable; // why each unusable segment cannot be asked for
+    QStringList m_damaged;  // "id  what  damaged: reason"
 };

@@ -7,6 +7,8 @@
 #include "base/SessionLog.h"
 #include "base/SettingsStore.h"
 #include "cli/CheckCommand.h"
+#include "cli/HistoryCommand.h"
+#include "cli/RepairCommand.h"
 #include "cli/ConnectionOptions.h"
 #include "cli/ExitStatus.h"
 #include "cli/GroupCommands.h"
@@ -27,6 +29,7 @@
 #include "tasks/TaskFile.h"
 #include "tasks/TaskRunner.h"
 #include "upload/BatchAccount.h"
+#include "upload/UploadHistory.h"
 #include "upload/UploadPoster.h"
 
 #include <exception>
@@ -138,6 +141,10 @@ int TCliSession::dispatch()
         return check();
     if (area == QLatin1String("groups"))
         return groups();
+    if (area == QLatin1String("history"))
+        return history();
+    if (area == QLatin1String("repair"))
+        return repair();
     return tasks();
 }
 
@@ -154,7 +161,7 @@ bool TCliSession::usesQueue() const
     const QString& command = m_request.Command;
     return command == QLatin1String("post") || command == QLatin1String("tasks run") ||
            command == QLatin1String("groups download") || command == QLatin1String("groups new") ||
-           command == QLatin1String("watch");
+           command == QLatin1String("watch") || command == QLatin1String("repair");
 }
 
 int TCliSession::check()
@@ -167,6 +174,25 @@ int TCliSession::check()
     return TCheckCommand(m_app->State().Settings, m_app->Runner(), m_app->Nntp(), *m_signals,
                          *m_view, m_terminal)
         .Run(m_request);
+}
+
+int TCliSession::repair()
+{
+    if (m_app->Runner().ConnectionOverride().UserName && !m_app->CheckAuth())
+        return ExitFailed;
+    return RepairCommand::Run(*m_app, *m_signals, *m_view, m_request);
+}
+
+int TCliSession::history()
+{
+    QStringList errors;
+    const QList<THistoryEntry> entries =
+        UploadHistory::Read(m_app->State().DataFile(QStringLiteral("journals")),
+                            m_app->UploadPoster().Account().NzbFolder(), &errors);
+    for (const QString& error : std::as_const(errors))
+        m_view->Note(QStringLiteral("quorvel-cli: ") + error);
+    m_terminal.Out(HistoryCommand::Text(entries, m_request.Has(QStringLiteral("json"))));
+    return errors.isEmpty() ? ExitOk : ExitFailed;
 }
 
 int TCliSession::groups()

@@ -34,6 +34,8 @@ private:
     bool usesQueue() const;
     int post();
     int check();
+    int history();
+    int repair();
     int groups();
     int tasks();
     int runQueue();

@@ -98,7 +98,20 @@ QList<TCommandSpec> buildSpecs()
             watchOptions() + connectionOptions() + reportOptions()),
         cmd("check", "FILE.nzb",
             "ask the server for every article an NZB file lists and print those missing", 1, 1,
-            "quorvel-cli check nzb/Holiday.nzb", connectionOptions()),
+            "quorvel-cli check nzb/Holiday.nzb",
+            QList<TOptionSpec>{opt("bodies", "N%",
+                                   "also fetch N per cent of the articles found (BODY) and "
+                                   "check their yEnc size and CRC-32")} +
+                connectionOptions()),
+        cmd("history", "", "list every batch posted: its files, groups, articles and state", 0, 0,
+            "quorvel-cli history --json", reportOptions()),
+        cmd("repair", "ENTRY|FILE.nzb",
+            "post again, from the source files, the articles of a batch the server lost, and "
+            "rewrite its NZB file",
+            1, 1, "quorvel-cli repair 20261208-101500-abcdef --source ~/holiday",
+            QList<TOptionSpec>{
+                opt("source", "FOLDER", "where the posted files are now, when moved since")} +
+                connectionOptions()),
         cmd("groups download", "", "download the server's full group list (replaces the newsrc)", 0,
             0, "quorvel-cli --yes groups download", connectionOptions()),
         cmd("groups new", "", "fetch the groups created since the last download", 0, 0,

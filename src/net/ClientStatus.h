@@ -24,4 +24,6 @@ enum TClientStatus : quint8
     csSendingArticle = 14,
     csArticleSent = 15,
     csStatSent = 16,
+    csBodySent = 17,
+    csReceivingBody = 18,
 };

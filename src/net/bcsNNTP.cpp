@@ -36,6 +36,8 @@ constexpr qint64 WireBlockLines = 256;
 // STAT commands on their way at once: enough to hide the round trip, few enough that the
 // replies never fill the server's send buffer while it waits for us to read.
 constexpr qsizetype StatWindow = 64;
+// The most an article body fetched may hold.
+constexpr qint64 BodyLimit = qint64(64) << 20;
 
 // How long one address of several may take to connect before the next one is tried; the
 // last address has what is left of the time-out.
@@ -182,6 +184,75 @@ void TbcsNNTP::CheckArticles(const QStringList& messageIds)
     m_pendingStatus = csStatSent;
     m_pendingCommand = "STAT";
     sendPending();
+}
+
+void TbcsNNTP::FetchBodies(const QStringList& messageIds)
+{
+    m_bodyIds = messageIds;
+    m_bodyAt = 0;
+    if (messageIds.isEmpty()) {
+        emit OnBodiesDone();
+        return;
+    }
+    m_pendingStatus = csBodySent;
+    m_pendingCommand = "BODY " + messageIds.first();
+    sendPending();
+}
+
+void TbcsNNTP::handleBodyReply()
+{
+    if (m_replyCode == 480) {
+        login();
+    } else if (m_replyCode == 222) {
+        m_body.clear();
+        m_bodyBytes = 0;
+        setState(csReceivingBody, false);
+        armTimer(m_timeout);
+    } else if (m_replyCode == 430) {
+        emit OnBodyFetched(m_bodyIds.at(m_bodyAt), false, {});
+        nextBody();
+    } else {
+        m_pendingCommand.clear();
+        fail(m_replyText);
+    }
+}
+
+void TbcsNNTP::handleBodyLine(const QByteArray& line)
+{
+    if (line == ".") {
+        stopTimer();
+        emit OnBodyFetched(m_bodyIds.at(m_bodyAt), true, std::exchange(m_body, {}));
+        nextBody();
+        return;
+    }
+    m_bodyBytes += line.size() + 2;
+    if (m_bodyBytes > BodyLimit) {
+        // Only a broken or hostile server sends an article this large.
+        stopTimer();
+        dropConnection();
+        m_body.clear();
+        fail(QStringLiteral("The server sent more than %1 MiB for the body of %2; it was not used")
+                 .arg(BodyLimit >> 20)
+                 .arg(m_bodyIds.at(m_bodyAt)));
+        return;
+    }
+    m_body.append(line.startsWith("..") ? line.mid(1) : line);
+    armTimer(m_timeout);
+}
+
+void TbcsNNTP::nextBody()
+{
+    if (++m_bodyAt >= m_bodyIds.size()) {
+        m_pendingCommand.clear();
+        setState(csBodySent, false);
+        log(QStringLiteral("BODY: %1 article(s) fetched").arg(m_bodyIds.size()));
+        emit OnBodiesDone();
+        return;
+    }
+    m_pendingCommand = "BODY " + m_bodyIds.at(m_bodyAt);
+    setState(csBodySent, false);
+    armTimer(m_timeout);
+    sendCommand(m_pendingCommand, false, true);
 }
 
 void TbcsNNTP::sendStatBatch()
@@ -715,6 +786,9 @@ void TbcsNNTP::lineReceived(const QByteArray& line)
     case csReceivingNewGroups:
         handleGroupLine(line);
         return;
+    case csReceivingBody:
+        handleBodyLine(line);
+        return;
     case csConnecting:
         if (m_startTlsSent)
             handleStartTlsReply(QString::fromUtf8(line));
@@ -731,6 +805,7 @@ void TbcsNNTP::lineReceived(const QByteArray& line)
     case csPostSent:
     case csArticleSent:
     case csStatSent:
+    case csBodySent:
         stopTimer();
         if (parseReply(QString::fromUtf8(line)))
             handleReply();
@@ -853,6 +928,9 @@ void TbcsNNTP::handleReply()
         return;
     case csStatSent:
         handleStatReply();
+        return;
+    case csBodySent:
+        handleBodyReply();
         return;
     default:
         return;
@@ -1019,7 +1097,10 @@ QString TbcsNNTP::timeoutText() const
     case csPostSent:
     case csArticleSent:
     case csStatSent:
+    case csBodySent:
         return "waiting for server response";
+    case csReceivingBody:
+        return "receiving an article";
     case csReceivingList:
     case csReceivingNewGroups:
         return "receiving groups";

@@ -4,6 +4,7 @@
 #include "net/TlsChannel.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -97,6 +98,10 @@ public:
     // Asks whether each article is on the server (STAT, several at once as RFC 3977
     // allows); OnArticleChecked reports each in order, then OnCheckDone.
     void CheckArticles(const QStringList& messageIds);
+    // Fetches each article's body (BODY), one after the other; OnBodyFetched reports each in
+    // order (its lines with the dot rule undone; none when the server has no such article),
+    // then OnBodiesDone.
+    void FetchBodies(const QStringList& messageIds);
     // Sends QUIT (no reply awaited) and drops the connection, if one is open.
     void Quit();
     // Stops whatever runs and drops the connection.
@@ -143,6 +148,8 @@ signals:
     // The server cannot check articles (STAT answered 500 to 503): nothing was checked; the
     // connection stays usable. The text names the server and its answer.
     void OnCheckRefused(const QString& text);
+    void OnBodyFetched(const QString& messageId, bool present, const QByteArrayList& lines);
+    void OnBodiesDone();
     // Body progress 1..100 while the article goes out, then 0 once at its end.
     void OnProgress(int percent);
 
@@ -166,6 +173,9 @@ private:
     void login();
     void sendStatBatch();
     void handleStatReply();
+    void handleBodyReply();
+    void handleBodyLine(const QByteArray& line);
+    void nextBody();
 
     void asyncComplete(const TAsyncHostInfo& info);
     void connectedToServer();
@@ -244,6 +254,10 @@ private:
     bool m_checkDraining = false;
     QString m_checkRefusal; // the first refusal of a STAT, while the others are let through
     QString m_closedDuring;
+    QStringList m_bodyIds;
+    qsizetype m_bodyAt = 0;
+    QByteArrayList m_body;
+    qint64 m_bodyBytes = 0;
     TClientStatus m_state = csIdle;
     TClientStatus m_pendingStatus = csIdle;
     bool m_connected = false;

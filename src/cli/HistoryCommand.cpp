@@ -1,0 +1,58 @@
+#include "cli/HistoryCommand.h"
+
+#include "upload/UploadHistory.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QTimeZone>
+
+namespace {
+
+QJsonObject jsonOf(const THistoryEntry& e)
+{
+    return {
+        {QStringLiteral("entry"), e.Batch},
+        {QStringLiteral("date"),
+         QDateTime::fromSecsSinceEpoch(e.Date, QTimeZone::utc()).toString(Qt::ISODate)},
+        {QStringLiteral("subject"), e.Subject},
+        {QStringLiteral("files"), QJsonArray::fromStringList(e.Files)},
+        {QStringLiteral("size"), e.Size},
+        {QStringLiteral("groups"), QJsonArray::fromStringList(e.Groups)},
+        {QStringLiteral("servers"), QJsonArray::fromStringList(e.Servers)},
+        {QStringLiteral("articles"), e.Articles},
+        {QStringLiteral("missing"), e.Missing},
+        {QStringLiteral("nzb"), e.Nzb},
+        {QStringLiteral("journal"), e.Journal},
+        {QStringLiteral("state"), THistoryEntry::StateName(e.State)},
+    };
+}
+
+QString lineOf(const THistoryEntry& e)
+{
+    const QString date =
+        QDateTime::fromSecsSinceEpoch(e.Date).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    return QStringLiteral("%1  %2  %3  %4 file(s), %5, %6 article(s), %7 missing  %8\n"
+                          "    groups: %9  servers: %10\n    nzb: %11\n")
+        .arg(e.Batch, date, THistoryEntry::StateName(e.State))
+        .arg(e.Files.size())
+        .arg(QLocale::c().formattedDataSize(e.Size))
+        .arg(e.Articles)
+        .arg(e.Missing)
+        .arg(e.Subject, e.Groups.join(u','), e.Servers.join(u','),
+             e.Nzb.isEmpty() ? QStringLiteral("(none)") : e.Nzb);
+}
+
+} // namespace
+
+QString HistoryCommand::Text(const QList<THistoryEntry>& entries, bool json)
+{
+    QString text;
+    for (const THistoryEntry& e : entries)
+        text += json ? QString::fromUtf8(QJsonDocument(jsonOf(e)).toJson(QJsonDocument::Compact)) +
+                           u'\n'
+                     : lineOf(e);
+    return text;
+}

@@ -1,0 +1,57 @@
+#include "upload/UploadHistory.h"
+
+#include <QTest>
+
+// A batch's history entry follows what its journal says of its articles.
+class TestUploadHistory : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void stateFollowsTheArticles_data();
+    void stateFollowsTheArticles();
+};
+
+void TestUploadHistory::stateFollowsTheArticles_data()
+{
+    QTest::addColumn<QList<int>>("states"); // TArticleState of parts 1, 2, ...
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("missing");
+    const int sent = int(TArticleState::Sent), accepted = int(TArticleState::Accepted),
+              checked = int(TArticleState::Checked), missing = int(TArticleState::Missing);
+    QTest::newRow("taken, not checked") << QList<int>{accepted, accepted} << "complete" << 0;
+    QTest::newRow("all found") << QList<int>{checked, checked} << "complete" << 0;
+    QTest::newRow("being checked") << QList<int>{checked, accepted} << "checking" << 0;
+    QTest::newRow("one lost") << QList<int>{checked, missing, missing} << "incomplete" << 2;
+    QTest::newRow("never answered") << QList<int>{accepted, sent} << "incomplete" << 0;
+}
+
+void TestUploadHistory::stateFollowsTheArticles()
+{
+    QFETCH(QList<int>, states);
+    TJournalContent content;
+    content.Add(TJournalFile{"/src/a.bin", {"alt.test"}, {3000, 0, "ab"}, {}});
+    for (int k = 0; k < states.size(); ++k)
+        content.Add(TJournalArticle{"/src/a.bin",
+                                    k + 1,
+                                    int(states.size()),
+                                    1000 * k + 1,
+                                    1000 * k + 1000,
+                                    1400,
+                                    QString("<%1@x>").arg(k),
+                                    TArticleState(states[k]),
+                                    "a (1/3)",
+                                    {"alt.test"},
+                                    "me",
+                                    1000 + k});
+    const THistoryEntry entry = UploadHistory::EntryOf("/data/journals/b1.journal", content);
+    QTEST(THistoryEntry::StateName(entry.State), "state");
+    QTEST(entry.Missing, "missing");
+    QCOMPARE(entry.Batch, QString("b1"));
+    QCOMPARE(entry.Articles, int(states.size()));
+    QCOMPARE(entry.Size, 3000);
+    QCOMPARE(entry.Date, 1000);
+}
+
+QTEST_GUILESS_MAIN(TestUploadHistory)
+#include "tst_uploadhistory.moc"
