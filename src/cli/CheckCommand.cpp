@@ -65,8 +65,7 @@ int TCheckCommand::Run(const TCliRequest& request)
     if (request.Has(QStringLiteral("bodies")))
         m_view.Note(
             QStringLiteral("quorvel-cli: %1 article body(ies) damaged").arg(m_damaged.size()));
-    return m_missing.isEmpty() && m_unusable.isEmpty() && m_damaged.isEmpty() ? ExitOk
-                                                                             : ExitFailed;
+    return m_missing.isEmpty() && m_unusable.isEmpty() && m_damaged.isEmpty() ? ExitOk : ExitFailed;
 }
 
 void TCheckCommand::addSegment(int fileNo, const QString& subject, int segment,

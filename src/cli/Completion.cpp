@@ -44,9 +44,9 @@ QStringList TCompletion::optionValues(const QString& option) const
     if (option == QLatin1String("profile"))
         return m_profiles;
     // A value name such as "uuencode|yenc" lists the words the option takes.
-    const TOptionSpec* spec = findOption(option);
-    if (spec && spec->ValueName.contains(u'|'))
-        return spec->ValueName.split(u'|');
+    const TOptionSpec* known = findOption(option);
+    if (known && known->ValueName.contains(u'|'))
+        return known->ValueName.split(u'|');
     return {};
 }
 
@@ -87,8 +87,8 @@ QStringList TCompletion::Candidates(const QStringList& words, int index) const
         }
         if (w.startsWith(QLatin1String("--"))) {
             const QString name = w.mid(2).section(u'=', 0, 0);
-            const TOptionSpec* spec = findOption(name);
-            if (spec && !spec->ValueName.isEmpty() && !w.contains(u'='))
+            const TOptionSpec* known = findOption(name);
+            if (known && !known->ValueName.isEmpty() && !w.contains(u'='))
                 pendingOption = name;
         } else if (!w.startsWith(u'-') || w.size() == 1) {
             commandWords << w;

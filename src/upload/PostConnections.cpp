@@ -69,8 +69,7 @@ void TPostConnections::addSlot()
         failed(*slot,
                QStringLiteral("Your connection to %1 was unexpectedly closed.%2")
                    .arg(client->Server(),
-                        step.isEmpty() ? QString()
-                                       : " The server closed it during: " + step + "."),
+                        step.isEmpty() ? QString() : " The server closed it during: " + step + "."),
                0);
     });
     connect(client, &TbcsNNTP::OnProgress, this, [this, slot](int percent) {

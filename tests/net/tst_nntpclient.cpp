@@ -106,7 +106,7 @@ private slots:
 void TestNntpClient::greetingRefused_data()
 {
     QTest::addColumn<QByteArray>("greeting");
-    QTest::addColumn<bool>("post"); // else the group list is asked for
+    QTest::addColumn<bool>("post");       // else the group list is asked for
     QTest::addColumn<QString>("refusal"); // empty when the operation goes on
     QTest::newRow("201 no posting, then POST")
         << QByteArray("201 server ready, no posting") << true << "201 server ready, no posting";
