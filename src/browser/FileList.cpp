@@ -2,7 +2,6 @@
 
 #include "browser/FileIconProvider.h"
 #include "browser/FileListFilter.h"
-#include "codec/LocalFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -157,7 +156,7 @@ QStringList TFileList::SelectedFiles() const
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     QStringList paths;
     for (const QModelIndex& index : rows)
-        paths << TLocalFile::FromShown(m_model->filePath(m_filter->mapToSource(index)));
+        paths << m_model->filePath(m_filter->mapToSource(index));
     return paths;
 }
 

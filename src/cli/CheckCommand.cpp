@@ -100,7 +100,6 @@ QString TCheckCommand::checkBodies(int percent)
         ++present;
     }
     QEventLoop loop;
-    QString error;
     connect(&m_client, &TbcsNNTP::OnBodyFetched, &loop,
             [this](const QString& id, bool there, const QByteArrayList& lines) {
                 const QString damage = there ? ArticleBodyCheck::Damage(lines)
@@ -110,19 +109,7 @@ QString TCheckCommand::checkBodies(int percent)
                                      .arg(id, m_what.value(m_index.value(id, -1)), damage);
             });
     connect(&m_client, &TbcsNNTP::OnBodiesDone, &loop, &QEventLoop::quit);
-    connect(&m_client, &TbcsNNTP::OnError, &loop, [&](const QString& text) {
-        error = text;
-        loop.quit();
-    });
-    connect(&m_client, &TbcsNNTP::OnCanceled, &loop, [&] {
-        error = QStringLiteral("interrupted");
-        loop.quit();
-    });
-    connect(&m_signals, &TSignalPipe::Interrupted, &loop, [this] { m_client.Cancel(); });
-    m_client.FetchBodies(sample);
-    loop.exec();
-    m_client.Quit();
-    return error;
+    return await(loop, [&] { m_client.FetchBodies(sample); });
 }
 
 QString TCheckCommand::readNzb(const QString& path)
@@ -155,12 +142,17 @@ QString TCheckCommand::ask()
     m_client.SetTls(m_runner.ConnectionOverride().Tls(
         {TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint}));
     QEventLoop loop;
-    QString error;
     connect(&m_client, &TbcsNNTP::OnArticleChecked, &loop, [this](const QString& id, bool present) {
         if (!present)
             m_missing << m_index.value(id);
     });
     connect(&m_client, &TbcsNNTP::OnCheckDone, &loop, &QEventLoop::quit);
+    return await(loop, [&] { m_client.CheckArticles(m_ids); });
+}
+
+QString TCheckCommand::await(QEventLoop& loop, const std::function<void()>& start)
+{
+    QString error;
     connect(&m_client, &TbcsNNTP::OnError, &loop, [&](const QString& text) {
         error = text;
         loop.quit();
@@ -170,7 +162,7 @@ QString TCheckCommand::ask()
         loop.quit();
     });
     connect(&m_signals, &TSignalPipe::Interrupted, &loop, [this] { m_client.Cancel(); });
-    m_client.CheckArticles(m_ids);
+    start();
     // The client's own time-outs end a server that does not answer.
     loop.exec();
     m_client.Quit();

@@ -6,6 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QEventLoop;
+
 struct ProfileSettings;
 class TbcsNNTP;
 class TTaskRunner;
@@ -39,6 +43,9 @@ private:
     // Fetches the bodies of percent of the articles found and names those damaged; empty,
     // or why they could not be fetched.
     QString checkBodies(int percent);
+    // Starts the client's work and runs loop until it quits, the client fails or the user
+    // interrupts; empty, or why the work did not end.
+    QString await(QEventLoop& loop, const std::function<void()>& start);
 
     const ProfileSettings& m_settings;
     TTaskRunner& m_runner;

@@ -126,7 +126,7 @@ TLocalFile::TInfo TLocalFile::Info(const QString& name)
 
 QString TLocalFile::FromShown(const QString& path)
 {
-    if (!path.contains(QChar::ReplacementCharacter) || Info(path).Exists)
+    if (Info(path).Exists)
         return path;
     const qsizetype slash = path.lastIndexOf(u'/');
     if (slash < 0)

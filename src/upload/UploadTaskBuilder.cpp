@@ -6,6 +6,7 @@
 #include "base/CommaText.h"
 #include "base/Logger.h"
 #include "base/View.h"
+#include "codec/LocalFile.h"
 #include "upload/BatchAccount.h"
 #include "upload/DroppedFiles.h"
 #include "upload/UploadPoster.h"
@@ -132,7 +133,9 @@ TPostRequest TUploadTaskBuilder::RequestFromView(const TWindowView& window) cons
 {
     TPostRequest request = TPostRequest::FromSettings(m_state.Settings);
     request.Folder = m_view.FolderPath();
-    request.Files = window.SelectedFiles();
+    // The file list shows names as Qt decodes them; one that is not UTF-8 is found by its bytes.
+    for (const QString& file : window.SelectedFiles())
+        request.Files << TLocalFile::FromShown(file);
     m_groups.GetSelectedGroups(window.GroupPaneSelectedRows(), request.Groups);
     request.From = m_view.FromText();
     request.Subject = m_view.SubjectText();
