@@ -12,18 +12,13 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <algorithm>
-
 namespace {
 
-// Line breaks end a record: names and subjects holding one are not written here.
+// Any text, line breaks and other control characters too: the journal writes them escaped.
 QString text(FuzzedDataProvider& in)
 {
     const std::string bytes = in.ConsumeRandomLengthString(30);
-    QString s = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-    s.remove(u'\n');
-    s.remove(u'\r');
-    return s;
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
 TJournalArticle article(FuzzedDataProvider& in, const QList<TJournalArticle>& earlier)
@@ -53,27 +48,28 @@ TJournalArticle article(FuzzedDataProvider& in, const QList<TJournalArticle>& ea
     return a;
 }
 
-// What a reader must give for these records: the latest of each file, groups and part,
-// files in the order first seen, parts in order.
+// What a reader must give for these records: for each file and groups, in the order first
+// recorded, the latest record of each part, parts in order; a record cutting the file into
+// another number of parts drops the parts of the earlier cut.
 QList<TJournalArticle> latest(const QList<TJournalArticle>& records)
 {
-    QList<TJournalArticle> out;
-    QList<QString> files;
+    QList<QPair<QString, QStringList>> keys;
+    QList<QMap<int, TJournalArticle>> parts;
     for (const TJournalArticle& r : records) {
-        const auto same = std::find_if(out.begin(), out.end(), [&](const TJournalArticle& a) {
-            return a.File == r.File && a.Groups == r.Groups && a.Part == r.Part;
-        });
-        if (same != out.end())
-            *same = r;
-        else
-            out << r;
-        if (!files.contains(r.File))
-            files << r.File;
+        const QPair<QString, QStringList> key(r.File, r.Groups);
+        qsizetype at = keys.indexOf(key);
+        if (at < 0) {
+            at = keys.size();
+            keys << key;
+            parts.append(QMap<int, TJournalArticle>());
+        }
+        if (!parts[at].isEmpty() && parts[at].first().Total != r.Total)
+            parts[at].clear();
+        parts[at].insert(r.Part, r);
     }
-    std::stable_sort(out.begin(), out.end(), [&](const auto& a, const auto& b) {
-        const qsizetype fa = files.indexOf(a.File), fb = files.indexOf(b.File);
-        return fa != fb ? fa < fb : a.Part < b.Part;
-    });
+    QList<TJournalArticle> out;
+    for (const QMap<int, TJournalArticle>& p : std::as_const(parts))
+        out << p.values();
     return out;
 }
 
@@ -94,7 +90,7 @@ QList<TJournalArticle> readOrStop(const QString& path)
     QString error;
     const auto read = TUploadJournal::Read(path, &error);
     FuzzFiles::Check(read.has_value(), "a readable journal is read");
-    return *read;
+    return read->Articles();
 }
 
 void readBack(FuzzedDataProvider& in)
