@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <cstring>
+
 TNewsArticle::TNewsArticle(QObject* parent) : QObject(parent) {}
 
 TNewsArticle::~TNewsArticle() = default;
@@ -75,7 +77,22 @@ bool TNewsArticle::NeedsEncoding(const QString& path)
     static const QStringList text = {QStringLiteral("txt"), QStringLiteral("bat"),
                                      QStringLiteral("ini"), QStringLiteral("inf"),
                                      QStringLiteral("uue")};
-    return !text.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive);
+    if (!text.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive))
+        return true;
+    // A file named as text that holds a NUL byte is not text: a server refuses or cuts such an
+    // article, so it is encoded like any other binary file. A file that cannot be read is
+    // left to the text reader, which says why.
+    TLocalFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray block(64 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = file.read(block.data(), block.size());
+        if (n <= 0)
+            return false;
+        if (std::memchr(block.constData(), 0, size_t(n)))
+            return true;
+    }
 }
 
 QString TNewsArticle::TempFileName()

@@ -136,20 +136,35 @@ void TestNewsArticle::composeChecks()
 
 void TestNewsArticle::needsEncoding_data()
 {
+    // A file of the name is written with the content when one is given.
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("encoded");
     for (const char* text : {"a.txt", "NOTES.TXT", "run.Bat", "setup.ini", "driver.INF", "x.uue"})
-        QTest::newRow(text) << QString::fromLatin1(text) << false;
+        QTest::newRow(text) << QString::fromLatin1(text) << QByteArray() << false;
     for (const char* binary :
          {"photo.jpg", "README", "notes.txt.gz", "notes.text", "end.", "t.txt/x"})
-        QTest::newRow(binary) << QString::fromLatin1(binary) << true;
+        QTest::newRow(binary) << QString::fromLatin1(binary) << QByteArray() << true;
+    QTest::newRow("text in a .txt") << "t.txt" << QByteArray("line\r\n\xe9t\xe9\n") << false;
+    QTest::newRow("NUL at once") << "n.txt" << QByteArray("\0abc", 4) << true;
+    QByteArray late(200000, 'a');
+    late[150000] = '\0';
+    QTest::newRow("NUL in a later block") << "late.ini" << late << true;
 }
 
 void TestNewsArticle::needsEncoding()
 {
     QFETCH(QString, name);
+    QFETCH(QByteArray, content);
     QFETCH(bool, encoded);
-    QCOMPARE(TNewsArticle::NeedsEncoding(QStringLiteral("/some/folder/") + name), encoded);
+    QTemporaryDir dir;
+    QString path = QStringLiteral("/some/folder/") + name;
+    if (!content.isNull()) {
+        path = dir.filePath(name);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    QCOMPARE(TNewsArticle::NeedsEncoding(path), encoded);
 }
 
 void TestNewsArticle::composedBody_data()
