@@ -124,7 +124,13 @@ QList<TCommandSpec> buildSpecs()
             "rewrite its NZB file",
             1, 1, "quorvel-cli repair 20261208-101500-abcdef --source ~/holiday",
             QList<TOptionSpec>{
-                opt("source", "FOLDER", "where the posted files are now, when moved since")} +
+                opt("source", "FOLDER",
+                    "where the posted files are now, when moved since (for an NZB file no "
+                    "journal knows: where its files are; default: the NZB file's folder)"),
+                opt("check-server", "HOST[:PORT]",
+                    "ask this server which articles are missing; they are posted again through "
+                    "the profile's server"),
+                opt("check-tls", "", "reach the --check-server with TLS from the first byte")} +
                 connectionOptions()),
         cmd("groups download", "", "download the server's full group list (replaces the newsrc)", 0,
             0, "quorvel-cli --yes groups download", connectionOptions()),
