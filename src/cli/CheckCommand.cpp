@@ -13,6 +13,8 @@
 
 #include <QCoreApplication>
 
+#include <optional>
+
 TCheckCommand::TCheckCommand(const ProfileSettings& settings, TTaskRunner& runner, TbcsNNTP& client,
                              TSignalPipe& signalPipe, TTerminalView& view,
                              const TTerminal& terminal, QString journalFolder, QString nzbFolder)
@@ -61,16 +63,17 @@ int TCheckCommand::Run(const TCliRequest& request)
     connect(&entryCheck, &TEntryCheck::Progress, this,
             [this](const QString& text) { m_view.Note(QStringLiteral("quorvel-cli: ") + text); });
     connect(&m_signals, &TSignalPipe::Interrupted, &entryCheck, &TEntryCheck::Abort);
-    int status = ExitFailed;
-    connect(&entryCheck, &TEntryCheck::Finished, this,
-            [&](const TEntryCheckOutcome& outcome) {
-                status = report(check.EntryOrNzb, outcome, bodies);
-                QCoreApplication::exit(status);
-            });
+    std::optional<int> status;
+    connect(&entryCheck, &TEntryCheck::Finished, this, [&](const TEntryCheckOutcome& outcome) {
+        status = report(check.EntryOrNzb, outcome, bodies);
+        QCoreApplication::exit(*status);
+    });
     entryCheck.Start(check, server);
-    // The client's own time-outs end a server that does not answer.
-    QCoreApplication::exec();
-    return status;
+    // The client's own time-outs end a server that does not answer. A check that could not
+    // start has ended already.
+    if (!status)
+        QCoreApplication::exec();
+    return status.value_or(ExitFailed);
 }
 
 int TCheckCommand::report(const QString& what, const TEntryCheckOutcome& outcome, bool bodies)

@@ -47,21 +47,21 @@ QString localDate(qint64 seconds)
 
 QString lineOf(const THistoryEntry& e)
 {
-    const QString checked =
-        e.LastCheck ? QStringLiteral("    checked %1 on %2: %3 of %4 missing\n")
-                          .arg(localDate(e.LastCheck->Date), e.LastCheck->Server)
-                          .arg(e.LastCheck->Missing)
-                          .arg(e.LastCheck->Articles)
-                    : QString();
+    const QString checked = e.LastCheck
+                                ? QStringLiteral("    checked %1 on %2: %3 of %4 missing\n")
+                                      .arg(localDate(e.LastCheck->Date), e.LastCheck->Server)
+                                      .arg(e.LastCheck->Missing)
+                                      .arg(e.LastCheck->Articles)
+                                : QString();
     return QStringLiteral("%1  %2  %3  %4 file(s), %5, %6 article(s), %7 missing  %8\n"
                           "    groups: %9  servers: %10\n    nzb: %11\n")
-        .arg(e.Batch, localDate(e.Date), THistoryEntry::StateName(e.State))
-        .arg(e.Files.size())
-        .arg(QLocale::c().formattedDataSize(e.Size))
-        .arg(e.Articles)
-        .arg(e.Missing)
-        .arg(e.Subject, e.Groups.join(u','), e.Servers.join(u','),
-             e.Nzb.isEmpty() ? QStringLiteral("(none)") : e.Nzb) +
+               .arg(e.Batch, localDate(e.Date), THistoryEntry::StateName(e.State))
+               .arg(e.Files.size())
+               .arg(QLocale::c().formattedDataSize(e.Size))
+               .arg(e.Articles)
+               .arg(e.Missing)
+               .arg(e.Subject, e.Groups.join(u','), e.Servers.join(u','),
+                    e.Nzb.isEmpty() ? QStringLiteral("(none)") : e.Nzb) +
            checked;
 }
 

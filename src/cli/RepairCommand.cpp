@@ -53,15 +53,19 @@ int RepairCommand::Run(TQuorvelApp& app, TSignalPipe& signalPipe, TTerminalView&
     });
     QObject::connect(&signalPipe, &TSignalPipe::Interrupted, &repair, &TBatchRepair::Abort);
     TRepairOutcome outcome;
+    bool finished = false;
     QObject::connect(&repair, &TBatchRepair::Finished, &repair, [&](const TRepairOutcome& o) {
         outcome = o;
+        finished = true;
         QCoreApplication::exit();
     });
     repair.Start({request.Arguments.value(0), request.Value(QStringLiteral("source")),
                   app.State().DataFile(QStringLiteral("journals")),
                   app.UploadPoster().Account().NzbFolder(), s.MessageIdDomain, s.Organization,
                   s.ReplyTo});
-    QCoreApplication::exec();
+    // A repair that could not start has ended already.
+    if (!finished)
+        QCoreApplication::exec();
     if (!outcome.Error.isEmpty())
         view.Note(QStringLiteral("quorvel-cli: cannot repair %1: %2")
                       .arg(request.Arguments.value(0), outcome.Error));

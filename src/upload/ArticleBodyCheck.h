@@ -8,9 +8,9 @@
 // What a yEnc part's keyword lines say of it: the file it belongs to and the bytes it carries.
 struct TYEncHeaders
 {
-    QString Name;     // the file's name (=ybegin name=)
-    qint64 Size = 0;  // the file's bytes (=ybegin size=)
-    int Part = 1;     // 1 and Total 1 for a file in one piece
+    QString Name;    // the file's name (=ybegin name=)
+    qint64 Size = 0; // the file's bytes (=ybegin size=)
+    int Part = 1;    // 1 and Total 1 for a file in one piece
     int Total = 1;
     qint64 Begin = 1; // the file's bytes the part carries, 1-based, inclusive (=ypart)
     qint64 End = 0;

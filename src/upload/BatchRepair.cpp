@@ -106,8 +106,8 @@ void TBatchRepair::Start(const TRepairRequest& request)
     if (request.EntryOrNzb.endsWith(QLatin1String(".nzb"), Qt::CaseInsensitive) &&
         !openNzb(request.EntryOrNzb))
         return; // finished, or asking the server for what no journal knows
-    std::optional<TRepairTarget> target = UploadRepair::Find(
-        request.EntryOrNzb, request.JournalFolder, request.NzbFolder, &error);
+    std::optional<TRepairTarget> target =
+        UploadRepair::Find(request.EntryOrNzb, request.JournalFolder, request.NzbFolder, &error);
     if (!target)
         return finish(error);
     m_target = std::move(*target);
@@ -148,7 +148,8 @@ void TBatchRepair::statAll(const QStringList& ids)
 {
     m_outcome.Articles = int(ids.size());
     m_missingNow.clear();
-    run(m_check, [this, ids] { m_check.CheckArticles(ids); }, [this] { afterStat(); });
+    run(
+        m_check, [this, ids] { m_check.CheckArticles(ids); }, [this] { afterStat(); });
 }
 
 void TBatchRepair::afterStat()
@@ -186,7 +187,8 @@ void TBatchRepair::afterStat()
         leftOf(f.Subject, ids);
     }
     m_bodies.clear();
-    run(m_post, [this, wanted] { m_post.FetchBodies(wanted); }, [this] { afterBodies(); });
+    run(
+        m_post, [this, wanted] { m_post.FetchBodies(wanted); }, [this] { afterBodies(); });
 }
 
 void TBatchRepair::afterBodies()
@@ -211,9 +213,8 @@ bool TBatchRepair::deriveJournal()
         if (const std::optional<TYEncHeaders> h = ArticleBodyCheck::Headers(at.value()))
             headers.insert(at.key(), *h);
     const QSet<QString> gone(m_missingNow.cbegin(), m_missingNow.cend());
-    const QString folder = m_request.SourceFolder.isEmpty()
-                               ? QFileInfo(m_target.Nzb).absolutePath()
-                               : m_request.SourceFolder;
+    const QString folder = m_request.SourceFolder.isEmpty() ? QFileInfo(m_target.Nzb).absolutePath()
+                                                            : m_request.SourceFolder;
     QList<TJournalFile> files;
     QList<TJournalArticle> articles;
     for (const TNzbFile& f : std::as_const(m_nzbFiles)) {
@@ -241,7 +242,8 @@ bool TBatchRepair::deriveJournal()
             finish(error);
             return false;
         }
-    emit Progress(QStringLiteral("the articles of %1 are recorded in %2").arg(m_target.Nzb, journal));
+    emit Progress(
+        QStringLiteral("the articles of %1 are recorded in %2").arg(m_target.Nzb, journal));
     m_target.Journal = journal;
     return true;
 }
@@ -255,7 +257,8 @@ QString TBatchRepair::sourcesChanged() const
     }
     // Every part whose yEnc lines were read, lost or left, against the bytes it carried.
     for (const TJournalArticle& a : m_journal.Content().Articles()) {
-        const std::optional<TYEncHeaders> h = ArticleBodyCheck::Headers(m_bodies.value(a.MessageId));
+        const std::optional<TYEncHeaders> h =
+            ArticleBodyCheck::Headers(m_bodies.value(a.MessageId));
         if (!h || !h->PartCrc)
             continue;
         const QString source = UploadRepair::SourcePath(a.File, m_request.SourceFolder);
@@ -294,7 +297,8 @@ void TBatchRepair::repostNext()
         return failed(error);
     emit Progress(QStringLiteral("posting %1 again as %2").arg(lost.Subject, fresh.MessageId));
     m_post.SetArticle(&m_article);
-    run(m_post, [this] { m_post.PostComposed(); }, [this, fresh] { reposted(fresh); });
+    run(
+        m_post, [this] { m_post.PostComposed(); }, [this, fresh] { reposted(fresh); });
 }
 
 void TBatchRepair::reposted(TJournalArticle fresh)
@@ -305,10 +309,10 @@ void TBatchRepair::reposted(TJournalArticle fresh)
     if (!m_journal.Record(fresh, &error))
         return failed(error);
     m_missingNow.clear();
-    run(m_post, [this, fresh] { m_post.CheckArticles({fresh.MessageId}); },
+    run(
+        m_post, [this, fresh] { m_post.CheckArticles({fresh.MessageId}); },
         [this, fresh]() mutable {
-            fresh.State =
-                m_missingNow.isEmpty() ? TArticleState::Checked : TArticleState::Missing;
+            fresh.State = m_missingNow.isEmpty() ? TArticleState::Checked : TArticleState::Missing;
             QString error;
             if (!m_journal.Record(fresh, &error))
                 return failed(error);

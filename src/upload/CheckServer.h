@@ -15,8 +15,8 @@ struct TCheckServer
 {
     TClientSetup Setup;
     TTlsConfig Tls;
-    int DelaySeconds = 0; // asked for no sooner than this after the post
-    int Rounds = 1;       // asked again, as often, for what was not found
+    int DelaySeconds = 0;  // asked for no sooner than this after the post
+    int Rounds = 1;        // asked again, as often, for what was not found
     bool Separate = false; // another server than the one posted to
 };
 

@@ -121,7 +121,8 @@ bool UploadRepair::BuildArticle(const TRepairTarget& target, const TJournalArtic
                                 TNewsArticle& article, QString* error)
 {
     // The file's bytes a part carries are those of every part but the last.
-    qint64 partBytes = lost.Part > 1 ? (lost.Begin - 1) / (lost.Part - 1) : lost.End - lost.Begin + 1;
+    qint64 partBytes =
+        lost.Part > 1 ? (lost.Begin - 1) / (lost.Part - 1) : lost.End - lost.Begin + 1;
     for (const TJournalArticle& a : target.Content.ArticlesOf(lost.File, lost.Groups))
         if (a.Part < a.Total)
             partBytes = a.End - a.Begin + 1;
@@ -178,8 +179,8 @@ QString subjectOfPart(const QString& subject, int part)
         last = it.next();
     if (!last.hasMatch())
         return subject;
-    const QString number = QStringLiteral("%1").arg(part, int(last.capturedLength(1)), 10,
-                                                    QLatin1Char('0'));
+    const QString number =
+        QStringLiteral("%1").arg(part, int(last.capturedLength(1)), 10, QLatin1Char('0'));
     return QString(subject).replace(last.capturedStart(1), last.capturedLength(1), number);
 }
 
@@ -194,7 +195,8 @@ bool UploadRepair::ArticlesOf(const TNzbFile& file, const QHash<QString, TYEncHe
     bool lost = false;
     for (const TNzbSegment& s : file.Segments) {
         lost = lost || gone.contains(bracketed(s.MessageId));
-        if (const auto at = headers.constFind(bracketed(s.MessageId)); !known && at != headers.cend())
+        if (const auto at = headers.constFind(bracketed(s.MessageId));
+            !known && at != headers.cend())
             known = &at.value();
     }
     if (!lost)
