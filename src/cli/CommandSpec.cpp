@@ -89,8 +89,9 @@ QList<TOptionSpec> checkOptions()
         opt("delay", "SECONDS",
             "ask no sooner than this after the post (default: the check server's delay, or "
             "the profile's CheckDelay)"),
-        opt("check-server", "HOST[:PORT]",
-            "ask this server instead of the one posted to (its delay is 30 s unless --delay)"),
+        opt("check-server", "NAME|HOST[:PORT]",
+            "ask this server (one of the profile's by its name, or any) instead of the "
+            "profile's check server or the one posted to; its delay is CheckServerDelay"),
         opt("check-tls", "", "reach the --check-server with TLS from the first byte"),
     };
 }
@@ -127,9 +128,10 @@ QList<TCommandSpec> buildSpecs()
                 opt("source", "FOLDER",
                     "where the posted files are now, when moved since (for an NZB file no "
                     "journal knows: where its files are; default: the NZB file's folder)"),
-                opt("check-server", "HOST[:PORT]",
-                    "ask this server which articles are missing; they are posted again through "
-                    "the profile's server"),
+                opt("check-server", "NAME|HOST[:PORT]",
+                    "ask this server (one of the profile's by its name, or any) which articles "
+                    "are missing instead of the profile's check server; they are posted again "
+                    "through the profile's server"),
                 opt("check-tls", "", "reach the --check-server with TLS from the first byte")} +
                 connectionOptions()),
         cmd("groups download", "", "download the server's full group list (replaces the newsrc)", 0,

@@ -20,7 +20,8 @@ struct TCheckServer
     bool Separate = false; // another server than the one posted to
 };
 
-// A server named for one run to check on (host[:port], TLS or not); empty: none.
+// A server named for one run to check on: a server of the profile by its name, or host[:port]
+// (TLS or not); empty: the profile's check server.
 struct TCheckServerOption
 {
     QString Server;
@@ -29,13 +30,11 @@ struct TCheckServerOption
 
 namespace CheckServer {
 
-// How long articles are given to reach a server they were not posted to, unless set.
-constexpr int DefaultDelaySeconds = 30;
-
 // The profile's posting server as the session reaches it (its --user, --tls and the rest).
 TCheckServer PostServer(const ProfileSettings& settings, const TConnectionOverride& session);
-// The server to check on: one named for the run, else the posting server, with the profile's
-// delay and rounds.
+// The server to check on: one named for the run, else the profile's check server (TServerList),
+// with the profile's CheckServerDelay, else the posting server with its CheckDelay; the
+// profile's CheckRounds.
 TCheckServer Of(const ProfileSettings& settings, const TConnectionOverride& session,
                 const TCheckServerOption& named = {});
 // Sets client up for server: its address, login, time-outs and protection.
