@@ -101,6 +101,9 @@ void TBatchRepair::Start(const TRepairRequest& request)
     m_request = request;
     m_outcome = {};
     m_abort = false;
+    m_target = {};
+    m_nzbFiles.clear();
+    m_bodies.clear();
     m_before = m_post.Article();
     QString error;
     if (request.EntryOrNzb.endsWith(QLatin1String(".nzb"), Qt::CaseInsensitive) &&
