@@ -56,6 +56,10 @@ void TEntryCheck::Start(const TEntryCheckRequest& request, const TCheckServer& s
     m_server = server;
     m_outcome = {};
     m_round = 0;
+    m_posted = 0;
+    m_ids.clear();
+    m_what.clear();
+    m_index.clear();
     const QString& what = request.EntryOrNzb;
     QString error;
     if (what.endsWith(QLatin1String(".nzb"), Qt::CaseInsensitive))
@@ -92,8 +96,11 @@ QString TEntryCheck::readEntry(const QString& journal)
     if (!content)
         return error;
     m_outcome.Journal = journal;
+    QStringList files;
     for (const TJournalArticle& a : content->Articles()) {
-        addSegment(a.Subject, a.Part, a.MessageId);
+        if (files.isEmpty() || files.last() != a.File)
+            files << a.File;
+        addSegment(int(files.size()), a.Subject, a.Part, a.MessageId);
         m_posted = std::max(m_posted, a.Date);
     }
     return QString();
@@ -108,22 +115,27 @@ QString TEntryCheck::readNzb(const QString& path)
     const std::optional<QList<TNzbFile>> files = NzbFile::Read(file.readAll(), &error);
     if (!files)
         return QStringLiteral("%1 is no NZB file: %2").arg(path, error);
-    m_posted = QFileInfo(path).lastModified().toSecsSinceEpoch();
+    // When it was posted, as the file says (not when the file was written or fetched).
     for (const TNzbFile& f : *files)
+        m_posted = std::max(m_posted, f.Date);
+    int fileNo = 0;
+    for (const TNzbFile& f : *files) {
+        ++fileNo;
         for (const TNzbSegment& s : f.Segments)
-            addSegment(f.Subject, s.Number, s.MessageId);
+            addSegment(fileNo, f.Subject, s.Number, s.MessageId);
+    }
     m_outcome.Journal = UploadHistory::FindJournal(m_request.JournalFolder, m_ids);
     return QString();
 }
 
-void TEntryCheck::addSegment(const QString& subject, int part, const QString& messageId)
+void TEntryCheck::addSegment(int fileNo, const QString& subject, int part, const QString& messageId)
 {
     const QString id = messageId.startsWith(u'<') ? messageId : '<' + messageId + '>';
     if (const QString problem = MessageId::Problem(id); !problem.isEmpty()) {
-        m_outcome.Unusable << QStringLiteral("%1, part %2: the Message-ID %3 is %4; it was not "
-                                             "checked")
-                                  .arg(PrintableText(subject), QString::number(part),
-                                       PrintableText(id), problem);
+        m_outcome.Unusable << QStringLiteral("file %1 (%2), segment %3: the Message-ID %4 is %5; "
+                                             "it was not checked")
+                                  .arg(QString::number(fileNo), PrintableText(subject),
+                                       QString::number(part), PrintableText(id), problem);
         return;
     }
     if (m_index.contains(id))

@@ -66,7 +66,7 @@ private:
 
     QString readEntry(const QString& journal);
     QString readNzb(const QString& path);
-    void addSegment(const QString& subject, int part, const QString& messageId);
+    void addSegment(int fileNo, const QString& subject, int part, const QString& messageId);
     // Waits for the next round's time, then asks for what is not found yet.
     void nextRound();
     void ask();

@@ -164,7 +164,7 @@ void TestCliCheckServer::checkTargets()
     }
     if (target == "unknown")
         argument = "19990101-000000-aaaaaa";
-    const auto check = cli.Run({"check", argument});
+    const auto check = cli.Run({"check", argument, "--delay", "0"});
     QCOMPARE(check.ExitCode, exitCode);
     QVERIFY2(check.Err.contains(said), qPrintable(check.Err));
     const QJsonObject after =
