@@ -7,6 +7,7 @@
 #include "codec/YEnc.h"
 #include "upload/NzbFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -234,12 +235,14 @@ void TestCliRepair::checkAsksAgainInRounds()
     TCliProcess cli;
     QCOMPARE(cli.SetServer(server.Server()).ExitCode, 0);
     QCOMPARE(cli.Run({"profile", "set", "CheckRounds", "2"}).ExitCode, 0);
-    TNzbFile file{"ann@example.org", 0, "late (1/2)", {"quorvel.test"}, {}};
+    // Posted just now: rounds are 4 s apart (a round whose time has passed is not asked).
+    TNzbFile file{
+        "ann@example.org", QDateTime::currentSecsSinceEpoch(), "late (1/2)", {"quorvel.test"}, {}};
     file.Segments = {{1, 400, ids[0]}, {2, 400, ids[1]}};
     const QString nzb = cli.Dir() + "/late.nzb";
     PeerTools::WriteFile(nzb, NzbFile::Document("late", {file}));
 
-    const auto check = cli.Run({"check", "--delay", "0", nzb});
+    const auto check = cli.Run({"check", "--delay", "4", nzb});
     QVERIFY2(check.ExitCode == 0 && check.Err.contains("0 of 2 article(s) missing"),
              qPrintable(check.Err));
     QCOMPARE(server.Commands().count("STAT " + ids[1]), 2);
