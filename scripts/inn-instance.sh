@@ -3,6 +3,8 @@
 #
 #   inn-instance.sh start DIR PORT [--auth USER:PASSWORD] [--groups N] [--tls CERT KEY CAFILE]
 #   inn-instance.sh tls-listen DIR PORT [CERT KEY]
+#   inn-instance.sh feed DIR_A DIR_B PORT_B
+#   inn-instance.sh flush-feed DIR_A
 #   inn-instance.sh stop DIR
 #
 # start writes a complete instance into DIR (which must be reachable for the user news),
@@ -12,7 +14,12 @@
 # the port also offers STARTTLS with that certificate.
 # tls-listen starts a reader (nnrpd) speaking TLS from the first byte on 127.0.0.1:PORT beside
 # innd, with the instance's certificate or the pair given, and prints its process id.
-# stop shuts innd down by its process id and ends the instance's nnrpd processes.
+# feed makes the running instance in DIR_A feed every article it takes to the one in DIR_B
+# (port PORT_B) through innfeed, and waits until innfeed holds its connection. The feed comes
+# from 127.0.0.2, which B knows as its peer, so readers from 127.0.0.1 stay readers on B.
+# flush-feed makes A's innfeed start over at once (and send what it kept back).
+# stop shuts innd down by its process id and ends the instance's nnrpd processes; stop a
+# feeding instance first (its innfeed ends with it).
 #
 # innd and nnrpd tell why they refuse or drop a reader only through syslog(3), and nothing
 # listens on /dev/log here. With QUORVEL_INN_SYSLOG set to a folder, start preloads a small
@@ -337,9 +344,56 @@ stop() {
     fi
 }
 
+FeedSource=127.0.0.2
+
+feed() {
+    local a b port=$3 i
+    a=$(cd "$1" && pwd)
+    b=$(cd "$2" && pwd)
+    cat >"$b/etc/incoming.conf" <<CONF
+peer feeder {
+    hostname:   "$FeedSource"
+    streaming:  true
+}
+CONF
+    chown news:news "$b/etc/incoming.conf"
+    INNCONF=$b/etc/inn.conf "$NEWSBIN/ctlinnd" -t 10 reload incoming.conf "feed" >/dev/null
+    cat >"$a/etc/newsfeeds" <<'CONF'
+ME:*,!junk,!control*/!local::
+innfeed!:!*:Tc,Wnm*:/usr/lib/news/bin/innfeed
+feedb:*:Tm:innfeed!
+CONF
+    # innfeed's defaults wait 2 s before the first connection and 30 s and more after a lost
+    # one, and keep back what they spooled meanwhile.
+    cat >"$a/etc/innfeed.conf" <<CONF
+backlog-directory:      innfeed
+initial-sleep:          0
+backlog-ckpt-period:    1
+backlog-rotate-period:  1
+backlog-newfile-period: 1
+initial-reconnect-time: 1
+max-reconnect-time:     2
+peer feedb {
+    ip-name:        127.0.0.1
+    port-number:    $port
+    bindaddress:    $FeedSource
+}
+CONF
+    mkdir -p "$a/spool/innfeed"
+    chown -R news:news "$a/etc" "$a/spool/innfeed"
+    INNCONF=$a/etc/inn.conf "$NEWSBIN/ctlinnd" -t 10 reload newsfeeds "feed" >/dev/null
+    for i in $(seq 1 500); do
+        ss -Htn state established src "$FeedSource" dst "127.0.0.1:$port" 2>/dev/null | grep -q . && return 0
+        sleep 0.01
+    done
+    die "innfeed of $a did not connect to port $port"
+}
+
 case ${1:-} in
     start) [ $# -ge 3 ] || die "usage: $0 start DIR PORT [--auth USER:PASSWORD] [--groups N]"; shift; start "$@" ;;
     tls-listen) [ $# -eq 3 ] || [ $# -eq 5 ] || die "usage: $0 tls-listen DIR PORT [CERT KEY]"; shift; tls_listen "$@" ;;
+    feed) [ $# -eq 4 ] || die "usage: $0 feed DIR_A DIR_B PORT_B"; shift; feed "$@" ;;
+    flush-feed) [ $# -eq 2 ] || die "usage: $0 flush-feed DIR_A"; INNCONF=$2/etc/inn.conf "$NEWSBIN/ctlinnd" -t 10 flush 'innfeed!' >/dev/null ;;
     stop) [ $# -eq 2 ] || die "usage: $0 stop DIR"; stop "$2" ;;
     *) die "usage: $0 start DIR PORT [...] | stop DIR" ;;
 esac

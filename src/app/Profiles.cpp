@@ -27,7 +27,7 @@ int indexOfNoCase(const QStringList& names, const QString& name)
 TProfiles::TProfiles(TAppState& state, TSettingsStore& store, TSecretStore& keyring, TView& view,
                      const TClock& clock, TProfileOwner& owner, QObject* parent)
     : QObject(parent), m_state(state), m_store(store), m_view(view), m_clock(clock), m_owner(owner),
-      m_passwords(keyring, store, view)
+      m_passwords(keyring, store, view), m_servers(store, keyring, view)
 {
 }
 
@@ -46,6 +46,7 @@ void TProfiles::ReadVariables()
     if (!s.RememberPassword)
         s.Password.clear();
     const bool moved = m_passwords.Take(m_state.ProfileName, m_state.ProfileKey, s);
+    m_servers.Read(m_state.ProfileKey, m_state.ProfileName, s);
     m_asStored = storedForm(s);
     // A password moved into the keyring leaves the file now.
     if (moved)
@@ -99,6 +100,8 @@ void TProfiles::SaveVariables()
         field.Write(m_store, m_state.ProfileKey, s,
                     [&](const QString& p) { return forFile(field, p); });
     }
+    m_servers.Write(m_state.ProfileKey, m_state.ProfileName, s,
+                    whole ? ProfileSettings() : m_asStored, scrambled);
     m_asStored = s;
     sync();
 }
@@ -240,6 +243,7 @@ void TProfiles::DeleteProfile()
         m_names.removeAt(index);
     m_store.DeleteKey(m_state.ProfileKey);
     m_passwords.Forget(m_state.ProfileName);
+    m_servers.Forget(m_state.ProfileName, m_state.Settings);
     sync();
     m_state.SetProfile(QStringLiteral("Default"));
     // No entry is selected when "Default" itself was deleted from the list.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ProfilePasswords.h"
+#include "app/ServerListStore.h"
 #include "base/ProfileSettings.h"
 
 #include <QObject>
@@ -88,6 +89,7 @@ private:
     const TClock& m_clock;
     TProfileOwner& m_owner;
     TProfilePasswords m_passwords;
+    TServerListStore m_servers;
     // The profile's values as last read or written, in their stored form.
     ProfileSettings m_asStored;
     QStringList m_names;

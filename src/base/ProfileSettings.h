@@ -1,5 +1,8 @@
 #pragma once
 
+#include "base/ServerEntry.h"
+
+#include <QList>
 #include <QString>
 
 // Every setting of a profile, one line each: type, name as stored, default a missing value
@@ -40,14 +43,21 @@
     X(QString, Security, QStringLiteral("none"), false) /* none, tls, starttls */                  \
     X(QString, TrustedAuthorities, QString(), false)    /* a PEM file beside the system's */       \
     X(QString, TrustedFingerprint, QString(), false) /* SHA-256 of a certificate trusted as is */  \
+    X(QString, ServerName, QString(), false)         /* empty: the server is named by its host */  \
+    X(QString, ServerRole, QStringLiteral("post"), false) /* post, check, both */                  \
+    X(qint16, ServerPriority, 0, false, 0, 999)           /* among post servers: lower first */    \
+    X(QString, ProxyHost, QString(), false)               /* SOCKS5 proxy; empty: none */          \
+    X(qint32, ProxyPort, 1080, false, 1, 65535)                                                    \
+    X(QString, ProxyUser, QString(), false)                                                        \
     X(QString, Encoding, QStringLiteral("uuencode"), false)      /* uuencode, yenc */              \
     X(QString, TextCharset, QStringLiteral("ISO-8859-1"), false) /* 8-bit text not in UTF-8 */     \
     X(QString, MessageIdDomain, QStringLiteral("quorvel.invalid"), false) /* names no one */       \
     X(QString, NzbFolder, QString(), false) /* empty: "nzb" in the data folder */                  \
     X(bool, CheckAfterPost, true, false)    /* STAT every article of a batch once it is through */ \
-    X(qint16, CheckDelay, 5, false, 0, 3600)       /* seconds before each round of checking */     \
-    X(qint16, CheckRounds, 2, false, 1, 100)       /* asking again for what was not found */       \
-    X(qint16, Par2Percent, 0, false, 0, 100)       /* recovery data per file; 0: none */           \
+    X(qint16, CheckDelay, 5, false, 0, 3600)        /* seconds before each round of checking */    \
+    X(qint16, CheckRounds, 2, false, 1, 100)        /* asking again for what was not found */      \
+    X(qint16, CheckServerDelay, 30, false, 0, 3600) /* on a check server: time to propagate */     \
+    X(qint16, Par2Percent, 0, false, 0, 100)        /* recovery data per file; 0: none */          \
     X(qint16, Par2Files, 0, false, 0, 1000)        /* recovery files per file; 0: as par2 makes */ \
     X(qint16, Par2FileMB, 0, false, 0, 9999)       /* largest recovery file; 0: no limit */        \
     X(qint16, Par2MemoryMB, 256, false, 16, 16384) /* recovery data made at once; more: reread */  \
@@ -63,6 +73,11 @@ struct ProfileSettings
 #define QUORVEL_SETTING_FIELD(type, name, value, secret, ...) type name = value;
     QUORVEL_PROFILE_SETTINGS(QUORVEL_SETTING_FIELD)
 #undef QUORVEL_SETTING_FIELD
+    // The profile's further servers after the one the fields above describe, and the
+    // password of that server's proxy: kept beside the table by TServerListStore, in keys a
+    // profile with one server and no proxy login never writes.
+    QList<TServerEntry> FurtherServers;
+    QString ProxyPassword;
 };
 
 // The values a profile starts with when the store holds nothing for it yet (a first start, a

@@ -75,6 +75,8 @@ QStringList TSettingField::Choices() const
         return {QStringLiteral("none"), QStringLiteral("tls"), QStringLiteral("starttls")};
     if (Name == QStringLiteral("Encoding"))
         return {QStringLiteral("uuencode"), QStringLiteral("yenc")};
+    if (Name == QStringLiteral("ServerRole"))
+        return {QStringLiteral("post"), QStringLiteral("check"), QStringLiteral("both")};
     if (Name == QStringLiteral("WatchPosted"))
         return {QStringLiteral("move"), QStringLiteral("remember")};
     return {};

@@ -180,6 +180,18 @@ void TSettingsStore::DeleteKey(const QString& key)
     m_settings->remove(key);
 }
 
+void TSettingsStore::DeleteValue(const QString& key, const QString& name)
+{
+    if (key.isEmpty() || name.isEmpty())
+        return;
+    m_settings->remove(path(key, name));
+}
+
+bool TSettingsStore::ValueExists(const QString& key, const QString& name) const
+{
+    return m_settings->contains(path(key, name));
+}
+
 bool TSettingsStore::KeyExists(const QString& key) const
 {
     return m_settings->childGroups().contains(key);

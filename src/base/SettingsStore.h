@@ -34,6 +34,9 @@ public:
     void WriteInteger(const QString& key, const QString& name, int value);
 
     void DeleteKey(const QString& key);
+    // Removes one value of a key (nothing when there is none).
+    void DeleteValue(const QString& key, const QString& name);
+    bool ValueExists(const QString& key, const QString& name) const;
     bool KeyExists(const QString& key) const;
 
     // Writes pending changes to disk; returns an error text naming the file, empty on

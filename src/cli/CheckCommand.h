@@ -1,51 +1,35 @@
 #pragma once
 
-#include <QHash>
-#include <QList>
 #include <QObject>
-#include <QString>
-#include <QStringList>
-
-#include <functional>
-
-class QEventLoop;
 
 struct ProfileSettings;
 class TbcsNNTP;
 class TTaskRunner;
 class TSignalPipe;
 struct TCliRequest;
+struct TEntryCheckOutcome;
 class TTerminal;
 class TTerminalView;
 
-// 'check FILE.nzb': asks the profile's news server for every article an NZB file lists
-// (STAT, several at once) and prints each one missing, with the subject and part it belongs
-// to. A Message-ID that cannot be asked for is named with its file and segment, and the rest
-// are checked. Exit status 0 when all are there, 1 when one is missing or unusable or the
-// check failed. The server is reached as the profile and the run's connection options say.
+// 'check ENTRY|FILE.nzb': asks the check server (or the profile's server) for every article of
+// a history entry or an NZB file (TEntryCheck) and prints each one missing, with the subject
+// and part it belongs to. A Message-ID that cannot be asked for is named with its file and
+// segment, and the rest are checked. Exit status 0 when all are there, 1 when one is missing
+// or unusable or the check failed, 130 when interrupted.
 class TCheckCommand : public QObject
 {
     Q_OBJECT
 public:
-    // Ctrl+C (signalPipe) cancels the check.
+    // Ctrl+C (signalPipe) cancels the check. client is the profile's posting client.
     TCheckCommand(const ProfileSettings& settings, TTaskRunner& runner, TbcsNNTP& client,
-                  TSignalPipe& signalPipe, TTerminalView& view, const TTerminal& terminal);
+                  TSignalPipe& signalPipe, TTerminalView& view, const TTerminal& terminal,
+                  QString journalFolder, QString nzbFolder);
 
     int Run(const TCliRequest& request);
 
 private:
     int fail(const QString& text);
-    // The Message-IDs with their angle brackets, and what each is, as the file lists them.
-    QString readNzb(const QString& path);
-    void addSegment(int fileNo, const QString& subject, int segment, const QString& messageId);
-    // Asks for them all; empty, or why the server could not be asked.
-    QString ask();
-    // Fetches the bodies of percent of the articles found and names those damaged; empty,
-    // or why they could not be fetched.
-    QString checkBodies(int percent);
-    // Starts the client's work and runs loop until it quits, the client fails or the user
-    // interrupts; empty, or why the work did not end.
-    QString await(QEventLoop& loop, const std::function<void()>& start);
+    int report(const QString& what, const TEntryCheckOutcome& outcome, bool bodies);
 
     const ProfileSettings& m_settings;
     TTaskRunner& m_runner;
@@ -53,10 +37,6 @@ private:
     TSignalPipe& m_signals;
     TTerminalView& m_view;
     const TTerminal& m_terminal;
-    QStringList m_ids;
-    QStringList m_what;                // "subject, part n", one for each id
-    QHash<QString, qsizetype> m_index; // where each id stands in m_ids
-    QList<qsizetype> m_missing;
-    QStringList m_unusable; // why each unusable segment cannot be asked for
-    QStringList m_damaged;  // "id  what  damaged: reason"
+    QString m_journalFolder;
+    QString m_nzbFolder;
 };

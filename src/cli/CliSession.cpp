@@ -172,7 +172,8 @@ int TCliSession::check()
         return ExitFailed;
     }
     return TCheckCommand(m_app->State().Settings, m_app->Runner(), m_app->Nntp(), *m_signals,
-                         *m_view, m_terminal)
+                         *m_view, m_terminal, m_app->State().DataFile(QStringLiteral("journals")),
+                         m_app->UploadPoster().Account().NzbFolder())
         .Run(m_request);
 }
 

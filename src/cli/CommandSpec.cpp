@@ -79,6 +79,23 @@ QList<TOptionSpec> reportOptions()
     };
 }
 
+// Where and how 'check' asks.
+QList<TOptionSpec> checkOptions()
+{
+    return {
+        opt("bodies", "N%",
+            "also fetch N per cent of the articles found (BODY) and check their yEnc size and "
+            "CRC-32"),
+        opt("delay", "SECONDS",
+            "ask no sooner than this after the post (default: the check server's delay, or "
+            "the profile's CheckDelay)"),
+        opt("check-server", "NAME|HOST[:PORT]",
+            "ask this server (one of the profile's by its name, or any) instead of the "
+            "profile's check server or the one posted to; its delay is CheckServerDelay"),
+        opt("check-tls", "", "reach the --check-server with TLS from the first byte"),
+    };
+}
+
 QList<TCommandSpec> buildSpecs()
 {
     const auto cmd = [](const char* name, const char* args, const char* help, int min, int max,
@@ -96,13 +113,11 @@ QList<TCommandSpec> buildSpecs()
             "post each file or folder that lands in FOLDER once it has stopped changing", 1, 1,
             "quorvel-cli watch ~/Uploads --group alt.binaries.test --encoding yenc",
             watchOptions() + connectionOptions() + reportOptions()),
-        cmd("check", "FILE.nzb",
-            "ask the server for every article an NZB file lists and print those missing", 1, 1,
-            "quorvel-cli check nzb/Holiday.nzb",
-            QList<TOptionSpec>{opt("bodies", "N%",
-                                   "also fetch N per cent of the articles found (BODY) and "
-                                   "check their yEnc size and CRC-32")} +
-                connectionOptions()),
+        cmd("check", "ENTRY|FILE.nzb",
+            "ask the check server (or the profile's server) for every article of a history "
+            "entry or an NZB file and print those missing; a batch's journal records what it "
+            "found",
+            1, 1, "quorvel-cli check nzb/Holiday.nzb", checkOptions() + connectionOptions()),
         cmd("history", "", "list every batch posted: its files, groups, articles and state", 0, 0,
             "quorvel-cli history --json", reportOptions()),
         cmd("repair", "ENTRY|FILE.nzb",
@@ -110,7 +125,14 @@ QList<TCommandSpec> buildSpecs()
             "rewrite its NZB file",
             1, 1, "quorvel-cli repair 20261208-101500-abcdef --source ~/holiday",
             QList<TOptionSpec>{
-                opt("source", "FOLDER", "where the posted files are now, when moved since")} +
+                opt("source", "FOLDER",
+                    "where the posted files are now, when moved since (for an NZB file no "
+                    "journal knows: where its files are; default: the NZB file's folder)"),
+                opt("check-server", "NAME|HOST[:PORT]",
+                    "ask this server (one of the profile's by its name, or any) which articles "
+                    "are missing instead of the profile's check server; they are posted again "
+                    "through the profile's server"),
+                opt("check-tls", "", "reach the --check-server with TLS from the first byte")} +
                 connectionOptions()),
         cmd("groups download", "", "download the server's full group list (replaces the newsrc)", 0,
             0, "quorvel-cli --yes groups download", connectionOptions()),

@@ -11,12 +11,16 @@
 
 namespace {
 
+QString isoDate(qint64 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toString(Qt::ISODate);
+}
+
 QJsonObject jsonOf(const THistoryEntry& e)
 {
-    return {
+    QJsonObject object{
         {QStringLiteral("entry"), e.Batch},
-        {QStringLiteral("date"),
-         QDateTime::fromSecsSinceEpoch(e.Date, QTimeZone::utc()).toString(Qt::ISODate)},
+        {QStringLiteral("date"), isoDate(e.Date)},
         {QStringLiteral("subject"), e.Subject},
         {QStringLiteral("files"), QJsonArray::fromStringList(e.Files)},
         {QStringLiteral("size"), e.Size},
@@ -28,21 +32,37 @@ QJsonObject jsonOf(const THistoryEntry& e)
         {QStringLiteral("journal"), e.Journal},
         {QStringLiteral("state"), THistoryEntry::StateName(e.State)},
     };
+    if (e.LastCheck)
+        object.insert(QStringLiteral("checked"),
+                      QJsonObject{{QStringLiteral("date"), isoDate(e.LastCheck->Date)},
+                                  {QStringLiteral("server"), e.LastCheck->Server},
+                                  {QStringLiteral("missing"), e.LastCheck->Missing}});
+    return object;
+}
+
+QString localDate(qint64 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
 QString lineOf(const THistoryEntry& e)
 {
-    const QString date =
-        QDateTime::fromSecsSinceEpoch(e.Date).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const QString checked = e.LastCheck
+                                ? QStringLiteral("    checked %1 on %2: %3 of %4 missing\n")
+                                      .arg(localDate(e.LastCheck->Date), e.LastCheck->Server)
+                                      .arg(e.LastCheck->Missing)
+                                      .arg(e.LastCheck->Articles)
+                                : QString();
     return QStringLiteral("%1  %2  %3  %4 file(s), %5, %6 article(s), %7 missing  %8\n"
                           "    groups: %9  servers: %10\n    nzb: %11\n")
-        .arg(e.Batch, date, THistoryEntry::StateName(e.State))
-        .arg(e.Files.size())
-        .arg(QLocale::c().formattedDataSize(e.Size))
-        .arg(e.Articles)
-        .arg(e.Missing)
-        .arg(e.Subject, e.Groups.join(u','), e.Servers.join(u','),
-             e.Nzb.isEmpty() ? QStringLiteral("(none)") : e.Nzb);
+               .arg(e.Batch, localDate(e.Date), THistoryEntry::StateName(e.State))
+               .arg(e.Files.size())
+               .arg(QLocale::c().formattedDataSize(e.Size))
+               .arg(e.Articles)
+               .arg(e.Missing)
+               .arg(e.Subject, e.Groups.join(u','), e.Servers.join(u','),
+                    e.Nzb.isEmpty() ? QStringLiteral("(none)") : e.Nzb) +
+           checked;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "cli/RepairCommand.h"
 
+#include <QCoreApplication>
+
 #include "app/QuorvelApp.h"
 #include "base/AppState.h"
 #include "base/SignalPipe.h"
@@ -10,20 +12,10 @@
 #include "tasks/TaskRunner.h"
 #include "upload/BatchAccount.h"
 #include "upload/BatchRepair.h"
+#include "upload/CheckServer.h"
 #include "upload/UploadPoster.h"
 
 namespace {
-
-// The profile's server, as the session reaches it (--tls, --user and the rest).
-void setUpClient(TQuorvelApp& app)
-{
-    const ProfileSettings& s = app.State().Settings;
-    TTaskRunner& runner = app.Runner();
-    app.Nntp().SetTls(runner.ConnectionOverride().Tls(
-        {TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint}));
-    runner.ConfigureClient(
-        {s.Host, {s.LoginRequired, s.UserID, s.Password}, s.Timeout, s.PostTimeout});
-}
 
 int statusOf(const TRepairOutcome& outcome)
 {
@@ -39,17 +31,41 @@ int statusOf(const TRepairOutcome& outcome)
 int RepairCommand::Run(TQuorvelApp& app, TSignalPipe& signalPipe, TTerminalView& view,
                        const TCliRequest& request)
 {
-    setUpClient(app);
-    TBatchRepair repair(app.Nntp());
+    const ProfileSettings& s = app.State().Settings;
+    TTaskRunner& runner = app.Runner();
+    // The profile's server, as the session reaches it (--tls, --user and the rest).
+    runner.ConfigureClient(
+        {s.Host, {s.LoginRequired, s.UserID, s.Password}, s.Timeout, s.PostTimeout});
+    app.Nntp().SetTls(runner.ConnectionOverride().Tls(
+        {TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint}));
+    const TCheckServer server = CheckServer::Of(
+        s, runner.ConnectionOverride(),
+        {request.Value(QStringLiteral("check-server")),
+         request.Has(QStringLiteral("check-tls")) ? TTlsMode::Implicit : TTlsMode::None});
+    TbcsNNTP own;
+    if (server.Separate) {
+        own.TakeSetup(app.Nntp());
+        CheckServer::SetUp(own, server);
+    }
+    TBatchRepair repair(app.Nntp(), server.Separate ? own : app.Nntp());
     QObject::connect(&repair, &TBatchRepair::Progress, &repair, [&view](const QString& text) {
         view.Note(QStringLiteral("quorvel-cli: ") + text);
     });
     QObject::connect(&signalPipe, &TSignalPipe::Interrupted, &repair, &TBatchRepair::Abort);
-    const TRepairOutcome outcome = repair.Run(
-        {request.Arguments.value(0), request.Value(QStringLiteral("source")),
-         app.State().DataFile(QStringLiteral("journals")), app.UploadPoster().Account().NzbFolder(),
-         app.State().Settings.MessageIdDomain});
-    app.Nntp().Quit();
+    TRepairOutcome outcome;
+    bool finished = false;
+    QObject::connect(&repair, &TBatchRepair::Finished, &repair, [&](const TRepairOutcome& o) {
+        outcome = o;
+        finished = true;
+        QCoreApplication::exit();
+    });
+    repair.Start({request.Arguments.value(0), request.Value(QStringLiteral("source")),
+                  app.State().DataFile(QStringLiteral("journals")),
+                  app.UploadPoster().Account().NzbFolder(), s.MessageIdDomain, s.Organization,
+                  s.ReplyTo});
+    // A repair that could not start has ended already.
+    if (!finished)
+        QCoreApplication::exec();
     if (!outcome.Error.isEmpty())
         view.Note(QStringLiteral("quorvel-cli: cannot repair %1: %2")
                       .arg(request.Arguments.value(0), outcome.Error));

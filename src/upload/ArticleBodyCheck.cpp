@@ -58,3 +58,39 @@ QString ArticleBodyCheck::Damage(const QByteArrayList& lines)
             .arg(QString::fromLatin1(wantCrc.value_or("nothing")));
     return QString();
 }
+
+std::optional<TYEncHeaders> ArticleBodyCheck::Headers(const QByteArrayList& lines)
+{
+    qsizetype at = 0;
+    while (at < lines.size() && !lines[at].startsWith("=ybegin "))
+        ++at;
+    if (at == lines.size())
+        return std::nullopt;
+    const QByteArray& begin = lines[at];
+    TYEncHeaders h;
+    bool ok[4] = {true, true, true, true};
+    const qsizetype name = begin.indexOf(" name=");
+    h.Size = field(begin, "size").value_or("x").toLongLong(&ok[0]);
+    h.Part = field(begin, "part").value_or("1").toInt(&ok[1]);
+    h.Total = field(begin, "total").value_or(h.Part == 1 ? "1" : "x").toInt(&ok[2]);
+    h.End = h.Size;
+    if (name < 0 || !ok[0] || !ok[1] || !ok[2] || h.Part < 1 || h.Total < h.Part)
+        return std::nullopt;
+    h.Name = QString::fromUtf8(begin.mid(name + 6).trimmed());
+    if (at + 1 < lines.size() && lines[at + 1].startsWith("=ypart ")) {
+        h.Begin = field(lines[at + 1], "begin").value_or("x").toLongLong(&ok[0]);
+        h.End = field(lines[at + 1], "end").value_or("x").toLongLong(&ok[1]);
+        if (!ok[0] || !ok[1] || h.Begin < 1 || h.End < h.Begin || h.End > h.Size)
+            return std::nullopt;
+    }
+    for (qsizetype i = lines.size() - 1; i > at; --i) {
+        if (!lines[i].startsWith("=yend"))
+            continue;
+        const std::optional<QByteArray> crc =
+            h.Total > 1 ? field(lines[i], "pcrc32") : field(lines[i], "crc32");
+        if (const quint32 value = crc.value_or("x").toUInt(&ok[3], 16); ok[3])
+            h.PartCrc = value;
+        break;
+    }
+    return h;
+}

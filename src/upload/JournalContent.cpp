@@ -45,6 +45,11 @@ void TJournalContent::Add(const TJournalArticle& article)
     e.Parts.insert(article.Part, article);
 }
 
+void TJournalContent::Add(const TJournalCheck& check)
+{
+    m_lastCheck = check;
+}
+
 QList<TJournalArticle> TJournalContent::Articles() const
 {
     QList<TJournalArticle> articles;

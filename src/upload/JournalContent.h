@@ -18,6 +18,7 @@ class TJournalContent
 public:
     void Add(const TJournalFile& file);
     void Add(const TJournalArticle& article);
+    void Add(const TJournalCheck& check);
 
     // Every article, by file and groups (in the order first recorded) and part.
     QList<TJournalArticle> Articles() const;
@@ -26,6 +27,8 @@ public:
     std::optional<TJournalFile> FileOf(const QString& file, const QStringList& groups) const;
     // The files recorded, in the order first recorded.
     QList<TJournalFile> Files() const;
+    // The latest check recorded; none before the first.
+    const std::optional<TJournalCheck>& LastCheck() const { return m_lastCheck; }
 
 private:
     struct TEntry
@@ -39,4 +42,5 @@ private:
 
     QList<TEntry> m_entries;
     QHash<QString, qsizetype> m_index; // file and groups -> place in m_entries
+    std::optional<TJournalCheck> m_lastCheck;
 };

@@ -44,3 +44,15 @@ struct TJournalFile
 
     bool operator==(const TJournalFile&) const = default;
 };
+
+// A check of the batch's articles after the post ("check" and "Check again"): when, on which
+// server, and what it found. The history shows the latest.
+struct TJournalCheck
+{
+    qint64 Date = 0; // Unix time
+    QString Server;
+    int Articles = 0;
+    int Missing = 0;
+
+    bool operator==(const TJournalCheck&) const = default;
+};

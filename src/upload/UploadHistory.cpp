@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 
@@ -99,6 +100,7 @@ THistoryEntry UploadHistory::EntryOf(const QString& journalPath, const TJournalC
         checked += a.State == TArticleState::Checked;
     }
     entry.State = stateOf(entry.Missing, unanswered, checked, entry.Articles);
+    entry.LastCheck = content.LastCheck();
     return entry;
 }
 
@@ -138,5 +140,23 @@ QString UploadHistory::FindNzb(const QString& nzbFolder, const QStringList& ids)
     for (const QString& id : ids)
         if (const QString nzb = nzbs.value(bracketed(id)); !nzb.isEmpty())
             return nzb;
+    return QString();
+}
+
+QString UploadHistory::FindJournal(const QString& journalFolder, const QStringList& ids)
+{
+    QSet<QString> wanted;
+    for (const QString& id : ids)
+        wanted.insert(bracketed(id));
+    const QFileInfoList journals =
+        QDir(journalFolder).entryInfoList({QStringLiteral("*.journal")}, QDir::Files, QDir::Name);
+    for (const QFileInfo& info : journals) {
+        QString error; // a journal that cannot be read records nothing
+        const std::optional<TJournalContent> content =
+            TUploadJournal::Read(info.filePath(), &error);
+        for (const TJournalArticle& a : content ? content->Articles() : QList<TJournalArticle>())
+            if (wanted.contains(a.MessageId))
+                return info.filePath();
+    }
     return QString();
 }

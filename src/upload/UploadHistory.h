@@ -30,6 +30,7 @@ struct THistoryEntry
     QString Nzb; // empty when no NZB file lists the batch's articles
     QString Journal;
     TState State = TState::Complete;
+    std::optional<TJournalCheck> LastCheck; // the latest check, whose findings the state shows
 
     static QString StateName(TState state);
 };
@@ -46,5 +47,7 @@ QList<THistoryEntry> Read(const QString& journalFolder, const QString& nzbFolder
 THistoryEntry EntryOf(const QString& journalPath, const TJournalContent& content);
 // The NZB file in folder that lists one of ids (with angle brackets); empty when none does.
 QString FindNzb(const QString& nzbFolder, const QStringList& ids);
+// The journal of folder that records one of ids (with angle brackets); empty when none does.
+QString FindJournal(const QString& journalFolder, const QStringList& ids);
 
 } // namespace UploadHistory

@@ -97,6 +97,27 @@ QString fileLine(const TJournalFile& f)
                              f.Identity.Hash, f.Task});
 }
 
+QString checkLine(const TJournalCheck& c)
+{
+    return CommaText::Write({"check", QString::number(c.Date), c.Server,
+                             QString::number(c.Articles), QString::number(c.Missing)});
+}
+
+std::optional<TJournalCheck> parseCheck(const QStringList& f)
+{
+    if (f.size() < 5)
+        return std::nullopt;
+    TJournalCheck c;
+    bool ok[3] = {};
+    c.Date = f[1].toLongLong(&ok[0]);
+    c.Server = f[2];
+    c.Articles = f[3].toInt(&ok[1]);
+    c.Missing = f[4].toInt(&ok[2]);
+    if (!ok[0] || !ok[1] || !ok[2])
+        return std::nullopt;
+    return c;
+}
+
 std::optional<TJournalArticle> parseArticle(const QStringList& f)
 {
     if (f.size() < ArticleFields)
@@ -150,6 +171,9 @@ void addLine(const QString& line, TJournalContent& content)
     } else if (fields.value(0) == u"file") {
         if (const auto f = parseFile(fields))
             content.Add(*f);
+    } else if (fields.value(0) == u"check") {
+        if (const auto c = parseCheck(fields))
+            content.Add(*c);
     }
 }
 
@@ -202,6 +226,12 @@ bool TUploadJournal::Record(const TJournalFile& file, QString* error)
 {
     m_content.Add(file);
     return append(escaped(fileLine(file)), error);
+}
+
+bool TUploadJournal::Record(const TJournalCheck& check, QString* error)
+{
+    m_content.Add(check);
+    return append(escaped(checkLine(check)), error);
 }
 
 bool TUploadJournal::append(const QString& text, QString* error)

@@ -15,7 +15,8 @@
 // reads the file again.
 //
 // Lines are comma text: "file", file, groups, size, modified, hash, task; "part", file, part,
-// total, begin, end, bytes, Message-ID, state, subject, groups, poster, date. In these a
+// total, begin, end, bytes, Message-ID, state, subject, groups, poster, date; "check", date,
+// server, articles, missing (a reader before checks were recorded passes over them). In these a
 // backslash and every control character (a line break in a file name) are written as \xHH.
 // "article" lines, written before, have the fields of "part" lines unescaped, and are read as
 // they are.
@@ -33,6 +34,7 @@ public:
     QString Path() const { return m_path; }
     bool Record(const TJournalArticle& article, QString* error);
     bool Record(const TJournalFile& file, QString* error);
+    bool Record(const TJournalCheck& check, QString* error);
     // What the journal holds, those records that failed to be written included.
     const TJournalContent& Content() const { return m_content; }
     bool Sync(QString* error);

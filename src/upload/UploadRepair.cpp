@@ -4,6 +4,7 @@
 #include "base/SafeFile.h"
 #include "codec/Crc32.h"
 #include "article/YEncBody.h"
+#include "upload/ArticleBodyCheck.h"
 #include "upload/NzbFile.h"
 #include "upload/UploadHistory.h"
 #include "upload/UploadJournal.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -105,7 +107,9 @@ QString UploadRepair::CheckSource(const TRepairTarget& target, const TJournalArt
     const std::optional<TJournalFile> posted = target.Content.FileOf(lost.File, lost.Groups);
     const bool sameSize = posted ? now->Size == posted->Identity.Size : now->Size >= lost.End;
     // The time it changed differs in a copy of the file; its size and bytes may not.
-    if (!sameSize || (posted && now->Hash != posted->Identity.Hash))
+    // A file known from its yEnc lines alone has a size but no hash.
+    const bool hashed = posted && !posted->Identity.Hash.isEmpty();
+    if (!sameSize || (hashed && now->Hash != posted->Identity.Hash))
         return QStringLiteral("%1 has changed since it was posted: its articles are not posted "
                               "again from it")
             .arg(source);
@@ -116,10 +120,11 @@ bool UploadRepair::BuildArticle(const TRepairTarget& target, const TJournalArtic
                                 const QString& source, const QString& messageId,
                                 TNewsArticle& article, QString* error)
 {
-    // The file's bytes a part carries are those of the first part.
-    qint64 partBytes = lost.End - lost.Begin + 1;
+    // The file's bytes a part carries are those of every part but the last.
+    qint64 partBytes =
+        lost.Part > 1 ? (lost.Begin - 1) / (lost.Part - 1) : lost.End - lost.Begin + 1;
     for (const TJournalArticle& a : target.Content.ArticlesOf(lost.File, lost.Groups))
-        if (a.Part == 1)
+        if (a.Part < a.Total)
             partBytes = a.End - a.Begin + 1;
     QFile file(source);
     std::optional<quint32> before;
@@ -144,6 +149,95 @@ bool UploadRepair::BuildArticle(const TRepairTarget& target, const TJournalArtic
     if (body.Fault() != TBodyFault::None) {
         *error = QStringLiteral("cannot read %1: %2").arg(source, body.FaultDetail());
         return false;
+    }
+    return true;
+}
+
+QString UploadRepair::CheckPart(const QString& source, qint64 begin, qint64 end, quint32 crc)
+{
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read %1: %2").arg(source, file.errorString());
+    if (crcOf(file, begin - 1, end) != crc)
+        return QStringLiteral("%1 has changed since it was posted: its bytes %2 to %3 are not "
+                              "those of the part posted (CRC-32); its articles are not posted "
+                              "again from it")
+            .arg(source)
+            .arg(begin)
+            .arg(end);
+    return QString();
+}
+
+namespace {
+
+// The subject of part of total, from a file's subject that counts "(1/total)".
+QString subjectOfPart(const QString& subject, int part)
+{
+    static const QRegularExpression counter(QStringLiteral("\\((\\d+)/(\\d+)\\)"));
+    QRegularExpressionMatch last;
+    for (auto it = counter.globalMatch(subject); it.hasNext();)
+        last = it.next();
+    if (!last.hasMatch())
+        return subject;
+    const QString number =
+        QStringLiteral("%1").arg(part, int(last.capturedLength(1)), 10, QLatin1Char('0'));
+    return QString(subject).replace(last.capturedStart(1), last.capturedLength(1), number);
+}
+
+} // namespace
+
+bool UploadRepair::ArticlesOf(const TNzbFile& file, const QHash<QString, TYEncHeaders>& headers,
+                              const QSet<QString>& gone, const QString& folder,
+                              QList<TJournalFile>& files, QList<TJournalArticle>& articles,
+                              QString* error)
+{
+    const TYEncHeaders* known = nullptr;
+    bool lost = false;
+    for (const TNzbSegment& s : file.Segments) {
+        lost = lost || gone.contains(bracketed(s.MessageId));
+        if (const auto at = headers.constFind(bracketed(s.MessageId));
+            !known && at != headers.cend())
+            known = &at.value();
+    }
+    if (!lost)
+        return true;
+    if (!known) {
+        *error = QStringLiteral("no article of \"%1\" is left on the server to read its file "
+                                "name and parts from")
+                     .arg(file.Subject);
+        return false;
+    }
+    const qint64 partSize = known->Part < known->Total ? known->End - known->Begin + 1
+                            : known->Part > 1          ? (known->Begin - 1) / (known->Part - 1)
+                                                       : known->Size;
+    // The name comes from a stranger's article: its folders go.
+    const QString path = QDir(folder).filePath(QFileInfo(known->Name).fileName());
+    files << TJournalFile{path, file.Groups, {known->Size, 0, QString()}, QString()};
+    for (const TNzbSegment& s : file.Segments) {
+        const qint64 begin = (s.Number - 1) * partSize + 1;
+        if (s.Number < 1 || s.Number > known->Total || partSize < 1 || begin > known->Size) {
+            *error = QStringLiteral("segment %1 of \"%2\" is not a part of %3 as its yEnc lines "
+                                    "say (%4 parts of %5 bytes)")
+                         .arg(s.Number)
+                         .arg(file.Subject, known->Name)
+                         .arg(known->Total)
+                         .arg(partSize);
+            return false;
+        }
+        const QString id = bracketed(s.MessageId);
+        articles << TJournalArticle{path,
+                                    s.Number,
+                                    known->Total,
+                                    begin,
+                                    std::min(known->Size, s.Number * partSize),
+                                    s.Bytes,
+                                    id,
+                                    gone.contains(id) ? TArticleState::Missing
+                                                      : TArticleState::Checked,
+                                    subjectOfPart(file.Subject, s.Number),
+                                    file.Groups,
+                                    file.Poster,
+                                    file.Date};
     }
     return true;
 }

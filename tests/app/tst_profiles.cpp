@@ -5,12 +5,14 @@
 #include "base/AppState.h"
 #include "base/PasswordScrambler.h"
 #include "app/Profiles.h"
+#include "base/ServerList.h"
 #include "base/SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,6 +74,11 @@ private slots:
     void unusableNamesMakeNoProfile_data();
     void unusableNamesMakeNoProfile();
     void namesMatchRegardlessOfCase();
+    void oneServerFileUnchanged_data();
+    void oneServerFileUnchanged();
+    void furtherServersRoundTrip();
+    void serverListOrder_data();
+    void serverListOrder();
 };
 
 void TestProfiles::firstStartDefaults()
@@ -419,6 +426,144 @@ void TestProfiles::namesMatchRegardlessOfCase()
     f.profiles->SaveProfiles();
     QSettings ini(f.iniPath(), QSettings::IniFormat);
     QCOMPARE(ini.childGroups(), (QStringList{"Common", "Default", "Work"}));
+}
+
+void TestProfiles::oneServerFileUnchanged_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    // Files as the build before further servers wrote them: they load, and a save that
+    // changes nothing leaves every byte as it was.
+    QTest::newRow("tls server with port and login")
+        << QByteArray("[Common]\nProfiles=Default\n\n[Default]\nHost=news.example.org:1563\n"
+                      "LastDir=/srv\nLastSubject=s\nLoginRequired=true\nSecurity=tls\n"
+                      "UserID=me\n")
+        << "news.example.org" << 1563;
+    QTest::newRow("defaults only")
+        << QByteArray("[Default]\nLastDir=/srv\nLastSubject=s\n") << "localhost" << 0;
+    QTest::newRow("IPv6 address") << QByteArray("[Default]\nHost=[::1]:119\nLastDir=/srv\n"
+                                                "LastSubject=s\n")
+                                  << "::1" << 119;
+}
+
+void TestProfiles::oneServerFileUnchanged()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    ProfilesFixture f;
+    {
+        QFile file(f.iniPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(ini);
+    }
+    f.open();
+    f.view.Subject = "s";
+    f.view.Folder = "/srv";
+    f.profiles->ReadVariables();
+    const TServerList list = TServerList::FromProfile(f.state.Settings);
+    QCOMPARE(list.Entries().size(), 1);
+    QCOMPARE(list.Entries()[0].Host, host);
+    QCOMPARE(list.Entries()[0].Port, port);
+    QCOMPARE(list.Entries()[0].Name, host);
+    list.ToProfile(f.state.Settings); // the window's Setup stores the list back
+    f.profiles->SaveVariables();
+    QFile file(f.iniPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), ini);
+}
+
+void TestProfiles::furtherServersRoundTrip()
+{
+    ProfilesFixture f;
+    f.profiles->ReadVariables();
+    TServerList list = TServerList::FromProfile(f.state.Settings);
+    TServerEntry b;
+    b.Name = "Backup";
+    b.Host = "backup.example.net";
+    b.Port = 8563;
+    b.Security = "tls";
+    b.TrustedFingerprint = "AB:CD";
+    b.LoginRequired = true;
+    b.UserID = "bob";
+    b.Password = "b p,w";
+    b.Connections = 6;
+    b.Priority = 1;
+    b.ProxyHost = "proxy.lan";
+    b.ProxyPort = 1081;
+    b.ProxyUser = "pu";
+    b.ProxyPassword = "pp";
+    TServerEntry c;
+    c.Name = "Checker";
+    c.Host = "check.example.com";
+    c.Role = TServerRole::Check;
+    QCOMPARE(list.Add(b), QString());
+    QCOMPARE(list.Add(c), QString());
+    QVERIFY(list.Add(c).contains("already")); // names are unique
+    list.ToProfile(f.state.Settings);
+    f.state.Settings.ProxyPassword = "first proxy";
+    f.profiles->SaveVariables();
+    QVERIFY(f.raw("Default/Server1Password") != "b p,w"); // scrambled without a keyring
+    f.open();
+    f.profiles->ReadVariables();
+    const TServerList read = TServerList::FromProfile(f.state.Settings);
+    QCOMPARE(read.Entries().size(), 3);
+    QVERIFY(read.Entries()[1] == b);
+    QVERIFY(read.Entries()[2] == c);
+    QCOMPARE(f.state.Settings.ProxyPassword, QStringLiteral("first proxy"));
+    // Back to one server: the further servers' keys leave the file.
+    TServerList one = read;
+    QCOMPARE(one.Remove("backup"), QString());
+    QCOMPARE(one.Remove("Checker"), QString());
+    QVERIFY(!one.Remove(one.Entries()[0].Name).isEmpty()); // the only server stays
+    one.ToProfile(f.state.Settings);
+    f.profiles->SaveVariables();
+    QSettings ini(f.iniPath(), QSettings::IniFormat);
+    for (const QString& key : ini.allKeys())
+        QVERIFY2(
+            !QRegularExpression("^Default/Servers?\\d*$|^Default/Server\\d").match(key).hasMatch(),
+            qPrintable(key));
+}
+
+void TestProfiles::serverListOrder_data()
+{
+    QTest::addColumn<QString>("roles");   // role:priority per server, the profile's first
+    QTest::addColumn<QString>("posting"); // the post order, by index
+    QTest::addColumn<int>("checker");     // -1: the posting server checks
+    QTest::newRow("one server") << "post:0"
+                                << "0" << -1;
+    QTest::newRow("lower priority first") << "post:2,post:0,post:1"
+                                          << "1,2,0" << -1;
+    QTest::newRow("equal priorities keep order") << "post:1,post:0,post:1"
+                                                 << "1,0,2" << -1;
+    QTest::newRow("check only server") << "post:0,both:1,check:0"
+                                       << "0,1" << 2;
+    QTest::newRow("both when no check only") << "post:0,both:1"
+                                             << "0,1" << 1;
+}
+
+void TestProfiles::serverListOrder()
+{
+    QFETCH(QString, roles);
+    QFETCH(QString, posting);
+    QFETCH(int, checker);
+    QList<TServerEntry> entries;
+    for (const QString& item : roles.split(',')) {
+        TServerEntry e;
+        e.Name = QString::number(entries.size());
+        e.Host = "h";
+        e.Role = *ServerRoleFromText(item.section(':', 0, 0));
+        e.Priority = item.section(':', 1).toInt();
+        entries << e;
+    }
+    const TServerList list(entries);
+    QStringList order;
+    for (const TServerEntry& e : list.PostOrder())
+        order << e.Name;
+    QCOMPARE(order.join(','), posting);
+    const TServerEntry* check = list.CheckServer();
+    QCOMPARE(check ? check->Name.toInt() : -1, checker);
 }
 
 QTEST_GUILESS_MAIN(TestProfiles)

@@ -7,6 +7,7 @@
 #include "codec/YEnc.h"
 #include "upload/NzbFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -30,6 +31,7 @@ private slots:
     void changedSourceIsRefused();
     void killedRepairPostsEachArticleOnce();
     void bodiesCheckNamesADamagedBody();
+    void checkAsksAgainInRounds();
 
 private:
     // Posts a file of parts × 1,280 bytes in yEnc parts; its history entry.
@@ -219,6 +221,32 @@ void TestCliRepair::bodiesCheckNamesADamagedBody()
     QVERIFY2(bodies.Out.startsWith(ids[1] + "  two (1/2), part 2  damaged: CRC-32"),
              qPrintable(bodies.Out));
     QVERIFY2(!bodies.Out.contains(ids[0]), qPrintable(bodies.Out));
+}
+
+void TestCliRepair::checkAsksAgainInRounds()
+{
+    // The second article is not there when first asked for, and is the next time.
+    TFakeNntpServer server;
+    QVERIFY(server.Start());
+    const QList<QByteArray> ids = {"<early@quorvel.invalid>", "<late@quorvel.invalid>"};
+    for (const QByteArray& id : ids)
+        server.AddStoredId(id);
+    server.On("STAT " + ids[1], {"430 no such article"}, true);
+    TCliProcess cli;
+    QCOMPARE(cli.SetServer(server.Server()).ExitCode, 0);
+    QCOMPARE(cli.Run({"profile", "set", "CheckRounds", "2"}).ExitCode, 0);
+    // Posted just now: rounds are 4 s apart (a round whose time has passed is not asked).
+    TNzbFile file{
+        "ann@example.org", QDateTime::currentSecsSinceEpoch(), "late (1/2)", {"quorvel.test"}, {}};
+    file.Segments = {{1, 400, ids[0]}, {2, 400, ids[1]}};
+    const QString nzb = cli.Dir() + "/late.nzb";
+    PeerTools::WriteFile(nzb, NzbFile::Document("late", {file}));
+
+    const auto check = cli.Run({"check", "--delay", "4", nzb});
+    QVERIFY2(check.ExitCode == 0 && check.Err.contains("0 of 2 article(s) missing"),
+             qPrintable(check.Err));
+    QCOMPARE(server.Commands().count("STAT " + ids[1]), 2);
+    QCOMPARE(server.Commands().count("STAT " + ids[0]), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCliRepair)

@@ -142,3 +142,9 @@ bool TInnServer::CancelArticle(const QString& messageId, QString* error)
     environment.insert("INNCONF", m_folder + "/etc/inn.conf");
     return runTool(QString(InnBin) + "/ctlinnd", {"cancel", messageId}, environment, 30000, error);
 }
+
+bool TInnServer::FeedTo(const TInnServer& other, QString* error)
+{
+    return runTool(script(), {"feed", m_folder, other.m_folder, QString::number(other.m_port)},
+                   QProcessEnvironment::systemEnvironment(), 30000, error);
+}

@@ -46,6 +46,9 @@ public:
 
     // Adds a group through ctlinnd; false with the tool's output in error on failure.
     bool NewGroup(const QString& name, QString* error);
+    // Feeds every article this instance takes to other through INN's own innfeed (as its
+    // peer, from 127.0.0.2); false with the reason once innfeed does not connect.
+    bool FeedTo(const TInnServer& other, QString* error);
     // Removes an article ("<id>") through ctlinnd, as if it had never reached the server; it
     // leaves the overview too.
     bool CancelArticle(const QString& messageId, QString* error);
@@ -57,6 +60,22 @@ private:
     QString m_folder;
     quint16 m_port = 0;
     qint64 m_pid = 0;
+};
+
+// Two instances where the first (A, posted to) feeds every article to the second (B, the one
+// checked on), each on a port of its own; A is stopped first, so its innfeed ends with it.
+struct TInnPair
+{
+    TInnServer A;
+    TInnServer B;
+
+    bool Start(QString* error) { return B.Start(error) && A.Start(error) && A.FeedTo(B, error); }
+    void Stop()
+    {
+        A.Stop();
+        B.Stop();
+    }
+    ~TInnPair() { Stop(); }
 };
 
 // Skips the running test when the news server is missing.

@@ -1,4 +1,7 @@
 #include "upload/UploadHistory.h"
+#include "upload/UploadJournal.h"
+
+#include <QTemporaryDir>
 
 #include <QTest>
 
@@ -10,6 +13,7 @@ class TestUploadHistory : public QObject
 private slots:
     void stateFollowsTheArticles_data();
     void stateFollowsTheArticles();
+    void lastCheckIsRead();
 };
 
 void TestUploadHistory::stateFollowsTheArticles_data()
@@ -51,6 +55,28 @@ void TestUploadHistory::stateFollowsTheArticles()
     QCOMPARE(entry.Articles, int(states.size()));
     QCOMPARE(entry.Size, 3000);
     QCOMPARE(entry.Date, 1000);
+}
+
+void TestUploadHistory::lastCheckIsRead()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("b2.journal");
+    QFile old(path); // as written before checks were recorded
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("part,/src/a.bin,1,1,1,10,100,<a@x>,accepted,a,alt.test,me,1000\n");
+    old.close();
+    QString error;
+    QVERIFY(!TUploadJournal::Read(path, &error)->LastCheck());
+    {
+        TUploadJournal journal;
+        QVERIFY2(journal.Open(path, &error), qPrintable(error));
+        QVERIFY(journal.Record(TJournalCheck{2000, "b.test:119", 1, 0}, &error));
+        QVERIFY(journal.Record(TJournalCheck{3000, "b.test:119", 1, 1}, &error));
+    }
+    const THistoryEntry entry = UploadHistory::EntryOf(path, *TUploadJournal::Read(path, &error));
+    QCOMPARE(entry.Articles, 1);
+    QVERIFY(entry.LastCheck);
+    QCOMPARE(*entry.LastCheck, (TJournalCheck{3000, "b.test:119", 1, 1}));
 }
 
 QTEST_GUILESS_MAIN(TestUploadHistory)
