@@ -2,6 +2,7 @@
 #include "FakeClock.h"
 #include "InnServer.h"
 #include "NntpReader.h"
+#include "TestFiles.h"
 #include "ModalDriver.h"
 #include "app/QuorvelApp.h"
 #include "base/SessionLog.h"
@@ -13,6 +14,10 @@
 #include "ui/ProgramWiring.h"
 #include "ui/QueueModel.h"
 #include "ui/QueuePanel.h"
+#include "ui/HistoryDialog.h"
+#include "ui/HistoryModel.h"
+#include "app/HistoryControl.h"
+#include "upload/UploadJournal.h"
 #include "tasks/TaskFields.h"
 #include "tasks/TaskRunner.h"
 #include "upload/PostRequest.h"
@@ -53,6 +58,7 @@ private slots:
     void queuePanelRunsBatchAndRetriesWithCurrentServer();
     void abortPausesAndCloseKeepsQueueForNextStart();
     void droppedFolderPostsOneBatchWithItsSubfolders();
+    void historyChecksAgainAndRepairsLostArticles();
 };
 
 // The program as main() builds it, on a data folder of its own, shown and running its
@@ -527,6 +533,66 @@ void TestProgram::droppedFolderPostsOneBatchWithItsSubfolders()
     QFile nzb(rig.dir + QStringLiteral("/nzb/Holiday.nzb"));
     QVERIFY2(nzb.open(QIODevice::ReadOnly), qPrintable(nzb.fileName()));
     QVERIFY(nzb.readAll().contains("day two/b.txt"));
+}
+
+// The history view: a batch whose articles the server lost since is found incomplete by
+// Check again, Repair posts exactly those again, and the next check finds it whole.
+void TestProgram::historyChecksAgainAndRepairsLostArticles()
+{
+    QUORVEL_REQUIRE_INN();
+    TInnServer inn;
+    QString error;
+    QVERIFY2(inn.Start({.Auth = QString(), .Groups = 1}, &error), qPrintable(error));
+    TProgramRig rig(inn.Server());
+    TQuorvelApp& logic = rig.logic;
+    ProfileSettings& s = logic.State().Settings;
+    s.Encoding = QStringLiteral("yenc");
+    s.MaxLines = 10; // parts of 1280 bytes
+    s.CheckAfterPost = false;
+    QVERIFY(logic.UploadTasks().Post(QueueRequest(s, rig.dir + QStringLiteral("/Uploads"),
+                                                  {QStringLiteral("lost.bin")}, 12 * 1280,
+                                                  QStringLiteral("History test"))));
+    QVERIFY(RunLoopUntil([&] { return logic.TaskList().IsEmpty(); }, 1500));
+
+    rig.form.Command(QStringLiteral("ViewHistoryItem"))->trigger();
+    THistoryDialog* history = rig.form.HistoryDialog();
+    QVERIFY(history->isVisible());
+    THistoryModel* rows = history->Model();
+    QCOMPARE(rows->rowCount(), 1);
+    QCOMPARE(rows->Entry(0).Articles, 12);
+    const auto journal = TUploadJournal::Read(rows->Entry(0).Journal, &error);
+    QVERIFY2(journal, qPrintable(error));
+    const QList<TJournalArticle> posted = journal->Articles();
+    for (int part : {0, 5, 11})
+        QVERIFY2(inn.CancelArticle(posted.at(part).MessageId, &error), qPrintable(error));
+
+    THistoryControl& control = rig.wiring.HistoryControl();
+    auto press = [&](const char* name) {
+        history->findChild<QPushButton*>(QLatin1String(name))->click();
+        return RunLoopUntil([&] { return !control.Busy(); }, 3000);
+    };
+    struct TStep
+    {
+        const char* Button;
+        QString Result;
+        THistoryEntry::TState State;
+        int Missing;
+    };
+    const TStep steps[] = {
+        {"HistoryCheckButton", "9 found, 3 missing", THistoryEntry::TState::Incomplete, 3},
+        {"HistoryRepairButton", "3 missing, 3 posted again", THistoryEntry::TState::Complete, 0},
+        {"HistoryCheckButton", "12 found, 0 missing", THistoryEntry::TState::Complete, 0},
+    };
+    for (const TStep& step : steps) {
+        QVERIFY2(press(step.Button), step.Button);
+        QCOMPARE(rows->Result(0), step.Result);
+        QCOMPARE(rows->Entry(0).State, step.State);
+        QCOMPARE(rows->Entry(0).Missing, step.Missing);
+    }
+    QCOMPARE(rig.unexpected, QStringList());
+    QString nzbText = QString::fromUtf8(TestFiles::Read(rows->Entry(0).Nzb));
+    for (int part : {0, 5, 11})
+        QVERIFY(!nzbText.contains(posted.at(part).MessageId.mid(1).chopped(1)));
 }
 
 QTEST_MAIN(TestProgram)
