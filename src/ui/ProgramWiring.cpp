@@ -6,6 +6,7 @@
 #include "app/DesktopNotifier.h"
 #include "app/QueueControl.h"
 #include "app/HistoryControl.h"
+#include "app/LauncherEntry.h"
 #include "tasks/TaskList.h"
 #include "dialup/RasConnection.h"
 #include "groups/GroupDownload.h"
@@ -177,6 +178,13 @@ void TProgramWiring::WireQueue()
                                       &notifier, &TDesktopNotifier::BatchDone);
     m_connections << QObject::connect(&m_logic.TaskList(), &TTaskList::HeadFailed, &notifier,
                                       &TDesktopNotifier::BatchStopped);
+    // And the batch's bar on the task bar entry, where the desktop shows one.
+    m_launcher = std::make_unique<TLauncherEntry>();
+    TLauncherEntry& launcher = *m_launcher;
+    m_connections << QObject::connect(
+        &m_logic.UploadPoster(), &TUploadPoster::BatchProgressChanged, &m_form,
+        [&launcher](const TBatchProgressState& state) { launcher.Show(state.Percent); });
+    Wire(&TMainForm::QueueEmptied, [&launcher] { launcher.Hide(); });
 }
 
 void TProgramWiring::queueDone(const QString& error)

@@ -11,6 +11,7 @@
 class TCertificateTrust;
 class TQueueControl;
 class THistoryControl;
+class TLauncherEntry;
 class TDesktopNotifier;
 class TMainForm;
 class TQuorvelApp;
@@ -51,6 +52,7 @@ private:
     std::unique_ptr<TQueueControl> m_queue;
     std::unique_ptr<TDesktopNotifier> m_notifier;
     std::unique_ptr<THistoryControl> m_history;
+    std::unique_ptr<TLauncherEntry> m_launcher;
     // A certificate waiting to be shown to the user.
     struct TPendingTrust
     {
