@@ -1,11 +1,14 @@
 #include "RunUntil.h"
 #include "app/DesktopNotifier.h"
 #include "app/LauncherEntry.h"
+#include "app/DesktopAppearance.h"
 #include "FakeClock.h"
 #include "base/Logger.h"
 #include "base/SessionLog.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,6 +25,8 @@ class TestNotify : public QObject
 private slots:
     void batchEndNotifiesAndActionOpensNzbFolder();
     void taskBarEntryFollowsBatch();
+    void desktopColourSchemeFollowed_data();
+    void desktopColourSchemeFollowed();
 };
 
 // Hears the launcher entry's Update signals on a bus.
@@ -141,6 +146,61 @@ void TestNotify::taskBarEntryFollowsBatch()
 
     QDBusConnection::disconnectFromBus(QStringLiteral("dock"));
     QDBusConnection::disconnectFromBus(QStringLiteral("program"));
+    bus.terminate();
+    bus.waitForFinished(5000);
+}
+
+void TestNotify::desktopColourSchemeFollowed_data()
+{
+    QTest::addColumn<int>("scheme"); // the portal's answer; -1: no portal on the bus
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("prefers dark") << 1 << "dark";
+    QTest::newRow("prefers light") << 2 << "light";
+    QTest::newRow("no preference") << 0 << "none";
+    QTest::newRow("no portal") << -1 << "none";
+}
+
+// The desktop's light or dark preference as the settings portal tells it.
+void TestNotify::desktopColourSchemeFollowed()
+{
+    QFETCH(int, scheme);
+    QFETCH(QString, shown);
+    if (QProcess::execute(QStringLiteral("/usr/bin/python3"),
+                          {QStringLiteral("-c"), QStringLiteral("import dbusmock")}) != 0)
+        QSKIP("python3-dbusmock is not installed");
+    qunsetenv("GTK_THEME");
+    QTemporaryDir dir;
+    QProcess bus;
+    const QString address = StartBus(bus, dir);
+    QVERIFY(!address.isEmpty());
+    QDBusConnection connection = QDBusConnection::connectToBus(address, QStringLiteral("portal"));
+    const QString name = QStringLiteral("org.freedesktop.portal.Desktop");
+    const QString path = QStringLiteral("/org/freedesktop/portal/desktop");
+    QProcess portal;
+    if (scheme >= 0) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+        portal.setProcessEnvironment(environment);
+        portal.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("-m"), QStringLiteral("dbusmock"), name, path,
+                      QStringLiteral("org.freedesktop.portal.Settings")});
+        QVERIFY(RunUntil([&] { return connection.interface()->isServiceRegistered(name).value(); },
+                         10000));
+        QDBusMessage add = QDBusMessage::createMethodCall(
+            name, path, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddMethod"));
+        add << QStringLiteral("org.freedesktop.portal.Settings") << QStringLiteral("Read")
+            << QStringLiteral("ss") << QStringLiteral("v")
+            << QStringLiteral("ret = dbus.UInt32(%1, variant_level=1)").arg(scheme);
+        QCOMPARE(connection.call(add).type(), QDBusMessage::ReplyMessage);
+    }
+    const std::optional<bool> dark = DesktopAppearance::PrefersDark(connection);
+    QCOMPARE(dark ? (*dark ? QStringLiteral("dark") : QStringLiteral("light"))
+                  : QStringLiteral("none"),
+             shown);
+
+    QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
+    portal.terminate();
+    portal.waitForFinished(5000);
     bus.terminate();
     bus.waitForFinished(5000);
 }
