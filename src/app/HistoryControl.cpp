@@ -3,6 +3,7 @@
 #include "base/AppState.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFields.h"
+#include "tasks/TaskLine.h"
 #include "tasks/TaskList.h"
 #include "upload/BatchAccount.h"
 #include "upload/BatchCheck.h"
@@ -136,10 +137,30 @@ void THistoryControl::checkDone(const QStringList& found, const QStringList& mis
     finish(result);
 }
 
+QString THistoryControl::uuencodedFile(const QString& batch) const
+{
+    QString error;
+    const std::optional<TJournalContent> content = TUploadJournal::Read(journalOf(batch), &error);
+    if (!content)
+        return QString(); // the repair names what it cannot read
+    for (const TJournalFile& file : content->Files()) {
+        const std::optional<TTask> task = TaskLine::Read(file.Task, &error);
+        if (task && !UploadFields(*task).YEnc)
+            return file.File;
+    }
+    return QString();
+}
+
 QString THistoryControl::Repair(const QString& batch, const QString& sourceFolder)
 {
     if (QString why = refusal(batch); !why.isEmpty())
         return why;
+    // A lost part is made again as a yEnc part: a uuencoded file's parts are cut otherwise.
+    if (const QString file = uuencodedFile(batch); !file.isEmpty())
+        return QStringLiteral("%1 was posted uuencoded: Repair posts lost parts again as yEnc "
+                              "parts only, so it leaves this batch as it is. Post the file again "
+                              "instead.")
+            .arg(file);
     m_batch = batch;
     const TRepairRequest request{batch, sourceFolder, m_state.DataFile(QStringLiteral("journals")),
                                  m_account.NzbFolder(), m_state.Settings.MessageIdDomain};

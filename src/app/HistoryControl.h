@@ -72,6 +72,8 @@ private:
 
     QString refusal(const QString& batch) const;
     QString journalOf(const QString& batch) const;
+    // A file of the batch posted uuencoded; empty when there is none.
+    QString uuencodedFile(const QString& batch) const;
     TServer server() const;
     static void setUp(TbcsNNTP& client, const TServer& server);
     void checkDone(const QStringList& found, const QStringList& missing, const QString& error);

@@ -136,7 +136,7 @@ void THistoryDialog::ShowProgress(const QString& batch, int done, int total, con
     m_progress->setValue(done);
     const QString line =
         total > 0 ? QStringLiteral("%1: %2 (%3 of %4)").arg(text).arg(done).arg(total) : text;
-    m_status->setText(QStringLiteral("%1: %2").arg(batch, line));
+    m_status->setText(QStringLiteral("%1: %2").arg(m_model->NameOf(batch), line));
     m_model->SetResult(batch,
                        total > 0 ? QStringLiteral("checking %1 of %2").arg(done).arg(total) : text);
     updateButtons();
@@ -160,14 +160,16 @@ void THistoryDialog::ShowResult(const THistoryResult& result)
     m_busy = false;
     m_progress->hide();
     m_model->SetResult(result.Batch, resultText(result));
-    m_status->setText(QStringLiteral("%1: %2").arg(result.Batch, resultText(result)));
+    m_status->setText(
+        QStringLiteral("%1: %2").arg(m_model->NameOf(result.Batch), resultText(result)));
+    m_view->resizeColumnToContents(THistoryModel::ResultColumn);
     updateButtons();
     if (result.Error.isEmpty())
         return;
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Quorvel"),
                     QStringLiteral("%1 of %2 failed: %3")
                         .arg(result.Repair ? QStringLiteral("Repair") : QStringLiteral("Check"),
-                             result.Batch, result.Error),
+                             m_model->NameOf(result.Batch), result.Error),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("ErrorBox"));
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);

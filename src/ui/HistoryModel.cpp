@@ -21,7 +21,7 @@ int THistoryModel::columnCount(const QModelIndex& parent) const
 QVariant THistoryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     static const char* const names[ColumnCount] = {
-        "Date", "Name", "Files", "Size", "Groups", "Articles", "Missing", "State", "Result", "NZB"};
+        "Date", "Name", "Files", "Size", "Groups", "Articles", "Missing", "State", "NZB", "Result"};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= ColumnCount)
         return {};
@@ -40,6 +40,8 @@ QVariant THistoryModel::data(const QModelIndex& index, int role) const
             return e.Nzb;
         if (index.column() == ResultColumn)
             return m_results.value(e.Batch);
+        if (index.column() == NameColumn)
+            return e.Subject;
         return {};
     }
     if (role == Qt::TextAlignmentRole)
@@ -53,7 +55,7 @@ QVariant THistoryModel::data(const QModelIndex& index, int role) const
     case DateColumn:
         return QDateTime::fromSecsSinceEpoch(e.Date).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
     case NameColumn:
-        return e.Subject.isEmpty() ? e.Batch : e.Subject;
+        return NameOf(e);
     case FilesColumn:
         return int(e.Files.size());
     case SizeColumn:
@@ -101,4 +103,22 @@ QString THistoryModel::Result(int row) const
 {
     return row >= 0 && row < m_entries.size() ? m_results.value(m_entries.at(row).Batch)
                                               : QString();
+}
+
+QString THistoryModel::NameOf(const THistoryEntry& entry)
+{
+    if (!entry.Nzb.isEmpty()) {
+        QString name = QFileInfo(entry.Nzb).fileName();
+        for (const QString& end : {QStringLiteral(".nzb"), QStringLiteral(".incomplete")})
+            if (name.endsWith(end))
+                name.chop(end.size());
+        return name;
+    }
+    return entry.Subject.isEmpty() ? entry.Batch : entry.Subject;
+}
+
+QString THistoryModel::NameOf(const QString& batch) const
+{
+    const int row = RowOf(batch);
+    return row < 0 ? batch : NameOf(m_entries.at(row));
 }

@@ -22,8 +22,8 @@ public:
         ArticlesColumn,
         MissingColumn,
         StateColumn,
-        ResultColumn,
         NzbColumn,
+        ResultColumn,
         ColumnCount
     };
 
@@ -40,6 +40,9 @@ public:
     int RowOf(const QString& batch) const;
     void SetResult(const QString& batch, const QString& text);
     QString Result(int row) const;
+    // The batch as the user knows it: its NZB file's name, else its first subject.
+    static QString NameOf(const THistoryEntry& entry);
+    QString NameOf(const QString& batch) const;
 
 private:
     QList<THistoryEntry> m_entries;
