@@ -96,7 +96,7 @@ THistoryDialog::THistoryDialog(QWidget* parent) : QDialog(parent), m_model(new T
     layout->addWidget(m_progress);
     layout->addWidget(m_status);
     layout->addLayout(buttons);
-    resize(900, 360);
+    resize(1000, 360);
     updateButtons();
 }
 
@@ -117,7 +117,9 @@ void THistoryDialog::ShowEntries(const QList<THistoryEntry>& entries, const QStr
     m_view->setColumnWidth(THistoryModel::NameColumn,
                            qMin(m_view->columnWidth(THistoryModel::NameColumn), 260));
     m_view->setColumnWidth(THistoryModel::GroupsColumn,
-                           qMin(m_view->columnWidth(THistoryModel::GroupsColumn), 200));
+                           qMin(m_view->columnWidth(THistoryModel::GroupsColumn), 160));
+    m_view->setColumnWidth(THistoryModel::NzbColumn,
+                           qMin(m_view->columnWidth(THistoryModel::NzbColumn), 160));
     SelectBatch(selected.isEmpty() && !entries.isEmpty() ? entries.last().Batch : selected);
     if (!m_busy)
         m_status->setText(errors.isEmpty()
@@ -135,7 +137,7 @@ void THistoryDialog::ShowProgress(const QString& batch, int done, int total, con
     m_progress->setRange(0, total);
     m_progress->setValue(done);
     const QString line =
-        total > 0 ? QStringLiteral("%1: %2 (%3 of %4)").arg(text).arg(done).arg(total) : text;
+        total > 0 ? QStringLiteral("%1 (%2 of %3)").arg(text).arg(done).arg(total) : text;
     m_status->setText(QStringLiteral("%1: %2").arg(m_model->NameOf(batch), line));
     m_model->SetResult(batch,
                        total > 0 ? QStringLiteral("checking %1 of %2").arg(done).arg(total) : text);
