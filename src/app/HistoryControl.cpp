@@ -217,6 +217,13 @@ void THistoryControl::Abort()
 
 void THistoryControl::finish(const THistoryResult& result)
 {
-    m_batch.clear();
-    emit Finished(result);
+    // Told from the event loop, not from inside the client's signal: whoever hears it may
+    // open a dialog.
+    QMetaObject::invokeMethod(
+        this,
+        [this, result] {
+            m_batch.clear();
+            emit Finished(result);
+        },
+        Qt::QueuedConnection);
 }
