@@ -152,9 +152,12 @@ QString THistoryDialog::resultText(const THistoryResult& result)
             : QStringLiteral("%1 found, %2 missing")
                   .arg(result.Articles - result.Missing)
                   .arg(result.Missing);
-    if (!result.Error.isEmpty())
-        text = QStringLiteral("stopped: %1").arg(result.Error);
-    return text;
+    if (result.Error.isEmpty())
+        return text;
+    // A repair that asked the server has counts worth keeping beside why it stopped.
+    return result.Repair && result.Missing > 0
+               ? QStringLiteral("%1; stopped: %2").arg(text, result.Error)
+               : QStringLiteral("stopped: %1").arg(result.Error);
 }
 
 void THistoryDialog::ShowResult(const THistoryResult& result)
@@ -177,10 +180,16 @@ void THistoryDialog::ShowResult(const THistoryResult& result)
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     QPushButton* setup = box.addButton(QStringLiteral("Open Setup"), QMessageBox::ActionRole);
     QPushButton* retry = box.addButton(QStringLiteral("Retry"), QMessageBox::ActionRole);
+    // A file that changed or moved: the files as they were may be elsewhere now.
+    QPushButton* from = result.Repair
+                            ? box.addButton(QStringLiteral("Repair from…"), QMessageBox::ActionRole)
+                            : nullptr;
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();
     if (box.clickedButton() == setup)
         QTimer::singleShot(0, this, &THistoryDialog::SetupWanted);
+    else if (from && box.clickedButton() == from)
+        QTimer::singleShot(0, this, &THistoryDialog::repairFrom);
     else if (box.clickedButton() == retry)
         QTimer::singleShot(0, this, [this] {
             if (m_lastRepair)
