@@ -222,7 +222,6 @@ void TMainForm::BuildToolBar()
     bar->addAction(m_fileOpenButton);
     bar->addSeparator();
     bar->addAction(m_abortButton);
-    bar->addAction(m_historyButton);
     bar->addSeparator();
     bar->addAction(m_setupButton);
     bar->addAction(m_exitButton);
