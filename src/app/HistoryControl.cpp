@@ -90,6 +90,7 @@ QString THistoryControl::CheckAgain(const QString& batch)
     if (ids.isEmpty())
         return QStringLiteral("%1 lists no articles to check").arg(batch);
     m_batch = batch;
+    m_stopping = false;
     m_asked = int(ids.size());
     m_checked = 0;
     m_client = std::make_unique<TbcsNNTP>();
@@ -109,7 +110,7 @@ QString THistoryControl::CheckAgain(const QString& batch)
 void THistoryControl::checkDone(const QStringList& found, const QStringList& missing,
                                 const QString& error)
 {
-    THistoryResult result{m_batch, false, m_asked, int(missing.size()), 0, error};
+    THistoryResult result{m_batch, false, m_asked, int(missing.size()), 0, error, m_stopping};
     // What was asked is recorded, also when the check stopped on the way: the history's
     // state and counts are read from the journal.
     const QSet<QString> there(found.cbegin(), found.cend());
@@ -186,9 +187,9 @@ QString THistoryControl::Repair(const QString& batch, const QString& sourceFolde
             QMutexLocker lock(&m_repairLock);
             m_repair = nullptr;
         }
-        const THistoryResult result{request.EntryOrNzb, true,
-                                    outcome.Articles,   outcome.Missing,
-                                    outcome.Reposted,   outcome.Error};
+        const THistoryResult result{
+            request.EntryOrNzb, true,          outcome.Articles,   outcome.Missing,
+            outcome.Reposted,   outcome.Error, outcome.Interrupted};
         QMetaObject::invokeMethod(
             this, [this, result] { repairDone(result); }, Qt::QueuedConnection);
     });
@@ -206,6 +207,7 @@ void THistoryControl::repairDone(const THistoryResult& result)
 void THistoryControl::Abort()
 {
     if (m_check) {
+        m_stopping = true;
         m_client->Cancel();
         return;
     }

@@ -23,10 +23,11 @@ struct THistoryResult
 {
     QString Batch;
     bool Repair = false;
-    int Articles = 0; // the batch's articles asked for
-    int Missing = 0;  // of them not on the server
-    int Reposted = 0; // posted again and found (Repair)
-    QString Error;    // why it stopped; empty when it ended well
+    int Articles = 0;     // the batch's articles asked for
+    int Missing = 0;      // of them not on the server
+    int Reposted = 0;     // posted again and found (Repair)
+    QString Error;        // why it stopped; empty when it ended well
+    bool Stopped = false; // Abort ended it
 };
 
 // What the history view does to a batch: Check again asks the server for every article of its
@@ -88,6 +89,7 @@ private:
     std::unique_ptr<TBatchCheck> m_check;
     int m_checked = 0;
     int m_asked = 0;
+    bool m_stopping = false; // Abort was given for the check under way
     QThread* m_thread = nullptr;
     QMutex m_repairLock;
     TBatchRepair* m_repair = nullptr; // lives on m_thread while it runs

@@ -152,6 +152,8 @@ QString THistoryDialog::resultText(const THistoryResult& result)
             : QStringLiteral("%1 found, %2 missing")
                   .arg(result.Articles - result.Missing)
                   .arg(result.Missing);
+    if (result.Stopped)
+        return QStringLiteral("stopped before the end");
     if (result.Error.isEmpty())
         return text;
     // A repair that asked the server has counts worth keeping beside why it stopped.
@@ -169,7 +171,8 @@ void THistoryDialog::ShowResult(const THistoryResult& result)
         QStringLiteral("%1: %2").arg(m_model->NameOf(result.Batch), resultText(result)));
     m_view->resizeColumnToContents(THistoryModel::ResultColumn);
     updateButtons();
-    if (result.Error.isEmpty())
+    // Stopped by the user: the row says so, no error box.
+    if (result.Error.isEmpty() || result.Stopped)
         return;
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Quorvel"),
                     QStringLiteral("%1 of %2 failed: %3")
