@@ -23,6 +23,7 @@
 #include "ui/ProgramIcon.h"
 #include "ui/QueueModel.h"
 #include "ui/QueuePanel.h"
+#include "ui/HistoryDialog.h"
 #include "ui/SetupForm.h"
 #include "ui/SplashForm.h"
 #include "ui/TaskListForm.h"
@@ -102,6 +103,7 @@ TMainForm::TMainForm(QWidget* parent)
 
     m_tray = new TTrayStatus(*this);
     m_taskListForm = new TTaskListForm(this);
+    m_historyDialog = new THistoryDialog(this);
     m_logForm = new TLogForm(this);
     m_findGroupForm = new TFindGroupForm(this);
 
@@ -169,6 +171,11 @@ void TMainForm::BuildActions()
     m_helpButton->setIcon(ThemeIcon(s, "help-browser", QStyle::SP_DialogHelpButton));
     m_aboutButton = NewAction("AboutButton", QStringLiteral("About"), QStringLiteral("About"));
     m_aboutButton->setIcon(ThemeIcon(s, "help-about", QStyle::SP_MessageBoxInformation));
+    m_historyButton = NewAction("ViewHistoryItem", QStringLiteral("History"),
+                                QStringLiteral("Every batch posted: check again, repair"));
+    m_historyButton->setIcon(
+        ThemeIcon(s, "document-open-recent", QStyle::SP_FileDialogDetailedView));
+    m_historyButton->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
 
     m_postButton->setEnabled(false);
     m_fileOpenButton->setEnabled(false);
@@ -192,6 +199,7 @@ void TMainForm::BuildActions()
     connect(m_detailsButton, &QAction::triggered, this, &TMainForm::DetailsButtonClick);
     connect(m_helpButton, &QAction::triggered, this, &TMainForm::HelpHelpItemClick);
     connect(m_aboutButton, &QAction::triggered, this, &TMainForm::HelpAboutItemClick);
+    connect(m_historyButton, &QAction::triggered, this, &TMainForm::ViewHistoryItemClick);
 }
 
 void TMainForm::BuildToolBar()
@@ -300,6 +308,7 @@ void TMainForm::BuildMenus()
     QMenu* view = Named(bar->addMenu(QStringLiteral("&View")), "ViewMenu");
     AddItem(view, "ViewLogItem", QStringLiteral("Session Log"), &TMainForm::ViewLogItemClick,
             QKeySequence(Qt::Key_F9));
+    view->addAction(m_historyButton);
     QAction* tray = NewAction("ViewTrayItem", QStringLiteral("&Tray Icon While Posting"));
     tray->setCheckable(true);
     tray->setChecked(true);
@@ -1134,7 +1143,8 @@ void TMainForm::closeEvent(QCloseEvent* event)
     if (!m_closing)
         emit FormCloseQueried();
     m_closing = true;
-    for (QWidget* window : std::initializer_list<QWidget*>{m_taskListForm, m_logForm, m_helpWindow})
+    for (QWidget* window :
+         std::initializer_list<QWidget*>{m_taskListForm, m_logForm, m_helpWindow, m_historyDialog})
         if (window)
             window->hide();
     event->accept();
@@ -1461,6 +1471,15 @@ void TMainForm::ViewLogItemClick()
     SetProcName("ViewLogItemClick");
     m_logForm->show();
     m_logForm->raise();
+}
+
+void TMainForm::ViewHistoryItemClick()
+{
+    SetProcName("ViewHistoryItemClick");
+    emit HistoryClicked();
+    m_historyDialog->show();
+    m_historyDialog->raise();
+    m_historyDialog->activateWindow();
 }
 
 void TMainForm::ViewRefreshItemClick()

@@ -42,6 +42,7 @@ class TSplashForm;
 class TTaskList;
 class TTaskListForm;
 class TQueuePanel;
+class THistoryDialog;
 class TTrayStatus;
 
 // The main window: the toolbar, the From/Subject entry panel with the status field and the
@@ -163,6 +164,7 @@ public:
     // to go on with them (empty: none).
     void ShowKeptTasks(const QList<TTaskRow>& rows, const QString& summary);
     TLogForm* LogForm() const { return m_logForm; }
+    THistoryDialog* HistoryDialog() const { return m_historyDialog; }
     THelpWindow* HelpWindow() const { return m_helpWindow; }
 
     // Saves a picture of the window or of one of its dialogs (documentation screenshots).
@@ -210,6 +212,7 @@ public slots:
     void TasksViewClick();
     void TasksStartClick();
     void ViewLogItemClick();
+    void ViewHistoryItemClick();
     void ViewRefreshItemClick();
     void DoSetup();
     void DoSetup2();
@@ -242,6 +245,8 @@ signals:
     void TasksReloadClicked();
     void TasksViewClicked();
     void TasksStartClicked();
+    // The history view was opened: its entries are read again.
+    void HistoryClicked();
     void FormCloseQueried();
     // The setup dialog was confirmed: its values are the profile's now.
     void SetupAccepted();
@@ -308,6 +313,7 @@ private:
     QAction* m_detailsButton = nullptr;
     QAction* m_helpButton = nullptr;
     QAction* m_aboutButton = nullptr;
+    QAction* m_historyButton = nullptr;
     QAction* m_profilesComboAction = nullptr;
     QAction* m_fileSelectAllItem = nullptr;
     QAction* m_findAgainItem = nullptr;
@@ -356,6 +362,7 @@ private:
     // Windows owned for the whole run.
     TTaskListForm* m_taskListForm = nullptr;
     TLogForm* m_logForm = nullptr;
+    THistoryDialog* m_historyDialog = nullptr;
     TFindGroupForm* m_findGroupForm = nullptr;
     THelpWindow* m_helpWindow = nullptr;
     std::unique_ptr<TSplashForm> m_splash;

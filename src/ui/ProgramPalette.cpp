@@ -1,5 +1,7 @@
 #include "ui/ProgramPalette.h"
 
+#include "app/DesktopAppearance.h"
+
 #include <QApplication>
 #include <QPalette>
 #include <QStyleFactory>
@@ -32,18 +34,12 @@ QPalette DarkPalette()
     return p;
 }
 
-bool DesktopIsDark()
-{
-    const QString gtk = qEnvironmentVariable("GTK_THEME");
-    return gtk.contains(QStringLiteral("dark"), Qt::CaseInsensitive);
-}
-
 } // namespace
 
 void UseDesktopPalette(QStringList& args)
 {
     const bool asked = args.removeAll(QStringLiteral("--dark")) > 0;
-    if (!asked && !DesktopIsDark())
+    if (!asked && !DesktopAppearance::PrefersDark().value_or(false))
         return;
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(DarkPalette());

@@ -5,6 +5,8 @@
 #include "app/QuorvelApp.h"
 #include "app/DesktopNotifier.h"
 #include "app/QueueControl.h"
+#include "app/HistoryControl.h"
+#include "app/LauncherEntry.h"
 #include "tasks/TaskList.h"
 #include "dialup/RasConnection.h"
 #include "groups/GroupDownload.h"
@@ -17,6 +19,7 @@
 #include "upload/UploadTaskBuilder.h"
 #include "ui/MainForm.h"
 #include "ui/QueuePanel.h"
+#include "ui/HistoryDialog.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -32,6 +35,7 @@ TProgramWiring::TProgramWiring(TMainForm& form, TQuorvelApp& logic) : m_form(for
     WireGroups();
     WireCertificateTrust();
     WireQueue();
+    WireHistory();
 }
 
 TProgramWiring::~TProgramWiring()
@@ -174,6 +178,13 @@ void TProgramWiring::WireQueue()
                                       &notifier, &TDesktopNotifier::BatchDone);
     m_connections << QObject::connect(&m_logic.TaskList(), &TTaskList::HeadFailed, &notifier,
                                       &TDesktopNotifier::BatchStopped);
+    // And the batch's bar on the task bar entry, where the desktop shows one.
+    m_launcher = std::make_unique<TLauncherEntry>();
+    TLauncherEntry& launcher = *m_launcher;
+    m_connections << QObject::connect(
+        &m_logic.UploadPoster(), &TUploadPoster::BatchProgressChanged, &m_form,
+        [&launcher](const TBatchProgressState& state) { launcher.Show(state.Percent); });
+    Wire(&TMainForm::QueueEmptied, [&launcher] { launcher.Hide(); });
 }
 
 void TProgramWiring::queueDone(const QString& error)
@@ -193,4 +204,52 @@ void TProgramWiring::ShowKeptTasks()
         return;
     }
     m_form.ShowKeptTasks(rows, rows.isEmpty() ? QString() : m_queue->KeptSummary());
+}
+
+void TProgramWiring::WireHistory()
+{
+    m_history = std::make_unique<THistoryControl>(m_logic.State(), m_logic.TaskList(),
+                                                  m_logic.UploadPoster().Account());
+    THistoryDialog* dialog = m_form.HistoryDialog();
+    THistoryControl& history = *m_history;
+    Wire(&TMainForm::HistoryClicked, [this] { ShowHistory(); });
+    auto refused = [dialog](const QString& error) {
+        if (!error.isEmpty())
+            dialog->ShowRefusal(error);
+    };
+    m_connections << QObject::connect(dialog, &THistoryDialog::RefreshClicked, dialog,
+                                      [this] { ShowHistory(); });
+    m_connections << QObject::connect(
+        dialog, &THistoryDialog::CheckClicked, dialog,
+        [&history, refused](const QString& batch) { refused(history.CheckAgain(batch)); });
+    m_connections << QObject::connect(
+        dialog, &THistoryDialog::RepairClicked, dialog,
+        [&history, refused](const QString& batch, const QString& folder) {
+            refused(history.Repair(batch, folder));
+        });
+    m_connections << QObject::connect(dialog, &THistoryDialog::StopClicked, &history,
+                                      &THistoryControl::Abort);
+    m_connections << QObject::connect(dialog, &THistoryDialog::SetupWanted, &m_form,
+                                      &TMainForm::OpenSetup);
+    m_connections << QObject::connect(&history, &THistoryControl::Progress, dialog,
+                                      &THistoryDialog::ShowProgress);
+    // The row's state and counts follow from the journal the check or repair wrote.
+    m_connections << QObject::connect(&history, &THistoryControl::Finished, dialog,
+                                      [this, dialog](const THistoryResult& result) {
+                                          ShowHistory();
+                                          dialog->ShowResult(result);
+                                      });
+    // A batch just posted shows at once.
+    m_connections << QObject::connect(&m_logic.UploadPoster().Account(), &TBatchAccount::NzbWritten,
+                                      dialog, [this, dialog] {
+                                          if (dialog->isVisible())
+                                              ShowHistory();
+                                      });
+}
+
+void TProgramWiring::ShowHistory()
+{
+    QStringList errors;
+    const QList<THistoryEntry> entries = m_history->Entries(&errors);
+    m_form.HistoryDialog()->ShowEntries(entries, errors);
 }

@@ -10,6 +10,8 @@
 
 class TCertificateTrust;
 class TQueueControl;
+class THistoryControl;
+class TLauncherEntry;
 class TDesktopNotifier;
 class TMainForm;
 class TQuorvelApp;
@@ -25,6 +27,9 @@ public:
     TCertificateTrust& CertificateTrust() { return *m_trust; }
     TQueueControl& QueueControl() { return *m_queue; }
     TDesktopNotifier& Notifier() { return *m_notifier; }
+    THistoryControl& HistoryControl() { return *m_history; }
+    // The history view lists the batches as the journals and NZB files say now.
+    void ShowHistory();
     // The queue panel lists the tasks the task file keeps, and offers them, while nothing is
     // queued.
     void ShowKeptTasks();
@@ -35,6 +40,7 @@ private:
     void WireGroups();
     void WireCertificateTrust();
     void WireQueue();
+    void WireHistory();
     void queueDone(const QString& error);
     void askTrust();
     template <typename Signal, typename Operation> void Wire(Signal signal, Operation operation);
@@ -45,6 +51,8 @@ private:
     std::unique_ptr<TCertificateTrust> m_trust;
     std::unique_ptr<TQueueControl> m_queue;
     std::unique_ptr<TDesktopNotifier> m_notifier;
+    std::unique_ptr<THistoryControl> m_history;
+    std::unique_ptr<TLauncherEntry> m_launcher;
     // A certificate waiting to be shown to the user.
     struct TPendingTrust
     {

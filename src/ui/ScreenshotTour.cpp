@@ -9,6 +9,8 @@
 #include "ui/AboutBox.h"
 #include "ui/FindGroupForm.h"
 #include "ui/HelpWindow.h"
+#include "ui/HistoryDialog.h"
+#include "app/HistoryControl.h"
 #include "ui/IncTextForm.h"
 #include "ui/LogForm.h"
 #include "ui/PasswordDlg.h"
@@ -20,6 +22,7 @@
 #include "ui/SetupForm2.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QTabWidget>
 #include <QTreeView>
@@ -31,6 +34,46 @@ bool Save(QWidget* widget, const QString& folder, const QString& name)
 {
     QApplication::sendPostedEvents();
     return TMainForm::SaveScreenshot(widget, QDir(folder).filePath(name));
+}
+
+THistoryEntry SampleBatch(const QString& batch, const QString& name, int files, qint64 size,
+                          int articles, int missing, THistoryEntry::TState state)
+{
+    THistoryEntry e;
+    e.Batch = batch;
+    e.Date = QDateTime(QDate(2026, 12, batch.mid(6, 2).toInt()), QTime(20, 15)).toSecsSinceEpoch();
+    e.Subject = name;
+    e.Files = QStringList(files, name);
+    e.Size = size;
+    e.Groups = {QStringLiteral("alt.binaries.test")};
+    e.Articles = articles;
+    e.Missing = missing;
+    e.Nzb = QStringLiteral("/home/ann/.local/share/Brindlecove Software/Quorvel/nzb/%1.nzb")
+                .arg(missing > 0 ? name + QStringLiteral(".incomplete") : name);
+    e.State = state;
+    return e;
+}
+
+// The history of three batches: one repaired, one found incomplete, one being checked.
+bool SaveHistory(QWidget* parent, const QString& folder)
+{
+    using TState = THistoryEntry::TState;
+    THistoryDialog history(parent);
+    history.ShowEntries(
+        {SampleBatch(QStringLiteral("20261201-201500-k2m9qa"), QStringLiteral("Holiday"), 41,
+                     29000000, 412, 0, TState::Complete),
+         SampleBatch(QStringLiteral("20261204-201500-p8d3zt"), QStringLiteral("Concert"), 3,
+                     288000000, 412, 11, TState::Incomplete),
+         SampleBatch(QStringLiteral("20261207-201500-w5c1rn"), QStringLiteral("debian-12-netinst"),
+                     1, 658505728, 941, 0, TState::Complete)},
+        {});
+    history.ShowResult({QStringLiteral("20261201-201500-k2m9qa"), true, 412, 3, 3, {}});
+    history.ShowResult({QStringLiteral("20261204-201500-p8d3zt"), false, 412, 11, 0, {}});
+    history.SelectBatch(QStringLiteral("20261207-201500-w5c1rn"));
+    history.ShowProgress(QStringLiteral("20261207-201500-w5c1rn"), 512, 941,
+                         QStringLiteral("Asking the server"));
+    history.show();
+    return Save(&history, folder, QStringLiteral("history.png"));
 }
 
 } // namespace
@@ -152,6 +195,7 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     form.ViewLogItemClick();
     saved += Save(form.LogForm(), folder, QStringLiteral("session-log.png")) ? 1 : 0;
     form.LogForm()->hide();
+    saved += SaveHistory(&form, folder) ? 1 : 0;
     TSplashForm splash;
     splash.show();
     splash.SetStatus(QStringLiteral("Reading profile settings"));

@@ -2,6 +2,8 @@
 
 #include "article/MessageId.h"
 #include "net/bcsNNTP.h"
+#include "tasks/TaskFields.h"
+#include "tasks/TaskLine.h"
 #include "upload/ArticleBodyCheck.h"
 #include "upload/BatchAccount.h"
 #include "upload/NzbFile.h"
@@ -165,6 +167,11 @@ void TBatchRepair::afterStat()
         return rewrite();
     if (gone.isEmpty())
         return finish();
+    if (const QString file = uuencodedLost(gone); !file.isEmpty())
+        return finish(QStringLiteral("%1 was posted uuencoded: its lost parts can be made again "
+                                     "only as yEnc parts, cut otherwise; post the file again "
+                                     "instead")
+                          .arg(file));
     // The lost articles where the posting server still has them, and one left of each file:
     // their yEnc lines tell each part's bytes and CRC-32.
     QStringList wanted = m_post.Server() == m_check.Server() ? QStringList() : m_missingNow;
@@ -192,6 +199,23 @@ void TBatchRepair::afterStat()
     m_bodies.clear();
     run(
         m_post, [this, wanted] { m_post.FetchBodies(wanted); }, [this] { afterBodies(); });
+}
+
+QString TBatchRepair::uuencodedLost(const QSet<QString>& gone) const
+{
+    QSet<QString> lostFiles;
+    for (const TJournalArticle& a : m_journal.Content().Articles())
+        if (gone.contains(a.MessageId))
+            lostFiles.insert(a.File);
+    QString error;
+    for (const TJournalFile& file : m_journal.Content().Files()) {
+        if (!lostFiles.contains(file.File))
+            continue;
+        const std::optional<TTask> task = TaskLine::Read(file.Task, &error);
+        if (task && !UploadFields(*task).YEnc)
+            return file.File;
+    }
+    return QString();
 }
 
 void TBatchRepair::afterBodies()

@@ -7,6 +7,7 @@
 
 #include <QByteArrayList>
 #include <QHash>
+#include <QSet>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -78,6 +79,8 @@ private:
     void statAll(const QStringList& ids);
     void afterStat();
     void afterBodies();
+    // A file of which an article is gone and that was posted uuencoded; empty when none.
+    QString uuencodedLost(const QSet<QString>& gone) const;
     // The journal of an NZB file no journal knew, from the yEnc lines read; false on failure.
     bool deriveJournal();
     QString sourcesChanged() const;
