@@ -59,6 +59,9 @@ bool TServerEntry::SetAddress(const QString& address)
         port = host.section(u':', 1);
         host = host.section(u':', 0, 0);
     }
+    for (const QChar c : host)
+        if (c.isSpace() || c.unicode() < 32)
+            return false;
     int number = 0;
     if (!port.isEmpty()) {
         bool ok = false;

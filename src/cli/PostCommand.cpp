@@ -2,6 +2,7 @@
 
 #include "article/GroupName.h"
 #include "base/AppState.h"
+#include "base/ServerList.h"
 #include "base/SettingFields.h"
 #include "cli/CliRequest.h"
 #include "cli/CommandLine.h"
@@ -52,10 +53,19 @@ QString TPostCommand::usageError(const TCliRequest& request, ProfileSettings& s)
         {"server", "Host"},       {"timeout", "Timeout"},  {"post-timeout", "PostTimeout"},
         {"encoding", "Encoding"}, {"par2", "Par2Percent"},
     };
+    const TServerList servers = TServerList::FromProfile(s);
     for (const auto& o : plain) {
         const QString option = QLatin1String(o.Option);
         if (!request.Has(option))
             continue;
+        // A server of the profile's list is reached at its address; its security and login
+        // are the session's (ReadServerOption).
+        const TServerEntry* named =
+            option == QLatin1String("server") ? servers.Find(request.Value(option)) : nullptr;
+        if (named) {
+            s.Host = named->Address();
+            continue;
+        }
         const QString error =
             FindSettingField(QLatin1String(o.Setting))->Assign(s, request.Value(option));
         if (!error.isEmpty())

@@ -43,10 +43,12 @@ TServerProbe::~TServerProbe() = default;
 
 void TServerProbe::Start(const TServerEntry& server, int timeout)
 {
+    // A test still running gives way to the new one.
+    if (std::exchange(m_running, false))
+        m_client->Cancel();
     m_result = TProbeResult();
     m_result.Server = server.Host + u':' + QString::number(server.EffectivePort());
     m_running = true;
-    m_client->Cancel();
     m_client->SetServer(server.Address());
     m_client->SetTls(
         {TlsModeFromText(server.Security), server.TrustedAuthorities, server.TrustedFingerprint});
