@@ -184,9 +184,12 @@ int TPostCommand::Queue(const TCliRequest& request)
                    ? fail("--subject: " + post.SubjectError(), ExitUsage)
                    : fail("the profile's " + post.SubjectError().mid(4));
     if (error.isEmpty() && post.HasPlaceholderFrom())
-        error = QStringLiteral("the From address %1 is only an example: set yours with "
-                               "'quorvel-cli profile set EmailAddress ADDRESS', or give --from")
-                    .arg(ProfileSettings().EmailAddress);
+        error =
+            (post.From.contains(u'@') ? QStringLiteral("the From address %1 is only an example")
+                                            .arg(ProfileSettings().EmailAddress)
+                                      : QStringLiteral("no e-mail address to post from is set")) +
+            QStringLiteral(": set yours with 'quorvel-cli profile set EmailAddress "
+                           "ADDRESS', or give --from");
     if (error.isEmpty() && post.IncludeText && !post.IncludeLines && !m_view.CanAsk())
         error = QStringLiteral("the profile puts an include text before each file: give "
                                "--include-text FILE");

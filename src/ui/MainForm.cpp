@@ -989,8 +989,7 @@ void TMainForm::SetCaption()
 {
     SetBusy(true);
     setWindowTitle(QStringLiteral("Quorvel v2: %1 Profile").arg(m_state->ProfileName));
-    m_from->setText(
-        QStringLiteral("%1 (%2)").arg(m_state->Settings.EmailAddress, m_state->Settings.FullName));
+    m_from->setText(FromText(m_state->Settings));
     SetBusy(false);
 }
 
@@ -1268,7 +1267,7 @@ void TMainForm::DoSetup2()
 void TMainForm::AcceptSetup(const ProfileSettings& settings)
 {
     m_state->Settings = settings;
-    SetFromText(QStringLiteral("%1 (%2)").arg(settings.EmailAddress, settings.FullName));
+    SetFromText(FromText(settings));
     SetCaption();
     emit SetupAccepted();
 }

@@ -103,6 +103,8 @@ QWidget* TSetupForm::BuildUserPage()
     m_replyTo = NamedEdit("ReplyTo", page);
     m_organization = NamedEdit("Organization", page);
     m_fullName = NamedEdit("FullName", page);
+    m_emailAddress->setPlaceholderText(QStringLiteral("you@your-provider.net"));
+    m_fullName->setPlaceholderText(QStringLiteral("Your name as readers see it"));
     auto* identity = NewForm();
     identity->addRow(QStringLiteral("Email Address:"), m_emailAddress);
     identity->addRow(QStringLiteral("Reply To:"), m_replyTo);
