@@ -182,7 +182,7 @@ void TQuorvelApp::SetCaption()
 {
     m_state.Commands.SetBusy(true);
     emit CaptionChanged(QStringLiteral("Quorvel v2: %1 Profile").arg(m_state.ProfileName));
-    m_view.SetFromText(FromText(m_state.Settings));
+    m_view.SetFromText(FromLine(m_state.Settings));
     m_state.Commands.SetBusy(false);
 }
 

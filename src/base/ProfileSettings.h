@@ -82,7 +82,7 @@ struct ProfileSettings
 
 // The From line the profile posts under: "address (Full Name)", the address alone without a
 // name, empty without an address.
-QString FromText(const ProfileSettings& settings);
+QString FromLine(const ProfileSettings& settings);
 
 // The values a profile starts with when the store holds nothing for it yet (a first start, a
 // profile made in the window or by the terminal, the implicit Default), for every front end.

@@ -30,8 +30,10 @@ std::optional<TServerRole> ServerRoleFromText(const QString& text)
 
 QString TServerEntry::Address() const
 {
+    if (Port <= 0)
+        return Host;
     const QString host = Host.contains(u':') ? u'[' + Host + u']' : Host;
-    return Port > 0 ? host + u':' + QString::number(Port) : host;
+    return host + u':' + QString::number(Port);
 }
 
 int TServerEntry::EffectivePort() const

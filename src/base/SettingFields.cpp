@@ -188,7 +188,7 @@ ProfileSettings NewProfileSettings()
     return s;
 }
 
-QString FromText(const ProfileSettings& s)
+QString FromLine(const ProfileSettings& s)
 {
     if (s.EmailAddress.trimmed().isEmpty())
         return QString();

@@ -20,7 +20,8 @@ QStringList TProbeResult::Lines() const
     lines << QStringLiteral("Greeting: %1")
                  .arg(Greeting.isEmpty() ? QStringLiteral("(none)") : Greeting);
     lines << QStringLiteral("TLS: %1").arg(Tls.isEmpty() ? QStringLiteral("none") : Tls);
-    if (LoginTried)
+    // A login is only tried once the server has greeted.
+    if (LoginTried && !Greeting.isEmpty())
         lines << QStringLiteral("Login: %1")
                      .arg(LoggedIn ? QStringLiteral("accepted") : QStringLiteral("refused"));
     if (PostingAllowed)
@@ -56,11 +57,11 @@ void TServerProbe::Start(const TServerEntry& server, int timeout)
     m_client->SetAuthenticate(server.LoginRequired);
     m_client->SetUserName(server.UserID);
     m_client->SetPassword(server.Password);
-    m_result.LoginTried = server.LoginRequired;
     if (server.LoginRequired && (server.UserID.isEmpty() || server.Password.isEmpty())) {
-        failed(QStringLiteral("the server needs a login, and no user name or password is set"));
+        failed(QStringLiteral("a login is set, but no user name or password: enter both"));
         return;
     }
+    m_result.LoginTried = server.LoginRequired;
     m_client->Capabilities();
 }
 

@@ -1,3 +1,4 @@
+#include "ui/FirstStartWizard.h"
 #include "ui/MainForm.h"
 
 #include "app/Profiles.h"
@@ -707,6 +708,13 @@ void TMainForm::OpenSetup()
     SetupButtonClick();
 }
 
+void TMainForm::OpenFirstStart()
+{
+    TFirstStartWizard wizard(m_state->Settings, this);
+    if (wizard.exec() == QDialog::Accepted)
+        AcceptSetup(wizard.Settings());
+}
+
 void TMainForm::SetStatusText(const QString& text)
 {
     m_statusText = text;
@@ -989,7 +997,7 @@ void TMainForm::SetCaption()
 {
     SetBusy(true);
     setWindowTitle(QStringLiteral("Quorvel v2: %1 Profile").arg(m_state->ProfileName));
-    m_from->setText(FromText(m_state->Settings));
+    m_from->setText(FromLine(m_state->Settings));
     SetBusy(false);
 }
 
@@ -1267,7 +1275,7 @@ void TMainForm::DoSetup2()
 void TMainForm::AcceptSetup(const ProfileSettings& settings)
 {
     m_state->Settings = settings;
-    SetFromText(FromText(settings));
+    SetFromText(FromLine(settings));
     SetCaption();
     emit SetupAccepted();
 }

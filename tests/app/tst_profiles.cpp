@@ -450,6 +450,11 @@ void TestProfiles::oneServerFileUnchanged_data()
         << "news.example.org" << 1563;
     QTest::newRow("defaults only")
         << QByteArray("[Default]\nLastDir=/srv\nLastSubject=s\n") << "localhost" << 0;
+    QTest::newRow("bare IPv6 address")
+        << QByteArray("[Default]\nHost=::1\nLastDir=/srv\nLastSubject=s\n") << "::1" << 0;
+    QTest::newRow("host the client refuses, kept as typed")
+        << QByteArray("[Default]\nHost=news:port\nLastDir=/srv\nLastSubject=s\n") << "news:port"
+        << 0;
     QTest::newRow("IPv6 address") << QByteArray("[Default]\nHost=[::1]:119\nLastDir=/srv\n"
                                                 "LastSubject=s\n")
                                   << "::1" << 119;
