@@ -217,6 +217,10 @@ QString TServerCommands::askPasswords(const TCliRequest& request, TServerEntry& 
 int TServerCommands::store(const TServerList& list)
 {
     list.ToProfile(m_settings);
+    // A password given for the profile's own server is kept, as "profile set-password" keeps
+    // it (a profile holds one only while it is remembered).
+    if (m_settings.LoginRequired && !m_settings.Password.isEmpty())
+        m_settings.RememberPassword = true;
     return ExitOk;
 }
 
