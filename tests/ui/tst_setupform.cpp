@@ -1,3 +1,4 @@
+#include "ui/FirstStartWizard.h"
 #include "ui/PasswordDlg.h"
 #include "ui/SetupForm.h"
 #include "ui/SetupForm2.h"
@@ -74,6 +75,7 @@ private slots:
     void dialupCheckedByUserListsEntries();
     void passwordDialogValues();
     void serverListKeepsOrderRolesAndFields();
+    void firstStartWizardFillsTheProfile();
 };
 
 void TestSetupForm::loginOffEmptiesAndDisables_data()
@@ -431,6 +433,32 @@ void TestSetupForm::serverListKeepsOrderRolesAndFields()
     QCOMPARE(out.FurtherServers[0].Name, QStringLiteral("Checker"));
     QCOMPARE(out.FurtherServers[0].Address(), QStringLiteral("check2.example.com:1119"));
     QCOMPARE(out.FurtherServers[0].Role, TServerRole::Check);
+}
+
+// The first start's guide: a new profile's "localhost" and empty address are not offered as
+// values, and what is typed becomes the profile's server, login (kept) and From address.
+void TestSetupForm::firstStartWizardFillsTheProfile()
+{
+    TFirstStartWizard wizard(NewProfileSettings());
+    auto* host = Control<QLineEdit>(&wizard, "WizardHost");
+    auto* email = Control<QLineEdit>(&wizard, "WizardEmail");
+    QVERIFY(host->text().isEmpty() && !host->placeholderText().isEmpty());
+    QVERIFY(email->text().isEmpty() && !email->placeholderText().isEmpty());
+    host->setText("news.provider.net:443");
+    Control<QComboBox>(&wizard, "WizardSecurity")->setCurrentIndex(2); // STARTTLS
+    Control<QLineEdit>(&wizard, "WizardUser")->setText("ann");
+    Control<QLineEdit>(&wizard, "WizardPassword")->setText("pw");
+    Control<QLineEdit>(&wizard, "WizardFullName")->setText("Ann Poster");
+    email->setText("ann@provider.net");
+    const ProfileSettings s = wizard.Settings();
+    QCOMPARE(s.Host, QStringLiteral("news.provider.net:443"));
+    QCOMPARE(s.Security, QStringLiteral("starttls"));
+    QVERIFY(s.LoginRequired && s.RememberPassword);
+    QCOMPARE(s.UserID, QStringLiteral("ann"));
+    QCOMPARE(s.Password, QStringLiteral("pw"));
+    QCOMPARE(FromLine(s), QStringLiteral("ann@provider.net (Ann Poster)"));
+    QCOMPARE(s.ServerName, QString());
+    QCOMPARE(s.Encoding, QStringLiteral("yenc")); // the rest as a new profile starts
 }
 
 QTEST_MAIN(TestSetupForm)
