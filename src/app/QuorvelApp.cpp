@@ -182,8 +182,7 @@ void TQuorvelApp::SetCaption()
 {
     m_state.Commands.SetBusy(true);
     emit CaptionChanged(QStringLiteral("Quorvel v2: %1 Profile").arg(m_state.ProfileName));
-    m_view.SetFromText(
-        QStringLiteral("%1 (%2)").arg(m_state.Settings.EmailAddress, m_state.Settings.FullName));
+    m_view.SetFromText(FromLine(m_state.Settings));
     m_state.Commands.SetBusy(false);
 }
 

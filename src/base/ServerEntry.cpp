@@ -30,8 +30,10 @@ std::optional<TServerRole> ServerRoleFromText(const QString& text)
 
 QString TServerEntry::Address() const
 {
+    if (Port <= 0)
+        return Host;
     const QString host = Host.contains(u':') ? u'[' + Host + u']' : Host;
-    return Port > 0 ? host + u':' + QString::number(Port) : host;
+    return host + u':' + QString::number(Port);
 }
 
 int TServerEntry::EffectivePort() const
@@ -59,6 +61,9 @@ bool TServerEntry::SetAddress(const QString& address)
         port = host.section(u':', 1);
         host = host.section(u':', 0, 0);
     }
+    for (const QChar c : host)
+        if (c.isSpace() || c.unicode() < 32)
+            return false;
     int number = 0;
     if (!port.isEmpty()) {
         bool ok = false;

@@ -7,7 +7,12 @@
 TServerList TServerList::FromProfile(const ProfileSettings& s)
 {
     TServerEntry first;
-    first.SetAddress(s.Host);
+    // A host the client would not take either is kept as typed, so that storing the list
+    // back changes nothing.
+    if (!first.SetAddress(s.Host)) {
+        first.Host = s.Host;
+        first.Port = 0;
+    }
     first.Name = s.ServerName.isEmpty() ? first.Host : s.ServerName;
     first.Security = s.Security;
     first.TrustedAuthorities = s.TrustedAuthorities;

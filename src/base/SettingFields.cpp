@@ -177,6 +177,22 @@ const TSettingField* FindSettingField(const QString& name)
 ProfileSettings NewProfileSettings()
 {
     ProfileSettings s;
-    s.MaxLines = 5000;
+    s.EmailAddress.clear();
+    s.FullName.clear();
+    s.Encoding = QStringLiteral("yenc");
+    s.Template = QStringLiteral("%s - \"%f\" yEnc (%p/%t) %b");
+    s.MaxLines = 5600;
+    s.Connections = 4;
+    s.CheckAfterPost = true;
+    s.PostRetries = 2;
     return s;
+}
+
+QString FromLine(const ProfileSettings& s)
+{
+    if (s.EmailAddress.trimmed().isEmpty())
+        return QString();
+    if (s.FullName.trimmed().isEmpty())
+        return s.EmailAddress;
+    return QStringLiteral("%1 (%2)").arg(s.EmailAddress, s.FullName);
 }

@@ -17,6 +17,7 @@
 #include "cli/PostCommand.h"
 #include "cli/PostReport.h"
 #include "cli/ProfileCommands.h"
+#include "cli/ServerCommands.h"
 #include "cli/QueueRun.h"
 #include "base/SignalPipe.h"
 #include "cli/TaskCommands.h"
@@ -120,6 +121,9 @@ int TCliSession::dispatch()
     const QString area = m_request.Command.section(u' ', 0, 0);
     if (area == QLatin1String("profile"))
         return TProfileCommands(*m_app, *m_view, m_terminal).Run(m_request);
+    if (area == QLatin1String("server"))
+        return TServerCommands(m_app->State().Settings, *m_view, m_terminal, *m_signals)
+            .Run(m_request);
     const QString error = ReadConnectionOptions(m_request, m_app->State().Settings,
                                                 m_app->Runner().ConnectionOverride());
     if (!error.isEmpty()) {

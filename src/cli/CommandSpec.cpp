@@ -49,7 +49,9 @@ QList<TOptionSpec> postOptions()
         opt("include-text", "FILE", "text to put before each file"),
         opt("signature", "FILE", "signature file appended to each article"),
         opt("from", "TEXT", "From line, e.g. \"me@example.com (Me)\""),
-        opt("server", "HOST[:PORT]", "news server"),
+        opt("server", "NAME|HOST[:PORT]",
+            "post through the profile's server of this name (its security and login), or to "
+            "this host; for this run only"),
         opt("timeout", "SECONDS", "reply time-out; 0 for none"),
         opt("post-timeout", "SECONDS", "time-out while an article is sent; 0 for none"),
         opt("catalog", "FILE", "post the files a files.bbs catalog lists, with its descriptions"),
@@ -69,6 +71,33 @@ QList<TOptionSpec> watchOptions()
                    "move posted items into FOLDER/posted, or leave them and remember them "
                    "(default: the profile's WatchPosted)");
     return options;
+}
+
+// What "server add" and "server set" change; "server set NAME FIELD VALUE" takes the
+// options that carry a value as fields.
+QList<TOptionSpec> serverOptions()
+{
+    return {
+        opt("host", "HOST", "the server's host name or address"),
+        opt("port", "PORT", "its port (default 119, 563 with --tls)"),
+        opt("security", "none|tls|starttls", "how the connection is protected"),
+        opt("tls", "", "TLS from the first byte (same as --security tls)"),
+        opt("starttls", "", "plain text upgraded with STARTTLS (same as --security starttls)"),
+        opt("trusted-authorities", "FILE",
+            "a PEM file of authorities trusted besides the system's"),
+        opt("trust-fingerprint", "SHA256",
+            "trust the server's certificate with this SHA-256 fingerprint (self-signed)"),
+        opt("user", "NAME", "log in with this user name; empty: no login"),
+        opt("password", "", "ask for the login's password (or take QUORVEL_PASSWORD) and keep it"),
+        opt("connections", "N", "connections posting at once (1 to 32)"),
+        opt("role", "post|check|both", "what the server is used for (default post)"),
+        opt("priority", "N", "among the post servers: lower first (default 0)"),
+        opt("proxy", "HOST:PORT", "reach the server through this SOCKS5 proxy; empty: none"),
+        opt("proxy-user", "NAME", "the proxy's user name"),
+        opt("proxy-password", "",
+            "ask for the proxy's password (or take QUORVEL_PROXY_PASSWORD) and keep it"),
+        opt("name", "NAME", "a new name for the server (server set)"),
+    };
 }
 
 // The commands that post: how a script follows the run.
@@ -153,6 +182,22 @@ QList<TCommandSpec> buildSpecs()
             "quorvel-cli tasks show"),
         cmd("tasks run", "", "reload the task file and run its tasks", 0, 0,
             "quorvel-cli --profile Work tasks run", connectionOptions() + reportOptions()),
+        cmd("server list", "", "list the profile's servers: name, host:port, security, role", 0, 0,
+            "quorvel-cli server list"),
+        cmd("server add", "NAME", "add a server to the profile", 1, 1,
+            "quorvel-cli server add Backup --host news.example.net --tls --user me "
+            "--password --role post --priority 1",
+            serverOptions()),
+        cmd("server set", "NAME [FIELD VALUE]",
+            "change a server: by options, or one field named as its option (host, port, "
+            "role, ...)",
+            1, 3, "quorvel-cli server set Backup priority 2", serverOptions()),
+        cmd("server remove", "NAME", "remove a server from the profile", 1, 1,
+            "quorvel-cli server remove Backup"),
+        cmd("server test", "[NAME]",
+            "connect, log in and report the greeting, TLS version and whether posting is "
+            "allowed (default: the profile's server)",
+            0, 1, "quorvel-cli server test Backup"),
         cmd("profile show", "", "show the profile's settings", 0, 0,
             "quorvel-cli --profile Work profile show"),
         cmd("profile set", "KEY VALUE",

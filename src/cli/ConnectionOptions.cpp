@@ -1,14 +1,13 @@
 #include "cli/ConnectionOptions.h"
 
 #include "base/ProfileSettings.h"
+#include "base/ServerList.h"
 #include "cli/CliRequest.h"
 #include "tasks/ConnectionOverride.h"
 
 #include <QRegularExpression>
 
-namespace {
-
-QString readFingerprint(const QString& text, std::optional<QString>& fingerprint)
+QString ReadFingerprint(const QString& text, std::optional<QString>& fingerprint)
 {
     static const QRegularExpression separators(QStringLiteral("[:\\s]"));
     static const QRegularExpression sha256(QStringLiteral("^[0-9A-Fa-f]{64}$"));
@@ -22,11 +21,10 @@ QString readFingerprint(const QString& text, std::optional<QString>& fingerprint
     return QString();
 }
 
-} // namespace
-
 QString ReadConnectionOptions(const TCliRequest& request, const ProfileSettings& profile,
                               TConnectionOverride& session)
 {
+    ReadServerOption(request, profile, session);
     const bool tls = request.Has(QStringLiteral("tls"));
     const bool startTls = request.Has(QStringLiteral("starttls"));
     if (tls && startTls)
@@ -40,7 +38,7 @@ QString ReadConnectionOptions(const TCliRequest& request, const ProfileSettings&
         if (mode == TTlsMode::None)
             return QStringLiteral("--trust-fingerprint needs an encrypted connection: give --tls "
                                   "or --starttls, or set the profile's Security");
-        const QString error = readFingerprint(request.Value(QStringLiteral("trust-fingerprint")),
+        const QString error = ReadFingerprint(request.Value(QStringLiteral("trust-fingerprint")),
                                               session.TrustedFingerprint);
         if (!error.isEmpty())
             return error;
@@ -48,4 +46,24 @@ QString ReadConnectionOptions(const TCliRequest& request, const ProfileSettings&
     if (request.Has(QStringLiteral("user")))
         session.UserName = request.Value(QStringLiteral("user"));
     return QString();
+}
+
+void ReadServerOption(const TCliRequest& request, const ProfileSettings& profile,
+                      TConnectionOverride& session)
+{
+    if (!request.Has(QStringLiteral("server")))
+        return;
+    const TServerList servers = TServerList::FromProfile(profile);
+    const TServerEntry* e = servers.Find(request.Value(QStringLiteral("server")));
+    if (!e)
+        return;
+    session.Security = TlsModeFromText(e->Security);
+    session.TrustedAuthorities = e->TrustedAuthorities;
+    session.TrustedFingerprint = e->TrustedFingerprint;
+    session.LoginRequired = e->LoginRequired;
+    if (!e->LoginRequired)
+        return;
+    session.UserName = e->UserID;
+    if (!e->Password.isEmpty())
+        session.Password = e->Password;
 }

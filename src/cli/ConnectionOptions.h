@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 struct ProfileSettings;
 struct TCliRequest;
 struct TConnectionOverride;
@@ -12,3 +14,12 @@ struct TConnectionOverride;
 // nothing.
 QString ReadConnectionOptions(const TCliRequest& request, const ProfileSettings& profile,
                               TConnectionOverride& session);
+
+// The profile's server that --server names (regardless of case): its security, trust and
+// login go into the session values, under the explicit options. Nothing when the option
+// names a host rather than a listed server.
+void ReadServerOption(const TCliRequest& request, const ProfileSettings& profile,
+                      TConnectionOverride& session);
+// A SHA-256 fingerprint as --trust-fingerprint takes it (64 hex digits, colons allowed), in
+// the form certificates are compared in; an error text naming the option when it is none.
+QString ReadFingerprint(const QString& text, std::optional<QString>& fingerprint);

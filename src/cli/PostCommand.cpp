@@ -2,6 +2,7 @@
 
 #include "article/GroupName.h"
 #include "base/AppState.h"
+#include "base/ServerList.h"
 #include "base/SettingFields.h"
 #include "cli/CliRequest.h"
 #include "cli/CommandLine.h"
@@ -52,10 +53,19 @@ QString TPostCommand::usageError(const TCliRequest& request, ProfileSettings& s)
         {"server", "Host"},       {"timeout", "Timeout"},  {"post-timeout", "PostTimeout"},
         {"encoding", "Encoding"}, {"par2", "Par2Percent"},
     };
+    const TServerList servers = TServerList::FromProfile(s);
     for (const auto& o : plain) {
         const QString option = QLatin1String(o.Option);
         if (!request.Has(option))
             continue;
+        // A server of the profile's list is reached at its address; its security and login
+        // are the session's (ReadServerOption).
+        const TServerEntry* named =
+            option == QLatin1String("server") ? servers.Find(request.Value(option)) : nullptr;
+        if (named) {
+            s.Host = named->Address();
+            continue;
+        }
         const QString error =
             FindSettingField(QLatin1String(o.Setting))->Assign(s, request.Value(option));
         if (!error.isEmpty())
@@ -174,9 +184,12 @@ int TPostCommand::Queue(const TCliRequest& request)
                    ? fail("--subject: " + post.SubjectError(), ExitUsage)
                    : fail("the profile's " + post.SubjectError().mid(4));
     if (error.isEmpty() && post.HasPlaceholderFrom())
-        error = QStringLiteral("the From address %1 is only an example: set yours with "
-                               "'quorvel-cli profile set EmailAddress ADDRESS', or give --from")
-                    .arg(ProfileSettings().EmailAddress);
+        error =
+            (post.From.contains(u'@') ? QStringLiteral("the From address %1 is only an example")
+                                            .arg(ProfileSettings().EmailAddress)
+                                      : QStringLiteral("no e-mail address to post from is set")) +
+            QStringLiteral(": set yours with 'quorvel-cli profile set EmailAddress "
+                           "ADDRESS', or give --from");
     if (error.isEmpty() && post.IncludeText && !post.IncludeLines && !m_view.CanAsk())
         error = QStringLiteral("the profile puts an include text before each file: give "
                                "--include-text FILE");

@@ -113,7 +113,10 @@ std::optional<TLoginAnswer> TTerminalView::AskLogin(const QString& caption, cons
                                                     const QString& password)
 {
     const bool dialUp = caption.startsWith(QLatin1String("Dial-up"), Qt::CaseInsensitive);
-    const char* variable = dialUp ? "QUORVEL_DIALUP_PASSWORD" : "QUORVEL_PASSWORD";
+    const bool proxy = caption.startsWith(QLatin1String("Proxy"), Qt::CaseInsensitive);
+    const char* variable = dialUp  ? "QUORVEL_DIALUP_PASSWORD"
+                           : proxy ? "QUORVEL_PROXY_PASSWORD"
+                                   : "QUORVEL_PASSWORD";
     const QString fromEnvironment = qEnvironmentVariable(variable);
     if (!fromEnvironment.isEmpty())
         return TLoginAnswer{user, fromEnvironment};

@@ -26,4 +26,6 @@ enum TClientStatus : quint8
     csStatSent = 16,
     csBodySent = 17,
     csReceivingBody = 18,
+    csCapabilitiesSent = 19,
+    csReceivingCapabilities = 20,
 };

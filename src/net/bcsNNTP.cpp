@@ -186,6 +186,47 @@ void TbcsNNTP::CheckArticles(const QStringList& messageIds)
     sendPending();
 }
 
+void TbcsNNTP::Capabilities()
+{
+    m_loggedIn = false;
+    m_pendingStatus = csCapabilitiesSent;
+    m_pendingCommand = "CAPABILITIES";
+    sendPending();
+}
+
+void TbcsNNTP::handleCapabilitiesReply()
+{
+    if (m_replyCode == 480) {
+        login();
+    } else if (m_replyCode == 101) {
+        m_capabilities.clear();
+        setState(csReceivingCapabilities, false);
+        armTimer(m_timeout);
+    } else if (m_replyCode >= 500 && m_replyCode <= 503) {
+        // A server older than RFC 3977 does not know the command: nothing to report.
+        m_pendingCommand.clear();
+        emit OnCapabilities({});
+    } else {
+        m_pendingCommand.clear();
+        fail(replyFailure());
+    }
+}
+
+void TbcsNNTP::handleCapabilityLine(const QByteArray& line)
+{
+    if (line == ".") {
+        stopTimer();
+        m_pendingCommand.clear();
+        setState(csCapabilitiesSent, false);
+        emit OnCapabilities(std::exchange(m_capabilities, {}));
+        return;
+    }
+    // A short list by the RFC; a server sending without end is cut off.
+    if (m_capabilities.size() < 1000)
+        m_capabilities << QString::fromUtf8(line);
+    armTimer(m_timeout);
+}
+
 void TbcsNNTP::FetchBodies(const QStringList& messageIds)
 {
     m_bodyIds = messageIds;
@@ -373,6 +414,8 @@ void TbcsNNTP::Cancel()
 void TbcsNNTP::sendPending()
 {
     m_loginSent = false;
+    m_loginFirst = m_pendingStatus == csCapabilitiesSent && m_authenticate &&
+                   !m_userName.isEmpty() && !m_password.isEmpty();
     try {
         if (m_connected && m_currentServer.compare(m_server, Qt::CaseInsensitive) == 0) {
             sendPendingCommand();
@@ -381,6 +424,9 @@ void TbcsNNTP::sendPending()
         if (m_connected)
             Quit();
         m_currentServer = m_server;
+        // Kept after the connection ends, so a failure can still tell what the server said.
+        m_greeting.clear();
+        m_tlsDescription.clear();
         armTimer(m_timeout);
         const TServerName name = TServerName::Split(
             m_server, m_tls.Mode == TTlsMode::Implicit ? DefaultTlsPort : DefaultPort);
@@ -518,6 +564,10 @@ void TbcsNNTP::sendPendingCommand()
 {
     if (m_pendingCommand.isEmpty())
         return;
+    if (std::exchange(m_loginFirst, false)) {
+        login();
+        return;
+    }
     setState(m_pendingStatus);
     armTimer(m_timeout);
     if (m_pendingStatus == csStatSent)
@@ -789,6 +839,9 @@ void TbcsNNTP::lineReceived(const QByteArray& line)
     case csReceivingBody:
         handleBodyLine(line);
         return;
+    case csReceivingCapabilities:
+        handleCapabilityLine(line);
+        return;
     case csConnecting:
         if (m_startTlsSent)
             handleStartTlsReply(QString::fromUtf8(line));
@@ -806,6 +859,7 @@ void TbcsNNTP::lineReceived(const QByteArray& line)
     case csArticleSent:
     case csStatSent:
     case csBodySent:
+    case csCapabilitiesSent:
         stopTimer();
         if (parseReply(QString::fromUtf8(line)))
             handleReply();
@@ -822,6 +876,7 @@ void TbcsNNTP::handleGreeting(const QString& line)
     m_connected = true;
     if (!parseReply(line))
         return;
+    m_greeting = line;
     // RFC 3977 5.1.1: 201 says posting is not allowed; reading (the group list, STAT) is.
     const bool posting = m_pendingCommand == QLatin1String("POST");
     if (m_replyCode == 200 || (m_replyCode == 201 && !posting)) {
@@ -904,6 +959,7 @@ void TbcsNNTP::handleReply()
         sendCommand("AUTHINFO PASS " + m_password, false, true);
         return;
     case csPassSent:
+        m_loggedIn = m_replyCode == 281;
         if (m_replyCode == 281)
             sendPendingCommand();
         else
@@ -931,6 +987,9 @@ void TbcsNNTP::handleReply()
         return;
     case csBodySent:
         handleBodyReply();
+        return;
+    case csCapabilitiesSent:
+        handleCapabilitiesReply();
         return;
     default:
         return;
@@ -997,8 +1056,10 @@ void TbcsNNTP::handleStartTlsReply(const QString& line)
 void TbcsNNTP::secured()
 {
     takeCertificate();
-    if (const TLineSocket* socket = openSocket())
-        log("TLS: " + socket->TlsDescription());
+    if (const TLineSocket* socket = openSocket()) {
+        m_tlsDescription = socket->TlsDescription();
+        log("TLS: " + m_tlsDescription);
+    }
     // After STARTTLS the command that waited goes out, now encrypted.
     if (m_state == csConnecting && m_connected)
         sendPendingCommand();
@@ -1151,6 +1212,9 @@ QString TbcsNNTP::stepText() const
         return QStringLiteral("sending the article");
     case csStatSent:
         return QStringLiteral("STAT check");
+    case csCapabilitiesSent:
+    case csReceivingCapabilities:
+        return QStringLiteral("CAPABILITIES");
     default:
         return QString();
     }

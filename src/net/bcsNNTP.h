@@ -69,6 +69,14 @@ public:
     QString UserName() const { return m_userName; }
     void SetUserName(const QString& userName) { m_userName = userName; }
 
+    // The greeting of the last connection ("200 news.example.com InterNetNews ready"),
+    // empty before one came.
+    const QString& Greeting() const { return m_greeting; }
+    // The TLS protocol and cipher of the open connection ("TLSv1.3, TLS_AES_256_GCM_SHA384"),
+    // empty without TLS.
+    const QString& TlsDescription() const { return m_tlsDescription; }
+    // Whether the last login the server was asked for was accepted (281).
+    bool LoggedIn() const { return m_loggedIn; }
     // True from the greeting until the connection is dropped.
     bool Connected() const { return m_connected; }
     // Group names of the last LIST or NEWGROUPS answer.
@@ -102,6 +110,10 @@ public:
     // order (its lines with the dot rule undone; none when the server has no such article),
     // then OnBodiesDone.
     void FetchBodies(const QStringList& messageIds);
+    // Asks what the server offers (RFC 3977 5.2 CAPABILITIES), logging in first when a login
+    // is set (RFC 4643 2.2: a server may offer more, POST among it, once logged in);
+    // OnCapabilities reports the list, empty when the server does not know the command.
+    void Capabilities();
     // Sends QUIT (no reply awaited) and drops the connection, if one is open.
     void Quit();
     // Stops whatever runs and drops the connection.
@@ -150,6 +162,7 @@ signals:
     void OnCheckRefused(const QString& text);
     void OnBodyFetched(const QString& messageId, bool present, const QByteArrayList& lines);
     void OnBodiesDone();
+    void OnCapabilities(const QStringList& capabilities);
     // Body progress 1..100 while the article goes out, then 0 once at its end.
     void OnProgress(int percent);
 
@@ -176,6 +189,8 @@ private:
     void handleBodyReply();
     void handleBodyLine(const QByteArray& line);
     void nextBody();
+    void handleCapabilitiesReply();
+    void handleCapabilityLine(const QByteArray& line);
 
     void asyncComplete(const TAsyncHostInfo& info);
     void connectedToServer();
@@ -272,7 +287,12 @@ private:
     QString m_password;
     QString m_logFile;
     bool m_authenticate = false;
-    bool m_loginSent = false; // for the command in progress
+    bool m_loginSent = false;  // for the command in progress
+    bool m_loginFirst = false; // log in before the pending command is sent
+    bool m_loggedIn = false;
+    QString m_greeting;
+    QString m_tlsDescription;
+    QStringList m_capabilities;
     qsizetype m_groupLimit = DefaultGroupLimit;
     int m_skippedGroups = 0; // unusable names in the list being received
     bool m_written = true;

@@ -6,13 +6,15 @@ TTlsConfig TConnectionOverride::Tls(TTlsConfig profile) const
         profile.Mode = *Security;
     if (TrustedFingerprint)
         profile.TrustedFingerprint = *TrustedFingerprint;
+    if (TrustedAuthorities)
+        profile.CaFile = *TrustedAuthorities;
     return profile;
 }
 
 TClientLogin TConnectionOverride::Login(TClientLogin task) const
 {
     if (!UserName)
-        return task;
+        return LoginRequired && !*LoginRequired ? TClientLogin{} : task;
     // The task's password belongs to the task's user.
     const QString password =
         Password ? *Password : (task.UserName == *UserName ? task.Password : QString());

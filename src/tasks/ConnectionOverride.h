@@ -23,9 +23,9 @@ struct TClientSetup
 };
 
 // Connection values given for one session only (the terminal's --user, --tls, --starttls,
-// --trust-fingerprint). The runner lays them over the profile's values and the task's login
-// each time it sets up the news client; they are never written to the profile, the settings
-// file or a task.
+// --trust-fingerprint, and those of the profile's server --server names). The runner lays them over
+// the profile's values and the task's login each time it sets up the news client; they are never
+// written to the profile, the settings file or a task.
 struct TConnectionOverride
 {
     std::optional<QString> UserName;
@@ -34,6 +34,9 @@ struct TConnectionOverride
     std::optional<QString> Password;
     std::optional<TTlsMode> Security;
     std::optional<QString> TrustedFingerprint;
+    std::optional<QString> TrustedAuthorities;
+    // False: no login whatever the task says (a server named for the run that takes none).
+    std::optional<bool> LoginRequired;
 
     TTlsConfig Tls(TTlsConfig profile) const;
     TClientLogin Login(TClientLogin task) const;

@@ -1,3 +1,4 @@
+#include "ui/FirstStartWizard.h"
 #include "ui/MainForm.h"
 
 #include "app/Profiles.h"
@@ -716,6 +717,13 @@ void TMainForm::OpenSetup()
     SetupButtonClick();
 }
 
+void TMainForm::OpenFirstStart()
+{
+    TFirstStartWizard wizard(m_state->Settings, this);
+    if (wizard.exec() == QDialog::Accepted)
+        AcceptSetup(wizard.Settings());
+}
+
 void TMainForm::SetStatusText(const QString& text)
 {
     m_statusText = text;
@@ -998,8 +1006,7 @@ void TMainForm::SetCaption()
 {
     SetBusy(true);
     setWindowTitle(QStringLiteral("Quorvel v2: %1 Profile").arg(m_state->ProfileName));
-    m_from->setText(
-        QStringLiteral("%1 (%2)").arg(m_state->Settings.EmailAddress, m_state->Settings.FullName));
+    m_from->setText(FromLine(m_state->Settings));
     SetBusy(false);
 }
 
@@ -1278,7 +1285,7 @@ void TMainForm::DoSetup2()
 void TMainForm::AcceptSetup(const ProfileSettings& settings)
 {
     m_state->Settings = settings;
-    SetFromText(QStringLiteral("%1 (%2)").arg(settings.EmailAddress, settings.FullName));
+    SetFromText(FromLine(settings));
     SetCaption();
     emit SetupAccepted();
 }

@@ -91,6 +91,9 @@ public:
     QString AskOpenFile(const QString& caption, const QString& filter) override;
     std::optional<TFindAnswer> AskFindGroup(const QString& text, TFindMode mode) override;
     void OpenSetup() override;
+    // The first start's guided setup (server, name and address); what it enters is kept as
+    // Setup's OK keeps it.
+    void OpenFirstStart();
     void SetStatusText(const QString& text) override;
     QString StatusText() const override;
     void SetProgress(int percent) override;

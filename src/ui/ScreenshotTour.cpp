@@ -19,6 +19,7 @@
 #include "ui/MainForm.h"
 #include "ui/QueueModel.h"
 #include "ui/QueuePanel.h"
+#include "ui/FirstStartWizard.h"
 #include "ui/SetupForm2.h"
 
 #include <QApplication>
@@ -106,6 +107,18 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
     int saved = Save(&form, folder, QStringLiteral("main-window.png")) ? 1 : 0;
 
     ProfileSettings settings;
+    settings.Host = QStringLiteral("news.example.org:563");
+    settings.Security = QStringLiteral("tls");
+    TServerEntry backup;
+    backup.Name = QStringLiteral("Backup");
+    backup.Host = QStringLiteral("news.example.net");
+    backup.Security = QStringLiteral("tls");
+    backup.Priority = 1;
+    TServerEntry checker = backup;
+    checker.Name = QStringLiteral("Check");
+    checker.Host = QStringLiteral("reader.example.com");
+    checker.Role = TServerRole::Check;
+    settings.FurtherServers = {backup, checker};
     settings.RASOpenBefore = true;
     settings.RASConnection = QStringLiteral("Provider DSL");
     TSetupForm2 setup(
@@ -125,6 +138,12 @@ int TakeScreenshots(TMainForm& form, const QString& folder)
         saved += Save(&setup, folder, names.at(i)) ? 1 : 0;
     }
     setup.hide();
+
+    // The first start's guide, as a new user sees it.
+    TFirstStartWizard wizard(NewProfileSettings(), &form);
+    wizard.show();
+    saved += Save(&wizard, folder, QStringLiteral("first-start.png")) ? 1 : 0;
+    wizard.hide();
 
     TAboutBox about(QStringLiteral("2.0.0.1"), &form);
     about.show();

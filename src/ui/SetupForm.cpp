@@ -3,6 +3,8 @@
 #include "ui/DeliveryPage.h"
 #include "ui/FileDialogFilter.h"
 #include "ui/RecoveryBox.h"
+#include "ui/ServerDialog.h"
+#include "ui/ServerListBox.h"
 #include "upload/SubjectLine.h"
 
 #include <QCheckBox>
@@ -94,6 +96,7 @@ TSetupForm::TSetupForm(const ProfileSettings& settings, const TFallbacks& fallba
     setMinimumWidth(460);
 
     Fill(settings);
+    m_serverList->Fill(settings);
 }
 
 QWidget* TSetupForm::BuildUserPage()
@@ -103,6 +106,8 @@ QWidget* TSetupForm::BuildUserPage()
     m_replyTo = NamedEdit("ReplyTo", page);
     m_organization = NamedEdit("Organization", page);
     m_fullName = NamedEdit("FullName", page);
+    m_emailAddress->setPlaceholderText(QStringLiteral("you@your-provider.net"));
+    m_fullName->setPlaceholderText(QStringLiteral("Your name as readers see it"));
     auto* identity = NewForm();
     identity->addRow(QStringLiteral("Email Address:"), m_emailAddress);
     identity->addRow(QStringLiteral("Reply To:"), m_replyTo);
@@ -147,10 +152,7 @@ QWidget* TSetupForm::BuildSystemPage()
     m_security = new QComboBox(page);
     m_security->setObjectName(QStringLiteral("Security"));
     // The stored word of each choice goes with it.
-    m_security->addItem(QStringLiteral("None (plain NNTP)"), QStringLiteral("none"));
-    m_security->addItem(QStringLiteral("TLS (port 563 unless given)"), QStringLiteral("tls"));
-    m_security->addItem(QStringLiteral("STARTTLS on a plain connection"),
-                        QStringLiteral("starttls"));
+    AddSecurityChoices(m_security);
     m_authorities = NamedEdit("TrustedAuthorities", page);
     m_authorities->setPlaceholderText(QStringLiteral("PEM file of a private authority (optional)"));
     m_fingerprint = NamedEdit("TrustedFingerprint", page);
@@ -172,9 +174,11 @@ QWidget* TSetupForm::BuildSystemPage()
     form->addRow(QStringLiteral("Connect timeout in seconds:"), m_connectTimeout);
     form->addRow(m_disconnect);
     form->addRow(QStringLiteral("Post timeout in seconds:"), m_postTimeout);
+    m_serverList = new TServerListBox([this] { return Settings(); },
+                                      [this](const ProfileSettings& s) { Fill(s); }, page);
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(form);
-    layout->addStretch();
+    layout->addWidget(m_serverList, 1);
     return page;
 }
 
@@ -316,5 +320,6 @@ ProfileSettings TSetupForm::Settings() const
     s.CrossPost = m_crosspost->isChecked();
     m_recovery->Apply(s);
     m_delivery->Apply(s);
+    m_serverList->ApplyTo(s);
     return s;
 }

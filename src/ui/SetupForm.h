@@ -11,6 +11,7 @@ class QLineEdit;
 class QTabWidget;
 class TRecoveryBox;
 class TDeliveryPage;
+class TServerListBox;
 
 // "Quorvel Setup" with the pages User, System, Articles and Delivery: edits a copy of one profile's
 // settings. Settings() hands the edited copy back; the caller decides whether to keep it.
@@ -79,4 +80,5 @@ private:
     QCheckBox* m_crosspost;
     TRecoveryBox* m_recovery;
     TDeliveryPage* m_delivery;
+    TServerListBox* m_serverList;
 };

@@ -37,7 +37,7 @@ int main(int argc, char* argv[])
     UseDesktopPalette(args);
 
     TSettingsStore store;
-    // No settings yet: a new user, who is shown Setup before anything can be posted.
+    // No settings yet: a new user, who is guided through the server and the From address.
     const bool firstStart = !QFileInfo::exists(store.FileName());
     TMainForm form;
     TQuorvelApp logic(form, store, TClock::System());
@@ -68,7 +68,7 @@ int main(int argc, char* argv[])
     QObject::connect(&signalPipe, &TSignalPipe::Interrupted, &form,
                      [] { QApplication::closeAllWindows(); }); // open dialogs too
     if (firstStart && !quitAfterStart && screenshotDir.isEmpty())
-        QTimer::singleShot(0, &form, [&form] { form.OpenSetup(); });
+        QTimer::singleShot(0, &form, [&form] { form.OpenFirstStart(); });
 
     if (!screenshotDir.isEmpty()) {
         QTimer::singleShot(800, &form, [&form, screenshotDir] {

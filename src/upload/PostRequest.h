@@ -37,11 +37,13 @@ struct TPostRequest
     bool DisconnectWhenDone = true;
     TRecoverySetting Recovery; // the PAR2 set posted after each file
 
-    // True while From still carries the address every new profile starts with: an example
-    // that is nobody's, which no post should go out under.
+    // True while From still carries the example address older profiles started with (nobody's,
+    // which no post should go out under), or holds no address at all, as a new profile's
+    // empty From does.
     bool HasPlaceholderFrom() const
     {
-        return From.contains(ProfileSettings().EmailAddress, Qt::CaseInsensitive);
+        return From.contains(ProfileSettings().EmailAddress, Qt::CaseInsensitive) ||
+               !From.contains(u'@');
     }
 
     // Why the subject cannot be posted: a control character (a line break, a tab, an escape)

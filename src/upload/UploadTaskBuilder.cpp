@@ -49,9 +49,13 @@ bool TUploadTaskBuilder::refusePlaceholderFrom(const TPostRequest& request)
 {
     if (!request.HasPlaceholderFrom())
         return false;
-    m_view.ShowError(QStringLiteral("The From address %1 is only an example. Enter your own "
-                                    "e-mail address in Setup (User page) before posting.")
-                         .arg(ProfileSettings().EmailAddress));
+    m_view.ShowError(
+        request.From.contains(u'@')
+            ? QStringLiteral("The From address %1 is only an example. Enter your own "
+                             "e-mail address in Setup (User page) before posting.")
+                  .arg(ProfileSettings().EmailAddress)
+            : QStringLiteral("There is no e-mail address to post from. Enter yours in Setup "
+                             "(User page) before posting."));
     return true;
 }
 

@@ -47,6 +47,7 @@ void TestAppSession::downloadThenPost()
     TScriptedView& view = run.view;
     run.StartShown();
     app.State().Settings.Host = m_inn.Server();
+    app.State().Settings.Template = ProfileSettings().Template; // the classic subject
 
     view.YesNoAnswers.enqueue(true); // "This will completely overwrite your newsrc file."
     app.GroupDownload().GroupsDownloadItemClick();
@@ -68,7 +69,7 @@ void TestAppSession::downloadThenPost()
     view.Files = {path};
     view.GroupSelection = {row};
     view.Subject = "Session test";
-    // A new profile's example address is nobody's: the post is refused, pointing at Setup.
+    // A new profile has no address yet: the post is refused, pointing at Setup.
     app.UploadTasks().PostButtonClick(view);
     QVERIFY(app.TaskList().IsEmpty());
     QVERIFY(view.Warnings.join('\n').contains("Setup"));

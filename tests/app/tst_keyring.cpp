@@ -207,6 +207,28 @@ void TestKeyring::keyringHoldsPasswordsAndMovesOldOnes()
     }
     QCOMPARE(keyring.Read("Default", TKind::DialUp, &error), QString("dial 2"));
     QCOMPARE(raw("RASPassword"), QString());
+
+    // A further server's password goes to the keyring under its own account, never over the
+    // profile's, and leaves it with the server.
+    {
+        AppRun run(ini());
+        TServerEntry backup;
+        backup.Name = "Backup";
+        backup.Host = "backup.example.net";
+        backup.LoginRequired = true;
+        backup.UserID = "bob";
+        backup.Password = "b pw";
+        run.app.State().Settings.FurtherServers = {backup};
+    }
+    QCOMPARE(keyring.Read("Default/Backup", TKind::NewsServer, &error), QString("b pw"));
+    QCOMPARE(keyring.Read("Default", TKind::NewsServer, &error), QString("s3cret, too"));
+    QVERIFY(!QSettings(ini(), QSettings::IniFormat).contains("Default/Server1Password"));
+    {
+        AppRun run(ini());
+        QCOMPARE(run.app.State().Settings.FurtherServers.value(0).Password, QString("b pw"));
+        run.app.State().Settings.FurtherServers.clear();
+    }
+    QCOMPARE(keyring.Read("Default/Backup", TKind::NewsServer, &error), std::nullopt);
 }
 
 QTEST_GUILESS_MAIN(TestKeyring)

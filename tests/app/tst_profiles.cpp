@@ -90,20 +90,28 @@ void TestProfiles::firstStartDefaults()
     const ProfileSettings def;
     QCOMPARE(f.view.Profiles, QStringList{"Default"});
     QCOMPARE(f.view.SelectedProfile, 0);
-    QCOMPARE(s.FullName, QStringLiteral("Quorvel User"));
+    // No example name or address: the window shows placeholders, a post without an address
+    // is refused.
+    QVERIFY(s.FullName.isEmpty() && s.EmailAddress.isEmpty());
     QCOMPARE(s.Host, QStringLiteral("localhost"));
-    QVERIFY(s.EmailAddress.endsWith("example.com"));
     QCOMPARE(s.Timeout, qint16(60));
     QCOMPARE(s.PostTimeout, qint16(30));
-    QCOMPARE(s.Template, QStringLiteral("%s - %f (%p/%t) %b Bytes"));
+    QCOMPARE(s.Template, QStringLiteral("%s - \"%f\" yEnc (%p/%t) %b"));
+    QCOMPARE(s.Encoding, QStringLiteral("yenc"));
+    QCOMPARE(s.Connections, qint16(4));
+    QCOMPARE(s.PostRetries, qint16(2));
+    QVERIFY(s.CheckAfterPost);
     QCOMPARE(s.LastSubject, QStringLiteral("Type Subject Here"));
     QCOMPARE(s.LastDir, QDir::homePath()); // not the program folder: files are in the home
     QVERIFY(s.DisconnectWhenDone && s.CrossPost && s.AutoStart && s.RASUseAnotherConnection);
     QVERIFY(!s.LoginRequired && !s.RememberPassword && !s.IncludeText && !s.RASOpenBefore);
     QVERIFY(!s.RASCloseConnectionAfter && !s.SaveRasPassword);
-    // A new profile posts in parts every server takes, in the window and the terminal alike.
+    // A new profile posts yEnc parts of about 700 KB, in the window and the terminal alike;
+    // a stored profile's missing values keep their old defaults.
     QCOMPARE(s.MaxLines, NewProfileSettings().MaxLines);
-    QCOMPARE(s.MaxLines, 5000);
+    QCOMPARE(s.MaxLines, 5600);
+    QCOMPARE(def.Encoding, QStringLiteral("uuencode"));
+    QCOMPARE(def.MaxLines, 0);
     QCOMPARE(f.state.CurrentProcName(), QStringLiteral("ReadProfiles"));
 }
 
@@ -270,8 +278,8 @@ void TestProfiles::switchProfileSavesTheOneLeft()
     QCOMPARE(f.raw("Default/FullName"), QStringLiteral("Changed"));
     QCOMPARE(f.raw("Default/LastDir"), QStringLiteral("/data"));
     QCOMPARE(f.state.ProfileName, QStringLiteral("Work"));
-    QCOMPARE(f.state.Settings.FullName, QStringLiteral("Quorvel User"));
-    QCOMPARE(f.view.Folder, QDir::homePath()); // the new profile's LastDir default
+    QCOMPARE(f.state.Settings.FullName, QString()); // a new profile's
+    QCOMPARE(f.view.Folder, QDir::homePath());      // the new profile's LastDir default
     QCOMPARE(f.owner.Loads, 1);
 }
 
@@ -314,7 +322,7 @@ void TestProfiles::deleteDefaultProfile()
     f.profiles->DeleteProfileClick();
     QCOMPARE(f.view.SelectedProfile, -1); // nothing left to select
     QCOMPARE(f.state.ProfileName, QStringLiteral("Default"));
-    QCOMPARE(f.state.Settings.FullName, QStringLiteral("Quorvel User"));
+    QCOMPARE(f.state.Settings.FullName, QString());
     // The next start lists the profile again, since it is the current one.
     f.profiles->SaveProfiles();
     f.open();
@@ -442,6 +450,11 @@ void TestProfiles::oneServerFileUnchanged_data()
         << "news.example.org" << 1563;
     QTest::newRow("defaults only")
         << QByteArray("[Default]\nLastDir=/srv\nLastSubject=s\n") << "localhost" << 0;
+    QTest::newRow("bare IPv6 address")
+        << QByteArray("[Default]\nHost=::1\nLastDir=/srv\nLastSubject=s\n") << "::1" << 0;
+    QTest::newRow("host the client refuses, kept as typed")
+        << QByteArray("[Default]\nHost=news:port\nLastDir=/srv\nLastSubject=s\n") << "news:port"
+        << 0;
     QTest::newRow("IPv6 address") << QByteArray("[Default]\nHost=[::1]:119\nLastDir=/srv\n"
                                                 "LastSubject=s\n")
                                   << "::1" << 119;

@@ -430,6 +430,10 @@ void TestCliPost::refusedInputQueuesNothing_data()
         << QStringList{"post",         "/etc/hostname", "--group",
                        "quorvel.test", "--from",        "Poster@Example.com (Quorvel User)"}
         << "set yours with 'quorvel-cli profile set EmailAddress ADDRESS'" << 1;
+    // A new profile starts with no address: nothing goes out under an empty From.
+    QTest::newRow("no From address")
+        << QStringList{"post", "/etc/hostname", "--group", "quorvel.test", "--from", ""}
+        << "no e-mail address to post from is set" << 1;
     QTest::newRow("missing catalog")
         << QStringList{"post", "--catalog", "/no/files.bbs", "--group", "quorvel.test"}
         << "/no/files.bbs: no such file" << 1;

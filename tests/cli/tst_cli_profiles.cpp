@@ -342,7 +342,7 @@ void TestCliProfiles::createAndDeleteProfiles()
     // A profile made here starts as one the window makes, and so does the implicit Default.
     for (const char* name : {"Home Server", "Default"})
         QCOMPARE(shown(cli.Run({"--profile", name, "profile", "show"}).Out, "MaxLines"),
-                 QStringLiteral("5000"));
+                 QStringLiteral("5600"));
     QVERIFY(QFile::exists(cli.Home() + QStringLiteral("/newsrc.Home Server")));
 
     // Deleting asks first: a script without --yes is refused and nothing goes.

@@ -72,8 +72,17 @@ struct TProgramRig
         : dir(dataDir.isEmpty() ? home.path() : dataDir)
     {
         logic.FormCreate({});
+        // The window's tests pin the values of a profile an earlier version stored (uuencode
+        // with its subject, one connection, no retries); a new profile's own defaults are
+        // tested in tst_profiles.
+        ProfileSettings& s = logic.State().Settings;
+        const ProfileSettings classic;
+        s.Encoding = classic.Encoding;
+        s.Template = classic.Template;
+        s.Connections = classic.Connections;
+        s.PostRetries = classic.PostRetries;
         if (!host.isEmpty())
-            logic.State().Settings.Host = host;
+            s.Host = host;
         form.show();
         logic.FormShow();
         logic.InstallIdleHook();

@@ -1,3 +1,4 @@
+#include "ui/FirstStartWizard.h"
 #include "ui/PasswordDlg.h"
 #include "ui/SetupForm.h"
 #include "ui/SetupForm2.h"
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTreeWidget>
 
 namespace {
 
@@ -72,6 +74,8 @@ private slots:
     void dialupPickEmptiesLogin();
     void dialupCheckedByUserListsEntries();
     void passwordDialogValues();
+    void serverListKeepsOrderRolesAndFields();
+    void firstStartWizardFillsTheProfile();
 };
 
 void TestSetupForm::loginOffEmptiesAndDisables_data()
@@ -379,6 +383,82 @@ void TestSetupForm::passwordDialogValues()
     QCOMPARE(dialog.Values().UserName, QStringLiteral("u"));
     QCOMPARE(dialog.Values().Password, QStringLiteral("p"));
     QCOMPARE(Control<QLineEdit>(&dialog, "Password")->echoMode(), QLineEdit::Password);
+}
+
+// The list and the fields above it show one server list: moving a server to the top puts
+// its place, security and login into the fields, and what was typed there travels with the
+// server that moves down; OK stores the order and each server's role.
+void TestSetupForm::serverListKeepsOrderRolesAndFields()
+{
+    ProfileSettings s = WithLogin();
+    s.Host = "main.example.org";
+    TServerEntry backup;
+    backup.Name = "Backup";
+    backup.Host = "backup.example.net";
+    backup.Port = 8563;
+    backup.Security = "tls";
+    backup.Priority = 1;
+    TServerEntry checker;
+    checker.Name = "Checker";
+    checker.Host = "check.example.com";
+    checker.Role = TServerRole::Check;
+    s.FurtherServers = {backup, checker};
+    TSetupForm form(s);
+    auto* view = Control<QTreeWidget>(&form, "ServerListView");
+    auto* host = Control<QLineEdit>(&form, "Server");
+    QCOMPARE(view->topLevelItemCount(), 3);
+    QCOMPARE(view->topLevelItem(2)->text(3), QStringLiteral("check"));
+
+    for (int row : {2, 1}) {
+        view->setCurrentItem(view->topLevelItem(row));
+        Control<QPushButton>(&form, "ServerUp")->click();
+    }
+    QCOMPARE(host->text(), QStringLiteral("check.example.com"));
+    QVERIFY(!Control<QCheckBox>(&form, "LoginCheckBox")->isChecked());
+    ProfileSettings out = form.Settings();
+    QCOMPARE(out.ServerName, QStringLiteral("Checker"));
+    QCOMPARE(out.ServerRole, QStringLiteral("check"));
+    QCOMPARE(out.FurtherServers.size(), 2);
+    QCOMPARE(out.FurtherServers[0].Host, QStringLiteral("main.example.org"));
+    QCOMPARE(out.FurtherServers[0].UserID, QStringLiteral("ann")); // its login went along
+    QVERIFY(out.FurtherServers[1] == backup);
+
+    host->setText("check2.example.com:1119");
+    view->setCurrentItem(view->topLevelItem(0));
+    Control<QPushButton>(&form, "ServerDown")->click();
+    QCOMPARE(host->text(), QStringLiteral("main.example.org"));
+    QCOMPARE(Control<QLineEdit>(&form, "UserID")->text(), QStringLiteral("ann"));
+    out = form.Settings();
+    QCOMPARE(out.Host, QStringLiteral("main.example.org"));
+    QCOMPARE(out.FurtherServers[0].Name, QStringLiteral("Checker"));
+    QCOMPARE(out.FurtherServers[0].Address(), QStringLiteral("check2.example.com:1119"));
+    QCOMPARE(out.FurtherServers[0].Role, TServerRole::Check);
+}
+
+// The first start's guide: a new profile's "localhost" and empty address are not offered as
+// values, and what is typed becomes the profile's server, login (kept) and From address.
+void TestSetupForm::firstStartWizardFillsTheProfile()
+{
+    TFirstStartWizard wizard(NewProfileSettings());
+    auto* host = Control<QLineEdit>(&wizard, "WizardHost");
+    auto* email = Control<QLineEdit>(&wizard, "WizardEmail");
+    QVERIFY(host->text().isEmpty() && !host->placeholderText().isEmpty());
+    QVERIFY(email->text().isEmpty() && !email->placeholderText().isEmpty());
+    host->setText("news.provider.net:443");
+    Control<QComboBox>(&wizard, "WizardSecurity")->setCurrentIndex(2); // STARTTLS
+    Control<QLineEdit>(&wizard, "WizardUser")->setText("ann");
+    Control<QLineEdit>(&wizard, "WizardPassword")->setText("pw");
+    Control<QLineEdit>(&wizard, "WizardFullName")->setText("Ann Poster");
+    email->setText("ann@provider.net");
+    const ProfileSettings s = wizard.Settings();
+    QCOMPARE(s.Host, QStringLiteral("news.provider.net:443"));
+    QCOMPARE(s.Security, QStringLiteral("starttls"));
+    QVERIFY(s.LoginRequired && s.RememberPassword);
+    QCOMPARE(s.UserID, QStringLiteral("ann"));
+    QCOMPARE(s.Password, QStringLiteral("pw"));
+    QCOMPARE(FromLine(s), QStringLiteral("ann@provider.net (Ann Poster)"));
+    QCOMPARE(s.ServerName, QString());
+    QCOMPARE(s.Encoding, QStringLiteral("yenc")); // the rest as a new profile starts
 }
 
 QTEST_MAIN(TestSetupForm)
