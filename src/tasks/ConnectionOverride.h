@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/SocksProxy.h"
 #include "net/TlsChannel.h"
 
 #include <QString>
@@ -20,10 +21,12 @@ struct TClientSetup
     TClientLogin Login;
     int Timeout = 0;
     int PostTimeout = 0;
+    // The SOCKS5 proxy this server is reached through, if any.
+    std::optional<TSocksProxy> Proxy = std::nullopt;
 };
 
 // Connection values given for one session only (the terminal's --user, --tls, --starttls,
-// --trust-fingerprint). The runner lays them over the profile's values and the task's login
+// --trust-fingerprint, --socks5). The runner lays them over the profile's values and the task's login
 // each time it sets up the news client; they are never written to the profile, the settings
 // file or a task.
 struct TConnectionOverride
@@ -34,7 +37,10 @@ struct TConnectionOverride
     std::optional<QString> Password;
     std::optional<TTlsMode> Security;
     std::optional<QString> TrustedFingerprint;
+    std::optional<TSocksProxy> Socks;
 
     TTlsConfig Tls(TTlsConfig profile) const;
+    // The session's proxy, else the server's; unset for none.
+    TSocksProxy Proxy(const std::optional<TSocksProxy>& server) const;
     TClientLogin Login(TClientLogin task) const;
 };
