@@ -50,7 +50,7 @@ private:
     QString m_host;
     quint16 m_port;
     TStep m_step = TStep::Method;
-    QByteArray m_held; // the current reply so far
+    QByteArray m_held;        // the current reply so far
     qint64 m_replyLength = 4; // of the CONNECT reply, once its address type is known
     QString m_error;
 };

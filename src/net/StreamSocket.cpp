@@ -80,8 +80,8 @@ void TStreamSocket::HandshakeStep()
 bool TStreamSocket::socksSend()
 {
     while (!m_socksOut.isEmpty()) {
-        const ssize_t n = ::send(Handle(), m_socksOut.constData(), size_t(m_socksOut.size()),
-                                 MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(Handle(), m_socksOut.constData(), size_t(m_socksOut.size()), MSG_NOSIGNAL);
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
             WatchRead(false);
             WatchWrite(true);

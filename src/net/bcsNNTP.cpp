@@ -455,10 +455,10 @@ QString TbcsNNTP::attemptText() const
     const QString to = m_proxy.IsSet() ? QStringLiteral(" to the SOCKS5 proxy ") : " to ";
     TSockAddress address;
     if (!TSockAddress::Parse(m_attempt, m_dialPort, &address))
-        return m_dialHost.isEmpty() ? QString() : to + m_dialHost + ':' + QString::number(m_dialPort);
+        return m_dialHost.isEmpty() ? QString()
+                                    : to + m_dialHost + ':' + QString::number(m_dialPort);
     const QString text = to + address.Text();
-    return TServerName{m_dialHost, m_dialPort}.IsNumeric() ? text
-                                                           : text + " (" + m_dialHost + ')';
+    return TServerName{m_dialHost, m_dialPort}.IsNumeric() ? text : text + " (" + m_dialHost + ')';
 }
 
 void TbcsNNTP::asyncComplete(const TAsyncHostInfo& info)

@@ -26,8 +26,8 @@ struct TClientSetup
 };
 
 // Connection values given for one session only (the terminal's --user, --tls, --starttls,
-// --trust-fingerprint, --socks5). The runner lays them over the profile's values and the task's login
-// each time it sets up the news client; they are never written to the profile, the settings
+// --trust-fingerprint, --socks5). The runner lays them over the profile's values and the task's
+// login each time it sets up the news client; they are never written to the profile, the settings
 // file or a task.
 struct TConnectionOverride
 {
