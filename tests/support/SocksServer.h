@@ -18,6 +18,7 @@ public:
     bool Start(const QString& user, const QString& password, QString* error);
     void Stop();
     quint16 Port() const { return m_port; }
+    qint64 ProcessId() const { return m_process.processId(); }
     // What the proxy logged so far: a line for each destination it connected to, as it was
     // asked for ("connected to localhost:119").
     QByteArray Log();
