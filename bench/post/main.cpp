@@ -15,7 +15,8 @@
 //   bench_post --yenc [--size-mib N] [--rounds N]            the program alone, uuencoded and
 //                                                            yEnc in turn: bytes on the wire
 //   bench_post --socks5 [--size-mib N] [--rounds N] [--tls]  the program straight to the server
-//              [--connections N]                             and through microsocks, in turn
+//              [--connections N] [--socks5-at HOST:PORT]     and through microsocks (or the
+//                                                            proxy given), in turn
 
 #include "BenchSupport.h"
 #include "ScriptedView.h"
@@ -63,6 +64,7 @@ struct TOptions
     QList<int> Connections = {1};
     int DelayMs = 0;
     bool Socks = false;
+    QString SocksAt; // a proxy already running, instead of microsocks
 };
 
 // What keeps account of the articles while they are posted: nothing (a task without a
@@ -116,6 +118,8 @@ TOptions parse(const QStringList& args)
             ++i;
         } else if (a == "--socks5")
             o.Socks = true;
+        else if (a == "--socks5-at")
+            o.Socks = true, o.SocksAt = next, ++i;
         else if (a == "--delay-ms")
             o.DelayMs = next.toInt(), ++i;
     }
@@ -453,14 +457,18 @@ int compareSocks(TTarget target, const QString& path, const TOptions& o)
 {
     TSocksServer socks;
     QString error;
-    if (!socks.Start(QString(), QString(), &error)) {
+    TTarget proxied = target;
+    if (!o.SocksAt.isEmpty() ? !TSocksProxy::Parse(o.SocksAt, &proxied.Proxy, &error)
+                             : !socks.Start(QString(), QString(), &error)) {
         std::fprintf(stderr, "no SOCKS5 proxy: %s\n", qPrintable(error));
         return 1;
     }
-    TTarget proxied = target;
-    proxied.Proxy = {QStringLiteral("127.0.0.1"), socks.Port(), QString(), QString()};
+    if (o.SocksAt.isEmpty())
+        proxied.Proxy = {QStringLiteral("127.0.0.1"), socks.Port(), QString(), QString()};
     const int connections = o.Connections.first();
-    std::printf("through microsocks at port %u, %d connection(s)\n", socks.Port(), connections);
+    std::printf("through %s at %s, %d connection(s)\n",
+                o.SocksAt.isEmpty() ? "microsocks" : "the proxy", qPrintable(proxied.Proxy.Text()),
+                connections);
     const double mib = double(o.SizeMiB);
     QList<double> direct, through, ratios;
     for (int round = 1; round <= o.Rounds; ++round) {
@@ -472,10 +480,10 @@ int compareSocks(TTarget target, const QString& path, const TOptions& o)
             const TResult r = postWithProgram(viaProxy ? proxied : target, {path}, o.MaxLines,
                                               false, TAccounting::None, connections);
             seconds[viaProxy] = r.Total;
-            std::printf("round %d, %s: %lld articles, %.2f s (%.1f MiB/s), CPU %.2f s", round,
-                        viaProxy ? "through SOCKS5" : "direct", r.Articles, r.Total,
-                        mib / r.Total, r.Cpu);
-            if (viaProxy)
+            // Over several connections the main client posts none of the articles itself.
+            std::printf("round %d, %s: %.2f s (%.1f MiB/s), CPU %.2f s", round,
+                        viaProxy ? "through SOCKS5" : "direct", r.Total, mib / r.Total, r.Cpu);
+            if (viaProxy && o.SocksAt.isEmpty())
                 std::printf(", the proxy's CPU %.2f s", processCpu(socks.ProcessId()) - proxyCpu);
             std::printf("\n");
             std::fflush(stdout);
@@ -484,11 +492,13 @@ int compareSocks(TTarget target, const QString& path, const TOptions& o)
         through << seconds[1];
         ratios << seconds[0] / seconds[1];
     }
-    const int proxyConnections = int(socks.Log().count("connected to"));
     std::printf("median: direct %.1f MiB/s, through SOCKS5 %.1f MiB/s, ratio %.2fx (goal >= "
-                "0.9x); median of the rounds' ratios %.2fx; the proxy made %d connection(s)\n",
+                "0.9x); median of the rounds' ratios %.2fx\n",
                 mib / median(direct), mib / median(through), median(direct) / median(through),
-                median(ratios), proxyConnections);
+                median(ratios));
+    if (o.SocksAt.isEmpty())
+        std::printf("microsocks logged %lld connection(s)\n",
+                    qint64(socks.Log().count("connected to")));
     return 0;
 }
 

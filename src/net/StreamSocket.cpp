@@ -261,7 +261,11 @@ void TStreamSocket::HandleWritable()
         if (m_proxy.IsSet()) {
             m_socks = std::make_unique<TSocksHandshake>(m_proxy, m_socksHost, m_socksPort);
             m_socksOut = m_socks->Start();
-            socksStep();
+            QPointer<TStreamSocket> self(this);
+            if (Owner())
+                Owner()->SocketReachedProxy(this);
+            if (self && IsOpen())
+                socksStep();
             return;
         }
         connectionMade();

@@ -115,6 +115,11 @@ void TbcsNNTP::makeConnection()
     m_connection->SetResolver(m_resolver ? m_resolver.data() : m_systemResolver.get());
     connect(m_connection, &TSockCtrl::OnAsyncComplete, this, &TbcsNNTP::asyncComplete);
     connect(m_connection, &TSockCtrl::OnConnect, this, &TbcsNNTP::connectedToServer);
+    // The proxy's own connect to the server may take longer than an address's share.
+    connect(m_connection, &TSockCtrl::OnProxyConnected, this, [this] {
+        m_attemptTimer->stop();
+        log("Connected to the SOCKS5 proxy " + m_proxy.Text() + "; asking it for " + serverText());
+    });
     connect(m_connection, &TSockCtrl::OnDisconnect, this, &TbcsNNTP::disconnectedByServer);
     connect(m_connection, &TSockCtrl::OnSocketError, this, &TbcsNNTP::socketFailed);
     connect(m_connection, &TSockCtrl::OnSecured, this, &TbcsNNTP::secured);

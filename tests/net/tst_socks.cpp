@@ -153,21 +153,29 @@ void TestSocks::hostileProxy_data()
     QTest::addColumn<bool>("closeAfter");
     QTest::addColumn<QString>("phrase");
     const QByteArray connected("\x05\x00", 2);
-    QTest::newRow("wrong version") << QByteArrayList{QByteArray("\x04\x5a", 2)} << false
-                                   << "answered as no SOCKS5 proxy does (version byte 4)";
-    QTest::newRow("no acceptable method") << QByteArrayList{QByteArray("\x05\xff", 2)} << false
-                                          << "offers none of the login methods we speak";
+    QTest::newRow("wrong version")
+        << QByteArrayList{QByteArray("\x04\x5a", 2)} << false
+        << "The SOCKS5 proxy %1 answered as no SOCKS5 proxy does (version byte 4)";
+    QTest::newRow("no acceptable method")
+        << QByteArrayList{QByteArray("\x05\xff", 2)} << false
+        << "The SOCKS5 proxy %1 offers none of the login methods we speak";
     QTest::newRow("connect refused")
         << QByteArrayList{connected, QByteArray("\x05\x05\x00\x01\0\0\0\0\0\0", 10)} << false
-        << "could not connect to news.example.invalid:119: connection refused (reply 5)";
+        << "The SOCKS5 proxy %1 could not connect to news.example.invalid:119: connection "
+           "refused (reply 5)";
     QTest::newRow("closed mid-reply")
         << QByteArrayList{connected, QByteArray("\x05\x00\x00", 3)} << true
-        << "closed the connection before it connected to news.example.invalid:119";
-    QTest::newRow("closed before choosing") << QByteArrayList{QByteArray("\x05", 1)} << true
-                                            << "closed the connection before it chose a login";
+        << "The SOCKS5 proxy %1 closed the connection before it connected to "
+           "news.example.invalid:119";
+    QTest::newRow("closed before choosing")
+        << QByteArrayList{QByteArray("\x05", 1)} << true
+        << "The SOCKS5 proxy %1 closed the connection before it chose a login method";
     QTest::newRow("unknown address type")
         << QByteArrayList{connected, QByteArray("\x05\x00\x00\x09", 4)} << false
-        << "answered the connect with an unknown address type 9";
+        << "The SOCKS5 proxy %1 answered the connect with an unknown address type 9";
+    QTest::newRow("stalls in the connect reply")
+        << QByteArrayList{connected, QByteArray("\x05\x00", 2)} << false
+        << "Timeout while connecting to news.example.invalid through the SOCKS5 proxy %1";
 }
 
 void TestSocks::hostileProxy()
@@ -177,16 +185,18 @@ void TestSocks::hostileProxy()
     QFETCH(QString, phrase);
     TFakeNntpServer fake;
     fake.SetProxyReplies(0, replies, closeAfter);
+    fake.SetRawGreeting(QByteArray()); // a proxy that stalls sends nothing more
     QVERIFY(fake.Start());
     TbcsNNTP client;
     TNntpEventLog events(client);
     client.SetServer("news.example.invalid");
     client.SetSocksProxy(proxyAt(fake.Port()));
-    client.SetTimeout(10);
+    client.SetTimeout(2);
+    client.SetSecondLength(100);
     client.ListGroups();
     QVERIFY(events.WaitFor({"groups done", "error", "disconnected"}));
-    const QString where = QString("The SOCKS5 proxy 127.0.0.1:%1 ").arg(fake.Port());
-    QVERIFY2(events.Events.last().contains(where + phrase), qPrintable(events.Events.join(" | ")));
+    const QString expected = phrase.arg("127.0.0.1:" + QString::number(fake.Port()));
+    QVERIFY2(events.Events.last().contains(expected), qPrintable(events.Events.join(" | ")));
     QVERIFY(fake.Commands().isEmpty());
 }
 
