@@ -212,16 +212,6 @@ void TestCliTls::postAndCheckThroughSocks5()
     const QByteArray after = readAll(cli.SettingsFile());
     QCOMPARE(after.contains("s3cret"), before.contains("s3cret"));
     QCOMPARE(after.contains(proxy.toUtf8()), false);
-
-    TNntpReader reader;
-    QString error;
-    QVERIFY2(reader.Connect(m_inn.Port(), &error), qPrintable(error));
-    QList<TNntpReader::TArticle> articles;
-    QVERIFY2(reader.ReadGroup("quorvel.test", articles, &error), qPrintable(error));
-    QCOMPARE(std::count_if(
-                 articles.begin(), articles.end(),
-                 [](const auto& a) { return a.Header("Subject").startsWith("through SOCKS5"); }),
-             3);
 }
 
 void TestCliTls::refusals()
