@@ -45,6 +45,7 @@ private slots:
     void refusedLoginNamesProxy();
     void hostileProxy_data();
     void hostileProxy();
+    void splitRepliesThenPost_data();
     void splitRepliesThenPost();
 
 private:
@@ -200,8 +201,23 @@ void TestSocks::hostileProxy()
     QVERIFY(fake.Commands().isEmpty());
 }
 
+void TestSocks::splitRepliesThenPost_data()
+{
+    // The server as the client is given it, and how the CONNECT names it to the proxy.
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QByteArray>("target");
+    QTest::newRow("host name") << "news.example.invalid"
+                               << char(3) + (char(20) + QByteArray("news.example.invalid"));
+    QTest::newRow("IPv4 address") << "192.0.2.7:563" << QByteArray("\x01\xc0\x00\x02\x07", 5);
+    QTest::newRow("IPv6 address") << "[2001:db8::1]"
+                                  << QByteArray("\x04\x20\x01\x0d\xb8", 5) + QByteArray(11, 0) +
+                                         char(1);
+}
+
 void TestSocks::splitRepliesThenPost()
 {
+    QFETCH(QString, server);
+    QFETCH(QByteArray, target);
     // Every byte of the proxy's replies in a read of its own, the reply naming the bound
     // address by name; the greeting follows the last at once.
     const QByteArray replies = QByteArray("\x05\x00", 2) +
@@ -210,15 +226,16 @@ void TestSocks::splitRepliesThenPost()
     QByteArrayList slices;
     for (const char byte : replies)
         slices << QByteArray(1, byte);
-    const QByteArray request = QByteArray("\x05\x01\x00", 3) + QByteArray("\x05\x01\x00\x03", 4) +
-                               char(20) + "news.example.invalid" + QByteArray("\x00\x77", 2);
+    const quint16 port = server.endsWith(":563") ? 563 : 119;
+    const QByteArray request = QByteArray("\x05\x01\x00", 3) + QByteArray("\x05\x01\x00", 3) +
+                               target + char(port >> 8) + char(port & 0xFF);
     TFakeNntpServer fake;
     fake.SetProxyReplies(int(request.size()), slices);
     fake.OnPost();
     QVERIFY(fake.Start());
     TbcsNNTP client;
     TNntpEventLog events(client);
-    client.SetServer("news.example.invalid");
+    client.SetServer(server);
     client.SetSocksProxy(proxyAt(fake.Port()));
     client.SetTimeout(10);
     TNewsArticle article;
