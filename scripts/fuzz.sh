@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build-fuzz
-targets=(decode roundtrip yenc commatext taskline newsrc filesbbs nntp settings nzb journal)
+targets=(decode roundtrip yenc commatext taskline newsrc filesbbs nntp socks settings nzb journal)
 
 usage() { sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 

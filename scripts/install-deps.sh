@@ -17,6 +17,7 @@ packages=(
     time                        # /usr/bin/time -v for the benchmarks' peak memory
     clang libfuzzer-14-dev      # the fuzz targets (scripts/fuzz.sh)
     nzbget                      # a downloader that fetches and checks what the tests posted
+    microsocks                  # a SOCKS5 proxy the tests post through
     dpkg-dev file               # the Debian package: dpkg-shlibdeps works out its Depends
     lintian appstream desktop-file-utils man-db   # the package's checks
 )

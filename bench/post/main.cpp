@@ -14,9 +14,13 @@
 //              [--delay-ms D] [--rounds N]                 batch, over each N, both clients
 //   bench_post --yenc [--size-mib N] [--rounds N]            the program alone, uuencoded and
 //                                                            yEnc in turn: bytes on the wire
+//   bench_post --socks5 [--size-mib N] [--rounds N] [--tls]  the program straight to the server
+//              [--connections N] [--socks5-at HOST:PORT]     and through microsocks (or the
+//                                                            proxy given), in turn
 
 #include "BenchSupport.h"
 #include "ScriptedView.h"
+#include "SocksServer.h"
 #include "TaskFileOwnerStub.h"
 #include "base/AppState.h"
 #include "base/Clock.h"
@@ -59,6 +63,8 @@ struct TOptions
     int BatchFiles = 0;
     QList<int> Connections = {1};
     int DelayMs = 0;
+    bool Socks = false;
+    QString SocksAt; // a proxy already running, instead of microsocks
 };
 
 // What keeps account of the articles while they are posted: nothing (a task without a
@@ -80,6 +86,7 @@ struct TTarget
     QString Server;
     quint16 Port = 0;
     QString CaFile;
+    TSocksProxy Proxy; // through this SOCKS5 proxy when set
 };
 
 TOptions parse(const QStringList& args)
@@ -109,7 +116,11 @@ TOptions parse(const QStringList& args)
             for (const QString& n : next.split(','))
                 o.Connections << qMax(1, n.toInt());
             ++i;
-        } else if (a == "--delay-ms")
+        } else if (a == "--socks5")
+            o.Socks = true;
+        else if (a == "--socks5-at")
+            o.Socks = true, o.SocksAt = next, ++i;
+        else if (a == "--delay-ms")
             o.DelayMs = next.toInt(), ++i;
     }
     return o;
@@ -166,6 +177,8 @@ TResult postWithProgram(const TTarget& target, const QStringList& paths, int max
     client.SetArticle(&article);
     TTaskRunner runner(list, file, client, view, logger, state);
     TUploadPoster poster(article, client, list, runner, view, logger, state);
+    if (target.Proxy.IsSet())
+        runner.ConnectionOverride().Socks = target.Proxy;
 
     const QString batch = accounting == TAccounting::None ? QString() : TBatchAccount::NewBatchId();
     for (const QString& path : paths) {
@@ -427,6 +440,68 @@ TComparison compare(const TOptions& o, const TTarget& target, quint16 innPort, c
 
 } // namespace
 
+// The program posting straight to the server and through a SOCKS5 proxy on loopback
+// (microsocks, which copies every byte between its two sockets), in alternating order.
+// CPU seconds (user + system) a process has spent so far, from /proc.
+double processCpu(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = stat.readAll().split(')').value(1).split(' ');
+    // After the name: state is field 3, utime 14 and stime 15 of the whole line.
+    return (fields.value(12).toDouble() + fields.value(13).toDouble()) / sysconf(_SC_CLK_TCK);
+}
+
+int compareSocks(TTarget target, const QString& path, const TOptions& o)
+{
+    TSocksServer socks;
+    QString error;
+    TTarget proxied = target;
+    if (!o.SocksAt.isEmpty() ? !TSocksProxy::Parse(o.SocksAt, &proxied.Proxy, &error)
+                             : !socks.Start(QString(), QString(), &error)) {
+        std::fprintf(stderr, "no SOCKS5 proxy: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (o.SocksAt.isEmpty())
+        proxied.Proxy = {QStringLiteral("127.0.0.1"), socks.Port(), QString(), QString()};
+    const int connections = o.Connections.first();
+    std::printf("through %s at %s, %d connection(s)\n",
+                o.SocksAt.isEmpty() ? "microsocks" : "the proxy", qPrintable(proxied.Proxy.Text()),
+                connections);
+    const double mib = double(o.SizeMiB);
+    QList<double> direct, through, ratios;
+    for (int round = 1; round <= o.Rounds; ++round) {
+        double seconds[2] = {0, 0};
+        for (int k = 0; k < 2; ++k) {
+            const bool viaProxy = (k + round) % 2 == 0;
+            ::sync();
+            const double proxyCpu = processCpu(socks.ProcessId());
+            const TResult r = postWithProgram(viaProxy ? proxied : target, {path}, o.MaxLines,
+                                              false, TAccounting::None, connections);
+            seconds[viaProxy] = r.Total;
+            // Over several connections the main client posts none of the articles itself.
+            std::printf("round %d, %s: %.2f s (%.1f MiB/s), CPU %.2f s", round,
+                        viaProxy ? "through SOCKS5" : "direct", r.Total, mib / r.Total, r.Cpu);
+            if (viaProxy && o.SocksAt.isEmpty())
+                std::printf(", the proxy's CPU %.2f s", processCpu(socks.ProcessId()) - proxyCpu);
+            std::printf("\n");
+            std::fflush(stdout);
+        }
+        direct << seconds[0];
+        through << seconds[1];
+        ratios << seconds[0] / seconds[1];
+    }
+    std::printf("median: direct %.1f MiB/s, through SOCKS5 %.1f MiB/s, ratio %.2fx (goal >= "
+                "0.9x); median of the rounds' ratios %.2fx\n",
+                mib / median(direct), mib / median(through), median(direct) / median(through),
+                median(ratios));
+    if (o.SocksAt.isEmpty())
+        std::printf("microsocks logged %lld connection(s)\n",
+                    qint64(socks.Log().count("connected to")));
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -444,7 +519,7 @@ int main(int argc, char** argv)
         innOptions.TlsDir = work.filePath("pki");
     if (const int status = StartBenchInn(inn, innOptions))
         return status;
-    TTarget target{inn.Server(), inn.Port(), QString()};
+    TTarget target{inn.Server(), inn.Port(), QString(), TSocksProxy()};
     if (o.Tls) {
         target.Port = inn.StartTlsListener(&error);
         if (!target.Port) {
@@ -499,6 +574,9 @@ int main(int argc, char** argv)
                     median(totals[2]), 100 * (median(totals[2]) / plain - 1));
         return 0;
     }
+
+    if (o.Socks)
+        return compareSocks(target, path, o);
 
     if (o.YEnc) {
         const double fileBytes = double(o.SizeMiB << 20);

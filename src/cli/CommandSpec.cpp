@@ -30,6 +30,9 @@ QList<TOptionSpec> connectionOptions()
         opt("starttls", "", "connect in plain text and upgrade with STARTTLS"),
         opt("trust-fingerprint", "SHA256",
             "trust the server's certificate with this SHA-256 fingerprint (self-signed)"),
+        opt("socks5", "[USER[:PASSWORD]@]HOST:PORT",
+            "reach the server through this SOCKS5 proxy (password also from "
+            "QUORVEL_SOCKS5_PASSWORD)"),
     };
 }
 

@@ -3,6 +3,7 @@
 #include "base/ProfileSettings.h"
 #include "base/ServerList.h"
 #include "cli/CliRequest.h"
+#include "net/SocksProxy.h"
 #include "tasks/ConnectionOverride.h"
 
 #include <QRegularExpression>
@@ -20,6 +21,24 @@ QString ReadFingerprint(const QString& text, std::optional<QString>& fingerprint
     fingerprint = TTlsChannel::NormalizedFingerprint(hex);
     return QString();
 }
+
+namespace {
+
+// The password may stay out of the command line (and the process list): the environment
+// gives it when the option names a user without one.
+QString readProxy(const QString& text, std::optional<TSocksProxy>& proxy)
+{
+    TSocksProxy value;
+    QString error;
+    if (!TSocksProxy::Parse(text, &value, &error))
+        return QStringLiteral("--socks5: ") + error;
+    if (!value.User.isEmpty() && !text.left(text.lastIndexOf('@')).contains(':'))
+        value.Password = qEnvironmentVariable("QUORVEL_SOCKS5_PASSWORD");
+    proxy = value;
+    return QString();
+}
+
+} // namespace
 
 QString ReadConnectionOptions(const TCliRequest& request, const ProfileSettings& profile,
                               TConnectionOverride& session)
@@ -45,6 +64,8 @@ QString ReadConnectionOptions(const TCliRequest& request, const ProfileSettings&
     }
     if (request.Has(QStringLiteral("user")))
         session.UserName = request.Value(QStringLiteral("user"));
+    if (request.Has(QStringLiteral("socks5")))
+        return readProxy(request.Value(QStringLiteral("socks5")), session.Socks);
     return QString();
 }
 

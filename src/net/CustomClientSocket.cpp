@@ -16,6 +16,13 @@ void TCustomClientSocket::SetTls(const TTlsConfig& config, const QString& peerNa
     m_peerName = peerName;
 }
 
+void TCustomClientSocket::SetSocks(const TSocksProxy& proxy, const QString& host, quint16 port)
+{
+    m_proxy = proxy;
+    m_socksHost = host;
+    m_socksPort = port;
+}
+
 void TCustomClientSocket::Open()
 {
     if (Socket() && Socket()->IsOpen())
@@ -27,6 +34,7 @@ void TCustomClientSocket::Open()
     SetSocket(socket);
     socket->SetRemote(address);
     socket->SetTls(m_tls, m_peerName);
+    socket->SetSocks(m_proxy, m_socksHost, m_socksPort);
     socket->Connect();
     StartConnectTimer();
 }

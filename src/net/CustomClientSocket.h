@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/SockCtrl.h"
+#include "net/SocksProxy.h"
 #include "net/TlsChannel.h"
 
 class TStreamSocket;
@@ -18,6 +19,9 @@ public:
     void Open();
     // TLS for the next connections, checked against peerName (a host name or address).
     void SetTls(const TTlsConfig& config, const QString& peerName);
+    // A SOCKS5 proxy for the next connections (Address and Port are then the proxy's), asked
+    // to connect to host and port; an unset one connects directly.
+    void SetSocks(const TSocksProxy& proxy, const QString& host, quint16 port);
 
 protected:
     // The data socket class of this control.
@@ -26,4 +30,7 @@ protected:
 private:
     TTlsConfig m_tls;
     QString m_peerName;
+    TSocksProxy m_proxy;
+    QString m_socksHost;
+    quint16 m_socksPort = 0;
 };

@@ -57,6 +57,7 @@ void TServerProbe::Start(const TServerEntry& server, int timeout)
     m_client->SetAuthenticate(server.LoginRequired);
     m_client->SetUserName(server.UserID);
     m_client->SetPassword(server.Password);
+    m_client->SetSocksProxy(TSocksProxy::Of(server));
     if (server.LoginRequired && (server.UserID.isEmpty() || server.Password.isEmpty())) {
         failed(QStringLiteral("a login is set, but no user name or password: enter both"));
         return;

@@ -161,6 +161,11 @@ void TSockCtrl::SocketConnected(TSocketBase* socket)
     emit OnConnect(socket);
 }
 
+void TSockCtrl::SocketReachedProxy(TSocketBase* socket)
+{
+    emit OnProxyConnected(socket);
+}
+
 void TSockCtrl::SocketReadable(TSocketBase* socket)
 {
     if (m_options & csoRead)

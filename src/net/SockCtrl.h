@@ -72,10 +72,13 @@ public:
     void SocketDisconnected(TSocketBase* socket);
     void SocketFailed(TSocketBase* socket, int code, const QString& message);
     void SocketSecured(TSocketBase* socket);
+    void SocketReachedProxy(TSocketBase* socket);
 
 signals:
     void OnInfo(TSockInfo icode, TSocketBase* socket);
     void OnConnect(TSocketBase* socket);
+    // The connection to the SOCKS5 proxy is up; the proxy is asked for the server next.
+    void OnProxyConnected(TSocketBase* socket);
     // The connection now runs over TLS (after StartTls).
     void OnSecured(TSocketBase* socket);
     void OnTimeOut(TSocketBase* socket);

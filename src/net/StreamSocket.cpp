@@ -22,6 +22,13 @@ void TStreamSocket::SetTls(const TTlsConfig& config, const QString& peerName)
     m_peerName = peerName;
 }
 
+void TStreamSocket::SetSocks(const TSocksProxy& proxy, const QString& host, quint16 port)
+{
+    m_proxy = proxy;
+    m_socksHost = host;
+    m_socksPort = port;
+}
+
 void TStreamSocket::StartTls()
 {
     if (State() != ssConnected || m_tls)
@@ -41,6 +48,7 @@ void TStreamSocket::Close()
         m_tls->Shutdown();
     m_tls.reset();
     m_handshaking = false;
+    m_socks.reset();
     TSocketBase::Close();
 }
 
@@ -61,6 +69,67 @@ void TStreamSocket::watchFor(TTlsChannel::TWant want)
 }
 
 void TStreamSocket::HandshakeStep()
+{
+    if (m_socks)
+        socksStep();
+    else
+        tlsStep();
+}
+
+// Sends what the proxy is owed; false while the system takes no more.
+bool TStreamSocket::socksSend()
+{
+    while (!m_socksOut.isEmpty()) {
+        const ssize_t n =
+            ::send(Handle(), m_socksOut.constData(), size_t(m_socksOut.size()), MSG_NOSIGNAL);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            WatchRead(false);
+            WatchWrite(true);
+            return false;
+        }
+        if (n < 0)
+            RaiseErrno(errno, SockFormat::Sending);
+        m_socksOut.remove(0, n);
+    }
+    WatchWrite(false);
+    WatchRead(true);
+    return true;
+}
+
+// One turn of the SOCKS5 negotiation. Exactly the bytes of the proxy's replies are read, so
+// whatever follows the CONNECT reply stays for the news server's side of the conversation.
+void TStreamSocket::socksStep()
+{
+    while (socksSend()) {
+        char buffer[512];
+        const ssize_t n = ::recv(Handle(), buffer, size_t(m_socks->Wanted()), 0);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        if (n == 0 || (n < 0 && errno == ECONNRESET))
+            throw ESockError(0, m_socks->ClosedText());
+        if (n < 0)
+            RaiseErrno(errno, SockFormat::Receiving);
+        m_socksOut = m_socks->Take(buffer, n);
+        if (!m_socks->Error().isEmpty())
+            throw ESockError(0, m_socks->Error());
+        if (m_socks->Done()) {
+            m_socks.reset();
+            connectionMade();
+            return;
+        }
+    }
+}
+
+void TStreamSocket::connectionMade()
+{
+    if (m_tlsConfig.Mode == TTlsMode::Implicit) {
+        beginHandshake();
+        return;
+    }
+    Established();
+}
+
+void TStreamSocket::tlsStep()
 {
     TTlsChannel::TWant want = TTlsChannel::TWant::Nothing;
     QString error;
@@ -189,14 +258,20 @@ void TStreamSocket::HandleWritable()
         if (error != 0)
             RaiseErrno(error, SockFormat::Connecting);
         SetState(ssConnected);
-        if (m_tlsConfig.Mode == TTlsMode::Implicit) {
-            beginHandshake();
+        if (m_proxy.IsSet()) {
+            m_socks = std::make_unique<TSocksHandshake>(m_proxy, m_socksHost, m_socksPort);
+            m_socksOut = m_socks->Start();
+            QPointer<TStreamSocket> self(this);
+            if (Owner())
+                Owner()->SocketReachedProxy(this);
+            if (self && IsOpen())
+                socksStep();
             return;
         }
-        Established();
+        connectionMade();
         return;
     }
-    if (m_handshaking) {
+    if (Handshaking()) {
         HandshakeStep();
         return;
     }
@@ -207,7 +282,7 @@ void TStreamSocket::HandleWritable()
 
 void TStreamSocket::HandleReadable()
 {
-    if (m_handshaking) {
+    if (Handshaking()) {
         HandshakeStep();
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/SocketBase.h"
+#include "net/SocksHandshake.h"
 #include "net/TlsChannel.h"
 
 #include <memory>
@@ -22,6 +23,10 @@ public:
     // Starts the handshake on the connected socket (after the server agreed to STARTTLS);
     // the owner hears SocketSecured when it is done.
     void StartTls();
+    // Goes through a SOCKS5 proxy: the remote address is the proxy's, and once connected to
+    // it the socket asks it to connect to host and port. Only then does the TLS handshake
+    // (for Implicit) start or the connection count as made. An unset proxy connects directly.
+    void SetSocks(const TSocksProxy& proxy, const QString& host, quint16 port);
     bool IsSecured() const { return m_tls && !m_handshaking; }
     // The certificate the server showed (also when it was refused), and how the session is
     // protected ("TLSv1.3, TLS_AES_256_GCM_SHA384").
@@ -46,8 +51,9 @@ public:
 protected:
     qint64 RawSend(const char* data, qint64 size);
     qint64 RawRecv(char* data, qint64 size);
-    // True while a TLS handshake runs; HandshakeStep takes the notification then.
-    bool Handshaking() const { return m_handshaking; }
+    // True while the SOCKS5 negotiation or a TLS handshake runs; HandshakeStep takes the
+    // notification then.
+    bool Handshaking() const { return m_handshaking || m_socks; }
     void HandshakeStep();
     // Decrypted bytes wait inside the TLS session, where no readiness report will tell.
     bool HasPendingInput() const { return m_tls && m_tls->HasPending(); }
@@ -62,6 +68,10 @@ protected:
 private:
     void beginHandshake();
     void watchFor(TTlsChannel::TWant want);
+    void tlsStep();
+    void socksStep();
+    bool socksSend();
+    void connectionMade();
 
     TTlsConfig m_tlsConfig;
     QString m_peerName;
@@ -70,4 +80,9 @@ private:
     bool m_upgrade = false; // the handshake came from StartTls, not from the connect
     TCertificateInfo m_peer;
     bool m_peerRefused = false;
+    TSocksProxy m_proxy;
+    QString m_socksHost;
+    quint16 m_socksPort = 0;
+    std::unique_ptr<TSocksHandshake> m_socks; // while the proxy is asked
+    QByteArray m_socksOut;                    // what the proxy has yet to be sent
 };

@@ -93,6 +93,7 @@ void TbcsNNTP::TakeSetup(const TbcsNNTP& other)
     m_timeout = other.m_timeout;
     m_postTimeout = other.m_postTimeout;
     m_tls = other.m_tls;
+    m_proxy = other.m_proxy;
     m_budget = other.m_budget;
     SetHostResolver(other.m_resolver.data());
     SetSecondLength(other.m_secondLength);
@@ -114,6 +115,11 @@ void TbcsNNTP::makeConnection()
     m_connection->SetResolver(m_resolver ? m_resolver.data() : m_systemResolver.get());
     connect(m_connection, &TSockCtrl::OnAsyncComplete, this, &TbcsNNTP::asyncComplete);
     connect(m_connection, &TSockCtrl::OnConnect, this, &TbcsNNTP::connectedToServer);
+    // The proxy's own connect to the server may take longer than an address's share.
+    connect(m_connection, &TSockCtrl::OnProxyConnected, this, [this] {
+        m_attemptTimer->stop();
+        log("Connected to the SOCKS5 proxy " + m_proxy.Text() + "; asking it for " + serverText());
+    });
     connect(m_connection, &TSockCtrl::OnDisconnect, this, &TbcsNNTP::disconnectedByServer);
     connect(m_connection, &TSockCtrl::OnSocketError, this, &TbcsNNTP::socketFailed);
     connect(m_connection, &TSockCtrl::OnSecured, this, &TbcsNNTP::secured);
@@ -417,7 +423,8 @@ void TbcsNNTP::sendPending()
     m_loginFirst = m_pendingStatus == csCapabilitiesSent && m_authenticate &&
                    !m_userName.isEmpty() && !m_password.isEmpty();
     try {
-        if (m_connected && m_currentServer.compare(m_server, Qt::CaseInsensitive) == 0) {
+        if (m_connected && m_currentServer.compare(m_server, Qt::CaseInsensitive) == 0 &&
+            m_currentProxy == m_proxy) {
             sendPendingCommand();
             return;
         }
@@ -427,18 +434,23 @@ void TbcsNNTP::sendPending()
         // Kept after the connection ends, so a failure can still tell what the server said.
         m_greeting.clear();
         m_tlsDescription.clear();
+        m_currentProxy = m_proxy;
         armTimer(m_timeout);
         const TServerName name = TServerName::Split(
             m_server, m_tls.Mode == TTlsMode::Implicit ? DefaultTlsPort : DefaultPort);
         m_host = name.Host;
         m_port = name.Port;
+        // Through a proxy only the proxy's name is looked up here; the server's goes to it.
+        const TServerName dial = m_proxy.IsSet() ? TServerName{m_proxy.Host, m_proxy.Port} : name;
+        m_dialHost = dial.Host;
+        m_dialPort = dial.Port;
         // No name to look up: the connection itself says "No address specified".
-        if (name.Host.isEmpty() || name.IsNumeric()) {
-            connectToAny({name.Host});
+        if (dial.Host.isEmpty() || dial.IsNumeric()) {
+            connectToAny({dial.Host});
             return;
         }
         setState(csLookingUp);
-        m_lookupHandle = m_connection->StartHostLookup(name.Host);
+        m_lookupHandle = m_connection->StartHostLookup(dial.Host);
     } catch (const ESockError& e) {
         log("Error: " + e.Message());
         fail(e.Message());
@@ -456,9 +468,10 @@ void TbcsNNTP::connectToAny(const QStringList& addresses)
 void TbcsNNTP::connectToNext()
 {
     m_attempt = m_addresses.takeFirst();
-    m_connection->SetPort(QString::number(m_port));
+    m_connection->SetPort(QString::number(m_dialPort));
     m_connection->SetAddress(m_attempt);
     m_connection->SetTls(m_tls, m_host);
+    m_connection->SetSocks(m_proxy, m_host, m_port);
     setState(csConnecting);
     if (!m_addresses.isEmpty())
         m_attemptTimer->start(AttemptSliceMs);
@@ -486,14 +499,17 @@ void TbcsNNTP::attemptTooSlow()
     tryNextAddress(QStringLiteral("No answer within %1 ms").arg(AttemptSliceMs));
 }
 
-// " to 192.0.2.1:119", or " to [2001:db8::1]:119 (news.example.com)" for a looked-up name.
+// " to 192.0.2.1:119", or " to [2001:db8::1]:119 (news.example.com)" for a looked-up name;
+// " to the SOCKS5 proxy 192.0.2.1:1080" through a proxy.
 QString TbcsNNTP::attemptText() const
 {
+    const QString to = m_proxy.IsSet() ? QStringLiteral(" to the SOCKS5 proxy ") : " to ";
     TSockAddress address;
-    if (!TSockAddress::Parse(m_attempt, m_port, &address))
-        return m_host.isEmpty() ? QString() : " to " + m_host + ':' + QString::number(m_port);
-    const QString text = " to " + address.Text();
-    return TServerName{m_host, m_port}.IsNumeric() ? text : text + " (" + m_host + ')';
+    if (!TSockAddress::Parse(m_attempt, m_dialPort, &address))
+        return m_dialHost.isEmpty() ? QString()
+                                    : to + m_dialHost + ':' + QString::number(m_dialPort);
+    const QString text = to + address.Text();
+    return TServerName{m_dialHost, m_dialPort}.IsNumeric() ? text : text + " (" + m_dialHost + ')';
 }
 
 void TbcsNNTP::asyncComplete(const TAsyncHostInfo& info)
@@ -502,7 +518,8 @@ void TbcsNNTP::asyncComplete(const TAsyncHostInfo& info)
         return;
     m_lookupHandle = -1;
     if (info.ErrorCode != 0) {
-        fail(ESockError::ErrorText(info.ErrorCode) + ": " + m_host);
+        fail(ESockError::ErrorText(info.ErrorCode) + ": " + m_dialHost +
+             (m_proxy.IsSet() ? QStringLiteral(" (the SOCKS5 proxy)") : QString()));
         return;
     }
     try {
@@ -1152,7 +1169,8 @@ QString TbcsNNTP::timeoutText() const
     case csLookingUp:
         return "looking up " + m_currentServer;
     case csConnecting:
-        return "connecting to " + m_currentServer;
+        return "connecting to " + m_currentServer +
+               (m_proxy.IsSet() ? " through the SOCKS5 proxy " + m_proxy.Text() : QString());
     case csListSent:
     case csNewGroupsSent:
     case csPostSent:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/ClientStatus.h"
+#include "net/SocksProxy.h"
 #include "net/TlsChannel.h"
 
 #include <QByteArray>
@@ -64,6 +65,10 @@ public:
     // How connections are protected; takes effect at the next connection.
     const TTlsConfig& Tls() const { return m_tls; }
     void SetTls(const TTlsConfig& tls) { m_tls = tls; }
+    // The SOCKS5 proxy connections go through (the server's name goes to the proxy, which
+    // looks it up); unset: straight to the server. Takes effect at the next connection.
+    const TSocksProxy& SocksProxy() const { return m_proxy; }
+    void SetSocksProxy(const TSocksProxy& proxy) { m_proxy = proxy; }
     // The certificate the server showed last (also one that was refused).
     const TCertificateInfo& ServerCertificate() const { return m_certificate; }
     QString UserName() const { return m_userName; }
@@ -258,6 +263,10 @@ private:
     QString m_attempt;       // the address being connected to
     QStringList m_addresses; // those still to try
     TTlsConfig m_tls;
+    TSocksProxy m_proxy;
+    TSocksProxy m_currentProxy; // the one the open connection went through
+    QString m_dialHost;         // what is looked up and connected to: the server or the proxy
+    quint16 m_dialPort = 0;
     TCertificateInfo m_certificate;
     bool m_startTlsSent = false;
     bool m_warnedClearLogin = false; // once per connection

@@ -20,3 +20,8 @@ TClientLogin TConnectionOverride::Login(TClientLogin task) const
         Password ? *Password : (task.UserName == *UserName ? task.Password : QString());
     return {true, *UserName, password};
 }
+
+TSocksProxy TConnectionOverride::Proxy(const std::optional<TSocksProxy>& server) const
+{
+    return Socks ? *Socks : server.value_or(TSocksProxy());
+}

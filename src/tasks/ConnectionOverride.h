@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/SocksProxy.h"
 #include "net/TlsChannel.h"
 
 #include <QString>
@@ -20,12 +21,14 @@ struct TClientSetup
     TClientLogin Login;
     int Timeout = 0;
     int PostTimeout = 0;
+    // The SOCKS5 proxy this server is reached through, if any.
+    std::optional<TSocksProxy> Proxy = std::nullopt;
 };
 
 // Connection values given for one session only (the terminal's --user, --tls, --starttls,
-// --trust-fingerprint, and those of the profile's server --server names). The runner lays them over
-// the profile's values and the task's login each time it sets up the news client; they are never
-// written to the profile, the settings file or a task.
+// --trust-fingerprint, --socks5, and those of the profile's server --server names). The runner
+// lays them over the profile's values and the task's login each time it sets up the news client;
+// they are never written to the profile, the settings file or a task.
 struct TConnectionOverride
 {
     std::optional<QString> UserName;
@@ -37,7 +40,10 @@ struct TConnectionOverride
     std::optional<QString> TrustedAuthorities;
     // False: no login whatever the task says (a server named for the run that takes none).
     std::optional<bool> LoginRequired;
+    std::optional<TSocksProxy> Socks;
 
     TTlsConfig Tls(TTlsConfig profile) const;
+    // The session's proxy, else the server's; unset for none.
+    TSocksProxy Proxy(const std::optional<TSocksProxy>& server) const;
     TClientLogin Login(TClientLogin task) const;
 };

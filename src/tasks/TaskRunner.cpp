@@ -128,6 +128,8 @@ void TTaskRunner::ConfigureClient(const TClientSetup& setup)
     m_client.SetPassword(login.Password);
     m_client.SetTimeout(setup.Timeout);
     m_client.SetPostTimeout(setup.PostTimeout);
+    m_client.SetSocksProxy(m_override.Proxy(
+        setup.Proxy ? setup.Proxy : TSocksProxy::Of(m_state.Settings, setup.Server)));
     m_budget.SetLimit(qint64(m_state.Settings.SpeedLimit) * 1024);
     m_client.SetSendBudget(&m_budget);
 }

@@ -11,6 +11,7 @@ TCheckServer CheckServer::PostServer(const ProfileSettings& s, const TConnection
                     s.PostTimeout};
     server.Tls =
         session.Tls({TlsModeFromText(s.Security), s.TrustedAuthorities, s.TrustedFingerprint});
+    server.Setup.Proxy = session.Proxy(TSocksProxy::Of(s, s.Host));
     server.DelaySeconds = s.CheckDelay;
     server.Rounds = s.CheckRounds;
     return server;
@@ -27,6 +28,7 @@ TCheckServer fromEntry(const TServerEntry& entry, const ProfileSettings& s)
                     s.PostTimeout};
     server.Tls = {TlsModeFromText(entry.Security), entry.TrustedAuthorities,
                   entry.TrustedFingerprint};
+    server.Setup.Proxy = TSocksProxy::Of(entry);
     server.DelaySeconds = s.CheckServerDelay;
     server.Rounds = s.CheckRounds;
     server.Separate = true;
@@ -67,4 +69,5 @@ void CheckServer::SetUp(TbcsNNTP& client, const TCheckServer& server)
     client.SetTimeout(server.Setup.Timeout);
     client.SetPostTimeout(server.Setup.PostTimeout);
     client.SetTls(server.Tls);
+    client.SetSocksProxy(server.Setup.Proxy.value_or(TSocksProxy()));
 }

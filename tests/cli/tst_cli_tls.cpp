@@ -3,6 +3,7 @@
 #include "CliProcess.h"
 #include "InnServer.h"
 #include "NntpReader.h"
+#include "SocksServer.h"
 #include "TestFiles.h"
 
 #include <QFile>
@@ -28,9 +29,11 @@ private slots:
     void cleanupTestCase();
     void groupsOverTlsAndPostOverStartTls();
     void sessionOptionsLeaveTheProfileAlone();
+    void postAndCheckThroughSocks5();
     void refusals();
 
 private:
+    TSocksServer m_proxy;
     QTemporaryDir m_pki;
     TInnServer m_inn;
     quint16 m_tlsPort = 0;
@@ -46,10 +49,13 @@ void TestCliTls::initTestCase()
     QVERIFY2(m_inn.Start(options, &error), qPrintable(error));
     m_tlsPort = m_inn.StartTlsListener(&error);
     QVERIFY2(m_tlsPort, qPrintable(error));
+    if (TSocksServer::Available())
+        QVERIFY2(m_proxy.Start("alice", "s3cret", &error), qPrintable(error));
 }
 
 void TestCliTls::cleanupTestCase()
 {
+    m_proxy.Stop();
     m_inn.Stop();
 }
 
@@ -169,6 +175,45 @@ void TestCliTls::sessionOptionsLeaveTheProfileAlone()
     }));
 }
 
+void TestCliTls::postAndCheckThroughSocks5()
+{
+    QUORVEL_REQUIRE_MICROSOCKS();
+    // A series over two connections, each through the proxy, its password from the
+    // environment; then the check through the proxy with the password in the option.
+    TCliProcess cli;
+    QCOMPARE(cli.SetServer(QString("localhost:%1").arg(m_inn.Port())).ExitCode, 0);
+    QCOMPARE(cli.Run({"profile", "set", "Connections", "2"}).ExitCode, 0);
+    const QByteArray before = readAll(cli.SettingsFile());
+    const QString path = cli.Dir() + "/proxied.txt";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int i = 1; i <= 30; ++i)
+        file.write("sent through the proxy " + QByteArray::number(i) + "\n");
+    file.close();
+    const QString proxy = QString("127.0.0.1:%1").arg(m_proxy.Port());
+    cli.SetEnv("QUORVEL_SOCKS5_PASSWORD", "s3cret");
+    const auto posted = cli.Run({"post", path, "--group", "quorvel.test", "--subject",
+                                 "through SOCKS5", "--lines", "10", "--socks5", "alice@" + proxy});
+    QVERIFY2(posted.ExitCode == 0, qPrintable(posted.Err));
+    const QByteArray destination = QString("connected to localhost:%1").arg(m_inn.Port()).toUtf8();
+    QVERIFY2(m_proxy.Log().count(destination) >= 2, m_proxy.Log().constData());
+    const QString nzb = posted.Out.section(QStringLiteral("NZB: "), 1).trimmed();
+    cli.SetEnv("QUORVEL_SOCKS5_PASSWORD", "");
+    const qsizetype logged = m_proxy.Log().count(destination);
+    const auto checked = cli.Run({"check", nzb, "--socks5", "alice:s3cret@" + proxy});
+    QVERIFY2(checked.ExitCode == 0, qPrintable(checked.Err));
+    QVERIFY2(checked.Err.contains("0 of 3 article(s) missing"), qPrintable(checked.Err));
+    QVERIFY(m_proxy.Log().count(destination) > logged);
+    // Without the password the proxy refuses, and says so.
+    const auto refused = cli.Run({"check", nzb, "--socks5", "alice@" + proxy});
+    QVERIFY(refused.ExitCode != 0);
+    QVERIFY2(refused.Err.contains("The SOCKS5 proxy " + proxy + " refused the login for alice"),
+             qPrintable(refused.Err));
+    const QByteArray after = readAll(cli.SettingsFile());
+    QCOMPARE(after.contains("s3cret"), before.contains("s3cret"));
+    QCOMPARE(after.contains(proxy.toUtf8()), false);
+}
+
 void TestCliTls::refusals()
 {
     TCliProcess cli;
@@ -190,6 +235,8 @@ void TestCliTls::refusals()
     const QList<QPair<QStringList, QString>> wrong = {
         {{"--tls", "--starttls"}, "--tls and --starttls exclude each other"},
         {{"--trust-fingerprint", "AB:CD"}, "a SHA-256 fingerprint is 64 hex digits"},
+        {{"--socks5", "proxy.example"}, "--socks5: proxy.example is no proxy address"},
+        {{"--socks5", "::1:1080"}, "write an IPv6 proxy address in brackets"},
     };
     for (const auto& [options, message] : wrong) {
         const auto r = cli.Run(QStringList{"--yes", "groups", "download"} + options);

@@ -35,6 +35,7 @@ struct TFakeNntpServer::TSession
     int Lines = 0;
     bool Stalled = false;
     int Number = 0; // from 1, in the order accepted
+    int ProxyRequestLeft = 0;
 };
 
 TFakeNntpServer::TFakeNntpServer(QObject* parent) : QObject(parent), m_server(new QTcpServer(this))
@@ -156,12 +157,18 @@ void TFakeNntpServer::accept()
         ++m_open;
         auto session = std::make_shared<TSession>();
         session->Number = m_connections;
+        session->ProxyRequestLeft = m_proxyRequestBytes;
         if (m_receiveBufferSize > 0) {
             socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
                                     m_receiveBufferSize);
             socket->setReadBufferSize(m_receiveBufferSize);
         }
         connect(socket, &QTcpSocket::readyRead, this, [this, socket, session] {
+            if (session->ProxyRequestLeft > 0) {
+                const QByteArray bytes = socket->read(session->ProxyRequestLeft);
+                m_proxyRequest += bytes;
+                session->ProxyRequestLeft -= int(bytes.size());
+            }
             while (!session->Stalled && socket->canReadLine()) {
                 QByteArray line = socket->readLine();
                 line.chop(line.endsWith("\r\n") ? 2 : (line.endsWith('\n') ? 1 : 0));
@@ -183,9 +190,28 @@ void TFakeNntpServer::accept()
             socket->disconnectFromHost();
             continue;
         }
-        if (!m_greeting.isEmpty())
-            socket->write(m_greeting);
+        sendOpening(socket, 0);
     }
+}
+
+void TFakeNntpServer::sendOpening(QTcpSocket* socket, qsizetype slice)
+{
+    if (slice < m_proxySlices.size()) {
+        socket->write(m_proxySlices.at(slice));
+        socket->flush();
+        QPointer<QTcpSocket> alive(socket);
+        QTimer::singleShot(1, this, [this, alive, slice] {
+            if (alive && alive->state() == QAbstractSocket::ConnectedState)
+                sendOpening(alive, slice + 1);
+        });
+        return;
+    }
+    if (m_proxyCloseAfter && !m_proxySlices.isEmpty()) {
+        socket->disconnectFromHost();
+        return;
+    }
+    if (!m_greeting.isEmpty())
+        socket->write(m_greeting);
 }
 
 std::optional<TFakeNntpServer::TRule> TFakeNntpServer::match(const QByteArray& command)

@@ -67,6 +67,17 @@ public:
     // The greeting bytes exactly as given (no CR LF added).
     void SetRawGreeting(const QByteArray& bytes) { m_greeting = bytes; }
     void SetDropOnConnect(bool on) { m_dropOnConnect = on; }
+    // Plays a SOCKS5 proxy in front of the news server: the first requestBytes bytes a client
+    // sends are the proxy's (kept in ProxyRequest(), not read as commands), and the proxy's
+    // replies go out as the slices given, one per turn of the event loop, before the greeting;
+    // closeAfter ends the connection after the last slice instead.
+    void SetProxyReplies(int requestBytes, const QList<QByteArray>& slices, bool closeAfter = false)
+    {
+        m_proxyRequestBytes = requestBytes;
+        m_proxySlices = slices;
+        m_proxyCloseAfter = closeAfter;
+    }
+    const QByteArray& ProxyRequest() const { return m_proxyRequest; }
     // While open connections are open, a further one is greeted with refusal and closed (a
     // server that limits its connections). 0: no limit.
     void SetConnectionLimit(int open, const QByteArray& refusal)
@@ -132,10 +143,15 @@ private:
     void handleArticleLine(QTcpSocket* socket, TSession& session, const QByteArray& line);
     std::optional<TRule> match(const QByteArray& command);
     void sendLines(QTcpSocket* socket, const QList<QByteArray>& lines);
+    void sendOpening(QTcpSocket* socket, qsizetype slice);
 
     QTcpServer* m_server;
     QByteArray m_greeting = "200 fake news server ready, posting allowed\r\n";
     bool m_dropOnConnect = false;
+    int m_proxyRequestBytes = 0;
+    QList<QByteArray> m_proxySlices;
+    bool m_proxyCloseAfter = false;
+    QByteArray m_proxyRequest;
     QList<QByteArray> m_storedIds;
     QList<QByteArray> m_lostIds;
     int m_loseEvery = 0;
