@@ -28,6 +28,9 @@ namespace {
 constexpr qint64 ReadAheadSlice = 1000;
 // As many lines as the part has left.
 constexpr qint64 PartRest = std::numeric_limits<qint64>::max();
+// How many uploads may go ahead of the head per connection: enough that the connections stay
+// busy while the head and the tasks after it end in their turn.
+constexpr int SeriesAheadPerConnection = 16;
 } // namespace
 
 using namespace UploadTaskFields;
@@ -224,6 +227,10 @@ void TMultiPartPoster::fillAhead()
         return;
     while (m_active && m_connections.HasRoom()) {
         TAheadSeries* series = m_ahead.empty() ? nullptr : m_ahead.back().get();
+        // A file refused or unreadable ahead stops the queue in its turn: nothing more goes
+        // ahead of it.
+        if (series && !(series->Refused.isEmpty() && series->Error.isEmpty()))
+            m_aheadClosed = true;
         const bool partsLeft = series && series->Part < series->Total &&
                                series->Refused.isEmpty() && series->Error.isEmpty();
         if (!partsLeft)
@@ -236,9 +243,11 @@ void TMultiPartPoster::fillAhead()
 
 TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
 {
-    // One connection each at least: the head's series and those ahead of it.
+    // Series whose articles are all out wait for their turn as the head without holding a
+    // connection; their number is bounded so that the memory stays bounded too.
     const int next = 1 + int(m_ahead.size());
-    if (m_aheadClosed || next >= m_state.Settings.Connections || next >= m_list.Count())
+    if (m_aheadClosed || next > SeriesAheadPerConnection * m_state.Settings.Connections ||
+        next >= m_list.Count())
         return nullptr;
     const TTask& task = m_list.At(next);
     auto series = std::make_unique<TAheadSeries>();
@@ -381,6 +390,10 @@ bool TMultiPartPoster::adoptAhead(const TTask& task)
         m_failure.PartRefused(series->RefusedCode, series->Refused);
         return true;
     }
+    // Every article of it is out: the connections go on with the files behind it while it
+    // ends, so that they are not left idle while the tasks answered ahead end one by one.
+    if (m_part >= m_total)
+        fillAhead();
     if (m_onServer >= m_total) {
         m_failure.SeriesPosted();
         finish(true);
