@@ -219,8 +219,10 @@ void TBatchAccount::EndTask(bool completed)
     m_fileAccount->Ended();
     if (!m_journal.IsOpen())
         return;
+    // A task that ended well is in the journal (written, so a kill loses nothing) and goes
+    // to disk with the next records; one that stopped goes to disk now.
     QString error;
-    if (!m_journal.Sync(&error))
+    if (!(completed ? m_journal.SyncSoon(&error) : m_journal.Sync(&error)))
         fail(error);
     if (completed && !batchLeftBehindHead())
         batchThrough();

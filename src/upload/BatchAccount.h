@@ -102,7 +102,8 @@ public:
     // The article last sent was refused as a duplicate, yet the server does not have it: it
     // is missing, and goes under a new Message-ID when the task runs again.
     void Missing() { m_fileAccount->Missing(); }
-    // The task ends: the journal goes to disk; when it completed and no task of its batch is
+    // The task ends: the journal goes to disk (a completed task's with the next records, within
+    // two seconds; a stopped one's at once); when it completed and no task of its batch is
     // left behind it, the batch is through: checked first when the profile says so, then
     // its NZB file is written.
     void EndTask(bool completed);
