@@ -83,7 +83,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
 {
     m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     m_task = task;
-    m_headTask = m_list.IsEmpty() ? task : m_list.Head();
+    m_headId = m_list.HeadId();
     m_aheadClosed = false;
     if (adoptAhead(task))
         return;
@@ -250,6 +250,7 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
         next >= m_list.Count())
         return nullptr;
     const TTask& task = m_list.At(next);
+    const TTaskList::TTaskId taskId = m_list.IdAt(next);
     auto series = std::make_unique<TAheadSeries>();
     if (mayGoAhead(task))
         series->Account = m_account.OpenAhead(task);
@@ -267,6 +268,7 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
         return nullptr;
     }
     series->Id = m_nextSeriesId++;
+    series->TaskId = taskId;
     series->Task = task;
     series->Total = whole(task) ? 1 : series->Lines->PartCount();
     series->FileSize = TLocalFile::Info(UploadFields(task).Path).Size;
@@ -338,17 +340,15 @@ void TMultiPartPoster::aheadAnswered(TAheadSeries& series, qint64 part, bool acc
 
 void TMultiPartPoster::showAheadState(const TAheadSeries& series)
 {
-    for (int i = 1; i < m_list.Count(); ++i) {
-        if (!(m_list.At(i) == series.Task))
-            continue;
-        m_list.SetState(i, series.Refused.isEmpty()
-                               ? QStringLiteral("running ahead, %1 of %2 parts done")
-                                     .arg(series.Accepted.size())
-                                     .arg(series.Total)
-                               : QStringLiteral("part refused, reported in its turn: ") +
-                                     series.Refused);
+    const int index = m_list.IndexOf(series.TaskId);
+    if (index < 1)
         return;
-    }
+    m_list.SetState(index,
+                    series.Refused.isEmpty()
+                        ? QStringLiteral("running ahead, %1 of %2 parts done")
+                              .arg(series.Accepted.size())
+                              .arg(series.Total)
+                        : QStringLiteral("part refused, reported in its turn: ") + series.Refused);
 }
 
 TMultiPartPoster::TAheadSeries* TMultiPartPoster::aheadSeries(quint32 id)
@@ -361,7 +361,9 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::aheadSeries(quint32 id)
 
 bool TMultiPartPoster::adoptAhead(const TTask& task)
 {
-    if (m_ahead.empty() || !(m_ahead.front()->Task == task))
+    // The task given is the head's own (a task whose recovery files are posted does not go
+    // ahead).
+    if (m_ahead.empty() || m_ahead.front()->TaskId != m_list.HeadId())
         return false;
     std::unique_ptr<TAheadSeries> series = std::move(m_ahead.front());
     m_ahead.pop_front();
@@ -409,9 +411,8 @@ void TMultiPartPoster::dropAhead()
         return;
     // Those still queued wait for their turn again.
     for (const auto& series : m_ahead)
-        for (int i = 1; i < m_list.Count(); ++i)
-            if (m_list.At(i) == series->Task)
-                m_list.SetState(i, QStringLiteral("waiting"));
+        if (const int index = m_list.IndexOf(series->TaskId); index > 0)
+            m_list.SetState(index, QStringLiteral("waiting"));
     m_ahead.clear();
     m_connections.Stop();
     m_account.Flush();
@@ -506,12 +507,12 @@ void TMultiPartPoster::closeIdleConnections()
     if (m_active)
         return;
     // Kept for the series that went ahead, when its task is next.
-    if (!m_ahead.empty() && !m_list.IsEmpty() && m_list.Head() == m_ahead.front()->Task)
+    if (!m_ahead.empty() && !m_list.IsEmpty() && m_list.HeadId() == m_ahead.front()->TaskId)
         return;
     dropAhead();
     // Kept for the next upload only: the check after a batch (the task held at the head) and
     // any other task use the main connection, and a server may count every open one.
-    if (m_list.IsEmpty() || m_list.Head().Kind != tkUpload || m_list.Head() == m_headTask)
+    if (m_list.IsEmpty() || m_list.Head().Kind != tkUpload || m_list.HeadId() == m_headId)
         m_connections.Quit();
 }
 
@@ -650,7 +651,7 @@ void TMultiPartPoster::Stop()
 
 bool TMultiPartPoster::stillHeadTask() const
 {
-    return !m_list.IsEmpty() && m_list.Head() == m_headTask;
+    return !m_list.IsEmpty() && m_list.HeadId() == m_headId;
 }
 
 bool TMultiPartPoster::fillBody(TNewsArticle& article)

@@ -2,6 +2,7 @@
 
 #include "article/ByteLines.h"
 #include "tasks/Task.h"
+#include "tasks/TaskList.h"
 #include "upload/BatchCheck.h"
 #include "upload/PostConnections.h"
 
@@ -18,7 +19,6 @@ class TBatchAccount;
 class TFileAccount;
 class TbcsNNTP;
 class TNewsArticle;
-class TTaskList;
 class TTaskRunner;
 class TUploadLines;
 class TView;
@@ -120,6 +120,7 @@ private:
     struct TAheadSeries
     {
         quint32 Id = 0;
+        TTaskList::TTaskId TaskId = 0; // its task in the list
         TTask Task;
         std::unique_ptr<TUploadLines> Lines; // none for a file posted whole
         qint64 FileSize = 0;
@@ -223,7 +224,7 @@ private:
     std::deque<TDuplicate> m_duplicates;
 
     TTask m_task;
-    TTask m_headTask; // the list's head it belongs to
+    TTaskList::TTaskId m_headId = 0; // the list's head it belongs to
     std::unique_ptr<TUploadLines> m_lines;
     TByteLines m_nextBody;   // the next part's lines, read while the server stores this one
     QTimer m_readAheadTimer; // reads the next slice of them
