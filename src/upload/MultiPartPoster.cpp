@@ -83,6 +83,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
 {
     m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     m_task = task;
+    m_spec = UploadSpec(task);
     m_headId = m_list.HeadId();
     m_aheadClosed = false;
     if (adoptAhead(task))
@@ -98,12 +99,11 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     dropReadAhead();
     m_runner.SetStatus(QStringLiteral("Composing article"));
 
-    const TSubjectSpec subjectSpec = SubjectSpec(task);
     if (task.MaxLines < 1) {
         // Posted whole over one of several connections, composed as it goes.
-        if (!TLocalFile::Info(subjectSpec.Path).Exists) {
+        if (!TLocalFile::Info(m_spec.Subject.Path).Exists) {
             failTask(QStringLiteral("The file %1 no longer exists")
-                         .arg(TLocalFile::Shown(subjectSpec.Path)));
+                         .arg(TLocalFile::Shown(m_spec.Subject.Path)));
             return;
         }
         m_lines.reset();
@@ -115,7 +115,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
         return;
     }
     QString error;
-    m_lines = openLines(task, error);
+    m_lines = openLines(m_spec, error);
     if (!m_lines) {
         failTask(error);
         return;
@@ -252,15 +252,16 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
     const TTask& task = m_list.At(next);
     const TTaskList::TTaskId taskId = m_list.IdAt(next);
     auto series = std::make_unique<TAheadSeries>();
-    if (mayGoAhead(task))
+    if (task.Kind == tkUpload)
+        series->Spec = UploadSpec(task);
+    if (mayGoAhead(task, series->Spec))
         series->Account = m_account.OpenAhead(task);
     bool ready = false;
     if (series->Account && series->Account->New()) {
         // A file that cannot be read waits: its task says why in its turn.
         QString error;
-        series->Lines = whole(task) ? nullptr : openLines(task, error);
-        ready =
-            whole(task) ? TLocalFile::Info(UploadFields(task).Path).Exists : bool(series->Lines);
+        series->Lines = whole(task) ? nullptr : openLines(series->Spec, error);
+        ready = whole(task) ? TLocalFile::Info(series->Spec.Path).Exists : bool(series->Lines);
     }
     if (!ready) {
         // The uploads behind this one wait for their turn too, to keep the list's order.
@@ -271,26 +272,24 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
     series->TaskId = taskId;
     series->Task = task;
     series->Total = whole(task) ? 1 : series->Lines->PartCount();
-    series->FileSize = TLocalFile::Info(UploadFields(task).Path).Size;
+    series->FileSize = TLocalFile::Info(series->Spec.Path).Size;
     showAheadState(*series);
     m_ahead.push_back(std::move(series));
     return m_ahead.back().get();
 }
 
-bool TMultiPartPoster::mayGoAhead(const TTask& task) const
+bool TMultiPartPoster::mayGoAhead(const TTask& task, const TUploadSpec& spec) const
 {
     if (task.Kind != tkUpload)
         return false;
-    const TUploadFields<const TTask> upload = UploadFields(task);
-    if (upload.Batch.isEmpty() || upload.Batch != UploadFields(m_task).Batch)
+    if (spec.Batch.isEmpty() || spec.Batch != m_spec.Batch)
         return false;
-    const TClientSetup setup = ClientSetup(task);
-    const TClientSetup head = ClientSetup(m_task);
-    if (setup.Server != head.Server || setup.Login.UserName != head.Login.UserName)
+    if (spec.Client.Server != m_spec.Client.Server ||
+        spec.Client.Login.UserName != m_spec.Client.Login.UserName)
         return false;
     QString error;
     const std::optional<TRecoverySetting> recovery =
-        TRecoverySetting::Read(upload.Recovery, &error);
+        TRecoverySetting::Read(UploadFields(task).Recovery, &error);
     return recovery && !recovery->IsSet();
 }
 
@@ -306,7 +305,7 @@ void TMultiPartPoster::sendAhead(TAheadSeries& series)
     const qint64 part = ++series.Part;
     auto article = std::make_unique<TNewsArticle>();
     const QString messageId = series.Account->MessageIdFor(int(part));
-    composeHeaders(*article, series.Task, *series.Lines, messageId, part, series.Total);
+    composeHeaders(*article, series.Spec, *series.Lines, messageId, part, series.Total);
     series.Lines->ReservePart(article->RawBodyLines);
     if (!series.Lines->AppendPart(article->RawBodyLines, PartRest)) {
         series.Error = series.Lines->ErrorText();
@@ -327,8 +326,8 @@ void TMultiPartPoster::aheadAnswered(TAheadSeries& series, qint64 part, bool acc
     series.Account->Answered(int(part), accepted);
     if (accepted) {
         series.Accepted << part;
-        m_failure.AheadPartTaken(UploadFields(series.Task).Path, series.FileSize,
-                                 series.Accepted.size(), series.Total);
+        m_failure.AheadPartTaken(series.Spec.Path, series.FileSize, series.Accepted.size(),
+                                 series.Total);
     } else if (series.Refused.isEmpty()) {
         series.RefusedCode = code;
         series.Refused = text;
@@ -377,7 +376,7 @@ bool TMultiPartPoster::adoptAhead(const TTask& task)
     m_onServer = 0;
     m_active = true;
     m_parallel = true;
-    m_runner.ConfigureClient(ClientSetup(task));
+    m_runner.ConfigureClient(m_spec.Client);
     m_runner.SetPartInFlight(true);
     // What the server took meanwhile counts now, in the order of the parts.
     std::sort(series->Accepted.begin(), series->Accepted.end());
@@ -704,16 +703,15 @@ void TMultiPartPoster::prepareArticle(TNewsArticle& article, qint64 part, qint64
     m_messageId = m_account.MessageIdFor(int(part));
     if (total > 1 && !m_parallel)
         m_list.SetHeadState(QStringLiteral("running, part %1 of %2").arg(part).arg(total));
-    composeHeaders(article, m_task, *m_lines, m_messageId, part, total);
-    m_runner.ConfigureClient(ClientSetup(m_task));
+    composeHeaders(article, m_spec, *m_lines, m_messageId, part, total);
+    m_runner.ConfigureClient(m_spec.Client);
 }
 
-void TMultiPartPoster::composeHeaders(TNewsArticle& article, const TTask& task,
+void TMultiPartPoster::composeHeaders(TNewsArticle& article, const TUploadSpec& spec,
                                       const TUploadLines& lines, const QString& messageId,
                                       qint64 part, qint64 total) const
 {
-    const TUploadFields<const TTask> upload = UploadFields(task);
-    const TSubjectSpec subjectSpec = SubjectSpec(task);
+    const TSubjectSpec& subjectSpec = spec.Subject;
     article.Clear();
     m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
     const QString subject = TSubjectLine::BuildSubjectLine(
@@ -721,17 +719,17 @@ void TMultiPartPoster::composeHeaders(TNewsArticle& article, const TTask& task,
     m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     article.Subject = subject;
     article.AddHeader(QStringLiteral("Subject: ") + subject);
-    article.AddHeader(QStringLiteral("From: ") + upload.From);
+    article.AddHeader(QStringLiteral("From: ") + spec.From);
     article.AddHeader(QStringLiteral("Message-ID: ") + messageId);
-    if (!upload.ReplyTo.isEmpty())
-        article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
-    if (!upload.Organization.isEmpty())
-        article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
+    if (!spec.ReplyTo.isEmpty())
+        article.AddHeader(QStringLiteral("Reply-To: ") + spec.ReplyTo);
+    if (!spec.Organization.isEmpty())
+        article.AddHeader(QStringLiteral("Organization: ") + spec.Organization);
     const QString charset = lines.Charset().Name(m_state.Settings.TextCharset);
     for (const QString& line : TNewsArticle::CharsetHeaders(charset))
         article.AddHeader(line);
-    article.Newsgroups = upload.Groups;
-    article.SignatureFile = ExistingSignature(task);
+    article.Newsgroups = spec.Groups;
+    article.SignatureFile = spec.Signature;
 }
 
 namespace {
@@ -764,13 +762,12 @@ void TMultiPartPoster::recordSent(const TNewsArticle& article)
     recordSent(m_account.Current(), article, m_part, m_total, m_partRange, m_messageId);
 }
 
-std::unique_ptr<TUploadLines> TMultiPartPoster::openLines(const TTask& task, QString& error)
+std::unique_ptr<TUploadLines> TMultiPartPoster::openLines(const TUploadSpec& spec, QString& error)
 {
-    const TSubjectSpec subjectSpec = SubjectSpec(task);
+    const QString& path = spec.Subject.Path;
     auto lines = std::make_unique<TUploadLines>();
-    if (lines->Open(IncludeLines(task), subjectSpec.Path,
-                    TNewsArticle::NeedsEncoding(subjectSpec.Path), ExistingSignature(task),
-                    BodyEncoding(task), task.MaxLines))
+    if (lines->Open(spec.Include, path, TNewsArticle::NeedsEncoding(path), spec.Signature,
+                    spec.Encoding, spec.MaxLines))
         return lines;
     error = lines->ErrorText();
     return nullptr;
