@@ -134,7 +134,11 @@ private:
     // journal holds of it.
     void beginFile(const QString& path, const TTask* task);
     // Records the file as it is now, unless the journal has it so already.
-    void startFile(const QString& path, const QStringList& groups, const TTask* task);
+    void startFile(const QString& path, const QStringList& groups, const TTask* task,
+                   bool ahead = false);
+    // The file's identity; one opened ahead was identified moments before its turn and, when
+    // its size and time are unchanged, is not read again then.
+    std::optional<TFileIdentity> identityOf(const QString& path, bool ahead, QString* error);
     static QString journalTask(TTask task);
     std::unique_ptr<TFileAccount> newFile(const QString& path, const QString& groups,
                                           const QString& poster, QList<TJournalArticle> known);
@@ -174,6 +178,7 @@ private:
     bool m_checkDue = false;
     // The batch's uploads run so far, to post again from, by file and groups.
     QHash<QString, TTask> m_batchTasks;
+    QHash<QString, TFileIdentity> m_aheadIdentities; // of the files opened ahead, till their turn
     int m_repostRounds = 0;
     int m_reposted = 0;
     bool m_repostDue = false;
