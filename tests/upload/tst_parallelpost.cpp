@@ -376,7 +376,7 @@ void TestParallelPost::moreFilesGoAheadThanConnections()
     // a connection while it waits for its turn.
     Rig r(2);
     r.maxLines = 0;
-    r.server.SetAnswerDelay(1, 300);
+    r.server.SetAnswerDelay(1, 1000);
     r.server.OnPost();
     QSignalSpy states(&r.f.list, &TTaskList::StateChanged);
     QStringList paths;
