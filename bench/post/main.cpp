@@ -134,10 +134,12 @@ struct TResult
     // POST to 340, handing the article to the connection, and from the "." to the 240 (which
     // includes the server reading what was still buffered).
     double Gap = 0, Post = 0, Send = 0, Wait = 0;
-    double Total = 0;     // until the task has left the list: the check included
-    double Cpu = 0;       // seconds of CPU (user + system) this process spent posting
-    qint64 WireBytes = 0; // the articles as they went out: header, body and the final "."
-    qint64 WireLines = 0; // their lines, each ending in CR LF
+    double Total = 0;          // until the task has left the list: the check included
+    double Cpu = 0;            // seconds of CPU (user + system) this process spent posting
+    qint64 WireBytes = 0;      // the articles as they went out: header, body and the final "."
+    qint64 WireLines = 0;      // their lines, each ending in CR LF
+    double FirstStart = -1;    // when the first file began posting (s after the start)
+    double FirstAccepted = -1; // when the server took the first article
 };
 
 double cpuSeconds()
@@ -241,6 +243,14 @@ TResult postWithProgram(const TTarget& target, const QStringList& paths, int max
     QObject::connect(&client, &TbcsNNTP::OnPosted, [&] {
         tDone = ms();
         result.Wait += tDone - tSent;
+    });
+    QObject::connect(&poster, &TUploadPoster::FileStarted, [&] {
+        if (result.FirstStart < 0)
+            result.FirstStart = clock.nsecsElapsed() / 1e9;
+    });
+    QObject::connect(&poster, &TUploadPoster::PartAccepted, [&] {
+        if (result.FirstAccepted < 0)
+            result.FirstAccepted = clock.nsecsElapsed() / 1e9;
     });
     const auto onIdle = [&] {
         if (list.IsEmpty() && !list.RunnerBusy())
@@ -633,13 +643,16 @@ int main(int argc, char** argv)
                 }
                 ours[n] << r.Total;
                 peers[n] << peer.Seconds;
+                const qint64 articles = highMark(inn.Port(), ProgramGroup) - ourMark;
                 std::printf("round %d, %d connection(s): quorvel %lld articles on the server in "
-                            "%.2f s (%.2f ms a file, CPU %.2f s), plain client %lld in %.2f s: "
-                            "%.2fx\n",
-                            round, o.Connections[n], highMark(inn.Port(), ProgramGroup) - ourMark,
-                            r.Total, 1000 * r.Total / o.BatchFiles, r.Cpu,
-                            highMark(inn.Port(), PeerGroup) - peerMark, peer.Seconds,
-                            peer.Seconds / r.Total);
+                            "%.2f s (%.2f ms a file, CPU %.2f s, %.3f ms an article; first file "
+                            "started at %.3f s, first article taken at %.3f s), plain client "
+                            "%lld in %.2f s: %.2fx\n",
+                            round, o.Connections[n], articles, r.Total,
+                            1000 * r.Total / o.BatchFiles, r.Cpu,
+                            1000 * r.Cpu / std::max<qint64>(articles, 1), r.FirstStart,
+                            r.FirstAccepted, highMark(inn.Port(), PeerGroup) - peerMark,
+                            peer.Seconds, peer.Seconds / r.Total);
                 std::fflush(stdout);
             }
         for (qsizetype n = 0; n < o.Connections.size() && n < 8; ++n)

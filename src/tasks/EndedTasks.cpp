@@ -54,12 +54,16 @@ QString TEndedTasks::Record(const QString& taskFileName, int taskNumber)
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const QByteArray line = QByteArray::number(taskNumber) + '\n';
     const QByteArray bytes = m_begun ? line : m_header + line;
-    if (file.write(bytes) != bytes.size() || !file.flush() || ::fdatasync(file.handle()) != 0) {
+    const bool syncNow = !m_begun || m_pacer.Due();
+    if (file.write(bytes) != bytes.size() || !file.flush() ||
+        (syncNow && ::fdatasync(file.handle()) != 0)) {
         // What went out may be cut short: nothing more goes after it until a rebase.
         m_header.clear();
         return file.errorString().isEmpty() ? QStringLiteral("it could not be written to disk")
                                             : file.errorString();
     }
     m_begun = true;
+    if (syncNow)
+        m_pacer.Synced();
     return QString();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SyncPacer.h"
+
 #include <QByteArray>
 #include <QSet>
 #include <QString>
@@ -21,8 +23,10 @@ public:
     // The task file was written whole with these bytes (or removed: empty): from now on
     // records refer to it, and an older record goes. Returns why it could not go, if so.
     QString Rebase(const QString& taskFileName, const QByteArray& taskFileBytes);
-    // Records that the task of that number has ended, on disk before it returns; returns
-    // why not, empty on success.
+    // Records that the task of that number has ended: written before it returns (a kill
+    // loses nothing), forced to disk at most every two seconds (TSyncPacer): an upload that
+    // ended and runs again after a power loss finds its articles in its batch's journal.
+    // Returns why not, empty on success.
     QString Record(const QString& taskFileName, int taskNumber);
 
 private:
@@ -31,4 +35,5 @@ private:
 
     QByteArray m_header;  // empty: no task file to refer to
     bool m_begun = false; // the record file holds m_header
+    TSyncPacer m_pacer;
 };

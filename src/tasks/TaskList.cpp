@@ -11,12 +11,25 @@ void TTaskList::stamp(TTask& task) const
         task.Profile = m_state.ProfileName;
 }
 
-TTask& TTaskList::Add(TTask task)
+TTaskList::TQueued TTaskList::queued(TTask task)
 {
     stamp(task);
-    m_tasks.push_back(std::make_unique<TTask>(std::move(task)));
-    AddTaskToView(*m_tasks.back());
-    return *m_tasks.back();
+    return {std::make_unique<TTask>(std::move(task)), ++m_lastId};
+}
+
+int TTaskList::IndexOf(TTaskId id) const
+{
+    for (size_t i = 0; i < m_tasks.size(); ++i)
+        if (m_tasks[i].Id == id)
+            return int(i);
+    return -1;
+}
+
+TTask& TTaskList::Add(TTask task)
+{
+    m_tasks.push_back(queued(std::move(task)));
+    AddTaskToView(*m_tasks.back().Task);
+    return *m_tasks.back().Task;
 }
 
 void TTaskList::AddTaskToView(const TTask& task)
@@ -26,11 +39,9 @@ void TTaskList::AddTaskToView(const TTask& task)
 
 TTask& TTaskList::Insert(int index, TTask task)
 {
-    stamp(task);
-    const auto at =
-        m_tasks.insert(m_tasks.begin() + index, std::make_unique<TTask>(std::move(task)));
-    m_view.TaskViewInsert(index, (*at)->ViewRow());
-    return **at;
+    const auto at = m_tasks.insert(m_tasks.begin() + index, queued(std::move(task)));
+    m_view.TaskViewInsert(index, at->Task->ViewRow());
+    return *at->Task;
 }
 
 void TTaskList::RemoveHead()
@@ -61,7 +72,7 @@ bool TTaskList::Move(int from, int to)
         return false;
     if (from == to)
         return true;
-    std::unique_ptr<TTask> task = std::move(m_tasks[size_t(from)]);
+    TQueued task = std::move(m_tasks[size_t(from)]);
     m_tasks.erase(m_tasks.begin() + from);
     m_tasks.insert(m_tasks.begin() + to, std::move(task));
     emit RowMoved(from, to);

@@ -27,8 +27,16 @@ public:
 
     int Count() const { return static_cast<int>(m_tasks.size()); }
     bool IsEmpty() const { return m_tasks.empty(); }
-    TTask& Head() { return *m_tasks.front(); }
-    const TTask& At(int index) const { return *m_tasks.at(static_cast<size_t>(index)); }
+    TTask& Head() { return *m_tasks.front().Task; }
+    const TTask& At(int index) const { return *m_tasks.at(static_cast<size_t>(index)).Task; }
+    // A task's identity while it is queued: given when it is added, kept when it moves or is
+    // changed in place, never given again in this run. Whether a task is still the head, or
+    // is the one an operation began with, is asked by it, never by comparing values.
+    using TTaskId = quint64;
+    TTaskId HeadId() const { return m_tasks.empty() ? 0 : m_tasks.front().Id; }
+    TTaskId IdAt(int index) const { return m_tasks.at(static_cast<size_t>(index)).Id; }
+    // Where the task of that identity stands; -1 when it is no longer queued.
+    int IndexOf(TTaskId id) const;
 
     // Appends the task at the end and shows it at the end of the task view. A task that names
     // no profile is queued from the current one.
@@ -74,5 +82,13 @@ private:
     TAppState& m_state;
     bool m_runnerBusy = false;
     bool m_headStarted = false;
-    std::vector<std::unique_ptr<TTask>> m_tasks;
+    struct TQueued
+    {
+        std::unique_ptr<TTask> Task;
+        TTaskId Id = 0;
+    };
+    TQueued queued(TTask task);
+
+    std::vector<TQueued> m_tasks;
+    TTaskId m_lastId = 0;
 };

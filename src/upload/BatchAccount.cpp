@@ -100,6 +100,7 @@ void TBatchAccount::BeginTask(const TTask& task)
                     : subject.Subject;
     m_repostDue = false;
     if (upload.Batch != m_batch) {
+        m_aheadIdentities.clear();
         m_journal.Close();
         m_failures.clear();
         m_batchTasks.clear();
@@ -134,7 +135,7 @@ std::unique_ptr<TFileAccount> TBatchAccount::OpenAhead(const TTask& task)
     if (m_batch.isEmpty() || upload.Batch != m_batch || !m_journal.IsOpen())
         return nullptr;
     const QStringList groups = CommaText::Read(upload.Groups);
-    startFile(upload.Path, groups, &task);
+    startFile(upload.Path, groups, &task, true);
     return newFile(upload.Path, upload.Groups, upload.From,
                    m_journal.Content().ArticlesOf(upload.Path, groups));
 }
@@ -167,10 +168,28 @@ void TBatchAccount::beginFile(const QString& path, const TTask* task)
     m_fileAccount = newFile(path, m_groups, m_poster, m_journal.Content().ArticlesOf(path, groups));
 }
 
-void TBatchAccount::startFile(const QString& path, const QStringList& groups, const TTask* task)
+std::optional<TFileIdentity> TBatchAccount::identityOf(const QString& path, bool ahead,
+                                                       QString* error)
+{
+    if (const auto known = m_aheadIdentities.constFind(path); known != m_aheadIdentities.cend()) {
+        const TFileIdentity identity = *known;
+        m_aheadIdentities.erase(known);
+        const QFileInfo info(path);
+        if (!ahead && info.size() == identity.Size &&
+            info.lastModified().toMSecsSinceEpoch() == identity.Modified)
+            return identity;
+    }
+    std::optional<TFileIdentity> identity = TFileIdentity::Of(path, error);
+    if (identity && ahead)
+        m_aheadIdentities.insert(path, *identity);
+    return identity;
+}
+
+void TBatchAccount::startFile(const QString& path, const QStringList& groups, const TTask* task,
+                              bool ahead)
 {
     QString error;
-    const std::optional<TFileIdentity> identity = TFileIdentity::Of(path, &error);
+    const std::optional<TFileIdentity> identity = identityOf(path, ahead, &error);
     if (!identity)
         return; // posting the file says why it cannot be read
     const TJournalContent& content = m_journal.Content();
@@ -219,8 +238,10 @@ void TBatchAccount::EndTask(bool completed)
     m_fileAccount->Ended();
     if (!m_journal.IsOpen())
         return;
+    // A task that ended well is in the journal (written, so a kill loses nothing) and goes
+    // to disk with the next records; one that stopped goes to disk now.
     QString error;
-    if (!m_journal.Sync(&error))
+    if (!(completed ? m_journal.SyncSoon(&error) : m_journal.Sync(&error)))
         fail(error);
     if (completed && !batchLeftBehindHead())
         batchThrough();

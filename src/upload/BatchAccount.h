@@ -102,7 +102,8 @@ public:
     // The article last sent was refused as a duplicate, yet the server does not have it: it
     // is missing, and goes under a new Message-ID when the task runs again.
     void Missing() { m_fileAccount->Missing(); }
-    // The task ends: the journal goes to disk; when it completed and no task of its batch is
+    // The task ends: the journal goes to disk (a completed task's with the next records, within
+    // two seconds; a stopped one's at once); when it completed and no task of its batch is
     // left behind it, the batch is through: checked first when the profile says so, then
     // its NZB file is written.
     void EndTask(bool completed);
@@ -133,7 +134,11 @@ private:
     // journal holds of it.
     void beginFile(const QString& path, const TTask* task);
     // Records the file as it is now, unless the journal has it so already.
-    void startFile(const QString& path, const QStringList& groups, const TTask* task);
+    void startFile(const QString& path, const QStringList& groups, const TTask* task,
+                   bool ahead = false);
+    // The file's identity; one opened ahead was identified moments before its turn and, when
+    // its size and time are unchanged, is not read again then.
+    std::optional<TFileIdentity> identityOf(const QString& path, bool ahead, QString* error);
     static QString journalTask(TTask task);
     std::unique_ptr<TFileAccount> newFile(const QString& path, const QString& groups,
                                           const QString& poster, QList<TJournalArticle> known);
@@ -173,6 +178,7 @@ private:
     bool m_checkDue = false;
     // The batch's uploads run so far, to post again from, by file and groups.
     QHash<QString, TTask> m_batchTasks;
+    QHash<QString, TFileIdentity> m_aheadIdentities; // of the files opened ahead, till their turn
     int m_repostRounds = 0;
     int m_reposted = 0;
     bool m_repostDue = false;

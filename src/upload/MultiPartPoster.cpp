@@ -28,6 +28,9 @@ namespace {
 constexpr qint64 ReadAheadSlice = 1000;
 // As many lines as the part has left.
 constexpr qint64 PartRest = std::numeric_limits<qint64>::max();
+// How many uploads may go ahead of the head per connection: enough that the connections stay
+// busy while the head and the tasks after it end in their turn.
+constexpr int SeriesAheadPerConnection = 16;
 } // namespace
 
 using namespace UploadTaskFields;
@@ -80,7 +83,8 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
 {
     m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     m_task = task;
-    m_headTask = m_list.IsEmpty() ? task : m_list.Head();
+    m_spec = UploadSpec(task);
+    m_headId = m_list.HeadId();
     m_aheadClosed = false;
     if (adoptAhead(task))
         return;
@@ -95,12 +99,11 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     dropReadAhead();
     m_runner.SetStatus(QStringLiteral("Composing article"));
 
-    const TSubjectSpec subjectSpec = SubjectSpec(task);
     if (task.MaxLines < 1) {
         // Posted whole over one of several connections, composed as it goes.
-        if (!TLocalFile::Info(subjectSpec.Path).Exists) {
+        if (!TLocalFile::Info(m_spec.Subject.Path).Exists) {
             failTask(QStringLiteral("The file %1 no longer exists")
-                         .arg(TLocalFile::Shown(subjectSpec.Path)));
+                         .arg(TLocalFile::Shown(m_spec.Subject.Path)));
             return;
         }
         m_lines.reset();
@@ -112,7 +115,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
         return;
     }
     QString error;
-    m_lines = openLines(task, error);
+    m_lines = openLines(m_spec, error);
     if (!m_lines) {
         failTask(error);
         return;
@@ -224,6 +227,10 @@ void TMultiPartPoster::fillAhead()
         return;
     while (m_active && m_connections.HasRoom()) {
         TAheadSeries* series = m_ahead.empty() ? nullptr : m_ahead.back().get();
+        // A file refused or unreadable ahead stops the queue in its turn: nothing more goes
+        // ahead of it.
+        if (series && !(series->Refused.isEmpty() && series->Error.isEmpty()))
+            m_aheadClosed = true;
         const bool partsLeft = series && series->Part < series->Total &&
                                series->Refused.isEmpty() && series->Error.isEmpty();
         if (!partsLeft)
@@ -236,21 +243,25 @@ void TMultiPartPoster::fillAhead()
 
 TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
 {
-    // One connection each at least: the head's series and those ahead of it.
+    // Series whose articles are all out wait for their turn as the head without holding a
+    // connection; their number is bounded so that the memory stays bounded too.
     const int next = 1 + int(m_ahead.size());
-    if (m_aheadClosed || next >= m_state.Settings.Connections || next >= m_list.Count())
+    if (m_aheadClosed || next > SeriesAheadPerConnection * m_state.Settings.Connections ||
+        next >= m_list.Count())
         return nullptr;
     const TTask& task = m_list.At(next);
+    const TTaskList::TTaskId taskId = m_list.IdAt(next);
     auto series = std::make_unique<TAheadSeries>();
-    if (mayGoAhead(task))
+    if (task.Kind == tkUpload)
+        series->Spec = UploadSpec(task);
+    if (mayGoAhead(task, series->Spec))
         series->Account = m_account.OpenAhead(task);
     bool ready = false;
     if (series->Account && series->Account->New()) {
         // A file that cannot be read waits: its task says why in its turn.
         QString error;
-        series->Lines = whole(task) ? nullptr : openLines(task, error);
-        ready =
-            whole(task) ? TLocalFile::Info(UploadFields(task).Path).Exists : bool(series->Lines);
+        series->Lines = whole(task) ? nullptr : openLines(series->Spec, error);
+        ready = whole(task) ? TLocalFile::Info(series->Spec.Path).Exists : bool(series->Lines);
     }
     if (!ready) {
         // The uploads behind this one wait for their turn too, to keep the list's order.
@@ -258,28 +269,27 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
         return nullptr;
     }
     series->Id = m_nextSeriesId++;
+    series->TaskId = taskId;
     series->Task = task;
     series->Total = whole(task) ? 1 : series->Lines->PartCount();
-    series->FileSize = TLocalFile::Info(UploadFields(task).Path).Size;
+    series->FileSize = TLocalFile::Info(series->Spec.Path).Size;
     showAheadState(*series);
     m_ahead.push_back(std::move(series));
     return m_ahead.back().get();
 }
 
-bool TMultiPartPoster::mayGoAhead(const TTask& task) const
+bool TMultiPartPoster::mayGoAhead(const TTask& task, const TUploadSpec& spec) const
 {
     if (task.Kind != tkUpload)
         return false;
-    const TUploadFields<const TTask> upload = UploadFields(task);
-    if (upload.Batch.isEmpty() || upload.Batch != UploadFields(m_task).Batch)
+    if (spec.Batch.isEmpty() || spec.Batch != m_spec.Batch)
         return false;
-    const TClientSetup setup = ClientSetup(task);
-    const TClientSetup head = ClientSetup(m_task);
-    if (setup.Server != head.Server || setup.Login.UserName != head.Login.UserName)
+    if (spec.Client.Server != m_spec.Client.Server ||
+        spec.Client.Login.UserName != m_spec.Client.Login.UserName)
         return false;
     QString error;
     const std::optional<TRecoverySetting> recovery =
-        TRecoverySetting::Read(upload.Recovery, &error);
+        TRecoverySetting::Read(UploadFields(task).Recovery, &error);
     return recovery && !recovery->IsSet();
 }
 
@@ -295,7 +305,7 @@ void TMultiPartPoster::sendAhead(TAheadSeries& series)
     const qint64 part = ++series.Part;
     auto article = std::make_unique<TNewsArticle>();
     const QString messageId = series.Account->MessageIdFor(int(part));
-    composeHeaders(*article, series.Task, *series.Lines, messageId, part, series.Total);
+    composeHeaders(*article, series.Spec, *series.Lines, messageId, part, series.Total);
     series.Lines->ReservePart(article->RawBodyLines);
     if (!series.Lines->AppendPart(article->RawBodyLines, PartRest)) {
         series.Error = series.Lines->ErrorText();
@@ -316,8 +326,8 @@ void TMultiPartPoster::aheadAnswered(TAheadSeries& series, qint64 part, bool acc
     series.Account->Answered(int(part), accepted);
     if (accepted) {
         series.Accepted << part;
-        m_failure.AheadPartTaken(UploadFields(series.Task).Path, series.FileSize,
-                                 series.Accepted.size(), series.Total);
+        m_failure.AheadPartTaken(series.Spec.Path, series.FileSize, series.Accepted.size(),
+                                 series.Total);
     } else if (series.Refused.isEmpty()) {
         series.RefusedCode = code;
         series.Refused = text;
@@ -329,17 +339,15 @@ void TMultiPartPoster::aheadAnswered(TAheadSeries& series, qint64 part, bool acc
 
 void TMultiPartPoster::showAheadState(const TAheadSeries& series)
 {
-    for (int i = 1; i < m_list.Count(); ++i) {
-        if (!(m_list.At(i) == series.Task))
-            continue;
-        m_list.SetState(i, series.Refused.isEmpty()
-                               ? QStringLiteral("running ahead, %1 of %2 parts done")
-                                     .arg(series.Accepted.size())
-                                     .arg(series.Total)
-                               : QStringLiteral("part refused, reported in its turn: ") +
-                                     series.Refused);
+    const int index = m_list.IndexOf(series.TaskId);
+    if (index < 1)
         return;
-    }
+    m_list.SetState(index,
+                    series.Refused.isEmpty()
+                        ? QStringLiteral("running ahead, %1 of %2 parts done")
+                              .arg(series.Accepted.size())
+                              .arg(series.Total)
+                        : QStringLiteral("part refused, reported in its turn: ") + series.Refused);
 }
 
 TMultiPartPoster::TAheadSeries* TMultiPartPoster::aheadSeries(quint32 id)
@@ -352,7 +360,9 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::aheadSeries(quint32 id)
 
 bool TMultiPartPoster::adoptAhead(const TTask& task)
 {
-    if (m_ahead.empty() || !(m_ahead.front()->Task == task))
+    // The task given is the head's own (a task whose recovery files are posted does not go
+    // ahead).
+    if (m_ahead.empty() || m_ahead.front()->TaskId != m_list.HeadId())
         return false;
     std::unique_ptr<TAheadSeries> series = std::move(m_ahead.front());
     m_ahead.pop_front();
@@ -366,7 +376,7 @@ bool TMultiPartPoster::adoptAhead(const TTask& task)
     m_onServer = 0;
     m_active = true;
     m_parallel = true;
-    m_runner.ConfigureClient(ClientSetup(task));
+    m_runner.ConfigureClient(m_spec.Client);
     m_runner.SetPartInFlight(true);
     // What the server took meanwhile counts now, in the order of the parts.
     std::sort(series->Accepted.begin(), series->Accepted.end());
@@ -381,6 +391,10 @@ bool TMultiPartPoster::adoptAhead(const TTask& task)
         m_failure.PartRefused(series->RefusedCode, series->Refused);
         return true;
     }
+    // Every article of it is out: the connections go on with the files behind it while it
+    // ends, so that they are not left idle while the tasks answered ahead end one by one.
+    if (m_part >= m_total)
+        fillAhead();
     if (m_onServer >= m_total) {
         m_failure.SeriesPosted();
         finish(true);
@@ -396,9 +410,8 @@ void TMultiPartPoster::dropAhead()
         return;
     // Those still queued wait for their turn again.
     for (const auto& series : m_ahead)
-        for (int i = 1; i < m_list.Count(); ++i)
-            if (m_list.At(i) == series->Task)
-                m_list.SetState(i, QStringLiteral("waiting"));
+        if (const int index = m_list.IndexOf(series->TaskId); index > 0)
+            m_list.SetState(index, QStringLiteral("waiting"));
     m_ahead.clear();
     m_connections.Stop();
     m_account.Flush();
@@ -493,12 +506,12 @@ void TMultiPartPoster::closeIdleConnections()
     if (m_active)
         return;
     // Kept for the series that went ahead, when its task is next.
-    if (!m_ahead.empty() && !m_list.IsEmpty() && m_list.Head() == m_ahead.front()->Task)
+    if (!m_ahead.empty() && !m_list.IsEmpty() && m_list.HeadId() == m_ahead.front()->TaskId)
         return;
     dropAhead();
     // Kept for the next upload only: the check after a batch (the task held at the head) and
     // any other task use the main connection, and a server may count every open one.
-    if (m_list.IsEmpty() || m_list.Head().Kind != tkUpload || m_list.Head() == m_headTask)
+    if (m_list.IsEmpty() || m_list.Head().Kind != tkUpload || m_list.HeadId() == m_headId)
         m_connections.Quit();
 }
 
@@ -637,7 +650,7 @@ void TMultiPartPoster::Stop()
 
 bool TMultiPartPoster::stillHeadTask() const
 {
-    return !m_list.IsEmpty() && m_list.Head() == m_headTask;
+    return !m_list.IsEmpty() && m_list.HeadId() == m_headId;
 }
 
 bool TMultiPartPoster::fillBody(TNewsArticle& article)
@@ -690,16 +703,15 @@ void TMultiPartPoster::prepareArticle(TNewsArticle& article, qint64 part, qint64
     m_messageId = m_account.MessageIdFor(int(part));
     if (total > 1 && !m_parallel)
         m_list.SetHeadState(QStringLiteral("running, part %1 of %2").arg(part).arg(total));
-    composeHeaders(article, m_task, *m_lines, m_messageId, part, total);
-    m_runner.ConfigureClient(ClientSetup(m_task));
+    composeHeaders(article, m_spec, *m_lines, m_messageId, part, total);
+    m_runner.ConfigureClient(m_spec.Client);
 }
 
-void TMultiPartPoster::composeHeaders(TNewsArticle& article, const TTask& task,
+void TMultiPartPoster::composeHeaders(TNewsArticle& article, const TUploadSpec& spec,
                                       const TUploadLines& lines, const QString& messageId,
                                       qint64 part, qint64 total) const
 {
-    const TUploadFields<const TTask> upload = UploadFields(task);
-    const TSubjectSpec subjectSpec = SubjectSpec(task);
+    const TSubjectSpec& subjectSpec = spec.Subject;
     article.Clear();
     m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
     const QString subject = TSubjectLine::BuildSubjectLine(
@@ -707,17 +719,17 @@ void TMultiPartPoster::composeHeaders(TNewsArticle& article, const TTask& task,
     m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     article.Subject = subject;
     article.AddHeader(QStringLiteral("Subject: ") + subject);
-    article.AddHeader(QStringLiteral("From: ") + upload.From);
+    article.AddHeader(QStringLiteral("From: ") + spec.From);
     article.AddHeader(QStringLiteral("Message-ID: ") + messageId);
-    if (!upload.ReplyTo.isEmpty())
-        article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
-    if (!upload.Organization.isEmpty())
-        article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
+    if (!spec.ReplyTo.isEmpty())
+        article.AddHeader(QStringLiteral("Reply-To: ") + spec.ReplyTo);
+    if (!spec.Organization.isEmpty())
+        article.AddHeader(QStringLiteral("Organization: ") + spec.Organization);
     const QString charset = lines.Charset().Name(m_state.Settings.TextCharset);
     for (const QString& line : TNewsArticle::CharsetHeaders(charset))
         article.AddHeader(line);
-    article.Newsgroups = upload.Groups;
-    article.SignatureFile = ExistingSignature(task);
+    article.Newsgroups = spec.Groups;
+    article.SignatureFile = spec.Signature;
 }
 
 namespace {
@@ -750,13 +762,12 @@ void TMultiPartPoster::recordSent(const TNewsArticle& article)
     recordSent(m_account.Current(), article, m_part, m_total, m_partRange, m_messageId);
 }
 
-std::unique_ptr<TUploadLines> TMultiPartPoster::openLines(const TTask& task, QString& error)
+std::unique_ptr<TUploadLines> TMultiPartPoster::openLines(const TUploadSpec& spec, QString& error)
 {
-    const TSubjectSpec subjectSpec = SubjectSpec(task);
+    const QString& path = spec.Subject.Path;
     auto lines = std::make_unique<TUploadLines>();
-    if (lines->Open(IncludeLines(task), subjectSpec.Path,
-                    TNewsArticle::NeedsEncoding(subjectSpec.Path), ExistingSignature(task),
-                    BodyEncoding(task), task.MaxLines))
+    if (lines->Open(spec.Include, path, TNewsArticle::NeedsEncoding(path), spec.Signature,
+                    spec.Encoding, spec.MaxLines))
         return lines;
     error = lines->ErrorText();
     return nullptr;

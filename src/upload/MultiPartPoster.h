@@ -2,8 +2,10 @@
 
 #include "article/ByteLines.h"
 #include "tasks/Task.h"
+#include "tasks/TaskList.h"
 #include "upload/BatchCheck.h"
 #include "upload/PostConnections.h"
+#include "upload/UploadTaskFields.h"
 
 #include <QObject>
 #include <QString>
@@ -18,7 +20,6 @@ class TBatchAccount;
 class TFileAccount;
 class TbcsNNTP;
 class TNewsArticle;
-class TTaskList;
 class TTaskRunner;
 class TUploadLines;
 class TView;
@@ -120,7 +121,9 @@ private:
     struct TAheadSeries
     {
         quint32 Id = 0;
+        TTaskList::TTaskId TaskId = 0; // its task in the list
         TTask Task;
+        UploadTaskFields::TUploadSpec Spec;
         std::unique_ptr<TUploadLines> Lines; // none for a file posted whole
         qint64 FileSize = 0;
         std::unique_ptr<TFileAccount> Account;
@@ -135,7 +138,8 @@ private:
     // The task's file goes whole, in one article (MaxLines 0).
     static bool whole(const TTask& task) { return task.MaxLines < 1; }
     // The task's file opened to be read as its parts; none when it cannot be (error says why).
-    static std::unique_ptr<TUploadLines> openLines(const TTask& task, QString& error);
+    static std::unique_ptr<TUploadLines> openLines(const UploadTaskFields::TUploadSpec& spec,
+                                                   QString& error);
     // A part's tag on the connections: its series and its number.
     static qint64 tag(quint32 series, qint64 part) { return (qint64(series) << 32) | part; }
     // Goes on with the series posted ahead for the task, when there is one.
@@ -143,7 +147,7 @@ private:
     // Posts parts of the uploads behind the head while connections are free.
     void fillAhead();
     TAheadSeries* openAhead();
-    bool mayGoAhead(const TTask& task) const;
+    bool mayGoAhead(const TTask& task, const UploadTaskFields::TUploadSpec& spec) const;
     void sendAhead(TAheadSeries& series);
     void aheadAnswered(TAheadSeries& series, qint64 part, bool accepted, int code,
                        const QString& text);
@@ -186,8 +190,9 @@ private:
     void dropReadAhead();
     void prepareArticle(TNewsArticle& article, qint64 part, qint64 total);
     // The article's header lines for part of the task's file read by lines.
-    void composeHeaders(TNewsArticle& article, const TTask& task, const TUploadLines& lines,
-                        const QString& messageId, qint64 part, qint64 total) const;
+    void composeHeaders(TNewsArticle& article, const UploadTaskFields::TUploadSpec& spec,
+                        const TUploadLines& lines, const QString& messageId, qint64 part,
+                        qint64 total) const;
     // The article is complete: its account records it as sent.
     void recordSent(const TNewsArticle& article);
     // The article carrying the task's file whole, composed and recorded as sent; none when
@@ -223,7 +228,8 @@ private:
     std::deque<TDuplicate> m_duplicates;
 
     TTask m_task;
-    TTask m_headTask; // the list's head it belongs to
+    UploadTaskFields::TUploadSpec m_spec; // its fields, read once
+    TTaskList::TTaskId m_headId = 0;      // the list's head it belongs to
     std::unique_ptr<TUploadLines> m_lines;
     TByteLines m_nextBody;   // the next part's lines, read while the server stores this one
     QTimer m_readAheadTimer; // reads the next slice of them

@@ -67,6 +67,7 @@ void TRecoveryFiles::Begin(const TTask& task)
         return;
     }
     m_task = task;
+    m_taskId = m_list.HeadId();
     m_setting = field;
     m_folder = FolderFor(task);
     if (reuse()) {
@@ -174,6 +175,7 @@ void TRecoveryFiles::Stop()
     m_making = m_posting = m_waiting = false;
     m_error.clear();
     m_task = TTask();
+    m_taskId = 0;
     if (m_folder.isEmpty())
         return;
     const QString folder = m_folder;
@@ -185,7 +187,7 @@ void TRecoveryFiles::Stop()
 
 bool TRecoveryFiles::stillHeadTask() const
 {
-    return !m_list.IsEmpty() && m_list.Head() == m_task;
+    return !m_list.IsEmpty() && m_list.HeadId() == m_taskId;
 }
 
 QString TRecoveryFiles::doneMark() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tasks/Task.h"
+#include "tasks/TaskList.h"
 #include "upload/Par2Maker.h"
 
 #include <QObject>
@@ -10,7 +11,6 @@
 struct TAppState;
 class TBatchAccount;
 class TLogger;
-class TTaskList;
 class TTaskRunner;
 class TView;
 
@@ -76,7 +76,8 @@ private:
     TBatchAccount& m_account;
     TRecoveryTarget& m_target;
     TPar2Maker m_maker;
-    TTask m_task;           // the head task the set belongs to
+    TTask m_task; // the head task the set belongs to
+    TTaskList::TTaskId m_taskId = 0;
     QString m_folder;       // empty when there is no set
     QString m_setting;      // the task's Recovery field the set was made for
     QStringList m_files;    // the set, index file first

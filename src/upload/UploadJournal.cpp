@@ -14,8 +14,6 @@
 
 namespace {
 
-// Seconds of records a crash may cost at most.
-constexpr qint64 SyncEveryMs = 2000;
 constexpr int ArticleFields = 13;
 constexpr int FileFields = 7;
 const QStringList StateNames = {"sent", "accepted", "checked", "missing"};
@@ -206,7 +204,7 @@ bool TUploadJournal::Open(const QString& path, QString* error)
         return false;
     }
     m_path = path;
-    m_sinceSync.start();
+    m_pacer.Synced();
     // A line torn by a crash goes, so that the next record starts a line of its own.
     if (!dropTornLine(m_fd)) {
         *error = "Cannot write the upload journal " + path + ": " + systemError();
@@ -252,14 +250,19 @@ bool TUploadJournal::append(const QString& text, QString* error)
         }
         done += n;
     }
-    return m_sinceSync.elapsed() < SyncEveryMs || Sync(error);
+    return SyncSoon(error);
+}
+
+bool TUploadJournal::SyncSoon(QString* error)
+{
+    return !m_pacer.Due() || Sync(error);
 }
 
 bool TUploadJournal::Sync(QString* error)
 {
     if (m_fd < 0)
         return true;
-    m_sinceSync.restart();
+    m_pacer.Synced();
     if (::fdatasync(m_fd) != 0) {
         *error = "Cannot write the upload journal " + m_path + ": " + systemError();
         return false;

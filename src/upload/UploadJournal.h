@@ -1,16 +1,17 @@
 #pragma once
 
+#include "base/SyncPacer.h"
 #include "upload/JournalContent.h"
 
-#include <QElapsedTimer>
 #include <QString>
 
 #include <optional>
 
 // The record of a batch's uploads, one line per change, appended as the batch runs: a file
 // line as each file starts posting, an article line as each article is sent and answered.
-// The file is forced to disk at least every few seconds and whenever Sync is called (at each
-// task's end), so a crash loses at most the last seconds of records and never the file. What
+// The file is forced to disk at most every two seconds as records are written (TSyncPacer:
+// SyncSoon) and whenever Sync is called (a task that stops, the batch's end), so a power loss
+// costs at most the last seconds of records and never the file; a killed process loses none. What
 // it holds is kept in memory as it is read at Open and written, so that a task's start never
 // reads the file again.
 //
@@ -37,7 +38,10 @@ public:
     bool Record(const TJournalCheck& check, QString* error);
     // What the journal holds, those records that failed to be written included.
     const TJournalContent& Content() const { return m_content; }
+    // Forces the file to disk now.
     bool Sync(QString* error);
+    // Forces it to disk unless it was within the last interval.
+    bool SyncSoon(QString* error);
     void Close();
 
     // What the journal at path holds; a torn line (a crash while it was written) is left out.
@@ -49,6 +53,6 @@ private:
 
     int m_fd = -1;
     QString m_path;
-    QElapsedTimer m_sinceSync;
+    TSyncPacer m_pacer;
     TJournalContent m_content;
 };

@@ -69,11 +69,11 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                 });
     connect(m_account.get(), &TBatchAccount::CheckStarted, this, [this] {
         if (!m_list.IsEmpty())
-            m_checkedTask = m_list.Head();
+            m_checkedId = m_list.HeadId();
     });
     connect(m_account.get(), &TBatchAccount::CheckEnded, this, [this] {
         // Articles found missing go again: the task runs again after their uploads.
-        if (!m_list.IsEmpty() && m_list.Head() == m_checkedTask && !m_account->RepostDue())
+        if (!m_list.IsEmpty() && m_list.HeadId() == m_checkedId && !m_account->RepostDue())
             m_runner.DoNextTask();
     });
     runner.SetHandler(tkUpload, [this](TTask& task) { PostFile(task); });

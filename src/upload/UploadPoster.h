@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tasks/Task.h"
+#include "tasks/TaskList.h"
 #include "upload/BatchCheck.h"
 #include "upload/BatchProgress.h"
 #include "upload/MultiPartPoster.h"
@@ -22,7 +23,6 @@ class TLogger;
 class TBatchAccount;
 class TMultiPartPoster;
 class TNewsArticle;
-class TTaskList;
 class TTaskRunner;
 class TView;
 
@@ -129,7 +129,7 @@ private:
     TBatchCheck m_singleCheck;
     TTask m_singleTask; // the task whose article is asked for
     QString m_duplicateReason;
-    TTask m_checkedTask; // held at the head while its batch is checked
+    TTaskList::TTaskId m_checkedId = 0; // held at the head while its batch is checked
     TBatchProgress m_progress;
     QStringList m_countedFiles; // the files the batch's total holds
     QString m_filePath;         // the file being posted and its size

@@ -55,4 +55,12 @@ TClientSetup ClientSetup(const TTask& task)
             task.PostTimeout};
 }
 
+TUploadSpec UploadSpec(const TTask& task)
+{
+    const TUploadFields<const TTask> upload = UploadFields(task);
+    return {upload.Path,        upload.From,        upload.ReplyTo,    upload.Organization,
+            upload.Groups,      upload.Batch,       SubjectSpec(task), ExistingSignature(task),
+            IncludeLines(task), BodyEncoding(task), ClientSetup(task), task.MaxLines};
+}
+
 } // namespace UploadTaskFields

@@ -47,4 +47,24 @@ QStringList IncludeLines(const TTask& task);
 // The server, the login and the time-outs of the task.
 TClientSetup ClientSetup(const TTask& task);
 
+// An upload task's fields read once into typed values when its series starts: every article of
+// the series is made from them, so that no part reads the task's comma text again.
+struct TUploadSpec
+{
+    QString Path;
+    QString From;
+    QString ReplyTo;
+    QString Organization;
+    QString Groups; // as the Newsgroups header takes them
+    QString Batch;
+    TSubjectSpec Subject;
+    QString Signature; // the signature file when it exists, else empty
+    QStringList Include;
+    TBodyEncoding Encoding = TBodyEncoding::UUEncode;
+    TClientSetup Client;
+    qint32 MaxLines = 0;
+};
+
+TUploadSpec UploadSpec(const TTask& task);
+
 } // namespace UploadTaskFields

@@ -69,6 +69,7 @@ private slots:
     void fieldDefaults();
     void taskView_data();
     void taskView();
+    void taskIdentity();
     void saveAndReload();
     void savedFileIsPrivateAndKeepsEarlierTasks();
     void saveFailureReported();
@@ -189,6 +190,27 @@ void TestTaskFile::taskView_data()
                                 << QStringList{"news"};
     QTest::newRow("hangup") << makeTask(tkHangup, "Modem") << "Hangup" << QStringList{"Modem"};
     QTest::newRow("unknown") << makeTask(TTaskKind(9), "x") << "" << QStringList{};
+}
+
+void TestTaskFile::taskIdentity()
+{
+    // Two tasks of equal value are two tasks; a task keeps its identity when it moves or is
+    // changed in place, and one removed is found nowhere.
+    TaskFixture f;
+    f.list.Add(makeTask(tkDisconnect, "same"));
+    f.list.Add(makeTask(tkDisconnect, "same"));
+    f.list.Add(makeTask(tkDisconnect, "other"));
+    QCOMPARE(f.list.At(0), f.list.At(1));
+    const TTaskList::TTaskId first = f.list.HeadId(), second = f.list.IdAt(1);
+    QVERIFY(first != second);
+    QVERIFY(f.list.Move(0, 2));
+    QCOMPARE(f.list.IndexOf(first), 2);
+    QCOMPARE(f.list.HeadId(), second);
+    f.list.Head().Text1 = QStringLiteral("changed");
+    QCOMPARE(f.list.HeadId(), second);
+    f.list.RemoveHead();
+    QCOMPARE(f.list.IndexOf(second), -1);
+    QCOMPARE(f.list.IndexOf(first), 1);
 }
 
 void TestTaskFile::taskView()

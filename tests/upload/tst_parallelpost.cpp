@@ -26,6 +26,7 @@ private slots:
     void refusedAsDuplicateWhenSentAgain();
     void filesOfABatchGoAhead_data();
     void filesOfABatchGoAhead();
+    void moreFilesGoAheadThanConnections();
     void failureWhileFilesGoAhead_data();
     void failureWhileFilesGoAhead();
     void retryGoesByTheFailingConnection_data();
@@ -366,6 +367,31 @@ void TestParallelPost::filesOfABatchGoAhead()
         for (qsizetype n = 0; n < segments.size(); ++n)
             QCOMPARE(segments[n].Number, n + 1);
     }
+}
+
+void TestParallelPost::moreFilesGoAheadThanConnections()
+{
+    // While the head's answer is held on the first connection, every file behind it goes over
+    // the second, not only as many as there are connections: a file sent ahead no longer holds
+    // a connection while it waits for its turn.
+    Rig r(2);
+    r.maxLines = 0;
+    r.server.SetAnswerDelay(1, 1000);
+    r.server.OnPost();
+    QSignalSpy states(&r.f.list, &TTaskList::StateChanged);
+    QStringList paths;
+    for (int k = 1; k <= 6; ++k) {
+        paths << r.f.writeRandom(QStringLiteral("small%1.bin").arg(k), 3000, quint32(k));
+        r.f.list.Add(r.upload(paths.last()));
+    }
+    QVERIFY(r.run());
+    QCOMPARE(r.f.view.Warnings, QStringList());
+    QSet<int> ahead;
+    for (const QList<QVariant>& state : states)
+        if (state.at(1) == QStringLiteral("running ahead, 1 of 1 parts done"))
+            ahead << state.at(0).toInt();
+    QCOMPARE(ahead, (QSet<int>{1, 2, 3, 4, 5}));
+    QCOMPARE(r.keptArticles(), QList<int>(6, 1));
 }
 
 void TestParallelPost::failureWhileFilesGoAhead_data()
