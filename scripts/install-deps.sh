@@ -13,6 +13,7 @@ packages=(
     libxml2-utils               # xmllint: NZB files checked against their DTD
     dbus python3-dbusmock       # a private bus with a fake NetworkManager
     xvfb xauth                  # a display for ./run on a headless machine
+    openbox xdotool             # a window manager and a hand for the tests that drive the window
     adwaita-icon-theme          # toolbar and file-type icons where the desktop has no theme
     time                        # /usr/bin/time -v for the benchmarks' peak memory
     clang libfuzzer-14-dev      # the fuzz targets (scripts/fuzz.sh)
