@@ -86,7 +86,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     m_spec = UploadSpec(task);
     m_headId = m_list.HeadId();
     m_aheadClosed = false;
-    if (adoptAhead(task))
+    if (adoptAhead())
         return;
     dropAhead();
     m_seriesId = m_nextSeriesId++;
@@ -358,10 +358,10 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::aheadSeries(quint32 id)
     return nullptr;
 }
 
-bool TMultiPartPoster::adoptAhead(const TTask& task)
+bool TMultiPartPoster::adoptAhead()
 {
-    // The task given is the head's own (a task whose recovery files are posted does not go
-    // ahead).
+    // The task being started is the head's own: a task whose recovery files are posted does
+    // not go ahead.
     if (m_ahead.empty() || m_ahead.front()->TaskId != m_list.HeadId())
         return false;
     std::unique_ptr<TAheadSeries> series = std::move(m_ahead.front());

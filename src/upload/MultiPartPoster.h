@@ -142,8 +142,8 @@ private:
                                                    QString& error);
     // A part's tag on the connections: its series and its number.
     static qint64 tag(quint32 series, qint64 part) { return (qint64(series) << 32) | part; }
-    // Goes on with the series posted ahead for the task, when there is one.
-    bool adoptAhead(const TTask& task);
+    // Goes on with the series posted ahead for the head task, when there is one.
+    bool adoptAhead();
     // Posts parts of the uploads behind the head while connections are free.
     void fillAhead();
     TAheadSeries* openAhead();
