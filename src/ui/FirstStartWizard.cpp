@@ -121,8 +121,10 @@ QWizardPage* TFirstStartWizard::buildIdentityPage()
     if (m_settings.EmailAddress != ProfileSettings().EmailAddress)
         m_email->setText(m_settings.EmailAddress);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Name:"), m_fullName);
+    // The address first: it is the one asked for, and the page opens with the cursor in it.
     form->addRow(QStringLiteral("E-mail address:"), m_email);
+    form->addRow(QStringLiteral("Name:"), m_fullName);
+    QWidget::setTabOrder(m_email, m_fullName);
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(form);
     layout->addWidget(Note(
