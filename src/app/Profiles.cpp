@@ -45,8 +45,8 @@ void TProfiles::ReadVariables()
     // The password is kept only where the user asked for it to be remembered.
     if (!s.RememberPassword)
         s.Password.clear();
-    const bool moved = m_passwords.Take(m_state.ProfileName, m_state.ProfileKey, s);
-    m_servers.Read(m_state.ProfileKey, m_state.ProfileName, s);
+    bool moved = m_passwords.Take(m_state.ProfileName, m_state.ProfileKey, s);
+    moved |= m_servers.Read(m_state.ProfileKey, m_state.ProfileName, s);
     m_asStored = storedForm(s);
     // A password moved into the keyring leaves the file now.
     if (moved)

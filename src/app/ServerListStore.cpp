@@ -3,6 +3,8 @@
 #include "app/SecretStore.h"
 #include "base/PasswordScrambler.h"
 #include "base/ProfileSettings.h"
+#include "base/ServerList.h"
+#include "base/SettingFields.h"
 #include "base/SettingsStore.h"
 #include "base/View.h"
 
@@ -38,8 +40,9 @@ TServerListStore::TServerListStore(TSettingsStore& store, TSecretStore& keyring,
 {
 }
 
-void TServerListStore::Read(const QString& key, const QString& profile, ProfileSettings& s)
+bool TServerListStore::Read(const QString& key, const QString& profile, ProfileSettings& s)
 {
+    m_moved = false;
     s.ProxyPassword = readSecret(key, ProxyPasswordName, account(profile, QString(), true));
     s.FurtherServers.clear();
     const int count = m_store.ReadInteger(key, CountName, 0);
@@ -51,6 +54,7 @@ void TServerListStore::Read(const QString& key, const QString& profile, ProfileS
         if (ServerNameProblem(e.Name).isEmpty() && !e.Host.isEmpty())
             s.FurtherServers << e;
     }
+    return m_moved;
 }
 
 void TServerListStore::readEntry(const QString& key, int n, TServerEntry& e, const QString& profile)
@@ -136,6 +140,21 @@ void TServerListStore::writeEntry(const QString& key, int n, const TServerEntry&
                 scramble);
 }
 
+QStringList TServerListStore::Names(const TSettingsStore& store, const QString& key)
+{
+    ProfileSettings s;
+    const ProfileSettings def;
+    for (const char* field : {"Host", "ServerName"})
+        FindSettingField(QLatin1String(field))->Read(store, key, s, def);
+    QStringList names{TServerList::FromProfile(s).Entries().first().Name};
+    const int count = store.ReadInteger(key, CountName, 0);
+    for (int n = 1; n <= count; ++n)
+        if (const QString name = store.ReadString(key, valueName(n, "Name"), QString());
+            !name.isEmpty())
+            names << name;
+    return names;
+}
+
 void TServerListStore::Forget(const QString& profile, const ProfileSettings& s)
 {
     forgetSecret(account(profile, QString(), true));
@@ -149,11 +168,25 @@ QString TServerListStore::readSecret(const QString& key, const QString& name,
                                      const QString& accountName)
 {
     const QString stored = m_store.ReadString(key, name, QString());
-    if (!stored.isEmpty())
-        return PasswordScrambler::Unscramble(stored);
     if (!m_keyring.Available())
-        return QString();
+        return stored.isEmpty() ? QString() : PasswordScrambler::Unscramble(stored);
     QString error;
+    if (!stored.isEmpty()) {
+        // Left scrambled by a run without a keyring: it moves there, and leaves the file only
+        // once the keyring took it.
+        const QString password = PasswordScrambler::Unscramble(stored);
+        if (m_keyring.Write(accountName, TKind::NewsServer, password, &error)) {
+            m_store.DeleteValue(key, name);
+            m_moved = true;
+        } else {
+            m_view.ShowWarning(
+                QStringLiteral("%1. The password of %2 is kept scrambled in the "
+                               "settings file.")
+                    .arg(error.isEmpty() ? QStringLiteral("Keyring: no answer") : error,
+                         accountName));
+        }
+        return password;
+    }
     const std::optional<QString> held = m_keyring.Read(accountName, TKind::NewsServer, &error);
     if (!error.isEmpty())
         m_view.ShowWarning(QStringLiteral("%1. The password of %2 is asked for when it is needed.")

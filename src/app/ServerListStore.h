@@ -3,6 +3,7 @@
 #include "base/ServerEntry.h"
 
 #include <QList>
+#include <QStringList>
 #include <QString>
 
 #include <functional>
@@ -25,12 +26,17 @@ public:
 
     TServerListStore(TSettingsStore& store, TSecretStore& keyring, TView& view);
 
-    // Reads the further servers and the proxy password into settings.
-    void Read(const QString& key, const QString& profile, ProfileSettings& settings);
+    // Reads the further servers and the proxy password into settings. A password found
+    // scrambled in the file moves into the keyring where one answers: true when one did and
+    // the file is to be saved without it.
+    bool Read(const QString& key, const QString& profile, ProfileSettings& settings);
     // Writes them when they differ from before (the values last read or written); a server
     // no longer listed leaves the file and the keyring.
     void Write(const QString& key, const QString& profile, const ProfileSettings& settings,
                const ProfileSettings& before, const TScramble& scramble);
+    // The names of a profile's servers as the file lists them, its own first (the Tab of the
+    // terminal's completion: no keyring asked, nothing written).
+    static QStringList Names(const TSettingsStore& store, const QString& key);
     // Forgets the keyring's passwords of a deleted profile's servers.
     void Forget(const QString& profile, const ProfileSettings& settings);
 
@@ -46,4 +52,5 @@ private:
     TSettingsStore& m_store;
     TSecretStore& m_keyring;
     TView& m_view;
+    bool m_moved = false; // a password left the file for the keyring in this Read
 };

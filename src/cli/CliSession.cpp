@@ -1,6 +1,7 @@
 #include "cli/CliSession.h"
 
 #include "base/Clock.h"
+#include "base/ServerList.h"
 #include "base/CommaText.h"
 #include "app/Profiles.h"
 #include "app/QuorvelApp.h"
@@ -28,6 +29,7 @@
 #include "groups/NewsrcFile.h"
 #include "net/bcsNNTP.h"
 #include "tasks/TaskFile.h"
+#include "tasks/TaskList.h"
 #include "tasks/TaskRunner.h"
 #include "upload/BatchAccount.h"
 #include "upload/UploadHistory.h"
@@ -152,8 +154,22 @@ int TCliSession::dispatch()
     return tasks();
 }
 
+void TCliSession::useServerConnections(const TServerEntry& server)
+{
+    // For this run only: the profile's number is back before its settings are saved.
+    ProfileSettings& s = m_app->State().Settings;
+    if (!m_profileConnections)
+        m_profileConnections = s.Connections;
+    s.Connections = server.Connections;
+}
+
 int TCliSession::post()
 {
+    // A server of the profile's list named for the run posts over its own connections.
+    if (m_request.Has(QStringLiteral("server")))
+        if (const TServerEntry* e = TServerList::FromProfile(m_app->State().Settings)
+                                        .Find(m_request.Value(QStringLiteral("server"))))
+            useServerConnections(*e);
     TGroupSelection groups(m_app->Newsrc());
     TPostCommand post(m_app->State(), *m_view, m_app->UploadTasks(), groups);
     const int queued = post.Queue(m_request);
@@ -233,6 +249,21 @@ int TCliSession::tasks()
     const int status = TTaskCommands(m_app->TaskFile(), *m_view, m_terminal).Run(m_request);
     if (status != ExitOk || m_request.Command != QLatin1String("tasks run"))
         return status;
+    // Tasks queued by "post --server NAME" go on through that server as they began.
+    QList<TTask> kept;
+    for (int i = 0; i < m_app->TaskList().Count(); ++i)
+        kept << m_app->TaskList().At(i);
+    std::optional<TServerEntry> server;
+    if (const QString note = FindTasksServer(kept, m_app->State().Settings, server);
+        !note.isEmpty())
+        m_view->Note(QStringLiteral("quorvel-cli: ") + note);
+    if (server) {
+        LayServerUnder(*server, m_app->Runner().ConnectionOverride());
+        useServerConnections(*server);
+        m_view->Note(QStringLiteral("The tasks go on through %1 (%2), the server they were "
+                                    "queued for.")
+                         .arg(server->Name, server->Address()));
+    }
     // The tasks carry the login they were queued with; a user named for this run needs its
     // password before they start.
     if (m_app->Runner().ConnectionOverride().UserName && !m_app->CheckAuth()) {
@@ -274,6 +305,8 @@ int TCliSession::runQueue()
 
 void TCliSession::shutdown()
 {
+    if (m_profileConnections)
+        m_app->State().Settings.Connections = *m_profileConnections;
     m_app->FormCloseQuery();
     m_app->FormDestroy();
 }

@@ -9,6 +9,7 @@
 
 class TQuorvelApp;
 class TSettingsStore;
+struct TServerEntry;
 class TSignalPipe;
 class TTerminal;
 class TTerminalView;
@@ -40,6 +41,8 @@ private:
     int tasks();
     int runQueue();
     void shutdown();
+    // A listed server's connections for this run; the profile's are kept aside.
+    void useServerConnections(const TServerEntry& server);
 
     TCliRequest m_request;
     const TTerminal& m_terminal;
@@ -48,6 +51,7 @@ private:
     std::unique_ptr<TQuorvelApp> m_app;
     std::unique_ptr<TSignalPipe> m_signals;
     bool m_unexpectedError = false;
+    std::optional<int> m_profileConnections; // the profile's, while a server's are used
     // The servers already warned about a password in clear text.
     QSet<QString> m_warnedClearText;
 };

@@ -37,12 +37,22 @@ QStringList optionWords(const QList<TOptionSpec>& options)
 
 } // namespace
 
-TCompletion::TCompletion(QStringList profiles) : m_profiles(std::move(profiles)) {}
+TCompletion::TCompletion(QStringList profiles, TServerNames servers)
+    : m_profiles(std::move(profiles)), m_servers(std::move(servers))
+{
+}
 
-QStringList TCompletion::optionValues(const QString& option) const
+QStringList TCompletion::servers(const QString& profile) const
+{
+    return m_servers ? m_servers(profile) : QStringList();
+}
+
+QStringList TCompletion::optionValues(const QString& option, const QString& profile) const
 {
     if (option == QLatin1String("profile"))
         return m_profiles;
+    if (option == QLatin1String("server") || option == QLatin1String("check-server"))
+        return servers(profile);
     // A value name such as "uuencode|yenc" lists the words the option takes.
     const TOptionSpec* known = findOption(option);
     if (known && known->ValueName.contains(u'|'))
@@ -50,10 +60,15 @@ QStringList TCompletion::optionValues(const QString& option) const
     return {};
 }
 
-QStringList TCompletion::argumentValues(const QString& command, const QStringList& arguments) const
+QStringList TCompletion::argumentValues(const QString& command, const QStringList& arguments,
+                                        const QString& profile) const
 {
     if (command == QLatin1String("profile delete") && arguments.isEmpty())
         return m_profiles;
+    if (command == QLatin1String("server remove") || command == QLatin1String("server test"))
+        return arguments.isEmpty() ? servers(profile) : QStringList();
+    if (command == QLatin1String("server set"))
+        return arguments.isEmpty() ? servers(profile) : serverFieldValues(arguments);
     if (command != QLatin1String("profile set"))
         return {};
     if (arguments.isEmpty()) {
@@ -71,9 +86,35 @@ QStringList TCompletion::argumentValues(const QString& command, const QStringLis
     return field->Choices();
 }
 
+// "server set NAME FIELD VALUE": the fields are the options that carry a value.
+QStringList TCompletion::serverFieldValues(const QStringList& arguments) const
+{
+    const TCommandSpec* set = nullptr;
+    for (const TCommandSpec& c : CommandSpecs())
+        if (c.Name == QLatin1String("server set"))
+            set = &c;
+    if (!set || arguments.size() > 2)
+        return {};
+    if (arguments.size() == 2) {
+        const TOptionSpec* field = set->FindOption(arguments[1]);
+        return field && field->ValueName.contains(u'|') ? field->ValueName.split(u'|')
+                                                        : QStringList();
+    }
+    QStringList fields;
+    for (const TOptionSpec& o : set->Options)
+        if (!o.ValueName.isEmpty())
+            fields << o.Name;
+    return fields;
+}
+
 QStringList TCompletion::Candidates(const QStringList& words, int index) const
 {
     index = qBound(0, index, int(words.size()));
+    // The servers are those of the profile the line names.
+    QString profile = QStringLiteral("Default");
+    for (int i = 0; i + 1 < words.size(); ++i)
+        if (words[i] == QLatin1String("--profile") && i + 1 != index)
+            profile = words[i + 1] == u'=' ? words.value(i + 2) : words[i + 1];
     const QString current = words.value(index);
     QStringList commandWords;
     QString pendingOption; // an option whose value is the next word
@@ -95,7 +136,7 @@ QStringList TCompletion::Candidates(const QStringList& words, int index) const
         }
     }
     if (!pendingOption.isEmpty())
-        return startingWith(optionValues(pendingOption), current);
+        return startingWith(optionValues(pendingOption, profile), current);
 
     const TCommandSpec* command = nullptr;
     qsizetype used = 0;
@@ -111,7 +152,8 @@ QStringList TCompletion::Candidates(const QStringList& words, int index) const
                                 (command ? optionWords(command->Options) : QStringList()),
                             current);
     if (command)
-        return startingWith(argumentValues(command->Name, commandWords.mid(used)), current);
+        return startingWith(argumentValues(command->Name, commandWords.mid(used), profile),
+                            current);
     QStringList next;
     for (const TCommandSpec& c : CommandSpecs()) {
         const QStringList parts = c.Name.split(u' ');

@@ -5,6 +5,8 @@
 #include "cli/CliRequest.h"
 #include "net/SocksProxy.h"
 #include "tasks/ConnectionOverride.h"
+#include "tasks/Task.h"
+#include "tasks/TaskFields.h"
 
 #include <QRegularExpression>
 
@@ -75,16 +77,56 @@ void ReadServerOption(const TCliRequest& request, const ProfileSettings& profile
     if (!request.Has(QStringLiteral("server")))
         return;
     const TServerList servers = TServerList::FromProfile(profile);
-    const TServerEntry* e = servers.Find(request.Value(QStringLiteral("server")));
-    if (!e)
+    if (const TServerEntry* e = servers.Find(request.Value(QStringLiteral("server"))))
+        LayServerUnder(*e, session);
+}
+
+void LayServerUnder(const TServerEntry& e, TConnectionOverride& session)
+{
+    if (!session.Security)
+        session.Security = TlsModeFromText(e.Security);
+    if (!session.TrustedAuthorities)
+        session.TrustedAuthorities = e.TrustedAuthorities;
+    if (!session.TrustedFingerprint)
+        session.TrustedFingerprint = e.TrustedFingerprint;
+    if (session.UserName)
         return;
-    session.Security = TlsModeFromText(e->Security);
-    session.TrustedAuthorities = e->TrustedAuthorities;
-    session.TrustedFingerprint = e->TrustedFingerprint;
-    session.LoginRequired = e->LoginRequired;
-    if (!e->LoginRequired)
+    session.LoginRequired = e.LoginRequired;
+    if (!e.LoginRequired)
         return;
-    session.UserName = e->UserID;
-    if (!e->Password.isEmpty())
-        session.Password = e->Password;
+    session.UserName = e.UserID;
+    if (!e.Password.isEmpty())
+        session.Password = e.Password;
+}
+
+QString FindTasksServer(const QList<TTask>& tasks, const ProfileSettings& profile,
+                        std::optional<TServerEntry>& server)
+{
+    const QList<TServerEntry> entries = TServerList::FromProfile(profile).Entries();
+    QStringList others;
+    for (const TTask& task : tasks) {
+        const QString address = task.Kind == tkUpload ? UploadFields(task).Server
+                                : task.Kind == tkGroupDownload || task.Kind == tkNewGroups
+                                    ? GroupTaskFields(task).Server
+                                    : QString();
+        // The profile's own server, or one no entry lists: the profile's values, as ever.
+        if (address.compare(entries.first().Address(), Qt::CaseInsensitive) == 0 ||
+            address.compare(profile.Host, Qt::CaseInsensitive) == 0)
+            continue;
+        for (const TServerEntry& e : entries.mid(1)) {
+            if (e.Address().compare(address, Qt::CaseInsensitive) != 0)
+                continue;
+            if (!server)
+                server = e;
+            if (!others.contains(e.Name))
+                others << e.Name;
+        }
+    }
+    if (others.size() < 2)
+        return QString();
+    server.reset();
+    return QStringLiteral("the kept tasks were queued for several servers (%1): they go with "
+                          "the profile's security and login; --tls, --starttls and --user "
+                          "change them for this run")
+        .arg(others.join(QStringLiteral(", ")));
 }

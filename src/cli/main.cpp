@@ -1,6 +1,7 @@
 #include <QCoreApplication> // the guarded application template needs its base declared
 
 #include "app/Profiles.h"
+#include "app/ServerListStore.h"
 #include "base/AppState.h"
 #include "base/CommaText.h"
 #include "base/GuardedApplication.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 
 #include <csignal>
+#include <optional>
 
 namespace {
 
@@ -24,14 +26,18 @@ int complete(const QStringList& args, const TTerminal& terminal)
 {
     // Pressing Tab must not start a settings file; with none there is only Default.
     QStringList profiles{QStringLiteral("Default")};
+    std::optional<TSettingsStore> store; // only read: a store saves nothing it did not change
     if (QFileInfo::exists(TSettingsStore::DefaultFileName())) {
-        const TSettingsStore store; // only read: a store saves nothing it did not change
-        profiles = CommaText::Read(
-            store.ReadString(TProfiles::CommonKey(), QStringLiteral("Profiles"), profiles.first()));
+        store.emplace();
+        profiles = CommaText::Read(store->ReadString(TProfiles::CommonKey(),
+                                                     QStringLiteral("Profiles"), profiles.first()));
     }
+    const auto servers = [&store](const QString& profile) {
+        return store ? TServerListStore::Names(*store, profile) : QStringList();
+    };
     const QStringList words = args.mid(1);
     const int index = args.value(0).toInt();
-    const QStringList candidates = TCompletion(profiles).Candidates(words, index);
+    const QStringList candidates = TCompletion(profiles, servers).Candidates(words, index);
     terminal.Out(candidates.isEmpty() ? QString() : candidates.join(u'\n') + u'\n');
     return ExitOk;
 }

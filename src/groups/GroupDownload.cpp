@@ -41,11 +41,11 @@ TGroupsMenuState TGroupDownload::GroupsMenuClick(const TWindowView& window) cons
     return menu;
 }
 
-bool TGroupDownload::queueTask(TTaskKind kind)
+bool TGroupDownload::queueTask(TTaskKind kind, bool askFirst)
 {
     if (!m_checks.CheckAuth())
         return false;
-    if (kind == tkGroupDownload &&
+    if (kind == tkGroupDownload && askFirst &&
         !m_store.View().AskYesNo(
             QStringLiteral("This will completely overwrite your newsrc file. Continue?")))
         return false;
@@ -79,6 +79,12 @@ void TGroupDownload::GroupsDownloadItemClick()
 void TGroupDownload::QueueDownload()
 {
     queueTask(tkGroupDownload);
+}
+
+void TGroupDownload::QueueFirstDownload()
+{
+    m_store.State().SetCurrentProcName(QStringLiteral("QueueFirstDownload"));
+    queueTask(tkGroupDownload, false);
 }
 
 void TGroupDownload::QueueNewGroups()

@@ -48,6 +48,9 @@ public:
     // groups new since the last one; "new since" needs a complete download's time.
     void QueueDownload();
     void QueueNewGroups();
+    // The download a first start's guided setup ends with: the newsrc file holds only the
+    // group it was made with, so there is nothing to ask before it is replaced.
+    void QueueFirstDownload();
     bool NewSinceKnown() const;
 
     // Started by the runner for the head task of their kind.
@@ -68,7 +71,7 @@ signals:
     void GroupsSaved(const TSavedGroups& count);
 
 private:
-    bool queueTask(TTaskKind kind);
+    bool queueTask(TTaskKind kind, bool askFirst = true);
     void startTask(TTask& task);
     // The settings key of the profile that owns a newsrc file, from its name.
     QString profileKeyOf(const QString& newsrcPath) const;

@@ -195,12 +195,25 @@ bool TTlsChannel::Handshake(TWant* want, QString* error)
 
 QString TTlsChannel::lastError(int result) const
 {
+    // errno tells only of a failed system call: after an end of stream it still holds 0
+    // ("Success"), and after OpenSSL's own errors whatever an earlier call left.
+    const int systemError = errno;
+    const int kind = SSL_get_error(m_state->Session, result);
     const QString queued = queuedErrors();
     if (!queued.isEmpty())
         return queued;
-    if (result == 0)
-        return QStringLiteral("the server closed the connection");
-    return QString::fromLocal8Bit(strerror(errno));
+    switch (kind) {
+    case SSL_ERROR_ZERO_RETURN:
+        return QStringLiteral("the server ended the TLS session");
+    case SSL_ERROR_SYSCALL:
+        if (result == 0 || systemError == 0)
+            return QStringLiteral("the server closed the connection");
+        return QString::fromLocal8Bit(strerror(systemError));
+    case SSL_ERROR_SSL:
+        return QStringLiteral("a TLS protocol error");
+    default:
+        return QStringLiteral("OpenSSL error %1").arg(kind);
+    }
 }
 
 QString TTlsChannel::CheckPeer() const

@@ -46,7 +46,7 @@ TFirstStartWizard::TFirstStartWizard(const ProfileSettings& settings, QWidget* p
     setOption(QWizard::NoBackButtonOnStartPage);
     addPage(buildServerPage());
     addPage(buildIdentityPage());
-    addPage(buildDonePage());
+    setButtonText(QWizard::FinishButton, QStringLiteral("Finish and download the groups"));
     // Room for the test's report under the fields.
     setMinimumSize(560, 560);
 }
@@ -75,16 +75,21 @@ QWizardPage* TFirstStartWizard::buildServerPage()
         qMax(0, m_security->findData(first.Host == QLatin1String("localhost")
                                          ? QStringLiteral("tls")
                                          : first.Security.toLower())));
+    // Until a security is chosen, a port typed with the server or in its field chooses it.
+    connect(m_security, &QComboBox::activated, this, [this] { m_securityChosen = true; });
+    connect(m_host, &QLineEdit::textEdited, this, [this] { followPort(); });
+    connect(m_port, &QSpinBox::valueChanged, this, [this] { followPort(); });
     m_login =
         Named(new QCheckBox(QStringLiteral("The server requires a login"), page), "WizardLogin");
-    m_login->setChecked(first.LoginRequired || first.Host == QLatin1String("localhost"));
+    m_login->setChecked(first.LoginRequired);
     m_user = Named(new QLineEdit(first.UserID, page), "WizardUser");
+    m_user->setPlaceholderText(QStringLiteral("from your provider; empty for none"));
     m_password = Named(new QLineEdit(first.Password, page), "WizardPassword");
     m_password->setEchoMode(QLineEdit::Password);
-    for (QLineEdit* edit : {m_user, m_password}) {
-        edit->setEnabled(m_login->isChecked());
-        connect(m_login, &QCheckBox::toggled, edit, &QWidget::setEnabled);
-    }
+    // A user name typed means a login: no box to tick first, none to untick for a server
+    // that takes anybody.
+    connect(m_user, &QLineEdit::textChanged, m_login,
+            [this](const QString& user) { m_login->setChecked(!user.trimmed().isEmpty()); });
     auto* test =
         new TServerTestButton([this] { return std::optional<TServerEntry>(entered()); }, page);
     auto* form = new QFormLayout;
@@ -115,27 +120,43 @@ QWizardPage* TFirstStartWizard::buildIdentityPage()
     // The example address older profiles started with is nobody's: the field starts empty.
     if (m_settings.EmailAddress != ProfileSettings().EmailAddress)
         m_email->setText(m_settings.EmailAddress);
-    auto* form = new QFormLayout(page);
-    form->addRow(QStringLiteral("Name:"), m_fullName);
+    auto* form = new QFormLayout;
+    // The address first: it is the one asked for, and the page opens with the cursor in it.
     form->addRow(QStringLiteral("E-mail address:"), m_email);
+    form->addRow(QStringLiteral("Name:"), m_fullName);
+    QWidget::setTabOrder(m_email, m_fullName);
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(form);
+    layout->addWidget(Note(
+        QStringLiteral("Finish downloads the server's list of groups at once. Then choose a "
+                       "group in the group pane (Groups > Find, Ctrl+F, finds one in a long "
+                       "list) and drop a folder or files onto the window, or choose File > Add "
+                       "folder…: posting starts right away. Files go out yEnc encoded in parts "
+                       "of about 700 KB over 4 connections, and are checked on the server "
+                       "afterwards.\n\nSetup (the toolbar's Setup button) changes all of this, "
+                       "and lists further servers to post or check through."),
+        page));
+    layout->addStretch();
     page->registerField(QStringLiteral("email*"), m_email);
     return page;
 }
 
-QWizardPage* TFirstStartWizard::buildDonePage()
+void TFirstStartWizard::followPort()
 {
-    auto* page = new QWizardPage(this);
-    page->setTitle(QStringLiteral("Ready to post"));
-    auto* layout = new QVBoxLayout(page);
-    layout->addWidget(
-        Note(QStringLiteral("Choose files on the left, a group on the right, type a subject and "
-                            "press Post. Files go out yEnc encoded in parts of about 700 KB over "
-                            "4 connections, and are checked on the server afterwards.\n\n"
-                            "Setup (the toolbar's Setup button) changes all of this, and lists "
-                            "further servers to post or check through."),
-             page));
-    layout->addStretch();
-    return page;
+    if (m_securityChosen)
+        return;
+    const int port = entered().Port;
+    if (port == 0)
+        return;
+    const QString mode = SecurityForPort(port);
+    m_security->setCurrentIndex(qMax(0, m_security->findData(mode)));
+}
+
+QString TFirstStartWizard::SecurityForPort(int port)
+{
+    // Providers take TLS on 563 and, for networks that let little else through, on 443;
+    // every other port a server is written with is plain NNTP (119, a test server's own).
+    return port == 563 || port == 443 ? QStringLiteral("tls") : QStringLiteral("none");
 }
 
 TServerEntry TFirstStartWizard::entered() const

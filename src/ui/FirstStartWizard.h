@@ -10,8 +10,9 @@ class QLineEdit;
 class QSpinBox;
 
 // The short guided setup of a first start: the news server (host, port, security, login)
-// with a Test button, then the name and e-mail address posts go out under. Everything else
-// keeps a new profile's values; Setup changes it later.
+// with a Test button, then the name and e-mail address posts go out under; its Finish is
+// followed by the download of the server's group list (the window queues it). Everything
+// else keeps a new profile's values; Setup changes it later.
 class TFirstStartWizard : public QWizard
 {
     Q_OBJECT
@@ -20,12 +21,15 @@ public:
 
     // The profile's settings with what was entered.
     ProfileSettings Settings() const;
+    // The security a port stands for while none was chosen: "tls" on 563 and 443, else
+    // "none".
+    static QString SecurityForPort(int port);
 
 private:
     QWizardPage* buildServerPage();
     QWizardPage* buildIdentityPage();
-    QWizardPage* buildDonePage();
     TServerEntry entered() const;
+    void followPort();
 
     ProfileSettings m_settings;
     QLineEdit* m_host;
@@ -36,4 +40,5 @@ private:
     QLineEdit* m_password;
     QLineEdit* m_fullName;
     QLineEdit* m_email;
+    bool m_securityChosen = false;
 };

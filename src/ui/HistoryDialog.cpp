@@ -113,13 +113,16 @@ void THistoryDialog::ShowEntries(const QList<THistoryEntry>& entries, const QStr
 {
     const QString selected = SelectedBatch();
     m_model->SetEntries(entries);
-    m_view->resizeColumnsToContents();
-    m_view->setColumnWidth(THistoryModel::NameColumn,
-                           qMin(m_view->columnWidth(THistoryModel::NameColumn), 260));
-    m_view->setColumnWidth(THistoryModel::GroupsColumn,
-                           qMin(m_view->columnWidth(THistoryModel::GroupsColumn), 160));
-    m_view->setColumnWidth(THistoryModel::NzbColumn,
-                           qMin(m_view->columnWidth(THistoryModel::NzbColumn), 160));
+    if (!m_columnsKept && !entries.isEmpty()) {
+        m_columnsKept = true;
+        m_view->resizeColumnsToContents();
+        m_view->setColumnWidth(THistoryModel::NameColumn,
+                               qMin(m_view->columnWidth(THistoryModel::NameColumn), 260));
+        m_view->setColumnWidth(THistoryModel::GroupsColumn,
+                               qMin(m_view->columnWidth(THistoryModel::GroupsColumn), 160));
+        m_view->setColumnWidth(THistoryModel::NzbColumn,
+                               qMin(m_view->columnWidth(THistoryModel::NzbColumn), 160));
+    }
     SelectBatch(selected.isEmpty() && !entries.isEmpty() ? entries.last().Batch : selected);
     if (!m_busy)
         m_status->setText(errors.isEmpty()
@@ -169,7 +172,8 @@ void THistoryDialog::ShowResult(const THistoryResult& result)
     m_model->SetResult(result.Batch, resultText(result));
     m_status->setText(
         QStringLiteral("%1: %2").arg(m_model->NameOf(result.Batch), resultText(result)));
-    m_view->resizeColumnToContents(THistoryModel::ResultColumn);
+    if (!m_columnsKept)
+        m_view->resizeColumnToContents(THistoryModel::ResultColumn);
     updateButtons();
     // Stopped by the user: the row says so, no error box.
     if (result.Error.isEmpty() || result.Stopped)

@@ -26,6 +26,8 @@ public:
     QProgressBar* ProgressBar() const { return m_progress; }
 
     void ShowEntries(const QList<THistoryEntry>& entries, const QStringList& errors);
+    // The columns were sized by the user in an earlier run: the entries shown leave them so.
+    void KeepColumns(bool kept) { m_columnsKept = kept; }
     void ShowProgress(const QString& batch, int done, int total, const QString& text);
     // The row's result; a failure also in the error box, with Open Setup and Retry.
     void ShowResult(const THistoryResult& result);
@@ -61,6 +63,8 @@ private:
     QPushButton* m_copyPath;
     QPushButton* m_stop;
     bool m_busy = false;
+    // The columns are left as they are: sized once, or by the user in an earlier run.
+    bool m_columnsKept = false;
     // What the last action was, for Retry.
     QString m_lastBatch;
     QString m_lastFolder;

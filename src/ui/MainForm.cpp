@@ -61,6 +61,8 @@
 namespace {
 
 const QString ProgramTitle = QStringLiteral("Quorvel");
+// The settings key of the History window's size and columns.
+const QString HistoryLayoutKey = QStringLiteral("HistoryWindow");
 
 QIcon ThemeIcon(const QStyle* style, const char* name, QStyle::StandardPixmap fallback)
 {
@@ -488,6 +490,7 @@ void TMainForm::AttachLayoutStore(TSettingsStore& store)
 {
     m_layoutStore = &store;
     WindowLayout::Restore(*this, store);
+    m_historyDialog->KeepColumns(WindowLayout::Restore(*m_historyDialog, store, HistoryLayoutKey));
     // A place kept from the last run is not centred again.
     m_placeKept = !store.ReadString(QStringLiteral("Window"), QStringLiteral("Geometry"), QString())
                        .isEmpty();
@@ -720,8 +723,11 @@ void TMainForm::OpenSetup()
 void TMainForm::OpenFirstStart()
 {
     TFirstStartWizard wizard(m_state->Settings, this);
-    if (wizard.exec() == QDialog::Accepted)
-        AcceptSetup(wizard.Settings());
+    if (wizard.exec() != QDialog::Accepted)
+        return;
+    AcceptSetup(wizard.Settings());
+    // The groups come next: choosing one is a click in the pane once they are in.
+    emit FirstStartFinished();
 }
 
 void TMainForm::SetStatusText(const QString& text)
@@ -1145,8 +1151,12 @@ void TMainForm::closeEvent(QCloseEvent* event)
         return;
     }
     // Saved with the settings the close writes.
-    if (!m_closing && m_layoutStore)
+    if (!m_closing && m_layoutStore) {
         WindowLayout::Save(*this, *m_layoutStore);
+        // Only once it was seen: a dialog never opened has no size of the user's to keep.
+        if (m_historyShown)
+            WindowLayout::Save(*m_historyDialog, *m_layoutStore, HistoryLayoutKey);
+    }
     if (!m_closing)
         emit FormCloseQueried();
     m_closing = true;
@@ -1484,6 +1494,7 @@ void TMainForm::ViewHistoryItemClick()
 {
     SetProcName("ViewHistoryItemClick");
     emit HistoryClicked();
+    m_historyShown = true;
     m_historyDialog->show();
     m_historyDialog->raise();
     m_historyDialog->activateWindow();

@@ -92,7 +92,7 @@ public:
     std::optional<TFindAnswer> AskFindGroup(const QString& text, TFindMode mode) override;
     void OpenSetup() override;
     // The first start's guided setup (server, name and address); what it enters is kept as
-    // Setup's OK keeps it.
+    // Setup's OK keeps it, and FirstStartFinished asks for the server's group list.
     void OpenFirstStart();
     void SetStatusText(const QString& text) override;
     QString StatusText() const override;
@@ -253,6 +253,8 @@ signals:
     void FormCloseQueried();
     // The setup dialog was confirmed: its values are the profile's now.
     void SetupAccepted();
+    // The first start's guide was finished (after SetupAccepted): the group list is wanted.
+    void FirstStartFinished();
     // Retry was chosen in an error box: go on with the kept tasks.
     void RetryRequested();
     // The queue has just emptied (done, paused, aborted or failed).
@@ -299,6 +301,7 @@ private:
     bool m_shownOnce = false;
     bool m_placeKept = false; // the window's place came from the last run
     bool m_closing = false;
+    bool m_historyShown = false; // the History window was opened in this run
     // The file-open dialog keeps its folder, title and filter from one use to the next.
     QString m_openDialogDir;
     QString m_openCaption;

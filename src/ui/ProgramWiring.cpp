@@ -120,6 +120,7 @@ void TProgramWiring::WireGroups()
     Wire(&TMainForm::GroupsDownloadItemClicked,
          [&download] { download.GroupsDownloadItemClick(); });
     Wire(&TMainForm::GroupsNewItemClicked, [&download] { download.GroupsNewItemClick(); });
+    Wire(&TMainForm::FirstStartFinished, [&download] { download.QueueFirstDownload(); });
 }
 
 void TProgramWiring::WireCertificateTrust()

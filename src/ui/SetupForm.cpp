@@ -192,9 +192,14 @@ QWidget* TSetupForm::BuildArticlesPage(const QString& maxLinesLabel)
     m_template = NamedEdit("Template", page);
     auto* yencTemplate = new QPushButton(QStringLiteral("yEnc style"), page);
     yencTemplate->setObjectName(QStringLiteral("YEncTemplate"));
-    yencTemplate->setToolTip(TSubjectLine::YEncTemplate());
-    connect(yencTemplate, &QPushButton::clicked, this,
-            [this] { m_template->setText(TSubjectLine::YEncTemplate()); });
+    yencTemplate->setToolTip(QStringLiteral("Encoding yEnc with the subject template "
+                                            "downloaders expect: ") +
+                             TSubjectLine::YEncTemplate());
+    // A yEnc subject over uuencoded bodies would mislead every downloader: both change.
+    connect(yencTemplate, &QPushButton::clicked, this, [this] {
+        m_template->setText(TSubjectLine::YEncTemplate());
+        m_encoding->setCurrentIndex(m_encoding->findData(QStringLiteral("yenc")));
+    });
     auto* templateRow = new QHBoxLayout;
     templateRow->addWidget(m_template, 1);
     templateRow->addWidget(yencTemplate);

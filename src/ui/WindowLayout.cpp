@@ -4,58 +4,68 @@
 
 #include <QHeaderView>
 #include <QSplitter>
+#include <QTableView>
 #include <QTreeView>
 #include <QWidget>
 
 namespace {
 
-const QString Key = QStringLiteral("Window");
-
-QByteArray Read(const TSettingsStore& store, const QString& name)
+QByteArray Read(const TSettingsStore& store, const QString& key, const QString& name)
 {
-    return QByteArray::fromBase64(store.ReadString(Key, name, QString()).toLatin1());
+    return QByteArray::fromBase64(store.ReadString(key, name, QString()).toLatin1());
 }
 
-void Write(TSettingsStore& store, const QString& name, const QByteArray& value)
+void Write(TSettingsStore& store, const QString& key, const QString& name, const QByteArray& value)
 {
-    store.WriteString(Key, name, QString::fromLatin1(value.toBase64()));
+    store.WriteString(key, name, QString::fromLatin1(value.toBase64()));
 }
 
-// The lists whose columns the user sizes: every tree view with a name.
-QList<QTreeView*> Lists(const QWidget& window)
+template <typename T> QList<T*> Own(const QWidget& window)
 {
-    QList<QTreeView*> lists;
-    for (QTreeView* view : window.findChildren<QTreeView*>())
-        if (!view->objectName().isEmpty() && view->window() == &window)
-            lists << view;
-    return lists;
+    QList<T*> own;
+    for (T* widget : window.findChildren<T*>())
+        if (!widget->objectName().isEmpty() && widget->window() == &window)
+            own << widget;
+    return own;
+}
+
+// The headers of the lists whose columns the user sizes: every tree or table with a name.
+QList<QPair<QString, QHeaderView*>> Columns(const QWidget& window)
+{
+    QList<QPair<QString, QHeaderView*>> headers;
+    for (QTreeView* view : Own<QTreeView>(window))
+        headers.append({view->objectName() + QStringLiteral("Columns"), view->header()});
+    for (QTableView* view : Own<QTableView>(window))
+        headers.append({view->objectName() + QStringLiteral("Columns"), view->horizontalHeader()});
+    return headers;
 }
 
 } // namespace
 
 namespace WindowLayout {
 
-void Restore(QWidget& window, const TSettingsStore& store)
+bool Restore(QWidget& window, const TSettingsStore& store, const QString& key)
 {
-    if (const QByteArray geometry = Read(store, QStringLiteral("Geometry")); !geometry.isEmpty())
+    if (const QByteArray geometry = Read(store, key, QStringLiteral("Geometry"));
+        !geometry.isEmpty())
         window.restoreGeometry(geometry);
-    for (QSplitter* splitter : window.findChildren<QSplitter*>())
-        if (const QByteArray state = Read(store, splitter->objectName()); !state.isEmpty())
+    for (QSplitter* splitter : Own<QSplitter>(window))
+        if (const QByteArray state = Read(store, key, splitter->objectName()); !state.isEmpty())
             splitter->restoreState(state);
-    for (QTreeView* list : Lists(window))
-        if (const QByteArray state = Read(store, list->objectName() + QStringLiteral("Columns"));
-            !state.isEmpty())
-            list->header()->restoreState(state);
+    bool columns = false;
+    for (const auto& [name, header] : Columns(window))
+        if (const QByteArray state = Read(store, key, name); !state.isEmpty())
+            columns |= header->restoreState(state);
+    return columns;
 }
 
-void Save(const QWidget& window, TSettingsStore& store)
+void Save(const QWidget& window, TSettingsStore& store, const QString& key)
 {
-    Write(store, QStringLiteral("Geometry"), window.saveGeometry());
-    for (const QSplitter* splitter : window.findChildren<QSplitter*>())
-        if (!splitter->objectName().isEmpty())
-            Write(store, splitter->objectName(), splitter->saveState());
-    for (const QTreeView* list : Lists(window))
-        Write(store, list->objectName() + QStringLiteral("Columns"), list->header()->saveState());
+    Write(store, key, QStringLiteral("Geometry"), window.saveGeometry());
+    for (const QSplitter* splitter : Own<QSplitter>(window))
+        Write(store, key, splitter->objectName(), splitter->saveState());
+    for (const auto& [name, header] : Columns(window))
+        Write(store, key, name, header->saveState());
 }
 
 } // namespace WindowLayout

@@ -223,9 +223,16 @@ void TestKeyring::keyringHoldsPasswordsAndMovesOldOnes()
     QCOMPARE(keyring.Read("Default/Backup", TKind::NewsServer, &error), QString("b pw"));
     QCOMPARE(keyring.Read("Default", TKind::NewsServer, &error), QString("s3cret, too"));
     QVERIFY(!QSettings(ini(), QSettings::IniFormat).contains("Default/Server1Password"));
+    // Scrambled in the file, as a run without a keyring left it: moved at the next read.
+    {
+        TSettingsStore store(ini());
+        store.WriteString("Default", "Server1Password", PasswordScrambler::Scramble("old pw", 7));
+        QVERIFY(store.Sync().isEmpty());
+    }
     {
         AppRun run(ini());
-        QCOMPARE(run.app.State().Settings.FurtherServers.value(0).Password, QString("b pw"));
+        QCOMPARE(run.app.State().Settings.FurtherServers.value(0).Password, QString("old pw"));
+        QVERIFY(!QSettings(ini(), QSettings::IniFormat).contains("Default/Server1Password"));
         run.app.State().Settings.FurtherServers.clear();
     }
     QCOMPARE(keyring.Read("Default/Backup", TKind::NewsServer, &error), std::nullopt);

@@ -450,6 +450,20 @@ void TestCliProfiles::completion_data()
     QTest::newRow("yes or no") << QStringList{"3", "profile", "set", "CrossPost", ""}
                                << QStringList{"yes", "no"};
     QTest::newRow("files are the shell's") << QStringList{"1", "post", ""} << QStringList{};
+    // The servers of the profile the line names (Default's: its own and Backup).
+    const QStringList defaults{"localhost", "Backup"};
+    QTest::newRow("server to change") << QStringList{"2", "server", "set", ""} << defaults;
+    QTest::newRow("server to remove")
+        << QStringList{"2", "server", "remove", "b"} << QStringList{"Backup"};
+    QTest::newRow("server to test") << QStringList{"2", "server", "test", ""} << defaults;
+    QTest::newRow("post through") << QStringList{"2", "post", "--server", ""} << defaults;
+    QTest::newRow("check on, another profile")
+        << QStringList{"4", "--profile", "My Server", "check", "--check-server", ""}
+        << QStringList{"localhost", "Checker"};
+    QTest::newRow("server field") << QStringList{"3", "server", "set", "Backup", "ro"}
+                                  << QStringList{"role"};
+    QTest::newRow("server field's words") << QStringList{"4", "server", "set", "Backup", "role", ""}
+                                          << QStringList{"post", "check", "both"};
 }
 
 void TestCliProfiles::completion()
@@ -458,6 +472,11 @@ void TestCliProfiles::completion()
     QFETCH(QStringList, expected);
     TCliProcess cli;
     QCOMPARE(cli.Run({"profile", "create", "My Server"}).ExitCode, 0);
+    QCOMPARE(cli.Run({"server", "add", "Backup", "--host", "b.example.net"}).ExitCode, 0);
+    QCOMPARE(cli.Run({"--profile", "My Server", "server", "add", "Checker", "--host",
+                      "c.example.net", "--role", "check"})
+                 .ExitCode,
+             0);
     const auto r = cli.Run(QStringList{"--complete"} + args);
     QCOMPARE(r.ExitCode, 0);
     QCOMPARE(r.Out.split(u'\n', Qt::SkipEmptyParts), expected);

@@ -87,6 +87,23 @@ void TestCliServers::addTestPostThroughAndRemove()
     // For that run only: the profile still names its own server.
     QVERIFY(cli.Run({"profile", "show"}).Out.contains("Host = 127.0.0.1:1\n"));
 
+    // A task such a run leaves goes on through that server (its TLS and login) when resumed.
+    cli.SetEnv("QUORVEL_PASSWORD", "wrong");
+    QCOMPARE(cli.Run({"server", "set", "Inn", "--password"}).ExitCode, 0);
+    const auto refused = cli.Run({"post", path, "--group", "quorvel.test", "--subject",
+                                  "resumed on Inn", "--server", "Inn"});
+    QVERIFY2(refused.ExitCode == 1, qPrintable(refused.Err));
+    cli.SetEnv("QUORVEL_PASSWORD", "s3cret");
+    QCOMPARE(cli.Run({"server", "set", "Inn", "--password"}).ExitCode, 0);
+    cli.UnsetEnv("QUORVEL_PASSWORD");
+    const auto resumed = cli.Run({"tasks", "run"});
+    QVERIFY2(resumed.ExitCode == 0, qPrintable(resumed.Out + resumed.Err));
+    QVERIFY2((resumed.Out + resumed.Err).contains("go on through Inn"), qPrintable(resumed.Err));
+    QVERIFY2(reader.ReadGroup("quorvel.test", articles, &error), qPrintable(error));
+    QVERIFY(std::any_of(articles.begin(), articles.end(), [](const auto& a) {
+        return a.Header("Subject").startsWith("resumed on Inn");
+    }));
+
     QCOMPARE(cli.Run({"server", "remove", "Inn"}).ExitCode, 0);
     QVERIFY(!cli.Run({"server", "list"}).Out.contains("Inn"));
     QCOMPARE(cli.Run({"server", "remove", "127.0.0.1"}).ExitCode, 1); // the only one stays

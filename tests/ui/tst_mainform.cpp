@@ -18,6 +18,7 @@
 #include "ui/HelpWindow.h"
 #include "ui/IncTextForm.h"
 #include "ui/LogForm.h"
+#include "ui/HistoryDialog.h"
 #include "ui/MainForm.h"
 #include "ui/PasswordDlg.h"
 #include "ui/TaskListForm.h"
@@ -37,6 +38,7 @@
 #include <QTemporaryDir>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QTableView>
 #include <QHeaderView>
 #include <QSortFilterProxyModel>
 #include <QTest>
@@ -773,6 +775,11 @@ void TestMainForm::layoutRememberedForTheNextRun()
     splitter->setSizes({300, 120, 150});
     const QList<int> sizes = splitter->sizes();
     m_form->GroupList()->header()->resizeSection(1, 77);
+    // The History window keeps its own size and columns.
+    m_form->Command(QStringLiteral("ViewHistoryItem"))->trigger();
+    m_form->HistoryDialog()->resize(1040, 400);
+    auto* history = m_form->HistoryDialog()->findChild<QTableView*>(QStringLiteral("HistoryView"));
+    history->horizontalHeader()->resizeSection(1, 91);
     m_form->close();
     QVERIFY(store.Sync().isEmpty());
 
@@ -784,6 +791,13 @@ void TestMainForm::layoutRememberedForTheNextRun()
     QCOMPARE(next.size(), QSize(1010, 690));
     QCOMPARE(next.findChild<QSplitter*>(QStringLiteral("Splitter1"))->sizes(), sizes);
     QCOMPARE(next.GroupList()->header()->sectionSize(1), 77);
+    next.Command(QStringLiteral("ViewHistoryItem"))->trigger();
+    QCOMPARE(next.HistoryDialog()->size(), QSize(1040, 400));
+    QCOMPARE(next.HistoryDialog()
+                 ->findChild<QTableView*>(QStringLiteral("HistoryView"))
+                 ->horizontalHeader()
+                 ->sectionSize(1),
+             91);
     next.SetGroupModel(nullptr);
 }
 

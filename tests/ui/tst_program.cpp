@@ -46,6 +46,7 @@
 #include <QTcpServer>
 #include <QMimeData>
 #include <QUrl>
+#include <QWizard>
 
 // The whole program behind its window: the commands as the user gives them, the work done
 // by the real task runner and news client against a private INN server.
@@ -53,6 +54,7 @@ class TestProgram : public QObject
 {
     Q_OBJECT
 private slots:
+    void firstStartGuideEndsWithTheServersGroups();
     void downloadFillsGroupPaneAndSubscribeMovesGroups();
     void groupShortcutsWorkBeforeMenuOpens();
     void setupSavedWhenConfirmed();
@@ -116,6 +118,34 @@ struct TProgramRig
     QMessageBox* seen = nullptr;
     QStringList unexpected; // the texts of message boxes no one answered
 };
+
+// A first start: the guide's server (its port choosing plain NNTP) and address, and at its
+// end the server's groups in the pane without a question, one click from a post.
+void TestProgram::firstStartGuideEndsWithTheServersGroups()
+{
+    QUORVEL_REQUIRE_INN();
+    TInnServer inn;
+    QString error;
+    QVERIFY2(inn.Start({.Auth = QString(), .Groups = 3}, &error), qPrintable(error));
+    TProgramRig rig;
+    WhenModal([&inn](QWidget* modal) {
+        auto* wizard = qobject_cast<QWizard*>(modal);
+        QVERIFY(wizard);
+        wizard->findChild<QLineEdit*>(QStringLiteral("WizardHost"))->setText(inn.Server());
+        emit wizard->findChild<QLineEdit*>(QStringLiteral("WizardHost"))->textEdited(inn.Server());
+        wizard->next();
+        wizard->findChild<QLineEdit*>(QStringLiteral("WizardEmail"))
+            ->setText(QStringLiteral("first@quorvel.test"));
+        wizard->button(QWizard::FinishButton)->click();
+    });
+    rig.form.OpenFirstStart();
+    QCOMPARE(rig.logic.State().Settings.Security, QStringLiteral("none"));
+    TNewsrcStore& groups = rig.logic.Newsrc();
+    QVERIFY(RunLoopUntil([&] { return groups.UnsubList.size() >= 3; }, 1500));
+    QVERIFY(RunLoopUntil([&] { return rig.logic.TaskList().IsEmpty(); }));
+    QCOMPARE(rig.form.GroupList()->model()->rowCount(), int(groups.UnsubList.size()));
+    QVERIFY2(rig.unexpected.isEmpty(), qPrintable(rig.unexpected.join(u'|')));
+}
 
 void TestProgram::downloadFillsGroupPaneAndSubscribeMovesGroups()
 {

@@ -219,11 +219,13 @@ void TestSetupForm::settingsRoundTrip()
     QVERIFY(!form.findChild<QSpinBox*>(QStringLiteral("Par2Files"))->isEnabled());
     percent->setValue(250);
     QCOMPARE(form.Settings().Par2Percent, 100);
-    // The yEnc template is one click away; the setting holds what the field holds.
-    form.findChild<QPushButton*>(QStringLiteral("YEncTemplate"))->click();
-    QCOMPARE(form.Settings().Template, QStringLiteral("%s - \"%f\" yEnc (%p/%t) %b"));
+    // The yEnc template is one click away, and it brings the encoding its subjects name;
+    // the setting holds what the field holds.
     form.findChild<QComboBox*>(QStringLiteral("Encoding"))->setCurrentIndex(0);
     QCOMPARE(form.Settings().Encoding, QStringLiteral("uuencode"));
+    form.findChild<QPushButton*>(QStringLiteral("YEncTemplate"))->click();
+    QCOMPARE(form.Settings().Template, QStringLiteral("%s - \"%f\" yEnc (%p/%t) %b"));
+    QCOMPARE(form.Settings().Encoding, QStringLiteral("yenc"));
     // The two forms differ in one label only.
     bool twoBlanks = false;
     for (auto* label : form.findChildren<QLabel*>())
