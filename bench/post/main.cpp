@@ -18,7 +18,7 @@
 //              [--connections N] [--socks5-at HOST:PORT]     and through microsocks (or the
 //                                                            proxy given), in turn
 //   bench_post --failover [--size-mib N] [--rounds N]        the program posting to INN A with
-//              [--connections N]                           INN B behind it; A killed mid-post:
+//              [--connections N] [--post-retries N]        INN B behind it; A killed mid-post:
 //                                                            from the kill to B's first 240
 
 #include "BenchSupport.h"
@@ -42,8 +42,10 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -63,6 +65,7 @@ struct TOptions
     bool MemoryOnly = false;
     bool Tls = false;
     bool Failover = false;
+    int PostRetries = 2; // a new profile's
     bool YEnc = false;
     bool Accounting = false;
     int BatchFiles = 0;
@@ -127,6 +130,8 @@ TOptions parse(const QStringList& args)
             o.Socks = true, o.SocksAt = next, ++i;
         else if (a == "--failover")
             o.Failover = true;
+        else if (a == "--post-retries")
+            o.PostRetries = next.toInt(), ++i;
         else if (a == "--delay-ms")
             o.DelayMs = next.toInt(), ++i;
     }
@@ -519,6 +524,19 @@ int compareSocks(TTarget target, const QString& path, const TOptions& o)
     return 0;
 }
 
+// Kills innd and the readers (nnrpd) it started for the connections, each by process id: an
+// nnrpd outliving its innd would spool the posts and answer 240.
+void killInn(qint64 innd)
+{
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile status("/proc/" + entry + "/status");
+        if (status.open(QIODevice::ReadOnly) && status.read(12) == "Name:\tnnrpd\n" &&
+            status.readAll().contains("\nPPid:\t" + QByteArray::number(innd) + '\n'))
+            ::kill(pid_t(entry.toInt()), SIGKILL);
+    }
+    ::kill(pid_t(innd), SIGKILL);
+}
+
 // Posts path in parts to a with b as the next post server, kills a's innd once a quarter of the
 // parts are taken, and returns the seconds from the kill to the first part b took (-1: none).
 double failoverOnce(TInnServer& a, const TInnServer& b, const QString& path, const TOptions& o)
@@ -530,6 +548,7 @@ double failoverOnce(TInnServer& a, const TInnServer& b, const QString& path, con
     state.SetProfile("Default");
     state.Settings.Connections = qint16(o.Connections.value(0, 1));
     state.Settings.CheckAfterPost = false;
+    state.Settings.PostRetries = qint16(o.PostRetries);
     state.Settings.Host = a.Server();
     TServerEntry next;
     next.Name = "B";
@@ -548,6 +567,8 @@ double failoverOnce(TInnServer& a, const TInnServer& b, const QString& path, con
     client.SetArticle(&article);
     TTaskRunner runner(list, file, client, view, logger, state);
     TUploadPoster poster(article, client, list, runner, view, logger, state);
+    QObject::connect(&client, &TbcsNNTP::OnLogEvent,
+                     [&](const QString& text) { logger.LogIt(text.trimmed()); });
     TTask t;
     t.Kind = tkUpload;
     t.Text1 = path;
@@ -567,7 +588,7 @@ double failoverOnce(TInnServer& a, const TInnServer& b, const QString& path, con
     QObject::connect(&poster, &TUploadPoster::PartAccepted,
                      [&](const QString&, qint64 part, qint64 parts) {
                          if (killedAt < 0 && part * 4 >= parts) {
-                             ::kill(pid_t(a.ProcessId()), SIGKILL);
+                             killInn(a.ProcessId());
                              killedAt = clock.nsecsElapsed();
                          } else if (killedAt >= 0 && onB < 0 && client.Server() == next.Address()) {
                              onB = clock.nsecsElapsed();
@@ -586,7 +607,8 @@ double failoverOnce(TInnServer& a, const TInnServer& b, const QString& path, con
     QCoreApplication::exec();
     QObject::disconnect(idle);
     client.Quit();
-    for (const QString& line : session.Lines().filter("Switched from"))
+    for (const QString& line : session.Lines().filter(QRegularExpression(
+             qEnvironmentVariableIsSet("BENCH_LOG") ? "." : "Switched from|Error|trying again")))
         std::printf("  %s\n", qPrintable(line));
     return onB < 0 ? -1 : (onB - killedAt) / 1e9;
 }
@@ -604,9 +626,9 @@ int failover(const TOptions& o, const QString& path)
         if (const int status = StartBenchInn(a, innOptions))
             return status;
         const double seconds = failoverOnce(a, b, path, o);
-        std::printf("round %d, %d connection(s), PostRetries 2: from the kill of A to the first "
+        std::printf("round %d, %d connection(s), PostRetries %d: from the kill of A to the first "
                     "part B took %.3f s\n",
-                    round, o.Connections.value(0, 1), seconds);
+                    round, o.Connections.value(0, 1), o.PostRetries, seconds);
         std::fflush(stdout);
         if (seconds >= 0)
             times << seconds;

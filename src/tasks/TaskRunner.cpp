@@ -140,9 +140,10 @@ void TTaskRunner::ConfigureClient(const TClientSetup& setup)
     const TClientLogin login = to ? TClientLogin{to->LoginRequired, to->UserID, to->Password}
                                   : m_override.Login(setup.Login);
     const QString server = to ? to->Address() : setup.Server;
-    // A client still connected to the server posting moved away from leaves it.
-    if (m_client.Connected() && m_client.Server().compare(server, Qt::CaseInsensitive) != 0)
-        m_client.Quit();
+    // Posting moved to another server: whatever the client still holds or makes towards the
+    // one it left goes.
+    if (to && m_client.Server().compare(server, Qt::CaseInsensitive) != 0)
+        m_client.Drop();
     m_client.SetServer(server);
     m_client.SetAuthenticate(login.Required);
     m_client.SetUserName(login.UserName);

@@ -17,6 +17,7 @@
 #include "tasks/TaskRunner.h"
 
 #include <QFileInfo>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -322,8 +323,13 @@ bool TUploadPoster::switchServer(const QString& reason)
         m_failover.Switch(ClientSetup(std::as_const(m_list.Head())).Server, reason);
     if (text.isEmpty())
         return false;
+    // The series stops here: a step of it still queued must not go on towards the new server
+    // beside the task's fresh start there.
+    m_multiPart->Stop();
     m_logger.LogIt(text);
-    m_view.ShowWarning(text);
+    // Shown once the retry's state is set: the window's message box runs the event loop, and
+    // a failure of another connection meanwhile must find the task already waiting.
+    QTimer::singleShot(0, this, [this, text] { m_view.ShowWarning(text); });
     return true;
 }
 
