@@ -96,9 +96,11 @@ void TestCliFailover::killedServerHandsOverToTheNext()
     const auto post = cli.Start({"post", source, "--group", "quorvel.test", "--subject",
                                  "sixty failover", "--encoding", "yenc", "--lines", "400"});
     QVERIFY(RunUntil([&] { return acceptedSoFar(cli.Dir()) >= 10; }, 60000));
-    // A dies in two strokes, each by process id: its readers (an nnrpd outliving innd would
-    // spool the posts and answer 240), then, once its feed has handed B what A took, innd
-    // itself, while the client waits to try A again.
+    // A dies, each process by its id, while the client is held: first its readers (an nnrpd
+    // outliving innd would spool the posts and answer 240), then, once its feed has handed B
+    // what A took, innd itself.
+    const auto client = pid_t(post->processId());
+    QCOMPARE(::kill(client, SIGSTOP), 0);
     QVERIFY(killReaders(m_pair.A.ProcessId()));
     const int takenByA = acceptedSoFar(cli.Dir());
     QVERIFY(RunUntil(
@@ -108,6 +110,7 @@ void TestCliFailover::killedServerHandsOverToTheNext()
         },
         20000));
     QCOMPARE(::kill(pid_t(m_pair.A.ProcessId()), SIGKILL), 0);
+    QCOMPARE(::kill(client, SIGCONT), 0);
     const auto done = TCliProcess::Finish(*post, 120000);
     QVERIFY2(done.ExitCode == 0, qPrintable(done.Err));
     const QString switched = QString("Switched from %1 to B: ").arg(m_pair.A.Server());
@@ -127,20 +130,11 @@ void TestCliFailover::killedServerHandsOverToTheNext()
     QString error;
     const auto files = NzbFile::Read(PeerTools::ReadFile(entry.value("nzb").toString()), &error);
     QVERIFY2(files && files->size() == 1, qPrintable(error));
-    QSet<int> numbers;
     QSet<QString> ids;
-    for (const TNzbSegment& s : files->first().Segments) {
-        numbers << s.Number;
+    for (const TNzbSegment& s : files->first().Segments)
         ids << s.MessageId;
-    }
-    QCOMPARE(numbers.size(), 60);
+    QCOMPARE(files->first().Segments.size(), 60);
     QCOMPARE(ids.size(), 60);
-    QVERIFY(RunUntil(
-        [&] {
-            return PostedArticles::Fetch(m_pair.B.Port(), "quorvel.test", "sixty failover")
-                       .size() >= 60;
-        },
-        30000));
     QCOMPARE(PostedArticles::Fetch(m_pair.B.Port(), "quorvel.test", "sixty failover").size(), 60);
 
     const QString dir = cli.Dir() + "/nzbget";
