@@ -17,6 +17,9 @@
 //   bench_post --socks5 [--size-mib N] [--rounds N] [--tls]  the program straight to the server
 //              [--connections N] [--socks5-at HOST:PORT]     and through microsocks (or the
 //                                                            proxy given), in turn
+//   bench_post --failover [--size-mib N] [--rounds N]        the program posting to INN A with
+//              [--connections N] [--post-retries N]        INN B behind it; A killed mid-post:
+//                                                            from the kill to B's first 240
 
 #include "BenchSupport.h"
 #include "ScriptedView.h"
@@ -39,12 +42,15 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -58,6 +64,8 @@ struct TOptions
     int Rounds = 3;
     bool MemoryOnly = false;
     bool Tls = false;
+    bool Failover = false;
+    int PostRetries = 2; // a new profile's
     bool YEnc = false;
     bool Accounting = false;
     int BatchFiles = 0;
@@ -120,6 +128,10 @@ TOptions parse(const QStringList& args)
             o.Socks = true;
         else if (a == "--socks5-at")
             o.Socks = true, o.SocksAt = next, ++i;
+        else if (a == "--failover")
+            o.Failover = true;
+        else if (a == "--post-retries")
+            o.PostRetries = next.toInt(), ++i;
         else if (a == "--delay-ms")
             o.DelayMs = next.toInt(), ++i;
     }
@@ -512,10 +524,133 @@ int compareSocks(TTarget target, const QString& path, const TOptions& o)
     return 0;
 }
 
+// Kills innd and the readers (nnrpd) it started for the connections, each by process id: an
+// nnrpd outliving its innd would spool the posts and answer 240.
+void killInn(qint64 innd)
+{
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile status("/proc/" + entry + "/status");
+        if (status.open(QIODevice::ReadOnly) && status.read(12) == "Name:\tnnrpd\n" &&
+            status.readAll().contains("\nPPid:\t" + QByteArray::number(innd) + '\n'))
+            ::kill(pid_t(entry.toInt()), SIGKILL);
+    }
+    ::kill(pid_t(innd), SIGKILL);
+}
+
+// Posts path in parts to a with b as the next post server, kills a's innd once a quarter of the
+// parts are taken, and returns the seconds from the kill to the first part b took (-1: none).
+double failoverOnce(TInnServer& a, const TInnServer& b, const QString& path, const TOptions& o)
+{
+    QTemporaryDir home;
+    TScriptedView view;
+    TAppState state;
+    state.ProgramDir = home.path() + "/";
+    state.SetProfile("Default");
+    state.Settings.Connections = qint16(o.Connections.value(0, 1));
+    state.Settings.CheckAfterPost = false;
+    state.Settings.PostRetries = qint16(o.PostRetries);
+    state.Settings.Host = a.Server();
+    TServerEntry next;
+    next.Name = "B";
+    next.Host = "127.0.0.1";
+    next.Port = b.Port();
+    next.Priority = 1;
+    next.Connections = state.Settings.Connections;
+    state.Settings.FurtherServers = {next};
+    TSessionLog session(TClock::System());
+    TLogger logger(session, TClock::System());
+    TTaskList list(view, state);
+    TTaskFileOwnerStub owner;
+    TTaskFile file(state, list, logger, view, owner);
+    TNewsArticle article;
+    TbcsNNTP client;
+    client.SetArticle(&article);
+    TTaskRunner runner(list, file, client, view, logger, state);
+    TUploadPoster poster(article, client, list, runner, view, logger, state);
+    QObject::connect(&client, &TbcsNNTP::OnLogEvent,
+                     [&](const QString& text) { logger.LogIt(text.trimmed()); });
+    TTask t;
+    t.Kind = tkUpload;
+    t.Text1 = path;
+    t.Text2 = "bench@example.com";
+    t.Text5 = CommaText::Write({"%s - %f (%p/%t) %b Bytes", "Quorvel", path});
+    t.Text6 = ProgramGroup;
+    t.Text8 = a.Server();
+    t.Text9 = ",";
+    t.Timeout = 60;
+    t.PostTimeout = 60;
+    t.MaxLines = o.MaxLines;
+    UploadFields(t).YEnc = true;
+    UploadFields(t).Batch = TBatchAccount::NewBatchId();
+    list.Add(t);
+    QElapsedTimer clock;
+    qint64 killedAt = -1, onB = -1;
+    QObject::connect(&poster, &TUploadPoster::PartAccepted,
+                     [&](const QString&, qint64 part, qint64 parts) {
+                         if (killedAt < 0 && part * 4 >= parts) {
+                             killInn(a.ProcessId());
+                             killedAt = clock.nsecsElapsed();
+                         } else if (killedAt >= 0 && onB < 0 && client.Server() == next.Address()) {
+                             onB = clock.nsecsElapsed();
+                         }
+                     });
+    const auto onIdle = [&] {
+        if (list.IsEmpty() && !list.RunnerBusy())
+            QCoreApplication::exit(0);
+        else
+            runner.IdleStep();
+        view.Calls.clear();
+    };
+    const auto idle = QObject::connect(QAbstractEventDispatcher::instance(),
+                                       &QAbstractEventDispatcher::aboutToBlock, onIdle);
+    clock.start();
+    QCoreApplication::exec();
+    QObject::disconnect(idle);
+    client.Quit();
+    for (const QString& line : session.Lines().filter(QRegularExpression(
+             qEnvironmentVariableIsSet("BENCH_LOG") ? "." : "Switched from|Error|trying again")))
+        std::printf("  %s\n", qPrintable(line));
+    return onB < 0 ? -1 : (onB - killedAt) / 1e9;
+}
+
+int failover(const TOptions& o, const QString& path)
+{
+    QList<double> times;
+    TInnServer::TOptions innOptions;
+    innOptions.Groups = 2;
+    TInnServer b;
+    if (const int status = StartBenchInn(b, innOptions))
+        return status;
+    for (int round = 1; round <= o.Rounds; ++round) {
+        TInnServer a;
+        if (const int status = StartBenchInn(a, innOptions))
+            return status;
+        const double seconds = failoverOnce(a, b, path, o);
+        std::printf("round %d, %d connection(s), PostRetries %d: from the kill of A to the first "
+                    "part B took %.3f s\n",
+                    round, o.Connections.value(0, 1), o.PostRetries, seconds);
+        std::fflush(stdout);
+        if (seconds >= 0)
+            times << seconds;
+    }
+    if (!times.isEmpty())
+        std::printf("median %.3f s\n", median(times));
+    return times.size() == o.Rounds ? 0 : 1;
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const TOptions o = parse(app.arguments());
+    if (o.Failover) {
+        QTemporaryDir work;
+        const QString path = work.filePath("random.bin");
+        if (!WriteRandomFile(path, o.SizeMiB << 20, 42)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+        return failover(o, path);
+    }
     TInnServer inn;
     TInnServer::TOptions innOptions;
     innOptions.Groups = 2;

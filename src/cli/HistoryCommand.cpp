@@ -32,6 +32,12 @@ QJsonObject jsonOf(const THistoryEntry& e)
         {QStringLiteral("journal"), e.Journal},
         {QStringLiteral("state"), THistoryEntry::StateName(e.State)},
     };
+    if (!e.TakenBy.isEmpty()) {
+        QJsonObject takenBy;
+        for (auto it = e.TakenBy.begin(); it != e.TakenBy.end(); ++it)
+            takenBy.insert(it.key(), it.value());
+        object.insert(QStringLiteral("taken_by"), takenBy);
+    }
     if (e.LastCheck)
         object.insert(QStringLiteral("checked"),
                       QJsonObject{{QStringLiteral("date"), isoDate(e.LastCheck->Date)},

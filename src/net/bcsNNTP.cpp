@@ -407,6 +407,12 @@ void TbcsNNTP::Quit()
     dropConnection();
 }
 
+void TbcsNNTP::Drop()
+{
+    stopTimer();
+    dropConnection();
+}
+
 void TbcsNNTP::Cancel()
 {
     m_canceled = true;

@@ -123,6 +123,9 @@ public:
     void Quit();
     // Stops whatever runs and drops the connection.
     void Cancel();
+    // Drops the connection, open or being made, without an event: the client is to reach
+    // another server now.
+    void Drop();
 
     // A status reply: three ASCII digits, then the text after the first blank (the whole
     // line when it has none). False for any other line, which leaves code and text as they were.

@@ -11,6 +11,8 @@
 #include "tasks/TaskList.h"
 #include "tasks/TaskLogin.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString WaitingText = QStringLiteral("Waiting for response from host");
@@ -119,17 +121,41 @@ void TTaskRunner::refuseReadOnly()
     m_view.ShowWarning(text);
 }
 
+void TTaskRunner::SetPostServer(const QString& from, const std::optional<TServerEntry>& to)
+{
+    m_postFrom = to ? from : QString();
+    m_postServer = to;
+}
+
+int TTaskRunner::PostConnections() const
+{
+    return m_postServer ? std::max(m_postServer->Connections, 1) : m_state.Settings.Connections;
+}
+
 void TTaskRunner::ConfigureClient(const TClientSetup& setup)
 {
-    const TClientLogin login = m_override.Login(setup.Login);
-    m_client.SetServer(setup.Server);
+    const bool switched =
+        m_postServer && setup.Server.compare(m_postFrom, Qt::CaseInsensitive) == 0;
+    const TServerEntry* to = switched ? &*m_postServer : nullptr;
+    const TClientLogin login = to ? TClientLogin{to->LoginRequired, to->UserID, to->Password}
+                                  : m_override.Login(setup.Login);
+    const QString server = to ? to->Address() : setup.Server;
+    // Posting moved to another server: whatever the client still holds or makes towards the
+    // one it left goes.
+    if (to && m_client.Server().compare(server, Qt::CaseInsensitive) != 0)
+        m_client.Drop();
+    m_client.SetServer(server);
     m_client.SetAuthenticate(login.Required);
     m_client.SetUserName(login.UserName);
     m_client.SetPassword(login.Password);
     m_client.SetTimeout(setup.Timeout);
     m_client.SetPostTimeout(setup.PostTimeout);
+    if (to)
+        m_client.SetTls(
+            {TlsModeFromText(to->Security), to->TrustedAuthorities, to->TrustedFingerprint});
     m_client.SetSocksProxy(m_override.Proxy(
-        setup.Proxy ? setup.Proxy : TSocksProxy::Of(m_state.Settings, setup.Server)));
+        to ? TSocksProxy::Of(*to)
+           : (setup.Proxy ? setup.Proxy : TSocksProxy::Of(m_state.Settings, setup.Server))));
     m_budget.SetLimit(qint64(m_state.Settings.SpeedLimit) * 1024);
     m_client.SetSendBudget(&m_budget);
 }

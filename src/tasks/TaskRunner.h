@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/ServerEntry.h"
 #include "base/View.h"
 #include "net/ClientStatus.h"
 #include "net/SendBudget.h"
@@ -9,6 +10,7 @@
 #include <QObject>
 #include <array>
 #include <functional>
+#include <optional>
 
 struct TAppState;
 class TbcsNNTP;
@@ -56,6 +58,13 @@ public:
     // Sets the news client up for the task being run: its server, login and time-outs, the
     // login as the session overrides it, and the profile's speed limit.
     void ConfigureClient(const TClientSetup& setup);
+    // Posting moved from the server at address from to another server of the profile (failover):
+    // from now on a setup naming from reaches to instead, with to's own login, TLS, proxy and
+    // connections (of the session's values only its proxy stays). std::nullopt: every setup
+    // reaches the server it names again.
+    void SetPostServer(const QString& from, const std::optional<TServerEntry>& to);
+    // The connections a series posts over: the switched server's, else the profile's.
+    int PostConnections() const;
     // The program's one speed limit, shared by every connection: a further client takes it
     // with the rest of the main client's setup (TbcsNNTP::TakeSetup).
     TSendBudget& SendBudget() { return m_budget; }
@@ -145,6 +154,8 @@ private:
     bool m_keptAfterFailedSave = false;
     bool m_partInFlight = false;
     TConnectionOverride m_override;
+    QString m_postFrom;                       // the address posting moved away from
+    std::optional<TServerEntry> m_postServer; // and the server it goes to now
     TSendBudget m_budget;
     std::array<THandler, TaskKindCount> m_handlers;
     TRetryHandler m_retry;

@@ -7,6 +7,7 @@
 #include "base/SafeFile.h"
 #include "base/View.h"
 #include "codec/LocalFile.h"
+#include "net/bcsNNTP.h"
 #include "tasks/TaskFields.h"
 #include "tasks/TaskLine.h"
 #include "tasks/TaskList.h"
@@ -60,7 +61,8 @@ QList<TNzbFile> nzbFiles(const QList<TJournalArticle>& articles, bool verified)
 
 TBatchAccount::TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, TView& view,
                              TbcsNNTP& client, QObject* parent)
-    : QObject(parent), m_state(state), m_list(list), m_logger(logger), m_view(view), m_check(client)
+    : QObject(parent), m_state(state), m_list(list), m_logger(logger), m_view(view),
+      m_client(client), m_check(client)
 {
     connect(&m_check, &TBatchCheck::Done, this, &TBatchAccount::checked);
     connect(&m_check, &TBatchCheck::Refused, this, &TBatchAccount::checkRefused);
@@ -219,9 +221,11 @@ std::unique_ptr<TFileAccount> TBatchAccount::newFile(const QString& path, const 
                                                      const QString& poster,
                                                      QList<TJournalArticle> known)
 {
-    return std::make_unique<TFileAccount>(path, CommaText::Read(groups), poster, std::move(known),
-                                          m_state.Settings.MessageIdDomain,
-                                          [this](const TJournalArticle& a) { record(a); });
+    auto account = std::make_unique<TFileAccount>(
+        path, CommaText::Read(groups), poster, std::move(known), m_state.Settings.MessageIdDomain,
+        [this](const TJournalArticle& a) { record(a); });
+    account->SetServerOf([this] { return m_client.Server(); });
+    return account;
 }
 
 void TBatchAccount::SetTotal(int total)

@@ -171,6 +171,7 @@ private:
     TTaskList& m_list;
     TLogger& m_logger;
     TView& m_view;
+    const TbcsNNTP& m_client; // whose server takes the articles sent
     TUploadJournal m_journal;
     TBatchCheck m_check;
     QList<TJournalArticle> m_batchArticles; // the batch's articles while it is checked

@@ -63,6 +63,8 @@ void TFileAccount::Confirmed(const QStringList& messageIds)
         if (a.State != TArticleState::Sent || !messageIds.contains(a.MessageId))
             continue;
         a.State = TArticleState::Accepted;
+        if (a.Server.isEmpty() && m_server)
+            a.Server = m_server();
         m_record(a);
     }
 }
@@ -70,9 +72,10 @@ void TFileAccount::Confirmed(const QStringList& messageIds)
 void TFileAccount::Sent(int part, int total, qint64 begin, qint64 end, qint64 bytes,
                         const QString& messageId, const QString& subject)
 {
-    m_current = {m_file,  part,     total,     begin,
-                 end,     bytes,    messageId, TArticleState::Sent,
-                 subject, m_groups, m_poster,  QDateTime::currentSecsSinceEpoch()};
+    const QString server = m_server ? m_server() : QString();
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    m_current = {m_file,  part,     total,    begin, end,   bytes, messageId, TArticleState::Sent,
+                 subject, m_groups, m_poster, now,   server};
     m_unanswered.insert(part, m_current);
     m_record(m_current);
 }

@@ -22,6 +22,8 @@ public:
     TFileAccount(const QString& file, const QStringList& groups, const QString& poster,
                  QList<TJournalArticle> known, const QString& messageIdDomain, TRecorder record);
 
+    // Where the articles sent from now on go (the news client's server), recorded with each.
+    void SetServerOf(std::function<QString()> server) { m_server = std::move(server); }
     const QString& File() const { return m_file; }
     const QStringList& Groups() const { return m_groups; }
     // The journal knew nothing of the file when it began.
@@ -61,6 +63,7 @@ private:
     QString m_poster;
     QString m_domain;
     TRecorder m_record;
+    std::function<QString()> m_server;
     bool m_takenWholeBefore = false;
     QList<TJournalArticle> m_known; // the file's articles the journal held
     TJournalArticle m_current;

@@ -28,6 +28,7 @@ struct TJournalArticle
     QStringList Groups;
     QString Poster;
     qint64 Date = 0; // Unix time it was sent
+    QString Server;  // the server it was handed to (host:port); empty in older journals
 
     bool operator==(const TJournalArticle&) const = default;
 };

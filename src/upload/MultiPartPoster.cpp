@@ -122,7 +122,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
     }
     // Over several connections a file of one article goes as a series of one, so that the
     // files behind it can go ahead.
-    const bool parallel = m_state.Settings.Connections > 1;
+    const bool parallel = m_runner.PostConnections() > 1;
     if (m_lines->OneArticle() && !parallel) {
         m_account.SetTotal(1);
         if (m_account.Taken(1)) {
@@ -169,7 +169,7 @@ void TMultiPartPoster::startParallel()
     // The main connection has nothing to do while the series goes: a server that limits
     // connections counts it.
     m_client.Quit();
-    m_connections.Prepare(m_client, m_state.Settings.Connections);
+    m_connections.Prepare(m_client, m_runner.PostConnections());
     showPartsDone();
     // The series is one part in flight for the runner: a failure, a drop or Abort stops it.
     m_runner.SetPartInFlight(true);
@@ -246,7 +246,7 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
     // Series whose articles are all out wait for their turn as the head without holding a
     // connection; their number is bounded so that the memory stays bounded too.
     const int next = 1 + int(m_ahead.size());
-    if (m_aheadClosed || next > SeriesAheadPerConnection * m_state.Settings.Connections ||
+    if (m_aheadClosed || next > SeriesAheadPerConnection * m_runner.PostConnections() ||
         next >= m_list.Count())
         return nullptr;
     const TTask& task = m_list.At(next);

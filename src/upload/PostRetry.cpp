@@ -35,10 +35,19 @@ bool TPostRetry::Take(const QString& reason, int replyCode)
 {
     if (m_timer.isActive())
         return true;
-    if (m_list.IsEmpty() || m_list.Head().Kind != tkUpload || !MayPass(replyCode) ||
-        m_used >= m_state.Settings.PostRetries) {
+    if (m_list.IsEmpty() || m_list.Head().Kind != tkUpload) {
         m_used = 0;
         return false;
+    }
+    if (!MayPass(replyCode) || m_used >= m_state.Settings.PostRetries) {
+        m_used = 0;
+        if (!m_switch || !m_switch(reason))
+            return false;
+        // Another server: the task starts again there at once, its failures counted afresh.
+        m_cause.clear();
+        m_list.SetRunnerBusy(true);
+        m_timer.start(0);
+        return true;
     }
     if (m_used++ == 0)
         m_cause = reason;

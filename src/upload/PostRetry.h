@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 struct TAppState;
 class TLogger;
 class TTaskList;
@@ -12,16 +14,22 @@ class TTaskList;
 // server answering 400, 436 or 503), as often as the profile's PostRetries says: the task
 // stays at the head of the list, and after a back-off that doubles from try to try, with
 // some jitter, up to a minute, the runner starts it again, which reconnects and goes on from
-// the batch's journal with the part that failed. A refusal that a retry cannot mend stops at
-// once, as does the failure after the last retry.
+// the batch's journal with the part that failed. A refusal that a retry cannot mend, and the
+// failure after the last retry, move posting to another server when the switch handler can
+// (failover: the task starts again at once, with retries of its own there); else they stop.
 class TPostRetry : public QObject
 {
     Q_OBJECT
 public:
     TPostRetry(TTaskList& list, TLogger& logger, const TAppState& state, QObject* parent = nullptr);
 
+    // Moves posting to another server after reason; false when there is none left.
+    using TSwitch = std::function<bool(const QString& reason)>;
+    void SetSwitch(TSwitch handler) { m_switch = std::move(handler); }
+
     // The head upload failed (reason, the server's reply code, 0 for none): true when it is
-    // tried again; also true for a further failure reported while the retry waits.
+    // tried again, on this server or another; also true for a further failure reported while
+    // the retry waits.
     bool Take(const QString& reason, int replyCode);
     // A part was taken: the retries count from nothing again.
     void Succeeded()
@@ -54,4 +62,5 @@ private:
     int m_used = 0;
     QString m_cause;
     int m_firstDelay = 2000;
+    TSwitch m_switch;
 };

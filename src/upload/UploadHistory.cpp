@@ -98,6 +98,11 @@ THistoryEntry UploadHistory::EntryOf(const QString& journalPath, const TJournalC
         entry.Missing += a.State == TArticleState::Missing;
         unanswered += a.State == TArticleState::Sent;
         checked += a.State == TArticleState::Checked;
+        if (!a.Server.isEmpty() && a.State != TArticleState::Sent &&
+            a.State != TArticleState::Missing) {
+            addUnique(entry.Servers, {a.Server});
+            ++entry.TakenBy[a.Server];
+        }
     }
     entry.State = stateOf(entry.Missing, unanswered, checked, entry.Articles);
     entry.LastCheck = content.LastCheck();

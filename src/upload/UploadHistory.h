@@ -3,6 +3,7 @@
 #include "upload/JournalContent.h"
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,9 @@ struct THistoryEntry
     qint64 Size = 0; // bytes of the files
     QStringList Groups;
     QStringList Servers;
+    // The articles each server took (its address as the journal records it); empty for
+    // journals written before servers were recorded.
+    QMap<QString, int> TakenBy;
     int Articles = 0;
     int Missing = 0;
     QString Nzb; // empty when no NZB file lists the batch's articles

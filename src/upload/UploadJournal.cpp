@@ -81,11 +81,11 @@ bool dropTornLine(int fd)
 
 QString articleLine(const TJournalArticle& a)
 {
-    return CommaText::Write({"part", a.File, QString::number(a.Part), QString::number(a.Total),
-                             QString::number(a.Begin), QString::number(a.End),
-                             QString::number(a.Bytes), a.MessageId,
-                             TUploadJournal::StateName(a.State), a.Subject,
-                             CommaText::Write(a.Groups), a.Poster, QString::number(a.Date)});
+    return CommaText::Write(
+        {"part", a.File, QString::number(a.Part), QString::number(a.Total),
+         QString::number(a.Begin), QString::number(a.End), QString::number(a.Bytes), a.MessageId,
+         TUploadJournal::StateName(a.State), a.Subject, CommaText::Write(a.Groups), a.Poster,
+         QString::number(a.Date), a.Server});
 }
 
 QString fileLine(const TJournalFile& f)
@@ -134,6 +134,7 @@ std::optional<TJournalArticle> parseArticle(const QStringList& f)
     a.Groups = CommaText::Read(f[10]);
     a.Poster = f[11];
     a.Date = f[12].toLongLong(&ok[5]);
+    a.Server = f.value(13); // readers before it stop at the date
     if (std::find(std::begin(ok), std::end(ok), false) != std::end(ok) || state < 0 || a.Part < 1 ||
         a.MessageId.isEmpty())
         return std::nullopt;

@@ -17,6 +17,7 @@
 #include "tasks/TaskRunner.h"
 
 #include <QFileInfo>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -43,14 +44,16 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                                                      static_cast<TUploadFailure&>(*this))),
       m_recovery(std::make_unique<TRecoveryFiles>(state, list, runner, view, logger, *m_account,
                                                   static_cast<TRecoveryTarget&>(*this))),
-      m_retry(list, logger, state), m_duplicateCheck(client), m_singleCheck(client),
-      m_progress(clock)
+      m_retry(list, logger, state), m_failover(runner, state), m_duplicateCheck(client),
+      m_singleCheck(client), m_progress(clock)
 {
     // A failure that may pass keeps the task for another try, as often as the profile says.
     runner.SetRetryHandler([this](const QString& reason, int replyCode) {
         return m_retry.Take(reason, replyCode >= 400 ? replyCode : 0);
     });
+    m_retry.SetSwitch([this](const QString& reason) { return switchServer(reason); });
     connect(&runner, &TTaskRunner::ListCleared, &m_retry, &TPostRetry::Cancel);
+    connect(&runner, &TTaskRunner::ListCleared, this, [this] { m_failover.Reset(); });
     connect(&runner, &TTaskRunner::ListCleared, this, &TUploadPoster::endProgress);
     connect(&m_duplicateCheck, &TBatchCheck::Done, this,
             [this](const QStringList& found, const QStringList&, const QString& error) {
@@ -110,7 +113,7 @@ void TUploadPoster::PostTaskFile(const TTask& fileTask)
     fileProgress(UploadFields(fileTask).Path);
     // Over several connections a file posted whole goes over them too, so that the files
     // behind it can go ahead.
-    if (fileTask.MaxLines >= 1 || m_state.Settings.Connections > 1) {
+    if (fileTask.MaxLines >= 1 || m_runner.PostConnections() > 1) {
         m_multiPart->DoMultiPart(fileTask);
         return;
     }
@@ -312,6 +315,24 @@ void TUploadPoster::duplicateChecked(const QString& reason, const QStringList& f
     refused(reason + QStringLiteral(" (and the server does not have it)"), m_client.ReplyCode());
 }
 
+bool TUploadPoster::switchServer(const QString& reason)
+{
+    if (m_list.IsEmpty())
+        return false;
+    const QString text =
+        m_failover.Switch(ClientSetup(std::as_const(m_list.Head())).Server, reason);
+    if (text.isEmpty())
+        return false;
+    // The series stops here: a step of it still queued must not go on towards the new server
+    // beside the task's fresh start there.
+    m_multiPart->Stop();
+    m_logger.LogIt(text);
+    // Shown once the retry's state is set: the window's message box runs the event loop, and
+    // a failure of another connection meanwhile must find the task already waiting.
+    QTimer::singleShot(0, this, [this, text] { m_view.ShowWarning(text); });
+    return true;
+}
+
 void TUploadPoster::refused(const QString& reason, int code)
 {
     if (m_retry.Take(reason, code)) {
@@ -358,6 +379,8 @@ void TUploadPoster::beginProgress(const TTask& task)
 {
     if (m_progress.Running())
         return;
+    // A new batch tries the tasks' own server first again.
+    m_failover.Reset();
     // Every upload queued now is of the batch; a file listed twice (once per group) counts
     // twice, as it goes twice.
     qint64 total = 0;

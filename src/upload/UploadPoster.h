@@ -6,6 +6,7 @@
 #include "upload/BatchProgress.h"
 #include "upload/MultiPartPoster.h"
 #include "upload/RecoveryFiles.h"
+#include "upload/PostFailover.h"
 #include "upload/PostRetry.h"
 
 #include <QHash>
@@ -108,6 +109,8 @@ private:
     // The upload stopped for text: the queue is saved, and the user told what failed, what
     // failure the retries began with, and where the tasks are kept.
     void showFailure(const QString& text);
+    // Posting moves to the profile's next post server after reason: logged and shown.
+    bool switchServer(const QString& reason);
     // The server refused the article: the task stops and the queue is saved.
     void refused(const QString& reason, int code);
     // A refusal as a duplicate, and whether the server has the article (STAT).
@@ -125,6 +128,7 @@ private:
     std::unique_ptr<TRecoveryFiles> m_recovery;
     bool m_fileCompleted = false; // the file last posted went whole
     TPostRetry m_retry;
+    TPostFailover m_failover;
     TBatchCheck m_duplicateCheck;
     TBatchCheck m_singleCheck;
     TTask m_singleTask; // the task whose article is asked for

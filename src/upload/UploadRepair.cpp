@@ -237,7 +237,8 @@ bool UploadRepair::ArticlesOf(const TNzbFile& file, const QHash<QString, TYEncHe
                                     subjectOfPart(file.Subject, s.Number),
                                     file.Groups,
                                     file.Poster,
-                                    file.Date};
+                                    file.Date,
+                                    QString()}; // no server is known to have taken it
     }
     return true;
 }

@@ -57,7 +57,8 @@ void TestAccounting::journalKeepsTheLatestStateOfEachArticle()
                       "T - \"a, b.bin\" (1/2)",
                       {"alt.test", "alt.two"},
                       "me <me@x>",
-                      1700000000};
+                      1700000000,
+                      "news.example:563"}; // the server that took it
     TJournalArticle b = a;
     b.Part = 2;
     b.Begin = 101;

@@ -538,7 +538,8 @@ void TestParallelPost::retryGoesByTheFailingConnection()
                                 "s",
                                 {"alt.test"},
                                 "me",
-                                1},
+                                1,
+                                QString()},
                                &error));
         r.failAfter(3, "drop");
     } else {

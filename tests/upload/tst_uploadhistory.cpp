@@ -47,8 +47,15 @@ void TestUploadHistory::stateFollowsTheArticles()
                                     "a (1/3)",
                                     {"alt.test"},
                                     "me",
-                                    1000 + k});
+                                    1000 + k,
+                                    k == 0 ? "a.example:119" : "b.example:119"});
     const THistoryEntry entry = UploadHistory::EntryOf("/data/journals/b1.journal", content);
+    // Each server is counted for the articles it took (accepted, or found by a check).
+    int taken = 0;
+    for (const int state : states)
+        taken += TArticleState(state) == TArticleState::Accepted ||
+                 TArticleState(state) == TArticleState::Checked;
+    QCOMPARE(entry.TakenBy.value("a.example:119") + entry.TakenBy.value("b.example:119"), taken);
     QTEST(THistoryEntry::StateName(entry.State), "state");
     QTEST(entry.Missing, "missing");
     QCOMPARE(entry.Batch, QString("b1"));
