@@ -160,6 +160,7 @@ void TestPar2Create::volumesNamedAsPar2Names_data()
     QTest::newRow("5 %, 4 files") << 5 << 4 << false;
     QTest::newRow("1 %, 3 files") << 1 << 3 << false;
     QTest::newRow("100 %, 10 files") << 100 << 10 << false;
+    QTest::newRow("10 %, 8 files, the last empty") << 10 << 8 << false;
     QTest::newRow("10 %, 3 equal files") << 10 << 3 << true;
     QTest::newRow("10 %, 7 equal files") << 10 << 7 << true;
 }

@@ -211,6 +211,21 @@ void TPar2Creator::writeVolumePacket(const TRecoveryEncoder& encoder, int k)
     m_out.reset();
     m_written << path;
     ++m_outVolume;
+    writeEmptyVolumes();
+}
+
+// A volume of no recovery slice (more volumes asked for than the slices fill) carries the
+// checksums as the index does.
+void TPar2Creator::writeEmptyVolumes()
+{
+    while (m_outVolume < m_layout.size() && m_layout[m_outVolume].Count == 0) {
+        const QString path = QDir(m_request.Folder).filePath(m_layout[m_outVolume].Name);
+        TOutputFile out(path);
+        writeCritical(out, m_layout[m_outVolume].Copies);
+        out.Commit();
+        m_written << path;
+        ++m_outVolume;
+    }
 }
 
 void TPar2Creator::writeCritical(TOutputFile& out, int copies)

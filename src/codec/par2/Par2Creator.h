@@ -59,6 +59,7 @@ private:
     void writeCritical(TOutputFile& out, int copies);
     void writeIndex();
     void writeVolumePacket(const TRecoveryEncoder& encoder, int k);
+    void writeEmptyVolumes();
     void report(qint64 done, qint64 total);
     bool aborted() const { return m_abort && m_abort->load(); }
     void removeWritten();
