@@ -356,6 +356,11 @@ void TestUploadPar2::failureAfterThePostIsNoSuccess()
     QVERIFY(runQueue(f, 300));
     QCOMPARE(f.view.Warnings.size(), 1);
     QVERIFY(f.logged("Posted before: " + path));
+    // Reading past the parts taken before, in order, fed the set.
+    QCOMPARE(f.session.Lines()
+                 .filter("Recovery files of " + path + " made from the bytes posted")
+                 .size(),
+             1);
     QCOMPARE(PostedArticles::Fetch(m_inn.Port(), Group, quoted).size(), 11);
     QCOMPARE(PostedArticles::Fetch(m_inn.Port(), Group, (name + ".par2").toUtf8()).size(), 1);
 }
