@@ -3,7 +3,7 @@
 // then the file posted with its set made by the program (Recovery "P,0,0") against the file
 // posted alone, through the program's own runner and poster.
 //
-//   bench_par2 [--size-mib N] [--percent P] [--max-lines N] [--rounds N]
+//   bench_par2 [--size-mib N] [--percent P] [--max-lines N] [--rounds N] [--versus-par2 0|1]
 
 #include "BenchSupport.h"
 #include "ScriptedView.h"
@@ -45,6 +45,7 @@ struct TOptions
     int Percent = 10;
     int MaxLines = 5000;
     int Rounds = 1;
+    bool VersusPar2 = true; // 0: the posting figures only
 };
 
 TOptions parse(const QStringList& args)
@@ -59,6 +60,8 @@ TOptions parse(const QStringList& args)
             o.MaxLines = args[i + 1].toInt();
         else if (args[i] == "--rounds")
             o.Rounds = args[i + 1].toInt();
+        else if (args[i] == "--versus-par2")
+            o.VersusPar2 = args[i + 1].toInt() != 0;
     }
     return o;
 }
@@ -114,6 +117,14 @@ struct TProgram
     }
 
     double FirstLookup = -1; // when the client first looked up the server: posting began
+
+    // How the set was made, as the log says.
+    QString madeFrom() const
+    {
+        const QStringList made = session.Lines().filter("Recovery files of ");
+        return made.isEmpty() ? QStringLiteral("no set")
+                              : made.last().section(" made ", 1).section(':', 0, 0);
+    }
 
     // Runs the queue; its elapsed seconds.
     double run()
@@ -251,28 +262,38 @@ int main(int argc, char** argv)
                 "%s; yEnc, MaxLines %d\n",
                 o.SizeMiB, o.Percent, count, slice, TGf16Factor::Kind(), o.MaxLines);
     for (int round = 1; round <= o.Rounds; ++round) {
-        ::sync();
-        const double load = loadAverage();
-        const TMeasure par2 = timePar2(first, work.filePath("theirs"), slice, count);
-        const TMeasure ours = timeOurs(first, work.filePath("ours"), count);
-        std::printf("round %d (load %.1f): par2 create %.2f s wall, %.2f s CPU, %.0f MiB peak; "
-                    "ours %.2f s wall, %.2f s CPU, %.0f MiB more at peak: %.2fx faster (wall), "
-                    "%.2fx less CPU\n",
-                    round, load, par2.Wall, par2.Cpu, par2.PeakMiB, ours.Wall, ours.Cpu,
-                    ours.PeakMiB, par2.Wall / ours.Wall, par2.Cpu / ours.Cpu);
-        std::fflush(stdout);
+        if (o.VersusPar2) {
+            ::sync();
+            const double load = loadAverage();
+            const TMeasure par2 = timePar2(first, work.filePath("theirs"), slice, count);
+            const TMeasure ours = timeOurs(first, work.filePath("ours"), count);
+            std::printf("round %d (load %.1f): par2 create %.2f s wall, %.2f s CPU, %.0f MiB "
+                        "peak; ours %.2f s wall, %.2f s CPU, %.0f MiB more at peak: %.2fx faster "
+                        "(wall), %.2fx less CPU\n",
+                        round, load, par2.Wall, par2.Cpu, par2.PeakMiB, ours.Wall, ours.Cpu,
+                        ours.PeakMiB, par2.Wall / ours.Wall, par2.Cpu / ours.Cpu);
+            std::fflush(stdout);
+        }
 
         ::sync();
+        const double loadAlone = loadAverage();
         TProgram alone;
         alone.add(inn.Server(), first, o.MaxLines, QString());
+        double cpu0 = cpuOf(RUSAGE_SELF);
         const double post = alone.run();
+        const double postCpu = cpuOf(RUSAGE_SELF) - cpu0;
         ::sync();
+        const double loadBoth = loadAverage();
         TProgram whole;
         whole.add(inn.Server(), first, o.MaxLines, QString("%1,0,0").arg(o.Percent));
+        cpu0 = cpuOf(RUSAGE_SELF);
         const double both = whole.run();
-        std::printf("round %d (load %.1f): posting the file alone %.2f s; made and posted with "
-                    "its set %.2f s (posting from %.2f s): %.3fx\n",
-                    round, loadAverage(), post, both, whole.FirstLookup, both / post);
+        const double bothCpu = cpuOf(RUSAGE_SELF) - cpu0;
+        std::printf("round %d (load %.1f / %.1f): posting the file alone %.2f s (%.2f s CPU); "
+                    "made and posted with its set %.2f s (%.2f s CPU, posting from %.2f s, set "
+                    "made %s): %.3fx\n",
+                    round, loadAlone, loadBoth, post, postCpu, both, bothCpu, whole.FirstLookup,
+                    qPrintable(whole.madeFrom()), both / post);
         std::fflush(stdout);
     }
     return 0;

@@ -37,6 +37,12 @@ std::unique_ptr<TEncodedBody> TEncodedBody::Create(TBodyEncoding encoding, const
     return std::make_unique<TUUEncodedBody>(path);
 }
 
+TEncodedBody::~TEncodedBody()
+{
+    if (m_sink)
+        m_sink->End();
+}
+
 bool TEncodedBody::Next(QByteArray& line)
 {
     QByteArrayView view;
@@ -83,6 +89,7 @@ bool TEncodedBody::openFile(QFile& file, qint64 size)
 bool TEncodedBody::readFully(QFile& file, QByteArray& block, qint64 want)
 {
     block.resize(want);
+    const qint64 offset = file.pos();
     qint64 got = 0;
     while (got < want) {
         const qint64 n = file.read(block.data() + got, want - got);
@@ -92,6 +99,8 @@ bool TEncodedBody::readFully(QFile& file, QByteArray& block, qint64 want)
             return fail(TBodyFault::Changed);
         got += n;
     }
+    if (m_sink)
+        m_sink->Read(offset, block.constData(), want);
     return true;
 }
 

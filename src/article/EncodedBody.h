@@ -1,6 +1,7 @@
 #pragma once
 
 #include "article/ByteLines.h"
+#include "codec/ByteSink.h"
 #include "codec/LocalFile.h"
 
 #include <QByteArray>
@@ -39,7 +40,11 @@ public:
     // part; 0 sends the file in one piece. Uuencoding has no parts of its own.
     static std::unique_ptr<TEncodedBody> Create(TBodyEncoding encoding, const QString& path,
                                                 qint64 partBytes = 0);
-    virtual ~TEncodedBody() = default;
+    // Tells the sink the reader has let go.
+    virtual ~TEncodedBody();
+    // Every read of the file is handed to sink as well (offset and bytes), for another use
+    // of the same bytes (a recovery set); the sink keeps up or lets go on its own.
+    void SetSink(std::shared_ptr<TByteSink> sink) { m_sink = std::move(sink); }
 
     // The lines of the current part (of the body, where it has no parts).
     virtual qint64 LineCount() const = 0;
@@ -78,6 +83,7 @@ protected:
 private:
     TBodyFault m_fault = TBodyFault::None;
     QString m_detail;
+    std::shared_ptr<TByteSink> m_sink;
 };
 
 // A file uuencoded: "begin 644 name", one line per 45 bytes, the shorter last line (a lone

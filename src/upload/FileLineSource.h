@@ -39,6 +39,12 @@ public:
     // line, the last lines, a text file), or -1 on a read failure with ErrorText set.
     qint64 AppendFullLines(TByteLines& lines, qint64 max);
     const QString& ErrorText() const { return m_errorText; }
+    // An encoded file's reads go to sink as well (TEncodedBody::SetSink); a text file's do not.
+    void SetSink(const std::shared_ptr<TByteSink>& sink)
+    {
+        if (m_encoded)
+            m_encoded->SetSink(sink);
+    }
     // The file's bytes given as lines so far; -1 where the encoding does not tell.
     qint64 BytesDone() const { return m_encoded ? m_encoded->BytesDone() : m_text.Consumed(); }
 

@@ -120,6 +120,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
         failTask(error);
         return;
     }
+    m_lines->SetSink(m_failure.FileSink());
     // Over several connections a file of one article goes as a series of one, so that the
     // files behind it can go ahead.
     const bool parallel = m_runner.PostConnections() > 1;

@@ -17,6 +17,7 @@
 
 struct TAppState;
 class TBatchAccount;
+class TByteSink;
 class TFileAccount;
 class TbcsNNTP;
 class TNewsArticle;
@@ -50,6 +51,8 @@ public:
     virtual void AheadPartTaken(const QString& path, qint64 size, qint64 done, qint64 total) = 0;
     // The file being posted is the task's last (no recovery file follows it).
     virtual bool LastFileOfTask() const = 0;
+    // Where the reads of the task's file go as well, if anywhere (its recovery set).
+    virtual std::shared_ptr<TByteSink> FileSink() = 0;
     // Parts of the uploads behind the head that were on their way were dropped (a connection
     // failed between tasks): those uploads go on from the journal when their turn comes.
     virtual void AheadDropped(const QString& text) = 0;

@@ -2,15 +2,29 @@
 
 #include "codec/LocalFile.h"
 #include "codec/par2/Par2Creator.h"
+#include "codec/par2/Par2Feed.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <QThread>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
 
 const char* const Creating = "Creating recovery files";
+
+// The making yields to the posting and to a news server on the same machine: its threads
+// (which take this from the thread that starts them) run at a lower priority.
+constexpr int MakerNiceness = 10;
+
+void lowerPriority()
+{
+    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), MakerNiceness);
+}
 
 } // namespace
 
@@ -57,6 +71,7 @@ void TPar2Maker::Start(const TRecoveryRequest& request)
     m_request = request;
     m_files.clear();
     m_note.clear();
+    m_fedBytes = 0;
     m_percent = -1;
     const QFileInfo file(request.File);
     if (TLocalFile::HasRawBytes(request.File)) {
@@ -90,10 +105,18 @@ void TPar2Maker::Start(const TRecoveryRequest& request)
     make.FileCount = make.Uniform ? FilesWithin(file.size(), request.Percent, request.FileLimit)
                                   : request.FileCount;
     make.MemoryLimit = request.MemoryLimit;
+    if (request.Feed) {
+        const TPar2Shape shape = TPar2Creator::Shape(file.size(), make);
+        make.Feed = std::make_shared<TPar2Feed>(file.size(), shape.BatchBytes(),
+                                                shape.FeedBatches(make.MemoryLimit));
+        m_feed = make.Feed;
+        m_feedOffered = true;
+    }
     m_abort = false;
     emit Progress(0, Creating);
     // The thread reports progress through queued calls; its result is read once it has ended.
     m_thread = QThread::create([this, make] {
+        lowerPriority();
         TPar2Creator creator(make);
         creator.SetAbort(&m_abort);
         creator.SetProgress([this](int percent) {
@@ -121,6 +144,7 @@ void TPar2Maker::threadDone()
     m_thread->wait();
     delete m_thread;
     m_thread = nullptr;
+    endFeed();
     const TPar2Result result = *m_result;
     if (!result.Error.isEmpty()) {
         fail(result.Error);
@@ -128,6 +152,7 @@ void TPar2Maker::threadDone()
     }
     m_files = result.Files;
     m_note = result.Note;
+    m_fedBytes = result.FedBytes;
     emit Progress(100, Creating);
     emit Finished(true, QString());
 }
@@ -138,10 +163,31 @@ void TPar2Maker::Cancel()
         return;
     // The creator stops within one batch of slices and removes what it wrote.
     m_abort = true;
+    endFeed(); // a creator waiting for bytes stops waiting
     m_thread->disconnect(this);
     m_thread->wait();
     delete m_thread;
     m_thread = nullptr;
+}
+
+std::shared_ptr<TByteSink> TPar2Maker::TakeFeed()
+{
+    if (!std::exchange(m_feedOffered, false))
+        return nullptr;
+    return m_feed;
+}
+
+void TPar2Maker::DropFeed()
+{
+    if (std::exchange(m_feedOffered, false))
+        endFeed();
+}
+
+void TPar2Maker::endFeed()
+{
+    m_feedOffered = false;
+    if (m_feed)
+        std::exchange(m_feed, nullptr)->End();
 }
 
 void TPar2Maker::RemoveFiles()

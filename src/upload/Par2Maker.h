@@ -8,6 +8,8 @@
 #include <memory>
 
 class QThread;
+class TByteSink;
+class TPar2Feed;
 struct TPar2Result;
 
 // How much recovery data to make for a file.
@@ -19,6 +21,9 @@ struct TRecoveryRequest
     int FileCount = 0;    // recovery files; 0: as par2 chooses
     qint64 FileLimit = 0; // bytes per recovery file at most, which sets FileCount; 0: none
     qint64 MemoryLimit = qint64(256) << 20; // recovery data held in memory at once
+    // The file is being read meanwhile: its reads are offered (TakeFeed), and the maker waits
+    // for them until DropFeed says no reader took them.
+    bool Feed = false;
 };
 
 // Makes a file's PAR2 recovery set with our own creator, on a thread of its own while the
@@ -40,6 +45,13 @@ public:
     const QStringList& Files() const { return m_files; }
     // For the log, when the set was made in more than one read of the file.
     const QString& Note() const { return m_note; }
+    // The sink for the reads of whoever posts the file meanwhile, once: the set is made from
+    // those bytes as far as they come in order, the rest read by the maker itself.
+    std::shared_ptr<TByteSink> TakeFeed();
+    // No reader took the feed: the maker reads the file itself.
+    void DropFeed();
+    // Of the file, the bytes the set was made from without reading them itself.
+    qint64 FedBytes() const { return m_fedBytes; }
     // Removes the files of the set (when its task ends, whatever the outcome).
     void RemoveFiles();
 
@@ -58,11 +70,15 @@ private:
     void reportProgress(int percent);
     void threadDone();
     void fail(const QString& error);
+    void endFeed();
 
     TRecoveryRequest m_request;
     QThread* m_thread = nullptr;
     std::unique_ptr<TPar2Result> m_result; // written by the thread, read when it has ended
     std::atomic<bool> m_abort = false;
+    std::shared_ptr<TPar2Feed> m_feed; // while the set is made
+    bool m_feedOffered = false;        // no reader has taken it yet
+    qint64 m_fedBytes = 0;
     QStringList m_files;
     QString m_note;
     int m_percent = -1;

@@ -79,11 +79,13 @@ void TRecoveryFiles::Begin(const TTask& task)
     QDir(m_folder).removeRecursively(); // what an earlier run left unfinished
     m_making = true;
     m_maker.Start({UploadFields(task).Path, m_folder, setting->Percent, setting->FileCount,
-                   qint64(setting->FileMB) << 20, qint64(m_state.Settings.Par2MemoryMB) << 20});
+                   qint64(setting->FileMB) << 20, qint64(m_state.Settings.Par2MemoryMB) << 20,
+                   true});
     if (!m_maker.IsRunning()) // it could not begin, and the task has failed
         return;
     m_posting = true;
     m_target.PostTaskFile(task);
+    m_maker.DropFeed(); // the file is not read in a way that feeds the making
 }
 
 void TRecoveryFiles::progress(int percent, const QString& text)
@@ -94,9 +96,13 @@ void TRecoveryFiles::progress(int percent, const QString& text)
     m_runner.SetStatus(QStringLiteral("%1 %2%").arg(text).arg(percent));
 }
 
-void TRecoveryFiles::made(bool ok, const QString& error)
+void TRecoveryFiles::made(bool ok, QString error)
 {
     m_making = false;
+    if (!ok && m_posting) // the file's articles have gone, or are going
+        error = QStringLiteral("The file %1 was posted, but its recovery files could not be "
+                               "made: %2")
+                    .arg(UploadFields(std::as_const(m_task)).Path, error);
     if (!ok && m_posting && !m_waiting) {
         m_error = error; // told once the file is through
         return;
@@ -115,8 +121,16 @@ void TRecoveryFiles::made(bool ok, const QString& error)
     if (!m_maker.Note().isEmpty())
         m_logger.LogIt(m_maker.Note());
     writeDoneMark();
-    m_logger.LogIt(QStringLiteral("Recovery files of %1 made: %2 files in %3")
-                       .arg(UploadFields(std::as_const(m_task)).Path)
+    const QString path = UploadFields(std::as_const(m_task)).Path;
+    const qint64 size = QFileInfo(path).size();
+    const qint64 fed = m_maker.FedBytes();
+    const QString source = fed >= size ? QStringLiteral("from the bytes posted")
+                           : fed > 0   ? QStringLiteral("from the first %1 bytes posted, the "
+                                                          "rest read again")
+                                           .arg(fed)
+                                     : QStringLiteral("from a read of its own");
+    m_logger.LogIt(QStringLiteral("Recovery files of %1 made %2: %3 files in %4")
+                       .arg(path, source)
                        .arg(m_files.size())
                        .arg(m_folder));
     if (m_waiting) {

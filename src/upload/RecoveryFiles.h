@@ -53,6 +53,9 @@ public:
     // from the event loop (once the set is made), or the task failed.
     bool PostNext();
     bool HasNext() const { return m_making || !m_error.isEmpty() || m_next < m_files.size(); }
+    // For the reader of the task's file, once while the set is made: its reads feed the
+    // making (TPar2Maker::TakeFeed). None for the recovery files or after the first.
+    std::shared_ptr<TByteSink> FileSink() { return m_making ? m_maker.TakeFeed() : nullptr; }
     // The task ends or is stopped: the making is stopped if it runs, and the set removed.
     void Stop();
 
@@ -60,7 +63,7 @@ public:
     QString FolderFor(const TTask& task) const;
 
 private:
-    void made(bool ok, const QString& error);
+    void made(bool ok, QString error);
     void progress(int percent, const QString& text);
     void postNext();
     bool stillHeadTask() const;

@@ -37,6 +37,8 @@ public:
     // Goes on to the next part once this one is done; false after the last.
     bool NextPart();
     const QString& ErrorText() const { return m_errorText; }
+    // The file's reads go to sink as well (an encoded file's).
+    void SetSink(const std::shared_ptr<TByteSink>& sink) { m_file.SetSink(sink); }
     // What the include text, a text file and the signature need declared, together.
     const TTextCharset& Charset() const { return m_charset; }
 

@@ -92,6 +92,7 @@ private:
     void TakenBefore(const QString& reason) override;
     bool LastFileOfTask() const override;
     void AheadDropped(const QString& text) override;
+    std::shared_ptr<TByteSink> FileSink() override { return m_recovery->FileSink(); }
     // The task has ended well: on to the next unless the batch's check holds it.
     void nextTask();
     // Counts the finished post in its groups, once per file.

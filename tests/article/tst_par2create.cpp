@@ -4,6 +4,7 @@
 #include "PeerTools.h"
 #include "codec/par2/Gf16Region.h"
 #include "codec/par2/Par2Creator.h"
+#include "codec/par2/Par2Feed.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -61,6 +62,8 @@ private slots:
     void samePacketsAsPar2();
     void volumesNamedAsPar2Names_data();
     void volumesNamedAsPar2Names();
+    void fedSetIsTheSetRead_data();
+    void fedSetIsTheSetRead();
 };
 
 void TestPar2Create::initTestCase()
@@ -160,6 +163,7 @@ void TestPar2Create::volumesNamedAsPar2Names_data()
     QTest::newRow("5 %, 4 files") << 5 << 4 << false;
     QTest::newRow("1 %, 3 files") << 1 << 3 << false;
     QTest::newRow("100 %, 10 files") << 100 << 10 << false;
+    QTest::newRow("10 %, 8 files, the last empty") << 10 << 8 << false;
     QTest::newRow("10 %, 3 equal files") << 10 << 3 << true;
     QTest::newRow("10 %, 7 equal files") << 10 << 7 << true;
 }
@@ -189,6 +193,64 @@ void TestPar2Create::volumesNamedAsPar2Names()
     QCOMPARE(QDir(dir.path()).entryList({"*.par2"}, QDir::Files),
              QDir(dir.filePath("theirs")).entryList({"*.par2"}, QDir::Files));
     QCOMPARE(made.Files.size(), QDir(dir.path()).entryList({"*.par2"}, QDir::Files).size());
+}
+
+void TestPar2Create::fedSetIsTheSetRead_data()
+{
+    QTest::addColumn<QList<qint64>>("reads"); // offsets the reader reads 16 KiB at, -1: lets go
+    QTest::addColumn<int>("waiting");         // buffers the feed may hold for the creator
+    QTest::addColumn<bool>("whole");          // the whole file came from the feed
+    QList<qint64> inOrder, again, skipped, halfway;
+    for (qint64 at = 0; at < 1 << 20; at += 16384)
+        inOrder << at;
+    again = inOrder.mid(0, 30) + inOrder; // a retry reads from the start again
+    skipped = inOrder.mid(0, 30) + inOrder.mid(32);
+    halfway = inOrder.mid(0, 32) << -1;
+    QTest::newRow("in order") << inOrder << 1000 << true;
+    QTest::newRow("from the start again") << again << 1000 << true;
+    QTest::newRow("a read skipped") << skipped << 1000 << false;
+    QTest::newRow("the reader lets go halfway") << halfway << 1000 << false;
+    QTest::newRow("the creator behind") << inOrder << 2 << false;
+    QTest::newRow("never fed") << QList<qint64>{-1} << 1000 << false;
+}
+
+// Whatever the feed gives before it ends, the creator makes the set it makes reading the file.
+void TestPar2Create::fedSetIsTheSetRead()
+{
+    QFETCH(QList<qint64>, reads);
+    QFETCH(int, waiting);
+    QFETCH(bool, whole);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("read");
+    QDir(dir.path()).mkpath("fed");
+    const QByteArray data = PeerTools::RandomBytes((1 << 20) - 5, 12);
+    PeerTools::WriteFile(dir.filePath("read/data.bin"), data);
+    PeerTools::WriteFile(dir.filePath("fed/data.bin"), data);
+    // 40 % makes batches of 20 slices: the file comes in a hundred buffers.
+    const TPar2Result read = make(dir.filePath("read/data.bin"), 0, 40);
+    TPar2Request request;
+    request.File = dir.filePath("fed/data.bin");
+    request.Folder = dir.filePath("fed");
+    request.Percent = 40;
+    const TPar2Shape shape = TPar2Creator::Shape(data.size(), request);
+    QVERIFY(shape.Slices / shape.Batch > 50);
+    request.Feed = std::make_shared<TPar2Feed>(data.size(), shape.BatchBytes(), waiting);
+    for (qint64 at : reads) {
+        if (at < 0)
+            request.Feed->End();
+        else
+            request.Feed->Read(at, data.constData() + at,
+                               std::min<qint64>(16384, data.size() - at));
+    }
+    const TPar2Result fed = TPar2Creator(request).Make();
+    QVERIFY2(read.Error.isEmpty() && fed.Error.isEmpty(), qPrintable(read.Error + fed.Error));
+    QCOMPARE(fed.FedBytes == data.size(), whole);
+    QCOMPARE(fed.FedBytes > 0, reads.first() >= 0);
+    QCOMPARE(fed.Files.size(), read.Files.size());
+    for (qsizetype i = 0; i < read.Files.size(); ++i)
+        QVERIFY2(PeerTools::ReadFile(fed.Files[i]) == PeerTools::ReadFile(read.Files[i]),
+                 qPrintable(fed.Files[i]));
+    QCOMPARE(PeerTools::Run("par2", {"verify", "-q", "data.bin.par2"}, dir.filePath("fed")), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPar2Create)

@@ -72,6 +72,7 @@ private slots:
     void abortStopsTheMakingAndKeepsTheTask();
     void failuresPostNothing_data();
     void failuresPostNothing();
+    void failureAfterThePostIsNoSuccess();
 
 private:
     TTask recoveryTask(UploadFixture& f, const QString& path, const QString& subject,
@@ -161,9 +162,13 @@ void TestUploadPar2::nzbgetRepairsAYEncPost()
     const QString name = QStringLiteral("repairable.bin");
     const QByteArray bytes = randomBytes(20 << 20, 21);
     QSignalSpy written(&f.poster.Account(), &TBatchAccount::NzbWritten);
-    f.list.Add(recoveryTask(f, f.write(name, bytes), "R", "10,0,0"));
+    const QString path = f.write(name, bytes);
+    f.list.Add(recoveryTask(f, path, "R", "10,0,0"));
     QVERIFY(runQueue(f, 600));
     QCOMPARE(f.view.Warnings, QStringList());
+    // The set was made from the posting's own reads: the file was read once.
+    QVERIFY(f.logged("Recovery files of " + path + " made from the bytes posted: 9 files in " +
+                     f.poster.Recovery().FolderFor(recoveryTask(f, path, "R", "10,0,0"))));
 
     // The making's progress was shown, and its files are gone with the task.
     const QRegularExpression making("^Creating recovery files \\d+%$");
@@ -311,6 +316,53 @@ void TestUploadPar2::failuresPostNothing()
     QCOMPARE(savedTasks(f), QList<TTask>{task});
     QCOMPARE(QDir(f.state.DataFile("recovery")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
              QStringList());
+}
+
+void TestUploadPar2::failureAfterThePostIsNoSuccess()
+{
+    UploadFixture f;
+    const QString folder = f.state.DataFile("recovery");
+    QVERIFY(QDir().mkpath(folder));
+    auto disk = std::make_unique<TSmallDisk>(folder);
+    QString why;
+    if (!disk->Mount(8192, &why))
+        QSKIP(qPrintable(why));
+    const QString name = QStringLiteral("unprotected.bin");
+    const QString path = f.write(name, randomBytes(4 << 20, 13));
+    const TTask task = recoveryTask(f, path, "L", "10,0,0");
+    // The disk turns read-only once the file's first part is on the server: the set, made from
+    // the reads of the parts, cannot be written before the last part is read.
+    bool readOnly = false;
+    connect(&f.poster, &TUploadPoster::PartAccepted, &f.poster,
+            [&] { readOnly = readOnly || disk->MakeReadOnly(&why); });
+    f.list.Add(task);
+    QVERIFY(runQueue(f, 300));
+    QVERIFY2(readOnly, qPrintable(why));
+
+    // The user is told what was posted and what failed; the task is kept, not through.
+    QCOMPARE(f.view.Warnings.size(), 1);
+    QVERIFY2(f.view.Warnings.first().startsWith("The file " + path +
+                                                " was posted, but its recovery files could not "
+                                                "be made: Cannot "),
+             qPrintable(f.view.Warnings.first()));
+    QCOMPARE(savedTasks(f), QList<TTask>{task});
+    const QByteArray quoted = "\"" + name.toUtf8() + "\"";
+    QCOMPARE(PostedArticles::Fetch(m_inn.Port(), Group, quoted).size(), 11);
+    QCOMPARE(PostedArticles::Fetch(m_inn.Port(), Group, (name + ".par2").toUtf8()).size(), 0);
+
+    // Run again with room: the set is made and posted, the file's articles not again.
+    disk.reset();
+    f.list.Add(task);
+    QVERIFY(runQueue(f, 300));
+    QCOMPARE(f.view.Warnings.size(), 1);
+    QVERIFY(f.logged("Posted before: " + path));
+    // Reading past the parts taken before, in order, fed the set.
+    QCOMPARE(f.session.Lines()
+                 .filter("Recovery files of " + path + " made from the bytes posted")
+                 .size(),
+             1);
+    QCOMPARE(PostedArticles::Fetch(m_inn.Port(), Group, quoted).size(), 11);
+    QCOMPARE(PostedArticles::Fetch(m_inn.Port(), Group, (name + ".par2").toUtf8()).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestUploadPar2)

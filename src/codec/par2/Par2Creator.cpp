@@ -4,6 +4,7 @@
 #include "codec/EUUCode.h"
 #include "codec/OutputFile.h"
 #include "codec/par2/Gf16.h"
+#include "codec/par2/Par2Feed.h"
 #include "codec/par2/Parallel.h"
 #include "codec/par2/RecoveryEncoder.h"
 
@@ -81,6 +82,7 @@ TPar2Result TPar2Creator::Make()
                            .arg(m_request.File, QString::fromLocal8Bit(e.what()));
         return result;
     }
+    result.FedBytes = m_fedBytes;
     result.Files << m_written.last();
     result.Files << m_written.mid(0, m_written.size() - 1);
     if (m_passes > 1)
@@ -91,6 +93,29 @@ TPar2Result TPar2Creator::Make()
     return result;
 }
 
+TPar2Shape TPar2Creator::Shape(qint64 fileSize, const TPar2Request& request)
+{
+    TPar2Shape shape;
+    shape.SliceSize = Par2Layout::SliceSize(fileSize);
+    shape.Slices = int(Par2Layout::SliceCount(fileSize, shape.SliceSize));
+    shape.Recovery = request.RecoveryCount > 0 && shape.Slices > 0
+                         ? std::min(request.RecoveryCount, Gf16::Order)
+                         : Par2Layout::RecoveryCount(shape.Slices, request.Percent);
+    shape.PerPass = int(
+        std::clamp<qint64>(request.MemoryLimit / shape.SliceSize, 1, std::max(1, shape.Recovery)));
+    shape.Passes = (shape.Recovery + shape.PerPass - 1) / shape.PerPass;
+    shape.Batch =
+        int(std::clamp<qint64>(BatchBytes / shape.SliceSize, 1, std::max(1, shape.Slices)));
+    shape.Batch = std::max(1, std::min(shape.Batch, FactorLimit / shape.PerPass));
+    return shape;
+}
+
+int TPar2Shape::FeedBatches(qint64 memoryLimit) const
+{
+    const qint64 left = memoryLimit - qint64(PerPass) * SliceSize;
+    return int(std::clamp<qint64>(left / std::max<qint64>(1, BatchBytes()), 2, 1 << 16));
+}
+
 void TPar2Creator::plan()
 {
     m_file.setFileName(m_request.File);
@@ -99,18 +124,15 @@ void TPar2Creator::plan()
                           .arg(m_request.File, m_file.errorString()));
     m_size = m_file.size();
     m_name = QFile::encodeName(QFileInfo(m_request.File).fileName());
-    m_sliceSize = Par2Layout::SliceSize(m_size);
-    m_slices = int(Par2Layout::SliceCount(m_size, m_sliceSize));
-    m_recovery = m_request.RecoveryCount > 0 && m_slices > 0
-                     ? std::min(m_request.RecoveryCount, Gf16::Order)
-                     : Par2Layout::RecoveryCount(m_slices, m_request.Percent);
+    const TPar2Shape shape = Shape(m_size, m_request);
+    m_sliceSize = shape.SliceSize;
+    m_slices = shape.Slices;
+    m_recovery = shape.Recovery;
     m_layout = Par2Layout::Volumes(QFileInfo(m_request.File).fileName(), m_recovery,
                                    m_request.FileCount, m_request.Uniform);
-    m_perPass =
-        int(std::clamp<qint64>(m_request.MemoryLimit / m_sliceSize, 1, std::max(1, m_recovery)));
-    m_passes = (m_recovery + m_perPass - 1) / m_perPass;
-    m_batch = int(std::clamp<qint64>(BatchBytes / m_sliceSize, 1, std::max(1, m_slices)));
-    m_batch = std::max(1, std::min(m_batch, FactorLimit / m_perPass));
+    m_perPass = shape.PerPass;
+    m_passes = shape.Passes;
+    m_batch = shape.Batch;
     m_sums.resize(size_t(m_slices));
 }
 
@@ -124,8 +146,10 @@ int TPar2Creator::hashJobs(int count) const
 void TPar2Creator::hashJob(int job, const uchar* data, int first, int count, qint64 read)
 {
     if (job == 0) {
-        if (first == 0)
-            m_facts.Md5First16k = TMd5::Of(data, std::min(read, First16k));
+        // A batch may be shorter than the first 16 KiB.
+        const qint64 offset = qint64(first) * m_sliceSize;
+        if (offset < First16k)
+            m_first16kMd5.Add(data, std::min(read, First16k - offset));
         m_fileMd5.Add(data, read);
         return;
     }
@@ -140,44 +164,79 @@ void TPar2Creator::hashJob(int job, const uchar* data, int first, int count, qin
 
 void TPar2Creator::readPass(int pass, TRecoveryEncoder& encoder)
 {
-    std::vector<uchar> buffer(size_t(m_batch * m_sliceSize));
-    if (!m_file.seek(0))
-        throw EUUCode(
-            QStringLiteral("Cannot read %1: %2").arg(m_request.File, m_file.errorString()));
+    // The feed gives the first read only; a file read again is read here.
+    TPar2Feed* feed = pass == 0 ? m_request.Feed.get() : nullptr;
+    if (feed && !feed->Fits(m_size, m_batch * m_sliceSize)) {
+        feed->End(); // the file changed since the feed was made for it
+        feed = nullptr;
+    }
+    std::vector<uchar> own;
+    std::unique_ptr<uchar[]> fed;
     qint64 offset = 0;
     for (int first = 0; first < m_slices; first += m_batch) {
         if (aborted())
             throw TStopped();
         const int count = std::min(m_batch, m_slices - first);
         const qint64 want = std::min(count * m_sliceSize, m_size - offset);
-        qint64 got = 0;
-        while (got < want) {
-            const qint64 n = m_file.read(reinterpret_cast<char*>(buffer.data()) + got, want - got);
-            if (n <= 0)
-                throw EUUCode(QStringLiteral("Cannot read %1: %2")
-                                  .arg(m_request.File, n < 0
-                                                           ? m_file.errorString()
-                                                           : QStringLiteral("it became shorter")));
-            got += n;
-        }
-        std::memset(buffer.data() + want, 0, size_t(count * m_sliceSize - want));
-        encoder.Prepare(first, count, buffer.data());
+        uchar* data = batchAt(offset, want, feed, own, fed);
+        std::memset(data + want, 0, size_t(count * m_sliceSize - want));
+        encoder.Prepare(first, count, data);
         const int hashing = pass == 0 ? hashJobs(count) : 0;
         RunParallel(hashing + encoder.Chunks(), [&](int job) {
             if (job < hashing)
-                hashJob(job, buffer.data(), first, count, want);
+                hashJob(job, data, first, count, want);
             else
                 encoder.AddChunk(job - hashing);
         });
+        if (fed)
+            feed->Give({std::move(fed), 0});
         offset += want;
         report(qint64(pass) * m_size + offset, qint64(m_passes) * m_size);
     }
 }
 
+uchar* TPar2Creator::batchAt(qint64 offset, qint64 want, TPar2Feed* feed, std::vector<uchar>& own,
+                             std::unique_ptr<uchar[]>& fed)
+{
+    qint64 got = 0;
+    uchar* to = nullptr;
+    if (feed) {
+        TPar2Feed::TBuffer buffer = feed->Take();
+        if (buffer.Data) {
+            got = std::min(buffer.Bytes, want);
+            fed = std::move(buffer.Data);
+            to = fed.get();
+            m_fedBytes += got;
+        }
+    }
+    if (!to) {
+        own.resize(size_t(m_batch * m_sliceSize));
+        to = own.data();
+    }
+    if (got < want)
+        readFile(to + got, offset + got, want - got);
+    return to;
+}
+
+void TPar2Creator::readFile(uchar* to, qint64 offset, qint64 want)
+{
+    if (m_file.pos() != offset && !m_file.seek(offset))
+        throw EUUCode(
+            QStringLiteral("Cannot read %1: %2").arg(m_request.File, m_file.errorString()));
+    qint64 got = 0;
+    while (got < want) {
+        const qint64 n = m_file.read(reinterpret_cast<char*>(to) + got, want - got);
+        if (n <= 0)
+            throw EUUCode(QStringLiteral("Cannot read %1: %2")
+                              .arg(m_request.File, n < 0 ? m_file.errorString()
+                                                         : QStringLiteral("it became shorter")));
+        got += n;
+    }
+}
+
 void TPar2Creator::finishChecksums()
 {
-    if (m_slices == 0)
-        m_facts.Md5First16k = TMd5::Of(nullptr, 0);
+    m_facts.Md5First16k = m_first16kMd5.Finish();
     m_facts.Name = m_name;
     m_facts.Length = m_size;
     m_facts.Md5 = m_fileMd5.Finish();
@@ -211,6 +270,21 @@ void TPar2Creator::writeVolumePacket(const TRecoveryEncoder& encoder, int k)
     m_out.reset();
     m_written << path;
     ++m_outVolume;
+    writeEmptyVolumes();
+}
+
+// A volume of no recovery slice (more volumes asked for than the slices fill) carries the
+// checksums as the index does.
+void TPar2Creator::writeEmptyVolumes()
+{
+    while (m_outVolume < m_layout.size() && m_layout[m_outVolume].Count == 0) {
+        const QString path = QDir(m_request.Folder).filePath(m_layout[m_outVolume].Name);
+        TOutputFile out(path);
+        writeCritical(out, m_layout[m_outVolume].Copies);
+        out.Commit();
+        m_written << path;
+        ++m_outVolume;
+    }
 }
 
 void TPar2Creator::writeCritical(TOutputFile& out, int copies)

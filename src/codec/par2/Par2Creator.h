@@ -13,6 +13,7 @@
 #include <vector>
 
 class TOutputFile;
+class TPar2Feed;
 class TRecoveryEncoder;
 
 // What set to make for a file.
@@ -25,13 +26,32 @@ struct TPar2Request
     int FileCount = 0;                      // recovery volumes; 0: as doubling sizes need
     bool Uniform = false;                   // volumes of equal size rather than doubling
     qint64 MemoryLimit = qint64(256) << 20; // recovery data held at once
+    // The file's bytes from its reader, when it is read anyway (the rest is read here).
+    std::shared_ptr<TPar2Feed> Feed;
+};
+
+// How the creator cuts the work on a file.
+struct TPar2Shape
+{
+    qint64 SliceSize = 0;
+    int Slices = 0;
+    int Recovery = 0;
+    int PerPass = 0; // recovery slices made in one read of the file
+    int Passes = 0;
+    int Batch = 0; // input slices taken at once
+
+    qint64 BatchBytes() const { return Batch * SliceSize; }
+    // Batches a feed may hold for the creator within the memory limit beside the recovery
+    // data of a pass (two at least).
+    int FeedBatches(qint64 memoryLimit) const;
 };
 
 struct TPar2Result
 {
-    QStringList Files; // the index file first, then the volumes in order
-    QString Error;     // empty when the set was made
-    QString Note;      // for the log: the file was read more than once
+    QStringList Files;   // the index file first, then the volumes in order
+    QString Error;       // empty when the set was made
+    QString Note;        // for the log: the file was read more than once
+    qint64 FedBytes = 0; // of the file, taken from the feed rather than read
 };
 
 // Makes the PAR2 2.0 recovery set of one file: the index file "name.par2" with the file's
@@ -46,6 +66,8 @@ public:
     explicit TPar2Creator(const TPar2Request& request);
     ~TPar2Creator();
 
+    static TPar2Shape Shape(qint64 fileSize, const TPar2Request& request);
+
     void SetProgress(std::function<void(int)> progress) { m_progress = std::move(progress); }
     void SetAbort(const std::atomic<bool>* abort) { m_abort = abort; }
     TPar2Result Make();
@@ -53,12 +75,17 @@ public:
 private:
     void plan();
     void readPass(int pass, TRecoveryEncoder& encoder);
+    // The batch's bytes at offset: from the feed as far as it goes, the rest read here.
+    uchar* batchAt(qint64 offset, qint64 want, TPar2Feed* feed, std::vector<uchar>& own,
+                   std::unique_ptr<uchar[]>& fed);
+    void readFile(uchar* to, qint64 offset, qint64 want);
     void hashJob(int job, const uchar* data, int first, int count, qint64 read);
     int hashJobs(int count) const;
     void finishChecksums();
     void writeCritical(TOutputFile& out, int copies);
     void writeIndex();
     void writeVolumePacket(const TRecoveryEncoder& encoder, int k);
+    void writeEmptyVolumes();
     void report(qint64 done, qint64 total);
     bool aborted() const { return m_abort && m_abort->load(); }
     void removeWritten();
@@ -78,6 +105,7 @@ private:
     size_t m_outVolume = 0;
     std::vector<Par2Packets::TSliceSum> m_sums;
     TMd5 m_fileMd5;
+    TMd5 m_first16kMd5;
     Par2Packets::TFileFacts m_facts;
     Par2Packets::TId m_setId{};
     QByteArray m_critical; // main, file description and checksum packets
@@ -86,4 +114,5 @@ private:
     std::function<void(int)> m_progress;
     const std::atomic<bool>* m_abort = nullptr;
     int m_lastPercent = -1;
+    qint64 m_fedBytes = 0;
 };

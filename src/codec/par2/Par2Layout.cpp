@@ -20,8 +20,12 @@ std::vector<int> doublingSizes(int count, int files)
         first *= 2;
     std::vector<int> sizes;
     int left = count;
-    for (qint64 size = first; left > 0 && int(sizes.size()) < files; size *= 2) {
+    // Files beyond those the slices fill get none, as par2 gives them; a second empty one
+    // would take the first one's name (par2 then fails), so there is one at most.
+    for (qint64 size = first; int(sizes.size()) < files; size *= 2) {
         const int n = int(std::min<qint64>(size, left));
+        if (n == 0 && !sizes.empty() && sizes.back() == 0)
+            break;
         sizes.push_back(n);
         left -= n;
     }
