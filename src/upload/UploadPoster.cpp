@@ -37,7 +37,8 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                              const TClock& clock, QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_logger(logger), m_state(state),
-      m_account(std::make_unique<TBatchAccount>(state, list, logger, view, client)),
+      m_account(std::make_unique<TBatchAccount>(state, list, logger, view, client,
+                                                runner.ConnectionOverride())),
       m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
                                                      *m_account,
                                                      static_cast<TUploadFailure&>(*this))),
@@ -52,6 +53,8 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
     });
     connect(&runner, &TTaskRunner::ListCleared, &m_retry, &TPostRetry::Cancel);
     connect(&runner, &TTaskRunner::ListCleared, this, &TUploadPoster::endProgress);
+    for (auto stopped : {&TTaskRunner::ListCleared, &TTaskRunner::TasksHeld})
+        connect(&runner, stopped, m_account.get(), &TBatchAccount::QueueStopped);
     connect(&m_duplicateCheck, &TBatchCheck::Done, this,
             [this](const QStringList& found, const QStringList&, const QString& error) {
                 duplicateChecked(m_duplicateReason, found, error);
