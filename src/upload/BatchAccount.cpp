@@ -312,7 +312,9 @@ void TBatchAccount::QueueStopped()
         return;
     }
     // The check the batch waits for ends as a cancel does: the task stays for a later run.
+    m_checkStopped = true;
     m_checkClient->Cancel();
+    m_checkStopped = false;
 }
 
 void TBatchAccount::batchThrough()
@@ -347,6 +349,8 @@ bool TBatchAccount::AfterTask()
 void TBatchAccount::checked(const QStringList& found, const QStringList& missing,
                             const QString& error)
 {
+    if (!error.isEmpty() && !m_checkStopped)
+        emit CheckFailed(error, m_checkClient->ReplyCode());
     m_joined.clear();
     m_checkClient->Quit();
     setState(found, TArticleState::Checked);

@@ -141,6 +141,9 @@ signals:
     // failed, naming the file and the reason.
     void WriteFailed(const QString& text);
     void CheckStarted();
+    // The check the batch waited for failed (its connection was lost, the server answered
+    // what it should not): reported as a failed connection of the task is, before CheckEnded.
+    void CheckFailed(const QString& text, int replyCode);
     void CheckEnded();
 
 private:
@@ -197,6 +200,7 @@ private:
     std::unique_ptr<TbcsNNTP> m_checkClient;
     TBatchCheck m_check;
     QSet<QString> m_joined;                 // the articles that joined the check
+    bool m_checkStopped = false;            // the queue stopped it
     QList<TJournalArticle> m_batchArticles; // the batch's articles while it is checked
     QStringList m_checkIds;                 // those to ask for
     bool m_checkDue = false;

@@ -74,6 +74,8 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
         if (!m_list.IsEmpty())
             m_checkedId = m_list.HeadId();
     });
+    connect(m_account.get(), &TBatchAccount::CheckFailed, &m_runner,
+            &TTaskRunner::ConnectionFailed);
     connect(m_account.get(), &TBatchAccount::CheckEnded, this, [this] {
         // Articles found missing go again: the task runs again after their uploads.
         if (!m_list.IsEmpty() && m_list.HeadId() == m_checkedId && !m_account->RepostDue())
