@@ -272,6 +272,9 @@ void TBatchAccount::articleRecorded(const TJournalArticle& article)
 
 void TBatchAccount::checkLater(const QString& messageId)
 {
+    // The check the batch waits for takes no more: a later check asks for it.
+    if (m_check.Running() && !m_check.TakesArticles())
+        return;
     if (!m_check.TakesArticles())
         openCheck();
     if (!m_joined.contains(messageId)) {
