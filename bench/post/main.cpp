@@ -10,6 +10,8 @@
 //   bench_post --tls ...                                     both over TLS (INN's nnrpd -S)
 //   bench_post --accounting [--size-mib N] [--rounds N]      the program alone, without and
 //                                                            with the journal and the check
+//   bench_post --check [--size-mib N] [--connections N]      the program alone with the check
+//              [--delay-ms D] [--check-delay S] [--rounds N] on: time after the last 240
 //   bench_post --batch K [--size-mib N] [--connections N,N] the same MiB as K files of one
 //              [--delay-ms D] [--rounds N]                 batch, over each N, both clients
 //   bench_post --yenc [--size-mib N] [--rounds N]            the program alone, uuencoded and
@@ -68,6 +70,8 @@ struct TOptions
     int PostRetries = 2; // a new profile's
     bool YEnc = false;
     bool Accounting = false;
+    bool Check = false;
+    int CheckDelay = 5; // the profile's default
     int BatchFiles = 0;
     QList<int> Connections = {1};
     int DelayMs = 0;
@@ -117,6 +121,10 @@ TOptions parse(const QStringList& args)
             o.YEnc = true;
         else if (a == "--accounting")
             o.Accounting = true;
+        else if (a == "--check")
+            o.Check = true;
+        else if (a == "--check-delay")
+            o.CheckDelay = next.toInt(), ++i;
         else if (a == "--batch")
             o.BatchFiles = qMax(1, next.toInt()), ++i;
         else if (a == "--connections") {
@@ -152,6 +160,7 @@ struct TResult
     qint64 WireLines = 0;      // their lines, each ending in CR LF
     double FirstStart = -1;    // when the first file began posting (s after the start)
     double FirstAccepted = -1; // when the server took the first article
+    double LastAccepted = -1;  // when the server took the last article (any connection)
 };
 
 double cpuSeconds()
@@ -166,7 +175,7 @@ double cpuSeconds()
 // application wires it, over connections connections at once.
 TResult postWithProgram(const TTarget& target, const QStringList& paths, int maxLines,
                         bool yenc = false, TAccounting accounting = TAccounting::None,
-                        int connections = 1)
+                        int connections = 1, int checkDelay = 0)
 {
     QTemporaryDir home;
     TScriptedView view;
@@ -212,7 +221,7 @@ TResult postWithProgram(const TTarget& target, const QStringList& paths, int max
         list.Add(t);
     }
     state.Settings.CheckAfterPost = accounting == TAccounting::JournalAndCheck;
-    state.Settings.CheckDelay = 0;
+    state.Settings.CheckDelay = qint16(checkDelay);
 
     QObject::connect(&client, &TbcsNNTP::OnLogEvent,
                      [&](const QString& text) { logger.LogIt(text.trimmed()); });
@@ -261,8 +270,9 @@ TResult postWithProgram(const TTarget& target, const QStringList& paths, int max
             result.FirstStart = clock.nsecsElapsed() / 1e9;
     });
     QObject::connect(&poster, &TUploadPoster::PartAccepted, [&] {
+        result.LastAccepted = clock.nsecsElapsed() / 1e9;
         if (result.FirstAccepted < 0)
-            result.FirstAccepted = clock.nsecsElapsed() / 1e9;
+            result.FirstAccepted = result.LastAccepted;
     });
     const auto onIdle = [&] {
         if (list.IsEmpty() && !list.RunnerBusy())
@@ -717,6 +727,28 @@ int main(int argc, char** argv)
                     "%.2f s (%+.1f%%)\n",
                     plain, median(totals[1]), 100 * (median(totals[1]) / plain - 1),
                     median(totals[2]), 100 * (median(totals[2]) / plain - 1));
+        return 0;
+    }
+
+    if (o.Check) {
+        // One file with the check on: how long the batch takes after the server took its last
+        // article (goal: at most the check's delay and a second).
+        const int connections = o.Connections.last();
+        QList<double> after;
+        for (int round = 1; round <= o.Rounds; ++round) {
+            ::sync();
+            const TResult r =
+                postWithProgram(target, {path}, o.MaxLines, false, TAccounting::JournalAndCheck,
+                                connections, o.CheckDelay);
+            after << r.Total - r.LastAccepted;
+            std::printf("round %d: %lld MiB over %d connection(s), CheckDelay %d s: last 240 at "
+                        "%.2f s, batch ended at %.2f s, after the last 240 %.2f s; CPU %.2f s\n",
+                        round, o.SizeMiB, connections, o.CheckDelay, r.LastAccepted, r.Total,
+                        r.Total - r.LastAccepted, r.Cpu);
+            std::fflush(stdout);
+        }
+        std::printf("median after the last 240: %.2f s (goal: at most %d s)\n", median(after),
+                    o.CheckDelay + 1);
         return 0;
     }
 

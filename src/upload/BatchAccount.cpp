@@ -11,7 +11,9 @@
 #include "tasks/TaskFields.h"
 #include "tasks/TaskLine.h"
 #include "tasks/TaskList.h"
+#include "net/bcsNNTP.h"
 #include "upload/BatchNzb.h"
+#include "upload/CheckServer.h"
 #include "upload/NzbFile.h"
 #include "upload/UploadTaskFields.h"
 
@@ -60,14 +62,23 @@ QList<TNzbFile> nzbFiles(const QList<TJournalArticle>& articles, bool verified)
 } // namespace
 
 TBatchAccount::TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, TView& view,
-                             TbcsNNTP& client, QObject* parent)
+                             TbcsNNTP& client, const TConnectionOverride& session, QObject* parent)
     : QObject(parent), m_state(state), m_list(list), m_logger(logger), m_view(view),
-      m_client(client), m_check(client)
+      m_client(client), m_session(session), m_checkClient(std::make_unique<TbcsNNTP>()),
+      m_check(*m_checkClient)
 {
     connect(&m_check, &TBatchCheck::Done, this, &TBatchAccount::checked);
     connect(&m_check, &TBatchCheck::Refused, this, &TBatchAccount::checkRefused);
+    connect(&m_check, &TBatchCheck::Paused, this, [this](const QString& error) {
+        m_logger.LogIt(QStringLiteral("The check beside posting waits for the end of the batch: ") +
+                       error);
+    });
+    connect(m_checkClient.get(), &TbcsNNTP::OnLogEvent, this,
+            [this](const QString& text) { m_logger.LogIt(text.trimmed()); });
     m_fileAccount = newFile({}, {}, {}, {});
 }
+
+TBatchAccount::~TBatchAccount() = default;
 
 QString TBatchAccount::NewBatchId()
 {
@@ -102,6 +113,7 @@ void TBatchAccount::BeginTask(const TTask& task)
                     : subject.Subject;
     m_repostDue = false;
     if (upload.Batch != m_batch) {
+        endCheck();
         m_aheadIdentities.clear();
         m_journal.Close();
         m_failures.clear();
@@ -223,7 +235,10 @@ std::unique_ptr<TFileAccount> TBatchAccount::newFile(const QString& path, const 
 {
     auto account = std::make_unique<TFileAccount>(
         path, CommaText::Read(groups), poster, std::move(known), m_state.Settings.MessageIdDomain,
-        [this](const TJournalArticle& a) { record(a); });
+        [this](const TJournalArticle& a) {
+            record(a);
+            articleRecorded(a);
+        });
     account->SetServerOf([this] { return m_client.Server(); });
     return account;
 }
@@ -251,6 +266,66 @@ void TBatchAccount::EndTask(bool completed)
         batchThrough();
 }
 
+void TBatchAccount::articleRecorded(const TJournalArticle& article)
+{
+    if (article.State == TArticleState::Accepted && m_state.Settings.CheckAfterPost &&
+        m_journal.IsOpen())
+        checkLater(article.MessageId);
+}
+
+void TBatchAccount::checkLater(const QString& messageId)
+{
+    // The check the batch waits for takes no more: a later check asks for it.
+    if (m_check.Running() && !m_check.TakesArticles())
+        return;
+    if (!m_check.TakesArticles())
+        openCheck();
+    else if (!m_checkSeparate && m_checkClient->Server() != m_client.Server())
+        m_checkClient->TakeSetup(m_client); // posting went over to another server
+    if (!m_joined.contains(messageId)) {
+        m_joined.insert(messageId);
+        m_check.Add(messageId);
+    }
+}
+
+void TBatchAccount::openCheck()
+{
+    m_joined.clear();
+    const TCheckServer server = CheckServer::Of(m_state.Settings, m_session);
+    // The posting server is reached as the posting client reaches it (the task's server and
+    // login); another server as the profile sets it up.
+    m_checkClient->TakeSetup(m_client);
+    m_checkSeparate = server.Separate;
+    if (server.Separate)
+        CheckServer::SetUp(*m_checkClient, server);
+    m_check.Open(server.DelaySeconds, server.Rounds);
+    m_logger.LogIt(QStringLiteral("Batch %1: each article is checked on %2 %3 s after the server "
+                                  "took it")
+                       .arg(m_batch, m_checkClient->Server())
+                       .arg(server.DelaySeconds));
+}
+
+void TBatchAccount::endCheck()
+{
+    m_check.Stop();
+    m_joined.clear();
+    m_checkClient->Quit();
+}
+
+void TBatchAccount::QueueStopped()
+{
+    if (!m_check.Running())
+        return;
+    if (m_check.TakesArticles()) {
+        endCheck();
+        return;
+    }
+    // The check the batch waits for ends as a cancel does: the task stays for a later run.
+    m_checkStopped = true;
+    m_checkClient->Cancel();
+    m_checkStopped = false;
+}
+
 void TBatchAccount::batchThrough()
 {
     m_batchArticles = m_journal.Content().Articles();
@@ -259,9 +334,13 @@ void TBatchAccount::batchThrough()
         if (a.State == TArticleState::Accepted)
             m_checkIds << a.MessageId;
     if (!m_state.Settings.CheckAfterPost || m_checkIds.isEmpty()) {
+        endCheck();
         endBatch(m_state.Settings.CheckAfterPost);
         return;
     }
+    // Articles taken in an earlier run join now.
+    for (const QString& id : std::as_const(m_checkIds))
+        checkLater(id);
     m_checkDue = true;
 }
 
@@ -271,7 +350,7 @@ bool TBatchAccount::AfterTask()
         return false;
     m_checkDue = false;
     m_list.SetRunnerBusy(true);
-    m_check.Start(m_checkIds, m_state.Settings.CheckDelay, m_state.Settings.CheckRounds);
+    m_check.Finish();
     emit CheckStarted();
     return true;
 }
@@ -279,6 +358,10 @@ bool TBatchAccount::AfterTask()
 void TBatchAccount::checked(const QStringList& found, const QStringList& missing,
                             const QString& error)
 {
+    if (!error.isEmpty() && !m_checkStopped)
+        emit CheckFailed(error, m_checkClient->ReplyCode());
+    m_joined.clear();
+    m_checkClient->Quit();
     setState(found, TArticleState::Checked);
     setState(missing, TArticleState::Missing);
     QString syncError;
@@ -310,6 +393,8 @@ void TBatchAccount::checked(const QStringList& found, const QStringList& missing
 
 void TBatchAccount::checkRefused(const QStringList& found, const QString& text)
 {
+    m_joined.clear();
+    m_checkClient->Quit();
     setState(found, TArticleState::Checked);
     m_view.ShowWarning(text + "\nThe NZB file lists the articles the server accepted.");
     endBatch(false);

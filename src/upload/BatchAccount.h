@@ -7,6 +7,7 @@
 #include "tasks/Task.h"
 
 #include <QHash>
+#include <QSet>
 #include <QObject>
 #include <QString>
 
@@ -14,6 +15,7 @@
 #include <optional>
 
 struct TAppState;
+struct TConnectionOverride;
 struct TTask;
 class TLogger;
 class TTaskList;
@@ -21,12 +23,15 @@ class TbcsNNTP;
 class TView;
 
 // Keeps the account of a batch of uploads (the tasks one Post queued): gives every article
-// its Message-ID, records each in the batch's journal as it is sent and answered, and when
-// the batch's last upload has gone, checks that the server has them (CheckAfterPost) and
-// writes the NZB file of the articles that are there. Articles the check does not find go
-// again under new Message-IDs (the server's history may remember the old ones): their
-// uploads are queued again and post only what is missing, for up to CheckRounds rounds. A task
-// without a batch (from a task file older than batches) posts with Message-IDs but unrecorded.
+// its Message-ID, records each in the batch's journal as it is sent and answered, checks that
+// the server has them (CheckAfterPost) and, when the batch's last upload has gone and the
+// check is through, writes the NZB file of the articles that are there. The check runs beside
+// the posting, over a connection of its own to the server CheckServer::Of chooses: each
+// article is asked for once the check's delay has passed since the server took it. Articles the
+// check does not find go again under new Message-IDs (the server's history may remember the old
+// ones): their uploads are queued again and post only what is missing, for up to CheckRounds
+// rounds. A task without a batch (from a task file older than batches) posts with Message-IDs but
+// unrecorded.
 //
 // While the check runs the runner stays busy, so that the tasks after the batch (the
 // Disconnect task above all) wait for it. The session log ends the batch with one line:
@@ -35,8 +40,11 @@ class TBatchAccount : public QObject
 {
     Q_OBJECT
 public:
+    // client is the posting client: the check's own connection to the posting server is set
+    // up as it is; session is how this run reaches the servers.
     TBatchAccount(TAppState& state, TTaskList& list, TLogger& logger, TView& view, TbcsNNTP& client,
-                  QObject* parent = nullptr);
+                  const TConnectionOverride& session, QObject* parent = nullptr);
+    ~TBatchAccount() override;
 
     // A new batch's id: the time it was queued and random letters, fit for a file name.
     static QString NewBatchId();
@@ -110,12 +118,18 @@ public:
     // The task has ended well: a check the batch waits for starts, and true is returned: the
     // task stays at the head of the list until CheckEnded.
     bool AfterTask();
-    // A check runs: the tasks behind the batch wait, and a front end that ends with its
-    // queue waits for CheckEnded.
+    // A check runs, beside the posting or after it: once the batch is through the tasks behind
+    // it wait, and a front end that ends with its queue waits for CheckEnded.
     bool Checking() const { return m_check.Running(); }
     // The check found articles missing and queued their uploads again, before the task it
     // held: that task runs again rather than leaving the list.
     bool RepostDue() const { return m_repostDue; }
+    // The queue stopped (aborted, cleared, held): a check beside the posting ends without a
+    // word (the next run checks the batch's articles), one the batch waits for ends as a
+    // cancel does.
+    void QueueStopped();
+    // The client the check asks over.
+    TbcsNNTP& CheckClient() { return *m_checkClient; }
 
 signals:
     // The NZB file of a batch was written there.
@@ -127,6 +141,9 @@ signals:
     // failed, naming the file and the reason.
     void WriteFailed(const QString& text);
     void CheckStarted();
+    // The check the batch waited for failed (its connection was lost, the server answered
+    // what it should not): reported as a failed connection of the task is, before CheckEnded.
+    void CheckFailed(const QString& text, int replyCode);
     void CheckEnded();
 
 private:
@@ -148,6 +165,12 @@ private:
                                    const QString& login) const;
     bool batchLeftBehindHead() const;
     void batchThrough();
+    // A journal record of an article: one the server took joins the check.
+    void articleRecorded(const TJournalArticle& article);
+    // The article joins the batch's check, which opens with its first article.
+    void checkLater(const QString& messageId);
+    void openCheck();
+    void endCheck();
     void checked(const QStringList& found, const QStringList& missing, const QString& error);
     // The server cannot check: the batch ends with what it accepted, and a warning.
     void checkRefused(const QStringList& found, const QString& text);
@@ -171,9 +194,16 @@ private:
     TTaskList& m_list;
     TLogger& m_logger;
     TView& m_view;
-    const TbcsNNTP& m_client; // whose server takes the articles sent
+    TbcsNNTP& m_client; // the posting client: whose server takes the articles sent
     TUploadJournal m_journal;
+    const TConnectionOverride& m_session;
+    std::unique_ptr<TbcsNNTP> m_checkClient;
+    // The check asks a server of its own; else it follows the server posting, also after a
+    // switch to another one.
+    bool m_checkSeparate = false;
     TBatchCheck m_check;
+    QSet<QString> m_joined;                 // the articles that joined the check
+    bool m_checkStopped = false;            // the queue stopped it
     QList<TJournalArticle> m_batchArticles; // the batch's articles while it is checked
     QStringList m_checkIds;                 // those to ask for
     bool m_checkDue = false;

@@ -38,7 +38,8 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
                              const TClock& clock, QObject* parent)
     : QObject(parent), m_article(article), m_client(client), m_list(list), m_runner(runner),
       m_view(view), m_logger(logger), m_state(state),
-      m_account(std::make_unique<TBatchAccount>(state, list, logger, view, client)),
+      m_account(std::make_unique<TBatchAccount>(state, list, logger, view, client,
+                                                runner.ConnectionOverride())),
       m_multiPart(std::make_unique<TMultiPartPoster>(article, client, list, runner, view, state,
                                                      *m_account,
                                                      static_cast<TUploadFailure&>(*this))),
@@ -55,6 +56,8 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
     connect(&runner, &TTaskRunner::ListCleared, &m_retry, &TPostRetry::Cancel);
     connect(&runner, &TTaskRunner::ListCleared, this, [this] { m_failover.Reset(); });
     connect(&runner, &TTaskRunner::ListCleared, this, &TUploadPoster::endProgress);
+    for (auto stopped : {&TTaskRunner::ListCleared, &TTaskRunner::TasksHeld})
+        connect(&runner, stopped, m_account.get(), &TBatchAccount::QueueStopped);
     connect(&m_duplicateCheck, &TBatchCheck::Done, this,
             [this](const QStringList& found, const QStringList&, const QString& error) {
                 duplicateChecked(m_duplicateReason, found, error);
@@ -74,6 +77,8 @@ TUploadPoster::TUploadPoster(TNewsArticle& article, TbcsNNTP& client, TTaskList&
         if (!m_list.IsEmpty())
             m_checkedId = m_list.HeadId();
     });
+    connect(m_account.get(), &TBatchAccount::CheckFailed, &m_runner,
+            &TTaskRunner::ConnectionFailed);
     connect(m_account.get(), &TBatchAccount::CheckEnded, this, [this] {
         // Articles found missing go again: the task runs again after their uploads.
         if (!m_list.IsEmpty() && m_list.HeadId() == m_checkedId && !m_account->RepostDue())

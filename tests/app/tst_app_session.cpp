@@ -5,6 +5,7 @@
 #include "RunUntil.h"
 #include "ScriptedView.h"
 #include "app/QuorvelApp.h"
+#include "net/bcsNNTP.h"
 #include "base/SessionLog.h"
 #include "base/SettingsStore.h"
 #include "groups/GroupDownload.h"
@@ -81,7 +82,9 @@ void TestAppSession::downloadThenPost()
     QVERIFY(
         RunUntil([&] { return app.TaskList().IsEmpty() && !app.TaskList().RunnerBusy(); }, 20000));
     QVERIFY(view.StatusTexts.contains("Posted OK"));
-    QCOMPARE(view.StatusTexts.last(), QStringLiteral("Offline"));
+    // Posted over the posting connections and checked over one of its own: each is closed
+    // when its work is through, so the Disconnect finds nothing left open.
+    QVERIFY(!app.Nntp().Connected());
     QVERIFY(view.Warnings.isEmpty());
 
     TNntpReader reader;

@@ -153,8 +153,13 @@ void TestCliTls::sessionOptionsLeaveTheProfileAlone()
                                  "session TLS", "--tls", "--user", "ann"});
     QVERIFY2(posted.ExitCode == 0, qPrintable(posted.Err));
     const QByteArray logged = readAll(cli.Home() + "/quorvel.log");
-    const qsizetype secured = logged.lastIndexOf("TLS: TLSv1.");
-    QVERIFY2(secured > 0 && logged.indexOf("POST", secured) > secured, logged.constData());
+    // The post went over a connection secured first, and so did the check after it, over a
+    // connection of its own.
+    const qsizetype post = logged.lastIndexOf("POST");
+    const qsizetype secured = logged.lastIndexOf("TLS: TLSv1.", post);
+    QVERIFY2(secured > 0 && logged.indexOf("QUIT", secured) > post, logged.constData());
+    QVERIFY2(logged.lastIndexOf("TLS: TLSv1.", logged.indexOf("STAT:", post)) > post,
+             logged.constData());
 
     // The profile is as it was: no Security, no fingerprint, no login.
     const QString shown = cli.Run({"profile", "show"}).Out;

@@ -1,5 +1,6 @@
 #include "SmallDisk.h"
 #include "UploadFixture.h"
+#include "base/ServerEntry.h"
 #include "tasks/TaskFields.h"
 #include "upload/BatchAccount.h"
 #include "upload/MultiPartPoster.h"
@@ -34,6 +35,8 @@ private slots:
     void lostAnswerOfOneArticleIsAskedForFirst();
     void checkFindsWhatTheServerLost_data();
     void checkFindsWhatTheServerLost();
+    void checksGoBesidePosting_data();
+    void checksGoBesidePosting();
     void lostArticleOfAnEarlierUploadGoesAgain_data();
     void lostArticleOfAnEarlierUploadGoesAgain();
     void fileChangedSinceItsUploadStopped_data();
@@ -890,6 +893,62 @@ void TestMultiPart::checkFindsWhatTheServerLost()
                          f.dir.filePath("big.txt") + " (part 3)")
                  .size(),
              found ? 0 : 1);
+}
+
+void TestMultiPart::checksGoBesidePosting_data()
+{
+    QTest::addColumn<bool>("checkServer"); // the profile names a server to check on
+    QTest::newRow("on the posting server") << false;
+    QTest::newRow("on the check server") << true;
+}
+
+void TestMultiPart::checksGoBesidePosting()
+{
+    // The server answers each article late: the first articles are asked for, over a
+    // connection of their own, while the last ones are still being posted; every article is
+    // found, and asked for once.
+    QFETCH(bool, checkServer);
+    UploadFixture f;
+    TFakeNntpServer server;
+    TFakeNntpServer checker;
+    QVERIFY(server.Start());
+    QVERIFY(checker.Start());
+    server.OnPost();
+    server.SetAnswerDelay(1, 150);
+    QStringList wire; // both servers' commands, in the order they came
+    for (TFakeNntpServer* s : {&server, &checker})
+        connect(s, &TFakeNntpServer::CommandReceived, &server,
+                [&wire, s, &server](const QByteArray& command) {
+                    wire << (s == &server ? "A " : "B ") + QString::fromUtf8(command);
+                });
+    // B has every article A took (the feed is instant).
+    connect(&server, &TFakeNntpServer::ArticleReceived, &server, [&] {
+        checker.AddStoredId(
+            ReceivedArticle(server.Articles().last()).Header("Message-ID").toUtf8());
+    });
+    if (checkServer) {
+        TServerEntry b;
+        b.Name = "checker";
+        QVERIFY(b.SetAddress(checker.Server()));
+        b.Role = TServerRole::Check;
+        f.state.Settings.FurtherServers = {b};
+        f.state.Settings.CheckServerDelay = 0;
+    }
+    TTask t = f.upload(f.writeLines("big.txt", 5000), server.Server(), 1000);
+    UploadFields(t).Batch = "b9";
+    f.list.Add(t);
+    QVERIFY(f.runUntil([&] { return f.list.IsEmpty() && !f.poster.Account().Checking(); }));
+
+    const QStringList ids = messageIds(server);
+    QCOMPARE(ids.size(), 5);
+    const QString asking = checkServer ? "B STAT " : "A STAT ";
+    QCOMPARE(wire.filter(QRegularExpression("^. STAT ")).size(), 5);
+    QCOMPARE(wire.filter(asking).size(), 5);
+    QVERIFY2(wire.indexOf(asking + ids[0]) < wire.lastIndexOf("A POST"),
+             qPrintable(wire.join('|')));
+    for (const TJournalArticle& a : f.journal("b9"))
+        QCOMPARE(a.State, TArticleState::Checked);
+    QCOMPARE(f.session.Lines().filter("5 posted, 5 checked, 0 re-posted, 0 missing").size(), 1);
 }
 
 void TestMultiPart::lostArticleOfAnEarlierUploadGoesAgain_data()

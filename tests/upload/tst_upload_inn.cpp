@@ -3,6 +3,10 @@
 #include "TestFiles.h"
 #include "UploadFixture.h"
 
+#include "base/ServerEntry.h"
+#include "tasks/TaskFields.h"
+#include "upload/BatchAccount.h"
+
 #include <QDir>
 #include <QTest>
 
@@ -34,6 +38,7 @@ private slots:
     void eightBitText_data();
     void eightBitText();
     void crossPostAndOnePerGroup();
+    void checkOnTheServerFedFromThePostingOne();
 
 private:
     // Posts the tasks and waits until the queue is done; no warnings allowed.
@@ -259,3 +264,51 @@ void TestUploadInn::crossPostAndOnePerGroup()
 
 QTEST_GUILESS_MAIN(TestUploadInn)
 #include "tst_upload_inn.moc"
+
+void TestUploadInn::checkOnTheServerFedFromThePostingOne()
+{
+    // A feeds B, the profile's check server. Part 2 reaches B and is cancelled there before
+    // the check asks B for it, its delay after A took it: B's answer is what counts, so the
+    // part goes again through A under a new Message-ID, reaches B, and is found there.
+    TInnPair pair;
+    QString error;
+    QVERIFY2(pair.Start(&error), qPrintable(error));
+    UploadFixture f;
+    TServerEntry b;
+    b.Name = "fed";
+    QVERIFY(b.SetAddress(pair.B.Server()));
+    b.Role = TServerRole::Check;
+    f.state.Settings.FurtherServers = {b};
+    f.state.Settings.CheckServerDelay = 8; // time for the feed and the cancel
+    f.state.Settings.CheckRounds = 2;
+    const QString path = f.writeLines("fed.txt", 3000);
+    TTask t = f.upload(path, pair.A.Server(), 1000, "quorvel.test");
+    t.Text5 = CommaText::Write({"%s (%p/%t)", "fed check", path});
+    UploadFields(t).Batch = "fed";
+    f.list.Add(t);
+    QString cancelled;
+    QVERIFY(RunUntil(
+        [&] {
+            if (cancelled.isEmpty()) {
+                const QList<TJournalArticle> journal = f.journal("fed");
+                if (journal.size() < 2 || journal[1].State != TArticleState::Accepted)
+                    return false;
+                for (const auto& a : PostedArticles::Fetch(pair.B.Port(), "quorvel.test", "(2/3)"))
+                    if (a.Header("Message-ID") == journal[1].MessageId.toUtf8() &&
+                        pair.B.CancelArticle(journal[1].MessageId, &error))
+                        cancelled = journal[1].MessageId;
+                return false;
+            }
+            return f.list.IsEmpty() && !f.poster.Account().Checking();
+        },
+        60000));
+    QCOMPARE(f.session.Lines().filter("3 posted, 3 checked, 1 re-posted, 0 missing").size(), 1);
+    const QList<TJournalArticle> journal = f.journal("fed");
+    QCOMPARE(journal.size(), 3);
+    QVERIFY(journal[1].MessageId != cancelled);
+    for (const TJournalArticle& a : journal)
+        QCOMPARE(a.State, TArticleState::Checked);
+    const auto onB = PostedArticles::Fetch(pair.B.Port(), "quorvel.test", "(2/3)");
+    QCOMPARE(onB.size(), 1);
+    QCOMPARE(onB[0].Header("Message-ID"), journal[1].MessageId.toUtf8());
+}
