@@ -166,10 +166,12 @@ void TCliSession::useServerConnections(const TServerEntry& server)
 int TCliSession::post()
 {
     // A server of the profile's list named for the run posts over its own connections.
-    if (m_request.Has(QStringLiteral("server")))
-        if (const TServerEntry* e = TServerList::FromProfile(m_app->State().Settings)
-                                        .Find(m_request.Value(QStringLiteral("server"))))
+    if (m_request.Has(QStringLiteral("server"))) {
+        // The list outlives the entry found in it.
+        const TServerList servers = TServerList::FromProfile(m_app->State().Settings);
+        if (const TServerEntry* e = servers.Find(m_request.Value(QStringLiteral("server"))))
             useServerConnections(*e);
+    }
     TGroupSelection groups(m_app->Newsrc());
     TPostCommand post(m_app->State(), *m_view, m_app->UploadTasks(), groups);
     const int queued = post.Queue(m_request);
