@@ -103,7 +103,7 @@ struct TProgram
         const TUploadFields<TTask> upload = UploadFields(t);
         upload.Path = path;
         upload.From = "bench@example.com";
-        upload.SubjectSpec = CommaText::Write({"%s - \"%f\" yEnc (%p/%t) %b", "Bench", path});
+        upload.SubjectParts = CommaText::Write({"%s - \"%f\" yEnc (%p/%t) %b", "Bench", path});
         upload.Groups = "quorvel.bulk.0000001";
         upload.Server = server;
         upload.Login = ",";

@@ -44,12 +44,12 @@ bool isGlobal(const QString& name)
 const TCommandSpec* matchCommand(const QStringList& words, int* used)
 {
     const TCommandSpec* best = nullptr;
-    for (const TCommandSpec& subjectSpec : CommandSpecs()) {
-        const QStringList parts = subjectSpec.Name.split(u' ');
+    for (const TCommandSpec& entry : CommandSpecs()) {
+        const QStringList parts = entry.Name.split(u' ');
         if (parts.size() > words.size() || words.mid(0, parts.size()) != parts)
             continue;
         if (!best || parts.size() > *used) {
-            best = &subjectSpec;
+            best = &entry;
             *used = int(parts.size());
         }
     }
@@ -82,13 +82,13 @@ TParseOutcome helpFor(const QStringList& words)
     return out;
 }
 
-QString argumentCountError(const TCommandSpec& subjectSpec, int count)
+QString argumentCountError(const TCommandSpec& entry, int count)
 {
-    if (count < subjectSpec.MinArguments)
-        return QStringLiteral("'%1' needs %2").arg(subjectSpec.Name, subjectSpec.Arguments);
-    return subjectSpec.Arguments.isEmpty()
-               ? QStringLiteral("'%1' takes no arguments").arg(subjectSpec.Name)
-               : QStringLiteral("'%1' takes %2 only").arg(subjectSpec.Name, subjectSpec.Arguments);
+    if (count < entry.MinArguments)
+        return QStringLiteral("'%1' needs %2").arg(entry.Name, entry.Arguments);
+    return entry.Arguments.isEmpty()
+               ? QStringLiteral("'%1' takes no arguments").arg(entry.Name)
+               : QStringLiteral("'%1' takes %2 only").arg(entry.Name, entry.Arguments);
 }
 
 } // namespace
@@ -152,15 +152,14 @@ TParseOutcome TCommandLine::Parse(const QStringList& args)
         return fail(QStringLiteral("no command given"));
 
     int used = 0;
-    const TCommandSpec* subjectSpec = matchCommand(words, &used);
-    if (!subjectSpec)
+    const TCommandSpec* entry = matchCommand(words, &used);
+    if (!entry)
         return fail(QStringLiteral("unknown command '%1'").arg(words.mid(0, 2).join(u' ')));
-    req.Command = subjectSpec->Name;
+    req.Command = entry->Name;
     req.Arguments = words.mid(used);
     const int count = int(req.Arguments.size());
-    if (count < subjectSpec->MinArguments ||
-        (subjectSpec->MaxArguments >= 0 && count > subjectSpec->MaxArguments))
-        return fail(argumentCountError(*subjectSpec, count), req.Command);
+    if (count < entry->MinArguments || (entry->MaxArguments >= 0 && count > entry->MaxArguments))
+        return fail(argumentCountError(*entry, count), req.Command);
 
     for (const auto& [name, value] : options) {
         if (name == QLatin1String("profile"))
@@ -169,16 +168,16 @@ TParseOutcome TCommandLine::Parse(const QStringList& args)
             req.AssumeYes = true;
         else if (name == QLatin1String("verbose"))
             req.Verbose = true;
-        else if (isGlobal(name) || subjectSpec->FindOption(name))
+        else if (isGlobal(name) || entry->FindOption(name))
             req.Options.insert(name, value);
         else
-            return fail(QStringLiteral("'%1' has no option '--%2'").arg(subjectSpec->Name, name),
+            return fail(QStringLiteral("'%1' has no option '--%2'").arg(entry->Name, name),
                         req.Command);
     }
-    for (const TOptionSpec& o : subjectSpec->Options)
+    for (const TOptionSpec& o : entry->Options)
         if (o.Required && !req.Has(o.Name))
             return fail(QStringLiteral("'%1' needs at least one --%2 %3")
-                            .arg(subjectSpec->Name, o.Name, o.ValueName),
+                            .arg(entry->Name, o.Name, o.ValueName),
                         req.Command);
     if (req.Profile.trimmed().isEmpty())
         return fail(QStringLiteral("the profile name is empty"));

@@ -37,11 +37,11 @@ QString numberError(const QString& field, int lowest, int highest, const QString
 // The options "server set NAME FIELD VALUE" takes as fields: those that carry a value.
 bool isField(const QString& name)
 {
-    const TCommandSpec* spec = nullptr;
+    const TCommandSpec* command = nullptr;
     for (const TCommandSpec& c : CommandSpecs())
         if (c.Name == QLatin1String("server set"))
-            spec = &c;
-    const TOptionSpec* option = spec ? spec->FindOption(name) : nullptr;
+            command = &c;
+    const TOptionSpec* option = command ? command->FindOption(name) : nullptr;
     return option && !option->ValueName.isEmpty();
 }
 

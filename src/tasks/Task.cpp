@@ -82,7 +82,7 @@ QStringList TTask::ViewLines() const
         return {GroupTaskFields(*this).Server};
     case tkUpload: {
         const TUploadFields<const TTask> upload = UploadFields(*this);
-        return {upload.Server, upload.Path, upload.SubjectSpec};
+        return {upload.Server, upload.Path, upload.SubjectParts};
     }
     case tkNewGroups: {
         const TGroupTaskFields<const TTask> groups = GroupTaskFields(*this);

@@ -20,7 +20,7 @@ template <typename Task> struct TUploadFields
     TTaskText<Task>& From;
     TTaskText<Task>& ReplyTo;
     TTaskText<Task>& Organization;
-    TTaskText<Task>& SubjectSpec; // template, subject text and path, in comma-text form
+    TTaskText<Task>& SubjectParts; // template, subject text and path, in comma-text form
     TTaskText<Task>& Groups;
     TTaskText<Task>& SignatureFile;
     TTaskText<Task>& Server;

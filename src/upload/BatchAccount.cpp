@@ -107,7 +107,7 @@ void TBatchAccount::BeginTask(const TTask& task)
     m_poster = upload.From;
     m_fileAccount = newFile(upload.Path, m_groups, m_poster, {});
     m_checkDue = false;
-    const UploadTaskFields::TSubjectSpec subject = UploadTaskFields::SubjectSpec(task);
+    const UploadTaskFields::TSubjectParts subject = UploadTaskFields::SubjectParts(task);
     m_nzbName = subject.Subject.trimmed().isEmpty()
                     ? TLocalFile::Shown(QFileInfo(upload.Path).fileName())
                     : subject.Subject;

@@ -83,7 +83,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
 {
     m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     m_task = task;
-    m_spec = UploadSpec(task);
+    m_upload = UploadValues(task);
     m_headId = m_list.HeadId();
     m_aheadClosed = false;
     if (adoptAhead())
@@ -101,9 +101,9 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
 
     if (task.MaxLines < 1) {
         // Posted whole over one of several connections, composed as it goes.
-        if (!TLocalFile::Info(m_spec.Subject.Path).Exists) {
+        if (!TLocalFile::Info(m_upload.Subject.Path).Exists) {
             failTask(QStringLiteral("The file %1 no longer exists")
-                         .arg(TLocalFile::Shown(m_spec.Subject.Path)));
+                         .arg(TLocalFile::Shown(m_upload.Subject.Path)));
             return;
         }
         m_lines.reset();
@@ -115,7 +115,7 @@ void TMultiPartPoster::DoMultiPart(const TTask& task)
         return;
     }
     QString error;
-    m_lines = openLines(m_spec, error);
+    m_lines = openLines(m_upload, error);
     if (!m_lines) {
         failTask(error);
         return;
@@ -254,15 +254,15 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
     const TTaskList::TTaskId taskId = m_list.IdAt(next);
     auto series = std::make_unique<TAheadSeries>();
     if (task.Kind == tkUpload)
-        series->Spec = UploadSpec(task);
-    if (mayGoAhead(task, series->Spec))
+        series->Upload = UploadValues(task);
+    if (mayGoAhead(task, series->Upload))
         series->Account = m_account.OpenAhead(task);
     bool ready = false;
     if (series->Account && series->Account->New()) {
         // A file that cannot be read waits: its task says why in its turn.
         QString error;
-        series->Lines = whole(task) ? nullptr : openLines(series->Spec, error);
-        ready = whole(task) ? TLocalFile::Info(series->Spec.Path).Exists : bool(series->Lines);
+        series->Lines = whole(task) ? nullptr : openLines(series->Upload, error);
+        ready = whole(task) ? TLocalFile::Info(series->Upload.Path).Exists : bool(series->Lines);
     }
     if (!ready) {
         // The uploads behind this one wait for their turn too, to keep the list's order.
@@ -273,20 +273,20 @@ TMultiPartPoster::TAheadSeries* TMultiPartPoster::openAhead()
     series->TaskId = taskId;
     series->Task = task;
     series->Total = whole(task) ? 1 : series->Lines->PartCount();
-    series->FileSize = TLocalFile::Info(series->Spec.Path).Size;
+    series->FileSize = TLocalFile::Info(series->Upload.Path).Size;
     showAheadState(*series);
     m_ahead.push_back(std::move(series));
     return m_ahead.back().get();
 }
 
-bool TMultiPartPoster::mayGoAhead(const TTask& task, const TUploadSpec& spec) const
+bool TMultiPartPoster::mayGoAhead(const TTask& task, const TUploadValues& upload) const
 {
     if (task.Kind != tkUpload)
         return false;
-    if (spec.Batch.isEmpty() || spec.Batch != m_spec.Batch)
+    if (upload.Batch.isEmpty() || upload.Batch != m_upload.Batch)
         return false;
-    if (spec.Client.Server != m_spec.Client.Server ||
-        spec.Client.Login.UserName != m_spec.Client.Login.UserName)
+    if (upload.Client.Server != m_upload.Client.Server ||
+        upload.Client.Login.UserName != m_upload.Client.Login.UserName)
         return false;
     QString error;
     const std::optional<TRecoverySetting> recovery =
@@ -306,7 +306,7 @@ void TMultiPartPoster::sendAhead(TAheadSeries& series)
     const qint64 part = ++series.Part;
     auto article = std::make_unique<TNewsArticle>();
     const QString messageId = series.Account->MessageIdFor(int(part));
-    composeHeaders(*article, series.Spec, *series.Lines, messageId, part, series.Total);
+    composeHeaders(*article, series.Upload, *series.Lines, messageId, part, series.Total);
     series.Lines->ReservePart(article->RawBodyLines);
     if (!series.Lines->AppendPart(article->RawBodyLines, PartRest)) {
         series.Error = series.Lines->ErrorText();
@@ -327,7 +327,7 @@ void TMultiPartPoster::aheadAnswered(TAheadSeries& series, qint64 part, bool acc
     series.Account->Answered(int(part), accepted);
     if (accepted) {
         series.Accepted << part;
-        m_failure.AheadPartTaken(series.Spec.Path, series.FileSize, series.Accepted.size(),
+        m_failure.AheadPartTaken(series.Upload.Path, series.FileSize, series.Accepted.size(),
                                  series.Total);
     } else if (series.Refused.isEmpty()) {
         series.RefusedCode = code;
@@ -377,7 +377,7 @@ bool TMultiPartPoster::adoptAhead()
     m_onServer = 0;
     m_active = true;
     m_parallel = true;
-    m_runner.ConfigureClient(m_spec.Client);
+    m_runner.ConfigureClient(m_upload.Client);
     m_runner.SetPartInFlight(true);
     // What the server took meanwhile counts now, in the order of the parts.
     std::sort(series->Accepted.begin(), series->Accepted.end());
@@ -704,33 +704,34 @@ void TMultiPartPoster::prepareArticle(TNewsArticle& article, qint64 part, qint64
     m_messageId = m_account.MessageIdFor(int(part));
     if (total > 1 && !m_parallel)
         m_list.SetHeadState(QStringLiteral("running, part %1 of %2").arg(part).arg(total));
-    composeHeaders(article, m_spec, *m_lines, m_messageId, part, total);
-    m_runner.ConfigureClient(m_spec.Client);
+    composeHeaders(article, m_upload, *m_lines, m_messageId, part, total);
+    m_runner.ConfigureClient(m_upload.Client);
 }
 
-void TMultiPartPoster::composeHeaders(TNewsArticle& article, const TUploadSpec& spec,
+void TMultiPartPoster::composeHeaders(TNewsArticle& article, const TUploadValues& upload,
                                       const TUploadLines& lines, const QString& messageId,
                                       qint64 part, qint64 total) const
 {
-    const TSubjectSpec& subjectSpec = spec.Subject;
+    const TSubjectParts& subjectParts = upload.Subject;
     article.Clear();
     m_state.SetCurrentProcName(QStringLiteral("BuildSubjectLine"));
-    const QString subject = TSubjectLine::BuildSubjectLine(
-        subjectSpec.Template, subjectSpec.Subject, subjectSpec.Path, part, total, subjectSpec.Name);
+    const QString subject =
+        TSubjectLine::BuildSubjectLine(subjectParts.Template, subjectParts.Subject,
+                                       subjectParts.Path, part, total, subjectParts.Name);
     m_state.SetCurrentProcName(QStringLiteral("DoMultiPart"));
     article.Subject = subject;
     article.AddHeader(QStringLiteral("Subject: ") + subject);
-    article.AddHeader(QStringLiteral("From: ") + spec.From);
+    article.AddHeader(QStringLiteral("From: ") + upload.From);
     article.AddHeader(QStringLiteral("Message-ID: ") + messageId);
-    if (!spec.ReplyTo.isEmpty())
-        article.AddHeader(QStringLiteral("Reply-To: ") + spec.ReplyTo);
-    if (!spec.Organization.isEmpty())
-        article.AddHeader(QStringLiteral("Organization: ") + spec.Organization);
+    if (!upload.ReplyTo.isEmpty())
+        article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
+    if (!upload.Organization.isEmpty())
+        article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
     const QString charset = lines.Charset().Name(m_state.Settings.TextCharset);
     for (const QString& line : TNewsArticle::CharsetHeaders(charset))
         article.AddHeader(line);
-    article.Newsgroups = spec.Groups;
-    article.SignatureFile = spec.Signature;
+    article.Newsgroups = upload.Groups;
+    article.SignatureFile = upload.Signature;
 }
 
 namespace {
@@ -763,12 +764,13 @@ void TMultiPartPoster::recordSent(const TNewsArticle& article)
     recordSent(m_account.Current(), article, m_part, m_total, m_partRange, m_messageId);
 }
 
-std::unique_ptr<TUploadLines> TMultiPartPoster::openLines(const TUploadSpec& spec, QString& error)
+std::unique_ptr<TUploadLines> TMultiPartPoster::openLines(const TUploadValues& upload,
+                                                          QString& error)
 {
-    const QString& path = spec.Subject.Path;
+    const QString& path = upload.Subject.Path;
     auto lines = std::make_unique<TUploadLines>();
-    if (lines->Open(spec.Include, path, TNewsArticle::NeedsEncoding(path), spec.Signature,
-                    spec.Encoding, spec.MaxLines))
+    if (lines->Open(upload.Include, path, TNewsArticle::NeedsEncoding(path), upload.Signature,
+                    upload.Encoding, upload.MaxLines))
         return lines;
     error = lines->ErrorText();
     return nullptr;

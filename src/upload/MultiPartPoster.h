@@ -126,7 +126,7 @@ private:
         quint32 Id = 0;
         TTaskList::TTaskId TaskId = 0; // its task in the list
         TTask Task;
-        UploadTaskFields::TUploadSpec Spec;
+        UploadTaskFields::TUploadValues Upload;
         std::unique_ptr<TUploadLines> Lines; // none for a file posted whole
         qint64 FileSize = 0;
         std::unique_ptr<TFileAccount> Account;
@@ -141,7 +141,7 @@ private:
     // The task's file goes whole, in one article (MaxLines 0).
     static bool whole(const TTask& task) { return task.MaxLines < 1; }
     // The task's file opened to be read as its parts; none when it cannot be (error says why).
-    static std::unique_ptr<TUploadLines> openLines(const UploadTaskFields::TUploadSpec& spec,
+    static std::unique_ptr<TUploadLines> openLines(const UploadTaskFields::TUploadValues& upload,
                                                    QString& error);
     // A part's tag on the connections: its series and its number.
     static qint64 tag(quint32 series, qint64 part) { return (qint64(series) << 32) | part; }
@@ -150,7 +150,7 @@ private:
     // Posts parts of the uploads behind the head while connections are free.
     void fillAhead();
     TAheadSeries* openAhead();
-    bool mayGoAhead(const TTask& task, const UploadTaskFields::TUploadSpec& spec) const;
+    bool mayGoAhead(const TTask& task, const UploadTaskFields::TUploadValues& upload) const;
     void sendAhead(TAheadSeries& series);
     void aheadAnswered(TAheadSeries& series, qint64 part, bool accepted, int code,
                        const QString& text);
@@ -193,7 +193,7 @@ private:
     void dropReadAhead();
     void prepareArticle(TNewsArticle& article, qint64 part, qint64 total);
     // The article's header lines for part of the task's file read by lines.
-    void composeHeaders(TNewsArticle& article, const UploadTaskFields::TUploadSpec& spec,
+    void composeHeaders(TNewsArticle& article, const UploadTaskFields::TUploadValues& upload,
                         const TUploadLines& lines, const QString& messageId, qint64 part,
                         qint64 total) const;
     // The article is complete: its account records it as sent.
@@ -231,8 +231,8 @@ private:
     std::deque<TDuplicate> m_duplicates;
 
     TTask m_task;
-    UploadTaskFields::TUploadSpec m_spec; // its fields, read once
-    TTaskList::TTaskId m_headId = 0;      // the list's head it belongs to
+    UploadTaskFields::TUploadValues m_upload; // its fields, read once
+    TTaskList::TTaskId m_headId = 0;          // the list's head it belongs to
     std::unique_ptr<TUploadLines> m_lines;
     TByteLines m_nextBody;   // the next part's lines, read while the server stores this one
     QTimer m_readAheadTimer; // reads the next slice of them

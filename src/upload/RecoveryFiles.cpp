@@ -168,11 +168,11 @@ void TRecoveryFiles::postNext()
         return;
     }
     const QString path = m_files.at(m_next++);
-    const UploadTaskFields::TSubjectSpec subject = UploadTaskFields::SubjectSpec(m_task);
+    const UploadTaskFields::TSubjectParts subject = UploadTaskFields::SubjectParts(m_task);
     TTask fileTask = m_task;
     const TUploadFields<TTask> upload = UploadFields(fileTask);
     upload.Path = path;
-    upload.SubjectSpec = CommaText::Write({subject.Template, subject.Subject, path});
+    upload.SubjectParts = CommaText::Write({subject.Template, subject.Subject, path});
     // The include text opens the file's first article and the signature closes its last.
     upload.IncludeText.clear();
     upload.SignatureFile.clear();

@@ -251,9 +251,9 @@ void TUploadTaskBuilder::AddFileTask(const TPostRequest& request, const QString&
     const QString folder = folderOf(request);
     // Only a file the request named by its path below the folder (a folder posted whole).
     const QString below = path.startsWith(folder) ? path.mid(folder.size()) : QString();
-    upload.SubjectSpec = below.contains(u'/') && request.Files.contains(below)
-                             ? CommaText::Write({request.Template, subject, path, below})
-                             : CommaText::Write({request.Template, subject, path});
+    upload.SubjectParts = below.contains(u'/') && request.Files.contains(below)
+                              ? CommaText::Write({request.Template, subject, path, below})
+                              : CommaText::Write({request.Template, subject, path});
     upload.Groups = groups;
     upload.SignatureFile = request.SigFile;
     upload.Server = request.Host;

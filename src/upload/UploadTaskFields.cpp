@@ -7,15 +7,15 @@
 
 namespace UploadTaskFields {
 
-TSubjectSpec SubjectSpec(const TTask& task)
+TSubjectParts SubjectParts(const TTask& task)
 {
     const TUploadFields<const TTask> upload = UploadFields(task);
-    const QStringList values = CommaText::Read(upload.SubjectSpec);
-    TSubjectSpec subjectSpec{values.value(0), values.value(1), values.value(2), values.value(3)};
+    const QStringList values = CommaText::Read(upload.SubjectParts);
+    TSubjectParts subjectParts{values.value(0), values.value(1), values.value(2), values.value(3)};
     // A hand-edited task file may lose the path here; the file to post is still known.
-    if (subjectSpec.Path.isEmpty())
-        subjectSpec.Path = upload.Path;
-    return subjectSpec;
+    if (subjectParts.Path.isEmpty())
+        subjectParts.Path = upload.Path;
+    return subjectParts;
 }
 
 TLogin SplitLogin(const QString& field)
@@ -55,12 +55,12 @@ TClientSetup ClientSetup(const TTask& task)
             task.PostTimeout};
 }
 
-TUploadSpec UploadSpec(const TTask& task)
+TUploadValues UploadValues(const TTask& task)
 {
     const TUploadFields<const TTask> upload = UploadFields(task);
-    return {upload.Path,        upload.From,        upload.ReplyTo,    upload.Organization,
-            upload.Groups,      upload.Batch,       SubjectSpec(task), ExistingSignature(task),
-            IncludeLines(task), BodyEncoding(task), ClientSetup(task), task.MaxLines};
+    return {upload.Path,        upload.From,        upload.ReplyTo,     upload.Organization,
+            upload.Groups,      upload.Batch,       SubjectParts(task), ExistingSignature(task),
+            IncludeLines(task), BodyEncoding(task), ClientSetup(task),  task.MaxLines};
 }
 
 } // namespace UploadTaskFields

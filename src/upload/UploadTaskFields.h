@@ -11,7 +11,7 @@ struct TTask;
 // Reading the fields of an upload task the way both posting paths need them.
 namespace UploadTaskFields {
 
-struct TSubjectSpec
+struct TSubjectParts
 {
     QString Template;
     QString Subject;
@@ -23,7 +23,7 @@ struct TSubjectSpec
 
 // What the subject line is made of: the template, the subject text, the file's path and, for
 // a file in a subfolder of the folder posted, its path below that folder, in comma-text form.
-TSubjectSpec SubjectSpec(const TTask& task);
+TSubjectParts SubjectParts(const TTask& task);
 
 struct TLogin
 {
@@ -49,7 +49,7 @@ TClientSetup ClientSetup(const TTask& task);
 
 // An upload task's fields read once into typed values when its series starts: every article of
 // the series is made from them, so that no part reads the task's comma text again.
-struct TUploadSpec
+struct TUploadValues
 {
     QString Path;
     QString From;
@@ -57,7 +57,7 @@ struct TUploadSpec
     QString Organization;
     QString Groups; // as the Newsgroups header takes them
     QString Batch;
-    TSubjectSpec Subject;
+    TSubjectParts Subject;
     QString Signature; // the signature file when it exists, else empty
     QStringList Include;
     TBodyEncoding Encoding = TBodyEncoding::UUEncode;
@@ -65,6 +65,6 @@ struct TUploadSpec
     qint32 MaxLines = 0;
 };
 
-TUploadSpec UploadSpec(const TTask& task);
+TUploadValues UploadValues(const TTask& task);
 
 } // namespace UploadTaskFields

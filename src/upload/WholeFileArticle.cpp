@@ -28,9 +28,9 @@ void SetUpWholeFileArticle(TNewsArticle& article, const TTask& task, const QStri
         article.AddHeader(QStringLiteral("Reply-To: ") + upload.ReplyTo);
     if (!upload.Organization.isEmpty())
         article.AddHeader(QStringLiteral("Organization: ") + upload.Organization);
-    const TSubjectSpec subjectSpec = SubjectSpec(task);
-    article.Subject = TSubjectLine::BuildSubjectLine(subjectSpec.Template, subjectSpec.Subject,
-                                                     subjectSpec.Path, 1, 1, subjectSpec.Name);
+    const TSubjectParts subjectParts = SubjectParts(task);
+    article.Subject = TSubjectLine::BuildSubjectLine(subjectParts.Template, subjectParts.Subject,
+                                                     subjectParts.Path, 1, 1, subjectParts.Name);
     article.AddHeader(QStringLiteral("Message-ID: ") + messageId);
     article.Newsgroups = upload.Groups;
     article.SignatureFile = ExistingSignature(task);

@@ -113,7 +113,7 @@ TTask TestUploadPar2::recoveryTask(UploadFixture& f, const QString& path, const 
     TTask t = f.upload(path, m_inn.Server(), 3000, QString::fromLatin1(Group));
     const TUploadFields<TTask> upload = UploadFields(t);
     upload.YEnc = true;
-    upload.SubjectSpec = CommaText::Write({TSubjectLine::YEncTemplate(), subject, path});
+    upload.SubjectParts = CommaText::Write({TSubjectLine::YEncTemplate(), subject, path});
     upload.Batch = subject;
     upload.Recovery = recovery;
     return t;

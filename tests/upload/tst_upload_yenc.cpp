@@ -225,7 +225,7 @@ void TestUploadYEnc::nzbgetDownloads()
     QList<TTask> tasks;
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         TTask t = yencTask(f, f.write(it.key(), it.value()), 1000);
-        UploadFields(t).SubjectSpec =
+        UploadFields(t).SubjectParts =
             CommaText::Write({TSubjectLine::YEncTemplate(), "N" + tag, t.Text1});
         UploadFields(t).Batch = "nzbget" + tag;
         tasks << t;
