@@ -61,12 +61,7 @@ void TestSocks::initTestCase()
     QUORVEL_REQUIRE_INN();
     QUORVEL_REQUIRE_MICROSOCKS();
     QString error;
-    QVERIFY2(TInnServer::MakeTestCertificates(m_pki.path(), &error), qPrintable(error));
-    TInnServer::TOptions options;
-    options.Auth = "poster:s3cret";
-    options.TlsDir = m_pki.path();
-    QVERIFY2(m_inn.Start(options, &error), qPrintable(error));
-    m_tlsPort = m_inn.StartTlsListener(&error);
+    m_tlsPort = m_inn.StartWithTls(m_pki.path(), "poster:s3cret", &error);
     QVERIFY2(m_tlsPort, qPrintable(error));
     QVERIFY2(m_open.Start(QString(), QString(), &error), qPrintable(error));
     QVERIFY2(m_login.Start("alice", "s3cret", &error), qPrintable(error));

@@ -81,6 +81,16 @@ QString TInnServer::Server() const
     return QString("127.0.0.1:%1").arg(m_port);
 }
 
+quint16 TInnServer::StartWithTls(const QString& pkiFolder, const QString& auth, QString* error)
+{
+    if (!MakeTestCertificates(pkiFolder, error))
+        return 0;
+    TOptions options;
+    options.Auth = auth;
+    options.TlsDir = pkiFolder;
+    return Start(options, error) ? StartTlsListener(error) : 0;
+}
+
 bool TInnServer::Start(const TOptions& options, QString* error)
 {
     Stop();

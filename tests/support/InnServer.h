@@ -44,6 +44,11 @@ public:
     quint16 StartTlsListener(QString* error, const QString& certificate = QString(),
                              const QString& key = QString());
 
+    // Makes the test authority in pkiFolder and starts with a login (auth, "user:password"),
+    // STARTTLS on the port and a reader that speaks TLS from the first byte; that reader's
+    // port, or 0 with the reason in error.
+    quint16 StartWithTls(const QString& pkiFolder, const QString& auth, QString* error);
+
     // Adds a group through ctlinnd; false with the tool's output in error on failure.
     bool NewGroup(const QString& name, QString* error);
     // Feeds every article this instance takes to other through INN's own innfeed (as its
